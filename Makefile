@@ -1,0 +1,81 @@
+# Ravelin: set-up, build, tests and tools. `make run` and `make test` do everything on a fresh Debian machine.
+SHELL := /bin/bash
+.DEFAULT_GOAL := build
+
+BUILD       ?= build
+BUILD_ASAN  ?= build-asan
+BUILD_TSAN  ?= build-tsan
+BUILD_FUZZ  ?= build-fuzz
+JOBS        ?= $(shell nproc)
+CTEST_FLAGS ?= --output-on-failure -j $(JOBS)
+
+PACKAGES := $(shell sed -e 's/\#.*//' packages.txt)
+SUDO     := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
+
+.PHONY: deps build build-asan build-tsan test test-normal test-asan test-tsan run bench fuzz format clean
+
+# Installs only what is missing from packages.txt; apt-get update runs first when something is.
+deps:
+	@missing=""; for p in $(PACKAGES); do \
+	  dpkg-query -W -f='$${Status}\n' "$$p" 2>/dev/null | grep -q '^install ok installed$$' || missing="$$missing $$p"; \
+	done; \
+	if [ -n "$$missing" ]; then \
+	  echo "Installing:$$missing"; \
+	  $(SUDO) env DEBIAN_FRONTEND=noninteractive apt-get update -qq && \
+	  $(SUDO) env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends $$missing; \
+	fi
+
+$(BUILD)/build.ninja:
+	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+
+$(BUILD_ASAN)/build.ninja:
+	cmake -S . -B $(BUILD_ASAN) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DRAVELIN_SANITIZER=address -DRAVELIN_BENCH=OFF
+
+$(BUILD_TSAN)/build.ninja:
+	cmake -S . -B $(BUILD_TSAN) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DRAVELIN_SANITIZER=thread -DRAVELIN_BENCH=OFF
+
+build: $(BUILD)/build.ninja
+	cmake --build $(BUILD)
+
+build-asan: $(BUILD_ASAN)/build.ninja
+	cmake --build $(BUILD_ASAN)
+
+# Only the test programs whose cases cross threads run under ThreadSanitizer.
+build-tsan: $(BUILD_TSAN)/build.ninja
+	cmake --build $(BUILD_TSAN) --target threaded-tests
+
+test-normal: build
+	cd $(BUILD) && ctest $(CTEST_FLAGS)
+
+test-asan: build-asan
+	cd $(BUILD_ASAN) && ctest $(CTEST_FLAGS)
+
+test-tsan: build-tsan
+	cd $(BUILD_TSAN) && ctest $(CTEST_FLAGS) -L threads
+
+test: deps
+	$(MAKE) test-normal
+	$(MAKE) test-asan
+	$(MAKE) test-tsan
+
+run: deps build
+	./$(BUILD)/bin/ravelin-cli --help
+
+bench: deps build
+	@for b in $(BUILD)/bin/bench-*; do echo "== $$b"; "$$b" || exit 1; done
+
+# libFuzzer targets (clang, ASan + UBSan); FUZZ_SECONDS per target.
+FUZZ_SECONDS ?= 60
+fuzz: deps
+	CC=clang CXX=clang++ cmake -S . -B $(BUILD_FUZZ) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DRAVELIN_FUZZ=ON -DRAVELIN_BENCH=OFF
+	cmake --build $(BUILD_FUZZ) --target fuzzers
+	@for f in $(BUILD_FUZZ)/bin/fuzz-*; do \
+	  n=$$(basename $$f); mkdir -p fuzz-corpus-tmp/$$n; \
+	  echo "== $$n"; "$$f" -max_total_time=$(FUZZ_SECONDS) fuzz-corpus-tmp/$$n fuzz/corpus/$$n || exit 1; \
+	done
+
+format:
+	git ls-files '*.cpp' '*.h' | xargs clang-format -i
+
+clean:
+	rm -rf $(BUILD) $(BUILD_ASAN) $(BUILD_TSAN) $(BUILD_FUZZ)

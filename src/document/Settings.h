@@ -1,0 +1,61 @@
+#pragma once
+
+#include <core/Strings.h>
+
+#include <array>
+#include <cstdint>
+
+namespace document {
+
+using core::String;
+using core::StringView;
+
+inline constexpr char16_t APP_NAME[] = u"Ravelin";
+// The product's key: the maker's key followed by the application name.
+inline constexpr char16_t PRODUCT_KEY[] = u"HKEY_CURRENT_USER\\Software\\Korvex\\Ravelin";
+inline constexpr char16_t HARDWARE_STATE_KEY[] = u"HKEY_LOCAL_MACHINE\\System\\State\\Hardware";
+
+inline constexpr std::array<StringView, 3> FORMAT_NAMES = { u"Mp3Low", u"Mp3Middle", u"Mp3High" };
+inline constexpr std::array<StringView, 4> BOOST_NAMES = { u"BoostOff", u"Boost1", u"Boost2", u"Boost3" };
+
+// What a "Format" setting records: always mono, 16-bit MP3.
+struct FormatPreset {
+    int32_t channels = 1;
+    int32_t bits_per_sample = 16;
+    int32_t sample_rate = 44100;
+    int32_t bit_rate = 64000;
+};
+
+// Texts outside the lists behave as "Mp3Middle" and "BoostOff".
+FormatPreset format_preset(StringView format);
+int32_t boost_level(StringView boost);
+// "44kHz 16bit 64kbps": rate / 1000, bits, and bit rate / 1000 when it is not 0.
+String describe_format(int32_t sample_rate, int32_t bits_per_sample, int32_t bit_rate);
+
+// Real numbers are stored as integers times 1,048,576, truncated toward zero.
+uint32_t to_fixed(double value);
+double from_fixed(uint32_t stored);
+
+// The user's choices as the registry keeps them, with the working copies' defaults. A value that cannot
+// be read keeps its default; a failed write is ignored.
+// Threads: main thread.
+struct Settings {
+    bool auto_record = false;
+    bool speaker = false;
+    String format = u"Mp3Middle";
+    String boost = u"BoostOff";
+    double volume = 1.0;
+    double vas_level = 0.0;
+    String path;
+
+    // "Speaker", "Format", "Boost" and "VasLevel".
+    void load_first();
+    // "AutoRecord" and "Volume", and "Path" when `with_path`.
+    void load_secondary(bool with_path);
+    // "AutoRecord", "Speaker", "Format", "Boost", "Volume" and "VasLevel", in that order, then a flush.
+    void save() const;
+    // "Path", then a flush.
+    void save_path(StringView recording) const;
+};
+
+} // namespace document

@@ -1,0 +1,48 @@
+#include "LogFile.h"
+
+#include "Paths.h"
+#include "Registry.h"
+#include "UnicodeTextFile.h"
+
+#include <platform/filesystem.h>
+#include <platform/shell.h>
+
+namespace os {
+
+namespace {
+
+class RegistryLogSource final : public core::LogSource {
+public:
+    bool logging_on() override
+    {
+        uint32_t value = 0;
+        return reg_get_dword(MAKER_KEY, u"Log", value) && value != 0;
+    }
+
+    std::unique_ptr<core::TextSink> open_file() override
+    {
+        String const folder = platform::state_folder();
+        make_folders(folder);
+        return std::make_unique<LockedUnicodeTextFile>(folder + u"/" + expand_path(u"%app_name%.txt"));
+    }
+
+private:
+    // Without logging: the log is being opened and must not write to itself.
+    static void make_folders(String const& folder)
+    {
+        if (folder.empty() || platform::file_facts(folder).exists)
+            return;
+        make_folders(parent_directory(folder));
+        platform::make_directory(strip_trailing_separator(folder));
+    }
+};
+
+} // namespace
+
+void install_log()
+{
+    static RegistryLogSource source;
+    core::set_log_source(&source);
+}
+
+} // namespace os

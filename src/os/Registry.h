@@ -1,0 +1,26 @@
+#pragma once
+
+#include <core/Strings.h>
+
+#include <cstdint>
+#include <vector>
+
+// Registry access by whole key paths such as "HKEY_CURRENT_USER\Software\Korvex\Ravelin": each call
+// opens the key, does one thing and closes it. Failures are false results or empty lists.
+// Threads: any.
+namespace os {
+
+// The maker's key, shared by the family of programs ("Log", "SIPPreference").
+inline constexpr char16_t MAKER_KEY[] = u"HKEY_CURRENT_USER\\Software\\Korvex";
+
+bool reg_set_string(core::StringView key, core::StringView name, core::StringView text);
+// Reading creates a missing key (empty) as a side effect; `text` is left alone on failure.
+bool reg_get_string(core::StringView key, core::StringView name, core::String& text);
+bool reg_set_dword(core::StringView key, core::StringView name, uint32_t number);
+bool reg_get_dword(core::StringView key, core::StringView name, uint32_t& number);
+bool reg_get_bool(core::StringView key, core::StringView name, bool* flag = nullptr);
+std::vector<core::String> reg_enum_subkeys(core::StringView key);
+// Makes the current-user and the local-machine roots durable.
+bool reg_flush();
+
+} // namespace os

@@ -1,0 +1,51 @@
+#include "UnicodeTextFile.h"
+
+#include <vector>
+
+namespace os {
+
+UnicodeTextFile::UnicodeTextFile(core::StringView path, FileMode mode)
+    : TextSink(false)
+    , file_(path, mode)
+{
+    if (file_.is_open() && file_.size() == 0) {
+        uint8_t const mark[2] = { 0xFF, 0xFE };
+        file_.write(mark, 2);
+    }
+}
+
+void UnicodeTextFile::write(char16_t const* text, size_t count)
+{
+    if (count == 0)
+        return;
+    std::vector<uint8_t> bytes(count * 2);
+    for (size_t i = 0; i < count; ++i) {
+        bytes[2 * i] = static_cast<uint8_t>(text[i] & 0xFF);
+        bytes[2 * i + 1] = static_cast<uint8_t>(text[i] >> 8);
+    }
+    file_.write(bytes.data(), static_cast<uint32_t>(bytes.size()));
+}
+
+void UnicodeTextFile::flush()
+{
+    file_.flush();
+}
+
+LockedUnicodeTextFile::LockedUnicodeTextFile(core::StringView path)
+    : UnicodeTextFile(path, FileMode::Write)
+{
+}
+
+void LockedUnicodeTextFile::write(char16_t const* text, size_t count)
+{
+    core::Lock lock(lock_);
+    UnicodeTextFile::write(text, count);
+}
+
+void LockedUnicodeTextFile::flush()
+{
+    core::Lock lock(lock_);
+    UnicodeTextFile::flush();
+}
+
+} // namespace os

@@ -1,0 +1,196 @@
+#include "shell.h"
+
+#include "filesystem.h"
+#include "text.h"
+
+#include <climits>
+#include <cstdlib>
+#include <fstream>
+#include <pwd.h>
+#include <spawn.h>
+#include <cerrno>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace platform {
+
+namespace {
+
+std::string env(char const* name)
+{
+    char const* value = std::getenv(name);
+    return value ? value : "";
+}
+
+std::string home()
+{
+    if (auto h = env("HOME"); !h.empty())
+        return h;
+    if (auto* pw = getpwuid(getuid()); pw && pw->pw_dir)
+        return pw->pw_dir;
+    return "/";
+}
+
+std::string xdg(char const* variable, char const* fallback)
+{
+    if (auto v = env(variable); !v.empty())
+        return v;
+    return home() + fallback;
+}
+
+// The XDG documents folder: $XDG_DOCUMENTS_DIR, then user-dirs.dirs, then ~/Documents.
+std::string documents_folder()
+{
+    if (auto v = env("XDG_DOCUMENTS_DIR"); !v.empty())
+        return v;
+    std::ifstream dirs(xdg("XDG_CONFIG_HOME", "/.config") + "/user-dirs.dirs");
+    std::string line;
+    while (std::getline(dirs, line)) {
+        auto const key = std::string("XDG_DOCUMENTS_DIR=");
+        if (line.rfind(key, 0) != 0)
+            continue;
+        std::string value = line.substr(key.size());
+        if (value.size() >= 2 && value.front() == '"' && value.back() == '"')
+            value = value.substr(1, value.size() - 2);
+        if (value.rfind("$HOME", 0) == 0)
+            value = home() + value.substr(5);
+        if (!value.empty() && value != home() && value != home() + "/")
+            return value;
+    }
+    return home() + "/Documents";
+}
+
+std::vector<std::string> split_parameters(std::string const& text)
+{
+    std::vector<std::string> words;
+    std::string word;
+    bool quoted = false, in_word = false;
+    for (char c : text) {
+        if (c == '"') {
+            quoted = !quoted;
+            in_word = true;
+        } else if ((c == ' ' || c == '\t') && !quoted) {
+            if (in_word)
+                words.push_back(word);
+            word.clear();
+            in_word = false;
+        } else {
+            word += c;
+            in_word = true;
+        }
+    }
+    if (in_word)
+        words.push_back(word);
+    return words;
+}
+
+} // namespace
+
+std::u16string executable_path()
+{
+    char buffer[PATH_MAX + 1];
+    ssize_t n = readlink("/proc/self/exe", buffer, PATH_MAX);
+    std::string path = n > 0 ? std::string(buffer, static_cast<size_t>(n)) : std::string("ravelin");
+    if (auto dir = env("RAVELIN_APP_PATH"); !dir.empty()) {
+        auto const slash = path.find_last_of('/');
+        path = dir + "/" + (slash == std::string::npos ? path : path.substr(slash + 1));
+    }
+    return from_utf8(path);
+}
+
+std::u16string special_folder(int folder_id)
+{
+    switch (folder_id) {
+    case FOLDER_PERSONAL:
+        return from_utf8(documents_folder());
+    case FOLDER_PROGRAMS:
+    case FOLDER_START_MENU:
+        return from_utf8(xdg("XDG_DATA_HOME", "/.local/share") + "/applications");
+    case FOLDER_STARTUP:
+        return from_utf8(xdg("XDG_CONFIG_HOME", "/.config") + "/autostart");
+    case FOLDER_WINDOWS:
+        return u"/usr/share";
+    case FOLDER_PROGRAM_FILES:
+        return u"/opt";
+    default:
+        return {};
+    }
+}
+
+std::u16string state_folder()
+{
+    return from_utf8(xdg("XDG_STATE_HOME", "/.local/state") + "/ravelin");
+}
+
+std::vector<std::u16string> storage_cards()
+{
+    std::vector<std::u16string> cards;
+    if (char const* list = std::getenv("RAVELIN_CARDS")) {
+        std::string text = list;
+        size_t start = 0;
+        while (start <= text.size()) {
+            auto end = text.find(':', start);
+            if (end == std::string::npos)
+                end = text.size();
+            if (end > start)
+                cards.push_back(from_utf8(text.substr(start, end - start)));
+            start = end + 1;
+        }
+        return cards;
+    }
+    std::string user = env("USER");
+    if (user.empty())
+        if (auto* pw = getpwuid(getuid()); pw && pw->pw_name)
+            user = pw->pw_name;
+    for (std::string base : { "/media/" + user, "/run/media/" + user }) {
+        auto entries = list_directory(from_utf8(base));
+        if (!entries)
+            continue;
+        for (auto const& e : *entries) {
+            if (!e.directory || e.name == u"." || e.name == u"..")
+                continue;
+            auto path = from_utf8(base) + u"/" + e.name;
+            if (is_mount_point(path))
+                cards.push_back(path);
+        }
+    }
+    return cards;
+}
+
+bool execute(std::u16string const& file, std::u16string const& parameters)
+{
+    std::string const program = to_utf8(file);
+    std::vector<std::string> args;
+    struct stat st {};
+    bool const runnable = ::stat(program.c_str(), &st) == 0 && S_ISREG(st.st_mode) && access(program.c_str(), X_OK) == 0;
+    if (runnable) {
+        args.push_back(program);
+        for (auto& w : split_parameters(to_utf8(parameters)))
+            args.push_back(w);
+    } else {
+        args = { "xdg-open", program };
+    }
+    std::vector<char*> argv;
+    for (auto& a : args)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
+    // Started through an intermediate child that ends at once, so the program is adopted by init and
+    // never lingers as a zombie of ours.
+    pid_t const middle = fork();
+    if (middle < 0)
+        return false;
+    if (middle == 0) {
+        pid_t pid = 0;
+        _exit(posix_spawnp(&pid, argv[0], nullptr, nullptr, argv.data(), environ) == 0 ? 0 : 1);
+    }
+    int status = 0;
+    while (waitpid(middle, &status, 0) < 0)
+        if (errno != EINTR)
+            return false;
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+} // namespace platform

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// The shell's services: the program's own path, special folders, storage cards and starting other
+// programs. Paths are UTF-16 with "/" between components.
+namespace platform {
+
+// The running executable's full path ($RAVELIN_APP_PATH/<executable name> when that variable is set,
+// so that tests can point the program at another folder of its data).
+std::u16string executable_path();
+
+// Special folders by the handheld's folder ids (CSIDL values).
+constexpr int FOLDER_PROGRAMS = 2;
+constexpr int FOLDER_PERSONAL = 5;
+constexpr int FOLDER_STARTUP = 7;
+constexpr int FOLDER_START_MENU = 11;
+constexpr int FOLDER_WINDOWS = 36;
+constexpr int FOLDER_PROGRAM_FILES = 38;
+// The folder, or empty when there is none for the id.
+std::u16string special_folder(int folder_id);
+
+// Where the program keeps its own state (the log): $XDG_STATE_HOME/ravelin, default ~/.local/state/ravelin.
+std::u16string state_folder();
+
+// Candidate storage cards: the folders of $RAVELIN_CARDS (colon-separated; empty means none) when it is
+// set, else the volumes mounted under /media/$USER and /run/media/$USER.
+std::vector<std::u16string> storage_cards();
+
+// Starts a program with its parameters, or opens a document with xdg-open; does not wait for it.
+bool execute(std::u16string const& file, std::u16string const& parameters);
+
+} // namespace platform

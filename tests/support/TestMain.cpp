@@ -1,0 +1,42 @@
+#include "TestSupport.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <os/LogFile.h>
+#include <string>
+
+namespace testing_support {
+extern std::string home_dir;
+}
+
+int main(int argc, char** argv)
+{
+    // A private home, so that tests never touch the user's recordings, settings or devices.
+    char pattern[] = "/tmp/ravelin-test-XXXXXX";
+    char* dir = mkdtemp(pattern);
+    if (!dir)
+        return 1;
+    std::string const home = dir;
+    testing_support::home_dir = home;
+    std::filesystem::create_directories(home + "/Documents");
+    setenv("HOME", home.c_str(), 1);
+    setenv("XDG_CONFIG_HOME", (home + "/config").c_str(), 1);
+    setenv("XDG_STATE_HOME", (home + "/state").c_str(), 1);
+    setenv("XDG_DATA_HOME", (home + "/data").c_str(), 1);
+    setenv("XDG_DOCUMENTS_DIR", (home + "/Documents").c_str(), 1);
+    setenv("XDG_RUNTIME_DIR", (home + "/run").c_str(), 1);
+    setenv("RAVELIN_REGISTRY", (home + "/config/ravelin/registry.db").c_str(), 1);
+    setenv("RAVELIN_CARDS", "", 1);
+    setenv("RAVELIN_AUDIO_IN", "none", 1);
+    setenv("RAVELIN_AUDIO_OUT", "none", 1);
+    setenv("RAVELIN_DISPLAY", "headless", 1);
+    os::install_log();
+
+    testing::InitGoogleTest(&argc, argv);
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    int const result = RUN_ALL_TESTS();
+    if (!std::getenv("RAVELIN_KEEP_TEST_HOME"))
+        std::filesystem::remove_all(home);
+    return result;
+}

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace cli {
+
+using Arguments = std::vector<std::string>;
+
+// Every command answers the process's exit code.
+constexpr int EXIT_OK = 0;
+constexpr int EXIT_FAILURE_ = 1; // the command could not do its work
+constexpr int EXIT_USAGE = 2;    // the command line was wrong
+
+struct Command {
+    char const* name;
+    char const* usage;
+    char const* summary;
+    int (*run)(Arguments const& arguments);
+};
+
+// One line on standard error, "ravelin-cli: " + message; answers `code`.
+int fail(int code, std::string const& message);
+
+int settings_command(Arguments const& arguments);
+
+} // namespace cli

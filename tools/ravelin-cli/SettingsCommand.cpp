@@ -1,0 +1,121 @@
+#include "Commands.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cstdio>
+#include <document/Settings.h>
+#include <os/Registry.h>
+
+namespace cli {
+
+namespace {
+
+using core::String;
+
+std::string text(core::StringView s)
+{
+    return core::to_utf8(s);
+}
+
+std::string number(double value)
+{
+    char buffer[32];
+    std::snprintf(buffer, sizeof buffer, "%g", value);
+    return buffer;
+}
+
+void row(char const* name, std::string const& value, std::string const& fallback)
+{
+    std::printf("%-14s %-30s (default: %s)\n", name, value.c_str(), fallback.c_str());
+}
+
+int list()
+{
+    document::Settings defaults;
+    document::Settings current;
+    current.load_first();
+    current.load_secondary(true);
+    String language;
+    os::reg_get_string(document::PRODUCT_KEY, u"Language", language);
+    uint32_t log = 0, sip = 0;
+    os::reg_get_dword(os::MAKER_KEY, u"Log", log);
+    os::reg_get_dword(os::MAKER_KEY, u"SIPPreference", sip);
+
+    auto flag = [](bool b) { return std::string(b ? "1" : "0"); };
+    row("AutoRecord", flag(current.auto_record), flag(defaults.auto_record));
+    row("Speaker", flag(current.speaker), flag(defaults.speaker));
+    row("Format", text(current.format), text(defaults.format));
+    row("Boost", text(current.boost), text(defaults.boost));
+    row("Volume", number(current.volume), number(defaults.volume));
+    row("VasLevel", number(current.vas_level), number(defaults.vas_level));
+    row("Path", text(current.path), "");
+    row("Language", text(language), "");
+    row("Log", std::to_string(log), "0");
+    row("SIPPreference", std::to_string(sip), "0");
+    return EXIT_OK;
+}
+
+bool parse_fraction(std::string const& value, double& out)
+{
+    auto const* end = value.data() + value.size();
+    auto [ptr, ec] = std::from_chars(value.data(), end, out);
+    return ec == std::errc() && ptr == end && out >= 0.0 && out <= 1.0;
+}
+
+template<size_t N>
+bool in_list(std::string const& value, std::array<core::StringView, N> const& names)
+{
+    String const wide = core::from_utf8(value);
+    return std::find(names.begin(), names.end(), core::StringView(wide)) != names.end();
+}
+
+std::string joined(auto const& names)
+{
+    std::string out;
+    for (auto const& n : names)
+        out += (out.empty() ? "" : ", ") + text(n);
+    return out;
+}
+
+int set(std::string const& name, std::string const& value)
+{
+    String const wide_name = core::from_utf8(name);
+    bool written = false;
+    if (name == "Format" || name == "Boost") {
+        bool const valid = name == "Format" ? in_list(value, document::FORMAT_NAMES) : in_list(value, document::BOOST_NAMES);
+        if (!valid)
+            return fail(EXIT_USAGE,
+                name + " must be one of " + (name == "Format" ? joined(document::FORMAT_NAMES) : joined(document::BOOST_NAMES))
+                    + ", not '" + value + "'");
+        written = os::reg_set_string(document::PRODUCT_KEY, wide_name, core::from_utf8(value));
+    } else if (name == "Volume" || name == "VasLevel") {
+        double real = 0;
+        if (!parse_fraction(value, real))
+            return fail(EXIT_USAGE, name + " must be a decimal number from 0 to 1, not '" + value + "'");
+        written = os::reg_set_dword(document::PRODUCT_KEY, wide_name, document::to_fixed(real));
+    } else if (name == "AutoRecord" || name == "Speaker" || name == "Log") {
+        if (value != "0" && value != "1")
+            return fail(EXIT_USAGE, name + " must be 0 or 1, not '" + value + "'");
+        auto const key = name == "Log" ? core::StringView(os::MAKER_KEY) : core::StringView(document::PRODUCT_KEY);
+        written = os::reg_set_dword(key, wide_name, value == "1" ? 1 : 0);
+    } else {
+        return fail(EXIT_USAGE,
+            "unknown setting '" + name + "' (AutoRecord, Speaker, Format, Boost, Volume, VasLevel or Log)");
+    }
+    if (!written || !os::reg_flush())
+        return fail(EXIT_FAILURE_, "cannot write " + name + " to the registry");
+    return EXIT_OK;
+}
+
+} // namespace
+
+int settings_command(Arguments const& arguments)
+{
+    if (arguments.empty())
+        return list();
+    if (arguments[0] == "set" && arguments.size() == 3)
+        return set(arguments[1], arguments[2]);
+    return fail(EXIT_USAGE, "usage: ravelin-cli settings [set NAME VALUE]");
+}
+
+} // namespace cli

@@ -1,0 +1,49 @@
+#include "Commands.h"
+
+#include <cstdio>
+#include <cstring>
+#include <os/LogFile.h>
+
+namespace cli {
+
+namespace {
+
+Command const commands[] = {
+    { "settings", "settings [set NAME VALUE]", "list every setting with its value and default, or change one",
+        settings_command },
+};
+
+void print_help()
+{
+    std::printf("Ravelin voice recorder, command-line companion.\n\n"
+                "Usage: ravelin-cli COMMAND [ARGUMENTS]\n\nCommands:\n");
+    for (auto const& c : commands)
+        std::printf("  %-34s %s\n", c.usage, c.summary);
+    std::printf("  %-34s %s\n", "--help", "show this text");
+    std::printf("\nEnvironment: RAVELIN_REGISTRY, RAVELIN_AUDIO_IN, RAVELIN_AUDIO_OUT, RAVELIN_CARDS,\n"
+                "RAVELIN_APP_PATH and the XDG folders (see README.md).\n");
+}
+
+} // namespace
+
+int fail(int code, std::string const& message)
+{
+    std::fprintf(stderr, "ravelin-cli: %s\n", message.c_str());
+    return code;
+}
+
+} // namespace cli
+
+int main(int argc, char** argv)
+{
+    os::install_log();
+    if (argc < 2 || std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0) {
+        cli::print_help();
+        return argc < 2 ? cli::EXIT_USAGE : cli::EXIT_OK;
+    }
+    cli::Arguments arguments(argv + 2, argv + argc);
+    for (auto const& c : cli::commands)
+        if (std::strcmp(argv[1], c.name) == 0)
+            return c.run(arguments);
+    return cli::fail(cli::EXIT_USAGE, std::string("unknown command '") + argv[1] + "' (see ravelin-cli --help)");
+}
