@@ -36,7 +36,8 @@ intptr_t hidden_window_procedure(platform::Hwnd window, uint32_t message, uintpt
 } // namespace
 
 CActiveScheduler::CActiveScheduler(String const& window_class)
-    : impl_(std::make_unique<Impl>())
+    : Singleton(this)
+    , impl_(std::make_unique<Impl>())
 {
     impl_->class_name = u"CActive" + window_class;
     platform::register_class(platform::WindowClass { impl_->class_name, 11, hidden_window_procedure });

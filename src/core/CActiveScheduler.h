@@ -49,8 +49,7 @@ private:
 
 // Dispatches the calling thread's messages until `done` answers true or WM_QUIT arrives; answers
 // whether `done` was reached. The headless loop of the command-line tools and tests.
-template<typename Done>
-bool run_messages_until(Done done)
+template <typename Done> bool run_messages_until(Done done)
 {
     platform::Message message;
     while (!done()) {

@@ -52,9 +52,9 @@ public:
     // ASCII text.
     LogStream& operator<<(char const* text);
     // Numbers in signed decimal.
-    template<std::integral Number>
-        requires(!std::same_as<Number, bool> && !std::same_as<Number, char> && !std::same_as<Number, char16_t>)
-    LogStream& operator<<(Number number)
+    template <std::integral Number>
+    requires(!std::same_as<Number, bool> && !std::same_as<Number, char> && !std::same_as<Number, char16_t>) LogStream&
+    operator<<(Number number)
     {
         if (!sink_->discards())
             *this << decimal(static_cast<int64_t>(number));

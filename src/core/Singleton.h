@@ -8,17 +8,17 @@ namespace core {
 
 // One instance of T at a time, reachable through instance(); a second is a fatal error.
 // Threads: construct and destroy on the main thread; instance() from any thread.
-template<typename T>
-class Singleton {
+template <typename T> class Singleton {
 public:
     static T* instance() { return instance_.load(std::memory_order_acquire); }
 
 protected:
-    Singleton()
+    // The derived class passes itself: its constructor has not run yet, so the base cannot cast.
+    explicit Singleton(T* self)
     {
         if (instance_.load(std::memory_order_acquire))
             fatal_error(u"Singleton::Singleton()", u"Singleton is already instantiated");
-        instance_.store(static_cast<T*>(this), std::memory_order_release);
+        instance_.store(self, std::memory_order_release);
     }
     ~Singleton() { instance_.store(nullptr, std::memory_order_release); }
     Singleton(Singleton const&) = delete;

@@ -32,9 +32,9 @@ public:
 };
 
 enum class FileMode {
-    Read = 0,      // read; open existing only
-    Write = 1,     // write; always create (an existing file is truncated)
-    Append = 2,    // write; open or create, then move to the end
+    Read = 0, // read; open existing only
+    Write = 1, // write; always create (an existing file is truncated)
+    Append = 2, // write; open or create, then move to the end
     ReadWrite = 3, // read and write; open or create
 };
 

@@ -1,8 +1,8 @@
 #include "Paths.h"
 
 #include <core/Log.h>
-#include <platform/text.h>
 #include <platform/shell.h>
+#include <platform/text.h>
 
 namespace os {
 

@@ -19,7 +19,7 @@ LocalTime from_tm(struct tm const& t, int millisecond)
 
 struct tm to_tm(LocalTime const& time)
 {
-    struct tm t {};
+    struct tm t { };
     t.tm_year = time.year - 1900;
     t.tm_mon = time.month - 1;
     t.tm_mday = time.day;
@@ -66,7 +66,7 @@ LocalTime to_local(int64_t unix_ms)
         ms += 1000;
         --seconds;
     }
-    struct tm t {};
+    struct tm t { };
     localtime_r(&seconds, &t);
     return from_tm(t, ms);
 }

@@ -55,7 +55,7 @@ FileHandle open_file(std::u16string const& path, OpenMode mode)
     int fd = ::open(native(path).c_str(), flags, 0644);
     if (fd < 0)
         return fail();
-    struct stat st {};
+    struct stat st { };
     if (fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
         ::close(fd);
         error_code = EISDIR;
@@ -118,7 +118,7 @@ int64_t seek_file(FileHandle file, int64_t offset, SeekFrom from)
 
 int64_t file_size(FileHandle file)
 {
-    struct stat st {};
+    struct stat st { };
     if (fstat(file, &st) != 0)
         return fail();
     return st.st_size;
@@ -151,7 +151,7 @@ void clear_last_error()
 FileFacts file_facts(std::u16string const& path)
 {
     FileFacts facts;
-    struct statx sx {};
+    struct statx sx { };
     auto const name = native(path);
     if (statx(AT_FDCWD, name.c_str(), 0, STATX_BASIC_STATS | STATX_BTIME, &sx) != 0) {
         fail();
@@ -178,7 +178,7 @@ bool delete_file(std::u16string const& path)
 bool move_file(std::u16string const& from, std::u16string const& to)
 {
     auto const target = native(to);
-    struct stat st {};
+    struct stat st { };
     if (::lstat(target.c_str(), &st) == 0) {
         // The handheld refuses to move onto an existing name.
         error_code = EEXIST;
@@ -244,7 +244,7 @@ std::optional<std::vector<DirectoryEntry>> list_directory(std::u16string const& 
         if (e->d_type == DT_DIR) {
             entry.directory = true;
         } else if (e->d_type == DT_UNKNOWN || e->d_type == DT_LNK) {
-            struct stat st {};
+            struct stat st { };
             std::string full = name + "/" + e->d_name;
             entry.directory = ::stat(full.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
         }
@@ -260,7 +260,7 @@ std::optional<VolumeSpace> volume_space(std::u16string const& path)
 {
     std::string name = native(path);
     for (;;) {
-        struct statvfs vfs {};
+        struct statvfs vfs { };
         if (!name.empty() && ::statvfs(name.c_str(), &vfs) == 0) {
             return VolumeSpace { static_cast<double>(vfs.f_bavail) * static_cast<double>(vfs.f_frsize),
                 static_cast<double>(vfs.f_blocks) * static_cast<double>(vfs.f_frsize) };
@@ -288,7 +288,8 @@ std::optional<VolumeSpace> volume_space(std::u16string const& path)
 bool is_mount_point(std::u16string const& path)
 {
     auto const name = native(path);
-    struct stat self {}, parent {};
+    struct stat self {
+    }, parent {};
     if (::stat(name.c_str(), &self) != 0 || !S_ISDIR(self.st_mode))
         return false;
     if (::stat((name + "/..").c_str(), &parent) != 0)

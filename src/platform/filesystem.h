@@ -13,10 +13,10 @@ using FileHandle = int;
 constexpr FileHandle INVALID_FILE = -1;
 
 enum class OpenMode {
-    READ_EXISTING,        // read, open existing only
-    WRITE_TRUNCATE,       // write, always create
+    READ_EXISTING, // read, open existing only
+    WRITE_TRUNCATE, // write, always create
     WRITE_OPEN_OR_CREATE, // write, open or create
-    READ_WRITE,           // read and write, open or create
+    READ_WRITE, // read and write, open or create
 };
 
 FileHandle open_file(std::u16string const& path, OpenMode mode);

@@ -204,8 +204,8 @@ Hwnd create_window(std::u16string const& class_name, std::u16string const& title
         if (cls == t.classes.end() || !cls->second.procedure)
             return 0;
         window = t.next_window++;
-        t.windows.emplace(window,
-            WindowRecord { this_thread.id, cls->second.procedure, class_name, title, style, parent, nullptr });
+        t.windows.emplace(
+            window, WindowRecord { this_thread.id, cls->second.procedure, class_name, title, style, parent, nullptr });
     }
     send_message(window, WM_CREATE, 0, 0);
     return window;

@@ -10,9 +10,9 @@
 #include <mutex>
 #include <sys/mman.h>
 #include <sys/stat.h>
-#include <unordered_set>
 #include <unistd.h>
 #include <unordered_map>
+#include <unordered_set>
 
 namespace platform {
 
@@ -187,8 +187,7 @@ struct RegistryStore::Impl {
     }
 
     // Runs `body` in a write transaction; commits when it answers true.
-    template<typename Body>
-    bool write(Body body)
+    template <typename Body> bool write(Body body)
     {
         if (!exec("BEGIN IMMEDIATE"))
             return false;
@@ -215,8 +214,8 @@ RegistryStore::RegistryStore(std::string const& path)
     auto const parent = std::filesystem::path(path).parent_path();
     if (!parent.empty())
         std::filesystem::create_directories(parent, ignored);
-    if (sqlite3_open_v2(path.c_str(), &impl_->db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
-            nullptr)
+    if (sqlite3_open_v2(
+            path.c_str(), &impl_->db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr)
         != SQLITE_OK) {
         sqlite3_close(impl_->db);
         impl_->db = nullptr;
@@ -238,17 +237,19 @@ RegistryStore::RegistryStore(std::string const& path)
     }
     impl_->find_key = std::make_unique<Statement>(impl_->db, "SELECT id FROM keys WHERE parent=?1 AND name=?2");
     impl_->insert_key = std::make_unique<Statement>(impl_->db, "INSERT INTO keys(parent, name) VALUES(?1, ?2)");
-    impl_->select_value = std::make_unique<Statement>(impl_->db, "SELECT type, data FROM vals WHERE key=?1 AND name=?2");
-    impl_->upsert_value = std::make_unique<Statement>(
-        impl_->db, "INSERT INTO vals(key, name, type, data) VALUES(?1, ?2, ?3, ?4) "
-                   "ON CONFLICT(key, name) DO UPDATE SET type=excluded.type, data=excluded.data");
+    impl_->select_value
+        = std::make_unique<Statement>(impl_->db, "SELECT type, data FROM vals WHERE key=?1 AND name=?2");
+    impl_->upsert_value = std::make_unique<Statement>(impl_->db,
+        "INSERT INTO vals(key, name, type, data) VALUES(?1, ?2, ?3, ?4) "
+        "ON CONFLICT(key, name) DO UPDATE SET type=excluded.type, data=excluded.data");
     impl_->delete_value = std::make_unique<Statement>(impl_->db, "DELETE FROM vals WHERE key=?1 AND name=?2");
     impl_->list_subkeys = std::make_unique<Statement>(impl_->db, "SELECT name FROM keys WHERE parent=?1 ORDER BY id");
 
     int fd = ::open((path + "-seq").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
     if (fd >= 0) {
-        struct stat st {};
-        if (fstat(fd, &st) == 0 && (st.st_size >= static_cast<off_t>(sizeof(uint64_t)) || ftruncate(fd, sizeof(uint64_t)) == 0)) {
+        struct stat st { };
+        if (fstat(fd, &st) == 0
+            && (st.st_size >= static_cast<off_t>(sizeof(uint64_t)) || ftruncate(fd, sizeof(uint64_t)) == 0)) {
             void* mapped = mmap(nullptr, sizeof(uint64_t), PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
             if (mapped != MAP_FAILED)
                 impl_->sequence = static_cast<uint64_t*>(mapped);
@@ -333,8 +334,8 @@ std::optional<RegistryValue> RegistryStore::query(
     return result;
 }
 
-bool RegistryStore::set(RegistryRoot root, std::u16string const& key, std::u16string const& name,
-    RegistryValue const& value)
+bool RegistryStore::set(
+    RegistryRoot root, std::u16string const& key, std::u16string const& name, RegistryValue const& value)
 {
     std::lock_guard lock(impl_->mutex);
     if (!impl_->db)

@@ -3,12 +3,12 @@
 #include "filesystem.h"
 #include "text.h"
 
+#include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <fstream>
 #include <pwd.h>
 #include <spawn.h>
-#include <cerrno>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -164,8 +164,9 @@ bool execute(std::u16string const& file, std::u16string const& parameters)
 {
     std::string const program = to_utf8(file);
     std::vector<std::string> args;
-    struct stat st {};
-    bool const runnable = ::stat(program.c_str(), &st) == 0 && S_ISREG(st.st_mode) && access(program.c_str(), X_OK) == 0;
+    struct stat st { };
+    bool const runnable
+        = ::stat(program.c_str(), &st) == 0 && S_ISREG(st.st_mode) && access(program.c_str(), X_OK) == 0;
     if (runnable) {
         args.push_back(program);
         for (auto& w : split_parameters(to_utf8(parameters)))

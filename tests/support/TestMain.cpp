@@ -12,12 +12,23 @@ extern std::string home_dir;
 
 int main(int argc, char** argv)
 {
-    // A private home, so that tests never touch the user's recordings, settings or devices.
-    char pattern[] = "/tmp/ravelin-test-XXXXXX";
-    char* dir = mkdtemp(pattern);
-    if (!dir)
-        return 1;
-    std::string const home = dir;
+    // A private home, so that tests never touch the user's recordings, settings or devices. A death
+    // test's child process is this program run again: it keeps its parent's home.
+    bool death_test_child = false;
+    for (int i = 1; i < argc; ++i)
+        death_test_child = death_test_child || std::string(argv[i]).starts_with("--gtest_internal_run_death_test");
+    std::string home;
+    if (char const* inherited = std::getenv("RAVELIN_TEST_HOME"); death_test_child && inherited) {
+        home = inherited;
+    } else {
+        char pattern[] = "/tmp/ravelin-test-XXXXXX";
+        char* dir = mkdtemp(pattern);
+        if (!dir)
+            return 1;
+        home = dir;
+        death_test_child = false;
+    }
+    setenv("RAVELIN_TEST_HOME", home.c_str(), 1);
     testing_support::home_dir = home;
     std::filesystem::create_directories(home + "/Documents");
     setenv("HOME", home.c_str(), 1);
@@ -36,7 +47,7 @@ int main(int argc, char** argv)
     testing::InitGoogleTest(&argc, argv);
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     int const result = RUN_ALL_TESTS();
-    if (!std::getenv("RAVELIN_KEEP_TEST_HOME"))
+    if (!death_test_child && !std::getenv("RAVELIN_KEEP_TEST_HOME"))
         std::filesystem::remove_all(home);
     return result;
 }

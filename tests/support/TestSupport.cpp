@@ -1,9 +1,12 @@
 #include "TestSupport.h"
 
+#include <core/Log.h>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <mutex>
+#include <os/LogFile.h>
 #include <sstream>
 #include <sys/wait.h>
 
@@ -76,10 +79,67 @@ core::String read_utf16_file(std::string const& path)
 {
     std::string const bytes = read_file(path);
     core::String text;
-    size_t start = bytes.size() >= 2 && static_cast<uint8_t>(bytes[0]) == 0xFF && static_cast<uint8_t>(bytes[1]) == 0xFE ? 2 : 0;
+    size_t start
+        = bytes.size() >= 2 && static_cast<uint8_t>(bytes[0]) == 0xFF && static_cast<uint8_t>(bytes[1]) == 0xFE ? 2 : 0;
     for (size_t i = start; i + 1 < bytes.size(); i += 2)
         text += static_cast<char16_t>(static_cast<uint8_t>(bytes[i]) | (static_cast<uint8_t>(bytes[i + 1]) << 8));
     return text;
+}
+
+namespace {
+
+struct MemoryText {
+    std::mutex mutex;
+    core::String text;
+};
+
+class MemorySink final : public core::TextSink {
+public:
+    explicit MemorySink(MemoryText& target)
+        : target_(target)
+    {
+    }
+    void write(char16_t const* text, size_t count) override
+    {
+        std::lock_guard lock(target_.mutex);
+        target_.text.append(text, count);
+    }
+    void flush() override { }
+
+private:
+    MemoryText& target_;
+};
+
+} // namespace
+
+struct LogCapture::Source final : core::LogSource {
+    MemoryText memory;
+    bool logging_on() override { return true; }
+    std::unique_ptr<core::TextSink> open_file() override { return std::make_unique<MemorySink>(memory); }
+};
+
+LogCapture::LogCapture()
+    : source_(new Source)
+{
+    core::set_log_source(source_);
+}
+
+LogCapture::~LogCapture()
+{
+    os::install_log();
+    delete source_;
+}
+
+std::string LogCapture::text() const
+{
+    std::lock_guard lock(source_->memory.mutex);
+    return core::to_utf8(source_->memory.text);
+}
+
+void LogCapture::clear()
+{
+    std::lock_guard lock(source_->memory.mutex);
+    source_->memory.text.clear();
 }
 
 } // namespace testing_support

@@ -26,12 +26,30 @@ std::string source_dir();
 struct CommandResult {
     int exit_code = -1;
     std::string output; // standard output
-    std::string error;  // standard error
+    std::string error; // standard error
 };
 // Runs a shell command line with the test environment; captures both outputs.
 CommandResult run(std::string const& command_line);
 
 // The UTF-16LE text of a log file, without its byte-order mark.
 core::String read_utf16_file(std::string const& path);
+
+// While it lives, the log is on and goes to memory instead of the registry-controlled file.
+class LogCapture {
+public:
+    LogCapture();
+    ~LogCapture();
+    LogCapture(LogCapture const&) = delete;
+    LogCapture& operator=(LogCapture const&) = delete;
+
+    // Everything logged since construction (or the last clear), as UTF-8.
+    std::string text() const;
+    void clear();
+    bool contains(std::string const& piece) const { return text().find(piece) != std::string::npos; }
+
+private:
+    struct Source;
+    Source* source_;
+};
 
 } // namespace testing_support

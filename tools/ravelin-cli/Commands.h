@@ -10,7 +10,7 @@ using Arguments = std::vector<std::string>;
 // Every command answers the process's exit code.
 constexpr int EXIT_OK = 0;
 constexpr int EXIT_FAILURE_ = 1; // the command could not do its work
-constexpr int EXIT_USAGE = 2;    // the command line was wrong
+constexpr int EXIT_USAGE = 2; // the command line was wrong
 
 struct Command {
     char const* name;

@@ -62,8 +62,7 @@ bool parse_fraction(std::string const& value, double& out)
     return ec == std::errc() && ptr == end && out >= 0.0 && out <= 1.0;
 }
 
-template<size_t N>
-bool in_list(std::string const& value, std::array<core::StringView, N> const& names)
+template <size_t N> bool in_list(std::string const& value, std::array<core::StringView, N> const& names)
 {
     String const wide = core::from_utf8(value);
     return std::find(names.begin(), names.end(), core::StringView(wide)) != names.end();
@@ -82,11 +81,13 @@ int set(std::string const& name, std::string const& value)
     String const wide_name = core::from_utf8(name);
     bool written = false;
     if (name == "Format" || name == "Boost") {
-        bool const valid = name == "Format" ? in_list(value, document::FORMAT_NAMES) : in_list(value, document::BOOST_NAMES);
+        bool const valid
+            = name == "Format" ? in_list(value, document::FORMAT_NAMES) : in_list(value, document::BOOST_NAMES);
         if (!valid)
             return fail(EXIT_USAGE,
-                name + " must be one of " + (name == "Format" ? joined(document::FORMAT_NAMES) : joined(document::BOOST_NAMES))
-                    + ", not '" + value + "'");
+                name + " must be one of "
+                    + (name == "Format" ? joined(document::FORMAT_NAMES) : joined(document::BOOST_NAMES)) + ", not '"
+                    + value + "'");
         written = os::reg_set_string(document::PRODUCT_KEY, wide_name, core::from_utf8(value));
     } else if (name == "Volume" || name == "VasLevel") {
         double real = 0;
@@ -99,8 +100,8 @@ int set(std::string const& name, std::string const& value)
         auto const key = name == "Log" ? core::StringView(os::MAKER_KEY) : core::StringView(document::PRODUCT_KEY);
         written = os::reg_set_dword(key, wide_name, value == "1" ? 1 : 0);
     } else {
-        return fail(EXIT_USAGE,
-            "unknown setting '" + name + "' (AutoRecord, Speaker, Format, Boost, Volume, VasLevel or Log)");
+        return fail(
+            EXIT_USAGE, "unknown setting '" + name + "' (AutoRecord, Speaker, Format, Boost, Volume, VasLevel or Log)");
     }
     if (!written || !os::reg_flush())
         return fail(EXIT_FAILURE_, "cannot write " + name + " to the registry");

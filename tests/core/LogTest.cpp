@@ -1,0 +1,89 @@
+#include <TestSupport.h>
+#include <atomic>
+#include <core/Log.h>
+#include <gtest/gtest.h>
+#include <os/Registry.h>
+#include <thread>
+
+using namespace core;
+using testing_support::read_file;
+using testing_support::read_utf16_file;
+
+namespace {
+
+std::string log_path()
+{
+    return testing_support::test_home() + "/state/ravelin/core_tests.txt";
+}
+
+void set_logging(bool on)
+{
+    ASSERT_TRUE(os::reg_set_dword(os::MAKER_KEY, u"Log", on ? 1 : 0));
+}
+
+class LogTest : public ::testing::Test {
+protected:
+    void TearDown() override
+    {
+        set_logging(false);
+        log();
+    }
+};
+
+TEST_F(LogTest, SwitchingOnStartsAFreshFileWithAByteOrderMark)
+{
+    set_logging(false);
+    log() << "discarded\n";
+    set_logging(true);
+    log() << "first " << 42 << u" \u00e9\n";
+    std::string raw = read_file(log_path());
+    ASSERT_GE(raw.size(), 2u);
+    EXPECT_EQ(static_cast<uint8_t>(raw[0]), 0xFF);
+    EXPECT_EQ(static_cast<uint8_t>(raw[1]), 0xFE);
+    EXPECT_EQ(read_utf16_file(log_path()), u"first 42 \u00e9\n");
+
+    set_logging(false);
+    log() << "while off\n";
+    set_logging(true);
+    log() << "second " << -7 << "\n";
+    EXPECT_EQ(read_utf16_file(log_path()), u"second -7\n") << "each switch to on starts the file anew";
+}
+
+TEST_F(LogTest, NumbersAreWrittenInSignedDecimal)
+{
+    set_logging(true);
+    log() << int32_t(-2147483647 - 1) << " " << uint32_t(4000000000u) << " " << 0.25 << "\n";
+    EXPECT_EQ(read_utf16_file(log_path()), u"-2147483648 4000000000 0.25\n");
+}
+
+// One thread writes lines while another keeps switching the log on and off: every sink is released
+// only after its last writer, and nothing crashes or corrupts memory.
+TEST_F(LogTest, SwitchingWhileAnotherThreadWritesIsSafe)
+{
+    std::atomic<bool> stop { false };
+    std::thread writer([&] {
+        while (!stop.load())
+            log() << "piece " << 1 << " " << 2 << "\n";
+    });
+    for (int i = 0; i < 40; ++i)
+        set_logging(i % 2 == 0);
+    stop = true;
+    writer.join();
+    set_logging(false);
+    log(); // the switch takes effect at a log call
+    set_logging(true);
+    log() << "end\n";
+    EXPECT_EQ(read_utf16_file(log_path()), u"end\n");
+}
+
+TEST_F(LogTest, FatalErrorIsTheLastLineAndEndsWithAFailureCode)
+{
+    set_logging(true);
+    log() << "before\n";
+    EXPECT_EXIT(fatal_error(u"Place::where()", u"broken invariant"), ::testing::ExitedWithCode(FATAL_EXIT_CODE),
+        "broken invariant @ Place::where\\(\\)");
+    auto const text = read_utf16_file(log_path());
+    EXPECT_TRUE(text.ends_with(u"Gluck: broken invariant @ Place::where()\n")) << to_utf8(text);
+}
+
+} // namespace

@@ -1,0 +1,103 @@
+#include <atomic>
+#include <core/SharedBuffer.h>
+#include <cstring>
+#include <gtest/gtest.h>
+#include <thread>
+#include <vector>
+
+using core::SharedBuffer;
+
+namespace {
+
+SharedBuffer bytes(std::string const& text)
+{
+    return SharedBuffer(text.size(), text.data());
+}
+
+std::string text_of(SharedBuffer const& b)
+{
+    return std::string(reinterpret_cast<char const*>(b.data()), b.length());
+}
+
+TEST(SharedBuffer, WritingASharedViewLeavesTheOtherViewsAlone)
+{
+    SharedBuffer a = bytes("abcdef");
+    SharedBuffer b = a;
+    EXPECT_EQ(a.use_count(), 2);
+    b.writable()[0] = 'X';
+    EXPECT_EQ(text_of(a), "abcdef");
+    EXPECT_EQ(text_of(b), "Xbcdef");
+    EXPECT_EQ(a.use_count(), 1);
+    EXPECT_EQ(b.use_count(), 1);
+    uint8_t* own = b.writable();
+    EXPECT_EQ(own, b.writable()) << "an unshared block is written in place";
+}
+
+TEST(SharedBuffer, ASliceWhoseParentIsGoneIsWrittenAtItsOwnFirstByte)
+{
+    SharedBuffer slice;
+    {
+        SharedBuffer parent = bytes("0123456789");
+        slice = SharedBuffer(parent, 4, 3);
+    }
+    EXPECT_EQ(slice.use_count(), 1);
+    EXPECT_EQ(text_of(slice), "456");
+    slice.writable()[0] = 'x';
+    EXPECT_EQ(text_of(slice), "x56");
+    SharedBuffer sub(slice, 1, 100);
+    EXPECT_EQ(text_of(sub), "56") << "a slice is clamped to its parent view";
+}
+
+TEST(SharedBuffer, CopyFromCopiesOnlyWhatFits)
+{
+    SharedBuffer target = bytes("........");
+    EXPECT_EQ(target.copy_from(6, bytes("abcd")), 2u);
+    EXPECT_EQ(text_of(target), "......ab");
+    EXPECT_EQ(target.copy_from(8, bytes("z")), 0u);
+    target.fill('-');
+    EXPECT_EQ(text_of(target), "--------");
+    SharedBuffer self = bytes("abcdef");
+    EXPECT_EQ(self.copy_from(2, SharedBuffer(self, 0, 4)), 4u) << "a source sharing the block";
+    EXPECT_EQ(text_of(self), "ababcd");
+}
+
+TEST(SharedBuffer, EmptyViewsHaveNoFrames)
+{
+    SharedBuffer empty;
+    EXPECT_TRUE(empty.empty());
+    EXPECT_EQ(empty.use_count(), 0);
+    SharedBuffer zero(0);
+    EXPECT_EQ(zero.length(), 0u);
+    EXPECT_EQ(zero.copy_from(0, bytes("a")), 0u);
+}
+
+// Views of one block copied, sliced and dropped on several threads at once, while each thread also
+// writes its own copy: the count must end at one and no thread may see another's writes.
+TEST(SharedBuffer, ViewsCrossThreads)
+{
+    SharedBuffer shared(4096);
+    shared.fill(7);
+    std::vector<std::thread> threads;
+    std::atomic<int> foreign_writes { 0 };
+    for (int t = 0; t < 4; ++t) {
+        threads.emplace_back([&, t] {
+            for (int i = 0; i < 2000; ++i) {
+                SharedBuffer copy = shared;
+                SharedBuffer slice(copy, static_cast<size_t>(i % 100), 64);
+                if (slice.data()[0] != 7)
+                    foreign_writes.fetch_add(1);
+                if (i % 10 == 0) {
+                    SharedBuffer own = slice;
+                    own.writable()[0] = static_cast<uint8_t>(t);
+                }
+            }
+        });
+    }
+    for (auto& t : threads)
+        t.join();
+    EXPECT_EQ(foreign_writes.load(), 0);
+    EXPECT_EQ(shared.use_count(), 1);
+    EXPECT_EQ(shared.data()[0], 7);
+}
+
+} // namespace

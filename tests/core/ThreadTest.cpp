@@ -1,0 +1,145 @@
+#include <atomic>
+#include <core/Event.h>
+#include <core/Thread.h>
+#include <deque>
+#include <functional>
+#include <gtest/gtest.h>
+#include <mutex>
+#include <platform/messages.h>
+#include <platform/ticks.h>
+
+using namespace core;
+
+namespace {
+
+class Lambda final : public Thread {
+public:
+    explicit Lambda(std::function<void(Lambda&)> body)
+        : body_(std::move(body))
+    {
+    }
+    ~Lambda() override { join(); }
+    using Thread::suspend;
+
+private:
+    void run() override { body_(*this); }
+    std::function<void(Lambda&)> body_;
+};
+
+TEST(Thread, AResumeBeforeTheSuspendIsNotLost)
+{
+    Event resumed(EventReset::MANUAL), done(EventReset::MANUAL);
+    Lambda thread([&](Lambda& self) {
+        resumed.wait();
+        self.suspend(); // the resume came first: this must return at once
+        done.set();
+    });
+    ASSERT_TRUE(thread.start());
+    thread.resume();
+    resumed.set();
+    EXPECT_TRUE(done.wait_for(5000)) << "the thread slept although it had been resumed";
+}
+
+// A consumer that sleeps whenever its queue is empty, fed by a producer that resumes it after every
+// push: the shape of a memory buffer's drain thread. Every item must arrive.
+TEST(Thread, DrainThatSuspendsWhenEmptyNeverMissesWork)
+{
+    std::mutex mutex;
+    std::deque<int> queue;
+    std::atomic<int> consumed { 0 };
+    Lambda drain([&](Lambda& self) {
+        self.suspend();
+        while (!self.stop_requested()) {
+            bool took = false;
+            {
+                std::lock_guard lock(mutex);
+                if (!queue.empty()) {
+                    queue.pop_front();
+                    took = true;
+                }
+            }
+            if (took)
+                consumed.fetch_add(1);
+            else
+                self.suspend();
+        }
+    });
+    ASSERT_TRUE(drain.start());
+    constexpr int N = 20000;
+    for (int i = 0; i < N; ++i) {
+        {
+            std::lock_guard lock(mutex);
+            queue.push_back(i);
+        }
+        drain.resume();
+    }
+    for (int waited = 0; consumed.load() < N && waited < 10000; ++waited)
+        platform::sleep_ms(1);
+    EXPECT_EQ(consumed.load(), N);
+    drain.request_stop();
+    drain.resume();
+    drain.join();
+}
+
+TEST(Thread, StartsOnceAtATimeAndAgainAfterItEnded)
+{
+    Event release(EventReset::MANUAL);
+    std::atomic<int> runs { 0 };
+    Lambda thread([&](Lambda&) {
+        ++runs;
+        release.wait();
+    });
+    ASSERT_TRUE(thread.start());
+    EXPECT_TRUE(thread.is_running());
+    EXPECT_FALSE(thread.start());
+    release.set();
+    thread.join();
+    EXPECT_FALSE(thread.is_running());
+    ASSERT_TRUE(thread.start());
+    thread.join();
+    EXPECT_EQ(runs.load(), 2);
+}
+
+TEST(Thread, QueueExistsWhenStartReturns)
+{
+    std::atomic<uint32_t> message { 0 };
+    Lambda thread([&](Lambda&) {
+        platform::Message m;
+        platform::get_message(m, 0, 0, 0);
+        message = m.message;
+    });
+    ASSERT_TRUE(thread.start());
+    ASSERT_NE(thread.thread_id(), 0u);
+    EXPECT_TRUE(platform::post_thread_message(thread.thread_id(), platform::WM_USER, 0, 0));
+    thread.join();
+    EXPECT_EQ(message.load(), platform::WM_USER);
+}
+
+TEST(Thread, PriorityLevelsAreClampedToThePlatformsRange)
+{
+    Lambda thread([](Lambda&) {});
+    thread.set_priority(-5);
+    EXPECT_EQ(thread.priority(), 5);
+    thread.set_priority(7);
+    EXPECT_EQ(thread.priority(), 1);
+    thread.set_priority(0);
+    EXPECT_EQ(thread.priority(), 3);
+}
+
+TEST(Event, AutomaticResetLetsOneWaiterThroughPerSet)
+{
+    Event automatic(EventReset::AUTOMATIC);
+    EXPECT_FALSE(automatic.wait_for(1));
+    automatic.set();
+    EXPECT_TRUE(automatic.wait_for(1));
+    EXPECT_FALSE(automatic.wait_for(1));
+
+    Event manual(EventReset::MANUAL);
+    manual.set();
+    EXPECT_TRUE(manual.wait_for(1));
+    EXPECT_TRUE(manual.wait_for(1));
+    manual.reset();
+    EXPECT_FALSE(manual.is_set());
+}
+
+} // namespace

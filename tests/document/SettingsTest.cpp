@@ -1,0 +1,174 @@
+#include <TestSupport.h>
+#include <algorithm>
+#include <document/Settings.h>
+#include <gtest/gtest.h>
+#include <os/Registry.h>
+#include <platform/registry_store.h>
+
+using namespace document;
+using testing_support::bin_dir;
+using testing_support::run;
+
+namespace {
+
+void forget_product_key()
+{
+    auto& store = platform::RegistryStore::instance();
+    for (auto name : { u"AutoRecord", u"Speaker", u"Format", u"Boost", u"Volume", u"VasLevel", u"Path" })
+        store.remove_value(platform::RegistryRoot::CURRENT_USER, u"Software\\Korvex\\Ravelin", name);
+}
+
+class SettingsTest : public ::testing::Test {
+protected:
+    void SetUp() override { forget_product_key(); }
+    void TearDown() override { forget_product_key(); }
+};
+
+TEST_F(SettingsTest, AFreshDeviceStartsWithTheDefaults)
+{
+    Settings s;
+    s.load_first();
+    s.load_secondary(true);
+    EXPECT_FALSE(s.auto_record);
+    EXPECT_FALSE(s.speaker);
+    EXPECT_EQ(s.format, u"Mp3Middle");
+    EXPECT_EQ(s.boost, u"BoostOff");
+    EXPECT_EQ(s.volume, 1.0);
+    EXPECT_EQ(s.vas_level, 0.0);
+    EXPECT_EQ(s.path, u"");
+    auto const preset = format_preset(s.format);
+    EXPECT_EQ(preset.sample_rate, 44100);
+    EXPECT_EQ(preset.bit_rate, 64000);
+    EXPECT_EQ(boost_level(s.boost), 1);
+}
+
+TEST_F(SettingsTest, RealsAreStoredTimes1048576Truncated)
+{
+    EXPECT_EQ(to_fixed(0.3), 314572u);
+    EXPECT_EQ(to_fixed(1.0), 1048576u);
+    EXPECT_EQ(from_fixed(524288), 0.5);
+    os::reg_set_dword(PRODUCT_KEY, u"Volume", 524288);
+    Settings s;
+    s.load_secondary(false);
+    EXPECT_EQ(s.volume, 0.5);
+    s.vas_level = 0.3;
+    s.save();
+    uint32_t stored = 0;
+    ASSERT_TRUE(os::reg_get_dword(PRODUCT_KEY, u"VasLevel", stored));
+    EXPECT_EQ(stored, 314572u);
+}
+
+TEST_F(SettingsTest, SaveWritesEveryValueAndLoadReadsThemBack)
+{
+    Settings s;
+    s.auto_record = true;
+    s.speaker = true;
+    s.format = u"Mp3High";
+    s.boost = u"Boost3";
+    s.volume = 0.25;
+    s.vas_level = 0.125;
+    s.save();
+    s.save_path(u"/x/Record 1.mp3");
+    Settings t;
+    t.load_first();
+    t.load_secondary(true);
+    EXPECT_TRUE(t.auto_record);
+    EXPECT_TRUE(t.speaker);
+    EXPECT_EQ(t.format, u"Mp3High");
+    EXPECT_EQ(t.boost, u"Boost3");
+    EXPECT_EQ(t.volume, 0.25);
+    EXPECT_EQ(t.vas_level, 0.125);
+    EXPECT_EQ(t.path, u"/x/Record 1.mp3");
+    Settings u;
+    u.load_secondary(false);
+    EXPECT_EQ(u.path, u"") << "Path is read only when asked for";
+}
+
+TEST_F(SettingsTest, UnknownTextsBehaveAsDefaultsButAreKeptAsTyped)
+{
+    os::reg_set_string(PRODUCT_KEY, u"Format", u"Mp3Ultra");
+    os::reg_set_string(PRODUCT_KEY, u"Boost", u"Boost9");
+    Settings s;
+    s.load_first();
+    EXPECT_EQ(format_preset(s.format).sample_rate, 44100);
+    EXPECT_EQ(format_preset(s.format).bit_rate, 64000);
+    EXPECT_EQ(boost_level(s.boost), 1);
+    s.save();
+    core::String text;
+    os::reg_get_string(PRODUCT_KEY, u"Format", text);
+    EXPECT_EQ(text, u"Mp3Ultra");
+}
+
+TEST(FormatPresets, RatesBitRatesBoostLevelsAndDescriptions)
+{
+    EXPECT_EQ(format_preset(u"Mp3Low").sample_rate, 22050);
+    EXPECT_EQ(format_preset(u"Mp3Low").bit_rate, 32000);
+    EXPECT_EQ(format_preset(u"Mp3High").bit_rate, 96000);
+    EXPECT_EQ(format_preset(u"Mp3High").channels, 1);
+    EXPECT_EQ(boost_level(u"Boost1"), 2);
+    EXPECT_EQ(boost_level(u"Boost2"), 4);
+    EXPECT_EQ(boost_level(u"Boost3"), 8);
+    EXPECT_EQ(describe_format(44100, 16, 64000), u"44kHz 16bit 64kbps");
+    EXPECT_EQ(describe_format(22050, 16, 32000), u"22kHz 16bit 32kbps");
+    EXPECT_EQ(describe_format(8000, 16, 0), u"8kHz 16bit");
+}
+
+// The command-line companion writes through the same registry file that the program reads.
+class SettingsCommand : public SettingsTest {
+protected:
+    std::string cli = bin_dir() + "/ravelin-cli";
+};
+
+TEST_F(SettingsCommand, RoundTripsThroughTheRegistryFile)
+{
+    auto r = run(cli + " settings set Format Mp3Low && " + cli + " settings set Volume 0.3 && " + cli
+        + " settings set AutoRecord 1 && " + cli + " settings");
+    ASSERT_EQ(r.exit_code, 0) << r.error;
+    EXPECT_NE(r.output.find("Format         Mp3Low"), std::string::npos) << r.output;
+    EXPECT_NE(r.output.find("AutoRecord     1"), std::string::npos) << r.output;
+    Settings s;
+    s.load_first();
+    s.load_secondary(false);
+    EXPECT_EQ(s.format, u"Mp3Low");
+    EXPECT_TRUE(s.auto_record);
+    uint32_t stored = 0;
+    os::reg_get_dword(PRODUCT_KEY, u"Volume", stored);
+    EXPECT_EQ(stored, 314572u);
+}
+
+TEST_F(SettingsCommand, RefusesWhatIsNotValidAndWritesNothing)
+{
+    for (std::string bad : { "Format Mp3", "Boost boost1", "Volume 1.5", "Volume -0.1", "VasLevel abc", "Volume 0.5x",
+             "AutoRecord 2", "Log yes", "Path /x", "Nothing 1" }) {
+        auto r = run(cli + " settings set " + bad);
+        EXPECT_EQ(r.exit_code, 2) << bad;
+        EXPECT_EQ(std::count(r.error.begin(), r.error.end(), '\n'), 1) << r.error;
+        EXPECT_EQ(r.error.rfind("ravelin-cli: ", 0), 0u) << r.error;
+    }
+    Settings s;
+    s.load_first();
+    s.load_secondary(true);
+    EXPECT_EQ(s.format, u"Mp3Middle");
+    EXPECT_EQ(s.volume, 1.0);
+    EXPECT_EQ(s.vas_level, 0.0);
+    EXPECT_EQ(s.path, u"");
+    EXPECT_EQ(run(cli + " settings set Volume").exit_code, 2);
+    EXPECT_EQ(run(cli + " frobnicate").exit_code, 2);
+}
+
+// Two processes writing at once: every write of both lands, none is lost to a busy database.
+TEST_F(SettingsCommand, TwoProcessesWritingAtOnce)
+{
+    auto loop = [&](std::string const& name, std::string const& value) {
+        return "for i in $(seq 1 25); do " + cli + " settings set " + name + " " + value + " || exit 1; done";
+    };
+    auto r = run(
+        "(" + loop("Boost", "Boost2") + ") & a=$!; (" + loop("Format", "Mp3High") + ") & b=$!; wait $a && wait $b");
+    ASSERT_EQ(r.exit_code, 0) << r.error;
+    Settings s;
+    s.load_first();
+    EXPECT_EQ(s.boost, u"Boost2");
+    EXPECT_EQ(s.format, u"Mp3High");
+}
+
+} // namespace

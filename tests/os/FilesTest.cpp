@@ -1,0 +1,123 @@
+#include <TestSupport.h>
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <os/File.h>
+#include <os/FileInfo.h>
+#include <os/FileSystem.h>
+#include <os/UnicodeTextFile.h>
+
+using namespace os;
+using testing_support::fresh_dir;
+using testing_support::read_file;
+using testing_support::write_file;
+
+namespace {
+
+core::String wide(std::string const& s)
+{
+    return core::from_utf8(s);
+}
+
+TEST(File, ModesOpenCreateTruncateAndAppendAsNamed)
+{
+    std::string const dir = fresh_dir("modes");
+    std::string const path = dir + "/f.bin";
+
+    File missing(wide(dir + "/none"), FileMode::Read);
+    EXPECT_FALSE(missing.is_open());
+    char buffer[8];
+    EXPECT_EQ(missing.read(buffer, 8), 0u);
+    EXPECT_EQ(missing.size(), 0u);
+    EXPECT_FALSE(missing.seek(0));
+
+    {
+        File f(wide(path), FileMode::Write);
+        ASSERT_TRUE(f.is_open());
+        EXPECT_EQ(f.write("hello", 5), 5u);
+        EXPECT_EQ(f.write("x", 0), 0u);
+    }
+    {
+        File f(wide(path), FileMode::Append);
+        EXPECT_EQ(f.tell(), 5u);
+        f.write("!", 1);
+    }
+    EXPECT_EQ(read_file(path), "hello!");
+    {
+        File f(wide(path), FileMode::ReadWrite);
+        EXPECT_EQ(f.tell(), 0u) << "read-write opens at the start";
+        EXPECT_EQ(f.skip(2), 2u);
+        EXPECT_EQ(f.read(buffer, 8), 4u) << "a short read at the end is not an error";
+        EXPECT_TRUE(f.set_size(3));
+        EXPECT_EQ(f.size(), 3u);
+        EXPECT_TRUE(f.seek(1));
+        f.write("E", 1);
+    }
+    EXPECT_EQ(read_file(path), "hEl");
+    {
+        File f(wide(path), FileMode::Write);
+    }
+    EXPECT_EQ(read_file(path), "") << "write mode truncates";
+    File d(wide(dir), FileMode::Read);
+    EXPECT_FALSE(d.is_open()) << "a folder is not a file";
+}
+
+TEST(UnicodeTextFile, StartsWithOneByteOrderMark)
+{
+    std::string const path = fresh_dir("text") + "/t.txt";
+    {
+        UnicodeTextFile t(wide(path), FileMode::Append);
+        t.write(u"a\n", 2);
+    }
+    {
+        UnicodeTextFile t(wide(path), FileMode::Append);
+        t.write(u"\u0416", 1);
+    }
+    EXPECT_EQ(read_file(path),
+        std::string("\xFF\xFE"
+                    "a\0\n\0\x16\x04",
+            8));
+}
+
+TEST(FileInfo, DescribesFilesFoldersAndAbsence)
+{
+    std::string const dir = fresh_dir("info");
+    write_file(dir + "/a.mp3", std::string(1234, 'x'));
+    FileInfo file(wide(dir + "/a.mp3"));
+    EXPECT_TRUE(file.exists());
+    EXPECT_FALSE(file.is_directory());
+    EXPECT_EQ(file.size(), 1234u);
+    EXPECT_LE(file.created(), file.modified());
+    EXPECT_EQ(file.modified().year >= 2024, true);
+    FileInfo folder(wide(dir + "/"));
+    EXPECT_TRUE(folder.is_directory());
+    FileInfo none(wide(dir + "/none"));
+    EXPECT_FALSE(none.exists());
+    EXPECT_EQ(none.attributes(), ATTRIBUTES_NOT_FOUND);
+    EXPECT_EQ(none.size(), 0u);
+
+    FileInfo move(wide(dir + "/a.mp3"));
+    EXPECT_TRUE(move.move_to(wide(dir + "/b.mp3")));
+    EXPECT_TRUE(FileInfo(wide(dir + "/b.mp3")).exists());
+    write_file(dir + "/c.mp3", "c");
+    FileInfo clash(wide(dir + "/c.mp3"));
+    EXPECT_FALSE(clash.move_to(wide(dir + "/b.mp3"))) << "an existing name is never overwritten";
+    EXPECT_NE(clash.last_error(), 0);
+    EXPECT_EQ(read_file(dir + "/b.mp3").size(), 1234u);
+    EXPECT_TRUE(delete_file(wide(dir + "/c.mp3")));
+    EXPECT_FALSE(delete_file(wide(dir + "/c.mp3")));
+}
+
+TEST(Space, IsAskedOfTheVolumeThatHoldsThePath)
+{
+    std::string const dir = fresh_dir("space");
+    double const here = free_space(wide(dir));
+    EXPECT_GT(here, 0);
+    EXPECT_GT(total_space(wide(dir)), here * 0.999);
+    EXPECT_GT(free_space(wide(dir + "/not/yet/created")), 0) << "the nearest existing parent answers";
+    // /dev/shm is a volume of its own on Linux: a path on it must not be answered by the root file system.
+    if (std::filesystem::exists("/dev/shm")) {
+        EXPECT_NE(total_space(u"/dev/shm/ravelin-none"), total_space(u"/"));
+    }
+}
+
+} // namespace

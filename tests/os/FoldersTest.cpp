@@ -1,0 +1,163 @@
+#include <TestSupport.h>
+#include <core/CActiveScheduler.h>
+#include <cstdlib>
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <os/FileInfo.h>
+#include <os/FileSystem.h>
+#include <os/FolderScanner.h>
+#include <platform/ticks.h>
+
+using namespace os;
+using testing_support::fresh_dir;
+using testing_support::LogCapture;
+using testing_support::write_file;
+
+namespace {
+
+core::String wide(std::string const& s)
+{
+    return core::from_utf8(s);
+}
+
+// A tree with files and folders in both orders: root/{b.wav, a.mp3, z/{y.mp3, x/w.wav}, c/{v.mp3}}.
+std::string make_tree()
+{
+    std::string const root = fresh_dir("tree");
+    std::filesystem::create_directories(root + "/z/x");
+    std::filesystem::create_directories(root + "/c");
+    for (auto f : { "/b.wav", "/a.mp3", "/z/y.mp3", "/z/x/w.wav", "/c/v.mp3", "/c/notes.txt" })
+        write_file(root + f, "data");
+    return root;
+}
+
+struct Recorder final : DirectoryVisitor {
+    std::string root;
+    std::vector<std::string> events;
+    std::string stop_at;
+    bool on_file(core::String const& path) override { return note("f ", path); }
+    bool on_directory(core::String const& path) override { return note("d ", path); }
+    bool note(char const* kind, core::String const& path)
+    {
+        std::string const rel = core::to_utf8(path).substr(root.size());
+        events.push_back(kind + rel);
+        return rel != stop_at;
+    }
+};
+
+TEST(WalkDirectory, GoesDepthFirstWithFilesBeforeSubfolders)
+{
+    Recorder r;
+    r.root = make_tree();
+    walk_directory(r, wide(r.root), u"*", u"*", true);
+    EXPECT_EQ(r.events,
+        (std::vector<std::string> { "f /a.mp3", "f /b.wav", "d /c", "f /c/notes.txt", "f /c/v.mp3", "d /z",
+            "f /z/y.mp3", "d /z/x", "f /z/x/w.wav" }));
+}
+
+TEST(WalkDirectory, MasksAndAStopInsideANestedWalk)
+{
+    Recorder r;
+    r.root = make_tree();
+    r.stop_at = "/c/notes.txt";
+    walk_directory(r, wide(r.root), u"*.MP3", u"*", true);
+    EXPECT_EQ(
+        r.events, (std::vector<std::string> { "f /a.mp3", "d /c", "f /c/v.mp3", "d /z", "f /z/y.mp3", "d /z/x" }));
+    r.events.clear();
+    walk_directory(r, wide(r.root), u"*", u"*", true);
+    EXPECT_EQ(r.events,
+        (std::vector<std::string> {
+            "f /a.mp3", "f /b.wav", "d /c", "f /c/notes.txt", "d /z", "f /z/y.mp3", "d /z/x", "f /z/x/w.wav" }))
+        << "a stop ends only the nested walk";
+    EXPECT_TRUE(matches_mask(u"Notes.TXT", u"*.txt"));
+    EXPECT_TRUE(matches_mask(u"a", u"?"));
+    EXPECT_FALSE(matches_mask(u"ab", u"?"));
+    EXPECT_TRUE(matches_mask(u"english.lng", u"*.lng"));
+    EXPECT_FALSE(matches_mask(u"english.lng.bak", u"*.lng"));
+}
+
+struct ScanCollector final : ScanListener {
+    std::string root;
+    std::vector<std::string> files;
+    bool finished = false;
+    void on_file(core::String const& path) override { files.push_back(core::to_utf8(path).substr(root.size())); }
+    void on_finished() override { finished = true; }
+};
+
+class FolderScannerTest : public ::testing::Test {
+protected:
+    bool pump_until_finished(ScanCollector& c)
+    {
+        uint32_t const start = platform::tick_count();
+        platform::Message m;
+        while (!c.finished && platform::tick_count() - start < 5000) {
+            if (platform::get_message(m, 0, 0, 0) == 0)
+                return false;
+            platform::dispatch_message(m);
+        }
+        return c.finished;
+    }
+    core::CActiveScheduler scheduler { u"VizuvevClass_Scan" };
+};
+
+TEST_F(FolderScannerTest, ListsOneEntryPerTickBreadthFirst)
+{
+    ScanCollector c;
+    c.root = make_tree();
+    FolderScanner scanner(&c);
+    scanner.start(wide(c.root), true);
+    EXPECT_TRUE(c.files.empty()) << "nothing happens before the first tick";
+    ASSERT_TRUE(pump_until_finished(c));
+    EXPECT_EQ(c.files,
+        (std::vector<std::string> { "/a.mp3", "/b.wav", "/c/notes.txt", "/c/v.mp3", "/z/y.mp3", "/z/x/w.wav" }));
+}
+
+TEST_F(FolderScannerTest, EmptyAndMissingFoldersFinishWithoutFiles)
+{
+    ScanCollector c;
+    c.root = fresh_dir("empty");
+    FolderScanner scanner(&c);
+    scanner.start(wide(c.root), false);
+    scanner.start(wide(c.root + "/missing"), false);
+    ASSERT_TRUE(pump_until_finished(c));
+    EXPECT_TRUE(c.files.empty());
+}
+
+TEST(CreateDirectory, AttemptsEveryLevelFromTheRootDown)
+{
+    std::string const base = fresh_dir("mk");
+    LogCapture capture;
+    create_directory(wide(base + "/a/b/c/"));
+    EXPECT_TRUE(FileInfo(wide(base + "/a/b/c")).is_directory());
+    std::string const log = capture.text();
+    EXPECT_EQ(log.rfind("CreateDirectoryW {/} result=false\n", 0), 0u) << log;
+    auto const a = log.find("CreateDirectoryW {" + base + "/a} result=true\n");
+    auto const b = log.find("CreateDirectoryW {" + base + "/a/b} result=true\n");
+    auto const c = log.find("CreateDirectoryW {" + base + "/a/b/c} result=true\n");
+    ASSERT_NE(a, std::string::npos) << log;
+    EXPECT_LT(a, b);
+    EXPECT_LT(b, c);
+    EXPECT_NE(log.find("CreateDirectoryW {" + base + "} result=false\n"), std::string::npos)
+        << "existing levels are logged as false and do no harm";
+}
+
+TEST(FindDrives, ReportsCardsExceptTheOneHoldingTheDocuments)
+{
+    std::string const card1 = fresh_dir("card1");
+    std::string const card2 = fresh_dir("card2");
+    std::string const home = testing_support::test_home(); // holds the documents folder
+    setenv("RAVELIN_CARDS", (card1 + ":" + home + "::" + card2).c_str(), 1);
+    Recorder r;
+    LogCapture capture;
+    find_drives(r);
+    setenv("RAVELIN_CARDS", "", 1);
+    EXPECT_EQ(r.events, (std::vector<std::string> { "d " + card1, "d " + card2 }));
+    EXPECT_TRUE(capture.contains("skipping result={" + home + "}"));
+    EXPECT_TRUE(capture.contains("returning result={" + card1 + "}"));
+    EXPECT_TRUE(capture.contains("find_drives: mydoc={" + home + "/Documents}"));
+    Recorder none;
+    find_drives(none);
+    EXPECT_TRUE(none.events.empty()) << "an empty RAVELIN_CARDS means no card";
+}
+
+} // namespace
