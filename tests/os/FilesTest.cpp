@@ -1,10 +1,12 @@
 #include <TestSupport.h>
+#include <chrono>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <os/File.h>
 #include <os/FileInfo.h>
 #include <os/FileSystem.h>
 #include <os/UnicodeTextFile.h>
+#include <thread>
 
 using namespace os;
 using testing_support::fresh_dir;
@@ -118,6 +120,33 @@ TEST(Space, IsAskedOfTheVolumeThatHoldsThePath)
     if (std::filesystem::exists("/dev/shm")) {
         EXPECT_NE(total_space(u"/dev/shm/ravelin-none"), total_space(u"/"));
     }
+}
+
+} // namespace
+
+namespace {
+
+TEST(DateAndTime, TextsComeFromTheLocaleWithSecondsAndTheLongDate)
+{
+    os::DateTime const t { 2026, 12, 6, 14, 5, 9, 0, 0 };
+    auto const date = core::to_utf8(os::date_text(t, true));
+    EXPECT_NE(date.find("2026"), std::string::npos) << date;
+    EXPECT_NE(date.find("December"), std::string::npos) << "the long form names the month: " << date;
+    EXPECT_NE(os::date_text(t, false), os::date_text(t, true));
+    EXPECT_EQ(core::to_utf8(os::time_text(t)), "14:05:09");
+    EXPECT_LT((os::DateTime { 2026, 12, 6, 14, 5, 9, 1, 0 }), (os::DateTime { 2026, 12, 6, 14, 5, 10, 0, 3 }));
+}
+
+TEST(ExecuteFile, StartsAProgramWithItsParametersWithoutWaiting)
+{
+    std::string const dir = testing_support::fresh_dir("exec");
+    std::string const script = dir + "/touch.sh";
+    write_file(script, "#!/bin/sh\necho \"$1|$2\" > \"" + dir + "/out.txt\"\n");
+    std::filesystem::permissions(script, std::filesystem::perms::owner_all);
+    EXPECT_TRUE(execute_file(wide(script), u"\"two words\" second"));
+    for (int i = 0; i < 500 && read_file(dir + "/out.txt").empty(); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_EQ(read_file(dir + "/out.txt"), "two words|second\n");
 }
 
 } // namespace

@@ -39,6 +39,7 @@ int main(int argc, char** argv)
     setenv("XDG_RUNTIME_DIR", (home + "/run").c_str(), 1);
     setenv("RAVELIN_REGISTRY", (home + "/config/ravelin/registry.db").c_str(), 1);
     setenv("RAVELIN_CARDS", "", 1);
+    setenv("LC_ALL", "C.UTF-8", 1); // dates and times in one known locale
     setenv("RAVELIN_AUDIO_IN", "none", 1);
     setenv("RAVELIN_AUDIO_OUT", "none", 1);
     setenv("RAVELIN_DISPLAY", "headless", 1);
