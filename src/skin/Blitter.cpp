@@ -21,7 +21,9 @@ using Pixels32 = uint16_t __attribute__((vector_size(64)));
 
 // The wide helpers are always inlined into the AVX copies, so no vector crosses a call and the ABI
 // note about passing them does not apply.
-#if defined(__GNUC__) && !defined(__clang__)
+#if defined(__clang__)
+#pragma clang diagnostic ignored "-Wpsabi"
+#elif defined(__GNUC__)
 #pragma GCC diagnostic ignored "-Wpsabi"
 #endif
 
