@@ -172,16 +172,18 @@ private:
             return fail("property lists overlapping their record's header; record", record);
         if (!fits(record, uint64_t(RECORD_HEADER) + 4 * uint64_t(children)))
             return fail("a child table outside the file; record", record);
-        if (!fits(record, o[PROPERTY_KINDS]))
-            return fail("property lists outside the file; record", record);
+        // All bounds first: the lists are read only once every one of them is known to lie in the file.
         for (int k = 0; k < PROPERTY_KINDS; ++k) {
             if (o[k + 1] < o[k])
                 return fail("property lists out of order; record", record);
             if ((o[k + 1] - o[k]) % RECORD_SIZES[k] != 0)
                 return fail("a property list of partial records; record", record);
-            if (!check_list(record, static_cast<PropertyKind>(k), record + o[k], (o[k + 1] - o[k]) / RECORD_SIZES[k]))
-                return false;
         }
+        if (!fits(record, o[PROPERTY_KINDS]))
+            return fail("property lists outside the file; record", record);
+        for (int k = 0; k < PROPERTY_KINDS; ++k)
+            if (!check_list(static_cast<PropertyKind>(k), record + o[k], (o[k + 1] - o[k]) / RECORD_SIZES[k]))
+                return false;
         int height = 0;
         for (uint32_t i = 0; i < children; ++i) {
             uint32_t const child = file_.u32(record + RECORD_HEADER + 4 * i);
@@ -193,7 +195,7 @@ private:
         return true;
     }
 
-    bool check_list(uint32_t record, PropertyKind kind, uint32_t start, uint32_t count)
+    bool check_list(PropertyKind kind, uint32_t start, uint32_t count)
     {
         uint32_t const size = RECORD_SIZES[static_cast<int>(kind)];
         uint32_t previous = 0;
@@ -212,7 +214,6 @@ private:
             if (!check_index(kind, at))
                 return false;
         }
-        (void)record;
         return true;
     }
 
