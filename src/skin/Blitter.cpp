@@ -132,8 +132,28 @@ template <typename Rule, typename V> SPAN_INLINE void copy_pixels(uint16_t* dst,
         *dst = Rule::pixel(*src, *dst);
 }
 
-// A run of pixels repeating source[wrap_start, wrap_end) from `first`, unscaled.
-template <typename Rule, typename V>
+// Destination pixel k takes source pixel (first + k) >> 1: every source pixel twice, as skins are drawn
+// on 192-dpi screens. Eight source pixels are widened to sixteen with one shuffle.
+template <typename Rule>
+SPAN_INLINE void copy_doubled(uint16_t* dst, uint16_t const* src_row, int32_t first, int32_t count)
+{
+    int32_t k = 0;
+    if ((first & 1) && count > 0) {
+        dst[0] = Rule::pixel(src_row[first >> 1], dst[0]);
+        k = 1;
+    }
+    uint16_t const* src = src_row + ((first + k) >> 1);
+    for (; count - k >= 16; k += 16, src += 8) {
+        Pixels8 const narrow = load<Pixels8>(src);
+        Pixels16 const wide = __builtin_shufflevector(narrow, narrow, 0, 0, 1, 1, 2, 2, 3, 3, 4, 4, 5, 5, 6, 6, 7, 7);
+        store(dst + k, Rule::template pixels<Pixels16>(wide, load<Pixels16>(dst + k)));
+    }
+    for (; k < count; ++k)
+        dst[k] = Rule::pixel(src_row[(first + k) >> 1], dst[k]);
+}
+
+// A run repeating the source indices [wrap_start, wrap_end) from `first`, at scale 1 or 2.
+template <typename Rule, typename V, int SHIFT>
 SPAN_INLINE void tile_pixels(
     uint16_t* dst, uint16_t const* src_row, int32_t first, int32_t count, int32_t wrap_start, int32_t wrap_end)
 {
@@ -141,7 +161,10 @@ SPAN_INLINE void tile_pixels(
     while (count > 0) {
         int32_t const run = std::min(count, wrap_end - index);
         if (run > 0) {
-            copy_pixels<Rule, V>(dst, dst + run, src_row + index);
+            if constexpr (SHIFT == 0)
+                copy_pixels<Rule, V>(dst, dst + run, src_row + index);
+            else
+                copy_doubled<Rule>(dst, src_row, index, run);
             dst += run;
             count -= run;
         }
@@ -152,58 +175,54 @@ SPAN_INLINE void tile_pixels(
 // The span kernels of one rule for one instruction set, chosen once when the blitter is made.
 struct Kernels {
     void (*copy)(uint16_t*, uint16_t*, uint16_t const*);
+    void (*doubled)(uint16_t*, uint16_t const*, int32_t, int32_t);
     void (*tile)(uint16_t*, uint16_t const*, int32_t, int32_t, int32_t, int32_t);
+    void (*tile_doubled)(uint16_t*, uint16_t const*, int32_t, int32_t, int32_t, int32_t);
 };
 
-template <typename Rule> void copy_baseline(uint16_t* dst, uint16_t* dst_end, uint16_t const* src)
-{
-    copy_pixels<Rule, Pixels8>(dst, dst_end, src);
-}
+// One set of kernels per instruction set; TARGET is the function attribute that enables it.
+#define SPAN_KERNELS(NAME, TARGET, V)                                                                                  \
+    template <typename Rule> TARGET void copy_##NAME(uint16_t* dst, uint16_t* dst_end, uint16_t const* src)            \
+    {                                                                                                                  \
+        copy_pixels<Rule, V>(dst, dst_end, src);                                                                       \
+    }                                                                                                                  \
+    template <typename Rule>                                                                                           \
+    TARGET void doubled_##NAME(uint16_t* dst, uint16_t const* src_row, int32_t first, int32_t count)                   \
+    {                                                                                                                  \
+        copy_doubled<Rule>(dst, src_row, first, count);                                                                \
+    }                                                                                                                  \
+    template <typename Rule>                                                                                           \
+    TARGET void tile_##NAME(                                                                                           \
+        uint16_t* dst, uint16_t const* src_row, int32_t first, int32_t count, int32_t wrap_start, int32_t wrap_end)    \
+    {                                                                                                                  \
+        tile_pixels<Rule, V, 0>(dst, src_row, first, count, wrap_start, wrap_end);                                     \
+    }                                                                                                                  \
+    template <typename Rule>                                                                                           \
+    TARGET void tile_doubled_##NAME(                                                                                   \
+        uint16_t* dst, uint16_t const* src_row, int32_t first, int32_t count, int32_t wrap_start, int32_t wrap_end)    \
+    {                                                                                                                  \
+        tile_pixels<Rule, V, 1>(dst, src_row, first, count, wrap_start, wrap_end);                                     \
+    }                                                                                                                  \
+    template <typename Rule> Kernels kernels_##NAME()                                                                  \
+    {                                                                                                                  \
+        return { copy_##NAME<Rule>, doubled_##NAME<Rule>, tile_##NAME<Rule>, tile_doubled_##NAME<Rule> };              \
+    }
 
-template <typename Rule>
-void tile_baseline(
-    uint16_t* dst, uint16_t const* src_row, int32_t first, int32_t count, int32_t wrap_start, int32_t wrap_end)
-{
-    tile_pixels<Rule, Pixels8>(dst, src_row, first, count, wrap_start, wrap_end);
-}
-
+SPAN_KERNELS(baseline, , Pixels8)
 #if defined(__x86_64__) || defined(__i386__)
-template <typename Rule>
-__attribute__((target("avx2"))) void copy_avx2(uint16_t* dst, uint16_t* dst_end, uint16_t const* src)
-{
-    copy_pixels<Rule, Pixels16>(dst, dst_end, src);
-}
-
-template <typename Rule>
-__attribute__((target("avx2"))) void tile_avx2(
-    uint16_t* dst, uint16_t const* src_row, int32_t first, int32_t count, int32_t wrap_start, int32_t wrap_end)
-{
-    tile_pixels<Rule, Pixels16>(dst, src_row, first, count, wrap_start, wrap_end);
-}
-
-template <typename Rule>
-__attribute__((target("avx512bw"))) void copy_avx512(uint16_t* dst, uint16_t* dst_end, uint16_t const* src)
-{
-    copy_pixels<Rule, Pixels32>(dst, dst_end, src);
-}
-
-template <typename Rule>
-__attribute__((target("avx512bw"))) void tile_avx512(
-    uint16_t* dst, uint16_t const* src_row, int32_t first, int32_t count, int32_t wrap_start, int32_t wrap_end)
-{
-    tile_pixels<Rule, Pixels32>(dst, src_row, first, count, wrap_start, wrap_end);
-}
+SPAN_KERNELS(avx2, __attribute__((target("avx2"))), Pixels16)
+SPAN_KERNELS(avx512, __attribute__((target("avx512bw"))), Pixels32)
 #endif
 
 template <typename Rule> Kernels best_kernels()
 {
 #if defined(__x86_64__) || defined(__i386__)
     if (__builtin_cpu_supports("avx512bw"))
-        return { copy_avx512<Rule>, tile_avx512<Rule> };
+        return kernels_avx512<Rule>();
     if (__builtin_cpu_supports("avx2"))
-        return { copy_avx2<Rule>, tile_avx2<Rule> };
+        return kernels_avx2<Rule>();
 #endif
-    return { copy_baseline<Rule>, tile_baseline<Rule> };
+    return kernels_baseline<Rule>();
 }
 
 template <typename Rule> class RuleBlitter final : public Blitter {
@@ -227,11 +246,13 @@ public:
     void shift_span(uint16_t* dst, uint16_t const* src_row, int32_t first, int32_t count, int32_t shift) const override
     {
         if (shift == 0) {
-            copy_span(dst, dst + count, src_row + first, 0);
-            return;
+            kernels_.copy(dst, dst + count, src_row + first);
+        } else if (shift == 1) {
+            kernels_.doubled(dst, src_row, first, count);
+        } else {
+            for (int32_t k = 0; k < count; ++k)
+                dst[k] = Rule::pixel(src_row[(first + k) >> shift], dst[k]);
         }
-        for (int32_t k = 0; k < count; ++k)
-            dst[k] = Rule::pixel(src_row[(first + k) >> shift], dst[k]);
     }
 
     void tile_span(uint16_t* dst, uint16_t const* src_row, int32_t first, int32_t count, int32_t shift,
@@ -241,12 +262,14 @@ public:
             return;
         if (shift == 0) {
             kernels_.tile(dst, src_row, first, count, wrap_start, wrap_end);
-            return;
-        }
-        for (int32_t k = 0, index = first; k < count; ++k, ++index) {
-            if (index >= wrap_end)
-                index = wrap_start;
-            dst[k] = Rule::pixel(src_row[index >> shift], dst[k]);
+        } else if (shift == 1) {
+            kernels_.tile_doubled(dst, src_row, first, count, wrap_start, wrap_end);
+        } else {
+            for (int32_t k = 0, index = first; k < count; ++k, ++index) {
+                if (index >= wrap_end)
+                    index = wrap_start;
+                dst[k] = Rule::pixel(src_row[index >> shift], dst[k]);
+            }
         }
     }
 
