@@ -128,6 +128,22 @@ template <typename Rule, typename V> SPAN_INLINE void copy_pixels(uint16_t* dst,
     constexpr ptrdiff_t lanes = sizeof(V) / sizeof(uint16_t);
     for (; dst_end - dst >= lanes; dst += lanes, src += lanes)
         store(dst, Rule::template pixels<V>(load<V>(src), load<V>(dst)));
+    // What is left of a wide vector goes through the narrower ones: short spans (the corners of a
+    // nine-grid) stay vectorised.
+    if constexpr (sizeof(V) > sizeof(Pixels16)) {
+        if (dst_end - dst >= 16) {
+            store(dst, Rule::template pixels<Pixels16>(load<Pixels16>(src), load<Pixels16>(dst)));
+            dst += 16;
+            src += 16;
+        }
+    }
+    if constexpr (sizeof(V) > sizeof(Pixels8)) {
+        if (dst_end - dst >= 8) {
+            store(dst, Rule::template pixels<Pixels8>(load<Pixels8>(src), load<Pixels8>(dst)));
+            dst += 8;
+            src += 8;
+        }
+    }
     for (; dst < dst_end; ++dst, ++src)
         *dst = Rule::pixel(*src, *dst);
 }

@@ -7,6 +7,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
+#include <vector>
 
 namespace skin {
 
@@ -191,6 +193,69 @@ bool corners_fit(PictureRef const& picture, Bitmap565 const& bitmap)
 
 } // namespace
 
+namespace {
+
+// The repeated middle of wide nine-grid rows, laid out once per source row: the middle of a row is then
+// one span copy rather than one per repetition of the middle columns. Pixel for pixel the same as
+// tile_span.
+class ExpandedMiddle {
+public:
+    static constexpr int32_t MIN_LENGTH = 64;
+    static constexpr int64_t MAX_PIXELS = 1 << 20;
+
+    ExpandedMiddle(Bitmap565 const& src, Run const& run, AxisPlan const& plan, int32_t shift, int32_t rows)
+        : src_(src)
+        , run_(run)
+        , plan_(plan)
+        , shift_(shift)
+        , slots_(static_cast<size_t>(rows), -1)
+    {
+    }
+
+    // Worth it when the middle repeats often and the rows stay small.
+    static bool suits(Run const& run, AxisPlan const& plan, int32_t rows)
+    {
+        int32_t const period = plan.wrap_end - plan.wrap_start;
+        return run.tiled && run.length >= MIN_LENGTH && run.length >= 2 * period
+            && int64_t(rows) * run.length <= MAX_PIXELS;
+    }
+
+    uint16_t const* row(int32_t source_row)
+    {
+        int32_t& slot = slots_[static_cast<size_t>(source_row)];
+        if (slot < 0) {
+            slot = static_cast<int32_t>(pixels_.size() / static_cast<size_t>(run_.length));
+            pixels_.resize(pixels_.size() + static_cast<size_t>(run_.length));
+            expand(src_.row(source_row), pixels_.data() + static_cast<size_t>(slot) * static_cast<size_t>(run_.length));
+        }
+        return pixels_.data() + static_cast<size_t>(slot) * static_cast<size_t>(run_.length);
+    }
+
+private:
+    // One period from the source, then doubled until the run is full: the pattern repeats from k = 0.
+    void expand(uint16_t const* src_row, uint16_t* out) const
+    {
+        int32_t const period = plan_.wrap_end - plan_.wrap_start;
+        int32_t const first = std::min(period, run_.length);
+        for (int32_t k = 0; k < first; ++k)
+            out[k] = src_row[(plan_.wrap_start + (run_.src - plan_.wrap_start + k) % period) >> shift_];
+        for (int32_t filled = first; filled < run_.length;) {
+            int32_t const n = std::min(filled, run_.length - filled);
+            std::memcpy(out + filled, out, static_cast<size_t>(n) * sizeof(uint16_t));
+            filled += n;
+        }
+    }
+
+    Bitmap565 const& src_;
+    Run const run_;
+    AxisPlan const plan_;
+    int32_t const shift_;
+    std::vector<int32_t> slots_;
+    std::vector<uint16_t> pixels_;
+};
+
+} // namespace
+
 void draw_picture(RenderSurface& surface, Point origin, Point size, PictureRef const& picture, Blitter const& blitter)
 {
     Bitmap565* bitmap = surface.bitmap();
@@ -208,6 +273,10 @@ void draw_picture(RenderSurface& surface, Point origin, Point size, PictureRef c
     AxisPlan const across = plan_axis(origin.x, size.x, xs, unit, clip.min_x, clip.max_x);
     AxisPlan const down = plan_axis(origin.y, size.y, ys, unit, clip.min_y, clip.max_y);
     int32_t const period_y = down.wrap_end - down.wrap_start;
+    std::optional<ExpandedMiddle> middle;
+    for (int h = 0; h < across.count; ++h)
+        if (ExpandedMiddle::suits(across.runs[h], across, src.height()))
+            middle.emplace(src, across.runs[h], across, s, src.height());
     for (int v = 0; v < down.count; ++v) {
         Run const& band = down.runs[v];
         for (int32_t k = 0; k < band.length; ++k) {
@@ -217,7 +286,10 @@ void draw_picture(RenderSurface& surface, Point origin, Point size, PictureRef c
             uint16_t* dst_row = bitmap->row(band.dst + k);
             for (int h = 0; h < across.count; ++h) {
                 Run const& run = across.runs[h];
-                if (run.tiled)
+                if (run.tiled && middle)
+                    blitter.copy_span(
+                        dst_row + run.dst, dst_row + run.dst + run.length, middle->row(index >> s), band.dst + k);
+                else if (run.tiled)
                     blitter.tile_span(
                         dst_row + run.dst, src_row, run.src, run.length, s, across.wrap_start, across.wrap_end);
                 else

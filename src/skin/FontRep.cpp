@@ -46,6 +46,7 @@ FontRep::FontRep(FontDesc const& desc, int32_t dpi_y)
     }
     unknown_.reserve(100);
     running_.reserve(100);
+    sums_.reserve(100);
 }
 
 FontRep::~FontRep() = default;
@@ -94,16 +95,20 @@ void FontRep::learn_widths(core::StringView text) const
         cached_width(u'\t') = static_cast<int16_t>(std::min(4 * cached_width(u' '), 32767));
 }
 
+int32_t FontRep::fit_count(std::span<int32_t const> edges, int32_t max_width)
+{
+    auto const past = std::upper_bound(edges.begin(), edges.end(), max_width);
+    return static_cast<int32_t>(past - edges.begin());
+}
+
 FontRep::Extent FontRep::measure(core::StringView text, int32_t max_width, std::vector<int32_t>* edges) const
 {
     Extent extent;
-    if (edges)
-        edges->clear();
+    std::vector<int32_t>& sums = edges ? *edges : sums_;
+    sums.clear();
     if (text.empty())
         return extent;
     int32_t sum = 0;
-    bool fitting = max_width > 0;
-    extent.fit = static_cast<int32_t>(text.size());
     for (size_t i = 0; i < text.size(); ++i) {
         int16_t width = cached_width(text[i]);
         if (width < 0) {
@@ -111,15 +116,11 @@ FontRep::Extent FontRep::measure(core::StringView text, int32_t max_width, std::
             width = cached_width(text[i]);
         }
         sum += width;
-        if (edges)
-            edges->push_back(sum);
-        if (fitting && sum > max_width) {
-            extent.fit = static_cast<int32_t>(i);
-            fitting = false;
-        }
+        sums.push_back(sum);
     }
     extent.width = sum;
     extent.height = height_;
+    extent.fit = max_width > 0 ? fit_count(sums, max_width) : static_cast<int32_t>(text.size());
     return extent;
 }
 

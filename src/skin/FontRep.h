@@ -9,6 +9,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <vector>
 
 namespace platform {
@@ -51,6 +52,8 @@ public:
     // `edges`, when given, receives the running right edge of every character. A tab measures as four
     // blanks.
     Extent measure(core::StringView text, int32_t max_width = 0, std::vector<int32_t>* edges = nullptr) const;
+    // The characters that fit: the index of the first running right edge past max_width (edges only grow).
+    static int32_t fit_count(std::span<int32_t const> edges, int32_t max_width);
     // Width and height without word wrapping: line feeds start new lines; width 0 for an empty text.
     Point text_extent(core::StringView text) const;
 
@@ -79,6 +82,7 @@ private:
     mutable std::array<std::unique_ptr<std::array<int16_t, 256>>, 256> widths_;
     mutable core::String unknown_;
     mutable std::vector<int32_t> running_;
+    mutable std::vector<int32_t> sums_;
 };
 
 using FontHandle = std::shared_ptr<FontRep const>;

@@ -1,5 +1,7 @@
 #include "PictureHolder.h"
 
+#include "Drawing.h"
+
 #include <core/Log.h>
 #include <cstring>
 #include <os/File.h>
@@ -11,6 +13,11 @@ PictureHolder::PictureHolder(core::String name, std::unique_ptr<Bitmap565> bitma
     : name_(std::move(name))
     , bitmap_(std::move(bitmap))
 {
+}
+
+void PictureHolder::draw(RenderSurface& surface, Point origin, Blitter const& blitter) const
+{
+    blit(surface, origin, size(), *bitmap_, {}, blitter);
 }
 
 namespace {

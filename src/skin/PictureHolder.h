@@ -11,6 +11,9 @@
 
 namespace skin {
 
+class Blitter;
+class RenderSurface;
+
 // A skin picture: its bitmap and name, shared by the picture table and every PictureRef (a picture
 // lives until the last reference is gone, so elements of a replaced skin can still draw).
 class PictureHolder {
@@ -20,6 +23,8 @@ public:
     core::String const& name() const { return name_; }
     Bitmap565 const& bitmap() const { return *bitmap_; }
     Point size() const { return { bitmap_->width(), bitmap_->height() }; }
+    // The whole picture at `origin`, as it is (nine-grid drawing goes through a PictureRef).
+    void draw(RenderSurface& surface, Point origin, Blitter const& blitter) const;
 
 private:
     core::String name_;

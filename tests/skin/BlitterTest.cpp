@@ -118,3 +118,42 @@ TEST(Blitter, CloneAppliesTheSameRule)
 }
 
 } // namespace
+
+namespace {
+
+// The widened spans (doubled pixels, repeated stretches, vector tails of every width) agree with the
+// per-pixel rule, for every blitter, any start and any length.
+TEST(Blitter, WideSpansAgreeWithThePixelRule)
+{
+    std::vector<uint16_t> source;
+    for (int i = 0; i < 64; ++i)
+        source.push_back(i % 5 == 0 ? 0xF81F : static_cast<uint16_t>(0x1000 * (i % 16) + 0x21 * i));
+    std::vector<Blitter const*> const blitters = { &plain_blitter(), &keyed_blitter(), &level_blitter(1),
+        &level_blitter(2), &level_blitter(3), &level_blitter(4), &mark_changed_blitter() };
+    for (auto* b : blitters)
+        for (int first = 0; first < 3; ++first)
+            for (int count = 0; count < 70; count += 3) {
+                std::vector<uint16_t> doubled(count, 0x5AA5), tiled(count, 0x5AA5), tiled_doubled(count, 0x5AA5);
+                std::vector<uint16_t> want_doubled(count, 0x5AA5), want_tiled(count, 0x5AA5), want_td(count, 0x5AA5);
+                b->shift_span(doubled.data(), source.data(), first, count, 1);
+                b->tile_span(tiled.data(), source.data(), first, count, 0, 1, 11);
+                b->tile_span(tiled_doubled.data(), source.data(), first, count, 1, 2, 22);
+                for (int k = 0; k < count; ++k) {
+                    uint16_t const s1 = source[(first + k) >> 1];
+                    b->copy_span(&want_doubled[k], &want_doubled[k] + 1, &s1, 0);
+                    int index = first + k;
+                    while (index >= 11)
+                        index -= 10;
+                    b->copy_span(&want_tiled[k], &want_tiled[k] + 1, &source[index], 0);
+                    int wide = first + k;
+                    while (wide >= 22)
+                        wide -= 20;
+                    b->copy_span(&want_td[k], &want_td[k] + 1, &source[wide >> 1], 0);
+                }
+                ASSERT_EQ(doubled, want_doubled) << first << " " << count;
+                ASSERT_EQ(tiled, want_tiled) << first << " " << count;
+                ASSERT_EQ(tiled_doubled, want_td) << first << " " << count;
+            }
+}
+
+} // namespace

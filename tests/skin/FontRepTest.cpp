@@ -69,6 +69,18 @@ TEST(FontRep, WidthsAreAskedOncePerCharacter)
     EXPECT_EQ(font.platform_requests(), start + 2);
 }
 
+TEST(FontRep, FitCountExample)
+{
+    // Widths 5, 6 and 7 with max_width 10: the running sum 11 first exceeds 10 at the second character.
+    std::vector<int32_t> const edges = { 5, 11, 18 };
+    EXPECT_EQ(FontRep::fit_count(edges, 10), 1);
+    EXPECT_EQ(FontRep::fit_count(edges, 11), 2);
+    EXPECT_EQ(FontRep::fit_count(edges, 4), 0);
+    EXPECT_EQ(FontRep::fit_count(edges, 18), 3);
+    // Zero-width characters after the limit do not fit either.
+    EXPECT_EQ(FontRep::fit_count(std::vector<int32_t> { 5, 5, 11 }, 5), 2);
+}
+
 TEST(FontRep, FitCountIsTheFirstCharacterPastTheWidth)
 {
     FontRep const font(desc(12));

@@ -258,17 +258,20 @@ TEST(SkinListener, ReloadReachesEveryListenerAndSurvivesRemoval)
     auto second = std::make_unique<CountingListener>(properties);
     ASSERT_TRUE(properties.load_skin(skin_path("format.skin"), display(96)));
     ASSERT_TRUE(properties.load_skin(skin_path("plain.skin"), display(96)));
+    properties.send_reload_skin();
+    EXPECT_EQ(first->calls, 1);
+    EXPECT_EQ(second->calls, 1);
     // Whichever is told first destroys the other one.
     first->on_call = [&] { second.reset(); };
     second->on_call = [&] { first.reset(); };
     properties.send_reload_skin();
     CountingListener* const survivor = first ? first.get() : second.get();
     ASSERT_TRUE((first == nullptr) != (second == nullptr));
-    EXPECT_EQ(survivor->calls, 1);
+    EXPECT_EQ(survivor->calls, 2);
     EXPECT_EQ(survivor->seen, &properties);
     survivor->on_call = nullptr;
     properties.send_reload_skin();
-    EXPECT_EQ(survivor->calls, 2);
+    EXPECT_EQ(survivor->calls, 3);
 }
 
 TEST(SkinListener, ReloadWithoutListenersOnlyLogsTheTime)

