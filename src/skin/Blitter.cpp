@@ -126,6 +126,13 @@ struct MarkChanged {
 template <typename Rule, typename V> SPAN_INLINE void copy_pixels(uint16_t* dst, uint16_t* dst_end, uint16_t const* src)
 {
     constexpr ptrdiff_t lanes = sizeof(V) / sizeof(uint16_t);
+    // Two vectors a step, so that the loads of one overlap the arithmetic of the other.
+    for (; dst_end - dst >= 2 * lanes; dst += 2 * lanes, src += 2 * lanes) {
+        V const first = Rule::template pixels<V>(load<V>(src), load<V>(dst));
+        V const second = Rule::template pixels<V>(load<V>(src + lanes), load<V>(dst + lanes));
+        store(dst, first);
+        store(dst + lanes, second);
+    }
     for (; dst_end - dst >= lanes; dst += lanes, src += lanes)
         store(dst, Rule::template pixels<V>(load<V>(src), load<V>(dst)));
     // What is left of a wide vector goes through the narrower ones: short spans (the corners of a
