@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string_view>
+#include <vector>
 
 namespace skin {
 
@@ -237,19 +239,44 @@ SPAN_KERNELS(avx2, __attribute__((target("avx2"))), Pixels16)
 SPAN_KERNELS(avx512, __attribute__((target("avx512bw"))), Pixels32)
 #endif
 
-template <typename Rule> Kernels best_kernels()
+// The instruction sets this processor runs, widest first.
+std::vector<std::string_view> supported_sets()
 {
+    std::vector<std::string_view> sets;
 #if defined(__x86_64__) || defined(__i386__)
     if (__builtin_cpu_supports("avx512bw"))
-        return kernels_avx512<Rule>();
+        sets.push_back("avx512");
     if (__builtin_cpu_supports("avx2"))
+        sets.push_back("avx2");
+#endif
+    sets.push_back("baseline");
+    return sets;
+}
+
+template <typename Rule> Kernels kernels_for(std::string_view set)
+{
+#if defined(__x86_64__) || defined(__i386__)
+    if (set == "avx512")
+        return kernels_avx512<Rule>();
+    if (set == "avx2")
         return kernels_avx2<Rule>();
 #endif
+    (void)set;
     return kernels_baseline<Rule>();
+}
+
+template <typename Rule> Kernels best_kernels()
+{
+    return kernels_for<Rule>(supported_sets().front());
 }
 
 template <typename Rule> class RuleBlitter final : public Blitter {
 public:
+    explicit RuleBlitter(Kernels kernels = best_kernels<Rule>())
+        : kernels_(kernels)
+    {
+    }
+
     void copy_span(uint16_t* dst, uint16_t* dst_end, uint16_t const* src, int32_t) const override
     {
         if constexpr (std::is_same_v<Rule, Plain>) {
@@ -296,10 +323,10 @@ public:
         }
     }
 
-    std::unique_ptr<Blitter> clone() const override { return std::make_unique<RuleBlitter>(); }
+    std::unique_ptr<Blitter> clone() const override { return std::make_unique<RuleBlitter>(kernels_); }
 
 private:
-    Kernels const kernels_ = best_kernels<Rule>();
+    Kernels const kernels_;
 };
 
 } // namespace
@@ -347,6 +374,31 @@ Blitter const& mark_changed_blitter()
 {
     static RuleBlitter<MarkChanged> const instance;
     return instance;
+}
+
+std::vector<std::string_view> span_instruction_sets()
+{
+    return supported_sets();
+}
+
+std::unique_ptr<Blitter> make_blitter(int32_t rule, std::string_view instruction_set)
+{
+    switch (rule) {
+    case -1:
+        return std::make_unique<RuleBlitter<Plain>>(kernels_for<Plain>(instruction_set));
+    case 0:
+        return std::make_unique<RuleBlitter<Keyed>>(kernels_for<Keyed>(instruction_set));
+    case 1:
+        return std::make_unique<RuleBlitter<Keep<Quarter>>>(kernels_for<Keep<Quarter>>(instruction_set));
+    case 2:
+        return std::make_unique<RuleBlitter<Keep<Half>>>(kernels_for<Keep<Half>>(instruction_set));
+    case 3:
+        return std::make_unique<RuleBlitter<Keep<ThreeQuarters>>>(kernels_for<Keep<ThreeQuarters>>(instruction_set));
+    case 4:
+        return std::make_unique<RuleBlitter<OpaqueOnly>>(kernels_for<OpaqueOnly>(instruction_set));
+    default:
+        return std::make_unique<RuleBlitter<MarkChanged>>(kernels_for<MarkChanged>(instruction_set));
+    }
 }
 
 } // namespace skin

@@ -2,6 +2,8 @@
 
 #include <cstdint>
 #include <memory>
+#include <string_view>
+#include <vector>
 
 namespace skin {
 
@@ -43,5 +45,12 @@ Blitter const& alpha_blitter(int32_t alpha);
 // Copies every pixel and sets the opaque bit where the new pixel differs from the one already there:
 // text drawn over a cache stays solid when the cache is later copied through a transparency blitter.
 Blitter const& mark_changed_blitter();
+
+// The instruction sets whose span kernels this processor runs, the one the blitters above use first
+// ("avx512", "avx2", "baseline").
+std::vector<std::string_view> span_instruction_sets();
+// A blitter of one rule (-1 plain, 0 to 4 the levels, 5 mark changed) on one of those instruction sets,
+// so that every set can be checked against the per-pixel rule.
+std::unique_ptr<Blitter> make_blitter(int32_t rule, std::string_view instruction_set);
 
 } // namespace skin

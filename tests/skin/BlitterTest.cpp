@@ -122,15 +122,17 @@ TEST(Blitter, CloneAppliesTheSameRule)
 namespace {
 
 // The widened spans (doubled pixels, repeated stretches, vector tails of every width) agree with the
-// per-pixel rule, for every blitter, any start and any length.
+// per-pixel rule, for every blitter on every instruction set this processor runs, any start and length.
 TEST(Blitter, WideSpansAgreeWithThePixelRule)
 {
     std::vector<uint16_t> source;
-    for (int i = 0; i < 64; ++i)
+    for (int i = 0; i < 80; ++i)
         source.push_back(i % 5 == 0 ? 0xF81F : static_cast<uint16_t>(0x1000 * (i % 16) + 0x21 * i));
-    std::vector<Blitter const*> const blitters = { &plain_blitter(), &keyed_blitter(), &level_blitter(1),
-        &level_blitter(2), &level_blitter(3), &level_blitter(4), &mark_changed_blitter() };
-    for (auto* b : blitters)
+    std::vector<std::unique_ptr<Blitter>> blitters;
+    for (auto set : span_instruction_sets())
+        for (int32_t rule = -1; rule <= 5; ++rule)
+            blitters.push_back(make_blitter(rule, set));
+    for (auto const& b : blitters)
         for (int first = 0; first < 3; ++first)
             for (int count = 0; count < 70; count += 3) {
                 std::vector<uint16_t> doubled(count, 0x5AA5), tiled(count, 0x5AA5), tiled_doubled(count, 0x5AA5);
@@ -150,6 +152,12 @@ TEST(Blitter, WideSpansAgreeWithThePixelRule)
                         wide -= 20;
                     b->copy_span(&want_td[k], &want_td[k] + 1, &source[wide >> 1], 0);
                 }
+                // A plain copy of whole spans must match too.
+                std::vector<uint16_t> copied(count, 0x5AA5), want_copied(count, 0x5AA5);
+                b->copy_span(copied.data(), copied.data() + count, source.data() + first, 0);
+                for (int k = 0; k < count; ++k)
+                    b->copy_span(&want_copied[k], &want_copied[k] + 1, &source[first + k], 0);
+                ASSERT_EQ(copied, want_copied) << first << " " << count;
                 ASSERT_EQ(doubled, want_doubled) << first << " " << count;
                 ASSERT_EQ(tiled, want_tiled) << first << " " << count;
                 ASSERT_EQ(tiled_doubled, want_td) << first << " " << count;
