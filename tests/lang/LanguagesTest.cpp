@@ -1,0 +1,171 @@
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <lang/Languages.h>
+#include <os/Registry.h>
+#include <support/TestSupport.h>
+
+using namespace lang;
+using namespace testing_support;
+
+namespace {
+
+// The program folder of these tests: "%app_path%" is fixed at its first use, so it is set up once.
+std::string app_dir()
+{
+    return test_home() + "/app";
+}
+
+class AppFolder : public testing::Environment {
+public:
+    void SetUp() override
+    {
+        std::filesystem::create_directories(app_dir());
+        setenv("RAVELIN_APP_PATH", app_dir().c_str(), 1);
+    }
+};
+auto* const app_folder = testing::AddGlobalTestEnvironment(new AppFolder);
+
+class Languages : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        std::filesystem::remove_all(app_dir());
+        std::filesystem::create_directories(app_dir());
+        os::reg_set_string(product_key(u"Ravelin"), u"Language", u"");
+        unsetenv("LC_ALL");
+        unsetenv("LC_MESSAGES");
+        setenv("LANG", "C", 1);
+    }
+
+    // A language file whose "Name" is its own base name.
+    void add(std::string const& name) { write_file(app_dir() + "/" + name + ".lng", "Name=" + name + "\n"); }
+
+    core::String loaded()
+    {
+        Dictionary dictionary;
+        return load_language(dictionary, u"Ravelin") ? dictionary.translate(u"Name") : u"(none)";
+    }
+
+    core::String stored()
+    {
+        core::String value = u"(unset)";
+        os::reg_get_string(product_key(u"Ravelin"), u"Language", value);
+        return value;
+    }
+};
+
+TEST_F(Languages, SystemLanguageFromTheLocale)
+{
+    struct Case {
+        char const* lc_all;
+        char const* lc_messages;
+        char const* lang;
+        char16_t const* name;
+        char16_t const* code;
+    };
+    Case const cases[] = {
+        { nullptr, nullptr, "de_DE.UTF-8", u"GERMAN", u"de" },
+        { "ru_RU.UTF-8", nullptr, "de_DE.UTF-8", u"RUSSIAN", u"ru" },
+        { nullptr, "fr_FR", "de_DE", u"FRENCH", u"fr" },
+        { nullptr, nullptr, "nb_NO.UTF-8", u"NORWEGIAN", u"no" },
+        { nullptr, nullptr, "C", u"", u"" },
+        { nullptr, nullptr, "xx_YY", u"", u"" },
+    };
+    for (auto const& c : cases) {
+        for (auto [name, value] : { std::pair { "LC_ALL", c.lc_all }, std::pair { "LC_MESSAGES", c.lc_messages },
+                 std::pair { "LANG", c.lang } })
+            value ? setenv(name, value, 1) : unsetenv(name);
+        core::String code = u"?";
+        EXPECT_EQ(system_language_name(&code), c.name) << c.lang;
+        EXPECT_EQ(code, c.code) << c.lang;
+    }
+}
+
+TEST_F(Languages, TableHasGapsAndEnds)
+{
+    core::String code;
+    EXPECT_EQ(language_name(9, &code), u"ENGLISH");
+    EXPECT_EQ(code, u"en");
+    EXPECT_EQ(language_name(97), u"NEPALI");
+    EXPECT_EQ(language_name(23), u"");
+    EXPECT_EQ(language_name(98), u"");
+    EXPECT_EQ(language_name(99), u"");
+    EXPECT_EQ(language_name(-1), u"");
+}
+
+TEST_F(Languages, FallBackInOrder)
+{
+    add("english");
+    add("german");
+    add("zulu");
+    os::reg_set_string(product_key(u"Ravelin"), u"Language", u"zulu");
+    EXPECT_EQ(loaded(), u"zulu");
+    // A stored choice whose file is gone: the device's language (the file found whatever its case) ...
+    os::reg_set_string(product_key(u"Ravelin"), u"Language", u"deleted");
+    setenv("LANG", "de_DE.UTF-8", 1);
+    EXPECT_EQ(loaded(), u"german");
+    // ... then english ...
+    setenv("LANG", "ja_JP.UTF-8", 1);
+    EXPECT_EQ(loaded(), u"english");
+    // ... then the first file listed; the choice found is never stored.
+    std::filesystem::remove(app_dir() + "/english.lng");
+    EXPECT_EQ(loaded(), u"german");
+    EXPECT_EQ(stored(), u"deleted");
+    std::filesystem::remove(app_dir() + "/german.lng");
+    std::filesystem::remove(app_dir() + "/zulu.lng");
+    EXPECT_EQ(loaded(), u"(none)");
+}
+
+TEST_F(Languages, CountingFiles)
+{
+    add("english");
+    std::filesystem::create_directories(app_dir() + "/folder.lng");
+    write_file(app_dir() + "/notes.txt", "x");
+    EXPECT_FALSE(has_languages());
+    add("russian");
+    EXPECT_TRUE(has_languages());
+}
+
+TEST_F(Languages, PageListsFilesAndChecksTheCurrent)
+{
+    add("russian");
+    add("English");
+    add("czech");
+    Dictionary dictionary;
+    ASSERT_TRUE(dictionary.load(u"%app_path%/English.lng"));
+    LanguageMenu menu(dictionary, u"Ravelin");
+    std::vector<LanguageItem> items;
+    EXPECT_FALSE(menu.fill_page(u"Settings", items));
+    EXPECT_TRUE(items.empty());
+    ASSERT_TRUE(menu.fill_page(u"Language", items));
+    ASSERT_EQ(items.size(), 4u);
+    EXPECT_EQ(items[0].id, u"Language#English");
+    EXPECT_EQ(items[0].label, u"English");
+    EXPECT_TRUE(items[0].checked);
+    EXPECT_EQ(items[1].id, u"Language#czech");
+    EXPECT_FALSE(items[1].checked);
+    EXPECT_EQ(items[2].id, u"Language#russian");
+    EXPECT_EQ(items[3].id, u"Cancel");
+    EXPECT_TRUE(items[3].is_cancel);
+}
+
+TEST_F(Languages, ChoosingLoadsAndStores)
+{
+    add("english");
+    add("russian");
+    Dictionary dictionary;
+    ASSERT_TRUE(load_language(dictionary, u"Ravelin"));
+    LanguageMenu menu(dictionary, u"Ravelin");
+    EXPECT_FALSE(menu.on_choice(u"Language#english"));
+    EXPECT_EQ(stored(), u"");
+    EXPECT_FALSE(menu.on_choice(u"Language#klingon"));
+    EXPECT_FALSE(menu.on_choice(u"Language#../app/russian"));
+    EXPECT_FALSE(menu.on_choice(u"Cancel"));
+    EXPECT_EQ(dictionary.translate(u"Name"), u"english");
+    EXPECT_TRUE(menu.on_choice(u"Language#russian"));
+    EXPECT_EQ(dictionary.translate(u"Name"), u"russian");
+    EXPECT_EQ(stored(), u"russian");
+    EXPECT_EQ(loaded(), u"russian");
+}
+
+} // namespace

@@ -1,0 +1,299 @@
+#include "SkinTestSupport.h"
+
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <skin/Properties.h>
+#include <skin/SkinListener.h>
+
+using namespace skin;
+using namespace testing_support;
+using skin_testing::LogCapture;
+
+namespace {
+
+core::String skin_path(char const* name)
+{
+    return core::from_utf8(skin_testing::compiled_skins() + "/" + name);
+}
+
+DisplayInfo display(int32_t dpi)
+{
+    DisplayInfo info;
+    info.dpi_y = dpi;
+    return info;
+}
+
+class SkinFormat : public testing::TestWithParam<int32_t> {
+protected:
+    void SetUp() override { ASSERT_TRUE(properties.load_skin(skin_path("format.skin"), display(GetParam()))); }
+    int32_t shift() const { return GetParam() >= 192 ? 1 : 0; }
+    ElementRecord form() const { return properties.find_entry(u"FormMain"); }
+    Properties properties;
+};
+
+TEST_P(SkinFormat, KeysCompareByCodeUnit)
+{
+    EXPECT_EQ(properties.scale_shift(), shift());
+    EXPECT_EQ(properties.lookup_int(form(), u"Text", 0), 1);
+    EXPECT_EQ(properties.lookup_int(form(), u"text", 0), 2);
+    EXPECT_EQ(properties.lookup_int(form(), u"grow", 0), 3);
+    EXPECT_EQ(properties.lookup_int(form(), u"grow_min", 0), 4);
+    EXPECT_EQ(properties.lookup_int(form(), u"gro", -9), -9);
+    EXPECT_EQ(properties.lookup_int(form(), u"TEXT", -9), -9);
+}
+
+TEST_P(SkinFormat, EveryKindHasItsOwnList)
+{
+    EXPECT_EQ(properties.lookup_int(form(), u"x", 0), -7);
+    EXPECT_EQ(properties.lookup_point(form(), u"x", {}), (Point { 10 << shift(), -3 * (1 << shift()) }));
+    EXPECT_EQ(properties.lookup_point(form(), u"grow", { 5, 5 }), (Point { 5, 5 }));
+    EXPECT_EQ(properties.lookup_int(form(), u"size", 11), 11);
+    EXPECT_EQ(properties.lookup_string(form(), u"text", u"none"), u"Boost");
+    EXPECT_EQ(properties.lookup_string(form(), u"x", u"none"), u"none");
+    EXPECT_EQ(properties.lookup_string(form(), u"type", u""), u"node");
+}
+
+TEST_P(SkinFormat, ColoursHaveFullAlphaDefaultsTheirOwn)
+{
+    EXPECT_EQ(properties.lookup_color(form(), u"background_color", {}), (Color { 16, 32, 48, 255 }));
+    EXPECT_EQ(properties.lookup_color(form(), u"foreground", Color { 1, 2, 3, 7 }), (Color { 1, 2, 3, 7 }));
+}
+
+TEST_P(SkinFormat, PicturesAreScaledAndShared)
+{
+    PictureRef const image = properties.lookup_picture(form(), u"image", {});
+    ASSERT_FALSE(image.empty());
+    int32_t const s = shift();
+    EXPECT_EQ(image.corners[0], (Point { 0, 0 }));
+    EXPECT_EQ(image.corners[1], (Point { 4 << s, 4 << s }));
+    EXPECT_EQ(image.corners[3], (Point { 10 << s, 10 << s }));
+    EXPECT_EQ(image.scale_shift, s);
+    EXPECT_EQ(image.flag, 1);
+    EXPECT_EQ(image.picture, properties.pictures()[0]);
+    EXPECT_EQ(properties.picture_holders()[0], image.picture.get());
+    EXPECT_EQ(image.picture->bitmap().at(3, 7), skin_testing::grid_pixel(3, 7));
+    // Transparent PNG pixels become the key; opaque ones carry the opaque bit.
+    PictureRef const key = properties.lookup_picture(form(), u"key", {});
+    EXPECT_EQ(key.picture->bitmap().at(0, 0), 0xF81F);
+    EXPECT_EQ(key.picture->bitmap().at(1, 0), 0xF83F);
+    EXPECT_TRUE(properties.lookup_picture(form(), u"missing", {}).empty());
+}
+
+TEST_P(SkinFormat, FontsFollowTheScale)
+{
+    FontHandle const fallback = std::make_shared<FontRep const>(FontDesc::application_default());
+    FontHandle const font = properties.lookup_font(form(), u"font", fallback);
+    EXPECT_EQ(font->description().size, 12);
+    EXPECT_TRUE(font->description().bold);
+    EXPECT_EQ(font->description().scale, 1 << shift());
+    EXPECT_EQ(font->requested_height(), shift() ? -32 : -16);
+    EXPECT_EQ(properties.lookup_font(form(), u"image", fallback), fallback);
+}
+
+TEST_P(SkinFormat, RecordWithoutPropertiesStillHasChildren)
+{
+    ASSERT_EQ(properties.child_count(form()), 2u);
+    ElementRecord const bare = properties.child_record(form(), 0);
+    EXPECT_EQ(properties.lookup_int(bare, u"Text", 42), 42);
+    EXPECT_EQ(properties.lookup_string(bare, u"type", u"?"), u"?");
+    EXPECT_EQ(properties.lookup_point(bare, u"x", { 1, 1 }), (Point { 1, 1 }));
+    ASSERT_EQ(properties.child_count(bare), 2u);
+    EXPECT_EQ(properties.lookup_string(properties.child_record(bare, 1), u"id", u""), u"second");
+    ElementRecord const button = properties.child_record(form(), 1);
+    EXPECT_EQ(properties.child_count(button), 0u);
+    EXPECT_EQ(properties.lookup_int(button, u"alpha", -1), 128);
+    EXPECT_FALSE(properties.child_record(form(), 2));
+    EXPECT_EQ(properties.lookup_int(ElementRecord {}, u"alpha", -1), -1);
+}
+
+TEST_P(SkinFormat, NameTreeFindsEveryEntry)
+{
+    for (auto name :
+        { u"Alpha", u"FormConfirmation", u"FormMain", u"FormRecording", u"FormSplash", u"Zeta", u"formMain" })
+        EXPECT_TRUE(properties.find_entry(name)) << core::to_utf8(name);
+    for (auto name : { u"", u"FormMai", u"FormMainX", u"formmain", u"Beta", u"zeta" })
+        EXPECT_FALSE(properties.find_entry(name)) << core::to_utf8(name);
+    EXPECT_NE(properties.find_entry(u"FormMain"), properties.find_entry(u"formMain"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Dpi, SkinFormat, testing::Values(96, 191, 192, 288));
+
+TEST(Properties, EmptyFindsNothing)
+{
+    Properties properties;
+    EXPECT_FALSE(properties.has_skin());
+    EXPECT_FALSE(properties.find_entry(u"FormMain"));
+}
+
+TEST(Properties, SkinWithoutTablesLoads)
+{
+    Properties properties;
+    ASSERT_TRUE(properties.load_skin(skin_path("plain.skin"), display(96)));
+    ElementRecord const splash = properties.find_entry(u"FormSplash");
+    EXPECT_EQ(properties.lookup_int(splash, u"delay", 0), 3);
+    EXPECT_EQ(properties.lookup_string(splash, u"delay", u"d"), u"d");
+    EXPECT_TRUE(properties.lookup_picture(splash, u"pos", {}).empty());
+    EXPECT_EQ(properties.lookup_font(splash, u"pos", nullptr), nullptr);
+    EXPECT_TRUE(properties.pictures().empty() && properties.fonts().empty() && properties.strings().empty());
+}
+
+TEST(Properties, LoadingLogsEveryStep)
+{
+    LogCapture log;
+    Properties properties;
+    ASSERT_TRUE(properties.load_skin(skin_path("format.skin"), display(96)));
+    core::String const& text = log.text();
+    size_t const first = text.find(u"Properties::load_skin 1\n");
+    size_t const sizes
+        = text.find(u"sizeof(Node*4)=8\nsizeof(IntegerNode*4)=32\nsizeof(PointNode*4)=32\nsizeof(Node)=2\n"
+                    u"sizeof(IntegerNode)=8\nIntegerNode::Size=8\nsizeof(PointNode)=8\nPointNode::Size=8\n"
+                    u"sizeof(ColorNode)=8\nColorNode::Size=8\nsizeof(StringNode)=4\nStringNode::Size=4\n"
+                    u"sizeof(PictureNode)=20\nPictureNode::Size=20\n");
+    size_t const grid = text.find(u"PropertiesImpl::PropertiesImpl picture load time=");
+    size_t const key = text.find(u" {key}\n");
+    size_t const fonts = text.find(u"PropertiesImpl::PropertiesImpl fonts create time=");
+    size_t const second = text.find(u"Properties::load_skin 2\n");
+    size_t const third = text.find(u"Properties::load_skin 3\n");
+    EXPECT_TRUE(first < sizes && sizes < grid && grid < key && key < fonts && fonts < second && second < third)
+        << core::to_utf8(text);
+    EXPECT_TRUE(log.contains(u"dpiy=96 log_font.lfHeight=-16\n"));
+}
+
+class LoadFailure : public testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(properties.load_skin(skin_path("format.skin"), display(192))); }
+
+    // The previous skin, pictures and scale included, is still fully usable.
+    void expect_previous_skin()
+    {
+        EXPECT_EQ(properties.scale_shift(), 1);
+        ElementRecord const form = properties.find_entry(u"FormMain");
+        EXPECT_EQ(properties.lookup_string(form, u"text", u""), u"Boost");
+        EXPECT_EQ(
+            properties.lookup_picture(form, u"image", {}).picture->bitmap().at(1, 1), skin_testing::grid_pixel(1, 1));
+        EXPECT_FALSE(properties.find_entry(u"FormSplash") == ElementRecord {});
+    }
+
+    std::string dir = fresh_dir("skins");
+    Properties properties;
+};
+
+TEST_F(LoadFailure, MissingFileIsLogged)
+{
+    LogCapture log;
+    core::String const path = core::from_utf8(dir + "/none.skin");
+    EXPECT_FALSE(properties.load_skin(path, display(96)));
+    EXPECT_TRUE(log.contains(u"Error: skin [" + path + u"] failed to load\n"));
+    EXPECT_FALSE(log.contains(u"Properties::load_skin 3"));
+    expect_previous_skin();
+}
+
+TEST_F(LoadFailure, WrongMagicOrShortFileIsSilent)
+{
+    std::string const good = read_file(skin_testing::compiled_skins() + "/format.skin");
+    write_file(dir + "/magic.skin", "X" + good.substr(1));
+    write_file(dir + "/short.skin", good.substr(0, 91));
+    LogCapture log;
+    EXPECT_FALSE(properties.load_skin(core::from_utf8(dir + "/magic.skin"), display(96)));
+    EXPECT_FALSE(properties.load_skin(core::from_utf8(dir + "/short.skin"), display(96)));
+    EXPECT_FALSE(log.contains(u"Error"));
+    expect_previous_skin();
+}
+
+TEST_F(LoadFailure, DamagedFileIsLoggedWithItsReason)
+{
+    std::string good = read_file(skin_testing::compiled_skins() + "/format.skin");
+    good[84] = '\xF0'; // the string area far beyond the end
+    good[85] = '\xFF';
+    write_file(dir + "/damaged.skin", good);
+    LogCapture log;
+    EXPECT_FALSE(properties.load_skin(core::from_utf8(dir + "/damaged.skin"), display(96)));
+    EXPECT_TRUE(log.contains(u"] is damaged: ")) << core::to_utf8(log.text());
+    expect_previous_skin();
+}
+
+TEST_F(LoadFailure, SecondPictureMissingRefusesAfterTheFirst)
+{
+    std::string const source = skin_testing::compiled_skins();
+    std::filesystem::copy_file(source + "/format.skin", dir + "/format.skin");
+    std::filesystem::copy_file(source + "/grid.bmp", dir + "/grid.bmp");
+    LogCapture log;
+    EXPECT_FALSE(properties.load_skin(core::from_utf8(dir + "/format.skin"), display(96)));
+    size_t const first = log.text().find(u"PropertiesImpl::PropertiesImpl picture load time=");
+    size_t const grid = log.text().find(u" {grid}\n");
+    size_t const failed = log.text().find(u"PropertiesImpl::PropertiesImpl picture failed to load {key}\n");
+    EXPECT_TRUE(first < grid && grid < failed && failed != core::String::npos) << core::to_utf8(log.text());
+    EXPECT_FALSE(log.contains(u"fonts create time="));
+    expect_previous_skin();
+}
+
+TEST_F(LoadFailure, RecordsOfAReplacedSkinAnswerNothing)
+{
+    ElementRecord const old = properties.find_entry(u"FormMain");
+    ASSERT_TRUE(properties.load_skin(skin_path("plain.skin"), display(96)));
+    EXPECT_EQ(properties.lookup_int(old, u"Text", -5), -5);
+    EXPECT_EQ(properties.child_count(old), 0u);
+}
+
+class CountingListener final : public SkinListener {
+public:
+    using SkinListener::SkinListener;
+    void on_reload_skin(PropertiesImpl& properties) override
+    {
+        ++calls;
+        seen = &properties;
+        if (on_call)
+            on_call();
+    }
+    int calls = 0;
+    PropertiesImpl* seen = nullptr;
+    std::function<void()> on_call;
+};
+
+TEST(SkinListener, ReloadReachesEveryListenerAndSurvivesRemoval)
+{
+    Properties properties;
+    ASSERT_TRUE(properties.load_skin(skin_path("plain.skin"), display(96)));
+    auto first = std::make_unique<CountingListener>(properties);
+    auto second = std::make_unique<CountingListener>(properties);
+    ASSERT_TRUE(properties.load_skin(skin_path("format.skin"), display(96)));
+    ASSERT_TRUE(properties.load_skin(skin_path("plain.skin"), display(96)));
+    properties.send_reload_skin();
+    EXPECT_EQ(first->calls, 1);
+    EXPECT_EQ(second->calls, 1);
+    // Whichever is told first destroys the other one.
+    first->on_call = [&] { second.reset(); };
+    second->on_call = [&] { first.reset(); };
+    properties.send_reload_skin();
+    CountingListener* const survivor = first ? first.get() : second.get();
+    ASSERT_TRUE((first == nullptr) != (second == nullptr));
+    EXPECT_EQ(survivor->calls, 2);
+    EXPECT_EQ(survivor->seen, &properties);
+    survivor->on_call = nullptr;
+    properties.send_reload_skin();
+    EXPECT_EQ(survivor->calls, 3);
+}
+
+TEST(SkinListener, ReloadWithoutListenersOnlyLogsTheTime)
+{
+    Properties properties;
+    LogCapture log;
+    properties.send_reload_skin();
+    EXPECT_EQ(log.text().rfind(u"PropertiesImpl::send_reload_skin the rest time=", 0), 0u);
+    EXPECT_EQ(log.text().back(), u'\n');
+}
+
+TEST(Properties, TranslateUsesTheDictionary)
+{
+    std::string const dir = fresh_dir("lang");
+    write_file(dir + "/english.lng", "Boost=Amplify\n");
+    Properties properties;
+    ASSERT_TRUE(properties.dictionary().load(core::from_utf8(dir + "/english.lng")));
+    EXPECT_EQ(properties.translate(u"Boost"), u"Amplify");
+    EXPECT_EQ(properties.translate(u"Delete_this"), u"Delete_this");
+    // The dictionary stays with the live object across skin loads.
+    ASSERT_TRUE(properties.load_skin(skin_path("plain.skin"), display(96)));
+    EXPECT_EQ(properties.translate(u"Boost"), u"Amplify");
+}
+
+} // namespace

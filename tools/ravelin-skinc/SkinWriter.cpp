@@ -1,0 +1,287 @@
+#include "SkinWriter.h"
+
+#include <algorithm>
+#include <set>
+#include <skin/SkinFile.h>
+
+namespace skinc {
+
+namespace {
+
+constexpr uint16_t MAGIC[4] = { 0x0421, 0x043A, 0x0438, 0x043D };
+
+std::string base_name(std::string const& path)
+{
+    auto const slash = path.find_last_of("/\\");
+    std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    auto const dot = name.rfind('.');
+    return dot == std::string::npos ? name : name.substr(0, dot);
+}
+
+template <typename Property> std::vector<Property const*> sorted(std::vector<Property> const& list)
+{
+    std::vector<Property const*> result;
+    for (auto const& p : list)
+        result.push_back(&p);
+    std::sort(result.begin(), result.end(), [](auto* a, auto* b) { return a->key < b->key; });
+    return result;
+}
+
+std::string utf8(core::String const& text)
+{
+    return core::to_utf8(text);
+}
+
+} // namespace
+
+SkinWriter::SkinWriter(SkinSource const& source, std::string const& source_folder)
+    : folder_(source_folder)
+{
+    std::set<core::String> names;
+    for (auto const& entry : source.entries) {
+        if (!names.insert(entry.name).second)
+            throw CompileError(
+                "line " + std::to_string(entry.line) + ": the entry name \"" + utf8(entry.name) + "\" is used twice");
+        collect(entry);
+    }
+    if (pictures_.size() > 256)
+        throw CompileError("more than 256 pictures");
+    if (string_order_.size() > 65536)
+        throw CompileError("more than 65536 strings");
+
+    out_.assign(skin::SKIN_HEADER_SIZE, 0);
+    for (int i = 0; i < 4; ++i)
+        put16(2 * i, MAGIC[i]);
+    // Keys come first: a property names its key by a 16-bit offset.
+    for (auto& [key, offset] : keys_)
+        offset = put_string(key);
+    if (out_.size() > 0x10000)
+        throw CompileError("the keys take more than the first 64 KiB of the file");
+    align();
+    uint32_t const area = static_cast<uint32_t>(out_.size());
+    for (auto const& picture : pictures_)
+        put_string(core::from_utf8(picture.name));
+    for (auto const& font : font_order_)
+        put_string(font);
+    for (auto const& text : string_order_)
+        put_string(text);
+    put32(76, static_cast<uint32_t>(pictures_.size()));
+    put32(80, static_cast<uint32_t>(font_order_.size()));
+    put32(84, area);
+    put32(88, static_cast<uint32_t>(string_order_.size()));
+
+    std::vector<SourceElement const*> entries;
+    for (auto const& entry : source.entries)
+        entries.push_back(&entry);
+    std::sort(entries.begin(), entries.end(), [](auto* a, auto* b) { return a->name < b->name; });
+    put32(72, write_entry(entries, 0, entries.size()));
+}
+
+uint32_t SkinWriter::intern(
+    std::map<core::String, uint32_t>& table, std::vector<core::String>& order, core::String const& text)
+{
+    auto const [it, added] = table.emplace(text, static_cast<uint32_t>(order.size()));
+    if (added)
+        order.push_back(text);
+    return it->second;
+}
+
+void SkinWriter::check_keys(SourceElement const& e) const
+{
+    auto unique = [&](auto const& list, char const* kind) {
+        std::set<core::String> seen;
+        for (auto const& p : list)
+            if (!seen.insert(p.key).second)
+                throw CompileError(
+                    "line " + std::to_string(e.line) + ": the " + kind + " key \"" + utf8(p.key) + "\" is given twice");
+    };
+    unique(e.ints, "int");
+    unique(e.fonts, "font");
+    unique(e.points, "point");
+    unique(e.strings, "string");
+    unique(e.pictures, "picture");
+    unique(e.colors, "color");
+}
+
+void SkinWriter::collect(SourceElement const& e)
+{
+    check_keys(e);
+    auto key = [&](core::String const& k) { keys_.emplace(k, 0); };
+    for (auto const& p : e.ints)
+        key(p.key);
+    for (auto const& p : e.points)
+        key(p.key);
+    for (auto const& p : e.colors)
+        key(p.key);
+    for (auto const& p : e.fonts) {
+        key(p.key);
+        intern(font_index_, font_order_, p.description);
+    }
+    for (auto const& p : e.strings) {
+        key(p.key);
+        intern(string_index_, string_order_, p.value);
+    }
+    for (auto const& p : e.pictures) {
+        key(p.key);
+        if (picture_index_.contains(p.source))
+            continue;
+        std::string const name = base_name(p.source);
+        for (auto const& other : pictures_)
+            if (other.name == name)
+                throw CompileError("line " + std::to_string(p.line) + ": pictures " + other.source + " and " + p.source
+                    + " share the name \"" + name + "\"");
+        std::string const path = p.source.starts_with("/") || folder_.empty() ? p.source : folder_ + "/" + p.source;
+        picture_index_.emplace(p.source, static_cast<uint32_t>(pictures_.size()));
+        pictures_.push_back({ p.source, name, read_png(path) });
+    }
+    for (auto const& child : e.children)
+        collect(child);
+}
+
+void SkinWriter::align()
+{
+    while (out_.size() % 4)
+        out_.push_back(0);
+}
+
+uint32_t SkinWriter::put_string(core::String const& text)
+{
+    auto const offset = static_cast<uint32_t>(out_.size());
+    for (char16_t c : text) {
+        out_.push_back(static_cast<uint8_t>(c & 0xFF));
+        out_.push_back(static_cast<uint8_t>(c >> 8));
+    }
+    out_.push_back(0);
+    out_.push_back(0);
+    return offset;
+}
+
+void SkinWriter::put16(uint32_t offset, uint32_t value)
+{
+    out_[offset] = static_cast<uint8_t>(value);
+    out_[offset + 1] = static_cast<uint8_t>(value >> 8);
+}
+
+void SkinWriter::put32(uint32_t offset, uint32_t value)
+{
+    put16(offset, value & 0xFFFF);
+    put16(offset + 2, value >> 16);
+}
+
+// A balanced search tree: the middle name, then the lower and the higher halves.
+uint32_t SkinWriter::write_entry(std::vector<SourceElement const*> const& entries, size_t low, size_t high)
+{
+    if (low >= high)
+        return skin::NO_ENTRY;
+    size_t const mid = (low + high) / 2;
+    uint32_t const name = put_string(entries[mid]->name);
+    align();
+    auto const entry = static_cast<uint32_t>(out_.size());
+    out_.resize(out_.size() + 12);
+    put32(entry + 8, name);
+    write_record(*entries[mid]); // starts right after the entry's three words
+    put32(entry, write_entry(entries, low, mid));
+    put32(entry + 4, write_entry(entries, mid + 1, high));
+    return entry;
+}
+
+void SkinWriter::corners(PictureProperty const& p, SkinPicture const& picture, uint16_t (&out)[8]) const
+{
+    std::array<int64_t, 8> c;
+    if (p.has_corners) {
+        c = p.corners;
+    } else {
+        auto const area
+            = p.has_area ? p.area : std::array<int64_t, 4> { 0, 0, picture.pixels.width, picture.pixels.height };
+        auto const& b = p.border;
+        c = { area[0], area[1], area[0] + b[0], area[1] + b[1], area[0] + area[2] - b[2], area[1] + area[3] - b[3],
+            area[0] + area[2], area[1] + area[3] };
+    }
+    std::string const where = "line " + std::to_string(p.line) + ": picture " + p.source;
+    for (int i = 0; i < 6; ++i)
+        if (c[i] > c[i + 2])
+            throw CompileError(where + ": the corners must not decrease (x0 <= x1 <= x2 <= x3, y0 <= y1 <= y2 <= y3)");
+    if (c[6] > picture.pixels.width || c[7] > picture.pixels.height || c[6] <= c[0] || c[7] <= c[1])
+        throw CompileError(where + ": the used part is empty or leaves the picture of "
+            + std::to_string(picture.pixels.width) + " x " + std::to_string(picture.pixels.height));
+    for (int i = 0; i < 8; ++i)
+        out[i] = static_cast<uint16_t>(c[i]);
+}
+
+uint32_t SkinWriter::write_record(SourceElement const& e)
+{
+    auto const record = static_cast<uint32_t>(out_.size());
+    if (e.children.size() > 0xFFFF)
+        throw CompileError("line " + std::to_string(e.line) + ": more than 65535 children");
+    out_.resize(out_.size() + 16 + 4 * e.children.size());
+    uint16_t o[7];
+    auto mark = [&](int k) {
+        uint64_t const at = out_.size() - record;
+        if (at > 0xFFFF)
+            throw CompileError("line " + std::to_string(e.line) + ": the properties of an element exceed 64 KiB");
+        o[k] = static_cast<uint16_t>(at);
+    };
+    auto record_key = [&](core::String const& key) {
+        auto const at = out_.size();
+        out_.resize(at + 2);
+        put16(static_cast<uint32_t>(at), keys_.at(key));
+        return static_cast<uint32_t>(at);
+    };
+    mark(0);
+    for (auto* p : sorted(e.ints)) {
+        uint32_t const at = record_key(p->key);
+        out_.resize(at + 8);
+        put32(at + 4, static_cast<uint32_t>(p->value));
+    }
+    mark(1);
+    for (auto* p : sorted(e.fonts)) {
+        uint32_t const at = record_key(p->key);
+        out_.resize(at + 8);
+        put32(at + 4, font_index_.at(p->description));
+    }
+    mark(2);
+    for (auto* p : sorted(e.points)) {
+        uint32_t const at = record_key(p->key);
+        out_.resize(at + 8);
+        put16(at + 4, static_cast<uint16_t>(p->x));
+        put16(at + 6, static_cast<uint16_t>(p->y));
+    }
+    mark(3);
+    for (auto* p : sorted(e.strings)) {
+        uint32_t const at = record_key(p->key);
+        out_.resize(at + 4);
+        put16(at + 2, string_index_.at(p->value));
+    }
+    mark(4);
+    for (auto* p : sorted(e.pictures)) {
+        uint32_t const index = picture_index_.at(p->source);
+        uint16_t c[8];
+        corners(*p, pictures_[index], c);
+        uint32_t const at = record_key(p->key);
+        out_.resize(at + 20);
+        for (int i = 0; i < 8; ++i)
+            put16(at + 2 + 2 * i, c[i]);
+        out_[at + 18] = static_cast<uint8_t>(index);
+        out_[at + 19] = p->flag;
+    }
+    mark(5);
+    for (auto* p : sorted(e.colors)) {
+        uint32_t const at = record_key(p->key);
+        out_.resize(at + 8);
+        out_[at + 4] = p->red;
+        out_[at + 5] = p->green;
+        out_[at + 6] = p->blue;
+    }
+    mark(6);
+    for (int k = 0; k < 7; ++k)
+        put16(record + 2 * k, o[k]);
+    put16(record + 14, static_cast<uint32_t>(e.children.size()));
+    for (size_t i = 0; i < e.children.size(); ++i) {
+        align();
+        uint32_t const child = write_record(e.children[i]);
+        put32(record + 16 + 4 * static_cast<uint32_t>(i), child);
+    }
+    return record;
+}
+
+} // namespace skinc
