@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 #include <lang/Dictionary.h>
-#include <support/TestSupport.h>
+#include <TestSupport.h>
 
 using namespace lang;
 using namespace testing_support;

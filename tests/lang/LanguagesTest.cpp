@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 #include <lang/Languages.h>
 #include <os/Registry.h>
-#include <support/TestSupport.h>
+#include <TestSupport.h>
 
 using namespace lang;
 using namespace testing_support;

@@ -129,7 +129,7 @@ TEST(CreateDirectory, AttemptsEveryLevelFromTheRootDown)
     LogCapture capture;
     create_directory(wide(base + "/a/b/c/"));
     EXPECT_TRUE(FileInfo(wide(base + "/a/b/c")).is_directory());
-    std::string const log = capture.text();
+    std::string const log = capture.utf8();
     EXPECT_EQ(log.rfind("CreateDirectoryW {/} result=false\n", 0), 0u) << log;
     auto const a = log.find("CreateDirectoryW {" + base + "/a} result=true\n");
     auto const b = log.find("CreateDirectoryW {" + base + "/a/b} result=true\n");

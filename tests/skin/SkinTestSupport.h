@@ -1,10 +1,10 @@
 #pragma once
 
+#include <TestSupport.h>
 #include <core/Log.h>
 #include <os/LogFile.h>
 #include <skin/Bitmap565.h>
 #include <skin/RenderSurface.h>
-#include <support/TestSupport.h>
 
 #include <memory>
 #include <string>
@@ -12,28 +12,7 @@
 namespace skin_testing {
 
 // Captures the log in memory while it lives; the registry-driven log is back afterwards.
-class LogCapture final : public core::LogSource {
-public:
-    LogCapture() { core::set_log_source(this); }
-    ~LogCapture() override { os::install_log(); }
-
-    bool logging_on() override { return true; }
-    std::unique_ptr<core::TextSink> open_file() override { return std::make_unique<Sink>(text_); }
-    core::String const& text() const { return *text_; }
-    bool contains(core::StringView piece) const { return text_->find(piece) != core::String::npos; }
-
-private:
-    struct Sink final : core::TextSink {
-        explicit Sink(std::shared_ptr<core::String> text)
-            : text(std::move(text))
-        {
-        }
-        void write(char16_t const* data, size_t count) override { text->append(data, count); }
-        void flush() override { }
-        std::shared_ptr<core::String> text;
-    };
-    std::shared_ptr<core::String> text_ = std::make_shared<core::String>();
-};
+using testing_support::LogCapture;
 
 // The folder of the test skins compiled at build time.
 inline std::string compiled_skins()

@@ -130,10 +130,10 @@ LogCapture::~LogCapture()
     delete source_;
 }
 
-std::string LogCapture::text() const
+core::String LogCapture::text() const
 {
     std::lock_guard lock(source_->memory.mutex);
-    return core::to_utf8(source_->memory.text);
+    return source_->memory.text;
 }
 
 void LogCapture::clear()

@@ -42,10 +42,12 @@ public:
     LogCapture(LogCapture const&) = delete;
     LogCapture& operator=(LogCapture const&) = delete;
 
-    // Everything logged since construction (or the last clear), as UTF-8.
-    std::string text() const;
+    // Everything logged since construction (or the last clear).
+    core::String text() const;
+    std::string utf8() const { return core::to_utf8(text()); }
     void clear();
-    bool contains(std::string const& piece) const { return text().find(piece) != std::string::npos; }
+    bool contains(core::StringView piece) const { return text().find(piece) != core::String::npos; }
+    bool contains(std::string const& piece) const { return utf8().find(piece) != std::string::npos; }
 
 private:
     struct Source;
