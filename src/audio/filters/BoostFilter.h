@@ -10,9 +10,10 @@ namespace audio {
 // the boost follows the syllables' envelope instead of bending every sample (which would distort).
 // Only 16-bit mono is boosted; anything else, or level 1, passes unchanged.
 //
-// Samples after the last anchor wait in the leftover for the next buffer, so the output lags the input
-// by a little; together with 0.1 s of history before it, this makes the result independent of how the
-// input is cut into buffers.
+// Samples from the last anchor on wait in the leftover for the next buffer, so the output lags the input
+// by a little. The search resumes where it stopped, and one window of history is kept before the
+// anchor for the window test (an anchor forced after a long swell need not be the largest sample near
+// it), so the result does not depend on how the input is cut into buffers.
 //
 // Threads: transform on the capture thread; set_level, level, curve and reset on the main thread; all
 // under the filter's lock.

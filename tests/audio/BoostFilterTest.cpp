@@ -1,0 +1,205 @@
+#include "AudioTestSupport.h"
+
+#include <algorithm>
+#include <audio/filters/BoostFilter.h>
+#include <cmath>
+#include <gtest/gtest.h>
+#include <random>
+
+using namespace audio;
+using audio_test::Collector;
+using audio_test::mono16;
+
+namespace {
+
+constexpr int32_t RATE = 8000;
+
+// A sine of 100 Hz at 8000 Hz whose every half-wave peaks at exactly `peak`.
+std::vector<int16_t> sine(int32_t peak, size_t count)
+{
+    std::vector<int16_t> s(count);
+    for (size_t i = 0; i < count; ++i)
+        s[i] = static_cast<int16_t>(std::lround(peak * std::sin(2 * M_PI * double(i % 80) / 80.0)));
+    return s;
+}
+
+// Speech-like: a voiced tone with a syllable envelope, pauses and a little noise.
+std::vector<int16_t> speech(size_t count, uint32_t seed)
+{
+    std::mt19937 random(seed);
+    std::normal_distribution<double> noise(0.0, 40.0);
+    std::vector<int16_t> s(count);
+    for (size_t i = 0; i < count; ++i) {
+        double const t = double(i) / RATE;
+        double const envelope = std::max(0.0, std::sin(2 * M_PI * 3.0 * t)) * (0.2 + 0.8 * std::abs(std::sin(0.7 * t)));
+        double const voice = std::sin(2 * M_PI * 140 * t) + 0.5 * std::sin(2 * M_PI * 280 * t + 1.0);
+        s[i] = static_cast<int16_t>(std::clamp(12000 * envelope * voice + noise(random), -32768.0, 32767.0));
+    }
+    return s;
+}
+
+// Runs `input` through a boost filter in pieces of the given sizes (repeated) and answers the output.
+std::vector<int16_t> boost(BoostFilter& filter, std::vector<int16_t> const& input, std::vector<size_t> pieces)
+{
+    Collector sink;
+    connect(filter, &sink);
+    size_t at = 0;
+    for (size_t k = 0; at < input.size(); ++k) {
+        size_t const n = std::min(pieces[k % pieces.size()], input.size() - at);
+        filter.on_data(mono16(std::vector<int16_t>(input.begin() + at, input.begin() + at + n), RATE));
+        at += n;
+    }
+    connect(filter, nullptr);
+    return sink.samples();
+}
+
+TEST(BoostFilter, CurvePointsForEachLevel)
+{
+    BoostFilter filter;
+    struct Case {
+        int32_t level, x1, y1, x2;
+    };
+    for (Case c : { Case { 2, 2000, 2000, 16000 }, Case { 4, 2000, 3250, 8687 }, Case { 8, 2000, 5750, 5031 } }) {
+        filter.set_level(c.level);
+        auto const curve = filter.curve();
+        EXPECT_EQ(curve.x0, 750);
+        EXPECT_EQ(curve.y0, 750);
+        EXPECT_EQ(curve.x1, c.x1) << "level " << c.level;
+        EXPECT_EQ(curve.y1, c.y1) << "level " << c.level;
+        EXPECT_EQ(curve.x2, c.x2) << "level " << c.level;
+        // The curve passes through its points and never raises amplitudes under 750.
+        EXPECT_EQ(filter.map(c.x1), int64_t(c.y1) << 14);
+        EXPECT_EQ(filter.map(c.x2), int64_t(30000) << 14);
+        EXPECT_EQ(filter.map(32768), int64_t(32768) << 14);
+        for (int32_t a : { 0, 1, 400, 749, 750 })
+            EXPECT_EQ(filter.map(a), int64_t(a) << 14) << "level " << c.level << " amplitude " << a;
+    }
+    // A steep level clips the middle point at 30000 and joins the upper one to it.
+    filter.set_level(100);
+    EXPECT_EQ(filter.curve().x1, 1335);
+    EXPECT_EQ(filter.curve().y1, 30000);
+    EXPECT_EQ(filter.curve().x2, 1335);
+    EXPECT_EQ(filter.map(1335), int64_t(30000) << 14);
+    filter.set_level(0); // no division by zero: counts as off
+    EXPECT_EQ(filter.level(), 1);
+}
+
+TEST(BoostFilter, HalfWavesAreScaledByTheCurveAtTheirPeak)
+{
+    BoostFilter filter;
+    filter.set_level(2);
+    std::vector<int16_t> const loud = sine(9000, RATE);
+    std::vector<int16_t> const out = boost(filter, loud, { 1600 });
+    ASSERT_GT(out.size(), loud.size() / 2);
+    EXPECT_EQ(*std::max_element(out.begin(), out.end()), 16000); // 2000 + 2 x (9000 - 2000)
+    EXPECT_EQ(*std::min_element(out.begin(), out.end()), -16000);
+    for (size_t i = 0; i < out.size(); ++i)
+        ASSERT_NEAR(out[i], loud[i] * 16000.0 / 9000.0, 1.0) << "sample " << i;
+
+    filter.reset();
+    std::vector<int16_t> const quiet = sine(1000, RATE);
+    std::vector<int16_t> const kept = boost(filter, quiet, { 1600 });
+    ASSERT_GT(kept.size(), quiet.size() / 2);
+    EXPECT_TRUE(std::equal(kept.begin(), kept.end(), quiet.begin())) << "the curve is the identity up to 2000";
+
+    filter.reset();
+    filter.set_level(8);
+    std::vector<int16_t> const faint = sine(700, RATE);
+    std::vector<int16_t> const faint_out = boost(filter, faint, { 1600 });
+    EXPECT_TRUE(std::equal(faint_out.begin(), faint_out.end(), faint.begin()));
+}
+
+TEST(BoostFilter, LevelOneAndOtherFormatsPassUnchanged)
+{
+    BoostFilter filter;
+    Collector sink;
+    connect(filter, &sink);
+    AudioBuffer const mono = mono16(sine(9000, 800), RATE);
+    filter.on_data(mono);
+    filter.set_level(4);
+    AudioBuffer stereo = mono;
+    stereo.format.channels = 2;
+    AudioBuffer eight(core::SharedBuffer(800), AudioFormat { 1, 8, RATE });
+    eight.data.fill(200);
+    filter.on_data(stereo);
+    filter.on_data(eight);
+    auto const out = sink.buffers();
+    ASSERT_EQ(out.size(), 3u);
+    EXPECT_EQ(out[0].data.data(), mono.data.data()); // the very same bytes, not a copy
+    EXPECT_EQ(out[1].data.data(), stereo.data.data());
+    EXPECT_EQ(out[1].format, stereo.format);
+    EXPECT_EQ(out[2].data.data(), eight.data.data());
+}
+
+TEST(BoostFilter, TheResultDoesNotDependOnHowTheInputIsCut)
+{
+    std::vector<int16_t> input = speech(RATE * 4, 7);
+    // Then a loud stretch that never crosses zero, and a slow swell, where half-waves are cut at one
+    // window and anchors are forced.
+    for (size_t i = 0; i < RATE * 2; ++i)
+        input.push_back(static_cast<int16_t>(4000 + std::lround(2500 * std::sin(double(i) * double(i) / 4e6))));
+    for (size_t i = 0; i < RATE * 3; ++i)
+        input.push_back(static_cast<int16_t>(std::lround(double(i) / 3 * std::sin(2 * M_PI * double(i) / 90.0))));
+    BoostFilter whole, pieces;
+    whole.set_level(4);
+    pieces.set_level(4);
+    std::vector<int16_t> const a = boost(whole, input, { input.size() });
+    std::vector<int16_t> const b = boost(pieces, input, { 1600, 7, 333, 1, 4000, 90 });
+    ASSERT_GT(a.size(), input.size() * 3 / 4);
+    EXPECT_EQ(a, b);
+    // Something was boosted, and never beyond the sample range.
+    size_t raised = 0;
+    for (size_t i = 0; i < a.size(); ++i)
+        raised += std::abs(a[i]) > std::abs(input[i]) + 1;
+    EXPECT_GT(raised, a.size() / 4);
+}
+
+TEST(BoostFilter, AudioThatNeverCrossesZeroOrKeepsSwellingStillFlows)
+{
+    BoostFilter filter;
+    filter.set_level(2);
+    // A microphone with an offset: oscillates between 300 and 700, never crossing zero.
+    std::vector<int16_t> offset(RATE * 2);
+    for (size_t i = 0; i < offset.size(); ++i)
+        offset[i] = static_cast<int16_t>(500 + std::lround(200 * std::sin(2 * M_PI * double(i) / 40.0)));
+    std::vector<int16_t> const out = boost(filter, offset, { 1600 });
+    EXPECT_GT(out.size(), offset.size() - 3 * RATE / 10);
+    EXPECT_TRUE(std::equal(out.begin(), out.end(), offset.begin()));
+
+    // A tone that grows louder for three seconds: no peak is the largest near it, yet audio comes out.
+    filter.reset();
+    std::vector<int16_t> swell(RATE * 3);
+    for (size_t i = 0; i < swell.size(); ++i)
+        swell[i] = static_cast<int16_t>(std::lround((100 + double(i)) * 0.4 * std::sin(2 * M_PI * double(i) / 80.0)));
+    EXPECT_GT(boost(filter, swell, { 1600 }).size(), swell.size() - RATE - 3 * RATE / 10);
+}
+
+TEST(BoostFilter, ResetAndLevelChangesLoseNoSamples)
+{
+    BoostFilter filter;
+    filter.set_level(2);
+    std::vector<int16_t> const first = sine(9000, 4000);
+    Collector sink;
+    connect(filter, &sink);
+    filter.on_data(mono16(first, RATE));
+    size_t const boosted = sink.samples().size();
+    ASSERT_LT(boosted, first.size()) << "the tail after the last anchor waits";
+    // Switched off with samples waiting: they come out before the new buffer.
+    filter.set_level(1);
+    filter.on_data(mono16(std::vector<int16_t>(100, 5), RATE));
+    EXPECT_EQ(sink.samples().size(), first.size() + 100);
+
+    // After a reset nothing of the previous recording comes out.
+    filter.set_level(2);
+    filter.on_data(mono16(first, RATE));
+    filter.reset();
+    size_t const before = sink.samples().size();
+    std::vector<int16_t> const second = sine(1000, 4000);
+    filter.on_data(mono16(second, RATE));
+    std::vector<int16_t> const all = sink.samples();
+    std::vector<int16_t> const after(all.begin() + static_cast<std::ptrdiff_t>(before), all.end());
+    ASSERT_FALSE(after.empty());
+    EXPECT_TRUE(std::equal(after.begin(), after.end(), second.begin()));
+}
+
+} // namespace
