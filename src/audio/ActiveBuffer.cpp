@@ -20,22 +20,26 @@ ActiveBuffer::~ActiveBuffer()
 void ActiveBuffer::on_data(AudioBuffer const& buffer)
 {
     AudioBuffer copy(buffer.data, buffer.format); // shares the bytes; a coded block size is not carried
-    core::Lock guard(lock());
-    if (!valid_)
-        return;
-    if (queued_bytes_ > MAX_QUEUED_BYTES) {
-        valid_ = false;
-        core::log() << "ActiveBuffer::invalid1 size=" << queued_bytes_ << "\n";
-        return;
+    {
+        core::Lock guard(lock());
+        if (!valid_)
+            return;
+        if (queued_bytes_ > MAX_QUEUED_BYTES) {
+            valid_ = false;
+            core::log() << "ActiveBuffer::invalid1 size=" << queued_bytes_ << "\n";
+            return;
+        }
+        platform::MemoryStatus const status = memory_status_();
+        if (status.avail_phys < MIN_AVAILABLE_MEMORY) {
+            valid_ = false;
+            core::log() << "ActiveBuffer::invalid2 status.dwAvailPhys=" << status.avail_phys << "\n";
+            return;
+        }
+        queued_bytes_ += static_cast<int64_t>(copy.length());
+        queue_.push_back(std::move(copy));
     }
-    platform::MemoryStatus const status = memory_status_();
-    if (status.avail_phys < MIN_AVAILABLE_MEMORY) {
-        valid_ = false;
-        core::log() << "ActiveBuffer::invalid2 status.dwAvailPhys=" << status.avail_phys << "\n";
-        return;
-    }
-    queued_bytes_ += static_cast<int64_t>(copy.length());
-    queue_.push_back(std::move(copy));
+    // Woken after the lock is released, the drain thread does not stall on it at once; a resume that
+    // comes before its suspend is kept, so none is lost.
     resume();
 }
 

@@ -39,14 +39,15 @@ std::vector<int16_t> speech(size_t count, uint32_t seed)
 }
 
 // Runs `input` through a boost filter in pieces of the given sizes (repeated) and answers the output.
-std::vector<int16_t> boost(BoostFilter& filter, std::vector<int16_t> const& input, std::vector<size_t> pieces)
+std::vector<int16_t> boost(
+    BoostFilter& filter, std::vector<int16_t> const& input, std::vector<size_t> pieces, int32_t rate = RATE)
 {
     Collector sink;
     connect(filter, &sink);
     size_t at = 0;
     for (size_t k = 0; at < input.size(); ++k) {
         size_t const n = std::min(pieces[k % pieces.size()], input.size() - at);
-        filter.on_data(mono16(std::vector<int16_t>(input.begin() + at, input.begin() + at + n), RATE));
+        filter.on_data(mono16(std::vector<int16_t>(input.begin() + at, input.begin() + at + n), rate));
         at += n;
     }
     connect(filter, nullptr);
@@ -152,6 +153,114 @@ TEST(BoostFilter, TheResultDoesNotDependOnHowTheInputIsCut)
     for (size_t i = 0; i < a.size(); ++i)
         raised += std::abs(a[i]) > std::abs(input[i]) + 1;
     EXPECT_GT(raised, a.size() / 4);
+}
+
+// The boost by its definition, slowly: half-waves (cut after one window at the latest), their peaks,
+// anchors where no sample within a window either side is larger (or after a second without one), and
+// gains moving linearly between anchors.
+std::vector<int16_t> reference_boost(std::vector<int16_t> const& s, int32_t level, int32_t rate = RATE)
+{
+    BoostFilter curve;
+    curve.set_level(level);
+    auto gain = [&](int32_t peak) { return peak == 0 ? 16384.0 : double(curve.map(peak) / peak); };
+    size_t const window = size_t(rate) / 10, n = s.size();
+    std::vector<size_t> anchors;
+    size_t position = 0, last = 0;
+    while (n - position > window) {
+        size_t end = position, peak = position;
+        bool ended = false;
+        for (; end + 1 < n; ++end) {
+            if (std::abs(s[end]) > std::abs(s[peak]))
+                peak = end;
+            if (end == position + window - 1 || s[end] * s[end + 1] <= 0) {
+                ended = true;
+                break;
+            }
+        }
+        if (!ended || peak + window >= n)
+            break;
+        int largest = 0;
+        for (size_t i = peak >= window ? peak - window : 0; i <= peak + window; ++i)
+            largest = std::max(largest, std::abs(int(s[i])));
+        if (largest <= std::abs(s[peak]) || peak - last > size_t(rate)) {
+            anchors.push_back(peak);
+            last = peak;
+        }
+        position = end + 1;
+    }
+    std::vector<int16_t> out;
+    for (size_t k = 0; k < anchors.size(); ++k) {
+        size_t const from = k == 0 ? 0 : anchors[k - 1], to = anchors[k];
+        double const g1 = gain(std::abs(s[to])), g0 = k == 0 ? g1 : gain(std::abs(s[from]));
+        for (size_t i = from; i < to; ++i) {
+            double const g = g0 + (g1 - g0) * double(i - from) / double(to - from);
+            out.push_back(static_cast<int16_t>(std::clamp(std::lround(s[i] * g / 16384), -32768L, 32767L)));
+        }
+    }
+    return out;
+}
+
+TEST(BoostFilter, MatchesItsDefinitionOnMixedAudio)
+{
+    // Speech, digital silence, a loud burst, noise, an offset that never crosses zero, and a swell.
+    std::vector<int16_t> input = speech(RATE * 3, 11);
+    input.insert(input.end(), RATE / 2, 0);
+    std::vector<int16_t> const burst = sine(25000, RATE / 4);
+    input.insert(input.end(), burst.begin(), burst.end());
+    std::mt19937 random(3);
+    std::uniform_int_distribution<int> noise(-300, 300);
+    for (int i = 0; i < RATE; ++i)
+        input.push_back(static_cast<int16_t>(noise(random)));
+    for (int i = 0; i < RATE; ++i)
+        input.push_back(static_cast<int16_t>(3000 + std::lround(2000 * std::sin(i / 30.0))));
+    for (int i = 0; i < 2 * RATE; ++i)
+        input.push_back(static_cast<int16_t>(std::lround(i / 2.0 * std::sin(2 * M_PI * i / 70.0))));
+
+    for (int32_t level : { 2, 4, 8 }) {
+        BoostFilter filter;
+        filter.set_level(level);
+        std::vector<int16_t> const got = boost(filter, input, { 1600, 333, 4001, 17 });
+        std::vector<int16_t> const want = reference_boost(input, level);
+        ASSERT_EQ(got.size(), want.size()) << "level " << level;
+        for (size_t i = 0; i < got.size(); ++i)
+            ASSERT_NEAR(got[i], want[i], 1) << "level " << level << " sample " << i;
+    }
+}
+
+// Random half-waves of every length and height, spikes and runs of zeros, at a low rate so that the
+// windows are short and the slow definition is quick.
+TEST(BoostFilter, MatchesItsDefinitionOnRandomHalfWaves)
+{
+    std::mt19937 random(2024);
+    for (int trial = 0; trial < 150; ++trial) {
+        std::vector<int16_t> input;
+        int sign = 1;
+        while (input.size() < 3000) {
+            int const kind = std::uniform_int_distribution<int>(0, 9)(random);
+            if (kind == 0) {
+                input.insert(input.end(), std::uniform_int_distribution<size_t>(1, 40)(random), 0);
+                continue;
+            }
+            size_t const length = kind == 1 ? std::uniform_int_distribution<size_t>(90, 250)(random)
+                                            : std::uniform_int_distribution<size_t>(1, 12)(random);
+            int const height = kind == 2 ? 32767 : std::uniform_int_distribution<int>(1, 20000)(random);
+            size_t const top = std::uniform_int_distribution<size_t>(0, length - 1)(random);
+            for (size_t i = 0; i < length; ++i) {
+                double const shape
+                    = i <= top ? double(i + 1) / double(top + 1) : double(length - i) / double(length - top);
+                input.push_back(static_cast<int16_t>(sign * std::max(1.0, height * shape)));
+            }
+            sign = -sign;
+        }
+        int32_t const level = 2 << (trial % 3);
+        BoostFilter filter;
+        filter.set_level(level);
+        std::vector<int16_t> const got = boost(filter, input, { 37, 1, 250, 99, 3 }, 1000);
+        std::vector<int16_t> const want = reference_boost(input, level, 1000);
+        ASSERT_EQ(got.size(), want.size()) << "trial " << trial;
+        for (size_t i = 0; i < got.size(); ++i)
+            ASSERT_NEAR(got[i], want[i], 1) << "trial " << trial << " sample " << i;
+    }
 }
 
 TEST(BoostFilter, AudioThatNeverCrossesZeroOrKeepsSwellingStillFlows)

@@ -1,6 +1,7 @@
 #include "BoostFilter.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 
 namespace audio {
@@ -21,15 +22,6 @@ void write_sample(uint8_t* p, int16_t value)
     auto const v = static_cast<uint16_t>(value);
     p[0] = static_cast<uint8_t>(v & 0xFF);
     p[1] = static_cast<uint8_t>(v >> 8);
-}
-
-AudioBuffer to_buffer(int16_t const* samples, size_t count, AudioFormat const& format)
-{
-    core::SharedBuffer bytes(count * 2);
-    uint8_t* out = bytes.writable();
-    for (size_t i = 0; i < count; ++i)
-        write_sample(out + 2 * i, samples[i]);
-    return AudioBuffer(std::move(bytes), format);
 }
 
 } // namespace
@@ -107,65 +99,100 @@ void BoostFilter::reset()
 void BoostFilter::clear()
 {
     samples_.clear();
-    history_ = 0;
+    magnitude_.clear();
+    head_max_.clear();
+    tail_max_.clear();
+    base_ = position_ = anchor_ = tail_done_ = 0;
     has_anchor_ = false;
     anchor_peak_ = 0;
-    next_half_wave_ = 0;
     format_ = AudioFormat();
 }
 
-int64_t BoostFilter::half_wave_end(size_t start, size_t window) const
+void BoostFilter::append(AudioBuffer const& input)
 {
-    // A half-wave ends where neighbours do not share a sign, and after one window at the latest, so that
-    // audio with an offset that never crosses zero still finds anchors.
-    size_t const limit = start + window - 1;
-    for (size_t i = start; i + 1 < samples_.size(); ++i) {
-        if (i == limit || int32_t(samples_[i]) * samples_[i + 1] <= 0)
-            return static_cast<int64_t>(i);
+    size_t const count = input.length() / 2;
+    uint8_t const* bytes = input.data.data();
+    size_t const old_size = samples_.size();
+    samples_.resize(old_size + count);
+    magnitude_.resize(old_size + count);
+    head_max_.resize(old_size + count);
+    tail_max_.resize(old_size + count);
+    uint64_t at = base_ + old_size;
+    int32_t running = old_size > 0 ? head_max_[old_size - 1] : 0;
+    for (size_t i = old_size; i < old_size + count; ++i, ++at) {
+        int16_t const s = read_sample(bytes + 2 * (i - old_size));
+        int32_t const m = std::abs(int32_t(s));
+        samples_[i] = s;
+        magnitude_[i] = m;
+        running = at % span_ == 0 ? m : std::max(running, m);
+        head_max_[i] = running;
     }
-    return -1;
 }
 
-// Largest magnitude in [low, high]; both bounds only grow within one call (a monotonic queue).
-int32_t BoostFilter::window_max(size_t low, size_t high)
+int32_t BoostFilter::window_max(uint64_t low, uint64_t high)
 {
-    while (window_next_ <= high) {
-        while (window_queue_.size() > window_head_ && magnitude_[window_queue_.back()] <= magnitude_[window_next_])
-            window_queue_.pop_back();
-        window_queue_.push_back(static_cast<uint32_t>(window_next_++));
-        window_head_ = std::min(window_head_, window_queue_.size() - 1);
+    uint64_t const low_span = low / span_;
+    if (low_span == high / span_)
+        return head_max_[high - base_]; // low starts its span (or the recording)
+    // Tail maxima of a span are found once, when a window first reaches into it; its samples up to the
+    // span's end are all here, since the window goes on into the next span.
+    uint64_t const span_end = (low_span + 1) * span_;
+    if (tail_done_ < span_end) {
+        uint64_t const from = std::max({ low_span * span_, base_, tail_done_ });
+        int32_t running = 0;
+        for (uint64_t at = span_end; at-- > from;) {
+            running = std::max(running, magnitude(at));
+            tail_max_[at - base_] = running;
+        }
+        tail_done_ = span_end;
     }
-    while (window_queue_[window_head_] < low)
-        ++window_head_;
-    return magnitude_[window_queue_[window_head_]];
+    return std::max(tail_max_[low - base_], head_max_[high - base_]);
 }
 
-// Appends samples [from, to), the gain moving linearly from `from_gain` (at `from`) to `to_gain` (at `to`).
-void BoostFilter::emit(std::vector<int16_t>& out, size_t from, size_t to, int32_t from_gain, int32_t to_gain) const
+int16_t* BoostFilter::emit(int16_t* out, uint64_t from, uint64_t to, int32_t from_gain, int32_t to_gain) const
 {
     if (to <= from)
-        return;
+        return out;
     constexpr int EXTRA = 16; // fractional bits of the gain's step
     int64_t g = int64_t(from_gain) << EXTRA;
     int64_t const step = ((int64_t(to_gain) - from_gain) << EXTRA) / int64_t(to - from);
-    for (size_t i = from; i < to; ++i, g += step) {
-        int64_t const scaled = (int64_t(samples_[i]) * (g >> EXTRA) + (UNITY / 2)) >> FRACTION_BITS;
-        out.push_back(static_cast<int16_t>(std::clamp<int64_t>(scaled, -32768, 32767)));
+    int16_t const* in = samples_.data() + (from - base_);
+    constexpr int SHIFT = EXTRA + FRACTION_BITS;
+    for (uint64_t n = to - from; n > 0; --n, g += step) {
+        int64_t const scaled = (int64_t(*in++) * g + (int64_t(1) << (SHIFT - 1))) >> SHIFT;
+        *out++ = static_cast<int16_t>(std::clamp<int64_t>(scaled, -32768, 32767));
     }
+    return out;
+}
+
+// Drops what neither the output (from the last anchor) nor a later window test (one window before the
+// next half-wave) can need.
+void BoostFilter::trim()
+{
+    uint64_t const window = static_cast<uint64_t>(std::max(format_.samples_per_second / 10, 1));
+    uint64_t const keep = std::min(anchor_, position_ >= window ? position_ - window : 0);
+    if (keep <= base_)
+        return;
+    auto const drop = static_cast<std::ptrdiff_t>(keep - base_);
+    samples_.erase(samples_.begin(), samples_.begin() + drop);
+    magnitude_.erase(magnitude_.begin(), magnitude_.begin() + drop);
+    head_max_.erase(head_max_.begin(), head_max_.begin() + drop);
+    tail_max_.erase(tail_max_.begin(), tail_max_.begin() + drop);
+    base_ = keep;
 }
 
 AudioBuffer BoostFilter::flush_unboosted(AudioBuffer const& input)
 {
-    if (samples_.size() <= history_ || input.format != format_) {
+    if (anchor_ >= base_ + samples_.size() || input.format != format_) {
         clear();
         return input;
     }
     // The level went to 1 with samples still waiting: they go out first, as they are.
-    size_t const waiting = samples_.size() - history_;
+    size_t const waiting = static_cast<size_t>(base_ + samples_.size() - anchor_);
     core::SharedBuffer bytes(waiting * 2 + input.length());
     uint8_t* out = bytes.writable();
     for (size_t i = 0; i < waiting; ++i)
-        write_sample(out + 2 * i, samples_[history_ + i]);
+        write_sample(out + 2 * i, sample(anchor_ + i));
     if (!input.empty())
         std::memcpy(out + waiting * 2, input.data.data(), input.length());
     AudioBuffer result(std::move(bytes), input.format);
@@ -178,69 +205,62 @@ AudioBuffer BoostFilter::transform(AudioBuffer const& input)
     AudioFormat const& f = input.format;
     if (level_ <= 1 || f.channels != 1 || f.bits_per_sample != 16 || f.samples_per_second <= 0)
         return flush_unboosted(input);
-    if (f != format_)
+    uint64_t const window = static_cast<uint64_t>(std::max(f.samples_per_second / 10, 1));
+    if (f != format_) {
         clear();
-    format_ = f;
+        format_ = f;
+        span_ = 2 * window + 1;
+    }
+    append(input);
 
-    size_t const count = input.length() / 2;
-    uint8_t const* bytes = input.data.data();
-    size_t const old_size = samples_.size();
-    samples_.resize(old_size + count);
-    for (size_t i = 0; i < count; ++i)
-        samples_[old_size + i] = read_sample(bytes + 2 * i);
-
-    size_t const n = samples_.size();
-    size_t const window = std::max<size_t>(static_cast<size_t>(f.samples_per_second) / 10, 1);
-    size_t const max_pending = static_cast<size_t>(f.samples_per_second) * MAX_PENDING_SECONDS;
-    magnitude_.resize(n);
-    for (size_t i = 0; i < n; ++i)
-        magnitude_[i] = std::abs(int32_t(samples_[i]));
-    window_queue_.clear();
-    window_head_ = 0;
-    window_next_ = 0;
-
-    // The leftover starts at the last anchor; the search resumes after that anchor's half-wave.
-    size_t anchor = history_;
+    uint64_t const end = base_ + samples_.size();
+    uint64_t const max_pending = static_cast<uint64_t>(f.samples_per_second) * MAX_PENDING_SECONDS;
+    core::SharedBuffer output((end - anchor_) * 2);
+    auto* const out_start = reinterpret_cast<int16_t*>(output.writable());
+    int16_t* out = out_start;
     int32_t anchor_gain = gain(anchor_peak_);
-    bool have = has_anchor_;
-    size_t position = history_ + (has_anchor_ ? next_half_wave_ : 0);
-    std::vector<int16_t> out;
-    out.reserve(count + window);
 
-    while (n > position && n - position > window) {
-        int64_t const end = half_wave_end(position, window);
-        if (end < 0)
-            break;
-        size_t peak_at = position;
-        for (size_t i = position + 1; i <= static_cast<size_t>(end); ++i)
-            if (magnitude_[i] > magnitude_[peak_at])
-                peak_at = i;
-        if (peak_at + window >= n)
-            break; // the window after it is not all here yet
-        int32_t const peak = magnitude_[peak_at];
-        bool const overdue = peak_at - anchor > max_pending;
-        if (window_max(peak_at >= window ? peak_at - window : 0, peak_at + window) <= peak || overdue) {
+    // Half-wave by half-wave, while more than one window of samples lies ahead.
+    while (end > position_ && end - position_ > window) {
+        // The half-wave ends where neighbours do not share a sign, and after one window at the latest,
+        // so that audio with an offset that never crosses zero still finds anchors.
+        uint64_t const limit = position_ + window - 1;
+        uint64_t at = position_;
+        uint64_t peak_at = position_;
+        bool ended = false;
+        for (; at + 1 < end; ++at) {
+            if (magnitude(at) > magnitude(peak_at))
+                peak_at = at;
+            if (at == limit || int32_t(sample(at)) * sample(at + 1) <= 0) {
+                ended = true;
+                break;
+            }
+        }
+        if (!ended || peak_at + window >= end)
+            break; // the half-wave, or the window after its peak, is not all here yet
+        int32_t const peak = magnitude(peak_at);
+        bool const overdue = peak_at - anchor_ > max_pending;
+        if (overdue || window_max(peak_at >= window ? peak_at - window : 0, peak_at + window) <= peak) {
             int32_t const peak_gain = gain(peak);
             // Before the first anchor of a recording the gain is that anchor's.
-            emit(out, anchor, peak_at, have ? anchor_gain : peak_gain, peak_gain);
-            anchor = peak_at;
+            out = emit(out, anchor_, peak_at, has_anchor_ ? anchor_gain : peak_gain, peak_gain);
+            anchor_ = peak_at;
             anchor_gain = peak_gain;
             anchor_peak_ = peak;
-            next_half_wave_ = static_cast<size_t>(end) + 1 - peak_at;
-            have = true;
+            has_anchor_ = true;
         }
-        position = static_cast<size_t>(end) + 1;
+        position_ = at + 1;
     }
-    has_anchor_ = have;
+    trim();
 
-    // Keep one window of history before the last anchor, and everything from it on.
-    size_t const keep_from = anchor >= window ? anchor - window : 0;
-    samples_.erase(samples_.begin(), samples_.begin() + static_cast<std::ptrdiff_t>(keep_from));
-    history_ = anchor - keep_from;
-
-    if (out.empty())
+    if (out == out_start)
         return AudioBuffer();
-    return to_buffer(out.data(), out.size(), f);
+    // Samples are written in the machine's order; make them little-endian where that differs.
+    if constexpr (std::endian::native != std::endian::little) {
+        for (int16_t* p = out_start; p != out; ++p)
+            write_sample(reinterpret_cast<uint8_t*>(p), *p);
+    }
+    return AudioBuffer(core::SharedBuffer(output, 0, static_cast<size_t>(out - out_start) * 2), f);
 }
 
 } // namespace audio
