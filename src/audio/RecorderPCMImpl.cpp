@@ -112,12 +112,6 @@ int32_t RecorderPCMImpl::block_size()
     return block_size_;
 }
 
-RecorderPCMImpl::State RecorderPCMImpl::state()
-{
-    core::Lock guard(lock_);
-    return state_;
-}
-
 void RecorderPCMImpl::run()
 {
     set_priority(1);

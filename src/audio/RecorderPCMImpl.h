@@ -39,7 +39,6 @@ public:
     bool is_running();
     AudioFormat format();
     int32_t block_size();
-    State state();
     core::CriticalSection& lock() { return lock_; }
 
 private:

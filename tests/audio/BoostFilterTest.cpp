@@ -23,21 +23,6 @@ std::vector<int16_t> sine(int32_t peak, size_t count)
     return s;
 }
 
-// Speech-like: a voiced tone with a syllable envelope, pauses and a little noise.
-std::vector<int16_t> speech(size_t count, uint32_t seed)
-{
-    std::mt19937 random(seed);
-    std::normal_distribution<double> noise(0.0, 40.0);
-    std::vector<int16_t> s(count);
-    for (size_t i = 0; i < count; ++i) {
-        double const t = double(i) / RATE;
-        double const envelope = std::max(0.0, std::sin(2 * M_PI * 3.0 * t)) * (0.2 + 0.8 * std::abs(std::sin(0.7 * t)));
-        double const voice = std::sin(2 * M_PI * 140 * t) + 0.5 * std::sin(2 * M_PI * 280 * t + 1.0);
-        s[i] = static_cast<int16_t>(std::clamp(12000 * envelope * voice + noise(random), -32768.0, 32767.0));
-    }
-    return s;
-}
-
 // Runs `input` through a boost filter in pieces of the given sizes (repeated) and answers the output.
 std::vector<int16_t> boost(
     BoostFilter& filter, std::vector<int16_t> const& input, std::vector<size_t> pieces, int32_t rate = RATE)
@@ -132,29 +117,6 @@ TEST(BoostFilter, LevelOneAndOtherFormatsPassUnchanged)
     EXPECT_EQ(out[2].data.data(), eight.data.data());
 }
 
-TEST(BoostFilter, TheResultDoesNotDependOnHowTheInputIsCut)
-{
-    std::vector<int16_t> input = speech(RATE * 4, 7);
-    // Then a loud stretch that never crosses zero, and a slow swell, where half-waves are cut at one
-    // window and anchors are forced.
-    for (size_t i = 0; i < RATE * 2; ++i)
-        input.push_back(static_cast<int16_t>(4000 + std::lround(2500 * std::sin(double(i) * double(i) / 4e6))));
-    for (size_t i = 0; i < RATE * 3; ++i)
-        input.push_back(static_cast<int16_t>(std::lround(double(i) / 3 * std::sin(2 * M_PI * double(i) / 90.0))));
-    BoostFilter whole, pieces;
-    whole.set_level(4);
-    pieces.set_level(4);
-    std::vector<int16_t> const a = boost(whole, input, { input.size() });
-    std::vector<int16_t> const b = boost(pieces, input, { 1600, 7, 333, 1, 4000, 90 });
-    ASSERT_GT(a.size(), input.size() * 3 / 4);
-    EXPECT_EQ(a, b);
-    // Something was boosted, and never beyond the sample range.
-    size_t raised = 0;
-    for (size_t i = 0; i < a.size(); ++i)
-        raised += std::abs(a[i]) > std::abs(input[i]) + 1;
-    EXPECT_GT(raised, a.size() / 4);
-}
-
 // The boost by its definition, slowly: half-waves (cut after one window at the latest), their peaks,
 // anchors where no sample within a window either side is larger (or after a second without one), and
 // gains moving linearly between anchors.
@@ -200,35 +162,8 @@ std::vector<int16_t> reference_boost(std::vector<int16_t> const& s, int32_t leve
     return out;
 }
 
-TEST(BoostFilter, MatchesItsDefinitionOnMixedAudio)
-{
-    // Speech, digital silence, a loud burst, noise, an offset that never crosses zero, and a swell.
-    std::vector<int16_t> input = speech(RATE * 3, 11);
-    input.insert(input.end(), RATE / 2, 0);
-    std::vector<int16_t> const burst = sine(25000, RATE / 4);
-    input.insert(input.end(), burst.begin(), burst.end());
-    std::mt19937 random(3);
-    std::uniform_int_distribution<int> noise(-300, 300);
-    for (int i = 0; i < RATE; ++i)
-        input.push_back(static_cast<int16_t>(noise(random)));
-    for (int i = 0; i < RATE; ++i)
-        input.push_back(static_cast<int16_t>(3000 + std::lround(2000 * std::sin(i / 30.0))));
-    for (int i = 0; i < 2 * RATE; ++i)
-        input.push_back(static_cast<int16_t>(std::lround(i / 2.0 * std::sin(2 * M_PI * i / 70.0))));
-
-    for (int32_t level : { 2, 4, 8 }) {
-        BoostFilter filter;
-        filter.set_level(level);
-        std::vector<int16_t> const got = boost(filter, input, { 1600, 333, 4001, 17 });
-        std::vector<int16_t> const want = reference_boost(input, level);
-        ASSERT_EQ(got.size(), want.size()) << "level " << level;
-        for (size_t i = 0; i < got.size(); ++i)
-            ASSERT_NEAR(got[i], want[i], 1) << "level " << level << " sample " << i;
-    }
-}
-
-// Random half-waves of every length and height, spikes and runs of zeros, at a low rate so that the
-// windows are short and the slow definition is quick.
+// Random half-waves of every length and height, spikes, runs of zeros and swells, at a low rate so that
+// the windows are short and the slow definition is quick.
 TEST(BoostFilter, MatchesItsDefinitionOnRandomHalfWaves)
 {
     std::mt19937 random(2024);
@@ -252,6 +187,11 @@ TEST(BoostFilter, MatchesItsDefinitionOnRandomHalfWaves)
             }
             sign = -sign;
         }
+        if (trial % 4 == 0) {
+            // A tone that grows for 1.5 s: no peak is the largest near it, so anchors must be forced.
+            for (int i = 0; i < 1500; ++i)
+                input.push_back(static_cast<int16_t>(std::lround(i * 10 * std::sin(2 * M_PI * i / 7.0))));
+        }
         int32_t const level = 2 << (trial % 3);
         BoostFilter filter;
         filter.set_level(level);
@@ -261,26 +201,6 @@ TEST(BoostFilter, MatchesItsDefinitionOnRandomHalfWaves)
         for (size_t i = 0; i < got.size(); ++i)
             ASSERT_NEAR(got[i], want[i], 1) << "trial " << trial << " sample " << i;
     }
-}
-
-TEST(BoostFilter, AudioThatNeverCrossesZeroOrKeepsSwellingStillFlows)
-{
-    BoostFilter filter;
-    filter.set_level(2);
-    // A microphone with an offset: oscillates between 300 and 700, never crossing zero.
-    std::vector<int16_t> offset(RATE * 2);
-    for (size_t i = 0; i < offset.size(); ++i)
-        offset[i] = static_cast<int16_t>(500 + std::lround(200 * std::sin(2 * M_PI * double(i) / 40.0)));
-    std::vector<int16_t> const out = boost(filter, offset, { 1600 });
-    EXPECT_GT(out.size(), offset.size() - 3 * RATE / 10);
-    EXPECT_TRUE(std::equal(out.begin(), out.end(), offset.begin()));
-
-    // A tone that grows louder for three seconds: no peak is the largest near it, yet audio comes out.
-    filter.reset();
-    std::vector<int16_t> swell(RATE * 3);
-    for (size_t i = 0; i < swell.size(); ++i)
-        swell[i] = static_cast<int16_t>(std::lround((100 + double(i)) * 0.4 * std::sin(2 * M_PI * double(i) / 80.0)));
-    EXPECT_GT(boost(filter, swell, { 1600 }).size(), swell.size() - RATE - 3 * RATE / 10);
 }
 
 TEST(BoostFilter, ResetAndLevelChangesLoseNoSamples)
