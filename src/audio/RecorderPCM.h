@@ -1,0 +1,46 @@
+#pragma once
+
+#include "AudioProducer.h"
+#include "WaveIn.h"
+
+#include <memory>
+
+namespace audio {
+
+class RecorderPCMImpl;
+
+// Captures PCM from the wave-input device and pushes it down the chain linked to it in blocks of 200 ms,
+// from its own worker thread. It pushes and is never pulled.
+//
+// Threads: created, started, paused, asked and deleted on the main thread; the chain linked to it runs
+// on the worker. Every query takes the implementation's lock.
+class RecorderPCM : public AudioProducer {
+public:
+    // `device` stands in for the platform's wave input in tests.
+    RecorderPCM(int32_t channels, int32_t samples_per_second, int32_t bits_per_sample,
+        WaveIn& device = WaveIn::platform_device());
+    ~RecorderPCM() override;
+
+    // A programming error: ends the program through fatal_error.
+    AudioBuffer get_data(int32_t frames) override;
+    // Answers whether the device is open.
+    virtual bool start();
+    // Answers whether the device is stopped afterwards.
+    virtual bool pause();
+    virtual bool is_stopped();
+    // The device is open and the worker has not finished.
+    virtual bool is_running();
+    virtual int32_t channels();
+    virtual int32_t bits_per_sample();
+    virtual int32_t samples_per_second();
+    // Bits per second: channels x rate x whole bytes per sample x 8.
+    virtual int32_t bit_rate();
+
+    // Bytes of each full block: 200 ms of frames, rounded down to an even count.
+    int32_t block_size();
+
+private:
+    std::unique_ptr<RecorderPCMImpl> impl_;
+};
+
+} // namespace audio

@@ -1,0 +1,208 @@
+#include "RecorderPCMImpl.h"
+
+#include "AudioProducer.h"
+#include "RecorderPCM.h"
+
+#include <core/Log.h>
+#include <platform/messages.h>
+#include <platform/ticks.h>
+
+namespace audio {
+
+RecorderPCMImpl::RecorderPCMImpl(int32_t channels, int32_t samples_per_second, int32_t bits_per_sample,
+    RecorderPCM& owner, WaveIn& device, int device_id)
+    : owner_(owner)
+    , device_(device)
+    , format_ { channels, bits_per_sample, samples_per_second }
+{
+    int32_t const block_align = channels * ((bits_per_sample + 7) / 8);
+    wave_format_.format_tag = platform::WAVE_FORMAT_PCM;
+    wave_format_.channels = static_cast<uint16_t>(channels);
+    wave_format_.samples_per_sec = static_cast<uint32_t>(samples_per_second);
+    wave_format_.bits_per_sample = static_cast<uint16_t>(bits_per_sample);
+    wave_format_.block_align = static_cast<uint16_t>(block_align);
+    wave_format_.avg_bytes_per_sec = static_cast<uint32_t>(block_align * samples_per_second);
+    wave_format_.extra_size = 0;
+
+    int64_t const frames = int64_t(samples_per_second) * BLOCK_MILLISECONDS / 1000;
+    block_size_ = static_cast<int32_t>(std::max<int64_t>(frames * block_align, 0) & ~int64_t(1));
+    for (int i = 0; i < BUFFER_COUNT; ++i)
+        data_[i] = std::make_unique<uint8_t[]>(static_cast<size_t>(block_size_));
+
+    core::Thread::start();
+
+    // Under the lock: the worker must not see the device's open message before the handle is stored.
+    core::Lock guard(lock_);
+    platform::WaveHandle handle = 0;
+    uint32_t const result
+        = device_.open(handle, device_id, wave_format_, thread_id(), reinterpret_cast<uintptr_t>(this));
+    handle_ = result == platform::MMSYSERR_NOERROR ? handle : 0;
+    core::log() << "waveInOpen handle=" << handle_ << "\n";
+    if (result != platform::MMSYSERR_NOERROR) {
+        state_ = FINISHED;
+        core::log() << "recorder bad open!!!!! waveInOpen=" << result << "\n";
+    }
+}
+
+RecorderPCMImpl::~RecorderPCMImpl()
+{
+    core::log() << "recorder ~RecorderPCMImpl " << platform::tick_count() << "\n";
+    {
+        core::Lock guard(lock_);
+        state_ = FINISHED;
+        if (handle_) {
+            uint32_t result = device_.reset(handle_);
+            if (result != platform::MMSYSERR_NOERROR)
+                core::log() << "recorder bad reset!!!!! waveInReset=" << result << "\n";
+            result = device_.close(handle_);
+            if (result != platform::MMSYSERR_NOERROR)
+                core::log() << "recorder bad close!!!!! waveInClose=" << result << "\n";
+            else
+                handle_ = 0;
+        }
+    }
+    request_stop();
+    wake_.set();
+    join();
+}
+
+bool RecorderPCMImpl::start()
+{
+    core::Lock guard(lock_);
+    start_requested_ = true;
+    wake_.set();
+    return handle_ != 0;
+}
+
+bool RecorderPCMImpl::pause()
+{
+    core::Lock guard(lock_);
+    if (!handle_)
+        return false;
+    if (stopped_)
+        return true;
+    uint32_t const result = device_.stop(handle_);
+    if (result != platform::MMSYSERR_NOERROR)
+        core::log() << "recorder bad pause!!!!! waveInStop=" << result << "\n";
+    stopped_ = result == platform::MMSYSERR_NOERROR;
+    return stopped_;
+}
+
+bool RecorderPCMImpl::is_stopped()
+{
+    core::Lock guard(lock_);
+    return stopped_;
+}
+
+bool RecorderPCMImpl::is_running()
+{
+    core::Lock guard(lock_);
+    return handle_ != 0 && state_ != FINISHED && core::Thread::is_running();
+}
+
+AudioFormat RecorderPCMImpl::format()
+{
+    core::Lock guard(lock_);
+    return format_;
+}
+
+int32_t RecorderPCMImpl::block_size()
+{
+    core::Lock guard(lock_);
+    return block_size_;
+}
+
+void RecorderPCMImpl::run()
+{
+    set_priority(1);
+    while (!stop_requested()) {
+        {
+            core::Lock guard(lock_);
+            if (state_ == OPENING) {
+                platform::Message message;
+                if (platform::peek_message(message, 0, 0, 0, platform::Peek::REMOVE)
+                    && message.message == platform::MM_WIM_OPEN) {
+                    state_ = OPEN;
+                    core::log() << "MM_WIM_OPEN\n";
+                }
+            }
+            if (state_ == OPEN) {
+                if (!handle_) {
+                    state_ = FINISHED;
+                    return;
+                }
+                if (start_requested_)
+                    start_device();
+            }
+            if (state_ == CAPTURING)
+                collect();
+            if (state_ == FINISHED)
+                return;
+        }
+        wake_.wait_for(POLL_MILLISECONDS);
+    }
+}
+
+void RecorderPCMImpl::start_device()
+{
+    for (int i = 0; i < BUFFER_COUNT; ++i) {
+        blocks_[i].data = data_[i].get();
+        blocks_[i].buffer_length = static_cast<uint32_t>(block_size_);
+        queue_block(blocks_[i]);
+    }
+    uint32_t const result = device_.start(handle_);
+    if (result == platform::MMSYSERR_NOERROR) {
+        state_ = CAPTURING;
+        start_requested_ = false;
+        core::log() << "recorder good start\n";
+    } else {
+        core::log() << "recorder bad start!!!!! waveInStart=" << result << "\n";
+    }
+    stopped_ = result != platform::MMSYSERR_NOERROR;
+}
+
+void RecorderPCMImpl::queue_block(platform::WaveBlock& block)
+{
+    uint32_t result = device_.prepare_header(handle_, block);
+    if (result != platform::MMSYSERR_NOERROR)
+        core::log() << "recorder bad prepare!!!!! handle=" << handle_ << " waveInPrepareHeader=" << result << "\n";
+    result = device_.add_buffer(handle_, block);
+    core::log() << "recorder add " << platform::tick_count() << "\n";
+    if (result != platform::MMSYSERR_NOERROR)
+        core::log() << "recorder bad add!!!!! handle=" << handle_ << " waveInAddBuffer=" << result << "\n";
+}
+
+void RecorderPCMImpl::collect()
+{
+    // The device's data messages say nothing the done flags do not; dropping them keeps the queue from
+    // growing for as long as the recording runs.
+    platform::Message message;
+    while (platform::peek_message(
+        message, platform::THREAD_MESSAGES, platform::MM_WIM_DATA, platform::MM_WIM_DATA, platform::Peek::REMOVE)) { }
+
+    int const first = next_index_;
+    for (int n = 0; n < BUFFER_COUNT && handle_; ++n) {
+        int const index = (first + n) % BUFFER_COUNT;
+        platform::WaveBlock& block = blocks_[index];
+        if (!(block.flags.load(std::memory_order_acquire) & platform::WHDR_DONE))
+            continue;
+        next_index_ = (index + 1) % BUFFER_COUNT;
+        uint32_t const result = device_.unprepare_header(handle_, block);
+        if (result != platform::MMSYSERR_NOERROR) {
+            core::log() << "recorder bad unprepare!!!!! handle=" << handle_ << " waveInUnprepareHeader=" << result
+                        << "\n";
+            core::log() << "MMSYSERR_INVALHANDLE=" << platform::MMSYSERR_INVALHANDLE << "\n";
+        }
+        uint32_t const recorded = std::min(block.bytes_recorded.load(), block.buffer_length);
+        AudioBuffer buffer(core::SharedBuffer(recorded, block.data), format_);
+        core::log() << "recorder->feed_consumer buffer:" << index << " size:" << recorded << "\n";
+        feed_consumer(owner_, buffer);
+        block.bytes_recorded.store(0);
+        block.user = 0;
+        block.flags.store(0);
+        if (state_ != FINISHED)
+            queue_block(block);
+    }
+}
+
+} // namespace audio

@@ -1,0 +1,66 @@
+#pragma once
+
+#include "AudioFormat.h"
+#include "WaveIn.h"
+
+#include <array>
+#include <core/CriticalSection.h>
+#include <core/Event.h>
+#include <core/Thread.h>
+#include <memory>
+
+namespace audio {
+
+class RecorderPCM;
+
+// The device side of capture: the wave-input handle, ten blocks of 200 ms and a worker thread that waits
+// for the device to open, starts it when asked, and every 100 ms hands the blocks the device has filled
+// down the owner's chain.
+//
+// Threads: construction, start, pause, the queries and destruction on the main thread; the worker
+// collects and delivers. Both under the lock; delivery runs on the worker inside it.
+class RecorderPCMImpl final : public core::Thread {
+public:
+    static constexpr int BUFFER_COUNT = 10;
+    static constexpr int BLOCK_MILLISECONDS = 200;
+    static constexpr uint32_t POLL_MILLISECONDS = 100;
+
+    enum State { OPENING = 0, OPEN = 1, CAPTURING = 2, FINISHED = 3 };
+
+    RecorderPCMImpl(int32_t channels, int32_t samples_per_second, int32_t bits_per_sample, RecorderPCM& owner,
+        WaveIn& device, int device_id = platform::WAVE_MAPPER);
+    ~RecorderPCMImpl() override;
+
+    // Asks the worker to start capture; answers whether the device is open.
+    bool start();
+    // Stops the device; answers whether it is stopped afterwards.
+    bool pause();
+    bool is_stopped();
+    bool is_running();
+    AudioFormat format();
+    int32_t block_size();
+    core::CriticalSection& lock() { return lock_; }
+
+private:
+    void run() override;
+    void start_device();
+    void collect();
+    void queue_block(platform::WaveBlock& block);
+
+    RecorderPCM& owner_;
+    WaveIn& device_;
+    core::CriticalSection lock_;
+    core::Event wake_ { core::EventReset::AUTOMATIC };
+    platform::WaveHandle handle_ = 0;
+    AudioFormat const format_;
+    platform::WaveFormat wave_format_;
+    int32_t block_size_ = 0;
+    int next_index_ = 0;
+    std::array<platform::WaveBlock, BUFFER_COUNT> blocks_;
+    std::array<std::unique_ptr<uint8_t[]>, BUFFER_COUNT> data_;
+    bool stopped_ = false;
+    bool start_requested_ = false;
+    State state_ = OPENING;
+};
+
+} // namespace audio

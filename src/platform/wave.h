@@ -1,0 +1,97 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+
+// Wave devices with the call shapes of the handheld's wave API: a device is opened with a thread as its
+// notification target, the caller hands it blocks (headers with a data pointer), and the device marks
+// each block done and posts a message to that thread when it has filled it. Input now; the output side
+// (MM_WOM_*) uses the same format and block records.
+//
+// The input backend is chosen by RAVELIN_AUDIO_IN, read at the first open: `sdl` (the default input
+// device through SDL2), `file:PATH.wav[,fast]` (a WAV file as the microphone, converted to the asked
+// format, in real time or with `fast` as quickly as blocks are queued), `none` (no microphone: open
+// fails). A backend that cannot start prints one line on standard error and fails the open.
+//
+// Threads: every call may come from any thread; each device serialises them. Backend threads fill the
+// queued blocks and post MM_WIM_DATA; they set WHDR_DONE last, so a caller that sees the flag may read
+// the block's data and recorded count.
+namespace platform {
+
+using WaveHandle = uintptr_t; // 0: none
+
+constexpr int WAVE_MAPPER = -1;
+
+// Results, numbered as on the handheld.
+constexpr uint32_t MMSYSERR_NOERROR = 0;
+constexpr uint32_t MMSYSERR_ERROR = 1;
+constexpr uint32_t MMSYSERR_BADDEVICEID = 2;
+constexpr uint32_t MMSYSERR_INVALHANDLE = 5;
+constexpr uint32_t MMSYSERR_NODRIVER = 6;
+constexpr uint32_t MMSYSERR_NOMEM = 7;
+constexpr uint32_t MMSYSERR_INVALFLAG = 10;
+constexpr uint32_t MMSYSERR_INVALPARAM = 11;
+constexpr uint32_t WAVERR_BADFORMAT = 32;
+constexpr uint32_t WAVERR_STILLPLAYING = 33;
+constexpr uint32_t WAVERR_UNPREPARED = 34;
+
+// Notification kinds of open.
+constexpr uint32_t CALLBACK_NULL = 0x00000000;
+constexpr uint32_t CALLBACK_THREAD = 0x00020000;
+
+// Block flags.
+constexpr uint32_t WHDR_DONE = 0x01;
+constexpr uint32_t WHDR_PREPARED = 0x02;
+constexpr uint32_t WHDR_INQUEUE = 0x10;
+
+constexpr uint16_t WAVE_FORMAT_PCM = 1;
+
+struct WaveFormat {
+    uint16_t format_tag = WAVE_FORMAT_PCM;
+    uint16_t channels = 0;
+    uint32_t samples_per_sec = 0;
+    uint32_t avg_bytes_per_sec = 0;
+    uint16_t block_align = 0;
+    uint16_t bits_per_sample = 0;
+    uint16_t extra_size = 0;
+};
+
+// A block handed to a device. The caller owns the data; from add until the device sets WHDR_DONE the
+// device may write it. The flags and the recorded count are atomic because the device's thread sets
+// them while the caller polls.
+struct WaveBlock {
+    uint8_t* data = nullptr;
+    uint32_t buffer_length = 0;
+    std::atomic<uint32_t> bytes_recorded { 0 };
+    uintptr_t user = 0;
+    std::atomic<uint32_t> flags { 0 };
+};
+
+// Opens input `device` (WAVE_MAPPER or 0) in `format` (PCM, 1 or 2 channels, 8 or 16 bits, 8000 to
+// 48000 Hz). With CALLBACK_THREAD, MM_WIM_OPEN, MM_WIM_DATA (lparam: the WaveBlock) and MM_WIM_CLOSE are
+// posted to `thread_id` with wparam = the handle. `instance` is kept for the caller.
+uint32_t wave_in_open(
+    WaveHandle& handle, int device, WaveFormat const& format, uint32_t thread_id, uintptr_t instance, uint32_t flags);
+uint32_t wave_in_prepare_header(WaveHandle handle, WaveBlock& block);
+uint32_t wave_in_unprepare_header(WaveHandle handle, WaveBlock& block);
+uint32_t wave_in_add_buffer(WaveHandle handle, WaveBlock& block);
+uint32_t wave_in_start(WaveHandle handle);
+// Stops input; the block being filled is returned done with what it holds, empty ones stay queued.
+uint32_t wave_in_stop(WaveHandle handle);
+// Stops input and returns every queued block done.
+uint32_t wave_in_reset(WaveHandle handle);
+// Fails with WAVERR_STILLPLAYING while blocks are queued.
+uint32_t wave_in_close(WaveHandle handle);
+
+// Replaces the backend chosen from RAVELIN_AUDIO_IN for later opens ("sdl", "file:PATH.wav[,fast]",
+// "none"); for tests and tools.
+void select_wave_input(std::string const& choice);
+
+// True once the input opened last has no more to give (a file input read to its end) and its caller has
+// queued again every block it filled, that is, has taken everything recorded. Never true for a live
+// device. Waits up to `milliseconds` for that.
+bool wave_input_ended();
+bool wave_input_wait_end(uint32_t milliseconds);
+
+} // namespace platform

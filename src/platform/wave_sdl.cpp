@@ -1,0 +1,89 @@
+// The live wave input on SDL2 audio capture (PipeWire, PulseAudio or ALSA underneath). The only file
+// of the wave devices that sees SDL.
+#include "wave_backend.h"
+
+#include <SDL.h>
+#include <mutex>
+
+namespace platform::wave_backend {
+
+namespace {
+
+// SDL's audio subsystem is counted, but starting and ending it is not safe from two threads at once.
+std::mutex& subsystem_mutex()
+{
+    static std::mutex mutex;
+    return mutex;
+}
+
+class SdlInput final : public LiveInput {
+public:
+    SdlInput(SDL_AudioDeviceID device, CaptureSink& sink)
+        : device_(device)
+        , sink_(sink)
+    {
+    }
+
+    ~SdlInput() override
+    {
+        if (device_ == 0)
+            return; // never opened: the opener ends the subsystem
+        std::lock_guard lock(subsystem_mutex());
+        SDL_CloseAudioDevice(device_); // waits for a callback in progress
+        SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    }
+
+    void start() override { SDL_PauseAudioDevice(device_, 0); }
+    // Pausing takes the device's lock, which every callback holds: none runs after this returns.
+    void stop() override { SDL_PauseAudioDevice(device_, 1); }
+
+    // Runs on SDL's audio thread.
+    static void callback(void* self, Uint8* stream, int length)
+    {
+        if (length > 0)
+            static_cast<SdlInput*>(self)->sink_.deliver(stream, static_cast<size_t>(length));
+    }
+
+    void set_device(SDL_AudioDeviceID device) { device_ = device; }
+
+private:
+    SDL_AudioDeviceID device_;
+    CaptureSink& sink_;
+};
+
+} // namespace
+
+std::unique_ptr<LiveInput> open_sdl_input(WaveFormat const& format, CaptureSink& sink, std::string& error)
+{
+    std::lock_guard lock(subsystem_mutex());
+    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
+        error = std::string("no microphone: SDL audio does not start (") + SDL_GetError() + ")";
+        return nullptr;
+    }
+    // Asking first keeps the sound system's own complaints about a missing device off standard error.
+    if (SDL_GetNumAudioDevices(1) == 0) {
+        error = std::string("no microphone: SDL audio (") + SDL_GetCurrentAudioDriver() + ") has no input device";
+        SDL_QuitSubSystem(SDL_INIT_AUDIO);
+        return nullptr;
+    }
+    auto input = std::make_unique<SdlInput>(0, sink);
+    SDL_AudioSpec want {};
+    want.freq = static_cast<int>(format.samples_per_sec);
+    want.format = format.bits_per_sample == 8 ? AUDIO_U8 : AUDIO_S16LSB;
+    want.channels = static_cast<Uint8>(format.channels);
+    want.samples = 1024;
+    want.callback = &SdlInput::callback;
+    want.userdata = input.get();
+    SDL_AudioSpec have {};
+    // No changes allowed: SDL converts from whatever the device gives to the format asked for.
+    SDL_AudioDeviceID const device = SDL_OpenAudioDevice(nullptr, 1, &want, &have, 0);
+    if (device == 0) {
+        error = std::string("no microphone: SDL cannot open the audio input (") + SDL_GetError() + ")";
+        SDL_QuitSubSystem(SDL_INIT_AUDIO);
+        return nullptr;
+    }
+    input->set_device(device);
+    return input;
+}
+
+} // namespace platform::wave_backend

@@ -1,0 +1,168 @@
+#include "AudioTestSupport.h"
+
+#include <TestSupport.h>
+#include <atomic>
+#include <audio/ActiveBuffer.h>
+#include <core/Event.h>
+#include <cstring>
+#include <gtest/gtest.h>
+#include <thread>
+
+using namespace audio;
+using testing_support::LogCapture;
+
+namespace {
+
+platform::MemoryStatus plenty()
+{
+    platform::MemoryStatus status;
+    status.avail_phys = 1ull << 32;
+    return status;
+}
+
+// A writer that holds the drain thread inside on_data until released.
+class BlockingWriter final : public AudioConsumer {
+public:
+    void on_data(AudioBuffer const& buffer) override
+    {
+        entered.set();
+        release.wait();
+        written.fetch_add(buffer.length());
+    }
+    core::Event entered { core::EventReset::AUTOMATIC };
+    core::Event release { core::EventReset::MANUAL };
+    std::atomic<size_t> written { 0 };
+};
+
+AudioBuffer bytes(size_t count)
+{
+    return AudioBuffer(core::SharedBuffer(count), AudioFormat { 1, 16, 8000 });
+}
+
+TEST(ActiveBuffer, TheQueueLimitIsStrictlyAboveTenMillionBytes)
+{
+    LogCapture log;
+    ActiveBuffer buffer(plenty);
+    BlockingWriter writer;
+    connect(buffer, &writer);
+
+    buffer.on_data(bytes(1));
+    ASSERT_TRUE(writer.entered.wait_for(5000));
+    // The block being written still counts, so that a stop does not close the file under it.
+    EXPECT_EQ(buffer.queued_count(), 1);
+    EXPECT_EQ(buffer.queued_bytes(), 0);
+
+    AudioBuffer const block = bytes(10'000); // views share one block: no 10 MB of copies
+    for (int i = 0; i < 1000; ++i)
+        buffer.on_data(block);
+    EXPECT_EQ(buffer.queued_bytes(), 10'000'000);
+    buffer.on_data(bytes(10)); // exactly 10,000,000 queued: still accepted
+    EXPECT_TRUE(buffer.is_valid());
+    EXPECT_EQ(buffer.queued_bytes(), 10'000'010);
+    EXPECT_EQ(buffer.queued_count(), 1002);
+
+    buffer.on_data(bytes(10));
+    EXPECT_FALSE(buffer.is_valid());
+    EXPECT_TRUE(log.contains("ActiveBuffer::invalid1 size=10000010\n"));
+
+    log.clear();
+    for (int i = 0; i < 3; ++i)
+        buffer.on_data(bytes(10));
+    EXPECT_EQ(buffer.queued_bytes(), 10'000'010);
+    EXPECT_EQ(buffer.queued_count(), 1002);
+    EXPECT_FALSE(log.contains("ActiveBuffer::invalid"));
+
+    buffer.reset();
+    EXPECT_TRUE(buffer.is_valid());
+    EXPECT_EQ(buffer.queued_bytes(), 0);
+    EXPECT_EQ(buffer.queued_count(), 1); // the block in the writer's hands
+    writer.release.set();
+    while (buffer.queued_count() != 0)
+        core::sleep(0.01);
+    EXPECT_EQ(writer.written.load(), 1u);
+}
+
+TEST(ActiveBuffer, LowMemoryMakesItInvalidAndLogsTheFreeAmount)
+{
+    LogCapture log;
+    std::atomic<uint64_t> available { 1'000'000 };
+    ActiveBuffer buffer([&] {
+        platform::MemoryStatus status;
+        status.avail_phys = available.load();
+        return status;
+    });
+    buffer.on_data(bytes(100)); // exactly 1,000,000 free passes
+    EXPECT_TRUE(buffer.is_valid());
+
+    available = 999'999;
+    buffer.on_data(bytes(100));
+    EXPECT_FALSE(buffer.is_valid());
+    // The drain thread may log between the pieces of this line.
+    EXPECT_TRUE(log.contains("ActiveBuffer::invalid2 status.dwAvailPhys="));
+    EXPECT_TRUE(log.contains("999999"));
+
+    log.clear();
+    available = 1'000'000'000;
+    buffer.on_data(bytes(100));
+    EXPECT_FALSE(buffer.is_valid());
+    EXPECT_FALSE(log.contains("ActiveBuffer::invalid"));
+    buffer.reset();
+    EXPECT_TRUE(buffer.is_valid());
+}
+
+TEST(ActiveBuffer, ThePortOnlyPushes)
+{
+    ActiveBuffer buffer;
+    AudioBuffer pulled = buffer.get_data(1000);
+    EXPECT_TRUE(pulled.empty());
+    EXPECT_TRUE(pulled.format.is_none());
+}
+
+TEST(ActiveBuffer, ThePlatformReportsAvailableMemory)
+{
+    platform::MemoryStatus const status = platform::global_memory_status();
+    EXPECT_GT(status.avail_phys, ActiveBuffer::MIN_AVAILABLE_MEMORY);
+    EXPECT_LE(status.avail_phys, status.total_phys);
+}
+
+// Many small blocks from a capture thread; the main thread waits for the queue to empty as a stop does.
+// Every block must have been written, in order, when the count reaches zero, and the wait must end.
+TEST(ActiveBuffer, AStopThatWaitsForTheDrainSeesEveryBlockWritten)
+{
+    class OrderCheckingWriter final : public AudioConsumer {
+    public:
+        void on_data(AudioBuffer const& buffer) override
+        {
+            int32_t value = 0;
+            std::memcpy(&value, buffer.data.data(), sizeof value);
+            if (value != next)
+                out_of_order = true;
+            next = value + 1;
+            written.fetch_add(1);
+        }
+        int32_t next = 0;
+        bool out_of_order = false;
+        std::atomic<int> written { 0 };
+    };
+
+    constexpr int BLOCKS = 5000;
+    for (int round = 0; round < 3; ++round) {
+        ActiveBuffer buffer(plenty);
+        OrderCheckingWriter writer;
+        connect(buffer, &writer);
+        std::thread capture([&] {
+            for (int32_t i = 0; i < BLOCKS; ++i)
+                buffer.on_data(AudioBuffer(core::SharedBuffer(sizeof i, &i), AudioFormat { 1, 16, 8000 }));
+        });
+        capture.join();
+        int waited = 0;
+        while (buffer.queued_count() != 0 && waited++ < 3000)
+            core::sleep(0.01);
+        ASSERT_EQ(buffer.queued_count(), 0) << "the drain thread stopped with blocks queued";
+        EXPECT_EQ(writer.written.load(), BLOCKS);
+        connect(buffer, nullptr);
+        EXPECT_FALSE(writer.out_of_order);
+    }
+}
+
+} // namespace

@@ -1,0 +1,139 @@
+#include "AudioTestSupport.h"
+
+#include <audio/AudioFilter.h>
+#include <audio/AudioProducer.h>
+#include <gtest/gtest.h>
+
+using namespace audio;
+using audio_test::Collector;
+using audio_test::mono16;
+
+namespace {
+
+TEST(AudioBuffer, FramesAndDurationFollowTheFormat)
+{
+    AudioBuffer empty(core::SharedBuffer(), AudioFormat { 2, 16, 44100 });
+    EXPECT_EQ(empty.frames(), 0u);
+
+    AudioBuffer stereo16(core::SharedBuffer(4410 * 4 + 3), AudioFormat { 2, 16, 44100 });
+    EXPECT_EQ(stereo16.frames(), 4410u); // a stray partial frame does not count
+    EXPECT_DOUBLE_EQ(stereo16.duration(), 0.1);
+
+    AudioBuffer mono8(core::SharedBuffer(800), AudioFormat { 1, 8, 8000 });
+    EXPECT_EQ(mono8.frames(), 800u);
+    EXPECT_EQ((AudioFormat { 2, 12, 8000 }.frame_size()), 4); // whole bytes per sample
+
+    AudioBuffer no_format(core::SharedBuffer(100), AudioFormat {});
+    EXPECT_EQ(no_format.frames(), 0u);
+    EXPECT_EQ(no_format.duration(), 0.0);
+
+    AudioBuffer coded = mono8;
+    coded.coded_block_size = 256;
+    EXPECT_EQ(coded.format, mono8.format); // formats compare on their three fields only
+}
+
+// Adds a constant to every 16-bit sample, so that a test sees which filters a buffer went through.
+class AddFilter final : public AudioFilter {
+public:
+    explicit AddFilter(int16_t amount)
+        : amount_(amount)
+    {
+    }
+
+protected:
+    AudioBuffer transform(AudioBuffer const& input) override
+    {
+        auto samples = audio_test::samples16(input);
+        for (auto& s : samples)
+            s = static_cast<int16_t>(s + amount_);
+        return mono16(samples, input.format.samples_per_second);
+    }
+
+private:
+    int16_t amount_;
+};
+
+class Source final : public AudioProducer {
+public:
+    AudioBuffer get_data(int32_t frames) override
+    {
+        asked = frames;
+        return mono16(std::vector<int16_t>(static_cast<size_t>(frames), 100), 8000);
+    }
+    int32_t asked = 0;
+};
+
+TEST(AudioChain, PushRunsThroughFiltersAndStopsAtACutLink)
+{
+    Source source;
+    AddFilter plus1(1), plus10(10);
+    Collector sink;
+    connect(source, &plus1);
+    connect(plus1, &plus10);
+    connect(plus10, &sink);
+    EXPECT_EQ(plus10.producer(), static_cast<AudioProducer*>(&plus1));
+
+    feed_consumer(source, mono16({ 5, 6 }, 8000));
+    ASSERT_EQ(sink.buffers().size(), 1u);
+    EXPECT_EQ(audio_test::samples16(sink.buffers()[0]), (std::vector<int16_t> { 16, 17 }));
+
+    // Cutting the middle link drops what would pass it; re-making it lets buffers through again.
+    connect(plus1, nullptr);
+    EXPECT_EQ(plus10.producer(), nullptr);
+    feed_consumer(source, mono16({ 0 }, 8000));
+    EXPECT_EQ(sink.buffers().size(), 1u);
+    connect(plus1, &plus10);
+    feed_consumer(source, mono16({ 0 }, 8000));
+    EXPECT_EQ(sink.buffers().size(), 2u);
+
+    // Linking a producer elsewhere clears the old consumer's back-link.
+    Collector other;
+    connect(plus10, &other);
+    EXPECT_EQ(sink.producer(), nullptr);
+    EXPECT_EQ(other.producer(), static_cast<AudioProducer*>(&plus10));
+}
+
+TEST(AudioChain, PullAsksTheUpstreamThroughEveryFilter)
+{
+    Source source;
+    AddFilter plus1(1), plus10(10);
+    connect(source, &plus1);
+    connect(plus1, &plus10);
+    AudioBuffer pulled = plus10.get_data(3);
+    EXPECT_EQ(source.asked, 3);
+    EXPECT_EQ(audio_test::samples16(pulled), (std::vector<int16_t> { 111, 111, 111 }));
+
+    Collector unlinked;
+    EXPECT_TRUE(pull_upstream(unlinked, 10).empty());
+    EXPECT_TRUE(pull_upstream(unlinked, 10).format.is_none());
+}
+
+TEST(AudioChain, ADeletedStageLeavesNoDanglingLink)
+{
+    Source source;
+    Collector sink;
+    {
+        AddFilter middle(1);
+        connect(source, &middle);
+        connect(middle, &sink);
+    }
+    EXPECT_EQ(source.consumer(), nullptr);
+    EXPECT_EQ(sink.producer(), nullptr);
+    feed_consumer(source, mono16({ 1 }, 8000)); // must not reach freed memory
+    EXPECT_TRUE(pull_upstream(sink, 4).empty());
+}
+
+TEST(AudioChain, ASecondProducerTakesTheConsumerOver)
+{
+    Source first, second;
+    Collector sink;
+    connect(first, &sink);
+    connect(second, &sink);
+    EXPECT_EQ(first.consumer(), nullptr);
+    feed_consumer(first, mono16({ 1 }, 8000));
+    EXPECT_TRUE(sink.buffers().empty());
+    connect(first, nullptr); // unlinking the old producer leaves the new link alone
+    EXPECT_EQ(sink.producer(), static_cast<AudioProducer*>(&second));
+}
+
+} // namespace

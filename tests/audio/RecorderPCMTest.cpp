@@ -1,0 +1,313 @@
+#include "AudioTestSupport.h"
+
+#include <TestSupport.h>
+#include <algorithm>
+#include <atomic>
+#include <audio/RecorderPCM.h>
+#include <cmath>
+#include <core/Log.h>
+#include <core/Thread.h>
+#include <cstdlib>
+#include <gtest/gtest.h>
+#include <map>
+#include <platform/ticks.h>
+#include <platform/wave.h>
+
+using namespace audio;
+using audio_test::Collector;
+using testing_support::LogCapture;
+
+namespace {
+
+// Each test chooses its microphone; the test program's default is none.
+class RecorderPCMTest : public ::testing::Test {
+protected:
+    void TearDown() override { platform::select_wave_input("none"); }
+
+    // A WAV file in a fresh folder, used as the microphone.
+    std::string use_wav(std::string const& bytes, bool fast = true)
+    {
+        std::string const path = testing_support::fresh_dir("mic") + "/input.wav";
+        testing_support::write_file(path, bytes);
+        platform::select_wave_input("file:" + path + (fast ? ",fast" : ""));
+        return path;
+    }
+};
+
+std::vector<int16_t> ramp(size_t count, int channels)
+{
+    std::vector<int16_t> s(count * channels);
+    for (size_t i = 0; i < s.size(); ++i)
+        s[i] = static_cast<int16_t>((i * 7919) % 60000 - 30000);
+    return s;
+}
+
+// The microphone's samples as the device should deliver them: mono as the mean of the channels, the
+// rate by linear interpolation (halves rounded away from zero), 8 bits as the upper byte.
+std::vector<int32_t> convert(std::vector<int16_t> const& in, int in_channels, uint32_t in_rate, uint32_t out_rate)
+{
+    std::vector<double> mono;
+    for (size_t i = 0; i + in_channels <= in.size(); i += in_channels) {
+        double sum = 0;
+        for (int c = 0; c < in_channels; ++c)
+            sum += in[i + c];
+        mono.push_back(std::lround(sum / in_channels));
+    }
+    uint64_t const n = mono.size();
+    uint64_t const frames = (n * out_rate + in_rate - 1) / in_rate;
+    std::vector<int32_t> out;
+    for (uint64_t k = 0; k < frames; ++k) {
+        uint64_t const index = k * in_rate / out_rate;
+        uint64_t const fraction = k * in_rate % out_rate;
+        double const a = mono[index], b = mono[std::min(index + 1, n - 1)];
+        out.push_back(
+            static_cast<int32_t>(std::lround((a * double(out_rate - fraction) + b * double(fraction)) / out_rate)));
+    }
+    return out;
+}
+
+// Starts `recorder`, waits until the file input has been taken in full, and answers what reached `sink`.
+void record_to_end(RecorderPCM& recorder, Collector& sink)
+{
+    connect(recorder, &sink);
+    ASSERT_TRUE(recorder.start());
+    ASSERT_TRUE(platform::wave_input_wait_end(20000)) << "the input did not end";
+    EXPECT_TRUE(recorder.is_running());
+}
+
+class BlockSizes : public RecorderPCMTest, public ::testing::WithParamInterface<std::pair<int32_t, int32_t>> { };
+
+TEST_P(BlockSizes, FullBlocksHold200MillisecondsAndTheLastWhatWasLeft)
+{
+    auto const [rate, block] = GetParam();
+    std::vector<int16_t> const samples = ramp(static_cast<size_t>(rate) / 2, 1); // 2.5 blocks
+    use_wav(audio_test::wav_bytes(1, 1, static_cast<uint32_t>(rate), 16, audio_test::pcm16(samples)));
+    Collector sink;
+    {
+        RecorderPCM recorder(1, rate, 16);
+        EXPECT_EQ(recorder.block_size(), block);
+        EXPECT_EQ(recorder.bit_rate(), rate * 16);
+        record_to_end(recorder, sink);
+    }
+    auto const buffers = sink.buffers();
+    ASSERT_EQ(buffers.size(), 3u);
+    EXPECT_EQ(buffers[0].length(), size_t(block));
+    EXPECT_EQ(buffers[1].length(), size_t(block));
+    EXPECT_EQ(buffers[2].length(), size_t(block / 2));
+    EXPECT_EQ(buffers[2].format, (AudioFormat { 1, 16, rate }));
+    EXPECT_EQ(sink.samples(), samples);
+}
+
+INSTANTIATE_TEST_SUITE_P(Rates, BlockSizes,
+    ::testing::Values(std::pair { 8000, 3200 }, std::pair { 22050, 8820 }, std::pair { 44100, 17640 }));
+
+TEST_F(RecorderPCMTest, AFileMicrophoneIsConvertedToTheAskedFormat)
+{
+    LogCapture log;
+    // Stereo at 16000 Hz into mono at 8000 Hz: 1.25 s, so the last block is a quarter full.
+    std::vector<int16_t> const stereo = ramp(20000, 2);
+    use_wav(audio_test::wav_bytes(1, 2, 16000, 16, audio_test::pcm16(stereo)));
+    Collector sink;
+    {
+        RecorderPCM recorder(1, 8000, 16);
+        record_to_end(recorder, sink);
+    }
+    std::vector<int32_t> const expected = convert(stereo, 2, 16000, 8000);
+    std::vector<int16_t> const got = sink.samples();
+    ASSERT_EQ(got.size(), expected.size());
+    for (size_t i = 0; i < got.size(); ++i)
+        ASSERT_EQ(got[i], expected[i]) << "frame " << i;
+    EXPECT_EQ(sink.buffers().back().length(), 800u);
+    EXPECT_TRUE(log.contains("waveInOpen handle="));
+    EXPECT_TRUE(log.contains("MM_WIM_OPEN\n"));
+    EXPECT_TRUE(log.contains("recorder good start\n"));
+    EXPECT_TRUE(log.contains("recorder->feed_consumer buffer:0 size:3200\n"));
+    EXPECT_TRUE(log.contains("recorder->feed_consumer buffer:6 size:800\n"));
+    EXPECT_TRUE(log.contains("recorder ~RecorderPCMImpl "));
+
+    // 8-bit 11025 Hz up to 8-bit stereo at 22050 Hz.
+    std::string bytes8;
+    std::vector<int16_t> as16;
+    for (int i = 0; i < 5000; ++i) {
+        auto const v = static_cast<uint8_t>((i * 37) % 256);
+        bytes8 += static_cast<char>(v);
+        as16.push_back(static_cast<int16_t>((v - 128) * 256));
+    }
+    use_wav(audio_test::wav_bytes(1, 1, 11025, 8, bytes8));
+    Collector up;
+    {
+        RecorderPCM recorder(2, 22050, 8);
+        EXPECT_EQ(recorder.block_size(), 8820);
+        record_to_end(recorder, up);
+    }
+    std::vector<int32_t> const up_expected = convert(as16, 1, 11025, 22050);
+    std::vector<uint8_t> const up_got = up.bytes();
+    ASSERT_EQ(up_got.size(), up_expected.size() * 2);
+    for (size_t i = 0; i < up_expected.size(); ++i) {
+        auto const want = static_cast<uint8_t>((up_expected[i] + 32768) >> 8);
+        ASSERT_EQ(up_got[2 * i], want) << "frame " << i;
+        ASSERT_EQ(up_got[2 * i + 1], want) << "frame " << i;
+    }
+}
+
+TEST_F(RecorderPCMTest, RealTimeInputGivesTheSameSamples)
+{
+    std::vector<int16_t> const samples = ramp(2400, 1); // 0.3 s
+    use_wav(audio_test::wav_bytes(1, 1, 8000, 16, audio_test::pcm16(samples)), false);
+    Collector sink;
+    uint32_t const started = platform::tick_count();
+    {
+        RecorderPCM recorder(1, 8000, 16);
+        record_to_end(recorder, sink);
+    }
+    EXPECT_GE(platform::tick_count() - started, 250u) << "0.3 s of input came sooner than real time";
+    EXPECT_EQ(sink.samples(), samples);
+}
+
+TEST_F(RecorderPCMTest, WithoutAMicrophoneTheOpenFailsAndStartAnswersFalse)
+{
+    LogCapture log;
+    RecorderPCM recorder(1, 8000, 16);
+    EXPECT_FALSE(recorder.start());
+    EXPECT_FALSE(recorder.is_running());
+    EXPECT_FALSE(recorder.pause());
+    EXPECT_TRUE(log.contains("waveInOpen handle=0\n"));
+    EXPECT_TRUE(log.contains("recorder bad open!!!!! waveInOpen=2\n"));
+}
+
+TEST_F(RecorderPCMTest, BrokenOrMissingFilesFailTheOpenWithOneLineOnStandardError)
+{
+    auto le32 = [](uint32_t v) { return std::string { char(v), char(v >> 8), char(v >> 16), char(v >> 24) }; };
+    std::string const valid = audio_test::wav_bytes(1, 1, 8000, 16, audio_test::pcm16(ramp(100, 1)));
+    std::string huge_fmt = valid;
+    huge_fmt.replace(16, 4, le32(0xFFFFFFF0u));
+    std::string const no_data = valid.substr(0, 36);
+    std::map<std::string, std::string> const cases {
+        { "empty", "" },
+        { "text", "this is not a sound" },
+        { "cut header", valid.substr(0, 22) },
+        { "huge fmt", huge_fmt.substr(0, 40) },
+        { "no data", no_data },
+        { "12 bits", audio_test::wav_bytes(1, 1, 8000, 12, std::string(100, 'x')) },
+        { "adpcm", audio_test::wav_bytes(2, 1, 8000, 4, std::string(100, 'x')) },
+        { "no channels", audio_test::wav_bytes(1, 0, 8000, 16, std::string(100, 'x')) },
+        { "rate 0", audio_test::wav_bytes(1, 1, 0, 16, std::string(100, 'x')) },
+    };
+    for (auto const& [name, bytes] : cases) {
+        std::string const path = use_wav(bytes);
+        LogCapture log;
+        ::testing::internal::CaptureStderr();
+        {
+            RecorderPCM recorder(1, 8000, 16);
+            EXPECT_FALSE(recorder.start()) << name;
+        }
+        std::string const error = ::testing::internal::GetCapturedStderr();
+        EXPECT_TRUE(log.contains("recorder bad open!!!!! waveInOpen=")) << name;
+        EXPECT_EQ(std::count(error.begin(), error.end(), '\n'), 1) << name << ": " << error;
+        EXPECT_NE(error.find(path), std::string::npos) << name << ": " << error;
+    }
+
+    platform::select_wave_input("file:/no/such/folder/mic.wav");
+    ::testing::internal::CaptureStderr();
+    {
+        RecorderPCM recorder(1, 8000, 16);
+        EXPECT_FALSE(recorder.start());
+    }
+    EXPECT_NE(::testing::internal::GetCapturedStderr().find("/no/such/folder/mic.wav"), std::string::npos);
+}
+
+// Stands in for the device around the platform's: counts stops, and answers an error for the calls
+// named in `failing` without making them.
+class FakeWaveIn final : public WaveIn {
+public:
+    std::map<std::string, uint32_t> failing;
+    std::atomic<int> stops { 0 };
+
+    uint32_t start(platform::WaveHandle handle) override
+    {
+        return failing.contains("start") ? failing.at("start") : WaveIn::start(handle);
+    }
+    uint32_t stop(platform::WaveHandle handle) override
+    {
+        ++stops;
+        return failing.contains("stop") ? failing.at("stop") : WaveIn::stop(handle);
+    }
+};
+
+TEST_F(RecorderPCMTest, PauseStopsTheDeviceOnce)
+{
+    use_wav(audio_test::wav_bytes(1, 1, 8000, 16, audio_test::pcm16(ramp(8000, 1))), false);
+    FakeWaveIn device;
+    RecorderPCM recorder(1, 8000, 16, device);
+    EXPECT_FALSE(recorder.is_stopped());
+    ASSERT_TRUE(recorder.start());
+    EXPECT_TRUE(recorder.pause());
+    EXPECT_TRUE(recorder.is_stopped());
+    EXPECT_TRUE(recorder.pause());
+    EXPECT_EQ(device.stops.load(), 1);
+}
+
+TEST_F(RecorderPCMTest, DeviceErrorsAreLoggedAndLeaveTheRecorderStopped)
+{
+    use_wav(audio_test::wav_bytes(1, 1, 8000, 16, audio_test::pcm16(ramp(4000, 1))));
+    LogCapture log;
+    {
+        FakeWaveIn device;
+        device.failing = { { "stop", platform::MMSYSERR_ERROR } };
+        RecorderPCM recorder(1, 8000, 16, device);
+        Collector sink;
+        record_to_end(recorder, sink);
+        EXPECT_FALSE(recorder.pause());
+        EXPECT_FALSE(recorder.is_stopped());
+        EXPECT_TRUE(log.contains("recorder bad pause!!!!! waveInStop=1\n"));
+    }
+    {
+        FakeWaveIn device;
+        device.failing = { { "start", platform::MMSYSERR_ERROR } };
+        RecorderPCM recorder(1, 8000, 16, device);
+        EXPECT_TRUE(recorder.start()); // the device is open
+        for (int i = 0; i < 500 && !log.contains("recorder bad start!!!!! waveInStart=1\n"); ++i)
+            core::sleep(0.01);
+        EXPECT_TRUE(log.contains("recorder bad start!!!!! waveInStart=1\n"));
+        EXPECT_TRUE(recorder.is_stopped());
+        EXPECT_TRUE(recorder.pause()); // stopped already: the device is not asked
+        EXPECT_EQ(device.stops.load(), 0);
+    }
+}
+
+// SDL's dummy driver captures silence in real time: the whole path through SDL without a sound card.
+TEST_F(RecorderPCMTest, SdlCapturesBlocksOfTheAskedFormat)
+{
+    setenv("SDL_AUDIODRIVER", "dummy", 1);
+    platform::select_wave_input("sdl");
+    Collector sink;
+    {
+        RecorderPCM recorder(2, 16000, 16);
+        connect(recorder, &sink);
+        ASSERT_TRUE(recorder.start());
+        for (int i = 0; i < 1000 && sink.buffers().size() < 2; ++i)
+            core::sleep(0.01);
+    }
+    auto const buffers = sink.buffers();
+    ASSERT_GE(buffers.size(), 2u);
+    EXPECT_EQ(buffers[0].length(), 12800u);
+    EXPECT_EQ(buffers[0].format, (AudioFormat { 2, 16, 16000 }));
+    for (int16_t s : audio_test::samples16(buffers[0]))
+        ASSERT_EQ(s, 0);
+
+    // A driver that does not exist: no microphone, one line on standard error.
+    setenv("SDL_AUDIODRIVER", "ravelin-no-such-driver", 1);
+    LogCapture log;
+    ::testing::internal::CaptureStderr();
+    {
+        RecorderPCM recorder(1, 8000, 16);
+        EXPECT_FALSE(recorder.start());
+    }
+    std::string const error = ::testing::internal::GetCapturedStderr();
+    unsetenv("SDL_AUDIODRIVER");
+    EXPECT_TRUE(log.contains("recorder bad open!!!!! waveInOpen=6\n"));
+    EXPECT_EQ(std::count(error.begin(), error.end(), '\n'), 1) << error;
+    EXPECT_NE(error.find("no microphone"), std::string::npos) << error;
+}
+
+} // namespace
