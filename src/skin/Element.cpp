@@ -154,11 +154,8 @@ void Element::load(PropertiesImpl const& properties, ElementRecord record)
     design_size_ = properties.lookup_point(record, u"design_size", {});
     border_max_ = properties.lookup_point(record, u"border_max", {});
     table_ratio_ = properties.lookup_int(record, u"table_ratio", 0);
-    cache_on_ = properties.lookup_int(record, u"cache", 0) != 0;
-    cache_blitter_ = &alpha_blitter(cache_on_ ? properties.lookup_int(record, u"cache_alpha", -1) : -1);
-    cache_filled_ = false;
-    if (!cache_on_)
-        cache_.recreate({});
+    bool const cache = properties.lookup_int(record, u"cache", 0) != 0;
+    set_cache(cache, cache ? properties.lookup_int(record, u"cache_alpha", -1) : -1);
 
     uint32_t const count = properties.child_count(record);
     if (count > 0 && properties.element_count(record) > MAX_TREE_ELEMENTS) {
@@ -360,6 +357,16 @@ void Element::snapshot()
         render_into(animation_->new_picture());
     else
         animation_->new_picture().recreate({});
+}
+
+void Element::set_cache(bool on, int32_t cache_alpha)
+{
+    cache_on_ = on;
+    cache_blitter_ = &alpha_blitter(on ? cache_alpha : -1);
+    cache_filled_ = false;
+    if (!on)
+        cache_.recreate({});
+    mark_redraw();
 }
 
 void Element::set_visibility_animation(std::unique_ptr<VisibilityAnimation> animation)

@@ -101,6 +101,9 @@ public:
     // Marks this element and every ancestor: their pictures (and caches) are out of date.
     void mark_redraw();
     bool cache_on() const { return cache_on_; }
+    // Keeps the element's rendering in a cache copied out with the alpha blitter of `cache_alpha` (-1:
+    // plain), as the skin keys "cache" and "cache_alpha" do.
+    void set_cache(bool on, int32_t cache_alpha = -1);
     RenderSurface const& cache() const { return cache_; }
     Blitter const& cache_blitter() const { return *cache_blitter_; }
     VisibilityAnimation* visibility_animation() const { return animation_.get(); }

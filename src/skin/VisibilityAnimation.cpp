@@ -62,7 +62,8 @@ void VisibilityAnimation::start(int32_t direction)
 
 bool VisibilityAnimation::tick(double seconds)
 {
-    if (!running())
+    // A tick that is not a positive time (a clock gone wrong) must not leave t undefined.
+    if (!running() || !(seconds > 0))
         return false;
     t_ += direction_ * speed_ * seconds * 5;
     if (direction_ > 0 && t_ >= 1) {
