@@ -134,6 +134,18 @@ ElementRecord PropertiesImpl::child_record(ElementRecord record, uint32_t i) con
     return file_ ? file_->child_record(record, i) : ElementRecord {};
 }
 
+uint32_t PropertiesImpl::element_count(ElementRecord record) const
+{
+    return file_ ? file_->element_count(record) : 0;
+}
+
+FontHandle const& PropertiesImpl::default_font() const
+{
+    if (!default_font_)
+        default_font_ = std::make_shared<FontRep const>(FontDesc::application_default());
+    return default_font_;
+}
+
 int32_t PropertiesImpl::lookup_int(ElementRecord record, core::StringView key, int32_t fallback) const
 {
     auto const value = file_ ? file_->find_int(record, key) : std::nullopt;

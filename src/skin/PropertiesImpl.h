@@ -17,6 +17,7 @@
 
 namespace skin {
 
+class NodeRegistry;
 class SkinListener;
 
 // A loaded skin: the file block read in place, the pictures and fonts its string area names, its
@@ -39,6 +40,14 @@ public:
     ElementRecord find_entry(core::StringView name) const;
     uint32_t child_count(ElementRecord record) const;
     ElementRecord child_record(ElementRecord record, uint32_t i) const;
+    // Elements in a tree built from the record (see SkinFile::element_count).
+    uint32_t element_count(ElementRecord record) const;
+
+    // The element types that records name; set once by the application (not owned).
+    void set_node_registry(NodeRegistry const* registry) { registry_ = registry; }
+    NodeRegistry const* node_registry() const { return registry_; }
+    // The font of text elements that name none: "Tahoma", 10 points, unscaled; made on first use.
+    FontHandle const& default_font() const;
 
     // Typed lookups: the property of the key in the record's list of that kind, or the default. Points
     // and picture corners are scaled by scale_shift; defaults are returned as given.
@@ -66,7 +75,7 @@ public:
     SkinFile const* file() const { return file_.get(); }
 
 protected:
-    // Exchanges every skin field (not the listeners, not the dictionary).
+    // Exchanges every skin field (not the listeners, the dictionary, the registry or the default font).
     void swap_skin(PropertiesImpl& other);
 
 private:
@@ -85,6 +94,8 @@ private:
     int32_t scale_shift_ = 0;
     std::set<SkinListener*> listeners_;
     lang::Dictionary dictionary_;
+    NodeRegistry const* registry_ = nullptr;
+    mutable FontHandle default_font_;
 };
 
 } // namespace skin

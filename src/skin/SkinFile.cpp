@@ -185,13 +185,16 @@ private:
             if (!check_list(static_cast<PropertyKind>(k), record + o[k], (o[k + 1] - o[k]) / RECORD_SIZES[k]))
                 return false;
         int height = 0;
+        uint64_t elements = 1;
         for (uint32_t i = 0; i < children; ++i) {
             uint32_t const child = file_.u32(record + RECORD_HEADER + 4 * i);
             if (!check_record(child, depth + 1))
                 return false;
             height = std::max(height, heights_[child] + 1);
+            elements = std::min<uint64_t>(elements + file_.element_counts_[child], UINT32_MAX);
         }
         heights_[record] = height;
+        file_.element_counts_[record] = static_cast<uint32_t>(elements);
         return true;
     }
 
@@ -335,6 +338,14 @@ ElementRecord SkinFile::child_record(ElementRecord record, uint32_t i) const
     if (i >= child_count(record))
         return {};
     return { u32(record.offset + RECORD_HEADER + 4 * i), serial_ };
+}
+
+uint32_t SkinFile::element_count(ElementRecord record) const
+{
+    if (!owns(record))
+        return 0;
+    auto const found = element_counts_.find(record.offset);
+    return found == element_counts_.end() ? 1 : found->second;
 }
 
 uint32_t SkinFile::list(ElementRecord record, PropertyKind kind, uint32_t& count) const

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <unordered_map>
 #include <vector>
 
 namespace skin {
@@ -80,6 +81,9 @@ public:
     uint32_t child_count(ElementRecord record) const;
     // Child i, or none when i is not below the child count.
     ElementRecord child_record(ElementRecord record, uint32_t i) const;
+    // How many elements a tree built from the record holds (shared records counted each time they are
+    // reached), up to UINT32_MAX.
+    uint32_t element_count(ElementRecord record) const;
 
     std::optional<int32_t> find_int(ElementRecord record, core::StringView key) const;
     std::optional<uint32_t> find_font(ElementRecord record, core::StringView key) const;
@@ -118,6 +122,7 @@ private:
     uint32_t font_count_ = 0;
     uint32_t string_count_ = 0;
     std::vector<core::String> area_;
+    std::unordered_map<uint32_t, uint32_t> element_counts_;
 };
 
 } // namespace skin

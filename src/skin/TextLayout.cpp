@@ -26,7 +26,7 @@ TextLayout::TextLayout(FontRep const& font, core::StringView text, bool wrap, in
 {
     core::String const prepared = prepare(text, wrap);
     if (!wrap) {
-        lines_.push_back({ prepared, font.measure(prepared).width });
+        lines_.push_back({ prepared, font.measure(prepared).width, 0 });
     } else {
         size_t start = 0;
         for (;;) {
@@ -35,7 +35,7 @@ TextLayout::TextLayout(FontRep const& font, core::StringView text, bool wrap, in
                 start, end == core::String::npos ? core::String::npos : end - start);
             if (!line.empty() && line.back() == u'\r')
                 line.remove_suffix(1);
-            break_line(line, width);
+            break_line(line, width, prepared.data());
             if (end == core::String::npos)
                 break;
             start = end + 1;
@@ -46,12 +46,13 @@ TextLayout::TextLayout(FontRep const& font, core::StringView text, bool wrap, in
     size_.y = prepared.empty() ? 0 : font.height() * static_cast<int32_t>(lines_.size());
 }
 
-void TextLayout::break_line(core::StringView line, int32_t width)
+void TextLayout::break_line(core::StringView line, int32_t width, char16_t const* base)
 {
+    auto const start_of = [base](core::StringView piece) { return static_cast<size_t>(piece.data() - base); };
     for (bool first = true; first || !line.empty(); first = false) {
         auto const extent = font_.measure(line, std::max(width, 1));
         if (extent.width <= width || line.size() <= 1) {
-            lines_.push_back({ core::String(line), extent.width });
+            lines_.push_back({ core::String(line), extent.width, start_of(line) });
             return;
         }
         size_t const fit = static_cast<size_t>(extent.fit);
@@ -65,7 +66,7 @@ void TextLayout::break_line(core::StringView line, int32_t width)
             end = next = std::max<size_t>(fit, 1);
         }
         core::StringView const piece = line.substr(0, end);
-        lines_.push_back({ core::String(piece), font_.measure(piece).width });
+        lines_.push_back({ core::String(piece), font_.measure(piece).width, start_of(piece) });
         line.remove_prefix(next);
         while (!line.empty() && line.front() == u' ')
             line.remove_prefix(1);

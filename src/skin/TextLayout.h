@@ -21,6 +21,7 @@ public:
     struct Line {
         core::String text;
         int32_t width = 0;
+        size_t start = 0; // index of its first character in the prepared text
     };
 
     TextLayout(FontRep const& font, core::StringView text, bool wrap, int32_t width);
@@ -37,7 +38,7 @@ public:
     void draw(RenderSurface& surface, Point origin, Point size, TextStyle const& style) const;
 
 private:
-    void break_line(core::StringView line, int32_t width);
+    void break_line(core::StringView line, int32_t width, char16_t const* base);
 
     FontRep const& font_;
     std::vector<Line> lines_;

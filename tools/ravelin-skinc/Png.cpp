@@ -32,6 +32,21 @@ Rgba read_png(std::string const& path)
     return picture;
 }
 
+bool write_png_rgb(std::string const& path, int32_t width, int32_t height, std::vector<uint8_t> const& rgb)
+{
+    if (width <= 0 || height <= 0 || rgb.size() != size_t(width) * size_t(height) * 3)
+        return false;
+    png_image image;
+    std::memset(&image, 0, sizeof image);
+    image.version = PNG_IMAGE_VERSION;
+    image.width = static_cast<png_uint_32>(width);
+    image.height = static_cast<png_uint_32>(height);
+    image.format = PNG_FORMAT_RGB;
+    bool const ok = png_image_write_to_file(&image, path.c_str(), 0, rgb.data(), 0, nullptr) != 0;
+    png_image_free(&image);
+    return ok;
+}
+
 uint16_t to_skin_pixel(uint8_t red, uint8_t green, uint8_t blue, uint8_t alpha)
 {
     if (alpha < 128)

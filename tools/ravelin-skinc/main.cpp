@@ -1,6 +1,7 @@
 // ravelin-skinc: compiles an XML skin source into a binary skin with its 16-bit BMP pictures beside it,
-// or prints the tree of a binary skin (--dump).
+// prints the tree of a binary skin (--dump), or draws one of its entries into a PNG (--render).
 #include "Dump.h"
+#include "Render.h"
 #include "SkinSource.h"
 #include "SkinWriter.h"
 
@@ -16,7 +17,8 @@ namespace {
 int usage()
 {
     std::cerr << "usage: ravelin-skinc SOURCE.xml -o OUTPUT.skin\n"
-                 "       ravelin-skinc --dump FILE.skin\n";
+                 "       ravelin-skinc --dump FILE.skin\n"
+                 "       ravelin-skinc --render FILE.skin ENTRY --size WxH[@DPI] --out FILE.png\n";
     return 2;
 }
 
@@ -66,6 +68,29 @@ int compile(std::string const& source_path, std::string const& output)
     return 0;
 }
 
+// --render FILE.skin ENTRY followed by --size and --out in either order.
+int render(std::vector<std::string> const& args)
+{
+    skinc::RenderRequest request;
+    request.skin = args[1];
+    request.entry = args[2];
+    bool sized = false;
+    for (size_t i = 3; i + 1 < args.size(); i += 2) {
+        if (args[i] == "--size" && !sized)
+            sized = skinc::parse_size(args[i + 1], request);
+        else if (args[i] == "--out" && request.output.empty())
+            request.output = args[i + 1];
+        else
+            return usage();
+    }
+    if (!sized || request.output.empty())
+        return usage();
+    std::string error;
+    if (!skinc::render_entry(request, error))
+        return failure(request.skin, error);
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -73,6 +98,8 @@ int main(int argc, char** argv)
     std::vector<std::string> const args(argv + 1, argv + argc);
     if (args.size() == 2 && args[0] == "--dump")
         return dump(args[1]);
+    if (args.size() == 7 && args[0] == "--render")
+        return render(args);
     if (args.size() == 3 && args[1] == "-o")
         return compile(args[0], args[2]);
     return usage();

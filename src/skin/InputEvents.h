@@ -1,0 +1,27 @@
+#pragma once
+
+#include "Point.h"
+
+#include <cstdint>
+
+namespace skin {
+
+// A pen press, move or release in window coordinates.
+struct PenEvent {
+    int32_t x = 0;
+    int32_t y = 0;
+    int32_t reserved = 0;
+    int32_t kind = 0; // 0: the pen
+    uint8_t down = 0; // 1 pressed, 0 released
+    uint8_t cancel = 0; // the release ends the press without its effect
+
+    Point point() const { return { x, y }; }
+};
+
+// A logical key (the codes of KeyNames.h) going down or up.
+struct KeyEvent {
+    int32_t code = 0;
+    bool down = false;
+};
+
+} // namespace skin

@@ -1,0 +1,258 @@
+#include "EditElement.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <skin/Drawing.h>
+#include <skin/InputEvents.h>
+#include <skin/InputHost.h>
+#include <skin/KeyNames.h>
+#include <skin/PropertiesImpl.h>
+
+namespace skin {
+
+namespace {
+
+constexpr double BLINK_HALF = 0.5;
+constexpr double BLINK_PERIOD = 1.0;
+constexpr int32_t TAB_WIDTH = 4;
+
+} // namespace
+
+EditElement::EditElement(Element* parent)
+    : TextElement(parent)
+{
+    if (InputHost* host = input_host())
+        host->add_input(this);
+}
+
+EditElement::~EditElement()
+{
+    if (InputHost* host = input_host()) {
+        if (host->active_edit() == this)
+            host->set_active_edit(nullptr);
+        host->remove_input(this);
+    }
+}
+
+void EditElement::load(PropertiesImpl const& properties, ElementRecord record)
+{
+    TextElement::load(properties, record);
+    // The colour stays black by default; only a colour the skin gives is painted.
+    Color const absent { 0, 0, 0, 0 };
+    Color const given = properties.lookup_color(record, u"background_color", absent);
+    has_background_ = given != absent;
+    background_ = has_background_ ? given : Color {};
+    caret_ = std::min(caret_, text().size());
+}
+
+bool EditElement::active() const
+{
+    InputHost* host = input_host();
+    return host && host->active_edit() == this;
+}
+
+void EditElement::activate()
+{
+    if (InputHost* host = input_host())
+        host->set_active_edit(this);
+    restart_blink();
+}
+
+bool EditElement::caret_shown() const
+{
+    return active() && blink_ < BLINK_HALF;
+}
+
+void EditElement::restart_blink()
+{
+    blink_ = 0;
+    mark_redraw();
+}
+
+void EditElement::set_caret(size_t caret)
+{
+    caret_ = std::min(caret, text().size());
+    mark_redraw();
+}
+
+void EditElement::set_text(core::StringView text)
+{
+    TextElement::set_text(text);
+    caret_ = std::min(caret_, this->text().size());
+}
+
+void EditElement::tick(double seconds)
+{
+    if (!active()) {
+        if (blink_ != BLINK_PERIOD) {
+            blink_ = BLINK_PERIOD;
+            mark_redraw();
+        }
+    } else {
+        double const before = blink_;
+        blink_ += seconds;
+        if (before < BLINK_HALF && blink_ >= BLINK_HALF)
+            mark_redraw();
+        if (blink_ >= BLINK_PERIOD) {
+            blink_ = 0;
+            mark_redraw();
+        }
+    }
+    TextElement::tick(seconds);
+}
+
+bool EditElement::on_pen(PenEvent const& event)
+{
+    if (!event.down)
+        return true;
+    if (InputHost* host = input_host()) {
+        host->remove_input(this);
+        host->add_input(this);
+    }
+    if (active())
+        caret_ = index_at(event.point() - position());
+    else
+        activate();
+    restart_blink();
+    return true;
+}
+
+bool EditElement::on_key(KeyEvent const& event)
+{
+    if (!event.down || !active())
+        return false;
+    switch (event.code) {
+    case KEY_BACKSPACE:
+        if (caret_ > 0 && !text().empty()) {
+            core::String edited = text();
+            edited.erase(caret_ - 1, 1);
+            --caret_;
+            set_text(edited);
+        }
+        break;
+    case KEY_ENTER:
+        on_char(u'\n');
+        break;
+    case KEY_LEFT:
+        caret_ = caret_ > 0 ? caret_ - 1 : 0;
+        break;
+    case KEY_RIGHT:
+        caret_ = std::min(caret_ + 1, text().size());
+        break;
+    case KEY_UP:
+    case KEY_DOWN: {
+        if (!style().wrap)
+            return false;
+        size_t const line = line_of(prepared_index(caret_));
+        size_t const count = lines().size();
+        bool const up = event.code == KEY_UP;
+        if ((up && line > 0) || (!up && line + 1 < count))
+            caret_ = index_in_line(up ? line - 1 : line + 1, caret_point().x);
+        break;
+    }
+    default:
+        return false;
+    }
+    restart_blink();
+    return true;
+}
+
+bool EditElement::on_char(char16_t character)
+{
+    if (!active())
+        return false;
+    // Control characters other than line feed and tab are keys, not text.
+    if (character < u' ' && character != u'\n' && character != u'\t')
+        return false;
+    insert(character);
+    restart_blink();
+    return true;
+}
+
+void EditElement::insert(char16_t character)
+{
+    core::String edited = text();
+    edited.insert(edited.begin() + static_cast<ptrdiff_t>(caret_), character);
+    ++caret_;
+    set_text(edited);
+}
+
+size_t EditElement::prepared_index(size_t index) const
+{
+    auto const& t = text();
+    index = std::min(index, t.size());
+    size_t tabs = static_cast<size_t>(std::count(t.begin(), t.begin() + static_cast<ptrdiff_t>(index), u'\t'));
+    return index + tabs * (TAB_WIDTH - 1);
+}
+
+size_t EditElement::original_index(size_t prepared) const
+{
+    auto const& t = text();
+    size_t i = 0;
+    for (size_t q = 0; i < t.size() && q < prepared; ++i)
+        q += t[i] == u'\t' ? TAB_WIDTH : 1;
+    return i;
+}
+
+size_t EditElement::line_of(size_t prepared) const
+{
+    auto const& all = lines();
+    size_t line = 0;
+    for (size_t k = 1; k < all.size() && all[k].start <= prepared; ++k)
+        line = k;
+    return line;
+}
+
+Point EditElement::caret_point() const
+{
+    if (!font() || lines().empty())
+        return {};
+    size_t const p = prepared_index(caret_);
+    size_t const k = line_of(p);
+    auto const& line = lines()[k];
+    size_t const offset = std::min(p > line.start ? p - line.start : 0, line.text.size());
+    int32_t const x = line_left(line.width) + font()->measure(core::StringView(line.text).substr(0, offset)).width;
+    return { x, block_top() + static_cast<int32_t>(k) * font()->height() };
+}
+
+size_t EditElement::index_in_line(size_t k, int32_t x) const
+{
+    auto const& line = lines()[k];
+    int32_t const relative = x - line_left(line.width);
+    std::vector<int32_t> edges;
+    font()->measure(line.text, 0, &edges);
+    // The boundary nearest to x: before the first character, or after character j - 1.
+    size_t best = 0;
+    int64_t best_distance = std::abs(int64_t(relative));
+    for (size_t j = 0; j < edges.size(); ++j) {
+        int64_t const distance = std::abs(int64_t(relative) - edges[j]);
+        if (distance < best_distance) {
+            best = j + 1;
+            best_distance = distance;
+        }
+    }
+    return original_index(line.start + best);
+}
+
+size_t EditElement::index_at(Point point) const
+{
+    if (!font() || lines().empty())
+        return 0;
+    int32_t const height = std::max(font()->height(), 1);
+    int64_t const row = (int64_t(point.y) - block_top()) / height;
+    size_t const k = static_cast<size_t>(std::clamp<int64_t>(row, 0, int64_t(lines().size()) - 1));
+    return index_in_line(k, point.x);
+}
+
+void EditElement::draw(RenderSurface& surface, Point origin)
+{
+    if (has_background_)
+        fill(surface, origin, size(), background_);
+    TextElement::draw(surface, origin);
+    if (caret_shown() && font()) {
+        ClipGuard const clip(surface, origin, size());
+        fill(surface, origin + caret_point(), { font()->description().scale, font()->height() }, style().color);
+    }
+}
+
+} // namespace skin

@@ -1,0 +1,91 @@
+#pragma once
+
+#include "SkinTestSupport.h"
+
+#include <algorithm>
+#include <gtest/gtest.h>
+#include <skin/Element.h>
+#include <skin/ElementTypes.h>
+#include <skin/InputHost.h>
+#include <skin/NodeRegistry.h>
+#include <skin/Properties.h>
+
+#include <memory>
+#include <vector>
+
+namespace skin_testing {
+
+// A root that takes input, as a form does: its input list in order and its active edit.
+class TestHost : public skin::Element, public skin::InputHost {
+public:
+    TestHost()
+        : Element(nullptr)
+    {
+    }
+    ~TestHost() override { clear_children(); }
+
+    void add_input(skin::Element* element) override { inputs.push_back(element); }
+    void remove_input(skin::Element* element) override { std::erase(inputs, element); }
+    skin::EditElement* active_edit() const override { return edit; }
+    void set_active_edit(skin::EditElement* e) override { edit = e; }
+
+    std::vector<skin::Element*> inputs;
+    skin::EditElement* edit = nullptr;
+};
+
+// An element whose measure is given, for layouts built by code.
+class FixedElement : public skin::Element {
+public:
+    FixedElement(Element* parent, skin::Extent x, skin::Extent y = {})
+        : Element(parent)
+        , x_(x)
+        , y_(y)
+    {
+    }
+    void measure_x(skin::Extent& extent) override
+    {
+        ++measures;
+        extent = x_;
+    }
+    void measure_y(skin::Extent& extent) override { extent = y_; }
+    int measures = 0;
+
+private:
+    skin::Extent x_, y_;
+};
+
+// A compiled test skin with the fourteen element types registered.
+class SkinFixture {
+public:
+    explicit SkinFixture(char const* name, int32_t dpi = 96)
+    {
+        skin::register_element_types(registry);
+        properties.set_node_registry(&registry);
+        skin::DisplayInfo display;
+        display.dpi_y = dpi;
+        loaded = properties.load_skin(core::from_utf8(compiled_skins() + "/" + name), display);
+    }
+
+    // The entry loaded into a fresh input-taking root, laid out over [0, width) x [0, height).
+    std::unique_ptr<TestHost> build(core::StringView entry, int32_t width = 200, int32_t height = 100)
+    {
+        auto host = std::make_unique<TestHost>();
+        EXPECT_TRUE(host->reload_from(properties, entry)) << core::to_utf8(entry);
+        host->set_geometry_x(0, width);
+        host->set_geometry_y(0, height);
+        return host;
+    }
+
+    skin::NodeRegistry registry;
+    skin::Properties properties;
+    bool loaded = false;
+};
+
+template <typename Type> Type* find(skin::Element& root, core::StringView id)
+{
+    auto* found = dynamic_cast<Type*>(root.find_child(id));
+    EXPECT_NE(found, nullptr) << core::to_utf8(id);
+    return found;
+}
+
+} // namespace skin_testing

@@ -1,0 +1,447 @@
+#include "ElementTestSupport.h"
+
+#include <cmath>
+#include <gtest/gtest.h>
+#include <skin/InputEvents.h>
+#include <skin/KeyNames.h>
+#include <skin/NodeExceptions.h>
+#include <skin/widgets/ButtonElement.h>
+#include <skin/widgets/CheckboxElement.h>
+#include <skin/widgets/EditElement.h>
+#include <skin/widgets/LabelEditElement.h>
+#include <skin/widgets/OldTextElement.h>
+#include <skin/widgets/ProgressElement.h>
+#include <skin/widgets/TextElement.h>
+#include <skin/widgets/VListElement.h>
+
+using namespace skin;
+using namespace skin_testing;
+
+namespace {
+
+PenEvent pen(int32_t x, int32_t y, bool down, bool cancel = false)
+{
+    PenEvent event;
+    event.x = x;
+    event.y = y;
+    event.down = down ? 1 : 0;
+    event.cancel = cancel ? 1 : 0;
+    return event;
+}
+
+struct Report {
+    char kind; // 'c' click, 'p' press change, 'd' drag
+    Element* source;
+    Point point;
+    bool flag;
+    Point movement;
+    friend bool operator==(Report const&, Report const&) = default;
+};
+
+class Recorder : public ButtonListener {
+public:
+    void on_click(Element* source, ButtonEvent const& e) override
+    {
+        reports.push_back({ 'c', source, e.point, e.flag });
+    }
+    void on_press_changed(Element* source, ButtonEvent const& e) override
+    {
+        reports.push_back({ 'p', source, e.point, e.flag });
+    }
+    void on_drag(Element* source, DragEvent& drag) override
+    {
+        reports.push_back({ 'd', source, drag.point, false, drag.movement });
+        drag.consumed_x = consume_x ? drag.movement.x : 0;
+    }
+    std::string kinds() const
+    {
+        std::string k;
+        for (auto const& r : reports)
+            k += r.kind;
+        return k;
+    }
+    std::vector<Report> reports;
+    bool consume_x = false;
+};
+
+class Buttons : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        std::string const dictionary = testing_support::fresh_dir("lang") + "/test.lng";
+        testing_support::write_file(dictionary, "skin_Record=Record\n");
+        ASSERT_TRUE(skin.properties.dictionary().load(core::from_utf8(dictionary)));
+        root = skin.build(u"Buttons");
+        full = find<ButtonElement>(*root, u"btnFull");
+        plain = find<ButtonElement>(*root, u"btnPlain");
+        full->set_button_listener(&recorder);
+        plain->set_button_listener(&recorder);
+    }
+    core::String shown(ButtonElement* button) const { return button->shown_state()->id(); }
+
+    SkinFixture skin { "widgets.skin" };
+    std::unique_ptr<TestHost> root;
+    ButtonElement* full = nullptr;
+    ButtonElement* plain = nullptr;
+    Recorder recorder;
+};
+
+TEST_F(Buttons, PressAndClick)
+{
+    EXPECT_EQ(full->size(), (Point { 40, 20 }));
+    EXPECT_EQ(shown(full), u"#normal");
+    EXPECT_TRUE(full->on_pen(pen(5, 6, true)));
+    EXPECT_TRUE(full->pressed());
+    EXPECT_EQ(shown(full), u"#pressed");
+    EXPECT_FALSE(root->find_child(u"#normal")->visible());
+    EXPECT_TRUE(full->on_pen(pen(7, 8, false)));
+    EXPECT_EQ(recorder.reports,
+        (std::vector<Report> { { 'd', full, { 5, 6 }, false, {} }, { 'p', full, { 5, 6 }, false, {} },
+            { 'p', full, { 7, 8 }, false, {} }, { 'c', full, { 7, 8 }, true, {} } }));
+    EXPECT_EQ(shown(full), u"#normal");
+}
+
+TEST_F(Buttons, ReleasedOutsideOrCancelledDoesNotClick)
+{
+    full->on_pen(pen(5, 5, true));
+    full->on_pen(pen(100, 50, false));
+    full->on_pen(pen(5, 5, true));
+    full->on_pen(pen(5, 5, false, true));
+    EXPECT_EQ(recorder.kinds(), "dppdpp");
+    EXPECT_TRUE(recorder.reports.back().flag);
+}
+
+TEST_F(Buttons, DisabledShowsItsStateAndCancels)
+{
+    full->set_enabled(false);
+    EXPECT_EQ(shown(full), u"#disabled");
+    full->on_pen(pen(5, 5, true));
+    EXPECT_EQ(shown(full), u"#disabled");
+    full->on_pen(pen(5, 5, false));
+    EXPECT_EQ(recorder.kinds(), "dpp");
+    EXPECT_TRUE(recorder.reports[1].flag);
+    EXPECT_TRUE(recorder.reports[2].flag);
+}
+
+TEST_F(Buttons, OnlyNormalShowsInEveryState)
+{
+    Element* normal = plain->shown_state();
+    ASSERT_NE(normal, nullptr);
+    plain->on_pen(pen(170, 5, true));
+    EXPECT_EQ(plain->shown_state(), normal);
+    plain->set_enabled(false);
+    EXPECT_EQ(plain->shown_state(), normal);
+    EXPECT_TRUE(normal->visible());
+}
+
+TEST_F(Buttons, BoundKeyPressesAndClicksAtTheCentre)
+{
+    EXPECT_EQ(full->bound_key(), KEY_SOFT_LEFT);
+    EXPECT_FALSE(full->on_key({ KEY_SOFT_RIGHT, true }));
+    EXPECT_TRUE(full->on_key({ 61, true }));
+    EXPECT_EQ(shown(full), u"#pressed");
+    EXPECT_TRUE(full->on_key({ 61, false }));
+    EXPECT_EQ(recorder.kinds(), "ppc");
+    EXPECT_EQ(recorder.reports.back().point, (Point { 20, 10 }));
+    // Key names are case-sensitive: "soft_left" binds nothing.
+    EXPECT_EQ(plain->bound_key(), KEY_NONE);
+    EXPECT_FALSE(plain->on_key({ KEY_NONE, true }));
+    EXPECT_FALSE(plain->on_key({ 61, true }));
+}
+
+TEST_F(Buttons, TextIsTranslatedOntoTheTextChild)
+{
+    EXPECT_EQ(full->text(), u"Record");
+    EXPECT_EQ(find<TextElement>(*root, u"#text")->text(), u"Record");
+}
+
+// Moves are reported while the pen holds the button; a consumed part is reported again next time.
+TEST_F(Buttons, DragsFollowThePen)
+{
+    full->on_pen_move({ 9, 9 });
+    EXPECT_TRUE(recorder.reports.empty());
+    full->on_pen(pen(5, 5, true));
+    full->on_pen_move({ 8, 7 });
+    recorder.consume_x = true;
+    full->on_pen_move({ 10, 8 });
+    full->on_pen_move({ 11, 8 });
+    EXPECT_EQ(recorder.reports[2].movement, (Point { 3, 2 }));
+    EXPECT_EQ(recorder.reports[3].movement, (Point { 2, 1 }));
+    EXPECT_EQ(recorder.reports[4].movement, (Point { 3, 0 }));
+}
+
+class Checkbox : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        root = skin.build(u"Checkbox");
+        box = find<CheckboxElement>(*root, u"chkLoop");
+    }
+    void click()
+    {
+        ButtonElement* button = box->state_button(box->state());
+        button->on_pen(pen(10, 10, true));
+        button->on_pen(pen(10, 10, false));
+    }
+    core::String text_of(int32_t state) const
+    {
+        return dynamic_cast<TextElement*>(box->state_button(state)->find_child(u"#text"))->text();
+    }
+
+    SkinFixture skin { "widgets.skin" };
+    std::unique_ptr<TestHost> root;
+    CheckboxElement* box = nullptr;
+};
+
+TEST_F(Checkbox, CyclesThroughItsStatesWithTheText)
+{
+    ASSERT_EQ(box->states(), 3);
+    std::vector<int32_t> seen;
+    for (int i = 0; i < 4; ++i) {
+        seen.push_back(box->state());
+        for (int32_t s = 0; s < 3; ++s) {
+            EXPECT_EQ(box->state_button(s)->visible(), s == box->state());
+            EXPECT_EQ(text_of(s), s == box->state() ? u"Loop" : u"");
+        }
+        click();
+    }
+    EXPECT_EQ(seen, (std::vector<int32_t> { 0, 1, 2, 0 }));
+}
+
+TEST_F(Checkbox, ItsListenerDecides)
+{
+    Recorder listener;
+    box->set_click_listener(&listener);
+    click();
+    EXPECT_EQ(box->state(), 0);
+    ASSERT_EQ(listener.kinds(), "c");
+    EXPECT_EQ(listener.reports[0].source, box);
+    box->set_state(2);
+    EXPECT_TRUE(box->state_button(2)->visible());
+    box->set_state(3);
+    EXPECT_EQ(box->state(), 2);
+}
+
+TEST_F(Checkbox, MissingStateButtonThrows)
+{
+    TestHost host;
+    try {
+        host.reload_from(skin.properties, u"CheckboxMissing");
+        FAIL() << "no exception";
+    } catch (NodeNotFound const& e) {
+        EXPECT_EQ(e.form_id(), u"chkBroken");
+        EXPECT_EQ(e.child_id(), u"#state_2");
+    }
+}
+
+TEST(Progress, LineFollowsTheValue)
+{
+    SkinFixture skin("widgets.skin");
+    auto root = skin.build(u"Progress");
+    auto* bar = find<ProgressElement>(*root, u"pbLevel");
+    Element* line = bar->line();
+    ASSERT_NE(line, nullptr);
+    EXPECT_EQ(bar->size(), (Point { 102, 10 }));
+    EXPECT_EQ(line->size().x, 0);
+    bar->set_value(0.5);
+    EXPECT_EQ(line->position(), (Point { 2, 1 }));
+    EXPECT_EQ(line->size(), (Point { 50, 9 }));
+    bar->set_value(0.004);
+    EXPECT_EQ(line->size().x, 0);
+    bar->set_value(7);
+    EXPECT_EQ(bar->value(), 1.0);
+    EXPECT_EQ(line->size().x, 100);
+    bar->set_value(std::nan(""));
+    EXPECT_EQ(bar->value(), 0.0);
+    EXPECT_EQ(root->find_child(u"#back")->size().x, 102);
+    // The line going away leaves a bar that still takes values.
+    bar->remove_child(line);
+    EXPECT_EQ(bar->line(), nullptr);
+    bar->set_value(0.3);
+}
+
+class Texts : public testing::Test {
+protected:
+    TextElement* text(core::StringView id) { return find<TextElement>(*root, id); }
+    SkinFixture skin { "widgets.skin" };
+    std::unique_ptr<TestHost> root = skin.build(u"Texts", 1000, 400);
+};
+
+TEST_F(Texts, GrowAsksForTheText)
+{
+    auto* grow = text(u"txtGrow");
+    int32_t const width = grow->font()->measure(u"Recording").width;
+    int32_t const height = grow->font()->height();
+    ASSERT_GT(width, 0);
+    EXPECT_EQ(grow->measured(Axis::X), (Extent { width, 0 }));
+    EXPECT_EQ(grow->measured(Axis::Y), (Extent { height, height }));
+    EXPECT_EQ(text(u"txtGrowMin")->measured(Axis::X), (Extent { width, width }));
+    EXPECT_EQ(text(u"txtPlain")->measured(Axis::X), (Extent { 0, 0 }));
+    EXPECT_EQ(text(u"txtPlain")->measured(Axis::Y), (Extent { 0, 0 }));
+
+    grow->set_text(u"Recordings");
+    EXPECT_FALSE(root->measure_valid(Axis::X));
+    EXPECT_EQ(grow->measured(Axis::X).preferred, grow->font()->measure(u"Recordings").width);
+
+    auto* old = find<OldTextElement>(*root, u"txtOld");
+    EXPECT_EQ(old->measured(Axis::Y).preferred, 2 * height);
+    EXPECT_EQ(old->measured(Axis::Y).minimum, 0);
+}
+
+// A wrapped text asks for the height of its lines at its width, and insists on at most 20 pixels.
+TEST_F(Texts, WrappedHeightFollowsTheWidth)
+{
+    auto* wrap = text(u"txtWrap");
+    int32_t const line = wrap->font()->height();
+    EXPECT_EQ(wrap->lines().size(), 1u);
+    EXPECT_EQ(wrap->measured(Axis::Y), (Extent { line, std::min(line, 20) }));
+    root->set_geometry_x(0, 60);
+    root->set_geometry_y(0, 400);
+    size_t const lines = wrap->lines().size();
+    EXPECT_GT(lines, 2u);
+    EXPECT_EQ(wrap->measured(Axis::Y), (Extent { int32_t(lines) * line, 20 }));
+    EXPECT_EQ(wrap->size().y, int32_t(lines) * line);
+}
+
+TEST_F(Texts, CompanionsStayBesideTheText)
+{
+    auto* sides = text(u"txtSides");
+    int32_t const width = sides->font()->measure(u"Mid").width;
+    Element* left = root->find_child(u"#left");
+    Element* right = root->find_child(u"#right");
+    EXPECT_EQ(left->position().x, 1000 - width - 2 - 6);
+    EXPECT_EQ(left->size().x, 6);
+    EXPECT_EQ(right->position().x, 1000 + 3);
+}
+
+class Edits : public testing::Test {
+protected:
+    SkinFixture skin { "widgets.skin" };
+    std::unique_ptr<TestHost> root = skin.build(u"Edits", 200, 40);
+    EditElement* edit = find<EditElement>(*root, u"edName");
+    LabelEditElement* label_edit = find<LabelEditElement>(*root, u"leTitle");
+};
+
+TEST_F(Edits, PressActivatesAndKeysEdit)
+{
+    EXPECT_FALSE(edit->on_char(u'x'));
+    EXPECT_FALSE(edit->on_key({ KEY_RIGHT, true }));
+    EXPECT_EQ(root->inputs.front(), edit);
+    edit->on_pen(pen(1, 1, true));
+    EXPECT_TRUE(edit->active());
+    EXPECT_EQ(root->inputs.back(), edit);
+    EXPECT_TRUE(edit->on_key({ KEY_RIGHT, true }));
+    EXPECT_TRUE(edit->on_key({ KEY_RIGHT, true }));
+    EXPECT_TRUE(edit->on_key({ KEY_RIGHT, true }));
+    EXPECT_TRUE(edit->on_char(u'c'));
+    EXPECT_FALSE(edit->on_char(u'\b'));
+    EXPECT_EQ(edit->text(), u"abc");
+    EXPECT_TRUE(edit->on_key({ KEY_BACKSPACE, true }));
+    EXPECT_TRUE(edit->on_key({ KEY_LEFT, true }));
+    EXPECT_TRUE(edit->on_key({ KEY_ENTER, true }));
+    EXPECT_EQ(edit->text(), u"a\nb");
+    EXPECT_EQ(edit->caret(), 2u);
+    EXPECT_FALSE(edit->on_key({ KEY_UP, true }));
+    EXPECT_FALSE(edit->on_key({ KEY_ENTER, false }));
+
+    // A press on the active edit puts the caret at the point: far right is the end.
+    edit->on_pen(pen(199, 10, true));
+    EXPECT_EQ(edit->caret(), 3u);
+    edit->on_pen(pen(0, 10, true));
+    EXPECT_EQ(edit->caret(), 0u);
+    EXPECT_EQ(edit->caret_point().x, 0);
+}
+
+TEST_F(Edits, CaretBlinksWhileActive)
+{
+    EXPECT_FALSE(edit->caret_shown());
+    edit->activate();
+    EXPECT_TRUE(edit->caret_shown());
+    root->tick(0.3);
+    EXPECT_TRUE(edit->caret_shown());
+    root->tick(0.3);
+    EXPECT_FALSE(edit->caret_shown());
+    edit->on_key({ KEY_LEFT, true });
+    EXPECT_TRUE(edit->caret_shown());
+    root->tick(0.6);
+    root->tick(0.5);
+    EXPECT_TRUE(edit->caret_shown());
+    root->set_active_edit(nullptr);
+    root->tick(0.1);
+    EXPECT_FALSE(edit->caret_shown());
+}
+
+TEST_F(Edits, DestroyedEditIsNoLongerActive)
+{
+    edit->activate();
+    root->remove_child(edit);
+    EXPECT_EQ(root->active_edit(), nullptr);
+    EXPECT_EQ(root->inputs.size(), 1u);
+}
+
+TEST_F(Edits, LabelEditSwitchesToItsEdit)
+{
+    EditElement* inner = label_edit->edit();
+    ASSERT_NE(inner, nullptr);
+    EXPECT_EQ(inner->listener(), label_edit);
+    EXPECT_TRUE(label_edit->label()->visible());
+    EXPECT_FALSE(inner->visible());
+    label_edit->set_editing(true);
+    EXPECT_FALSE(label_edit->label()->visible());
+    EXPECT_TRUE(inner->visible());
+    EXPECT_EQ(root->active_edit(), inner);
+
+    TestHost host;
+    try {
+        host.reload_from(skin.properties, u"LabelEditMissing");
+        FAIL() << "no exception";
+    } catch (NodeNotFound const& e) {
+        EXPECT_EQ(e.form_id(), u"leBroken");
+        EXPECT_EQ(e.child_id(), u"#edit");
+    }
+}
+
+TEST(VList, ReadsItsKeysAndGrowsByItsBorders)
+{
+    SkinFixture skin("widgets.skin");
+    auto root = skin.build(u"Tree");
+    auto* list = find<VListElement>(*root, u"b");
+    EXPECT_TRUE(list->locked());
+    EXPECT_TRUE(list->grow());
+    EXPECT_EQ(list->scroll(), 4.0);
+    EXPECT_EQ(list->selected(), -1);
+    LogCapture log;
+    list->invalidate_layout();
+    EXPECT_EQ(list->measured(Axis::Y), (Extent { 10, 10 }));
+    EXPECT_TRUE(log.contains(std::string("Desired size=10\n")));
+}
+
+struct KeyCase {
+    char const* name;
+    int32_t code;
+};
+
+class KeyNames : public testing::TestWithParam<KeyCase> { };
+
+TEST_P(KeyNames, Code)
+{
+    EXPECT_EQ(key_code_from_name(core::from_utf8(GetParam().name)), GetParam().code);
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, KeyNames,
+    testing::Values(KeyCase { "None", 0 }, KeyCase { "Esc", 8 }, KeyCase { "ContextMenu", 19 }, KeyCase { "A", 20 },
+        KeyCase { "Z", 45 }, KeyCase { "0", 46 }, KeyCase { "9", 55 }, KeyCase { "*", 56 }, KeyCase { "#", 57 },
+        KeyCase { "CALL_MAKE", 58 }, KeyCase { "SLIDE", 60 }, KeyCase { "SOFT_LEFT", 61 },
+        KeyCase { "VOLUME_DOWN", 64 }, KeyCase { "soft_left", 0 }, KeyCase { "", 0 }, KeyCase { "AB", 0 }));
+
+TEST(KeyNamesTable, EveryCodeHasOneName)
+{
+    for (int32_t code = 0; code <= 64; ++code) {
+        core::StringView const name = key_name(code);
+        ASSERT_FALSE(name.empty()) << code;
+        EXPECT_EQ(key_code_from_name(name), code);
+    }
+    EXPECT_TRUE(key_name(65).empty());
+}
+
+} // namespace

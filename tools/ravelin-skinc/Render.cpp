@@ -1,0 +1,102 @@
+#include "Render.h"
+
+#include "Png.h"
+
+#include <charconv>
+#include <memory>
+#include <skin/Drawing.h>
+#include <skin/Element.h>
+#include <skin/ElementTypes.h>
+#include <skin/NodeExceptions.h>
+#include <skin/NodeRegistry.h>
+#include <skin/Properties.h>
+#include <skin/RenderSurface.h>
+
+namespace skinc {
+
+namespace {
+
+bool parse_number(std::string_view text, int32_t low, int32_t high, int32_t& value)
+{
+    auto const [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    return error == std::errc() && end == text.data() + text.size() && value >= low && value <= high;
+}
+
+} // namespace
+
+bool parse_size(std::string const& text, RenderRequest& request)
+{
+    std::string_view rest = text;
+    auto const at = rest.find('@');
+    if (at != std::string_view::npos) {
+        if (!parse_number(rest.substr(at + 1), 1, 9999, request.dpi))
+            return false;
+        rest = rest.substr(0, at);
+    }
+    auto const x = rest.find('x');
+    return x != std::string_view::npos && parse_number(rest.substr(0, x), 1, skin::Bitmap565::MAX_SIDE, request.width)
+        && parse_number(rest.substr(x + 1), 1, skin::Bitmap565::MAX_SIDE, request.height);
+}
+
+std::vector<uint8_t> widen_565(skin::Bitmap565 const& bitmap)
+{
+    std::vector<uint8_t> rgb;
+    rgb.reserve(size_t(bitmap.width()) * size_t(bitmap.height()) * 3);
+    for (int32_t y = 0; y < bitmap.height(); ++y)
+        for (int32_t x = 0; x < bitmap.width(); ++x) {
+            uint16_t const p = bitmap.at(x, y);
+            uint32_t const r = p >> 11, g = (p >> 5) & 0x3F, b = p & 0x1F;
+            rgb.push_back(static_cast<uint8_t>(r << 3 | r >> 2));
+            rgb.push_back(static_cast<uint8_t>(g << 2 | g >> 4));
+            rgb.push_back(static_cast<uint8_t>(b << 3 | b >> 2));
+        }
+    return rgb;
+}
+
+bool render_entry(RenderRequest const& request, std::string& error)
+{
+    skin::DisplayInfo display;
+    display.width = display.width_copy = request.width;
+    display.height = display.height_copy = request.height;
+    display.dpi_y = request.dpi;
+    skin::Properties properties;
+    if (!properties.load_skin(core::from_utf8(request.skin), display)) {
+        error = "cannot be loaded as a skin";
+        return false;
+    }
+    skin::NodeRegistry registry;
+    skin::register_element_types(registry);
+    properties.set_node_registry(&registry);
+    core::String const entry = core::from_utf8(request.entry);
+    skin::ElementRecord const record = properties.find_entry(entry);
+    if (!record) {
+        error = "has no entry " + request.entry;
+        return false;
+    }
+    try {
+        // The root is of the entry's type when it names one, a plain container otherwise.
+        core::String const type = properties.lookup_string(record, u"type", u"");
+        std::unique_ptr<skin::Element> root(
+            type.empty() ? new skin::Element(nullptr) : registry.create_element(type, nullptr));
+        root->load(properties, record);
+        root->set_geometry_x(0, request.width);
+        root->set_geometry_y(0, request.height);
+        skin::RenderSurface surface(skin::Point { request.width, request.height });
+        if (!surface.bitmap()) {
+            error = "no memory for a picture of that size";
+            return false;
+        }
+        skin::fill(surface, {}, surface.size(), skin::Color {});
+        root->paint(surface, {});
+        if (!write_png_rgb(request.output, request.width, request.height, widen_565(*surface.bitmap()))) {
+            error = "cannot write " + request.output;
+            return false;
+        }
+    } catch (skin::SkinException const& e) {
+        error = request.entry + ": " + e.what();
+        return false;
+    }
+    return true;
+}
+
+} // namespace skinc
