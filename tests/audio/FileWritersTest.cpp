@@ -43,11 +43,15 @@ std::unique_ptr<FileWriter> writer(std::string const& path, char16_t const* form
 TEST(FileWriters, TheFactoryKnowsFourFormatsByTheirExactNames)
 {
     std::string const dir = testing_support::fresh_dir("factory");
-    for (char16_t const* name : { u"PCM", u"ADPCM", u"GSM", u"mp3" }) {
-        auto w = writer(dir + "/x", name, false);
+    // Bit rates: average bytes per second x 8 for WAV, the configured rate for MP3.
+    std::pair<char16_t const*, int32_t> const kinds[]
+        = { { u"PCM", 128000 }, { u"ADPCM", 8000 * 256 / 500 * 8 }, { u"GSM", 13000 }, { u"mp3", 64000 } };
+    for (auto const& [name, bit_rate] : kinds) {
+        auto w = create_writer(core::from_utf8(dir + "/x"), name, 1, 16, 8000, 64000, false);
         ASSERT_TRUE(w);
         EXPECT_EQ(w->format_name(), name);
         EXPECT_TRUE(w->status().is_good());
+        EXPECT_EQ(w->rate_info().bit_rate(), bit_rate) << core::to_utf8(name);
     }
     EXPECT_FALSE(writer(dir + "/x", u"pcm", false));
     EXPECT_FALSE(writer(dir + "/x", u"Vorbis", false));

@@ -39,16 +39,18 @@ bool ReaderVisitor::link_mp3(AudioProducer&)
     return false;
 }
 
-std::unique_ptr<FileWriter> create_writer(
-    core::StringView path, core::StringView format_name, int32_t, int32_t, int32_t, int32_t bit_rate, bool append)
+std::unique_ptr<FileWriter> create_writer(core::StringView path, core::StringView format_name, int32_t channels,
+    int32_t bits_per_sample, int32_t samples_per_second, int32_t bit_rate, bool append)
 {
-    // The capture format reaches the writers with the first buffer; only the MP3 bit rate is needed here.
+    // A WAV file takes its format from its first buffer; the capture format only answers the bit rate until
+    // then.
+    AudioFormat const capture { channels, bits_per_sample, samples_per_second };
     if (format_name == u"PCM")
-        return std::make_unique<WaveWriter>(path, WaveCoding::PCM, append);
+        return std::make_unique<WaveWriter>(path, WaveCoding::PCM, append, capture);
     if (format_name == u"ADPCM")
-        return std::make_unique<WaveWriter>(path, WaveCoding::ADPCM, append);
+        return std::make_unique<WaveWriter>(path, WaveCoding::ADPCM, append, capture);
     if (format_name == u"GSM")
-        return std::make_unique<WaveWriter>(path, WaveCoding::GSM, append);
+        return std::make_unique<WaveWriter>(path, WaveCoding::GSM, append, capture);
     if (format_name == u"mp3")
         return std::make_unique<Mp3Writer>(path, bit_rate, append);
     return nullptr;

@@ -7,15 +7,15 @@ namespace audio {
 
 namespace {
 
-WaveHeader initial_header(WaveCoding coding)
+WaveHeader initial_header(WaveCoding coding, AudioFormat const& expected)
 {
     switch (coding) {
     case WaveCoding::ADPCM:
-        return WaveHeader::adpcm(1, 8000);
+        return WaveHeader::adpcm(expected.channels, expected.samples_per_second);
     case WaveCoding::GSM:
         return WaveHeader::gsm();
     default:
-        return WaveHeader::pcm({});
+        return WaveHeader::pcm(expected);
     }
 }
 
@@ -39,10 +39,10 @@ bool continuable(WaveHeader const& h, WaveCoding coding)
 
 } // namespace
 
-WaveFileWriter::WaveFileWriter(core::StringView path, WaveCoding coding, bool append)
+WaveFileWriter::WaveFileWriter(core::StringView path, WaveCoding coding, bool append, AudioFormat const& expected)
     : path_(path)
     , coding_(coding)
-    , header_(initial_header(coding))
+    , header_(initial_header(coding, expected))
 {
     if (!append) {
         good_ = true;

@@ -19,7 +19,8 @@ enum class WaveCoding { PCM, ADPCM, GSM };
 // lock; the status and rate queries on the main thread under the same lock.
 class WaveFileWriter final : public AudioFilter, public WriterStatus, public RateInfo {
 public:
-    WaveFileWriter(core::StringView path, WaveCoding coding, bool append);
+    // `expected` is the capture format, which gives the bit rate until the first buffer fixes the file's.
+    WaveFileWriter(core::StringView path, WaveCoding coding, bool append, AudioFormat const& expected = {});
     // Writes the final sizes and closes the file.
     ~WaveFileWriter() override;
 

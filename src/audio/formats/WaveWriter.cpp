@@ -5,9 +5,9 @@
 
 namespace audio {
 
-WaveWriter::WaveWriter(core::StringView path, WaveCoding coding, bool append)
+WaveWriter::WaveWriter(core::StringView path, WaveCoding coding, bool append, AudioFormat const& capture)
     : coding_(coding)
-    , file_writer_(std::make_unique<WaveFileWriter>(path, coding, append))
+    , file_writer_(std::make_unique<WaveFileWriter>(path, coding, append, capture))
 {
     if (coding == WaveCoding::ADPCM) {
         // Blocks of another size than the file's would be taken apart at the wrong places.

@@ -12,7 +12,7 @@ namespace audio {
 // Threads: as FileWriter.
 class WaveWriter final : public FileWriter {
 public:
-    WaveWriter(core::StringView path, WaveCoding coding, bool append);
+    WaveWriter(core::StringView path, WaveCoding coding, bool append, AudioFormat const& capture = {});
     // The encoder goes first, the file writer (which writes the final header) last.
     ~WaveWriter() override;
 
