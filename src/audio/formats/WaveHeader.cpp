@@ -22,26 +22,35 @@ uint32_t u32(uint8_t const* p)
         | (static_cast<uint32_t>(p[3]) << 24);
 }
 
+// A header's bytes, little-endian; the longest header (ADPCM) is 90 bytes.
 class Bytes {
 public:
-    void text(char const* four) { bytes_.insert(bytes_.end(), four, four + 4); }
+    void text(char const* four)
+    {
+        for (int i = 0; i < 4; ++i)
+            put(static_cast<uint8_t>(four[i]));
+    }
     void u16(uint32_t v)
     {
-        bytes_.push_back(static_cast<uint8_t>(v));
-        bytes_.push_back(static_cast<uint8_t>(v >> 8));
+        put(static_cast<uint8_t>(v));
+        put(static_cast<uint8_t>(v >> 8));
     }
     void u32(uint32_t v)
     {
         u16(v & 0xFFFF);
         u16(v >> 16);
     }
-    bool write_to(os::OutStream& out) const
-    {
-        return out.write(bytes_.data(), static_cast<uint32_t>(bytes_.size())) == bytes_.size();
-    }
+    bool write_to(os::OutStream& out) const { return out.write(bytes_.data(), count_) == count_; }
 
 private:
-    std::vector<uint8_t> bytes_;
+    void put(uint8_t byte)
+    {
+        if (count_ < bytes_.size())
+            bytes_[count_++] = byte;
+    }
+
+    std::array<uint8_t, 96> bytes_ {};
+    uint32_t count_ = 0;
 };
 
 bool read_all(os::InStream& in, void* buffer, uint32_t count)
