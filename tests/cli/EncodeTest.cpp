@@ -114,6 +114,9 @@ INSTANTIATE_TEST_SUITE_P(Formats, WavFiles,
 struct Mp3Case {
     char const* preset;
     int bit_rate, rate;
+    // LAME gives a summary frame (delay and padding) where its frames can hold one; 104-byte MPEG-2
+    // frames at 32 kbit/s cannot, and the decoder then plays the delay and padding as well.
+    int extra_frames;
 };
 
 class Mp3Files : public ::testing::TestWithParam<Mp3Case> { };
@@ -132,10 +135,13 @@ TEST_P(Mp3Files, PresetsGiveConstantBitRateLayerThreeWithTheTag)
     EXPECT_EQ(facts["sample_rate"], std::to_string(c.rate));
     EXPECT_EQ(facts["channels"], "1");
     EXPECT_EQ(facts["bit_rate"], std::to_string(c.bit_rate));
-    // The encoder's delay and the frame it leaves for a summary add a few frames of silence.
-    double const frame = (c.rate == 22050 ? 576.0 : 1152.0) / c.rate;
-    EXPECT_GE(std::stod(facts["duration"]), 2.0 - frame);
-    EXPECT_LE(std::stod(facts["duration"]), 2.0 + 3 * frame);
+    // What the decoder plays is the input, within a frame (plus the delay where there is no summary).
+    int const frame_samples = c.rate == 22050 ? 576 : 1152;
+    double const frame = double(frame_samples) / c.rate;
+    double const decoded = double(run("ffmpeg -v error -i " + out + " -f s16le -").output.size() / 2);
+    EXPECT_GE(decoded, 2.0 * c.rate - frame_samples);
+    EXPECT_LE(decoded, 2.0 * c.rate + frame_samples * (1 + c.extra_frames));
+    EXPECT_NEAR(std::stod(facts["duration"]), 2.0, frame * (2 + c.extra_frames));
     EXPECT_EQ(facts["TAG:title"], "Voice note");
     EXPECT_EQ(facts["TAG:artist"], "Record");
     EXPECT_EQ(facts["TAG:album"], "Record");
@@ -147,14 +153,18 @@ TEST_P(Mp3Files, PresetsGiveConstantBitRateLayerThreeWithTheTag)
     int const size = (c.rate == 22050 ? 72000 : 144000) * (c.bit_rate / 1000) / c.rate;
     std::istringstream lines(sizes);
     int count = 0;
-    for (std::string line; std::getline(lines, line); ++count)
+    for (std::string line; std::getline(lines, line);) {
+        if (line.empty() || !std::isdigit(uint8_t(line[0])))
+            continue; // side data
         EXPECT_TRUE(std::stoi(line) == size || std::stoi(line) == size + 1) << line;
+        ++count;
+    }
     EXPECT_GT(count, 30);
 }
 
 INSTANTIATE_TEST_SUITE_P(Presets, Mp3Files,
-    ::testing::Values(
-        Mp3Case { "Mp3Low", 32000, 22050 }, Mp3Case { "Mp3Middle", 64000, 44100 }, Mp3Case { "Mp3High", 96000, 44100 }),
+    ::testing::Values(Mp3Case { "Mp3Low", 32000, 22050, 3 }, Mp3Case { "Mp3Middle", 64000, 44100, 0 },
+        Mp3Case { "Mp3High", 96000, 44100, 0 }),
     [](auto const& info) { return std::string(info.param.preset); });
 
 struct SoxCase {

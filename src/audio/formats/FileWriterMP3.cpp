@@ -15,6 +15,7 @@ FileWriterMP3::FileWriterMP3(core::StringView path, bool append)
     if (append) {
         file_->seek(file_->size());
         total_ = file_->tell();
+        start_ = total_;
     }
 }
 
@@ -29,6 +30,22 @@ FileWriterMP3::~FileWriterMP3()
         os::delete_file(path_);
     }
     file_.reset();
+}
+
+void FileWriterMP3::write_over_start(std::vector<uint8_t> const& bytes)
+{
+    core::Lock guard(lock());
+    if (!good_ || bytes.empty() || total_ - start_ < bytes.size())
+        return;
+    uint32_t const size = static_cast<uint32_t>(bytes.size());
+    good_ = write_staged();
+    fill_ = 0;
+    if (good_) {
+        uint32_t const end = file_->tell();
+        good_ = file_->seek(start_) && file_->write(bytes.data(), size) == size && file_->seek(end);
+    }
+    if (!good_)
+        core::log() << "FileWriterMP3::write_over_start error=" << platform::last_error() << "\n";
 }
 
 bool FileWriterMP3::write_staged()

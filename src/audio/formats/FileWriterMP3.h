@@ -26,6 +26,8 @@ public:
 
     void on_data(AudioBuffer const& buffer) override;
     WriterStatus& status() { return status_; }
+    // Writes `bytes` over the first coded bytes this writer put into the file, if it got that many.
+    void write_over_start(std::vector<uint8_t> const& bytes);
 
 private:
     class Status final : public WriterStatus {
@@ -48,6 +50,7 @@ private:
     std::unique_ptr<os::File> file_;
     bool good_ = true;
     uint32_t total_ = 0;
+    uint32_t start_ = 0; // where the first coded byte went
     std::unique_ptr<uint8_t[]> staging_;
     uint32_t fill_ = 0;
     Status status_ { *this };

@@ -55,4 +55,10 @@ int32_t LameEncoder::flush(uint8_t* out, int32_t capacity)
     return lame_encode_flush(handle(state_), out, capacity);
 }
 
+int32_t LameEncoder::summary_frame(uint8_t* out, int32_t capacity)
+{
+    size_t const n = lame_get_lametag_frame(handle(state_), out, static_cast<size_t>(capacity));
+    return n <= static_cast<size_t>(capacity) ? static_cast<int32_t>(n) : 0;
+}
+
 } // namespace audio

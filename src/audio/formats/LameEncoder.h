@@ -24,6 +24,9 @@ public:
     int32_t encode(int16_t const* left, int16_t const* right, int32_t samples, uint8_t* out, int32_t capacity);
     // Codes what the encoder still holds; answers the bytes put in `out`, negative on failure.
     int32_t flush(uint8_t* out, int32_t capacity);
+    // After flush: the summary frame (frame count, encoder delay and padding) that belongs in place of
+    // the first frame the encoder gave out, which it left empty for it; 0 bytes when it has none.
+    int32_t summary_frame(uint8_t* out, int32_t capacity);
 
 private:
     void* state_ = nullptr;

@@ -32,6 +32,7 @@ AudioBuffer Mp3Encoder::transform(AudioBuffer const& input)
         if (!encoder_.open(f.samples_per_second, f.channels, bit_rate_ / 1000))
             return take_coded();
         format_ = f;
+        ++encoders_;
         frame_samples_ = encoder_.frame_size();
         left_.assign(static_cast<size_t>(frame_samples_), 0);
         right_.assign(static_cast<size_t>(frame_samples_), 0);
@@ -97,8 +98,24 @@ void Mp3Encoder::finish()
     coded_.resize(used + OUTPUT_AREA);
     int32_t const n = encoder_.flush(coded_.data() + used, OUTPUT_AREA);
     coded_.resize(used + static_cast<size_t>(std::max(n, 0)));
+    if (encoders_ == 1) {
+        summary_.resize(OUTPUT_AREA);
+        summary_.resize(static_cast<size_t>(encoder_.summary_frame(summary_.data(), OUTPUT_AREA)));
+    } else {
+        summary_.clear();
+    }
     encoder_.close();
     format_ = {};
+}
+
+std::vector<uint8_t> Mp3Encoder::summary_frame()
+{
+    core::Lock guard(lock());
+    finish();
+    AudioBuffer const last = take_coded();
+    if (!last.empty())
+        feed_consumer(*this, last);
+    return summary_;
 }
 
 AudioBuffer Mp3Encoder::take_coded()

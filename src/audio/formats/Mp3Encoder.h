@@ -22,6 +22,9 @@ public:
     ~Mp3Encoder() override;
 
     int32_t bit_rate() const { return bit_rate_; }
+    // The summary frame of the first encoder, once it is finished: written over the first coded frame,
+    // it lets players leave out the encoder's delay and padding. Empty when the format changed on the way.
+    std::vector<uint8_t> summary_frame();
 
 protected:
     AudioBuffer transform(AudioBuffer const& input) override;
@@ -42,6 +45,8 @@ private:
     std::vector<int16_t> left_;
     std::vector<int16_t> right_;
     std::vector<uint8_t> coded_; // bytes coded from the current input
+    int encoders_ = 0;
+    std::vector<uint8_t> summary_;
 };
 
 } // namespace audio

@@ -11,6 +11,8 @@ Mp3Writer::Mp3Writer(core::StringView path, int32_t bit_rate, bool append)
 
 Mp3Writer::~Mp3Writer()
 {
+    // The encoder's last bytes reach the file first; then its summary takes the place it kept for it.
+    file_writer_->write_over_start(encoder_->summary_frame());
     encoder_.reset();
     file_writer_.reset();
 }
