@@ -23,5 +23,7 @@ struct Command {
 int fail(int code, std::string const& message);
 
 int settings_command(Arguments const& arguments);
+int encode_command(Arguments const& arguments);
+int tag_command(Arguments const& arguments);
 
 } // namespace cli

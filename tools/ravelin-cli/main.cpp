@@ -11,6 +11,10 @@ namespace {
 Command const commands[] = {
     { "settings", "settings [set NAME VALUE]", "list every setting with its value and default, or change one",
         settings_command },
+    { "encode", "encode IN.wav OUT --format F [...]",
+        "record IN.wav into OUT as a recording would (F: mp3, PCM, ADPCM, GSM; --bitrate BPS, --append)",
+        encode_command },
+    { "tag", "tag FILE [--title TEXT]", "list the ID3v2 frames of FILE, or re-title it in place", tag_command },
 };
 
 void print_help()

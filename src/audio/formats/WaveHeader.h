@@ -1,0 +1,88 @@
+#pragma once
+
+#include <audio/AudioFormat.h>
+
+#include <array>
+#include <cstdint>
+#include <os/File.h>
+#include <vector>
+
+namespace audio {
+
+// The header of a RIFF/WAVE file in PCM, Microsoft ADPCM or GSM 6.10 coding: what the WAV writers keep
+// and the WAV readers read. A header read from a file remembers where its size fields stand, so that a
+// file whose chunks are not laid out canonically can be continued without moving anything.
+struct WaveHeader {
+    static constexpr uint16_t TAG_PCM = 1;
+    static constexpr uint16_t TAG_ADPCM = 2;
+    static constexpr uint16_t TAG_GSM = 49;
+
+    static constexpr uint32_t PCM_HEADER_SIZE = 44;
+    static constexpr uint32_t ADPCM_HEADER_SIZE = 90;
+    static constexpr uint32_t GSM_HEADER_SIZE = 60;
+
+    static constexpr int ADPCM_COEFFICIENT_COUNT = 7;
+    static constexpr std::array<std::array<int16_t, 2>, ADPCM_COEFFICIENT_COUNT> ADPCM_COEFFICIENTS { {
+        { 256, 0 },
+        { 512, -256 },
+        { 0, 0 },
+        { 192, 64 },
+        { 240, 0 },
+        { 460, -208 },
+        { 392, -232 },
+    } };
+    static constexpr uint16_t GSM_SAMPLES_PER_BLOCK = 320;
+    static constexpr uint16_t GSM_BLOCK_ALIGN = 65;
+
+    uint16_t format_tag = TAG_PCM;
+    uint16_t channels = 0;
+    uint32_t samples_per_second = 0;
+    uint32_t avg_bytes_per_second = 0;
+    uint16_t block_align = 0;
+    uint16_t bits_per_sample = 0;
+    uint32_t riff_size = 0;
+    uint32_t fmt_size = 16;
+    uint32_t data_size = 0;
+    uint32_t data_start = PCM_HEADER_SIZE;
+    // ADPCM and GSM.
+    uint16_t samples_per_block = 0;
+    uint32_t fact_samples = 0;
+    // ADPCM: the pairs the file declares (at most what its fmt chunk holds).
+    uint16_t coefficient_count = 0;
+    std::vector<std::array<int16_t, 2>> coefficients;
+
+    // Where the fact chunk's sample count stands in a file that was read (0: there is none).
+    uint32_t fact_offset = 0;
+
+    // New headers, with no data yet.
+    static WaveHeader pcm(AudioFormat const& format);
+    // `block_align` 0 derives it from the rate.
+    static WaveHeader adpcm(int32_t channels, int32_t samples_per_second, uint16_t block_align = 0);
+    static WaveHeader gsm();
+
+    // The ADPCM block size that the encoder uses at this rate, and the samples such a block holds.
+    static uint16_t adpcm_block_align(int32_t channels, int32_t samples_per_second);
+    static uint16_t adpcm_samples_per_block(uint16_t block_align, int32_t channels);
+
+    AudioFormat format() const { return { channels, bits_per_sample, static_cast<int32_t>(samples_per_second) }; }
+
+    // Reads the RIFF header, the fmt chunk with its coding's extension, an optional fact chunk and the
+    // position of the data chunk, from the start of `in`. Every length is checked against the stream.
+    bool read(os::InStream& in);
+    // Writes the canonical header (the layout of a new file) at the stream's position.
+    bool write(os::OutStream& out) const;
+    // Writes the RIFF size, the data size and the fact sample count where a read found them.
+    bool update_sizes(os::OutStream& out) const;
+    // The size of the canonical header of this coding: where a new file's data starts.
+    uint32_t canonical_size() const;
+
+    // The readers' acceptance rules for each coding.
+    bool passes_pcm_checks() const;
+    bool passes_adpcm_checks() const;
+    bool passes_gsm_checks() const;
+
+private:
+    bool read_fmt(os::InStream& in);
+};
+
+} // namespace audio

@@ -1,0 +1,227 @@
+#include "AudioTestSupport.h"
+
+#include <TestSupport.h>
+#include <audio/formats/AdpcmEncoder.h>
+#include <audio/formats/FileWriter.h>
+#include <audio/formats/FileWriterMP3.h>
+#include <audio/formats/WaveHeader.h>
+#include <cmath>
+#include <gtest/gtest.h>
+
+using namespace audio;
+using testing_support::read_file;
+using testing_support::write_file;
+
+namespace {
+
+uint32_t u32_at(std::string const& s, size_t at)
+{
+    return uint32_t(uint8_t(s[at])) | uint32_t(uint8_t(s[at + 1])) << 8 | uint32_t(uint8_t(s[at + 2])) << 16
+        | uint32_t(uint8_t(s[at + 3])) << 24;
+}
+
+std::vector<int16_t> tone(size_t count, int channels = 1)
+{
+    std::vector<int16_t> s(count * size_t(channels));
+    for (size_t i = 0; i < s.size(); ++i)
+        s[i] = static_cast<int16_t>(9000 * std::sin(double(i / size_t(channels)) * 0.07));
+    return s;
+}
+
+AudioBuffer pcm(std::vector<int16_t> const& samples, int channels, int rate)
+{
+    AudioBuffer b = audio_test::mono16(samples, rate);
+    b.format.channels = channels;
+    return b;
+}
+
+std::unique_ptr<FileWriter> writer(std::string const& path, char16_t const* format, bool append)
+{
+    return create_writer(core::from_utf8(path), format, 1, 16, 8000, 0, append);
+}
+
+TEST(FileWriters, TheFactoryKnowsFourFormatsByTheirExactNames)
+{
+    std::string const dir = testing_support::fresh_dir("factory");
+    // Bit rates: average bytes per second x 8 for WAV, the configured rate for MP3.
+    std::pair<char16_t const*, int32_t> const kinds[]
+        = { { u"PCM", 128000 }, { u"ADPCM", 8000 * 256 / 500 * 8 }, { u"GSM", 13000 }, { u"mp3", 64000 } };
+    for (auto const& [name, bit_rate] : kinds) {
+        auto w = create_writer(core::from_utf8(dir + "/x"), name, 1, 16, 8000, 64000, false);
+        ASSERT_TRUE(w);
+        EXPECT_EQ(w->format_name(), name);
+        EXPECT_TRUE(w->status().is_good());
+        EXPECT_EQ(w->rate_info().bit_rate(), bit_rate) << core::to_utf8(name);
+    }
+    EXPECT_FALSE(writer(dir + "/x", u"pcm", false));
+    EXPECT_FALSE(writer(dir + "/x", u"Vorbis", false));
+    EXPECT_FALSE(testing_support::file_exists(dir + "/x")) << "a new writer that got nothing leaves no file";
+}
+
+TEST(FileWriters, OnlyTheWritersOwnKindLinksStraightToTheFile)
+{
+    std::string const dir = testing_support::fresh_dir("links");
+    auto w = writer(dir + "/a.wav", u"ADPCM", false);
+    AudioProducer reader;
+    EXPECT_FALSE(w->link_pcm(reader));
+    EXPECT_FALSE(w->link_gsm(reader));
+    EXPECT_FALSE(w->link_mp3(reader));
+    EXPECT_FALSE(w->link_vorbis(reader));
+    EXPECT_FALSE(w->link_mpc(reader));
+    ASSERT_TRUE(w->link_adpcm(reader));
+    // Coded blocks from the reader are copied as they are, not coded again.
+    AdpcmEncoder encoder;
+    audio_test::Collector blocks;
+    connect(encoder, &blocks);
+    encoder.on_data(pcm(tone(1000), 1, 8000));
+    ASSERT_EQ(blocks.buffers().size(), 1u);
+    feed_consumer(reader, blocks.buffers()[0]);
+    w.reset();
+    std::string const file = read_file(dir + "/a.wav");
+    std::vector<uint8_t> const coded = blocks.bytes();
+    EXPECT_EQ(file.substr(90), std::string(coded.begin(), coded.end()));
+}
+
+TEST(FileWriters, AContinuedPcmFileGrowsFromItsDataEnd)
+{
+    std::string const path = testing_support::fresh_dir("append") + "/p.wav";
+    std::string const old = audio_test::pcm16(tone(301));
+    // Bytes after the data (a trailing chunk) are not audio: continuing replaces them.
+    write_file(path, audio_test::wav_bytes(1, 1, 8000, 16, old) + std::string("LIST\4\0\0\0abcd", 12));
+    auto w = writer(path, u"PCM", true);
+    ASSERT_TRUE(w->status().is_good());
+    EXPECT_EQ(w->status().bytes_written(), old.size());
+    std::vector<int16_t> const more = tone(77);
+    w->input().on_data(pcm(more, 1, 8000));
+    w->input().on_data(pcm(more, 2, 8000)); // another format is dropped
+    EXPECT_TRUE(w->status().is_good());
+    w.reset();
+    std::string const file = read_file(path);
+    ASSERT_EQ(file.size(), 44 + old.size() + 154);
+    EXPECT_EQ(file.substr(44 + old.size()), audio_test::pcm16(more));
+    EXPECT_EQ(u32_at(file, 4), 44 + old.size() + 154 - 8);
+    EXPECT_EQ(u32_at(file, 40), old.size() + 154);
+}
+
+TEST(FileWriters, AFileThatCannotBeContinuedIsLeftAlone)
+{
+    std::string const dir = testing_support::fresh_dir("refuse");
+    std::string const junk = "RIFF\x10\0\0\0WAVEjunk and more junk";
+    auto cases = std::vector<std::pair<char16_t const*, std::string>> {
+        { u"PCM", junk }, { u"GSM", audio_test::wav_bytes(1, 1, 8000, 16, std::string(64, '\0')) }, // PCM is not GSM
+    };
+    for (auto const& [format, bytes] : cases) {
+        write_file(dir + "/f.wav", bytes);
+        auto w = writer(dir + "/f.wav", format, true);
+        EXPECT_FALSE(w->status().is_good());
+        w->input().on_data(pcm(tone(640), 1, 8000));
+        w.reset();
+        EXPECT_EQ(read_file(dir + "/f.wav"), bytes);
+    }
+    auto w = writer(dir + "/missing.wav", u"PCM", true);
+    EXPECT_FALSE(w->status().is_good());
+    w.reset();
+    EXPECT_FALSE(testing_support::file_exists(dir + "/missing.wav"));
+}
+
+TEST(FileWriters, APartialFrameIsCutBackAndEndsTheFile)
+{
+    std::string const path = testing_support::fresh_dir("partial") + "/p.wav";
+    auto w = writer(path, u"PCM", false);
+    AudioBuffer b = pcm(tone(5), 2, 8000); // 10 bytes: two stereo frames and a half
+    w->input().on_data(b);
+    EXPECT_FALSE(w->status().is_good());
+    EXPECT_EQ(w->status().bytes_written(), 8u);
+    w.reset();
+    std::string const file = read_file(path);
+    EXPECT_EQ(file.size(), 44u + 8);
+    EXPECT_EQ(u32_at(file, 40), 8u);
+}
+
+TEST(FileWriters, AContinuedFileKeepsItsOwnChunkLayout)
+{
+    // A fact chunk and a LIST chunk between fmt and data, as other recorders write them.
+    std::string const path = testing_support::fresh_dir("layout") + "/l.wav";
+    std::string const plain = audio_test::wav_bytes(1, 1, 8000, 16, audio_test::pcm16(tone(100)));
+    std::string const extra = std::string("fact\4\0\0\0\x64\0\0\0", 12) + std::string("LIST\6\0\0\0ravel!", 14);
+    std::string file = plain;
+    file.insert(36, extra);
+    file.replace(4, 4, std::string("\xE4\0\0\0", 4)); // RIFF size with the chunks
+    write_file(path, file);
+
+    auto w = writer(path, u"PCM", true);
+    w->input().on_data(pcm(tone(50), 1, 8000));
+    w.reset();
+    std::string const after = read_file(path);
+    size_t const data_start = 44 + extra.size();
+    ASSERT_EQ(after.size(), data_start + 300);
+    EXPECT_EQ(after.substr(8, 28), file.substr(8, 28));
+    EXPECT_EQ(after.substr(36, extra.size()), extra) << "the chunks before the data stay as they were";
+    EXPECT_EQ(u32_at(after, 4), data_start + 300 - 8);
+    EXPECT_EQ(u32_at(after, data_start - 4), 300u);
+    EXPECT_EQ(after.substr(data_start + 200), audio_test::pcm16(tone(50)));
+    auto const probe = testing_support::run("soxi -s " + path);
+    EXPECT_EQ(probe.output, "150\n") << probe.error;
+}
+
+// Continuing an ADPCM file written with blocks of another size than ours.
+TEST(FileWriters, AContinuedAdpcmFileIsCodedInItsOwnBlockSize)
+{
+    std::string const dir = testing_support::fresh_dir("adpcm");
+    auto make = [&](uint16_t samples_per_block) {
+        WaveHeader h = WaveHeader::adpcm(1, 8000, 512);
+        h.samples_per_block = samples_per_block;
+        os::File file(core::from_utf8(dir + "/a.wav"), os::FileMode::Write);
+        EXPECT_TRUE(h.write(file));
+    };
+    make(WaveHeader::adpcm_samples_per_block(512, 1));
+    auto w = writer(dir + "/a.wav", u"ADPCM", true);
+    ASSERT_TRUE(w->status().is_good());
+    std::vector<int16_t> const input = tone(1012 * 3);
+    w->input().on_data(pcm(input, 1, 8000));
+    w.reset();
+    std::string const file = read_file(dir + "/a.wav");
+    ASSERT_EQ(file.size(), 90u + 3 * 512);
+    EXPECT_EQ(u32_at(file, 78), 3u * 1012) << "fact sample count";
+    // A peer decodes the blocks where the header says they are.
+    auto const decoded = testing_support::run("sox " + dir + "/a.wav -t s16 -");
+    ASSERT_EQ(decoded.output.size(), input.size() * 2) << decoded.error;
+    double error = 0, signal = 0;
+    for (size_t i = 0; i < input.size(); ++i) {
+        auto const got = int16_t(uint8_t(decoded.output[2 * i]) | uint8_t(decoded.output[2 * i + 1]) << 8);
+        error += std::pow(got - input[i], 2);
+        signal += std::pow(input[i], 2);
+    }
+    EXPECT_GT(10 * std::log10(signal / error), 25.0);
+
+    // A header whose samples per block do not go with its block size cannot be followed: refused.
+    make(500);
+    std::string const before = read_file(dir + "/a.wav");
+    w = writer(dir + "/a.wav", u"ADPCM", true);
+    EXPECT_FALSE(w->status().is_good());
+    w->input().on_data(pcm(input, 1, 8000));
+    w.reset();
+    EXPECT_EQ(read_file(dir + "/a.wav"), before);
+}
+
+TEST(FileWriters, AFailingDiskEndsTheWriters)
+{
+    testing_support::LogCapture log;
+    auto wav = writer("/dev/full", u"PCM", false);
+    wav->input().on_data(pcm(tone(100), 1, 8000));
+    EXPECT_FALSE(wav->status().is_good());
+
+    FileWriterMP3 mp3(u"/dev/full", true);
+    EXPECT_TRUE(mp3.status().is_good());
+    std::vector<uint8_t> const coded(10000, 0x55);
+    AudioBuffer const b(core::SharedBuffer(coded.size(), coded.data()), {});
+    mp3.on_data(b); // staged
+    EXPECT_TRUE(mp3.status().is_good());
+    mp3.on_data(b); // the staging is written, and fails
+    EXPECT_FALSE(mp3.status().is_good());
+    EXPECT_TRUE(log.contains(std::string("FileWriterMP3::on_data1 error=28\n"))) << log.utf8();
+    mp3.on_data(b);
+    EXPECT_EQ(mp3.status().bytes_written(), 20000u) << "later buffers are dropped";
+}
+
+} // namespace

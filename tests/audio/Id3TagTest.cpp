@@ -1,0 +1,172 @@
+#include <TestSupport.h>
+#include <audio/formats/BufferedStreams.h>
+#include <audio/formats/Id3Tag.h>
+#include <gtest/gtest.h>
+
+using namespace audio;
+using testing_support::read_file;
+using testing_support::write_file;
+
+namespace {
+
+std::string frame(std::string const& id, std::string const& body)
+{
+    uint32_t const n = static_cast<uint32_t>(body.size());
+    return id + std::string { char(n >> 24), char(n >> 16), char(n >> 8), char(n), 0, 0 } + body;
+}
+
+std::string tag_header(uint32_t size, uint8_t flags = 0)
+{
+    return std::string("ID3\3\0", 5) + char(flags)
+        + std::string { char((size >> 21) & 0x7F), char((size >> 14) & 0x7F), char((size >> 7) & 0x7F),
+              char(size & 0x7F) };
+}
+
+// Reads a tag from `bytes` through the 4096-byte buffered input the Document uses.
+uint32_t read_tag(Id3Tag& tag, std::string const& bytes)
+{
+    std::string const path = testing_support::fresh_dir("id3") + "/t.mp3";
+    write_file(path, bytes);
+    os::File file(core::from_utf8(path), os::FileMode::Read);
+    BufferedInStream in(file, 4096);
+    return tag.read(in);
+}
+
+std::string write_tag(Id3Tag const& tag, uint32_t fixed = 0, bool* ok = nullptr)
+{
+    std::string const path = testing_support::fresh_dir("id3") + "/w.mp3";
+    {
+        os::File file(core::from_utf8(path), os::FileMode::Write);
+        BufferedOutStream out(file, 65536);
+        bool const written = tag.write(out, fixed) && out.flush();
+        if (ok)
+            *ok = written;
+    }
+    return read_file(path);
+}
+
+size_t frame_size(Id3Tag const& tag, std::string_view id)
+{
+    for (auto const& f : tag.frames())
+        if (f.name() == id)
+            return f.data.length();
+    return 0;
+}
+
+TEST(Id3Tag, TextsAreAsciiWhenTheyCanBeAndUtf16Otherwise)
+{
+    Id3Tag tag;
+    tag.set_text("TIT2", u"Record 12");
+    tag.set_text("TPE1", u"Zo\u00EB \u4E2D");
+    EXPECT_EQ(frame_size(tag, "TIT2"), 9u + 1);
+    EXPECT_EQ(frame_size(tag, "TPE1"), 2 * 5u + 3);
+    EXPECT_EQ(tag.frames()[0].data.data()[0], 0);
+    EXPECT_EQ(tag.frames()[1].data.data()[1], 0xFF);
+
+    Id3Tag back;
+    EXPECT_EQ(read_tag(back, write_tag(tag)), 10u + 10 + 10 + 10 + 13 + 1024);
+    EXPECT_EQ(back.text("TIT2"), u"Record 12");
+    EXPECT_EQ(back.text("TPE1"), u"Zo\u00EB \u4E2D");
+    EXPECT_EQ(back.text("TALB"), u"");
+
+    // A replaced frame keeps its place; an empty text removes it.
+    tag.set_text("TIT2", u"Other");
+    EXPECT_EQ(tag.frames()[0].name(), "TIT2");
+    EXPECT_EQ(tag.text("TIT2"), u"Other");
+    tag.set_text("TIT2", u"");
+    EXPECT_EQ(tag.frames().size(), 1u);
+
+    // Big-endian UTF-16 and Latin-1 from other writers, cut at the first NUL.
+    Id3Tag peer;
+    read_tag(peer,
+        tag_header(60) + frame("TALB", std::string("\1\xFE\xFF\0A\0\xE9\0\0\0B", 12))
+            + frame("TCON", std::string("\0Caf\xE9\0x", 7)));
+    EXPECT_EQ(peer.text("TALB"), u"A\u00E9");
+    EXPECT_EQ(peer.text("TCON"), u"Caf\u00E9");
+}
+
+TEST(Id3Tag, ANewTagCarries1024BytesOfPaddingAndAFixedOneKeepsItsSize)
+{
+    Id3Tag tag;
+    tag.set_text("TIT2", u"abc");
+    tag.set_text("TYER", u"2026");
+    size_t const n = (10 + 4) + (10 + 5);
+    std::string const fresh = write_tag(tag);
+    ASSERT_EQ(fresh.size(), n + 1034);
+    EXPECT_EQ(fresh.substr(0, 10), tag_header(uint32_t(n + 1024)));
+    EXPECT_EQ(fresh.substr(10 + n), std::string(1024, '\0'));
+
+    bool ok = false;
+    EXPECT_EQ(write_tag(tag, uint32_t(n + 10), &ok).size(), n + 10);
+    EXPECT_TRUE(ok);
+    std::string const unchanged = write_tag(tag, uint32_t(n + 9), &ok);
+    EXPECT_FALSE(ok);
+    EXPECT_TRUE(unchanged.empty()) << "a tag that does not fit writes nothing";
+    os::File null(u"/dev/null", os::FileMode::Write);
+    EXPECT_FALSE(Id3Tag().write(null)) << "an empty tag is not written";
+}
+
+TEST(Id3Tag, PicturesAreTypedByTheirFirstBytes)
+{
+    std::string const png = "\x89PNG\r\n\x1A\n and the rest";
+    Id3Tag tag;
+    tag.set_picture(reinterpret_cast<uint8_t const*>(png.data()), png.size());
+    ASSERT_EQ(frame_size(tag, "APIC"), png.size() + 9 + 4);
+    auto const& data = tag.frames()[0].data;
+    EXPECT_EQ(std::string(reinterpret_cast<char const*>(data.data()), data.length()),
+        std::string("\0image/png\0\0\0", 13) + png);
+
+    auto mime = [](std::string const& s) {
+        return std::string(Id3Tag::mime_type(reinterpret_cast<uint8_t const*>(s.data()), s.size()));
+    };
+    EXPECT_EQ(mime("\xFF\xD8\xFF\xE0\0\x10JFIF"), "image/jpeg");
+    EXPECT_EQ(mime("GIF89a;;;"), "image/gif");
+    EXPECT_EQ(mime("GIF87a;;;"), "image/gif");
+    EXPECT_EQ(mime("\x89PNG\r\n\x1A\r"), "image/xyz");
+
+    tag.set_picture(reinterpret_cast<uint8_t const*>(png.data()), 7);
+    EXPECT_TRUE(tag.frames().empty()) << "seven bytes remove the picture";
+}
+
+TEST(Id3Tag, FramesAreReadOnlyWithinTheTagAndTheFile)
+{
+    std::string const title = frame("TIT2", std::string("\0Voice", 6));
+    // Audio right after a tag without padding looks like one more frame: it is not taken.
+    std::string const audio_like = frame("TPE1", std::string("\0Not a frame", 12));
+    Id3Tag tag;
+    EXPECT_EQ(read_tag(tag, tag_header(uint32_t(title.size())) + title + audio_like), 10 + title.size());
+    ASSERT_EQ(tag.frames().size(), 1u);
+    EXPECT_EQ(tag.text("TIT2"), u"Voice");
+
+    // A frame larger than what is left of the tag, or of the file, ends the frames; those before stay.
+    std::string const oversized = frame("TALB", std::string(40, 'x'));
+    EXPECT_EQ(read_tag(tag, tag_header(uint32_t(title.size() + 30)) + title + oversized), 10 + title.size() + 30);
+    EXPECT_EQ(tag.frames().size(), 1u);
+    std::string const cut = tag_header(4000) + title + oversized.substr(0, 20);
+    EXPECT_EQ(read_tag(tag, cut), 4010u);
+    EXPECT_EQ(tag.frames().size(), 1u);
+    std::string huge = tag_header(200) + title + "TALB\x0F\xFF\xFF\xFF\0\0";
+    EXPECT_EQ(read_tag(tag, huge), 210u);
+    EXPECT_EQ(tag.frames().size(), 1u);
+
+    // An extended header with a CRC is stepped over.
+    std::string const extended = std::string("\0\0\0\x0A\x80\0\0\0\0\0", 10) + "CRC!";
+    EXPECT_EQ(read_tag(tag, tag_header(uint32_t(14 + title.size()), 0x40) + extended + title), 24 + title.size());
+    EXPECT_EQ(tag.text("TIT2"), u"Voice");
+}
+
+TEST(Id3Tag, ForeignHeadersReadAsNoTag)
+{
+    std::string const body = frame("TIT2", std::string("\0x", 2));
+    Id3Tag tag;
+    for (std::string const& bad : {
+             "ID2" + tag_header(20).substr(3),
+             std::string("ID3\xFF\0\0", 6) + tag_header(20).substr(6),
+             tag_header(20, 0x10),
+             tag_header(20).substr(0, 9) + "\x80",
+             std::string("ID3\3"),
+         })
+        EXPECT_EQ(read_tag(tag, bad + body), 0u);
+}
+
+} // namespace

@@ -1,0 +1,274 @@
+// The recording path end to end through ravelin-cli, and what it writes read back by the peers: ffprobe,
+// ffmpeg and sox. Inputs are made by sox.
+#include <TestSupport.h>
+#include <cmath>
+#include <gtest/gtest.h>
+#include <map>
+#include <sstream>
+
+using testing_support::CommandResult;
+using testing_support::file_exists;
+using testing_support::read_file;
+using testing_support::run;
+
+namespace {
+
+std::string cli()
+{
+    return testing_support::bin_dir() + "/ravelin-cli";
+}
+
+// A speech-like input: a gliding tone with a second voice, at the given format.
+std::string make_input(std::string const& dir, int rate, int channels, double seconds, std::string const& name = "in")
+{
+    std::string const path = dir + "/" + name + ".wav";
+    auto const r = run("sox -n -r " + std::to_string(rate) + " -c " + std::to_string(channels) + " -b 16 '" + path + "'"
+        + " synth " + std::to_string(seconds) + " sine 180:700 sine 310 vol 0.35");
+    EXPECT_EQ(r.exit_code, 0) << r.error;
+    return path;
+}
+
+CommandResult encode(std::string const& in, std::string const& out, std::string const& options)
+{
+    return run(cli() + " encode " + in + " " + out + " " + options);
+}
+
+// ffprobe's view of the first audio stream and of the tags.
+std::map<std::string, std::string> probe(std::string const& path)
+{
+    auto const r = run("ffprobe -v error -show_entries stream=codec_name,sample_rate,channels,duration,bit_rate"
+                       " -show_entries format_tags -of default=nw=1 "
+        + path);
+    std::map<std::string, std::string> facts;
+    std::istringstream lines(r.output);
+    for (std::string line; std::getline(lines, line);)
+        if (auto eq = line.find('='); eq != std::string::npos)
+            facts[line.substr(0, eq)] = line.substr(eq + 1);
+    facts["exit"] = std::to_string(r.exit_code);
+    return facts;
+}
+
+std::vector<int16_t> samples(std::string const& raw)
+{
+    std::vector<int16_t> out(raw.size() / 2);
+    for (size_t i = 0; i < out.size(); ++i)
+        out[i] = static_cast<int16_t>(uint8_t(raw[2 * i]) | uint8_t(raw[2 * i + 1]) << 8);
+    return out;
+}
+
+// Signal-to-error ratio in dB of `decoded` against `reference`, over the frames both have.
+double snr(std::vector<int16_t> const& reference, std::vector<int16_t> const& decoded)
+{
+    double signal = 0, error = 0;
+    for (size_t i = 0; i < std::min(reference.size(), decoded.size()); ++i) {
+        signal += double(reference[i]) * reference[i];
+        error += std::pow(double(reference[i]) - decoded[i], 2);
+    }
+    return 10 * std::log10(signal / std::max(error, 1.0));
+}
+
+struct WavCase {
+    std::string format;
+    int rate, channels;
+    std::string codec;
+    int frame; // samples that the duration may be off by: one block of the coding
+};
+
+class WavFiles : public ::testing::TestWithParam<WavCase> { };
+
+TEST_P(WavFiles, PeersReadWhatWeWriteAndDecodeItCloseToTheInput)
+{
+    auto const& c = GetParam();
+    std::string const dir = testing_support::fresh_dir("wav");
+    double const seconds = 2.0;
+    std::string const in = make_input(dir, c.rate, c.channels, seconds);
+    std::string const out = dir + "/out.wav";
+    auto const r = encode(in, out, "--format " + c.format);
+    ASSERT_EQ(r.exit_code, 0) << r.error;
+    auto facts = probe(out);
+    EXPECT_EQ(facts["codec_name"], c.codec);
+    EXPECT_EQ(facts["sample_rate"], std::to_string(c.rate));
+    EXPECT_EQ(facts["channels"], std::to_string(c.channels));
+    EXPECT_NEAR(std::stod(facts["duration"]), seconds, double(c.frame) / c.rate);
+
+    // Decoded by sox and by ffmpeg, sample by sample against the input.
+    std::vector<int16_t> const reference = samples(run("sox " + in + " -t s16 -").output);
+    auto const by_sox = samples(run("sox " + out + " -t s16 -").output);
+    auto const by_ffmpeg = samples(run("ffmpeg -v error -i " + out + " -f s16le -").output);
+    EXPECT_NEAR(double(by_sox.size()), double(reference.size()), c.frame * c.channels);
+    EXPECT_EQ(by_sox.size(), by_ffmpeg.size());
+    double const floor = c.format == "PCM" ? 90 : c.format == "ADPCM" ? 28 : 15;
+    double const s = snr(reference, by_sox), f = snr(reference, by_ffmpeg);
+    EXPECT_GT(s, floor);
+    EXPECT_GT(f, floor);
+    RecordProperty("snr_sox_db", std::to_string(s));
+    std::printf(
+        "[ %s %d Hz x%d: decoded by sox %.1f dB, by ffmpeg %.1f dB ]\n", c.format.c_str(), c.rate, c.channels, s, f);
+}
+
+INSTANTIATE_TEST_SUITE_P(Formats, WavFiles,
+    ::testing::Values(WavCase { "PCM", 22050, 2, "pcm_s16le", 1 }, WavCase { "ADPCM", 8000, 1, "adpcm_ms", 500 },
+        WavCase { "ADPCM", 44100, 2, "adpcm_ms", 1012 }, WavCase { "GSM", 8000, 1, "gsm_ms", 320 }),
+    [](auto const& info) { return info.param.format + std::to_string(info.param.rate); });
+
+struct Mp3Case {
+    char const* preset;
+    int bit_rate, rate;
+    // LAME gives a summary frame (delay and padding) where its frames can hold one; 104-byte MPEG-2
+    // frames at 32 kbit/s cannot, and the decoder then plays the delay and padding as well.
+    int extra_frames;
+};
+
+class Mp3Files : public ::testing::TestWithParam<Mp3Case> { };
+
+TEST_P(Mp3Files, PresetsGiveConstantBitRateLayerThreeWithTheTag)
+{
+    auto const& c = GetParam();
+    std::string const dir = testing_support::fresh_dir("mp3");
+    std::string const in = make_input(dir, 16000, 1, 2.0, "Voice note");
+    std::string const quoted = "'" + in + "'";
+    std::string const out = dir + "/out.mp3";
+    auto const r = encode(quoted, out, "--format mp3 --bitrate " + std::to_string(c.bit_rate));
+    ASSERT_EQ(r.exit_code, 0) << r.error;
+    auto facts = probe(out);
+    EXPECT_EQ(facts["codec_name"], "mp3") << "MPEG audio layer III";
+    EXPECT_EQ(facts["sample_rate"], std::to_string(c.rate));
+    EXPECT_EQ(facts["channels"], "1");
+    EXPECT_EQ(facts["bit_rate"], std::to_string(c.bit_rate));
+    // What the decoder plays is the input, within a frame (plus the delay where there is no summary).
+    int const frame_samples = c.rate == 22050 ? 576 : 1152;
+    double const frame = double(frame_samples) / c.rate;
+    double const decoded = double(run("ffmpeg -v error -i " + out + " -f s16le -").output.size() / 2);
+    EXPECT_GE(decoded, 2.0 * c.rate - frame_samples);
+    EXPECT_LE(decoded, 2.0 * c.rate + frame_samples * (1 + c.extra_frames));
+    EXPECT_NEAR(std::stod(facts["duration"]), 2.0, frame * (2 + c.extra_frames));
+    EXPECT_EQ(facts["TAG:title"], "Voice note");
+    EXPECT_EQ(facts["TAG:artist"], "Record");
+    EXPECT_EQ(facts["TAG:album"], "Record");
+    EXPECT_EQ(facts["TAG:genre"], "Ravelin");
+    EXPECT_EQ(facts["TAG:date"].size(), 10u) << "TYER and TDAT make a full date";
+
+    // Constant bit rate: every frame has the size the bit rate gives (one byte more when padded).
+    auto const sizes = run("ffprobe -v error -show_entries packet=size -of csv=p=0 " + out).output;
+    int const size = (c.rate == 22050 ? 72000 : 144000) * (c.bit_rate / 1000) / c.rate;
+    std::istringstream lines(sizes);
+    int count = 0;
+    for (std::string line; std::getline(lines, line);) {
+        if (line.empty() || !std::isdigit(uint8_t(line[0])))
+            continue; // side data
+        EXPECT_TRUE(std::stoi(line) == size || std::stoi(line) == size + 1) << line;
+        ++count;
+    }
+    EXPECT_GT(count, 30);
+}
+
+INSTANTIATE_TEST_SUITE_P(Presets, Mp3Files,
+    ::testing::Values(Mp3Case { "Mp3Low", 32000, 22050, 3 }, Mp3Case { "Mp3Middle", 64000, 44100, 0 },
+        Mp3Case { "Mp3High", 96000, 44100, 0 }),
+    [](auto const& info) { return std::string(info.param.preset); });
+
+struct SoxCase {
+    std::string format, sox_options;
+    int rate;
+    std::string codec;
+};
+
+class SoxFiles : public ::testing::TestWithParam<SoxCase> { };
+
+TEST_P(SoxFiles, FilesThatSoxWritesAreContinued)
+{
+    auto const& c = GetParam();
+    std::string const dir = testing_support::fresh_dir("sox");
+    std::string const first = make_input(dir, c.rate, 1, 1.0, "first");
+    std::string const file = dir + "/theirs.wav";
+    ASSERT_EQ(run("sox " + first + " " + c.sox_options + " " + file).exit_code, 0);
+    double const before = std::stod(probe(file)["duration"]);
+    std::string const more = make_input(dir, 16000, 1, 1.5, "more");
+    auto const r = encode(more, file, "--format " + c.format + " --append");
+    ASSERT_EQ(r.exit_code, 0) << r.error;
+    auto facts = probe(file);
+    EXPECT_EQ(facts["exit"], "0");
+    EXPECT_EQ(facts["codec_name"], c.codec);
+    EXPECT_NEAR(std::stod(facts["duration"]), before + 1.5, 0.13);
+    EXPECT_EQ(run("sox " + file + " -n stat").exit_code, 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Codings, SoxFiles,
+    ::testing::Values(SoxCase { "PCM", "-e signed -b 16", 11025, "pcm_s16le" },
+        SoxCase { "ADPCM", "-e ms-adpcm", 22050, "adpcm_ms" }, SoxCase { "GSM", "-e gsm-full-rate", 8000, "gsm_ms" }),
+    [](auto const& info) { return info.param.format; });
+
+TEST(Encode, FailuresSayWhatIsWrongOnOneLineAndLeaveNoNewFile)
+{
+    std::string const dir = testing_support::fresh_dir("errors");
+    std::string const in = make_input(dir, 8000, 1, 0.5);
+    std::string const out = dir + "/out.wav";
+    auto one_line = [](CommandResult const& r) {
+        return r.exit_code != 0 && !r.error.empty() && r.error.find('\n') == r.error.size() - 1;
+    };
+    auto r = encode(dir + "/missing.wav", out, "--format PCM");
+    EXPECT_TRUE(one_line(r)) << r.error;
+    EXPECT_NE(r.error.find("missing.wav"), std::string::npos);
+    testing_support::write_file(dir + "/text.wav", "not a wave file");
+    EXPECT_TRUE(one_line(encode(dir + "/text.wav", out, "--format PCM")));
+    r = encode(in, out, "--format OGG");
+    EXPECT_TRUE(one_line(r));
+    EXPECT_NE(r.error.find("OGG"), std::string::npos);
+    EXPECT_TRUE(one_line(encode(in, dir + "/none.wav", "--format PCM --append")));
+    EXPECT_FALSE(file_exists(out));
+    EXPECT_FALSE(file_exists(dir + "/none.wav"));
+
+    // A disk that fills up: the new file is removed.
+    std::string const big = make_input(dir, 44100, 1, 3.0, "big");
+    r = run("trap '' XFSZ; ulimit -f 64; " + cli() + " encode " + big + " " + out + " --format PCM");
+    EXPECT_TRUE(one_line(r)) << r.error;
+    EXPECT_FALSE(file_exists(out));
+}
+
+TEST(Encode, AContinuationThatFillsTheDiskLeavesAPlayableFile)
+{
+    std::string const dir = testing_support::fresh_dir("full");
+    std::string const out = dir + "/rec.wav";
+    ASSERT_EQ(encode(make_input(dir, 44100, 1, 0.5, "a"), out, "--format PCM").exit_code, 0);
+    auto const r = run("trap '' XFSZ; ulimit -f 100; " + cli() + " encode " + make_input(dir, 44100, 1, 3.0, "b") + " "
+        + out + " --format PCM --append");
+    EXPECT_NE(r.exit_code, 0);
+    auto facts = probe(out);
+    EXPECT_EQ(facts["exit"], "0");
+    double const duration = std::stod(facts["duration"]);
+    EXPECT_GT(duration, 0.5);
+    EXPECT_LT(duration, 3.5);
+    std::string const bytes = read_file(out);
+    uint32_t const data
+        = uint8_t(bytes[40]) | uint8_t(bytes[41]) << 8 | uint8_t(bytes[42]) << 16 | uint32_t(uint8_t(bytes[43])) << 24;
+    EXPECT_EQ(data + 44, bytes.size()) << "the header tells the data that is there";
+    EXPECT_EQ(data % 2, 0u);
+}
+
+TEST(Tag, FramesAreListedAndATitleIsChangedInPlaceWhenItFits)
+{
+    std::string const dir = testing_support::fresh_dir("tag");
+    std::string const out = dir + "/rec.mp3";
+    ASSERT_EQ(encode(make_input(dir, 22050, 1, 1.0, "note"), out, "--format mp3 --bitrate 32000").exit_code, 0);
+    auto r = run(cli() + " tag " + out);
+    ASSERT_EQ(r.exit_code, 0) << r.error;
+    EXPECT_NE(r.output.find("TIT2=note\nTALB=Record\nTCON=Ravelin\nTYER="), std::string::npos) << r.output;
+    EXPECT_NE(r.output.find("TPE1=Record\n"), std::string::npos);
+
+    std::string const before = read_file(out);
+    r = run(cli() + " tag " + out + " --title 'Caf\xC3\xA9 call'");
+    ASSERT_EQ(r.exit_code, 0) << r.error;
+    std::string const after = read_file(out);
+    ASSERT_EQ(after.size(), before.size());
+    EXPECT_NE(run(cli() + " tag " + out).output.find("\nTIT2=Caf\xC3\xA9 call\n"), std::string::npos);
+    EXPECT_EQ(probe(out)["TAG:title"], "Caf\xC3\xA9 call");
+    size_t const tag_end = 1024 + 10 + 200; // well inside the padding: the audio is where it was
+    EXPECT_EQ(after.substr(tag_end + 400), before.substr(tag_end + 400));
+
+    r = run(cli() + " tag " + out + " --title " + std::string(1100, 'x'));
+    EXPECT_NE(r.exit_code, 0);
+    EXPECT_NE(r.error.find("does not fit"), std::string::npos) << r.error;
+    EXPECT_EQ(read_file(out), after) << "byte for byte as it was";
+}
+
+} // namespace
