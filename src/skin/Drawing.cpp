@@ -71,6 +71,23 @@ void fill(RenderSurface& surface, Point origin, Point size, Color color)
     }
 }
 
+void fill(RenderSurface& surface, Point origin, Point size, Color color, Blitter const& blitter)
+{
+    Bitmap565* bitmap = surface.bitmap();
+    if (!bitmap || size.x <= 0 || size.y <= 0)
+        return;
+    ClipRect const c = drawable(surface);
+    int32_t x0, x1, y0, y1, skipped;
+    if (!clip_axis(origin.x, size.x, c.min_x, c.max_x, x0, x1, skipped)
+        || !clip_axis(origin.y, size.y, c.min_y, c.max_y, y0, y1, skipped))
+        return;
+    std::vector<uint16_t> const span(static_cast<size_t>(x1 - x0), color.to_565());
+    for (int32_t y = y0; y < y1; ++y) {
+        uint16_t* row = bitmap->row(y);
+        blitter.copy_span(row + x0, row + x1, span.data(), y);
+    }
+}
+
 void blit(
     RenderSurface& dst, Point dst_point, Point size, Bitmap565 const& src, Point src_point, Blitter const& blitter)
 {

@@ -14,6 +14,9 @@ struct PictureRef;
 // a surface without a bitmap.
 
 void fill(RenderSurface& surface, Point origin, Point size, Color color);
+// The same rectangle filled through a blitter: with a transparency blitter a colour without the opaque
+// bit is added to a fraction of what is there, so black darkens it.
+void fill(RenderSurface& surface, Point origin, Point size, Color color, Blitter const& blitter);
 
 // Copies `size` pixels of `src` from `src_point` to `dst_point`. Nothing when the size is not positive
 // or the source rectangle leaves the source bitmap; clipping moves the source start along.

@@ -6,11 +6,12 @@
 
 namespace skin {
 
-// A pen press, move or release in window coordinates.
+// A pen press, move or release in window coordinates. `time` is the tick count (milliseconds) of the
+// window message; only the list's drag tracking reads it.
 struct PenEvent {
     int32_t x = 0;
     int32_t y = 0;
-    int32_t reserved = 0;
+    uint32_t time = 0;
     int32_t kind = 0; // 0: the pen
     uint8_t down = 0; // 1 pressed, 0 released
     uint8_t cancel = 0; // the release ends the press without its effect

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstdint>
+
 namespace skin {
 
 class Element;
@@ -21,6 +23,9 @@ public:
     virtual EditElement* active_edit() const = 0;
     // Null: no edit is active.
     virtual void set_active_edit(EditElement* edit) = 0;
+    // The tick count (milliseconds) of the pen event being delivered; pen moves carry no time of their
+    // own, so an element that measures speed asks its host.
+    virtual uint32_t input_time() const = 0;
 };
 
 } // namespace skin

@@ -28,6 +28,7 @@ public:
     void remove_input(skin::Element* element) override { std::erase(inputs, element); }
     skin::EditElement* active_edit() const override { return edit; }
     void set_active_edit(skin::EditElement* e) override { edit = e; }
+    uint32_t input_time() const override { return 0; }
 
     std::vector<skin::Element*> inputs;
     skin::EditElement* edit = nullptr;

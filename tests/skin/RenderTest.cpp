@@ -1,9 +1,6 @@
-#include "SkinTestSupport.h"
+#include "GoldenSupport.h"
 
-#include <cstdlib>
-#include <filesystem>
 #include <gtest/gtest.h>
-#include <png.h>
 
 using namespace testing_support;
 
@@ -12,52 +9,6 @@ namespace {
 std::string skinc()
 {
     return bin_dir() + "/ravelin-skinc";
-}
-
-struct Picture {
-    int32_t width = 0;
-    int32_t height = 0;
-    std::vector<uint8_t> rgb;
-};
-
-bool read_png(std::string const& path, Picture& picture)
-{
-    png_image image {};
-    image.version = PNG_IMAGE_VERSION;
-    if (!png_image_begin_read_from_file(&image, path.c_str()))
-        return false;
-    image.format = PNG_FORMAT_RGB;
-    picture.width = static_cast<int32_t>(image.width);
-    picture.height = static_cast<int32_t>(image.height);
-    picture.rgb.resize(PNG_IMAGE_SIZE(image));
-    bool const ok = png_image_finish_read(&image, nullptr, picture.rgb.data(), 0, nullptr) != 0;
-    png_image_free(&image);
-    return ok;
-}
-
-void write_png(std::string const& path, Picture const& picture)
-{
-    png_image image {};
-    image.version = PNG_IMAGE_VERSION;
-    image.width = static_cast<png_uint_32>(picture.width);
-    image.height = static_cast<png_uint_32>(picture.height);
-    image.format = PNG_FORMAT_RGB;
-    png_image_write_to_file(&image, path.c_str(), 0, picture.rgb.data(), 0, nullptr);
-    png_image_free(&image);
-}
-
-// Where the pixels differ: red on a dimmed copy of the reference.
-Picture difference(Picture const& reference, Picture const& rendered, int& count)
-{
-    Picture diff = reference;
-    count = 0;
-    for (size_t i = 0; i + 2 < diff.rgb.size(); i += 3) {
-        bool const same = std::equal(&reference.rgb[i], &reference.rgb[i] + 3, &rendered.rgb[i]);
-        count += same ? 0 : 1;
-        for (size_t c = 0; c < 3; ++c)
-            diff.rgb[i + c] = same ? static_cast<uint8_t>(reference.rgb[i + c] / 4) : (c == 0 ? 255 : 0);
-    }
-    return diff;
 }
 
 struct Golden {
@@ -72,30 +23,11 @@ class GoldenPicture : public testing::TestWithParam<Golden> { };
 TEST_P(GoldenPicture, MatchesTheReference)
 {
     auto const& g = GetParam();
-    std::string const folder = std::string(RAVELIN_TEST_DATA_DIR) + "/skin/rendered";
-    std::filesystem::create_directories(folder);
-    std::string const output = folder + "/" + g.name + ".png";
-    std::string const failed = folder + "/" + g.name + "_err.png";
-    std::filesystem::remove(failed);
+    std::string const output = skin_testing::rendered_dir() + "/" + g.name + ".png";
     auto const result = run(skinc() + " --render " + skin_testing::compiled_skins() + "/golden.skin " + g.entry
         + " --size " + g.size + " --out " + output);
     ASSERT_EQ(result.exit_code, 0) << result.error;
-    Picture rendered;
-    ASSERT_TRUE(read_png(output, rendered));
-    std::string const reference_path = source_dir() + "/tests/skin/golden/" + g.name + ".png";
-    char const* update = std::getenv("RAVELIN_UPDATE_GOLDEN");
-    if (update && std::string(update) == "1") {
-        std::filesystem::copy_file(output, reference_path, std::filesystem::copy_options::overwrite_existing);
-        return;
-    }
-    Picture reference;
-    ASSERT_TRUE(read_png(reference_path, reference)) << "no reference " << reference_path;
-    ASSERT_EQ(std::tie(rendered.width, rendered.height), std::tie(reference.width, reference.height));
-    int count = 0;
-    Picture const diff = difference(reference, rendered, count);
-    if (count > 0)
-        write_png(failed, diff);
-    EXPECT_EQ(count, 0) << "pixels differ; see " << failed;
+    skin_testing::expect_golden_file(g.name, output);
 }
 
 INSTANTIATE_TEST_SUITE_P(Skins, GoldenPicture,

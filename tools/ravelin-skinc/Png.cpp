@@ -2,49 +2,18 @@
 
 #include "SkinSource.h"
 
-#include <cstring>
 #include <fstream>
-#include <png.h>
+#include <platform/png.h>
 
 namespace skinc {
 
 Rgba read_png(std::string const& path)
 {
-    png_image image;
-    std::memset(&image, 0, sizeof image);
-    image.version = PNG_IMAGE_VERSION;
-    if (!png_image_begin_read_from_file(&image, path.c_str()))
-        throw CompileError("cannot read PNG " + path + ": " + image.message);
-    image.format = PNG_FORMAT_RGBA;
-    if (image.width == 0 || image.height == 0 || image.width > 16384 || image.height > 16384) {
-        png_image_free(&image);
-        throw CompileError("PNG " + path + " has an unusable size");
-    }
-    Rgba picture;
-    picture.width = static_cast<int32_t>(image.width);
-    picture.height = static_cast<int32_t>(image.height);
-    picture.pixels.resize(PNG_IMAGE_SIZE(image));
-    if (!png_image_finish_read(&image, nullptr, picture.pixels.data(), 0, nullptr)) {
-        std::string const message = image.message;
-        png_image_free(&image);
-        throw CompileError("cannot decode PNG " + path + ": " + message);
-    }
-    return picture;
-}
-
-bool write_png_rgb(std::string const& path, int32_t width, int32_t height, std::vector<uint8_t> const& rgb)
-{
-    if (width <= 0 || height <= 0 || rgb.size() != size_t(width) * size_t(height) * 3)
-        return false;
-    png_image image;
-    std::memset(&image, 0, sizeof image);
-    image.version = PNG_IMAGE_VERSION;
-    image.width = static_cast<png_uint_32>(width);
-    image.height = static_cast<png_uint_32>(height);
-    image.format = PNG_FORMAT_RGB;
-    bool const ok = png_image_write_to_file(&image, path.c_str(), 0, rgb.data(), 0, nullptr) != 0;
-    png_image_free(&image);
-    return ok;
+    platform::PngPicture png;
+    std::string error;
+    if (!platform::read_png(path, 4, png, error))
+        throw CompileError("cannot read PNG " + path + ": " + error);
+    return { png.width, png.height, std::move(png.pixels) };
 }
 
 uint16_t to_skin_pixel(uint8_t red, uint8_t green, uint8_t blue, uint8_t alpha)

@@ -1,9 +1,8 @@
 #include "Render.h"
 
-#include "Png.h"
-
 #include <charconv>
 #include <memory>
+#include <skin/BitmapPng.h>
 #include <skin/Drawing.h>
 #include <skin/Element.h>
 #include <skin/ElementTypes.h>
@@ -36,21 +35,6 @@ bool parse_size(std::string const& text, RenderRequest& request)
     auto const x = rest.find('x');
     return x != std::string_view::npos && parse_number(rest.substr(0, x), 1, skin::Bitmap565::MAX_SIDE, request.width)
         && parse_number(rest.substr(x + 1), 1, skin::Bitmap565::MAX_SIDE, request.height);
-}
-
-std::vector<uint8_t> widen_565(skin::Bitmap565 const& bitmap)
-{
-    std::vector<uint8_t> rgb;
-    rgb.reserve(size_t(bitmap.width()) * size_t(bitmap.height()) * 3);
-    for (int32_t y = 0; y < bitmap.height(); ++y)
-        for (int32_t x = 0; x < bitmap.width(); ++x) {
-            uint16_t const p = bitmap.at(x, y);
-            uint32_t const r = p >> 11, g = (p >> 5) & 0x3F, b = p & 0x1F;
-            rgb.push_back(static_cast<uint8_t>(r << 3 | r >> 2));
-            rgb.push_back(static_cast<uint8_t>(g << 2 | g >> 4));
-            rgb.push_back(static_cast<uint8_t>(b << 3 | b >> 2));
-        }
-    return rgb;
 }
 
 bool render_entry(RenderRequest const& request, std::string& error)
@@ -88,7 +72,7 @@ bool render_entry(RenderRequest const& request, std::string& error)
         }
         skin::fill(surface, {}, surface.size(), skin::Color {});
         root->paint(surface, {});
-        if (!write_png_rgb(request.output, request.width, request.height, widen_565(*surface.bitmap()))) {
+        if (!skin::write_png(*surface.bitmap(), request.output)) {
             error = "cannot write " + request.output;
             return false;
         }

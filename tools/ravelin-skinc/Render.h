@@ -2,11 +2,6 @@
 
 #include <cstdint>
 #include <string>
-#include <vector>
-
-namespace skin {
-class Bitmap565;
-}
 
 namespace skinc {
 
@@ -27,8 +22,5 @@ bool parse_size(std::string const& text, RenderRequest& request);
 // lays it out over the window, paints it onto black and writes the picture as a PNG. False, with the
 // reason, when any of that fails.
 bool render_entry(RenderRequest const& request, std::string& error);
-
-// The picture's 565 pixels widened to 8 bits a channel (the top bits repeated into the low ones).
-std::vector<uint8_t> widen_565(skin::Bitmap565 const& bitmap);
 
 } // namespace skinc
