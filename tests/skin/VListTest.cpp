@@ -267,6 +267,14 @@ TEST_F(List, ARowsOwnButtonTakesThePress)
     harness->pen_up({ 110, 45 });
     EXPECT_EQ(recorder.kinds(), "dpdp");
     EXPECT_TRUE(recorder.reports.back().flag);
+
+    // The row's own listener may drop the row it is called from.
+    recorder.on_clicked = [&](Element*) { list->reset(0); };
+    harness->advance(200);
+    harness->pen_down({ 110, 30 });
+    harness->pen_up({ 110, 30 });
+    EXPECT_EQ(list->row_count(), 0u);
+    EXPECT_TRUE(buttons.clicks.empty());
 }
 
 // The model's answer to a tap may change the list; a form hidden during a drag ends it without a flick.

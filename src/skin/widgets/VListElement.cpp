@@ -280,8 +280,28 @@ void VListElement::drop_all()
 {
     pressed_ = nullptr;
     pressed_handled_ = false;
+    for (Slot& slot : slots_)
+        discard(slot);
     slots_.clear();
     content_height_ = 0;
+}
+
+void VListElement::discard(Slot& slot)
+{
+    if (slot.row && slot.row.get() == delivering_)
+        retired_.push_back(std::move(slot.row));
+    slot.row.reset();
+}
+
+bool VListElement::deliver(ListRow* row, std::function<bool()> const& call)
+{
+    ListRow* const outer = delivering_;
+    delivering_ = row;
+    bool const result = call();
+    delivering_ = outer;
+    if (!delivering_)
+        retired_.clear();
+    return result;
 }
 
 void VListElement::recount()
@@ -344,6 +364,7 @@ bool VListElement::drop_outside()
         content_height_ -= slot.height;
         if (slot.row->index_ >= 0)
             first_ = slot.row->index_;
+        discard(slot);
         slots_.pop_front();
         dropped = true;
     }
@@ -354,6 +375,7 @@ bool VListElement::drop_outside()
         content_height_ -= slot.height;
         if (slot.row->index_ >= 0)
             last_ = slot.row->index_;
+        discard(slot);
         slots_.pop_back();
         dropped = true;
     }
@@ -393,7 +415,14 @@ void VListElement::animate_heights(double seconds)
         if (slot.height != slot.target)
             slot.height = approach(slot.height, slot.target, ROW_HEIGHT_SPEED * seconds);
     }
-    std::erase_if(slots_, [](Slot const& s) { return s.row->index_ < 0 && s.height <= 0; });
+    for (auto slot = slots_.begin(); slot != slots_.end();) {
+        if (slot->row->index_ < 0 && slot->height <= 0) {
+            discard(*slot);
+            slot = slots_.erase(slot);
+        } else {
+            ++slot;
+        }
+    }
     recount();
 }
 
@@ -522,7 +551,7 @@ void VListElement::press_row(PenEvent const& event)
     PenEvent local = event;
     local.x = pressed_point_.x;
     local.y = pressed_point_.y;
-    bool const handled = row->on_pen(local);
+    bool const handled = deliver(row, [&] { return row->on_pen(local); });
     // The row's own listeners may have changed the list meanwhile.
     if (pressed_ != row)
         return;
@@ -552,7 +581,7 @@ void VListElement::release_row(PenEvent const& event)
     PenEvent local = event;
     local.x = event.x - position().x;
     local.y = event.y - pixel(top);
-    row->on_pen(local);
+    deliver(row, [&] { return row->on_pen(local); });
 }
 
 void VListElement::release_pressed()
@@ -567,7 +596,7 @@ void VListElement::release_pressed()
     mark_redraw();
     // Its own elements that hold the pen let go without effect.
     if (handled)
-        row->on_pen(InputRouter::cancel_event());
+        deliver(row, [row] { return row->on_pen(InputRouter::cancel_event()); });
 }
 
 void VListElement::on_pen_move(Point point)
@@ -583,8 +612,14 @@ void VListElement::on_pen_move(Point point)
     } else if (pressed_ && pressed_handled_) {
         // Until the content moves, the row's own element that holds the pen follows it.
         double top = 0, height = 0;
-        if (row_place(pressed_->index_, top, height))
-            pressed_->on_pen_move({ point.x - position().x, point.y - position().y - pixel(top) });
+        ListRow* const row = pressed_;
+        if (row_place(row->index_, top, height)) {
+            Point const local { point.x - position().x, point.y - position().y - pixel(top) };
+            deliver(row, [row, local] {
+                row->on_pen_move(local);
+                return true;
+            });
+        }
     }
     if (moved == 0)
         return;

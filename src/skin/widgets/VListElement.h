@@ -6,7 +6,9 @@
 #include <skin/Element.h>
 
 #include <deque>
+#include <functional>
 #include <memory>
+#include <vector>
 
 namespace skin {
 
@@ -103,6 +105,10 @@ private:
     void release_pressed();
     void show_state(ListRow& row) const;
     void changed_structure(char16_t const* operation) const;
+    // Drops a slot's row; one that is handling the pen now lives on until its call has returned.
+    void discard(Slot& slot);
+    // Calls into a row (its listeners may change the list).
+    bool deliver(ListRow* row, std::function<bool()> const& call);
 
     bool locked_ = false;
     ListModel* model_ = nullptr;
@@ -117,6 +123,8 @@ private:
     ListMotion motion_;
     Point pressed_point_;
     bool making_row_ = false;
+    ListRow* delivering_ = nullptr;
+    std::vector<std::unique_ptr<ListRow>> retired_;
 };
 
 } // namespace skin
