@@ -5,10 +5,15 @@
 #include <algorithm>
 #include <gtest/gtest.h>
 #include <skin/Element.h>
+#include <skin/ElementListener.h>
 #include <skin/ElementTypes.h>
 #include <skin/InputHost.h>
 #include <skin/NodeRegistry.h>
 #include <skin/Properties.h>
+#include <skin/widgets/ButtonListener.h>
+
+#include <functional>
+#include <string>
 
 #include <memory>
 #include <vector>
@@ -80,6 +85,47 @@ public:
     skin::NodeRegistry registry;
     skin::Properties properties;
     bool loaded = false;
+};
+
+// What buttons report, in order: 'c' click, 'p' press change (flag: cancelled or disabled), 'd' drag.
+struct Report {
+    char kind;
+    skin::Element* source;
+    skin::Point point;
+    bool flag;
+    skin::Point movement;
+    friend bool operator==(Report const&, Report const&) = default;
+};
+
+class Recorder : public skin::ButtonListener, public skin::ElementListener {
+public:
+    void on_click(skin::Element* source, skin::ButtonEvent const& e) override
+    {
+        reports.push_back({ 'c', source, e.point, e.flag, {} });
+        if (on_clicked)
+            on_clicked(source);
+    }
+    void on_press_changed(skin::Element* source, skin::ButtonEvent const& e) override
+    {
+        reports.push_back({ 'p', source, e.point, e.flag, {} });
+    }
+    void on_drag(skin::Element* source, skin::DragEvent& drag) override
+    {
+        reports.push_back({ 'd', source, drag.point, false, drag.movement });
+        drag.consumed_x = consume_x ? drag.movement.x : 0;
+    }
+    // The kinds of the reports (of one source) in order.
+    std::string kinds(skin::Element* source = nullptr) const
+    {
+        std::string k;
+        for (auto const& r : reports)
+            if (!source || r.source == source)
+                k += r.kind;
+        return k;
+    }
+    std::vector<Report> reports;
+    bool consume_x = false;
+    std::function<void(skin::Element*)> on_clicked;
 };
 
 template <typename Type> Type* find(skin::Element& root, core::StringView id)

@@ -3,10 +3,8 @@
 #include "ElementTestSupport.h"
 
 #include <gtest/gtest.h>
-#include <skin/ElementListener.h>
 #include <skin/FormBinding.h>
 #include <skin/FormHarness.h>
-#include <skin/widgets/ButtonListener.h>
 #include <skin/widgets/ListModel.h>
 #include <skin/widgets/ListRow.h>
 #include <skin/widgets/VListElement.h>
@@ -25,37 +23,6 @@ inline std::unique_ptr<skin::FormHarness> form_harness(skin::Point size = { 120,
     EXPECT_TRUE(harness->loaded());
     return harness;
 }
-
-// What buttons report, in order: 'c' click, 'p' press change (flag: cancelled or disabled), 'd' drag.
-class ButtonRecorder : public skin::ButtonListener, public skin::ElementListener {
-public:
-    struct Report {
-        char kind;
-        skin::Element* source;
-        bool flag;
-    };
-    void on_click(skin::Element* source, skin::ButtonEvent const& e) override
-    {
-        reports.push_back({ 'c', source, e.flag });
-        if (on_clicked)
-            on_clicked(source);
-    }
-    void on_press_changed(skin::Element* source, skin::ButtonEvent const& e) override
-    {
-        reports.push_back({ 'p', source, e.flag });
-    }
-    void on_drag(skin::Element* source, skin::DragEvent&) override { reports.push_back({ 'd', source, false }); }
-    std::string kinds(skin::Element* source = nullptr) const
-    {
-        std::string k;
-        for (auto const& r : reports)
-            if (!source || r.source == source)
-                k += r.kind;
-        return k;
-    }
-    std::vector<Report> reports;
-    std::function<void(skin::Element*)> on_clicked;
-};
 
 // A row built from a skin entry, remembering how it was bound.
 class SkinRow : public skin::ListRow {

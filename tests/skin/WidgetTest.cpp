@@ -29,41 +29,6 @@ PenEvent pen(int32_t x, int32_t y, bool down, bool cancel = false)
     return event;
 }
 
-struct Report {
-    char kind; // 'c' click, 'p' press change, 'd' drag
-    Element* source;
-    Point point;
-    bool flag;
-    Point movement;
-    friend bool operator==(Report const&, Report const&) = default;
-};
-
-class Recorder : public ButtonListener {
-public:
-    void on_click(Element* source, ButtonEvent const& e) override
-    {
-        reports.push_back({ 'c', source, e.point, e.flag });
-    }
-    void on_press_changed(Element* source, ButtonEvent const& e) override
-    {
-        reports.push_back({ 'p', source, e.point, e.flag });
-    }
-    void on_drag(Element* source, DragEvent& drag) override
-    {
-        reports.push_back({ 'd', source, drag.point, false, drag.movement });
-        drag.consumed_x = consume_x ? drag.movement.x : 0;
-    }
-    std::string kinds() const
-    {
-        std::string k;
-        for (auto const& r : reports)
-            k += r.kind;
-        return k;
-    }
-    std::vector<Report> reports;
-    bool consume_x = false;
-};
-
 class Buttons : public testing::Test {
 protected:
     void SetUp() override
