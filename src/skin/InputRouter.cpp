@@ -79,7 +79,7 @@ void InputRouter::route_pen_move(Point point)
     captured_ = kept;
     cancel(dropped);
     for (Element* element : kept)
-        if (contains(element))
+        if (contains(element) && std::find(captured_.begin(), captured_.end(), element) != captured_.end())
             element->on_pen_move(point);
     if (!captured_.empty())
         return;

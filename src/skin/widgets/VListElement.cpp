@@ -357,9 +357,12 @@ bool VListElement::drop_outside()
     bool dropped = false;
     double const height = size().y;
     while (!slots_.empty() && scroll() + slots_.front().height < 0) {
-        Slot& slot = slots_.front();
-        if (slot.row.get() == pressed_)
+        // Let go first: the row's listeners may change the list, so look again afterwards.
+        if (slots_.front().row.get() == pressed_) {
             release_pressed();
+            continue;
+        }
+        Slot& slot = slots_.front();
         motion_.set_scroll(scroll() + slot.height);
         content_height_ -= slot.height;
         if (slot.row->index_ >= 0)
@@ -369,9 +372,11 @@ bool VListElement::drop_outside()
         dropped = true;
     }
     while (!slots_.empty() && scroll() + content_height_ - slots_.back().height >= height) {
-        Slot& slot = slots_.back();
-        if (slot.row.get() == pressed_)
+        if (slots_.back().row.get() == pressed_) {
             release_pressed();
+            continue;
+        }
+        Slot& slot = slots_.back();
         content_height_ -= slot.height;
         if (slot.row->index_ >= 0)
             last_ = slot.row->index_;
