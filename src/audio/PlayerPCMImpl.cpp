@@ -196,7 +196,10 @@ void PlayerPCMImpl::on_close(platform::WaveHandle handle)
     if (handle == 0 || handle != handle_ || state_ != DRAINING)
         return;
     close_cleanup();
-    finished_ = true;
+    // A device closed for a change of format opens again at once with the data kept: the playback has
+    // not finished, and whoever polls must not take it for the end.
+    if (pending_.empty() || !play_requested_)
+        finished_ = true;
 }
 
 void PlayerPCMImpl::continue_playing()
