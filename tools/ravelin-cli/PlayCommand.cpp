@@ -7,7 +7,9 @@
 #include <audio/readers/FileReader.h>
 #include <core/Thread.h>
 #include <cstdio>
+#include <os/File.h>
 #include <os/FileInfo.h>
+#include <os/FileSystem.h>
 #include <platform/wave.h>
 
 namespace cli {
@@ -104,8 +106,13 @@ int play_command(Arguments const& arguments)
     std::string problem;
     if (!parse(arguments, job, problem))
         return fail(EXIT_USAGE, problem);
-    if (!job.output.empty())
+    if (!job.output.empty()) {
+        // The speaker makes the file at its first open; a file that cannot be made is said at once.
+        if (!os::File(core::from_utf8(job.output), os::FileMode::Write).is_open())
+            return fail(EXIT_FAILURE_, "cannot write " + job.output);
+        os::delete_file(core::from_utf8(job.output));
         platform::select_wave_output("file:" + job.output + ",fast");
+    }
     if (platform::wave_out_get_num_devs() == 0)
         return fail(EXIT_FAILURE_, "no sound output: RAVELIN_AUDIO_OUT is none (--output OUT.wav writes a file)");
     auto reader = open_reader(job.file, problem);
@@ -137,7 +144,7 @@ int play_command(Arguments const& arguments)
     if (reader_failed)
         return fail(EXIT_FAILURE_, "reading " + job.file + " failed at " + std::to_string(reached) + " s");
     if (!job.output.empty() && !os::FileInfo(core::from_utf8(job.output)).exists())
-        return fail(EXIT_FAILURE_, "cannot write " + job.output);
+        return fail(EXIT_FAILURE_, job.file + " holds no audio that could be played");
     return EXIT_OK;
 }
 
