@@ -133,8 +133,13 @@ int32_t FileReaderVorbis::bit_rate()
     core::Lock guard(lock());
     if (!valid_)
         return 0;
-    long const rate = ov_bitrate(&tremor_->file, -1);
-    return static_cast<int32_t>(std::clamp<long>(rate, 0, INT32_MAX));
+    // The file's bytes over its length; the library's own figure divides by a time in whole
+    // milliseconds, which a short stream rounds to zero.
+    ogg_int64_t const bytes = ov_raw_total(&tremor_->file, -1);
+    if (bytes <= 0 || total_ <= 0)
+        return 0;
+    double const rate = double(bytes) * 8 * rate_ / double(total_);
+    return static_cast<int32_t>(std::clamp(rate, 0.0, double(INT32_MAX)));
 }
 
 int64_t FileReaderVorbis::seconds_to_units(double seconds)
