@@ -328,6 +328,15 @@ TEST(VorbisReader, PiecesAreAtMost8192FramesAndPositionsAreFrames)
     EXPECT_TRUE(reader.seek_seconds(0.25));
     EXPECT_EQ(reader.position(), 11025);
     EXPECT_DOUBLE_EQ(reader.position_seconds(), 0.25);
+    // The audio pages over the length: less than the whole file, headers and all, over one second.
+    EXPECT_GT(reader.bit_rate(), 0);
+    EXPECT_LT(reader.bit_rate(), int32_t(ogg.size() * 8));
+
+    // Shorter than a millisecond: a bit rate per whole millisecond would divide by zero.
+    FileReaderVorbis tiny(stream(peer_file("t.ogg", 44100, 1, 0.0005, "oggenc -Q IN -o OUT")));
+    ASSERT_TRUE(tiny.is_valid());
+    EXPECT_EQ(tiny.length(), 22);
+    EXPECT_GT(tiny.bit_rate(), 0);
 }
 
 // Positions are bytes of the data, on block boundaries; times of coded data count its blocks' samples.
