@@ -98,7 +98,10 @@ FileReaderMPC::FileReaderMPC(std::unique_ptr<os::InStream> in)
     channels_ = static_cast<int32_t>(info.channels);
     rate_ = static_cast<int32_t>(info.sample_freq);
     bit_rate_ = static_cast<int32_t>(std::clamp(info.average_bitrate, 0.0, double(INT32_MAX)));
-    length_ = std::max<int64_t>(mpc_streaminfo_get_length_samples(&info), 0);
+    // A frame takes at least a byte of the file: a header that claims more samples than that is not
+    // believed, or a seek into the claimed length would have the library skip through frames for minutes.
+    int64_t const possible = int64_t(in_->size()) * MPC_FRAME_LENGTH;
+    length_ = std::clamp<int64_t>(mpc_streaminfo_get_length_samples(&info), 0, possible);
     valid_ = true;
 }
 
