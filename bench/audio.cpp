@@ -2,7 +2,9 @@
 // (boost at level 2, level meter, pause gate, duration counter, hand-off to ActiveBuffer), and how long
 // ActiveBuffer::on_data keeps the capture thread per 200 ms block. The writing side: ten minutes of
 // speech coded to MP3 through the encoder filter and FileWriterMP3, against a plain LAME loop over the
-// same samples writing the same file.
+// same samples writing the same file. The playing side: those ten minutes of MP3 decoded through the
+// reader and its decoder filter in the player's 16384-frame pulls, against a plain libmad loop over the
+// same file, with mpg123 timed on it as the outside reference.
 #include <algorithm>
 #include <audio/ActiveBuffer.h>
 #include <audio/filters/BoostFilter.h>
@@ -10,14 +12,17 @@
 #include <audio/filters/LevelMeter.h>
 #include <audio/formats/FileWriterMP3.h>
 #include <audio/formats/Mp3Encoder.h>
+#include <audio/readers/FileReader.h>
 #include <benchmark/benchmark.h>
 #include <chrono>
 #include <cmath>
 #include <core/Thread.h>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <lame/lame.h>
+#include <mad.h>
 #include <map>
 #include <os/LogFile.h>
 #include <random>
@@ -227,6 +232,124 @@ BENCHMARK(BM_Mp3TenMinutes)
     ->UseRealTime()
     ->Unit(benchmark::kMillisecond);
 
+// Ten minutes of 64 kbit/s mono speech at 44100 Hz, coded once by the plain LAME loop.
+std::string const& decode_input()
+{
+    static std::string path;
+    if (path.empty()) {
+        path = scratch_file() + "-decode";
+        std::vector<int16_t> samples;
+        for (auto const& block : speech(RATE)) {
+            auto const* p = reinterpret_cast<int16_t const*>(block.data.data());
+            samples.insert(samples.end(), p, p + block.length() / 2);
+        }
+        plain_lame(samples, RATE, 64000, path);
+    }
+    return path;
+}
+
+// The player's way: the reader factory, then pulls of 16384 frames from the decoder filter.
+double through_reader(std::string const& path, int64_t& frames)
+{
+    auto const start = std::chrono::steady_clock::now();
+    auto reader = audio::create_reader(core::from_utf8(path));
+    frames = 0;
+    for (;;) {
+        audio::AudioBuffer const buffer = reader->source().get_data(16384);
+        if (buffer.empty())
+            break;
+        frames += static_cast<int64_t>(buffer.frames());
+    }
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+int16_t mad_to_16_bits(mad_fixed_t sample)
+{
+    sample += 1L << (MAD_F_FRACBITS - 16);
+    sample = std::clamp<mad_fixed_t>(sample, -MAD_F_ONE, MAD_F_ONE - 1);
+    return static_cast<int16_t>(sample >> (MAD_F_FRACBITS + 1 - 16));
+}
+
+// The plain library loop: the file read in 10000-byte pieces, every frame decoded, synthesised and put
+// into 16-bit samples.
+double plain_mad(std::string const& path, int64_t& frames)
+{
+    auto const start = std::chrono::steady_clock::now();
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    std::vector<unsigned char> input(10000 + MAD_BUFFER_GUARD);
+    std::vector<int16_t> output(1152 * 2);
+    mad_stream stream;
+    mad_frame frame;
+    mad_synth synth;
+    mad_stream_init(&stream);
+    mad_frame_init(&frame);
+    mad_synth_init(&synth);
+    size_t kept = 0;
+    bool end = false;
+    frames = 0;
+    while (!end) {
+        if (stream.next_frame) {
+            kept = static_cast<size_t>(stream.bufend - stream.next_frame);
+            std::memmove(input.data(), stream.next_frame, kept);
+        }
+        size_t const got = std::fread(input.data() + kept, 1, 10000 - kept, file);
+        size_t length = kept + got;
+        if (got == 0) {
+            end = true;
+            std::memset(input.data() + length, 0, MAD_BUFFER_GUARD);
+            length += MAD_BUFFER_GUARD;
+        }
+        mad_stream_buffer(&stream, input.data(), length);
+        for (;;) {
+            if (mad_frame_decode(&frame, &stream) != 0) {
+                if (MAD_RECOVERABLE(stream.error))
+                    continue;
+                break;
+            }
+            mad_synth_frame(&synth, &frame);
+            for (unsigned i = 0; i < synth.pcm.length; ++i)
+                output[i] = mad_to_16_bits(synth.pcm.samples[0][i]);
+            benchmark::DoNotOptimize(output.data());
+            frames += synth.pcm.length;
+        }
+    }
+    mad_synth_finish(&synth);
+    mad_frame_finish(&frame);
+    mad_stream_finish(&stream);
+    std::fclose(file);
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+double mpg123_seconds = 0;
+
+// Both ways over the same file, alternating which goes first; the fastest run of each is kept.
+void BM_Mp3DecodeTenMinutes(benchmark::State& state)
+{
+    std::string const& path = decode_input();
+    int64_t ours = 0, plain = 0;
+    bool ours_first = true;
+    for (auto _ : state) {
+        for (int turn = 0; turn < 2; ++turn) {
+            if ((turn == 0) == ours_first)
+                keep_fastest("reader", through_reader(path, ours));
+            else
+                keep_fastest("mad", plain_mad(path, plain));
+        }
+        ours_first = !ours_first;
+    }
+    state.counters["reader_frames"] = double(ours);
+    state.counters["mad_frames"] = double(plain);
+    // The outside reference, timed the same way: the fastest of three runs.
+    for (int run = 0; run < 3; ++run) {
+        auto const start = std::chrono::steady_clock::now();
+        int const status = std::system(("mpg123 -q -s '" + path + "' > /dev/null 2>&1").c_str());
+        double const seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        if (status == 0 && (mpg123_seconds == 0 || seconds < mpg123_seconds))
+            mpg123_seconds = seconds;
+    }
+}
+BENCHMARK(BM_Mp3DecodeTenMinutes)->Iterations(5)->UseRealTime()->Unit(benchmark::kMillisecond);
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -241,6 +364,7 @@ int main(int argc, char** argv)
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
     std::filesystem::remove_all(home);
+    std::filesystem::remove(scratch_file() + "-decode");
     if (chain_ratio > 0)
         std::printf("capture chain: %.0f x real time (target: at least 1000)\n", chain_ratio);
     if (on_data_median_us > 0)
@@ -253,5 +377,11 @@ int main(int argc, char** argv)
                         "ratio %.3f (target: at most 1.05)\n",
                 rate, ours->second, plain->second, ours->second / plain->second);
     }
+    auto const reader = fastest.find("reader");
+    auto const mad = fastest.find("mad");
+    if (reader != fastest.end() && mad != fastest.end())
+        std::printf("mp3 decoding, 10 min at 44100 Hz, 64 kbit/s mono: reader + decoder filter %.3f s, plain libmad "
+                    "loop %.3f s, ratio %.3f (target: at most 1.10); mpg123 -q -s %.3f s\n",
+            reader->second, mad->second, reader->second / mad->second, mpg123_seconds);
     return 0;
 }

@@ -26,35 +26,7 @@ using Clock = std::chrono::steady_clock;
 // A file input in real time is read in slices of this length.
 constexpr auto REAL_TIME_SLICE = std::chrono::milliseconds(10);
 
-struct InputChoice {
-    enum class Kind { SDL, FILE, NONE, UNKNOWN } kind = Kind::SDL;
-    std::string path;
-    bool fast = false;
-    std::string text;
-};
-
-InputChoice parse_choice(std::string const& text)
-{
-    InputChoice choice;
-    choice.text = text;
-    if (text.empty() || text == "sdl") {
-        choice.kind = InputChoice::Kind::SDL;
-    } else if (text == "none") {
-        choice.kind = InputChoice::Kind::NONE;
-    } else if (text.starts_with("file:")) {
-        choice.kind = InputChoice::Kind::FILE;
-        choice.path = text.substr(5);
-        if (choice.path.ends_with(",fast")) {
-            choice.fast = true;
-            choice.path.resize(choice.path.size() - 5);
-        }
-        if (choice.path.empty())
-            choice.kind = InputChoice::Kind::UNKNOWN;
-    } else {
-        choice.kind = InputChoice::Kind::UNKNOWN;
-    }
-    return choice;
-}
+using InputChoice = wave_backend::Choice;
 
 // Whether the input opened last has ended; see wave_input_ended().
 struct Ending {
@@ -363,7 +335,7 @@ InputChoice current_choice()
     std::lock_guard lock(d.mutex);
     if (!d.choice_read) {
         char const* value = std::getenv("RAVELIN_AUDIO_IN");
-        d.choice = parse_choice(value ? value : "");
+        d.choice = wave_backend::parse_choice(value ? value : "");
         d.choice_read = true;
     }
     return d.choice;
@@ -377,13 +349,42 @@ bool valid_format(WaveFormat const& f)
         && f.avg_bytes_per_sec == f.block_align * f.samples_per_sec;
 }
 
+using wave_backend::report;
+
+} // namespace
+
+namespace wave_backend {
+
+Choice parse_choice(std::string const& text)
+{
+    Choice choice;
+    choice.text = text;
+    if (text.empty() || text == "sdl") {
+        choice.kind = Choice::Kind::SDL;
+    } else if (text == "none") {
+        choice.kind = Choice::Kind::NONE;
+    } else if (text.starts_with("file:")) {
+        choice.kind = Choice::Kind::FILE;
+        choice.path = text.substr(5);
+        if (choice.path.ends_with(",fast")) {
+            choice.fast = true;
+            choice.path.resize(choice.path.size() - 5);
+        }
+        if (choice.path.empty())
+            choice.kind = Choice::Kind::UNKNOWN;
+    } else {
+        choice.kind = Choice::Kind::UNKNOWN;
+    }
+    return choice;
+}
+
 void report(std::string const& line)
 {
     std::fprintf(stderr, "ravelin: %s\n", line.c_str());
     std::fflush(stderr);
 }
 
-} // namespace
+} // namespace wave_backend
 
 uint32_t wave_in_open(
     WaveHandle& handle, int device, WaveFormat const& format, uint32_t thread_id, uintptr_t, uint32_t flags)
@@ -496,7 +497,7 @@ void select_wave_input(std::string const& choice)
 {
     auto& d = devices();
     std::lock_guard lock(d.mutex);
-    d.choice = parse_choice(choice);
+    d.choice = wave_backend::parse_choice(choice);
     d.choice_read = true;
 }
 

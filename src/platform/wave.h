@@ -6,17 +6,20 @@
 
 // Wave devices with the call shapes of the handheld's wave API: a device is opened with a thread as its
 // notification target, the caller hands it blocks (headers with a data pointer), and the device marks
-// each block done and posts a message to that thread when it has filled it. Input now; the output side
-// (MM_WOM_*) uses the same format and block records.
+// each block done and posts a message to that thread when it has filled it (input) or played it (output).
 //
 // The input backend is chosen by RAVELIN_AUDIO_IN, read at the first open: `sdl` (the default input
 // device through SDL2), `file:PATH.wav[,fast]` (a WAV file as the microphone, converted to the asked
 // format, in real time or with `fast` as quickly as blocks are queued), `none` (no microphone: open
 // fails). A backend that cannot start prints one line on standard error and fails the open.
 //
+// The output backend is chosen by RAVELIN_AUDIO_OUT, read at the first open: `sdl` (the default output
+// device through SDL2), `file:PATH.wav[,fast]` (what is played is written to a PCM WAV file, in real time
+// or with `fast` as quickly as blocks are written), `none` (no speaker: open fails).
+//
 // Threads: every call may come from any thread; each device serialises them. Backend threads fill the
-// queued blocks and post MM_WIM_DATA; they set WHDR_DONE last, so a caller that sees the flag may read
-// the block's data and recorded count.
+// queued input blocks and post MM_WIM_DATA, or play the written output blocks and post MM_WOM_DONE; they
+// set WHDR_DONE last, so a caller that sees the flag may read the block's data and recorded count.
 namespace platform {
 
 using WaveHandle = uintptr_t; // 0: none
@@ -93,5 +96,37 @@ void select_wave_input(std::string const& choice);
 // device. Waits up to `milliseconds` for that.
 bool wave_input_ended();
 bool wave_input_wait_end(uint32_t milliseconds);
+
+// Opens output `device` (WAVE_MAPPER or 0) in `format` (PCM, 1 or 2 channels, 8 or 16 bits, 8000 to
+// 192000 Hz). With CALLBACK_THREAD, MM_WOM_OPEN, MM_WOM_DONE (lparam: the WaveBlock) and MM_WOM_CLOSE are
+// posted to `thread_id` with wparam = the handle. `instance` is kept for the caller.
+uint32_t wave_out_open(
+    WaveHandle& handle, int device, WaveFormat const& format, uint32_t thread_id, uintptr_t instance, uint32_t flags);
+// A block's bytes are its buffer_length; an output block may be empty, and comes back done at once.
+uint32_t wave_out_prepare_header(WaveHandle handle, WaveBlock& block);
+uint32_t wave_out_unprepare_header(WaveHandle handle, WaveBlock& block);
+// Queues a prepared block; blocks are played in the order written.
+uint32_t wave_out_write(WaveHandle handle, WaveBlock& block);
+// Holds playback where it is; restart goes on from there.
+uint32_t wave_out_pause(WaveHandle handle);
+uint32_t wave_out_restart(WaveHandle handle);
+// Stops playback and returns every queued block done; a paused device stays paused.
+uint32_t wave_out_reset(WaveHandle handle);
+// Fails with WAVERR_STILLPLAYING while blocks are queued.
+uint32_t wave_out_close(WaveHandle handle);
+// Left channel in the low 16 bits, right in the high 16 bits, 0xFFFF full; mono takes the low word.
+uint32_t wave_out_set_volume(WaveHandle handle, uint32_t volume);
+uint32_t wave_out_get_volume(WaveHandle handle, uint32_t& volume);
+// 0 when the chosen output is `none`, else 1.
+uint32_t wave_out_get_num_devs();
+
+// Replaces the backend chosen from RAVELIN_AUDIO_OUT for later opens ("sdl", "file:PATH.wav[,fast]",
+// "none"); for tests and tools. A file chosen again starts afresh at its next open.
+void select_wave_output(std::string const& choice);
+
+// Plays a PCM WAV file (8 or 16 bits, 1 or 2 channels) on the output and returns when it has been
+// played; the start and end beeps. False at once, silently, when there is no output or the file cannot
+// be played.
+bool play_sound_file(std::u16string const& path);
 
 } // namespace platform

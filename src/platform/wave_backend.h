@@ -4,11 +4,38 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <memory>
 #include <string>
 
-// What the wave devices of wave.cpp need from their backends. Private to the platform layer.
+// What the wave devices of wave.cpp and wave_out.cpp need from their backends. Private to the platform
+// layer.
 namespace platform::wave_backend {
+
+// A backend as RAVELIN_AUDIO_IN or RAVELIN_AUDIO_OUT names it.
+struct Choice {
+    enum class Kind { SDL, FILE, NONE, UNKNOWN } kind = Kind::SDL;
+    std::string path;
+    bool fast = false;
+    std::string text;
+};
+Choice parse_choice(std::string const& text);
+
+// One line on standard error.
+void report(std::string const& line);
+
+// Where a WAV file keeps its samples and in what format; every length checked against the file's size.
+struct WavLayout {
+    uint16_t tag = 0; // the sub-format's for WAVE_FORMAT_EXTENSIBLE
+    uint16_t channels = 0;
+    uint32_t rate = 0;
+    uint16_t block_align = 0;
+    uint16_t bits = 0;
+    uint64_t data_offset = 0;
+    uint64_t data_size = 0; // no more than the file holds
+};
+// False with `why` when the file is not a RIFF WAVE file with a format and a data chunk.
+bool read_wav_layout(std::FILE* file, WavLayout& layout, std::string& why);
 
 // Receives captured bytes, in the device's format, on a backend's thread.
 class CaptureSink {
@@ -43,5 +70,38 @@ public:
 std::unique_ptr<LiveInput> open_sdl_input(WaveFormat const& format, CaptureSink& sink, std::string& error);
 std::unique_ptr<RecordedInput> open_file_input(
     std::string const& path, bool fast, WaveFormat const& format, std::string& error);
+
+// Gives a live output the bytes to play, in the device's format, on the backend's thread.
+class PlaybackSource {
+public:
+    virtual void render(uint8_t* out, size_t count) = 0;
+
+protected:
+    ~PlaybackSource() = default;
+};
+
+// A live device that plays on a thread of its own; rendering begins at construction.
+class LiveOutput {
+public:
+    virtual ~LiveOutput() = default;
+    // Returns once what was rendered so far has been heard.
+    virtual void drain() = 0;
+};
+
+std::unique_ptr<LiveOutput> open_sdl_output(WaveFormat const& format, PlaybackSource& source, std::string& error);
+
+// The WAV file that a file output writes: created at the first open after the output was chosen, in
+// that open's format; what later opens play in another format is converted to it. Its header is kept
+// true after every write.
+class OutputFile;
+std::shared_ptr<OutputFile> create_output_file(std::string const& path, std::string& error);
+
+// What one device plays, in the device's format, into an output file.
+class RecordedOutput {
+public:
+    virtual ~RecordedOutput() = default;
+    virtual void write(uint8_t const* bytes, size_t count) = 0;
+};
+std::unique_ptr<RecordedOutput> open_file_output(std::shared_ptr<OutputFile> file, WaveFormat const& format);
 
 } // namespace platform::wave_backend

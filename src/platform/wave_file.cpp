@@ -218,6 +218,75 @@ bool supported(SourceFormat const& f, std::string& why)
 
 } // namespace
 
+bool read_wav_layout(std::FILE* file, WavLayout& layout, std::string& why)
+{
+    layout = WavLayout();
+    if (std::fseek(file, 0, SEEK_END) != 0) {
+        why = "cannot be read";
+        return false;
+    }
+    long const end = std::ftell(file);
+    if (end < 0 || std::fseek(file, 0, SEEK_SET) != 0) {
+        why = "cannot be read";
+        return false;
+    }
+    uint64_t const size = static_cast<uint64_t>(end);
+
+    uint8_t head[12];
+    if (size < 12 || std::fread(head, 1, 12, file) != 12 || std::memcmp(head, "RIFF", 4) != 0
+        || std::memcmp(head + 8, "WAVE", 4) != 0) {
+        why = "not a RIFF WAVE file";
+        return false;
+    }
+    bool have_format = false, have_data = false;
+    uint64_t offset = 12;
+    while (offset + 8 <= size && !(have_format && have_data)) {
+        uint8_t chunk[8];
+        if (std::fseek(file, static_cast<long>(offset), SEEK_SET) != 0 || std::fread(chunk, 1, 8, file) != 8) {
+            why = "cannot be read";
+            return false;
+        }
+        uint64_t const length = u32(chunk + 4);
+        uint64_t const body = offset + 8;
+        if (std::memcmp(chunk, "fmt ", 4) == 0) {
+            uint8_t fmt[40] = {};
+            if (length < 16 || body + 16 > size) {
+                why = "its 'fmt ' chunk is cut short";
+                return false;
+            }
+            size_t const take = static_cast<size_t>(std::min<uint64_t>({ length, sizeof fmt, size - body }));
+            if (std::fread(fmt, 1, take, file) != take) {
+                why = "cannot be read";
+                return false;
+            }
+            layout.tag = u16(fmt);
+            layout.channels = u16(fmt + 2);
+            layout.rate = u32(fmt + 4);
+            layout.block_align = u16(fmt + 12);
+            layout.bits = u16(fmt + 14);
+            if (layout.tag == TAG_EXTENSIBLE) {
+                if (take < 26) {
+                    why = "its extensible 'fmt ' chunk is cut short";
+                    return false;
+                }
+                layout.tag = u16(fmt + 24); // the first two bytes of the sub-format identifier
+            }
+            have_format = true;
+        } else if (std::memcmp(chunk, "data", 4) == 0) {
+            layout.data_offset = body;
+            // Streams written without knowing their length leave it too large: the file's end decides.
+            layout.data_size = std::min(length, size - body);
+            have_data = true;
+        }
+        offset = body + length + (length & 1);
+    }
+    if (!have_format)
+        why = "it has no 'fmt ' chunk";
+    else if (!have_data)
+        why = "it has no 'data' chunk";
+    return have_format && have_data;
+}
+
 std::unique_ptr<RecordedInput> open_file_input(
     std::string const& path, bool fast, WaveFormat const& format, std::string& error)
 {
@@ -237,65 +306,16 @@ std::unique_ptr<RecordedInput> open_file_input(
         }
     } closer { file };
 
-    if (std::fseek(file, 0, SEEK_END) != 0)
-        return fail("cannot be read");
-    long const end = std::ftell(file);
-    if (end < 0 || std::fseek(file, 0, SEEK_SET) != 0)
-        return fail("cannot be read");
-    uint64_t const size = static_cast<uint64_t>(end);
-
-    uint8_t head[12];
-    if (size < 12 || std::fread(head, 1, 12, file) != 12 || std::memcmp(head, "RIFF", 4) != 0
-        || std::memcmp(head + 8, "WAVE", 4) != 0)
-        return fail("not a RIFF WAVE file");
-
-    SourceFormat source;
-    bool have_format = false;
-    uint64_t data_offset = 0, data_size = 0;
-    bool have_data = false;
-    uint64_t offset = 12;
-    while (offset + 8 <= size && !(have_format && have_data)) {
-        uint8_t chunk[8];
-        if (std::fseek(file, static_cast<long>(offset), SEEK_SET) != 0 || std::fread(chunk, 1, 8, file) != 8)
-            return fail("cannot be read");
-        uint64_t const length = u32(chunk + 4);
-        uint64_t const body = offset + 8;
-        if (std::memcmp(chunk, "fmt ", 4) == 0) {
-            uint8_t fmt[40] = {};
-            if (length < 16 || body + 16 > size)
-                return fail("its 'fmt ' chunk is cut short");
-            size_t const take = static_cast<size_t>(std::min<uint64_t>({ length, sizeof fmt, size - body }));
-            if (std::fread(fmt, 1, take, file) != take)
-                return fail("cannot be read");
-            source.tag = u16(fmt);
-            source.channels = u16(fmt + 2);
-            source.rate = u32(fmt + 4);
-            source.block_align = u16(fmt + 12);
-            source.bits = u16(fmt + 14);
-            if (source.tag == TAG_EXTENSIBLE) {
-                if (take < 26)
-                    return fail("its extensible 'fmt ' chunk is cut short");
-                source.tag = u16(fmt + 24); // the first two bytes of the sub-format identifier
-            }
-            have_format = true;
-        } else if (std::memcmp(chunk, "data", 4) == 0) {
-            data_offset = body;
-            // Streams written without knowing their length leave it too large: the file's end decides.
-            data_size = std::min(length, size - body);
-            have_data = true;
-        }
-        offset = body + length + (length & 1);
-    }
-    if (!have_format)
-        return fail("it has no 'fmt ' chunk");
-    if (!have_data)
-        return fail("it has no 'data' chunk");
+    WavLayout layout;
     std::string why;
+    if (!read_wav_layout(file, layout, why))
+        return fail(why);
+    SourceFormat const source { layout.tag, layout.channels, layout.rate, layout.block_align, layout.bits };
     if (!supported(source, why))
         return fail(why);
-    if (std::fseek(file, static_cast<long>(data_offset), SEEK_SET) != 0)
+    if (std::fseek(file, static_cast<long>(layout.data_offset), SEEK_SET) != 0)
         return fail("cannot be read");
-    uint64_t const frames = data_size / source.block_align;
+    uint64_t const frames = layout.data_size / source.block_align;
     closer.file = nullptr;
     return std::make_unique<FileInput>(file, fast, source, frames, format);
 }

@@ -1,9 +1,12 @@
-// The live wave input on SDL2 audio capture (PipeWire, PulseAudio or ALSA underneath). The only file
+// The live wave input and output on SDL2 audio (PipeWire, PulseAudio or ALSA underneath). The only file
 // of the wave devices that sees SDL.
 #include "wave_backend.h"
 
 #include <SDL.h>
+#include <algorithm>
+#include <chrono>
 #include <mutex>
+#include <thread>
 
 namespace platform::wave_backend {
 
@@ -51,7 +54,78 @@ private:
     CaptureSink& sink_;
 };
 
+class SdlOutput final : public LiveOutput {
+public:
+    explicit SdlOutput(PlaybackSource& source)
+        : source_(source)
+    {
+    }
+
+    ~SdlOutput() override
+    {
+        if (device_ == 0)
+            return;
+        std::lock_guard lock(subsystem_mutex());
+        SDL_CloseAudioDevice(device_); // waits for a callback in progress
+        SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    }
+
+    // What the device has taken is at most its buffer: twice that covers the sound system's own queue.
+    void drain() override { std::this_thread::sleep_for(latency_ * 2); }
+
+    // Runs on SDL's audio thread.
+    static void callback(void* self, Uint8* stream, int length)
+    {
+        if (length > 0)
+            static_cast<SdlOutput*>(self)->source_.render(stream, static_cast<size_t>(length));
+    }
+
+    void set_device(SDL_AudioDeviceID device, SDL_AudioSpec const& have)
+    {
+        device_ = device;
+        latency_ = std::chrono::milliseconds(1000 * have.samples / std::max(have.freq, 1) + 20);
+    }
+
+private:
+    SDL_AudioDeviceID device_ = 0;
+    PlaybackSource& source_;
+    std::chrono::milliseconds latency_ { 0 };
+};
+
 } // namespace
+
+std::unique_ptr<LiveOutput> open_sdl_output(WaveFormat const& format, PlaybackSource& source, std::string& error)
+{
+    std::lock_guard lock(subsystem_mutex());
+    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
+        error = std::string("no speaker: SDL audio does not start (") + SDL_GetError() + ")";
+        return nullptr;
+    }
+    if (SDL_GetNumAudioDevices(0) == 0) {
+        error = std::string("no speaker: SDL audio (") + SDL_GetCurrentAudioDriver() + ") has no output device";
+        SDL_QuitSubSystem(SDL_INIT_AUDIO);
+        return nullptr;
+    }
+    auto output = std::make_unique<SdlOutput>(source);
+    SDL_AudioSpec want {};
+    want.freq = static_cast<int>(format.samples_per_sec);
+    want.format = format.bits_per_sample == 8 ? AUDIO_U8 : AUDIO_S16LSB;
+    want.channels = static_cast<Uint8>(format.channels);
+    want.samples = 1024;
+    want.callback = &SdlOutput::callback;
+    want.userdata = output.get();
+    SDL_AudioSpec have {};
+    // No changes allowed: SDL converts what we give to whatever the device plays.
+    SDL_AudioDeviceID const device = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
+    if (device == 0) {
+        error = std::string("no speaker: SDL cannot open the audio output (") + SDL_GetError() + ")";
+        SDL_QuitSubSystem(SDL_INIT_AUDIO);
+        return nullptr;
+    }
+    output->set_device(device, have);
+    SDL_PauseAudioDevice(device, 0);
+    return output;
+}
 
 std::unique_ptr<LiveInput> open_sdl_input(WaveFormat const& format, CaptureSink& sink, std::string& error)
 {

@@ -25,5 +25,7 @@ int fail(int code, std::string const& message);
 int settings_command(Arguments const& arguments);
 int encode_command(Arguments const& arguments);
 int tag_command(Arguments const& arguments);
+int info_command(Arguments const& arguments);
+int play_command(Arguments const& arguments);
 
 } // namespace cli

@@ -15,6 +15,10 @@ Command const commands[] = {
         "record IN.wav into OUT as a recording would (F: mp3, PCM, ADPCM, GSM; --bitrate BPS, --append)",
         encode_command },
     { "tag", "tag FILE [--title TEXT]", "list the ID3v2 frames of FILE, or re-title it in place", tag_command },
+    { "info", "info FILE", "what the readers make of FILE: format, channels, rate, bits, bit rate, duration, title",
+        info_command },
+    { "play", "play FILE [--output OUT.wav] [...]",
+        "play FILE on the speaker, or decode it into OUT.wav (--from SECONDS, --volume V)", play_command },
 };
 
 void print_help()

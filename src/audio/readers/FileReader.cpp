@@ -1,0 +1,118 @@
+#include "FileReader.h"
+
+#include "AdpcmDecoder.h"
+#include "FileReaderMP3.h"
+#include "FileReaderMPC.h"
+#include "FileReaderVorbis.h"
+#include "GsmDecoder.h"
+#include "Id3v1Tag.h"
+#include "Mp3Decoder.h"
+#include "WaveFileReader.h"
+
+#include <os/Paths.h>
+
+namespace audio {
+
+FileReader::FileReader(
+    ReaderKind kind, std::unique_ptr<Reader> reader, std::unique_ptr<AudioFilter> decoder, core::String title)
+    : kind_(kind)
+    , reader_(std::move(reader))
+    , decoder_(std::move(decoder))
+    , title_(std::move(title))
+{
+    if (decoder_)
+        connect(*reader_, decoder_.get());
+}
+
+FileReader::~FileReader()
+{
+    decoder_.reset();
+    reader_.reset();
+}
+
+AudioProducer& FileReader::source()
+{
+    if (decoder_)
+        return *decoder_;
+    return *reader_;
+}
+
+ReaderInfo& FileReader::info()
+{
+    return *reader_;
+}
+
+core::StringView FileReader::format_name() const
+{
+    switch (kind_) {
+    case ReaderKind::PCM:
+        return u"PCM";
+    case ReaderKind::ADPCM:
+        return u"ADPCM";
+    case ReaderKind::GSM:
+        return u"GSM";
+    case ReaderKind::VORBIS:
+        return u"Vorbis";
+    case ReaderKind::MPC:
+        return u"MPC";
+    case ReaderKind::MP3:
+        break;
+    }
+    return u"mp3";
+}
+
+bool FileReader::accept(ReaderVisitor& visitor)
+{
+    switch (kind_) {
+    case ReaderKind::PCM:
+        return visitor.link_pcm(*reader_);
+    case ReaderKind::ADPCM:
+        return visitor.link_adpcm(*reader_);
+    case ReaderKind::GSM:
+        return visitor.link_gsm(*reader_);
+    case ReaderKind::VORBIS:
+        return visitor.link_vorbis(*reader_);
+    case ReaderKind::MPC:
+        return visitor.link_mpc(*reader_);
+    case ReaderKind::MP3:
+        break;
+    }
+    return visitor.link_mp3(*reader_);
+}
+
+std::unique_ptr<FileReader> create_reader(core::StringView path)
+{
+    core::String const name(path);
+    return create_reader([&name] { return std::make_unique<os::File>(name, os::FileMode::Read); }, path);
+}
+
+std::unique_ptr<FileReader> create_reader(StreamOpener const& open, core::StringView path)
+{
+    core::String const name = os::file_name(path);
+    auto wave = [&](WaveCoding coding) {
+        auto reader = std::make_unique<WaveFileReader>(open(), coding);
+        return reader->is_valid() ? std::move(reader) : nullptr;
+    };
+    if (auto reader = wave(WaveCoding::PCM))
+        return std::make_unique<FileReader>(ReaderKind::PCM, std::move(reader), nullptr, name);
+    if (auto reader = wave(WaveCoding::ADPCM)) {
+        auto decoder = std::make_unique<AdpcmDecoder>(reader->header().coefficients);
+        return std::make_unique<FileReader>(ReaderKind::ADPCM, std::move(reader), std::move(decoder), name);
+    }
+    if (auto reader = wave(WaveCoding::GSM))
+        return std::make_unique<FileReader>(ReaderKind::GSM, std::move(reader), std::make_unique<GsmDecoder>(), name);
+    if (auto reader = std::make_unique<FileReaderVorbis>(open()); reader->is_valid())
+        return std::make_unique<FileReader>(ReaderKind::VORBIS, std::move(reader), nullptr, name);
+    if (auto reader = std::make_unique<FileReaderMPC>(open()); reader->is_valid())
+        return std::make_unique<FileReader>(ReaderKind::MPC, std::move(reader), nullptr, name);
+    if (auto reader = std::make_unique<FileReaderMP3>(open()); reader->is_valid()) {
+        core::String title = name;
+        Id3v1Tag tag;
+        if (auto in = open(); in && in->is_open() && tag.read(*in) && !tag.title.empty())
+            title = tag.title;
+        return std::make_unique<FileReader>(ReaderKind::MP3, std::move(reader), std::make_unique<Mp3Decoder>(), title);
+    }
+    return nullptr;
+}
+
+} // namespace audio

@@ -1,0 +1,259 @@
+// The playback path end to end: files that the peers make (lame, oggenc, mpcenc, sox, ffmpeg) decoded by
+// ravelin-cli play --output through the readers, PlayerPCM and the file speaker, compared sample by
+// sample with ffmpeg's decoding of the same file; what info says compared with ffprobe.
+#include <TestSupport.h>
+#include <cmath>
+#include <gtest/gtest.h>
+#include <map>
+#include <sstream>
+
+using testing_support::CommandResult;
+using testing_support::read_file;
+using testing_support::run;
+
+namespace {
+
+std::string cli()
+{
+    return testing_support::bin_dir() + "/ravelin-cli";
+}
+
+std::map<std::string, std::string> key_values(std::string const& text)
+{
+    std::map<std::string, std::string> facts;
+    std::istringstream lines(text);
+    for (std::string line; std::getline(lines, line);)
+        if (auto eq = line.find('='); eq != std::string::npos)
+            facts[line.substr(0, eq)] = line.substr(eq + 1);
+    return facts;
+}
+
+std::vector<int16_t> samples16(std::string const& raw)
+{
+    std::vector<int16_t> out(raw.size() / 2);
+    for (size_t i = 0; i < out.size(); ++i)
+        out[i] = static_cast<int16_t>(uint8_t(raw[2 * i]) | uint8_t(raw[2 * i + 1]) << 8);
+    return out;
+}
+
+// The samples of a WAV file that the file speaker wrote (a 44-byte header), as 16-bit values.
+std::vector<int16_t> played(std::string const& path, int& bits)
+{
+    std::string const bytes = read_file(path);
+    if (bytes.size() < 44)
+        return {};
+    bits = uint8_t(bytes[34]);
+    if (bits == 8) {
+        std::vector<int16_t> out;
+        for (size_t i = 44; i < bytes.size(); ++i)
+            out.push_back(static_cast<int16_t>((uint8_t(bytes[i]) - 128) * 256));
+        return out;
+    }
+    return samples16(bytes.substr(44));
+}
+
+bool one_line_error(CommandResult const& r)
+{
+    return r.exit_code != 0 && !r.error.empty() && r.error.find('\n') == r.error.size() - 1;
+}
+
+struct Comparison {
+    int offset = 0; // ours[i + offset] stands for theirs[i], in frames
+    double snr = 0;
+    bool identical = false;
+};
+
+// The decoder delay that lines ours up with theirs best, within two codec frames, and the
+// signal-to-noise ratio of ours against theirs over what both hold after it.
+Comparison compare(std::vector<int16_t> const& ours, std::vector<int16_t> const& theirs, int channels, int frame)
+{
+    auto snr_at = [&](int offset, size_t step) {
+        double signal = 0, noise = 0;
+        for (size_t i = 0; i < theirs.size(); i += step) {
+            int64_t const j = int64_t(i) + int64_t(offset) * channels;
+            if (j < 0 || j >= int64_t(ours.size()))
+                continue;
+            double const d = double(theirs[i]) - ours[size_t(j)];
+            signal += double(theirs[i]) * theirs[i];
+            noise += d * d;
+        }
+        return 10 * std::log10(std::max(signal, 1.0) / std::max(noise, 1e-3));
+    };
+    Comparison best;
+    best.snr = -1e9;
+    for (int offset = -2 * frame; offset <= 2 * frame; ++offset) {
+        double const s = snr_at(offset, size_t(37 * channels));
+        if (s > best.snr) {
+            best.snr = s;
+            best.offset = offset;
+        }
+    }
+    best.snr = snr_at(best.offset, 1);
+    best.identical = best.offset == 0 && ours.size() == theirs.size() && ours == theirs;
+    return best;
+}
+
+struct PlayCase {
+    std::string name;
+    int rate, channels;
+    double seconds;
+    std::string encode; // IN and OUT stand for the files
+    std::string format; // what the readers call it
+    int frame; // samples per channel in one codec frame (or block)
+    bool exact; // sample for sample as ffmpeg decodes it
+    enum Duration { PROBED, INPUT, ESTIMATED };
+    Duration duration = PROBED; // info's within 1% of ffprobe's or of the input's, or an estimate
+    std::string extension = "";
+};
+
+void PrintTo(PlayCase const& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
+class PeerFiles : public ::testing::TestWithParam<PlayCase> { };
+
+TEST_P(PeerFiles, DecodeAsFfmpegDoes)
+{
+    auto const& c = GetParam();
+    std::string const dir = testing_support::fresh_dir("play");
+    std::string const in = dir + "/in.wav", file = dir + "/file" + c.extension, out = dir + "/out.wav";
+    auto r = run("sox -n -r " + std::to_string(c.rate) + " -c " + std::to_string(c.channels) + " -b 16 " + in
+        + " synth " + std::to_string(c.seconds) + " sine 180:700 sine 310 vol 0.35");
+    ASSERT_EQ(r.exit_code, 0) << r.error;
+    std::string command = c.encode;
+    command.replace(command.find("IN"), 2, in);
+    command.replace(command.find("OUT"), 3, file);
+    r = run(command);
+    ASSERT_EQ(r.exit_code, 0) << command << ": " << r.error;
+
+    r = run(cli() + " info " + file);
+    ASSERT_EQ(r.exit_code, 0) << r.error;
+    auto info = key_values(r.output);
+    EXPECT_EQ(info["format"], c.format);
+    EXPECT_EQ(info["channels"], std::to_string(c.channels));
+    EXPECT_EQ(info["rate"], std::to_string(c.rate));
+    EXPECT_EQ(info["title"], "file" + c.extension);
+    double const duration = std::stod(info["duration"]);
+    double const probed = std::stod(run("ffprobe -v error -show_entries format=duration -of csv=p=0 " + file).output);
+    if (c.duration == PlayCase::PROBED) {
+        EXPECT_NEAR(duration, probed, probed * 0.01) << "ffprobe's duration";
+    } else if (c.duration == PlayCase::INPUT) {
+        EXPECT_NEAR(duration, c.seconds, c.seconds * 0.01) << "the input's length";
+    }
+    RecordProperty("duration", info["duration"]);
+    RecordProperty("ffprobe_duration", std::to_string(probed));
+
+    r = run(cli() + " play " + file + " --output " + out);
+    ASSERT_EQ(r.exit_code, 0) << r.error;
+    int bits = 0;
+    std::vector<int16_t> const ours = played(out, bits);
+    // Every MPEG frame as it is coded: ffmpeg would otherwise leave out LAME's encoder delay and padding.
+    std::string const whole = c.format == "mp3" ? " -flags2 +skip_manual" : "";
+    std::vector<int16_t> const theirs
+        = samples16(run("ffmpeg -v error" + whole + " -i " + file + " -f s16le -").output);
+    ASSERT_FALSE(theirs.empty());
+    Comparison const m = compare(ours, theirs, c.channels, c.frame);
+    int64_t const our_frames = int64_t(ours.size()) / c.channels, their_frames = int64_t(theirs.size()) / c.channels;
+    std::printf("[ %s: %lld frames, ffmpeg %lld, delay %d, SNR %.1f dB%s; duration %s s, ffprobe %.3f s ]\n",
+        c.name.c_str(), static_cast<long long>(our_frames), static_cast<long long>(their_frames), m.offset, m.snr,
+        m.identical ? ", identical" : "", info["duration"].c_str(), probed);
+    RecordProperty("snr_db", std::to_string(m.snr));
+    RecordProperty("delay_frames", std::to_string(m.offset));
+    EXPECT_LE(std::abs(our_frames - m.offset - their_frames), c.frame) << "the same length within one codec frame";
+    if (c.exact) {
+        EXPECT_TRUE(m.identical) << "SNR " << m.snr << " dB at delay " << m.offset;
+    } else {
+        EXPECT_GT(m.snr, 40.0) << "at delay " << m.offset;
+    }
+}
+
+// Constant-rate MP3 files are long enough that LAME's summary frame, counted by the size, stays within
+// 1% of the length; coded WAV files count whole blocks.
+INSTANTIATE_TEST_SUITE_P(Formats, PeerFiles,
+    ::testing::Values(
+        PlayCase { "Mp3Mono32k", 32000, 1, 5.0, "lame --quiet -b 48 --resample 32 IN OUT", "mp3", 1152, false },
+        PlayCase { "Mp3Stereo32k", 32000, 2, 5.0, "lame --quiet -b 96 --resample 32 IN OUT", "mp3", 1152, false },
+        PlayCase { "Mp3Mono44k", 44100, 1, 4.0, "lame --quiet -b 64 IN OUT", "mp3", 1152, false },
+        PlayCase { "Mp3Stereo44k", 44100, 2, 4.0, "lame --quiet -b 128 IN OUT", "mp3", 1152, false },
+        PlayCase { "Mp3Mono48k", 48000, 1, 4.0, "lame --quiet -b 64 --resample 48 IN OUT", "mp3", 1152, false },
+        PlayCase { "Mp3Stereo48k", 48000, 2, 4.0, "lame --quiet -b 160 --resample 48 IN OUT", "mp3", 1152, false },
+        PlayCase { "Mpeg2Mono16k", 16000, 1, 4.0, "lame --quiet -b 32 --resample 16 IN OUT", "mp3", 576, false },
+        PlayCase { "Mpeg2Stereo22k", 22050, 2, 4.0, "lame --quiet -b 48 --resample 22.05 IN OUT", "mp3", 576, false },
+        PlayCase { "Mpeg25Mono8k", 8000, 1, 4.0, "lame --quiet -b 16 --resample 8 IN OUT", "mp3", 576, false },
+        PlayCase {
+            "LayerTwo", 44100, 2, 3.0, "ffmpeg -v error -i IN -c:a mp2 -b:a 192k -f mp2 OUT", "mp3", 1152, false },
+        PlayCase { "Mp3Vbr", 44100, 2, 2.0, "lame --quiet -V 4 IN OUT", "mp3", 1152, false, PlayCase::ESTIMATED },
+        PlayCase { "VorbisMono", 22050, 1, 2.0, "oggenc -Q -q 3 IN -o OUT", "Vorbis", 2048, false, PlayCase::INPUT },
+        PlayCase { "VorbisStereo", 44100, 2, 2.0, "oggenc -Q -q 3 IN -o OUT", "Vorbis", 2048, false, PlayCase::INPUT },
+        PlayCase { "Musepack", 44100, 2, 2.0, "mpcenc --silent IN OUT", "MPC", 1152, false, PlayCase::INPUT, ".mpc" },
+        PlayCase { "GsmWav", 8000, 1, 2.0, "sox IN -e gsm-full-rate -t wav OUT", "GSM", 320, true },
+        PlayCase { "AdpcmMono", 11025, 1, 6.0, "sox IN -e ms-adpcm -t wav OUT", "ADPCM", 500, true },
+        PlayCase { "AdpcmStereo", 22050, 2, 2.0, "sox IN -e ms-adpcm -t wav OUT", "ADPCM", 1012, true },
+        PlayCase { "Pcm8", 11025, 2, 1.0, "sox IN -b 8 -e unsigned -t wav OUT", "PCM", 1, true },
+        PlayCase { "Pcm16", 16000, 1, 1.0, "sox IN -t wav OUT", "PCM", 1, true }),
+    [](auto const& info) { return info.param.name; });
+
+// --from starts later, --volume plays quieter: on PCM both are exact.
+TEST(Play, FromAndVolume)
+{
+    std::string const dir = testing_support::fresh_dir("options");
+    std::string const in = dir + "/in.wav", out = dir + "/out.wav";
+    ASSERT_EQ(run("sox -n -r 8000 -c 1 -b 16 " + in + " synth 2 sine 440 vol 0.5").exit_code, 0);
+    int bits = 0;
+    auto const all = samples16(run("sox " + in + " -t s16 -").output);
+    ASSERT_EQ(run(cli() + " play " + in + " --output " + out + " --from 0.5 --volume 0.5").exit_code, 0);
+    auto const later = played(out, bits);
+    ASSERT_EQ(later.size(), all.size() - 4000);
+    for (size_t i = 0; i < later.size(); ++i)
+        ASSERT_EQ(later[i], all[i + 4000] * 0x7FFF / 0xFFFF) << i;
+}
+
+// A file no reader takes, or none at all: one line naming it. No speaker: one line saying so.
+TEST(Play, FilesThatCannotBePlayedSaySoOnOneLine)
+{
+    std::string const dir = testing_support::fresh_dir("bad");
+    testing_support::write_file(dir + "/notes.mp3", std::string(3000, 'x'));
+    for (std::string const command : { "info", "play" }) {
+        for (std::string const name : { "notes.mp3", "missing.wav" }) {
+            std::string const output = command == "play" ? " --output " + dir + "/o.wav" : "";
+            auto const r = run(cli() + " " + command + " " + dir + "/" + name + output);
+            EXPECT_TRUE(one_line_error(r)) << command << " " << name << ": " << r.error;
+            EXPECT_NE(r.error.find(name), std::string::npos) << r.error;
+        }
+    }
+    std::string const in = dir + "/in.wav";
+    ASSERT_EQ(run("sox -n -r 8000 -c 1 -b 16 " + in + " synth 0.2 sine 440").exit_code, 0);
+    auto const r = run("RAVELIN_AUDIO_OUT=none " + cli() + " play " + in);
+    EXPECT_TRUE(one_line_error(r)) << r.error;
+    EXPECT_NE(r.error.find("no sound output"), std::string::npos) << r.error;
+}
+
+// Truncated files and a header that lies about its sizes play what they hold and end.
+TEST(Play, DamagedFilesPlayWhatTheyHold)
+{
+    std::string const dir = testing_support::fresh_dir("damaged");
+    std::string const in = dir + "/in.wav";
+    ASSERT_EQ(run("sox -n -r 22050 -c 1 -b 16 " + in + " synth 2 sine 300 vol 0.5").exit_code, 0);
+    ASSERT_EQ(run("lame --quiet -b 64 " + in + " " + dir + "/a.mp3").exit_code, 0);
+    ASSERT_EQ(run("sox -n -r 22050 -c 1 -b 16 " + dir + "/noise.wav synth 2 pinknoise vol 0.3").exit_code, 0);
+    ASSERT_EQ(run("oggenc -Q " + dir + "/noise.wav -o " + dir + "/a.ogg").exit_code, 0);
+    std::string const wav = read_file(in);
+    std::string liar = wav.substr(0, wav.size() / 2);
+    liar.replace(40, 4, std::string("\x00\x00\x00\x40", 4)); // a gigabyte of data, it says
+    testing_support::write_file(dir + "/liar.wav", liar);
+    testing_support::write_file(dir + "/cut.mp3", read_file(dir + "/a.mp3").substr(0, 7000));
+    std::string const ogg = read_file(dir + "/a.ogg");
+    testing_support::write_file(dir + "/cut.ogg", ogg.substr(0, ogg.size() * 2 / 3));
+    for (std::string const name : { "liar.wav", "cut.mp3", "cut.ogg" }) {
+        std::string const out = dir + "/" + name + ".out.wav";
+        auto const r = run(cli() + " play " + dir + "/" + name + " --output " + out);
+        EXPECT_EQ(r.exit_code, 0) << name << ": " << r.error;
+        int bits = 0;
+        EXPECT_GT(played(out, bits).size(), 2000u) << name;
+    }
+    int bits = 0;
+    EXPECT_EQ(played(dir + "/liar.wav.out.wav", bits), samples16(liar.substr(44)));
+}
+
+} // namespace
