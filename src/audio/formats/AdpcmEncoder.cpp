@@ -48,7 +48,8 @@ int64_t AdpcmEncoder::code_channel(int16_t const* samples, size_t step, size_t c
     int64_t error_sum = 0;
     for (size_t i = 2; i < count; ++i) {
         int32_t const sample = samples[i * step];
-        int32_t const predicted = (ch.sample1 * c1 + ch.sample2 * c2) >> 8;
+        // Divided as decoders divide (toward zero), so that what is rebuilt here is what they will play.
+        int32_t const predicted = (ch.sample1 * c1 + ch.sample2 * c2) / 256;
         int32_t const error = sample - predicted;
         // Nearest step, halves away from zero, within the 4-bit range.
         int32_t code = (error >= 0 ? error + ch.delta / 2 : error - ch.delta / 2) / ch.delta;
