@@ -36,6 +36,12 @@ Document::Services with_defaults(Document::Services services)
         services.create_writer
             = [](StringView path, StringView format, int32_t channels, int32_t bits, int32_t rate, int32_t bit_rate,
                   bool append) { return audio::create_writer(path, format, channels, bits, rate, bit_rate, append); };
+    if (!services.free_space)
+        services.free_space = [](StringView path) { return os::free_space(path); };
+    if (!services.now)
+        services.now = [] { return os::DateTime::now(); };
+    if (!services.memory_status)
+        services.memory_status = platform::global_memory_status;
     if (!services.wave_in)
         services.wave_in = &audio::WaveIn::platform_device();
     return services;
@@ -57,6 +63,7 @@ Document::Document()
 Document::Document(Services services)
     : Singleton(this)
     , services_(with_defaults(std::move(services)))
+    , buffer_(services_.memory_status)
     , scanner_(this)
     , timer_(this)
 {
@@ -202,7 +209,7 @@ bool Document::record(bool call, String name, String number, int32_t direction)
     // New recordings go to the last card, unless its own volume is short of space.
     auto const stores = get_store_folders();
     String store = stores.back().path;
-    if (os::free_space(store) < MIN_FREE_BYTES)
+    if (services_.free_space(store) < MIN_FREE_BYTES)
         store = stores.front().path;
     String const folder = sub_folder.empty() ? store : os::join(store, sub_folder);
     if (!os::FileInfo(folder).is_directory())
@@ -211,7 +218,7 @@ bool Document::record(bool call, String name, String number, int32_t direction)
         return false;
     core::log() << u"record folder:" << folder << u" store_path:" << store << u"\n";
 
-    os::DateTime const now = os::DateTime::now();
+    os::DateTime const now = services_.now();
     RecordInfo info;
     info.artist = prefix;
     info.title = os::date_text(now, true) + u" " + os::time_text(now);
@@ -315,6 +322,8 @@ void Document::stop()
             connect(*recorder_, nullptr);
             recorder_.reset();
         }
+        // What the boost still held back for its next anchor.
+        boost_.drain();
         play_sound(END_BEEP);
         while (buffer_.queued_count() != 0)
             core::sleep(DRAIN_STEP_SECONDS);

@@ -17,6 +17,7 @@
 #include <core/Timer.h>
 #include <functional>
 #include <memory>
+#include <os/DateTime.h>
 #include <os/FolderScanner.h>
 #include <vector>
 
@@ -50,6 +51,11 @@ public:
         WriterFactory create_writer;
         // The microphone; none for the platform's.
         audio::WaveIn* wave_in = nullptr;
+        // Bytes free to the caller on the volume that holds a path.
+        std::function<double(core::StringView path)> free_space;
+        // The local date and time.
+        std::function<os::DateTime()> now;
+        audio::ActiveBuffer::MemoryStatusSource memory_status;
     };
 
     Document();
