@@ -312,7 +312,7 @@ TEST_F(DocumentTest, NewRecordingsGoToTheCardUnlessItsVolumeIsShortOfSpace)
 TEST_F(DocumentTest, TheEndBeepPlaysBeforeTheQueueIsWrittenAndStopWaitsForIt)
 {
     use_input(signal({ { true, 2.0 } }));
-    writer_delay = 0.02; // a slow card: the queue holds most of the recording when stop comes
+    writer_delay = 0.1; // a slow card: the queue holds most of the recording when stop comes
     auto& d = make();
     size_t at_end_beep = 0;
     on_sound = [&](StringView path) {
