@@ -63,6 +63,7 @@ run: deps build
 
 bench: deps build
 	@for b in $(BUILD)/bin/bench-*; do echo "== $$b"; "$$b" || exit 1; done
+	python3 bench/record-vs-lame.py $(BUILD)
 
 # libFuzzer targets (clang, ASan + UBSan); FUZZ_SECONDS per target.
 FUZZ_SECONDS ?= 60

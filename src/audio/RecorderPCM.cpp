@@ -31,6 +31,11 @@ bool RecorderPCM::pause()
     return impl_->pause();
 }
 
+bool RecorderPCM::finish(uint32_t milliseconds)
+{
+    return impl_->finish(milliseconds);
+}
+
 bool RecorderPCM::is_stopped()
 {
     return impl_->is_stopped();

@@ -28,6 +28,9 @@ public:
     // Answers whether the device is stopped afterwards.
     virtual bool pause();
     virtual bool is_stopped();
+    // Stops the device and hands down the chain everything it captured, the block it was filling
+    // included, so that a stop loses nothing; waits at most `milliseconds` for the worker.
+    bool finish(uint32_t milliseconds = 1000);
     // The device is open and the worker has not finished.
     virtual bool is_running();
     virtual int32_t channels();

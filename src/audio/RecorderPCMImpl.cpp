@@ -3,6 +3,7 @@
 #include "AudioProducer.h"
 #include "RecorderPCM.h"
 
+#include <algorithm>
 #include <core/Log.h>
 #include <platform/messages.h>
 #include <platform/ticks.h>
@@ -86,6 +87,30 @@ bool RecorderPCMImpl::pause()
         core::log() << "recorder bad pause!!!!! waveInStop=" << result << "\n";
     stopped_ = result == platform::MMSYSERR_NOERROR;
     return stopped_;
+}
+
+bool RecorderPCMImpl::finish(uint32_t milliseconds)
+{
+    {
+        core::Lock guard(lock_);
+        if (state_ != CAPTURING)
+            return true;
+    }
+    pause();
+    uint32_t const start = platform::tick_count();
+    for (;;) {
+        wake_.set();
+        {
+            core::Lock guard(lock_);
+            bool const waiting = std::any_of(blocks_.begin(), blocks_.end(),
+                [](auto const& block) { return (block.flags.load() & platform::WHDR_DONE) != 0; });
+            if (!waiting || state_ != CAPTURING)
+                return true;
+        }
+        if (platform::tick_count() - start > milliseconds)
+            return false;
+        core::sleep(0.005);
+    }
 }
 
 bool RecorderPCMImpl::is_stopped()

@@ -35,6 +35,9 @@ public:
     bool start();
     // Stops the device; answers whether it is stopped afterwards.
     bool pause();
+    // Stops the device and waits (up to `milliseconds`) until the worker has handed down the chain every
+    // block the device returned, the one it was filling included; answers whether it did.
+    bool finish(uint32_t milliseconds);
     bool is_stopped();
     bool is_running();
     AudioFormat format();

@@ -67,6 +67,15 @@ public:
     size_t read(uint8_t* out, size_t count) override
     {
         size_t const frame_bytes = static_cast<size_t>(channels_) * (bits_ / 8);
+        if (source_.tag == TAG_PCM && source_.channels == channels_ && source_.bits == bits_ && source_.rate == rate_
+            && source_.block_align == frame_bytes) {
+            // Already in the asked format: the bytes as they stand, without the per-sample path.
+            size_t const frames
+                = static_cast<size_t>(std::min<uint64_t>(count / frame_bytes, output_frames_ - position_));
+            size_t const got = std::fread(out, frame_bytes, frames, file_);
+            position_ += got;
+            return got * frame_bytes;
+        }
         size_t written = 0;
         while (written + frame_bytes <= count && position_ < output_frames_) {
             uint64_t const numerator = position_ * source_.rate;

@@ -231,4 +231,34 @@ TEST(BoostFilter, ResetAndLevelChangesLoseNoSamples)
     EXPECT_TRUE(std::equal(after.begin(), after.end(), second.begin()));
 }
 
+TEST(BoostFilter, DrainHandsOnTheTailAtTheLastGain)
+{
+    BoostFilter filter;
+    filter.set_level(2);
+    Collector sink;
+    connect(filter, &sink);
+    // The tail is boosted like the rest, not passed through unchanged or lost.
+    std::vector<int16_t> const input = sine(5000, 4000);
+    filter.on_data(mono16(input, RATE));
+    size_t const boosted = sink.samples().size();
+    ASSERT_LT(boosted, input.size());
+    filter.drain();
+    std::vector<int16_t> const all = sink.samples();
+    ASSERT_EQ(all.size(), input.size());
+    int32_t body_peak = 0, tail_peak = 0;
+    for (size_t i = 0; i < all.size(); ++i)
+        (i < boosted ? body_peak : tail_peak)
+            = std::max<int32_t>(i < boosted ? body_peak : tail_peak, std::abs(all[i]));
+    EXPECT_GT(body_peak, 5500);
+    EXPECT_NEAR(tail_peak, body_peak, 2);
+    filter.drain(); // nothing left: nothing more
+    EXPECT_EQ(sink.samples().size(), input.size());
+
+    // A tail with no anchor yet (shorter than the window) takes the gain of its own peak.
+    filter.on_data(mono16(sine(1000, 100), RATE));
+    filter.drain();
+    EXPECT_EQ(sink.samples().size(), input.size() + 100);
+    connect(filter, nullptr);
+}
+
 } // namespace

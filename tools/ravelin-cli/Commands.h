@@ -27,5 +27,11 @@ int encode_command(Arguments const& arguments);
 int tag_command(Arguments const& arguments);
 int info_command(Arguments const& arguments);
 int play_command(Arguments const& arguments);
+int record_command(Arguments const& arguments);
+int append_command(Arguments const& arguments);
+int list_command(Arguments const& arguments);
+int rescan_command(Arguments const& arguments);
+int rename_command(Arguments const& arguments);
+int delete_command(Arguments const& arguments);
 
 } // namespace cli

@@ -1,11 +1,11 @@
-// What the reader factory makes of a file, and playing it through the player as the Document does: the
-// reader linked to PlayerPCM, play, the end noticed by polling, stop, the reader detached and deleted.
+// What the reader factory makes of a file, and playing it through the Document: the reader linked to the
+// player, the end noticed by the Document's tick, stop, the reader detached and deleted.
 // With --output the speaker is a WAV file written as fast as the file decodes.
-#include "Commands.h"
+#include "Session.h"
 
-#include <audio/PlayerPCM.h>
+#include <algorithm>
+
 #include <audio/readers/FileReader.h>
-#include <core/Thread.h>
 #include <cstdio>
 #include <os/File.h>
 #include <os/FileInfo.h>
@@ -15,8 +15,6 @@
 namespace cli {
 
 namespace {
-
-constexpr double POLL_SECONDS = 0.01;
 
 std::string const what_plays = "PCM, ADPCM or GSM WAV, Ogg Vorbis, Musepack or MP3";
 
@@ -115,32 +113,33 @@ int play_command(Arguments const& arguments)
     }
     if (platform::wave_out_get_num_devs() == 0)
         return fail(EXIT_FAILURE_, "no sound output: RAVELIN_AUDIO_OUT is none (--output OUT.wav writes a file)");
-    auto reader = open_reader(job.file, problem);
-    if (!reader)
-        return fail(EXIT_FAILURE_, problem);
-
-    audio::PlayerPCM player;
-    player.set_volume(job.volume);
-    connect(reader->source(), &player);
-    if (job.from > 0)
-        reader->info().seek_seconds(job.from);
-    if (!player.play())
-        return fail(EXIT_FAILURE_, "the player does not start");
-    bool reader_failed = false;
-    while (!player.is_finished()) {
-        if (!reader->info().is_valid() || !reader->info().status().is_good()) {
-            reader_failed = true;
-            break;
-        }
-        core::sleep(POLL_SECONDS);
+    int64_t position = 0;
+    {
+        auto reader = open_reader(job.file, problem);
+        if (!reader)
+            return fail(EXIT_FAILURE_, problem);
+        if (job.from > 0)
+            position = std::max<int64_t>(reader->info().seconds_to_units(job.from), 1);
     }
-    reader_failed = reader_failed || !reader->info().status().is_good();
-    double const reached = reader->info().position_seconds();
 
-    // The Document's stop: the player first, then the reader is detached under the link's lock.
-    player.stop();
-    connect(reader->source(), nullptr);
-    reader.reset();
+    // The Document plays it: the reader linked to the player, its tick ends the playback at the end of
+    // the file or on a bad reader.
+    Session session;
+    auto& document = session.document();
+    document.set_volume(job.volume);
+    if (!document.play(core::from_utf8(job.file), position))
+        return fail(EXIT_FAILURE_, "the player does not start");
+    session.clear_stopped();
+    bool reader_failed = false;
+    double reached = 0;
+    session.run_until([&] {
+        if (auto* reader = document.reader()) {
+            reached = reader->info().position_seconds();
+            reader_failed = reader_failed || !reader->info().is_valid() || !reader->info().status().is_good();
+        }
+        return session.stopped() || reader_failed;
+    });
+    document.stop();
     if (reader_failed)
         return fail(EXIT_FAILURE_, "reading " + job.file + " failed at " + std::to_string(reached) + " s");
     if (!job.output.empty() && !os::FileInfo(core::from_utf8(job.output)).exists())

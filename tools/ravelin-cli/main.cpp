@@ -19,6 +19,18 @@ Command const commands[] = {
         info_command },
     { "play", "play FILE [--output OUT.wav] [...]",
         "play FILE on the speaker, or decode it into OUT.wav (--from SECONDS, --volume V)", play_command },
+    { "record", "record [--seconds N] [...]",
+        "record from the microphone into a new recording until N seconds have passed, SIGINT or SIGTERM, or a "
+        "file input ends (--format Mp3Low|Mp3Middle|Mp3High, --boost BoostOff|Boost1|Boost2|Boost3, --vas V); "
+        "prints its path",
+        record_command },
+    { "append", "append FILE [--seconds N]", "record more into an MP3 or WAV recording, as record does",
+        append_command },
+    { "list", "list", "the recordings, newest first: time, size, album, artist, title, path (tab-separated)",
+        list_command },
+    { "rescan", "rescan", "rebuild the list from every store folder at once and print it", rescan_command },
+    { "rename", "rename FILE TITLE", "give a recording a new title (its tag and its file name)", rename_command },
+    { "delete", "delete FILE", "delete a recording", delete_command },
 };
 
 void print_help()

@@ -96,6 +96,30 @@ void BoostFilter::reset()
     clear();
 }
 
+void BoostFilter::drain()
+{
+    AudioBuffer rest;
+    {
+        core::Lock guard(lock());
+        uint64_t const end = base_ + samples_.size();
+        if (level_ > 1 && anchor_ < end) {
+            int32_t peak = anchor_peak_;
+            if (!has_anchor_) {
+                peak = 0;
+                for (uint64_t at = anchor_; at < end; ++at)
+                    peak = std::max(peak, magnitude(at));
+            }
+            int32_t const held = gain(peak);
+            core::SharedBuffer bytes((end - anchor_) * 2);
+            emit(reinterpret_cast<int16_t*>(bytes.writable()), anchor_, end, held, held);
+            rest = AudioBuffer(std::move(bytes), format_);
+        }
+        clear();
+    }
+    if (!rest.empty())
+        feed_consumer(*this, rest);
+}
+
 void BoostFilter::clear()
 {
     samples_.clear();

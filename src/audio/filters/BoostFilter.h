@@ -40,6 +40,9 @@ public:
     int64_t map(int32_t amplitude);
     // Forgets the last anchor and empties the leftover.
     void reset();
+    // Hands the leftover on, at the gain of the last anchor, and forgets it: the end of a recording,
+    // when no more input will come to find the next anchor.
+    void drain();
 
 protected:
     AudioBuffer transform(AudioBuffer const& input) override;

@@ -1,0 +1,621 @@
+#include "Document.h"
+
+#include <algorithm>
+#include <audio/formats/BufferedStreams.h>
+#include <audio/formats/Id3Tag.h>
+#include <core/Log.h>
+#include <core/Stopwatch.h>
+#include <core/Thread.h>
+#include <os/File.h>
+#include <os/FileInfo.h>
+#include <os/FileSystem.h>
+#include <os/Paths.h>
+#include <phone/AppNotification.h>
+#include <phone/PhoneState.h>
+#include <platform/ticks.h>
+#include <platform/wave.h>
+
+namespace document {
+
+using core::String;
+using core::StringView;
+
+DocumentListener::~DocumentListener() = default;
+
+namespace {
+
+constexpr char16_t START_BEEP[] = u"%app_path%/Voicbeep.wav";
+constexpr char16_t END_BEEP[] = u"%app_path%/RecEnd.wav";
+constexpr char16_t NEW_FORMAT[] = u"mp3";
+
+Document::Services with_defaults(Document::Services services)
+{
+    if (!services.play_sound)
+        services.play_sound = [](StringView path) { platform::play_sound_file(String(path)); };
+    if (!services.create_writer)
+        services.create_writer
+            = [](StringView path, StringView format, int32_t channels, int32_t bits, int32_t rate, int32_t bit_rate,
+                  bool append) { return audio::create_writer(path, format, channels, bits, rate, bit_rate, append); };
+    if (!services.free_space)
+        services.free_space = [](StringView path) { return os::free_space(path); };
+    if (!services.now)
+        services.now = [] { return os::DateTime::now(); };
+    if (!services.memory_status)
+        services.memory_status = platform::global_memory_status;
+    if (!services.wave_in)
+        services.wave_in = &audio::WaveIn::platform_device();
+    return services;
+}
+
+String two_digits(int value)
+{
+    String text = core::decimal(value % 100);
+    return text.size() < 2 ? u"0" + text : text;
+}
+
+} // namespace
+
+Document::Document()
+    : Document(Services {})
+{
+}
+
+Document::Document(Services services)
+    : Singleton(this)
+    , services_(with_defaults(std::move(services)))
+    , buffer_(services_.memory_status)
+    , scanner_(this)
+    , timer_(this)
+{
+    connect(boost_, &meter_);
+    connect(duration_, &buffer_);
+    load_first_things();
+    timer_.start(TICK_SECONDS);
+}
+
+Document::~Document()
+{
+    stop();
+    timer_.cancel();
+    connect(buffer_, nullptr);
+    connect(meter_, nullptr);
+    connect(duration_, nullptr);
+    connect(boost_, nullptr);
+}
+
+void Document::add_listener(DocumentListener* listener)
+{
+    if (listener && std::find(listeners_.begin(), listeners_.end(), listener) == listeners_.end())
+        listeners_.push_back(listener);
+}
+
+void Document::remove_listener(DocumentListener* listener)
+{
+    std::erase(listeners_, listener);
+}
+
+void Document::send(int32_t code, int32_t argument)
+{
+    DocumentEvent const event { code, argument };
+    auto const listeners = listeners_;
+    for (auto* listener : listeners)
+        if (std::find(listeners_.begin(), listeners_.end(), listener) != listeners_.end())
+            listener->on_document_event(event);
+}
+
+void Document::play_sound(StringView path)
+{
+    services_.play_sound(os::expand_path(path));
+}
+
+// Settings
+
+void Document::load_first_things()
+{
+    settings_.load_first();
+    boost_.set_level(boost_level(settings_.boost));
+    meter_.set_threshold(settings_.vas_level);
+}
+
+void Document::load_secondary_things()
+{
+    bool const no_current = current_.path.empty();
+    bool const auto_record = settings_.auto_record;
+    settings_.load_secondary(no_current);
+    player_.set_volume(settings_.volume);
+    // The platform's registration is renewed with the stored choice at every start.
+    bool const stored = settings_.auto_record;
+    settings_.auto_record = auto_record;
+    set_auto_record(stored);
+    if (no_current && !settings_.path.empty()) {
+        current_.path = settings_.path;
+        on_file(current_.path);
+    }
+    for (auto const& folder : get_store_folders())
+        scanner_.start(folder.path, true);
+}
+
+void Document::save_settings()
+{
+    settings_.save();
+}
+
+void Document::set_boost(StringView name)
+{
+    settings_.boost = String(name);
+    boost_.set_level(boost_level(name));
+}
+
+void Document::set_auto_record(bool on)
+{
+    if (on) {
+        String const command = u"\"" + os::expand_path(u"%app_full_name%") + u"\" call";
+        if (phone::set_app_notification(phone::CALL_NOTIFICATION, command))
+            settings_.auto_record = true;
+    } else if (phone::stop_app_notification(phone::CALL_NOTIFICATION)) {
+        settings_.auto_record = false;
+    }
+}
+
+void Document::set_volume(double volume)
+{
+    player_.set_volume(volume);
+    settings_.volume = player_.volume();
+}
+
+void Document::set_vas_level(double level)
+{
+    settings_.vas_level = level;
+    meter_.set_threshold(level);
+}
+
+// Recording
+
+bool Document::write_new_tag(RecordInfo const& info, os::DateTime const& now)
+{
+    core::Stopwatch const watch;
+    audio::Id3Tag tag;
+    tag.set_text("TPE1", info.artist);
+    tag.set_text("TIT2", info.title);
+    tag.set_text("TALB", info.album);
+    tag.set_text("TCON", APP_NAME);
+    tag.set_text("TYER", core::decimal(now.year));
+    tag.set_text("TDAT", two_digits(now.day) + two_digits(now.month));
+    bool written = false;
+    {
+        os::File file(info.path, os::FileMode::Write);
+        if (!file.is_open())
+            return false;
+        core::log() << u"Document::record file created:" << info.path << u"\n";
+        audio::BufferedOutStream out(file, TAG_OUTPUT_BUFFER);
+        written = tag.write(out) && out.flush();
+    }
+    core::log() << u"id3:" << static_cast<int64_t>(watch.elapsed() * 1000) << u"\n";
+    return written;
+}
+
+bool Document::record(bool call, String name, String number, int32_t direction)
+{
+    if (writer_)
+        return false;
+    if (direction == 0)
+        direction = phone::get_call_info(name, number);
+    String const prefix = !name.empty() ? name : !number.empty() ? number : String(u"Record");
+    String const sub_folder = direction == 1 ? u"Incoming" : direction == 2 ? u"Outgoing" : u"";
+    if (direction == 0 && call)
+        return false;
+    core::log() << u"record prefix:" << prefix << u" subfolder:" << sub_folder << u"\n";
+
+    // New recordings go to the last card, unless its own volume is short of space.
+    auto const stores = get_store_folders();
+    String store = stores.back().path;
+    if (services_.free_space(store) < MIN_FREE_BYTES)
+        store = stores.front().path;
+    String const folder = sub_folder.empty() ? store : os::join(store, sub_folder);
+    if (!os::FileInfo(folder).is_directory())
+        os::create_directory(folder);
+    if (!os::FileInfo(folder).is_directory())
+        return false;
+    core::log() << u"record folder:" << folder << u" store_path:" << store << u"\n";
+
+    os::DateTime const now = services_.now();
+    RecordInfo info;
+    info.artist = prefix;
+    info.title = os::date_text(now, true) + u" " + os::time_text(now);
+    info.album = sub_folder.empty() ? String(u"Record") : sub_folder;
+    info.extension = NEW_FORMAT;
+    info.path = make_file_name(prefix + u" " + info.title, folder, info.extension);
+    FormatPreset const preset = format_preset(settings_.format);
+    info.channels = preset.channels;
+    info.sample_rate = preset.sample_rate;
+    info.bits_per_sample = preset.bits_per_sample;
+    info.bit_rate = preset.bit_rate;
+
+    if (!write_new_tag(info, now)) {
+        // Nothing of a recording that cannot start stays behind.
+        os::delete_file(info.path);
+        return false;
+    }
+    stop(); // a playback
+    current_ = info;
+    call_recording_ = call;
+    if (!start_chain(NEW_FORMAT)) {
+        stop();
+        core::log() << u"os::delete_file 2\n";
+        os::delete_file(current_.path);
+        return false;
+    }
+    settings_.path = current_.path;
+    settings_.save_path(current_.path);
+    RecordEntry entry { current_.path, current_.artist, current_.title, current_.album, {}, now };
+    int32_t index = records_.insert(std::move(entry));
+    if (index < 0)
+        index = records_.find(current_.path);
+    send(DocumentEvent::RECORDING_STARTED, std::max(index, 0));
+    return true;
+}
+
+bool Document::start_chain(StringView format_name)
+{
+    duration_.reset();
+    // A new MP3 file already holds its tag: the writer continues it.
+    writer_ = services_.create_writer(current_.path, format_name, current_.channels, current_.bits_per_sample,
+        current_.sample_rate, current_.bit_rate, true);
+    if (!writer_ || !writer_->status().is_good())
+        return false;
+    recorder_ = std::make_unique<audio::RecorderPCM>(
+        current_.channels, current_.sample_rate, current_.bits_per_sample, *services_.wave_in);
+    connect(*recorder_, &boost_);
+    set_gate(true);
+    connect(buffer_, &writer_->input());
+    play_sound(START_BEEP);
+    return recorder_->start();
+}
+
+void Document::set_gate(bool open)
+{
+    if (open == gate_open_)
+        return;
+    connect(meter_, open ? &duration_ : nullptr);
+    gate_open_ = open;
+}
+
+bool Document::continue_recording()
+{
+    stop();
+    if (current_.path.empty() || current_.extension.empty())
+        return false;
+    if (!start_chain(current_.extension)) {
+        stop();
+        return false;
+    }
+    settings_.path = current_.path;
+    settings_.save_path(current_.path);
+    send(DocumentEvent::RECORDING_CONTINUED);
+    return true;
+}
+
+void Document::pause(bool on)
+{
+    paused_ = on;
+    if (writer_ && !reader_)
+        set_gate(!on);
+    else if (reader_)
+        on ? player_.pause() : player_.play();
+    send(DocumentEvent::PAUSE_CHANGED);
+}
+
+void Document::stop()
+{
+    core::log() << u"Document::stop\n";
+    paused_ = false;
+    call_recording_ = false;
+    if (reader_) {
+        player_.stop();
+        connect(reader_->source(), nullptr);
+        reader_.reset();
+    }
+    if (writer_) {
+        if (recorder_) {
+            // What the device holds goes down the chain before the capture is deleted.
+            recorder_->finish();
+            connect(*recorder_, nullptr);
+            recorder_.reset();
+        }
+        // What the boost still held back for its next anchor.
+        boost_.drain();
+        play_sound(END_BEEP);
+        while (buffer_.queued_count() != 0)
+            core::sleep(DRAIN_STEP_SECONDS);
+        boost_.reset();
+        buffer_.reset();
+        set_gate(false);
+        connect(buffer_, nullptr);
+        writer_.reset();
+    }
+    send(DocumentEvent::STOPPED);
+}
+
+// Playback
+
+bool Document::select(StringView path)
+{
+    stop();
+    auto reader = describe(path);
+    return reader != nullptr;
+}
+
+std::unique_ptr<audio::FileReader> Document::describe(StringView path)
+{
+    current_ = RecordInfo {};
+    current_.path = String(path);
+    {
+        os::File file(path, os::FileMode::Read);
+        audio::BufferedInStream in(file, RENAME_BUFFER);
+        audio::Id3Tag tag;
+        if (file.is_open() && tag.read(in) != 0) {
+            current_.artist = tag.text("TPE1");
+            current_.title = tag.text("TIT2");
+            current_.album = tag.text("TALB");
+        }
+    }
+    auto reader = audio::create_reader(path);
+    if (!reader)
+        return nullptr;
+    audio::ReaderInfo& info = reader->info();
+    current_.extension = String(reader->format_name());
+    current_.channels = info.channels();
+    current_.sample_rate = info.samples_per_second();
+    current_.bits_per_sample = info.bits_per_sample();
+    current_.bit_rate = info.bit_rate();
+    current_.length = info.length();
+    return reader;
+}
+
+bool Document::play(StringView path, int64_t position)
+{
+    stop();
+    auto reader = describe(path);
+    if (!reader) {
+        stop();
+        return false;
+    }
+    reader_ = std::move(reader);
+    connect(reader_->source(), &player_);
+    if (position > 0)
+        reader_->info().seek(position);
+    if (player_.play())
+        return true;
+    stop();
+    return false;
+}
+
+// The list
+
+void Document::remove()
+{
+    int32_t const index = records_.find(current_.path);
+    if (index < 0)
+        return;
+    core::log() << u"os::delete_file in Document::remove\n";
+    os::delete_file(current_.path);
+    records_.remove(static_cast<size_t>(index));
+    send(DocumentEvent::RECORD_REMOVED, index);
+}
+
+void Document::fail(int32_t code)
+{
+    stop();
+    if (!os::FileInfo(current_.path).exists()) {
+        rescan();
+    }
+    send(code);
+}
+
+namespace {
+
+// Every audio file below a folder, sub-folders included, into the list.
+class RescanVisitor final : public os::DirectoryVisitor {
+public:
+    explicit RescanVisitor(RecordList& records)
+        : records_(records)
+    {
+    }
+    bool on_file(String const& path) override
+    {
+        if (!is_audio_file(path))
+            return true;
+        RecordEntry entry = read_record_entry(path);
+        if (!entry.size.empty())
+            records_.insert(std::move(entry));
+        return true;
+    }
+    bool on_directory(String const& path) override
+    {
+        os::walk_directory(*this, path, u"*", u"*", false);
+        return true;
+    }
+
+private:
+    RecordList& records_;
+};
+
+} // namespace
+
+void Document::rescan()
+{
+    records_.clear();
+    RescanVisitor visitor(records_);
+    for (auto const& folder : get_store_folders())
+        os::walk_directory(visitor, folder.path, u"*", u"*", false);
+    send(DocumentEvent::LIST_REBUILT);
+}
+
+void Document::on_file(String const& path)
+{
+    if (!is_audio_file(path))
+        return;
+    RecordEntry entry = read_record_entry(path);
+    if (entry.size.empty())
+        return;
+    int32_t const index = records_.insert(std::move(entry));
+    if (index >= 0)
+        send(DocumentEvent::RECORD_FOUND, index);
+}
+
+void Document::rename(StringView title)
+{
+    if (title == current_.title)
+        return;
+    String clean;
+    for (char16_t c : title) {
+        if (c == 13 || c == 27 || c == 0x1B0A)
+            continue;
+        clean += c == 10 ? u' ' : c;
+    }
+    {
+        os::File file(current_.path, os::FileMode::ReadWrite);
+        audio::Id3Tag tag;
+        uint32_t size = 0;
+        if (file.is_open()) {
+            audio::BufferedInStream in(file, RENAME_BUFFER);
+            size = tag.read(in);
+        }
+        if (size != 0) {
+            tag.set_text("TIT2", clean);
+            file.seek(0);
+            audio::BufferedOutStream out(file, RENAME_BUFFER);
+            if (!tag.write(out, size) || !out.flush())
+                core::log() << u"Document::rename tag not written:" << current_.path << u"\n";
+        }
+    }
+    String const new_path = make_file_name(
+        current_.artist + u" " + clean, os::directory_part(current_.path), os::extension(current_.path));
+    if (!os::FileInfo(current_.path).move_to(new_path)) {
+        core::log() << u"Document::rename cannot move:" << current_.path << u"\n";
+        return;
+    }
+    int32_t const index = records_.find(current_.path);
+    current_.path = new_path;
+    current_.title = clean;
+    settings_.path = new_path;
+    settings_.save_path(new_path);
+    if (index >= 0) {
+        RecordEntry entry = records_[static_cast<size_t>(index)];
+        entry.path = new_path;
+        entry.title = clean;
+        records_.replace(static_cast<size_t>(index), std::move(entry));
+        send(DocumentEvent::RECORD_CHANGED, index);
+    }
+}
+
+// Commands and checks
+
+void Document::on_command(StringView command)
+{
+    if (command.substr(0, 4) == u"call") {
+        record(true, {}, {}, 0);
+    } else if (command.substr(0, 6) == u"record") {
+        if (!writer_)
+            record(false, {}, {}, 0);
+        else
+            pause(!paused_);
+    }
+}
+
+bool Document::card_problem()
+{
+    String const path = os::expand_path(current_.path);
+    if (is_in_main_memory(path))
+        return false;
+    String const folder = os::directory_part(path);
+    return os::total_space(folder) == 0 || !os::FileInfo(folder).is_directory();
+}
+
+double Document::recorded_seconds()
+{
+    return duration_.duration();
+}
+
+uint32_t Document::recorded_bytes()
+{
+    return writer_ ? writer_->status().bytes_written() : 0;
+}
+
+double Document::level()
+{
+    if (reader_)
+        return player_.level(0);
+    return writer_ ? meter_.level() : 0.0;
+}
+
+void Document::on_timer(core::Timer& timer)
+{
+    if (&timer != &timer_)
+        return;
+    timer_.start(TICK_SECONDS);
+    // Linux has no idle timer that suspends a desktop or handheld during playback or recording.
+    if (reader_)
+        tick_playback();
+    else if (writer_)
+        tick_recording();
+    tick_phone();
+}
+
+void Document::tick_playback()
+{
+    if (card_problem()) {
+        core::log() << u"card_problem\n";
+        fail(DocumentEvent::CARD_PROBLEM);
+    } else if (!reader_->info().is_valid()) {
+        core::log() << u"reader no valid\n";
+        stop();
+    } else if (player_.is_finished()) {
+        core::log() << u"player finished\n";
+        stop();
+    }
+}
+
+void Document::tick_recording()
+{
+    // A removed card's folder does not make writes fail on Linux (they go to an unlinked file that is
+    // lost at close), so the card is looked at while the writer still reports good.
+    bool const card_gone = card_problem();
+    if (card_gone || !writer_->status().is_good()) {
+        if (card_gone) {
+            core::log() << u"card_problem\n";
+            fail(DocumentEvent::CARD_PROBLEM);
+        } else {
+            core::log() << u"writer no valid active_buffer:" << buffer_.queued_bytes() << u"\n";
+            fail(DocumentEvent::NO_MEMORY);
+        }
+        return;
+    }
+    if (!buffer_.is_valid()) {
+        core::log() << u"active_buffer no valid\n";
+        fail(DocumentEvent::TOO_SLOW_DEVICE);
+        return;
+    }
+    if (paused_)
+        return;
+    if (meter_.is_silent()) {
+        core::log() << u"record_levels silence\n";
+        set_gate(false);
+    } else {
+        set_gate(true);
+    }
+}
+
+void Document::tick_phone()
+{
+    if (phone::is_talking() != in_call_) {
+        in_call_ = !in_call_;
+        send(DocumentEvent::PHONE_STATE_CHANGED);
+    }
+    if (phone::is_speaker_on() != speaker_on_) {
+        speaker_on_ = !speaker_on_;
+        send(DocumentEvent::PHONE_STATE_CHANGED);
+    }
+}
+
+} // namespace document

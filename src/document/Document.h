@@ -1,0 +1,171 @@
+#pragma once
+
+#include "DocumentListener.h"
+#include "RecordInfo.h"
+#include "RecordStore.h"
+#include "Settings.h"
+
+#include <audio/ActiveBuffer.h>
+#include <audio/PlayerPCM.h>
+#include <audio/RecorderPCM.h>
+#include <audio/filters/BoostFilter.h>
+#include <audio/filters/DurationCounter.h>
+#include <audio/filters/LevelMeter.h>
+#include <audio/formats/FileWriter.h>
+#include <audio/readers/FileReader.h>
+#include <core/Singleton.h>
+#include <core/Timer.h>
+#include <functional>
+#include <memory>
+#include <os/DateTime.h>
+#include <os/FolderScanner.h>
+#include <vector>
+
+namespace document {
+
+// The one owner of what the program does with audio: the recording in progress (capture, boost, level
+// meter and voice activation, memory buffer, file writer), the playback in progress (reader and player),
+// the list of recordings and the settings. Screens call it and listen to its events; a 0.2 s tick
+// watches the running chain and turns its failures into events.
+//
+// Threads: main thread only, with the scheduler running (its tick and the folder scan are timers). The
+// capture, drain and player threads run inside the audio objects it owns; it only builds, links, starts
+// and deletes them, and unlinks a stage under the lock of what it is linked to before deleting it.
+class Document final : public core::Singleton<Document>, public os::ScanListener, private core::TimerListener {
+public:
+    static constexpr double TICK_SECONDS = 0.2;
+    static constexpr double DRAIN_STEP_SECONDS = 0.01;
+    // The free space below which a card is passed over for main memory.
+    static constexpr double MIN_FREE_BYTES = 1'000'000;
+    static constexpr uint32_t TAG_OUTPUT_BUFFER = 65536;
+    static constexpr uint32_t RENAME_BUFFER = 4096;
+
+    using WriterFactory
+        = std::function<std::unique_ptr<audio::FileWriter>(core::StringView path, core::StringView format_name,
+            int32_t channels, int32_t bits_per_sample, int32_t samples_per_second, int32_t bit_rate, bool append)>;
+
+    // What the Document asks of the platform, replaceable by tests.
+    struct Services {
+        // Plays a sound file and returns when it has played (the start and end beeps).
+        std::function<void(core::StringView path)> play_sound;
+        WriterFactory create_writer;
+        // The microphone; none for the platform's.
+        audio::WaveIn* wave_in = nullptr;
+        // Bytes free to the caller on the volume that holds a path.
+        std::function<double(core::StringView path)> free_space;
+        // The local date and time.
+        std::function<os::DateTime()> now;
+        audio::ActiveBuffer::MemoryStatusSource memory_status;
+    };
+
+    Document();
+    explicit Document(Services services);
+    ~Document() override;
+
+    // Starts a recording; true when it runs. direction: 0 ask the phone, 1 incoming, 2 outgoing, 3 a
+    // call of unknown direction. A call recording (call) needs a talking call.
+    bool record(bool call, core::String name, core::String number, int32_t direction);
+    void pause(bool on);
+    // Stops whatever runs; sends event 7 also when nothing ran.
+    void stop();
+    // position > 0 starts there, in the reader's units.
+    bool play(core::StringView path, int64_t position);
+    // Stops, and makes the file the current recording as play does, without playing it (what the list
+    // does when a recording is chosen); false when no reader takes it.
+    bool select(core::StringView path);
+    bool continue_recording();
+    // Deletes the current recording's file and its record.
+    void remove();
+    // Stops, rebuilds the list when the current file is gone, sends `code`.
+    void fail(int32_t code);
+    // A command line: "call..." records a call, "record..." starts or pauses a recording.
+    void on_command(core::StringView command);
+    // The current file lies on a card whose store is not there.
+    bool card_problem();
+    void rescan();
+    // Gives the current recording a new title: its tag, its file name, its record.
+    void rename(core::StringView title);
+
+    void add_listener(DocumentListener* listener);
+    void remove_listener(DocumentListener* listener);
+
+    void load_first_things();
+    void load_secondary_things();
+    void save_settings();
+    void set_boost(core::StringView name);
+    // The call notification is changed first; the setting follows only when that succeeded.
+    void set_auto_record(bool on);
+    void set_format(core::StringView name) { settings_.format = core::String(name); }
+    void set_volume(double volume);
+    void set_vas_level(double level);
+    void set_speaker(bool on) { settings_.speaker = on; }
+    void set_started_for_call(bool on) { started_for_call_ = on; }
+
+    // ScanListener: a file that the folder scan found.
+    void on_file(core::String const& path) override;
+    void on_finished() override { }
+
+    Settings const& settings() const { return settings_; }
+    RecordInfo const& current() const { return current_; }
+    RecordList const& records() const { return records_; }
+    std::vector<StoreFolder> store_folders() const { return get_store_folders(); }
+    bool is_recording() const { return writer_ != nullptr; }
+    bool is_playing() const { return reader_ != nullptr; }
+    bool is_paused() const { return paused_; }
+    bool is_call_recording() const { return call_recording_; }
+    bool started_for_call() const { return started_for_call_; }
+    bool in_call() const { return in_call_; }
+    bool speaker_on() const { return speaker_on_; }
+    bool is_scanning() const { return scanner_.is_scanning(); }
+    // Seconds that reached the recording since it started or was continued.
+    double recorded_seconds();
+    // Coded bytes the writer has put into the file.
+    uint32_t recorded_bytes();
+    // The level of what is recorded or played, 0.0 to 1.0.
+    double level();
+    // The playback's reader, or none.
+    audio::FileReader* reader() { return reader_.get(); }
+
+private:
+    void on_timer(core::Timer& timer) override;
+    void tick_playback();
+    void tick_recording();
+    void tick_phone();
+    void send(int32_t code, int32_t argument = 0);
+    void play_sound(core::StringView path);
+    // The writer, the capture and the links for current's path and format; the start beep; the capture
+    // started. False leaves the chain built: the caller stops.
+    bool start_chain(core::StringView format_name);
+    void set_gate(bool open);
+    bool write_new_tag(RecordInfo const& info, os::DateTime const& now);
+    // Stops nothing: current becomes the file's record information, with the texts of its tag and the
+    // format of the reader that takes it; that reader, or none.
+    std::unique_ptr<audio::FileReader> describe(core::StringView path);
+
+    Services services_;
+    std::vector<DocumentListener*> listeners_;
+    Settings settings_;
+    RecordList records_;
+    RecordInfo current_;
+
+    audio::PlayerPCM player_;
+    audio::ActiveBuffer buffer_;
+    audio::BoostFilter boost_;
+    audio::LevelMeter meter_;
+    audio::DurationCounter duration_;
+    std::unique_ptr<audio::FileReader> reader_;
+    std::unique_ptr<audio::FileWriter> writer_;
+    std::unique_ptr<audio::RecorderPCM> recorder_;
+
+    bool paused_ = false;
+    bool gate_open_ = false; // the link from the meter to the duration counter, made while recording
+    bool call_recording_ = false;
+    bool started_for_call_ = false;
+    bool in_call_ = false;
+    bool speaker_on_ = false;
+
+    os::FolderScanner scanner_;
+    core::Timer timer_;
+};
+
+} // namespace document

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <cstdint>
+
+namespace document {
+
+// What the Document tells its listeners: a code and one argument (an index into the record list where
+// the code concerns one record, else 0).
+struct DocumentEvent {
+    enum Code : int32_t {
+        LIST_REBUILT = 0,
+        RECORD_FOUND = 1, // the scan listed a recording at the index
+        RECORD_REMOVED = 2,
+        RECORD_CHANGED = 3, // renamed or moved
+        RECORDING_STARTED = 4, // its record was inserted at the index
+        RECORDING_CONTINUED = 5,
+        PAUSE_CHANGED = 6,
+        STOPPED = 7,
+        PHONE_STATE_CHANGED = 8,
+        CARD_PROBLEM = 9, // failures: the screens show "Sorry_card_problem",
+        NO_MEMORY = 10, // "Sorry_no_memory"
+        TOO_SLOW_DEVICE = 11, // and "Sorry_too_slow_device"
+    };
+    int32_t code = 0;
+    int32_t argument = 0;
+};
+
+// Threads: called on the main thread. A listener may remove itself from within the call.
+class DocumentListener {
+public:
+    virtual ~DocumentListener();
+    virtual void on_document_event(DocumentEvent const& event) = 0;
+};
+
+} // namespace document

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <core/Strings.h>
+
+#include <cstdint>
+
+// The phone's state as the shell publishes it in the registry, read afresh at every call: whether a call
+// exists and is talking, who is on the other end and in which direction, and whether the speaker is on.
+// A value that cannot be read counts as "no call" (and "speaker off").
+// Threads: any; the program asks on the main thread.
+namespace phone {
+
+inline constexpr char16_t PHONE_STATE_KEY[] = u"HKEY_LOCAL_MACHINE\\System\\State\\Phone";
+inline constexpr char16_t HARDWARE_STATE_KEY[] = u"HKEY_LOCAL_MACHINE\\System\\State\\Hardware";
+// "Status" has this bit while a call is talking (not while it rings or dials).
+inline constexpr uint32_t STATUS_TALKING = 0x20000000;
+
+// Call kinds: no talking call, incoming, outgoing, talking but of unknown direction.
+enum CallKind : int32_t { CALL_NONE = 0, CALL_INCOMING = 1, CALL_OUTGOING = 2, CALL_UNKNOWN_DIRECTION = 3 };
+
+// "Active Call Count" can be read and is not 0.
+bool is_call_active();
+// A call is active and "Status" has the talking bit.
+bool is_talking();
+// The kind of the talking call, or CALL_NONE (leaving both outputs alone). "Caller Number" and "Caller
+// Name" fill the outputs when they can be read; the telephony line's own name and number only fill what
+// the registry left empty.
+int32_t get_call_info(core::String& name, core::String& number);
+// The telephony line's view of the current call: 1 incoming, 2 outgoing, 0 none. Linux has no telephony
+// line yet, so it always answers 0 and leaves the outputs alone; a talking call then has the kind
+// CALL_UNKNOWN_DIRECTION.
+int32_t get_current_call_info(core::String& name, core::String& number);
+// "Speaker" under the hardware state can be read and is not 0.
+bool is_speaker_on();
+
+} // namespace phone

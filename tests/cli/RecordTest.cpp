@@ -1,0 +1,214 @@
+// Recording end to end through ravelin-cli and the Document, with a WAV file as the microphone: the
+// record list commands, and what survives a stop signal, a kill and a full disk.
+#include <TestSupport.h>
+#include <cmath>
+#include <gtest/gtest.h>
+#include <sstream>
+
+using testing_support::CommandResult;
+using testing_support::fresh_dir;
+using testing_support::read_file;
+using testing_support::run;
+
+namespace {
+
+std::string cli()
+{
+    return testing_support::bin_dir() + "/ravelin-cli";
+}
+
+// A place of its own for one test: documents folder and registry.
+struct Place {
+    std::string dir;
+    std::string env;
+    explicit Place(std::string const& name)
+        : dir(fresh_dir(name))
+        , env("XDG_DOCUMENTS_DIR='" + dir + "/Documents' RAVELIN_REGISTRY='" + dir + "/registry.db' ")
+    {
+    }
+    std::string store() const { return dir + "/Documents/My Ravelin"; }
+};
+
+// A 440 Hz tone of `seconds` at 44.1 kHz mono, made by sox.
+std::string tone(std::string const& dir, double seconds)
+{
+    std::string const path = dir + "/tone.wav";
+    auto const r = run("sox -n -r 44100 -c 1 -b 16 '" + path + "' synth " + std::to_string(seconds) + " sine 440");
+    EXPECT_EQ(r.exit_code, 0) << r.error;
+    return path;
+}
+
+std::vector<std::string> lines(std::string const& text)
+{
+    std::vector<std::string> out;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);)
+        out.push_back(line);
+    return out;
+}
+
+std::vector<std::string> fields(std::string const& line)
+{
+    std::vector<std::string> out;
+    size_t start = 0;
+    for (size_t tab; (tab = line.find('\t', start)) != std::string::npos; start = tab + 1)
+        out.push_back(line.substr(start, tab - start));
+    out.push_back(line.substr(start));
+    return out;
+}
+
+// Seconds of audio that ffmpeg decodes from the file; `errors` gets what it reports.
+double decoded_seconds(std::string const& path, std::string& errors)
+{
+    auto const r = run("ffmpeg -nostdin -v error -i '" + path + "' -f s16le -ac 1 -ar 44100 - | wc -c");
+    errors = r.error;
+    return std::stod(r.output) / (2.0 * 44100);
+}
+
+double recorded_value(std::string const& output)
+{
+    auto const at = output.find("recorded=");
+    return at == std::string::npos ? -1 : std::stod(output.substr(at + 9));
+}
+
+} // namespace
+
+TEST(RecordCommand, RecordListRenameAppendAndDelete)
+{
+    Place const place("cli-cycle");
+    std::string const input = tone(place.dir, 1.0);
+    std::string const mic = "RAVELIN_AUDIO_IN='file:" + input + ",fast' ";
+
+    auto const first = run(place.env + mic + cli() + " record --format Mp3Low --boost Boost1");
+    ASSERT_EQ(first.exit_code, 0) << first.error;
+    std::string const path = lines(first.output).at(0);
+    EXPECT_EQ(path.rfind(place.store() + "/Record ", 0), 0u) << path;
+    EXPECT_NEAR(recorded_value(first.output), 1.0, 0.001);
+    std::string errors;
+    EXPECT_NEAR(decoded_seconds(path, errors), 1.0, 0.08);
+    EXPECT_EQ(errors, "");
+    auto const info = run(cli() + " info '" + path + "'");
+    EXPECT_NE(info.output.find("rate=22050"), std::string::npos) << info.output;
+    EXPECT_NE(info.output.find("bitrate=32000"), std::string::npos);
+    // The options were for that recording only.
+    auto const settings = run(place.env + cli() + " settings").output;
+    EXPECT_NE(settings.find("Format         Mp3Middle "), std::string::npos) << settings;
+
+    auto const second = run(place.env + mic + cli() + " record --seconds 30");
+    ASSERT_EQ(second.exit_code, 0) << second.error;
+    std::string const newer = lines(second.output).at(0);
+
+    auto const list = run(place.env + cli() + " list");
+    ASSERT_EQ(list.exit_code, 0) << list.error;
+    auto const rows = lines(list.output);
+    ASSERT_EQ(rows.size(), 2u) << list.output;
+    auto const top = fields(rows[0]);
+    ASSERT_EQ(top.size(), 6u);
+    EXPECT_EQ(top[0].size(), 19u); // 2026-12-06T10:15:30
+    EXPECT_EQ(top[0][10], 'T');
+    EXPECT_EQ(top[1].back(), 'K');
+    EXPECT_EQ(top[2], "Record");
+    EXPECT_EQ(top[3], "Record");
+    EXPECT_EQ(top[5], newer);
+    EXPECT_EQ(fields(rows[1])[5], path);
+
+    auto const renamed = run(place.env + cli() + " rename '" + path + "' 'Plan: A?'");
+    ASSERT_EQ(renamed.exit_code, 0) << renamed.error;
+    std::string const new_path = place.store() + "/Record Plan  A .mp3";
+    EXPECT_EQ(renamed.output, new_path + "\n");
+    EXPECT_NE(run(cli() + " tag '" + new_path + "'").output.find("TIT2=Plan: A?\n"), std::string::npos);
+
+    auto const appended = run(place.env + mic + cli() + " append '" + new_path + "'");
+    ASSERT_EQ(appended.exit_code, 0) << appended.error;
+    // At 22050 Hz the summary frame and the coder's delay at the joint are twice as long.
+    EXPECT_NEAR(decoded_seconds(new_path, errors), 2.1, 0.08);
+    EXPECT_EQ(errors, "");
+
+    auto const rescan = run(place.env + cli() + " rescan");
+    EXPECT_EQ(lines(rescan.output).size(), 2u);
+    EXPECT_EQ(run(place.env + cli() + " delete '" + new_path + "'").exit_code, 0);
+    EXPECT_FALSE(testing_support::file_exists(new_path));
+    EXPECT_EQ(lines(run(place.env + cli() + " list").output).size(), 1u);
+
+    // What is not a listed recording is refused with one line.
+    auto const stranger = run(place.env + cli() + " delete '" + input + "'");
+    EXPECT_NE(stranger.exit_code, 0);
+    EXPECT_TRUE(testing_support::file_exists(input));
+    EXPECT_NE(run(place.env + cli() + " record --format Mp3Huge").exit_code, 0);
+}
+
+TEST(RecordCommand, NoMicrophoneLeavesNoFile)
+{
+    Place const place("cli-nomic");
+    auto const r = run(place.env + "RAVELIN_AUDIO_IN=none " + cli() + " record --seconds 1");
+    EXPECT_NE(r.exit_code, 0);
+    EXPECT_NE(r.error.find("Sorry, the recording cannot start"), std::string::npos) << r.error;
+    EXPECT_EQ(run("ls -A '" + place.store() + "'").output, "");
+}
+
+TEST(RecordCommand, StopSignalsLoseNothingCaptured)
+{
+    Place const place("cli-signals");
+    std::string const input = tone(place.dir, 20.0);
+    for (char const* signal : { "INT", "TERM" }) {
+        std::string const out = place.dir + "/out-" + signal + ".txt";
+        // The signal comes 1.3 s after the recording started, in the middle of a capture block.
+        auto const r = run(place.env + "RAVELIN_AUDIO_IN='file:" + input + "' " + cli() + " record > '" + out
+            + "' & pid=$!; until [ -s '" + out + "' ]; do sleep 0.01; done; sleep 1.3; kill -" + signal
+            + " $pid; wait $pid");
+        EXPECT_EQ(r.exit_code, 0) << signal << ": " << r.error;
+        std::string const output = read_file(out);
+        std::string const path = lines(output).at(0);
+        double const recorded = recorded_value(output);
+        EXPECT_GT(recorded, 1.25) << signal;
+        EXPECT_LT(recorded, 3.0) << signal;
+        std::string errors;
+        // Everything that reached the recording is in the file: the coder's delay and the summary frame
+        // add at most about 0.05 s.
+        double const decoded = decoded_seconds(path, errors);
+        EXPECT_GE(decoded, recorded - 0.001) << signal;
+        EXPECT_LT(decoded, recorded + 0.08) << signal;
+        EXPECT_EQ(errors, "");
+    }
+}
+
+TEST(RecordCommand, AKilledRecordingKeepsAllButItsLastSeconds)
+{
+    Place const place("cli-kill");
+    std::string const input = tone(place.dir, 20.0);
+    std::string const out = place.dir + "/out.txt";
+    double const seconds = 3.9; // just before the staging buffer's second write: near the most a kill takes
+    auto const r = run(place.env + "RAVELIN_AUDIO_IN='file:" + input + "' " + cli() + " record > '" + out
+        + "' & pid=$!; until [ -s '" + out + "' ]; do sleep 0.01; done; sleep " + std::to_string(seconds)
+        + "; kill -KILL $pid; wait $pid");
+    EXPECT_EQ(r.exit_code, 128 + 9);
+    std::string const path = lines(read_file(out)).at(0);
+    std::string errors;
+    double const decoded = decoded_seconds(path, errors);
+    EXPECT_EQ(errors, "");
+    // The staging buffer (16384 bytes, 2.05 s at 64 kbit/s), the block being captured (0.2 s) and the
+    // coder's own few frames are what a kill can take.
+    double const lost = seconds - decoded;
+    std::printf("[ figure ] killed after %.1f s: %.2f s decoded, %.2f s lost\n", seconds, decoded, lost);
+    EXPECT_LT(lost, 3.0);
+    EXPECT_GT(decoded, 1.0);
+}
+
+TEST(RecordCommand, AFullDiskEndsTheRecordingWithAPlayableFile)
+{
+    Place const place("cli-full");
+    std::string const input = tone(place.dir, 60.0);
+    // 100 KiB of file size allowed (bash counts in KiB): the recording needs 480 KB.
+    auto const r = run(
+        place.env + "RAVELIN_AUDIO_IN='file:" + input + ",fast' bash -c 'ulimit -f 100; exec " + cli() + " record'");
+    EXPECT_EQ(r.exit_code, 1);
+    EXPECT_NE(r.error.find("Sorry, the recording cannot be written"), std::string::npos) << r.error;
+    std::string const path = lines(r.output).at(0);
+    std::string errors;
+    double const decoded = decoded_seconds(path, errors);
+    EXPECT_EQ(errors, "");
+    // All that fitted plays: 102,400 bytes at 64 kbit/s are 12.8 s, less the tag and the last frame.
+    EXPECT_EQ(read_file(path).size(), 102400u);
+    EXPECT_GT(decoded, 12.4);
+    EXPECT_LT(decoded, 12.8);
+}

@@ -1,0 +1,533 @@
+#include "../audio/AudioTestSupport.h"
+
+#include <TestSupport.h>
+#include <algorithm>
+#include <atomic>
+#include <audio/AudioFilter.h>
+#include <audio/formats/BufferedStreams.h>
+#include <audio/formats/Id3Tag.h>
+#include <cmath>
+#include <core/CActiveScheduler.h>
+#include <core/Thread.h>
+#include <document/Document.h>
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <os/File.h>
+#include <os/FileInfo.h>
+#include <os/Paths.h>
+#include <os/Registry.h>
+#include <platform/registry_store.h>
+#include <platform/ticks.h>
+#include <platform/wave.h>
+
+using namespace document;
+using core::String;
+using core::StringView;
+using testing_support::fresh_dir;
+using testing_support::LogCapture;
+using testing_support::write_file;
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr int RATE = 44100;
+
+// Samples of a 440 Hz tone (tone) or of silence, one second of 44.1 kHz mono per unit.
+std::vector<int16_t> signal(std::initializer_list<std::pair<bool, double>> parts)
+{
+    std::vector<int16_t> samples;
+    for (auto [tone, seconds] : parts)
+        for (int i = 0; i < static_cast<int>(seconds * RATE); ++i)
+            samples.push_back(tone ? static_cast<int16_t>(12000 * std::sin(i * 2 * M_PI * 440 / RATE)) : 0);
+    return samples;
+}
+
+// A writer in front of the real one whose input takes `delay` seconds per buffer and counts what passed,
+// and whose status can be made bad.
+class SlowWriter final : public audio::FileWriter, private audio::WriterStatus {
+public:
+    SlowWriter(std::unique_ptr<audio::FileWriter> inner, double delay, std::atomic<size_t>& passed)
+        : inner_(std::move(inner))
+        , gate_(delay, passed)
+    {
+        connect(gate_, &inner_->input());
+    }
+    ~SlowWriter() override { connect(gate_, nullptr); }
+    audio::RateInfo& rate_info() override { return inner_->rate_info(); }
+    audio::AudioConsumer& input() override { return gate_; }
+    audio::WriterStatus& status() override { return *this; }
+    core::StringView format_name() const override { return inner_->format_name(); }
+    bool is_good() override { return !failing && inner_->status().is_good(); }
+    uint32_t bytes_written() override { return inner_->status().bytes_written(); }
+
+    static inline std::atomic<bool> failing { false };
+
+private:
+    class Gate final : public audio::AudioFilter {
+    public:
+        Gate(double delay, std::atomic<size_t>& passed)
+            : delay_(delay)
+            , passed_(passed)
+        {
+        }
+
+    protected:
+        audio::AudioBuffer transform(audio::AudioBuffer const& input) override
+        {
+            if (delay_ > 0)
+                core::sleep(delay_);
+            passed_ += input.length();
+            return input;
+        }
+
+    private:
+        double const delay_;
+        std::atomic<size_t>& passed_;
+    };
+    std::unique_ptr<audio::FileWriter> inner_;
+    Gate gate_;
+};
+
+String id3_text(String const& path, char const* frame)
+{
+    os::File file(path, os::FileMode::Read);
+    audio::BufferedInStream in(file, 4096);
+    audio::Id3Tag tag;
+    return tag.read(in) != 0 ? tag.text(frame) : String();
+}
+
+// Seconds of audio in the file as ffmpeg decodes it (an MP3 reader's own length counts the tag's bytes);
+// -1 when ffmpeg reports an error.
+double duration_of(String const& path)
+{
+    auto const result = testing_support::run(
+        "ffmpeg -nostdin -v error -i '" + core::to_utf8(path) + "' -f s16le -ac 1 -ar 44100 - | wc -c");
+    if (result.exit_code != 0 || !result.error.empty())
+        return -1;
+    return std::stod(result.output) / (2.0 * 44100);
+}
+
+void forget(platform::RegistryRoot root, char16_t const* key, std::initializer_list<char16_t const*> names)
+{
+    for (auto name : names)
+        platform::RegistryStore::instance().remove_value(root, key, name);
+}
+
+class DocumentTest : public ::testing::Test, public DocumentListener {
+protected:
+    core::CActiveScheduler scheduler { u"DocumentTestClass" };
+    std::vector<DocumentEvent> events;
+    std::vector<String> sounds;
+    std::atomic<size_t> passed { 0 };
+    double writer_delay = 0;
+    double card_free = 1e12;
+    os::DateTime clock { 2026, 12, 6, 10, 15, 30, 0, 0 };
+    std::function<void(StringView)> on_sound;
+    std::unique_ptr<Document> document;
+
+    void SetUp() override
+    {
+        fs::remove_all(testing_support::test_home() + "/Documents");
+        forget(platform::RegistryRoot::CURRENT_USER, u"Software\\Korvex\\Ravelin",
+            { u"Format", u"Boost", u"VasLevel", u"Path", u"AutoRecord" });
+        SlowWriter::failing = false;
+        platform::select_wave_output("none");
+    }
+    void TearDown() override
+    {
+        document.reset();
+        setenv("RAVELIN_CARDS", "", 1);
+        platform::select_wave_input("none");
+    }
+
+    Document& make(audio::ActiveBuffer::MemoryStatusSource memory = {})
+    {
+        Document::Services services;
+        services.play_sound = [this](StringView path) {
+            sounds.push_back(os::file_name(path));
+            if (on_sound)
+                on_sound(path);
+        };
+        services.create_writer
+            = [this](StringView path, StringView format, int32_t channels, int32_t bits, int32_t rate, int32_t bit_rate,
+                  bool append) -> std::unique_ptr<audio::FileWriter> {
+            auto inner = audio::create_writer(path, format, channels, bits, rate, bit_rate, append);
+            if (!inner)
+                return nullptr;
+            return std::make_unique<SlowWriter>(std::move(inner), writer_delay, passed);
+        };
+        services.free_space
+            = [this](StringView path) { return is_in_main_memory(os::expand_path(path)) ? 1e12 : card_free; };
+        services.now = [this] { return clock; };
+        services.memory_status = memory;
+        document = std::make_unique<Document>(std::move(services));
+        document->add_listener(this);
+        return *document;
+    }
+
+    void on_document_event(DocumentEvent const& event) override { events.push_back(event); }
+
+    std::vector<int32_t> codes() const
+    {
+        std::vector<int32_t> out;
+        for (auto const& e : events)
+            out.push_back(e.code);
+        return out;
+    }
+
+    void use_input(std::vector<int16_t> const& samples, bool fast = true)
+    {
+        std::string const path = fresh_dir("mic") + "/input.wav";
+        write_file(path, audio_test::wav_bytes(1, 1, RATE, 16, audio_test::pcm16(samples)));
+        platform::select_wave_input("file:" + path + (fast ? ",fast" : ""));
+    }
+
+    // Runs the scheduler (the Document's tick) until `done` or `seconds` have passed.
+    template <typename Done> void run_until(Done done, double seconds = 10)
+    {
+        uint32_t const start = platform::tick_count();
+        core::run_messages_until(
+            [&] { return done() || platform::tick_count() - start > static_cast<uint32_t>(seconds * 1000); });
+    }
+    void run_for(double seconds)
+    {
+        run_until([] { return false; }, seconds);
+    }
+    void record_input_to_end(Document& d)
+    {
+        ASSERT_TRUE(d.record(false, {}, {}, 0));
+        run_until([] { return platform::wave_input_ended(); });
+        d.stop();
+    }
+    String store() const { return os::expand_path(u"%my_documents%/My Ravelin"); }
+};
+
+} // namespace
+
+TEST_F(DocumentTest, ARecordingIsTaggedListedAndStoppedWithItsBeeps)
+{
+    use_input(signal({ { true, 3.0 } }));
+    auto& d = make();
+    LogCapture log;
+    ASSERT_TRUE(d.record(false, {}, {}, 0));
+    String const path = d.current().path;
+    EXPECT_EQ(os::directory_part(path), store() + u"/");
+    EXPECT_EQ(codes(), (std::vector<int32_t> { DocumentEvent::STOPPED, DocumentEvent::RECORDING_STARTED }));
+    EXPECT_TRUE(log.contains("record prefix:Record subfolder:\n"));
+    EXPECT_TRUE(log.contains("Document::record file created:" + core::to_utf8(path) + "\n"));
+    EXPECT_TRUE(log.contains("id3:"));
+    EXPECT_EQ(d.records().size(), 1u);
+    String saved;
+    os::reg_get_string(PRODUCT_KEY, u"Path", saved);
+    EXPECT_EQ(saved, path);
+
+    // A second record while recording changes nothing.
+    EXPECT_FALSE(d.record(false, u"Ann", {}, 1));
+    EXPECT_EQ(events.size(), 2u);
+    run_until([] { return platform::wave_input_ended(); });
+    d.stop();
+    EXPECT_EQ(sounds, (std::vector<String> { u"Voicbeep.wav", u"RecEnd.wav" }));
+    EXPECT_EQ(events.back().code, DocumentEvent::STOPPED);
+    EXPECT_FALSE(d.is_recording());
+
+    EXPECT_EQ(id3_text(path, "TPE1"), u"Record");
+    EXPECT_EQ(id3_text(path, "TALB"), u"Record");
+    EXPECT_EQ(id3_text(path, "TCON"), u"Ravelin");
+    EXPECT_EQ(id3_text(path, "TYER"), u"2026");
+    EXPECT_EQ(id3_text(path, "TDAT"), u"0612");
+    EXPECT_EQ(id3_text(path, "TIT2"), os::date_text(clock, true) + u" " + os::time_text(clock));
+    EXPECT_NEAR(duration_of(path), 3.0, 0.06);
+    EXPECT_NEAR(d.recorded_seconds(), 3.0, 0.001);
+
+    // The same second again: the same base with "~1".
+    use_input(signal({ { true, 0.5 } }));
+    record_input_to_end(d);
+    String const second = d.current().path;
+    EXPECT_EQ(second, path.substr(0, path.size() - 4) + u"~1.mp3");
+    EXPECT_EQ(d.records().size(), 2u);
+}
+
+TEST_F(DocumentTest, StopWhenIdleAndCallRecordingsWithoutACall)
+{
+    auto& d = make();
+    d.stop();
+    EXPECT_EQ(codes(), std::vector<int32_t> { DocumentEvent::STOPPED });
+    events.clear();
+    EXPECT_FALSE(d.record(true, {}, {}, 0));
+    EXPECT_TRUE(events.empty());
+    EXPECT_FALSE(fs::exists(core::to_utf8(store())) && !fs::is_empty(core::to_utf8(store())));
+}
+
+TEST_F(DocumentTest, CallRecordingsAreNamedAfterTheCaller)
+{
+    auto& d = make();
+    char16_t const* phone_key = u"System\\State\\Phone";
+    os::reg_set_dword(u"HKEY_LOCAL_MACHINE\\System\\State\\Phone", u"Active Call Count", 1);
+    os::reg_set_dword(u"HKEY_LOCAL_MACHINE\\System\\State\\Phone", u"Status", 0x20000000);
+    os::reg_set_string(u"HKEY_LOCAL_MACHINE\\System\\State\\Phone", u"Caller Name", u"Ann Lee");
+    use_input(signal({ { true, 0.3 } }));
+    // No line to tell the direction: a talking call of unknown direction goes beside the others.
+    record_input_to_end(d);
+    EXPECT_EQ(os::directory_part(d.current().path), store() + u"/");
+    EXPECT_TRUE(os::file_name(d.current().path).starts_with(u"Ann Lee "));
+    EXPECT_EQ(id3_text(d.current().path, "TPE1"), u"Ann Lee");
+
+    // The direction given: "Incoming", named after the number when there is no name.
+    use_input(signal({ { true, 0.3 } }));
+    ASSERT_TRUE(d.record(true, {}, u"+44 20 7946 0000", 1));
+    EXPECT_TRUE(d.is_call_recording());
+    run_until([] { return platform::wave_input_ended(); });
+    d.stop();
+    EXPECT_FALSE(d.is_call_recording());
+    EXPECT_EQ(os::directory_part(d.current().path), os::join(store(), u"Incoming/"));
+    EXPECT_EQ(id3_text(d.current().path, "TALB"), u"Incoming");
+    EXPECT_EQ(id3_text(d.current().path, "TPE1"), u"+44 20 7946 0000");
+
+    // The tick sees the talking call and, when it ends, that too.
+    run_until([&] { return d.in_call(); }, 1);
+    EXPECT_TRUE(d.in_call());
+    os::reg_set_dword(u"HKEY_LOCAL_MACHINE\\System\\State\\Phone", u"Active Call Count", 0);
+    events.clear();
+    run_until([&] { return !d.in_call(); }, 1);
+    EXPECT_EQ(codes(), std::vector<int32_t> { DocumentEvent::PHONE_STATE_CHANGED });
+    forget(platform::RegistryRoot::LOCAL_MACHINE, phone_key, { u"Active Call Count", u"Status", u"Caller Name" });
+}
+
+TEST_F(DocumentTest, NewRecordingsGoToTheCardUnlessItsVolumeIsShortOfSpace)
+{
+    std::string const card = fresh_dir("card-space");
+    setenv("RAVELIN_CARDS", card.c_str(), 1);
+    auto& d = make();
+    use_input(signal({ { true, 0.2 } }));
+    record_input_to_end(d);
+    EXPECT_TRUE(d.current().path.starts_with(core::from_utf8(card)));
+    EXPECT_FALSE(is_in_main_memory(d.current().path));
+
+    card_free = 999'999;
+    use_input(signal({ { true, 0.2 } }));
+    record_input_to_end(d);
+    EXPECT_EQ(os::directory_part(d.current().path), store() + u"/");
+}
+
+TEST_F(DocumentTest, TheEndBeepPlaysBeforeTheQueueIsWrittenAndStopWaitsForIt)
+{
+    use_input(signal({ { true, 2.0 } }));
+    writer_delay = 0.1; // a slow card: the queue holds most of the recording when stop comes
+    auto& d = make();
+    size_t at_end_beep = 0;
+    on_sound = [&](StringView path) {
+        if (os::file_name(path) == u"RecEnd.wav")
+            at_end_beep = passed.load();
+    };
+    ASSERT_TRUE(d.record(false, {}, {}, 0));
+    run_until([] { return platform::wave_input_ended(); });
+    d.stop();
+    size_t const total = 2 * RATE * 2;
+    EXPECT_LT(at_end_beep, total);
+    EXPECT_EQ(passed.load(), total);
+    EXPECT_NEAR(duration_of(d.current().path), 2.0, 0.06);
+}
+
+TEST_F(DocumentTest, VoiceActivationWritesNothingDuringLongSilence)
+{
+    // 0.6 s of voice, 3 s of silence, 0.6 s of voice, in real time.
+    use_input(signal({ { true, 0.6 }, { false, 3.0 }, { true, 0.6 } }), false);
+    auto& d = make();
+    d.set_vas_level(0.1);
+    LogCapture log;
+    ASSERT_TRUE(d.record(false, {}, {}, 0));
+    run_until([] { return platform::wave_input_ended(); }, 10);
+    d.stop();
+    size_t silent_ticks = 0;
+    for (size_t at = 0; (at = log.utf8().find("record_levels silence\n", at)) != std::string::npos; ++at)
+        ++silent_ticks;
+    // Silence counts after 2 s: about 1 s of the 3 s at 5 ticks a second.
+    EXPECT_GE(silent_ticks, 3u);
+    EXPECT_LE(silent_ticks, 7u);
+    double const written = duration_of(d.current().path);
+    EXPECT_LT(written, 4.2 - 0.6);
+    EXPECT_GT(written, 4.2 - 1.4);
+}
+
+TEST_F(DocumentTest, ContinuingAnMp3AndAWavFile)
+{
+    auto& d = make();
+    use_input(signal({ { true, 1.0 } }));
+    record_input_to_end(d);
+    String const mp3 = d.current().path;
+    use_input(signal({ { true, 0.5 } }));
+    ASSERT_TRUE(d.select(mp3));
+    events.clear();
+    ASSERT_TRUE(d.continue_recording());
+    EXPECT_EQ(events.back().code, DocumentEvent::RECORDING_CONTINUED);
+    run_until([] { return platform::wave_input_ended(); });
+    d.stop();
+    // The first part's summary frame and the coder's delay at the joint add about 0.1 s of silence.
+    EXPECT_NEAR(duration_of(mp3), 1.55, 0.07);
+    EXPECT_EQ(id3_text(mp3, "TPE1"), u"Record"); // the tag stays in front
+
+    // A PCM WAV at 8 kHz continued in its own format.
+    std::string const wav = fresh_dir("wav") + "/memo.wav";
+    write_file(wav, audio_test::wav_bytes(1, 1, 8000, 16, audio_test::pcm16(std::vector<int16_t>(8000, 1000))));
+    use_input(signal({ { true, 0.5 } }));
+    ASSERT_TRUE(d.select(core::from_utf8(wav)));
+    EXPECT_EQ(d.current().extension, u"PCM");
+    ASSERT_TRUE(d.continue_recording());
+    run_until([] { return platform::wave_input_ended(); });
+    d.stop();
+    EXPECT_NEAR(audio::create_reader(core::from_utf8(wav))->info().duration(), 1.5, 0.001);
+    EXPECT_EQ(fs::file_size(wav), 44u + 12000 * 2);
+}
+
+TEST_F(DocumentTest, RenameKeepsTheTypedTitleInTheTagAndCleansTheFileName)
+{
+    auto& d = make();
+    use_input(signal({ { true, 0.2 } }));
+    record_input_to_end(d);
+    String const old_path = d.current().path;
+    events.clear();
+    d.rename(u"Meeting: why?\r\nnext");
+    String const path = d.current().path;
+    EXPECT_EQ(os::file_name(path), u"Record Meeting  why  next.mp3");
+    EXPECT_FALSE(os::FileInfo(old_path).exists());
+    EXPECT_EQ(id3_text(path, "TIT2"), u"Meeting: why? next");
+    EXPECT_EQ(codes(), std::vector<int32_t> { DocumentEvent::RECORD_CHANGED });
+    EXPECT_EQ(d.records()[0].path, path);
+    EXPECT_NEAR(duration_of(path), 0.2, 0.06);
+
+    events.clear();
+    d.remove();
+    EXPECT_FALSE(os::FileInfo(path).exists());
+    EXPECT_TRUE(d.records().empty());
+    ASSERT_EQ(events.size(), 1u);
+    EXPECT_EQ(events[0].code, DocumentEvent::RECORD_REMOVED);
+    EXPECT_EQ(events[0].argument, 0);
+}
+
+TEST_F(DocumentTest, RescanListsCardAndMainMemoryMixedNewestFirst)
+{
+    std::string const card = fresh_dir("card-rescan");
+    setenv("RAVELIN_CARDS", card.c_str(), 1);
+    auto& d = make();
+    auto const folders = d.store_folders();
+    ASSERT_EQ(folders.size(), 2u);
+    std::string const main_store = core::to_utf8(folders[0].path), card_store = core::to_utf8(folders[1].path);
+    fs::create_directories(main_store + "/Incoming");
+    fs::create_directories(card_store + "/Outgoing/deeper");
+    auto const put = [](std::string const& path, int hours_ago, std::string const& bytes = "data") {
+        write_file(path, bytes);
+        fs::last_write_time(path, fs::file_time_type::clock::now() - std::chrono::hours(hours_ago));
+    };
+    put(main_store + "/a.mp3", 5);
+    put(card_store + "/b.mp3", 4);
+    put(main_store + "/Incoming/c.wav", 3);
+    put(card_store + "/Outgoing/d.MP3", 2);
+    put(card_store + "/Outgoing/deeper/e.mp3", 1);
+    put(main_store + "/notes.txt", 0);
+    put(main_store + "/empty.mp3", 0, "");
+    d.rescan();
+    std::vector<String> names;
+    for (auto const& r : d.records().entries())
+        names.push_back(os::file_name(r.path));
+    EXPECT_EQ(names, (std::vector<String> { u"e.mp3", u"d.MP3", u"c.wav", u"b.mp3", u"a.mp3" }));
+    EXPECT_EQ(codes(), std::vector<int32_t> { DocumentEvent::LIST_REBUILT });
+
+    // The incremental scan of start-up finds the same, one event per file.
+    events.clear();
+    document.reset();
+    auto& fresh = make();
+    fresh.load_secondary_things();
+    run_until([&] { return !fresh.is_scanning(); });
+    EXPECT_EQ(fresh.records().size(), 5u);
+    EXPECT_EQ(std::count_if(
+                  events.begin(), events.end(), [](auto const& e) { return e.code == DocumentEvent::RECORD_FOUND; }),
+        5);
+}
+
+TEST_F(DocumentTest, ACardTakenOutDuringARecordingStopsItAndRebuildsTheList)
+{
+    std::string const card = fresh_dir("card-out") + "/card";
+    fs::create_directories(card);
+    setenv("RAVELIN_CARDS", card.c_str(), 1);
+    use_input(signal({ { true, 5.0 } }), false);
+    auto& d = make();
+    LogCapture log;
+    ASSERT_TRUE(d.record(false, {}, {}, 0));
+    ASSERT_FALSE(is_in_main_memory(d.current().path));
+    run_for(0.5);
+    // Files written on Linux after their folder went away are lost at close: the card is looked at
+    // while the writer still says it is good.
+    fs::rename(card, card + "-gone");
+    events.clear();
+    run_until([&] { return !d.is_recording(); }, 2);
+    EXPECT_TRUE(log.contains("card_problem\n"));
+    EXPECT_EQ(codes(),
+        (std::vector<int32_t> { DocumentEvent::STOPPED, DocumentEvent::LIST_REBUILT, DocumentEvent::CARD_PROBLEM }));
+}
+
+TEST_F(DocumentTest, AFailingWriterOrMemoryEndsTheRecordingWithItsEvent)
+{
+    use_input(signal({ { true, 5.0 } }), false);
+    auto& d = make();
+    LogCapture log;
+    ASSERT_TRUE(d.record(false, {}, {}, 0));
+    run_for(0.3);
+    SlowWriter::failing = true;
+    events.clear();
+    run_until([&] { return !d.is_recording(); }, 2);
+    EXPECT_TRUE(log.contains("writer no valid active_buffer:"));
+    // The file is still there: no rescan.
+    EXPECT_EQ(codes(), (std::vector<int32_t> { DocumentEvent::STOPPED, DocumentEvent::NO_MEMORY }));
+    EXPECT_GT(duration_of(d.current().path), 0.1);
+    SlowWriter::failing = false;
+
+    std::atomic<bool> low { false };
+    document.reset();
+    auto& e = make([&] {
+        platform::MemoryStatus status = platform::global_memory_status();
+        if (low)
+            status.avail_phys = 1000;
+        return status;
+    });
+    use_input(signal({ { true, 5.0 } }), false);
+    ASSERT_TRUE(e.record(false, {}, {}, 0));
+    run_for(0.3);
+    low = true;
+    events.clear();
+    run_until([&] { return !e.is_recording(); }, 2);
+    EXPECT_TRUE(log.contains("active_buffer no valid\n"));
+    EXPECT_EQ(codes(), (std::vector<int32_t> { DocumentEvent::STOPPED, DocumentEvent::TOO_SLOW_DEVICE }));
+}
+
+TEST_F(DocumentTest, PlaybackEndsAtTheEndOfTheFileAndPauseSwitchesIt)
+{
+    std::string const wav = fresh_dir("play") + "/tone.wav";
+    write_file(wav, audio_test::wav_bytes(1, 1, 8000, 16, audio_test::pcm16(std::vector<int16_t>(4000, 500))));
+    std::string const out = fresh_dir("speaker") + "/out.wav";
+    platform::select_wave_output("file:" + out + ",fast");
+    auto& d = make();
+    EXPECT_FALSE(d.play(core::from_utf8(fresh_dir("play") + "/missing.mp3"), 0));
+    LogCapture log;
+    ASSERT_TRUE(d.play(core::from_utf8(wav), 0));
+    EXPECT_EQ(d.current().extension, u"PCM");
+    EXPECT_EQ(d.current().sample_rate, 8000);
+    d.pause(true);
+    EXPECT_TRUE(d.is_paused());
+    d.pause(false);
+    events.clear();
+    run_until([&] { return !d.is_playing(); }, 3);
+    EXPECT_TRUE(log.contains("player finished\n"));
+    EXPECT_EQ(codes(), std::vector<int32_t> { DocumentEvent::STOPPED });
+
+    // "record" starts a recording, and a second one pauses it.
+    use_input(signal({ { true, 2.0 } }), false);
+    events.clear();
+    d.on_command(u"record");
+    EXPECT_TRUE(d.is_recording());
+    d.on_command(u"record");
+    EXPECT_TRUE(d.is_paused());
+    EXPECT_EQ(events.back().code, DocumentEvent::PAUSE_CHANGED);
+    d.on_command(u"call"); // recording already: nothing
+    d.stop();
+    EXPECT_FALSE(d.is_paused());
+}

@@ -1,0 +1,242 @@
+// The commands that drive the Document as the program does, without a window: recording, continuing a
+// recording, and the record list with its rename and delete.
+#include "Session.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cstdio>
+#include <document/Settings.h>
+#include <os/FileInfo.h>
+#include <platform/messages.h>
+#include <platform/signals.h>
+#include <platform/ticks.h>
+#include <platform/wave.h>
+
+namespace cli {
+
+namespace {
+
+using core::String;
+
+// Posted by the signal watcher; its arrival ends the wait for messages.
+constexpr uint32_t STOP_SIGNAL_MESSAGE = platform::WM_USER + 60;
+
+bool parse_real(std::string const& text, double& value)
+{
+    auto const* end = text.data() + text.size();
+    auto [ptr, ec] = std::from_chars(text.data(), end, value);
+    return ec == std::errc() && ptr == end;
+}
+
+template <size_t N> bool in_list(std::string const& value, std::array<core::StringView, N> const& names)
+{
+    String const wide = core::from_utf8(value);
+    return std::find(names.begin(), names.end(), core::StringView(wide)) != names.end();
+}
+
+struct RecordJob {
+    std::vector<std::string> places;
+    double seconds = 0; // 0: until a signal or the end of a file input
+    std::string format, boost;
+    double vas = -1;
+};
+
+bool parse_record(Arguments const& a, RecordJob& job, std::string& problem)
+{
+    for (size_t i = 0; i < a.size(); ++i) {
+        bool const has_value = i + 1 < a.size();
+        if (a[i] == "--seconds" && has_value) {
+            if (!parse_real(a[++i], job.seconds) || job.seconds <= 0) {
+                problem = "--seconds must be a number of seconds above 0";
+                return false;
+            }
+        } else if (a[i] == "--format" && has_value) {
+            job.format = a[++i];
+            if (!in_list(job.format, document::FORMAT_NAMES)) {
+                problem = "--format must be Mp3Low, Mp3Middle or Mp3High, not '" + job.format + "'";
+                return false;
+            }
+        } else if (a[i] == "--boost" && has_value) {
+            job.boost = a[++i];
+            if (!in_list(job.boost, document::BOOST_NAMES)) {
+                problem = "--boost must be BoostOff, Boost1, Boost2 or Boost3, not '" + job.boost + "'";
+                return false;
+            }
+        } else if (a[i] == "--vas" && has_value) {
+            if (!parse_real(a[++i], job.vas) || job.vas < 0 || job.vas > 1) {
+                problem = "--vas must be a level from 0 to 1";
+                return false;
+            }
+        } else if (a[i].starts_with("--")) {
+            problem = "unknown option '" + a[i] + "'";
+            return false;
+        } else {
+            job.places.push_back(a[i]);
+        }
+    }
+    return true;
+}
+
+// Runs the recording until its time is up, a stop signal arrives, a file input is used up or the
+// Document ends it with a failure; stops it and answers the exit code.
+int run_recording(Session& session, platform::StopSignalWatcher const& watcher, double seconds)
+{
+    auto& document = session.document();
+    std::printf("%s\n", core::to_utf8(document.current().path).c_str());
+    std::fflush(stdout);
+    uint32_t const start = platform::tick_count();
+    session.run_until([&] {
+        return !document.is_recording() || watcher.received() != 0
+            || (seconds > 0 && platform::tick_count() - start >= static_cast<uint32_t>(seconds * 1000))
+            || platform::wave_input_ended();
+    });
+    if (session.failure() != 0)
+        return session.fail_with(failure_key(session.failure()));
+    // The stop hands down what the device still held: count it too.
+    document.stop();
+    double const recorded = document.recorded_seconds();
+    std::printf("recorded=%.3f\n", recorded);
+    return EXIT_OK;
+}
+
+// Signals are blocked before the Session's threads start, so that only the watcher takes them.
+struct RecordingProcess {
+    RecordingProcess()
+    {
+        platform::block_stop_signals();
+        platform::ignore_file_size_signal();
+    }
+};
+
+} // namespace
+
+int record_command(Arguments const& arguments)
+{
+    RecordJob job;
+    std::string problem;
+    if (!parse_record(arguments, job, problem))
+        return fail(EXIT_USAGE, problem);
+    if (!job.places.empty())
+        return fail(EXIT_USAGE,
+            "usage: ravelin-cli record [--seconds N] [--format Mp3Low|Mp3Middle|Mp3High] "
+            "[--boost BoostOff|Boost1|Boost2|Boost3] [--vas V]");
+    RecordingProcess const process;
+    Session session;
+    auto& document = session.document();
+    // The options hold for this recording; the stored settings stay as they are.
+    if (!job.format.empty())
+        document.set_format(core::from_utf8(job.format));
+    if (!job.boost.empty())
+        document.set_boost(core::from_utf8(job.boost));
+    if (job.vas >= 0)
+        document.set_vas_level(job.vas);
+    platform::StopSignalWatcher const watcher(platform::current_thread_id(), STOP_SIGNAL_MESSAGE);
+    if (!document.record(false, {}, {}, 0))
+        return session.fail_with(u"Sorry_cannot_record");
+    return run_recording(session, watcher, job.seconds);
+}
+
+int append_command(Arguments const& arguments)
+{
+    RecordJob job;
+    std::string problem;
+    if (!parse_record(arguments, job, problem))
+        return fail(EXIT_USAGE, problem);
+    if (job.places.size() != 1 || !job.format.empty() || !job.boost.empty())
+        return fail(EXIT_USAGE, "usage: ravelin-cli append FILE [--seconds N] [--vas V]");
+    std::string const& path = job.places[0];
+    if (!os::FileInfo(core::from_utf8(path)).exists())
+        return fail(EXIT_FAILURE_, "cannot continue " + path + ": no such file");
+    RecordingProcess const process;
+    Session session;
+    auto& document = session.document();
+    if (job.vas >= 0)
+        document.set_vas_level(job.vas);
+    if (!document.select(core::from_utf8(path)))
+        return fail(EXIT_FAILURE_, path + " is not a recording Ravelin can play or continue");
+    platform::StopSignalWatcher const watcher(platform::current_thread_id(), STOP_SIGNAL_MESSAGE);
+    String const format = document.current().extension;
+    if (format != u"mp3" && format != u"PCM" && format != u"ADPCM" && format != u"GSM")
+        return fail(EXIT_FAILURE_,
+            "cannot continue " + path + ": it is " + core::to_utf8(format)
+                + ", and only MP3 files and PCM, ADPCM or GSM WAV files are continued");
+    if (!document.continue_recording())
+        return session.fail_with(u"Sorry_cannot_record");
+    return run_recording(session, watcher, job.seconds);
+}
+
+int list_command(Arguments const& arguments)
+{
+    if (!arguments.empty())
+        return fail(EXIT_USAGE, "usage: ravelin-cli list");
+    Session session;
+    auto& document = session.document();
+    // The incremental scan of start-up, run to its end.
+    document.load_secondary_things();
+    session.run_until([&] { return !document.is_scanning(); });
+    session.print_records();
+    return EXIT_OK;
+}
+
+int rescan_command(Arguments const& arguments)
+{
+    if (!arguments.empty())
+        return fail(EXIT_USAGE, "usage: ravelin-cli rescan");
+    Session session;
+    session.document().rescan();
+    session.print_records();
+    return EXIT_OK;
+}
+
+namespace {
+
+// The list rebuilt and the file made current, as choosing it in the list does; false (with the message
+// said) when it is not a listed recording.
+bool choose(Session& session, std::string const& path, int& code)
+{
+    auto& document = session.document();
+    document.rescan();
+    String const wide = core::from_utf8(path);
+    if (document.records().find(wide) < 0) {
+        code = fail(EXIT_FAILURE_,
+            path + " is not a recording in a store folder (see ravelin-cli list; paths are written as listed)");
+        return false;
+    }
+    document.select(wide);
+    return true;
+}
+
+} // namespace
+
+int rename_command(Arguments const& arguments)
+{
+    if (arguments.size() != 2)
+        return fail(EXIT_USAGE, "usage: ravelin-cli rename FILE TITLE");
+    Session session;
+    int code = EXIT_OK;
+    if (!choose(session, arguments[0], code))
+        return code;
+    auto& document = session.document();
+    String const old_path = document.current().path;
+    document.rename(core::from_utf8(arguments[1]));
+    if (document.current().path == old_path && document.current().title != core::from_utf8(arguments[1]))
+        return fail(EXIT_FAILURE_, "cannot rename " + arguments[0]);
+    std::printf("%s\n", core::to_utf8(document.current().path).c_str());
+    return EXIT_OK;
+}
+
+int delete_command(Arguments const& arguments)
+{
+    if (arguments.size() != 1)
+        return fail(EXIT_USAGE, "usage: ravelin-cli delete FILE");
+    Session session;
+    int code = EXIT_OK;
+    if (!choose(session, arguments[0], code))
+        return code;
+    session.document().remove();
+    if (os::FileInfo(core::from_utf8(arguments[0])).exists())
+        return fail(EXIT_FAILURE_, "cannot delete " + arguments[0]);
+    return EXIT_OK;
+}
+
+} // namespace cli
