@@ -1,6 +1,6 @@
+#include <TestSupport.h>
 #include <gtest/gtest.h>
 #include <lang/Dictionary.h>
-#include <TestSupport.h>
 
 using namespace lang;
 using namespace testing_support;

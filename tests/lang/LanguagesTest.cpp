@@ -1,8 +1,8 @@
+#include <TestSupport.h>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <lang/Languages.h>
 #include <os/Registry.h>
-#include <TestSupport.h>
 
 using namespace lang;
 using namespace testing_support;
