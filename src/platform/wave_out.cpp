@@ -337,9 +337,10 @@ bool valid_format(WaveFormat const& f)
         && f.avg_bytes_per_sec == f.block_align * f.samples_per_sec;
 }
 
-// A device on the chosen backend, not yet published; none (and a line on standard error when the backend
-// cannot start) on failure.
-std::shared_ptr<OutputDevice> make_device(WaveFormat const& format, uint32_t thread_id, uint32_t flags, uint32_t& error)
+// A device on the chosen backend, not yet published; none (and, unless `quiet`, a line on standard error
+// when the backend cannot start) on failure.
+std::shared_ptr<OutputDevice> make_device(
+    WaveFormat const& format, uint32_t thread_id, uint32_t flags, uint32_t& error, bool quiet = false)
 {
     Choice const choice = current_choice();
     if (choice.kind == Choice::Kind::NONE) {
@@ -368,7 +369,8 @@ std::shared_ptr<OutputDevice> make_device(WaveFormat const& format, uint32_t thr
     if (choice.kind == Choice::Kind::SDL) {
         auto live = wave_backend::open_sdl_output(format, *device, problem);
         if (!live) {
-            report(problem);
+            if (!quiet)
+                report(problem);
             return nullptr;
         }
         device->attach(std::move(live));
@@ -532,7 +534,8 @@ bool play_sound_file(std::u16string const& path)
     if (!read_sound(path, format, data) || data.empty())
         return false;
     uint32_t error = MMSYSERR_NOERROR;
-    auto output = make_device(format, 0, CALLBACK_NULL, error);
+    // A machine without a speaker records without its beeps: nothing to say about it.
+    auto output = make_device(format, 0, CALLBACK_NULL, error, true);
     if (!output)
         return false;
     WaveBlock block;

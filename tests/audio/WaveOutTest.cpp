@@ -244,6 +244,15 @@ TEST_F(WaveOutTest, WithoutASpeakerOpenFailsAndBeepsReturnAtOnce)
     EXPECT_EQ(wave_out_open(handle, WAVE_MAPPER, pcm(1, 8000, 16), current_thread_id(), 0, CALLBACK_THREAD),
         MMSYSERR_NODRIVER);
     EXPECT_NE(::testing::internal::GetCapturedStderr().find("nonexistent-folder"), std::string::npos);
+
+    // SDL with no device to play on: a beep is skipped without a word.
+    setenv("SDL_AUDIODRIVER", "ravelin-no-such-driver", 1);
+    select_wave_output("sdl");
+    ::testing::internal::CaptureStderr();
+    EXPECT_FALSE(play_sound_file(core::from_utf8(beep)));
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
+    unsetenv("SDL_AUDIODRIVER");
+    select_wave_output("none");
 }
 
 // A beep plays to its end before the call returns, in real time.
