@@ -1,91 +1,57 @@
-#include <gtest/gtest.h>
-#include <skin/Bitmap565.h>
-#include <skin/Blitter.h>
-
-#include <vector>
+#include "SkinTestSupport.h"
 
 using namespace skin;
 
 namespace {
 
-struct PixelCase {
-    char const* name;
-    Blitter const& (*blitter)();
-    uint16_t src;
-    uint16_t dst;
-    uint16_t expected;
-};
-
-Blitter const& keep_quarter()
+// -1 plain, 0 keyed, 1 to 4 the levels, 5 mark changed.
+Blitter const& blitter(int32_t rule)
 {
-    return level_blitter(1);
-}
-Blitter const& keep_half()
-{
-    return level_blitter(2);
-}
-Blitter const& keep_three_quarters()
-{
-    return level_blitter(3);
-}
-Blitter const& opaque_only()
-{
-    return level_blitter(4);
+    return rule < 0 ? plain_blitter() : rule > 4 ? mark_changed_blitter() : level_blitter(rule);
 }
 
-class BlitterRule : public testing::TestWithParam<PixelCase> { };
-
-// Every span operation applies the same rule; check all four, and the vector path of copy_span (long
-// spans) as well as its scalar tail.
-TEST_P(BlitterRule, EverySpanOperationAppliesTheRule)
+// Each rule on spans of one pixel (its scalar path) and of 19 (the vector path and its tail), on a clone
+// and through scale_span, which has no vector path. How every blitter indexes the source in wider spans
+// is checked against these below.
+TEST(Blitter, EachRuleOnEveryPath)
 {
-    auto const& c = GetParam();
-    Blitter const& b = c.blitter();
-    for (int length : { 1, 8, 19 }) {
-        std::vector<uint16_t> src(length, c.src);
-        std::vector<uint16_t> dst(length, c.dst);
-        b.copy_span(dst.data(), dst.data() + length, src.data(), 0);
-        EXPECT_EQ(dst, std::vector<uint16_t>(length, c.expected)) << "copy_span " << length;
-        dst.assign(length, c.dst);
-        b.scale_span(dst.data(), dst.data() + length, src.data(), 0, 1024);
-        EXPECT_EQ(dst, std::vector<uint16_t>(length, c.expected)) << "scale_span " << length;
-        dst.assign(length, c.dst);
-        b.shift_span(dst.data(), src.data(), 0, length, 1);
-        EXPECT_EQ(dst, std::vector<uint16_t>(length, c.expected)) << "shift_span " << length;
-        dst.assign(length, c.dst);
-        b.tile_span(dst.data(), src.data(), 0, length, 0, 0, 3);
-        EXPECT_EQ(dst, std::vector<uint16_t>(length, c.expected)) << "tile_span " << length;
+    struct {
+        char const* name;
+        int32_t rule;
+        uint16_t src, dst, expected;
+    } const cases[] = {
+        { "plain_copies_key", -1, 0xF81F, 0x1234, 0xF81F },
+        { "keyed_keeps_under_key", 0, 0xF81F, 0x1234, 0x1234 },
+        { "keyed_copies_other", 0, 0x1234, 0x0000, 0x1234 },
+        { "half_adds_half_of_destination", 2, 0x0000, 0xFFFF, 0x7BEF },
+        { "half_keeps_under_key", 2, 0xF81F, 0xFFFF, 0xFFFF },
+        { "half_copies_opaque", 2, 0x0020, 0xFFFF, 0x0020 },
+        { "quarter_adds_quarter", 1, 0x0000, 0xFFFF, 0x39E7 },
+        { "quarter_adds_to_source", 1, 0x0801, 0xFFFF, 0x41E8 },
+        { "three_quarters_adds_three_quarters", 3, 0x0000, 0xFFFF, 0xB5D6 },
+        { "opaque_only_copies_opaque", 4, 0x1234, 0x0000, 0x1234 },
+        { "opaque_only_skips_unmarked", 4, 0x1214, 0x0F0F, 0x0F0F },
+        { "opaque_only_skips_key", 4, 0xF81F, 0x0F0F, 0x0F0F },
+        { "mark_changed_sets_opaque_bit", 5, 0x1000, 0x0000, 0x1020 },
+        { "mark_changed_keeps_equal", 5, 0x1000, 0x1000, 0x1000 },
+    };
+    for (auto const& c : cases) {
+        Blitter const& b = blitter(c.rule);
+        std::vector<uint16_t> const src(19, c.src), expected(19, c.expected);
+        std::vector<uint16_t> dst(19, c.dst);
+        b.copy_span(dst.data(), dst.data() + 19, src.data(), 0);
+        EXPECT_EQ(dst, expected) << c.name;
+        uint16_t one = c.dst, scaled = c.dst, cloned = c.dst;
+        b.copy_span(&one, &one + 1, &c.src, 0);
+        b.scale_span(&scaled, &scaled + 1, &c.src, 0, 1024);
+        b.clone()->copy_span(&cloned, &cloned + 1, &c.src, 0);
+        EXPECT_EQ(std::vector<uint16_t>({ one, scaled, cloned }), std::vector<uint16_t>(3, c.expected)) << c.name;
     }
-}
-
-INSTANTIATE_TEST_SUITE_P(Rules, BlitterRule,
-    testing::Values(PixelCase { "plain_copies_key", plain_blitter, 0xF81F, 0x1234, 0xF81F },
-        PixelCase { "keyed_keeps_under_key", keyed_blitter, 0xF81F, 0x1234, 0x1234 },
-        PixelCase { "keyed_copies_other", keyed_blitter, 0x1234, 0x0000, 0x1234 },
-        PixelCase { "half_adds_half_of_destination", keep_half, 0x0000, 0xFFFF, 0x7BEF },
-        PixelCase { "half_keeps_under_key", keep_half, 0xF81F, 0xFFFF, 0xFFFF },
-        PixelCase { "half_copies_opaque", keep_half, 0x0020, 0xFFFF, 0x0020 },
-        PixelCase { "quarter_adds_quarter", keep_quarter, 0x0000, 0xFFFF, 0x39E7 },
-        PixelCase { "quarter_adds_to_source", keep_quarter, 0x0801, 0xFFFF, 0x41E8 },
-        PixelCase { "three_quarters_adds_three_quarters", keep_three_quarters, 0x0000, 0xFFFF, 0xB5D6 },
-        PixelCase { "opaque_only_copies_opaque", opaque_only, 0x1234, 0x0000, 0x1234 },
-        PixelCase { "opaque_only_skips_unmarked", opaque_only, 0x1214, 0x0F0F, 0x0F0F },
-        PixelCase { "opaque_only_skips_key", opaque_only, 0xF81F, 0x0F0F, 0x0F0F },
-        PixelCase { "mark_changed_sets_opaque_bit", mark_changed_blitter, 0x1000, 0x0000, 0x1020 },
-        PixelCase { "mark_changed_keeps_equal", mark_changed_blitter, 0x1000, 0x1000, 0x1000 }),
-    [](auto const& info) { return std::string(info.param.name); });
-
-TEST(Blitter, KeyedRowExample)
-{
-    uint16_t const src[] = { 0xF81F, 0x1234 };
-    uint16_t dst[] = { 0x0000, 0x0000 };
-    keyed_blitter().copy_span(dst, dst + 2, src, 0);
-    EXPECT_EQ(dst[0], 0x0000);
-    EXPECT_EQ(dst[1], 0x1234);
 }
 
 TEST(Blitter, AlphaSelectsLevel)
 {
+    EXPECT_EQ(&level_blitter(0), &keyed_blitter());
     EXPECT_EQ(&alpha_blitter(64), &level_blitter(1));
     EXPECT_EQ(&alpha_blitter(63), &keyed_blitter());
     EXPECT_EQ(&alpha_blitter(300), &level_blitter(4));
@@ -94,74 +60,51 @@ TEST(Blitter, AlphaSelectsLevel)
     EXPECT_EQ(&alpha_blitter(255), &level_blitter(3));
 }
 
-TEST(Blitter, SpansIndexTheSource)
+// 1.5 source pixels per destination pixel; how shift and tile spans index the source is checked below.
+TEST(Blitter, ScaleSpanStepsThroughTheSource)
 {
     uint16_t const src[] = { 10, 11, 12, 13, 14, 15 };
-    uint16_t dst[8] = {};
-    // 1.5 source pixels per destination pixel.
+    uint16_t dst[4] = {};
     plain_blitter().scale_span(dst, dst + 4, src, 0, 1536);
     EXPECT_EQ(std::vector<uint16_t>(dst, dst + 4), (std::vector<uint16_t> { 10, 11, 13, 14 }));
-    plain_blitter().shift_span(dst, src, 2, 5, 1);
-    EXPECT_EQ(std::vector<uint16_t>(dst, dst + 5), (std::vector<uint16_t> { 11, 11, 12, 12, 13 }));
-    // From index 3, wrapping from 4 back to 1.
-    plain_blitter().tile_span(dst, src, 3, 8, 0, 1, 4);
-    EXPECT_EQ(std::vector<uint16_t>(dst, dst + 8), (std::vector<uint16_t> { 13, 11, 12, 13, 11, 12, 13, 11 }));
 }
 
-TEST(Blitter, CloneAppliesTheSameRule)
-{
-    auto const copy = level_blitter(2).clone();
-    uint16_t const src = 0x0000;
-    uint16_t dst = 0xFFFF;
-    copy->copy_span(&dst, &dst + 1, &src, 0);
-    EXPECT_EQ(dst, 0x7BEF);
-}
-
-} // namespace
-
-namespace {
-
-// The widened spans (doubled pixels, repeated stretches, vector tails of every width) agree with the
-// per-pixel rule, for every blitter on every instruction set this processor runs, any start and length.
+// The widened spans (whole copies, doubled pixels, repeated stretches, vector tails of every width) agree
+// with the per-pixel rule, for every blitter on every instruction set this processor runs, any start and
+// length.
 TEST(Blitter, WideSpansAgreeWithThePixelRule)
 {
     std::vector<uint16_t> source;
     for (int i = 0; i < 80; ++i)
         source.push_back(i % 5 == 0 ? 0xF81F : static_cast<uint16_t>(0x1000 * (i % 16) + 0x21 * i));
-    std::vector<std::unique_ptr<Blitter>> blitters;
+    // The source index of destination pixel k of a span from `first`, tiled over [from, to) with a shift.
+    auto index = [](int first, int k, int from, int to, int shift) {
+        int i = first + k;
+        while (to > 0 && i >= to)
+            i -= to - from;
+        return i >> shift;
+    };
     for (auto set : span_instruction_sets())
-        for (int32_t rule = -1; rule <= 5; ++rule)
-            blitters.push_back(make_blitter(rule, set));
-    for (auto const& b : blitters)
-        for (int first = 0; first < 3; ++first)
-            for (int count = 0; count < 70; count += 3) {
-                std::vector<uint16_t> doubled(count, 0x5AA5), tiled(count, 0x5AA5), tiled_doubled(count, 0x5AA5);
-                std::vector<uint16_t> want_doubled(count, 0x5AA5), want_tiled(count, 0x5AA5), want_td(count, 0x5AA5);
-                b->shift_span(doubled.data(), source.data(), first, count, 1);
-                b->tile_span(tiled.data(), source.data(), first, count, 0, 1, 11);
-                b->tile_span(tiled_doubled.data(), source.data(), first, count, 1, 2, 22);
-                for (int k = 0; k < count; ++k) {
-                    uint16_t const s1 = source[(first + k) >> 1];
-                    b->copy_span(&want_doubled[k], &want_doubled[k] + 1, &s1, 0);
-                    int index = first + k;
-                    while (index >= 11)
-                        index -= 10;
-                    b->copy_span(&want_tiled[k], &want_tiled[k] + 1, &source[index], 0);
-                    int wide = first + k;
-                    while (wide >= 22)
-                        wide -= 20;
-                    b->copy_span(&want_td[k], &want_td[k] + 1, &source[wide >> 1], 0);
+        for (int32_t rule = -1; rule <= 5; ++rule) {
+            auto const b = make_blitter(rule, set);
+            for (int first = 0; first < 3; ++first)
+                for (int count = 0; count < 70; count += 3) {
+                    std::vector<std::vector<uint16_t>> got(4, std::vector<uint16_t>(count, 0x5AA5)), want = got;
+                    b->copy_span(got[0].data(), got[0].data() + count, source.data() + first, 0);
+                    b->shift_span(got[1].data(), source.data(), first, count, 1);
+                    b->tile_span(got[2].data(), source.data(), first, count, 0, 1, 11);
+                    b->tile_span(got[3].data(), source.data(), first, count, 1, 2, 22);
+                    for (int k = 0; k < count; ++k) {
+                        int const from[] = { index(first, k, 0, 0, 0), index(first, k, 0, 0, 1),
+                            index(first, k, 1, 11, 0), index(first, k, 2, 22, 1) };
+                        for (int op = 0; op < 4; ++op)
+                            b->copy_span(&want[op][k], &want[op][k] + 1, &source[from[op]], 0);
+                    }
+                    for (int op = 0; op < 4; ++op)
+                        ASSERT_EQ(got[op], want[op])
+                            << set << " rule " << rule << " op " << op << " " << first << " " << count;
                 }
-                // A plain copy of whole spans must match too.
-                std::vector<uint16_t> copied(count, 0x5AA5), want_copied(count, 0x5AA5);
-                b->copy_span(copied.data(), copied.data() + count, source.data() + first, 0);
-                for (int k = 0; k < count; ++k)
-                    b->copy_span(&want_copied[k], &want_copied[k] + 1, &source[first + k], 0);
-                ASSERT_EQ(copied, want_copied) << first << " " << count;
-                ASSERT_EQ(doubled, want_doubled) << first << " " << count;
-                ASSERT_EQ(tiled, want_tiled) << first << " " << count;
-                ASSERT_EQ(tiled_doubled, want_td) << first << " " << count;
-            }
+        }
 }
 
 } // namespace

@@ -1,13 +1,9 @@
 #include "SkinTestSupport.h"
 
-#include <gtest/gtest.h>
-#include <skin/Blitter.h>
-#include <skin/Drawing.h>
 #include <skin/PictureRef.h>
 
-#include <vector>
-
 using namespace skin;
+using skin_testing::expect_pixels;
 using skin_testing::fill_bitmap;
 
 namespace {
@@ -24,7 +20,9 @@ PictureHandle numbered_picture(int32_t width, int32_t height)
     return std::make_shared<PictureHolder const>(u"numbered", std::move(bitmap));
 }
 
-PictureRef grid_ref(PictureHandle picture, std::array<int32_t, 4> xs, std::array<int32_t, 4> ys, int32_t shift = 0)
+// The 10 x 10 numbered picture cut at 4 and 6 both ways, unless told otherwise.
+PictureRef grid_ref(int32_t shift = 0, std::array<int32_t, 4> xs = { 0, 4, 6, 10 },
+    std::array<int32_t, 4> ys = { 0, 4, 6, 10 }, PictureHandle picture = numbered_picture(10, 10))
 {
     PictureRef ref;
     for (int i = 0; i < 4; ++i)
@@ -34,146 +32,118 @@ PictureRef grid_ref(PictureHandle picture, std::array<int32_t, 4> xs, std::array
     return ref;
 }
 
-// The source column of each destination pixel of row 0 (row 0 of the picture is 0..width-1).
-std::vector<int> columns(Bitmap565 const& bitmap, int32_t width)
+// A surface of the size filled with the background.
+std::unique_ptr<RenderSurface> blank(Point size)
 {
-    std::vector<int> result;
-    for (int32_t x = 0; x < width; ++x)
-        result.push_back(bitmap.at(x, 0) == BACKGROUND ? -1 : bitmap.at(x, 0) % 100);
-    return result;
+    auto surface = std::make_unique<RenderSurface>(size);
+    fill_bitmap(*surface->bitmap(), BACKGROUND);
+    return surface;
 }
 
-struct GridCase {
-    int32_t width;
-    std::vector<int> expected;
-};
-
-class NineGridAcross : public testing::TestWithParam<GridCase> { };
-
-TEST_P(NineGridAcross, CutsOrRepeatsColumns)
+// The middle columns repeat to fill a wider size, and are cut first when it is narrower.
+TEST(NineGrid, CutsOrRepeatsColumns)
 {
-    auto const& c = GetParam();
-    RenderSurface surface(Point { 32, 4 });
-    fill_bitmap(*surface.bitmap(), BACKGROUND);
-    draw_picture(surface, { 0, 0 }, { c.width, 1 },
-        grid_ref(numbered_picture(10, 10), { 0, 4, 6, 10 }, { 0, 4, 6, 10 }), plain_blitter());
-    EXPECT_EQ(columns(*surface.bitmap(), c.width), c.expected);
-    EXPECT_EQ(surface.bitmap()->at(c.width, 0), BACKGROUND) << "drawn past the size";
+    std::pair<int32_t, std::vector<int>> const cases[]
+        = { { 20, { 0, 1, 2, 3, 4, 5, 4, 5, 4, 5, 4, 5, 4, 5, 4, 5, 6, 7, 8, 9 } }, { 6, { 0, 1, 2, 4, 8, 9 } },
+              { 8, { 0, 1, 2, 3, 4, 7, 8, 9 } }, { 10, { 0, 1, 2, 3, 4, 5, 6, 7, 8, 9 } }, { 1, { 4 } },
+              { 2, { 0, 4 } } };
+    for (auto const& [width, expected] : cases) {
+        auto const surface = blank({ 32, 4 });
+        draw_picture(*surface, { 0, 0 }, { width, 1 }, grid_ref(), plain_blitter());
+        std::vector<int> columns; // the source column of each pixel of row 0
+        for (int32_t x = 0; x < width; ++x)
+            columns.push_back(surface->bitmap()->at(x, 0) == BACKGROUND ? -1 : surface->bitmap()->at(x, 0) % 100);
+        EXPECT_EQ(columns, expected) << width;
+        EXPECT_EQ(surface->bitmap()->at(width, 0), BACKGROUND) << "drawn past " << width;
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(Widths, NineGridAcross,
-    testing::Values(GridCase { 20, { 0, 1, 2, 3, 4, 5, 4, 5, 4, 5, 4, 5, 4, 5, 4, 5, 6, 7, 8, 9 } },
-        GridCase { 6, { 0, 1, 2, 4, 8, 9 } }, GridCase { 8, { 0, 1, 2, 3, 4, 7, 8, 9 } },
-        GridCase { 10, { 0, 1, 2, 3, 4, 5, 6, 7, 8, 9 } }, GridCase { 1, { 4 } }, GridCase { 2, { 0, 4 } }));
 
 TEST(NineGrid, MiddleRowsRepeatDownwards)
 {
-    RenderSurface surface(Point { 10, 12 });
-    fill_bitmap(*surface.bitmap(), BACKGROUND);
-    draw_picture(surface, { 0, 0 }, { 10, 12 }, grid_ref(numbered_picture(10, 10), { 0, 4, 6, 10 }, { 0, 4, 6, 10 }),
-        plain_blitter());
+    auto const surface = blank({ 10, 12 });
+    draw_picture(*surface, { 0, 0 }, { 10, 12 }, grid_ref(), plain_blitter());
     std::vector<int> rows;
     for (int32_t y = 0; y < 12; ++y)
-        rows.push_back(surface.bitmap()->at(0, y) / 100);
+        rows.push_back(surface->bitmap()->at(0, y) / 100);
     EXPECT_EQ(rows, (std::vector<int> { 0, 1, 2, 3, 4, 5, 4, 5, 6, 7, 8, 9 }));
 }
 
 TEST(NineGrid, ScaleShiftDoublesEveryPixel)
 {
-    RenderSurface surface(Point { 24, 24 });
-    fill_bitmap(*surface.bitmap(), BACKGROUND);
-    draw_picture(surface, { 0, 0 }, { 20, 20 }, grid_ref(numbered_picture(10, 10), { 0, 4, 6, 10 }, { 0, 4, 6, 10 }, 1),
-        plain_blitter());
-    for (int32_t y = 0; y < 24; ++y)
-        for (int32_t x = 0; x < 24; ++x) {
-            uint16_t const expected = (x < 20 && y < 20) ? static_cast<uint16_t>(100 * (y / 2) + x / 2) : BACKGROUND;
-            ASSERT_EQ(surface.bitmap()->at(x, y), expected) << x << "," << y;
-        }
+    auto const surface = blank({ 24, 24 });
+    draw_picture(*surface, { 0, 0 }, { 20, 20 }, grid_ref(1), plain_blitter());
+    expect_pixels(*surface->bitmap(), [](int32_t x, int32_t y) {
+        return (x < 20 && y < 20) ? static_cast<uint16_t>(100 * (y / 2) + x / 2) : BACKGROUND;
+    });
 }
 
 TEST(NineGrid, ClippingKeepsThePhaseOfTheMiddle)
 {
-    RenderSurface whole(Point { 20, 1 });
-    RenderSurface clipped(Point { 20, 1 });
-    auto const ref = grid_ref(numbered_picture(10, 10), { 0, 4, 6, 10 }, { 0, 0, 1, 1 });
-    draw_picture(whole, { 0, 0 }, { 20, 1 }, ref, plain_blitter());
-    fill_bitmap(*clipped.bitmap(), BACKGROUND);
+    auto const whole = blank({ 20, 1 });
+    auto const clipped = blank({ 20, 1 });
+    auto const ref = grid_ref(0, { 0, 4, 6, 10 }, { 0, 0, 1, 1 });
+    draw_picture(*whole, { 0, 0 }, { 20, 1 }, ref, plain_blitter());
     {
-        ClipGuard guard(clipped, { 5, 0 }, { 12, 1 });
-        draw_picture(clipped, { 0, 0 }, { 20, 1 }, ref, plain_blitter());
+        ClipGuard guard(*clipped, { 5, 0 }, { 12, 1 });
+        draw_picture(*clipped, { 0, 0 }, { 20, 1 }, ref, plain_blitter());
     }
-    for (int32_t x = 0; x < 20; ++x)
-        EXPECT_EQ(clipped.bitmap()->at(x, 0), (x >= 5 && x < 17) ? whole.bitmap()->at(x, 0) : BACKGROUND) << x;
+    expect_pixels(*clipped->bitmap(),
+        [&](int32_t x, int32_t y) { return (x >= 5 && x < 17) ? whole->bitmap()->at(x, y) : BACKGROUND; });
 }
 
 TEST(NineGrid, CornersOutsideThePictureDrawNothing)
 {
-    RenderSurface surface(Point { 16, 16 });
-    fill_bitmap(*surface.bitmap(), BACKGROUND);
-    draw_picture(surface, { 0, 0 }, { 16, 16 }, grid_ref(numbered_picture(4, 4), { 0, 1, 2, 9 }, { 0, 1, 2, 3 }),
+    auto const surface = blank({ 16, 16 });
+    draw_picture(*surface, { 0, 0 }, { 16, 16 }, grid_ref(0, { 0, 1, 2, 9 }, { 0, 1, 2, 3 }, numbered_picture(4, 4)),
         plain_blitter());
-    draw_picture(surface, { 0, 0 }, { 16, 16 }, grid_ref(numbered_picture(4, 4), { 0, 3, 2, 4 }, { 0, 1, 2, 3 }),
+    draw_picture(*surface, { 0, 0 }, { 16, 16 }, grid_ref(0, { 0, 3, 2, 4 }, { 0, 1, 2, 3 }, numbered_picture(4, 4)),
         plain_blitter());
-    draw_picture(surface, { 0, 0 }, { 16, 16 }, PictureRef {}, plain_blitter());
-    for (int32_t y = 0; y < 16; ++y)
-        for (int32_t x = 0; x < 16; ++x)
-            ASSERT_EQ(surface.bitmap()->at(x, y), BACKGROUND);
+    draw_picture(*surface, { 0, 0 }, { 16, 16 }, PictureRef {}, plain_blitter());
+    expect_pixels(*surface->bitmap(), [](int32_t, int32_t) { return BACKGROUND; });
 }
 
 TEST(Blit, ClipExampleCopiesLowerRightBlock)
 {
-    RenderSurface surface(Point { 12, 12 });
-    fill_bitmap(*surface.bitmap(), BACKGROUND);
-    auto const picture = numbered_picture(10, 10);
-    blit(surface, { -3, -3 }, { 10, 10 }, picture->bitmap(), { 0, 0 }, plain_blitter());
-    for (int32_t y = 0; y < 12; ++y)
-        for (int32_t x = 0; x < 12; ++x) {
-            uint16_t const expected = (x < 7 && y < 7) ? static_cast<uint16_t>(100 * (y + 3) + x + 3) : BACKGROUND;
-            ASSERT_EQ(surface.bitmap()->at(x, y), expected) << x << "," << y;
-        }
+    auto const surface = blank({ 12, 12 });
+    blit(*surface, { -3, -3 }, { 10, 10 }, numbered_picture(10, 10)->bitmap(), { 0, 0 }, plain_blitter());
+    expect_pixels(*surface->bitmap(), [](int32_t x, int32_t y) {
+        return (x < 7 && y < 7) ? static_cast<uint16_t>(100 * (y + 3) + x + 3) : BACKGROUND;
+    });
 }
 
 TEST(Blit, SourceLeavingItsBitmapDrawsNothing)
 {
-    RenderSurface surface(Point { 8, 8 });
-    fill_bitmap(*surface.bitmap(), BACKGROUND);
+    auto const surface = blank({ 8, 8 });
     auto const picture = numbered_picture(4, 4);
-    blit(surface, { 0, 0 }, { 4, 4 }, picture->bitmap(), { 1, 0 }, plain_blitter());
-    blit(surface, { 0, 0 }, { 2, 2 }, picture->bitmap(), { -1, 0 }, plain_blitter());
-    stretch_blit(surface, { 0, 0 }, { 8, 8 }, picture->bitmap(), { 0, 2 }, { 4, 4 }, plain_blitter());
-    EXPECT_EQ(surface.bitmap()->at(0, 0), BACKGROUND);
+    blit(*surface, { 0, 0 }, { 4, 4 }, picture->bitmap(), { 1, 0 }, plain_blitter());
+    blit(*surface, { 0, 0 }, { 2, 2 }, picture->bitmap(), { -1, 0 }, plain_blitter());
+    stretch_blit(*surface, { 0, 0 }, { 8, 8 }, picture->bitmap(), { 0, 2 }, { 4, 4 }, plain_blitter());
+    expect_pixels(*surface->bitmap(), [](int32_t, int32_t) { return BACKGROUND; });
 }
 
 TEST(Blit, StretchTakesNearestSourcePixels)
 {
-    RenderSurface surface(Point { 8, 8 });
-    fill_bitmap(*surface.bitmap(), BACKGROUND);
-    auto const picture = numbered_picture(4, 4);
+    auto const surface = blank({ 8, 2 });
     {
         // The clipped start must advance the source by the clipped amount times the step.
-        ClipGuard guard(surface, { 1, 0 }, { 7, 8 });
-        stretch_blit(surface, { 0, 0 }, { 8, 2 }, picture->bitmap(), { 0, 1 }, { 4, 2 }, plain_blitter());
+        ClipGuard guard(*surface, { 1, 0 }, { 7, 8 });
+        stretch_blit(
+            *surface, { 0, 0 }, { 8, 2 }, numbered_picture(4, 4)->bitmap(), { 0, 1 }, { 4, 2 }, plain_blitter());
     }
-    std::vector<uint16_t> row0, row1;
-    for (int32_t x = 0; x < 8; ++x) {
-        row0.push_back(surface.bitmap()->at(x, 0));
-        row1.push_back(surface.bitmap()->at(x, 1));
-    }
-    EXPECT_EQ(row0, (std::vector<uint16_t> { BACKGROUND, 100, 101, 101, 102, 102, 103, 103 }));
-    EXPECT_EQ(row1, (std::vector<uint16_t> { BACKGROUND, 200, 201, 201, 202, 202, 203, 203 }));
+    int const column[] = { -1, 0, 1, 1, 2, 2, 3, 3 };
+    expect_pixels(*surface->bitmap(),
+        [&](int32_t x, int32_t y) { return x == 0 ? BACKGROUND : static_cast<uint16_t>(100 * (y + 1) + column[x]); });
 }
 
 TEST(Fill, ConvertsColourAndStaysInClip)
 {
-    RenderSurface surface(Point { 7, 3 });
-    fill_bitmap(*surface.bitmap(), BACKGROUND);
+    auto const surface = blank({ 7, 3 });
     {
-        ClipGuard guard(surface, { 1, 1 }, { 100, 100 });
-        fill(surface, { -5, -5 }, { 9, 8 }, Color { 0xFF, 0x84, 0x10, 0 });
+        ClipGuard guard(*surface, { 1, 1 }, { 100, 100 });
+        fill(*surface, { -5, -5 }, { 9, 8 }, Color { 0xFF, 0x84, 0x10, 0 });
     }
-    for (int32_t y = 0; y < 3; ++y)
-        for (int32_t x = 0; x < 7; ++x)
-            EXPECT_EQ(surface.bitmap()->at(x, y), (x >= 1 && x < 4 && y >= 1) ? 0xFC22 : BACKGROUND) << x << "," << y;
+    expect_pixels(*surface->bitmap(),
+        [](int32_t x, int32_t y) { return (x >= 1 && x < 4 && y >= 1) ? uint16_t(0xFC22) : BACKGROUND; });
 }
 
 TEST(ClipGuard, IntersectsAndRestores)
@@ -230,11 +200,9 @@ TEST(RenderSurface, BlitToCopiesWholeBitmap)
     RenderSurface source(Point { 2, 2 });
     fill_bitmap(*source.bitmap(), 0xF81F);
     source.bitmap()->at(1, 1) = 0x1234;
-    RenderSurface target(Point { 4, 4 });
-    fill_bitmap(*target.bitmap(), BACKGROUND);
-    source.blit_to(target, { 2, 2 }, keyed_blitter());
-    EXPECT_EQ(target.bitmap()->at(2, 2), BACKGROUND);
-    EXPECT_EQ(target.bitmap()->at(3, 3), 0x1234);
+    auto const target = blank({ 4, 4 });
+    source.blit_to(*target, { 2, 2 }, keyed_blitter());
+    expect_pixels(*target->bitmap(), [](int32_t x, int32_t y) { return x == 3 && y == 3 ? 0x1234 : BACKGROUND; });
 }
 
 } // namespace

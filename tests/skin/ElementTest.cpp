@@ -1,35 +1,11 @@
 #include "ElementTestSupport.h"
 
-#include <gtest/gtest.h>
-#include <skin/Blitter.h>
-#include <skin/Drawing.h>
-#include <skin/NodeExceptions.h>
-#include <skin/VisibilityAnimation.h>
-#include <skin/widgets/ButtonElement.h>
-#include <skin/widgets/CheckboxElement.h>
-#include <skin/widgets/ClipElement.h>
-#include <skin/widgets/ColorElement.h>
-#include <skin/widgets/EditElement.h>
-#include <skin/widgets/HTableElement.h>
-#include <skin/widgets/ImageElement.h>
-#include <skin/widgets/LabelEditElement.h>
-#include <skin/widgets/OldTextElement.h>
-#include <skin/widgets/ProgressElement.h>
-#include <skin/widgets/TextElement.h>
-#include <skin/widgets/VListElement.h>
-#include <skin/widgets/VTableElement.h>
-
 using namespace skin;
 using namespace skin_testing;
 
 namespace {
 
-template <typename Type> bool made_as(NodeRegistry const& registry, core::StringView name)
-{
-    Element root(nullptr);
-    return dynamic_cast<Type*>(registry.create_element(name, &root)) != nullptr;
-}
-
+// Each type's class is checked where skins build it (typed finds, golden pictures).
 TEST(ElementTypes, FourteenTypesRegisteredOnce)
 {
     NodeRegistry registry;
@@ -37,20 +13,25 @@ TEST(ElementTypes, FourteenTypesRegisteredOnce)
     EXPECT_EQ(registry.size(), ELEMENT_TYPES.size());
     for (auto type : ELEMENT_TYPES)
         EXPECT_TRUE(registry.contains(type)) << core::to_utf8(type);
-    EXPECT_TRUE(made_as<TextElement>(registry, u"text"));
-    EXPECT_TRUE(made_as<EditElement>(registry, u"edit"));
-    EXPECT_TRUE(made_as<HTableElement>(registry, u"htable"));
-    EXPECT_TRUE(made_as<VTableElement>(registry, u"vtable"));
-    EXPECT_TRUE(made_as<ButtonElement>(registry, u"button"));
-    EXPECT_TRUE(made_as<VListElement>(registry, u"vlist"));
-    EXPECT_TRUE(made_as<CheckboxElement>(registry, u"checkbox"));
-    EXPECT_TRUE(made_as<ProgressElement>(registry, u"progress"));
-    EXPECT_TRUE(made_as<OldTextElement>(registry, u"oldtext"));
-    EXPECT_TRUE(made_as<LabelEditElement>(registry, u"label_edit"));
-    EXPECT_TRUE(made_as<ClipElement>(registry, u"clip"));
-    EXPECT_TRUE(made_as<ColorElement>(registry, u"color"));
-    EXPECT_TRUE(made_as<ImageElement>(registry, u"image"));
     EXPECT_THROW(register_element_types(registry), NodeAlreadyRegistered);
+}
+
+TEST(NodeRegistry, RepeatedOrUnknownTypesThrowWithTheirNames)
+{
+    NodeRegistry registry;
+    int first = 0, second = 0;
+    registry.register_type(u"text", [&](Element*) { return (++first, nullptr); });
+    auto const twice = thrown<NodeAlreadyRegistered>(
+        [&] { registry.register_type(u"text", [&](Element*) { return (++second, nullptr); }); });
+    ASSERT_TRUE(twice);
+    EXPECT_EQ(twice->type_name(), u"text");
+    registry.create_element(u"text", nullptr);
+    EXPECT_EQ(std::make_pair(first, second), std::make_pair(1, 0)); // the first factory stays
+    for (core::StringView name : { u"Text", u"", u"button" }) {
+        auto const unknown = thrown<NodeNotRegistered>([&] { registry.create_element(name, nullptr); });
+        ASSERT_TRUE(unknown) << core::to_utf8(name);
+        EXPECT_EQ(unknown->type_name(), name);
+    }
 }
 
 class ElementTree : public testing::Test {
@@ -91,12 +72,9 @@ TEST_F(ElementTree, ReloadRebuildsTheChildren)
 TEST_F(ElementTree, UnregisteredTypeThrowsWithItsName)
 {
     TestHost root;
-    try {
-        root.reload_from(skin.properties, u"Unregistered");
-        FAIL() << "no exception";
-    } catch (NodeNotRegistered const& e) {
-        EXPECT_EQ(e.type_name(), u"widget");
-    }
+    auto const e = thrown<NodeNotRegistered>([&] { root.reload_from(skin.properties, u"Unregistered"); });
+    ASSERT_TRUE(e);
+    EXPECT_EQ(e->type_name(), u"widget");
 }
 
 TEST_F(ElementTree, DumpWritesTheTree)
@@ -155,10 +133,7 @@ TEST_F(ElementTree, VisibilityAndEnabledPropagate)
 // A probe that counts how often it is drawn.
 class Probe : public Element {
 public:
-    explicit Probe(Element* parent)
-        : Element(parent)
-    {
-    }
+    using Element::Element;
     void draw(RenderSurface& surface, Point origin) override
     {
         ++draws;
@@ -200,26 +175,25 @@ TEST(ElementCache, DrawnOnceThenBlittedUntilSomethingInsideChanges)
     EXPECT_EQ(panel->cache().size(), (Point { 0, 0 }));
 }
 
-// The bounding box of the pixels that are not black.
-struct Box {
-    int32_t x0 = INT32_MAX, y0 = INT32_MAX, x1 = -1, y1 = -1;
-    bool empty() const { return x1 < 0; }
-};
+// The bounding box of the pixels that are not black, as (x0, y0, x1, y1); x1 < 0 when there are none.
+using Box = std::array<int32_t, 4>;
+Box const NOTHING { INT32_MAX, INT32_MAX, -1, -1 };
 
 Box drawn(RenderSurface const& surface)
 {
-    Box box;
+    Box box = NOTHING;
     Bitmap565 const& b = *surface.bitmap();
     for (int32_t y = 0; y < b.height(); ++y)
         for (int32_t x = 0; x < b.width(); ++x)
-            if (b.at(x, y) != 0) {
-                box = { std::min(box.x0, x), std::min(box.y0, y), std::max(box.x1, x + 1), std::max(box.y1, y + 1) };
-            }
+            if (b.at(x, y) != 0)
+                box = { std::min(box[0], x), std::min(box[1], y), std::max(box[2], x + 1), std::max(box[3], y + 1) };
     return box;
 }
 
 TEST(ElementAnimation, PopHidePaintsForTwoTenthsThenNothing)
 {
+    EXPECT_EQ(VisibilityAnimation::from_name(u"Pop"), nullptr); // names are case-sensitive
+    EXPECT_EQ(VisibilityAnimation::from_name(u""), nullptr);
     SkinFixture skin("widgets.skin");
     auto root = skin.build(u"Pop", 100, 50);
     auto* popup = root->find_child(u"popup");
@@ -230,24 +204,23 @@ TEST(ElementAnimation, PopHidePaintsForTwoTenthsThenNothing)
         root->paint(screen, {});
         return drawn(screen);
     };
-    EXPECT_FALSE(frame().empty());
+    EXPECT_NE(frame(), NOTHING);
     popup->show_animated(false);
     EXPECT_FALSE(popup->visible());
     EXPECT_FALSE(root->measure_valid(Axis::X));
     Box const start = frame();
-    EXPECT_EQ(start.x0, 40);
-    EXPECT_EQ(start.x1, 60);
+    EXPECT_EQ(std::make_pair(start[0], start[2]), std::make_pair(40, 60));
     root->tick(0.1);
     // Half way the picture overshoots its rectangle.
     Box const middle = frame();
-    EXPECT_LT(middle.x0, 40);
-    EXPECT_GT(middle.x1, 60);
+    EXPECT_LT(middle[0], 40);
+    EXPECT_GT(middle[2], 60);
     root->tick(0.05);
-    EXPECT_FALSE(frame().empty());
+    EXPECT_NE(frame(), NOTHING);
     root->tick(0.05);
     EXPECT_FALSE(popup->visibility_animation()->running());
     EXPECT_TRUE(root->needs_redraw());
-    EXPECT_TRUE(frame().empty());
+    EXPECT_EQ(frame(), NOTHING);
 
     // Shown again, and a hide while it runs only turns it round.
     popup->show_animated(true);
@@ -260,98 +233,62 @@ TEST(ElementAnimation, PopHidePaintsForTwoTenthsThenNothing)
     EXPECT_FALSE(popup->visible());
 }
 
-struct FrameCase {
-    char const* name;
-    double seconds; // of showing
-    Box expected; // of a 40 x 20 picture shown at (10, 10) in 60 x 40
-};
-
-class AnimationFrame : public testing::TestWithParam<FrameCase> { };
-
-TEST_P(AnimationFrame, Geometry)
+// Where each kind draws a 40 x 20 picture shown at (10, 10) in 60 x 40, some time into showing it.
+TEST(ElementAnimation, FrameGeometryOfEveryKind)
 {
-    auto animation = VisibilityAnimation::from_name(core::from_utf8(GetParam().name));
-    ASSERT_NE(animation, nullptr);
-    animation->start(1);
-    animation->new_picture().recreate({ 40, 20 });
-    fill(animation->new_picture(), {}, { 40, 20 }, Color { 255, 255, 255 });
-    animation->tick(GetParam().seconds);
-    RenderSurface screen(Point { 60, 40 });
-    fill(screen, {}, { 60, 40 }, Color {});
-    animation->draw(screen, { 10, 10 }, plain_blitter());
-    Box const box = drawn(screen);
-    Box const& e = GetParam().expected;
-    EXPECT_EQ(std::tie(box.x0, box.y0, box.x1, box.y1), std::tie(e.x0, e.y0, e.x1, e.y1));
-}
-
-INSTANTIATE_TEST_SUITE_P(Kinds, AnimationFrame,
-    testing::Values(FrameCase { "scale", 0.1, { 25, 17, 35, 22 } }, FrameCase { "pop", 0.1, { 6, 8, 54, 32 } },
-        FrameCase { "right", 0.1, { 30, 10, 50, 30 } }, FrameCase { "bottom", 0.1, { 10, 20, 50, 30 } },
-        FrameCase { "left", 0.1, { 10, 10, 30, 30 } }, FrameCase { "top", 0.1, { 10, 10, 50, 20 } },
-        FrameCase { "flip", 0.15, { 16, 10, 44, 30 } }, FrameCase { "flip", 0.05, Box {} }),
-    [](auto const& info) { return std::string(info.param.name) + "_" + std::to_string(info.index); });
-
-TEST(ElementAnimation, UnknownNamesGiveNone)
-{
-    EXPECT_EQ(VisibilityAnimation::from_name(u"Pop"), nullptr);
-    EXPECT_EQ(VisibilityAnimation::from_name(u""), nullptr);
+    struct {
+        char const* name;
+        double seconds;
+        Box expected;
+    } const cases[] = { { "scale", 0.1, { 25, 17, 35, 22 } }, { "pop", 0.1, { 6, 8, 54, 32 } },
+        { "right", 0.1, { 30, 10, 50, 30 } }, { "bottom", 0.1, { 10, 20, 50, 30 } },
+        { "left", 0.1, { 10, 10, 30, 30 } }, { "top", 0.1, { 10, 10, 50, 20 } }, { "flip", 0.15, { 16, 10, 44, 30 } },
+        { "flip", 0.05, NOTHING } };
+    for (auto const& c : cases) {
+        auto animation = VisibilityAnimation::from_name(core::from_utf8(c.name));
+        ASSERT_NE(animation, nullptr) << c.name;
+        animation->start(1);
+        animation->new_picture().recreate({ 40, 20 });
+        fill(animation->new_picture(), {}, { 40, 20 }, Color { 255, 255, 255 });
+        animation->tick(c.seconds);
+        RenderSurface screen(Point { 60, 40 });
+        fill(screen, {}, { 60, 40 }, Color {});
+        animation->draw(screen, { 10, 10 }, plain_blitter());
+        EXPECT_EQ(drawn(screen), c.expected) << c.name << " at " << c.seconds;
+    }
 }
 
 // A record shared by many parents describes an immense tree in a few bytes; it is not built.
 TEST(ElementBuild, SharedRecordsCannotExplode)
 {
-    std::vector<uint8_t> b(92, 0);
-    auto put16 = [&](size_t at, uint32_t v) {
-        if (b.size() < at + 2)
-            b.resize(at + 2);
-        b[at] = static_cast<uint8_t>(v);
-        b[at + 1] = static_cast<uint8_t>(v >> 8);
-    };
-    auto put32 = [&](size_t at, uint32_t v) {
-        put16(at, v & 0xFFFF);
-        put16(at + 2, v >> 16);
-    };
-    auto text = [&](core::StringView s) {
-        size_t const at = b.size();
-        for (char16_t c : s)
-            put16(b.size(), c);
-        put16(b.size(), 0);
-        return static_cast<uint32_t>(at);
-    };
-    static constexpr uint16_t magic[] = { 0x0421, 0x043A, 0x0438, 0x043D };
-    for (int i = 0; i < 4; ++i)
-        put16(2 * i, magic[i]);
-    uint32_t const key = text(u"type");
-    uint32_t const area = text(u"node");
-    uint32_t const name = text(u"E");
-    put32(72, static_cast<uint32_t>(b.size()));
-    put32(84, area);
-    put32(88, 1);
+    Bytes b = skin_header();
+    uint32_t const key = b.text(u"type");
+    uint32_t const area = b.text(u"node");
+    uint32_t const name = b.text(u"E");
+    b.put32(72, b.size());
+    b.put32(84, area);
+    b.put32(88, 1);
     // A record with `children` children at `child` and the string "type" = "node".
     auto record = [&](uint32_t at, uint32_t children, uint32_t child) {
         uint32_t const lists = 16 + 4 * children;
-        for (int k = 0; k < 4; ++k)
-            put16(at + 2 * k, lists);
-        for (int k = 4; k < 7; ++k)
-            put16(at + 2 * k, lists + 4);
-        put16(at + 14, children);
+        for (int k = 0; k < 7; ++k)
+            b.put16(at + 2 * k, k < 4 ? lists : lists + 4);
+        b.put16(at + 14, children);
         for (uint32_t i = 0; i < children; ++i)
-            put32(at + 16 + 4 * i, child);
-        put16(at + lists, key);
-        put16(at + lists + 2, 0);
-        return at + lists + 4;
+            b.put32(at + 16 + 4 * i, child);
+        b.put32(at + lists, key);
     };
-    uint32_t const entry = static_cast<uint32_t>(b.size());
-    put32(entry, NO_ENTRY);
-    put32(entry + 4, NO_ENTRY);
-    put32(entry + 8, name);
+    uint32_t const entry = b.size();
+    b.put32(entry, NO_ENTRY);
+    b.put32(entry + 4, NO_ENTRY);
+    b.put32(entry + 8, name);
     uint32_t const middle = entry + 12 + 16 + 4 * 300 + 4;
     uint32_t const leaf = middle + 16 + 4 * 300 + 4;
     record(entry + 12, 300, middle);
     record(middle, 300, leaf);
     record(leaf, 0, 0);
-    std::string const path = testing_support::fresh_dir("shared") + "/shared.skin";
-    testing_support::write_file(path, std::string(b.begin(), b.end()));
+    std::string const path = fresh_dir("shared") + "/shared.skin";
+    write_file(path, b.str());
 
     NodeRegistry registry;
     register_element_types(registry);

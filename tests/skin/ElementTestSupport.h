@@ -2,21 +2,24 @@
 
 #include "SkinTestSupport.h"
 
-#include <algorithm>
-#include <gtest/gtest.h>
 #include <skin/Element.h>
 #include <skin/ElementListener.h>
 #include <skin/ElementTypes.h>
-#include <skin/InputHost.h>
-#include <skin/NodeRegistry.h>
-#include <skin/Properties.h>
-#include <skin/widgets/ButtonListener.h>
-
-#include <functional>
-#include <string>
-
-#include <memory>
-#include <vector>
+#include <skin/FormBinding.h>
+#include <skin/FormHarness.h>
+#include <skin/KeyNames.h>
+#include <skin/VisibilityAnimation.h>
+#include <skin/widgets/ButtonElement.h>
+#include <skin/widgets/CheckboxElement.h>
+#include <skin/widgets/EditElement.h>
+#include <skin/widgets/HTableElement.h>
+#include <skin/widgets/LabelEditElement.h>
+#include <skin/widgets/ListRow.h>
+#include <skin/widgets/OldTextElement.h>
+#include <skin/widgets/ProgressElement.h>
+#include <skin/widgets/TextElement.h>
+#include <skin/widgets/VListElement.h>
+#include <skin/widgets/VTableElement.h>
 
 namespace skin_testing {
 
@@ -67,9 +70,7 @@ public:
     {
         skin::register_element_types(registry);
         properties.set_node_registry(&registry);
-        skin::DisplayInfo display;
-        display.dpi_y = dpi;
-        loaded = properties.load_skin(core::from_utf8(compiled_skins() + "/" + name), display);
+        loaded = properties.load_skin(skin_path(name), display(dpi));
     }
 
     // The entry loaded into a fresh input-taking root, laid out over [0, width) x [0, height).
@@ -134,5 +135,52 @@ template <typename Type> Type* find(skin::Element& root, core::StringView id)
     EXPECT_NE(found, nullptr) << core::to_utf8(id);
     return found;
 }
+
+// forms.skin in a 120 x 160 window.
+inline std::unique_ptr<skin::FormHarness> form_harness(skin::Point size = { 120, 160 }, int32_t dpi = 96)
+{
+    auto harness = std::make_unique<skin::FormHarness>(skin_path("forms.skin"), size, dpi);
+    EXPECT_TRUE(harness->loaded());
+    return harness;
+}
+
+// A row built from a skin entry, remembering how it was bound.
+class SkinRow : public skin::ListRow {
+public:
+    SkinRow(skin::PropertiesImpl const& properties, core::StringView entry)
+    {
+        skin::load_entry(*this, properties, entry);
+    }
+    void bind_row(skin::VListElement*, int32_t flags) override { binds.push_back(flags); }
+    std::vector<int32_t> binds;
+};
+
+// A list model of rows of one skin entry; records the rows made and the taps.
+class RowModel : public skin::ListModel {
+public:
+    RowModel(skin::PropertiesImpl const& properties, core::StringView entry = u"Record")
+        : properties_(properties)
+        , entry_(entry)
+    {
+    }
+    void on_row_clicked(skin::VListElement* list, int32_t index) override
+    {
+        clicks.push_back(index);
+        if (on_clicked)
+            on_clicked(list, index);
+    }
+    std::unique_ptr<skin::ListRow> create_row(skin::VListElement*, int32_t index) override
+    {
+        made.push_back(index);
+        return std::make_unique<SkinRow>(properties_, entry_);
+    }
+    std::vector<int32_t> clicks;
+    std::vector<int32_t> made;
+    std::function<void(skin::VListElement*, int32_t)> on_clicked;
+
+private:
+    skin::PropertiesImpl const& properties_;
+    core::String entry_;
+};
 
 } // namespace skin_testing

@@ -1,8 +1,6 @@
-#include "FormTestSupport.h"
-#include "GoldenSupport.h"
+#include "ElementTestSupport.h"
 
 #include <skin/DiagnosticOverlay.h>
-#include <skin/VisibilityAnimation.h>
 
 using namespace skin;
 using namespace skin_testing;
@@ -48,10 +46,7 @@ TEST_F(Stack, ClosingTheOnlyFormLeavesTheScreenColour)
     EXPECT_TRUE(harness->close(*main));
     EXPECT_EQ(stack().top(), nullptr);
     harness->advance(40);
-    Bitmap565 const& frame = harness->frame();
-    for (int32_t y = 0; y < frame.height(); ++y)
-        for (int32_t x = 0; x < frame.width(); ++x)
-            ASSERT_EQ(frame.at(x, y), screen.to_565()) << x << "," << y;
+    expect_pixels(harness->frame(), [&](int32_t, int32_t) { return screen.to_565(); });
     EXPECT_FALSE(harness->close(*main));
     EXPECT_EQ(events.log, "+FormMain-FormMain");
 }

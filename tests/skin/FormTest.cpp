@@ -1,10 +1,6 @@
-#include "FormTestSupport.h"
+#include "ElementTestSupport.h"
 
-#include <skin/KeyNames.h>
 #include <skin/SkinListener.h>
-#include <skin/widgets/ButtonElement.h>
-#include <skin/widgets/CheckboxElement.h>
-#include <skin/widgets/TextElement.h>
 
 using namespace skin;
 using namespace skin_testing;
@@ -142,13 +138,9 @@ TEST_F(Forms, BindingFindsTypedElementsOrThrows)
     bind_element(text, *form, u"text", &recorder);
     EXPECT_EQ(text->text(), u"Ready");
     EXPECT_EQ(text->listener(), &recorder);
-    try {
-        bind_element(text, *form, u"btnA", nullptr);
-        FAIL() << "a button bound as a text";
-    } catch (NodeNotFound const& e) {
-        EXPECT_EQ(e.form_id(), u"FormButtons");
-        EXPECT_EQ(e.child_id(), u"btnA");
-    }
+    auto const not_text = thrown<NodeNotFound>([&] { bind_element(text, *form, u"btnA", nullptr); });
+    ASSERT_TRUE(not_text);
+    EXPECT_EQ(std::tie(not_text->form_id(), not_text->child_id()), std::tie(u"FormButtons", u"btnA"));
     Element* slot = nullptr;
     EXPECT_FALSE(bind_button(slot, *form, u"text", &recorder));
     EXPECT_FALSE(bind_button(slot, *form, u"nothing", &recorder));
@@ -158,12 +150,9 @@ TEST_F(Forms, BindingFindsTypedElementsOrThrows)
     EXPECT_EQ(loop->click_listener(), &recorder);
     ASSERT_TRUE(bind_button(a, *form, u"btnA", nullptr));
     EXPECT_EQ(a->listener(), nullptr);
-    try {
-        harness->make_form(u"FormMissing");
-        FAIL() << "no exception";
-    } catch (NodeNotFoundInSkin const& e) {
-        EXPECT_EQ(e.name(), u"FormMissing");
-    }
+    auto const missing = thrown<NodeNotFoundInSkin>([&] { harness->make_form(u"FormMissing"); });
+    ASSERT_TRUE(missing);
+    EXPECT_EQ(missing->name(), u"FormMissing");
 }
 
 // A screen loads and binds in its constructor and again on every skin reload.

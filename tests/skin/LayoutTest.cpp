@@ -1,10 +1,6 @@
 #include "ElementTestSupport.h"
 
-#include <gtest/gtest.h>
-#include <skin/ElementListener.h>
 #include <skin/Layout.h>
-#include <skin/widgets/HTableElement.h>
-#include <skin/widgets/VTableElement.h>
 
 using namespace skin;
 using skin_testing::FixedElement;
@@ -13,39 +9,34 @@ namespace {
 
 using M = AnchorMode;
 
-struct SlotCase {
-    char const* name;
-    AxisAnchor anchor;
-    int32_t preferred;
-    int32_t slot;
-    Span expected; // from the slot's start at 10
-};
-
-class SlotLayout : public testing::TestWithParam<SlotCase> { };
-
-TEST_P(SlotLayout, SizeAndOffset)
+// Each mode places a child of a preferred size in a slot starting at 10.
+TEST(Layout, SlotModesGiveSizeAndOffset)
 {
-    auto const& c = GetParam();
-    EXPECT_EQ(place_in_slot(c.anchor, c.preferred, 10, c.slot), c.expected);
+    struct {
+        char const* name;
+        AxisAnchor anchor;
+        int32_t preferred, slot;
+        Span expected;
+    } const cases[] = {
+        { "max_side", { M::MAX_SIDE, 0, 4 }, 30, 100, { 10 + 66, 30 } },
+        { "max_side_cut", { M::MAX_SIDE, 0, 4 }, 130, 100, { 10, 96 } },
+        { "center", { M::CENTER, 0, 0 }, 31, 100, { 10 + 35, 31 } },
+        { "center_borders", { M::CENTER, 6, 2 }, 31, 100, { 10 + 6 + 46 - 15, 31 } },
+        { "center_wider_than_slot", { M::CENTER, 3, 5 }, 150, 100, { 10 + 3, 92 } },
+        { "both_side_ignores_preferred", { M::BOTH_SIDE, 3, 5 }, 7, 100, { 10 + 3, 92 } },
+        { "both_side_never_negative", { M::BOTH_SIDE, 30, 40 }, 7, 50, { 10 + 30, 0 } },
+        { "min_side", { M::MIN_SIDE, 2, 9 }, 40, 100, { 10 + 2, 40 } },
+        { "min_side_cut", { M::MIN_SIDE, 2, 9 }, 140, 100, { 10 + 2, 98 } },
+        { "ratio", { M::RATIO, 2, 9 }, 140, 100, { 10 + 2, 89 } },
+        { "min_side_no_size_overflows", { M::MIN_SIDE_NO_SIZE, 2, 9 }, 140, 100, { 10 + 2, 140 } },
+        { "max_side_no_size", { M::MAX_SIDE_NO_SIZE, 2, 9 }, 30, 100, { 10 + 61, 30 } },
+        { "max_side_no_size_overflows", { M::MAX_SIDE_NO_SIZE, 2, 9 }, 140, 100, { 10, 140 } },
+        { "parent_narrower_than_borders", { M::MIN_SIDE, 20, 0 }, 30, 10, { 10 + 20, 0 } },
+        { "negative_slot", { M::RATIO, 0, 0 }, 30, -5, { 10, 0 } },
+    };
+    for (auto const& c : cases)
+        EXPECT_EQ(place_in_slot(c.anchor, c.preferred, 10, c.slot), c.expected) << c.name;
 }
-
-INSTANTIATE_TEST_SUITE_P(Modes, SlotLayout,
-    testing::Values(SlotCase { "max_side", { M::MAX_SIDE, 0, 4 }, 30, 100, { 10 + 66, 30 } },
-        SlotCase { "max_side_cut", { M::MAX_SIDE, 0, 4 }, 130, 100, { 10, 96 } },
-        SlotCase { "center", { M::CENTER, 0, 0 }, 31, 100, { 10 + 35, 31 } },
-        SlotCase { "center_borders", { M::CENTER, 6, 2 }, 31, 100, { 10 + 6 + 46 - 15, 31 } },
-        SlotCase { "center_wider_than_slot", { M::CENTER, 3, 5 }, 150, 100, { 10 + 3, 92 } },
-        SlotCase { "both_side_ignores_preferred", { M::BOTH_SIDE, 3, 5 }, 7, 100, { 10 + 3, 92 } },
-        SlotCase { "both_side_never_negative", { M::BOTH_SIDE, 30, 40 }, 7, 50, { 10 + 30, 0 } },
-        SlotCase { "min_side", { M::MIN_SIDE, 2, 9 }, 40, 100, { 10 + 2, 40 } },
-        SlotCase { "min_side_cut", { M::MIN_SIDE, 2, 9 }, 140, 100, { 10 + 2, 98 } },
-        SlotCase { "ratio", { M::RATIO, 2, 9 }, 140, 100, { 10 + 2, 89 } },
-        SlotCase { "min_side_no_size_overflows", { M::MIN_SIDE_NO_SIZE, 2, 9 }, 140, 100, { 10 + 2, 140 } },
-        SlotCase { "max_side_no_size", { M::MAX_SIDE_NO_SIZE, 2, 9 }, 30, 100, { 10 + 61, 30 } },
-        SlotCase { "max_side_no_size_overflows", { M::MAX_SIDE_NO_SIZE, 2, 9 }, 140, 100, { 10, 140 } },
-        SlotCase { "parent_narrower_than_borders", { M::MIN_SIDE, 20, 0 }, 30, 10, { 10 + 20, 0 } },
-        SlotCase { "negative_slot", { M::RATIO, 0, 0 }, 30, -5, { 10, 0 } }),
-    [](auto const& info) { return std::string(info.param.name); });
 
 TEST(Layout, ModeNamesFallBackToBothSides)
 {
@@ -68,50 +59,44 @@ TEST(Layout, PlainMeasureTakesRequiredExtents)
     EXPECT_EQ(e, (Extent { 29, 29 }));
 }
 
-struct TableCase {
-    char const* name;
-    int32_t size;
-    std::vector<TableItem> items;
-    std::vector<Span> expected; // the table starts at 0
-};
-
 TableItem item(int32_t minimum, int32_t preferred, int32_t weight = 0, AxisAnchor anchor = {})
 {
     return { anchor, { preferred, minimum }, weight, 0, {}, 0 };
 }
 
-class TableLayout : public testing::TestWithParam<TableCase> { };
-
-TEST_P(TableLayout, Shares)
+TEST(Layout, TableShares)
 {
-    auto items = GetParam().items;
-    arrange_table(items, 0, GetParam().size);
-    std::vector<Span> places;
-    for (auto const& i : items)
-        places.push_back(i.place);
-    EXPECT_EQ(places, GetParam().expected);
-}
-
-INSTANTIATE_TEST_SUITE_P(Examples, TableLayout,
-    testing::Values(TableCase { "grow_in_one_round", 100, { item(10, 50), item(10, 50), item(10, 50) },
-                        { { 0, 33 }, { 33, 33 }, { 66, 34 } } },
-        TableCase {
-            "shrink_to_minimums", 20, { item(10, 50), item(10, 50), item(10, 50) }, { { 0, 6 }, { 6, 7 }, { 13, 7 } } },
-        TableCase { "rest_to_weighted", 200, { item(10, 50, 1), item(10, 50, 0), item(10, 50, 1) },
+    struct {
+        char const* name;
+        int32_t size;
+        std::vector<TableItem> items;
+        std::vector<Span> expected; // the table starts at 0
+    } const cases[] = {
+        { "grow_in_one_round", 100, { item(10, 50), item(10, 50), item(10, 50) },
+            { { 0, 33 }, { 33, 33 }, { 66, 34 } } },
+        { "shrink_to_minimums", 20, { item(10, 50), item(10, 50), item(10, 50) }, { { 0, 6 }, { 6, 7 }, { 13, 7 } } },
+        { "rest_to_weighted", 200, { item(10, 50, 1), item(10, 50, 0), item(10, 50, 1) },
             { { 0, 75 }, { 75, 50 }, { 125, 75 } } },
         // The divisor is the count of weighted children: weights 2 and 1 hand out 3/2 of the rest.
-        TableCase { "weights_over_count", 160, { item(10, 10, 2), item(10, 10, 1) }, { { 0, 150 }, { 150, 80 } } },
-        TableCase { "rest_unused_without_weights", 200, { item(10, 50), item(10, 50) }, { { 0, 50 }, { 50, 50 } } },
+        { "weights_over_count", 160, { item(10, 10, 2), item(10, 10, 1) }, { { 0, 150 }, { 150, 80 } } },
+        { "rest_unused_without_weights", 200, { item(10, 50), item(10, 50) }, { { 0, 50 }, { 50, 50 } } },
         // The second child caps at 15; its part of the extra goes round again to the others.
-        TableCase {
-            "second_round", 100, { item(10, 60), item(10, 15), item(10, 60) }, { { 0, 42 }, { 42, 15 }, { 57, 43 } } },
-        TableCase { "margins_taken_first", 40,
-            { item(0, 50, 0, { M::BOTH_SIDE, 5, 5 }), item(0, 50, 0, { M::MIN_SIDE, 2, 9 }) },
+        { "second_round", 100, { item(10, 60), item(10, 15), item(10, 60) }, { { 0, 42 }, { 42, 15 }, { 57, 43 } } },
+        { "margins_taken_first", 40, { item(0, 50, 0, { M::BOTH_SIDE, 5, 5 }), item(0, 50, 0, { M::MIN_SIDE, 2, 9 }) },
             { { 5, 14 }, { 26, 14 } } },
-        TableCase { "no_room", 10, { item(0, 50, 0, { M::BOTH_SIDE, 5, 5 }), item(10, 50) }, { { 0, 0 }, { 0, 0 } } },
-        TableCase { "no_weights_no_division", 300, { item(0, 0), item(0, 0) }, { { 0, 0 }, { 0, 0 } } },
-        TableCase { "nothing_grows", 30, { item(10, 10), item(10, 10) }, { { 0, 10 }, { 10, 10 } } }),
-    [](auto const& info) { return std::string(info.param.name); });
+        { "no_room", 10, { item(0, 50, 0, { M::BOTH_SIDE, 5, 5 }), item(10, 50) }, { { 0, 0 }, { 0, 0 } } },
+        { "no_weights_no_division", 300, { item(0, 0), item(0, 0) }, { { 0, 0 }, { 0, 0 } } },
+        { "nothing_grows", 30, { item(10, 10), item(10, 10) }, { { 0, 10 }, { 10, 10 } } },
+    };
+    for (auto const& c : cases) {
+        auto items = c.items;
+        arrange_table(items, 0, c.size);
+        std::vector<Span> places;
+        for (auto const& i : items)
+            places.push_back(i.place);
+        EXPECT_EQ(places, c.expected) << c.name;
+    }
+}
 
 TEST(Layout, TableMeasureOverVisibleChildren)
 {
@@ -146,14 +131,18 @@ public:
     std::vector<int32_t> widths, heights;
 };
 
+Span span_x(Element const* element)
+{
+    return { element->position().x, element->size().x };
+}
+
 TEST(ElementLayout, MaxSideChildInParent)
 {
     Element root(nullptr);
     auto* child = new FixedElement(&root, { 30, 30 });
     child->set_anchor(Axis::X, { M::MAX_SIDE, 0, 4 });
     root.set_geometry_x(10, 100);
-    EXPECT_EQ(child->position().x, 76);
-    EXPECT_EQ(child->size().x, 30);
+    EXPECT_EQ(span_x(child), (Span { 76, 30 }));
 }
 
 TEST(ElementLayout, TableSharesAmongVisibleChildren)
@@ -164,18 +153,15 @@ TEST(ElementLayout, TableSharesAmongVisibleChildren)
     for (int i = 0; i < 3; ++i)
         cells.push_back(new FixedElement(table, { 50, 10 }));
     root.set_geometry_x(0, 100);
-    EXPECT_EQ(cells[2]->position().x, 66);
-    EXPECT_EQ(cells[2]->size().x, 34);
+    EXPECT_EQ(span_x(cells[2]), (Span { 66, 34 }));
     EXPECT_EQ(table->measured(Axis::X), (Extent { 150, 30 }));
 
     // An invisible child keeps its old rectangle and gives its share to the others.
     cells[1]->set_visible(false);
     root.set_geometry_x(0, 100);
-    EXPECT_EQ(cells[0]->size().x, 50);
-    EXPECT_EQ(cells[1]->position().x, 33);
-    EXPECT_EQ(cells[1]->size().x, 33);
-    EXPECT_EQ(cells[2]->position().x, 50);
-    EXPECT_EQ(cells[2]->size().x, 50);
+    EXPECT_EQ(span_x(cells[0]), (Span { 0, 50 }));
+    EXPECT_EQ(span_x(cells[1]), (Span { 33, 33 }));
+    EXPECT_EQ(span_x(cells[2]), (Span { 50, 50 }));
     EXPECT_EQ(table->measured(Axis::X), (Extent { 100, 20 }));
 
     // No visible children: nothing is arranged.
@@ -197,10 +183,8 @@ TEST(ElementLayout, VerticalTableAndCrossAxis)
     bottom->set_anchor(Axis::X, { M::CENTER, 0, 0 });
     root.set_geometry_x(0, 60);
     root.set_geometry_y(0, 50);
-    EXPECT_EQ(top->position(), (Point { 0, 0 }));
-    EXPECT_EQ(top->size(), (Point { 60, 10 }));
-    EXPECT_EQ(bottom->position(), (Point { 20, 10 }));
-    EXPECT_EQ(bottom->size(), (Point { 20, 40 }));
+    EXPECT_EQ(std::make_pair(top->position(), top->size()), std::make_pair(Point { 0, 0 }, Point { 60, 10 }));
+    EXPECT_EQ(std::make_pair(bottom->position(), bottom->size()), std::make_pair(Point { 20, 10 }, Point { 20, 40 }));
 }
 
 // Geometry calls stop where nothing changed; a width change re-runs the vertical pass below it.

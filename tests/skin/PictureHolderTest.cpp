@@ -1,45 +1,32 @@
 #include "SkinTestSupport.h"
 
-#include <gtest/gtest.h>
 #include <skin/PictureHolder.h>
 
 using namespace skin;
-using namespace testing_support;
+using namespace skin_testing;
 
 namespace {
 
-void put16(std::string& out, uint32_t v)
-{
-    out += static_cast<char>(v & 0xFF);
-    out += static_cast<char>((v >> 8) & 0xFF);
-}
-
-void put32(std::string& out, uint32_t v)
-{
-    put16(out, v & 0xFFFF);
-    put16(out, v >> 16);
-}
-
-// A BMP file of 3 pixels a row; file row r holds the pixels 10r + 1, 10r + 2, 10r + 3.
+// A BMP file of `width` pixels a row; file row r holds the pixels 10r + 1, 10r + 2, ...
 std::string bmp(int32_t height, uint16_t bits = 16, int32_t width = 3)
 {
-    std::string out = "BM";
-    put32(out, 0);
-    put32(out, 0);
-    put32(out, 54);
-    put32(out, 40);
-    put32(out, static_cast<uint32_t>(width));
-    put32(out, static_cast<uint32_t>(height));
-    put16(out, 1);
-    put16(out, bits);
-    out.append(24, '\0');
-    int32_t const rows = height < 0 ? -height : height;
-    for (int32_t r = 0; r < rows; ++r) {
+    Bytes out { { 'B', 'M' } };
+    for (uint32_t v : { 0u, 0u, 54u, 40u, static_cast<uint32_t>(width), static_cast<uint32_t>(height) })
+        out.add32(v);
+    out.add16(1);
+    out.add16(bits);
+    out.data.resize(54);
+    for (int32_t r = 0; r < std::abs(height); ++r) {
         for (int32_t x = 0; x < width; ++x)
-            put16(out, static_cast<uint32_t>(10 * r + x + 1));
-        out.append(static_cast<size_t>((16 * width + 31) / 32 * 4 - width * 2), '\0');
+            out.add16(static_cast<uint32_t>(10 * r + x + 1));
+        out.data.resize(out.data.size() + static_cast<size_t>((16 * width + 31) / 32 * 4 - width * 2));
     }
-    return out;
+    return out.str();
+}
+
+bool decodes(std::string const& bytes, size_t length)
+{
+    return decode_bmp565(reinterpret_cast<uint8_t const*>(bytes.data()), length, u"test") != nullptr;
 }
 
 TEST(LoadBmp, NegativeHeightKeepsRowOrderPositiveSwapsIt)
@@ -64,7 +51,7 @@ TEST(LoadBmp, RefusesOtherDepthsAndLogs)
 {
     std::string const dir = fresh_dir("bmp");
     write_file(dir + "/deep.bmp", bmp(2, 24));
-    skin_testing::LogCapture log;
+    LogCapture log;
     EXPECT_FALSE(load_565(core::from_utf8(dir + "/deep")));
     EXPECT_TRUE(log.contains(u"load_565 " + core::from_utf8(dir + "/deep") + u" is not 16bit bitmap\n"))
         << core::to_utf8(log.text());
@@ -77,19 +64,19 @@ TEST(LoadBmp, DamagedFilesAreRefused)
     std::string const whole = bmp(-5, 16, 7);
     // Rows of 7 pixels are padded by 2 bytes; the last row's padding is not needed.
     for (size_t length = 0; length < whole.size() - 2; ++length)
-        EXPECT_FALSE(decode_bmp565(reinterpret_cast<uint8_t const*>(whole.data()), length, u"cut")) << length;
-    EXPECT_TRUE(decode_bmp565(reinterpret_cast<uint8_t const*>(whole.data()), whole.size() - 2, u"whole"));
+        EXPECT_FALSE(decodes(whole, length)) << length;
+    EXPECT_TRUE(decodes(whole, whole.size() - 2));
     for (int32_t height : { INT32_MIN, 0, 1 << 20 }) {
-        std::string const odd = bmp(1).substr(0, 54) + std::string(64, '\0');
-        std::string patched = odd;
-        for (int i = 0; i < 4; ++i)
-            patched[22 + i] = static_cast<char>((static_cast<uint32_t>(height) >> (8 * i)) & 0xFF);
-        EXPECT_FALSE(decode_bmp565(reinterpret_cast<uint8_t const*>(patched.data()), patched.size(), u"odd")) << height;
+        Bytes odd { std::vector<uint8_t>(118, 0) };
+        std::string const header = bmp(1);
+        std::copy(header.begin(), header.begin() + 54, odd.data.begin());
+        odd.put32(22, static_cast<uint32_t>(height));
+        EXPECT_FALSE(decodes(odd.str(), odd.size())) << height;
     }
     std::string far = whole;
     far[10] = '\xFF';
     far[13] = '\x7F'; // pixel data beyond the file
-    EXPECT_FALSE(decode_bmp565(reinterpret_cast<uint8_t const*>(far.data()), far.size(), u"far"));
+    EXPECT_FALSE(decodes(far, far.size()));
 }
 
 } // namespace

@@ -1,57 +1,40 @@
 #include "SkinTestSupport.h"
 
-#include <algorithm>
-#include <filesystem>
-#include <gtest/gtest.h>
-#include <skin/Properties.h>
-
-using namespace testing_support;
+using namespace skin_testing;
 
 namespace {
 
-std::string skinc()
-{
-    return bin_dir() + "/ravelin-skinc";
-}
-
-struct BadSource {
-    char const* name;
-    char const* body; // inside <skin>
-    char const* message;
-};
-
-class SkinCompilerError : public testing::TestWithParam<BadSource> { };
-
 // Every fault is one line on standard error naming the file, and a failure exit.
-TEST_P(SkinCompilerError, IsOneLineNamingTheFile)
+TEST(SkinCompiler, EachFaultIsOneLineNamingTheFile)
 {
-    std::string const dir = fresh_dir("skinc");
-    write_file(dir + "/bad.xml", std::string("<skin>\n") + GetParam().body + "\n</skin>\n");
-    std::filesystem::copy_file(source_dir() + "/tests/skin/data/grid.png", dir + "/grid.png");
-    auto const result = run(skinc() + " " + dir + "/bad.xml -o " + dir + "/bad.skin");
-    EXPECT_NE(result.exit_code, 0);
-    EXPECT_EQ(result.error.rfind("ravelin-skinc: " + dir + "/bad.xml: ", 0), 0u) << result.error;
-    EXPECT_NE(result.error.find(GetParam().message), std::string::npos) << result.error;
-    EXPECT_EQ(std::count(result.error.begin(), result.error.end(), '\n'), 1) << result.error;
-    EXPECT_FALSE(file_exists(dir + "/bad.skin"));
-}
-
-INSTANTIATE_TEST_SUITE_P(Faults, SkinCompilerError,
-    testing::Values(BadSource { "broken_xml", "<element name=\"A\">", "line" },
-        BadSource { "no_name", "<element/>", "needs a name" },
-        BadSource { "bad_number", "<element name=\"A\"><int key=\"x\" value=\"1x\"/></element>", "not a number" },
-        BadSource {
-            "point_range", "<element name=\"A\"><point key=\"p\" x=\"40000\" y=\"0\"/></element>", "out of range" },
-        BadSource { "repeated_key",
-            "<element name=\"A\"><int key=\"x\" value=\"1\"/><int key=\"x\" value=\"2\"/></element>", "given twice" },
-        BadSource { "repeated_entry", "<element name=\"A\"/><element name=\"A\"/>", "used twice" },
-        BadSource { "corners_outside",
-            "<element name=\"A\"><picture key=\"p\" src=\"grid.png\" corners=\"0 0 1 1 2 2 11 10\"/></element>",
+    struct {
+        char const* body; // inside <skin>
+        char const* message;
+    } const faults[] = {
+        { "<element name=\"A\">", "line" },
+        { "<element/>", "needs a name" },
+        { "<element name=\"A\"><int key=\"x\" value=\"1x\"/></element>", "not a number" },
+        { "<element name=\"A\"><point key=\"p\" x=\"40000\" y=\"0\"/></element>", "out of range" },
+        { "<element name=\"A\"><int key=\"x\" value=\"1\"/><int key=\"x\" value=\"2\"/></element>", "given twice" },
+        { "<element name=\"A\"/><element name=\"A\"/>", "used twice" },
+        { "<element name=\"A\"><picture key=\"p\" src=\"grid.png\" corners=\"0 0 1 1 2 2 11 10\"/></element>",
             "leaves the picture" },
-        BadSource { "missing_png", "<element name=\"A\"><picture key=\"p\" src=\"none.png\"/></element>", "none.png" },
-        BadSource { "bad_colour", "<element name=\"A\"><color key=\"c\" value=\"#12345\"/></element>", "#RRGGBB" },
-        BadSource { "unknown_kind", "<element name=\"A\"><float key=\"f\" value=\"1\"/></element>", "unknown" }),
-    [](auto const& info) { return std::string(info.param.name); });
+        { "<element name=\"A\"><picture key=\"p\" src=\"none.png\"/></element>", "none.png" },
+        { "<element name=\"A\"><color key=\"c\" value=\"#12345\"/></element>", "#RRGGBB" },
+        { "<element name=\"A\"><float key=\"f\" value=\"1\"/></element>", "unknown" },
+    };
+    for (auto const& fault : faults) {
+        std::string const dir = fresh_dir("skinc");
+        write_file(dir + "/bad.xml", std::string("<skin>\n") + fault.body + "\n</skin>\n");
+        std::filesystem::copy_file(source_dir() + "/tests/skin/data/grid.png", dir + "/grid.png");
+        auto const result = run(skinc() + " " + dir + "/bad.xml -o " + dir + "/bad.skin");
+        EXPECT_NE(result.exit_code, 0) << fault.body;
+        EXPECT_EQ(result.error.rfind("ravelin-skinc: " + dir + "/bad.xml: ", 0), 0u) << result.error;
+        EXPECT_NE(result.error.find(fault.message), std::string::npos) << result.error;
+        EXPECT_EQ(std::count(result.error.begin(), result.error.end(), '\n'), 1) << result.error;
+        EXPECT_FALSE(file_exists(dir + "/bad.skin")) << fault.body;
+    }
+}
 
 // Keys sort by UTF-16 code unit: a surrogate pair (U+1F600) comes before U+FF21, and every key is found.
 TEST(SkinCompiler, KeysSortByCodeUnit)
@@ -76,7 +59,7 @@ TEST(SkinCompiler, KeysSortByCodeUnit)
 
 TEST(SkinCompiler, DumpPrintsEveryProperty)
 {
-    auto const result = run(skinc() + " --dump " + skin_testing::compiled_skins() + "/format.skin");
+    auto const result = run(skinc() + " --dump " + compiled_skins() + "/format.skin");
     ASSERT_EQ(result.exit_code, 0) << result.error;
     for (char const* line : { "skin: 2 pictures, 2 fonts, 9 strings\n", "entry FormMain\n", "  int Text = 1\n",
              "  point x = 10 -3\n", "  font font = 0 {12 1 0 0 Tahoma}\n", "  string text = 2 {Boost}\n",
@@ -88,7 +71,7 @@ TEST(SkinCompiler, DumpPrintsEveryProperty)
 TEST(SkinCompiler, DumpRefusesWhatIsNotASkin)
 {
     std::string const dir = fresh_dir("skinc");
-    std::string damaged = read_file(skin_testing::compiled_skins() + "/format.skin");
+    std::string damaged = read_file(compiled_skins() + "/format.skin");
     damaged.resize(damaged.size() - 3);
     write_file(dir + "/cut.skin", damaged);
     write_file(dir + "/text.skin", "hello");
@@ -96,6 +79,56 @@ TEST(SkinCompiler, DumpRefusesWhatIsNotASkin)
         auto const result = run(skinc() + " --dump " + dir + "/" + name);
         EXPECT_EQ(result.exit_code, 1);
         EXPECT_EQ(result.error.rfind("ravelin-skinc: " + dir + "/" + name + ": ", 0), 0u) << result.error;
+    }
+}
+
+struct Golden {
+    char const* name;
+    char const* entry;
+    char const* size;
+};
+
+class GoldenPicture : public testing::TestWithParam<Golden> { };
+
+// The rendering of a small skin, pixel for pixel. RAVELIN_UPDATE_GOLDEN=1 writes new references.
+TEST_P(GoldenPicture, MatchesTheReference)
+{
+    auto const& g = GetParam();
+    std::string const output = rendered_dir() + "/" + g.name + ".png";
+    auto const result = run(skinc() + " --render " + compiled_skins() + "/golden.skin " + g.entry + " --size " + g.size
+        + " --out " + output);
+    ASSERT_EQ(result.exit_code, 0) << result.error;
+    expect_golden_file(g.name, output);
+}
+
+INSTANTIATE_TEST_SUITE_P(Skins, GoldenPicture,
+    testing::Values(Golden { "panel_96", "Panel", "160x100" }, Golden { "panel_192", "Panel", "320x200@192" },
+        Golden { "widgets_96", "Widgets", "160x150" }),
+    [](auto const& info) { return std::string(info.param.name); });
+
+// A usage error (exit 2) is printed with the three lines of usage; any other failure (exit 1) is one line.
+TEST(SkinCompiler, RenderFaultsWriteNoPicture)
+{
+    struct {
+        char const* arguments; // after "--render", the skin named inside the test skins folder
+        int exit_code;
+        char const* message;
+    } const faults[] = {
+        { "golden.skin Nothing --size 10x10", 1, "has no entry Nothing" },
+        { "widgets.skin Unregistered --size 10x10", 1, "widget" },
+        { "grid.bmp Panel --size 10x10", 1, "cannot be loaded as a skin" },
+        { "golden.skin Panel --size 10y10", 2, "usage" },
+        { "golden.skin Panel --size 0x10", 2, "usage" },
+        { "golden.skin Panel --size 10x10@x", 2, "usage" },
+    };
+    for (auto const& fault : faults) {
+        std::string const out = fresh_dir("render") + "/out.png";
+        auto const result = run(skinc() + " --render " + compiled_skins() + "/" + fault.arguments + " --out " + out);
+        EXPECT_EQ(result.exit_code, fault.exit_code) << fault.arguments;
+        EXPECT_NE(result.error.find(fault.message), std::string::npos) << result.error;
+        EXPECT_EQ(std::count(result.error.begin(), result.error.end(), '\n'), fault.exit_code == 1 ? 1 : 3)
+            << result.error;
+        EXPECT_FALSE(file_exists(out)) << fault.arguments;
     }
 }
 

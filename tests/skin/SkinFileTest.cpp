@@ -1,17 +1,16 @@
 #include "SkinTestSupport.h"
 
-#include <gtest/gtest.h>
 #include <random>
 #include <skin/SkinFile.h>
 
 using namespace skin;
-using namespace testing_support;
+using namespace skin_testing;
 
 namespace {
 
-std::vector<uint8_t> file_bytes(std::string const& path)
+std::vector<uint8_t> format_skin()
 {
-    std::string const text = read_file(path);
+    std::string const text = read_file(compiled_skins() + "/format.skin");
     return std::vector<uint8_t>(text.begin(), text.end());
 }
 
@@ -44,57 +43,37 @@ struct TinySkin {
 
     std::vector<uint8_t> bytes() const
     {
-        std::vector<uint8_t> b(92, 0);
-        auto put16 = [&](size_t at, uint32_t v) {
-            if (b.size() < at + 2)
-                b.resize(at + 2);
-            b[at] = static_cast<uint8_t>(v);
-            b[at + 1] = static_cast<uint8_t>(v >> 8);
-        };
-        auto put32 = [&](size_t at, uint32_t v) {
-            put16(at, v & 0xFFFF);
-            put16(at + 2, v >> 16);
-        };
-        auto text = [&](core::StringView s) {
-            size_t const at = b.size();
-            for (char16_t c : s)
-                put16(b.size(), c);
-            put16(b.size(), 0);
-            return static_cast<uint32_t>(at);
-        };
-        static constexpr uint16_t magic[] = { 0x0421, 0x043A, 0x0438, 0x043D };
-        for (int i = 0; i < 4; ++i)
-            put16(2 * i, magic[i]);
-        text(u"a"); // key at 92
-        uint32_t const area = text(u"12 0 0 0 Tahoma");
-        text(u"s");
-        uint32_t const name = text(u"E");
-        put32(76, 0);
-        put32(80, 1);
-        put32(84, area);
-        put32(88, string_count);
-        uint32_t const entry = static_cast<uint32_t>(b.size());
-        put32(entry, root_left);
-        put32(entry + 4, NO_ENTRY);
-        put32(entry + 8, name);
+        Bytes b = skin_header();
+        b.text(u"a"); // key at 92
+        uint32_t const area = b.text(u"12 0 0 0 Tahoma");
+        b.text(u"s");
+        uint32_t const name = b.text(u"E");
+        b.put32(76, 0);
+        b.put32(80, 1);
+        b.put32(84, area);
+        b.put32(88, string_count);
+        uint32_t const entry = b.size();
+        b.put32(entry, root_left);
+        b.put32(entry + 4, NO_ENTRY);
+        b.put32(entry + 8, name);
         uint32_t const record = entry + 12;
         // One child; lists: one integer, one font.
-        put16(record + 0, 20);
-        put16(record + 2, 28);
+        b.put16(record + 0, 20);
+        b.put16(record + 2, 28);
         for (int k = 2; k <= 6; ++k)
-            put16(record + 2 * k, k == 6 && list_end ? list_end : 36);
-        put16(record + 14, 1);
-        put16(record + 20, key_offset);
-        put32(record + 24, 7);
-        put16(record + 28, key_offset);
-        put32(record + 32, font_index);
+            b.put16(record + 2 * k, k == 6 && list_end ? list_end : 36);
+        b.put16(record + 14, 1);
+        b.put16(record + 20, key_offset);
+        b.put32(record + 24, 7);
+        b.put16(record + 28, key_offset);
+        b.put32(record + 32, font_index);
         uint32_t const child = record + 36;
-        put32(record + 16, child_offset ? child_offset : child);
+        b.put32(record + 16, child_offset ? child_offset : child);
         for (int k = 0; k <= 6; ++k)
-            put16(child + 2 * k, 16);
-        put16(child + 14, 0);
-        put32(72, entry);
-        return b;
+            b.put16(child + 2 * k, 16);
+        b.put16(child + 14, 0);
+        b.put32(72, entry);
+        return b.data;
     }
 };
 
@@ -119,43 +98,28 @@ TEST(SkinFile, TinySkinIsSound)
     EXPECT_EQ(walk(*file, record), 2u);
 }
 
-struct Damage {
-    char const* name;
-    TinySkin skin;
-};
-
-class DamagedSkin : public testing::TestWithParam<Damage> { };
-
-TEST_P(DamagedSkin, IsRefused)
+TEST(SkinFile, DamagedTinySkinsAreRefused)
 {
-    SkinFile::Status status;
-    EXPECT_FALSE(open(GetParam().skin.bytes(), status));
-    EXPECT_EQ(status, SkinFile::Status::DAMAGED);
-}
-
-INSTANTIATE_TEST_SUITE_P(Faults, DamagedSkin,
-    testing::Values(Damage { "font_index_beyond_count", { .font_index = 1 } },
-        Damage { "child_beyond_file", { .child_offset = 100000 } },
-        Damage { "child_is_its_parent", { .child_offset = 148 } }, Damage { "name_tree_cycle", { .root_left = 136 } },
-        Damage { "key_beyond_file", { .key_offset = 60000 } }, Damage { "lists_past_file", { .list_end = 4000 } },
-        Damage { "lists_decreasing", { .list_end = 30 } },
-        Damage { "string_count_beyond_area", { .string_count = 100 } }),
-    [](auto const& info) { return std::string(info.param.name); });
-
-TEST(SkinFile, NotASkin)
-{
-    SkinFile::Status status;
-    auto bytes = TinySkin {}.bytes();
-    EXPECT_FALSE(open(std::vector<uint8_t>(bytes.begin(), bytes.begin() + 91), status));
-    EXPECT_EQ(status, SkinFile::Status::NOT_A_SKIN);
-    bytes[7] = 0;
-    EXPECT_FALSE(open(bytes, status));
-    EXPECT_EQ(status, SkinFile::Status::NOT_A_SKIN);
+    std::pair<char const*, TinySkin> const damages[] = {
+        { "font_index_beyond_count", { .font_index = 1 } },
+        { "child_beyond_file", { .child_offset = 100000 } },
+        { "child_is_its_parent", { .child_offset = 148 } },
+        { "name_tree_cycle", { .root_left = 136 } },
+        { "key_beyond_file", { .key_offset = 60000 } },
+        { "lists_past_file", { .list_end = 4000 } },
+        { "lists_decreasing", { .list_end = 30 } },
+        { "string_count_beyond_area", { .string_count = 100 } },
+    };
+    for (auto const& [name, skin] : damages) {
+        SkinFile::Status status;
+        EXPECT_FALSE(open(skin.bytes(), status)) << name;
+        EXPECT_EQ(status, SkinFile::Status::DAMAGED) << name;
+    }
 }
 
 TEST(SkinFile, EveryTruncationOfACompiledSkinIsRefused)
 {
-    auto const whole = file_bytes(skin_testing::compiled_skins() + "/format.skin");
+    auto const whole = format_skin();
     SkinFile::Status status;
     ASSERT_TRUE(open(whole, status));
     for (size_t length = 0; length < whole.size(); ++length)
@@ -167,7 +131,7 @@ TEST(SkinFile, EveryTruncationOfACompiledSkinIsRefused)
 // checks the reads).
 TEST(SkinFile, CorruptedBytesNeverReadOutside)
 {
-    auto const whole = file_bytes(skin_testing::compiled_skins() + "/format.skin");
+    auto const whole = format_skin();
     std::mt19937 random(7);
     int accepted = 0;
     for (int round = 0; round < 3000; ++round) {

@@ -1,18 +1,6 @@
 #include "ElementTestSupport.h"
 
 #include <cmath>
-#include <gtest/gtest.h>
-#include <skin/InputEvents.h>
-#include <skin/KeyNames.h>
-#include <skin/NodeExceptions.h>
-#include <skin/widgets/ButtonElement.h>
-#include <skin/widgets/CheckboxElement.h>
-#include <skin/widgets/EditElement.h>
-#include <skin/widgets/LabelEditElement.h>
-#include <skin/widgets/OldTextElement.h>
-#include <skin/widgets/ProgressElement.h>
-#include <skin/widgets/TextElement.h>
-#include <skin/widgets/VListElement.h>
 
 using namespace skin;
 using namespace skin_testing;
@@ -21,12 +9,7 @@ namespace {
 
 PenEvent pen(int32_t x, int32_t y, bool down, bool cancel = false)
 {
-    PenEvent event;
-    event.x = x;
-    event.y = y;
-    event.down = down ? 1 : 0;
-    event.cancel = cancel ? 1 : 0;
-    return event;
+    return { x, y, 0, 0, static_cast<uint8_t>(down), static_cast<uint8_t>(cancel) };
 }
 
 class Buttons : public testing::Test {
@@ -76,6 +59,7 @@ TEST_F(Buttons, ReleasedOutsideOrCancelledDoesNotClick)
     EXPECT_TRUE(recorder.reports.back().flag);
 }
 
+// A disabled button keeps showing its state; its press and release are reported flagged, with no click.
 TEST_F(Buttons, DisabledShowsItsStateAndCancels)
 {
     full->set_enabled(false);
@@ -84,8 +68,7 @@ TEST_F(Buttons, DisabledShowsItsStateAndCancels)
     EXPECT_EQ(shown(full), u"#disabled");
     full->on_pen(pen(5, 5, false));
     EXPECT_EQ(recorder.kinds(), "dpp");
-    EXPECT_TRUE(recorder.reports[1].flag);
-    EXPECT_TRUE(recorder.reports[2].flag);
+    EXPECT_TRUE(recorder.reports[1].flag && recorder.reports[2].flag);
 }
 
 TEST_F(Buttons, OnlyNormalShowsInEveryState)
@@ -190,13 +173,10 @@ TEST_F(Checkbox, ItsListenerDecides)
 TEST_F(Checkbox, MissingStateButtonThrows)
 {
     TestHost host;
-    try {
-        host.reload_from(skin.properties, u"CheckboxMissing");
-        FAIL() << "no exception";
-    } catch (NodeNotFound const& e) {
-        EXPECT_EQ(e.form_id(), u"chkBroken");
-        EXPECT_EQ(e.child_id(), u"#state_2");
-    }
+    auto const e = thrown<NodeNotFound>([&] { host.reload_from(skin.properties, u"CheckboxMissing"); });
+    ASSERT_TRUE(e);
+    EXPECT_EQ(e->form_id(), u"chkBroken");
+    EXPECT_EQ(e->child_id(), u"#state_2");
 }
 
 TEST(Progress, LineFollowsTheValue)
@@ -223,6 +203,7 @@ TEST(Progress, LineFollowsTheValue)
     bar->remove_child(line);
     EXPECT_EQ(bar->line(), nullptr);
     bar->set_value(0.3);
+    EXPECT_DOUBLE_EQ(bar->value(), 0.3);
 }
 
 class Texts : public testing::Test {
@@ -357,13 +338,10 @@ TEST_F(Edits, LabelEditSwitchesToItsEdit)
     EXPECT_EQ(root->active_edit(), inner);
 
     TestHost host;
-    try {
-        host.reload_from(skin.properties, u"LabelEditMissing");
-        FAIL() << "no exception";
-    } catch (NodeNotFound const& e) {
-        EXPECT_EQ(e.form_id(), u"leBroken");
-        EXPECT_EQ(e.child_id(), u"#edit");
-    }
+    auto const e = thrown<NodeNotFound>([&] { host.reload_from(skin.properties, u"LabelEditMissing"); });
+    ASSERT_TRUE(e);
+    EXPECT_EQ(e->form_id(), u"leBroken");
+    EXPECT_EQ(e->child_id(), u"#edit");
 }
 
 TEST(VList, ReadsItsKeysAndGrowsByItsBorders)
@@ -381,25 +359,8 @@ TEST(VList, ReadsItsKeysAndGrowsByItsBorders)
     EXPECT_TRUE(log.contains(std::string("Desired size=10\n")));
 }
 
-struct KeyCase {
-    char const* name;
-    int32_t code;
-};
-
-class KeyNames : public testing::TestWithParam<KeyCase> { };
-
-TEST_P(KeyNames, Code)
-{
-    EXPECT_EQ(key_code_from_name(core::from_utf8(GetParam().name)), GetParam().code);
-}
-
-INSTANTIATE_TEST_SUITE_P(Table, KeyNames,
-    testing::Values(KeyCase { "None", 0 }, KeyCase { "Esc", 8 }, KeyCase { "ContextMenu", 19 }, KeyCase { "A", 20 },
-        KeyCase { "Z", 45 }, KeyCase { "0", 46 }, KeyCase { "9", 55 }, KeyCase { "*", 56 }, KeyCase { "#", 57 },
-        KeyCase { "CALL_MAKE", 58 }, KeyCase { "SLIDE", 60 }, KeyCase { "SOFT_LEFT", 61 },
-        KeyCase { "VOLUME_DOWN", 64 }, KeyCase { "soft_left", 0 }, KeyCase { "", 0 }, KeyCase { "AB", 0 }));
-
-TEST(KeyNamesTable, EveryCodeHasOneName)
+// Every code has one name and back; the names skins use most map to the codes the program handles.
+TEST(KeyNames, EveryCodeHasOneName)
 {
     for (int32_t code = 0; code <= 64; ++code) {
         core::StringView const name = key_name(code);
@@ -407,6 +368,13 @@ TEST(KeyNamesTable, EveryCodeHasOneName)
         EXPECT_EQ(key_code_from_name(name), code);
     }
     EXPECT_TRUE(key_name(65).empty());
+    EXPECT_EQ(key_code_from_name(u"SOFT_LEFT"), 61);
+    std::pair<core::StringView, int32_t> const anchors[] = { { u"Esc", KEY_ESC }, { u"Z", KEY_A + 25 },
+        { u"9", KEY_0 + 9 }, { u"#", KEY_HASH }, { u"VOLUME_DOWN", 64 } };
+    for (auto const& [name, code] : anchors)
+        EXPECT_EQ(key_code_from_name(name), code) << core::to_utf8(name);
+    for (core::StringView name : { u"soft_left", u"", u"AB" })
+        EXPECT_EQ(key_code_from_name(name), KEY_NONE) << core::to_utf8(name);
 }
 
 } // namespace
