@@ -5,8 +5,8 @@
 #include <gtest/gtest.h>
 
 using namespace audio;
+using audio_test::buffer16;
 using audio_test::Collector;
-using audio_test::mono16;
 
 namespace {
 
@@ -46,7 +46,7 @@ protected:
         auto samples = audio_test::samples16(input);
         for (auto& s : samples)
             s = static_cast<int16_t>(s + amount_);
-        return mono16(samples, input.format.samples_per_second);
+        return buffer16(samples, input.format.samples_per_second);
     }
 
 private:
@@ -58,7 +58,7 @@ public:
     AudioBuffer get_data(int32_t frames) override
     {
         asked = frames;
-        return mono16(std::vector<int16_t>(static_cast<size_t>(frames), 100), 8000);
+        return buffer16(std::vector<int16_t>(static_cast<size_t>(frames), 100), 8000);
     }
     int32_t asked = 0;
 };
@@ -73,17 +73,17 @@ TEST(AudioChain, PushRunsThroughFiltersAndStopsAtACutLink)
     connect(plus10, &sink);
     EXPECT_EQ(plus10.producer(), static_cast<AudioProducer*>(&plus1));
 
-    feed_consumer(source, mono16({ 5, 6 }, 8000));
+    feed_consumer(source, buffer16({ 5, 6 }, 8000));
     ASSERT_EQ(sink.buffers().size(), 1u);
     EXPECT_EQ(audio_test::samples16(sink.buffers()[0]), (std::vector<int16_t> { 16, 17 }));
 
     // Cutting the middle link drops what would pass it; re-making it lets buffers through again.
     connect(plus1, nullptr);
     EXPECT_EQ(plus10.producer(), nullptr);
-    feed_consumer(source, mono16({ 0 }, 8000));
+    feed_consumer(source, buffer16({ 0 }, 8000));
     EXPECT_EQ(sink.buffers().size(), 1u);
     connect(plus1, &plus10);
-    feed_consumer(source, mono16({ 0 }, 8000));
+    feed_consumer(source, buffer16({ 0 }, 8000));
     EXPECT_EQ(sink.buffers().size(), 2u);
 
     // Linking a producer elsewhere clears the old consumer's back-link.
@@ -108,9 +108,10 @@ TEST(AudioChain, PullAsksTheUpstreamThroughEveryFilter)
     EXPECT_TRUE(pull_upstream(unlinked, 10).format.is_none());
 }
 
-TEST(AudioChain, ADeletedStageLeavesNoDanglingLink)
+// A stage that goes takes its links with it; a producer linked to a taken consumer takes it over.
+TEST(AudioChain, LinksGoWithADeletedStageOrToANewProducer)
 {
-    Source source;
+    Source source, second;
     Collector sink;
     {
         AddFilter middle(1);
@@ -119,20 +120,15 @@ TEST(AudioChain, ADeletedStageLeavesNoDanglingLink)
     }
     EXPECT_EQ(source.consumer(), nullptr);
     EXPECT_EQ(sink.producer(), nullptr);
-    feed_consumer(source, mono16({ 1 }, 8000)); // must not reach freed memory
+    feed_consumer(source, buffer16({ 1 }, 8000)); // must not reach freed memory
     EXPECT_TRUE(pull_upstream(sink, 4).empty());
-}
 
-TEST(AudioChain, ASecondProducerTakesTheConsumerOver)
-{
-    Source first, second;
-    Collector sink;
-    connect(first, &sink);
+    connect(source, &sink);
     connect(second, &sink);
-    EXPECT_EQ(first.consumer(), nullptr);
-    feed_consumer(first, mono16({ 1 }, 8000));
+    EXPECT_EQ(source.consumer(), nullptr);
+    feed_consumer(source, buffer16({ 1 }, 8000));
     EXPECT_TRUE(sink.buffers().empty());
-    connect(first, nullptr); // unlinking the old producer leaves the new link alone
+    connect(source, nullptr); // unlinking the old producer leaves the new link alone
     EXPECT_EQ(sink.producer(), static_cast<AudioProducer*>(&second));
 }
 

@@ -70,7 +70,7 @@ TEST(ChainThreads, TheMainThreadRelinksWhileTheCaptureThreadDelivers)
                     s = v;
                     v = after(v);
                 }
-                feed_consumer(capture, audio_test::mono16(block, RATE));
+                feed_consumer(capture, audio_test::buffer16(block, RATE));
             }
         };
         deliver(BLOCKS);

@@ -14,12 +14,6 @@ using testing_support::write_file;
 
 namespace {
 
-uint32_t u32_at(std::string const& s, size_t at)
-{
-    return uint32_t(uint8_t(s[at])) | uint32_t(uint8_t(s[at + 1])) << 8 | uint32_t(uint8_t(s[at + 2])) << 16
-        | uint32_t(uint8_t(s[at + 3])) << 24;
-}
-
 std::vector<int16_t> tone(size_t count, int channels = 1)
 {
     std::vector<int16_t> s(count * size_t(channels));
@@ -28,11 +22,9 @@ std::vector<int16_t> tone(size_t count, int channels = 1)
     return s;
 }
 
-AudioBuffer pcm(std::vector<int16_t> const& samples, int channels, int rate)
+AudioBuffer pcm(std::vector<int16_t> const& samples, int channels = 1)
 {
-    AudioBuffer b = audio_test::mono16(samples, rate);
-    b.format.channels = channels;
-    return b;
+    return audio_test::buffer16(samples, 8000, channels);
 }
 
 std::unique_ptr<FileWriter> writer(std::string const& path, char16_t const* format, bool append)
@@ -63,23 +55,18 @@ TEST(FileWriters, OnlyTheWritersOwnKindLinksStraightToTheFile)
     std::string const dir = testing_support::fresh_dir("links");
     auto w = writer(dir + "/a.wav", u"ADPCM", false);
     AudioProducer reader;
-    EXPECT_FALSE(w->link_pcm(reader));
-    EXPECT_FALSE(w->link_gsm(reader));
-    EXPECT_FALSE(w->link_mp3(reader));
-    EXPECT_FALSE(w->link_vorbis(reader));
-    EXPECT_FALSE(w->link_mpc(reader));
+    EXPECT_FALSE(w->link_pcm(reader) || w->link_gsm(reader) || w->link_mp3(reader) || w->link_vorbis(reader)
+        || w->link_mpc(reader));
     ASSERT_TRUE(w->link_adpcm(reader));
     // Coded blocks from the reader are copied as they are, not coded again.
     AdpcmEncoder encoder;
     audio_test::Collector blocks;
     connect(encoder, &blocks);
-    encoder.on_data(pcm(tone(1000), 1, 8000));
+    encoder.on_data(pcm(tone(1000)));
     ASSERT_EQ(blocks.buffers().size(), 1u);
     feed_consumer(reader, blocks.buffers()[0]);
     w.reset();
-    std::string const file = read_file(dir + "/a.wav");
-    std::vector<uint8_t> const coded = blocks.bytes();
-    EXPECT_EQ(file.substr(90), std::string(coded.begin(), coded.end()));
+    EXPECT_EQ(read_file(dir + "/a.wav").substr(90), blocks.bytes());
 }
 
 TEST(FileWriters, AContinuedPcmFileGrowsFromItsDataEnd)
@@ -87,20 +74,16 @@ TEST(FileWriters, AContinuedPcmFileGrowsFromItsDataEnd)
     std::string const path = testing_support::fresh_dir("append") + "/p.wav";
     std::string const old = audio_test::pcm16(tone(301));
     // Bytes after the data (a trailing chunk) are not audio: continuing replaces them.
-    write_file(path, audio_test::wav_bytes(1, 1, 8000, 16, old) + std::string("LIST\4\0\0\0abcd", 12));
+    write_file(path, audio_test::wav_bytes(1, 1, 8000, 16, old) + audio_test::chunk("LIST", "abcd"));
     auto w = writer(path, u"PCM", true);
     ASSERT_TRUE(w->status().is_good());
     EXPECT_EQ(w->status().bytes_written(), old.size());
     std::vector<int16_t> const more = tone(77);
-    w->input().on_data(pcm(more, 1, 8000));
-    w->input().on_data(pcm(more, 2, 8000)); // another format is dropped
+    w->input().on_data(pcm(more));
+    w->input().on_data(pcm(more, 2)); // another format is dropped
     EXPECT_TRUE(w->status().is_good());
     w.reset();
-    std::string const file = read_file(path);
-    ASSERT_EQ(file.size(), 44 + old.size() + 154);
-    EXPECT_EQ(file.substr(44 + old.size()), audio_test::pcm16(more));
-    EXPECT_EQ(u32_at(file, 4), 44 + old.size() + 154 - 8);
-    EXPECT_EQ(u32_at(file, 40), old.size() + 154);
+    EXPECT_EQ(read_file(path), audio_test::wav_bytes(1, 1, 8000, 16, old + audio_test::pcm16(more)));
 }
 
 TEST(FileWriters, AFileThatCannotBeContinuedIsLeftAlone)
@@ -114,7 +97,7 @@ TEST(FileWriters, AFileThatCannotBeContinuedIsLeftAlone)
         write_file(dir + "/f.wav", bytes);
         auto w = writer(dir + "/f.wav", format, true);
         EXPECT_FALSE(w->status().is_good());
-        w->input().on_data(pcm(tone(640), 1, 8000));
+        w->input().on_data(pcm(tone(640)));
         w.reset();
         EXPECT_EQ(read_file(dir + "/f.wav"), bytes);
     }
@@ -128,38 +111,29 @@ TEST(FileWriters, APartialFrameIsCutBackAndEndsTheFile)
 {
     std::string const path = testing_support::fresh_dir("partial") + "/p.wav";
     auto w = writer(path, u"PCM", false);
-    AudioBuffer b = pcm(tone(5), 2, 8000); // 10 bytes: two stereo frames and a half
+    AudioBuffer b = pcm(tone(5), 2); // 10 bytes: two stereo frames and a half
     w->input().on_data(b);
     EXPECT_FALSE(w->status().is_good());
     EXPECT_EQ(w->status().bytes_written(), 8u);
     w.reset();
-    std::string const file = read_file(path);
-    EXPECT_EQ(file.size(), 44u + 8);
-    EXPECT_EQ(u32_at(file, 40), 8u);
+    EXPECT_EQ(read_file(path), audio_test::wav_bytes(1, 2, 8000, 16, audio_test::bytes_of(b).substr(0, 8)));
 }
 
 TEST(FileWriters, AContinuedFileKeepsItsOwnChunkLayout)
 {
     // A fact chunk and a LIST chunk between fmt and data, as other recorders write them.
     std::string const path = testing_support::fresh_dir("layout") + "/l.wav";
-    std::string const plain = audio_test::wav_bytes(1, 1, 8000, 16, audio_test::pcm16(tone(100)));
-    std::string const extra = std::string("fact\4\0\0\0\x64\0\0\0", 12) + std::string("LIST\6\0\0\0ravel!", 14);
-    std::string file = plain;
-    file.insert(36, extra);
-    file.replace(4, 4, std::string("\xE4\0\0\0", 4)); // RIFF size with the chunks
-    write_file(path, file);
+    std::string const extra = audio_test::chunk("fact", audio_test::le(100, 4)) + audio_test::chunk("LIST", "ravel!");
+    auto file = [&](std::string const& data) {
+        return audio_test::riff_wave(audio_test::fmt16(1, 1, 8000, 16), data, extra);
+    };
+    write_file(path, file(audio_test::pcm16(tone(100))));
 
     auto w = writer(path, u"PCM", true);
-    w->input().on_data(pcm(tone(50), 1, 8000));
+    w->input().on_data(pcm(tone(50)));
     w.reset();
-    std::string const after = read_file(path);
-    size_t const data_start = 44 + extra.size();
-    ASSERT_EQ(after.size(), data_start + 300);
-    EXPECT_EQ(after.substr(8, 28), file.substr(8, 28));
-    EXPECT_EQ(after.substr(36, extra.size()), extra) << "the chunks before the data stay as they were";
-    EXPECT_EQ(u32_at(after, 4), data_start + 300 - 8);
-    EXPECT_EQ(u32_at(after, data_start - 4), 300u);
-    EXPECT_EQ(after.substr(data_start + 200), audio_test::pcm16(tone(50)));
+    // The chunks before the data stay as they were; the sizes grow.
+    EXPECT_EQ(read_file(path), file(audio_test::pcm16(tone(100)) + audio_test::pcm16(tone(50))));
     auto const probe = testing_support::run("soxi -s " + path);
     EXPECT_EQ(probe.output, "150\n") << probe.error;
 }
@@ -178,18 +152,18 @@ TEST(FileWriters, AContinuedAdpcmFileIsCodedInItsOwnBlockSize)
     auto w = writer(dir + "/a.wav", u"ADPCM", true);
     ASSERT_TRUE(w->status().is_good());
     std::vector<int16_t> const input = tone(1012 * 3);
-    w->input().on_data(pcm(input, 1, 8000));
+    w->input().on_data(pcm(input));
     w.reset();
     std::string const file = read_file(dir + "/a.wav");
     ASSERT_EQ(file.size(), 90u + 3 * 512);
-    EXPECT_EQ(u32_at(file, 78), 3u * 1012) << "fact sample count";
+    EXPECT_EQ(audio_test::le_at(file, 78), 3u * 1012) << "fact sample count";
     // A peer decodes the blocks where the header says they are.
     auto const decoded = testing_support::run("sox " + dir + "/a.wav -t s16 -");
     ASSERT_EQ(decoded.output.size(), input.size() * 2) << decoded.error;
     double error = 0, signal = 0;
+    std::vector<int16_t> const got = audio_test::samples16(decoded.output);
     for (size_t i = 0; i < input.size(); ++i) {
-        auto const got = int16_t(uint8_t(decoded.output[2 * i]) | uint8_t(decoded.output[2 * i + 1]) << 8);
-        error += std::pow(got - input[i], 2);
+        error += std::pow(got[i] - input[i], 2);
         signal += std::pow(input[i], 2);
     }
     EXPECT_GT(10 * std::log10(signal / error), 25.0);
@@ -199,7 +173,7 @@ TEST(FileWriters, AContinuedAdpcmFileIsCodedInItsOwnBlockSize)
     std::string const before = read_file(dir + "/a.wav");
     w = writer(dir + "/a.wav", u"ADPCM", true);
     EXPECT_FALSE(w->status().is_good());
-    w->input().on_data(pcm(input, 1, 8000));
+    w->input().on_data(pcm(input));
     w.reset();
     EXPECT_EQ(read_file(dir + "/a.wav"), before);
 }
@@ -208,7 +182,7 @@ TEST(FileWriters, AFailingDiskEndsTheWriters)
 {
     testing_support::LogCapture log;
     auto wav = writer("/dev/full", u"PCM", false);
-    wav->input().on_data(pcm(tone(100), 1, 8000));
+    wav->input().on_data(pcm(tone(100)));
     EXPECT_FALSE(wav->status().is_good());
 
     FileWriterMP3 mp3(u"/dev/full", true);

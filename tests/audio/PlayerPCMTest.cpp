@@ -11,77 +11,68 @@
 #include <platform/wave.h>
 
 using namespace audio;
+using audio_test::bytes_of;
 
 namespace {
 
 // The platform's device, with a record of what the player asked of it.
 class RecordingWaveOut final : public WaveOut {
 public:
+    struct Record {
+        std::vector<platform::WaveFormat> opens;
+        std::vector<uint32_t> sizes, volumes;
+        std::vector<std::string> written; // per open
+        int pauses = 0, restarts = 0;
+    };
+    Record record()
+    {
+        std::lock_guard lock(mutex_);
+        return record_;
+    }
+
     uint32_t open(platform::WaveHandle& handle, int device, platform::WaveFormat const& format, uint32_t thread_id,
         uintptr_t instance) override
     {
-        {
-            std::lock_guard lock(mutex_);
-            opens_.push_back(format);
-            written_.emplace_back();
-        }
+        note([&](Record& r) {
+            r.opens.push_back(format);
+            r.written.emplace_back();
+        });
         return WaveOut::open(handle, device, format, thread_id, instance);
     }
     uint32_t write(platform::WaveHandle handle, platform::WaveBlock& block) override
     {
-        {
-            std::lock_guard lock(mutex_);
-            sizes_.push_back(block.buffer_length);
-            if (!written_.empty())
-                written_.back().append(reinterpret_cast<char const*>(block.data), block.buffer_length);
-        }
+        note([&](Record& r) {
+            r.sizes.push_back(block.buffer_length);
+            if (!r.written.empty())
+                r.written.back().append(reinterpret_cast<char const*>(block.data), block.buffer_length);
+        });
         return WaveOut::write(handle, block);
     }
     uint32_t pause(platform::WaveHandle handle) override
     {
-        count(pauses_);
+        note([](Record& r) { ++r.pauses; });
         return WaveOut::pause(handle);
     }
     uint32_t restart(platform::WaveHandle handle) override
     {
-        count(restarts_);
+        note([](Record& r) { ++r.restarts; });
         return WaveOut::restart(handle);
     }
     uint32_t set_volume(platform::WaveHandle handle, uint32_t volume) override
     {
-        {
-            std::lock_guard lock(mutex_);
-            volumes_.push_back(volume);
-        }
+        note([&](Record& r) { r.volumes.push_back(volume); });
         return WaveOut::set_volume(handle, volume);
     }
 
-    std::vector<platform::WaveFormat> opens() { return get(opens_); }
-    std::vector<uint32_t> sizes() { return get(sizes_); }
-    std::vector<std::string> written() { return get(written_); }
-    std::vector<uint32_t> volumes() { return get(volumes_); }
-    int pauses() { return get(pauses_); }
-    int restarts() { return get(restarts_); }
-
 private:
-    void count(int& counter)
+    template <typename Change> void note(Change change)
     {
         std::lock_guard lock(mutex_);
-        ++counter;
-    }
-    template <typename T> T get(T const& value)
-    {
-        std::lock_guard lock(mutex_);
-        return value;
+        change(record_);
     }
 
     std::mutex mutex_;
-    std::vector<platform::WaveFormat> opens_;
-    std::vector<uint32_t> sizes_;
-    std::vector<std::string> written_; // per open
-    std::vector<uint32_t> volumes_;
-    int pauses_ = 0;
-    int restarts_ = 0;
+    Record record_;
 };
 
 // Hands out parts of a stream, one format after another, in pieces of at most `piece` frames; counts the
@@ -124,19 +115,9 @@ private:
     int pulls_ = 0;
 };
 
-AudioBuffer tone(int32_t rate, int channels, size_t frames, int16_t peak = 12000)
+AudioBuffer tone(int32_t rate, int channels, size_t frames, int step = 7919)
 {
-    std::vector<int16_t> samples(frames * size_t(channels));
-    for (size_t i = 0; i < samples.size(); ++i)
-        samples[i] = static_cast<int16_t>(int(i % 50) * (2 * peak / 49) - peak);
-    AudioBuffer b = audio_test::mono16(samples, rate);
-    b.format.channels = channels;
-    return b;
-}
-
-std::string bytes_of(AudioBuffer const& b)
-{
-    return std::string(reinterpret_cast<char const*>(b.data.data()), b.length());
+    return audio_test::buffer16(audio_test::ramp(frames * size_t(channels), step), rate, channels);
 }
 
 // The player's end, as the Document's tick notices it.
@@ -147,19 +128,18 @@ bool wait_finished(PlayerPCM& player, double seconds = 20)
     return player.is_finished();
 }
 
-class PlayerPCMTest : public ::testing::Test {
+// A player on a recorded device, pulling from a source of its own.
+class PlayerPCMTest : public audio_test::DeviceTest {
 protected:
-    void TearDown() override { platform::select_wave_output("none"); }
-
-    std::string use_file(bool fast = true)
+    void SetUp() override
     {
-        std::string const path = testing_support::fresh_dir("speaker") + "/out.wav";
-        platform::select_wave_output("file:" + path + (fast ? ",fast" : ""));
-        return path;
+        DeviceTest::SetUp();
+        connect(source, &player);
     }
 
-    // The samples of the file output, after its header.
-    static std::string played(std::string const& path) { return testing_support::read_file(path).substr(44); }
+    RecordingWaveOut device;
+    Source source;
+    PlayerPCM player { device };
 };
 
 class PlayerBlockSizes : public PlayerPCMTest, public ::testing::WithParamInterface<std::pair<int32_t, uint32_t>> { };
@@ -167,16 +147,12 @@ class PlayerBlockSizes : public PlayerPCMTest, public ::testing::WithParamInterf
 TEST_P(PlayerBlockSizes, BlocksHold200MillisecondsAndTheStreamIsPlayedWhole)
 {
     auto const [rate, block] = GetParam();
-    std::string const path = use_file();
-    RecordingWaveOut device;
-    Source source;
+    std::string const path = use_file_output();
     AudioBuffer const stream = tone(rate, 1, size_t(rate) * 3 / 2 + 17);
     source.add(stream);
-    PlayerPCM player(device);
-    connect(source, &player);
     ASSERT_TRUE(player.play());
     ASSERT_TRUE(wait_finished(player));
-    auto const sizes = device.sizes();
+    auto const sizes = device.record().sizes;
     ASSERT_GT(sizes.size(), 7u);
     for (size_t i = 0; i + 1 < sizes.size(); ++i)
         EXPECT_EQ(sizes[i], block) << "block " << i;
@@ -188,39 +164,31 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(PlayerPCMTest, TheVolumeIsClampedStoredAndAppliedAtEveryOpen)
 {
-    std::string const path = use_file();
-    RecordingWaveOut device;
-    PlayerPCM player(device);
+    std::string const path = use_file_output();
     EXPECT_EQ(player.volume(), 1.0);
     player.set_volume(1.5);
     EXPECT_EQ(player.volume(), 1.0);
     player.set_volume(-1);
     EXPECT_EQ(player.volume(), 0.0);
-    EXPECT_TRUE(device.volumes().empty()) << "no device is open yet";
+    EXPECT_TRUE(device.record().volumes.empty()) << "no device is open yet";
 
-    Source source;
     source.add(tone(8000, 1, 4000));
-    connect(source, &player);
     player.play();
     ASSERT_TRUE(wait_finished(player));
-    EXPECT_EQ(device.volumes(), std::vector<uint32_t> { 0u });
+    EXPECT_EQ(device.record().volumes, std::vector<uint32_t> { 0u });
     EXPECT_TRUE(played(path) == std::string(8000, '\0')) << "played at volume 0";
 
     player.set_volume(0.5);
     source.add(tone(8000, 1, 100));
     player.play();
     ASSERT_TRUE(wait_finished(player));
-    EXPECT_EQ(device.volumes(), (std::vector<uint32_t> { 0u, 0x7FFF7FFFu }));
+    EXPECT_EQ(device.record().volumes, (std::vector<uint32_t> { 0u, 0x7FFF7FFFu }));
 }
 
 // Without data to play, the commands still run in order; each pulls from the source first, which tells
 // when the player thread has taken it.
 TEST_F(PlayerPCMTest, ASecondPauseDoesNothingAndPlayResumes)
 {
-    RecordingWaveOut device;
-    Source source;
-    PlayerPCM player(device);
-    connect(source, &player);
     auto handled = [&](int command) {
         source.wait_pulls(command);
         core::Lock wait_for_the_command_to_end(player.lock());
@@ -230,25 +198,24 @@ TEST_F(PlayerPCMTest, ASecondPauseDoesNothingAndPlayResumes)
     EXPECT_TRUE(player.is_finished()) << "nothing to play";
     player.pause();
     handled(2);
-    EXPECT_EQ(device.pauses(), 1);
+    EXPECT_EQ(device.record().pauses, 1);
     player.pause();
     handled(3);
-    EXPECT_EQ(device.pauses(), 1);
-    EXPECT_EQ(device.restarts(), 0);
+    EXPECT_EQ(device.record().pauses, 1);
+    EXPECT_EQ(device.record().restarts, 0);
     player.play();
     handled(4);
-    EXPECT_EQ(device.restarts(), 1);
+    EXPECT_EQ(device.record().restarts, 1);
 }
 
 TEST_F(PlayerPCMTest, PlayWithNothingLinkedOrNoSpeakerFinishes)
 {
-    PlayerPCM player;
+    connect(source, nullptr);
     EXPECT_TRUE(player.is_finished());
     ASSERT_TRUE(player.play());
     EXPECT_TRUE(wait_finished(player));
 
     // The open fails: the playback ends instead of waiting for a device that will never answer.
-    Source source;
     source.add(tone(8000, 1, 800));
     connect(source, &player);
     ASSERT_TRUE(player.play());
@@ -259,52 +226,40 @@ TEST_F(PlayerPCMTest, PlayWithNothingLinkedOrNoSpeakerFinishes)
 // in it, and nothing is lost on the way.
 TEST_F(PlayerPCMTest, AStreamThatChangesItsRatePlaysBothParts)
 {
-    std::string const path = use_file();
-    RecordingWaveOut device;
-    Source source;
+    std::string const path = use_file_output();
     AudioBuffer const first = tone(22050, 1, 22050 + 333);
-    AudioBuffer const second = tone(44100, 1, 30000, 5000);
+    AudioBuffer const second = tone(44100, 1, 30000, 3);
     source.add(first);
     source.add(second);
-    PlayerPCM player(device);
-    connect(source, &player);
     player.play();
     ASSERT_TRUE(wait_finished(player));
 
-    auto const opens = device.opens();
-    ASSERT_EQ(opens.size(), 2u);
-    EXPECT_EQ(opens[0].samples_per_sec, 22050u);
-    EXPECT_EQ(opens[1].samples_per_sec, 44100u);
-    auto const written = device.written();
-    ASSERT_EQ(written.size(), 2u);
-    EXPECT_TRUE(written[0] == bytes_of(first)) << written[0].size() << " bytes";
-    EXPECT_TRUE(written[1] == bytes_of(second)) << written[1].size() << " bytes";
-    EXPECT_EQ(device.sizes().at(written[0].size() / 8820 + 1), 17640u) << "blocks of the new rate";
+    auto const record = device.record();
+    ASSERT_EQ(record.opens.size(), 2u);
+    EXPECT_EQ(record.opens[0].samples_per_sec, 22050u);
+    EXPECT_EQ(record.opens[1].samples_per_sec, 44100u);
+    ASSERT_EQ(record.written.size(), 2u);
+    EXPECT_TRUE(record.written[0] == bytes_of(first)) << record.written[0].size() << " bytes";
+    EXPECT_TRUE(record.written[1] == bytes_of(second)) << record.written[1].size() << " bytes";
+    EXPECT_EQ(record.sizes.at(record.written[0].size() / 8820 + 1), 17640u) << "blocks of the new rate";
     // The file keeps the first rate: the second part comes at every other frame.
     std::string const in_file = played(path);
     ASSERT_EQ(in_file.size(), first.length() + second.length() / 2);
-    auto const tail = audio_test::samples16(second);
-    for (size_t i = 0; i < tail.size() / 2; ++i) {
-        size_t const at = first.length() + 2 * i;
-        ASSERT_EQ(static_cast<int16_t>(uint8_t(in_file[at]) | uint8_t(in_file[at + 1]) << 8), tail[2 * i]);
-    }
+    auto const tail = audio_test::samples16(second), got = audio_test::samples16(in_file.substr(first.length()));
+    for (size_t i = 0; i < tail.size() / 2; ++i)
+        ASSERT_EQ(got[i], tail[2 * i]) << "frame " << i;
 }
 
 // Levels of each block the device returns: the peak per channel; mono shows its level on both.
 TEST_F(PlayerPCMTest, LevelsArePeaksOfWhatWasJustPlayed)
 {
-    use_file(false);
-    Source source;
+    use_file_output(false);
     std::vector<int16_t> samples(8000 * 2 * 2); // 2 s of stereo: left peak 16384, right -8192
     for (size_t i = 0; i < samples.size(); i += 2) {
         samples[i] = static_cast<int16_t>(i % 64 == 0 ? 16384 : 100);
         samples[i + 1] = static_cast<int16_t>(i % 64 == 0 ? -8192 : 10);
     }
-    AudioBuffer stereo = audio_test::mono16(samples, 8000);
-    stereo.format.channels = 2;
-    source.add(stereo);
-    PlayerPCM player;
-    connect(source, &player);
+    source.add(audio_test::buffer16(samples, 8000, 2));
     player.play();
     while (player.level(0) == 0.0 && !player.is_finished())
         core::sleep(0.005);
@@ -320,14 +275,10 @@ TEST_F(PlayerPCMTest, LevelsArePeaksOfWhatWasJustPlayed)
 // the stream plays to its end.
 TEST_F(PlayerPCMTest, PlayRightAfterStopPlaysOn)
 {
-    std::string const path = use_file(false);
-    RecordingWaveOut device;
-    Source source;
+    std::string const path = use_file_output(false);
     source.add(tone(8000, 1, 24000));
-    PlayerPCM player(device);
-    connect(source, &player);
     player.play();
-    while (device.sizes().size() < 6)
+    while (device.record().sizes.size() < 6)
         core::sleep(0.005);
     // Six blocks of 1600 frames took two pulls of 5000; a stop drops what they left over, and what was
     // queued may be cut, but the 14000 frames not pulled yet are played.
@@ -346,26 +297,13 @@ TEST(PlayerPCMDeathTest, PushingToThePlayerIsAProgrammingError)
     EXPECT_DEATH(player.on_data(tone(8000, 1, 10)), "on_data unexpected - player is active object");
 }
 
-// The player thread pulls a generated stream while the main thread pauses, resumes, sets the volume and
-// reads the levels, as the playback screen does; the file must hold the stream exactly.
+// The player thread pulls a stream while the main thread pauses, resumes, sets the volume and reads the
+// levels, as the playback screen does; the file must hold the stream exactly.
 TEST_F(PlayerPCMTest, CommandsFromTheMainThreadWhileThePlayerPulls)
 {
-    std::string const path = use_file();
-    class Generator final : public AudioProducer {
-    public:
-        AudioBuffer get_data(int32_t frames) override
-        {
-            size_t const n = std::min<size_t>(size_t(frames), total - next);
-            std::vector<int16_t> s(n);
-            for (auto& v : s)
-                v = static_cast<int16_t>(next++ * 7);
-            return n ? audio_test::mono16(s, 16000) : AudioBuffer();
-        }
-        size_t const total = 16000 * 20;
-        size_t next = 0; // the player thread's only
-    } generator;
-    PlayerPCM player;
-    connect(generator, &player);
+    std::string const path = use_file_output();
+    AudioBuffer const stream = tone(16000, 1, 16000 * 20, 7);
+    source.add(stream);
     player.play();
     bool levels_in_range = true;
     for (int i = 0; !player.is_finished() && i < 100000; ++i) {
@@ -381,10 +319,8 @@ TEST_F(PlayerPCMTest, CommandsFromTheMainThreadWhileThePlayerPulls)
     ASSERT_TRUE(wait_finished(player, 60));
     EXPECT_TRUE(levels_in_range);
     std::string const out = played(path);
-    ASSERT_EQ(out.size(), generator.total * 2);
-    for (size_t i = 0; i < generator.total; ++i)
-        ASSERT_EQ(static_cast<int16_t>(uint8_t(out[2 * i]) | uint8_t(out[2 * i + 1]) << 8), static_cast<int16_t>(i * 7))
-            << "frame " << i;
+    ASSERT_EQ(out.size(), stream.length());
+    EXPECT_TRUE(out == bytes_of(stream)) << "the stream was not played exactly";
 }
 
 } // namespace

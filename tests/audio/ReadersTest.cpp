@@ -110,43 +110,32 @@ std::string mp3_frame(int bit_rate_index, bool padded = false)
     return frame;
 }
 
-struct HeaderCase {
-    std::array<uint8_t, 4> bytes;
-    int version, layer, kilobits, rate, channels;
-    uint32_t length;
-    int samples;
-};
-
-class Mp3Headers : public ::testing::TestWithParam<HeaderCase> { };
-
-TEST_P(Mp3Headers, FieldsAndFrameLengthComeFromTheStandardTables)
+// Headers of each version and layer, read by the standard tables; then reserved values, free format and
+// combinations that layer II forbids.
+TEST(Mp3Headers, FieldsComeFromTheStandardTablesAndInvalidHeadersAreRefused)
 {
-    auto const& c = GetParam();
-    Mp3Header h;
-    ASSERT_TRUE(Mp3Header::parse(c.bytes.data(), h));
-    EXPECT_EQ(h.version, c.version);
-    EXPECT_EQ(h.layer, c.layer);
-    EXPECT_EQ(h.kilobits_per_second, c.kilobits);
-    EXPECT_EQ(h.samples_per_second, c.rate);
-    EXPECT_EQ(h.channels, c.channels);
-    EXPECT_EQ(h.frame_length, c.length);
-    EXPECT_EQ(h.samples_per_frame, c.samples);
-}
+    using Fields = std::array<int, 7>; // version, layer, kbit/s, rate, channels, frame length, samples per frame
+    std::pair<std::array<uint8_t, 4>, Fields> const valid[] = {
+        { { 0xFF, 0xFB, 0x90, 0x44 }, { 1, 3, 128, 44100, 2, 417, 1152 } },
+        { { 0xFF, 0xFB, 0x92, 0xC4 }, { 1, 3, 128, 44100, 1, 418, 1152 } },
+        { { 0xFF, 0xFB, 0xE4, 0x00 }, { 1, 3, 320, 48000, 2, 960, 1152 } },
+        { { 0xFF, 0xFD, 0xA8, 0x00 }, { 1, 2, 192, 32000, 2, 864, 1152 } },
+        { { 0xFF, 0xFF, 0x52, 0xC0 }, { 1, 1, 160, 44100, 1, 4 * (12000 * 160 / 44100 + 1), 384 } },
+        { { 0xFF, 0xF3, 0x40, 0xC0 }, { 2, 3, 32, 22050, 1, 104, 576 } },
+        { { 0xFF, 0xF3, 0x98, 0x00 }, { 2, 3, 80, 16000, 2, 360, 576 } },
+        { { 0xFF, 0xF5, 0x88, 0xC0 }, { 2, 2, 64, 16000, 1, 576, 1152 } },
+        { { 0xFF, 0xE3, 0x28, 0xC0 }, { 25, 3, 16, 8000, 1, 144, 576 } },
+        { { 0xFF, 0xE3, 0x23, 0xC0 }, { 25, 3, 16, 11025, 1, 105, 576 } },
+    };
+    for (auto const& [bytes, fields] : valid) {
+        Mp3Header h;
+        ASSERT_TRUE(Mp3Header::parse(bytes.data(), h)) << ::testing::PrintToString(bytes);
+        EXPECT_EQ((Fields { h.version, h.layer, h.kilobits_per_second, h.samples_per_second, h.channels,
+                      int(h.frame_length), h.samples_per_frame }),
+            fields)
+            << ::testing::PrintToString(bytes);
+    }
 
-INSTANTIATE_TEST_SUITE_P(Versions, Mp3Headers,
-    ::testing::Values(HeaderCase { { 0xFF, 0xFB, 0x90, 0x44 }, 1, 3, 128, 44100, 2, 417, 1152 },
-        HeaderCase { { 0xFF, 0xFB, 0x92, 0xC4 }, 1, 3, 128, 44100, 1, 418, 1152 },
-        HeaderCase { { 0xFF, 0xFB, 0xE4, 0x00 }, 1, 3, 320, 48000, 2, 960, 1152 },
-        HeaderCase { { 0xFF, 0xFD, 0xA8, 0x00 }, 1, 2, 192, 32000, 2, 864, 1152 },
-        HeaderCase { { 0xFF, 0xFF, 0x52, 0xC0 }, 1, 1, 160, 44100, 1, 4 * (12000 * 160 / 44100 + 1), 384 },
-        HeaderCase { { 0xFF, 0xF3, 0x40, 0xC0 }, 2, 3, 32, 22050, 1, 104, 576 },
-        HeaderCase { { 0xFF, 0xF3, 0x98, 0x00 }, 2, 3, 80, 16000, 2, 360, 576 },
-        HeaderCase { { 0xFF, 0xF5, 0x88, 0xC0 }, 2, 2, 64, 16000, 1, 576, 1152 },
-        HeaderCase { { 0xFF, 0xE3, 0x28, 0xC0 }, 25, 3, 16, 8000, 1, 144, 576 },
-        HeaderCase { { 0xFF, 0xE3, 0x23, 0xC0 }, 25, 3, 16, 11025, 1, 105, 576 }));
-
-TEST(Mp3HeadersInvalid, ReservedFreeFormatAndForbiddenCombinationsAreRefused)
-{
     std::array<uint8_t, 4> const bad[] = {
         { 0xFF, 0xEB, 0x90, 0x44 }, // reserved version
         { 0xFF, 0xF9, 0x90, 0x44 }, // reserved layer
@@ -286,18 +275,8 @@ TEST(ReaderFactory, ReadersAreTriedInTheirFixedOrder)
     EXPECT_EQ(reader_of(frames, u"/x/song.wav")->format_name(), u"mp3");
     EXPECT_EQ(reader_of(audio_test::wav_bytes(1, 1, 8000, 16, frames), u"/x/a.mp3")->format_name(), u"PCM");
 
-    auto gsm = [&](uint32_t rate) {
-        std::string header = audio_test::wav_bytes(49, 1, rate, 0, frames);
-        // The GSM extension: cbSize 2, 320 samples per block; block align 65.
-        header.replace(16, 4, std::string("\x14\0\0\0", 4));
-        header.replace(32, 2, std::string("\x41\0", 2));
-        header.insert(36, std::string("\x02\0\x40\x01", 4));
-        uint32_t const riff = uint32_t(header.size() - 8);
-        header.replace(4, 4, std::string { char(riff), char(riff >> 8), char(riff >> 16), char(riff >> 24) });
-        return header;
-    };
-    EXPECT_EQ(reader_of(gsm(8000))->format_name(), u"GSM");
-    auto fallen = reader_of(gsm(11025));
+    EXPECT_EQ(reader_of(audio_test::riff_wave(audio_test::gsm_fmt(), frames))->format_name(), u"GSM");
+    auto fallen = reader_of(audio_test::riff_wave(audio_test::gsm_fmt(11025), frames));
     ASSERT_TRUE(fallen);
     EXPECT_EQ(fallen->format_name(), u"mp3");
     EXPECT_EQ(fallen->info().samples_per_second(), 44100);
@@ -355,10 +334,8 @@ TEST(WaveReaders, PositionsAreBytesOnBlockBoundaries)
     EXPECT_FALSE(WaveFileReader(stream(adpcm), WaveCoding::PCM).is_valid());
     EXPECT_FALSE(WaveFileReader(stream(adpcm), WaveCoding::GSM).is_valid());
 
-    std::vector<int16_t> samples(4000);
-    for (size_t i = 0; i < samples.size(); ++i)
-        samples[i] = static_cast<int16_t>(i);
-    WaveFileReader pcm(stream(audio_test::wav_bytes(1, 2, 8000, 16, audio_test::pcm16(samples))), WaveCoding::PCM);
+    std::string const frames = audio_test::pcm16(audio_test::ramp(4000, 1));
+    WaveFileReader pcm(stream(audio_test::wav_bytes(1, 2, 8000, 16, frames)), WaveCoding::PCM);
     EXPECT_EQ(pcm.seconds_to_units(0.1), 3200);
     EXPECT_TRUE(pcm.seek(1003));
     EXPECT_EQ(pcm.position(), 1000) << "a seek inside a frame would swap bytes";

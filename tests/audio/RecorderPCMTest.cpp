@@ -15,36 +15,18 @@
 
 using namespace audio;
 using audio_test::Collector;
+using audio_test::one_line_naming;
+using audio_test::ramp;
+using audio_test::stderr_of;
 using testing_support::LogCapture;
 
 namespace {
 
-// Each test chooses its microphone; the test program's default is none.
-class RecorderPCMTest : public ::testing::Test {
-protected:
-    void TearDown() override { platform::select_wave_input("none"); }
-
-    // A WAV file in a fresh folder, used as the microphone.
-    std::string use_wav(std::string const& bytes, bool fast = true)
-    {
-        std::string const path = testing_support::fresh_dir("mic") + "/input.wav";
-        testing_support::write_file(path, bytes);
-        platform::select_wave_input("file:" + path + (fast ? ",fast" : ""));
-        return path;
-    }
-};
-
-std::vector<int16_t> ramp(size_t count, int channels)
-{
-    std::vector<int16_t> s(count * channels);
-    for (size_t i = 0; i < s.size(); ++i)
-        s[i] = static_cast<int16_t>((i * 7919) % 60000 - 30000);
-    return s;
-}
+using RecorderPCMTest = audio_test::DeviceTest;
 
 // The microphone's samples as the device should deliver them: mono as the mean of the channels, the
 // rate by linear interpolation (halves rounded away from zero), 8 bits as the upper byte.
-std::vector<int32_t> convert(std::vector<int16_t> const& in, int in_channels, uint32_t in_rate, uint32_t out_rate)
+std::vector<int16_t> convert(std::vector<int16_t> const& in, int in_channels, uint32_t in_rate, uint32_t out_rate)
 {
     std::vector<double> mono;
     for (size_t i = 0; i + in_channels <= in.size(); i += in_channels) {
@@ -55,13 +37,13 @@ std::vector<int32_t> convert(std::vector<int16_t> const& in, int in_channels, ui
     }
     uint64_t const n = mono.size();
     uint64_t const frames = (n * out_rate + in_rate - 1) / in_rate;
-    std::vector<int32_t> out;
+    std::vector<int16_t> out;
     for (uint64_t k = 0; k < frames; ++k) {
         uint64_t const index = k * in_rate / out_rate;
         uint64_t const fraction = k * in_rate % out_rate;
         double const a = mono[index], b = mono[std::min(index + 1, n - 1)];
         out.push_back(
-            static_cast<int32_t>(std::lround((a * double(out_rate - fraction) + b * double(fraction)) / out_rate)));
+            static_cast<int16_t>(std::lround((a * double(out_rate - fraction) + b * double(fraction)) / out_rate)));
     }
     return out;
 }
@@ -80,8 +62,8 @@ class BlockSizes : public RecorderPCMTest, public ::testing::WithParamInterface<
 TEST_P(BlockSizes, FullBlocksHold200MillisecondsAndTheLastWhatWasLeft)
 {
     auto const [rate, block] = GetParam();
-    std::vector<int16_t> const samples = ramp(static_cast<size_t>(rate) / 2, 1); // 2.5 blocks
-    use_wav(audio_test::wav_bytes(1, 1, static_cast<uint32_t>(rate), 16, audio_test::pcm16(samples)));
+    std::vector<int16_t> const samples = ramp(static_cast<size_t>(rate) / 2); // 2.5 blocks
+    use_wav_input(audio_test::wav_bytes(1, 1, static_cast<uint32_t>(rate), 16, audio_test::pcm16(samples)));
     Collector sink;
     {
         RecorderPCM recorder(1, rate, 16);
@@ -105,18 +87,14 @@ TEST_F(RecorderPCMTest, AFileMicrophoneIsConvertedToTheAskedFormat)
 {
     LogCapture log;
     // Stereo at 16000 Hz into mono at 8000 Hz: 1.25 s, so the last block is a quarter full.
-    std::vector<int16_t> const stereo = ramp(20000, 2);
-    use_wav(audio_test::wav_bytes(1, 2, 16000, 16, audio_test::pcm16(stereo)));
+    std::vector<int16_t> const stereo = ramp(20000 * 2);
+    use_wav_input(audio_test::wav_bytes(1, 2, 16000, 16, audio_test::pcm16(stereo)));
     Collector sink;
     {
         RecorderPCM recorder(1, 8000, 16);
         record_to_end(recorder, sink);
     }
-    std::vector<int32_t> const expected = convert(stereo, 2, 16000, 8000);
-    std::vector<int16_t> const got = sink.samples();
-    ASSERT_EQ(got.size(), expected.size());
-    for (size_t i = 0; i < got.size(); ++i)
-        ASSERT_EQ(got[i], expected[i]) << "frame " << i;
+    EXPECT_EQ(sink.samples(), convert(stereo, 2, 16000, 8000));
     EXPECT_EQ(sink.buffers().back().length(), 800u);
     EXPECT_TRUE(log.contains("waveInOpen handle="));
     EXPECT_TRUE(log.contains("MM_WIM_OPEN\n"));
@@ -133,27 +111,24 @@ TEST_F(RecorderPCMTest, AFileMicrophoneIsConvertedToTheAskedFormat)
         bytes8 += static_cast<char>(v);
         as16.push_back(static_cast<int16_t>((v - 128) * 256));
     }
-    use_wav(audio_test::wav_bytes(1, 1, 11025, 8, bytes8));
+    use_wav_input(audio_test::wav_bytes(1, 1, 11025, 8, bytes8));
     Collector up;
     {
         RecorderPCM recorder(2, 22050, 8);
         EXPECT_EQ(recorder.block_size(), 8820);
         record_to_end(recorder, up);
     }
-    std::vector<int32_t> const up_expected = convert(as16, 1, 11025, 22050);
-    std::vector<uint8_t> const up_got = up.bytes();
-    ASSERT_EQ(up_got.size(), up_expected.size() * 2);
-    for (size_t i = 0; i < up_expected.size(); ++i) {
-        auto const want = static_cast<uint8_t>((up_expected[i] + 32768) >> 8);
-        ASSERT_EQ(up_got[2 * i], want) << "frame " << i;
-        ASSERT_EQ(up_got[2 * i + 1], want) << "frame " << i;
-    }
+    std::vector<uint8_t> want;
+    for (int16_t v : convert(as16, 1, 11025, 22050))
+        want.insert(want.end(), 2, static_cast<uint8_t>((v + 32768) >> 8));
+    std::string const got = up.bytes();
+    EXPECT_EQ(std::vector<uint8_t>(got.begin(), got.end()), want);
 }
 
 TEST_F(RecorderPCMTest, RealTimeInputGivesTheSameSamples)
 {
-    std::vector<int16_t> const samples = ramp(2400, 1); // 0.3 s
-    use_wav(audio_test::wav_bytes(1, 1, 8000, 16, audio_test::pcm16(samples)), false);
+    std::vector<int16_t> const samples = ramp(2400); // 0.3 s
+    use_wav_input(audio_test::wav_bytes(1, 1, 8000, 16, audio_test::pcm16(samples)), false);
     Collector sink;
     uint32_t const started = platform::tick_count();
     {
@@ -177,10 +152,9 @@ TEST_F(RecorderPCMTest, WithoutAMicrophoneTheOpenFailsAndStartAnswersFalse)
 
 TEST_F(RecorderPCMTest, BrokenOrMissingFilesFailTheOpenWithOneLineOnStandardError)
 {
-    auto le32 = [](uint32_t v) { return std::string { char(v), char(v >> 8), char(v >> 16), char(v >> 24) }; };
-    std::string const valid = audio_test::wav_bytes(1, 1, 8000, 16, audio_test::pcm16(ramp(100, 1)));
+    std::string const valid = audio_test::wav_bytes(1, 1, 8000, 16, audio_test::pcm16(ramp(100)));
     std::string huge_fmt = valid;
-    huge_fmt.replace(16, 4, le32(0xFFFFFFF0u));
+    huge_fmt.replace(16, 4, audio_test::le(0xFFFFFFF0u, 4));
     std::string const no_data = valid.substr(0, 36);
     std::map<std::string, std::string> const cases {
         { "empty", "" },
@@ -194,26 +168,16 @@ TEST_F(RecorderPCMTest, BrokenOrMissingFilesFailTheOpenWithOneLineOnStandardErro
         { "rate 0", audio_test::wav_bytes(1, 1, 0, 16, std::string(100, 'x')) },
     };
     for (auto const& [name, bytes] : cases) {
-        std::string const path = use_wav(bytes);
+        std::string const path = use_wav_input(bytes);
         LogCapture log;
-        ::testing::internal::CaptureStderr();
-        {
-            RecorderPCM recorder(1, 8000, 16);
-            EXPECT_FALSE(recorder.start()) << name;
-        }
-        std::string const error = ::testing::internal::GetCapturedStderr();
+        EXPECT_TRUE(one_line_naming(stderr_of([&] { EXPECT_FALSE(RecorderPCM(1, 8000, 16).start()) << name; }), path))
+            << name;
         EXPECT_TRUE(log.contains("recorder bad open!!!!! waveInOpen=")) << name;
-        EXPECT_EQ(std::count(error.begin(), error.end(), '\n'), 1) << name << ": " << error;
-        EXPECT_NE(error.find(path), std::string::npos) << name << ": " << error;
     }
 
     platform::select_wave_input("file:/no/such/folder/mic.wav");
-    ::testing::internal::CaptureStderr();
-    {
-        RecorderPCM recorder(1, 8000, 16);
-        EXPECT_FALSE(recorder.start());
-    }
-    EXPECT_NE(::testing::internal::GetCapturedStderr().find("/no/such/folder/mic.wav"), std::string::npos);
+    EXPECT_TRUE(
+        one_line_naming(stderr_of([] { EXPECT_FALSE(RecorderPCM(1, 8000, 16).start()); }), "/no/such/folder/mic.wav"));
 }
 
 // Stands in for the device around the platform's: counts stops, and answers an error for the calls
@@ -236,7 +200,7 @@ public:
 
 TEST_F(RecorderPCMTest, PauseStopsTheDeviceOnce)
 {
-    use_wav(audio_test::wav_bytes(1, 1, 8000, 16, audio_test::pcm16(ramp(8000, 1))), false);
+    use_wav_input(audio_test::wav_bytes(1, 1, 8000, 16, audio_test::pcm16(ramp(8000))), false);
     FakeWaveIn device;
     RecorderPCM recorder(1, 8000, 16, device);
     EXPECT_FALSE(recorder.is_stopped());
@@ -249,7 +213,7 @@ TEST_F(RecorderPCMTest, PauseStopsTheDeviceOnce)
 
 TEST_F(RecorderPCMTest, DeviceErrorsAreLoggedAndLeaveTheRecorderStopped)
 {
-    use_wav(audio_test::wav_bytes(1, 1, 8000, 16, audio_test::pcm16(ramp(4000, 1))));
+    use_wav_input(audio_test::wav_bytes(1, 1, 8000, 16, audio_test::pcm16(ramp(4000))));
     LogCapture log;
     {
         FakeWaveIn device;
@@ -298,16 +262,10 @@ TEST_F(RecorderPCMTest, SdlCapturesBlocksOfTheAskedFormat)
     // A driver that does not exist: no microphone, one line on standard error.
     setenv("SDL_AUDIODRIVER", "ravelin-no-such-driver", 1);
     LogCapture log;
-    ::testing::internal::CaptureStderr();
-    {
-        RecorderPCM recorder(1, 8000, 16);
-        EXPECT_FALSE(recorder.start());
-    }
-    std::string const error = ::testing::internal::GetCapturedStderr();
+    std::string const error = stderr_of([] { EXPECT_FALSE(RecorderPCM(1, 8000, 16).start()); });
     unsetenv("SDL_AUDIODRIVER");
     EXPECT_TRUE(log.contains("recorder bad open!!!!! waveInOpen=6\n"));
-    EXPECT_EQ(std::count(error.begin(), error.end(), '\n'), 1) << error;
-    EXPECT_NE(error.find("no microphone"), std::string::npos) << error;
+    EXPECT_TRUE(one_line_naming(error, "no microphone"));
 }
 
 } // namespace

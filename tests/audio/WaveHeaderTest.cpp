@@ -5,20 +5,10 @@
 #include <gtest/gtest.h>
 
 using namespace audio;
+using audio_test::le;
 using testing_support::read_file;
 
 namespace {
-
-uint32_t u32_at(std::string const& s, size_t at)
-{
-    return uint32_t(uint8_t(s[at])) | uint32_t(uint8_t(s[at + 1])) << 8 | uint32_t(uint8_t(s[at + 2])) << 16
-        | uint32_t(uint8_t(s[at + 3])) << 24;
-}
-
-uint16_t u16_at(std::string const& s, size_t at)
-{
-    return static_cast<uint16_t>(uint8_t(s[at]) | uint8_t(s[at + 1]) << 8);
-}
 
 std::string written(WaveHeader const& header)
 {
@@ -45,45 +35,19 @@ TEST(WaveHeader, NewHeadersAreLaidOutCanonically)
     WaveHeader pcm = WaveHeader::pcm({ 2, 16, 22050 });
     pcm.data_size = 400;
     std::string const p = written(pcm);
-    ASSERT_EQ(p.size(), 44u);
-    EXPECT_EQ(p.substr(0, 4) + p.substr(8, 8) + p.substr(36, 4), "RIFFWAVEfmt data");
-    EXPECT_EQ(u32_at(p, 4), 44u + 400 - 8);
-    EXPECT_EQ(u32_at(p, 16), 16u);
-    EXPECT_EQ(u16_at(p, 20), 1);
-    EXPECT_EQ(u16_at(p, 22), 2);
-    EXPECT_EQ(u32_at(p, 24), 22050u);
-    EXPECT_EQ(u32_at(p, 28), 22050u * 4);
-    EXPECT_EQ(u16_at(p, 32), 4);
-    EXPECT_EQ(u16_at(p, 34), 16);
-    EXPECT_EQ(u32_at(p, 40), 400u);
+    EXPECT_EQ(p, audio_test::wav_bytes(1, 2, 22050, 16, std::string(400, '\0')).substr(0, 44));
 
+    // ADPCM below 22050 Hz: blocks of 256 bytes holding (256 - 7) x 8 / 4 + 2 = 500 samples, the seven
+    // standard coefficient pairs, and a fact chunk, as GSM has.
+    std::string adpcm = le(2, 2) + le(1, 2) + le(8000, 4) + le(8000 * 256 / 500, 4) + le(256, 2) + le(4, 2) + le(32, 2)
+        + le(500, 2) + le(7, 2);
+    for (int c : { 256, 0, 512, -256, 0, 0, 192, 64, 240, 0, 460, -208, 392, -232 })
+        adpcm += le(static_cast<uint16_t>(c), 2);
+    std::string const fact = audio_test::chunk("fact", le(0, 4));
     std::string const a = written(WaveHeader::adpcm(1, 8000));
-    ASSERT_EQ(a.size(), 90u);
-    EXPECT_EQ(u32_at(a, 16), 50u);
-    EXPECT_EQ(u16_at(a, 20), 2);
-    EXPECT_EQ(u16_at(a, 32), 256); // block align below 22050 Hz
-    EXPECT_EQ(u16_at(a, 34), 4);
-    EXPECT_EQ(u16_at(a, 36), 32); // cbSize
-    EXPECT_EQ(u16_at(a, 38), 500); // (256 - 7) x 8 / 4 + 2
-    EXPECT_EQ(u16_at(a, 40), 7);
-    int16_t const pairs[] = { 256, 0, 512, -256, 0, 0, 192, 64, 240, 0, 460, -208, 392, -232 };
-    for (int i = 0; i < 14; ++i)
-        EXPECT_EQ(int16_t(u16_at(a, 42 + 2 * size_t(i))), pairs[i]) << i;
-    EXPECT_EQ(a.substr(70, 4) + a.substr(82, 4), "factdata");
-    EXPECT_EQ(u32_at(a, 28), 8000u * 256 / 500);
-
+    EXPECT_EQ(a, audio_test::riff_wave(adpcm, "", fact));
     std::string const g = written(WaveHeader::gsm());
-    ASSERT_EQ(g.size(), 60u);
-    EXPECT_EQ(u32_at(g, 16), 20u);
-    EXPECT_EQ(u16_at(g, 20), 49);
-    EXPECT_EQ(u16_at(g, 22), 1);
-    EXPECT_EQ(u32_at(g, 24), 8000u);
-    EXPECT_EQ(u32_at(g, 28), 1625u);
-    EXPECT_EQ(u16_at(g, 32), 65);
-    EXPECT_EQ(u16_at(g, 34), 0);
-    EXPECT_EQ(u16_at(g, 36), 2);
-    EXPECT_EQ(u16_at(g, 38), 320);
-    EXPECT_EQ(g.substr(40, 4) + g.substr(52, 4), "factdata");
+    EXPECT_EQ(g, audio_test::riff_wave(audio_test::gsm_fmt(), "", fact));
 
     // Each reads back as what it was, with the data where the layout puts it.
     EXPECT_EQ(read_back(p).data_start, 44u);
@@ -104,7 +68,7 @@ TEST(WaveHeader, ReaderChecksRejectWhatTheDecodersCannotTake)
     stereo[22] = 2;
     EXPECT_FALSE(read_back(stereo).passes_gsm_checks());
     std::string rate = gsm;
-    rate.replace(24, 4, std::string("\x11\x2B\0\0", 4)); // 11025
+    rate.replace(24, 4, le(11025, 4));
     EXPECT_FALSE(read_back(rate).passes_gsm_checks());
 
     // Six coefficient pairs: the count and the chunk say so consistently, and the file still fails.
@@ -123,9 +87,10 @@ TEST(WaveHeader, ReaderChecksRejectWhatTheDecodersCannotTake)
 
 TEST(WaveHeader, ChunksBeforeTheDataAreSkippedAndCutFilesFail)
 {
-    std::string const plain = audio_test::wav_bytes(1, 1, 8000, 16, std::string(100, '\x01'));
-    std::string with_list = plain;
-    with_list.insert(36, std::string("LIST\x06\0\0\0abcdef", 14));
+    std::string const data(100, '\x01');
+    std::string const plain = audio_test::wav_bytes(1, 1, 8000, 16, data);
+    std::string const with_list
+        = audio_test::riff_wave(audio_test::fmt16(1, 1, 8000, 16), data, audio_test::chunk("LIST", "abcdef"));
     WaveHeader const h = read_back(with_list);
     EXPECT_EQ(h.data_start, 44u + 14);
     EXPECT_EQ(h.data_size, 100u);

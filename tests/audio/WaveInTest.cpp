@@ -9,45 +9,11 @@
 #include <random>
 
 using namespace platform;
+using audio_test::wave_format;
 
 namespace {
 
-WaveFormat pcm(uint16_t channels, uint32_t rate, uint16_t bits)
-{
-    WaveFormat f;
-    f.channels = channels;
-    f.samples_per_sec = rate;
-    f.bits_per_sample = bits;
-    f.block_align = static_cast<uint16_t>(channels * bits / 8);
-    f.avg_bytes_per_sec = f.block_align * rate;
-    return f;
-}
-
-class WaveInTest : public ::testing::Test {
-protected:
-    void SetUp() override { ensure_queue(); } // device messages come to this thread
-    void TearDown() override
-    {
-        select_wave_input("none");
-        Message m;
-        while (peek_message(m, 0, 0, 0, Peek::REMOVE)) { }
-    }
-
-    void use_wav(std::string const& bytes)
-    {
-        std::string const path = testing_support::fresh_dir("wave") + "/input.wav";
-        testing_support::write_file(path, bytes);
-        select_wave_input("file:" + path + ",fast");
-    }
-
-    // The next device message for this thread.
-    Message next()
-    {
-        Message m;
-        get_message(m, THREAD_MESSAGES, MM_WIM_OPEN, MM_WIM_DATA);
-        return m;
-    }
-};
+using WaveInTest = audio_test::DeviceTest;
 
 struct Blocks {
     std::array<std::array<uint8_t, 100>, 3> data {};
@@ -65,14 +31,12 @@ struct Blocks {
 // message naming it, the input ends with a partial block, close says so.
 TEST_F(WaveInTest, BlocksComeBackDoneInOrderWithTheirMessages)
 {
-    std::vector<int16_t> samples(260);
-    for (size_t i = 0; i < samples.size(); ++i)
-        samples[i] = static_cast<int16_t>(i * 100 - 13000);
-    use_wav(audio_test::wav_bytes(1, 1, 8000, 16, audio_test::pcm16(samples)));
+    std::vector<int16_t> const samples = audio_test::ramp(260, 100, -13000);
+    use_wav_input(audio_test::wav_bytes(1, 1, 8000, 16, audio_test::pcm16(samples)));
 
     WaveHandle handle = 0;
-    ASSERT_EQ(
-        wave_in_open(handle, WAVE_MAPPER, pcm(1, 8000, 16), current_thread_id(), 0, CALLBACK_THREAD), MMSYSERR_NOERROR);
+    ASSERT_EQ(wave_in_open(handle, WAVE_MAPPER, wave_format(1, 8000, 16), current_thread_id(), 0, CALLBACK_THREAD),
+        MMSYSERR_NOERROR);
     Message m = next();
     EXPECT_EQ(m.message, MM_WIM_OPEN);
     EXPECT_EQ(m.wparam, handle);
@@ -90,7 +54,7 @@ TEST_F(WaveInTest, BlocksComeBackDoneInOrderWithTheirMessages)
     EXPECT_EQ(wave_in_start(handle), MMSYSERR_NOERROR);
 
     // 520 bytes in blocks of 100: five full, then 20 bytes; the three blocks go round.
-    std::vector<uint8_t> received;
+    std::string received;
     for (int expected = 0; expected < 6; ++expected) {
         m = next();
         ASSERT_EQ(m.message, MM_WIM_DATA);
@@ -98,13 +62,12 @@ TEST_F(WaveInTest, BlocksComeBackDoneInOrderWithTheirMessages)
         ASSERT_EQ(block, &b.blocks[expected % 3]);
         EXPECT_EQ(block->flags.load(), WHDR_PREPARED | WHDR_DONE);
         EXPECT_EQ(block->bytes_recorded.load(), expected < 5 ? 100u : 20u);
-        received.insert(received.end(), block->data, block->data + block->bytes_recorded.load());
+        received.append(reinterpret_cast<char const*>(block->data), block->bytes_recorded.load());
         EXPECT_FALSE(wave_input_ended()) << "a filled block is still out";
         ASSERT_EQ(wave_in_add_buffer(handle, *block), MMSYSERR_NOERROR);
     }
     EXPECT_TRUE(wave_input_wait_end(5000));
-    std::string const sent = audio_test::pcm16(samples);
-    EXPECT_EQ(received, std::vector<uint8_t>(sent.begin(), sent.end()));
+    EXPECT_EQ(received, audio_test::pcm16(samples));
 
     EXPECT_EQ(wave_in_reset(handle), MMSYSERR_NOERROR);
     for (int i = 0; i < 3; ++i)
@@ -122,10 +85,7 @@ TEST_F(WaveInTest, BlocksComeBackDoneInOrderWithTheirMessages)
 // Damaged copies of a good file, each read to its end: none may crash or read outside its buffers.
 TEST_F(WaveInTest, DamagedFilesNeverCrashTheInput)
 {
-    std::vector<int16_t> samples(3000);
-    for (size_t i = 0; i < samples.size(); ++i)
-        samples[i] = static_cast<int16_t>(i * 31);
-    std::string const good = audio_test::wav_bytes(1, 2, 11025, 16, audio_test::pcm16(samples));
+    std::string const good = audio_test::wav_bytes(1, 2, 11025, 16, audio_test::pcm16(audio_test::ramp(3000, 31)));
     std::mt19937 random(99);
     int opened = 0;
     for (int trial = 0; trial < 300; ++trial) {
@@ -135,14 +95,15 @@ TEST_F(WaveInTest, DamagedFilesNeverCrashTheInput)
             size_t const at = std::uniform_int_distribution<size_t>(0, std::min<size_t>(bytes.size(), 48) - 1)(random);
             bytes[at] = static_cast<char>(std::uniform_int_distribution<int>(0, 255)(random));
         }
-        use_wav(bytes);
+        std::string const path = use_wav_input(bytes);
         WaveHandle handle = 0;
-        ::testing::internal::CaptureStderr();
-        uint32_t const result
-            = wave_in_open(handle, WAVE_MAPPER, pcm(1, 8000, 16), current_thread_id(), 0, CALLBACK_THREAD);
-        std::string const error = ::testing::internal::GetCapturedStderr();
+        uint32_t result = 0;
+        std::string const error = audio_test::stderr_of([&] {
+            result
+                = wave_in_open(handle, WAVE_MAPPER, wave_format(1, 8000, 16), current_thread_id(), 0, CALLBACK_THREAD);
+        });
         if (result != MMSYSERR_NOERROR) {
-            EXPECT_EQ(std::count(error.begin(), error.end(), '\n'), 1) << error;
+            EXPECT_TRUE(audio_test::one_line_naming(error, path));
             continue;
         }
         ++opened;
