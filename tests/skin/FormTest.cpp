@@ -179,9 +179,8 @@ TEST_F(Forms, ScreenRebindsOnSkinReload)
 {
     Screen screen(harness->properties());
     harness->show(screen.form);
-    ButtonElement* const first = screen.ok;
     harness->properties().send_reload_skin();
-    EXPECT_NE(screen.ok, first);
+    // The old button is gone (its address may be reused): only a click proves the new one is bound.
     harness->advance(40);
     tap({ 15, 15 });
     EXPECT_EQ(screen.clicks, 1);
