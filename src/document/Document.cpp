@@ -349,16 +349,10 @@ std::unique_ptr<audio::FileReader> Document::describe(StringView path)
 {
     current_ = RecordInfo {};
     current_.path = String(path);
-    {
-        os::File file(path, os::FileMode::Read);
-        audio::BufferedInStream in(file, RENAME_BUFFER);
-        audio::Id3Tag tag;
-        if (file.is_open() && tag.read(in) != 0) {
-            current_.artist = tag.text("TPE1");
-            current_.title = tag.text("TIT2");
-            current_.album = tag.text("TALB");
-        }
-    }
+    auto texts = read_tag_texts(path);
+    current_.artist = std::move(texts.artist);
+    current_.title = std::move(texts.title);
+    current_.album = std::move(texts.album);
     auto reader = audio::create_reader(path);
     if (!reader)
         return nullptr;

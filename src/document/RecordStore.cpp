@@ -103,6 +103,19 @@ String size_text(uint64_t n)
     return core::decimal(static_cast<int64_t>(whole)) + u"." + core::decimal(static_cast<int64_t>(tenth)) + u"M";
 }
 
+TagTexts read_tag_texts(StringView path)
+{
+    TagTexts texts;
+    os::File file(path, os::FileMode::Read);
+    if (!file.is_open())
+        return texts;
+    audio::BufferedInStream in(file, TAG_READ_BUFFER);
+    audio::Id3Tag tag;
+    if (tag.read(in) != 0)
+        texts = { tag.text("TPE1"), tag.text("TIT2"), tag.text("TALB") };
+    return texts;
+}
+
 RecordEntry read_record_entry(StringView path)
 {
     RecordEntry entry;
@@ -110,16 +123,10 @@ RecordEntry read_record_entry(StringView path)
     os::FileInfo const info(path);
     entry.size = size_text(info.size());
     entry.time = std::min(info.created(), info.modified());
-    os::File file(path, os::FileMode::Read);
-    if (file.is_open()) {
-        audio::BufferedInStream in(file, TAG_READ_BUFFER);
-        audio::Id3Tag tag;
-        if (tag.read(in) != 0) {
-            entry.artist = tag.text("TPE1");
-            entry.title = tag.text("TIT2");
-            entry.album = tag.text("TALB");
-        }
-    }
+    auto texts = read_tag_texts(path);
+    entry.artist = std::move(texts.artist);
+    entry.title = std::move(texts.title);
+    entry.album = std::move(texts.album);
     return entry;
 }
 

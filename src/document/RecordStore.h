@@ -33,6 +33,12 @@ std::vector<StoreFolder> get_store_folders();
 // name in 255 UTF-8 bytes, then "~1", "~2"... before the extension while the name is taken.
 core::String make_file_name(core::StringView base, core::StringView folder, core::StringView extension);
 
+// TPE1, TIT2 and TALB of the ID3 tag at the start of the file; empty texts without one.
+struct TagTexts {
+    core::String artist, title, album;
+};
+TagTexts read_tag_texts(core::StringView path);
+
 // The entry of a file on disk: the texts of its ID3 tag (empty without one), its size text, the earlier
 // of its creation and modification times.
 RecordEntry read_record_entry(core::StringView path);
