@@ -49,8 +49,9 @@ class SlowWriter final : public audio::FileWriter, private audio::WriterStatus {
 public:
     SlowWriter(std::unique_ptr<audio::FileWriter> inner, double delay, std::atomic<size_t>& passed)
         : inner_(std::move(inner))
-        , gate_(delay, passed)
     {
+        gate_.delay = delay;
+        gate_.passed = &passed;
         connect(gate_, &inner_->input());
     }
     ~SlowWriter() override { connect(gate_, nullptr); }
@@ -64,26 +65,16 @@ public:
     static inline std::atomic<bool> failing { false };
 
 private:
-    class Gate final : public audio::AudioFilter {
-    public:
-        Gate(double delay, std::atomic<size_t>& passed)
-            : delay_(delay)
-            , passed_(passed)
-        {
-        }
-
-    protected:
+    struct Gate final : audio::AudioFilter {
+        double delay = 0;
+        std::atomic<size_t>* passed = nullptr;
         audio::AudioBuffer transform(audio::AudioBuffer const& input) override
         {
-            if (delay_ > 0)
-                core::sleep(delay_);
-            passed_ += input.length();
+            if (delay > 0)
+                core::sleep(delay);
+            *passed += input.length();
             return input;
         }
-
-    private:
-        double const delay_;
-        std::atomic<size_t>& passed_;
     };
     std::unique_ptr<audio::FileWriter> inner_;
     Gate gate_;
@@ -271,10 +262,10 @@ TEST_F(DocumentTest, StopWhenIdleAndCallRecordingsWithoutACall)
 TEST_F(DocumentTest, CallRecordingsAreNamedAfterTheCaller)
 {
     auto& d = make();
-    char16_t const* phone_key = u"System\\State\\Phone";
-    os::reg_set_dword(u"HKEY_LOCAL_MACHINE\\System\\State\\Phone", u"Active Call Count", 1);
-    os::reg_set_dword(u"HKEY_LOCAL_MACHINE\\System\\State\\Phone", u"Status", 0x20000000);
-    os::reg_set_string(u"HKEY_LOCAL_MACHINE\\System\\State\\Phone", u"Caller Name", u"Ann Lee");
+    char16_t const* phone = u"HKEY_LOCAL_MACHINE\\System\\State\\Phone";
+    os::reg_set_dword(phone, u"Active Call Count", 1);
+    os::reg_set_dword(phone, u"Status", 0x20000000);
+    os::reg_set_string(phone, u"Caller Name", u"Ann Lee");
     use_input(signal({ { true, 0.3 } }));
     // No line to tell the direction: a talking call of unknown direction goes beside the others.
     record_input_to_end(d);
@@ -296,11 +287,12 @@ TEST_F(DocumentTest, CallRecordingsAreNamedAfterTheCaller)
     // The tick sees the talking call and, when it ends, that too.
     run_until([&] { return d.in_call(); }, 1);
     EXPECT_TRUE(d.in_call());
-    os::reg_set_dword(u"HKEY_LOCAL_MACHINE\\System\\State\\Phone", u"Active Call Count", 0);
+    os::reg_set_dword(phone, u"Active Call Count", 0);
     events.clear();
     run_until([&] { return !d.in_call(); }, 1);
     EXPECT_EQ(codes(), std::vector<int32_t> { DocumentEvent::PHONE_STATE_CHANGED });
-    forget(platform::RegistryRoot::LOCAL_MACHINE, phone_key, { u"Active Call Count", u"Status", u"Caller Name" });
+    forget(platform::RegistryRoot::LOCAL_MACHINE, u"System\\State\\Phone",
+        { u"Active Call Count", u"Status", u"Caller Name" });
 }
 
 TEST_F(DocumentTest, NewRecordingsGoToTheCardUnlessItsVolumeIsShortOfSpace)

@@ -36,10 +36,6 @@ TEST_F(SettingsTest, AFreshDeviceStartsWithTheDefaults)
     EXPECT_EQ(s.volume, 1.0);
     EXPECT_EQ(s.vas_level, 0.0);
     EXPECT_EQ(s.path, u"");
-    auto const preset = format_preset(s.format);
-    EXPECT_EQ(preset.sample_rate, 44100);
-    EXPECT_EQ(preset.bit_rate, 64000);
-    EXPECT_EQ(boost_level(s.boost), 1);
 }
 
 TEST_F(SettingsTest, RealsAreStoredTimes1048576Truncated)
