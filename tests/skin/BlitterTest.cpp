@@ -52,12 +52,10 @@ TEST(Blitter, EachRuleOnEveryPath)
 TEST(Blitter, AlphaSelectsLevel)
 {
     EXPECT_EQ(&level_blitter(0), &keyed_blitter());
-    EXPECT_EQ(&alpha_blitter(64), &level_blitter(1));
-    EXPECT_EQ(&alpha_blitter(63), &keyed_blitter());
-    EXPECT_EQ(&alpha_blitter(300), &level_blitter(4));
-    EXPECT_EQ(&alpha_blitter(-1), &plain_blitter());
-    EXPECT_EQ(&alpha_blitter(128), &level_blitter(2));
-    EXPECT_EQ(&alpha_blitter(255), &level_blitter(3));
+    std::pair<int32_t, int32_t> const alpha_rule[]
+        = { { 64, 1 }, { 63, 0 }, { 300, 4 }, { -1, -1 }, { 128, 2 }, { 255, 3 } };
+    for (auto const& [alpha, rule] : alpha_rule)
+        EXPECT_EQ(&alpha_blitter(alpha), &blitter(rule)) << alpha;
 }
 
 // 1.5 source pixels per destination pixel; how shift and tile spans index the source is checked below.

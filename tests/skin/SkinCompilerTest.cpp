@@ -57,17 +57,6 @@ TEST(SkinCompiler, KeysSortByCodeUnit)
     EXPECT_LT(dump.output.find("int \xF0\x9F\x98\x80 = 1"), dump.output.find("int \xEF\xBC\xA1 = 0")) << dump.output;
 }
 
-TEST(SkinCompiler, DumpPrintsEveryProperty)
-{
-    auto const result = run(skinc() + " --dump " + compiled_skins() + "/format.skin");
-    ASSERT_EQ(result.exit_code, 0) << result.error;
-    for (char const* line : { "skin: 2 pictures, 2 fonts, 9 strings\n", "entry FormMain\n", "  int Text = 1\n",
-             "  point x = 10 -3\n", "  font font = 0 {12 1 0 0 Tahoma}\n", "  string text = 2 {Boost}\n",
-             "  picture image = 0 {grid} corners 0 0 4 4 6 6 10 10 flag 1\n", "  color background_color = 16 32 48\n",
-             "  child 1\n    int alpha = 128\n" })
-        EXPECT_NE(result.output.find(line), std::string::npos) << line;
-}
-
 TEST(SkinCompiler, DumpRefusesWhatIsNotASkin)
 {
     std::string const dir = fresh_dir("skinc");

@@ -276,9 +276,8 @@ TEST_F(Edits, PressActivatesAndKeysEdit)
     edit->on_pen(pen(1, 1, true));
     EXPECT_TRUE(edit->active());
     EXPECT_EQ(root->inputs.back(), edit);
-    EXPECT_TRUE(edit->on_key({ KEY_RIGHT, true }));
-    EXPECT_TRUE(edit->on_key({ KEY_RIGHT, true }));
-    EXPECT_TRUE(edit->on_key({ KEY_RIGHT, true }));
+    for (int i = 0; i < 3; ++i)
+        EXPECT_TRUE(edit->on_key({ KEY_RIGHT, true }));
     EXPECT_TRUE(edit->on_char(u'c'));
     EXPECT_FALSE(edit->on_char(u'\b'));
     EXPECT_EQ(edit->text(), u"abc");
@@ -353,10 +352,8 @@ TEST(VList, ReadsItsKeysAndGrowsByItsBorders)
     EXPECT_TRUE(list->grow());
     EXPECT_EQ(list->scroll(), 4.0);
     EXPECT_EQ(list->selected(), -1);
-    LogCapture log;
     list->invalidate_layout();
     EXPECT_EQ(list->measured(Axis::Y), (Extent { 10, 10 }));
-    EXPECT_TRUE(log.contains(std::string("Desired size=10\n")));
 }
 
 // Every code has one name and back; the names skins use most map to the codes the program handles.
