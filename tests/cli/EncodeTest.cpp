@@ -1,22 +1,16 @@
 // The recording path end to end through ravelin-cli, and what it writes read back by the peers: ffprobe,
 // ffmpeg and sox. Inputs are made by sox.
-#include <TestSupport.h>
+#include "CliTest.h"
 #include <cmath>
 #include <gtest/gtest.h>
-#include <map>
-#include <sstream>
 
+using namespace cli_test;
 using testing_support::CommandResult;
 using testing_support::file_exists;
 using testing_support::read_file;
 using testing_support::run;
 
 namespace {
-
-std::string cli()
-{
-    return testing_support::bin_dir() + "/ravelin-cli";
-}
 
 // A speech-like input: a gliding tone with a second voice, at the given format.
 std::string make_input(std::string const& dir, int rate, int channels, double seconds, std::string const& name = "in")
@@ -39,21 +33,9 @@ std::map<std::string, std::string> probe(std::string const& path)
     auto const r = run("ffprobe -v error -show_entries stream=codec_name,sample_rate,channels,duration,bit_rate"
                        " -show_entries format_tags -of default=nw=1 "
         + path);
-    std::map<std::string, std::string> facts;
-    std::istringstream lines(r.output);
-    for (std::string line; std::getline(lines, line);)
-        if (auto eq = line.find('='); eq != std::string::npos)
-            facts[line.substr(0, eq)] = line.substr(eq + 1);
+    auto facts = key_values(r.output);
     facts["exit"] = std::to_string(r.exit_code);
     return facts;
-}
-
-std::vector<int16_t> samples(std::string const& raw)
-{
-    std::vector<int16_t> out(raw.size() / 2);
-    for (size_t i = 0; i < out.size(); ++i)
-        out[i] = static_cast<int16_t>(uint8_t(raw[2 * i]) | uint8_t(raw[2 * i + 1]) << 8);
-    return out;
 }
 
 // Signal-to-error ratio in dB of `decoded` against `reference`, over the frames both have.
@@ -92,9 +74,9 @@ TEST_P(WavFiles, PeersReadWhatWeWriteAndDecodeItCloseToTheInput)
     EXPECT_NEAR(std::stod(facts["duration"]), seconds, double(c.frame) / c.rate);
 
     // Decoded by sox and by ffmpeg, sample by sample against the input.
-    std::vector<int16_t> const reference = samples(run("sox " + in + " -t s16 -").output);
-    auto const by_sox = samples(run("sox " + out + " -t s16 -").output);
-    auto const by_ffmpeg = samples(run("ffmpeg -v error -i " + out + " -f s16le -").output);
+    std::vector<int16_t> const reference = samples16(run("sox " + in + " -t s16 -").output);
+    auto const by_sox = samples16(run("sox " + out + " -t s16 -").output);
+    auto const by_ffmpeg = samples16(run("ffmpeg -v error -i " + out + " -f s16le -").output);
     EXPECT_NEAR(double(by_sox.size()), double(reference.size()), c.frame * c.channels);
     EXPECT_EQ(by_sox.size(), by_ffmpeg.size());
     double const floor = c.format == "PCM" ? 90 : c.format == "ADPCM" ? 28 : 15;
@@ -203,25 +185,22 @@ TEST(Encode, FailuresSayWhatIsWrongOnOneLineAndLeaveNoNewFile)
     std::string const dir = testing_support::fresh_dir("errors");
     std::string const in = make_input(dir, 8000, 1, 0.5);
     std::string const out = dir + "/out.wav";
-    auto one_line = [](CommandResult const& r) {
-        return r.exit_code != 0 && !r.error.empty() && r.error.find('\n') == r.error.size() - 1;
-    };
     auto r = encode(dir + "/missing.wav", out, "--format PCM");
-    EXPECT_TRUE(one_line(r)) << r.error;
+    EXPECT_TRUE(one_line_error(r)) << r.error;
     EXPECT_NE(r.error.find("missing.wav"), std::string::npos);
     testing_support::write_file(dir + "/text.wav", "not a wave file");
-    EXPECT_TRUE(one_line(encode(dir + "/text.wav", out, "--format PCM")));
+    EXPECT_TRUE(one_line_error(encode(dir + "/text.wav", out, "--format PCM")));
     r = encode(in, out, "--format OGG");
-    EXPECT_TRUE(one_line(r));
+    EXPECT_TRUE(one_line_error(r));
     EXPECT_NE(r.error.find("OGG"), std::string::npos);
-    EXPECT_TRUE(one_line(encode(in, dir + "/none.wav", "--format PCM --append")));
+    EXPECT_TRUE(one_line_error(encode(in, dir + "/none.wav", "--format PCM --append")));
     EXPECT_FALSE(file_exists(out));
     EXPECT_FALSE(file_exists(dir + "/none.wav"));
 
     // A disk that fills up: the new file is removed.
     std::string const big = make_input(dir, 44100, 1, 3.0, "big");
     r = run("trap '' XFSZ; ulimit -f 64; " + cli() + " encode " + big + " " + out + " --format PCM");
-    EXPECT_TRUE(one_line(r)) << r.error;
+    EXPECT_TRUE(one_line_error(r)) << r.error;
     EXPECT_FALSE(file_exists(out));
 }
 

@@ -1,60 +1,29 @@
 // The playback path end to end: files that the peers make (lame, oggenc, mpcenc, sox, ffmpeg) decoded by
 // ravelin-cli play --output through the readers, PlayerPCM and the file speaker, compared sample by
 // sample with ffmpeg's decoding of the same file; what info says compared with ffprobe.
-#include <TestSupport.h>
+#include "CliTest.h"
 #include <cmath>
 #include <gtest/gtest.h>
-#include <map>
-#include <sstream>
 
-using testing_support::CommandResult;
+using namespace cli_test;
 using testing_support::read_file;
 using testing_support::run;
 
 namespace {
 
-std::string cli()
-{
-    return testing_support::bin_dir() + "/ravelin-cli";
-}
-
-std::map<std::string, std::string> key_values(std::string const& text)
-{
-    std::map<std::string, std::string> facts;
-    std::istringstream lines(text);
-    for (std::string line; std::getline(lines, line);)
-        if (auto eq = line.find('='); eq != std::string::npos)
-            facts[line.substr(0, eq)] = line.substr(eq + 1);
-    return facts;
-}
-
-std::vector<int16_t> samples16(std::string const& raw)
-{
-    std::vector<int16_t> out(raw.size() / 2);
-    for (size_t i = 0; i < out.size(); ++i)
-        out[i] = static_cast<int16_t>(uint8_t(raw[2 * i]) | uint8_t(raw[2 * i + 1]) << 8);
-    return out;
-}
-
 // The samples of a WAV file that the file speaker wrote (a 44-byte header), as 16-bit values.
-std::vector<int16_t> played(std::string const& path, int& bits)
+std::vector<int16_t> played(std::string const& path)
 {
     std::string const bytes = read_file(path);
     if (bytes.size() < 44)
         return {};
-    bits = uint8_t(bytes[34]);
-    if (bits == 8) {
+    if (uint8_t(bytes[34]) == 8) {
         std::vector<int16_t> out;
         for (size_t i = 44; i < bytes.size(); ++i)
             out.push_back(static_cast<int16_t>((uint8_t(bytes[i]) - 128) * 256));
         return out;
     }
     return samples16(bytes.substr(44));
-}
-
-bool one_line_error(CommandResult const& r)
-{
-    return r.exit_code != 0 && !r.error.empty() && r.error.find('\n') == r.error.size() - 1;
 }
 
 struct Comparison {
@@ -79,8 +48,7 @@ Comparison compare(std::vector<int16_t> const& ours, std::vector<int16_t> const&
         }
         return 10 * std::log10(std::max(signal, 1.0) / std::max(noise, 1e-3));
     };
-    Comparison best;
-    best.snr = -1e9;
+    Comparison best { 0, -1e9 };
     for (int offset = -2 * frame; offset <= 2 * frame; ++offset) {
         double const s = snr_at(offset, size_t(37 * channels));
         if (s > best.snr) {
@@ -105,11 +73,6 @@ struct PlayCase {
     Duration duration = PROBED; // info's within 1% of ffprobe's or of the input's, or an estimate
     std::string extension = "";
 };
-
-void PrintTo(PlayCase const& c, std::ostream* os)
-{
-    *os << c.name;
-}
 
 class PeerFiles : public ::testing::TestWithParam<PlayCase> { };
 
@@ -146,8 +109,7 @@ TEST_P(PeerFiles, DecodeAsFfmpegDoes)
 
     r = run(cli() + " play " + file + " --output " + out);
     ASSERT_EQ(r.exit_code, 0) << r.error;
-    int bits = 0;
-    std::vector<int16_t> const ours = played(out, bits);
+    std::vector<int16_t> const ours = played(out);
     // Every MPEG frame as it is coded: ffmpeg would otherwise leave out LAME's encoder delay and padding.
     std::string const whole = c.format == "mp3" ? " -flags2 +skip_manual" : "";
     std::vector<int16_t> const theirs
@@ -200,10 +162,9 @@ TEST(Play, FromAndVolume)
     std::string const dir = testing_support::fresh_dir("options");
     std::string const in = dir + "/in.wav", out = dir + "/out.wav";
     ASSERT_EQ(run("sox -n -r 8000 -c 1 -b 16 " + in + " synth 2 sine 440 vol 0.5").exit_code, 0);
-    int bits = 0;
     auto const all = samples16(run("sox " + in + " -t s16 -").output);
     ASSERT_EQ(run(cli() + " play " + in + " --output " + out + " --from 0.5 --volume 0.5").exit_code, 0);
-    auto const later = played(out, bits);
+    auto const later = played(out);
     ASSERT_EQ(later.size(), all.size() - 4000);
     for (size_t i = 0; i < later.size(); ++i)
         ASSERT_EQ(later[i], all[i + 4000] * 0x7FFF / 0xFFFF) << i;
@@ -249,11 +210,9 @@ TEST(Play, DamagedFilesPlayWhatTheyHold)
         std::string const out = dir + "/" + name + ".out.wav";
         auto const r = run(cli() + " play " + dir + "/" + name + " --output " + out);
         EXPECT_EQ(r.exit_code, 0) << name << ": " << r.error;
-        int bits = 0;
-        EXPECT_GT(played(out, bits).size(), 2000u) << name;
+        EXPECT_GT(played(out).size(), 2000u) << name;
     }
-    int bits = 0;
-    EXPECT_EQ(played(dir + "/liar.wav.out.wav", bits), samples16(liar.substr(44)));
+    EXPECT_EQ(played(dir + "/liar.wav.out.wav"), samples16(liar.substr(44)));
 }
 
 } // namespace

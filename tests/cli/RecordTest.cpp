@@ -1,21 +1,14 @@
 // Recording end to end through ravelin-cli and the Document, with a WAV file as the microphone: the
 // record list commands, and what survives a stop signal, a kill and a full disk.
-#include <TestSupport.h>
-#include <cmath>
+#include "CliTest.h"
 #include <gtest/gtest.h>
-#include <sstream>
 
-using testing_support::CommandResult;
+using cli_test::cli;
 using testing_support::fresh_dir;
 using testing_support::read_file;
 using testing_support::run;
 
 namespace {
-
-std::string cli()
-{
-    return testing_support::bin_dir() + "/ravelin-cli";
-}
 
 // A place of its own for one test: documents folder and registry.
 struct Place {

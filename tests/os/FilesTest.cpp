@@ -9,16 +9,12 @@
 #include <thread>
 
 using namespace os;
+auto const wide = [](std::string const& s) { return core::from_utf8(s); };
 using testing_support::fresh_dir;
 using testing_support::read_file;
 using testing_support::write_file;
 
 namespace {
-
-core::String wide(std::string const& s)
-{
-    return core::from_utf8(s);
-}
 
 TEST(File, ModesOpenCreateTruncateAndAppendAsNamed)
 {
@@ -89,7 +85,7 @@ TEST(FileInfo, DescribesFilesFoldersAndAbsence)
     EXPECT_FALSE(file.is_directory());
     EXPECT_EQ(file.size(), 1234u);
     EXPECT_LE(file.created(), file.modified());
-    EXPECT_EQ(file.modified().year >= 2024, true);
+    EXPECT_GE(file.modified().year, 2024);
     FileInfo folder(wide(dir + "/"));
     EXPECT_TRUE(folder.is_directory());
     FileInfo none(wide(dir + "/none"));
@@ -121,10 +117,6 @@ TEST(Space, IsAskedOfTheVolumeThatHoldsThePath)
         EXPECT_NE(total_space(u"/dev/shm/ravelin-none"), total_space(u"/"));
     }
 }
-
-} // namespace
-
-namespace {
 
 TEST(DateAndTime, TextsComeFromTheLocaleWithSecondsAndTheLongDate)
 {

@@ -97,13 +97,10 @@ TEST_F(MessagesTest, WindowTimerFiresAfterItsIntervalAndKillStopsIt)
     EXPECT_FALSE(kill_timer(window, 1));
     platform::sleep_ms(40);
     EXPECT_FALSE(peek_message(m, 0, 0, 0, Peek::REMOVE));
-}
 
-TEST_F(MessagesTest, PostedMessagesComeBeforeADueTimer)
-{
+    // Posted messages come before a due timer.
     set_timer(window, 2, 0);
     post_message(window, WM_USER, 0, 0);
-    Message m;
     ASSERT_EQ(get_message(m, 0, 0, 0), 1);
     EXPECT_EQ(m.message, WM_USER);
     ASSERT_EQ(get_message(m, 0, 0, 0), 1);

@@ -1,5 +1,6 @@
 #include "TestSupport.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <gtest/gtest.h>
@@ -14,9 +15,8 @@ int main(int argc, char** argv)
 {
     // A private home, so that tests never touch the user's recordings, settings or devices. A death
     // test's child process is this program run again: it keeps its parent's home.
-    bool death_test_child = false;
-    for (int i = 1; i < argc; ++i)
-        death_test_child = death_test_child || std::string(argv[i]).starts_with("--gtest_internal_run_death_test");
+    bool death_test_child = std::any_of(argv + 1, argv + argc,
+        [](char const* a) { return std::string(a).starts_with("--gtest_internal_run_death_test"); });
     std::string home;
     if (char const* inherited = std::getenv("RAVELIN_TEST_HOME"); death_test_child && inherited) {
         home = inherited;
@@ -31,13 +31,11 @@ int main(int argc, char** argv)
     setenv("RAVELIN_TEST_HOME", home.c_str(), 1);
     testing_support::home_dir = home;
     std::filesystem::create_directories(home + "/Documents");
-    setenv("HOME", home.c_str(), 1);
-    setenv("XDG_CONFIG_HOME", (home + "/config").c_str(), 1);
-    setenv("XDG_STATE_HOME", (home + "/state").c_str(), 1);
-    setenv("XDG_DATA_HOME", (home + "/data").c_str(), 1);
-    setenv("XDG_DOCUMENTS_DIR", (home + "/Documents").c_str(), 1);
-    setenv("XDG_RUNTIME_DIR", (home + "/run").c_str(), 1);
-    setenv("RAVELIN_REGISTRY", (home + "/config/ravelin/registry.db").c_str(), 1);
+    std::pair<char const*, char const*> const places[] = { { "HOME", "" }, { "XDG_CONFIG_HOME", "/config" },
+        { "XDG_STATE_HOME", "/state" }, { "XDG_DATA_HOME", "/data" }, { "XDG_DOCUMENTS_DIR", "/Documents" },
+        { "XDG_RUNTIME_DIR", "/run" }, { "RAVELIN_REGISTRY", "/config/ravelin/registry.db" } };
+    for (auto [name, place] : places)
+        setenv(name, (home + place).c_str(), 1);
     setenv("RAVELIN_CARDS", "", 1);
     setenv("LC_ALL", "C.UTF-8", 1); // dates and times in one known locale
     setenv("RAVELIN_AUDIO_IN", "none", 1);

@@ -7,7 +7,6 @@
 #include <fstream>
 #include <mutex>
 #include <os/LogFile.h>
-#include <sstream>
 #include <sys/wait.h>
 
 namespace testing_support {
@@ -31,9 +30,7 @@ std::string fresh_dir(std::string const& name)
 std::string read_file(std::string const& path)
 {
     std::ifstream in(path, std::ios::binary);
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
+    return { std::istreambuf_iterator<char>(in), {} };
 }
 
 void write_file(std::string const& path, std::string const& bytes)
@@ -79,67 +76,52 @@ core::String read_utf16_file(std::string const& path)
 {
     std::string const bytes = read_file(path);
     core::String text;
-    size_t start
-        = bytes.size() >= 2 && static_cast<uint8_t>(bytes[0]) == 0xFF && static_cast<uint8_t>(bytes[1]) == 0xFE ? 2 : 0;
-    for (size_t i = start; i + 1 < bytes.size(); i += 2)
+    for (size_t i = bytes.starts_with("\xFF\xFE") ? 2 : 0; i + 1 < bytes.size(); i += 2)
         text += static_cast<char16_t>(static_cast<uint8_t>(bytes[i]) | (static_cast<uint8_t>(bytes[i + 1]) << 8));
     return text;
 }
 
-namespace {
-
-struct MemoryText {
+struct LogCapture::Source final : core::LogSource {
     std::mutex mutex;
     core::String text;
-};
-
-class MemorySink final : public core::TextSink {
-public:
-    explicit MemorySink(MemoryText& target)
-        : target_(target)
-    {
-    }
-    void write(char16_t const* text, size_t count) override
-    {
-        std::lock_guard lock(target_.mutex);
-        target_.text.append(text, count);
-    }
-    void flush() override { }
-
-private:
-    MemoryText& target_;
-};
-
-} // namespace
-
-struct LogCapture::Source final : core::LogSource {
-    MemoryText memory;
+    struct Sink final : core::TextSink {
+        explicit Sink(Source& source)
+            : source(source)
+        {
+        }
+        void write(char16_t const* piece, size_t count) override
+        {
+            std::lock_guard lock(source.mutex);
+            source.text.append(piece, count);
+        }
+        void flush() override { }
+        Source& source;
+    };
     bool logging_on() override { return true; }
-    std::unique_ptr<core::TextSink> open_file() override { return std::make_unique<MemorySink>(memory); }
+    std::unique_ptr<core::TextSink> open_file() override { return std::make_unique<Sink>(*this); }
 };
 
 LogCapture::LogCapture()
     : source_(new Source)
 {
-    core::set_log_source(source_);
+    core::set_log_source(source_.get());
 }
 
 LogCapture::~LogCapture()
 {
     os::install_log();
-    delete source_;
 }
 
 core::String LogCapture::text() const
 {
-    std::lock_guard lock(source_->memory.mutex);
-    return source_->memory.text;
+    std::lock_guard lock(source_->mutex);
+    return source_->text;
 }
 
 void LogCapture::clear()
 {
-    std::lock_guard lock(source_->memory.mutex);
-    source_->memory.text.clear();
+    std::lock_guard lock(source_->mutex);
+    source_->text.clear();
 }
 
 } // namespace testing_support

@@ -3,6 +3,7 @@
 #include <core/Strings.h>
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -39,8 +40,6 @@ class LogCapture {
 public:
     LogCapture();
     ~LogCapture();
-    LogCapture(LogCapture const&) = delete;
-    LogCapture& operator=(LogCapture const&) = delete;
 
     // Everything logged since construction (or the last clear).
     core::String text() const;
@@ -51,7 +50,7 @@ public:
 
 private:
     struct Source;
-    Source* source_;
+    std::unique_ptr<Source> source_;
 };
 
 } // namespace testing_support
