@@ -74,16 +74,12 @@ TEST(RecordStore, ALongBaseIsCutOnlyAsFarAsThePathNeeds)
     // A short base is kept whole.
     EXPECT_EQ(os::file_name(make_file_name(u"Record 1", folder, u"mp3")), u"Record 1.mp3");
 
-    // Linux allows 255 bytes per name: a base of three-byte characters is cut to fit, never mid-character.
-    String const cyrillic_and_cjk(200, u'\u4e2d');
-    String const name = os::file_name(make_file_name(cyrillic_and_cjk, folder, u"mp3"));
-    EXPECT_LE(core::to_utf8(name).size(), MAX_NAME_BYTES);
-    EXPECT_EQ(core::from_utf8(core::to_utf8(name)), name);
-    // A base that ends in a pair of surrogates is not split between them.
+    // Linux allows 255 bytes per name: four-byte characters are cut to fit, never between surrogates.
     String emoji;
     for (int i = 0; i < 200; ++i)
         emoji += u"\U0001F3B5";
     String const emoji_name = os::file_name(make_file_name(emoji, folder, u"mp3"));
+    EXPECT_LE(core::to_utf8(emoji_name).size(), MAX_NAME_BYTES);
     EXPECT_EQ(core::from_utf8(core::to_utf8(emoji_name)), emoji_name);
     EXPECT_TRUE(emoji_name.ends_with(u"\U0001F3B5.mp3"));
 }
@@ -193,8 +189,6 @@ TEST(PhoneState, ATalkingCallFromTheRegistry)
     EXPECT_EQ(number, u"+44 20 7946 0000");
     EXPECT_TRUE(log.contains("TAPI ret=0\n"));
 
-    os::reg_set_dword(phone::PHONE_STATE_KEY, u"Active Call Count", 0);
-    EXPECT_FALSE(phone::is_talking());
     clear();
 
     EXPECT_FALSE(phone::is_speaker_on());
