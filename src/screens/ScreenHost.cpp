@@ -1,0 +1,7 @@
+#include "ScreenHost.h"
+
+namespace screens {
+
+ScreenHost::~ScreenHost() = default;
+
+} // namespace screens
