@@ -260,6 +260,8 @@ void GameBase::on_key_message(uint32_t message, uintptr_t wparam, intptr_t lpara
 void GameBase::on_activate_message(bool active)
 {
     if (!active) {
+        if (inactive_)
+            return;
         inactive_ = true;
         if (window_)
             platform::kill_timer(window_, FRAME_TIMER);
@@ -350,9 +352,11 @@ void GameBase::set_edit(skin::EditElement* widget, bool)
 
 void GameBase::show_window(int command)
 {
-    if (command == SHOW_MINIMIZED)
+    if (command == SHOW_MINIMIZED) {
         display_->minimize();
-    else
+        // As the handheld's ShowWindow does, the window is inactive when the call returns.
+        on_activate_message(false);
+    } else
         display_->restore();
 }
 
