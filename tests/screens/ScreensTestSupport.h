@@ -91,11 +91,6 @@ protected:
         for (auto name : { u"Format", u"Boost", u"VasLevel", u"Path", u"AutoRecord", u"Speaker" })
             platform::RegistryStore::instance().remove_value(
                 platform::RegistryRoot::CURRENT_USER, u"Software\\Korvex\\Ravelin", name);
-        harness = std::make_unique<skin::FormHarness>(
-            core::from_utf8(testing_support::bin_dir() + "/skins/bin/default.skin"), skin::Point { 480, 640 }, 192);
-        ASSERT_TRUE(harness->loaded());
-        harness->properties().dictionary().load(core::from_utf8(testing_support::bin_dir() + "/english.lng"));
-        host = std::make_unique<TestHost>(harness->stack());
     }
     void TearDown() override
     {
@@ -104,8 +99,13 @@ protected:
         setenv("RAVELIN_CARDS", "", 1);
         platform::select_wave_input("none");
     }
-    void start()
+    void start(skin::Point screen = { 480, 640 }, int32_t dpi = 192)
     {
+        harness = std::make_unique<skin::FormHarness>(
+            core::from_utf8(testing_support::bin_dir() + "/skins/bin/default.skin"), screen, dpi);
+        ASSERT_TRUE(harness->loaded());
+        harness->properties().dictionary().load(core::from_utf8(testing_support::bin_dir() + "/english.lng"));
+        host = std::make_unique<TestHost>(harness->stack());
         document::Document::Services services;
         services.play_sound = [](StringView) {};
         services.free_space
