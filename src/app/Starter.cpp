@@ -8,8 +8,8 @@
 #include <os/Paths.h>
 #include <platform/messages.h>
 #include <platform/ticks.h>
+#include <screens/FormMain.h>
 #include <skin/FormBinding.h>
-#include <skin/SkinListener.h>
 
 namespace app {
 
@@ -20,18 +20,6 @@ constexpr char16_t MAIN_SKIN[] = u"%app_path%/skins/bin/default.skin";
 constexpr char16_t APP_NAME[] = u"Ravelin";
 
 } // namespace
-
-// The main screen: the form "FormMain" of the main skin, built again whenever the skin is replaced.
-struct Starter::MainScreen final : skin::SkinListener {
-    explicit MainScreen(skin::Properties& properties)
-        : SkinListener(properties)
-    {
-        skin::load_entry(form, properties, u"FormMain");
-    }
-    void on_reload_skin(skin::PropertiesImpl& properties) override { skin::load_entry(form, properties, u"FormMain"); }
-
-    skin::Form form;
-};
 
 Starter::Starter(core::String const& command_line, Application& application, document::Document& document)
     : application_(application)
@@ -62,13 +50,13 @@ Starter::~Starter()
         application_.set_listener(nullptr);
     auto& stack = application_.form_stack();
     if (main_screen_)
-        stack.close_form(&main_screen_->form);
+        stack.close_form(&main_screen_->form());
     stack.close_form(&splash_form_);
 }
 
 skin::Form* Starter::main_form() const
 {
-    return main_screen_ ? &main_screen_->form : nullptr;
+    return main_screen_ ? &main_screen_->form() : nullptr;
 }
 
 void Starter::on_timer(core::Timer& timer)
@@ -98,9 +86,9 @@ void Starter::on_timer(core::Timer& timer)
 void Starter::make_main_form()
 {
     if (main_screen_)
-        application_.form_stack().close_form(&main_screen_->form);
+        application_.form_stack().close_form(&main_screen_->form());
     main_screen_.reset();
-    main_screen_ = std::make_unique<MainScreen>(main_);
+    main_screen_ = std::make_unique<screens::FormMain>(main_, application_, document_);
 }
 
 void Starter::on_other_instance_started(core::String const& command)

@@ -10,6 +10,9 @@
 namespace document {
 class Document;
 }
+namespace screens {
+class FormMain;
+}
 
 namespace app {
 
@@ -33,8 +36,9 @@ public:
 
     skin::Properties& main_properties() { return main_; }
     skin::Form& splash_form() { return splash_form_; }
-    // The main screen, once the timer has made it.
+    // The main screen's form, once the timer has made it.
     skin::Form* main_form() const;
+    screens::FormMain* main_screen() const { return main_screen_.get(); }
 
 private:
     void on_timer(core::Timer& timer) override;
@@ -46,8 +50,7 @@ private:
     skin::Properties splash_;
     skin::Properties main_;
     skin::Form splash_form_;
-    struct MainScreen;
-    std::unique_ptr<MainScreen> main_screen_;
+    std::unique_ptr<screens::FormMain> main_screen_;
     core::Timer timer_;
 };
 

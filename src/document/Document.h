@@ -88,6 +88,9 @@ public:
     void rescan();
     // Gives the current recording a new title: its tag, its file name, its record.
     void rename(core::StringView title);
+    // Takes a record off the list without touching its file and without an event (the list screen
+    // deleted the file itself).
+    void remove_record(size_t index);
 
     void add_listener(DocumentListener* listener);
     void remove_listener(DocumentListener* listener);
@@ -124,6 +127,9 @@ public:
     double recorded_seconds();
     // Coded bytes the writer has put into the file.
     uint32_t recorded_bytes();
+    // What the file will hold once the buffer has drained: the bytes written and the audio still queued
+    // at the format's compression ratio; 0 without a recording.
+    double recording_size();
     // The level of what is recorded or played, 0.0 to 1.0.
     double level();
     // The playback's reader, or none.

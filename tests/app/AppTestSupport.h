@@ -11,13 +11,13 @@
 
 namespace app_test {
 
-// The program's folder for the tests: the test skins, languages and sounds.
+// The program's own folder as the build makes it: skins, languages, keypad map, sounds.
 inline std::string app_data()
 {
-    return std::string(RAVELIN_TEST_DATA_DIR) + "/app/data";
+    return RAVELIN_BIN_DIR;
 }
 
-// Points the program at the test data; the runtime folder of the single-instance socket exists.
+// Points the program at its folder; the runtime folder of the single-instance socket exists.
 inline void use_test_data()
 {
     setenv("RAVELIN_APP_PATH", app_data().c_str(), 1);

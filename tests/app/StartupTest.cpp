@@ -95,8 +95,11 @@ TEST_F(StartupTest, CallAtStartRecordsBeforeTheMainScreenAndTellsIt)
         // While it records, the window refuses to close.
         EXPECT_FALSE(program.starter().can_close());
         ASSERT_TRUE(pump(program.application(), 3000, [&] { return program.starter().main_form() != nullptr; }));
-        // The main screen, made after the recording began, is told of it.
+        // The main screen, made after the recording began, is told of it and shows the recording.
         EXPECT_EQ(events.started, 1);
+        pump(program.application(), 100);
+        ASSERT_NE(program.application().form_stack().top(), nullptr);
+        EXPECT_EQ(program.application().form_stack().top()->id(), u"FormRecording");
         EXPECT_TRUE(document.is_recording());
         program.document().remove_listener(&events);
         document.stop();
