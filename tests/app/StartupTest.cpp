@@ -74,6 +74,20 @@ TEST_F(StartupTest, TheSplashComesAtOnceAndTheMainScreenHalfASecondLater)
     EXPECT_FALSE(stack.contains(&program.starter().splash_form()));
     EXPECT_EQ(stack.top()->id(), u"FormMain");
     EXPECT_TRUE(program.starter().can_close());
+
+    // A tap on the record button through the window records and brings up the recording screen.
+    setenv("RAVELIN_AUDIO_IN", ("file:" + speech_wav()).c_str(), 1);
+    pump(program.application(), 100);
+    auto* button = stack.top()->find_child(u"btnRecord");
+    ASSERT_NE(button, nullptr);
+    auto& display = headless(program.application());
+    int32_t const x = button->position().x + button->size().x / 2, y = button->position().y + button->size().y / 2;
+    display.pen_down(x, y);
+    display.pen_up(x, y);
+
+    EXPECT_TRUE(pump(program.application(), 2000, [&] { return stack.top()->id() == u"FormRecording"; }));
+    EXPECT_TRUE(program.document().is_recording());
+    program.document().stop();
 }
 
 TEST_F(StartupTest, CallAtStartRecordsBeforeTheMainScreenAndTellsIt)
