@@ -128,6 +128,42 @@ TEST_F(FormRecordingTest, ANameGivenBeforeAStopFromElsewhereIsStillApplied)
     EXPECT_TRUE(os::FileInfo(document->current().path).exists());
 }
 
+TEST_F(FormRecordingTest, ANewRecordingClosesTheFilterAndTheSpeakerButtonsFollowTheCall)
+{
+    write_record(os::join(store(), u"Zed 1.mp3"), u"Zed", u"1", u"Record");
+    use_tone_input(0.3, true);
+    start();
+    tap(element(main->form(), u"btnFilter"));
+    tap(element(main->form(), u"button2"));
+    ASSERT_EQ(main->list().count(), 0);
+    harness->key(skin::KEY_SOFT_LEFT, true);
+    harness->key(skin::KEY_SOFT_LEFT, false);
+    settle();
+    ASSERT_EQ(top(), &form());
+    EXPECT_FALSE(main->filter_open());
+    EXPECT_EQ(main->list().count(), 2);
+
+    char16_t const* phone = u"HKEY_LOCAL_MACHINE\\System\\State\\Phone";
+    os::reg_set_dword(phone, u"Active Call Count", 1);
+    os::reg_set_dword(phone, u"Status", 0x20000000);
+    run_until([&] { return document->in_call(); }, 2);
+    settle();
+    EXPECT_TRUE(shown(u"btnSpeakerOn"));
+    EXPECT_FALSE(shown(u"btnSpeakerOff"));
+    save("recording-call-480x640");
+    tap(element(form(), u"btnSpeakerOn"));
+    EXPECT_TRUE(document->settings().speaker);
+    bool stored = false;
+    EXPECT_TRUE(os::reg_get_bool(document::PRODUCT_KEY, u"Speaker", &stored) && stored);
+    os::reg_set_dword(phone, u"Active Call Count", 0);
+    run_until([&] { return !document->in_call(); }, 2);
+    EXPECT_FALSE(shown(u"btnSpeakerOn"));
+    EXPECT_FALSE(shown(u"btnSpeakerOff"));
+    for (auto name : { u"Active Call Count", u"Status" })
+        platform::RegistryStore::instance().remove_value(
+            platform::RegistryRoot::LOCAL_MACHINE, u"System\\State\\Phone", name);
+}
+
 TEST_F(FormRecordingTest, TheVoiceActivationSliderAtBothEdgesIsSavedOnRelease)
 {
     record(0.3);
