@@ -161,16 +161,6 @@ protected:
             throw std::runtime_error("no element " + core::to_utf8(id));
         return *found;
     }
-    // The artists of the rows on screen, from the top.
-    std::vector<String> artists_shown() const
-    {
-        std::vector<String> out;
-        auto& list = main->list();
-        for (int32_t i = 0; i < list.count(); ++i)
-            if (auto* row = dynamic_cast<screens::RecordRow*>(list.row(i)))
-                out.push_back(row->artist().text());
-        return out;
-    }
     // Keeps a frame to look at.
     void save(std::string const& name) const
     {
