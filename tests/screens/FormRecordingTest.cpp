@@ -65,6 +65,20 @@ TEST_F(FormRecordingTest, ShowsTheRunningRecordingAndStopsBackToTheList)
     EXPECT_EQ(document->records()[0].path, info.path);
 }
 
+TEST_F(FormRecordingTest, ARecordingThatCannotStartIsReported)
+{
+    platform::select_wave_input("none");
+    start();
+    harness->key(skin::KEY_SOFT_LEFT, true);
+    harness->key(skin::KEY_SOFT_LEFT, false);
+    settle();
+    EXPECT_FALSE(document->is_recording());
+    ASSERT_EQ(top(), &main->error().form());
+    EXPECT_EQ(main->error().text(), harness->properties().translate(u"Sorry_cannot_record"));
+    EXPECT_NE(main->error().text(), u"Sorry_cannot_record");
+    EXPECT_TRUE(document->records().empty());
+}
+
 TEST_F(FormRecordingTest, ASmallScreenShowsTheSameRecording)
 {
     record(1.2, { 240, 320 }, 96);
