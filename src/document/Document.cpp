@@ -505,6 +505,13 @@ void Document::rename(StringView title)
 
 // Commands and checks
 
+void Document::resend_recording_started()
+{
+    if (!writer_)
+        return;
+    send(DocumentEvent::RECORDING_STARTED, std::max(records_.find(current_.path), 0));
+}
+
 void Document::on_command(StringView command)
 {
     if (command.substr(0, 4) == u"call") {

@@ -80,6 +80,9 @@ public:
     void fail(int32_t code);
     // A command line: "call..." records a call, "record..." starts or pauses a recording.
     void on_command(core::StringView command);
+    // Tells the listeners again that the recording in progress started (event 4 with its record's index),
+    // for a screen built after it started; nothing when none runs.
+    void resend_recording_started();
     // The current file lies on a card whose store is not there.
     bool card_problem();
     void rescan();
