@@ -24,10 +24,7 @@ protected:
     {
         use_tone_input(seconds, true);
         start(screen, dpi);
-        // The record button's bound key (soft left).
-        harness->key(skin::KEY_SOFT_LEFT, true);
-        harness->key(skin::KEY_SOFT_LEFT, false);
-        settle();
+        tap(element(main->form(), u"btnRecord"));
         ASSERT_TRUE(document->is_recording());
         ASSERT_EQ(top(), &form());
         run_until([] { return platform::wave_input_ended(); });
