@@ -83,7 +83,10 @@ TEST_F(FormRecordingTest, ASmallScreenShowsTheSameRecording)
     save("recording-240x320");
     tap(element(form(), u"btnClose"));
     EXPECT_EQ(top(), &main->form());
-    save("main-240x320");
+    tap(element(main->form(), u"btnFilter"));
+    tap(element(main->form(), u"button7"));
+    EXPECT_EQ(main->list().count(), 1); // "Record"
+    save("main-filtered-240x320");
 }
 
 TEST_F(FormRecordingTest, ARenameSurvivesPauseAndReachesTheFileOnlyAtStop)
