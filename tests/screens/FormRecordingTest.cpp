@@ -54,6 +54,16 @@ TEST_F(FormRecordingTest, ShowsTheRunningRecordingAndStopsBackToTheList)
     EXPECT_FALSE(shown(u"btnSpeakerOff"));
     EXPECT_FALSE(element(form(), u"BoostOn").visible());
     save("recording-480x640");
+    // A new skin (a turned screen) rebuilds the form around the same recording.
+    harness->properties().send_reload_skin();
+    settle();
+    EXPECT_EQ(top(), &form());
+    EXPECT_EQ(text(u"frmArtist"), u"Record");
+    EXPECT_EQ(text(u"frmElapsed"), u"0:00:02");
+    EXPECT_EQ(element(form(), u"btnName").find_child(u"#text")
+            ? dynamic_cast<skin::TextElement*>(element(form(), u"btnName").find_child(u"#text"))->text()
+            : String(),
+        info.title);
 
     tap(element(form(), u"btnClose"));
     EXPECT_FALSE(document->is_recording());
