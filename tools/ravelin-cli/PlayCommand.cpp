@@ -26,9 +26,10 @@ std::unique_ptr<audio::FileReader> open_reader(std::string const& path, std::str
         problem = "cannot read " + path + ": no such file";
         return nullptr;
     }
-    auto reader = audio::create_reader(core::from_utf8(path));
+    core::String why;
+    auto reader = audio::create_reader(core::from_utf8(path), why);
     if (!reader)
-        problem = path + " is not a file Ravelin can play (" + what_plays + ")";
+        problem = path + " is not a file Ravelin can play (" + what_plays + "): " + core::to_utf8(why);
     return reader;
 }
 
