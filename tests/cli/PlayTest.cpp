@@ -276,6 +276,10 @@ TEST(Play, FilesThatCannotBePlayedSaySoOnOneLine)
     auto const r = run("RAVELIN_AUDIO_OUT=none " + cli() + " play " + in);
     EXPECT_TRUE(one_line_error(r)) << r.error;
     EXPECT_NE(r.error.find("no sound output"), std::string::npos) << r.error;
+    // A machine without a sound card: the speaker does not open, and nothing played is no success.
+    auto const silent = run("RAVELIN_AUDIO_OUT=sdl SDL_AUDIODRIVER=no-such-driver " + cli() + " play " + in);
+    EXPECT_NE(silent.exit_code, 0);
+    EXPECT_NE(silent.error.find("ravelin-cli: no speaker: "), std::string::npos) << silent.error;
 }
 
 // Truncated files and a header that lies about its sizes play what they hold and end.
