@@ -157,10 +157,7 @@ private:
     std::vector<uint8_t> raw_;
 };
 
-} // namespace
-
-namespace {
-
+// The file's bytes for the shared RIFF walker.
 class FileSource final : public riff::ByteSource {
 public:
     explicit FileSource(std::FILE* file)
