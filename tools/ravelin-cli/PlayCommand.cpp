@@ -60,6 +60,13 @@ bool parse(Arguments const& a, PlayJob& job, std::string& problem)
     return true;
 }
 
+std::string seconds_text(PlayJob const& job)
+{
+    char text[32];
+    std::snprintf(text, sizeof text, "%g s", job.from);
+    return text;
+}
+
 // The platform's speaker, noting whether it ever opened and took something to play.
 //
 // Threads: called on the player thread, asked on the main thread once the player has stopped.
@@ -121,12 +128,14 @@ int play_command(Arguments const& arguments)
     if (platform::wave_out_get_num_devs() == 0)
         return fail(EXIT_FAILURE_, "no sound output: RAVELIN_AUDIO_OUT is none (--output OUT.wav writes a file)");
     int64_t position = 0;
+    bool has_audio = false;
     {
         auto reader = open_reader(job.file, problem);
         if (!reader)
             return fail(EXIT_FAILURE_, problem);
         if (job.from > 0)
             position = std::max<int64_t>(reader->info().seconds_to_units(job.from), 1);
+        has_audio = reader->info().length() > position;
     }
 
     // The Document plays it: the reader linked to the player, its tick ends the playback at the end of
@@ -153,10 +162,11 @@ int play_command(Arguments const& arguments)
     if (reader_failed)
         return fail(EXIT_FAILURE_, "reading " + job.file + " failed at " + std::to_string(reached) + " s");
     // The player ends idle and finished also when the device would not open: that is no success.
-    if (!speaker.opened())
+    if (!speaker.played() && has_audio && !speaker.opened())
         return fail(EXIT_FAILURE_, "no speaker: " + job.file + " was not played");
     if (!speaker.played())
-        return fail(EXIT_FAILURE_, job.file + " holds no audio that could be played");
+        return fail(EXIT_FAILURE_,
+            job.file + " holds no audio that could be played" + (job.from > 0 ? " from " + seconds_text(job) : ""));
     if (!job.output.empty() && !os::FileInfo(core::from_utf8(job.output)).exists())
         return fail(EXIT_FAILURE_, job.file + " holds no audio that could be played");
     return EXIT_OK;
