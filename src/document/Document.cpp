@@ -44,6 +44,8 @@ Document::Services with_defaults(Document::Services services)
         services.memory_status = platform::global_memory_status;
     if (!services.wave_in)
         services.wave_in = &audio::WaveIn::platform_device();
+    if (!services.wave_out)
+        services.wave_out = &audio::WaveOut::platform_device();
     return services;
 }
 
@@ -63,6 +65,7 @@ Document::Document()
 Document::Document(Services services)
     : Singleton(this)
     , services_(with_defaults(std::move(services)))
+    , player_(*services_.wave_out)
     , buffer_(services_.memory_status)
     , scanner_(this)
     , timer_(this)
@@ -255,12 +258,32 @@ bool Document::record(bool call, String name, String number, int32_t direction)
     return true;
 }
 
-bool Document::start_chain(StringView format_name)
+bool Document::record_file(RecordInfo const& info, StringView format_name)
+{
+    if (writer_)
+        return false;
+    stop();
+    bool const mp3 = format_name == NEW_FORMAT;
+    if (mp3 && !write_new_tag(info, services_.now())) {
+        os::delete_file(info.path);
+        return false;
+    }
+    current_ = info;
+    current_.extension = String(format_name);
+    if (!start_chain(format_name, mp3 ? FileStart::CONTINUE : FileStart::CREATE)) {
+        stop();
+        os::delete_file(current_.path);
+        return false;
+    }
+    return true;
+}
+
+bool Document::start_chain(StringView format_name, FileStart start)
 {
     duration_.reset();
     // A new MP3 file already holds its tag: the writer continues it.
     writer_ = services_.create_writer(current_.path, format_name, current_.channels, current_.bits_per_sample,
-        current_.sample_rate, current_.bit_rate, true);
+        current_.sample_rate, current_.bit_rate, start == FileStart::CONTINUE);
     if (!writer_ || !writer_->status().is_good())
         return false;
     recorder_ = std::make_unique<audio::RecorderPCM>(
@@ -327,6 +350,7 @@ void Document::stop()
         play_sound(END_BEEP);
         while (buffer_.queued_count() != 0)
             core::sleep(DRAIN_STEP_SECONDS);
+        last_recording_written_ = writer_->status().is_good() && buffer_.is_valid();
         boost_.reset();
         buffer_.reset();
         set_gate(false);

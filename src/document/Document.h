@@ -49,8 +49,9 @@ public:
         // Plays a sound file and returns when it has played (the start and end beeps).
         std::function<void(core::StringView path)> play_sound;
         WriterFactory create_writer;
-        // The microphone; none for the platform's.
+        // The microphone and the speaker; none for the platform's.
         audio::WaveIn* wave_in = nullptr;
+        audio::WaveOut* wave_out = nullptr;
         // Bytes free to the caller on the volume that holds a path.
         std::function<double(core::StringView path)> free_space;
         // The local date and time.
@@ -74,6 +75,11 @@ public:
     // does when a recording is chosen); false when no reader takes it.
     bool select(core::StringView path);
     bool continue_recording();
+    // Records into a new file of the caller's choosing through the chain that record builds, with the
+    // writer of `format_name` in the format of `info`: an MP3 file gets the tag of a new recording (info's
+    // texts) first, a WAV file is made on the first buffer. The list and the stored "Path" stay as they
+    // are, and no start event is sent. For tools.
+    bool record_file(RecordInfo const& info, core::StringView format_name);
     // Deletes the current recording's file and its record.
     void remove();
     // Stops, rebuilds the list when the current file is gone, sends `code`.
@@ -132,6 +138,8 @@ public:
     double recording_size();
     // The level of what is recorded or played, 0.0 to 1.0.
     double level();
+    // Whether the writer of the last recording that stop ended had taken everything that reached it.
+    bool last_recording_written() const { return last_recording_written_; }
     // The playback's reader, or none.
     audio::FileReader* reader() { return reader_.get(); }
 
@@ -142,9 +150,10 @@ private:
     void tick_phone();
     void send(int32_t code, int32_t argument = 0);
     void play_sound(core::StringView path);
+    enum class FileStart { CONTINUE, CREATE };
     // The writer, the capture and the links for current's path and format; the start beep; the capture
     // started. False leaves the chain built: the caller stops.
-    bool start_chain(core::StringView format_name);
+    bool start_chain(core::StringView format_name, FileStart start = FileStart::CONTINUE);
     void set_gate(bool open);
     bool write_new_tag(RecordInfo const& info, os::DateTime const& now);
     // Stops nothing: current becomes the file's record information, with the texts of its tag and the
@@ -172,6 +181,7 @@ private:
     bool started_for_call_ = false;
     bool in_call_ = false;
     bool speaker_on_ = false;
+    bool last_recording_written_ = true;
 
     os::FolderScanner scanner_;
     core::Timer timer_;

@@ -31,6 +31,7 @@ struct WavLayout {
     uint32_t rate = 0;
     uint16_t block_align = 0;
     uint16_t bits = 0;
+    uint32_t channel_mask = 0; // WAVE_FORMAT_EXTENSIBLE's, else 0
     uint64_t data_offset = 0;
     uint64_t data_size = 0; // no more than the file holds
 };

@@ -1,6 +1,7 @@
 // A WAV file as the microphone: its samples converted to the format the device was opened in (channels,
 // 8 or 16 bits, and the rate by linear interpolation). Every length in the file is checked against the
 // file's size before it is used.
+#include "riff.h"
 #include "wave_backend.h"
 
 #include <algorithm>
@@ -13,21 +14,7 @@ namespace platform::wave_backend {
 
 namespace {
 
-constexpr uint16_t TAG_PCM = 1;
-constexpr uint16_t TAG_FLOAT = 3;
-constexpr uint16_t TAG_EXTENSIBLE = 0xFFFE;
 constexpr size_t DECODE_FRAMES = 4096;
-
-uint16_t u16(uint8_t const* p)
-{
-    return static_cast<uint16_t>(p[0] | (p[1] << 8));
-}
-
-uint32_t u32(uint8_t const* p)
-{
-    return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16)
-        | (static_cast<uint32_t>(p[3]) << 24);
-}
 
 // Nearest integer, halves away from zero.
 int64_t divide_rounded(int64_t numerator, int64_t denominator)
@@ -36,17 +23,9 @@ int64_t divide_rounded(int64_t numerator, int64_t denominator)
     return numerator >= 0 ? (numerator + half) / denominator : -((-numerator + half) / denominator);
 }
 
-struct SourceFormat {
-    uint16_t tag = 0;
-    uint16_t channels = 0;
-    uint32_t rate = 0;
-    uint16_t block_align = 0;
-    uint16_t bits = 0;
-};
-
 class FileInput final : public RecordedInput {
 public:
-    FileInput(std::FILE* file, bool fast, SourceFormat const& source, uint64_t frames, WaveFormat const& target)
+    FileInput(std::FILE* file, bool fast, riff::Format const& source, uint64_t frames, WaveFormat const& target)
         : file_(file)
         , fast_(fast)
         , source_(source)
@@ -67,8 +46,8 @@ public:
     size_t read(uint8_t* out, size_t count) override
     {
         size_t const frame_bytes = static_cast<size_t>(channels_) * (bits_ / 8);
-        if (source_.tag == TAG_PCM && source_.channels == channels_ && source_.bits == bits_ && source_.rate == rate_
-            && source_.block_align == frame_bytes) {
+        if (source_.coding == riff::TAG_PCM && source_.channels == channels_ && source_.bits == bits_
+            && source_.rate == rate_ && source_.block_align == frame_bytes) {
             // Already in the asked format: the bytes as they stand, without the per-sample path.
             size_t const frames
                 = static_cast<size_t>(std::min<uint64_t>(count / frame_bytes, output_frames_ - position_));
@@ -141,35 +120,13 @@ private:
         for (size_t f = 0; f < got; ++f) {
             uint8_t const* p = raw_.data() + f * source_.block_align;
             for (unsigned c = 0; c < source_.channels; ++c)
-                in[c] = sample(p + c * (source_.bits / 8));
+                in[c] = riff::sample16(p + c * (source_.bits / 8), source_);
             mix(in);
         }
         return true;
     }
 
-    int32_t sample(uint8_t const* p) const
-    {
-        if (source_.tag == TAG_FLOAT) {
-            float value;
-            uint32_t const bits = u32(p);
-            std::memcpy(&value, &bits, sizeof value);
-            if (!std::isfinite(value))
-                return 0;
-            return static_cast<int32_t>(std::clamp<double>(std::lround(double(value) * 32768.0), -32768, 32767));
-        }
-        switch (source_.bits) {
-        case 8:
-            return (static_cast<int32_t>(p[0]) - 128) * 256;
-        case 16:
-            return static_cast<int16_t>(u16(p));
-        case 24:
-            return static_cast<int16_t>(u16(p + 1));
-        default:
-            return static_cast<int16_t>(u16(p + 2));
-        }
-    }
-
-    // Mono from several channels is their mean; stereo from mono repeats it; otherwise the first channels.
+    // Mono from several channels is their mean; stereo is mixed as the WAV reader mixes it.
     void mix(std::vector<int32_t> const& in)
     {
         if (channels_ == 1 && in.size() > 1) {
@@ -179,13 +136,15 @@ private:
             window_.push_back(static_cast<int32_t>(divide_rounded(sum, static_cast<int64_t>(in.size()))));
             return;
         }
+        int32_t stereo[2];
+        riff::mix_to_stereo(in.data(), static_cast<unsigned>(in.size()), source_.channel_mask, stereo);
         for (unsigned c = 0; c < channels_; ++c)
-            window_.push_back(in[std::min<size_t>(c, in.size() - 1)]);
+            window_.push_back(stereo[c]);
     }
 
     std::FILE* const file_;
     bool const fast_;
-    SourceFormat const source_;
+    riff::Format const source_;
     uint64_t const source_frames_;
     unsigned const channels_;
     unsigned const bits_;
@@ -198,101 +157,70 @@ private:
     std::vector<uint8_t> raw_;
 };
 
-bool supported(SourceFormat const& f, std::string& why)
-{
-    if (f.tag != TAG_PCM && f.tag != TAG_FLOAT) {
-        why = "coding " + std::to_string(f.tag) + " is not PCM";
-        return false;
+// The file's bytes for the shared RIFF walker.
+class FileSource final : public riff::ByteSource {
+public:
+    explicit FileSource(std::FILE* file)
+        : file_(file)
+    {
     }
-    bool const bits_ok
-        = f.tag == TAG_FLOAT ? f.bits == 32 : (f.bits == 8 || f.bits == 16 || f.bits == 24 || f.bits == 32);
-    if (!bits_ok) {
-        why = std::to_string(f.bits) + " bits per sample are not supported";
-        return false;
+    uint64_t size() override
+    {
+        if (std::fseek(file_, 0, SEEK_END) != 0)
+            return 0;
+        long const end = std::ftell(file_);
+        return end < 0 ? 0 : static_cast<uint64_t>(end);
     }
-    if (f.channels == 0 || f.channels > 32) {
-        why = std::to_string(f.channels) + " channels are not supported";
-        return false;
+    bool read_at(uint64_t offset, void* out, size_t count) override
+    {
+        return std::fseek(file_, static_cast<long>(offset), SEEK_SET) == 0 && std::fread(out, 1, count, file_) == count;
     }
-    if (f.rate == 0 || f.rate > 1000000) {
-        why = "the sample rate " + std::to_string(f.rate) + " is not supported";
-        return false;
-    }
-    if (f.block_align != f.channels * (f.bits / 8)) {
-        why = "its block align " + std::to_string(f.block_align) + " does not match its channels and bits";
-        return false;
-    }
-    return true;
-}
+
+private:
+    std::FILE* const file_;
+};
 
 } // namespace
 
 bool read_wav_layout(std::FILE* file, WavLayout& layout, std::string& why)
 {
     layout = WavLayout();
-    if (std::fseek(file, 0, SEEK_END) != 0) {
-        why = "cannot be read";
-        return false;
-    }
-    long const end = std::ftell(file);
-    if (end < 0 || std::fseek(file, 0, SEEK_SET) != 0) {
-        why = "cannot be read";
-        return false;
-    }
-    uint64_t const size = static_cast<uint64_t>(end);
-
-    uint8_t head[12];
-    if (size < 12 || std::fread(head, 1, 12, file) != 12 || std::memcmp(head, "RIFF", 4) != 0
-        || std::memcmp(head + 8, "WAVE", 4) != 0) {
-        why = "not a RIFF WAVE file";
+    FileSource source(file);
+    riff::ChunkWalker walker(source);
+    if (!walker.start()) {
+        why = walker.error();
         return false;
     }
     bool have_format = false, have_data = false;
-    uint64_t offset = 12;
-    while (offset + 8 <= size && !(have_format && have_data)) {
-        uint8_t chunk[8];
-        if (std::fseek(file, static_cast<long>(offset), SEEK_SET) != 0 || std::fread(chunk, 1, 8, file) != 8) {
-            why = "cannot be read";
-            return false;
-        }
-        uint64_t const length = u32(chunk + 4);
-        uint64_t const body = offset + 8;
-        if (std::memcmp(chunk, "fmt ", 4) == 0) {
-            uint8_t fmt[40] = {};
-            if (length < 16 || body + 16 > size) {
-                why = "its 'fmt ' chunk is cut short";
+    riff::Chunk chunk;
+    while (!(have_format && have_data) && walker.next(chunk)) {
+        if (chunk.is("fmt ") && !have_format) {
+            uint8_t body[40] = {};
+            size_t const take = static_cast<size_t>(std::min<uint64_t>(walker.available(chunk), sizeof body));
+            riff::Format format;
+            if (!source.read_at(chunk.body(), body, take) || !riff::parse_format(body, take, format, why)) {
+                walker.refuse(chunk, why.empty() ? "cannot be read" : why);
+                why = walker.error();
                 return false;
             }
-            size_t const take = static_cast<size_t>(std::min<uint64_t>({ length, sizeof fmt, size - body }));
-            if (std::fread(fmt, 1, take, file) != take) {
-                why = "cannot be read";
-                return false;
-            }
-            layout.tag = u16(fmt);
-            layout.channels = u16(fmt + 2);
-            layout.rate = u32(fmt + 4);
-            layout.block_align = u16(fmt + 12);
-            layout.bits = u16(fmt + 14);
-            if (layout.tag == TAG_EXTENSIBLE) {
-                if (take < 26) {
-                    why = "its extensible 'fmt ' chunk is cut short";
-                    return false;
-                }
-                layout.tag = u16(fmt + 24); // the first two bytes of the sub-format identifier
-            }
+            layout.tag = format.coding;
+            layout.channels = format.channels;
+            layout.rate = format.rate;
+            layout.block_align = format.block_align;
+            layout.bits = format.bits;
+            layout.channel_mask = format.channel_mask;
             have_format = true;
-        } else if (std::memcmp(chunk, "data", 4) == 0) {
-            layout.data_offset = body;
+        } else if (chunk.is("data") && !have_data) {
+            layout.data_offset = chunk.body();
             // Streams written without knowing their length leave it too large: the file's end decides.
-            layout.data_size = std::min(length, size - body);
+            layout.data_size = walker.available(chunk);
             have_data = true;
         }
-        offset = body + length + (length & 1);
     }
     if (!have_format)
-        why = "it has no 'fmt ' chunk";
+        why = walker.error().empty() ? "it has no 'fmt ' chunk" : walker.error();
     else if (!have_data)
-        why = "it has no 'data' chunk";
+        why = walker.error().empty() ? "it has no 'data' chunk" : walker.error();
     return have_format && have_data;
 }
 
@@ -319,9 +247,16 @@ std::unique_ptr<RecordedInput> open_file_input(
     std::string why;
     if (!read_wav_layout(file, layout, why))
         return fail(why);
-    SourceFormat const source { layout.tag, layout.channels, layout.rate, layout.block_align, layout.bits };
-    if (!supported(source, why))
-        return fail(why);
+    riff::Format source;
+    source.tag = source.coding = layout.tag;
+    source.channels = layout.channels;
+    source.rate = layout.rate;
+    source.block_align = layout.block_align;
+    source.bits = layout.bits;
+    source.channel_mask = layout.channel_mask;
+    // More channels than any device has would only be a way to make each frame huge.
+    if (!riff::samples_supported(source, why) || source.channels > 32 || source.rate > 1000000)
+        return fail(why.empty() ? "its format is beyond what a microphone gives" : why);
     if (std::fseek(file, static_cast<long>(layout.data_offset), SEEK_SET) != 0)
         return fail("cannot be read");
     uint64_t const frames = layout.data_size / source.block_align;

@@ -286,6 +286,23 @@ TEST(ReaderFactory, ReadersAreTriedInTheirFixedOrder)
     EXPECT_FALSE(create_reader(u"/no/such/file.mp3"));
 }
 
+// A refused file says why, to the caller and in the log: for a WAV file, the chunk, where, and what.
+TEST(ReaderFactory, ARefusalSaysWhyInTheLog)
+{
+    std::string bad = audio_test::wav_bytes(1, 1, 8000, 16, std::string(100, '\0'));
+    bad[34] = 12; // 12-bit samples
+    std::string const odd = testing_support::fresh_dir("refused") + "/odd.wav";
+    testing_support::write_file(odd, bad);
+    testing_support::LogCapture log;
+    core::String why;
+    EXPECT_FALSE(create_reader(core::from_utf8(odd), why));
+    EXPECT_EQ(why, u"chunk 'fmt ' at byte 12: 12-bit PCM is not supported");
+    EXPECT_TRUE(log.contains("create_reader: " + odd + " refused: chunk 'fmt ' at byte 12: 12-bit PCM"));
+    testing_support::write_file(odd, std::string(300, 'x'));
+    EXPECT_FALSE(create_reader(core::from_utf8(odd), why));
+    EXPECT_EQ(why, u"neither a WAV file nor Ogg Vorbis, Musepack or MP3");
+}
+
 TEST(VorbisReader, PiecesAreAtMost8192FramesAndPositionsAreFrames)
 {
     std::string const ogg = peer_file("v.ogg", 44100, 2, 1.0, "oggenc -Q -q 2 IN -o OUT");

@@ -102,4 +102,65 @@ TEST(WaveHeader, ChunksBeforeTheDataAreSkippedAndCutFilesFail)
     EXPECT_EQ(read_back("RIFX" + plain.substr(4)).format_tag, 0xDEAD);
 }
 
+// RIFF pads a chunk of odd size with a byte that its size does not count: the data lies after the pad.
+TEST(WaveHeader, OddChunksAreFollowedByTheirPadByte)
+{
+    std::string const data(100, '\x02');
+    std::string const odd = audio_test::chunk("note", "abcde") + '\0';
+    WaveHeader const h = read_back(audio_test::riff_wave(audio_test::fmt16(1, 1, 8000, 16), data, odd));
+    EXPECT_EQ(h.data_start, 44u + 14);
+    EXPECT_EQ(h.data_size, 100u);
+    EXPECT_TRUE(h.passes_pcm_checks());
+}
+
+// A refusal names the chunk, where it stands and what is wrong with it.
+TEST(WaveHeader, RefusalsSayWhichChunkWhereAndWhy)
+{
+    std::string const data(100, '\x01');
+    struct Case {
+        std::string bytes, says;
+    };
+    std::string cut = audio_test::riff_wave(audio_test::fmt16(1, 1, 8000, 16), data, audio_test::chunk("LIST", "ab"));
+    cut[40] = '\x7F';
+    Case const cases[] = {
+        { "RIFX" + audio_test::wav_bytes(1, 1, 8000, 16, data).substr(4), "not a RIFF WAVE file" },
+        { audio_test::riff_wave(audio_test::fmt16(1, 1, 8000, 16).substr(0, 14), data),
+            "chunk 'fmt ' at byte 12: it holds 14 bytes" },
+        { cut, "chunk 'LIST' at byte 36: its 127 bytes run past the end of the file" },
+        { audio_test::chunk("RIFF", "WAVE" + audio_test::chunk("data", data)),
+            "chunk 'data' at byte 12: comes before" },
+    };
+    for (auto const& c : cases) {
+        std::string const path = testing_support::fresh_dir("refusal") + "/r.wav";
+        testing_support::write_file(path, c.bytes);
+        os::File file(core::from_utf8(path), os::FileMode::Read);
+        std::string why;
+        EXPECT_FALSE(WaveHeader().read(file, &why));
+        EXPECT_EQ(why.rfind(c.says, 0), 0u) << why;
+    }
+    WaveHeader const gsm = read_back(audio_test::riff_wave(audio_test::gsm_fmt(11025), std::string(65, '\0')));
+    EXPECT_EQ(gsm.refusal(),
+        "chunk 'fmt ' at byte 12: GSM of 1 channels at 11025 samples per second (1 channel at "
+        "8000 is played)");
+    WaveHeader const mp3 = read_back(audio_test::wav_bytes(0x55, 1, 8000, 16, data));
+    EXPECT_EQ(mp3.refusal(), "chunk 'fmt ' at byte 12: coding 85 is not PCM, float, ADPCM or GSM");
+}
+
+// WAVE_FORMAT_EXTENSIBLE: the sub-format decides the coding; one that is not a WAVE coding is refused.
+TEST(WaveHeader, ExtensibleHeadersTakeTheirCodingFromTheSubFormat)
+{
+    std::string const guid_tail("\x00\x00\x00\x00\x10\x00\x80\x00\x00\xAA\x00\x38\x9B\x71", 14);
+    auto extensible = [&](uint16_t coding, std::string const& tail) {
+        std::string const fmt = le(0xFFFE, 2) + le(6, 2) + le(48000, 4) + le(48000 * 18, 4) + le(18, 2) + le(24, 2)
+            + le(22, 2) + le(24, 2) + le(0x3F, 4) + le(coding, 2) + tail;
+        return read_back(audio_test::riff_wave(fmt, std::string(180, '\0')));
+    };
+    WaveHeader const h = extensible(1, guid_tail);
+    EXPECT_EQ(h.coding(), WaveHeader::TAG_PCM);
+    EXPECT_EQ(h.channel_mask, 0x3Fu);
+    EXPECT_TRUE(h.passes_pcm_checks());
+    EXPECT_TRUE(h.needs_conversion());
+    EXPECT_EQ(extensible(1, std::string(14, '\x01')).format_tag, 0xDEAD);
+}
+
 } // namespace

@@ -180,6 +180,26 @@ INSTANTIATE_TEST_SUITE_P(Codings, SoxFiles,
         SoxCase { "ADPCM", "-e ms-adpcm", 22050, "adpcm_ms" }, SoxCase { "GSM", "-e gsm-full-rate", 8000, "gsm_ms" }),
     [](auto const& info) { return info.param.format; });
 
+// A file with chunks of other programs before its data (LIST and bext by ffmpeg, one of odd size):
+// continuing it changes nothing before the data but the two sizes, and keeps the old samples.
+TEST(Encode, ContinuingKeepsEveryChunkBeforeTheData)
+{
+    std::string const dir = testing_support::fresh_dir("chunks");
+    std::string const file = dir + "/theirs.wav";
+    ASSERT_EQ(
+        run("ffmpeg -v error -i " + make_input(dir, 16000, 1, 1.0, "first") + " -write_bext 1 " + file).exit_code, 0);
+    testing_support::write_file(file, with_odd_chunk(read_file(file)));
+    std::string const before = read_file(file);
+    size_t const data_start = before.find("data", before.find("note")) + 8;
+    auto const r = encode(make_input(dir, 16000, 1, 1.5, "more"), file, "--format PCM --append");
+    ASSERT_EQ(r.exit_code, 0) << r.error;
+    std::string const after = read_file(file);
+    ASSERT_EQ(after.size(), before.size() + 1.5 * 16000 * 2);
+    EXPECT_EQ(after.substr(8, data_start - 12), before.substr(8, data_start - 12)) << "LIST, bext and the odd chunk";
+    EXPECT_EQ(after.substr(data_start, before.size() - data_start), before.substr(data_start));
+    EXPECT_NEAR(std::stod(probe(file)["duration"]), 2.5, 0.001);
+}
+
 TEST(Encode, FailuresSayWhatIsWrongOnOneLineAndLeaveNoNewFile)
 {
     std::string const dir = testing_support::fresh_dir("errors");

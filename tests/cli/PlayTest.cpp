@@ -156,6 +156,89 @@ INSTANTIATE_TEST_SUITE_P(Formats, PeerFiles,
         PlayCase { "Pcm16", 16000, 1, 1.0, "sox IN -t wav OUT", "PCM", 1, true }),
     [](auto const& info) { return info.param.name; });
 
+// The largest difference, sample for sample, of ours against theirs; their length when the lengths differ.
+int worst_difference(std::vector<int16_t> const& ours, std::vector<int16_t> const& theirs)
+{
+    if (ours.size() != theirs.size())
+        return int(std::max(ours.size(), theirs.size()));
+    int worst = 0;
+    for (size_t i = 0; i < ours.size(); ++i)
+        worst = std::max(worst, std::abs(int(ours[i]) - int(theirs[i])));
+    return worst;
+}
+
+struct WavCase {
+    std::string name;
+    std::string make; // IN and OUT stand for the files; empty: IN itself
+    bool odd_chunk; // a chunk of odd size put before the data
+};
+
+class WavFilesOfOtherPrograms : public ::testing::TestWithParam<WavCase> { };
+
+// What recorders and editors write every day: info says what ffprobe says of the length, and the player
+// gets ffmpeg's 16-bit decoding within one step (ffmpeg truncates where we round).
+TEST_P(WavFilesOfOtherPrograms, PlayAsFfmpegDecodesThem)
+{
+    auto const& c = GetParam();
+    std::string const dir = testing_support::fresh_dir("wavs");
+    std::string const in = dir + "/in.wav", file = dir + "/file.wav", out = dir + "/out.wav";
+    ASSERT_EQ(run("sox -n -r 16000 -c 2 -b 16 " + in + " synth 1.5 sine 180:700 sine 310 vol 0.9").exit_code, 0);
+    std::string command = c.make.empty() ? "cp IN OUT" : c.make;
+    command.replace(command.find("IN"), 2, in);
+    command.replace(command.find("OUT"), 3, file);
+    ASSERT_EQ(run(command).exit_code, 0) << command;
+    if (c.odd_chunk)
+        testing_support::write_file(file, with_odd_chunk(read_file(file)));
+
+    auto r = run(cli() + " info " + file);
+    ASSERT_EQ(r.exit_code, 0) << r.error;
+    auto info = key_values(r.output);
+    EXPECT_EQ(info["format"], "PCM");
+    double const probed = std::stod(run("ffprobe -v error -show_entries format=duration -of csv=p=0 " + file).output);
+    EXPECT_NEAR(std::stod(info["duration"]), probed, 0.001);
+
+    r = run(cli() + " play " + file + " --output " + out);
+    ASSERT_EQ(r.exit_code, 0) << r.error;
+    auto const theirs = samples16(run("ffmpeg -v error -i " + file + " -f s16le -").output);
+    ASSERT_EQ(theirs.size(), 1.5 * 16000 * 2);
+    EXPECT_LE(worst_difference(played(out), theirs), 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(Writers, WavFilesOfOtherPrograms,
+    ::testing::Values(WavCase { "OddChunk", "", true },
+        WavCase { "ListAndBextByFfmpeg", "ffmpeg -v error -i IN -write_bext 1 -c:a pcm_s16le OUT", false },
+        WavCase { "Pcm24BySox", "sox IN -b 24 -t wav OUT", true },
+        WavCase { "Pcm24ExtensibleByFfmpeg", "ffmpeg -v error -i IN -c:a pcm_s24le OUT", false },
+        WavCase { "Pcm32BySox", "sox IN -b 32 -t wav OUT", false },
+        WavCase { "FloatBySox", "sox IN -e floating-point -b 32 -t wav OUT", false },
+        WavCase { "FloatExtensibleByFfmpeg", "ffmpeg -v error -i IN -c:a pcm_f32le OUT", false },
+        WavCase { "DoubleByFfmpeg", "ffmpeg -v error -i IN -c:a pcm_f64le OUT", true }),
+    [](auto const& info) { return info.param.name; });
+
+// More than two channels are mixed down by their speakers: each side the mean of its own speakers, the
+// centre and LFE in both at half weight. ffmpeg's pan filter with the same weights is the reference.
+TEST(Play, SurroundFilesAreMixedDownToStereo)
+{
+    std::string const dir = testing_support::fresh_dir("surround");
+    std::string const file = dir + "/six.wav", out = dir + "/out.wav";
+    std::string sources, inputs;
+    for (int f : { 220, 330, 440, 550, 660, 770 })
+        sources += " -f lavfi -i sine=f=" + std::to_string(f) + ":d=1:sample_rate=16000";
+    ASSERT_EQ(run("ffmpeg -v error" + sources
+                  + " -filter_complex amerge=inputs=6,aformat=channel_layouts=5.1,volume=4 -c:a pcm_s24le " + file)
+                  .exit_code,
+        0);
+    auto r = run(cli() + " info " + file);
+    EXPECT_NE(r.output.find("channels=6\n"), std::string::npos) << r.output;
+    ASSERT_EQ(run(cli() + " play " + file + " --output " + out).exit_code, 0);
+    std::string const third = "0.3333333333", sixth = "0.1666666667";
+    std::string const pan = "pan=stereo|c0=" + third + "*c0+" + sixth + "*c2+" + sixth + "*c3+" + third
+        + "*c4|c1=" + third + "*c1+" + sixth + "*c2+" + sixth + "*c3+" + third + "*c5";
+    auto const theirs = samples16(run("ffmpeg -v error -i " + file + " -af '" + pan + "' -f s16le -").output);
+    ASSERT_EQ(theirs.size(), 16000u * 2);
+    EXPECT_LE(worst_difference(played(out), theirs), 1);
+}
+
 // --from starts later, --volume plays quieter: on PCM both are exact.
 TEST(Play, FromAndVolume)
 {
@@ -185,9 +268,18 @@ TEST(Play, FilesThatCannotBePlayedSaySoOnOneLine)
     }
     std::string const in = dir + "/in.wav";
     ASSERT_EQ(run("sox -n -r 8000 -c 1 -b 16 " + in + " synth 0.2 sine 440").exit_code, 0);
+    // A broken WAV file: the message says which chunk, where, and what is wrong with it.
+    testing_support::write_file(dir + "/cut.wav", read_file(in).substr(0, 30));
+    auto const cut = run(cli() + " info " + dir + "/cut.wav");
+    EXPECT_TRUE(one_line_error(cut)) << cut.error;
+    EXPECT_NE(cut.error.find("chunk 'fmt ' at byte 12: it holds 10 bytes"), std::string::npos) << cut.error;
     auto const r = run("RAVELIN_AUDIO_OUT=none " + cli() + " play " + in);
     EXPECT_TRUE(one_line_error(r)) << r.error;
     EXPECT_NE(r.error.find("no sound output"), std::string::npos) << r.error;
+    // A machine without a sound card: the speaker does not open, and nothing played is no success.
+    auto const silent = run("RAVELIN_AUDIO_OUT=sdl SDL_AUDIODRIVER=no-such-driver " + cli() + " play " + in);
+    EXPECT_NE(silent.exit_code, 0);
+    EXPECT_NE(silent.error.find("ravelin-cli: no speaker: "), std::string::npos) << silent.error;
 }
 
 // Truncated files and a header that lies about its sizes play what they hold and end.

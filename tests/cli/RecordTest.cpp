@@ -58,6 +58,15 @@ double decoded_seconds(std::string const& path, std::string& errors)
     return std::stod(r.output) / (2.0 * 44100);
 }
 
+// Shell words that wait, at most 10 s and no longer than the recording $pid runs, for the recording to
+// have printed its path into `out`.
+std::string wait_for_path(std::string const& out)
+{
+    return "n=0; until [ -s '" + out
+        + "' ] || [ $n -ge 1000 ] || ! kill -0 $pid 2>/dev/null; do sleep 0.01; "
+          "n=$((n+1)); done; ";
+}
+
 double recorded_value(std::string const& output)
 {
     auto const at = output.find("recorded=");
@@ -76,7 +85,8 @@ TEST(RecordCommand, RecordListRenameAppendAndDelete)
     ASSERT_EQ(first.exit_code, 0) << first.error;
     std::string const path = lines(first.output).at(0);
     EXPECT_EQ(path.rfind(place.store() + "/Record ", 0), 0u) << path;
-    EXPECT_NEAR(recorded_value(first.output), 1.0, 0.001);
+    EXPECT_EQ(first.output, path + "\n") << "the path alone on standard output";
+    EXPECT_NEAR(recorded_value(first.error), 1.0, 0.001);
     std::string errors;
     EXPECT_NEAR(decoded_seconds(path, errors), 1.0, 0.08);
     EXPECT_EQ(errors, "");
@@ -130,6 +140,21 @@ TEST(RecordCommand, RecordListRenameAppendAndDelete)
     EXPECT_NE(run(place.env + cli() + " record --format Mp3Huge").exit_code, 0);
 }
 
+// A script takes the new file's path from standard output, for a recording and for its continuation.
+TEST(RecordCommand, ScriptsTakeThePathFromStandardOutput)
+{
+    Place const place("cli-script");
+    std::string const mic = "RAVELIN_AUDIO_IN='file:" + tone(place.dir, 1.0) + ",fast' ";
+    auto const r = run(place.env + mic + "path=$(" + cli() + " record --seconds 5) && " + place.env + mic + "again=$("
+        + cli() + " append \"$path\") && [ \"$again\" = \"$path\" ] && ffprobe -v error \"$path\" && echo \"$path\"");
+    ASSERT_EQ(r.exit_code, 0) << r.error;
+    std::string const path = lines(r.output).at(0);
+    EXPECT_EQ(path.rfind(place.store() + "/Record ", 0), 0u) << r.output;
+    std::string errors;
+    EXPECT_NEAR(decoded_seconds(path, errors), 2.1, 0.08) << "recorded, then continued";
+    EXPECT_NE(r.error.find("recorded="), std::string::npos);
+}
+
 TEST(RecordCommand, NoMicrophoneLeavesNoFile)
 {
     Place const place("cli-nomic");
@@ -147,12 +172,10 @@ TEST(RecordCommand, StopSignalsLoseNothingCaptured)
         std::string const out = place.dir + "/out-" + signal + ".txt";
         // The signal comes 1.3 s after the recording started, in the middle of a capture block.
         auto const r = run(place.env + "RAVELIN_AUDIO_IN='file:" + input + "' " + cli() + " record > '" + out
-            + "' & pid=$!; until [ -s '" + out + "' ]; do sleep 0.01; done; sleep 1.3; kill -" + signal
-            + " $pid; wait $pid");
+            + "' & pid=$!; " + wait_for_path(out) + "sleep 1.3; kill -" + signal + " $pid; wait $pid");
         EXPECT_EQ(r.exit_code, 0) << signal << ": " << r.error;
-        std::string const output = read_file(out);
-        std::string const path = lines(output).at(0);
-        double const recorded = recorded_value(output);
+        std::string const path = lines(read_file(out)).at(0);
+        double const recorded = recorded_value(r.error);
         EXPECT_GT(recorded, 1.25) << signal;
         EXPECT_LT(recorded, 3.0) << signal;
         std::string errors;
@@ -172,8 +195,7 @@ TEST(RecordCommand, AKilledRecordingKeepsAllButItsLastSeconds)
     std::string const out = place.dir + "/out.txt";
     double const seconds = 3.9; // just before the staging buffer's second write: near the most a kill takes
     auto const r = run(place.env + "RAVELIN_AUDIO_IN='file:" + input + "' " + cli() + " record > '" + out
-        + "' & pid=$!; until [ -s '" + out + "' ]; do sleep 0.01; done; sleep " + std::to_string(seconds)
-        + "; kill -KILL $pid; wait $pid");
+        + "' & pid=$!; " + wait_for_path(out) + "sleep " + std::to_string(seconds) + "; kill -KILL $pid; wait $pid");
     EXPECT_EQ(r.exit_code, 128 + 9);
     std::string const path = lines(read_file(out)).at(0);
     std::string errors;

@@ -330,6 +330,25 @@ TEST_F(DocumentTest, TheEndBeepPlaysBeforeTheQueueIsWrittenAndStopWaitsForIt)
     EXPECT_NEAR(duration_of(d.current().path), 2.0, 0.06);
 }
 
+// Stopped in the middle of a boosted recording in real time: the capture hands down the block it was
+// filling before the boost gives up what it kept back for its next anchor, so that nothing of the time
+// the recording ran is lost.
+TEST_F(DocumentTest, StoppingABoostedRecordingKeepsAllItsTime)
+{
+    use_input(signal({ { true, 10.0 } }), false);
+    auto& d = make();
+    d.set_boost(u"Boost2");
+    for (double seconds : { 1.3, 0.75 }) {
+        ASSERT_TRUE(d.record(false, {}, {}, 0));
+        uint32_t const start = platform::tick_count();
+        run_for(seconds);
+        double const elapsed = (platform::tick_count() - start) / 1000.0;
+        d.stop();
+        std::printf("[ figure ] stopped after %.3f s: %.3f s recorded\n", elapsed, d.recorded_seconds());
+        EXPECT_NEAR(d.recorded_seconds(), elapsed, 0.05) << "stopped after " << elapsed << " s";
+    }
+}
+
 TEST_F(DocumentTest, VoiceActivationWritesNothingDuringLongSilence)
 {
     // 0.6 s of voice, 3 s of silence, 1 s of voice, in real time.

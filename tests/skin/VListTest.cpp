@@ -367,6 +367,28 @@ TEST(ListMotion, RubberBandAndSpringBack)
     EXPECT_DOUBLE_EQ(motion.scroll(), 20);
 }
 
+// A drag that jumps past half the list's height in one move and then pulls further: at either end the
+// content stays where it is, and never moves back against the pen.
+TEST(ListMotion, PullingOnPastHalfTheHeightMovesNothing)
+{
+    struct End {
+        ListExtent extent;
+        int jump, further;
+        double after_jump;
+    };
+    End const ends[] = {
+        { { true, false, 1000, 200 }, 150, 20, 150 }, // nothing above: the whole jump
+        { { false, true, 160, 200 }, -150, -20, -90 }, // already 40 px short of the bottom: banded by 0.6
+    };
+    for (auto const& end : ends) {
+        ListMotion motion;
+        motion.press({ 0, 0 }, 0);
+        EXPECT_DOUBLE_EQ(motion.move({ 0, end.jump }, 50, end.extent), end.after_jump);
+        EXPECT_DOUBLE_EQ(motion.move({ 0, end.jump + end.further }, 100, end.extent), 0) << end.jump;
+        EXPECT_DOUBLE_EQ(motion.scroll(), end.after_jump) << end.jump;
+    }
+}
+
 // Gliding past an end slows by (overshoot + 1) x 50 per second on top of the braking.
 TEST(ListMotion, DeceleratesPastAnEnd)
 {

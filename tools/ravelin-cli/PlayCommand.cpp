@@ -3,7 +3,10 @@
 // With --output the speaker is a WAV file written as fast as the file decodes.
 #include "Session.h"
 
+#include "Options.h"
+
 #include <algorithm>
+#include <atomic>
 
 #include <audio/readers/FileReader.h>
 #include <cstdio>
@@ -26,21 +29,11 @@ std::unique_ptr<audio::FileReader> open_reader(std::string const& path, std::str
         problem = "cannot read " + path + ": no such file";
         return nullptr;
     }
-    auto reader = audio::create_reader(core::from_utf8(path));
+    core::String why;
+    auto reader = audio::create_reader(core::from_utf8(path), why);
     if (!reader)
-        problem = path + " is not a file Ravelin can play (" + what_plays + ")";
+        problem = path + " is not a file Ravelin can play (" + what_plays + "): " + core::to_utf8(why);
     return reader;
-}
-
-bool parse_number(std::string const& text, double& value)
-{
-    try {
-        size_t used = 0;
-        value = std::stod(text, &used);
-        return used == text.size();
-    } catch (...) {
-        return false;
-    }
 }
 
 struct PlayJob {
@@ -53,26 +46,12 @@ struct PlayJob {
 bool parse(Arguments const& a, PlayJob& job, std::string& problem)
 {
     std::vector<std::string> places;
-    for (size_t i = 0; i < a.size(); ++i) {
-        if (a[i] == "--output" && i + 1 < a.size()) {
-            job.output = a[++i];
-        } else if (a[i] == "--from" && i + 1 < a.size()) {
-            if (!parse_number(a[++i], job.from) || job.from < 0) {
-                problem = "--from must be a number of seconds, 0 or more";
-                return false;
-            }
-        } else if (a[i] == "--volume" && i + 1 < a.size()) {
-            if (!parse_number(a[++i], job.volume)) {
-                problem = "--volume must be a number (0 to 1)";
-                return false;
-            }
-        } else if (a[i].starts_with("--")) {
-            problem = "unknown option '" + a[i] + "'";
-            return false;
-        } else {
-            places.push_back(a[i]);
-        }
-    }
+    Options options;
+    options.text("--output", job.output)
+        .number("--from", job.from, 0, 1e9, "a number of seconds, 0 or more")
+        .number("--volume", job.volume, 0, 1, "a number from 0 to 1");
+    if (!options.parse(a, places, problem))
+        return false;
     if (places.size() != 1) {
         problem = "usage: ravelin-cli play FILE [--output OUT.wav] [--from SECONDS] [--volume V]";
         return false;
@@ -80,6 +59,41 @@ bool parse(Arguments const& a, PlayJob& job, std::string& problem)
     job.file = places[0];
     return true;
 }
+
+std::string seconds_text(PlayJob const& job)
+{
+    char text[32];
+    std::snprintf(text, sizeof text, "%g s", job.from);
+    return text;
+}
+
+// The platform's speaker, noting whether it ever opened and took something to play.
+//
+// Threads: called on the player thread, asked on the main thread once the player has stopped.
+class SpeakerWatch final : public audio::WaveOut {
+public:
+    uint32_t open(platform::WaveHandle& handle, int device, platform::WaveFormat const& format, uint32_t thread_id,
+        uintptr_t instance) override
+    {
+        uint32_t const result = WaveOut::open(handle, device, format, thread_id, instance);
+        if (result == platform::MMSYSERR_NOERROR)
+            opened_ = true;
+        return result;
+    }
+    uint32_t write(platform::WaveHandle handle, platform::WaveBlock& block) override
+    {
+        uint32_t const result = WaveOut::write(handle, block);
+        if (result == platform::MMSYSERR_NOERROR && block.buffer_length > 0)
+            played_ = true;
+        return result;
+    }
+    bool opened() const { return opened_; }
+    bool played() const { return played_; }
+
+private:
+    std::atomic<bool> opened_ { false };
+    std::atomic<bool> played_ { false };
+};
 
 } // namespace
 
@@ -114,17 +128,22 @@ int play_command(Arguments const& arguments)
     if (platform::wave_out_get_num_devs() == 0)
         return fail(EXIT_FAILURE_, "no sound output: RAVELIN_AUDIO_OUT is none (--output OUT.wav writes a file)");
     int64_t position = 0;
+    bool has_audio = false;
     {
         auto reader = open_reader(job.file, problem);
         if (!reader)
             return fail(EXIT_FAILURE_, problem);
         if (job.from > 0)
             position = std::max<int64_t>(reader->info().seconds_to_units(job.from), 1);
+        has_audio = reader->info().length() > position;
     }
 
     // The Document plays it: the reader linked to the player, its tick ends the playback at the end of
     // the file or on a bad reader.
-    Session session;
+    SpeakerWatch speaker;
+    document::Document::Services services;
+    services.wave_out = &speaker;
+    Session session(std::move(services));
     auto& document = session.document();
     document.set_volume(job.volume);
     if (!document.play(core::from_utf8(job.file), position))
@@ -142,6 +161,12 @@ int play_command(Arguments const& arguments)
     document.stop();
     if (reader_failed)
         return fail(EXIT_FAILURE_, "reading " + job.file + " failed at " + std::to_string(reached) + " s");
+    // The player ends idle and finished also when the device would not open: that is no success.
+    if (!speaker.played() && has_audio && !speaker.opened())
+        return fail(EXIT_FAILURE_, "no speaker: " + job.file + " was not played");
+    if (!speaker.played())
+        return fail(EXIT_FAILURE_,
+            job.file + " holds no audio that could be played" + (job.from > 0 ? " from " + seconds_text(job) : ""));
     if (!job.output.empty() && !os::FileInfo(core::from_utf8(job.output)).exists())
         return fail(EXIT_FAILURE_, job.file + " holds no audio that could be played");
     return EXIT_OK;

@@ -1,9 +1,9 @@
 // The commands that drive the Document as the program does, without a window: recording, continuing a
 // recording, and the record list with its rename and delete.
+#include "Options.h"
 #include "Session.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cstdio>
 #include <document/Settings.h>
 #include <os/FileInfo.h>
@@ -21,19 +21,6 @@ using core::String;
 // Posted by the signal watcher; its arrival ends the wait for messages.
 constexpr uint32_t STOP_SIGNAL_MESSAGE = platform::WM_USER + 60;
 
-bool parse_real(std::string const& text, double& value)
-{
-    auto const* end = text.data() + text.size();
-    auto [ptr, ec] = std::from_chars(text.data(), end, value);
-    return ec == std::errc() && ptr == end;
-}
-
-template <size_t N> bool in_list(std::string const& value, std::array<core::StringView, N> const& names)
-{
-    String const wide = core::from_utf8(value);
-    return std::find(names.begin(), names.end(), core::StringView(wide)) != names.end();
-}
-
 struct RecordJob {
     std::vector<std::string> places;
     double seconds = 0; // 0: until a signal or the end of a file input
@@ -43,38 +30,12 @@ struct RecordJob {
 
 bool parse_record(Arguments const& a, RecordJob& job, std::string& problem)
 {
-    for (size_t i = 0; i < a.size(); ++i) {
-        bool const has_value = i + 1 < a.size();
-        if (a[i] == "--seconds" && has_value) {
-            if (!parse_real(a[++i], job.seconds) || job.seconds <= 0) {
-                problem = "--seconds must be a number of seconds above 0";
-                return false;
-            }
-        } else if (a[i] == "--format" && has_value) {
-            job.format = a[++i];
-            if (!in_list(job.format, document::FORMAT_NAMES)) {
-                problem = "--format must be Mp3Low, Mp3Middle or Mp3High, not '" + job.format + "'";
-                return false;
-            }
-        } else if (a[i] == "--boost" && has_value) {
-            job.boost = a[++i];
-            if (!in_list(job.boost, document::BOOST_NAMES)) {
-                problem = "--boost must be BoostOff, Boost1, Boost2 or Boost3, not '" + job.boost + "'";
-                return false;
-            }
-        } else if (a[i] == "--vas" && has_value) {
-            if (!parse_real(a[++i], job.vas) || job.vas < 0 || job.vas > 1) {
-                problem = "--vas must be a level from 0 to 1";
-                return false;
-            }
-        } else if (a[i].starts_with("--")) {
-            problem = "unknown option '" + a[i] + "'";
-            return false;
-        } else {
-            job.places.push_back(a[i]);
-        }
-    }
-    return true;
+    Options options;
+    options.number("--seconds", job.seconds, 0.001, 1e9, "a number of seconds above 0")
+        .choice("--format", job.format, names_of(document::FORMAT_NAMES))
+        .choice("--boost", job.boost, names_of(document::BOOST_NAMES))
+        .number("--vas", job.vas, 0, 1, "a level from 0 to 1");
+    return options.parse(a, job.places, problem);
 }
 
 // Runs the recording until its time is up, a stop signal arrives, a file input is used up or the
@@ -94,8 +55,8 @@ int run_recording(Session& session, platform::StopSignalWatcher const& watcher, 
         return session.fail_with(failure_key(session.failure()));
     // The stop hands down what the device still held: count it too.
     document.stop();
-    double const recorded = document.recorded_seconds();
-    std::printf("recorded=%.3f\n", recorded);
+    // Standard output holds the path alone, for scripts: path=$(ravelin-cli record --seconds 5).
+    std::fprintf(stderr, "recorded=%.3f\n", document.recorded_seconds());
     return EXIT_OK;
 }
 

@@ -21,11 +21,11 @@ core::StringView failure_key(int32_t code)
     }
 }
 
-Session::Session()
+Session::Session(document::Document::Services services)
     : scheduler_(u"VizuvevClass_ravelin-cli")
 {
     english_.load(os::expand_path(u"%app_path%/english.lng"));
-    document_ = std::make_unique<document::Document>();
+    document_ = std::make_unique<document::Document>(std::move(services));
     document_->add_listener(this);
 }
 

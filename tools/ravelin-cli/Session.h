@@ -16,7 +16,7 @@ namespace cli {
 // Threads: main thread.
 class Session final : public document::DocumentListener {
 public:
-    Session();
+    explicit Session(document::Document::Services services = {});
     ~Session() override;
 
     document::Document& document() { return *document_; }

@@ -1,7 +1,7 @@
 #include "Commands.h"
+#include "Options.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cstdio>
 #include <document/Settings.h>
 #include <os/Registry.h>
@@ -55,43 +55,18 @@ int list()
     return EXIT_OK;
 }
 
-bool parse_fraction(std::string const& value, double& out)
-{
-    auto const* end = value.data() + value.size();
-    auto [ptr, ec] = std::from_chars(value.data(), end, out);
-    return ec == std::errc() && ptr == end && out >= 0.0 && out <= 1.0;
-}
-
-template <size_t N> bool in_list(std::string const& value, std::array<core::StringView, N> const& names)
-{
-    String const wide = core::from_utf8(value);
-    return std::find(names.begin(), names.end(), core::StringView(wide)) != names.end();
-}
-
-std::string joined(auto const& names)
-{
-    std::string out;
-    for (auto const& n : names)
-        out += (out.empty() ? "" : ", ") + text(n);
-    return out;
-}
-
 int set(std::string const& name, std::string const& value)
 {
     String const wide_name = core::from_utf8(name);
     bool written = false;
     if (name == "Format" || name == "Boost") {
-        bool const valid
-            = name == "Format" ? in_list(value, document::FORMAT_NAMES) : in_list(value, document::BOOST_NAMES);
-        if (!valid)
-            return fail(EXIT_USAGE,
-                name + " must be one of "
-                    + (name == "Format" ? joined(document::FORMAT_NAMES) : joined(document::BOOST_NAMES)) + ", not '"
-                    + value + "'");
+        auto const names = name == "Format" ? names_of(document::FORMAT_NAMES) : names_of(document::BOOST_NAMES);
+        if (!is_one_of(value, names))
+            return fail(EXIT_USAGE, name + " must be " + either(names) + ", not '" + value + "'");
         written = os::reg_set_string(document::PRODUCT_KEY, wide_name, core::from_utf8(value));
     } else if (name == "Volume" || name == "VasLevel") {
         double real = 0;
-        if (!parse_fraction(value, real))
+        if (!parse_number(value, 0.0, 1.0, real))
             return fail(EXIT_USAGE, name + " must be a decimal number from 0 to 1, not '" + value + "'");
         written = os::reg_set_dword(document::PRODUCT_KEY, wide_name, document::to_fixed(real));
     } else if (name == "AutoRecord" || name == "Speaker" || name == "Log") {

@@ -1,5 +1,8 @@
 // Shows the frames of an MP3 file's ID3v2 tag, or re-titles it in place as the Document does.
 #include "Commands.h"
+#include "Options.h"
+
+#include <algorithm>
 
 #include <audio/formats/BufferedStreams.h>
 #include <audio/formats/Id3Tag.h>
@@ -81,11 +84,15 @@ int retitle(std::string const& path, std::string const& title)
 
 int tag_command(Arguments const& arguments)
 {
-    if (arguments.size() == 1)
-        return show(arguments[0]);
-    if (arguments.size() == 3 && arguments[1] == "--title")
-        return retitle(arguments[0], arguments[2]);
-    return fail(EXIT_USAGE, "usage: ravelin-cli tag FILE [--title TEXT]");
+    std::vector<std::string> places;
+    std::string title;
+    bool const titled = std::find(arguments.begin(), arguments.end(), "--title") != arguments.end();
+    std::string problem;
+    if (!Options().text("--title", title).parse(arguments, places, problem))
+        return fail(EXIT_USAGE, problem);
+    if (places.size() != 1)
+        return fail(EXIT_USAGE, "usage: ravelin-cli tag FILE [--title TEXT]");
+    return titled ? retitle(places[0], title) : show(places[0]);
 }
 
 } // namespace cli

@@ -24,7 +24,9 @@ bool continuable(WaveHeader const& h, WaveCoding coding)
 {
     switch (coding) {
     case WaveCoding::PCM:
-        return h.passes_pcm_checks();
+        // Capture gives 8- or 16-bit integers in one or two channels: a file of other samples would only
+        // drop every buffer.
+        return h.passes_pcm_checks() && !h.needs_conversion();
     case WaveCoding::GSM:
         return h.passes_gsm_checks();
     case WaveCoding::ADPCM:

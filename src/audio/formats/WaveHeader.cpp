@@ -10,17 +10,11 @@ constexpr uint32_t BASIC_FMT_SIZE = 16;
 constexpr uint32_t ADPCM_FMT_SIZE = 50;
 constexpr uint32_t GSM_FMT_SIZE = 20;
 constexpr uint32_t ADPCM_EXTENSION_HEAD = 6; // cbSize, samples per block, coefficient count
+constexpr uint64_t MAX_FMT_READ = BASIC_FMT_SIZE + ADPCM_EXTENSION_HEAD + 4 * 0xFFFF;
 
-uint16_t u16(uint8_t const* p)
-{
-    return static_cast<uint16_t>(p[0] | (p[1] << 8));
-}
-
-uint32_t u32(uint8_t const* p)
-{
-    return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16)
-        | (static_cast<uint32_t>(p[3]) << 24);
-}
+namespace riff = platform::riff;
+using riff::u16;
+using riff::u32;
 
 // A header's bytes, little-endian; the longest header (ADPCM) is 90 bytes.
 class Bytes {
@@ -142,78 +136,124 @@ uint32_t WaveHeader::canonical_size() const
     }
 }
 
-bool WaveHeader::read(os::InStream& in)
+namespace {
+
+class StreamSource final : public riff::ByteSource {
+public:
+    explicit StreamSource(os::InStream& in)
+        : in_(in)
+    {
+    }
+    uint64_t size() override { return in_.size(); }
+    bool read_at(uint64_t offset, void* out, size_t count) override
+    {
+        return offset + count <= UINT32_MAX && in_.seek(static_cast<uint32_t>(offset))
+            && read_all(in_, out, static_cast<uint32_t>(count));
+    }
+
+private:
+    os::InStream& in_;
+};
+
+} // namespace
+
+bool WaveHeader::read(os::InStream& in, std::string* why)
 {
     *this = WaveHeader();
-    if (!in.is_open() || !in.seek(0))
-        return false;
-    uint64_t const file_size = in.size();
-    uint8_t b[16];
-    if (!read_all(in, b, 12) || std::memcmp(b, "RIFF", 4) != 0 || std::memcmp(b + 8, "WAVE", 4) != 0)
-        return false;
-    riff_size = u32(b + 4);
-
-    // Each chunk: an identifier and a size; the body must lie within the file before anything of it is used.
-    uint64_t position = 12;
-    bool have_fmt = false;
-    for (;;) {
-        if (position + 8 > file_size || !in.seek(static_cast<uint32_t>(position)) || !read_all(in, b, 8))
-            return false;
-        uint32_t const size = u32(b + 4);
-        uint64_t const body = position + 8;
-        if (std::memcmp(b, "data", 4) == 0) {
-            if (!have_fmt)
-                return false;
-            data_size = size;
-            data_start = static_cast<uint32_t>(body);
-            return true;
-        }
-        if (body + size > file_size)
-            return false;
-        if (std::memcmp(b, "fmt ", 4) == 0 && !have_fmt) {
-            fmt_size = size;
-            if (!read_fmt(in))
-                return false;
-            have_fmt = true;
-        } else if (std::memcmp(b, "fact", 4) == 0 && size >= 4) {
-            if (!read_all(in, b, 4))
-                return false;
-            fact_samples = u32(b);
-            fact_offset = static_cast<uint32_t>(body);
-        }
-        position = body + size;
-    }
+    std::string problem = "cannot be read";
+    bool const ok = in.is_open() && read_chunks(in, problem);
+    if (why)
+        *why = ok ? std::string() : problem;
+    return ok;
 }
 
-bool WaveHeader::read_fmt(os::InStream& in)
+bool WaveHeader::read_chunks(os::InStream& in, std::string& why)
 {
-    uint8_t b[BASIC_FMT_SIZE];
-    if (fmt_size < BASIC_FMT_SIZE || !read_all(in, b, BASIC_FMT_SIZE))
+    StreamSource source(in);
+    riff::ChunkWalker walker(source);
+    uint8_t b[4];
+    if (!walker.start() || !source.read_at(4, b, 4)) {
+        why = walker.error();
         return false;
-    format_tag = u16(b);
-    channels = u16(b + 2);
-    samples_per_second = u32(b + 4);
-    avg_bytes_per_second = u32(b + 8);
-    block_align = u16(b + 12);
-    bits_per_sample = u16(b + 14);
-    if (format_tag == TAG_ADPCM) {
-        if (fmt_size < BASIC_FMT_SIZE + ADPCM_EXTENSION_HEAD || !read_all(in, b, ADPCM_EXTENSION_HEAD))
-            return false;
-        samples_per_block = u16(b + 2);
-        coefficient_count = u16(b + 4);
-        // The pairs are read only as far as the chunk holds them, whatever the count says.
-        if (BASIC_FMT_SIZE + ADPCM_EXTENSION_HEAD + 4u * coefficient_count > fmt_size)
-            return false;
-        coefficients.resize(coefficient_count);
-        for (auto& pair : coefficients) {
-            if (!read_all(in, b, 4))
+    }
+    riff_size = u32(b);
+    bool have_fmt = false;
+    riff::Chunk chunk;
+    while (walker.next(chunk)) {
+        if (chunk.is("data")) {
+            if (!have_fmt) {
+                why = (walker.refuse(chunk, "comes before any 'fmt ' chunk"), walker.error());
                 return false;
-            pair = { static_cast<int16_t>(u16(b)), static_cast<int16_t>(u16(b + 2)) };
+            }
+            data_size = chunk.size;
+            data_start = static_cast<uint32_t>(chunk.body());
+            return in.seek(data_start);
+        }
+        if (chunk.is("fmt ") && !have_fmt) {
+            fmt_size = chunk.size;
+            fmt_offset = static_cast<uint32_t>(chunk.offset);
+            // Never more than the file holds, nor than the largest ADPCM table needs.
+            std::vector<uint8_t> body(static_cast<size_t>(std::min<uint64_t>(walker.available(chunk), MAX_FMT_READ)));
+            std::string problem = "cannot be read";
+            if (!source.read_at(chunk.body(), body.data(), body.size()) || !read_fmt(body, problem)) {
+                why = (walker.refuse(chunk, problem), walker.error());
+                return false;
+            }
+            have_fmt = true;
+        } else if (chunk.is("fact") && walker.available(chunk) >= 4) {
+            if (!source.read_at(chunk.body(), b, 4))
+                return false;
+            fact_samples = u32(b);
+            fact_offset = static_cast<uint32_t>(chunk.body());
+        }
+    }
+    if (!walker.error().empty())
+        why = walker.error();
+    else
+        why = have_fmt ? "it has no 'data' chunk" : "it has no 'fmt ' chunk";
+    return false;
+}
+
+bool WaveHeader::read_fmt(std::vector<uint8_t> const& body, std::string& why)
+{
+    riff::Format f;
+    if (!riff::parse_format(body.data(), body.size(), f, why))
+        return false;
+    format_tag = f.tag;
+    sub_format = f.tag == TAG_EXTENSIBLE ? f.coding : 0;
+    channels = f.channels;
+    samples_per_second = f.rate;
+    avg_bytes_per_second = f.avg_bytes_per_second;
+    block_align = f.block_align;
+    bits_per_sample = f.bits;
+    valid_bits = f.valid_bits;
+    channel_mask = f.channel_mask;
+    uint8_t const* b = body.data();
+    size_t const n = body.size();
+    if (format_tag == TAG_ADPCM) {
+        if (n < BASIC_FMT_SIZE + ADPCM_EXTENSION_HEAD) {
+            why = "an ADPCM format of " + std::to_string(n) + " bytes, fewer than 22";
+            return false;
+        }
+        samples_per_block = u16(b + 18);
+        coefficient_count = u16(b + 20);
+        // The pairs are read only as far as the chunk holds them, whatever the count says.
+        if (BASIC_FMT_SIZE + ADPCM_EXTENSION_HEAD + 4u * coefficient_count > n) {
+            why = std::to_string(coefficient_count) + " ADPCM coefficient pairs do not fit in its " + std::to_string(n)
+                + " bytes";
+            return false;
+        }
+        coefficients.resize(coefficient_count);
+        for (size_t i = 0; i < coefficients.size(); ++i) {
+            uint8_t const* pair = b + BASIC_FMT_SIZE + ADPCM_EXTENSION_HEAD + 4 * i;
+            coefficients[i] = { static_cast<int16_t>(u16(pair)), static_cast<int16_t>(u16(pair + 2)) };
         }
     } else if (format_tag == TAG_GSM) {
-        if (fmt_size < GSM_FMT_SIZE || !read_all(in, b, 4))
+        if (n < GSM_FMT_SIZE) {
+            why = "a GSM format of " + std::to_string(n) + " bytes, fewer than 20";
             return false;
-        samples_per_block = u16(b + 2);
+        }
+        samples_per_block = u16(b + 18);
     }
     return true;
 }
@@ -265,22 +305,103 @@ bool WaveHeader::update_sizes(os::OutStream& out) const
     return ok;
 }
 
+uint16_t WaveHeader::coding() const
+{
+    return format_tag == TAG_EXTENSIBLE ? sub_format : format_tag;
+}
+
+riff::Format WaveHeader::sample_format() const
+{
+    riff::Format f;
+    f.tag = format_tag;
+    f.coding = coding();
+    f.channels = channels;
+    f.rate = samples_per_second;
+    f.avg_bytes_per_second = avg_bytes_per_second;
+    f.block_align = block_align;
+    f.bits = bits_per_sample;
+    f.valid_bits = valid_bits;
+    f.channel_mask = channel_mask;
+    return f;
+}
+
+std::string WaveHeader::pcm_problem() const
+{
+    std::string why;
+    if (coding() != TAG_PCM && coding() != TAG_FLOAT)
+        return "coding " + std::to_string(coding()) + " is neither PCM nor float";
+    riff::samples_supported(sample_format(), why);
+    return why;
+}
+
+bool WaveHeader::needs_conversion() const
+{
+    return coding() != TAG_PCM || (bits_per_sample != 8 && bits_per_sample != 16) || channels > 2;
+}
+
+std::string WaveHeader::adpcm_problem() const
+{
+    if (format_tag != TAG_ADPCM)
+        return "coding " + std::to_string(coding()) + " is not ADPCM";
+    if (channels != 1 && channels != 2)
+        return "ADPCM of " + std::to_string(channels) + " channels (1 or 2 are played)";
+    if (bits_per_sample != 4)
+        return "ADPCM of " + std::to_string(bits_per_sample) + " bits per sample (4 are played)";
+    if (coefficient_count != ADPCM_COEFFICIENT_COUNT)
+        return "ADPCM with " + std::to_string(coefficient_count) + " coefficient pairs (7 are played)";
+    if (block_align <= 7 * channels)
+        return "ADPCM blocks of " + std::to_string(block_align) + " bytes, too small for their own header";
+    return {};
+}
+
+std::string WaveHeader::gsm_problem() const
+{
+    if (format_tag != TAG_GSM)
+        return "coding " + std::to_string(coding()) + " is not GSM";
+    if (channels != 1 || samples_per_second != 8000)
+        return "GSM of " + std::to_string(channels) + " channels at " + std::to_string(samples_per_second)
+            + " samples per second (1 channel at 8000 is played)";
+    if (samples_per_block != GSM_SAMPLES_PER_BLOCK || block_align != GSM_BLOCK_ALIGN)
+        return "GSM blocks of " + std::to_string(block_align) + " bytes and " + std::to_string(samples_per_block)
+            + " samples (65 and 320 are played)";
+    return {};
+}
+
+std::string WaveHeader::refusal() const
+{
+    std::string why;
+    switch (coding()) {
+    case TAG_PCM:
+    case TAG_FLOAT:
+        why = pcm_problem();
+        break;
+    case TAG_ADPCM:
+        why = adpcm_problem();
+        break;
+    case TAG_GSM:
+        why = gsm_problem();
+        break;
+    default:
+        why = "coding " + std::to_string(coding()) + " is not PCM, float, ADPCM or GSM";
+    }
+    if (why.empty())
+        return why;
+    return "chunk 'fmt ' at byte " + std::to_string(fmt_offset) + ": " + why;
+}
+
 bool WaveHeader::passes_pcm_checks() const
 {
-    return format_tag == TAG_PCM && channels >= 1 && bits_per_sample >= 1 && samples_per_second > 0
-        && block_align == format().frame_size();
+    return pcm_problem().empty();
 }
 
 bool WaveHeader::passes_adpcm_checks() const
 {
-    return format_tag == TAG_ADPCM && (channels == 1 || channels == 2) && bits_per_sample == 4
-        && coefficient_count == ADPCM_COEFFICIENT_COUNT;
+    return adpcm_problem().empty();
 }
 
 bool WaveHeader::passes_gsm_checks() const
 {
-    return format_tag == TAG_GSM && channels == 1 && samples_per_second == 8000
-        && samples_per_block == GSM_SAMPLES_PER_BLOCK && block_align == GSM_BLOCK_ALIGN;
+    return gsm_problem().empty();
 }
 
 } // namespace audio

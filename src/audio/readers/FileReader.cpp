@@ -7,8 +7,10 @@
 #include "GsmDecoder.h"
 #include "Id3v1Tag.h"
 #include "Mp3Decoder.h"
+#include "PcmConverter.h"
 #include "WaveFileReader.h"
 
+#include <core/Log.h>
 #include <os/Paths.h>
 
 namespace audio {
@@ -82,8 +84,37 @@ bool FileReader::accept(ReaderVisitor& visitor)
 
 std::unique_ptr<FileReader> create_reader(core::StringView path)
 {
+    core::String why;
+    return create_reader(path, why);
+}
+
+std::unique_ptr<FileReader> create_reader(core::StringView path, core::String& why)
+{
     core::String const name(path);
-    return create_reader([&name] { return std::make_unique<os::File>(name, os::FileMode::Read); }, path);
+    StreamOpener const open = [&name] { return std::make_unique<os::File>(name, os::FileMode::Read); };
+    auto reader = create_reader(open, path);
+    why.clear();
+    if (!reader) {
+        why = refusal(open);
+        core::log() << u"create_reader: " << name << u" refused: " << why << u"\n";
+    }
+    return reader;
+}
+
+core::String refusal(StreamOpener const& open)
+{
+    auto in = open();
+    if (!in || !in->is_open())
+        return u"cannot be read";
+    WaveHeader header;
+    std::string why;
+    if (header.read(*in, &why))
+        why = header.refusal();
+    if (why == platform::riff::NOT_RIFF_WAVE)
+        return u"neither a WAV file nor Ogg Vorbis, Musepack or MP3";
+    if (why.empty())
+        return u"its data cannot be read";
+    return core::from_utf8(why);
 }
 
 std::unique_ptr<FileReader> create_reader(StreamOpener const& open, core::StringView path)
@@ -93,8 +124,13 @@ std::unique_ptr<FileReader> create_reader(StreamOpener const& open, core::String
         auto reader = std::make_unique<WaveFileReader>(open(), coding);
         return reader->is_valid() ? std::move(reader) : nullptr;
     };
-    if (auto reader = wave(WaveCoding::PCM))
-        return std::make_unique<FileReader>(ReaderKind::PCM, std::move(reader), nullptr, name);
+    if (auto reader = wave(WaveCoding::PCM)) {
+        WaveHeader const header = reader->header();
+        std::unique_ptr<AudioFilter> converter;
+        if (header.needs_conversion())
+            converter = std::make_unique<PcmConverter>(header.sample_format());
+        return std::make_unique<FileReader>(ReaderKind::PCM, std::move(reader), std::move(converter), name);
+    }
     if (auto reader = wave(WaveCoding::ADPCM)) {
         auto decoder = std::make_unique<AdpcmDecoder>(reader->header().coefficients);
         return std::make_unique<FileReader>(ReaderKind::ADPCM, std::move(reader), std::move(decoder), name);

@@ -56,5 +56,10 @@ using StreamOpener = std::function<std::unique_ptr<os::InStream>()>;
 // that accepts the file's contents, or none; the file's name plays no part but in the title.
 std::unique_ptr<FileReader> create_reader(core::StringView path);
 std::unique_ptr<FileReader> create_reader(StreamOpener const& open, core::StringView path);
+// As above; when no reader takes the file, says why in `why` (in one line: for a WAV file the chunk, its
+// byte offset and what is wrong) and in the log.
+std::unique_ptr<FileReader> create_reader(core::StringView path, core::String& why);
+// Why no reader takes the file that `open` opens.
+core::String refusal(StreamOpener const& open);
 
 } // namespace audio
