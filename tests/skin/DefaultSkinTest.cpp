@@ -12,6 +12,7 @@
 #include <skin/widgets/VListElement.h>
 
 #include <set>
+#include <sstream>
 
 using namespace skin_testing;
 
@@ -384,6 +385,39 @@ TEST(DefaultSkin, FontsAreRealAndTimesDoNotJump)
             EXPECT_EQ(widths.size(), 1u) << core::to_utf8(entry) << "/" << core::to_utf8(id);
         }
     }
+}
+
+// --rects prints the rectangle of every visible element with an id as the program lays it out; what
+// the sample hides is not listed.
+TEST(DefaultSkin, RectsAreThoseOfTheLaidOutForm)
+{
+    auto const result = run(skinc() + " --render " + shipped("skins/bin/default.skin") + " FormMain --size 480x640@192"
+        + " --out " + fresh_dir("rects") + "/main.png --rects --lang " + shipped("english.lng") + " --sample "
+        + source_dir() + "/data/skins/default/sample-english.txt");
+    ASSERT_EQ(result.exit_code, 0) << result.error;
+    skin::FormHarness harness(core::from_utf8(shipped("skins/bin/default.skin")), { 480, 640 }, 192);
+    auto form = harness.make_form(u"FormMain");
+    form->find_child(u"KeyboardContainer")->set_visible(false);
+    form->find_child(u"btnCloseFilter")->set_visible(false);
+    harness.show(*form);
+    harness.advance(400);
+    std::istringstream lines(result.output);
+    std::string id;
+    std::set<std::string> listed;
+    for (int32_t x, y, width, height; lines >> id >> x >> y >> width >> height;) {
+        listed.insert(id);
+        if (id[0] == '#')
+            continue; // the states of every button share these ids
+        skin::Element const* element = id == "FormMain" ? form.get() : form->find_child(core::from_utf8(id));
+        ASSERT_NE(element, nullptr) << id;
+        EXPECT_EQ((std::vector<int32_t> { x, y, width, height }),
+            (std::vector<int32_t> {
+                element->position().x, element->position().y, element->size().x, element->size().y }))
+            << id;
+    }
+    EXPECT_TRUE(lines.eof()) << result.output;
+    EXPECT_TRUE(listed.contains("btnRecord") && listed.contains("btnMenu") && listed.contains("list"));
+    EXPECT_FALSE(listed.contains("button0") || listed.contains("btnCloseFilter"));
 }
 
 lang::Dictionary::Map language(char const* name)
