@@ -60,10 +60,9 @@ TEST_F(FormRecordingTest, ShowsTheRunningRecordingAndStopsBackToTheList)
     EXPECT_EQ(top(), &form());
     EXPECT_EQ(text(u"frmArtist"), u"Record");
     EXPECT_EQ(text(u"frmElapsed"), u"0:00:02");
-    EXPECT_EQ(element(form(), u"btnName").find_child(u"#text")
-            ? dynamic_cast<skin::TextElement*>(element(form(), u"btnName").find_child(u"#text"))->text()
-            : String(),
-        info.title);
+    auto* caption = dynamic_cast<skin::TextElement*>(element(form(), u"btnName").find_child(u"#text"));
+    ASSERT_NE(caption, nullptr);
+    EXPECT_EQ(caption->text(), info.title);
 
     tap(element(form(), u"btnClose"));
     EXPECT_FALSE(document->is_recording());

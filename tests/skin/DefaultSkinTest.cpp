@@ -2,6 +2,7 @@
 #include "SkinTestSupport.h"
 
 #include <lang/Dictionary.h>
+#include <skin/FontRep.h>
 #include <skin/FormHarness.h>
 #include <skin/widgets/ButtonElement.h>
 #include <skin/widgets/EditElement.h>
@@ -10,8 +11,8 @@
 #include <skin/widgets/TextElement.h>
 #include <skin/widgets/VListElement.h>
 
-#include <regex>
 #include <set>
+#include <sstream>
 
 using namespace skin_testing;
 
@@ -365,6 +366,60 @@ TEST(DefaultSkin, SplashHasItsForm)
     report(problems, "splash.skin");
 }
 
+// Every font of the skin is a real face, and so is the engine's default "Tahoma"; the times are set in
+// digits of one width, so that they do not jump as they count.
+TEST(DefaultSkin, FontsAreRealAndTimesDoNotJump)
+{
+    skin::FormHarness harness(core::from_utf8(shipped("skins/bin/default.skin")));
+    ASSERT_TRUE(harness.loaded());
+    for (auto const& font : harness.properties().fonts())
+        EXPECT_TRUE(font->has_face()) << core::to_utf8(font->description().face);
+    EXPECT_TRUE(skin::FontRep(skin::FontDesc::application_default()).has_face());
+    for (char16_t const* entry : { u"FormRecording", u"FormView" }) {
+        auto form = harness.make_form(entry);
+        for (char16_t const* id : { u"frmElapsed", u"frmLeft" }) {
+            auto const& font = *static_cast<skin::TextElement*>(form->find_child(id))->font();
+            std::set<int32_t> widths;
+            for (char16_t digit = u'0'; digit <= u'9'; ++digit)
+                widths.insert(font.measure(core::StringView(&digit, 1)).width);
+            EXPECT_EQ(widths.size(), 1u) << core::to_utf8(entry) << "/" << core::to_utf8(id);
+        }
+    }
+}
+
+// --rects prints the rectangle of every visible element with an id as the program lays it out; what
+// the sample hides is not listed.
+TEST(DefaultSkin, RectsAreThoseOfTheLaidOutForm)
+{
+    auto const result = run(skinc() + " --render " + shipped("skins/bin/default.skin") + " FormMain --size 480x640@192"
+        + " --out " + fresh_dir("rects") + "/main.png --rects --lang " + shipped("english.lng") + " --sample "
+        + source_dir() + "/data/skins/default/sample-english.txt");
+    ASSERT_EQ(result.exit_code, 0) << result.error;
+    skin::FormHarness harness(core::from_utf8(shipped("skins/bin/default.skin")), { 480, 640 }, 192);
+    auto form = harness.make_form(u"FormMain");
+    form->find_child(u"KeyboardContainer")->set_visible(false);
+    form->find_child(u"btnCloseFilter")->set_visible(false);
+    harness.show(*form);
+    harness.advance(400);
+    std::istringstream lines(result.output);
+    std::string id;
+    std::set<std::string> listed;
+    for (int32_t x, y, width, height; lines >> id >> x >> y >> width >> height;) {
+        listed.insert(id);
+        if (id[0] == '#')
+            continue; // the states of every button share these ids
+        skin::Element const* element = id == "FormMain" ? form.get() : form->find_child(core::from_utf8(id));
+        ASSERT_NE(element, nullptr) << id;
+        EXPECT_EQ((std::vector<int32_t> { x, y, width, height }),
+            (std::vector<int32_t> {
+                element->position().x, element->position().y, element->size().x, element->size().y }))
+            << id;
+    }
+    EXPECT_TRUE(lines.eof()) << result.output;
+    EXPECT_TRUE(listed.contains("btnRecord") && listed.contains("btnMenu") && listed.contains("list"));
+    EXPECT_FALSE(listed.contains("button0") || listed.contains("btnCloseFilter"));
+}
+
 lang::Dictionary::Map language(char const* name)
 {
     lang::Dictionary dictionary;
@@ -375,10 +430,13 @@ lang::Dictionary::Map language(char const* name)
 // Every "text" of the skin that is a key (a name, not a number or a sign) is translated.
 void collect_keys(skin::PropertiesImpl const& properties, skin::ElementRecord record, std::set<core::String>& keys)
 {
-    static std::regex const key_pattern("[A-Za-z_][A-Za-z0-9_]+");
-    std::string const text = core::to_utf8(properties.lookup_string(record, u"text", u""));
-    if (std::regex_match(text, key_pattern))
-        keys.insert(core::from_utf8(text));
+    core::String const text = properties.lookup_string(record, u"text", u"");
+    auto const word = [](char16_t c) { return (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z') || c == u'_'; };
+    auto const digit = [](char16_t c) { return c >= u'0' && c <= u'9'; };
+    bool const is_key = text.size() > 1 && word(text[0])
+        && std::all_of(text.begin(), text.end(), [&](char16_t c) { return word(c) || digit(c); });
+    if (is_key)
+        keys.insert(text);
     for (uint32_t i = 0; i < properties.child_count(record); ++i)
         collect_keys(properties, properties.child_record(record, i), keys);
 }

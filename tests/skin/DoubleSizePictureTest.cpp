@@ -115,4 +115,43 @@ TEST_F(DoubleSizePicture, AMismatchedFileBesideTheSkinIsIgnored)
         draw(u"sharp", 192, { 12, 10 }), [&](int32_t x, int32_t y) { return skin_pixel(once_, x / 2, y / 2); });
 }
 
+// An SVG picture is drawn by the compiler at both sizes: 4 x 3 for 96 dpi, 8 x 6 for 192 dpi, each
+// with its left half red and its right half blue.
+TEST(SvgPicture, IsDrawnAtBothSizes)
+{
+    std::string const dir = fresh_dir("svg");
+    write_file(dir + "/halves.svg",
+        "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"4\" height=\"3\">"
+        "<rect width=\"2\" height=\"3\" fill=\"#FF0000\"/><rect x=\"2\" width=\"2\" height=\"3\" "
+        "fill=\"#0000FF\"/></svg>");
+    write_file(dir + "/skin.xml", "<skin><element name=\"A\"><picture key=\"p\" src=\"halves.svg\"/></element></skin>");
+    auto const result = run(skinc() + " " + dir + "/skin.xml -o " + dir + "/skin.skin");
+    ASSERT_EQ(result.exit_code, 0) << result.error;
+    for (int32_t dpi : { 96, 192 }) {
+        skin::Properties properties;
+        ASSERT_TRUE(properties.load_skin(core::from_utf8(dir + "/skin.skin"), display(dpi)));
+        auto const ref = properties.lookup_picture(properties.find_entry(u"A"), u"p", {});
+        ASSERT_TRUE(ref.picture);
+        int32_t const scale = dpi / 96;
+        EXPECT_EQ(ref.picture->size().x, 4 * scale);
+        skin::RenderSurface surface(skin::Point { 4 * scale, 3 * scale });
+        skin::draw_picture(surface, {}, surface.size(), ref, skin::plain_blitter());
+        expect_pixels(
+            *surface.bitmap(), [&](int32_t x, int32_t) -> uint16_t { return x < 2 * scale ? 0xF820 : 0x003F; });
+    }
+}
+
+TEST(SvgPicture, ThatCannotBeDrawnIsAnErrorOfItsLine)
+{
+    std::string const dir = fresh_dir("svg");
+    write_file(dir + "/broken.svg", "<svg");
+    write_file(
+        dir + "/skin.xml", "<skin>\n<element name=\"A\"><picture key=\"p\" src=\"broken.svg\"/></element></skin>");
+    auto const result = run(skinc() + " " + dir + "/skin.xml -o " + dir + "/skin.skin");
+    EXPECT_EQ(result.exit_code, 1);
+    EXPECT_NE(result.error.find("skin.xml: line 2: rsvg-convert cannot draw"), std::string::npos) << result.error;
+    EXPECT_EQ(std::count(result.error.begin(), result.error.end(), '\n'), 1) << result.error;
+    EXPECT_FALSE(file_exists(dir + "/skin.skin"));
+}
+
 } // namespace

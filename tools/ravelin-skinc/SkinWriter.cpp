@@ -1,5 +1,7 @@
 #include "SkinWriter.h"
 
+#include "Svg.h"
+
 #include <algorithm>
 #include <filesystem>
 #include <set>
@@ -155,6 +157,15 @@ void SkinWriter::collect(SourceElement const& e)
                 + " is the double-size drawing of another picture; name that one");
         std::string const path = p.source.starts_with("/") || folder_.empty() ? p.source : folder_ + "/" + p.source;
         picture_index_.emplace(p.source, static_cast<uint32_t>(pictures_.size()));
+        if (path.ends_with(".svg")) {
+            try {
+                SvgDrawing drawing = draw_svg(path);
+                pictures_.push_back({ p.source, name, std::move(drawing.once), std::move(drawing.twice) });
+            } catch (CompileError const& error) {
+                throw CompileError("line " + std::to_string(p.line) + ": " + error.what());
+            }
+            continue;
+        }
         Rgba once = read_png(path);
         Rgba twice = read_double(path, once, p.line);
         pictures_.push_back({ p.source, name, std::move(once), std::move(twice) });
