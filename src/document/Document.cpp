@@ -584,10 +584,22 @@ void Document::remove_record(size_t index)
         records_.remove(index);
 }
 
+void Document::move_record(size_t index, StringView path)
+{
+    if (index >= records_.size())
+        return;
+    RecordEntry entry = records_[index];
+    if (current_.path == entry.path)
+        current_.path = String(path);
+    entry.path = String(path);
+    records_.replace(index, std::move(entry));
+    send(DocumentEvent::RECORD_CHANGED, static_cast<int32_t>(index));
+}
+
 double Document::level()
 {
     if (reader_)
-        return player_.level(0);
+        return std::max(player_.level(0), player_.level(1));
     return writer_ ? meter_.level() : 0.0;
 }
 

@@ -97,6 +97,9 @@ public:
     // Takes a record off the list without touching its file and without an event (the list screen
     // deleted the file itself).
     void remove_record(size_t index);
+    // The record's file was moved to `path`: the record (and the current recording, when it is that
+    // file) takes the new path, and event 3 tells the listeners.
+    void move_record(size_t index, core::StringView path);
 
     void add_listener(DocumentListener* listener);
     void remove_listener(DocumentListener* listener);
@@ -136,7 +139,7 @@ public:
     // What the file will hold once the buffer has drained: the bytes written and the audio still queued
     // at the format's compression ratio; 0 without a recording.
     double recording_size();
-    // The level of what is recorded or played, 0.0 to 1.0.
+    // The level of what is recorded or played (the louder channel), 0.0 to 1.0.
     double level();
     // Whether the writer of the last recording that stop ended had taken everything that reached it.
     bool last_recording_written() const { return last_recording_written_; }

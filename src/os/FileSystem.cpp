@@ -108,7 +108,29 @@ bool find_drives(DirectoryVisitor& visitor)
 bool execute_file(core::StringView file, core::StringView parameters)
 {
     core::log() << u"execute_file(" << file << u"} {" << parameters << u")\n";
-    return platform::execute(expand_path(file), String(parameters));
+    if (platform::execute(expand_path(file), String(parameters)))
+        return true;
+    core::log() << u"execute_file: cannot start " << file << u"\n";
+    return false;
+}
+
+String quote_parameter(core::StringView word)
+{
+    String quoted = u"\"";
+    size_t backslashes = 0;
+    for (char16_t c : word) {
+        if (c == u'\\') {
+            ++backslashes;
+        } else {
+            if (c == u'"')
+                quoted.append(backslashes + 1, u'\\');
+            backslashes = 0;
+        }
+        quoted += c;
+    }
+    // The closing quote must not be escaped by the word's own last backslashes.
+    quoted.append(backslashes, u'\\');
+    return quoted + u"\"";
 }
 
 } // namespace os

@@ -32,7 +32,13 @@ bool matches_mask(core::StringView name, core::StringView mask);
 // Storage cards larger than 1,000,000 bytes that do not hold the documents folder, in the order found.
 bool find_drives(DirectoryVisitor& visitor);
 
-// Starts a program or opens a document; does not wait for it.
+// Starts a program or opens a document; does not wait for it. A file without a "/" is a program found
+// on the search path. The parameters are split into words at spaces outside double quotes; a backslash
+// before a double quote escapes it (see quote_parameter). No shell reads them. A program that cannot be
+// started is logged and answered with false.
 bool execute_file(core::StringView file, core::StringView parameters);
+// One word of a parameter string, whatever it holds: between double quotes, with each double quote and
+// each run of backslashes before one escaped by a backslash.
+core::String quote_parameter(core::StringView word);
 
 } // namespace os

@@ -63,16 +63,34 @@ std::string documents_folder()
     return home() + "/Documents";
 }
 
+// Words at spaces and tabs outside double quotes. Backslashes are themselves unless a double quote
+// follows: 2n of them and the quote give n and a quote that opens or closes, 2n + 1 give n and a
+// literal quote (the handheld's command-line rule, so that any file name can be passed).
 std::vector<std::string> split_parameters(std::string const& text)
 {
     std::vector<std::string> words;
     std::string word;
     bool quoted = false, in_word = false;
+    size_t backslashes = 0;
     for (char c : text) {
-        if (c == '"') {
-            quoted = !quoted;
+        if (c == '\\') {
+            ++backslashes;
             in_word = true;
-        } else if ((c == ' ' || c == '\t') && !quoted) {
+            continue;
+        }
+        if (c == '"') {
+            word.append(backslashes / 2, '\\');
+            if (backslashes % 2)
+                word += c;
+            else
+                quoted = !quoted;
+            backslashes = 0;
+            in_word = true;
+            continue;
+        }
+        word.append(backslashes, '\\');
+        backslashes = 0;
+        if ((c == ' ' || c == '\t') && !quoted) {
             if (in_word)
                 words.push_back(word);
             word.clear();
@@ -82,6 +100,7 @@ std::vector<std::string> split_parameters(std::string const& text)
             in_word = true;
         }
     }
+    word.append(backslashes, '\\');
     if (in_word)
         words.push_back(word);
     return words;
@@ -165,8 +184,9 @@ bool execute(std::u16string const& file, std::u16string const& parameters)
     std::string const program = to_utf8(file);
     std::vector<std::string> args;
     struct stat st { };
-    bool const runnable
-        = ::stat(program.c_str(), &st) == 0 && S_ISREG(st.st_mode) && access(program.c_str(), X_OK) == 0;
+    // A bare name is a program on the search path (the mail program, xdg-open).
+    bool const runnable = program.find('/') == std::string::npos
+        || (::stat(program.c_str(), &st) == 0 && S_ISREG(st.st_mode) && access(program.c_str(), X_OK) == 0);
     if (runnable) {
         args.push_back(program);
         for (auto& w : split_parameters(to_utf8(parameters)))

@@ -29,7 +29,9 @@ std::u16string state_folder();
 // set, else the volumes mounted under /media/$USER and /run/media/$USER.
 std::vector<std::u16string> storage_cards();
 
-// Starts a program with its parameters, or opens a document with xdg-open; does not wait for it.
+// Starts a program with its parameters (split into words, no shell), or opens a document with xdg-open;
+// does not wait for it. A file without a "/" is a program on the search path. False when it cannot be
+// started.
 bool execute(std::u16string const& file, std::u16string const& parameters);
 
 } // namespace platform

@@ -32,6 +32,8 @@ FormMain::FormMain(skin::Properties& properties, ScreenHost& host, document::Doc
     confirmation_ = std::make_unique<FormConfirmation>(properties, host, this);
     error_ = std::make_unique<FormError>(properties, host);
     recording_ = std::make_unique<FormRecording>(properties, host, document);
+    view_ = std::make_unique<FormView>(properties, host, document);
+    main_menu_ = std::make_unique<MainMenu>(properties, host, document, *this);
     menu_ = std::make_unique<Menu>(properties, host, *this);
     load();
     document_.add_listener(this);
@@ -126,8 +128,14 @@ std::unique_ptr<skin::ListRow> FormMain::create_row(skin::VListElement*, int32_t
 
 void FormMain::on_row_clicked(skin::VListElement*, int32_t index)
 {
-    // Playing a recording belongs to the playback screen; until it is there a tap only marks the row.
+    auto const& shown = filter_.shown();
+    if (index < 0 || static_cast<size_t>(index) >= shown.size()
+        || static_cast<size_t>(shown[static_cast<size_t>(index)]) >= document_.records().size())
+        return;
     list_->set_selected(index);
+    // A file that cannot be played is still shown, stopped, so that it can be renamed or deleted.
+    document_.play(core::String(document_.records()[static_cast<size_t>(shown[static_cast<size_t>(index)])].path), 0);
+    view_->open();
 }
 
 void FormMain::on_click(skin::Element* source, skin::ButtonEvent const&)
@@ -181,31 +189,9 @@ void FormMain::delete_shown()
     close_filter();
 }
 
-void FormMain::on_menu(Menu&, core::StringView id, core::StringView, MenuItems& items)
+void FormMain::on_menu(Menu& menu, core::StringView id, core::StringView, MenuItems& items)
 {
-    if (id == u"MainMenu") {
-        MenuItem buttons;
-        buttons.style = u"MenuElement4Buttons";
-        items.push_back(buttons);
-        items.emplace_back(u"File");
-        items.emplace_back(u"Cancel");
-    } else if (id == u"File") {
-        if (!filter_.shown().empty())
-            items.emplace_back(u"Delete");
-        items.emplace_back(u"Refresh");
-        items.emplace_back(u"Cancel");
-    } else if (id == u"Delete") {
-        confirm_delete();
-    } else if (id == u"Refresh") {
-        document_.rescan();
-    } else if (id == u"Minimize") {
-        host_.minimize();
-    } else if (id == u"Help") {
-        os::execute_file(os::expand_path(u"%app_path%/help/") + properties_.translate(u"Help_link"), u"");
-    } else if (id == u"Exit") {
-        document_.stop();
-        host_.quit();
-    }
+    main_menu_->on_menu(menu, id, items);
 }
 
 void FormMain::show_error(core::StringView key)

@@ -3,7 +3,9 @@
 #include "FormConfirmation.h"
 #include "FormError.h"
 #include "FormRecording.h"
+#include "FormView.h"
 #include "Keypad.h"
+#include "MainMenu.h"
 #include "Menu.h"
 #include "MenuOwner.h"
 #include "RecordFilter.h"
@@ -53,6 +55,8 @@ public:
     RecordFilter const& filter() const { return filter_; }
     bool filter_open() const { return filter_open_; }
     FormRecording& recording() { return *recording_; }
+    FormView& view() { return *view_; }
+    MainMenu& main_menu() { return *main_menu_; }
     FormConfirmation& confirmation() { return *confirmation_; }
     FormError& error() { return *error_; }
     Menu& menu() { return *menu_; }
@@ -101,6 +105,8 @@ private:
     std::unique_ptr<FormConfirmation> confirmation_;
     std::unique_ptr<FormError> error_;
     std::unique_ptr<FormRecording> recording_;
+    std::unique_ptr<FormView> view_;
+    std::unique_ptr<MainMenu> main_menu_;
     std::unique_ptr<Menu> menu_;
 };
 

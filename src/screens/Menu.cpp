@@ -24,10 +24,7 @@ public:
         : menu_(menu)
         , properties_(properties)
     {
-        skin::load_entry(*this, properties, element);
-        for (core::StringView name : ROW_BUTTONS)
-            if (skin::Element* button = find_child(name))
-                skin::attach_button_owner(*button, &menu);
+        load(element);
     }
 
     void bind_row(skin::VListElement*, int32_t) override
@@ -35,6 +32,11 @@ public:
         if (index() < 0 || static_cast<size_t>(index()) >= menu_.items().size())
             return;
         MenuItem const& item = menu_.items()[static_cast<size_t>(index())];
+        // A page updated in place may have switched an option between the checked and the unchecked
+        // row: the row takes the look of its item's style.
+        core::String const element = menu_row_element(item, menu_.default_element());
+        if (id() != element)
+            load(element);
         if (!item.id.empty() || !item.label.empty())
             set_text_by_id(u"#text", menu_row_text(item, properties_.translate(item.id)));
         if (skin::Element* separator = find_child(u"separator"))
@@ -44,6 +46,14 @@ public:
     }
 
 private:
+    void load(core::StringView element)
+    {
+        skin::load_entry(*this, properties_, element);
+        for (core::StringView name : ROW_BUTTONS)
+            if (skin::Element* button = find_child(name))
+                skin::attach_button_owner(*button, &menu_);
+    }
+
     Menu& menu_;
     skin::Properties& properties_;
 };

@@ -142,3 +142,31 @@ TEST(ExecuteFile, StartsAProgramWithItsParametersWithoutWaiting)
 }
 
 } // namespace
+
+namespace {
+
+// Words that a parameter string must carry whole: spaces, quotes, backslashes before a quote and at the end.
+class QuotedParameter : public ::testing::TestWithParam<std::string> { };
+
+TEST_P(QuotedParameter, ArrivesAsOneArgument)
+{
+    std::string const dir = testing_support::fresh_dir("quoted");
+    std::string const script = dir + "/args.sh";
+    write_file(script, "#!/bin/sh\nprintf '%s\\n' \"$#\" \"$@\" > \"" + dir + "/out.txt\"\n");
+    std::filesystem::permissions(script, std::filesystem::perms::owner_all);
+    EXPECT_TRUE(execute_file(wide(script), u"--attach " + quote_parameter(wide(GetParam())) + u" \"x\"\\\"y"));
+    for (int i = 0; i < 500 && read_file(dir + "/out.txt").empty(); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_EQ(read_file(dir + "/out.txt"), "3\n--attach\n" + GetParam() + "\nx\"y\n");
+}
+
+INSTANTIATE_TEST_SUITE_P(ExecuteFile, QuotedParameter,
+    ::testing::Values(
+        "/home/ann/My Ravelin/Say \"hi\" now.mp3", "plain", "", "a\\\"b", "ends\\", "two\\\\", "\"\"", "tab\there"));
+
+TEST(ExecuteFile, AProgramThatIsNotThereIsAnsweredFalse)
+{
+    EXPECT_FALSE(execute_file(u"ravelin-no-such-program", u"--attach \"x\""));
+}
+
+} // namespace

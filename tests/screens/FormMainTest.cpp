@@ -113,7 +113,7 @@ TEST_F(FormMainTest, DeletingFromAFilteredListDeletesOnlyTheShownRecords)
     tap(element(main->form(), u"btnMenu"));
     screens::Menu& menu = main->menu();
     ASSERT_TRUE(menu.is_open());
-    ASSERT_EQ(menu.items().size(), 3u);
+    ASSERT_EQ(menu.items().size(), 4u);
     tap_row(menu.list(), 1);
     ASSERT_EQ(menu.page(), u"File");
     ASSERT_EQ(menu.items().front().id, u"Delete");

@@ -1,0 +1,260 @@
+#include "ScreensTestSupport.h"
+
+#include <audio/readers/FileReader.h>
+#include <cstdio>
+#include <cstring>
+#include <os/FileInfo.h>
+#include <screens/FormView.h>
+#include <set>
+#include <skin/widgets/ButtonElement.h>
+#include <skin/widgets/ProgressElement.h>
+
+using namespace screens_test;
+using core::String;
+
+namespace {
+
+constexpr int32_t RATE = 8000;
+
+// A WAV file whose samples tell the second they belong to: 1000 times the second, plus one.
+std::string counting_wav(int seconds)
+{
+    std::vector<int16_t> samples;
+    for (int second = 0; second < seconds; ++second)
+        samples.insert(samples.end(), RATE, static_cast<int16_t>(1000 * second + 1));
+    return audio_test::wav_bytes(1, 1, RATE, 16, audio_test::pcm16(samples));
+}
+
+// The seconds that a WAV file of counting samples holds, by their values.
+std::set<int> seconds_heard(std::string const& wav)
+{
+    std::set<int> heard;
+    size_t const data = wav.find("data");
+    for (size_t at = data == std::string::npos ? wav.size() : data + 8; at + 1 < wav.size(); at += 2) {
+        int16_t sample = 0;
+        std::memcpy(&sample, wav.data() + at, 2);
+        if (sample > 0)
+            heard.insert((sample - 1) / 1000);
+    }
+    return heard;
+}
+
+// "h:mm:ss" in seconds.
+int seconds_of(String const& text)
+{
+    int h = 0, m = 0, s = 0;
+    return std::sscanf(core::to_utf8(text).c_str(), "%d:%d:%d", &h, &m, &s) == 3 ? h * 3600 + m * 60 + s : -1;
+}
+
+class FormViewTest : public ScreensTest {
+protected:
+    std::string speaker;
+    String recording;
+
+    screens::FormView& view() { return main->view(); }
+    skin::Form& form() { return view().form(); }
+    String text(StringView id) { return element<skin::TextElement>(form(), id).text(); }
+    double bar(StringView id) { return element<skin::ProgressElement>(form(), id).value(); }
+    bool shown(StringView id) { return element(form(), id).visible(); }
+    String name_text()
+    {
+        auto* caption = dynamic_cast<skin::TextElement*>(element(form(), u"btnName").find_child(u"#text"));
+        return caption ? caption->text() : u"(none)";
+    }
+
+    // One recording of `seconds` in the store, listed, and the speaker a WAV file played in real time.
+    void list_recording(int seconds)
+    {
+        recording = store() + u"/Note one.wav";
+        std::filesystem::create_directories(core::to_utf8(store()));
+        testing_support::write_file(core::to_utf8(recording), counting_wav(seconds));
+        speaker = testing_support::fresh_dir("speaker") + "/out.wav";
+        platform::select_wave_output("file:" + speaker);
+        start();
+        ASSERT_EQ(document->records().size(), 1u);
+    }
+    void open_row()
+    {
+        tap_row(main->list(), 0);
+        ASSERT_EQ(top(), &form());
+    }
+    // A press at a fraction of a slider's width, dragged to another, then lifted.
+    void slide(StringView id, double from, double to)
+    {
+        auto const& slider = element(form(), id);
+        auto at = [&](double fraction) {
+            return slider.position()
+                + skin::Point { static_cast<int32_t>(slider.size().x * fraction), slider.size().y / 2 };
+        };
+        harness->pen_down(at(from));
+        harness->wait(40);
+        harness->pen_move(at((from + to) / 2));
+        harness->wait(40);
+        harness->pen_move(at(to));
+        harness->pen_up(at(to));
+        settle();
+    }
+    // Real time passes for the player while the screen draws its frames.
+    void play_for(double seconds)
+    {
+        uint32_t const begin = platform::tick_count();
+        run_until([&] { return platform::tick_count() - begin >= static_cast<uint32_t>(seconds * 1000); }, seconds + 1);
+        harness->advance(80);
+    }
+    void choose(StringView item)
+    {
+        auto& menu = view().menu();
+        for (size_t i = 0; i < menu.items().size(); ++i)
+            if (menu.items()[i].id == item) {
+                tap_row(menu.list(), static_cast<int32_t>(i));
+                return;
+            }
+        FAIL() << "no item " << core::to_utf8(item);
+    }
+};
+
+TEST_F(FormViewTest, PlaysWithMovingTextsSeeksAndFallsBackAtTheEnd)
+{
+    list_recording(20);
+    open_row();
+    EXPECT_TRUE(document->is_playing());
+    EXPECT_EQ(text(u"frmArtist"), u"");
+    EXPECT_EQ(text(u"frmInfo"), u"8kHz 16bit 128kbps");
+    EXPECT_EQ(text(u"frmSize"), u"312K");
+    EXPECT_FALSE(shown(u"btnPlay"));
+    EXPECT_TRUE(shown(u"btnPause"));
+    EXPECT_DOUBLE_EQ(view().total_seconds(), 20);
+
+    // The position is what the player has taken from the file: ahead of the ear by what it queues.
+    play_for(2.2);
+    int const elapsed = seconds_of(text(u"frmElapsed"));
+    EXPECT_GE(elapsed, 2);
+    EXPECT_LE(elapsed, 4);
+    EXPECT_NEAR(seconds_of(text(u"frmLeft")), 20 - elapsed, 1);
+    EXPECT_NEAR(bar(u"pbPosition"), elapsed / 20.0, 0.06);
+    EXPECT_GT(bar(u"pbLevel"), 0);
+
+    // Dragged to nine tenths, playback goes on from there: the seconds between are never heard.
+    slide(u"btnPosition", 0.5, 0.9);
+    EXPECT_NEAR(bar(u"pbPosition"), 0.9, 0.02);
+    play_for(0.3);
+    EXPECT_GE(seconds_of(text(u"frmElapsed")), 17);
+    run_until([&] { return !document->is_playing(); }, 5);
+    ASSERT_FALSE(document->is_playing());
+    harness->advance(80);
+    EXPECT_TRUE(shown(u"btnPlay"));
+    EXPECT_FALSE(shown(u"btnPause"));
+    EXPECT_EQ(bar(u"pbPosition"), 0);
+    EXPECT_EQ(bar(u"pbLevel"), 0);
+    EXPECT_EQ(text(u"frmElapsed"), u"0:00:00");
+    EXPECT_EQ(text(u"frmLeft"), u"0:00:20");
+    auto const heard = seconds_heard(testing_support::read_file(speaker));
+    EXPECT_TRUE(heard.contains(0));
+    EXPECT_TRUE(heard.contains(19));
+    for (int second = 7; second < 17; ++second)
+        EXPECT_FALSE(heard.contains(second)) << second;
+
+    // Stopped, the position slider has nothing to seek in; the volume slider still works and is saved.
+    slide(u"btnPosition", 0.2, 0.6);
+    EXPECT_EQ(bar(u"pbPosition"), 0);
+    EXPECT_FALSE(document->is_playing());
+    slide(u"btnVolume", 0.9, 0.0);
+    EXPECT_EQ(bar(u"pbVolume"), 0);
+    EXPECT_EQ(document->settings().volume, 0);
+    document::Settings stored;
+    stored.load_secondary(false);
+    EXPECT_EQ(stored.volume, 0);
+
+    // Play starts again from the start; the back arrow stops and returns to the list.
+    tap(element(form(), u"btnPlay"));
+    EXPECT_TRUE(document->is_playing());
+    EXPECT_TRUE(shown(u"btnPause"));
+    tap(element(form(), u"btnPause"));
+    EXPECT_TRUE(document->is_paused());
+    EXPECT_TRUE(shown(u"btnPlay"));
+    tap(element(form(), u"btnClose"));
+    EXPECT_FALSE(document->is_playing());
+    EXPECT_EQ(top(), &main->form());
+}
+
+TEST_F(FormViewTest, ARenameReachesTheFileWhenTheScreenIsLeft)
+{
+    list_recording(2);
+    open_row();
+    tap(element(form(), u"btnName"));
+    ASSERT_EQ(top(), &view().edit_dialog().form());
+    for (char16_t c : String(u"Talk"))
+        harness->character(c);
+    tap(element(view().edit_dialog().form(), u"btnOk"));
+    EXPECT_EQ(name_text(), u"Talk");
+    EXPECT_TRUE(os::FileInfo(recording).exists()) << "renamed only when the screen is left";
+    tap(element(form(), u"btnClose"));
+    EXPECT_FALSE(os::FileInfo(recording).exists());
+    ASSERT_EQ(document->records().size(), 1u);
+    EXPECT_EQ(document->records()[0].title, u"Talk");
+    EXPECT_TRUE(os::FileInfo(document->records()[0].path).exists());
+}
+
+TEST_F(FormViewTest, CancellingTheDeleteKeepsTheFileAndOkRemovesIt)
+{
+    list_recording(4);
+    open_row();
+    tap(element(form(), u"btnMenu"));
+    ASSERT_EQ(top(), &view().menu().form());
+    ASSERT_EQ(view().menu().items().size(), 4u);
+    choose(u"Delete");
+    ASSERT_EQ(top(), &view().confirmation().form());
+    EXPECT_EQ(view().confirmation().text(), harness->properties().translate(u"Confirm_deleting_this"));
+    EXPECT_FALSE(document->is_playing()) << "the recording stops before the question";
+    tap(element(view().confirmation().form(), u"btnCancel"));
+    EXPECT_EQ(top(), &form());
+    EXPECT_TRUE(os::FileInfo(recording).exists());
+    EXPECT_EQ(document->records().size(), 1u);
+    EXPECT_TRUE(shown(u"btnPlay"));
+
+    tap(element(form(), u"btnMenu"));
+    choose(u"Delete");
+    tap(element(view().confirmation().form(), u"btnOk"));
+    EXPECT_FALSE(os::FileInfo(recording).exists());
+    EXPECT_TRUE(document->records().empty());
+    EXPECT_EQ(main->list().row_count(), 0);
+    EXPECT_EQ(top(), &main->form());
+}
+
+TEST_F(FormViewTest, AppendRecordsIntoTheFileOnTheRecordingScreen)
+{
+    list_recording(2);
+    open_row();
+    use_tone_input(1, true);
+    tap(element(form(), u"btnMenu"));
+    choose(u"Append");
+    ASSERT_TRUE(document->is_recording());
+    EXPECT_EQ(top(), &main->recording().form());
+    EXPECT_FALSE(view().is_shown());
+    run_until([] { return platform::wave_input_ended(); });
+    tap(element(main->recording().form(), u"btnClose"));
+    EXPECT_FALSE(document->is_recording());
+    auto reader = audio::create_reader(recording);
+    ASSERT_TRUE(reader);
+    EXPECT_NEAR(reader->info().duration(), 3, 0.1);
+}
+
+TEST_F(FormViewTest, AFileWithoutAudioShowsStoppedWithTheBarsAtZero)
+{
+    std::filesystem::create_directories(core::to_utf8(store()));
+    write_record(store() + u"/Empty.mp3", u"Ann", u"Nothing", u"Record");
+    start();
+    open_row();
+    EXPECT_FALSE(document->is_playing());
+    EXPECT_EQ(text(u"frmArtist"), u"Ann");
+    EXPECT_EQ(name_text(), u"Nothing");
+    EXPECT_EQ(view().total_seconds(), 0);
+    slide(u"btnPosition", 0.3, 0.9);
+    tap(element(form(), u"btnPlay"));
+    harness->advance(80);
+    EXPECT_EQ(bar(u"pbPosition"), 0);
+    EXPECT_EQ(text(u"frmLeft"), u"0:00:00");
+    EXPECT_TRUE(shown(u"btnPlay"));
+}
+
+} // namespace

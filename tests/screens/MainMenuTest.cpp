@@ -1,0 +1,371 @@
+#include "ScreensTestSupport.h"
+
+#include <lang/Dictionary.h>
+#include <os/FileInfo.h>
+#include <os/Registry.h>
+#include <screens/FormView.h>
+#include <screens/MainMenu.h>
+#include <skin/widgets/ButtonElement.h>
+
+#include <chrono>
+#include <thread>
+
+using namespace screens_test;
+using core::String;
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// Stand-ins for programs on the search path that write the count of their arguments and then each
+// argument on a line of its own into NAME.txt beside them.
+class StandIns {
+public:
+    explicit StandIns(std::initializer_list<std::string> names)
+        : dir_(testing_support::fresh_dir("stand-ins"))
+        , path_(std::getenv("PATH") ? std::getenv("PATH") : "")
+    {
+        for (auto const& name : names) {
+            testing_support::write_file(
+                dir_ + "/" + name, "#!/bin/sh\nprintf '%s\\n' \"$#\" \"$@\" > \"" + dir_ + "/" + name + ".txt\"\n");
+            fs::permissions(dir_ + "/" + name, fs::perms::owner_all);
+        }
+        setenv("PATH", (dir_ + ":" + path_).c_str(), 1);
+    }
+    ~StandIns() { setenv("PATH", path_.c_str(), 1); }
+    // What the program was given, once it has run (empty after five seconds without it).
+    std::string arguments(std::string const& name) const
+    {
+        std::string const file = dir_ + "/" + name + ".txt";
+        for (int i = 0; i < 500 && testing_support::read_file(file).empty(); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        return testing_support::read_file(file);
+    }
+
+private:
+    std::string dir_;
+    std::string path_;
+};
+
+// Some element below `root` shows `text`.
+bool holds_text(skin::Element const& root, StringView text)
+{
+    for (size_t i = 0; i < root.child_count(); ++i) {
+        auto const* child = root.child(i);
+        if (auto const* t = dynamic_cast<skin::TextElement const*>(child); t && t->text() == text)
+            return true;
+        if (holds_text(*child, text))
+            return true;
+    }
+    return false;
+}
+
+class MainMenuTest : public ScreensTest {
+protected:
+    screens::Menu& menu() { return main->menu(); }
+    std::vector<String> ids()
+    {
+        std::vector<String> found;
+        for (auto const& item : menu().items())
+            found.push_back(item.id);
+        return found;
+    }
+    // A tap on a button of the menu's first row (Help, Minimize, Exit).
+    void tap_row_button(StringView id)
+    {
+        double row_top = 0, height = 0;
+        ASSERT_TRUE(menu().list().row_place(0, row_top, height));
+        auto* button = menu().list().row(0)->find_child(id);
+        ASSERT_NE(button, nullptr);
+        tap_at(menu().list().position() + button->position()
+            + skin::Point { button->size().x / 2, static_cast<int32_t>(row_top) + button->size().y / 2 });
+    }
+    void open_menu()
+    {
+        tap(element(main->form(), u"btnMenu"));
+        ASSERT_EQ(top(), &menu().form());
+    }
+    void choose(StringView id)
+    {
+        auto const& items = menu().items();
+        for (size_t i = 0; i < items.size(); ++i)
+            if (items[i].id == id) {
+                tap_row(menu().list(), static_cast<int32_t>(i));
+                return;
+            }
+        FAIL() << "no item " << core::to_utf8(id) << " on " << core::to_utf8(menu().page());
+    }
+    // Goes through the pages from the main menu.
+    void path(std::initializer_list<StringView> ids)
+    {
+        open_menu();
+        for (StringView id : ids)
+            choose(id);
+    }
+    String card_store() const { return document->store_folders().back().path; }
+    void use_card()
+    {
+        std::string const card = testing_support::fresh_dir("card");
+        setenv("RAVELIN_CARDS", card.c_str(), 1);
+    }
+    std::vector<String> files_in(String const& folder)
+    {
+        std::vector<String> names;
+        if (fs::exists(core::to_utf8(folder)))
+            for (auto const& entry : fs::directory_iterator(core::to_utf8(folder)))
+                names.push_back(core::from_utf8(entry.path().filename().string()));
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+    String registry_text(StringView name)
+    {
+        String text = u"(none)";
+        os::reg_get_string(u"HKEY_CURRENT_USER\\Software\\Korvex\\Ravelin", name, text);
+        return text;
+    }
+};
+
+TEST_F(MainMenuTest, TheFilePageOffersOnlyWhatCanBeDone)
+{
+    start();
+    path({ u"File" });
+    EXPECT_EQ(ids(), (std::vector<String> { u"Refresh", u"Cancel" })) << "nothing shown: no Delete, no card: no Move";
+    choose(u"Cancel");
+    EXPECT_FALSE(menu().is_open());
+
+    write_record(store() + u"/Ann one.mp3", u"Ann", u"one", u"Record");
+    write_record(store() + u"/Bob two.mp3", u"Bob", u"two", u"Record");
+    use_card();
+    rescan();
+    path({ u"File" });
+    EXPECT_EQ(ids(), (std::vector<String> { u"Delete", u"Move", u"Refresh", u"Cancel" }));
+    menu().close();
+    settle();
+
+    // A filter that shows nothing leaves nothing to delete or move.
+    tap(element(main->form(), u"btnFilter"));
+    main->on_char(u"9");
+    main->on_char(u"9");
+    ASSERT_TRUE(main->filter().shown().empty());
+    path({ u"File" });
+    EXPECT_EQ(ids(), (std::vector<String> { u"Refresh", u"Cancel" }));
+}
+
+TEST_F(MainMenuTest, DeleteAsksWithTheCountEverywhereItIsWritten)
+{
+    std::string const language = testing_support::fresh_dir("lang") + "/twice.lng";
+    testing_support::write_file(language, "Confirm_deleting=Delete %count%? All %count% of them?\n");
+    write_record(store() + u"/Ann one.mp3", u"Ann", u"one", u"Record");
+    write_record(store() + u"/Bob two.mp3", u"Bob", u"two", u"Record");
+    start();
+    ASSERT_TRUE(harness->properties().dictionary().load(core::from_utf8(language)));
+    path({ u"File", u"Delete" });
+    ASSERT_EQ(top(), &main->confirmation().form());
+    EXPECT_EQ(main->confirmation().text(), u"Delete 2? All 2 of them?");
+    tap(element(main->confirmation().form(), u"btnOk"));
+    EXPECT_TRUE(document->records().empty());
+    EXPECT_TRUE(files_in(store()).empty());
+}
+
+TEST_F(MainMenuTest, OptionsAreSwitchedInPlaceAndStored)
+{
+    start({ 240, 320 }, 96);
+    path({ u"Settings" });
+    EXPECT_EQ(ids(), (std::vector<String> { u"AutoRecord", u"Speaker", u"Format", u"Boost", u"Language", u"Cancel" }));
+    EXPECT_EQ(menu().items()[2].label, harness->properties().translate(u"Mp3Middle"));
+    auto* speaker = menu().list().row(1);
+    ASSERT_NE(speaker, nullptr);
+    EXPECT_EQ(speaker->id(), u"MenuElementUnchecked");
+    double const scroll = menu().list().scroll();
+
+    choose(u"Speaker");
+    EXPECT_EQ(menu().page(), u"Settings");
+    EXPECT_TRUE(document->settings().speaker);
+    EXPECT_EQ(menu().list().row(1), speaker) << "the row is redrawn, not made again";
+    EXPECT_EQ(speaker->id(), u"MenuElement");
+    EXPECT_TRUE(speaker->find_child(u"checked")->visible());
+    EXPECT_EQ(menu().list().scroll(), scroll);
+    document::Settings stored;
+    stored.load_first();
+    EXPECT_TRUE(stored.speaker);
+
+    choose(u"Format");
+    EXPECT_EQ(ids(), (std::vector<String> { u"Mp3Low", u"Mp3Middle", u"Mp3High", u"Settings" }));
+    EXPECT_TRUE(menu().items()[1].checked);
+    EXPECT_EQ(menu().items()[3].label, harness->properties().translate(u"Cancel"));
+    choose(u"Mp3Low");
+    EXPECT_EQ(menu().page(), u"Settings");
+    EXPECT_EQ(menu().items()[2].label, harness->properties().translate(u"Mp3Low"));
+    EXPECT_EQ(registry_text(u"Format"), u"Mp3Low");
+
+    choose(u"Boost");
+    EXPECT_EQ(menu().list().row(0)->id(), u"MenuElementUnchecked");
+    choose(u"Boost2");
+    EXPECT_EQ(document->settings().boost, u"Boost2");
+    EXPECT_TRUE(menu().items()[3].checked);
+    EXPECT_EQ(registry_text(u"Boost"), u"Boost2");
+    save("main-menu-settings-240x320");
+}
+
+TEST_F(MainMenuTest, MoveTakesTheShownRecordsToTheCardUnderFreeNames)
+{
+    write_record(store() + u"/Ann one.mp3", u"Ann", u"one", u"Record");
+    write_record(store() + u"/Bob two.mp3", u"Bob", u"two", u"Record");
+    write_record(store() + u"/Cid three.mp3", u"Cid", u"three", u"Record");
+    use_card();
+    start();
+    String const card = card_store();
+    fs::create_directories(core::to_utf8(card));
+    testing_support::write_file(core::to_utf8(card + u"/Bob two.mp3"), "taken");
+    rescan();
+    ASSERT_EQ(document->records().size(), 4u);
+    std::vector<int32_t> changed;
+    path({ u"File", u"Move" });
+    EXPECT_FALSE(menu().is_open());
+    EXPECT_TRUE(host->messages.empty());
+    EXPECT_TRUE(files_in(store()).empty());
+    EXPECT_EQ(
+        files_in(card), (std::vector<String> { u"Ann one.mp3", u"Bob two.mp3", u"Bob two~1.mp3", u"Cid three.mp3" }));
+    EXPECT_EQ(testing_support::read_file(core::to_utf8(card + u"/Bob two.mp3")), "taken");
+    for (auto const& record : document->records().entries())
+        EXPECT_TRUE(os::FileInfo(record.path).exists()) << core::to_utf8(record.path);
+    // Every row shows the card's icon now, and there is nothing left to move.
+    path({ u"File" });
+    EXPECT_EQ(ids(), (std::vector<String> { u"Delete", u"Refresh", u"Cancel" }));
+}
+
+TEST_F(MainMenuTest, AMoveThatFailsSaysSoAndStopsLosingNothing)
+{
+    write_record(store() + u"/Ann one.mp3", u"Ann", u"one", u"Record");
+    write_record(store() + u"/Bob two.mp3", u"Bob", u"two", u"Record");
+    write_record(store() + u"/Cid three.mp3", u"Cid", u"three", u"Record");
+    use_card();
+    start();
+    String const card = card_store();
+    auto const before = document->records().entries();
+    ASSERT_EQ(before.size(), 3u);
+    // The second record's file went away behind the list's back: its move fails midway.
+    fs::remove(core::to_utf8(before[1].path));
+    path({ u"File", u"Move" });
+    ASSERT_EQ(host->messages.size(), 1u);
+    EXPECT_EQ(host->messages[0], harness->properties().translate(u"Sorry_cannot_move_files"));
+    auto const& after = document->records();
+    ASSERT_EQ(after.size(), 3u);
+    EXPECT_EQ(after[0].path, card + u"/" + os::file_name(before[0].path)) << "the first moved and is listed there";
+    EXPECT_EQ(after[1].path, before[1].path);
+    EXPECT_EQ(after[2].path, before[2].path) << "the move stopped at the failure";
+    EXPECT_EQ(files_in(card).size(), 1u);
+    EXPECT_EQ(files_in(store()).size(), 1u);
+
+    // A card whose folder cannot be made (a file holds its name): nothing moves, nothing is lost.
+    host->messages.clear();
+    fs::remove_all(core::to_utf8(card));
+    testing_support::write_file(core::to_utf8(card), "not a folder");
+    auto const kept = document->records().entries();
+    path({ u"File", u"Move" });
+    ASSERT_EQ(host->messages.size(), 1u);
+    EXPECT_EQ(document->records().entries().size(), kept.size());
+    for (size_t i = 0; i < kept.size(); ++i)
+        EXPECT_EQ(document->records()[i].path, kept[i].path);
+    EXPECT_EQ(files_in(store()).size(), 1u);
+}
+
+TEST_F(MainMenuTest, HelpAndSendStartTheirProgramsWithTheFileAsOneArgument)
+{
+    StandIns programs({ "xdg-open", "xdg-email" });
+    String const odd = store() + u"/Say \"hi\" now.wav";
+    std::filesystem::create_directories(core::to_utf8(store()));
+    testing_support::write_file(
+        core::to_utf8(odd), audio_test::wav_bytes(1, 1, 8000, 16, audio_test::pcm16(std::vector<int16_t>(800, 100))));
+    start();
+    open_menu();
+    tap_row_button(u"Help");
+    EXPECT_FALSE(menu().is_open());
+    EXPECT_EQ(programs.arguments("xdg-open"), "1\n" + testing_support::bin_dir() + "/help/english/index.html\n");
+
+    tap_row(main->list(), 0);
+    auto& view = main->view();
+    ASSERT_EQ(top(), &view.form());
+    tap(element(view.form(), u"btnMenu"));
+    auto const& items = view.menu().items();
+    ASSERT_EQ(items.size(), 4u);
+    ASSERT_EQ(items[2].id, u"Send");
+    tap_row(view.menu().list(), 2);
+    EXPECT_EQ(programs.arguments("xdg-email"), "2\n--attach\n" + core::to_utf8(odd) + "\n");
+    EXPECT_EQ(top(), &view.form());
+}
+
+TEST_F(MainMenuTest, MissingProgramsAreLoggedAndOtherwiseSilent)
+{
+    std::string const empty = testing_support::fresh_dir("no-programs");
+    std::string const saved = std::getenv("PATH");
+    setenv("PATH", empty.c_str(), 1);
+    start();
+    open_menu();
+    tap_row_button(u"Help");
+    setenv("PATH", saved.c_str(), 1);
+    EXPECT_TRUE(host->messages.empty());
+    EXPECT_EQ(top(), &main->form());
+}
+
+TEST_F(MainMenuTest, MinimizeAndExitReachTheWindow)
+{
+    use_tone_input(30, false);
+    start();
+    open_menu();
+    tap_row_button(u"Minimize");
+    EXPECT_EQ(host->minimized, 1);
+    tap(element(main->form(), u"btnRecord"));
+    ASSERT_TRUE(document->is_recording());
+    String const recording = document->current().path;
+    main->menu().open(u"MainMenu", u"", true);
+    settle();
+    tap_row_button(u"Exit");
+    EXPECT_EQ(host->quits, 1);
+    EXPECT_FALSE(document->is_recording()) << "the recording is stopped and its file closed first";
+    EXPECT_GT(os::FileInfo(recording).size(), 0u);
+}
+
+TEST_F(MainMenuTest, ANewLanguageRedrawsEveryScreenAndIsStored)
+{
+    platform::RegistryStore::instance().remove_value(
+        platform::RegistryRoot::CURRENT_USER, u"Software\\Korvex\\Ravelin", u"Language");
+    write_record(store() + u"/Ann one.mp3", u"Ann", u"one", u"Record");
+    start();
+    auto text_of = [](skin::Element& root, StringView id) {
+        auto* found = dynamic_cast<skin::TextElement*>(root.find_child(id));
+        return found ? found->text() : String(u"(none)");
+    };
+    String const english_boost = text_of(element(main->recording().form(), u"btnBoost"), u"#text");
+    String const english_left = harness->properties().translate(u"skin_Left");
+    ASSERT_TRUE(holds_text(main->view().form(), english_left));
+    path({ u"Settings", u"Language" });
+    EXPECT_EQ(ids(), (std::vector<String> { u"Language#english", u"Language#russian", u"Cancel" }));
+    EXPECT_TRUE(menu().items()[0].checked);
+    EXPECT_FALSE(menu().items()[1].checked);
+
+    // The language in use: nothing changes, nothing is stored.
+    choose(u"Language#english");
+    settle();
+    EXPECT_EQ(registry_text(u"Language"), u"(none)");
+    EXPECT_EQ(text_of(element(main->recording().form(), u"btnBoost"), u"#text"), english_boost);
+
+    path({ u"Settings", u"Language", u"Language#russian" });
+    run_until([&] { return text_of(element(main->recording().form(), u"btnBoost"), u"#text") != english_boost; }, 2);
+    settle();
+    EXPECT_EQ(registry_text(u"Language"), u"russian");
+    lang::Dictionary russian;
+    ASSERT_TRUE(russian.load(core::from_utf8(testing_support::bin_dir() + "/russian.lng")));
+    EXPECT_EQ(text_of(element(main->recording().form(), u"btnBoost"), u"#text"), russian.translate(u"Boost"));
+    // The skin's own texts of every screen, built again in the new language.
+    EXPECT_TRUE(holds_text(main->view().form(), russian.translate(u"skin_Left")));
+    EXPECT_FALSE(holds_text(main->view().form(), english_left));
+    open_menu();
+    EXPECT_EQ(menu().items()[1].id, u"File");
+    auto* caption = dynamic_cast<skin::TextElement*>(menu().form().find_child(u"caption"));
+    ASSERT_NE(caption, nullptr);
+    EXPECT_EQ(caption->text(), russian.translate(u"MainMenu"));
+    save("main-menu-russian");
+}
+
+} // namespace
