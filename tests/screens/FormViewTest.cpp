@@ -63,14 +63,14 @@ protected:
     }
 
     // One recording of `seconds` in the store, listed, and the speaker a WAV file played in real time.
-    void list_recording(int seconds)
+    void list_recording(int seconds, skin::Point screen = { 480, 640 }, int32_t dpi = 192)
     {
         recording = store() + u"/Note one.wav";
         std::filesystem::create_directories(core::to_utf8(store()));
         testing_support::write_file(core::to_utf8(recording), counting_wav(seconds));
         speaker = testing_support::fresh_dir("speaker") + "/out.wav";
         platform::select_wave_output("file:" + speaker);
-        start();
+        start(screen, dpi);
         ASSERT_EQ(document->records().size(), 1u);
     }
     void open_row()
@@ -133,6 +133,7 @@ TEST_F(FormViewTest, PlaysWithMovingTextsSeeksAndFallsBackAtTheEnd)
     EXPECT_NEAR(seconds_of(text(u"frmLeft")), 20 - elapsed, 1);
     EXPECT_NEAR(bar(u"pbPosition"), elapsed / 20.0, 0.06);
     EXPECT_GT(bar(u"pbLevel"), 0);
+    save("view-playing-480x640");
 
     // Dragged to nine tenths, playback goes on from there: the seconds between are never heard.
     slide(u"btnPosition", 0.5, 0.9);
@@ -255,6 +256,23 @@ TEST_F(FormViewTest, AFileWithoutAudioShowsStoppedWithTheBarsAtZero)
     EXPECT_EQ(bar(u"pbPosition"), 0);
     EXPECT_EQ(text(u"frmLeft"), u"0:00:00");
     EXPECT_TRUE(shown(u"btnPlay"));
+}
+
+TEST_F(FormViewTest, ASmallScreenInRussianShowsTheSameScreenAndMenu)
+{
+    list_recording(3, { 240, 320 }, 96);
+    ASSERT_TRUE(harness->properties().dictionary().load(core::from_utf8(testing_support::bin_dir() + "/russian.lng")));
+    harness->properties().send_reload_skin();
+    settle();
+    open_row();
+    play_for(0.5);
+    EXPECT_EQ(text(u"frmInfo"), u"8kHz 16bit 128kbps");
+    EXPECT_EQ(view().total_seconds(), 3);
+    save("view-playing-240x320-russian");
+    tap(element(form(), u"btnMenu"));
+    ASSERT_EQ(top(), &view().menu().form());
+    EXPECT_EQ(view().menu().items()[0].label, harness->properties().translate(u"Delete_this"));
+    save("view-menu-240x320-russian");
 }
 
 } // namespace

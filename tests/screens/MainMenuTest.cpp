@@ -139,6 +139,7 @@ TEST_F(MainMenuTest, TheFilePageOffersOnlyWhatCanBeDone)
     rescan();
     path({ u"File" });
     EXPECT_EQ(ids(), (std::vector<String> { u"Delete", u"Move", u"Refresh", u"Cancel" }));
+    save("main-menu-file-480x640");
     menu().close();
     settle();
 
@@ -279,6 +280,7 @@ TEST_F(MainMenuTest, HelpAndSendStartTheirProgramsWithTheFileAsOneArgument)
         core::to_utf8(odd), audio_test::wav_bytes(1, 1, 8000, 16, audio_test::pcm16(std::vector<int16_t>(800, 100))));
     start();
     open_menu();
+    save("main-menu-480x640");
     tap_row_button(u"Help");
     EXPECT_FALSE(menu().is_open());
     EXPECT_EQ(programs.arguments("xdg-open"), "1\n" + testing_support::bin_dir() + "/help/english/index.html\n");
