@@ -1,0 +1,86 @@
+#pragma once
+
+#include "ProcessSupport.h"
+
+#include <optional>
+#include <sstream>
+
+namespace app_test {
+
+struct TraceRect {
+    int x = 0, y = 0, width = 0, height = 0;
+};
+
+// The first element of the trace whose id is `id`, or (with `text`) whose text is `text`.
+inline std::optional<TraceRect> find_in_trace(
+    std::string const& trace, std::string const& id, std::string const& text = {})
+{
+    std::istringstream lines(trace);
+    for (std::string line; std::getline(lines, line);) {
+        std::istringstream fields(line);
+        std::string name;
+        TraceRect r;
+        if (!(fields >> name >> r.x >> r.y >> r.width >> r.height))
+            continue;
+        size_t const tab = line.find('\t');
+        std::string const shown = tab == std::string::npos ? std::string() : line.substr(tab + 1);
+        if (text.empty() ? name == id : shown == text)
+            return r;
+    }
+    return std::nullopt;
+}
+
+// An X server of its own (Xvfb, 640x800), on the display number it picks.
+class XvfbScreen {
+public:
+    XvfbScreen()
+    {
+        std::string const dir = testing_support::fresh_dir("xvfb");
+        auto const started = testing_support::run("Xvfb -displayfd 1 -screen 0 640x800x24 -nolisten tcp 2>" + dir
+            + "/xvfb.txt > " + dir + "/display.txt & echo $!");
+        pid_ = std::atoi(started.output.c_str());
+        wait_until([&] { return !testing_support::read_file(dir + "/display.txt").empty(); });
+        std::string const number = testing_support::read_file(dir + "/display.txt");
+        if (!number.empty())
+            display_ = ":" + number.substr(0, number.find('\n'));
+    }
+    ~XvfbScreen()
+    {
+        if (pid_ > 0)
+            kill(pid_, SIGTERM);
+    }
+    XvfbScreen(XvfbScreen const&) = delete;
+    XvfbScreen& operator=(XvfbScreen const&) = delete;
+    std::string const& display() const { return display_; }
+
+    void screenshot(std::string const& path) const
+    {
+        testing_support::run(
+            "ffmpeg -loglevel error -y -f x11grab -video_size 640x800 -i " + display_ + " -frames:v 1 " + path);
+    }
+    // A click in the middle of a rectangle of the window.
+    bool click(std::string const& window, TraceRect const& r) const
+    {
+        return testing_support::run("DISPLAY=" + display_ + " xdotool mousemove --window " + window + " "
+                   + std::to_string(r.x + r.width / 2) + " " + std::to_string(r.y + r.height / 2) + " click 1")
+                   .exit_code
+            == 0;
+    }
+    // The window named `name`, once it exists.
+    std::string window(std::string const& name) const
+    {
+        std::string found;
+        wait_until([&] {
+            found = testing_support::run("DISPLAY=" + display_ + " xdotool search --name '^" + name + "$' | head -1")
+                        .output;
+            return !found.empty();
+        });
+        return found.substr(0, found.find('\n'));
+    }
+
+private:
+    int pid_ = 0;
+    std::string display_;
+};
+
+} // namespace app_test
