@@ -32,6 +32,13 @@ Document::Services with_defaults(Document::Services services)
 {
     if (!services.play_sound)
         services.play_sound = [](StringView path) { platform::play_sound_file(String(path)); };
+    if (!services.input_devices)
+        services.input_devices = [] {
+            std::vector<String> names;
+            for (auto const& name : platform::wave_input_devices())
+                names.push_back(core::from_utf8(name));
+            return names;
+        };
     if (!services.create_writer)
         services.create_writer
             = [](StringView path, StringView format, int32_t channels, int32_t bits, int32_t rate, int32_t bit_rate,
@@ -286,6 +293,7 @@ bool Document::start_chain(StringView format_name, FileStart start)
         current_.sample_rate, current_.bit_rate, start == FileStart::CONTINUE);
     if (!writer_ || !writer_->status().is_good())
         return false;
+    choose_input_device();
     recorder_ = std::make_unique<audio::RecorderPCM>(
         current_.channels, current_.sample_rate, current_.bits_per_sample, *services_.wave_in);
     connect(*recorder_, &boost_);
@@ -293,6 +301,19 @@ bool Document::start_chain(StringView format_name, FileStart start)
     connect(buffer_, &writer_->input());
     play_sound(START_BEEP);
     return recorder_->start();
+}
+
+void Document::choose_input_device()
+{
+    String device = settings_.input_device;
+    if (!device.empty()) {
+        auto const offered = services_.input_devices();
+        if (std::find(offered.begin(), offered.end(), device) == offered.end()) {
+            core::log() << u"InputDevice gone: " << device << u", the default is used\n";
+            device.clear();
+        }
+    }
+    platform::set_wave_input_device(core::to_utf8(device));
 }
 
 void Document::set_gate(bool open)

@@ -57,6 +57,8 @@ public:
         // The local date and time.
         std::function<os::DateTime()> now;
         audio::ActiveBuffer::MemoryStatusSource memory_status;
+        // The names of the capture devices the platform offers.
+        std::function<std::vector<core::String>()> input_devices;
     };
 
     Document();
@@ -114,6 +116,9 @@ public:
     void set_volume(double volume);
     void set_vas_level(double level);
     void set_speaker(bool on) { settings_.speaker = on; }
+    // The capture device of the next recordings, by name; empty for the default.
+    void set_input_device(core::StringView name) { settings_.input_device = core::String(name); }
+    std::vector<core::String> input_devices() const { return services_.input_devices(); }
     void set_started_for_call(bool on) { started_for_call_ = on; }
 
     // ScanListener: a file that the folder scan found.
@@ -158,6 +163,8 @@ private:
     // started. False leaves the chain built: the caller stops.
     bool start_chain(core::StringView format_name, FileStart start = FileStart::CONTINUE);
     void set_gate(bool open);
+    // Hands the stored capture device to the platform; one that has gone gives way to the default.
+    void choose_input_device();
     bool write_new_tag(RecordInfo const& info, os::DateTime const& now);
     // Stops nothing: current becomes the file's record information, with the texts of its tag and the
     // format of the reader that takes it; that reader, or none.

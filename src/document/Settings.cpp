@@ -65,6 +65,7 @@ void Settings::load_first()
     read_flag(u"Speaker", speaker);
     os::reg_get_string(PRODUCT_KEY, u"Format", format);
     os::reg_get_string(PRODUCT_KEY, u"Boost", boost);
+    os::reg_get_string(PRODUCT_KEY, u"InputDevice", input_device);
     read_real(u"VasLevel", vas_level);
 }
 
@@ -84,6 +85,7 @@ void Settings::save() const
     os::reg_set_string(PRODUCT_KEY, u"Boost", boost);
     os::reg_set_dword(PRODUCT_KEY, u"Volume", to_fixed(volume));
     os::reg_set_dword(PRODUCT_KEY, u"VasLevel", to_fixed(vas_level));
+    os::reg_set_string(PRODUCT_KEY, u"InputDevice", input_device);
     os::reg_flush();
 }
 

@@ -47,12 +47,15 @@ struct Settings {
     double volume = 1.0;
     double vas_level = 0.0;
     String path;
+    // The capture device by its name; empty for the system's default.
+    String input_device;
 
-    // "Speaker", "Format", "Boost" and "VasLevel".
+    // "Speaker", "Format", "Boost", "VasLevel" and "InputDevice".
     void load_first();
     // "AutoRecord" and "Volume", and "Path" when `with_path`.
     void load_secondary(bool with_path);
-    // "AutoRecord", "Speaker", "Format", "Boost", "Volume" and "VasLevel", in that order, then a flush.
+    // "AutoRecord", "Speaker", "Format", "Boost", "Volume", "VasLevel" and "InputDevice", in that order, then
+    // a flush.
     void save() const;
     // "Path", then a flush.
     void save_path(StringView recording) const;

@@ -298,7 +298,9 @@ struct Devices {
     WaveHandle next_handle = 0x5100;
     uint64_t next_serial = 1;
     bool choice_read = false;
+    bool choice_from_environment = false;
     InputChoice choice;
+    std::string input_device;
     Ending ending;
 };
 
@@ -336,6 +338,7 @@ InputChoice current_choice()
     if (!d.choice_read) {
         char const* value = std::getenv("RAVELIN_AUDIO_IN");
         d.choice = wave_backend::parse_choice(value ? value : "");
+        d.choice_from_environment = value && *value;
         d.choice_read = true;
     }
     return d.choice;
@@ -421,7 +424,13 @@ uint32_t wave_in_open(
     auto input = std::make_shared<InputDevice>(new_handle, serial, format, thread_id, flags);
     std::string error;
     if (choice.kind == InputChoice::Kind::SDL) {
-        auto live = wave_backend::open_sdl_input(format, *input, error);
+        std::string device;
+        {
+            std::lock_guard lock(d.mutex);
+            if (!d.choice_from_environment)
+                device = d.input_device;
+        }
+        auto live = wave_backend::open_sdl_input(format, *input, device, error);
         if (!live) {
             report(error);
             return MMSYSERR_NODRIVER;
@@ -491,6 +500,18 @@ uint32_t wave_in_close(WaveHandle handle)
     std::lock_guard lock(d.mutex);
     d.inputs.erase(handle);
     return MMSYSERR_NOERROR;
+}
+
+std::vector<std::string> wave_input_devices()
+{
+    return wave_backend::sdl_input_devices();
+}
+
+void set_wave_input_device(std::string const& name)
+{
+    auto& d = devices();
+    std::lock_guard lock(d.mutex);
+    d.input_device = name;
 }
 
 void select_wave_input(std::string const& choice)

@@ -3,6 +3,7 @@
 #include <atomic>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 // Wave devices with the call shapes of the handheld's wave API: a device is opened with a thread as its
 // notification target, the caller hands it blocks (headers with a data pointer), and the device marks
@@ -90,6 +91,14 @@ uint32_t wave_in_close(WaveHandle handle);
 // Replaces the backend chosen from RAVELIN_AUDIO_IN for later opens ("sdl", "file:PATH.wav[,fast]",
 // "none"); for tests and tools.
 void select_wave_input(std::string const& choice);
+
+// The capture devices the sound system offers through SDL, by name, monitors of outputs included (what
+// the speaker plays can be recorded); empty when SDL audio does not start.
+std::vector<std::string> wave_input_devices();
+// The capture device that later opens of the sdl input use; empty for the system's default. A name that
+// is not offered when the input opens is passed over for the default. RAVELIN_AUDIO_IN, when set, names
+// the microphone itself and this choice plays no part.
+void set_wave_input_device(std::string const& name);
 
 // True once the input opened last has no more to give (a file input read to its end) and its caller has
 // queued again every block it filled, that is, has taken everything recorded. Never true for a live

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <vector>
 
 // What the wave devices of wave.cpp and wave_out.cpp need from their backends. Private to the platform
 // layer.
@@ -68,7 +69,10 @@ public:
 };
 
 // Each answers nothing and sets `error` to one line for standard error when it cannot start.
-std::unique_ptr<LiveInput> open_sdl_input(WaveFormat const& format, CaptureSink& sink, std::string& error);
+// `device` names the capture device (empty, or a name not offered: the default).
+std::unique_ptr<LiveInput> open_sdl_input(
+    WaveFormat const& format, CaptureSink& sink, std::string const& device, std::string& error);
+std::vector<std::string> sdl_input_devices();
 std::unique_ptr<RecordedInput> open_file_input(
     std::string const& path, bool fast, WaveFormat const& format, std::string& error);
 

@@ -127,10 +127,42 @@ std::unique_ptr<LiveOutput> open_sdl_output(WaveFormat const& format, PlaybackSo
     return output;
 }
 
-std::unique_ptr<LiveInput> open_sdl_input(WaveFormat const& format, CaptureSink& sink, std::string& error)
+namespace {
+
+// Monitors of the outputs are listed with the microphones, so that what the speaker plays can be recorded.
+bool init_audio()
+{
+    SDL_SetHint(SDL_HINT_AUDIO_INCLUDE_MONITORS, "1");
+    return SDL_InitSubSystem(SDL_INIT_AUDIO) == 0;
+}
+
+std::vector<std::string> capture_names()
+{
+    std::vector<std::string> names;
+    int const count = SDL_GetNumAudioDevices(1);
+    for (int i = 0; i < count; ++i)
+        if (char const* name = SDL_GetAudioDeviceName(i, 1))
+            names.emplace_back(name);
+    return names;
+}
+
+} // namespace
+
+std::vector<std::string> sdl_input_devices()
 {
     std::lock_guard lock(subsystem_mutex());
-    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
+    if (!init_audio())
+        return {};
+    auto names = capture_names();
+    SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    return names;
+}
+
+std::unique_ptr<LiveInput> open_sdl_input(
+    WaveFormat const& format, CaptureSink& sink, std::string const& device, std::string& error)
+{
+    std::lock_guard lock(subsystem_mutex());
+    if (!init_audio()) {
         error = std::string("no microphone: SDL audio does not start (") + SDL_GetError() + ")";
         return nullptr;
     }
@@ -150,13 +182,16 @@ std::unique_ptr<LiveInput> open_sdl_input(WaveFormat const& format, CaptureSink&
     want.userdata = input.get();
     SDL_AudioSpec have {};
     // No changes allowed: SDL converts from whatever the device gives to the format asked for.
-    SDL_AudioDeviceID const device = SDL_OpenAudioDevice(nullptr, 1, &want, &have, 0);
-    if (device == 0) {
+    // A device that has gone is passed over for the default.
+    auto const names = capture_names();
+    bool const offered = !device.empty() && std::find(names.begin(), names.end(), device) != names.end();
+    SDL_AudioDeviceID const opened = SDL_OpenAudioDevice(offered ? device.c_str() : nullptr, 1, &want, &have, 0);
+    if (opened == 0) {
         error = std::string("no microphone: SDL cannot open the audio input (") + SDL_GetError() + ")";
         SDL_QuitSubSystem(SDL_INIT_AUDIO);
         return nullptr;
     }
-    input->set_device(device);
+    input->set_device(opened);
     return input;
 }
 

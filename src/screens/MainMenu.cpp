@@ -4,6 +4,7 @@
 #include "Menu.h"
 #include "ScreenHost.h"
 
+#include <algorithm>
 #include <core/Log.h>
 #include <document/Document.h>
 #include <os/FileInfo.h>
@@ -14,6 +15,9 @@
 namespace screens {
 
 namespace {
+
+// The choice of a capture device: the prefix and its name, nothing for the default.
+constexpr char16_t MICROPHONE_PREFIX[] = u"Microphone#";
 
 // An option that is on is checked; one that is off is drawn with the unchecked row.
 MenuItem option(core::StringView id, bool on)
@@ -57,7 +61,25 @@ void MainMenu::fill_settings(MenuItems& items) const
     // "QuickRecord" waits for a button that can be assigned; Linux offers none to the program yet.
     if (lang::has_languages())
         items.emplace_back(u"Language");
+    items.emplace_back(u"Microphone");
     items.emplace_back(u"Cancel");
+}
+
+void MainMenu::fill_microphones(MenuItems& items) const
+{
+    auto const offered = document_.input_devices();
+    core::String const& stored = document_.settings().input_device;
+    // A stored device that has gone is not the one in use: the default is.
+    bool const in_use = std::find(offered.begin(), offered.end(), stored) != offered.end();
+    MenuItem standard(MICROPHONE_PREFIX, properties_.translate(u"Microphone_Default"));
+    standard.checked = !in_use;
+    items.push_back(standard);
+    for (auto const& name : offered) {
+        MenuItem item(MICROPHONE_PREFIX + name, name);
+        item.checked = in_use && name == stored;
+        items.push_back(item);
+    }
+    items.emplace_back(u"Settings", properties_.translate(u"Cancel"));
 }
 
 void MainMenu::on_menu(Menu& menu, core::StringView id, MenuItems& items)
@@ -117,6 +139,12 @@ void MainMenu::on_menu(Menu& menu, core::StringView id, MenuItems& items)
         items.emplace_back(u"Settings", properties_.translate(u"Cancel"));
     } else if (is_one_of(id, document::BOOST_NAMES)) {
         document_.set_boost(id);
+        document_.save_settings();
+        menu.open(u"Settings", u"", false);
+    } else if (id == u"Microphone") {
+        fill_microphones(items);
+    } else if (id.starts_with(MICROPHONE_PREFIX)) {
+        document_.set_input_device(id.substr(std::size(MICROPHONE_PREFIX) - 1));
         document_.save_settings();
         menu.open(u"Settings", u"", false);
     } else if (id == u"Minimize") {

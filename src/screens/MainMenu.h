@@ -25,7 +25,7 @@ class ScreenHost;
 
 // The pages and choices of the main screen's menu "MainMenu": the row of Help, Minimize and Exit, the
 // pages "File" (delete, move to the card, refresh) and "Settings" (automatic call recording, speaker,
-// format, boost, language), and the language page of the language module.
+// format, boost, language, microphone), and the language page of the language module.
 // Threads: main thread only.
 class MainMenu final : private core::TimerListener {
 public:
@@ -43,6 +43,8 @@ public:
 
 private:
     void fill_settings(MenuItems& items) const;
+    // The page "Microphone": the default, then each capture device offered, the one in use checked.
+    void fill_microphones(MenuItems& items) const;
     void on_timer(core::Timer& timer) override;
 
     skin::Properties& properties_;

@@ -172,7 +172,9 @@ TEST_F(MainMenuTest, OptionsAreSwitchedInPlaceAndStored)
 {
     start({ 240, 320 }, 96);
     path({ u"Settings" });
-    EXPECT_EQ(ids(), (std::vector<String> { u"AutoRecord", u"Speaker", u"Format", u"Boost", u"Language", u"Cancel" }));
+    EXPECT_EQ(ids(),
+        (std::vector<String> {
+            u"AutoRecord", u"Speaker", u"Format", u"Boost", u"Language", u"Microphone", u"Cancel" }));
     EXPECT_EQ(menu().items()[2].label, harness->properties().translate(u"Mp3Middle"));
     auto* speaker = menu().list().row(1);
     ASSERT_NE(speaker, nullptr);
@@ -206,6 +208,39 @@ TEST_F(MainMenuTest, OptionsAreSwitchedInPlaceAndStored)
     EXPECT_TRUE(menu().items()[3].checked);
     EXPECT_EQ(registry_text(u"Boost"), u"Boost2");
     save("main-menu-settings-240x320");
+}
+
+TEST_F(MainMenuTest, TheMicrophoneIsChosenAmongTheDevicesAndAGoneOneGivesWayToTheDefault)
+{
+    input_devices = { u"Built-in Audio Analog Stereo", u"Monitor of Built-in Audio Analog Stereo" };
+    start();
+    path({ u"Settings", u"Microphone" });
+    EXPECT_EQ(ids(),
+        (std::vector<String> { u"Microphone#", u"Microphone#Built-in Audio Analog Stereo",
+            u"Microphone#Monitor of Built-in Audio Analog Stereo", u"Settings" }));
+    EXPECT_EQ(menu().items()[0].label, u"System default");
+    EXPECT_TRUE(menu().items()[0].checked);
+    EXPECT_EQ(menu().items()[2].label, u"Monitor of Built-in Audio Analog Stereo");
+    choose(u"Microphone#Monitor of Built-in Audio Analog Stereo");
+    EXPECT_EQ(menu().page(), u"Settings");
+    EXPECT_EQ(registry_text(u"InputDevice"), u"Monitor of Built-in Audio Analog Stereo");
+    choose(u"Microphone");
+    EXPECT_FALSE(menu().items()[0].checked);
+    EXPECT_TRUE(menu().items()[2].checked);
+    menu().close();
+    settle();
+
+    // The monitor is gone by the next recording: the default records, and the log says so.
+    input_devices.pop_back();
+    use_tone_input(0.5, true);
+    testing_support::LogCapture log;
+    tap(element(main->form(), u"btnRecord"));
+    EXPECT_TRUE(document->is_recording());
+    EXPECT_TRUE(log.contains("InputDevice gone: Monitor of Built-in Audio Analog Stereo, the default is used\n"));
+    document->stop();
+    settle();
+    path({ u"Settings", u"Microphone" });
+    EXPECT_TRUE(menu().items()[0].checked);
 }
 
 TEST_F(MainMenuTest, MoveTakesTheShownRecordsToTheCardUnderFreeNames)

@@ -84,11 +84,13 @@ protected:
     std::unique_ptr<document::Document> document;
     std::unique_ptr<screens::FormMain> main;
     double card_free = 1e12;
+    // The capture devices the platform offers, as the Document sees them.
+    std::vector<String> input_devices;
 
     void SetUp() override
     {
         std::filesystem::remove_all(testing_support::test_home() + "/Documents");
-        for (auto name : { u"Format", u"Boost", u"VasLevel", u"Path", u"AutoRecord", u"Speaker" })
+        for (auto name : { u"Format", u"Boost", u"VasLevel", u"Path", u"AutoRecord", u"Speaker", u"InputDevice" })
             platform::RegistryStore::instance().remove_value(
                 platform::RegistryRoot::CURRENT_USER, u"Software\\Korvex\\Ravelin", name);
     }
@@ -111,6 +113,7 @@ protected:
         services.free_space
             = [this](StringView path) { return document::is_in_main_memory(os::expand_path(path)) ? 1e12 : card_free; };
         services.now = [] { return os::DateTime { 2026, 12, 6, 10, 15, 30, 0, 0 }; };
+        services.input_devices = [this] { return input_devices; };
         document = std::make_unique<document::Document>(std::move(services));
         main = std::make_unique<screens::FormMain>(harness->properties(), *host, *document);
         main->show();
