@@ -1,16 +1,15 @@
 #!/usr/bin/env python3
-"""Draws the pictures of the default and splash skins.
+"""Draws the pictures of the default and splash skins as SVG files.
 
-Every picture is an SVG written here and rendered by rsvg-convert twice: NAME.png at its design size
-(96 dpi) and NAME@2x.png at twice that size for 192-dpi screens. The skin compiler keys out pixels whose
-alpha is below one half, so antialiased edges would turn hard; a picture that sits on a known colour
-(its matte) therefore gets an opaque underlay of that colour wherever the shape covers a quarter of a
-pixel or more, and its edges blend into the matte instead.
+The skin compiler renders each (through rsvg-convert) at its design size for 96-dpi screens and at twice
+that size for 192-dpi screens. It keys out pixels whose alpha is below one half, so antialiased edges
+would turn hard; a picture that sits on a known colour (its matte) therefore gets an opaque underlay of
+that colour wherever the shape covers a quarter of a pixel or more, and its edges blend into the matte
+instead.
 
 usage: make-art.py SKIN OUTPUT_FOLDER      (SKIN: default or splash)
 """
 import os
-import subprocess
 import sys
 
 BG = "#101418"
@@ -213,13 +212,9 @@ def splash_pictures():
     return {"mark": svg(96, 96, mark, BG)}
 
 
-def render(out, name, text):
-    source = os.path.join(out, name + ".svg")
-    with open(source, "w", encoding="utf-8") as f:
+def write(out, name, text):
+    with open(os.path.join(out, name + ".svg"), "w", encoding="utf-8") as f:
         f.write(text)
-    for zoom, suffix in ((1, ""), (2, "@2x")):
-        subprocess.run(["rsvg-convert", "-z", str(zoom), "-o", os.path.join(out, name + suffix + ".png"), source],
-                       check=True)
 
 
 def main():
@@ -229,7 +224,7 @@ def main():
     os.makedirs(out, exist_ok=True)
     pictures = default_pictures() if sys.argv[1] == "default" else splash_pictures()
     for name, text in pictures.items():
-        render(out, name, text)
+        write(out, name, text)
 
 
 if __name__ == "__main__":

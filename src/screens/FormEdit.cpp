@@ -16,9 +16,15 @@ FormEdit::FormEdit(skin::Properties& properties, ScreenHost& host, skin::ButtonL
     load();
 }
 
+void FormEdit::before_reload()
+{
+    kept_ = edit_->text();
+}
+
 void FormEdit::bind_own()
 {
-    core::String const kept = edit_ ? edit_->text() : core::String();
+    core::String const kept = std::move(kept_);
+    kept_.clear();
     skin::bind_element(edit_, form_, u"edit", nullptr);
     // The selection is shown in the skin's colour for marked text.
     selection_color_ = properties_.lookup_color(properties_.find_entry(u"filtered_color"), u"color", skin::Color {});

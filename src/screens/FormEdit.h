@@ -26,6 +26,7 @@ public:
 
 private:
     void bind_own() override;
+    void before_reload() override;
     void on_shown() override;
     void on_closed() override;
     bool before_pen(skin::PenEvent const& event) override;
@@ -35,6 +36,8 @@ private:
 
     skin::EditElement* edit_ = nullptr;
     skin::Color selection_color_;
+    // The text over a skin reload.
+    core::String kept_;
     bool selected_all_ = false;
 };
 

@@ -132,9 +132,11 @@ void FormMain::on_row_clicked(skin::VListElement*, int32_t index)
 
 void FormMain::on_click(skin::Element* source, skin::ButtonEvent const&)
 {
-    if (source == record_)
-        document_.record(false, {}, {}, 0);
-    else if (source == filter_button_)
+    if (source == record_) {
+        // A recording that cannot start (no microphone, no folder) is said, not passed over in silence.
+        if (!document_.record(false, {}, {}, 0) && !document_.is_recording())
+            show_error(u"Sorry_cannot_record");
+    } else if (source == filter_button_)
         open_filter();
     else if (source == close_filter_)
         close_filter();

@@ -110,9 +110,11 @@ void FormRecording::refresh(bool with_name)
 
 void FormRecording::update_values()
 {
-    if (!document_.is_recording())
-        return;
     document::RecordInfo const& record = document_.current();
+    if (!document_.is_recording()) {
+        size_->set_text(document::size_text(os::FileInfo(record.path).size()));
+        return;
+    }
     elapsed_->set_text(duration_text(before_seconds_ + document_.recorded_seconds()));
     double const free = os::free_space(os::directory_part(os::expand_path(record.path)));
     left_->set_text(duration_text(seconds_left(free, record.bit_rate)));

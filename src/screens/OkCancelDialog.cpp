@@ -52,6 +52,7 @@ void OkCancelDialog::load()
 
 void OkCancelDialog::on_reload_skin(skin::PropertiesImpl&)
 {
+    before_reload();
     load();
 }
 

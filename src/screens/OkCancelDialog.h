@@ -51,6 +51,8 @@ protected:
     // Loads the form and binds the buttons, then the dialog's own elements.
     void load();
     virtual void bind_own() = 0;
+    // The skin is about to rebuild the form: what the elements hold must be kept now.
+    virtual void before_reload() { }
     virtual void on_shown() { }
     virtual void on_closed() { }
     // Input about to reach the form's elements; true consumes it.

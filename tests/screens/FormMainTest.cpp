@@ -194,8 +194,11 @@ TEST_F(FormMainTest, FailuresShowTheirMessageAndAReloadedSkinKeepsTheList)
     EXPECT_EQ(host->minimized, 1);
     EXPECT_FALSE(main->menu().is_open());
 
+    // The screens build their forms again; what they show stays.
+    main->recording().edit_dialog().set_text(u"Kept over the reload");
     harness->properties().send_reload_skin();
     settle();
+    EXPECT_EQ(main->recording().edit_dialog().text(), u"Kept over the reload");
     EXPECT_EQ(main->list().count(), 1);
     tap(element(main->form(), u"btnFilter"));
     EXPECT_TRUE(main->filter_open());

@@ -24,10 +24,7 @@ protected:
     {
         use_tone_input(seconds, true);
         start(screen, dpi);
-        // The record button's bound key (soft left).
-        harness->key(skin::KEY_SOFT_LEFT, true);
-        harness->key(skin::KEY_SOFT_LEFT, false);
-        settle();
+        tap(element(main->form(), u"btnRecord"));
         ASSERT_TRUE(document->is_recording());
         ASSERT_EQ(top(), &form());
         run_until([] { return platform::wave_input_ended(); });
@@ -57,12 +54,35 @@ TEST_F(FormRecordingTest, ShowsTheRunningRecordingAndStopsBackToTheList)
     EXPECT_FALSE(shown(u"btnSpeakerOff"));
     EXPECT_FALSE(element(form(), u"BoostOn").visible());
     save("recording-480x640");
+    // A new skin (a turned screen) rebuilds the form around the same recording.
+    harness->properties().send_reload_skin();
+    settle();
+    EXPECT_EQ(top(), &form());
+    EXPECT_EQ(text(u"frmArtist"), u"Record");
+    EXPECT_EQ(text(u"frmElapsed"), u"0:00:02");
+    auto* caption = dynamic_cast<skin::TextElement*>(element(form(), u"btnName").find_child(u"#text"));
+    ASSERT_NE(caption, nullptr);
+    EXPECT_EQ(caption->text(), info.title);
 
     tap(element(form(), u"btnClose"));
     EXPECT_FALSE(document->is_recording());
     EXPECT_EQ(top(), &main->form());
     EXPECT_EQ(main->list().count(), 1);
     EXPECT_EQ(document->records()[0].path, info.path);
+}
+
+TEST_F(FormRecordingTest, ARecordingThatCannotStartIsReported)
+{
+    platform::select_wave_input("none");
+    start();
+    harness->key(skin::KEY_SOFT_LEFT, true);
+    harness->key(skin::KEY_SOFT_LEFT, false);
+    settle();
+    EXPECT_FALSE(document->is_recording());
+    ASSERT_EQ(top(), &main->error().form());
+    EXPECT_EQ(main->error().text(), harness->properties().translate(u"Sorry_cannot_record"));
+    EXPECT_NE(main->error().text(), u"Sorry_cannot_record");
+    EXPECT_TRUE(document->records().empty());
 }
 
 TEST_F(FormRecordingTest, ASmallScreenShowsTheSameRecording)
@@ -72,7 +92,10 @@ TEST_F(FormRecordingTest, ASmallScreenShowsTheSameRecording)
     save("recording-240x320");
     tap(element(form(), u"btnClose"));
     EXPECT_EQ(top(), &main->form());
-    save("main-240x320");
+    tap(element(main->form(), u"btnFilter"));
+    tap(element(main->form(), u"button7"));
+    EXPECT_EQ(main->list().count(), 1); // "Record"
+    save("main-filtered-240x320");
 }
 
 TEST_F(FormRecordingTest, ARenameSurvivesPauseAndReachesTheFileOnlyAtStop)
@@ -126,6 +149,42 @@ TEST_F(FormRecordingTest, ANameGivenBeforeAStopFromElsewhereIsStillApplied)
     EXPECT_EQ(top(), &main->form());
     EXPECT_EQ(document->current().title, u"Call with Ann");
     EXPECT_TRUE(os::FileInfo(document->current().path).exists());
+}
+
+TEST_F(FormRecordingTest, ANewRecordingClosesTheFilterAndTheSpeakerButtonsFollowTheCall)
+{
+    write_record(os::join(store(), u"Zed 1.mp3"), u"Zed", u"1", u"Record");
+    use_tone_input(0.3, true);
+    start();
+    tap(element(main->form(), u"btnFilter"));
+    tap(element(main->form(), u"button2"));
+    ASSERT_EQ(main->list().count(), 0);
+    harness->key(skin::KEY_SOFT_LEFT, true);
+    harness->key(skin::KEY_SOFT_LEFT, false);
+    settle();
+    ASSERT_EQ(top(), &form());
+    EXPECT_FALSE(main->filter_open());
+    EXPECT_EQ(main->list().count(), 2);
+
+    char16_t const* phone = u"HKEY_LOCAL_MACHINE\\System\\State\\Phone";
+    os::reg_set_dword(phone, u"Active Call Count", 1);
+    os::reg_set_dword(phone, u"Status", 0x20000000);
+    run_until([&] { return document->in_call(); }, 2);
+    settle();
+    EXPECT_TRUE(shown(u"btnSpeakerOn"));
+    EXPECT_FALSE(shown(u"btnSpeakerOff"));
+    save("recording-call-480x640");
+    tap(element(form(), u"btnSpeakerOn"));
+    EXPECT_TRUE(document->settings().speaker);
+    bool stored = false;
+    EXPECT_TRUE(os::reg_get_bool(document::PRODUCT_KEY, u"Speaker", &stored) && stored);
+    os::reg_set_dword(phone, u"Active Call Count", 0);
+    run_until([&] { return !document->in_call(); }, 2);
+    EXPECT_FALSE(shown(u"btnSpeakerOn"));
+    EXPECT_FALSE(shown(u"btnSpeakerOff"));
+    for (auto name : { u"Active Call Count", u"Status" })
+        platform::RegistryStore::instance().remove_value(
+            platform::RegistryRoot::LOCAL_MACHINE, u"System\\State\\Phone", name);
 }
 
 TEST_F(FormRecordingTest, TheVoiceActivationSliderAtBothEdgesIsSavedOnRelease)

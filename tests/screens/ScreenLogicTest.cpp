@@ -2,7 +2,6 @@
 #include <document/Settings.h>
 #include <gtest/gtest.h>
 #include <limits>
-#include <screens/MenuItem.h>
 #include <screens/RecordFilter.h>
 #include <screens/ScreenTexts.h>
 
@@ -137,26 +136,6 @@ TEST(ScreenTextsTest, RowIconsByStorageAndAlbum)
     EXPECT_EQ(row_icon_name(u"/media/card/Documents/My Ravelin/Outgoing/a.mp3", u"Outgoing", docs), u"card_outgoing");
     EXPECT_EQ(row_icon_name(u"/media/card/a.mp3", u"Incoming", docs), u"card_incoming");
     EXPECT_EQ(row_icon_name(u"/media/card/a.mp3", u"Meeting", docs), u"card");
-}
-
-TEST(MenuItemTest, RowElementsTextsAndPages)
-{
-    MenuItem item(u"Speaker");
-    EXPECT_EQ(menu_row_element(item, u"MenuElement"), u"MenuElement");
-    item.enabled = false;
-    EXPECT_EQ(menu_row_element(item, u"MenuElement"), u"MenuElementDisabled");
-    item.style = u"MenuElementUnchecked";
-    EXPECT_EQ(menu_row_element(item, u"MenuElement"), u"MenuElementUncheckedDisabled");
-    EXPECT_EQ(menu_row_text(item, u"Speakerphone"), u"Speakerphone");
-    item.label = u"Loud";
-    EXPECT_EQ(menu_row_text(item, u"Speakerphone"), u"Loud");
-
-    MenuItems const a { MenuItem(u"A"), MenuItem(u"B") };
-    MenuItems b { MenuItem(u"A", u"other label"), MenuItem(u"B") };
-    b[1].checked = true;
-    EXPECT_TRUE(same_page(a, b));
-    EXPECT_FALSE(same_page(a, { MenuItem(u"B"), MenuItem(u"A") }));
-    EXPECT_FALSE(same_page(a, { MenuItem(u"A") }));
 }
 
 } // namespace

@@ -142,12 +142,15 @@ protected:
         harness->pen_up(point);
         settle();
     }
-    // A tap on row `index` of a list.
+    // A tap in the middle of the part of row `index` that the list shows.
     void tap_row(skin::VListElement const& list, int32_t index)
     {
         double row_top = 0, height = 0;
         ASSERT_TRUE(list.row_place(index, row_top, height)) << "row " << index;
-        tap_at(list.position() + skin::Point { list.size().x / 2, static_cast<int32_t>(row_top + height / 2) });
+        double const from = std::max(row_top, 0.0);
+        double const to = std::min(row_top + height, static_cast<double>(list.size().y));
+        ASSERT_LT(from, to) << "row " << index << " is not on screen";
+        tap_at(list.position() + skin::Point { list.size().x / 2, static_cast<int32_t>((from + to) / 2) });
     }
     void settle() { harness->advance(600); }
     skin::Form* top() const { return harness->stack().top(); }
@@ -157,16 +160,6 @@ protected:
         if (!found)
             throw std::runtime_error("no element " + core::to_utf8(id));
         return *found;
-    }
-    // The artists of the rows on screen, from the top.
-    std::vector<String> artists_shown() const
-    {
-        std::vector<String> out;
-        auto& list = main->list();
-        for (int32_t i = 0; i < list.count(); ++i)
-            if (auto* row = dynamic_cast<screens::RecordRow*>(list.row(i)))
-                out.push_back(row->artist().text());
-        return out;
     }
     // Keeps a frame to look at.
     void save(std::string const& name) const

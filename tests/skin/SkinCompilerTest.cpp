@@ -95,7 +95,7 @@ INSTANTIATE_TEST_SUITE_P(Skins, GoldenPicture,
         Golden { "widgets_96", "Widgets", "160x150" }),
     [](auto const& info) { return std::string(info.param.name); });
 
-// A usage error (exit 2) is printed with the three lines of usage; any other failure (exit 1) is one line.
+// A usage error (exit 2) is printed with the five lines of usage; any other failure (exit 1) is one line.
 TEST(SkinCompiler, RenderFaultsWriteNoPicture)
 {
     struct {
@@ -115,7 +115,7 @@ TEST(SkinCompiler, RenderFaultsWriteNoPicture)
         auto const result = run(skinc() + " --render " + compiled_skins() + "/" + fault.arguments + " --out " + out);
         EXPECT_EQ(result.exit_code, fault.exit_code) << fault.arguments;
         EXPECT_NE(result.error.find(fault.message), std::string::npos) << result.error;
-        EXPECT_EQ(std::count(result.error.begin(), result.error.end(), '\n'), fault.exit_code == 1 ? 1 : 3)
+        EXPECT_EQ(std::count(result.error.begin(), result.error.end(), '\n'), fault.exit_code == 1 ? 1 : 5)
             << result.error;
         EXPECT_FALSE(file_exists(out)) << fault.arguments;
     }
