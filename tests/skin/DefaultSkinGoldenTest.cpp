@@ -30,6 +30,14 @@ TEST_P(DefaultSkinGolden, MatchesTheReference)
         + ".skin " + shot.preview + " --size " + shot.size + " --out " + output + " --lang " + bin_dir() + "/"
         + language + ".lng --sample " + source_dir() + "/data/skins/default/sample-" + language + ".txt");
     ASSERT_EQ(result.exit_code, 0) << result.error;
+    // The transparent key never reaches the screen: a picture drawn without the keyed blitter shows it.
+    platform::PngPicture picture;
+    std::string error;
+    ASSERT_TRUE(platform::read_png(output, 3, picture, error)) << error;
+    int64_t keyed = 0;
+    for (size_t i = 0; i + 2 < picture.pixels.size(); i += 3)
+        keyed += picture.pixels[i] >= 0xF8 && picture.pixels[i + 1] < 0x08 && picture.pixels[i + 2] >= 0xF8;
+    EXPECT_EQ(keyed, 0) << "pixels of the transparent key";
     expect_golden_file(shot_name(shot), output);
 }
 
