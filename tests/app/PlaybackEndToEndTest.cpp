@@ -66,6 +66,13 @@ TEST(PlaybackEndToEndTest, AFormatIsChosenANoteRecordedAndPlayedToTheEnd)
     core::String format;
     EXPECT_TRUE(os::reg_get_string(document::PRODUCT_KEY, u"Format", format));
     EXPECT_EQ(format, u"Mp3Low");
+    // The page is longer than the window: its last row comes up when the list is pushed up.
+    ASSERT_TRUE(screen.drag(window, 240, 560, 200));
+    ASSERT_TRUE(wait_until([&] {
+        auto const cancel = find_in_trace(program.trace(), "", text(u"Cancel"));
+        return cancel && cancel->y + cancel->height <= 640;
+    })) << program.trace();
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
     tap("", text(u"Cancel"));
     ASSERT_TRUE(wait_until([&] { return shows(program, "FormMain"); })) << program.trace();
 

@@ -66,6 +66,16 @@ public:
                    .exit_code
             == 0;
     }
+    // A press at (x, from_y) moved in steps to (x, to_y) and lifted there.
+    bool drag(std::string const& window, int x, int from_y, int to_y) const
+    {
+        std::string command = "DISPLAY=" + display_ + " xdotool mousemove --window " + window + " " + std::to_string(x)
+            + " " + std::to_string(from_y) + " mousedown 1";
+        for (int step = 1; step <= 8; ++step)
+            command += " sleep 0.02 mousemove --window " + window + " " + std::to_string(x) + " "
+                + std::to_string(from_y + (to_y - from_y) * step / 8);
+        return testing_support::run(command + " mouseup 1").exit_code == 0;
+    }
     // The window named `name`, once it exists.
     std::string window(std::string const& name) const
     {
