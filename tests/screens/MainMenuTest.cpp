@@ -336,13 +336,24 @@ TEST_F(MainMenuTest, MissingProgramsAreLoggedAndOtherwiseSilent)
 {
     std::string const empty = testing_support::fresh_dir("no-programs");
     std::string const saved = std::getenv("PATH");
+    std::filesystem::create_directories(core::to_utf8(store()));
+    testing_support::write_file(core::to_utf8(store() + u"/Note.wav"),
+        audio_test::wav_bytes(1, 1, 8000, 16, audio_test::pcm16(std::vector<int16_t>(800, 100))));
     setenv("PATH", empty.c_str(), 1);
     start();
+    testing_support::LogCapture log;
     open_menu();
     tap_row_button(u"Help");
+    EXPECT_EQ(top(), &main->form());
+    tap_row(main->list(), 0);
+    tap(element(main->view().form(), u"btnMenu"));
+    tap_row(main->view().menu().list(), 2);
     setenv("PATH", saved.c_str(), 1);
     EXPECT_TRUE(host->messages.empty());
-    EXPECT_EQ(top(), &main->form());
+    EXPECT_EQ(top(), &main->view().form());
+    EXPECT_TRUE(log.contains("execute_file: cannot start xdg-email\n"));
+    EXPECT_TRUE(
+        log.contains("execute_file: cannot start " + testing_support::bin_dir() + "/help/english/index.html\n"));
 }
 
 TEST_F(MainMenuTest, MinimizeAndExitReachTheWindow)
