@@ -12,7 +12,7 @@ CTEST_FLAGS ?= --output-on-failure -j $(JOBS)
 PACKAGES := $(shell sed -e 's/\#.*//' packages.txt)
 SUDO     := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
-.PHONY: deps build build-asan build-tsan test test-normal test-asan test-tsan run bench fuzz format clean
+.PHONY: deps build build-asan build-tsan test test-normal test-asan test-tsan run bench fuzz format clean skin-sheet
 
 # Installs only what is missing from packages.txt; apt-get update runs first when something is.
 deps:
@@ -74,6 +74,15 @@ fuzz: deps
 	  n=$$(basename $$f); mkdir -p fuzz-corpus-tmp/$$n; \
 	  echo "== $$n"; "$$f" -max_total_time=$(FUZZ_SECONDS) fuzz-corpus-tmp/$$n fuzz/corpus/$$n || exit 1; \
 	done
+
+# Every form of the default skin with sample content, at 240x320@96, 480x640@192 and 640x480@192, in
+# English and Russian, on one picture for review ($(BUILD)/skin-sheet.png; docs/skin-sheet.png is a copy).
+skin-sheet: deps $(BUILD)/build.ninja
+	cmake --build $(BUILD) --target ravelin-skinc ravelin-data
+	$(BUILD)/bin/ravelin-skinc --sheet $(BUILD)/bin/skins/bin/default.skin --out $(BUILD)/skin-sheet.png \
+	  --lang $(BUILD)/bin/english.lng --sample data/skins/default/sample-english.txt \
+	  --lang $(BUILD)/bin/russian.lng --sample data/skins/default/sample-russian.txt
+	@echo "$(BUILD)/skin-sheet.png"
 
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i

@@ -5,6 +5,7 @@
 #include <core/Log.h>
 #include <core/Stopwatch.h>
 #include <os/File.h>
+#include <os/FileInfo.h>
 #include <os/Paths.h>
 
 namespace skin {
@@ -90,6 +91,21 @@ bool PropertiesImpl::load(core::StringView path, DisplayInfo const& display)
     return true;
 }
 
+// The double-size drawing of a picture when one lies beside it and is exactly twice its size; a wrong
+// one is only logged, and the picture is then doubled as usual.
+PictureHandle PropertiesImpl::load_double(core::StringView name, PictureHolder const& picture)
+{
+    core::String const double_name = core::String(name) + u"@2x";
+    if (!os::FileInfo(double_name + u".bmp").exists())
+        return nullptr;
+    PictureHandle twice = load_565(double_name);
+    if (twice && twice->size().x == 2 * picture.size().x && twice->size().y == 2 * picture.size().y)
+        return twice;
+    core::log() << u"PropertiesImpl::PropertiesImpl picture {" << double_name << u"} is not twice {" << name
+                << u"}, doubled instead\n";
+    return nullptr;
+}
+
 bool PropertiesImpl::load_pictures(core::StringView path, SkinFile const& file, core::Stopwatch& stopwatch)
 {
     // Pictures lie beside the skin file (the folder part keeps its separator; none means no folder).
@@ -102,6 +118,7 @@ bool PropertiesImpl::load_pictures(core::StringView path, SkinFile const& file, 
             return false;
         }
         holders_.push_back(picture.get());
+        pictures_2x_.push_back(scale_shift_ == 1 ? load_double(folder + name, *picture) : nullptr);
         pictures_.push_back(std::move(picture));
         core::log() << u"PropertiesImpl::PropertiesImpl picture load time=" << stopwatch.lap() << u" {" << name
                     << u"}\n";
@@ -114,6 +131,7 @@ void PropertiesImpl::swap_skin(PropertiesImpl& other)
     std::swap(file_, other.file_);
     std::swap(pictures_, other.pictures_);
     std::swap(holders_, other.holders_);
+    std::swap(pictures_2x_, other.pictures_2x_);
     std::swap(fonts_, other.fonts_);
     std::swap(strings_, other.strings_);
     std::swap(scale_shift_, other.scale_shift_);
@@ -181,8 +199,10 @@ PictureRef PropertiesImpl::lookup_picture(ElementRecord record, core::StringView
     for (int i = 0; i < 4; ++i)
         ref.corners[i]
             = { int32_t(raw->corners[2 * i]) << scale_shift_, int32_t(raw->corners[2 * i + 1]) << scale_shift_ };
-    ref.picture = pictures_[raw->index];
-    ref.scale_shift = scale_shift_;
+    // The corners stay in doubled coordinates; a double-size drawing is addressed by them directly.
+    PictureHandle const& twice = pictures_2x_[raw->index];
+    ref.picture = twice ? twice : pictures_[raw->index];
+    ref.scale_shift = twice ? 0 : scale_shift_;
     ref.flag = raw->flag;
     return ref;
 }

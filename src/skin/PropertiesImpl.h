@@ -85,10 +85,14 @@ private:
 
     bool load(core::StringView path, DisplayInfo const& display);
     bool load_pictures(core::StringView path, SkinFile const& file, core::Stopwatch& stopwatch);
+    PictureHandle load_double(core::StringView name, PictureHolder const& picture);
 
     std::unique_ptr<SkinFile> file_;
     std::vector<PictureHandle> pictures_;
     std::vector<PictureHolder const*> holders_;
+    // Per picture, its drawing at twice the size (NAME@2x.bmp) on 192-dpi screens, or null: drawn as it
+    // is instead of every pixel doubled.
+    std::vector<PictureHandle> pictures_2x_;
     std::vector<FontHandle> fonts_;
     std::vector<core::String> strings_;
     int32_t scale_shift_ = 0;

@@ -95,7 +95,7 @@ INSTANTIATE_TEST_SUITE_P(Skins, GoldenPicture,
         Golden { "widgets_96", "Widgets", "160x150" }),
     [](auto const& info) { return std::string(info.param.name); });
 
-// A usage error (exit 2) is printed with the three lines of usage; any other failure (exit 1) is one line.
+// A usage error (exit 2) is printed with the five lines of usage; any other failure (exit 1) is one line.
 TEST(SkinCompiler, RenderFaultsWriteNoPicture)
 {
     struct {
@@ -115,9 +115,34 @@ TEST(SkinCompiler, RenderFaultsWriteNoPicture)
         auto const result = run(skinc() + " --render " + compiled_skins() + "/" + fault.arguments + " --out " + out);
         EXPECT_EQ(result.exit_code, fault.exit_code) << fault.arguments;
         EXPECT_NE(result.error.find(fault.message), std::string::npos) << result.error;
-        EXPECT_EQ(std::count(result.error.begin(), result.error.end(), '\n'), fault.exit_code == 1 ? 1 : 3)
+        EXPECT_EQ(std::count(result.error.begin(), result.error.end(), '\n'), fault.exit_code == 1 ? 1 : 5)
             << result.error;
         EXPECT_FALSE(file_exists(out)) << fault.arguments;
+    }
+}
+
+// A sample that cannot be followed is one line naming the file and line, or the missing element.
+TEST(SkinCompiler, RenderSampleFaultsAreNamed)
+{
+    struct {
+        char const* sample;
+        char const* message;
+    } const faults[] = {
+        { "text frmArtist Ann\n", "sample.txt:1: not understood" },
+        { "[Panel]\nvalue bar 1.5\n", "sample.txt:2: not understood" },
+        { "[Panel]\nrow a=b\n", "sample.txt:2: not understood" },
+        { "[Panel]\nhide nothingHere\n", "nothingHere" },
+        { "[Panel]\nover Missing\n", "Missing" },
+    };
+    for (auto const& fault : faults) {
+        std::string const dir = fresh_dir("sample");
+        write_file(dir + "/sample.txt", fault.sample);
+        auto const result = run(skinc() + " --render " + compiled_skins() + "/golden.skin Panel --size 80x60 --out "
+            + dir + "/out.png --sample " + dir + "/sample.txt");
+        EXPECT_EQ(result.exit_code, 1) << fault.sample;
+        EXPECT_NE(result.error.find(fault.message), std::string::npos) << result.error;
+        EXPECT_EQ(std::count(result.error.begin(), result.error.end(), '\n'), 1) << result.error;
+        EXPECT_FALSE(file_exists(dir + "/out.png")) << fault.sample;
     }
 }
 

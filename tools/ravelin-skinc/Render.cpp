@@ -1,5 +1,7 @@
 #include "Render.h"
 
+#include "Preview.h"
+
 #include <charconv>
 #include <memory>
 #include <skin/BitmapPng.h>
@@ -37,8 +39,49 @@ bool parse_size(std::string const& text, RenderRequest& request)
         && parse_number(rest.substr(x + 1), 1, skin::Bitmap565::MAX_SIDE, request.height);
 }
 
-bool render_entry(RenderRequest const& request, std::string& error)
+namespace {
+
+bool render_form(RenderRequest const& request, std::ostream& rects, std::string& error)
 {
+    Sample sample;
+    if (!request.sample.empty() && !read_sample(request.sample, sample, error))
+        return false;
+    skin::FormHarness harness(core::from_utf8(request.skin), { request.width, request.height }, request.dpi);
+    if (!harness.loaded()) {
+        error = "cannot be loaded as a skin";
+        return false;
+    }
+    if (!request.lng.empty() && !harness.properties().dictionary().load(core::from_utf8(request.lng))) {
+        error = request.lng + " cannot be read";
+        return false;
+    }
+    bool const known = sample.find(request.entry) || harness.properties().find_entry(core::from_utf8(request.entry));
+    if (!known) {
+        error = "has no entry " + request.entry;
+        return false;
+    }
+    try {
+        PreviewScreen screen(harness, sample);
+        screen.show(request.entry);
+        if (request.rects)
+            print_rects(screen.top(), rects);
+    } catch (skin::SkinException const& e) {
+        error = request.entry + ": " + e.what();
+        return false;
+    }
+    if (!harness.save_png(request.output)) {
+        error = "cannot write " + request.output;
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+bool render_entry(RenderRequest const& request, std::ostream& rects, std::string& error)
+{
+    if (!request.lng.empty() || !request.sample.empty())
+        return render_form(request, rects, error);
     skin::DisplayInfo display;
     display.width = display.width_copy = request.width;
     display.height = display.height_copy = request.height;
@@ -72,6 +115,8 @@ bool render_entry(RenderRequest const& request, std::string& error)
         }
         skin::fill(surface, {}, surface.size(), skin::Color {});
         root->paint(surface, {});
+        if (request.rects)
+            print_rects(*root, rects);
         if (!skin::write_png(*surface.bitmap(), request.output)) {
             error = "cannot write " + request.output;
             return false;

@@ -1,6 +1,9 @@
 #include "SkinWriter.h"
 
+#include "Svg.h"
+
 #include <algorithm>
+#include <filesystem>
 #include <set>
 #include <skin/SkinFile.h>
 
@@ -30,6 +33,25 @@ template <typename Property> std::vector<Property const*> sorted(std::vector<Pro
 std::string utf8(core::String const& text)
 {
     return core::to_utf8(text);
+}
+
+// NAME@2x.png beside NAME.png, which must be exactly twice its size; empty when there is none.
+Rgba read_double(std::string const& path, Rgba const& once, int line)
+{
+    auto const dot = path.rfind('.');
+    auto const slash = path.find_last_of('/');
+    std::string const stem
+        = dot == std::string::npos || (slash != std::string::npos && dot < slash) ? path : path.substr(0, dot);
+    std::string const double_path = stem + "@2x" + (stem.size() < path.size() ? path.substr(stem.size()) : "");
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(double_path, error))
+        return {};
+    Rgba twice = read_png(double_path);
+    if (twice.width != 2 * once.width || twice.height != 2 * once.height)
+        throw CompileError("line " + std::to_string(line) + ": " + double_path + " is " + std::to_string(twice.width)
+            + "x" + std::to_string(twice.height) + ", not twice " + std::to_string(once.width) + "x"
+            + std::to_string(once.height));
+    return twice;
 }
 
 } // namespace
@@ -130,9 +152,23 @@ void SkinWriter::collect(SourceElement const& e)
             if (other.name == name)
                 throw CompileError("line " + std::to_string(p.line) + ": pictures " + other.source + " and " + p.source
                     + " share the name \"" + name + "\"");
+        if (name.ends_with("@2x"))
+            throw CompileError("line " + std::to_string(p.line) + ": " + p.source
+                + " is the double-size drawing of another picture; name that one");
         std::string const path = p.source.starts_with("/") || folder_.empty() ? p.source : folder_ + "/" + p.source;
         picture_index_.emplace(p.source, static_cast<uint32_t>(pictures_.size()));
-        pictures_.push_back({ p.source, name, read_png(path) });
+        if (path.ends_with(".svg")) {
+            try {
+                SvgDrawing drawing = draw_svg(path);
+                pictures_.push_back({ p.source, name, std::move(drawing.once), std::move(drawing.twice) });
+            } catch (CompileError const& error) {
+                throw CompileError("line " + std::to_string(p.line) + ": " + error.what());
+            }
+            continue;
+        }
+        Rgba once = read_png(path);
+        Rgba twice = read_double(path, once, p.line);
+        pictures_.push_back({ p.source, name, std::move(once), std::move(twice) });
     }
     for (auto const& child : e.children)
         collect(child);

@@ -10,12 +10,13 @@
 
 namespace skinc {
 
-// A picture of the skin: the PNG it comes from, its name in the string area (the PNG's base name) and
-// its pixels.
+// A picture of the skin: the PNG it comes from, its name in the string area (the PNG's base name), its
+// pixels, and its drawing at twice the size when NAME@2x.png lies beside NAME.png (empty otherwise).
 struct SkinPicture {
     std::string source;
     std::string name;
     Rgba pixels;
+    Rgba twice;
 };
 
 // Lays a skin source out in the binary skin format: header, keys (in the first 64 KiB), string area

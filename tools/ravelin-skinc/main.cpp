@@ -2,6 +2,7 @@
 // prints the tree of a binary skin (--dump), or draws one of its entries into a PNG (--render).
 #include "Dump.h"
 #include "Render.h"
+#include "Sheet.h"
 #include "SkinSource.h"
 #include "SkinWriter.h"
 
@@ -18,7 +19,9 @@ int usage()
 {
     std::cerr << "usage: ravelin-skinc SOURCE.xml -o OUTPUT.skin\n"
                  "       ravelin-skinc --dump FILE.skin\n"
-                 "       ravelin-skinc --render FILE.skin ENTRY --size WxH[@DPI] --out FILE.png\n";
+                 "       ravelin-skinc --render FILE.skin ENTRY --size WxH[@DPI] --out FILE.png [--lang FILE.lng]\n"
+                 "                     [--sample FILE.txt] [--rects]\n"
+                 "       ravelin-skinc --sheet FILE.skin --out FILE.png (--lang FILE.lng --sample FILE.txt)...\n";
     return 2;
 }
 
@@ -55,6 +58,8 @@ int compile(std::string const& source_path, std::string const& output)
         for (auto const& picture : writer.pictures()) {
             std::string const bmp = (folder.empty() ? std::string() : folder + "/") + picture.name + ".bmp";
             skinc::write_bmp565(bmp, picture.pixels);
+            if (picture.twice.width > 0)
+                skinc::write_bmp565(bmp.substr(0, bmp.size() - 4) + "@2x.bmp", picture.twice);
         }
         std::ofstream out(output, std::ios::binary | std::ios::trunc);
         out.write(
@@ -68,26 +73,51 @@ int compile(std::string const& source_path, std::string const& output)
     return 0;
 }
 
-// --render FILE.skin ENTRY followed by --size and --out in either order.
+// --render FILE.skin ENTRY followed by its options in any order, each at most once.
 int render(std::vector<std::string> const& args)
 {
     skinc::RenderRequest request;
     request.skin = args[1];
     request.entry = args[2];
     bool sized = false;
-    for (size_t i = 3; i + 1 < args.size(); i += 2) {
-        if (args[i] == "--size" && !sized)
-            sized = skinc::parse_size(args[i + 1], request);
-        else if (args[i] == "--out" && request.output.empty())
-            request.output = args[i + 1];
+    for (size_t i = 3; i < args.size(); ++i) {
+        bool const has_value = i + 1 < args.size();
+        if (args[i] == "--rects" && !request.rects)
+            request.rects = true;
+        else if (args[i] == "--size" && has_value && !sized) {
+            if (!(sized = skinc::parse_size(args[++i], request)))
+                return usage();
+        } else if (args[i] == "--out" && has_value && request.output.empty())
+            request.output = args[++i];
+        else if (args[i] == "--lang" && has_value && request.lng.empty())
+            request.lng = args[++i];
+        else if (args[i] == "--sample" && has_value && request.sample.empty())
+            request.sample = args[++i];
         else
             return usage();
     }
     if (!sized || request.output.empty())
         return usage();
     std::string error;
-    if (!skinc::render_entry(request, error))
+    if (!skinc::render_entry(request, std::cout, error))
         return failure(request.skin, error);
+    return 0;
+}
+
+// --sheet FILE.skin --out FILE.png, then --lang and --sample pairs.
+int sheet(std::vector<std::string> const& args)
+{
+    if (args.size() < 6 || args[2] != "--out" || (args.size() - 4) % 4 != 0)
+        return usage();
+    std::vector<skinc::SheetLanguage> languages;
+    for (size_t i = 4; i < args.size(); i += 4) {
+        if (args[i] != "--lang" || args[i + 2] != "--sample")
+            return usage();
+        languages.push_back({ args[i + 1], args[i + 3] });
+    }
+    std::string error;
+    if (!skinc::write_sheet(args[1], languages, args[3], error))
+        return failure(args[1], error);
     return 0;
 }
 
@@ -98,8 +128,10 @@ int main(int argc, char** argv)
     std::vector<std::string> const args(argv + 1, argv + argc);
     if (args.size() == 2 && args[0] == "--dump")
         return dump(args[1]);
-    if (args.size() == 7 && args[0] == "--render")
+    if (args.size() >= 3 && args[0] == "--render")
         return render(args);
+    if (!args.empty() && args[0] == "--sheet")
+        return sheet(args);
     if (args.size() == 3 && args[1] == "-o")
         return compile(args[0], args[2]);
     return usage();

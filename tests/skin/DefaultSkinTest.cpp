@@ -1,0 +1,491 @@
+// The skins the program ships (build/bin/skins/bin), its language files and its keypad map.
+#include "SkinTestSupport.h"
+
+#include <lang/Dictionary.h>
+#include <skin/FontRep.h>
+#include <skin/FormHarness.h>
+#include <skin/widgets/ButtonElement.h>
+#include <skin/widgets/EditElement.h>
+#include <skin/widgets/ImageElement.h>
+#include <skin/widgets/ProgressElement.h>
+#include <skin/widgets/TextElement.h>
+#include <skin/widgets/VListElement.h>
+
+#include <set>
+#include <sstream>
+
+using namespace skin_testing;
+
+namespace {
+
+struct Screen {
+    int32_t width;
+    int32_t height;
+    int32_t dpi;
+};
+
+Screen const SCREENS[] = { { 240, 320, 96 }, { 480, 640, 192 }, { 480, 800, 192 }, { 720, 1440, 192 }, { 320, 240, 96 },
+    { 640, 480, 192 }, { 1024, 768, 96 } };
+char const* const LANGUAGES[] = { "english", "russian" };
+
+std::string shipped(std::string const& name)
+{
+    return bin_dir() + "/" + name;
+}
+
+enum class Kind { ANY, BUTTON, TEXT, IMAGE, PROGRESS, VLIST, EDIT };
+
+struct Required {
+    char const* entry;
+    bool popup;
+    // "id" or "parent/id" (the element must lie inside that parent), with its kind.
+    std::vector<std::pair<std::string, Kind>> elements;
+};
+
+std::vector<std::pair<std::string, Kind>> keypad()
+{
+    std::vector<std::pair<std::string, Kind>> keys;
+    for (int i = 0; i <= 9; ++i)
+        keys.push_back({ "KeyboardContainer/button" + std::to_string(i), Kind::BUTTON });
+    keys.push_back({ "KeyboardContainer/button_backspace", Kind::BUTTON });
+    keys.push_back({ "KeyboardContainer/button_hash", Kind::BUTTON });
+    return keys;
+}
+
+std::vector<Required> const& required()
+{
+    using enum Kind;
+    static std::vector<Required> const forms = [] {
+        std::vector<Required> list = {
+            { "FormMain", false,
+                { { "btnRecord", BUTTON }, { "btnFilter", BUTTON }, { "btnCloseFilter", BUTTON }, { "btnMenu", BUTTON },
+                    { "list", VLIST }, { "KeyboardContainer", ANY } } },
+            { "Record", false,
+                { { "icon", IMAGE }, { "artist", TEXT }, { "name", TEXT }, { "#vlist_normal", ANY },
+                    { "#vlist_pressed", ANY }, { "#vlist_selected", ANY } } },
+            { "FormRecording", false,
+                { { "icon", IMAGE }, { "frmArtist", TEXT }, { "frmElapsed", TEXT }, { "frmLeft", TEXT },
+                    { "frmInfo", TEXT }, { "frmSize", TEXT }, { "btnName", BUTTON }, { "btnName/#text", TEXT },
+                    { "btnClose", BUTTON }, { "btnPause", BUTTON }, { "btnResume", BUTTON }, { "btnBoost", BUTTON },
+                    { "btnBoost/BoostOn", ANY }, { "btnBoost/BoostOff", ANY }, { "btnBoost/#text", TEXT },
+                    { "btnSpeakerOn", BUTTON }, { "btnSpeakerOff", BUTTON }, { "btnVAS", BUTTON },
+                    { "pbLevel", PROGRESS }, { "pbVAS", PROGRESS } } },
+            { "FormView", false,
+                { { "icon", IMAGE }, { "frmArtist", TEXT }, { "frmElapsed", TEXT }, { "frmLeft", TEXT },
+                    { "frmInfo", TEXT }, { "frmSize", TEXT }, { "btnClose", BUTTON }, { "btnPlay", BUTTON },
+                    { "btnPause", BUTTON }, { "btnMenu", BUTTON }, { "btnName", BUTTON }, { "btnName/#text", TEXT },
+                    { "btnVolume", BUTTON }, { "btnPosition", BUTTON }, { "pbLevel", PROGRESS },
+                    { "pbVolume", PROGRESS }, { "pbPosition", PROGRESS } } },
+            { "Menu", true, { { "panel", ANY }, { "caption", TEXT }, { "vlist", VLIST } } },
+            { "MenuElement4Buttons", false, { { "Help", BUTTON }, { "Minimize", BUTTON }, { "Exit", BUTTON } } },
+            { "FormConfirmation", true, { { "text", TEXT }, { "btnOk", BUTTON }, { "btnCancel", BUTTON } } },
+            { "FormError", true, { { "text", TEXT }, { "btnClose", BUTTON } } },
+            { "FormEdit", true, { { "edit", EDIT }, { "btnOk", BUTTON }, { "btnCancel", BUTTON } } },
+            { "QuickRecord", true, { { "btnOk", BUTTON }, { "list", VLIST } } },
+            { "HardwareKey", false, { { "checked", ANY }, { "unchecked", ANY }, { "icon", IMAGE }, { "name", TEXT } } },
+        };
+        auto const keys = keypad();
+        list[0].elements.insert(list[0].elements.end(), keys.begin(), keys.end());
+        for (char const* row :
+            { "MenuElement", "MenuElementDisabled", "MenuElementUnchecked", "MenuElementUncheckedDisabled" })
+            list.push_back({ row, false, { { "#text", TEXT }, { "separator", ANY }, { "checked", ANY } } });
+        return list;
+    }();
+    return forms;
+}
+
+bool is_kind(skin::Element* element, Kind kind)
+{
+    switch (kind) {
+    case Kind::ANY:
+        return element != nullptr;
+    case Kind::BUTTON:
+        return dynamic_cast<skin::ButtonElement*>(element);
+    case Kind::TEXT:
+        return dynamic_cast<skin::TextElement*>(element);
+    case Kind::IMAGE:
+        return dynamic_cast<skin::ImageElement*>(element);
+    case Kind::PROGRESS:
+        return dynamic_cast<skin::ProgressElement*>(element);
+    case Kind::VLIST:
+        return dynamic_cast<skin::VListElement*>(element);
+    case Kind::EDIT:
+        return dynamic_cast<skin::EditElement*>(element);
+    }
+    return false;
+}
+
+// What is wrong with the required elements of every entry of the skin: one line each, naming it.
+std::vector<std::string> binding_problems(skin::FormHarness& harness)
+{
+    std::vector<std::string> problems;
+    for (auto const& form_spec : required()) {
+        std::unique_ptr<skin::Form> form;
+        try {
+            form = harness.make_form(core::from_utf8(form_spec.entry));
+        } catch (skin::SkinException const& e) {
+            problems.push_back(std::string(form_spec.entry) + ": " + e.what());
+            continue;
+        }
+        for (auto const& [path, kind] : form_spec.elements) {
+            auto const slash = path.find('/');
+            skin::Element* scope = form.get();
+            if (slash != std::string::npos)
+                scope = form->find_child(core::from_utf8(path.substr(0, slash)));
+            std::string const id = slash == std::string::npos ? path : path.substr(slash + 1);
+            skin::Element* found = scope ? scope->find_child(core::from_utf8(id)) : nullptr;
+            if (!found)
+                problems.push_back(std::string(form_spec.entry) + ": " + path + " is missing");
+            else if (!is_kind(found, kind))
+                problems.push_back(std::string(form_spec.entry) + ": " + path + " is of another kind");
+        }
+    }
+    return problems;
+}
+
+std::string joined(std::vector<std::string> const& lines)
+{
+    std::string text;
+    for (auto const& line : lines)
+        text += line + "\n";
+    return text;
+}
+
+// One failure per problem, in UTF-8 as it is.
+void report(std::vector<std::string> const& problems, std::string const& where)
+{
+    for (auto const& problem : problems)
+        ADD_FAILURE() << where << ": " << problem;
+}
+
+class DefaultSkinAtEverySize : public testing::TestWithParam<std::tuple<Screen, char const*>> {
+protected:
+    void SetUp() override
+    {
+        auto const& [screen, language] = GetParam();
+        harness_ = std::make_unique<skin::FormHarness>(core::from_utf8(shipped("skins/bin/default.skin")),
+            skin::Point { screen.width, screen.height }, screen.dpi);
+        ASSERT_TRUE(harness_->loaded());
+        ASSERT_TRUE(harness_->properties().dictionary().load(core::from_utf8(shipped(language) + ".lng")));
+    }
+
+    std::unique_ptr<skin::FormHarness> harness_;
+};
+
+TEST_P(DefaultSkinAtEverySize, BindsEveryRequiredElement)
+{
+    report(binding_problems(*harness_), "default.skin");
+    ASSERT_TRUE(harness_->properties().find_entry(u"filtered_color"));
+    ASSERT_TRUE(harness_->properties().find_entry(u"icon_color"));
+    for (char16_t const* node : { u"main_memory", u"main_memory_incoming", u"main_memory_outgoing", u"card",
+             u"card_incoming", u"card_outgoing" }) {
+        auto const ref = harness_->properties().lookup_picture(harness_->properties().find_entry(node), u"src", {});
+        EXPECT_TRUE(ref.picture) << core::to_utf8(node);
+    }
+}
+
+// The longest texts the screens put into the fixed-format fields (names are the user's and may be
+// shortened with an ellipsis).
+struct Filled {
+    char const* id;
+    char const* text;
+} const FILLED[] = { { "frmElapsed", "8:88:88" }, { "frmLeft", "8:88:88" }, { "frmSize", "888.8M" },
+    { "frmInfo", "44kHz 16bit 128kbps" } };
+
+// Pairs of siblings meant to lie on each other: a slider area over its bars, a marker over the level,
+// the record button floating over the list, and elements of which the screens show only one.
+bool may_overlap(core::String const& a, core::String const& b)
+{
+    static std::set<std::pair<core::String, core::String>> const pairs
+        = { { u"btnVAS", u"pbLevel" }, { u"btnVAS", u"pbVAS" }, { u"pbLevel", u"pbVAS" },
+              { u"btnPosition", u"pbPosition" }, { u"btnVolume", u"pbVolume" }, { u"btnRecord", u"list" },
+              { u"btnFilter", u"btnCloseFilter" }, { u"btnPause", u"btnResume" }, { u"btnSpeakerOn", u"btnSpeakerOff" },
+              { u"BoostOn", u"BoostOff" }, { u"btnPlay", u"btnPause" }, { u"checked", u"unchecked" } };
+    return pairs.contains({ a, b }) || pairs.contains({ b, a });
+}
+
+bool overlap(skin::Element const& a, skin::Element const& b)
+{
+    auto const ap = a.position(), as = a.size(), bp = b.position(), bs = b.size();
+    return ap.x < bp.x + bs.x && bp.x < ap.x + as.x && ap.y < bp.y + bs.y && bp.y < ap.y + as.y;
+}
+
+std::string name_of(skin::Element const& element)
+{
+    std::string name;
+    for (skin::Element const* e = &element; e; e = e->parent())
+        if (!e->id().empty())
+            name = core::to_utf8(e->id()) + (name.empty() ? "" : "/" + name);
+    return name.empty() ? "(unnamed)" : name;
+}
+
+// Visible elements outside `area`, siblings with ids that overlap, and texts larger than their boxes.
+void layout_problems(skin::Element const& element, skin::Point area, std::vector<std::string>& problems)
+{
+    if (!element.effectively_visible() || element.size().x <= 0 || element.size().y <= 0)
+        return;
+    auto const p = element.position(), s = element.size();
+    if (p.x < 0 || p.y < 0 || p.x + s.x > area.x || p.y + s.y > area.y)
+        problems.push_back(name_of(element) + " lies outside the screen");
+    if (auto const* text = dynamic_cast<skin::TextElement const*>(&element);
+        text && !dynamic_cast<skin::EditElement const*>(&element) && !text->text().empty()) {
+        auto const needed = text->text_size();
+        if (needed.x > s.x || needed.y > s.y)
+            problems.push_back(name_of(element) + " \"" + core::to_utf8(text->text()) + "\" needs "
+                + std::to_string(needed.x) + "x" + std::to_string(needed.y) + " in " + std::to_string(s.x) + "x"
+                + std::to_string(s.y));
+    }
+    for (size_t i = 0; i < element.child_count(); ++i) {
+        skin::Element const& a = *element.child(i);
+        layout_problems(a, area, problems);
+        for (size_t j = i + 1; j < element.child_count(); ++j) {
+            skin::Element const& b = *element.child(j);
+            bool const named = !a.id().empty() && !b.id().empty() && a.id()[0] != u'#' && b.id()[0] != u'#';
+            if (named && a.effectively_visible() && b.effectively_visible() && overlap(a, b)
+                && !may_overlap(a.id(), b.id()))
+                problems.push_back(name_of(a) + " overlaps " + name_of(b));
+        }
+    }
+}
+
+// The translated texts the screens put into an element of an entry: dialog messages, menu captions and
+// items. Each is checked in turn; entries without any are checked once as they are.
+struct Texts {
+    char16_t const* id;
+    std::vector<char16_t const*> keys;
+};
+
+Texts texts_of(std::string const& entry)
+{
+    if (entry == "FormConfirmation")
+        return { u"text", { u"Confirm_deleting", u"Confirm_deleting_this" } };
+    if (entry == "FormError")
+        return { u"text", { u"Sorry_card_problem", u"Sorry_no_memory", u"Sorry_too_slow_device" } };
+    if (entry == "Menu")
+        return { u"caption", { u"MainMenu", u"File", u"Settings", u"Format", u"Boost", u"Menu", u"Language" } };
+    if (entry.starts_with("MenuElement") && entry != "MenuElement4Buttons")
+        return { u"#text",
+            { u"File", u"Settings", u"Cancel", u"Delete", u"Move", u"Refresh", u"AutoRecord", u"Speaker", u"Format",
+                u"Mp3Low", u"Mp3Middle", u"Mp3High", u"Boost", u"BoostOff", u"Boost1", u"Boost2", u"Boost3",
+                u"QuickRecord", u"Language", u"Delete_this", u"Append", u"Send" } };
+    return { nullptr, { nullptr } };
+}
+
+// A row is as wide as the list that shows it.
+int32_t row_width(skin::FormHarness& harness, std::string const& row)
+{
+    char16_t const* form_name = row == "Record" ? u"FormMain" : row == "HardwareKey" ? u"QuickRecord" : u"Menu";
+    auto form = harness.make_form(form_name);
+    harness.show(*form, skin::FormMode::FULL_SCREEN);
+    harness.advance(400);
+    int32_t const width = form->find_child(row == "Record" || row == "HardwareKey" ? u"list" : u"vlist")->size().x;
+    harness.close(*form);
+    harness.advance(400);
+    return width;
+}
+
+TEST_P(DefaultSkinAtEverySize, NothingFallsOffOverlapsOrIsCut)
+{
+    auto const& [screen, language] = GetParam();
+    std::vector<std::string> problems;
+    for (auto const& spec : required()) {
+        Texts const texts = texts_of(spec.entry);
+        bool const row = !std::string(spec.entry).starts_with("Form") && !spec.popup;
+        int32_t const width = row ? row_width(*harness_, spec.entry) : harness_->screen_size().x;
+        for (char16_t const* key : texts.keys) {
+            auto form = harness_->make_form(core::from_utf8(spec.entry));
+            for (auto const& [id, text] : FILLED)
+                if (auto* field = dynamic_cast<skin::TextElement*>(form->find_child(core::from_utf8(id))))
+                    field->set_text(core::from_utf8(text));
+            if (key) {
+                core::String text = harness_->properties().translate(key);
+                for (auto at = text.find(u"%count%"); at != core::String::npos; at = text.find(u"%count%"))
+                    text.replace(at, 7, u"888");
+                static_cast<skin::TextElement*>(form->find_child(texts.id))->set_text(text);
+            }
+            skin::Point area { width, harness_->screen_size().y };
+            if (row) {
+                area.y = form->measured(skin::Axis::Y).preferred;
+                form->set_geometry_x(0, area.x);
+                form->set_geometry_y(0, area.y);
+            } else {
+                harness_->show(*form, spec.popup ? skin::FormMode::POPUP : skin::FormMode::FULL_SCREEN);
+                harness_->advance(400);
+            }
+            std::vector<std::string> found;
+            layout_problems(*form, area, found);
+            for (auto const& line : found)
+                problems.push_back(std::string(spec.entry) + ": " + line);
+            if (harness_->stack().top() == form.get())
+                harness_->close(*form);
+            harness_->advance(400);
+        }
+    }
+    report(problems,
+        std::to_string(screen.width) + "x" + std::to_string(screen.height) + "@" + std::to_string(screen.dpi) + " "
+            + language);
+}
+
+std::string screen_name(testing::TestParamInfo<std::tuple<Screen, char const*>> const& info)
+{
+    Screen const& screen = std::get<0>(info.param);
+    return std::to_string(screen.width) + "x" + std::to_string(screen.height) + "at" + std::to_string(screen.dpi) + "_"
+        + std::get<1>(info.param);
+}
+
+INSTANTIATE_TEST_SUITE_P(Shipped, DefaultSkinAtEverySize,
+    testing::Combine(testing::ValuesIn(SCREENS), testing::ValuesIn(LANGUAGES)), screen_name);
+
+// A skin without one required element: the check names the entry and the element.
+TEST(DefaultSkin, AMissingElementIsNamed)
+{
+    std::string const staged = bin_dir() + "/../data/skins/default";
+    std::string const dir = fresh_dir("broken-skin");
+    std::filesystem::copy(staged + "/pictures", dir + "/pictures");
+    std::string source = read_file(staged + "/default.xml");
+    auto const at = source.find("id=\"btnPosition\"");
+    ASSERT_NE(at, std::string::npos);
+    source.replace(at, 16, "id=\"btnPlace\"");
+    write_file(dir + "/default.xml", source);
+    auto const result = run(skinc() + " " + dir + "/default.xml -o " + dir + "/default.skin");
+    ASSERT_EQ(result.exit_code, 0) << result.error;
+    skin::FormHarness harness(core::from_utf8(dir + "/default.skin"));
+    ASSERT_TRUE(harness.loaded());
+    EXPECT_EQ(joined(binding_problems(harness)), "FormView: btnPosition is missing\n");
+}
+
+TEST(DefaultSkin, SplashHasItsForm)
+{
+    skin::FormHarness harness(core::from_utf8(shipped("skins/bin/splash.skin")));
+    ASSERT_TRUE(harness.loaded());
+    auto form = harness.make_form(u"FormSplash");
+    harness.show(*form, skin::FormMode::POPUP);
+    harness.advance(400);
+    std::vector<std::string> problems;
+    layout_problems(*form, harness.screen_size(), problems);
+    report(problems, "splash.skin");
+}
+
+// Every font of the skin is a real face, and so is the engine's default "Tahoma"; the times are set in
+// digits of one width, so that they do not jump as they count.
+TEST(DefaultSkin, FontsAreRealAndTimesDoNotJump)
+{
+    skin::FormHarness harness(core::from_utf8(shipped("skins/bin/default.skin")));
+    ASSERT_TRUE(harness.loaded());
+    for (auto const& font : harness.properties().fonts())
+        EXPECT_TRUE(font->has_face()) << core::to_utf8(font->description().face);
+    EXPECT_TRUE(skin::FontRep(skin::FontDesc::application_default()).has_face());
+    for (char16_t const* entry : { u"FormRecording", u"FormView" }) {
+        auto form = harness.make_form(entry);
+        for (char16_t const* id : { u"frmElapsed", u"frmLeft" }) {
+            auto const& font = *static_cast<skin::TextElement*>(form->find_child(id))->font();
+            std::set<int32_t> widths;
+            for (char16_t digit = u'0'; digit <= u'9'; ++digit)
+                widths.insert(font.measure(core::StringView(&digit, 1)).width);
+            EXPECT_EQ(widths.size(), 1u) << core::to_utf8(entry) << "/" << core::to_utf8(id);
+        }
+    }
+}
+
+// --rects prints the rectangle of every visible element with an id as the program lays it out; what
+// the sample hides is not listed.
+TEST(DefaultSkin, RectsAreThoseOfTheLaidOutForm)
+{
+    auto const result = run(skinc() + " --render " + shipped("skins/bin/default.skin") + " FormMain --size 480x640@192"
+        + " --out " + fresh_dir("rects") + "/main.png --rects --lang " + shipped("english.lng") + " --sample "
+        + source_dir() + "/data/skins/default/sample-english.txt");
+    ASSERT_EQ(result.exit_code, 0) << result.error;
+    skin::FormHarness harness(core::from_utf8(shipped("skins/bin/default.skin")), { 480, 640 }, 192);
+    auto form = harness.make_form(u"FormMain");
+    form->find_child(u"KeyboardContainer")->set_visible(false);
+    form->find_child(u"btnCloseFilter")->set_visible(false);
+    harness.show(*form);
+    harness.advance(400);
+    std::istringstream lines(result.output);
+    std::string id;
+    std::set<std::string> listed;
+    for (int32_t x, y, width, height; lines >> id >> x >> y >> width >> height;) {
+        listed.insert(id);
+        if (id[0] == '#')
+            continue; // the states of every button share these ids
+        skin::Element const* element = id == "FormMain" ? form.get() : form->find_child(core::from_utf8(id));
+        ASSERT_NE(element, nullptr) << id;
+        EXPECT_EQ((std::vector<int32_t> { x, y, width, height }),
+            (std::vector<int32_t> {
+                element->position().x, element->position().y, element->size().x, element->size().y }))
+            << id;
+    }
+    EXPECT_TRUE(lines.eof()) << result.output;
+    EXPECT_TRUE(listed.contains("btnRecord") && listed.contains("btnMenu") && listed.contains("list"));
+    EXPECT_FALSE(listed.contains("button0") || listed.contains("btnCloseFilter"));
+}
+
+lang::Dictionary::Map language(char const* name)
+{
+    lang::Dictionary dictionary;
+    EXPECT_TRUE(dictionary.load(core::from_utf8(shipped(name) + ".lng"))) << name;
+    return dictionary.entries();
+}
+
+// Every "text" of the skin that is a key (a name, not a number or a sign) is translated.
+void collect_keys(skin::PropertiesImpl const& properties, skin::ElementRecord record, std::set<core::String>& keys)
+{
+    core::String const text = properties.lookup_string(record, u"text", u"");
+    auto const word = [](char16_t c) { return (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z') || c == u'_'; };
+    auto const digit = [](char16_t c) { return c >= u'0' && c <= u'9'; };
+    bool const is_key = text.size() > 1 && word(text[0])
+        && std::all_of(text.begin(), text.end(), [&](char16_t c) { return word(c) || digit(c); });
+    if (is_key)
+        keys.insert(text);
+    for (uint32_t i = 0; i < properties.child_count(record); ++i)
+        collect_keys(properties, properties.child_record(record, i), keys);
+}
+
+TEST(DefaultSkin, LanguagesHoldEveryKeyAndTheSameKeys)
+{
+    std::set<core::String> keys = { u"skin_ProgramName", u"NoSkins", u"Boost", u"BoostOff", u"Boost1", u"Boost2",
+        u"Boost3", u"File", u"Settings", u"Delete", u"Delete_this", u"Move", u"Refresh", u"Append", u"Send", u"Cancel",
+        u"AutoRecord", u"Speaker", u"Format", u"Mp3Low", u"Mp3Middle", u"Mp3High", u"QuickRecord", u"Language", u"Help",
+        u"Help_link", u"Minimize", u"Exit", u"Confirm_deleting", u"Confirm_deleting_this", u"Sorry_card_problem",
+        u"Sorry_no_memory", u"Sorry_too_slow_device", u"Sorry_cannot_move_files", u"MainMenu", u"Menu",
+        u"Sorry_cannot_record", u"Menu_MainMemory" };
+    skin::Properties properties;
+    ASSERT_TRUE(properties.load_skin(core::from_utf8(shipped("skins/bin/default.skin")), {}));
+    for (auto const& spec : required())
+        collect_keys(properties, properties.find_entry(core::from_utf8(spec.entry)), keys);
+    EXPECT_TRUE(keys.contains(u"skin_Key2") && keys.contains(u"Ok")) << "the skin's own keys were not found";
+
+    auto const english = language("english");
+    auto const russian = language("russian");
+    for (auto const& key : keys) {
+        EXPECT_TRUE(english.contains(key)) << core::to_utf8(key);
+        EXPECT_TRUE(russian.contains(key)) << core::to_utf8(key);
+    }
+    std::set<core::String> english_keys, russian_keys;
+    for (auto const& [key, value] : english)
+        english_keys.insert(key);
+    for (auto const& [key, value] : russian)
+        russian_keys.insert(key);
+    EXPECT_EQ(english_keys, russian_keys);
+    for (auto const* dictionary : { &english, &russian }) {
+        EXPECT_NE(dictionary->at(u"Confirm_deleting").find(u"%count%"), core::String::npos);
+        EXPECT_TRUE(file_exists(shipped("help/" + core::to_utf8(dictionary->at(u"Help_link")))));
+    }
+}
+
+// The keypad map: every key of the keypad, and on each of 2 to 9 its digit, Latin and Cyrillic letters.
+TEST(DefaultSkin, KeypadMapCoversEveryKey)
+{
+    lang::Dictionary map;
+    ASSERT_TRUE(map.load(core::from_utf8(shipped("keyboard.txt"))));
+    struct {
+        char16_t const* key;
+        char16_t const* letters;
+    } const expected[] = { { u"0", u"0" }, { u"1", u"1" }, { u"2", u"abc2абвг" }, { u"3", u"def3деёжз" },
+        { u"4", u"ghi4ийкл" }, { u"5", u"jkl5мноп" }, { u"6", u"mno6рсту" }, { u"7", u"pqrs7фхцч" },
+        { u"8", u"tuv8шщъы" }, { u"9", u"wxyz9ьэюя" }, { u"#", u"#" } };
+    for (auto const& [key, letters] : expected)
+        EXPECT_EQ(core::to_utf8(map.translate(key)), core::to_utf8(letters));
+}
+
+} // namespace
