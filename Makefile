@@ -59,7 +59,7 @@ test: deps
 	$(MAKE) test-tsan
 
 run: deps build
-	./$(BUILD)/bin/ravelin-cli --help
+	./$(BUILD)/bin/ravelin
 
 bench: deps build
 	@for b in $(BUILD)/bin/bench-*; do echo "== $$b"; "$$b" || exit 1; done

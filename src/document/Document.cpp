@@ -529,6 +529,13 @@ void Document::rename(StringView title)
 
 // Commands and checks
 
+void Document::resend_recording_started()
+{
+    if (!writer_)
+        return;
+    send(DocumentEvent::RECORDING_STARTED, std::max(records_.find(current_.path), 0));
+}
+
 void Document::on_command(StringView command)
 {
     if (command.substr(0, 4) == u"call") {
@@ -558,6 +565,23 @@ double Document::recorded_seconds()
 uint32_t Document::recorded_bytes()
 {
     return writer_ ? writer_->status().bytes_written() : 0;
+}
+
+double Document::recording_size()
+{
+    if (!writer_)
+        return 0;
+    double const pcm_rate = static_cast<double>(current_.sample_rate) * current_.channels * current_.bits_per_sample;
+    double const coded_rate = writer_->rate_info().bit_rate();
+    double const queued = static_cast<double>(buffer_.queued_bytes());
+    double const ratio = pcm_rate > 0 && coded_rate > 0 ? coded_rate / pcm_rate : 1.0;
+    return writer_->status().bytes_written() + queued * ratio;
+}
+
+void Document::remove_record(size_t index)
+{
+    if (index < records_.size())
+        records_.remove(index);
 }
 
 double Document::level()

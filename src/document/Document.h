@@ -86,11 +86,17 @@ public:
     void fail(int32_t code);
     // A command line: "call..." records a call, "record..." starts or pauses a recording.
     void on_command(core::StringView command);
+    // Tells the listeners again that the recording in progress started (event 4 with its record's index),
+    // for a screen built after it started; nothing when none runs.
+    void resend_recording_started();
     // The current file lies on a card whose store is not there.
     bool card_problem();
     void rescan();
     // Gives the current recording a new title: its tag, its file name, its record.
     void rename(core::StringView title);
+    // Takes a record off the list without touching its file and without an event (the list screen
+    // deleted the file itself).
+    void remove_record(size_t index);
 
     void add_listener(DocumentListener* listener);
     void remove_listener(DocumentListener* listener);
@@ -127,6 +133,9 @@ public:
     double recorded_seconds();
     // Coded bytes the writer has put into the file.
     uint32_t recorded_bytes();
+    // What the file will hold once the buffer has drained: the bytes written and the audio still queued
+    // at the format's compression ratio; 0 without a recording.
+    double recording_size();
     // The level of what is recorded or played, 0.0 to 1.0.
     double level();
     // Whether the writer of the last recording that stop ended had taken everything that reached it.

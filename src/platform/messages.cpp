@@ -31,7 +31,22 @@ struct Queue {
     std::vector<TimerRecord> timers;
     bool quit = false;
     int quit_code = 0;
+    QueueWaiter* waiter = nullptr;
+    bool waiting = false; // the owner waits in its waiter, which a post must wake
 };
+
+// Under no lock: ends the owner's wait in its waiter, when it is in one.
+void wake_waiter(Queue& q)
+{
+    QueueWaiter* waiter = nullptr;
+    {
+        std::lock_guard lock(q.mutex);
+        if (q.waiting)
+            waiter = q.waiter;
+    }
+    if (waiter)
+        waiter->wake();
+}
 
 struct WindowRecord {
     uint32_t thread_id;
@@ -276,6 +291,7 @@ bool post_message(Hwnd window, uint32_t message, uintptr_t wparam, intptr_t lpar
         queue->posted.push_back(Message { window, message, wparam, lparam, tick_count() });
     }
     queue->wake.notify_all();
+    wake_waiter(*queue);
     return true;
 }
 
@@ -295,6 +311,7 @@ bool post_thread_message(uint32_t thread_id, uint32_t message, uintptr_t wparam,
         queue->posted.push_back(Message { 0, message, wparam, lparam, tick_count() });
     }
     queue->wake.notify_all();
+    wake_waiter(*queue);
     return true;
 }
 
@@ -309,24 +326,45 @@ void post_quit_message(int exit_code)
     queue->wake.notify_all();
 }
 
+QueueWaiter::~QueueWaiter() = default;
+
+void set_queue_waiter(QueueWaiter* waiter)
+{
+    auto queue = own_queue();
+    std::lock_guard lock(queue->mutex);
+    queue->waiter = waiter;
+}
+
 int get_message(Message& message, Hwnd window, uint32_t min, uint32_t max)
 {
     auto queue = own_queue();
+    // The other source is read first, so that a queue that is never empty cannot starve it.
+    if (queue->waiter)
+        queue->waiter->wait(0);
     std::unique_lock lock(queue->mutex);
     for (;;) {
         if (take(*queue, message, window, min, max, true))
             return message.message == WM_QUIT ? 0 : 1;
         auto const wait = time_to_timer(*queue, window, min, max);
-        if (wait == std::chrono::milliseconds::max())
+        if (QueueWaiter* waiter = queue->waiter) {
+            queue->waiting = true;
+            lock.unlock();
+            waiter->wait(wait == std::chrono::milliseconds::max() ? -1 : static_cast<int32_t>(wait.count()));
+            lock.lock();
+            queue->waiting = false;
+        } else if (wait == std::chrono::milliseconds::max()) {
             queue->wake.wait(lock);
-        else
+        } else {
             queue->wake.wait_for(lock, wait);
+        }
     }
 }
 
 bool peek_message(Message& message, Hwnd window, uint32_t min, uint32_t max, Peek mode)
 {
     auto queue = own_queue();
+    if (queue->waiter)
+        queue->waiter->wait(0);
     std::lock_guard lock(queue->mutex);
     return take(*queue, message, window, min, max, mode == Peek::REMOVE);
 }
@@ -377,6 +415,7 @@ bool set_timer(Hwnd window, uintptr_t id, uint32_t milliseconds)
         }
     }
     queue->wake.notify_all();
+    wake_waiter(*queue);
     return true;
 }
 

@@ -97,4 +97,18 @@ intptr_t def_window_proc(Hwnd window, uint32_t message, uintptr_t wparam, intptr
 bool set_timer(Hwnd window, uintptr_t id, uint32_t milliseconds);
 bool kill_timer(Hwnd window, uintptr_t id);
 
+// Another source of input that a thread's message waits also wait for (a window system's event queue,
+// which must be read on the thread that owns the window). wait() blocks until that source has input, or
+// `milliseconds` pass (-1: no limit; 0: only takes what is there), and turns what came into posted
+// messages; wake() ends a wait from any thread.
+class QueueWaiter {
+public:
+    virtual ~QueueWaiter();
+    virtual void wait(int32_t milliseconds) = 0;
+    virtual void wake() = 0;
+};
+
+// Installs (or, with null, removes) the calling thread's waiter; not owned.
+void set_queue_waiter(QueueWaiter* waiter);
+
 } // namespace platform

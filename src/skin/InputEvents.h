@@ -23,6 +23,7 @@ struct PenEvent {
 struct KeyEvent {
     int32_t code = 0;
     bool down = false;
+    bool first = true; // false for an auto-repeated key-down
 };
 
 } // namespace skin

@@ -2,6 +2,7 @@
 
 #include "Element.h"
 #include "widgets/EditElement.h"
+#include "widgets/VListElement.h"
 
 #include <algorithm>
 
@@ -58,7 +59,10 @@ bool InputRouter::route_pen(PenEvent const& event)
     }
     if (!captured_.empty())
         return true;
-    std::vector<Element*> const walk = inputs_;
+    // A scrolling list lies under whatever floats over it (a record button, a keypad): it takes a press
+    // only where no other element does, or those elements could never be tapped.
+    std::vector<Element*> walk = inputs_;
+    std::stable_partition(walk.begin(), walk.end(), [](Element* e) { return !dynamic_cast<VListElement*>(e); });
     for (Element* element : walk) {
         if (!contains(element) || !takes_input(*element) || !element->hit_test(event.point()))
             continue;

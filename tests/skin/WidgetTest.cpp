@@ -1,6 +1,7 @@
 #include "ElementTestSupport.h"
 
 #include <cmath>
+#include <skin/Drawing.h>
 
 using namespace skin;
 using namespace skin_testing;
@@ -258,6 +259,38 @@ TEST_F(Texts, CompanionsStayBesideTheText)
     EXPECT_EQ(left->position().x, 1000 - width - 2 - 6);
     EXPECT_EQ(left->size().x, 6);
     EXPECT_EQ(right->position().x, 1000 + 3);
+}
+
+// A highlighted run is drawn in its colour where the whole line puts those characters, the rest in the
+// text's own colour; a new text drops the highlight.
+TEST_F(Texts, AHighlightedRunStandsWhereTheLineHasIt)
+{
+    auto* plain = text(u"txtGrow");
+    root->set_geometry_x(0, 300);
+    root->set_geometry_y(0, 400);
+    plain->set_highlight(3, 3, Color { 255, 0, 0, 255 }); // "ord" of "Recording"
+    RenderSurface screen(Point { 300, 400 });
+    fill(screen, {}, { 300, 400 }, Color { 255, 255, 255, 255 });
+    root->paint(screen, {});
+    int32_t const left = plain->position().x + (plain->size().x - plain->font()->measure(u"Recording").width) / 2;
+    int32_t const from = left + plain->font()->measure(u"Rec").width;
+    int32_t const to = left + plain->font()->measure(u"Record").width;
+    int red_inside = 0, red_outside = 0, dark_outside = 0;
+    for (int32_t y = plain->position().y; y < plain->position().y + plain->size().y; ++y)
+        for (int32_t x = 0; x < 300; ++x) {
+            uint16_t const p = screen.bitmap()->at(x, y);
+            bool const red = (p >> 11) > 20 && ((p >> 5) & 63) < 16 && (p & 31) < 8;
+            bool const dark = (p >> 11) < 8 && ((p >> 5) & 63) < 16;
+            bool const inside = x >= from && x < to;
+            red_inside += red && inside;
+            red_outside += red && !inside;
+            dark_outside += dark && !inside;
+        }
+    EXPECT_GT(red_inside, 10);
+    EXPECT_EQ(red_outside, 0);
+    EXPECT_GT(dark_outside, 10);
+    plain->set_text(u"Recorded");
+    EXPECT_EQ(plain->highlight_length(), 0u);
 }
 
 class Edits : public testing::Test {

@@ -97,6 +97,7 @@ Point TextElement::text_size() const
 
 void TextElement::set_text(core::StringView text)
 {
+    set_highlight(0, 0, highlight_color_);
     if (text == text_)
         return;
     text_ = text;
@@ -187,11 +188,49 @@ void TextElement::measure_y(Extent& extent)
     extent.minimum = std::max(extent.minimum, least);
 }
 
+void TextElement::set_highlight(size_t start, size_t length, Color color)
+{
+    start = std::min(start, text_.size());
+    length = std::min(length, text_.size() - start);
+    if (start == highlight_start_ && length == highlight_length_ && (length == 0 || color == highlight_color_))
+        return;
+    highlight_start_ = start;
+    highlight_length_ = length;
+    highlight_color_ = color;
+    mark_redraw();
+}
+
 void TextElement::draw(RenderSurface& surface, Point origin)
 {
-    if (layout_)
+    if (layout_ && highlight_length_ > 0 && layout_->lines().size() == 1)
+        draw_highlighted(surface, origin);
+    else if (layout_)
         layout_->draw(surface, origin, size(), style());
     Element::draw(surface, origin);
+}
+
+void TextElement::draw_highlighted(RenderSurface& surface, Point origin) const
+{
+    // Three runs side by side, each measured as the laid-out line measures its characters, so that they
+    // stand where the whole line would.
+    core::StringView const text = text_;
+    core::StringView const runs[] = { text.substr(0, highlight_start_),
+        text.substr(highlight_start_, highlight_length_), text.substr(highlight_start_ + highlight_length_) };
+    int32_t const line_width = layout_->lines().front().width;
+    int32_t x = origin.x + line_left(std::min(line_width, size().x));
+    int32_t const right = origin.x + size().x;
+    int32_t const y = origin.y + block_top();
+    TextStyle run_style { color_, HAlign::LEFT, VAlign::TOP, false };
+    for (size_t i = 0; i < 3 && x < right; ++i) {
+        core::String const run = TextLayout::prepare(runs[i], false);
+        if (run.empty())
+            continue;
+        int32_t const width = font_->measure(run).width;
+        int32_t const box = i == 2 ? right - x : std::min(width, right - x);
+        run_style.color = i == 1 ? highlight_color_ : color_;
+        font_->draw_text(surface, run, { x, y }, { box, font_->height() }, run_style);
+        x += width;
+    }
 }
 
 } // namespace skin

@@ -25,8 +25,15 @@ public:
     void measure_x(Extent& extent) override;
     void measure_y(Extent& extent) override;
     void on_descendant_destroyed(Element* descendant) override;
-    // Replaces the text (as it stands: no translation), lays it out again and invalidates measures.
+    // Replaces the text (as it stands: no translation), lays it out again and invalidates measures. Any
+    // highlight goes.
     virtual void set_text(core::StringView text);
+    // Draws `length` characters from `start` in `color` and the rest in the element's own colour (the
+    // part of a list row's text that a filter matched). Only a text of one line shows it; a length of 0
+    // draws the text whole.
+    void set_highlight(size_t start, size_t length, Color color);
+    size_t highlight_start() const { return highlight_start_; }
+    size_t highlight_length() const { return highlight_length_; }
 
     core::String const& text() const { return text_; }
     FontHandle const& font() const { return font_; }
@@ -48,6 +55,7 @@ protected:
 
 private:
     void place_companion(Element& companion, bool left);
+    void draw_highlighted(RenderSurface& surface, Point origin) const;
 
     FontHandle font_;
     core::String text_;
@@ -61,6 +69,9 @@ private:
     Element* right_ = nullptr;
     std::optional<TextLayout> layout_;
     int32_t laid_width_ = 0;
+    size_t highlight_start_ = 0;
+    size_t highlight_length_ = 0;
+    Color highlight_color_;
 };
 
 // The alignment of a skin name; `justify` says whether "JUSTIFY" is one. Other names give the fallback.

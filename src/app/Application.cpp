@@ -1,0 +1,156 @@
+#include "Application.h"
+
+#include "FormTrace.h"
+
+#include <core/Log.h>
+#include <platform/display.h>
+#include <platform/instance.h>
+#include <skin/ElementTypes.h>
+#include <skin/Form.h>
+
+namespace app {
+
+namespace {
+
+// The start-up globals of the single-instance check.
+struct StartupGlobals {
+    core::String name;
+    core::String window_class;
+    core::String command_line;
+    bool found = false;
+    std::unique_ptr<platform::InstanceLock> mutex;
+};
+
+StartupGlobals& startup()
+{
+    static StartupGlobals globals;
+    return globals;
+}
+
+} // namespace
+
+bool Application::show_running_instance(core::String const& command_line, core::String const& name)
+{
+    core::log() << "Application::show_running_instance_open_bracket cmd_line=" << command_line << "\n";
+    auto& g = startup();
+    g.name = name;
+    g.window_class = u"VizuvevClass_" + name;
+    g.command_line = command_line;
+    g.found = false;
+    g.mutex = std::make_unique<platform::InstanceLock>(g.window_class);
+    if (!g.mutex->held()) {
+        g.mutex.reset();
+        core::log() << "Application::show_running_instance_open_bracket mutex==0\n";
+        return false;
+    }
+    // The lock is ours: the running instance, if any, has its window and listens.
+    core::String const sent = command_line.empty() ? core::String(u"%CommandLineEmpty%") : command_line;
+    std::vector<uint8_t> bytes;
+    bytes.reserve(sent.size() * 2);
+    for (char16_t c : sent) {
+        bytes.push_back(static_cast<uint8_t>(c & 0xFF));
+        bytes.push_back(static_cast<uint8_t>(c >> 8));
+    }
+    if (bytes.size() > platform::MAX_COPY_BYTES) {
+        // The running instance would drop it; it still comes to the front with an empty command.
+        core::log() << "Application::show_running_instance command line over 32 KiB, sent empty\n";
+        bytes.clear();
+        for (char16_t c : core::String(u"%CommandLineEmpty%")) {
+            bytes.push_back(static_cast<uint8_t>(c & 0xFF));
+            bytes.push_back(static_cast<uint8_t>(c >> 8));
+        }
+    }
+    auto const result = platform::send_to_instance(g.window_class, 0, bytes);
+    if (result == platform::SendResult::NO_INSTANCE)
+        return false;
+    core::log() << "Application::EnumProc window found hwnd=0 1\n";
+    g.found = result == platform::SendResult::SENT;
+    core::log() << "Application::EnumProc window found 2\n";
+    // A running instance that did not take the message is still running: this start ends all the same.
+    return true;
+}
+
+void Application::release_startup_mutex()
+{
+    startup().mutex.reset();
+}
+
+Application::Application(core::String const& name)
+    : core::Singleton<Application>(this)
+    , GameBase(name)
+{
+    skin::register_element_types(registry_);
+    stack_.set_window_size({ screen().width, screen().height });
+    trace_ = FormTrace::from_environment();
+    core::log() << "Application::Application() this=" << reinterpret_cast<uintptr_t>(this) << "\n";
+}
+
+Application::~Application()
+{
+    core::log() << "Application::~Application()\n";
+    release_startup_mutex();
+}
+
+skin::DisplayInfo Application::display_info() const
+{
+    skin::DisplayInfo info;
+    info.width = info.width_copy = screen().width;
+    info.height = info.height_copy = screen().height;
+    info.orientation = screen().orientation;
+    info.dpi_y = screen().dpi;
+    return info;
+}
+
+void Application::quit()
+{
+    platform::post_message(window(), platform::WM_CLOSE, 0, 0);
+}
+
+void Application::message_box(core::StringView text, core::StringView caption)
+{
+    platform::message_box(core::String(text), core::String(caption));
+}
+
+void Application::paint_frame(skin::RenderSurface& surface)
+{
+    redraw_ = false;
+    stack_.paint_frame(surface);
+}
+
+void Application::on_pen(skin::PenEvent const& event)
+{
+    if (skin::Form* form = stack_.top())
+        form->on_pen(event);
+}
+
+void Application::on_pen_move(skin::PenEvent const& event)
+{
+    if (skin::Form* form = stack_.top())
+        form->on_pen_move(event.point(), event.time);
+}
+
+void Application::on_key(skin::KeyEvent const& event)
+{
+    if (skin::Form* form = stack_.top())
+        form->on_key(event);
+}
+
+void Application::on_char(core::String const& text)
+{
+    if (skin::Form* form = stack_.top())
+        for (char16_t c : text)
+            form->on_char(c);
+}
+
+void Application::on_window_size(int32_t width, int32_t height)
+{
+    stack_.set_window_size({ width, height });
+}
+
+void Application::on_frame_shown()
+{
+    if (trace_ && !stack_.transition() && !stack_.needs_redraw())
+        trace_->write(stack_);
+}
+
+} // namespace app

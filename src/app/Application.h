@@ -1,0 +1,62 @@
+#pragma once
+
+#include "GameBase.h"
+
+#include <core/Singleton.h>
+#include <screens/ScreenHost.h>
+#include <skin/DisplayInfo.h>
+#include <skin/FormStack.h>
+#include <skin/NodeRegistry.h>
+
+namespace app {
+
+class FormTrace;
+
+// The program's window as the screens see it: the form stack that gets the frame step and the input,
+// the registry of the skin's element types, and the listener (the Starter).
+// Threads: main thread only.
+class Application final : public core::Singleton<Application>, public GameBase, public screens::ScreenHost {
+public:
+    explicit Application(core::String const& name);
+    ~Application() override;
+
+    static Application* instance() { return core::Singleton<Application>::instance(); }
+
+    // True when another instance runs and was handed the command line: the caller ends.
+    static bool show_running_instance(core::String const& command_line, core::String const& name);
+    // Lets a start that waits in show_running_instance go on: the window exists.
+    static void release_startup_mutex();
+
+    // ScreenHost.
+    skin::FormStack& form_stack() override { return stack_; }
+    void set_edit(skin::EditElement* edit) override { GameBase::set_edit(edit, true); }
+    void minimize() override { show_window(SHOW_MINIMIZED); }
+    void quit() override;
+    void message_box(core::StringView text, core::StringView caption) override;
+
+    // Restores the window and brings it to the front.
+    void bring_to_front() { show_window(SHOW_RESTORE); }
+    skin::NodeRegistry const& node_registry() const { return registry_; }
+    // The screen as the skin is loaded for it.
+    skin::DisplayInfo display_info() const;
+
+protected:
+    void tick(double seconds) override { stack_.tick(seconds); }
+    void paint_frame(skin::RenderSurface& surface) override;
+    bool needs_redraw() override { return redraw_ || stack_.needs_redraw(); }
+    void mark_redraw() override { redraw_ = true; }
+    void on_pen(skin::PenEvent const& event) override;
+    void on_pen_move(skin::PenEvent const& event) override;
+    void on_key(skin::KeyEvent const& event) override;
+    void on_char(core::String const& text) override;
+    void on_window_size(int32_t width, int32_t height) override;
+    void on_frame_shown() override;
+
+private:
+    skin::NodeRegistry registry_;
+    skin::FormStack stack_;
+    bool redraw_ = true;
+    std::unique_ptr<FormTrace> trace_;
+};
+
+} // namespace app

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <core/Strings.h>
+#include <skin/InputEvents.h>
+
+namespace app {
+
+// What the main window tells the object that runs the program (the Starter); every operation has a
+// default. Threads: main thread only.
+class ApplicationListener {
+public:
+    virtual ~ApplicationListener();
+    // A command line from a later start (WM_USER+34). By default the window comes to the front.
+    virtual void on_other_instance_started(core::String const& command);
+    // WM_CLOSE closes the window only when this answers true.
+    virtual bool can_close() { return true; }
+    // The screen's size or orientation changed.
+    virtual void on_screen_changed() { }
+    virtual void on_help() { }
+    virtual void on_deactivate() { }
+    virtual void on_activate() { }
+    // True consumes the key before the forms see it.
+    virtual bool on_key(skin::KeyEvent const&) { return false; }
+};
+
+} // namespace app

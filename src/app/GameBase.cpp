@@ -1,0 +1,363 @@
+#include "GameBase.h"
+
+#include "Application.h"
+#include "KeyTable.h"
+
+#include <algorithm>
+#include <core/Log.h>
+#include <os/Registry.h>
+#include <platform/ticks.h>
+#include <skin/KeyNames.h>
+#include <skin/widgets/EditElement.h>
+
+namespace app {
+
+namespace {
+
+constexpr char16_t MAKER_KEY[] = u"HKEY_CURRENT_USER\\Software\\Korvex";
+constexpr uintptr_t SPI_SETSIPINFO = 224;
+constexpr uintptr_t SETTING_CHANGE_WORK_AREA = 0x3002;
+constexpr char16_t EMPTY_COMMAND[] = u"%CommandLineEmpty%";
+
+} // namespace
+
+GameBase::GameBase(core::String const& name)
+    : ApplicationBase(name)
+{
+    uint32_t sip = 0;
+    sip_preference_ = os::reg_get_dword(MAKER_KEY, u"SIPPreference", sip) && sip != 0;
+    core::log() << platform::tick_count() << " GameBase 0\n";
+    core::log() << platform::tick_count() << " GameBase 1\n";
+    platform::WindowClass cls;
+    cls.name = window_class();
+    cls.style = 3; // redrawn whole on a change of either size
+    cls.procedure = &GameBase::window_procedure;
+    bool const registered = platform::register_class(cls);
+    core::log() << platform::tick_count() << " GameBase 2\n";
+    if (!registered)
+        return;
+    core::log() << platform::tick_count() << " GameBase 3\n";
+    screen_ = platform::screen_from_environment();
+    core::log() << platform::tick_count() << " GameBase 4\n";
+    window_ = platform::create_window(cls.name, this->name(), 0);
+    platform::set_window_data(window_, this);
+    display_ = platform::create_display();
+    if (!display_->open(this->name(), screen_, window_)) {
+        // The program still runs, as on a device whose display cannot be reached: without frames.
+        display_ = std::make_unique<platform::HeadlessDisplay>();
+        display_->open(this->name(), screen_, window_);
+    }
+    screen_ = display_->screen();
+    back_buffer_.recreate({ screen_.width, screen_.height });
+    core::log() << platform::tick_count() << " GameBase 5\n";
+    server_ = std::make_unique<platform::InstanceServer>(cls.name, window_,
+        [](std::string const& problem) { core::log() << "Application::" << problem.c_str() << "\n"; });
+    Application::release_startup_mutex();
+    last_tick_ = platform::tick_count();
+    start_frames();
+}
+
+GameBase::~GameBase()
+{
+    server_.reset();
+    if (window_ && platform::is_window(window_))
+        platform::destroy_window(window_);
+    display_.reset();
+    platform::unregister_class(window_class());
+}
+
+void GameBase::start_frames()
+{
+    if (window_)
+        platform::set_timer(window_, FRAME_TIMER, FRAME_MS);
+}
+
+bool GameBase::next_message(platform::Message& message)
+{
+    if (platform::get_message(message, 0, 0, 0) == 0) {
+        platform::post_quit_message(static_cast<int>(message.wparam));
+        return false;
+    }
+    dispatch(message);
+    return true;
+}
+
+void GameBase::dispatch(platform::Message const& message)
+{
+    current_ = message;
+    if (message.window == 0 && thread_handler_)
+        thread_handler_(message);
+    else
+        platform::dispatch_message(message);
+}
+
+void GameBase::run()
+{
+    // The first frame (the splash) goes out at once, not a timer period later.
+    frame_step();
+    platform::Message message;
+    while (platform::get_message(message, 0, 0, 0) != 0)
+        dispatch(message);
+}
+
+void GameBase::frame_step()
+{
+    if (!is_active() || !window_)
+        return;
+    uint32_t const now = platform::tick_count();
+    double const seconds = std::clamp((now - last_tick_) * 0.001, 0.001, 0.1);
+    last_tick_ = now;
+    tick(seconds);
+    if (!needs_redraw())
+        return;
+    paint_frame(back_buffer_);
+    skin::Bitmap565 const* bitmap = back_buffer_.bitmap();
+    if (!bitmap)
+        return;
+    display_->present(bitmap->row(0), bitmap->width(), bitmap->height(), bitmap->stride() / 2);
+    on_frame_shown();
+}
+
+intptr_t GameBase::window_procedure(platform::Hwnd window, uint32_t message, uintptr_t wparam, intptr_t lparam)
+{
+    auto* self = static_cast<GameBase*>(platform::window_data(window));
+    if (!self)
+        return platform::def_window_proc(window, message, wparam, lparam);
+    return self->handle(message, wparam, lparam);
+}
+
+intptr_t GameBase::handle(uint32_t message, uintptr_t wparam, intptr_t lparam)
+{
+    using namespace platform;
+    switch (message) {
+    case WM_CLOSE:
+        if (!listener_ || listener_->can_close())
+            destroy_window(window_);
+        return 0;
+    case WM_DESTROY:
+        post_quit_message(0);
+        break;
+    case WM_TIMER:
+        if (wparam == FRAME_TIMER)
+            frame_step();
+        break;
+    case WM_ACTIVATE:
+        on_activate_message(wparam != WA_INACTIVE);
+        break;
+    case WM_SETTINGCHANGE:
+        if (wparam == SETTING_CHANGE_WORK_AREA || wparam == SETTING_WORK_AREA || wparam == SPI_SETSIPINFO)
+            check_screen();
+        break;
+    case WM_COPYDATA: {
+        std::unique_ptr<CopyData> data(reinterpret_cast<CopyData*>(lparam));
+        if (data)
+            on_copy_data(*data);
+        break;
+    }
+    case WM_OTHER_INSTANCE:
+        if (!commands_.empty()) {
+            core::String const command = std::move(commands_.front());
+            commands_.pop_front();
+            if (listener_)
+                listener_->on_other_instance_started(command);
+            else
+                show_window(SHOW_RESTORE);
+        }
+        break;
+    case WM_HELP:
+        if (listener_)
+            listener_->on_help();
+        break;
+    case WM_KEYDOWN:
+    case WM_KEYUP:
+    case WM_HOTKEY:
+        on_key_message(message, wparam, lparam);
+        break;
+    case WM_CHAR:
+        core::log() << "WM_CHAR=" << core::String(1, static_cast<char16_t>(wparam)) << " lParam=" << lparam
+                    << " ticks=" << tick_count() << "\n";
+        if (wparam >= 32)
+            on_char(core::String(1, static_cast<char16_t>(wparam)));
+        break;
+    case WM_LBUTTONDOWN: {
+        last_up_x_ = last_up_y_ = PEN_LIFTED_NOWHERE;
+        pen_down_ = true;
+        suspended_ = false;
+        skin::PenEvent event = pen_event(lparam);
+        event.down = 1;
+        on_pen(event);
+        break;
+    }
+    case WM_MOUSEMOVE:
+        suspended_ = false;
+        if (pen_down_)
+            on_pen_move(pen_event(lparam));
+        break;
+    case WM_LBUTTONUP:
+        last_up_x_ = lparam_x(lparam);
+        last_up_y_ = lparam_y(lparam);
+        // Releasing the capture is what delivers the lift.
+        display_->release_pen();
+        on_pen_up();
+        break;
+    case WM_CAPTURECHANGED:
+        on_pen_up();
+        break;
+    default:
+        break;
+    }
+    return def_window_proc(window_, message, wparam, lparam);
+}
+
+skin::PenEvent GameBase::pen_event(intptr_t lparam) const
+{
+    skin::PenEvent event;
+    event.x = platform::lparam_x(lparam);
+    event.y = platform::lparam_y(lparam);
+    event.time = current_.time;
+    return event;
+}
+
+void GameBase::on_pen_up()
+{
+    suspended_ = false;
+    if (!pen_down_)
+        return;
+    pen_down_ = false;
+    skin::PenEvent event;
+    event.x = last_up_x_;
+    event.y = last_up_y_;
+    event.time = current_.time;
+    event.cancel = last_up_x_ == PEN_LIFTED_NOWHERE && last_up_y_ == PEN_LIFTED_NOWHERE ? 1 : 0;
+    on_pen(event);
+}
+
+void GameBase::on_key_message(uint32_t message, uintptr_t wparam, intptr_t lparam)
+{
+    suspended_ = false;
+    skin::KeyEvent event;
+    char const* label = "WM_KEYDOWN = ";
+    if (message == platform::WM_HOTKEY) {
+        uint32_t const vk = static_cast<uint32_t>((lparam >> 16) & 0xFFFF);
+        event.code = key_code(vk);
+        event.down = (lparam & 0x1000) == 0;
+        event.first = true;
+        label = "WM_HOTKEY = ";
+    } else {
+        event.code = key_code(static_cast<uint32_t>(wparam));
+        event.down = message == platform::WM_KEYDOWN;
+        event.first = !event.down || (lparam & platform::KEY_REPEAT_BIT) == 0;
+        if (!event.down)
+            label = "WM_KEYUP = ";
+    }
+    core::log() << label << static_cast<int64_t>(wparam) << "(" << skin::key_name(event.code) << ")"
+                << " lParam=" << lparam << " ticks=" << platform::tick_count() << "\n";
+    if (message != platform::WM_HOTKEY && listener_ && listener_->on_key(event))
+        return;
+    on_key(event);
+}
+
+void GameBase::on_activate_message(bool active)
+{
+    if (!active) {
+        if (inactive_)
+            return;
+        inactive_ = true;
+        if (window_)
+            platform::kill_timer(window_, FRAME_TIMER);
+        if (listener_)
+            listener_->on_deactivate();
+        return;
+    }
+    inactive_ = false;
+    suspended_ = false;
+    last_tick_ = platform::tick_count();
+    mark_redraw();
+    start_frames();
+    if (listener_)
+        listener_->on_activate();
+}
+
+void GameBase::on_copy_data(platform::CopyData const& data)
+{
+    if (data.data != 0)
+        return;
+    if (data.bytes.size() % 2 != 0) {
+        core::log() << "Application::WM_COPYDATA dropped: " << static_cast<int64_t>(data.bytes.size())
+                    << " bytes are no UTF-16 text\n";
+        return;
+    }
+    core::String command(data.bytes.size() / 2, u'\0');
+    for (size_t i = 0; i < command.size(); ++i)
+        command[i] = static_cast<char16_t>(data.bytes[2 * i] | (data.bytes[2 * i + 1] << 8));
+    if (command == EMPTY_COMMAND)
+        command.clear();
+    commands_.push_back(std::move(command));
+    platform::post_message(window_, WM_OTHER_INSTANCE, 0, 0);
+}
+
+void GameBase::check_screen()
+{
+    platform::Screen const now = display_->screen();
+    if (now != screen_) {
+        screen_ = now;
+        core::log() << "Application::ResolutionChanged 2\n";
+        back_buffer_.recreate({ screen_.width, screen_.height });
+        on_window_size(screen_.width, screen_.height);
+        mark_redraw();
+        if (listener_)
+            listener_->on_screen_changed();
+    }
+}
+
+void GameBase::set_direct_mode(int32_t orientation)
+{
+    if (orientation == orientation_ && !windowed_)
+        return;
+    orientation_ = orientation;
+    windowed_ = false;
+}
+
+void GameBase::set_windowed_mode(bool show_taskbar)
+{
+    if (windowed_ && show_taskbar == show_taskbar_)
+        return;
+    windowed_ = true;
+    show_taskbar_ = show_taskbar;
+}
+
+void GameBase::grab_keys(bool on)
+{
+    // The window receives every key while it has the focus; there is nothing to capture.
+    keys_grabbed_ = on;
+}
+
+void GameBase::set_edit(skin::EditElement* widget, bool)
+{
+    if (widget) {
+        edit_ = widget;
+        mark_redraw();
+        auto const position = widget->position();
+        auto const size = widget->size();
+        display_->set_text_input(true, { position.x, position.y, size.x, size.y });
+        return;
+    }
+    if (!edit_)
+        return;
+    edit_ = nullptr;
+    sip_preference_ = display_->screen_keyboard_shown();
+    os::reg_set_dword(MAKER_KEY, u"SIPPreference", sip_preference_ ? 1 : 0);
+    display_->set_text_input(false, {});
+}
+
+void GameBase::show_window(int command)
+{
+    if (command == SHOW_MINIMIZED) {
+        display_->minimize();
+        // As the handheld's ShowWindow does, the window is inactive when the call returns.
+        on_activate_message(false);
+    } else
+        display_->restore();
+}
+
+} // namespace app

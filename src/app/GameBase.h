@@ -1,0 +1,130 @@
+#pragma once
+
+#include "ApplicationBase.h"
+#include "ApplicationListener.h"
+
+#include <deque>
+#include <functional>
+#include <memory>
+#include <platform/display.h>
+#include <platform/instance.h>
+#include <platform/messages.h>
+#include <skin/InputEvents.h>
+#include <skin/RenderSurface.h>
+
+namespace skin {
+class EditElement;
+}
+
+namespace app {
+
+// The one top-level window: its message loop, the 40-ms frame step, and the turning of window messages
+// into pen, key and character events and into the listener's calls. Frames go through the display
+// back-end's window (the windowed path) in every drawing mode; a frame is painted only when something
+// asks for a redraw, and while the program is inactive (focus lost, minimised) the frame timer stops and
+// the loop blocks.
+// Threads: main thread only.
+class GameBase : public ApplicationBase {
+public:
+    static constexpr uintptr_t FRAME_TIMER = 1;
+    static constexpr uint32_t FRAME_MS = 40;
+    static constexpr uint32_t WM_OTHER_INSTANCE = platform::WM_USER + 34;
+    static constexpr int32_t PEN_LIFTED_NOWHERE = -1'000'000;
+    static constexpr int SHOW_MINIMIZED = 6;
+    static constexpr int SHOW_RESTORE = 13;
+
+    explicit GameBase(core::String const& name);
+    ~GameBase() override;
+
+    // The message loop: returns when the quit message arrives.
+    void run();
+    // Dispatches messages until `done` answers true after one, or the quit message arrives (then
+    // false, the quit message left for run()).
+    template <typename Done> bool run_until(Done done)
+    {
+        platform::Message message;
+        while (!done()) {
+            if (!next_message(message))
+                return false;
+        }
+        return true;
+    }
+
+    platform::Hwnd window() const { return window_; }
+    platform::Display& display() { return *display_; }
+    platform::Screen const& screen() const { return screen_; }
+    bool is_active() const { return !inactive_ && !suspended_; }
+    bool windowed() const { return windowed_; }
+    int32_t orientation() const { return orientation_; }
+
+    // Messages posted to the main thread rather than to a window (the stop signals).
+    void set_thread_message_handler(std::function<void(platform::Message const&)> handler)
+    {
+        thread_handler_ = std::move(handler);
+    }
+    void set_listener(ApplicationListener* listener) { listener_ = listener; }
+    ApplicationListener* listener() const { return listener_; }
+
+    void set_direct_mode(int32_t orientation);
+    void set_windowed_mode(bool show_taskbar);
+    void grab_keys(bool on);
+    // Starts (widget given) or ends (null) text entry over a skin edit.
+    void set_edit(skin::EditElement* widget, bool controls);
+    skin::EditElement* edit() const { return edit_; }
+    // SHOW_MINIMIZED or SHOW_RESTORE (restore and bring to the front).
+    void show_window(int command);
+    // Paints a frame now when one is due (also called by the frame timer).
+    void frame_step();
+
+protected:
+    // What the frame step and the input drive; the Application forwards them to its form stack.
+    virtual void tick(double seconds) = 0;
+    virtual void paint_frame(skin::RenderSurface& surface) = 0;
+    virtual bool needs_redraw() = 0;
+    virtual void mark_redraw() = 0;
+    virtual void on_pen(skin::PenEvent const& event) = 0;
+    virtual void on_pen_move(skin::PenEvent const& event) = 0;
+    virtual void on_key(skin::KeyEvent const& event) = 0;
+    virtual void on_char(core::String const& text) = 0;
+    // The window's client size changed.
+    virtual void on_window_size(int32_t width, int32_t height) = 0;
+    // A frame was shown.
+    virtual void on_frame_shown() { }
+
+private:
+    static intptr_t window_procedure(platform::Hwnd window, uint32_t message, uintptr_t wparam, intptr_t lparam);
+    intptr_t handle(uint32_t message, uintptr_t wparam, intptr_t lparam);
+    bool next_message(platform::Message& message);
+    void dispatch(platform::Message const& message);
+    void on_activate_message(bool active);
+    void on_copy_data(platform::CopyData const& data);
+    void on_key_message(uint32_t message, uintptr_t wparam, intptr_t lparam);
+    void on_pen_up();
+    void check_screen();
+    void start_frames();
+    skin::PenEvent pen_event(intptr_t lparam) const;
+
+    std::unique_ptr<platform::Display> display_;
+    std::unique_ptr<platform::InstanceServer> server_;
+    platform::Hwnd window_ = 0;
+    platform::Message current_ {};
+    skin::RenderSurface back_buffer_;
+    ApplicationListener* listener_ = nullptr;
+    skin::EditElement* edit_ = nullptr;
+    bool inactive_ = false;
+    bool suspended_ = false;
+    bool pen_down_ = false;
+    int32_t last_up_x_ = PEN_LIFTED_NOWHERE;
+    int32_t last_up_y_ = PEN_LIFTED_NOWHERE;
+    bool sip_preference_ = false;
+    uint32_t last_tick_ = 0;
+    bool windowed_ = true;
+    bool show_taskbar_ = true;
+    bool keys_grabbed_ = true;
+    int32_t orientation_ = -1;
+    platform::Screen screen_;
+    std::deque<core::String> commands_;
+    std::function<void(platform::Message const&)> thread_handler_;
+};
+
+} // namespace app

@@ -1,0 +1,61 @@
+#include "Program.h"
+
+#include "Application.h"
+#include "Starter.h"
+
+#include <core/Log.h>
+#include <document/Document.h>
+#include <platform/signals.h>
+#include <platform/ticks.h>
+
+namespace app {
+
+namespace {
+
+constexpr uint32_t STOP_SIGNAL_MESSAGE = platform::WM_USER + 60;
+
+} // namespace
+
+Program::Program(core::String const& command_line)
+{
+    application_ = std::make_unique<Application>(core::String(NAME));
+    core::log() << "WinMain2:" << platform::tick_count() << "\n";
+    document_ = std::make_unique<document::Document>();
+    starter_ = std::make_unique<Starter>(command_line, *application_, *document_);
+    signals_ = std::make_unique<platform::StopSignalWatcher>(platform::current_thread_id(), STOP_SIGNAL_MESSAGE);
+    application_->set_thread_message_handler([this](platform::Message const& message) {
+        if (message.message != STOP_SIGNAL_MESSAGE)
+            return;
+        core::log() << "WinMain: stop signal " << static_cast<int64_t>(message.wparam) << "\n";
+        // The stop writes what the buffer still holds and closes the file before the window goes.
+        if (document_->is_recording())
+            document_->stop();
+        platform::destroy_window(application_->window());
+    });
+}
+
+Program::~Program()
+{
+    signals_.reset();
+    starter_.reset();
+    document_.reset();
+    application_.reset();
+}
+
+void Program::run()
+{
+    application_->run();
+}
+
+int win_main(core::String const& command_line)
+{
+    core::log() << "WinMain:" << platform::tick_count() << "\n";
+    if (Application::show_running_instance(command_line, core::String(Program::NAME)))
+        return 0;
+    core::log() << "WinMain1:" << platform::tick_count() << "\n";
+    Program program(command_line);
+    program.run();
+    return 0;
+}
+
+} // namespace app

@@ -1,0 +1,124 @@
+#include "Starter.h"
+
+#include "Application.h"
+
+#include <core/Log.h>
+#include <document/Document.h>
+#include <lang/Languages.h>
+#include <os/Paths.h>
+#include <platform/messages.h>
+#include <platform/ticks.h>
+#include <screens/FormMain.h>
+#include <skin/FormBinding.h>
+
+namespace app {
+
+namespace {
+
+constexpr char16_t SPLASH_SKIN[] = u"%app_path%/skins/bin/splash.skin";
+constexpr char16_t MAIN_SKIN[] = u"%app_path%/skins/bin/default.skin";
+constexpr char16_t APP_NAME[] = u"Ravelin";
+
+} // namespace
+
+Starter::Starter(core::String const& command_line, Application& application, document::Document& document)
+    : application_(application)
+    , document_(document)
+    , timer_(this)
+{
+    splash_.set_node_registry(&application.node_registry());
+    main_.set_node_registry(&application.node_registry());
+    core::log() << "Starter:" << platform::tick_count() << "\n";
+    document_.on_command(command_line);
+    if (command_line == u"call") {
+        application_.show_window(GameBase::SHOW_MINIMIZED);
+        document_.set_started_for_call(true);
+    }
+    splash_.load_skin(os::expand_path(SPLASH_SKIN), application_.display_info());
+    skin::load_entry(splash_form_, splash_, u"FormSplash");
+    application_.grab_keys(false);
+    application_.set_windowed_mode(false);
+    application_.set_direct_mode(application_.screen().orientation);
+    application_.form_stack().show_form(&splash_form_, skin::FormMode::POPUP);
+    application_.set_listener(this);
+    timer_.start(SPLASH_SECONDS);
+}
+
+Starter::~Starter()
+{
+    if (application_.listener() == this)
+        application_.set_listener(nullptr);
+    auto& stack = application_.form_stack();
+    if (main_screen_)
+        stack.close_form(&main_screen_->form());
+    stack.close_form(&splash_form_);
+}
+
+skin::Form* Starter::main_form() const
+{
+    return main_screen_ ? &main_screen_->form() : nullptr;
+}
+
+void Starter::on_timer(core::Timer& timer)
+{
+    if (&timer != &timer_)
+        return;
+    if (!lang::load_language(main_.dictionary(), APP_NAME)) {
+        application_.message_box(
+            u"No languages, please reinstall\nНе найдены языковые файлы, нужна переустановка\n", APP_NAME);
+        platform::post_quit_message(0);
+        return;
+    }
+    if (!main_.load_skin(os::expand_path(MAIN_SKIN), application_.display_info())) {
+        application_.message_box(main_.translate(u"NoSkins"), APP_NAME);
+        platform::post_quit_message(0);
+        return;
+    }
+    make_main_form();
+    apply_direct_mode();
+    auto& stack = application_.form_stack();
+    stack.show_form(main_form(), skin::FormMode::FULL_SCREEN);
+    stack.close_form(&splash_form_);
+    document_.resend_recording_started();
+    document_.load_secondary_things();
+}
+
+void Starter::make_main_form()
+{
+    if (main_screen_)
+        application_.form_stack().close_form(&main_screen_->form());
+    main_screen_.reset();
+    main_screen_ = std::make_unique<screens::FormMain>(main_, application_, document_);
+}
+
+void Starter::on_other_instance_started(core::String const& command)
+{
+    core::log() << "on_other_instance_started:" << command << "\n";
+    document_.on_command(command);
+    if (command == u"call")
+        return;
+    application_.bring_to_front();
+}
+
+bool Starter::can_close()
+{
+    return !document_.is_recording();
+}
+
+void Starter::apply_direct_mode()
+{
+    application_.set_direct_mode(application_.screen().orientation);
+}
+
+void Starter::on_screen_changed()
+{
+    // The skins are laid out for a screen: load them again for the new one, and let the forms follow.
+    auto const display = application_.display_info();
+    if (main_.has_skin() && main_.load_skin(os::expand_path(MAIN_SKIN), display))
+        main_.send_reload_skin();
+    if (application_.form_stack().contains(&splash_form_) && splash_.load_skin(os::expand_path(SPLASH_SKIN), display))
+        skin::load_entry(splash_form_, splash_, u"FormSplash");
+    apply_direct_mode();
+}
+
+} // namespace app

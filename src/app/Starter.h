@@ -1,0 +1,57 @@
+#pragma once
+
+#include "ApplicationListener.h"
+
+#include <core/Timer.h>
+#include <memory>
+#include <skin/Form.h>
+#include <skin/Properties.h>
+
+namespace document {
+class Document;
+}
+namespace screens {
+class FormMain;
+}
+
+namespace app {
+
+class Application;
+
+// Runs the start-up after the window exists: obeys the command line, shows the splash at once and,
+// half a second later, loads the language, the main skin and the main screen and lets the Document
+// finish its start-up. Afterwards it is the window's listener: commands from later starts, refusing
+// to close while recording, and the screen changes (the skins are loaded again for the new size).
+// Threads: main thread only.
+class Starter final : public ApplicationListener, private core::TimerListener {
+public:
+    static constexpr double SPLASH_SECONDS = 0.5;
+
+    Starter(core::String const& command_line, Application& application, document::Document& document);
+    ~Starter() override;
+
+    void on_other_instance_started(core::String const& command) override;
+    bool can_close() override;
+    void on_screen_changed() override;
+
+    skin::Properties& main_properties() { return main_; }
+    skin::Form& splash_form() { return splash_form_; }
+    // The main screen's form, once the timer has made it.
+    skin::Form* main_form() const;
+    screens::FormMain* main_screen() const { return main_screen_.get(); }
+
+private:
+    void on_timer(core::Timer& timer) override;
+    void apply_direct_mode();
+    void make_main_form();
+
+    Application& application_;
+    document::Document& document_;
+    skin::Properties splash_;
+    skin::Properties main_;
+    skin::Form splash_form_;
+    std::unique_ptr<screens::FormMain> main_screen_;
+    core::Timer timer_;
+};
+
+} // namespace app

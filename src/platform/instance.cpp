@@ -1,0 +1,248 @@
+#include "instance.h"
+
+#include "text.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/file.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+namespace platform {
+
+namespace {
+
+constexpr char MAGIC[4] = { 'R', 'V', 'C', 'D' };
+constexpr size_t HEADER_BYTES = 12;
+// How long one side waits for the other in the middle of a message.
+constexpr int IO_TIMEOUT_MS = 3000;
+
+std::string path_in_folder(std::u16string const& name, char const* suffix)
+{
+    std::string const folder = instance_folder();
+    if (folder.empty())
+        return {};
+    return folder + "/" + to_utf8(name) + suffix;
+}
+
+void put32(uint8_t* p, uint32_t value)
+{
+    for (int i = 0; i < 4; ++i)
+        p[i] = static_cast<uint8_t>(value >> (8 * i));
+}
+
+uint32_t get32(uint8_t const* p)
+{
+    return uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) | (uint32_t(p[3]) << 24);
+}
+
+// Reads or writes exactly `count` bytes, waiting at most IO_TIMEOUT_MS for each part; false otherwise.
+bool transfer(int fd, uint8_t* data, size_t count, bool write)
+{
+    size_t done = 0;
+    while (done < count) {
+        pollfd p { fd, static_cast<short>(write ? POLLOUT : POLLIN), 0 };
+        int const ready = poll(&p, 1, IO_TIMEOUT_MS);
+        if (ready < 0 && errno == EINTR)
+            continue;
+        if (ready <= 0)
+            return false;
+        ssize_t const n
+            = write ? ::send(fd, data + done, count - done, MSG_NOSIGNAL) : ::recv(fd, data + done, count - done, 0);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        done += static_cast<size_t>(n);
+    }
+    return true;
+}
+
+bool make_address(std::string const& path, sockaddr_un& address)
+{
+    std::memset(&address, 0, sizeof address);
+    address.sun_family = AF_UNIX;
+    if (path.empty() || path.size() >= sizeof address.sun_path)
+        return false;
+    std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
+    return true;
+}
+
+} // namespace
+
+std::string instance_folder()
+{
+    char const* runtime = std::getenv("XDG_RUNTIME_DIR");
+    std::string folder
+        = runtime && *runtime ? std::string(runtime) + "/ravelin" : "/tmp/ravelin-" + std::to_string(getuid());
+    if (mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST)
+        return {};
+    struct stat info { };
+    // Someone else's folder, or one that others may enter, could hand us a socket of theirs.
+    if (lstat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode) || info.st_uid != getuid())
+        return {};
+    if ((info.st_mode & 0077) != 0 && chmod(folder.c_str(), 0700) != 0)
+        return {};
+    return folder;
+}
+
+InstanceLock::InstanceLock(std::u16string const& name)
+{
+    std::string const path = path_in_folder(name, ".lock");
+    if (path.empty())
+        return;
+    fd_ = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    if (fd_ < 0)
+        return;
+    int result;
+    do
+        result = flock(fd_, LOCK_EX);
+    while (result != 0 && errno == EINTR);
+    if (result != 0)
+        release();
+}
+
+InstanceLock::~InstanceLock()
+{
+    release();
+}
+
+void InstanceLock::release()
+{
+    if (fd_ < 0)
+        return;
+    flock(fd_, LOCK_UN);
+    ::close(fd_);
+    fd_ = -1;
+}
+
+SendResult send_to_instance(std::u16string const& name, uint32_t data, std::vector<uint8_t> const& bytes)
+{
+    sockaddr_un address {};
+    if (!make_address(path_in_folder(name, ".sock"), address) || bytes.size() > MAX_COPY_BYTES)
+        return SendResult::NO_INSTANCE;
+    int const fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0)
+        return SendResult::NO_INSTANCE;
+    if (connect(fd, reinterpret_cast<sockaddr const*>(&address), sizeof address) != 0) {
+        ::close(fd);
+        return SendResult::NO_INSTANCE;
+    }
+    std::vector<uint8_t> message(HEADER_BYTES + bytes.size());
+    std::memcpy(message.data(), MAGIC, 4);
+    put32(message.data() + 4, data);
+    put32(message.data() + 8, static_cast<uint32_t>(bytes.size()));
+    std::copy(bytes.begin(), bytes.end(), message.begin() + HEADER_BYTES);
+    uint8_t answer = 0;
+    bool const ok = transfer(fd, message.data(), message.size(), true) && transfer(fd, &answer, 1, false);
+    ::close(fd);
+    return ok && answer == 1 ? SendResult::SENT : SendResult::FAILED;
+}
+
+InstanceServer::InstanceServer(
+    std::u16string const& name, Hwnd window, Report report, std::optional<uint32_t> allowed_uid)
+    : window_(window)
+    , report_(std::move(report))
+    , allowed_uid_(allowed_uid.value_or(getuid()))
+    , path_(path_in_folder(name, ".sock"))
+{
+    sockaddr_un address {};
+    if (!make_address(path_, address)) {
+        report_("instance: no folder for the socket");
+        return;
+    }
+    listen_fd_ = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    // The caller holds the lock: a socket that is there was left by an instance that is gone.
+    unlink(path_.c_str());
+    if (listen_fd_ < 0 || bind(listen_fd_, reinterpret_cast<sockaddr const*>(&address), sizeof address) != 0
+        || listen(listen_fd_, 8) != 0 || pipe2(stop_pipe_, O_CLOEXEC) != 0) {
+        report_(std::string("instance: cannot listen on ") + path_ + ": " + std::strerror(errno));
+        if (listen_fd_ >= 0)
+            ::close(listen_fd_);
+        listen_fd_ = -1;
+        return;
+    }
+    thread_ = std::thread([this] { serve(); });
+}
+
+InstanceServer::~InstanceServer()
+{
+    if (thread_.joinable()) {
+        uint8_t const stop = 1;
+        [[maybe_unused]] ssize_t const n = ::write(stop_pipe_[1], &stop, 1);
+        thread_.join();
+    }
+    if (listen_fd_ >= 0) {
+        ::close(listen_fd_);
+        unlink(path_.c_str());
+    }
+    for (int fd : stop_pipe_)
+        if (fd >= 0)
+            ::close(fd);
+}
+
+void InstanceServer::serve()
+{
+    for (;;) {
+        pollfd p[2] = { { listen_fd_, POLLIN, 0 }, { stop_pipe_[0], POLLIN, 0 } };
+        if (poll(p, 2, -1) < 0) {
+            if (errno == EINTR)
+                continue;
+            return;
+        }
+        if (p[1].revents != 0)
+            return;
+        if (p[0].revents & POLLIN) {
+            int const connection = accept4(listen_fd_, nullptr, nullptr, SOCK_CLOEXEC);
+            if (connection >= 0) {
+                take(connection);
+                ::close(connection);
+            }
+        }
+    }
+}
+
+void InstanceServer::take(int connection)
+{
+    ucred peer {};
+    socklen_t length = sizeof peer;
+    if (getsockopt(connection, SOL_SOCKET, SO_PEERCRED, &peer, &length) != 0 || length != sizeof peer) {
+        report_("instance: a message whose sender is unknown was dropped");
+        return;
+    }
+    if (peer.uid != allowed_uid_) {
+        report_("instance: a message from user " + std::to_string(peer.uid) + " was refused");
+        return;
+    }
+    uint8_t header[HEADER_BYTES];
+    if (!transfer(connection, header, HEADER_BYTES, false) || std::memcmp(header, MAGIC, 4) != 0) {
+        report_("instance: a malformed message was dropped (header)");
+        return;
+    }
+    uint32_t const count = get32(header + 8);
+    if (count > MAX_COPY_BYTES) {
+        report_("instance: a message of " + std::to_string(count) + " bytes was dropped (over 32 KiB)");
+        return;
+    }
+    auto data = std::make_unique<CopyData>();
+    data->data = get32(header + 4);
+    data->bytes.resize(count);
+    if (!transfer(connection, data->bytes.data(), count, false)) {
+        report_("instance: a malformed message was dropped (shorter than its length)");
+        return;
+    }
+    if (!post_message(window_, WM_COPYDATA, 0, reinterpret_cast<intptr_t>(data.get()))) {
+        report_("instance: the window is gone; a message was dropped");
+        return;
+    }
+    data.release();
+    uint8_t answer = 1;
+    transfer(connection, &answer, 1, true);
+}
+
+} // namespace platform

@@ -1,0 +1,266 @@
+#include "FormMain.h"
+
+#include "Binding.h"
+#include "RecordRow.h"
+#include "ScreenHost.h"
+
+#include <core/Log.h>
+#include <document/Document.h>
+#include <os/FileSystem.h>
+#include <os/Paths.h>
+#include <skin/FormStack.h>
+#include <skin/Properties.h>
+#include <skin/widgets/ButtonElement.h>
+#include <skin/widgets/ImageElement.h>
+#include <skin/widgets/TextElement.h>
+#include <skin/widgets/VListElement.h>
+
+namespace screens {
+
+using document::DocumentEvent;
+
+FormMain::FormMain(skin::Properties& properties, ScreenHost& host, document::Document& document)
+    : skin::SkinListener(properties)
+    , properties_(properties)
+    , host_(host)
+    , document_(document)
+    , keypad_(*this)
+{
+    // The keypad map is read once; without the file every key stands for itself.
+    if (!filter_.load_key_map(os::expand_path(u"%app_path%/keyboard.txt")))
+        core::log() << u"FormMain: no keyboard.txt\n";
+    confirmation_ = std::make_unique<FormConfirmation>(properties, host, this);
+    error_ = std::make_unique<FormError>(properties, host);
+    recording_ = std::make_unique<FormRecording>(properties, host, document);
+    menu_ = std::make_unique<Menu>(properties, host, *this);
+    load();
+    document_.add_listener(this);
+}
+
+FormMain::~FormMain()
+{
+    document_.remove_listener(this);
+    list_->set_model(nullptr);
+    host_.form_stack().close_form(&form_);
+}
+
+void FormMain::load()
+{
+    if (list_)
+        list_->set_model(nullptr);
+    skin::load_entry(form_, properties_, u"FormMain");
+    require_button(record_, form_, u"btnRecord", this);
+    require_button(filter_button_, form_, u"btnFilter", this);
+    require_button(close_filter_, form_, u"btnCloseFilter", this);
+    require_button(menu_button_, form_, u"btnMenu", this);
+    skin::bind_element(list_, form_, u"list", nullptr);
+    keypad_.bind(form_);
+    highlight_ = properties_.lookup_color(properties_.find_entry(u"filtered_color"), u"color", skin::Color {});
+    icons_.load(properties_);
+    list_->set_model(this);
+    filter_open_ = false;
+    filter_.clear(document_.records());
+    list_->reset(static_cast<int32_t>(filter_.shown().size()));
+    filter_button_->set_visible(true);
+    close_filter_->set_visible(false);
+    keypad_.show(false, true);
+}
+
+void FormMain::on_reload_skin(skin::PropertiesImpl&)
+{
+    load();
+}
+
+void FormMain::show()
+{
+    host_.form_stack().show_form(&form_, skin::FormMode::FULL_SCREEN);
+}
+
+void FormMain::open_filter()
+{
+    filter_open_ = true;
+    filter_button_->set_visible(false);
+    close_filter_->set_visible(true);
+    keypad_.show(true);
+}
+
+void FormMain::close_filter()
+{
+    filter_button_->set_visible(true);
+    close_filter_->set_visible(false);
+    filter_.clear(document_.records());
+    list_->reset(static_cast<int32_t>(filter_.shown().size()));
+    if (filter_open_)
+        keypad_.show(false);
+    filter_open_ = false;
+}
+
+void FormMain::show_filtered(skin::TextElement& element, core::StringView text) const
+{
+    element.set_text(text);
+    if (filter_.empty())
+        return;
+    int32_t const at = filter_.match(text);
+    if (at >= 0)
+        element.set_highlight(static_cast<size_t>(at), filter_.keys().size(), highlight_);
+}
+
+void FormMain::bind_record_row(RecordRow& row)
+{
+    auto const& shown = filter_.shown();
+    auto const& records = document_.records();
+    int32_t const position = row.index();
+    if (position < 0 || static_cast<size_t>(position) >= shown.size()
+        || static_cast<size_t>(shown[static_cast<size_t>(position)]) >= records.size())
+        return;
+    document::RecordEntry const& entry = records[static_cast<size_t>(shown[static_cast<size_t>(position)])];
+    row.icon().set_picture(icons_.icon(entry.path, entry.album));
+    show_filtered(row.artist(), entry.artist);
+    show_filtered(row.name(), entry.title);
+}
+
+std::unique_ptr<skin::ListRow> FormMain::create_row(skin::VListElement*, int32_t)
+{
+    return std::make_unique<RecordRow>(*this, properties_);
+}
+
+void FormMain::on_row_clicked(skin::VListElement*, int32_t index)
+{
+    // Playing a recording belongs to the playback screen; until it is there a tap only marks the row.
+    list_->set_selected(index);
+}
+
+void FormMain::on_click(skin::Element* source, skin::ButtonEvent const&)
+{
+    if (source == record_) {
+        // A recording that cannot start (no microphone, no folder) is said, not passed over in silence.
+        if (!document_.record(false, {}, {}, 0) && !document_.is_recording())
+            show_error(u"Sorry_cannot_record");
+    } else if (source == filter_button_)
+        open_filter();
+    else if (source == close_filter_)
+        close_filter();
+    else if (source == menu_button_)
+        menu_->open(u"MainMenu", u"", true);
+    else if (source == confirmation_->ok_button())
+        delete_shown();
+}
+
+void FormMain::on_char(core::StringView text)
+{
+    if (text.empty() || !filter_.type(text.front(), document_.records()))
+        return;
+    list_->reset(static_cast<int32_t>(filter_.shown().size()));
+}
+
+void FormMain::on_backspace()
+{
+    if (!filter_.backspace(document_.records())) {
+        close_filter();
+        return;
+    }
+    list_->reset(static_cast<int32_t>(filter_.shown().size()));
+}
+
+void FormMain::confirm_delete()
+{
+    core::String const count = core::decimal(static_cast<int64_t>(filter_.shown().size()));
+    confirmation_->set_text(os::replace_all(properties_.translate(u"Confirm_deleting"), u"%count%", count));
+    confirmation_->show();
+}
+
+void FormMain::delete_shown()
+{
+    core::log() << u"os::delete_file 3\n";
+    auto const shown = filter_.shown();
+    for (auto at = shown.rbegin(); at != shown.rend(); ++at) {
+        size_t const index = static_cast<size_t>(*at);
+        if (index < document_.records().size() && os::delete_file(document_.records()[index].path))
+            document_.remove_record(index);
+    }
+    close_filter();
+}
+
+void FormMain::on_menu(Menu&, core::StringView id, core::StringView, MenuItems& items)
+{
+    if (id == u"MainMenu") {
+        MenuItem buttons;
+        buttons.style = u"MenuElement4Buttons";
+        items.push_back(buttons);
+        items.emplace_back(u"File");
+        items.emplace_back(u"Cancel");
+    } else if (id == u"File") {
+        if (!filter_.shown().empty())
+            items.emplace_back(u"Delete");
+        items.emplace_back(u"Refresh");
+        items.emplace_back(u"Cancel");
+    } else if (id == u"Delete") {
+        confirm_delete();
+    } else if (id == u"Refresh") {
+        document_.rescan();
+    } else if (id == u"Minimize") {
+        host_.minimize();
+    } else if (id == u"Help") {
+        os::execute_file(os::expand_path(u"%app_path%/help/") + properties_.translate(u"Help_link"), u"");
+    } else if (id == u"Exit") {
+        document_.stop();
+        host_.quit();
+    }
+}
+
+void FormMain::show_error(core::StringView key)
+{
+    error_->show(properties_.translate(key));
+}
+
+void FormMain::on_document_event(DocumentEvent const& event)
+{
+    auto const& records = document_.records();
+    switch (event.code) {
+    case DocumentEvent::LIST_REBUILT:
+        close_filter();
+        break;
+    case DocumentEvent::RECORD_FOUND: {
+        filter_.rebuild(records);
+        int32_t const position = filter_.position_of(event.argument);
+        if (position >= 0)
+            list_->insert_row(position);
+        break;
+    }
+    case DocumentEvent::RECORD_REMOVED: {
+        int32_t const position = filter_.position_of(event.argument);
+        // The positions are rebuilt first, so that the list never asks for a record that is gone.
+        filter_.rebuild(records);
+        if (position >= 0)
+            list_->remove_row(position);
+        break;
+    }
+    case DocumentEvent::RECORD_CHANGED: {
+        int32_t const position = filter_.position_of(event.argument);
+        if (position >= 0)
+            list_->refresh_row(position);
+        break;
+    }
+    case DocumentEvent::RECORDING_STARTED:
+        close_filter();
+        list_->scroll_to(event.argument);
+        recording_->open(false);
+        break;
+    case DocumentEvent::RECORDING_CONTINUED:
+        recording_->open(true);
+        break;
+    case DocumentEvent::CARD_PROBLEM:
+        show_error(u"Sorry_card_problem");
+        break;
+    case DocumentEvent::NO_MEMORY:
+        show_error(u"Sorry_no_memory");
+        break;
+    case DocumentEvent::TOO_SLOW_DEVICE:
+        show_error(u"Sorry_too_slow_device");
+        break;
+    default:
+        break;
+    }
+}
+
+} // namespace screens

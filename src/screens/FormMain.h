@@ -1,0 +1,107 @@
+#pragma once
+
+#include "FormConfirmation.h"
+#include "FormError.h"
+#include "FormRecording.h"
+#include "Keypad.h"
+#include "Menu.h"
+#include "MenuOwner.h"
+#include "RecordFilter.h"
+#include "RecordIcons.h"
+
+#include <document/DocumentListener.h>
+#include <skin/Color.h>
+#include <skin/Form.h>
+#include <skin/SkinListener.h>
+#include <skin/widgets/ButtonListener.h>
+#include <skin/widgets/ListModel.h>
+
+namespace document {
+class Document;
+}
+
+namespace skin {
+class ButtonElement;
+class Properties;
+class TextElement;
+class VListElement;
+} // namespace skin
+
+namespace screens {
+
+class RecordRow;
+class ScreenHost;
+
+// "FormMain", the screen after start-up: the list of recordings, the button that records at once, the
+// keypad filter that narrows the list, and the main menu. It owns the other screens and dialogs and
+// switches to them, and keeps the list in step with the Document's records through its events.
+// Threads: main thread only.
+class FormMain final : public skin::ButtonListener,
+                       public skin::ListModel,
+                       public KeypadListener,
+                       public MenuOwner,
+                       public document::DocumentListener,
+                       private skin::SkinListener {
+public:
+    FormMain(skin::Properties& properties, ScreenHost& host, document::Document& document);
+    ~FormMain() override;
+
+    // Shows the list as the window's screen.
+    void show();
+    skin::Form& form() { return form_; }
+    skin::VListElement& list() const { return *list_; }
+    RecordFilter const& filter() const { return filter_; }
+    bool filter_open() const { return filter_open_; }
+    FormRecording& recording() { return *recording_; }
+    FormConfirmation& confirmation() { return *confirmation_; }
+    FormError& error() { return *error_; }
+    Menu& menu() { return *menu_; }
+    Keypad& keypad() { return keypad_; }
+
+    // Asks to delete every shown record (the main menu's "Delete").
+    void confirm_delete();
+    // Deletes the files of the shown records and takes them off the list; a file that cannot be deleted
+    // stays listed.
+    void delete_shown();
+    void close_filter();
+
+    // Shows the record of the row's position.
+    void bind_record_row(RecordRow& row);
+
+    void on_click(skin::Element* source, skin::ButtonEvent const& event) override;
+    void on_row_clicked(skin::VListElement* list, int32_t index) override;
+    std::unique_ptr<skin::ListRow> create_row(skin::VListElement* list, int32_t index) override;
+    void on_char(core::StringView text) override;
+    void on_backspace() override;
+    void on_menu(Menu& menu, core::StringView id, core::StringView caption, MenuItems& items) override;
+    void on_document_event(document::DocumentEvent const& event) override;
+
+private:
+    void on_reload_skin(skin::PropertiesImpl& properties) override;
+    void load();
+    void open_filter();
+    void show_filtered(skin::TextElement& element, core::StringView text) const;
+    void show_error(core::StringView key);
+
+    skin::Properties& properties_;
+    ScreenHost& host_;
+    document::Document& document_;
+    skin::Form form_;
+    skin::ButtonElement* record_ = nullptr;
+    skin::ButtonElement* filter_button_ = nullptr;
+    skin::ButtonElement* close_filter_ = nullptr;
+    skin::ButtonElement* menu_button_ = nullptr;
+    skin::VListElement* list_ = nullptr;
+    Keypad keypad_;
+    RecordFilter filter_;
+    bool filter_open_ = false;
+    RecordIcons icons_;
+    skin::Color highlight_;
+
+    std::unique_ptr<FormConfirmation> confirmation_;
+    std::unique_ptr<FormError> error_;
+    std::unique_ptr<FormRecording> recording_;
+    std::unique_ptr<Menu> menu_;
+};
+
+} // namespace screens

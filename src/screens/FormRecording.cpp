@@ -1,0 +1,241 @@
+#include "FormRecording.h"
+
+#include "Binding.h"
+#include "ScreenHost.h"
+#include "ScreenTexts.h"
+
+#include <audio/readers/FileReader.h>
+#include <document/Document.h>
+#include <os/FileInfo.h>
+#include <os/FileSystem.h>
+#include <os/Paths.h>
+#include <skin/FormStack.h>
+#include <skin/Properties.h>
+#include <skin/widgets/ButtonElement.h>
+#include <skin/widgets/ImageElement.h>
+#include <skin/widgets/ProgressElement.h>
+#include <skin/widgets/TextElement.h>
+
+namespace screens {
+
+using document::DocumentEvent;
+
+FormRecording::FormRecording(skin::Properties& properties, ScreenHost& host, document::Document& document)
+    : skin::SkinListener(properties)
+    , properties_(properties)
+    , host_(host)
+    , document_(document)
+    , form_([this] { update_values(); })
+    , edit_(properties, host, this)
+    , menu_(properties, host, *this)
+{
+    load();
+    refresh(true);
+    document_.add_listener(this);
+}
+
+FormRecording::~FormRecording()
+{
+    document_.remove_listener(this);
+    host_.form_stack().close_form(&form_);
+}
+
+void FormRecording::load()
+{
+    skin::load_entry(form_, properties_, u"FormRecording");
+    icons_.load(properties_);
+    skin::bind_element(icon_, form_, u"icon", nullptr);
+    skin::bind_element(artist_, form_, u"frmArtist", nullptr);
+    skin::bind_element(elapsed_, form_, u"frmElapsed", nullptr);
+    skin::bind_element(left_, form_, u"frmLeft", nullptr);
+    skin::bind_element(info_, form_, u"frmInfo", nullptr);
+    skin::bind_element(size_, form_, u"frmSize", nullptr);
+    require_button(name_button_, form_, u"btnName", this);
+    require_button(close_, form_, u"btnClose", this);
+    require_button(pause_, form_, u"btnPause", this);
+    require_button(resume_, form_, u"btnResume", this);
+    require_button(boost_, form_, u"btnBoost", this);
+    boost_on_ = require_child<skin::Element>(*boost_, u"BoostOn");
+    boost_off_ = require_child<skin::Element>(*boost_, u"BoostOff");
+    require_button(speaker_on_, form_, u"btnSpeakerOn", this);
+    require_button(speaker_off_, form_, u"btnSpeakerOff", this);
+    require_button(vas_, form_, u"btnVAS", this);
+    skin::bind_element(level_, form_, u"pbLevel", nullptr);
+    skin::bind_element(vas_level_, form_, u"pbVAS", nullptr);
+}
+
+void FormRecording::on_reload_skin(skin::PropertiesImpl&)
+{
+    load();
+    refresh(false);
+    show_name();
+}
+
+void FormRecording::open(bool continued)
+{
+    before_seconds_ = 0;
+    if (continued)
+        if (auto reader = audio::create_reader(document_.current().path))
+            before_seconds_ = reader->info().duration();
+    renamed_ = false;
+    refresh(true);
+    update_values();
+    host_.form_stack().show_form(&form_, skin::FormMode::FULL_SCREEN);
+}
+
+bool FormRecording::is_shown() const
+{
+    return host_.form_stack().contains(&form_);
+}
+
+void FormRecording::refresh(bool with_name)
+{
+    document::RecordInfo const& record = document_.current();
+    icon_->set_picture(icons_.icon(record.path, record.album));
+    elapsed_->set_text(duration_text(0));
+    artist_->set_text(record.artist);
+    info_->set_text(document::describe_format(record.sample_rate, record.bits_per_sample, record.bit_rate));
+    show_pause();
+    boost_->set_text_by_id(u"#text", properties_.translate(u"Boost"));
+    bool const boosted = document_.settings().boost != u"BoostOff";
+    boost_on_->set_visible(boosted);
+    boost_off_->set_visible(!boosted);
+    vas_level_->set_value(document_.settings().vas_level);
+    show_speaker();
+    if (with_name) {
+        name_ = record.title;
+        show_name();
+    }
+}
+
+void FormRecording::update_values()
+{
+    document::RecordInfo const& record = document_.current();
+    if (!document_.is_recording()) {
+        size_->set_text(document::size_text(os::FileInfo(record.path).size()));
+        return;
+    }
+    elapsed_->set_text(duration_text(before_seconds_ + document_.recorded_seconds()));
+    double const free = os::free_space(os::directory_part(os::expand_path(record.path)));
+    left_->set_text(duration_text(seconds_left(free, record.bit_rate)));
+    level_->set_value(document_.level());
+    size_->set_text(document::size_text(static_cast<uint64_t>(document_.recording_size())));
+}
+
+void FormRecording::show_name()
+{
+    name_button_->set_text_by_id(u"#text", name_);
+}
+
+void FormRecording::show_pause()
+{
+    bool const paused = document_.is_paused();
+    pause_->set_visible(!paused);
+    resume_->set_visible(paused);
+}
+
+void FormRecording::show_speaker()
+{
+    bool const talking = document_.in_call();
+    speaker_on_->set_visible(talking && !document_.speaker_on());
+    speaker_off_->set_visible(talking && document_.speaker_on());
+}
+
+void FormRecording::close()
+{
+    edit_.close();
+    menu_.close();
+    host_.form_stack().close_form(&form_);
+}
+
+void FormRecording::on_click(skin::Element* source, skin::ButtonEvent const&)
+{
+    if (source == close_) {
+        core::String const name = name_;
+        renamed_ = false;
+        document_.stop();
+        document_.rename(name);
+    } else if (source == pause_ || source == resume_) {
+        document_.pause(source == pause_);
+        show_pause();
+    } else if (source == name_button_) {
+        edit_.set_text(name_);
+        edit_.show();
+    } else if (source == edit_.ok_button()) {
+        name_ = edit_.text();
+        renamed_ = true;
+        show_name();
+    } else if (source == boost_) {
+        menu_.open(u"Boost", u"", true);
+    } else if (source == speaker_on_ || source == speaker_off_) {
+        document_.set_speaker(source == speaker_on_);
+        document_.save_settings();
+    }
+}
+
+void FormRecording::on_drag(skin::Element* source, skin::DragEvent& drag)
+{
+    if (source != vas_)
+        return;
+    double const value = slider_value(drag.point.x, vas_->position().x, vas_->size().x);
+    vas_level_->set_value(value);
+    document_.set_vas_level(value);
+}
+
+void FormRecording::on_press_changed(skin::Element* source, skin::ButtonEvent const&)
+{
+    if (source == vas_ && !vas_->pressed())
+        document_.save_settings();
+}
+
+void FormRecording::on_menu(Menu&, core::StringView id, core::StringView, MenuItems& items)
+{
+    if (id == u"Boost") {
+        core::String const& boost = document_.settings().boost;
+        MenuItem off(u"BoostOff");
+        if (boost == u"BoostOff")
+            off.style = u"MenuElementUnchecked";
+        items.push_back(off);
+        for (core::StringView level : { u"Boost1", u"Boost2", u"Boost3" }) {
+            MenuItem item(level);
+            item.checked = boost == level;
+            items.push_back(item);
+        }
+        items.emplace_back(u"Cancel");
+        return;
+    }
+    for (core::StringView name : document::BOOST_NAMES)
+        if (id == name) {
+            document_.set_boost(id);
+            document_.save_settings();
+            refresh(false);
+            return;
+        }
+}
+
+void FormRecording::on_document_event(DocumentEvent const& event)
+{
+    switch (event.code) {
+    case DocumentEvent::PAUSE_CHANGED:
+        show_pause();
+        break;
+    case DocumentEvent::STOPPED:
+        if (!is_shown())
+            break;
+        close();
+        // A recording stopped by other means (the call ended, an error, the program's exit) still takes
+        // the name the user gave it.
+        if (renamed_) {
+            renamed_ = false;
+            document_.rename(name_);
+        }
+        break;
+    case DocumentEvent::PHONE_STATE_CHANGED:
+        show_speaker();
+        break;
+    default:
+        break;
+    }
+}
+
+} // namespace screens

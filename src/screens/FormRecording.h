@@ -1,0 +1,104 @@
+#pragma once
+
+#include "FormEdit.h"
+#include "LiveForm.h"
+#include "Menu.h"
+#include "MenuOwner.h"
+#include "RecordIcons.h"
+
+#include <document/DocumentListener.h>
+#include <skin/SkinListener.h>
+#include <skin/widgets/ButtonListener.h>
+
+namespace document {
+class Document;
+}
+
+namespace skin {
+class ButtonElement;
+class ImageElement;
+class ProgressElement;
+class Properties;
+class TextElement;
+} // namespace skin
+
+namespace screens {
+
+class ScreenHost;
+
+// "FormRecording", shown while a recording runs: who is recorded, the elapsed time, the time left on the
+// storage, the format, the size and the input level; pause and resume, the boost menu, the speakerphone
+// during a talking call, the voice-activation threshold slider, renaming and stop. The new name is given
+// to the file when the recording stops.
+// Threads: main thread only.
+class FormRecording final : public skin::ButtonListener,
+                            public MenuOwner,
+                            public document::DocumentListener,
+                            private skin::SkinListener {
+public:
+    FormRecording(skin::Properties& properties, ScreenHost& host, document::Document& document);
+    ~FormRecording() override;
+
+    // Shows the recording the Document has just started, or continued into its current file.
+    void open(bool continued);
+    // Brings the texts and buttons up to date with the Document; with the name, "btnName" shows the
+    // record's title again.
+    void refresh(bool with_name);
+    bool is_shown() const;
+    skin::Form& form() { return form_; }
+    // The name the recording will be given at stop.
+    core::String const& name() const { return name_; }
+    FormEdit& edit_dialog() { return edit_; }
+    Menu& menu() { return menu_; }
+
+    void on_click(skin::Element* source, skin::ButtonEvent const& event) override;
+    void on_press_changed(skin::Element* source, skin::ButtonEvent const& event) override;
+    void on_drag(skin::Element* source, skin::DragEvent& drag) override;
+    void on_menu(Menu& menu, core::StringView id, core::StringView caption, MenuItems& items) override;
+    void on_document_event(document::DocumentEvent const& event) override;
+
+private:
+    void on_reload_skin(skin::PropertiesImpl& properties) override;
+    void load();
+    // The values that change while the recording runs, once per frame.
+    void update_values();
+    void show_name();
+    void show_pause();
+    void show_speaker();
+    void close();
+
+    skin::Properties& properties_;
+    ScreenHost& host_;
+    document::Document& document_;
+    LiveForm form_;
+    RecordIcons icons_;
+
+    skin::ImageElement* icon_ = nullptr;
+    skin::TextElement* artist_ = nullptr;
+    skin::TextElement* elapsed_ = nullptr;
+    skin::TextElement* left_ = nullptr;
+    skin::TextElement* info_ = nullptr;
+    skin::TextElement* size_ = nullptr;
+    skin::ButtonElement* name_button_ = nullptr;
+    skin::ButtonElement* close_ = nullptr;
+    skin::ButtonElement* pause_ = nullptr;
+    skin::ButtonElement* resume_ = nullptr;
+    skin::ButtonElement* boost_ = nullptr;
+    skin::Element* boost_on_ = nullptr;
+    skin::Element* boost_off_ = nullptr;
+    skin::ButtonElement* speaker_on_ = nullptr;
+    skin::ButtonElement* speaker_off_ = nullptr;
+    skin::ButtonElement* vas_ = nullptr;
+    skin::ProgressElement* level_ = nullptr;
+    skin::ProgressElement* vas_level_ = nullptr;
+
+    FormEdit edit_;
+    Menu menu_;
+    core::String name_;
+    // The user gave a new name that the file has not taken yet.
+    bool renamed_ = false;
+    // Seconds the file held before the current run (a continued recording).
+    double before_seconds_ = 0;
+};
+
+} // namespace screens

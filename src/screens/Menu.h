@@ -1,0 +1,79 @@
+#pragma once
+
+#include "MenuItem.h"
+#include "MenuOwner.h"
+
+#include <skin/Form.h>
+#include <skin/SkinListener.h>
+#include <skin/widgets/ButtonListener.h>
+#include <skin/widgets/ListModel.h>
+
+#include <cstdint>
+#include <memory>
+
+namespace skin {
+class Properties;
+class TextElement;
+class VListElement;
+} // namespace skin
+
+namespace screens {
+
+class ScreenHost;
+
+// A skinned list of choices shown as a popup over its owner's screen. It has no content of its own: each
+// page is filled by the owner when it opens, and each choice opens the page of the chosen id, which the
+// owner either fills (a new page, or the same ids again to update the rows in place) or acts on.
+//
+// The skin form (default "Menu") holds "panel", "vlist" (one row per item) and optionally a "caption"
+// text. A row is the skin entry of the item's style or the default row element ("MenuElement"), with
+// "Disabled" appended for a disabled item; it shows the text in "#text" and the optional "separator" and
+// "checked" marks. The buttons "Help", "Minimize" and "Exit" of a row (the main menu's first one) choose
+// their own names.
+// Threads: main thread only.
+class Menu final : public skin::ListModel, public skin::ButtonListener, private skin::SkinListener {
+public:
+    Menu(skin::Properties& properties, ScreenHost& host, MenuOwner& owner, core::StringView form_name = u"Menu",
+        core::StringView default_element = u"MenuElement");
+    ~Menu() override;
+
+    // Opens the page `id` with the caption (the translated id when empty): the owner fills it; an empty
+    // page closes the menu. `first` shows the menu over the owner; otherwise the page on screen is
+    // replaced, or only redrawn when it holds the same ids.
+    void open(core::StringView id, core::StringView caption, bool first);
+    void close();
+    bool is_open() const;
+
+    skin::Form& form() { return form_; }
+    skin::VListElement& list() const { return *list_; }
+    core::String const& page() const { return page_; }
+    MenuItems const& items() const { return items_; }
+    core::String const& default_element() const { return default_element_; }
+
+    // ListModel.
+    void on_row_clicked(skin::VListElement* list, int32_t index) override;
+    std::unique_ptr<skin::ListRow> create_row(skin::VListElement* list, int32_t index) override;
+    // The buttons of a row.
+    void on_click(skin::Element* source, skin::ButtonEvent const& event) override;
+
+private:
+    void on_reload_skin(skin::PropertiesImpl& properties) override;
+    void load();
+
+    skin::Properties& properties_;
+    ScreenHost& host_;
+    MenuOwner& owner_;
+    core::String form_name_;
+    core::String default_element_;
+    skin::Form form_;
+    skin::Element* panel_ = nullptr;
+    skin::VListElement* list_ = nullptr;
+    skin::TextElement* caption_ = nullptr;
+    core::String page_;
+    core::String page_caption_;
+    MenuItems items_;
+    // Counts the pages opened, so that an owner that opens a page while it is asked for another wins.
+    uint64_t opened_ = 0;
+};
+
+} // namespace screens

@@ -1,0 +1,26 @@
+#include "MenuItem.h"
+
+#include <algorithm>
+
+namespace screens {
+
+core::String menu_row_element(MenuItem const& item, core::StringView default_element)
+{
+    core::String name(item.style.empty() ? default_element : core::StringView(item.style));
+    if (!item.enabled)
+        name += u"Disabled";
+    return name;
+}
+
+core::String menu_row_text(MenuItem const& item, core::StringView translated_id)
+{
+    return item.label.empty() ? core::String(translated_id) : item.label;
+}
+
+bool same_page(MenuItems const& a, MenuItems const& b)
+{
+    return std::equal(
+        a.begin(), a.end(), b.begin(), b.end(), [](MenuItem const& x, MenuItem const& y) { return x.id == y.id; });
+}
+
+} // namespace screens

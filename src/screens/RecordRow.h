@@ -1,0 +1,33 @@
+#pragma once
+
+#include <skin/widgets/ListRow.h>
+
+namespace skin {
+class ImageElement;
+class PropertiesImpl;
+class TextElement;
+} // namespace skin
+
+namespace screens {
+
+class FormMain;
+
+// A row of the record list: the skin entry "Record" with its "icon", "artist" and "name".
+class RecordRow final : public skin::ListRow {
+public:
+    RecordRow(FormMain& owner, skin::PropertiesImpl const& properties);
+
+    void bind_row(skin::VListElement* list, int32_t flags) override;
+
+    skin::ImageElement& icon() const { return *icon_; }
+    skin::TextElement& artist() const { return *artist_; }
+    skin::TextElement& name() const { return *name_; }
+
+private:
+    FormMain& owner_;
+    skin::ImageElement* icon_;
+    skin::TextElement* artist_;
+    skin::TextElement* name_;
+};
+
+} // namespace screens

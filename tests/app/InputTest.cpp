@@ -1,0 +1,199 @@
+#include "AppTestSupport.h"
+
+#include <app/KeyTable.h>
+#include <gtest/gtest.h>
+#include <os/Registry.h>
+#include <skin/Form.h>
+#include <skin/KeyNames.h>
+#include <skin/widgets/EditElement.h>
+
+using namespace app_test;
+using platform::HeadlessDisplay;
+
+namespace {
+
+// A form that keeps what reaches it and asks for a frame at every tick.
+class ProbeForm final : public skin::Form {
+public:
+    bool on_pen(skin::PenEvent const& event) override
+    {
+        pens.push_back(event);
+        return true;
+    }
+    bool on_key(skin::KeyEvent const& event) override
+    {
+        keys.push_back(event);
+        return true;
+    }
+    bool on_char(char16_t character) override
+    {
+        text += character;
+        return true;
+    }
+    void tick(double seconds) override
+    {
+        Form::tick(seconds);
+        mark_redraw();
+    }
+
+    std::vector<skin::PenEvent> pens;
+    std::vector<skin::KeyEvent> keys;
+    std::u16string text;
+};
+
+class CountingListener final : public app::ApplicationListener {
+public:
+    void on_screen_changed() override { ++screen_changes; }
+    bool can_close() override { return closable; }
+    int screen_changes = 0;
+    bool closable = false;
+};
+
+class InputTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        use_test_data();
+        application = std::make_unique<app::Application>(u"Ravelin");
+        application->form_stack().show_form(&form, skin::FormMode::FULL_SCREEN);
+        application->set_listener(&listener);
+    }
+    void TearDown() override
+    {
+        application->form_stack().close_form(&form);
+        application->set_listener(nullptr);
+        application.reset();
+        platform::Message m;
+        while (platform::peek_message(m, 0, 0, 0, platform::Peek::REMOVE)) { }
+    }
+    HeadlessDisplay& display() { return headless(*application); }
+    // Enough for every posted message to be handled.
+    void settle() { pump(*application, 60); }
+
+    ProbeForm form;
+    CountingListener listener;
+    std::unique_ptr<app::Application> application;
+};
+
+} // namespace
+
+TEST(KeyTableTest, VirtualKeysGiveTheirCodes)
+{
+    struct Row {
+        uint32_t vk;
+        int32_t code;
+    };
+    Row const rows[] = { { 8, 11 }, { 27, 11 }, { 9, 18 }, { 13, 9 }, { 16, 1 }, { 17, 2 }, { 18, 3 }, { 32, 10 },
+        { 33, 17 }, { 34, 16 }, { 35, 15 }, { 36, 14 }, { 37, 4 }, { 38, 6 }, { 39, 5 }, { 40, 7 }, { 45, 13 },
+        { 46, 12 }, { 48, 46 }, { 57, 55 }, { 65, 20 }, { 90, 45 }, { 93, 19 }, { 112, 61 }, { 113, 62 }, { 114, 58 },
+        { 115, 59 }, { 116, 0 }, { 117, 63 }, { 118, 64 }, { 119, 56 }, { 120, 57 }, { 121, 0 }, { 47, 0 }, { 64, 0 },
+        { 91, 0 }, { 0x10004, 0 } };
+    for (auto const& row : rows)
+        EXPECT_EQ(app::key_code(row.vk), row.code) << row.vk;
+}
+
+TEST_F(InputTest, APenLiftedOutsideTheWindowArrivesWhereItWasLifted)
+{
+    display().pen_down(30, 40);
+    display().pen_up(-5, 700);
+    settle();
+    ASSERT_EQ(form.pens.size(), 2u);
+    EXPECT_EQ(form.pens[0].down, 1);
+    EXPECT_EQ(form.pens[0].point(), (skin::Point { 30, 40 }));
+    EXPECT_EQ(form.pens[1].down, 0);
+    EXPECT_EQ(form.pens[1].cancel, 0);
+    EXPECT_EQ(form.pens[1].point(), (skin::Point { -5, 700 }));
+}
+
+TEST_F(InputTest, ALostCaptureEndsThePressAsACancel)
+{
+    display().pen_down(30, 40);
+    display().lose_focus();
+    display().pen_up(30, 40); // the window no longer holds the pen
+    settle();
+    ASSERT_EQ(form.pens.size(), 2u);
+    EXPECT_EQ(form.pens[1].down, 0);
+    EXPECT_EQ(form.pens[1].cancel, 1);
+    EXPECT_EQ(form.pens[1].x, app::GameBase::PEN_LIFTED_NOWHERE);
+}
+
+TEST_F(InputTest, KeysRepeatWithFirstClearAndCharactersArrive)
+{
+    display().key(platform::VK_A + 2, true);
+    display().key(platform::VK_A + 2, true, true);
+    display().key(platform::VK_A + 2, true, true);
+    display().key(platform::VK_A + 2, false);
+    display().key(0x10004, true); // outside the table: delivered as code 0
+    display().text(u"a\bж");
+    settle();
+    ASSERT_EQ(form.keys.size(), 5u);
+    EXPECT_TRUE(form.keys[0].first && form.keys[0].down);
+    EXPECT_FALSE(form.keys[1].first);
+    EXPECT_FALSE(form.keys[2].first);
+    EXPECT_TRUE(form.keys[3].first && !form.keys[3].down);
+    EXPECT_EQ(form.keys[0].code, skin::KEY_A + 2);
+    EXPECT_EQ(form.keys[4].code, 0);
+    EXPECT_EQ(form.text, u"aж"); // control characters are not text
+}
+
+TEST_F(InputTest, DeactivationStopsFramesAndReactivationResumesThem)
+{
+    settle();
+    EXPECT_GT(display().frames(), 0u);
+    display().minimize();
+    settle();
+    EXPECT_FALSE(application->is_active());
+    uint64_t const frozen = display().frames();
+    pump(*application, 300);
+    EXPECT_EQ(display().frames(), frozen);
+    application->bring_to_front();
+    pump(*application, 300);
+    EXPECT_TRUE(application->is_active());
+    EXPECT_GT(display().frames(), frozen + 3);
+}
+
+TEST_F(InputTest, OnlyARealChangeOfTheScreenIsOne)
+{
+    display().resize(640, 480);
+    settle();
+    EXPECT_EQ(listener.screen_changes, 1);
+    EXPECT_EQ(application->screen().orientation, 1);
+    EXPECT_EQ(application->form_stack().window_size(), (skin::Point { 640, 480 }));
+    pump(*application, 100);
+    EXPECT_EQ(display().frame_width(), 640);
+    // A settings change that leaves size and orientation alone is none.
+    platform::post_message(application->window(), platform::WM_SETTINGCHANGE, platform::SETTING_WORK_AREA, 0);
+    display().resize(640, 480);
+    settle();
+    EXPECT_EQ(listener.screen_changes, 1);
+    display().resize(480, 640);
+    settle();
+    EXPECT_EQ(listener.screen_changes, 2);
+}
+
+TEST_F(InputTest, CloseIsRefusedWhileTheListenerSaysSo)
+{
+    display().close();
+    settle();
+    EXPECT_TRUE(platform::is_window(application->window()));
+    listener.closable = true;
+    display().close();
+    pump(*application, 300);
+    EXPECT_FALSE(platform::is_window(application->window()));
+}
+
+TEST_F(InputTest, EditingTurnsTextInputOnOverTheEdit)
+{
+    auto* edit = new skin::EditElement(&form); // the form owns it
+    edit->set_geometry_x(10, 200);
+    edit->set_geometry_y(80, 40);
+    application->set_edit(edit);
+    EXPECT_TRUE(display().text_input());
+    EXPECT_EQ(display().text_rect().x, 10);
+    EXPECT_EQ(display().text_rect().height, 40);
+    application->set_edit(nullptr);
+    EXPECT_FALSE(display().text_input());
+    uint32_t sip = 7;
+    EXPECT_TRUE(os::reg_get_dword(u"HKEY_CURRENT_USER\\Software\\Korvex", u"SIPPreference", sip));
+    EXPECT_EQ(sip, 0u);
+}

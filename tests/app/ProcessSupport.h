@@ -1,0 +1,85 @@
+#pragma once
+
+#include "AppTestSupport.h"
+
+#include <chrono>
+#include <csignal>
+#include <thread>
+
+namespace app_test {
+
+// A ravelin process started in the background, with its own log folder, trace file and output.
+struct RavelinProcess {
+    std::string dir; // its state folder (the log), trace and output
+    int pid = 0;
+
+    std::string trace() const { return testing_support::read_file(dir + "/trace.txt"); }
+    std::string log() const { return core::to_utf8(testing_support::read_utf16_file(dir + "/ravelin/ravelin.txt")); }
+    bool running() const { return pid > 0 && kill(pid, 0) == 0; }
+};
+
+// The environment every process of one test shares: the runtime folder of the single-instance lock.
+inline std::string process_environment(std::string const& runtime, std::string const& dir)
+{
+    return "env XDG_RUNTIME_DIR=" + runtime + " XDG_STATE_HOME=" + dir + " RAVELIN_TRACE_FORMS=" + dir
+        + "/trace.txt RAVELIN_APP_PATH=" + app_data() + " ";
+}
+
+inline RavelinProcess start_ravelin(
+    std::string const& runtime, std::string const& arguments, std::string const& extra_environment = "")
+{
+    RavelinProcess process;
+    process.dir = testing_support::fresh_dir("ravelin");
+    auto const result = testing_support::run(process_environment(runtime, process.dir) + extra_environment + " "
+        + testing_support::bin_dir() + "/ravelin " + arguments + " >" + process.dir + "/out.txt 2>&1 & echo $!");
+    process.pid = std::atoi(result.output.c_str());
+    return process;
+}
+
+// Runs ravelin in the foreground (a later start); its exit code.
+inline int run_ravelin(std::string const& runtime, std::string const& arguments)
+{
+    std::string const dir = testing_support::fresh_dir("later");
+    return testing_support::run(
+        process_environment(runtime, dir) + testing_support::bin_dir() + "/ravelin " + arguments + " >/dev/null 2>&1")
+        .exit_code;
+}
+
+// Polls (processes give no other sign) until `done` or the time is up.
+template <typename Done> bool wait_until(Done done, int milliseconds = 10000)
+{
+    auto const end = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > end)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return true;
+}
+
+inline bool shows(RavelinProcess const& process, std::string const& form)
+{
+    return process.trace().starts_with(form + "\n");
+}
+
+// The newest recording's path and its duration in seconds as the readers decode it (-1 when none).
+inline std::pair<std::string, double> newest_recording(std::string const& runtime, std::string const& dir)
+{
+    auto const listed
+        = testing_support::run(process_environment(runtime, dir) + testing_support::bin_dir() + "/ravelin-cli list");
+    std::string const first = listed.output.substr(0, listed.output.find('\n'));
+    std::string const path = first.substr(first.rfind('\t') + 1);
+    if (path.empty())
+        return { path, -1 };
+    auto const info = testing_support::run(testing_support::bin_dir() + "/ravelin-cli info '" + path + "'");
+    size_t const at = info.output.find("duration=");
+    return { path, at == std::string::npos ? -1 : std::atof(info.output.c_str() + at + 9) };
+}
+
+inline bool stop(RavelinProcess const& process, int signal = SIGTERM)
+{
+    kill(process.pid, signal);
+    return wait_until([&] { return !process.running(); });
+}
+
+} // namespace app_test

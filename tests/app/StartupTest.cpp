@@ -1,0 +1,174 @@
+#include "ProcessSupport.h"
+
+#include <app/Program.h>
+#include <app/Starter.h>
+#include <document/Document.h>
+#include <gtest/gtest.h>
+#include <os/Registry.h>
+#include <phone/PhoneState.h>
+#include <regex>
+#include <sstream>
+
+using namespace app_test;
+
+namespace {
+
+class EventCounter final : public document::DocumentListener {
+public:
+    void on_document_event(document::DocumentEvent const& event) override
+    {
+        if (event.code == document::DocumentEvent::RECORDING_STARTED)
+            ++started;
+    }
+    int started = 0;
+};
+
+class StartupTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        use_test_data();
+        os::reg_set_dword(u"HKEY_CURRENT_USER\\Software\\Korvex", u"Log", 1);
+    }
+    void TearDown() override
+    {
+        os::reg_set_dword(u"HKEY_CURRENT_USER\\Software\\Korvex", u"Log", 0);
+        setenv("RAVELIN_AUDIO_IN", "none", 1);
+        platform::Message m;
+        while (platform::peek_message(m, 0, 0, 0, platform::Peek::REMOVE)) { }
+    }
+
+    std::string speech_wav()
+    {
+        std::string const path = testing_support::fresh_dir("speech") + "/speech.wav";
+        EXPECT_EQ(testing_support::run("sox -n -r 16000 -c 1 -b 16 " + path + " synth 20 sine 300").exit_code, 0);
+        return path;
+    }
+
+    // For each log line that one of the patterns matches whole, the first such pattern, in log order.
+    static std::vector<std::string> lines_of(std::string const& log, std::vector<std::string> const& patterns)
+    {
+        std::vector<std::string> found;
+        std::istringstream lines(log);
+        for (std::string line; std::getline(lines, line);)
+            for (auto const& p : patterns)
+                if (std::regex_match(line, std::regex(p))) {
+                    found.push_back(p);
+                    break;
+                }
+        return found;
+    }
+};
+
+} // namespace
+
+TEST_F(StartupTest, TheSplashComesAtOnceAndTheMainScreenHalfASecondLater)
+{
+    app::Program program(u"");
+    auto& stack = program.application().form_stack();
+    EXPECT_EQ(stack.top(), &program.starter().splash_form());
+    EXPECT_TRUE(stack.top_is_popup());
+    uint32_t const start = platform::tick_count();
+    ASSERT_TRUE(pump(program.application(), 3000, [&] { return stack.top() == program.starter().main_form(); }));
+    EXPECT_GE(platform::tick_count() - start, 450u);
+    EXPECT_FALSE(stack.contains(&program.starter().splash_form()));
+    EXPECT_EQ(stack.top()->id(), u"FormMain");
+    EXPECT_TRUE(program.starter().can_close());
+
+    // A tap on the record button through the window records and brings up the recording screen.
+    setenv("RAVELIN_AUDIO_IN", ("file:" + speech_wav()).c_str(), 1);
+    pump(program.application(), 100);
+    auto* button = stack.top()->find_child(u"btnRecord");
+    ASSERT_NE(button, nullptr);
+    auto& display = headless(program.application());
+    int32_t const x = button->position().x + button->size().x / 2, y = button->position().y + button->size().y / 2;
+    display.pen_down(x, y);
+    display.pen_up(x, y);
+
+    EXPECT_TRUE(pump(program.application(), 2000, [&] { return stack.top()->id() == u"FormRecording"; }));
+    EXPECT_TRUE(program.document().is_recording());
+    program.document().stop();
+}
+
+TEST_F(StartupTest, CallAtStartRecordsBeforeTheMainScreenAndTellsIt)
+{
+    setenv("RAVELIN_AUDIO_IN", ("file:" + speech_wav()).c_str(), 1);
+    os::reg_set_dword(phone::PHONE_STATE_KEY, u"Active Call Count", 1);
+    os::reg_set_dword(phone::PHONE_STATE_KEY, u"Status", phone::STATUS_TALKING);
+    {
+        app::Program program(u"call");
+        EventCounter events;
+        program.document().add_listener(&events);
+        auto& document = program.document();
+        EXPECT_TRUE(document.is_recording());
+        EXPECT_TRUE(document.is_call_recording());
+        EXPECT_TRUE(document.started_for_call());
+        EXPECT_TRUE(headless(program.application()).minimized());
+        EXPECT_FALSE(program.application().is_active());
+        EXPECT_EQ(program.starter().main_form(), nullptr);
+        // While it records, the window refuses to close.
+        EXPECT_FALSE(program.starter().can_close());
+        ASSERT_TRUE(pump(program.application(), 3000, [&] { return program.starter().main_form() != nullptr; }));
+        // The main screen, made after the recording began, is told of it and shows the recording.
+        EXPECT_EQ(events.started, 1);
+        pump(program.application(), 100);
+        ASSERT_NE(program.application().form_stack().top(), nullptr);
+        EXPECT_EQ(program.application().form_stack().top()->id(), u"FormRecording");
+        EXPECT_TRUE(document.is_recording());
+        program.document().remove_listener(&events);
+        document.stop();
+    }
+    os::reg_set_dword(phone::PHONE_STATE_KEY, u"Active Call Count", 0);
+    os::reg_set_dword(phone::PHONE_STATE_KEY, u"Status", 0);
+}
+
+TEST_F(StartupTest, LaterStartsHandOverTheirCommandAndOnlyCallStaysBehind)
+{
+    app::Program program(u"");
+    auto& display = headless(program.application());
+    for (auto [command, restores] : { std::pair { u"", 1 }, std::pair { u"call", 1 }, std::pair { u"other", 2 } }) {
+        ASSERT_TRUE(app::Application::show_running_instance(command, u"Ravelin"));
+        app::Application::release_startup_mutex();
+        EXPECT_TRUE(pump(program.application(), 2000, [&] { return display.restores() == restores; }));
+        pump(program.application(), 50);
+        EXPECT_EQ(display.restores(), restores) << core::to_utf8(command);
+    }
+}
+
+TEST_F(StartupTest, TheProcessLogsItsStartUpInOrderAndObeysLaterStarts)
+{
+    std::string const runtime = testing_support::fresh_dir("runtime");
+    auto first = start_ravelin(runtime, "", "RAVELIN_AUDIO_IN=file:" + speech_wav());
+    ASSERT_TRUE(wait_until([&] { return shows(first, "FormMain"); })) << first.trace();
+    EXPECT_EQ(run_ravelin(runtime, ""), 0);
+    EXPECT_EQ(run_ravelin(runtime, "record"), 0);
+    ASSERT_TRUE(wait_until([&] { return first.log().find("on_other_instance_started:record") != std::string::npos; }));
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    // SIGTERM stops the recording cleanly and ends the program.
+    ASSERT_TRUE(stop(first));
+    std::string const log = first.log();
+    // The empty command arrives empty.
+    std::vector<std::string> const order
+        = { "WinMain:[0-9]+", "Application::show_running_instance_open_bracket cmd_line=", "WinMain1:[0-9]+",
+              "[0-9]+ GameBase 0", "[0-9]+ GameBase 1", "[0-9]+ GameBase 2", "[0-9]+ GameBase 3", "[0-9]+ GameBase 4",
+              "[0-9]+ GameBase 5", R"(Application::Application\(\) this=[0-9]+)", "WinMain2:[0-9]+", "Starter:[0-9]+",
+              "on_other_instance_started:", "on_other_instance_started:record", R"(Application::~Application\(\))" };
+    EXPECT_EQ(lines_of(log, order), order) << log;
+    // Recorded from the later start's "record" until the stop signal, and closed properly.
+    auto const [path, seconds] = newest_recording(runtime, first.dir);
+    EXPECT_TRUE(path.ends_with(".mp3")) << path;
+    EXPECT_GT(seconds, 1.0);
+}
+
+TEST_F(StartupTest, AnInstanceKilledOutrightLeavesNothingThatStopsTheNextStart)
+{
+    std::string const runtime = testing_support::fresh_dir("runtime");
+    auto first = start_ravelin(runtime, "");
+    ASSERT_TRUE(wait_until([&] { return shows(first, "FormMain"); }));
+    ASSERT_TRUE(stop(first, SIGKILL));
+    auto second = start_ravelin(runtime, "");
+    ASSERT_TRUE(wait_until([&] { return shows(second, "FormMain"); })) << second.log();
+    EXPECT_EQ(run_ravelin(runtime, "again"), 0);
+    EXPECT_TRUE(wait_until([&] { return second.log().find("on_other_instance_started:again") != std::string::npos; }));
+    EXPECT_TRUE(stop(second));
+}

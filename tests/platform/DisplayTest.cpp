@@ -1,0 +1,93 @@
+#include <gtest/gtest.h>
+#include <platform/display.h>
+#include <vector>
+
+using namespace platform;
+
+TEST(DisplayTest, ScreenDescriptionsParseOrAreRefused)
+{
+    Screen screen;
+    ASSERT_TRUE(parse_screen("480x640@192", screen));
+    EXPECT_EQ(screen, (Screen { 480, 640, 192, 0 }));
+    ASSERT_TRUE(parse_screen("800x480@96", screen));
+    EXPECT_EQ(screen, (Screen { 800, 480, 96, 1 }));
+    for (char const* bad : { "", "480x640", "480x640@", "x640@96", "480*640@96", "480x640@96 ", "-480x640@96",
+             "480x640@96x", "99999x640@96", "480x640@0", "480x640@4294967392" }) {
+        Screen kept { 1, 2, 3, 0 };
+        EXPECT_FALSE(parse_screen(bad, kept)) << bad;
+        EXPECT_EQ(kept, (Screen { 1, 2, 3, 0 })) << bad;
+    }
+}
+
+TEST(DisplayTest, PointsOutsideTheWindowSurviveTheMessage)
+{
+    for (auto [x, y] : { std::pair { -5, 700 }, std::pair { 0, -1 }, std::pair { 32767, -32768 } }) {
+        intptr_t const lparam = point_lparam(x, y);
+        EXPECT_EQ(lparam_x(lparam), x);
+        EXPECT_EQ(lparam_y(lparam), y);
+    }
+}
+
+namespace {
+
+std::vector<Message> drain(Hwnd window)
+{
+    std::vector<Message> out;
+    Message m;
+    while (peek_message(m, window, 0, 0, Peek::REMOVE))
+        out.push_back(m);
+    return out;
+}
+
+intptr_t quiet_procedure(Hwnd window, uint32_t message, uintptr_t wparam, intptr_t lparam)
+{
+    return def_window_proc(window, message, wparam, lparam);
+}
+
+} // namespace
+
+TEST(DisplayTest, HeadlessInputBecomesTheWindowsMessages)
+{
+    register_class(WindowClass { u"DisplayTestWindow", 0, quiet_procedure });
+    Hwnd const window = create_window(u"DisplayTestWindow", u"test", 0);
+    HeadlessDisplay display;
+    ASSERT_TRUE(display.open(u"test", Screen {}, window));
+
+    // A lift without a press, and moves without a press, are not the pen's.
+    display.pen_up(1, 1);
+    display.pen_move(2, 2);
+    EXPECT_TRUE(drain(window).empty());
+
+    // Focus lost while the pen is held: the capture is lost first, then the window deactivates, once.
+    display.pen_down(3, 4);
+    display.lose_focus();
+    display.minimize();
+    auto messages = drain(window);
+    ASSERT_EQ(messages.size(), 3u);
+    EXPECT_EQ(messages[0].message, WM_LBUTTONDOWN);
+    EXPECT_EQ(messages[1].message, WM_CAPTURECHANGED);
+    EXPECT_EQ(messages[2].message, WM_ACTIVATE);
+    EXPECT_EQ(messages[2].wparam, WA_INACTIVE);
+    display.pen_up(3, 4); // the lost press has no lift any more
+    display.restore();
+    messages = drain(window);
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].wparam, WA_ACTIVE);
+
+    // Keys carry the repeat and release bits; text arrives one code unit at a time.
+    display.key(VK_A, true);
+    display.key(VK_A, true, true);
+    display.key(VK_A, false);
+    display.text(u"ж😀");
+    messages = drain(window);
+    ASSERT_EQ(messages.size(), 6u);
+    EXPECT_EQ(messages[0].lparam & KEY_REPEAT_BIT, 0);
+    EXPECT_NE(messages[1].lparam & KEY_REPEAT_BIT, 0);
+    EXPECT_EQ(messages[2].message, WM_KEYUP);
+    EXPECT_EQ(messages[3].wparam, u'ж');
+    EXPECT_EQ(messages[4].wparam, 0xD83Du);
+    EXPECT_EQ(messages[5].wparam, 0xDE00u);
+
+    destroy_window(window);
+    unregister_class(u"DisplayTestWindow");
+}

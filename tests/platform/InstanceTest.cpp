@@ -1,0 +1,162 @@
+#include <cstring>
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <mutex>
+#include <platform/instance.h>
+#include <platform/messages.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+using namespace platform;
+
+namespace {
+
+intptr_t quiet_procedure(Hwnd window, uint32_t message, uintptr_t wparam, intptr_t lparam)
+{
+    return def_window_proc(window, message, wparam, lparam);
+}
+
+class InstanceTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        std::filesystem::create_directories(std::getenv("XDG_RUNTIME_DIR"));
+        register_class(WindowClass { u"InstanceTestWindow", 0, quiet_procedure });
+        window = create_window(u"InstanceTestWindow", u"test", 0);
+    }
+    void TearDown() override
+    {
+        destroy_window(window);
+        unregister_class(u"InstanceTestWindow");
+    }
+
+    std::unique_ptr<InstanceServer> serve(std::optional<uint32_t> uid = {})
+    {
+        return std::make_unique<InstanceServer>(
+            NAME, window,
+            [this](std::string const& problem) {
+                std::lock_guard lock(mutex);
+                reports.push_back(problem);
+            },
+            uid);
+    }
+
+    // The next WM_COPYDATA's bytes; none when nothing else arrives within 0.3 s.
+    std::optional<std::vector<uint8_t>> received()
+    {
+        set_timer(window, 9, 300);
+        Message m;
+        while (get_message(m, window, 0, 0) != 0) {
+            if (m.message == WM_TIMER)
+                break;
+            if (m.message == WM_COPYDATA) {
+                std::unique_ptr<CopyData> data(reinterpret_cast<CopyData*>(m.lparam));
+                kill_timer(window, 9);
+                return data->bytes;
+            }
+        }
+        kill_timer(window, 9);
+        return std::nullopt;
+    }
+
+    // Sends raw bytes as a client would, then closes.
+    void send_raw(std::string const& bytes)
+    {
+        int const fd = socket(AF_UNIX, SOCK_STREAM, 0);
+        sockaddr_un address {};
+        address.sun_family = AF_UNIX;
+        std::string const path = instance_folder() + "/InstanceTest.sock";
+        std::strcpy(address.sun_path, path.c_str());
+        ASSERT_EQ(connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+        ASSERT_EQ(write(fd, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
+        shutdown(fd, SHUT_WR);
+        char answer;
+        EXPECT_LE(read(fd, &answer, 1), 0); // no acknowledgement for what was dropped
+        close(fd);
+    }
+
+    std::string last_report()
+    {
+        std::lock_guard lock(mutex);
+        return reports.empty() ? std::string() : reports.back();
+    }
+
+    static constexpr char16_t NAME[] = u"InstanceTest";
+    Hwnd window = 0;
+    std::mutex mutex;
+    std::vector<std::string> reports;
+};
+
+std::string header(uint32_t data, uint32_t count)
+{
+    std::string h = "RVCD";
+    for (uint32_t v : { data, count })
+        for (int i = 0; i < 4; ++i)
+            h += static_cast<char>(v >> (8 * i));
+    return h;
+}
+
+} // namespace
+
+TEST_F(InstanceTest, AMessageReachesTheWindowAndTheFolderIsPrivate)
+{
+    EXPECT_EQ(send_to_instance(NAME, 0, { 1, 2 }), SendResult::NO_INSTANCE);
+    auto server = serve();
+    ASSERT_TRUE(server->listening());
+    EXPECT_EQ(std::filesystem::status(instance_folder()).permissions() & std::filesystem::perms::all,
+        std::filesystem::perms::owner_all);
+    std::vector<uint8_t> const bytes(MAX_COPY_BYTES, 7);
+    EXPECT_EQ(send_to_instance(NAME, 0, bytes), SendResult::SENT);
+    EXPECT_EQ(received(), bytes);
+}
+
+TEST_F(InstanceTest, ASocketLeftByAKilledInstanceBlocksNothing)
+{
+    // A bound socket whose listener is gone is what SIGKILL leaves behind.
+    std::string const path = instance_folder() + "/InstanceTest.sock";
+    int const stale = socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address {};
+    address.sun_family = AF_UNIX;
+    std::strcpy(address.sun_path, path.c_str());
+    ASSERT_EQ(bind(stale, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    close(stale);
+    ASSERT_TRUE(std::filesystem::exists(path));
+    EXPECT_EQ(send_to_instance(NAME, 0, { 1, 2 }), SendResult::NO_INSTANCE);
+    auto server = serve();
+    EXPECT_TRUE(server->listening());
+    EXPECT_EQ(send_to_instance(NAME, 0, { 3, 4 }), SendResult::SENT);
+    EXPECT_EQ(received(), (std::vector<uint8_t> { 3, 4 }));
+}
+
+TEST_F(InstanceTest, APeerOfAnotherUserIsRefused)
+{
+    auto server = serve(getuid() + 1);
+    EXPECT_EQ(send_to_instance(NAME, 0, { 1, 2 }), SendResult::FAILED);
+    EXPECT_EQ(received(), std::nullopt);
+    EXPECT_NE(last_report().find("refused"), std::string::npos) << last_report();
+}
+
+TEST_F(InstanceTest, MalformedAndOversizedMessagesAreDropped)
+{
+    auto server = serve();
+    struct Case {
+        std::string bytes;
+        char const* report;
+    };
+    Case const cases[] = {
+        { "HELLO, this is not a message", "header" },
+        { "RVC", "header" },
+        { header(0, MAX_COPY_BYTES + 1) + std::string(64, 'x'), "over 32 KiB" },
+        { header(0, 0xFFFFFFFF), "over 32 KiB" },
+        { header(0, 10) + "abcd", "shorter than its length" },
+    };
+    for (auto const& c : cases) {
+        send_raw(c.bytes);
+        EXPECT_EQ(received(), std::nullopt) << c.report;
+        EXPECT_NE(last_report().find(c.report), std::string::npos) << last_report();
+    }
+    // The server goes on taking good messages.
+    EXPECT_EQ(send_to_instance(NAME, 0, { 5, 6 }), SendResult::SENT);
+    EXPECT_EQ(received(), (std::vector<uint8_t> { 5, 6 }));
+}

@@ -1,0 +1,238 @@
+#include "ScreensTestSupport.h"
+
+#include <os/FileInfo.h>
+#include <os/Registry.h>
+#include <screens/ScreenTexts.h>
+#include <skin/KeyNames.h>
+#include <skin/widgets/ButtonElement.h>
+#include <skin/widgets/EditElement.h>
+#include <skin/widgets/ProgressElement.h>
+
+using namespace screens_test;
+using core::String;
+
+namespace {
+
+class FormRecordingTest : public ScreensTest {
+protected:
+    screens::FormRecording& recording() { return main->recording(); }
+    skin::Form& form() { return recording().form(); }
+    String text(StringView id) { return element<skin::TextElement>(form(), id).text(); }
+    bool shown(StringView id) { return element(form(), id).visible(); }
+    // Starts a recording from the main screen's button, as the user does.
+    void record(double seconds, skin::Point screen = { 480, 640 }, int32_t dpi = 192)
+    {
+        use_tone_input(seconds, true);
+        start(screen, dpi);
+        tap(element(main->form(), u"btnRecord"));
+        ASSERT_TRUE(document->is_recording());
+        ASSERT_EQ(top(), &form());
+        run_until([] { return platform::wave_input_ended(); });
+        settle();
+    }
+    void type(StringView text)
+    {
+        for (char16_t c : text)
+            harness->character(c);
+    }
+};
+
+TEST_F(FormRecordingTest, ShowsTheRunningRecordingAndStopsBackToTheList)
+{
+    record(2.5);
+    document::RecordInfo const& info = document->current();
+    EXPECT_EQ(text(u"frmArtist"), u"Record");
+    EXPECT_EQ(recording().name(), info.title);
+    EXPECT_EQ(text(u"frmInfo"), document::describe_format(info.sample_rate, info.bits_per_sample, info.bit_rate));
+    EXPECT_EQ(text(u"frmElapsed"), u"0:00:02");
+    EXPECT_FALSE(text(u"frmLeft").empty());
+    EXPECT_FALSE(text(u"frmSize").empty());
+    EXPECT_TRUE(shown(u"btnPause"));
+    EXPECT_FALSE(shown(u"btnResume"));
+    // Outside a talking call neither speaker button shows.
+    EXPECT_FALSE(shown(u"btnSpeakerOn"));
+    EXPECT_FALSE(shown(u"btnSpeakerOff"));
+    EXPECT_FALSE(element(form(), u"BoostOn").visible());
+    save("recording-480x640");
+    // A new skin (a turned screen) rebuilds the form around the same recording.
+    harness->properties().send_reload_skin();
+    settle();
+    EXPECT_EQ(top(), &form());
+    EXPECT_EQ(text(u"frmArtist"), u"Record");
+    EXPECT_EQ(text(u"frmElapsed"), u"0:00:02");
+    auto* caption = dynamic_cast<skin::TextElement*>(element(form(), u"btnName").find_child(u"#text"));
+    ASSERT_NE(caption, nullptr);
+    EXPECT_EQ(caption->text(), info.title);
+
+    tap(element(form(), u"btnClose"));
+    EXPECT_FALSE(document->is_recording());
+    EXPECT_EQ(top(), &main->form());
+    EXPECT_EQ(main->list().count(), 1);
+    EXPECT_EQ(document->records()[0].path, info.path);
+}
+
+TEST_F(FormRecordingTest, ARecordingThatCannotStartIsReported)
+{
+    platform::select_wave_input("none");
+    start();
+    harness->key(skin::KEY_SOFT_LEFT, true);
+    harness->key(skin::KEY_SOFT_LEFT, false);
+    settle();
+    EXPECT_FALSE(document->is_recording());
+    ASSERT_EQ(top(), &main->error().form());
+    EXPECT_EQ(main->error().text(), harness->properties().translate(u"Sorry_cannot_record"));
+    EXPECT_NE(main->error().text(), u"Sorry_cannot_record");
+    EXPECT_TRUE(document->records().empty());
+}
+
+TEST_F(FormRecordingTest, ASmallScreenShowsTheSameRecording)
+{
+    record(1.2, { 240, 320 }, 96);
+    EXPECT_EQ(text(u"frmElapsed"), u"0:00:01");
+    save("recording-240x320");
+    tap(element(form(), u"btnClose"));
+    EXPECT_EQ(top(), &main->form());
+    tap(element(main->form(), u"btnFilter"));
+    tap(element(main->form(), u"button7"));
+    EXPECT_EQ(main->list().count(), 1); // "Record"
+    save("main-filtered-240x320");
+}
+
+TEST_F(FormRecordingTest, ARenameSurvivesPauseAndReachesTheFileOnlyAtStop)
+{
+    record(0.5);
+    String const path = document->current().path;
+    tap(element(form(), u"btnName"));
+    screens::FormEdit& edit = recording().edit_dialog();
+    ASSERT_EQ(top(), &edit.form());
+    EXPECT_EQ(host->edit_, &edit.edit());
+    EXPECT_EQ(edit.edit().text(), recording().name());
+    // The first character replaces the whole name.
+    type(u"Meeting: Thursday");
+    EXPECT_EQ(edit.text(), u"Meeting: Thursday");
+    save("edit-480x640");
+    tap(*edit.ok_button());
+    EXPECT_EQ(top(), &form());
+    EXPECT_EQ(host->edit_, nullptr);
+    EXPECT_EQ(recording().name(), u"Meeting: Thursday");
+
+    tap(element(form(), u"btnPause"));
+    EXPECT_TRUE(document->is_paused());
+    EXPECT_FALSE(shown(u"btnPause"));
+    EXPECT_TRUE(shown(u"btnResume"));
+    EXPECT_EQ(recording().name(), u"Meeting: Thursday");
+    EXPECT_EQ(document->current().path, path);
+    EXPECT_TRUE(os::FileInfo(path).exists());
+
+    // Cancel leaves the caption as it was.
+    tap(element(form(), u"btnName"));
+    type(u"x");
+    tap(*edit.cancel_button());
+    EXPECT_EQ(recording().name(), u"Meeting: Thursday");
+
+    tap(element(form(), u"btnClose"));
+    EXPECT_FALSE(os::FileInfo(path).exists());
+    EXPECT_EQ(os::file_name(document->current().path), u"Record Meeting  Thursday.mp3");
+    EXPECT_TRUE(os::FileInfo(document->current().path).exists());
+    EXPECT_EQ(document->records()[0].title, u"Meeting: Thursday");
+}
+
+TEST_F(FormRecordingTest, ANameGivenBeforeAStopFromElsewhereIsStillApplied)
+{
+    record(0.3);
+    tap(element(form(), u"btnName"));
+    type(u"Call with Ann");
+    tap(*recording().edit_dialog().ok_button());
+    // A call that ends, an error or the program's exit stops the recording without "btnClose".
+    document->stop();
+    settle();
+    EXPECT_EQ(top(), &main->form());
+    EXPECT_EQ(document->current().title, u"Call with Ann");
+    EXPECT_TRUE(os::FileInfo(document->current().path).exists());
+}
+
+TEST_F(FormRecordingTest, ANewRecordingClosesTheFilterAndTheSpeakerButtonsFollowTheCall)
+{
+    write_record(os::join(store(), u"Zed 1.mp3"), u"Zed", u"1", u"Record");
+    use_tone_input(0.3, true);
+    start();
+    tap(element(main->form(), u"btnFilter"));
+    tap(element(main->form(), u"button2"));
+    ASSERT_EQ(main->list().count(), 0);
+    harness->key(skin::KEY_SOFT_LEFT, true);
+    harness->key(skin::KEY_SOFT_LEFT, false);
+    settle();
+    ASSERT_EQ(top(), &form());
+    EXPECT_FALSE(main->filter_open());
+    EXPECT_EQ(main->list().count(), 2);
+
+    char16_t const* phone = u"HKEY_LOCAL_MACHINE\\System\\State\\Phone";
+    os::reg_set_dword(phone, u"Active Call Count", 1);
+    os::reg_set_dword(phone, u"Status", 0x20000000);
+    run_until([&] { return document->in_call(); }, 2);
+    settle();
+    EXPECT_TRUE(shown(u"btnSpeakerOn"));
+    EXPECT_FALSE(shown(u"btnSpeakerOff"));
+    save("recording-call-480x640");
+    tap(element(form(), u"btnSpeakerOn"));
+    EXPECT_TRUE(document->settings().speaker);
+    bool stored = false;
+    EXPECT_TRUE(os::reg_get_bool(document::PRODUCT_KEY, u"Speaker", &stored) && stored);
+    os::reg_set_dword(phone, u"Active Call Count", 0);
+    run_until([&] { return !document->in_call(); }, 2);
+    EXPECT_FALSE(shown(u"btnSpeakerOn"));
+    EXPECT_FALSE(shown(u"btnSpeakerOff"));
+    for (auto name : { u"Active Call Count", u"Status" })
+        platform::RegistryStore::instance().remove_value(
+            platform::RegistryRoot::LOCAL_MACHINE, u"System\\State\\Phone", name);
+}
+
+TEST_F(FormRecordingTest, TheVoiceActivationSliderAtBothEdgesIsSavedOnRelease)
+{
+    record(0.3);
+    auto& slider = element(form(), u"btnVAS");
+    auto& bar = element<skin::ProgressElement>(form(), u"pbVAS");
+    int32_t const middle = slider.position().y + slider.size().y / 2;
+    harness->pen_down({ slider.position().x + slider.size().x / 2, middle });
+    harness->pen_move({ slider.position().x, middle });
+    EXPECT_EQ(bar.value(), 0);
+    EXPECT_EQ(document->settings().vas_level, 0);
+    harness->pen_move({ slider.position().x + slider.size().x + 40, middle });
+    EXPECT_EQ(bar.value(), 1);
+    EXPECT_EQ(document->settings().vas_level, 1);
+    uint32_t stored = 0;
+    os::reg_get_dword(document::PRODUCT_KEY, u"VasLevel", stored);
+    EXPECT_EQ(stored, 0u);
+    harness->pen_up({ slider.position().x + slider.size().x + 40, middle });
+    ASSERT_TRUE(os::reg_get_dword(document::PRODUCT_KEY, u"VasLevel", stored));
+    EXPECT_EQ(stored, document::to_fixed(1.0));
+}
+
+TEST_F(FormRecordingTest, TheBoostMenuChecksTheSettingAndChangesIt)
+{
+    record(0.3);
+    tap(element(form(), u"btnBoost"));
+    screens::Menu& menu = recording().menu();
+    ASSERT_TRUE(menu.is_open());
+    ASSERT_EQ(menu.items().size(), 5u);
+    EXPECT_EQ(menu.items()[0].style, u"MenuElementUnchecked");
+    EXPECT_FALSE(menu.items()[2].checked);
+    save("boost-menu-480x640");
+    tap_row(menu.list(), 2);
+    EXPECT_FALSE(menu.is_open());
+    EXPECT_EQ(document->settings().boost, u"Boost2");
+    EXPECT_TRUE(element(form(), u"BoostOn").visible());
+    EXPECT_FALSE(element(form(), u"BoostOff").visible());
+    String stored;
+    os::reg_get_string(document::PRODUCT_KEY, u"Boost", stored);
+    EXPECT_EQ(stored, u"Boost2");
+
+    tap(element(form(), u"btnBoost"));
+    EXPECT_TRUE(menu.items()[2].checked);
+    EXPECT_TRUE(menu.items()[0].style.empty());
+    tap_row(menu.list(), 4); // Cancel
+    EXPECT_FALSE(menu.is_open());
+    EXPECT_EQ(document->settings().boost, u"Boost2");
+}
+
+} // namespace

@@ -1,0 +1,172 @@
+#pragma once
+
+#include "../audio/AudioTestSupport.h"
+
+#include <TestSupport.h>
+#include <audio/formats/BufferedStreams.h>
+#include <audio/formats/Id3Tag.h>
+#include <cmath>
+#include <core/CActiveScheduler.h>
+#include <document/Document.h>
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <os/File.h>
+#include <os/Paths.h>
+#include <platform/registry_store.h>
+#include <platform/ticks.h>
+#include <platform/wave.h>
+#include <screens/FormMain.h>
+#include <screens/RecordRow.h>
+#include <screens/ScreenHost.h>
+#include <skin/FormHarness.h>
+#include <skin/FormStack.h>
+#include <skin/widgets/TextElement.h>
+#include <skin/widgets/VListElement.h>
+
+namespace screens_test {
+
+using core::String;
+using core::StringView;
+
+// The window as the screens see it: the harness's form stack, and a record of what they asked for.
+class TestHost final : public screens::ScreenHost {
+public:
+    explicit TestHost(skin::FormStack& stack)
+        : stack_(stack)
+    {
+    }
+    skin::FormStack& form_stack() override { return stack_; }
+    void set_edit(skin::EditElement* edit) override { edit_ = edit; }
+    void minimize() override { ++minimized; }
+    void quit() override { ++quits; }
+    void message_box(StringView text, StringView) override { messages.emplace_back(text); }
+
+    skin::EditElement* edit_ = nullptr;
+    int minimized = 0;
+    int quits = 0;
+    std::vector<String> messages;
+
+private:
+    skin::FormStack& stack_;
+};
+
+// An MP3 file that holds only a tag: the list reads nothing else.
+inline void write_record(String const& path, StringView artist, StringView title, StringView album)
+{
+    std::filesystem::create_directories(core::to_utf8(os::directory_part(path)));
+    os::File file(path, os::FileMode::Write);
+    audio::BufferedOutStream out(file, 4096);
+    audio::Id3Tag tag;
+    tag.set_text("TPE1", artist);
+    tag.set_text("TIT2", title);
+    tag.set_text("TALB", album);
+    ASSERT_TRUE(tag.write(out) && out.flush());
+}
+
+// 44.1 kHz mono 16-bit WAV of a tone, as the microphone.
+inline void use_tone_input(double seconds, bool fast)
+{
+    std::vector<int16_t> samples(static_cast<size_t>(seconds * 44100));
+    for (size_t i = 0; i < samples.size(); ++i)
+        samples[i] = static_cast<int16_t>(12000 * std::sin(static_cast<double>(i) * 2 * M_PI * 440 / 44100));
+    std::string const path = testing_support::fresh_dir("mic") + "/input.wav";
+    testing_support::write_file(path, audio_test::wav_bytes(1, 1, 44100, 16, audio_test::pcm16(samples)));
+    platform::select_wave_input("file:" + path + (fast ? ",fast" : ""));
+}
+
+// The default skin at 480x640@192 on a harness, the Document with its beeps, clock and free space
+// replaced, and the main screen over both, as the program builds them.
+class ScreensTest : public ::testing::Test {
+protected:
+    core::CActiveScheduler scheduler { u"ScreensTestClass" };
+    std::unique_ptr<skin::FormHarness> harness;
+    std::unique_ptr<TestHost> host;
+    std::unique_ptr<document::Document> document;
+    std::unique_ptr<screens::FormMain> main;
+    double card_free = 1e12;
+
+    void SetUp() override
+    {
+        std::filesystem::remove_all(testing_support::test_home() + "/Documents");
+        for (auto name : { u"Format", u"Boost", u"VasLevel", u"Path", u"AutoRecord", u"Speaker" })
+            platform::RegistryStore::instance().remove_value(
+                platform::RegistryRoot::CURRENT_USER, u"Software\\Korvex\\Ravelin", name);
+    }
+    void TearDown() override
+    {
+        main.reset();
+        document.reset();
+        setenv("RAVELIN_CARDS", "", 1);
+        platform::select_wave_input("none");
+    }
+    void start(skin::Point screen = { 480, 640 }, int32_t dpi = 192)
+    {
+        harness = std::make_unique<skin::FormHarness>(
+            core::from_utf8(testing_support::bin_dir() + "/skins/bin/default.skin"), screen, dpi);
+        ASSERT_TRUE(harness->loaded());
+        harness->properties().dictionary().load(core::from_utf8(testing_support::bin_dir() + "/english.lng"));
+        host = std::make_unique<TestHost>(harness->stack());
+        document::Document::Services services;
+        services.play_sound = [](StringView) {};
+        services.free_space
+            = [this](StringView path) { return document::is_in_main_memory(os::expand_path(path)) ? 1e12 : card_free; };
+        services.now = [] { return os::DateTime { 2026, 12, 6, 10, 15, 30, 0, 0 }; };
+        document = std::make_unique<document::Document>(std::move(services));
+        main = std::make_unique<screens::FormMain>(harness->properties(), *host, *document);
+        main->show();
+        rescan();
+    }
+    String store() const { return os::expand_path(u"%my_documents%/My Ravelin"); }
+    void rescan()
+    {
+        document->rescan();
+        run_until([&] { return !document->is_scanning(); });
+        settle();
+    }
+    // Runs the scheduler until `done` or `seconds` have passed.
+    template <typename Done> void run_until(Done done, double seconds = 10)
+    {
+        uint32_t const begin = platform::tick_count();
+        core::run_messages_until(
+            [&] { return done() || platform::tick_count() - begin > static_cast<uint32_t>(seconds * 1000); });
+    }
+    // A tap in the middle of an element of the top form, then frames until the screen settles.
+    void tap(skin::Element const& element)
+    {
+        tap_at(element.position() + skin::Point { element.size().x / 2, element.size().y / 2 });
+    }
+    void tap_at(skin::Point point)
+    {
+        harness->pen_down(point);
+        harness->wait(60);
+        harness->pen_up(point);
+        settle();
+    }
+    // A tap in the middle of the part of row `index` that the list shows.
+    void tap_row(skin::VListElement const& list, int32_t index)
+    {
+        double row_top = 0, height = 0;
+        ASSERT_TRUE(list.row_place(index, row_top, height)) << "row " << index;
+        double const from = std::max(row_top, 0.0);
+        double const to = std::min(row_top + height, static_cast<double>(list.size().y));
+        ASSERT_LT(from, to) << "row " << index << " is not on screen";
+        tap_at(list.position() + skin::Point { list.size().x / 2, static_cast<int32_t>((from + to) / 2) });
+    }
+    void settle() { harness->advance(600); }
+    skin::Form* top() const { return harness->stack().top(); }
+    template <typename Type = skin::Element> Type& element(skin::Form& form, StringView id)
+    {
+        auto* found = dynamic_cast<Type*>(form.find_child(id));
+        if (!found)
+            throw std::runtime_error("no element " + core::to_utf8(id));
+        return *found;
+    }
+    // Keeps a frame to look at.
+    void save(std::string const& name) const
+    {
+        std::filesystem::create_directories(testing_support::bin_dir() + "/../tests/screens/rendered");
+        harness->save_png(testing_support::bin_dir() + "/../tests/screens/rendered/" + name + ".png");
+    }
+};
+
+} // namespace screens_test
