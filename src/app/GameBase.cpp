@@ -43,9 +43,10 @@ GameBase::GameBase(core::String const& name)
     platform::set_window_data(window_, this);
     display_ = platform::create_display();
     if (!display_->open(this->name(), screen_, window_)) {
-        // The program still runs, as on a device whose display cannot be reached: without frames.
+        // Said on standard error; a program nobody can see would only hold the single-instance lock.
         display_ = std::make_unique<platform::HeadlessDisplay>();
         display_->open(this->name(), screen_, window_);
+        platform::post_quit_message(0);
     }
     screen_ = display_->screen();
     back_buffer_.recreate({ screen_.width, screen_.height });

@@ -4,6 +4,8 @@
 
 #include <SDL.h>
 #include <cstdio>
+#include <cstdlib>
+#include <string_view>
 
 namespace platform {
 
@@ -103,6 +105,14 @@ public:
             return false;
         }
         video_ = true;
+        // SDL falls back to drivers that show nothing; only someone who asks for one gets it.
+        std::string_view const driver = SDL_GetCurrentVideoDriver() ? SDL_GetCurrentVideoDriver() : "";
+        if ((driver == "offscreen" || driver == "dummy") && !std::getenv("SDL_VIDEODRIVER")) {
+            std::fprintf(stderr,
+                "ravelin: no window system found (DISPLAY, WAYLAND_DISPLAY); "
+                "RAVELIN_DISPLAY=headless runs without a window\n");
+            return false;
+        }
         wake_event_ = SDL_RegisterEvents(1);
         window_ = SDL_CreateWindow(to_utf8(title).c_str(), SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED,
             screen.width, screen.height, SDL_WINDOW_RESIZABLE);

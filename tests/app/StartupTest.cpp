@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 #include <os/Registry.h>
 #include <phone/PhoneState.h>
-#include <regex>
 #include <sstream>
 
 using namespace app_test;
@@ -45,14 +44,29 @@ protected:
         return path;
     }
 
-    // For each log line that one of the patterns matches whole, the first such pattern, in log order.
+    // Whether a log line is the pattern: "#" stands for a number (a tick count, an address).
+    static bool matches(std::string_view line, std::string_view pattern)
+    {
+        size_t const hole = pattern.find('#');
+        if (hole == std::string_view::npos)
+            return line == pattern;
+        if (!line.starts_with(pattern.substr(0, hole)))
+            return false;
+        line.remove_prefix(hole);
+        size_t digits = 0;
+        while (digits < line.size() && std::isdigit(static_cast<unsigned char>(line[digits])))
+            ++digits;
+        return digits > 0 && matches(line.substr(digits), pattern.substr(hole + 1));
+    }
+
+    // For each log line that one of the patterns matches, the first such pattern, in log order.
     static std::vector<std::string> lines_of(std::string const& log, std::vector<std::string> const& patterns)
     {
         std::vector<std::string> found;
         std::istringstream lines(log);
         for (std::string line; std::getline(lines, line);)
             for (auto const& p : patterns)
-                if (std::regex_match(line, std::regex(p))) {
+                if (matches(line, p)) {
                     found.push_back(p);
                     break;
                 }
@@ -149,10 +163,10 @@ TEST_F(StartupTest, TheProcessLogsItsStartUpInOrderAndObeysLaterStarts)
     std::string const log = first.log();
     // The empty command arrives empty.
     std::vector<std::string> const order
-        = { "WinMain:[0-9]+", "Application::show_running_instance_open_bracket cmd_line=", "WinMain1:[0-9]+",
-              "[0-9]+ GameBase 0", "[0-9]+ GameBase 1", "[0-9]+ GameBase 2", "[0-9]+ GameBase 3", "[0-9]+ GameBase 4",
-              "[0-9]+ GameBase 5", R"(Application::Application\(\) this=[0-9]+)", "WinMain2:[0-9]+", "Starter:[0-9]+",
-              "on_other_instance_started:", "on_other_instance_started:record", R"(Application::~Application\(\))" };
+        = { "WinMain:#", "Application::show_running_instance_open_bracket cmd_line=", "WinMain1:#", "# GameBase 0",
+              "# GameBase 1", "# GameBase 2", "# GameBase 3", "# GameBase 4", "# GameBase 5",
+              "Application::Application() this=#", "WinMain2:#", "Starter:#",
+              "on_other_instance_started:", "on_other_instance_started:record", "Application::~Application()" };
     EXPECT_EQ(lines_of(log, order), order) << log;
     // Recorded from the later start's "record" until the stop signal, and closed properly.
     auto const [path, seconds] = newest_recording(runtime, first.dir);
