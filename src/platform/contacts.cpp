@@ -96,8 +96,8 @@ public:
     bool watch(Hwnd window) override
     {
         if (thread_.joinable()) {
-            watch_->interrupt();
             stop_ = true;
+            watch_->interrupt();
             thread_.join();
             watch_.reset();
         }

@@ -178,7 +178,7 @@ int run_notifier(bool detach)
     FolderWatch watch(from_utf8(std::filesystem::path(store.path()).parent_path().string()));
     SpawnedProcesses processes;
     Notifier notifier(*notifications, store, processes);
-    bool warned = false, first = true;
+    bool warned = false, first = true, settle = false;
     uint64_t seen_change = ~0ull;
     for (;;) {
         uint64_t const change = store.change_count();
@@ -196,11 +196,16 @@ int run_notifier(bool detach)
                 warned = true;
             }
         }
-        // A change of the store shows as a write to its files; the timeout only covers a watch that failed.
+        // A change of the store shows as a write to its files. A writer counts its change only after the
+        // write, so a look follows a little after the last write; the long timeout only covers a watch
+        // that failed.
         pollfd fds[2] = { { watch.descriptor(), POLLIN, 0 }, { signal_fd, POLLIN, 0 } };
-        if (::poll(fds, 2, watch.is_valid() ? 5000 : 500) < 0 && errno != EINTR)
+        int const timeout = settle ? 100 : watch.is_valid() ? 5000 : 500;
+        int const ready = ::poll(fds, 2, timeout);
+        if (ready < 0 && errno != EINTR)
             break;
-        if (fds[0].revents & POLLIN)
+        settle = ready > 0 && (fds[0].revents & POLLIN);
+        if (settle)
             watch.take_changes();
         if (fds[1].revents & POLLIN) {
             signalfd_siginfo info {};

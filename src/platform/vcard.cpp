@@ -131,7 +131,8 @@ struct Property {
         for (auto const& [key, value] : params)
             if (key == wanted)
                 for (auto part : split_unquoted(value, ','))
-                    values.push_back(lower(unquote(part)));
+                    for (auto inner : split_unquoted(unquote(part), ','))
+                        values.push_back(lower(inner));
         return values;
     }
 };
@@ -319,12 +320,14 @@ VCardParse parse_vcards(std::string_view bytes)
         bytes.remove_prefix(3);
     std::optional<VCard> card;
     size_t card_text = 0;
+    int depth = 0; // cards begun inside the open one
     std::optional<VCardProblem> refused; // the open card's first trouble
     for (auto const& line : unfold(bytes)) {
         if (!card) {
             if (equals_nocase(line.text, "BEGIN:VCARD")) {
                 card.emplace();
                 card_text = 0;
+                depth = 0;
                 refused.reset();
             } else if (line.text.find_first_not_of(" \t") != std::string::npos) {
                 result.problems.push_back({ line.offset, "text outside a card" });
@@ -332,6 +335,10 @@ VCardParse parse_vcards(std::string_view bytes)
             continue;
         }
         if (equals_nocase(line.text, "END:VCARD")) {
+            if (depth > 0) {
+                --depth;
+                continue;
+            }
             if (refused)
                 result.problems.push_back(*refused);
             else
@@ -340,10 +347,10 @@ VCardParse parse_vcards(std::string_view bytes)
             continue;
         }
         if (equals_nocase(line.text, "BEGIN:VCARD")) {
-            result.problems.push_back({ line.offset, "card begins inside another card" });
-            card.emplace();
-            card_text = 0;
-            refused.reset();
+            // The outer card, with all it holds, is refused.
+            if (!refused)
+                refused = VCardProblem { line.offset, "card begins inside another card" };
+            ++depth;
             continue;
         }
         if (refused || line.text.empty())
