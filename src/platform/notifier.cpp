@@ -1,19 +1,15 @@
 #include "notifier.h"
 
-#include "folder_watch.h"
 #include "registry_values.h"
+#include "registry_watch.h"
 #include "text.h"
 
 #include <algorithm>
 #include <cerrno>
-#include <csignal>
 #include <cstdio>
 #include <fcntl.h>
-#include <filesystem>
-#include <poll.h>
 #include <spawn.h>
 #include <sys/file.h>
-#include <sys/signalfd.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -168,56 +164,25 @@ int run_notifier(bool detach)
     if (detach)
         ::setsid();
 
-    sigset_t signals;
-    sigemptyset(&signals);
-    for (int s : { SIGTERM, SIGINT, SIGCHLD })
-        sigaddset(&signals, s);
-    ::sigprocmask(SIG_BLOCK, &signals, nullptr);
-    int const signal_fd = ::signalfd(-1, &signals, SFD_CLOEXEC | SFD_NONBLOCK);
-
-    FolderWatch watch(from_utf8(std::filesystem::path(store.path()).parent_path().string()));
     SpawnedProcesses processes;
     Notifier notifier(*notifications, store, processes);
-    bool warned = false, first = true, settle = false;
-    uint64_t seen_change = ~0ull;
-    for (;;) {
-        uint64_t const change = store.change_count();
-        if (change != seen_change) {
-            seen_change = change;
-            if (registry_is_private(store.path())) {
-                notifier.check();
-                if (std::exchange(first, false))
-                    std::fprintf(stderr, "ravelin-notifier: watching %zu registrations in %s\n",
-                        notifications->registered().size(), store.path().c_str());
-                warned = false;
-            } else if (!warned) {
-                std::fprintf(stderr, "ravelin-notifier: %s may be written by other users: nothing is started\n",
-                    store.path().c_str());
-                warned = true;
+    bool warned = false, first = true;
+    watch_registry(
+        store,
+        [&] {
+            if (!registry_is_private(store.path())) {
+                if (!std::exchange(warned, true))
+                    std::fprintf(stderr, "ravelin-notifier: %s may be written by other users: nothing is started\n",
+                        store.path().c_str());
+                return;
             }
-        }
-        // A change of the store shows as a write to its files. A writer counts its change only after the
-        // write, so a look follows a little after the last write; the long timeout only covers a watch
-        // that failed.
-        pollfd fds[2] = { { watch.descriptor(), POLLIN, 0 }, { signal_fd, POLLIN, 0 } };
-        int const timeout = settle ? 100 : watch.is_valid() ? 5000 : 500;
-        int const ready = ::poll(fds, 2, timeout);
-        if (ready < 0 && errno != EINTR)
-            break;
-        settle = ready > 0 && (fds[0].revents & POLLIN);
-        if (settle)
-            watch.take_changes();
-        if (fds[1].revents & POLLIN) {
-            signalfd_siginfo info {};
-            bool stop = false;
-            while (::read(signal_fd, &info, sizeof info) == static_cast<ssize_t>(sizeof info))
-                stop = stop || info.ssi_signo != SIGCHLD;
-            processes.reap();
-            if (stop)
-                break;
-        }
-    }
-    ::close(signal_fd);
+            warned = false;
+            notifier.check();
+            if (std::exchange(first, false))
+                std::fprintf(stderr, "ravelin-notifier: watching %zu registrations in %s\n",
+                    notifications->registered().size(), store.path().c_str());
+        },
+        [&] { processes.reap(); });
     ::close(lock);
     return 0;
 }

@@ -130,9 +130,11 @@ struct Property {
         std::vector<std::string> values;
         for (auto const& [key, value] : params)
             if (key == wanted)
-                for (auto part : split_unquoted(value, ','))
-                    for (auto inner : split_unquoted(unquote(part), ','))
+                for (auto part : split_unquoted(value, ',')) {
+                    std::string const unquoted = unquote(part);
+                    for (auto inner : split_unquoted(unquoted, ','))
                         values.push_back(lower(inner));
+                }
         return values;
     }
 };

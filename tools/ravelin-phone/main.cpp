@@ -4,6 +4,7 @@
 #include <cstring>
 #include <platform/phone_simulator.h>
 #include <platform/registry_store.h>
+#include <platform/registry_watch.h>
 #include <platform/text.h>
 #include <string>
 #include <vector>
@@ -18,6 +19,8 @@ int usage(FILE* to)
                "       ravelin-phone hold                        a talking call is held, a held one resumed\n"
                "       ravelin-phone hangup                      the call ends\n"
                "       ravelin-phone state                       the published phone state\n"
+               "       ravelin-phone serve                       carry out speakerphone requests as they come,\n"
+               "                                                 until SIGINT or SIGTERM\n"
                "Every command first carries out a pending speakerphone request.\n",
         to);
     return to == stdout ? 0 : 2;
@@ -90,6 +93,14 @@ int main(int argc, char** argv)
         ok = phone.hold(problem);
     } else if (command == "hangup") {
         ok = phone.hangup(problem);
+    } else if (command == "serve") {
+        platform::watch_registry(store, [&] {
+            if (phone.carry_out_requests()) {
+                std::printf("Speaker=%d\n", phone.state().speaker ? 1 : 0);
+                std::fflush(stdout);
+            }
+        });
+        return 0;
     } else if (command == "state") {
         auto const s = phone.state();
         std::printf("Call=%s\nActive Call Count=%u\nStatus=0x%08X\nCaller Number=%s\nCaller Name=%s\nSpeaker=%d\n",
