@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <fcntl.h>
 #include <spawn.h>
+#include <string>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -163,6 +164,10 @@ int run_notifier(bool detach)
     }
     if (detach)
         ::setsid();
+    // The lock file names the notifier that holds it, for whoever wants to stop it.
+    std::string const pid = std::to_string(::getpid()) + "\n";
+    if (::ftruncate(lock, 0) != 0 || ::pwrite(lock, pid.data(), pid.size(), 0) != static_cast<ssize_t>(pid.size()))
+        std::fprintf(stderr, "ravelin-notifier: cannot write its process id to %s\n", lock_path.c_str());
 
     SpawnedProcesses processes;
     Notifier notifier(*notifications, store, processes);

@@ -65,8 +65,9 @@ private:
 // store file and its log belong to the caller's user and are writable by nobody else.
 bool registry_is_private(std::string const& path);
 
-// The service: takes the lock beside the registry store (another notifier holding it ends this one at
-// once, with 0), then checks on every change of the store until SIGTERM or SIGINT. `detach` leaves the
+// The service: takes the lock beside the registry store (the file "<store>-notifier.lock", which then
+// holds its process id; another notifier holding it ends this one at once, with 0), then checks on every
+// change of the store until SIGTERM or SIGINT. `detach` leaves the
 // starter's session first. Messages go to standard error. Answers the exit code.
 int run_notifier(bool detach);
 

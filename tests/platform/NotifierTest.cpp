@@ -159,6 +159,18 @@ TEST(NotifierService, StartsTheRegisteredProgramAndStaysAlone)
     EXPECT_EQ(wait_for("/runs.txt", "call\n"), "call\n");
     phone.hangup(problem);
     notifications->remove(u"Test.Call");
+    testing_support::run("kill " + service.pid + "; for i in $(seq 100); do kill -0 " + service.pid
+        + " 2>/dev/null || break; sleep 0.05; done");
+    EXPECT_FALSE(notifier_running(store));
+
+    // Started as the program starts it: detached, found beside the running executable.
+    ASSERT_TRUE(start_notifier());
+    for (int i = 0; i < 100 && !notifier_running(store); ++i)
+        watch.wait(50);
+    ASSERT_TRUE(notifier_running(store));
+    service.pid = testing_support::read_file(store.path() + "-notifier.lock");
+    service.pid = service.pid.substr(0, service.pid.find('\n'));
+    EXPECT_FALSE(service.pid.empty());
 
     std::filesystem::permissions(store.path(), std::filesystem::perms::group_write, std::filesystem::perm_options::add);
     EXPECT_FALSE(registry_is_private(store.path()));
