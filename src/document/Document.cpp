@@ -279,7 +279,7 @@ bool Document::record_file(RecordInfo const& info, StringView format_name)
         return false;
     stop();
     bool const mp3 = format_name == NEW_FORMAT;
-    if (mp3 && !write_new_tag(info, services_.now())) {
+    if (mp3 && !write_new_tag(info, services_.now(), {})) {
         os::delete_file(info.path);
         return false;
     }
