@@ -119,15 +119,15 @@ bool is_kind(skin::Element* element, Kind kind)
 std::vector<std::string> binding_problems(skin::FormHarness& harness)
 {
     std::vector<std::string> problems;
-    for (auto const& form_spec : required()) {
+    for (auto const& wanted : required()) {
         std::unique_ptr<skin::Form> form;
         try {
-            form = harness.make_form(core::from_utf8(form_spec.entry));
+            form = harness.make_form(core::from_utf8(wanted.entry));
         } catch (skin::SkinException const& e) {
-            problems.push_back(std::string(form_spec.entry) + ": " + e.what());
+            problems.push_back(std::string(wanted.entry) + ": " + e.what());
             continue;
         }
-        for (auto const& [path, kind] : form_spec.elements) {
+        for (auto const& [path, kind] : wanted.elements) {
             auto const slash = path.find('/');
             skin::Element* scope = form.get();
             if (slash != std::string::npos)
@@ -135,9 +135,9 @@ std::vector<std::string> binding_problems(skin::FormHarness& harness)
             std::string const id = slash == std::string::npos ? path : path.substr(slash + 1);
             skin::Element* found = scope ? scope->find_child(core::from_utf8(id)) : nullptr;
             if (!found)
-                problems.push_back(std::string(form_spec.entry) + ": " + path + " is missing");
+                problems.push_back(std::string(wanted.entry) + ": " + path + " is missing");
             else if (!is_kind(found, kind))
-                problems.push_back(std::string(form_spec.entry) + ": " + path + " is of another kind");
+                problems.push_back(std::string(wanted.entry) + ": " + path + " is of another kind");
         }
     }
     return problems;
@@ -288,12 +288,12 @@ TEST_P(DefaultSkinAtEverySize, NothingFallsOffOverlapsOrIsCut)
 {
     auto const& [screen, language] = GetParam();
     std::vector<std::string> problems;
-    for (auto const& spec : required()) {
-        Texts const texts = texts_of(spec.entry);
-        bool const row = !std::string(spec.entry).starts_with("Form") && !spec.popup;
-        int32_t const width = row ? row_width(*harness_, spec.entry) : harness_->screen_size().x;
+    for (auto const& wanted : required()) {
+        Texts const texts = texts_of(wanted.entry);
+        bool const row = !std::string(wanted.entry).starts_with("Form") && !wanted.popup;
+        int32_t const width = row ? row_width(*harness_, wanted.entry) : harness_->screen_size().x;
         for (char16_t const* key : texts.keys) {
-            auto form = harness_->make_form(core::from_utf8(spec.entry));
+            auto form = harness_->make_form(core::from_utf8(wanted.entry));
             for (auto const& [id, text] : FILLED)
                 if (auto* field = dynamic_cast<skin::TextElement*>(form->find_child(core::from_utf8(id))))
                     field->set_text(core::from_utf8(text));
@@ -309,13 +309,13 @@ TEST_P(DefaultSkinAtEverySize, NothingFallsOffOverlapsOrIsCut)
                 form->set_geometry_x(0, area.x);
                 form->set_geometry_y(0, area.y);
             } else {
-                harness_->show(*form, spec.popup ? skin::FormMode::POPUP : skin::FormMode::FULL_SCREEN);
+                harness_->show(*form, wanted.popup ? skin::FormMode::POPUP : skin::FormMode::FULL_SCREEN);
                 harness_->advance(400);
             }
             std::vector<std::string> found;
             layout_problems(*form, area, found);
             for (auto const& line : found)
-                problems.push_back(std::string(spec.entry) + ": " + line);
+                problems.push_back(std::string(wanted.entry) + ": " + line);
             if (harness_->stack().top() == form.get())
                 harness_->close(*form);
             harness_->advance(400);
@@ -451,8 +451,8 @@ TEST(DefaultSkin, LanguagesHoldEveryKeyAndTheSameKeys)
         u"Sorry_cannot_record", u"Menu_MainMemory" };
     skin::Properties properties;
     ASSERT_TRUE(properties.load_skin(core::from_utf8(shipped("skins/bin/default.skin")), {}));
-    for (auto const& spec : required())
-        collect_keys(properties, properties.find_entry(core::from_utf8(spec.entry)), keys);
+    for (auto const& wanted : required())
+        collect_keys(properties, properties.find_entry(core::from_utf8(wanted.entry)), keys);
     EXPECT_TRUE(keys.contains(u"skin_Key2") && keys.contains(u"Ok")) << "the skin's own keys were not found";
 
     auto const english = language("english");

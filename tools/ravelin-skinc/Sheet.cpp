@@ -23,7 +23,7 @@ struct Screen {
 
 constexpr Screen SCREENS[] = { { 240, 320, 96 }, { 480, 640, 192 }, { 640, 480, 192 } };
 constexpr int32_t GAP = 16;
-constexpr int32_t LABEL = 28;
+constexpr int32_t LABEL = 34;
 constexpr skin::Color PAPER { 0xE4, 0xE7, 0xEB, 0xFF };
 constexpr skin::Color INK { 0x20, 0x26, 0x2C, 0xFF };
 
@@ -104,11 +104,11 @@ bool write_sheet(
     }
     skin::fill(sheet, {}, sheet.size(), PAPER);
     skin::FontDesc title_desc;
-    title_desc.size = 12;
+    title_desc.size = 16;
     title_desc.bold = true;
     title_desc.face = u"DejaVu Sans";
     skin::FontDesc name_desc = title_desc;
-    name_desc.size = 9;
+    name_desc.size = 12;
     name_desc.bold = false;
     skin::FontRep const title_font(title_desc);
     skin::FontRep const name_font(name_desc);
