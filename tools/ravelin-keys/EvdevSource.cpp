@@ -108,7 +108,8 @@ void EvdevSource::read_device(std::string const& name)
         input_event ev {};
         int const rc = libevdev_next_event(dev, flags, &ev);
         if (rc == LIBEVDEV_READ_STATUS_SYNC) {
-            // Events were dropped: the resync only replays state, no press, so it is read and passed by.
+            // Events were dropped: the resync replays the state that changed. It holds no press to act on,
+            // but a release in it must pass, or the button would stay held and never run again.
             flags = LIBEVDEV_READ_FLAG_SYNC;
             continue;
         }
@@ -121,7 +122,7 @@ void EvdevSource::read_device(std::string const& name)
                 close_device(name); // -ENODEV: unplugged
             return;
         }
-        if (flags == LIBEVDEV_READ_FLAG_NORMAL && ev.type == EV_KEY) {
+        if (ev.type == EV_KEY && (flags == LIBEVDEV_READ_FLAG_NORMAL || ev.value == 0)) {
             int64_t const ms = static_cast<int64_t>(ev.input_event_sec) * 1000 + ev.input_event_usec / 1000;
             pending_.push_back(InputEvent { InputEvent::Kind::KEY, { name, {} }, ev.code, ev.value, ms });
         }
