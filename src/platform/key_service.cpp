@@ -80,6 +80,20 @@ void KeyService::publish(AssignableButton const& button)
     store_.flush();
 }
 
+void KeyService::withdraw(AssignableButton const& button)
+{
+    for (auto const& [id, buttons] : devices_)
+        for (auto const& b : buttons)
+            if (b.code == button.code && b.long_press == button.long_press)
+                return;
+    // A bound button stays in the table, so that its binding is there when its device comes back.
+    auto const command = read_text(store_, MACHINE, key_of(button), u"");
+    if (!command || command->empty()) {
+        store_.remove_key(MACHINE, key_of(button));
+        store_.flush();
+    }
+}
+
 std::optional<AssignableButton> KeyService::button_of(std::string const& device, int code) const
 {
     auto const d = devices_.find(device);
@@ -129,10 +143,17 @@ void KeyService::handle(InputEvent const& event)
         devices_[event.device.id] = std::move(buttons);
         break;
     }
-    case InputEvent::Kind::REMOVED:
-        devices_.erase(event.device.id);
+    case InputEvent::Kind::REMOVED: {
+        auto const gone = devices_.find(event.device.id);
+        if (gone == devices_.end())
+            break;
+        auto const buttons = std::move(gone->second);
+        devices_.erase(gone);
+        for (auto const& b : buttons)
+            withdraw(b);
         std::erase_if(held_, [&](auto const& h) { return h.first.first == event.device.id; });
         break;
+    }
     case InputEvent::Kind::KEY: {
         auto const button = button_of(event.device.id, event.code);
         if (!button)

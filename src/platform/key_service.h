@@ -12,7 +12,8 @@
 
 // The button service's work: it publishes the buttons that the present input devices have into the
 // button table ("HKEY_LOCAL_MACHINE\SOFTWARE\Microsoft\Shell\Keys", one sub-key per button with "Name" and
-// "Icon"; the default value, the command, is the user's to bind) and runs a button's bound command once
+// "Icon"; the default value, the command, is the user's to bind; an unbound button whose devices are all
+// gone is taken out again) and runs a button's bound command once
 // per press. The devices come from an InputEventSource, which tests replace.
 //
 // Threads: one thread (the service's main thread).
@@ -75,6 +76,8 @@ private:
     };
     void publish(AssignableButton const& button);
     void press(AssignableButton const& button);
+    // Takes an unbound button out of the table once no present device has it.
+    void withdraw(AssignableButton const& button);
     std::optional<AssignableButton> button_of(std::string const& device, int code) const;
 
     RegistryStore& store_;

@@ -109,6 +109,17 @@ TEST_F(KeyServiceTest, ADeviceRemovedAndAddedAgainIsFollowed)
     EXPECT_EQ(starter.started.size(), 1u);
 }
 
+TEST_F(KeyServiceTest, AGoneDevicesUnboundButtonsLeaveTheTableAndBoundOnesKeepTheirBinding)
+{
+    bind(RECORD_KEY, u"/opt/x/ravelin record");
+    auto const camera = std::u16string(u"SOFTWARE\\Microsoft\\Shell\\Keys\\Camera");
+    play({ added("event1", { KEY_RECORD, KEY_CAMERA }), added("event2", { KEY_CAMERA }), removed("event1") });
+    EXPECT_TRUE(store.key_exists(MACHINE, camera)) << "another device still has it";
+    play({ removed("event2") });
+    EXPECT_FALSE(store.key_exists(MACHINE, camera));
+    EXPECT_EQ(read_text(store, MACHINE, RECORD_KEY, u""), u"/opt/x/ravelin record");
+}
+
 TEST_F(KeyServiceTest, APhonesVolumeKeyRunsOnlyWhenHeldLong)
 {
     bind(VOLUME_KEY, u"/opt/x/ravelin record");
