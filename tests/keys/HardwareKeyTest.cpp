@@ -1,3 +1,4 @@
+#include <TestSupport.h>
 #include <gtest/gtest.h>
 #include <keys/HardwareKey.h>
 #include <os/Paths.h>
@@ -86,7 +87,11 @@ TEST(HardwareKeys, UnassignRestoresThePreviousCommandExactlyAlsoAfterARestart)
     core::String const before = u"\"/opt/vendor/app\" --mode \"a b\"";
     add_button(u"Restore", u"Restore", before);
     auto k = listed(u"Restore");
+    ASSERT_TRUE(os::reg_set_dword(os::MAKER_KEY, u"Log", 1));
     ASSERT_TRUE(assign(k, quick_record_command()));
+    ASSERT_TRUE(os::reg_set_dword(os::MAKER_KEY, u"Log", 0));
+    EXPECT_EQ(testing_support::read_utf16_file(testing_support::test_home() + "/state/ravelin/keys_tests.txt"),
+        u"assign:" + quick_record_command() + u"\n");
     EXPECT_TRUE(k.assigned);
     EXPECT_EQ(stored(u"Restore", u""), quick_record_command());
 
