@@ -127,9 +127,10 @@ void KeyService::press(AssignableButton const& button)
         std::fprintf(stderr, "ravelin-keys: %s: the command names no program by its full path\n", name.c_str());
         return;
     }
-    if (starter_.start(*argv) > 0)
+    if (int64_t const id = starter_.start(*argv); id > 0) {
         ++started_;
-    else
+        live_.push_back(id);
+    } else
         std::fprintf(stderr, "ravelin-keys: %s: cannot start %s\n", name.c_str(), argv->front().c_str());
 }
 
@@ -177,6 +178,8 @@ void KeyService::handle(InputEvent const& event)
 
 int KeyService::advance(int64_t now_ms)
 {
+    // Asking after a started program collects it once it has ended, so none is left behind as a zombie.
+    std::erase_if(live_, [this](int64_t id) { return !starter_.running(id); });
     int64_t next = -1;
     for (auto& [place, held] : held_) {
         if (held.done)

@@ -84,6 +84,7 @@ private:
     ProcessStarter& starter_;
     std::map<std::string, std::vector<AssignableButton>> devices_;
     std::map<std::pair<std::string, int>, Held> held_;
+    std::vector<int64_t> live_; // started programs not yet seen to end
     int started_ = 0;
 };
 

@@ -1,9 +1,12 @@
 #include <TestSupport.h>
+#include <chrono>
+#include <csignal>
 #include <deque>
 #include <gtest/gtest.h>
 #include <linux/input-event-codes.h>
 #include <platform/key_service.h>
 #include <platform/registry_values.h>
+#include <thread>
 
 using namespace platform;
 
@@ -150,6 +153,39 @@ TEST_F(KeyServiceTest, CommandsThatCannotBeRunWholeAndSafelyRunNothing)
         play({ added("event1", { KEY_RECORD }), key("event1", KEY_RECORD, 1, 10), key("event1", KEY_RECORD, 0, 20) });
     }
     EXPECT_TRUE(starter.started.empty());
+}
+
+// The real starter: a program started by a press is collected once it ends, not left as a zombie.
+class RecordingStarter final : public ProcessStarter {
+public:
+    SpawnedProcesses real;
+    std::vector<int64_t> ids;
+    int64_t start(std::vector<std::string> const& argv) override
+    {
+        ids.push_back(real.start(argv));
+        return ids.back();
+    }
+    bool running(int64_t id) override { return real.running(id); }
+};
+
+TEST(KeyServiceProcesses, AStartedProgramThatEndedIsCollected)
+{
+    RegistryStore store(testing_support::fresh_dir("keys-spawn") + "/registry.db");
+    ASSERT_TRUE(write_text(store, MACHINE, RECORD_KEY, u"", u"/bin/true record"));
+    RecordingStarter starter;
+    KeyService service(store, starter);
+    service.handle(added("event1", { KEY_RECORD }));
+    service.handle(key("event1", KEY_RECORD, 1, 10));
+    ASSERT_EQ(starter.ids.size(), 1u);
+    ASSERT_GT(starter.ids[0], 0);
+    auto const pid = static_cast<pid_t>(starter.ids[0]);
+    auto const deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    // kill(pid, 0) succeeds for a zombie: only a collected process is gone.
+    while (::kill(pid, 0) == 0 && std::chrono::steady_clock::now() < deadline) {
+        service.advance(20);
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    EXPECT_NE(::kill(pid, 0), 0);
 }
 
 } // namespace
