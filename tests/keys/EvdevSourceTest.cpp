@@ -71,4 +71,21 @@ TEST(EvdevSource, AVirtualDevicesRecordButtonRunsTheBoundCommandAndItsRemovalIsS
     EXPECT_EQ(starter.started.size(), 1u);
 }
 
+// A folder whose "event" nodes are no input devices (or vanish): nothing is reported and nothing breaks.
+TEST(EvdevSource, NodesThatAreNoInputDevicesAreIgnoredAsTheyComeAndGo)
+{
+    std::string const folder = testing_support::fresh_dir("input");
+    testing_support::write_file(folder + "/event0", "not a device");
+    EvdevSource source(folder);
+    EXPECT_FALSE(source.folder_missing());
+    EXPECT_FALSE(source.lacks_access());
+    testing_support::write_file(folder + "/event1", "");
+    ::unlink((folder + "/event0").c_str());
+    EXPECT_FALSE(source.next(50)) << "no device added or removed";
+
+    EvdevSource missing(folder + "/none");
+    EXPECT_TRUE(missing.folder_missing());
+    EXPECT_FALSE(missing.next(0));
+}
+
 } // namespace
