@@ -41,6 +41,8 @@ bool write_dword(
 bool write_text(RegistryStore& store, RegistryRoot root, std::u16string const& key, std::u16string const& name,
     std::u16string const& text)
 {
+    if (text.size() > MAX_TEXT_LENGTH)
+        return false;
     RegistryValue v { REG_SZ, {} };
     v.data.reserve(text.size() * 2 + 2);
     for (char16_t c : text) {
