@@ -12,6 +12,7 @@
 #include <os/Paths.h>
 #include <phone/AppNotification.h>
 #include <phone/PhoneState.h>
+#include <platform/messages.h>
 #include <platform/ticks.h>
 #include <platform/wave.h>
 
@@ -53,6 +54,12 @@ Document::Services with_defaults(Document::Services services)
         services.wave_in = &audio::WaveIn::platform_device();
     if (!services.wave_out)
         services.wave_out = &audio::WaveOut::platform_device();
+    if (!services.window_active)
+        services.window_active = [] { return false; };
+    if (!services.quit)
+        services.quit = [] { platform::post_quit_message(0); };
+    if (!services.ensure_notifier)
+        services.ensure_notifier = phone::ensure_notifier;
     return services;
 }
 
@@ -76,6 +83,7 @@ Document::Document(Services services)
     , buffer_(services_.memory_status)
     , scanner_(this)
     , timer_(this)
+    , call_monitor_(this)
 {
     connect(boost_, &meter_);
     connect(duration_, &buffer_);
@@ -160,8 +168,10 @@ void Document::set_auto_record(bool on)
 {
     if (on) {
         String const command = u"\"" + os::expand_path(u"%app_full_name%") + u"\" call";
-        if (phone::set_app_notification(phone::CALL_NOTIFICATION, command))
+        if (phone::set_app_notification(phone::CALL_NOTIFICATION, command)) {
             settings_.auto_record = true;
+            services_.ensure_notifier();
+        }
     } else if (phone::stop_app_notification(phone::CALL_NOTIFICATION)) {
         settings_.auto_record = false;
     }
@@ -181,7 +191,7 @@ void Document::set_vas_level(double level)
 
 // Recording
 
-bool Document::write_new_tag(RecordInfo const& info, os::DateTime const& now)
+bool Document::write_new_tag(RecordInfo const& info, os::DateTime const& now, std::vector<uint8_t> const& picture)
 {
     core::Stopwatch const watch;
     audio::Id3Tag tag;
@@ -191,6 +201,8 @@ bool Document::write_new_tag(RecordInfo const& info, os::DateTime const& now)
     tag.set_text("TCON", APP_NAME);
     tag.set_text("TYER", core::decimal(now.year));
     tag.set_text("TDAT", two_digits(now.day) + two_digits(now.month));
+    if (!picture.empty())
+        tag.set_picture(picture.data(), picture.size());
     bool written = false;
     {
         os::File file(info.path, os::FileMode::Write);
@@ -241,7 +253,10 @@ bool Document::record(bool call, String name, String number, int32_t direction)
     info.bits_per_sample = preset.bits_per_sample;
     info.bit_rate = preset.bit_rate;
 
-    if (!write_new_tag(info, now)) {
+    std::vector<uint8_t> picture;
+    if (phone::Contact contact; !number.empty() && phone_.find_contact_by_phone(number, contact))
+        phone_.get_contact_picture(contact.oid, picture);
+    if (!write_new_tag(info, now, picture)) {
         // Nothing of a recording that cannot start stays behind.
         os::delete_file(info.path);
         return false;
@@ -271,7 +286,7 @@ bool Document::record_file(RecordInfo const& info, StringView format_name)
         return false;
     stop();
     bool const mp3 = format_name == NEW_FORMAT;
-    if (mp3 && !write_new_tag(info, services_.now())) {
+    if (mp3 && !write_new_tag(info, services_.now(), {})) {
         os::delete_file(info.path);
         return false;
     }
@@ -377,6 +392,8 @@ void Document::stop()
         set_gate(false);
         connect(buffer_, nullptr);
         writer_.reset();
+        if (settings_.speaker)
+            phone_.set_speakerphone(false);
     }
     send(DocumentEvent::STOPPED);
 }
@@ -561,6 +578,8 @@ void Document::on_command(StringView command)
 {
     if (command.substr(0, 4) == u"call") {
         record(true, {}, {}, 0);
+        if (writer_ && settings_.speaker)
+            phone_.set_speakerphone(true);
     } else if (command.substr(0, 6) == u"record") {
         if (!writer_)
             record(false, {}, {}, 0);
@@ -678,6 +697,29 @@ void Document::tick_recording()
         set_gate(false);
     } else {
         set_gate(true);
+    }
+}
+
+void Document::on_call_start(StringView name, StringView number, int32_t kind)
+{
+    core::log() << u"on_call_start " << name << u" " << number << u" " << kind << u" "
+                << static_cast<int64_t>(platform::tick_count()) << u"\n";
+    if (settings_.auto_record)
+        record(true, String(name), String(number), kind);
+    if (writer_ && settings_.speaker)
+        phone_.set_speakerphone(true);
+}
+
+void Document::on_call_stop()
+{
+    core::log() << u"on_call_stop\n";
+    if (call_recording_)
+        stop();
+    if (started_for_call_) {
+        // A program started only for the call ends with it, unless the user brought it to the front.
+        if (!services_.window_active())
+            services_.quit();
+        started_for_call_ = false;
     }
 }
 

@@ -19,6 +19,9 @@
 #include <memory>
 #include <os/DateTime.h>
 #include <os/FolderScanner.h>
+#include <phone/CallListener.h>
+#include <phone/CallMonitorImpl.h>
+#include <phone/PhoneControl.h>
 #include <vector>
 
 namespace document {
@@ -31,7 +34,10 @@ namespace document {
 // Threads: main thread only, with the scheduler running (its tick and the folder scan are timers). The
 // capture, drain and player threads run inside the audio objects it owns; it only builds, links, starts
 // and deletes them, and unlinks a stage under the lock of what it is linked to before deleting it.
-class Document final : public core::Singleton<Document>, public os::ScanListener, private core::TimerListener {
+class Document final : public core::Singleton<Document>,
+                       public os::ScanListener,
+                       public phone::CallListener,
+                       private core::TimerListener {
 public:
     static constexpr double TICK_SECONDS = 0.2;
     static constexpr double DRAIN_STEP_SECONDS = 0.01;
@@ -59,6 +65,12 @@ public:
         audio::ActiveBuffer::MemoryStatusSource memory_status;
         // The names of the capture devices the platform offers.
         std::function<std::vector<core::String>()> input_devices;
+        // Whether the program's window is in front; none: there is no window, so never.
+        std::function<bool()> window_active;
+        // Ends the program after the call it was started for; none: the quit message to this thread.
+        std::function<void()> quit;
+        // Starts the notifier service unless one runs, once "AutoRecord" is on.
+        std::function<bool()> ensure_notifier;
     };
 
     Document();
@@ -121,6 +133,13 @@ public:
     std::vector<core::String> input_devices() const { return services_.input_devices(); }
     void set_started_for_call(bool on) { started_for_call_ = on; }
 
+    // CallListener: with "AutoRecord" on, a talking call is recorded; its end stops a call recording and
+    // ends a program that was started only for the call and is not in front.
+    void on_call_start(core::StringView name, core::StringView number, int32_t kind) override;
+    void on_call_stop() override;
+    // The speakerphone and the contacts (the recording screen's speaker buttons, the contact messages).
+    phone::PhoneControl& phone_control() { return phone_; }
+
     // ScanListener: a file that the folder scan found.
     void on_file(core::String const& path) override;
     void on_finished() override { }
@@ -165,7 +184,7 @@ private:
     void set_gate(bool open);
     // Hands the stored capture device to the platform; one that has gone gives way to the default.
     void choose_input_device();
-    bool write_new_tag(RecordInfo const& info, os::DateTime const& now);
+    bool write_new_tag(RecordInfo const& info, os::DateTime const& now, std::vector<uint8_t> const& picture);
     // Stops nothing: current becomes the file's record information, with the texts of its tag and the
     // format of the reader that takes it; that reader, or none.
     std::unique_ptr<audio::FileReader> describe(core::StringView path);
@@ -193,8 +212,10 @@ private:
     bool speaker_on_ = false;
     bool last_recording_written_ = true;
 
+    phone::PhoneControl phone_;
     os::FolderScanner scanner_;
     core::Timer timer_;
+    phone::CallMonitorImpl call_monitor_;
 };
 
 } // namespace document

@@ -54,6 +54,8 @@ std::optional<KeyPath> open(core::StringView path)
 
 bool reg_set_string(core::StringView key, core::StringView name, core::StringView text)
 {
+    if (text.size() > REG_MAX_TEXT_LENGTH)
+        return false;
     auto const k = open(key);
     if (!k)
         return false;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <core/Strings.h>
+#include <platform/registry_values.h>
 
 #include <cstdint>
 #include <vector>
@@ -12,6 +13,9 @@ namespace os {
 
 // The maker's key, shared by the family of programs ("Log", "SIPPreference").
 inline constexpr char16_t MAKER_KEY[] = u"HKEY_CURRENT_USER\\Software\\Korvex";
+
+// Text values hold at most this many characters; a longer text is refused, never cut.
+inline constexpr size_t REG_MAX_TEXT_LENGTH = platform::MAX_TEXT_LENGTH;
 
 bool reg_set_string(core::StringView key, core::StringView name, core::StringView text);
 // Reading creates a missing key (empty) as a side effect; `text` is left alone on failure.

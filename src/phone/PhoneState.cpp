@@ -1,5 +1,7 @@
 #include "PhoneState.h"
 
+#include "LineApp.h"
+
 #include <core/Log.h>
 #include <os/Registry.h>
 
@@ -10,6 +12,13 @@ namespace {
 bool read_number(core::StringView key, core::StringView name, uint32_t& value)
 {
     return os::reg_get_dword(key, name, value);
+}
+
+// A registry text as the caller's name or number: left alone when it cannot be read, cut when too long.
+void read_caller_text(core::StringView name, core::String& text)
+{
+    if (os::reg_get_string(PHONE_STATE_KEY, name, text) && text.size() > MAX_CALLER_TEXT)
+        text.resize(MAX_CALLER_TEXT);
 }
 
 } // namespace
@@ -26,17 +35,12 @@ bool is_talking()
     return is_call_active() && read_number(PHONE_STATE_KEY, u"Status", status) && (status & STATUS_TALKING) != 0;
 }
 
-int32_t get_current_call_info(core::String&, core::String&)
-{
-    return CALL_NONE;
-}
-
 int32_t get_call_info(core::String& name, core::String& number)
 {
     if (!is_talking())
         return CALL_NONE;
-    os::reg_get_string(PHONE_STATE_KEY, u"Caller Number", number);
-    os::reg_get_string(PHONE_STATE_KEY, u"Caller Name", name);
+    read_caller_text(u"Caller Number", number);
+    read_caller_text(u"Caller Name", name);
     core::String line_name, line_number;
     int32_t const direction = get_current_call_info(line_name, line_number);
     core::log() << u"TAPI ret=" << direction << u"\n";

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "CallListener.h"
+
 #include <core/Strings.h>
 
 #include <cstdint>
@@ -12,11 +14,10 @@ namespace phone {
 
 inline constexpr char16_t PHONE_STATE_KEY[] = u"HKEY_LOCAL_MACHINE\\System\\State\\Phone";
 inline constexpr char16_t HARDWARE_STATE_KEY[] = u"HKEY_LOCAL_MACHINE\\System\\State\\Hardware";
-// "Status" has this bit while a call is talking (not while it rings or dials).
+// "Status" has this bit while a call is talking (not while it rings, dials or is held).
 inline constexpr uint32_t STATUS_TALKING = 0x20000000;
-
-// Call kinds: no talking call, incoming, outgoing, talking but of unknown direction.
-enum CallKind : int32_t { CALL_NONE = 0, CALL_INCOMING = 1, CALL_OUTGOING = 2, CALL_UNKNOWN_DIRECTION = 3 };
+// Names and numbers are cut to this many characters, wherever they come from.
+inline constexpr size_t MAX_CALLER_TEXT = 255;
 
 // "Active Call Count" can be read and is not 0.
 bool is_call_active();
@@ -24,12 +25,8 @@ bool is_call_active();
 bool is_talking();
 // The kind of the talking call, or CALL_NONE (leaving both outputs alone). "Caller Number" and "Caller
 // Name" fill the outputs when they can be read; the telephony line's own name and number only fill what
-// the registry left empty.
+// the registry left empty. A talking call whose direction the line cannot tell is CALL_UNKNOWN_DIRECTION.
 int32_t get_call_info(core::String& name, core::String& number);
-// The telephony line's view of the current call: 1 incoming, 2 outgoing, 0 none. Linux has no telephony
-// line yet, so it always answers 0 and leaves the outputs alone; a talking call then has the kind
-// CALL_UNKNOWN_DIRECTION.
-int32_t get_current_call_info(core::String& name, core::String& number);
 // "Speaker" under the hardware state can be read and is not 0.
 bool is_speaker_on();
 

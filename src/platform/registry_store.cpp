@@ -386,6 +386,41 @@ bool RegistryStore::remove_value(RegistryRoot root, std::u16string const& key, s
     return ok && removed;
 }
 
+bool RegistryStore::remove_key(RegistryRoot root, std::u16string const& key)
+{
+    std::lock_guard lock(impl_->mutex);
+    auto const parts = split_key(key);
+    if (!impl_->db || parts.empty())
+        return false;
+    bool const ok = impl_->write([&] {
+        int64_t const id = impl_->resolve(root, parts, false);
+        if (id == 0)
+            return false;
+        Statement children(impl_->db, "SELECT 1 FROM keys WHERE parent=?1 LIMIT 1");
+        Statement values(impl_->db, "DELETE FROM vals WHERE key=?1");
+        Statement self(impl_->db, "DELETE FROM keys WHERE id=?1");
+        if (!children.ok() || !values.ok() || !self.ok())
+            return false;
+        auto* c = children.get();
+        sqlite3_bind_int64(c, 1, id);
+        bool const has_children = sqlite3_step(c) == SQLITE_ROW;
+        sqlite3_reset(c);
+        if (has_children)
+            return false;
+        for (auto* s : { values.get(), self.get() }) {
+            sqlite3_bind_int64(s, 1, id);
+            bool const done = sqlite3_step(s) == SQLITE_DONE;
+            sqlite3_reset(s);
+            if (!done)
+                return false;
+        }
+        return true;
+    });
+    if (ok)
+        impl_->changed();
+    return ok;
+}
+
 std::optional<std::vector<std::u16string>> RegistryStore::subkeys(RegistryRoot root, std::u16string const& key)
 {
     std::lock_guard lock(impl_->mutex);

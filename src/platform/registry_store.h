@@ -43,6 +43,9 @@ public:
     std::optional<RegistryValue> query(RegistryRoot root, std::u16string const& key, std::u16string const& name);
     bool set(RegistryRoot root, std::u16string const& key, std::u16string const& name, RegistryValue const& value);
     bool remove_value(RegistryRoot root, std::u16string const& key, std::u16string const& name);
+    // Removes a key that has no sub-keys, with its values. False when there is no such key or it has
+    // sub-keys.
+    bool remove_key(RegistryRoot root, std::u16string const& key);
     // Direct sub-key names in creation order; nothing when the key does not exist.
     std::optional<std::vector<std::u16string>> subkeys(RegistryRoot root, std::u16string const& key);
     // Makes everything written so far durable.

@@ -66,4 +66,14 @@ TEST(Registry, UnknownRootsFailEveryOperationAndRootsAreSeparate)
     EXPECT_EQ(number, 1u);
 }
 
+TEST(Registry, TextLongerThanAReaderTakesIsRefusedNotCut)
+{
+    core::String const longest(REG_MAX_TEXT_LENGTH, u'a');
+    ASSERT_TRUE(reg_set_string(KEY, u"Long", longest));
+    EXPECT_FALSE(reg_set_string(KEY, u"Long", longest + u"b"));
+    core::String text;
+    ASSERT_TRUE(reg_get_string(KEY, u"Long", text));
+    EXPECT_EQ(text, longest);
+}
+
 } // namespace

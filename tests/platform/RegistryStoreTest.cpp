@@ -67,4 +67,18 @@ TEST(RegistryStore, AnUnusableFileFailsEveryOperation)
     EXPECT_FALSE(store.flush());
 }
 
+TEST(RegistryStore, OnlyAKeyWithoutSubKeysIsRemovedAndItsValuesGoWithIt)
+{
+    RegistryStore store(testing_support::fresh_dir("reg") + "/r.db");
+    auto const m = RegistryRoot::LOCAL_MACHINE;
+    ASSERT_TRUE(store.set(m, u"A\\B", u"V", RegistryValue { REG_DWORD, { 1, 0, 0, 0 } }));
+    EXPECT_FALSE(store.remove_key(m, u"A")) << "it has a sub-key";
+    EXPECT_TRUE(store.remove_key(m, u"A\\B"));
+    EXPECT_FALSE(store.key_exists(m, u"A\\B"));
+    EXPECT_FALSE(store.remove_key(m, u"A\\B"));
+    ASSERT_TRUE(store.create_key(m, u"A\\B"));
+    EXPECT_FALSE(store.query(m, u"A\\B", u"V")) << "a key made again has none of the old values";
+    EXPECT_EQ(store.subkeys(m, u"A"), (std::vector<std::u16string> { u"B" }));
+}
+
 } // namespace

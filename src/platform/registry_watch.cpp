@@ -1,0 +1,59 @@
+#include "registry_watch.h"
+
+#include "folder_watch.h"
+#include "text.h"
+
+#include <cerrno>
+#include <csignal>
+#include <filesystem>
+#include <poll.h>
+#include <sys/signalfd.h>
+#include <unistd.h>
+
+namespace platform {
+
+void watch_registry(RegistryStore& store, std::function<void()> const& on_change, std::function<void()> const& on_child)
+{
+    sigset_t signals;
+    sigemptyset(&signals);
+    for (int s : { SIGTERM, SIGINT, SIGCHLD })
+        sigaddset(&signals, s);
+    ::sigprocmask(SIG_BLOCK, &signals, nullptr);
+    int const signal_fd = ::signalfd(-1, &signals, SFD_CLOEXEC | SFD_NONBLOCK);
+
+    FolderWatch watch(from_utf8(std::filesystem::path(store.path()).parent_path().string()));
+    bool settle = false;
+    uint64_t seen_change = ~0ull;
+    for (;;) {
+        if (uint64_t const change = store.change_count(); change != seen_change) {
+            seen_change = change;
+            on_change();
+        }
+        // A change of the store shows as a write to its files. A writer counts its change only after the
+        // write, so a look follows a little after the last write; the long timeout only covers a watch
+        // that failed.
+        pollfd fds[2] = { { watch.descriptor(), POLLIN, 0 }, { signal_fd, POLLIN, 0 } };
+        int const timeout = settle ? 100 : watch.is_valid() ? 5000 : 500;
+        int const ready = ::poll(fds, 2, timeout);
+        if (ready < 0 && errno != EINTR)
+            break;
+        settle = ready > 0 && (fds[0].revents & POLLIN);
+        if (settle)
+            watch.take_changes();
+        if (fds[1].revents & POLLIN) {
+            signalfd_siginfo info {};
+            bool stop = false, child = false;
+            while (::read(signal_fd, &info, sizeof info) == static_cast<ssize_t>(sizeof info)) {
+                child = child || info.ssi_signo == SIGCHLD;
+                stop = stop || info.ssi_signo != SIGCHLD;
+            }
+            if (child && on_child)
+                on_child();
+            if (stop)
+                break;
+        }
+    }
+    ::close(signal_fd);
+}
+
+} // namespace platform

@@ -1,0 +1,91 @@
+#include <EvdevSource.h>
+#include <TestSupport.h>
+#include <chrono>
+#include <gtest/gtest.h>
+#include <libevdev/libevdev-uinput.h>
+#include <libevdev/libevdev.h>
+#include <platform/registry_values.h>
+#include <unistd.h>
+
+using namespace platform;
+
+namespace {
+
+class FakeStarter final : public ProcessStarter {
+public:
+    std::vector<std::vector<std::string>> started;
+    int64_t start(std::vector<std::string> const& argv) override
+    {
+        started.push_back(argv);
+        return static_cast<int64_t>(started.size());
+    }
+    bool running(int64_t) override { return false; }
+};
+
+// A real virtual device, made through the kernel's uinput, seen by the service as any other device.
+TEST(EvdevSource, AVirtualDevicesRecordButtonRunsTheBoundCommandAndItsRemovalIsSeen)
+{
+    if (::access("/dev/uinput", R_OK | W_OK) != 0) {
+        std::puts("no /dev/uinput on this machine (or no access to it): the virtual-device test is skipped");
+        GTEST_SKIP() << "no /dev/uinput";
+    }
+    RegistryStore store(testing_support::fresh_dir("uinput") + "/registry.db");
+    ASSERT_TRUE(write_text(store, RegistryRoot::LOCAL_MACHINE, u"SOFTWARE\\Microsoft\\Shell\\Keys\\Record", u"",
+        u"\"/opt/x/ravelin\" record"));
+    FakeStarter starter;
+    KeyService service(store, starter);
+    EvdevSource source;
+
+    libevdev* dev = libevdev_new();
+    libevdev_set_name(dev, "ravelin test buttons");
+    libevdev_enable_event_type(dev, EV_KEY);
+    libevdev_enable_event_code(dev, EV_KEY, KEY_RECORD, nullptr);
+    libevdev_uinput* uinput = nullptr;
+    ASSERT_EQ(libevdev_uinput_create_from_device(dev, LIBEVDEV_UINPUT_OPEN_MANAGED, &uinput), 0);
+    std::string const node = libevdev_uinput_get_devnode(uinput);
+    std::string const id = node.substr(node.rfind('/') + 1);
+
+    auto const deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    auto wait_for = [&](auto done) {
+        while (!done() && std::chrono::steady_clock::now() < deadline)
+            if (auto e = source.next(100))
+                service.handle(*e);
+        return done();
+    };
+    ASSERT_TRUE(wait_for([&] {
+        return read_text(store, RegistryRoot::LOCAL_MACHINE, u"SOFTWARE\\Microsoft\\Shell\\Keys\\Record", u"Name")
+            .has_value();
+    })) << "the device's button is published";
+    for (int value : { 1, 2, 2, 0 }) {
+        libevdev_uinput_write_event(uinput, EV_KEY, KEY_RECORD, value);
+        libevdev_uinput_write_event(uinput, EV_SYN, SYN_REPORT, 0);
+    }
+    EXPECT_TRUE(wait_for([&] { return !starter.started.empty(); }));
+    libevdev_uinput_destroy(uinput);
+    libevdev_free(dev);
+    bool removed = false;
+    while (!removed && std::chrono::steady_clock::now() < deadline)
+        if (auto e = source.next(100))
+            removed = e->kind == InputEvent::Kind::REMOVED && e->device.id == id;
+    EXPECT_TRUE(removed);
+    EXPECT_EQ(starter.started.size(), 1u);
+}
+
+// A folder whose "event" nodes are no input devices (or vanish): nothing is reported and nothing breaks.
+TEST(EvdevSource, NodesThatAreNoInputDevicesAreIgnoredAsTheyComeAndGo)
+{
+    std::string const folder = testing_support::fresh_dir("input");
+    testing_support::write_file(folder + "/event0", "not a device");
+    EvdevSource source(folder);
+    EXPECT_FALSE(source.folder_missing());
+    EXPECT_FALSE(source.lacks_access());
+    testing_support::write_file(folder + "/event1", "");
+    ::unlink((folder + "/event0").c_str());
+    EXPECT_FALSE(source.next(50)) << "no device added or removed";
+
+    EvdevSource missing(folder + "/none");
+    EXPECT_TRUE(missing.folder_missing());
+    EXPECT_FALSE(missing.next(0));
+}
+
+} // namespace

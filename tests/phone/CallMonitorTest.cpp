@@ -1,0 +1,228 @@
+#include <TestSupport.h>
+#include <core/CActiveScheduler.h>
+#include <gtest/gtest.h>
+#include <os/Registry.h>
+#include <phone/AppNotification.h>
+#include <phone/CallMonitorImpl.h>
+#include <phone/LineApp.h>
+#include <phone/PhoneControl.h>
+#include <phone/PhoneState.h>
+#include <platform/contacts.h>
+#include <platform/notifications.h>
+#include <platform/phone_devices.h>
+#include <platform/phone_simulator.h>
+#include <platform/phone_state.h>
+#include <platform/registry_values.h>
+#include <platform/telephony_line.h>
+#include <platform/ticks.h>
+
+using namespace phone;
+using core::String;
+using testing_support::LogCapture;
+
+namespace {
+
+constexpr auto MACHINE = platform::RegistryRoot::LOCAL_MACHINE;
+
+struct Heard {
+    bool start = false;
+    String name, number;
+    int32_t kind = 0;
+};
+
+class CallMonitorTest : public ::testing::Test, public CallListener {
+protected:
+    core::CActiveScheduler scheduler { u"CallMonitorTestClass" };
+    platform::RegistryStore& store = platform::RegistryStore::instance();
+    platform::PhoneSimulator phone { store };
+    std::string problem;
+    std::vector<Heard> heard;
+
+    void SetUp() override
+    {
+        phone.hangup(problem);
+        platform::write_text(store, MACHINE, platform::LINE_KEY, platform::LINE_NAME, platform::CELLULAR_LINE);
+    }
+    void on_call_start(core::StringView name, core::StringView number, int32_t kind) override
+    {
+        heard.push_back({ true, String(name), String(number), kind });
+    }
+    void on_call_stop() override { heard.push_back({}); }
+
+    // Runs the poll until `count` events were heard, or `seconds` passed.
+    void run_until_heard(size_t count, double seconds = 3)
+    {
+        uint32_t const start = platform::tick_count();
+        core::run_messages_until([&] {
+            return heard.size() >= count || platform::tick_count() - start > static_cast<uint32_t>(seconds * 1000);
+        });
+    }
+};
+
+TEST_F(CallMonitorTest, RingingIsNoCallAndAnsweringIsOneStartAndHangingUpOneStop)
+{
+    CallMonitorImpl monitor(this);
+    LogCapture log;
+    phone.ring(u"+44 20 7946 0000", u"Ann Lee", problem);
+    run_until_heard(1, 0.35);
+    EXPECT_TRUE(heard.empty());
+    phone.answer(problem);
+    run_until_heard(1);
+    ASSERT_EQ(heard.size(), 1u);
+    EXPECT_TRUE(heard[0].start);
+    EXPECT_EQ(heard[0].name, u"Ann Lee");
+    EXPECT_EQ(heard[0].number, u"+44 20 7946 0000");
+    EXPECT_EQ(heard[0].kind, CALL_INCOMING);
+    EXPECT_TRUE(log.contains("CallMonitorImpl call=true "));
+    EXPECT_TRUE(log.contains("TAPI ret=1\n"));
+    // A hangup and a new call between two polls: still the one call.
+    phone.hangup(problem);
+    phone.dial(u"555 0100", u"", problem);
+    phone.answer(problem);
+    run_until_heard(2, 0.35);
+    EXPECT_EQ(heard.size(), 1u);
+    phone.hangup(problem);
+    run_until_heard(2);
+    ASSERT_EQ(heard.size(), 2u);
+    EXPECT_FALSE(heard[1].start);
+    EXPECT_TRUE(log.contains("CallMonitorImpl call=false "));
+}
+
+TEST_F(CallMonitorTest, TheRegistryNameWinsAndAnUnknownLineGivesKind3)
+{
+    phone.dial(u"555 0100", u"", problem);
+    phone.answer(problem);
+    // The registry has the number but no name; the line has both.
+    os::reg_set_string(PHONE_STATE_KEY, u"Caller Name", u"");
+    platform::write_text(store, MACHINE, platform::LINE_KEY, platform::LINE_PARTY_NAME, u"Line Name");
+    String name, number;
+    EXPECT_EQ(get_call_info(name, number), CALL_OUTGOING);
+    EXPECT_EQ(name, u"Line Name");
+    os::reg_set_string(PHONE_STATE_KEY, u"Caller Name", u"Registry Name");
+    name.clear();
+    EXPECT_EQ(get_call_info(name, number), CALL_OUTGOING);
+    EXPECT_EQ(name, u"Registry Name");
+
+    platform::write_text(store, MACHINE, platform::LINE_KEY, platform::LINE_NAME, u"Data Line");
+    EXPECT_EQ(get_call_info(name, number), CALL_UNKNOWN_DIRECTION);
+}
+
+TEST_F(CallMonitorTest, OnlyAConnectedVoiceCallHasADirectionAndTextsAreCut)
+{
+    String const long_name(300, u'N');
+    phone.ring(u"555 0100", long_name, problem);
+    String name = u"kept", number;
+    EXPECT_EQ(get_current_call_info(name, number), CALL_NONE); // ringing
+    EXPECT_EQ(name, u"kept");
+    phone.answer(problem);
+    EXPECT_EQ(get_current_call_info(name, number), CALL_INCOMING);
+    EXPECT_EQ(name, String(255, u'N'));
+    name.clear();
+    EXPECT_EQ(get_call_info(name, number), CALL_INCOMING);
+    EXPECT_EQ(name.size(), 255u);
+    platform::write_dword(store, MACHINE, platform::LINE_KEY, platform::LINE_MEDIA, 2); // data
+    EXPECT_EQ(get_current_call_info(name, number), CALL_NONE);
+    platform::write_dword(store, MACHINE, platform::LINE_KEY, platform::LINE_MEDIA, 1);
+    phone.hold(problem);
+    EXPECT_EQ(get_current_call_info(name, number), CALL_NONE);
+    EXPECT_FALSE(is_talking());
+    EXPECT_EQ(get_call_info(name, number), CALL_NONE);
+    // A registry value of the wrong type counts as none.
+    os::reg_set_string(PHONE_STATE_KEY, u"Active Call Count", u"1");
+    EXPECT_FALSE(is_call_active());
+}
+
+TEST_F(CallMonitorTest, RegisteringTheCallNotificationTwiceSucceeds)
+{
+    LogCapture log;
+    EXPECT_TRUE(set_app_notification(CALL_NOTIFICATION, u"\"/bin/ravelin\" call"));
+    EXPECT_TRUE(set_app_notification(CALL_NOTIFICATION, u"\"/bin/ravelin\" call"));
+    EXPECT_TRUE(log.contains("set_app_notification Ravelin.Call \"/bin/ravelin\" call\n"));
+    EXPECT_TRUE(log.contains("set_app_notification fun good\nset_app_notification result=0\n"));
+    EXPECT_TRUE(log.contains("set_app_notification result=" + std::to_string(ALREADY_REGISTERED) + "\n"));
+    EXPECT_TRUE(stop_app_notification(CALL_NOTIFICATION));
+    EXPECT_TRUE(stop_app_notification(CALL_NOTIFICATION));
+    EXPECT_TRUE(log.contains("stop_app_notification Ravelin.Call\nstop_app_notification fun good\n"));
+    EXPECT_TRUE(platform::open_app_notifications()->registered().empty());
+}
+
+class CountingDevices final : public platform::PhoneDevices {
+public:
+    explicit CountingDevices(size_t count)
+        : count_(count)
+    {
+    }
+    size_t device_count() override { return count_; }
+    bool set_speaker(size_t, bool) override { return ++calls, true; }
+    static inline int calls = 0;
+
+private:
+    size_t count_;
+};
+
+class Contacts final : public ContactListener {
+public:
+    std::vector<std::pair<char, uint32_t>> told;
+    std::vector<Contact> created;
+    void on_contact_created(Contact const& c) override { created.push_back(c), told.emplace_back('+', c.oid); }
+    void on_contact_changed(uint32_t oid) override { told.emplace_back('~', oid); }
+    void on_contact_deleted(uint32_t oid) override { told.emplace_back('-', oid); }
+};
+
+TEST(PhoneControl, ContactsPicturesAndTheSpeakerphone)
+{
+    std::string const folder = testing_support::fresh_dir("phone-contacts");
+    setenv("RAVELIN_CONTACTS", folder.c_str(), 1);
+    testing_support::write_file(folder + "/ann.vcf",
+        "BEGIN:VCARD\nVERSION:3.0\nFN:Ann Lee\nN:Lee;Ann;;;\nTEL;TYPE=WORK:020 7946 0001\nTEL;TYPE=CELL:+44 20 7946 "
+        "0000\nTEL;TYPE=FAX:020 7946 0009\nEMAIL:ann@example.org\nPHOTO;ENCODING=b:/9j/4AAQ\nEND:VCARD\n");
+    PhoneControl control;
+    LogCapture log;
+    Contact ann;
+    ASSERT_TRUE(
+        control.find_contact_by_phone(u"07946 0000", ann) || control.find_contact_by_phone(u"020 7946 0000", ann));
+    EXPECT_EQ(ann.names, (std::array<String, 3> { u"Ann Lee", u"Ann", u"Lee" }));
+    using Fields = std::vector<std::pair<int32_t, String>>;
+    EXPECT_EQ(ann.fields,
+        (Fields { { FIELD_MOBILE, u"+44 20 7946 0000" }, { FIELD_BUSINESS_TEL, u"020 7946 0001" },
+            { FIELD_EMAIL1, u"ann@example.org" } }));
+    std::vector<uint8_t> bytes;
+    control.get_contact_picture(ann.oid, bytes);
+    EXPECT_EQ(bytes, (std::vector<uint8_t> { 0xFF, 0xD8, 0xFF, 0xE0, 0x00, 0x10 }));
+    control.get_contact_picture(ann.oid + 50, bytes);
+    EXPECT_TRUE(bytes.empty());
+    EXPECT_FALSE(control.find_contact_by_phone(u"555 0199", ann));
+    EXPECT_TRUE(log.contains("find_contact_by_phone: bad result\n"));
+
+    // The change messages reach the listener, each with its log line.
+    Contacts listener;
+    control.set_contact_listener(&listener);
+    EXPECT_EQ(control.on_pim_message(platform::PIM_ITEM_CREATED_LOCAL, ann.oid), 1);
+    EXPECT_EQ(control.on_pim_message(platform::PIM_ITEM_CHANGED_LOCAL + 5, 7), 1);
+    EXPECT_EQ(control.on_pim_message(platform::PIM_ITEM_DELETED_LOCAL, 8), 1);
+    EXPECT_EQ(control.on_pim_message(platform::PIM_ITEM_DELETED_LOCAL + 2, 8), 0);
+    EXPECT_EQ(listener.told, (std::vector<std::pair<char, uint32_t>> { { '+', ann.oid }, { '~', 7 }, { '-', 8 } }));
+    EXPECT_EQ(listener.created.at(0).names[0], u"Ann Lee");
+    EXPECT_TRUE(log.contains("PIM_ITEM_CREATED_LOCAL = " + std::to_string(ann.oid) + " "));
+    EXPECT_TRUE(log.contains("PIM_ITEM_DELETED_LOCAL = 8 "));
+
+    // A contact store that is no folder.
+    setenv("RAVELIN_CONTACTS", (folder + "/ann.vcf").c_str(), 1);
+    PhoneControl broken;
+    EXPECT_FALSE(broken.find_contact_by_phone(u"020 7946 0000", ann));
+    EXPECT_TRUE(log.contains("find_contact_by_phone: library not valid\n"));
+    unsetenv("RAVELIN_CONTACTS");
+
+    // Without phone devices the speakerphone is left alone; with two, both are switched.
+    CountingDevices::calls = 0;
+    PhoneControl none(std::make_unique<CountingDevices>(0), nullptr);
+    none.set_speakerphone(true);
+    PhoneControl unusable(nullptr, nullptr);
+    unusable.set_speakerphone(true);
+    EXPECT_EQ(CountingDevices::calls, 0);
+    PhoneControl two(std::make_unique<CountingDevices>(2), nullptr);
+    two.set_speakerphone(true);
+    EXPECT_EQ(CountingDevices::calls, 2);
+}
+
+} // namespace

@@ -1,0 +1,222 @@
+#include "../audio/AudioTestSupport.h"
+
+#include <TestSupport.h>
+#include <audio/formats/BufferedStreams.h>
+#include <audio/formats/Id3Tag.h>
+#include <cmath>
+#include <core/CActiveScheduler.h>
+#include <document/Document.h>
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <os/File.h>
+#include <os/Paths.h>
+#include <os/Registry.h>
+#include <platform/notifications.h>
+#include <platform/phone_simulator.h>
+#include <platform/phone_state.h>
+#include <platform/registry_values.h>
+#include <platform/ticks.h>
+#include <platform/wave.h>
+
+using namespace document;
+using core::String;
+using core::StringView;
+using testing_support::LogCapture;
+
+namespace {
+
+constexpr int RATE = 44100;
+std::vector<uint8_t> const PHOTO = { 0xFF, 0xD8, 0xFF, 0xE0, 0x00, 0x10, 'J', 'F', 'I', 'F', 0 };
+
+audio::Id3Tag tag_of(String const& path)
+{
+    os::File file(path, os::FileMode::Read);
+    audio::BufferedInStream in(file, 4096);
+    audio::Id3Tag tag;
+    tag.read(in);
+    return tag;
+}
+
+// The Document as the program runs it, with the simulator's phone, the vCard folder of one contact, a
+// microphone of 20 s of tone in real time, and the window and the quit of the program stood in for.
+class CallRecordingTest : public ::testing::Test {
+protected:
+    core::CActiveScheduler scheduler { u"CallRecordingTestClass" };
+    platform::PhoneSimulator phone;
+    std::string problem;
+    bool window_active = false;
+    int quits = 0, notifier_starts = 0;
+    std::unique_ptr<Document> document;
+
+    void SetUp() override
+    {
+        std::filesystem::remove_all(testing_support::test_home() + "/Documents");
+        phone.hangup(problem);
+        std::string const contacts = testing_support::fresh_dir("contacts");
+        setenv("RAVELIN_CONTACTS", contacts.c_str(), 1);
+        testing_support::write_file(contacts + "/ann.vcf",
+            "BEGIN:VCARD\r\nVERSION:4.0\r\nFN:Ann Lee\r\nTEL;TYPE=cell:+44 20 7946 0000\r\n"
+            "PHOTO:data:image/jpeg;base64,/9j/4AAQSkZJRgA=\r\nEND:VCARD\r\n");
+        std::vector<int16_t> tone(20 * RATE);
+        for (size_t i = 0; i < tone.size(); ++i)
+            tone[i] = static_cast<int16_t>(8000 * std::sin(static_cast<double>(i) * 2 * M_PI * 440 / RATE));
+        std::string const mic = testing_support::fresh_dir("mic") + "/input.wav";
+        testing_support::write_file(mic, audio_test::wav_bytes(1, 1, RATE, 16, audio_test::pcm16(tone)));
+        platform::select_wave_input("file:" + mic);
+        platform::select_wave_output("none");
+
+        Document::Services services;
+        services.play_sound = [](StringView) {};
+        services.window_active = [this] { return window_active; };
+        services.quit = [this] { ++quits; };
+        services.ensure_notifier = [this] { return ++notifier_starts, true; };
+        document = std::make_unique<Document>(std::move(services));
+    }
+    void TearDown() override
+    {
+        document.reset();
+        phone.hangup(problem);
+        platform::select_wave_input("none");
+        unsetenv("RAVELIN_CONTACTS");
+    }
+
+    template <typename Done> bool run_until(Done done, double seconds = 3)
+    {
+        uint32_t const start = platform::tick_count();
+        core::run_messages_until(
+            [&] { return done() || platform::tick_count() - start > static_cast<uint32_t>(seconds * 1000); });
+        return done();
+    }
+    bool recording() const { return document->is_recording(); }
+    String store() const { return os::expand_path(u"%my_documents%/My Ravelin"); }
+};
+
+struct CallCase {
+    char const* name;
+    bool incoming;
+    char16_t const* number;
+    char16_t const* folder;
+    char16_t const* artist;
+};
+
+class CallKinds : public CallRecordingTest, public ::testing::WithParamInterface<CallCase> { };
+
+TEST_P(CallKinds, AnAnsweredCallIsRecordedUnderTheCallerUntilItEnds)
+{
+    auto const& c = GetParam();
+    document->set_auto_record(true);
+    LogCapture log;
+    if (c.incoming)
+        phone.ring(c.number, u"", problem);
+    else
+        phone.dial(c.number, u"", problem);
+    EXPECT_FALSE(run_until([&] { return recording(); }, 0.4)); // ringing or dialling is no call
+    phone.answer(problem);
+    ASSERT_TRUE(run_until([&] { return recording(); }));
+    EXPECT_TRUE(document->is_call_recording());
+    String const path = document->current().path;
+    EXPECT_EQ(os::directory_part(path), os::join(store(), c.folder) + u"/");
+    EXPECT_TRUE(os::file_name(path).starts_with(String(c.artist) + u" "));
+    EXPECT_TRUE(log.contains(u"on_call_start "));
+
+    phone.hangup(problem);
+    ASSERT_TRUE(run_until([&] { return !recording(); }));
+    EXPECT_TRUE(log.contains("on_call_stop\n"));
+    auto const tag = tag_of(path);
+    EXPECT_EQ(tag.text("TPE1"), c.artist);
+    EXPECT_EQ(tag.text("TALB"), c.folder);
+    auto const picture
+        = std::find_if(tag.frames().begin(), tag.frames().end(), [](auto const& f) { return f.name() == "APIC"; });
+    bool const from_contact = String(c.artist) == u"Ann Lee";
+    ASSERT_EQ(picture != tag.frames().end(), from_contact);
+    if (from_contact) {
+        auto const& data = picture->data;
+        std::vector<uint8_t> const bytes(data.data(), data.data() + data.length());
+        EXPECT_TRUE(std::search(bytes.begin(), bytes.end(), PHOTO.begin(), PHOTO.end()) != bytes.end());
+    }
+    EXPECT_EQ(quits, 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Calls, CallKinds,
+    ::testing::Values(CallCase { "FromAContact", true, u"020 7946 0000", u"Incoming", u"Ann Lee" },
+        CallCase { "ToANumber", false, u"555 0100", u"Outgoing", u"555 0100" },
+        CallCase { "Withheld", true, u"", u"Incoming", u"Record" }),
+    [](auto const& info) { return info.param.name; });
+
+TEST_F(CallRecordingTest, AutoRecordOffRecordsNothingAndAManualRecordingOutlivesTheCall)
+{
+    document->set_auto_record(false);
+    LogCapture log;
+    phone.ring(u"555 0100", u"", problem);
+    phone.answer(problem);
+    ASSERT_TRUE(run_until([&] { return document->in_call(); }));
+    EXPECT_TRUE(run_until([&] { return log.contains(u"on_call_start "); }));
+    EXPECT_FALSE(recording());
+    phone.hangup(problem);
+    ASSERT_TRUE(run_until([&] { return log.contains("on_call_stop\n"); }));
+
+    document->set_auto_record(true);
+    ASSERT_TRUE(document->record(false, {}, {}, 0));
+    phone.ring(u"555 0100", u"", problem);
+    phone.answer(problem);
+    ASSERT_TRUE(run_until([&] { return document->in_call(); }));
+    phone.hangup(problem);
+    ASSERT_TRUE(run_until([&] { return !document->in_call(); }));
+    EXPECT_TRUE(run_until([&] { return log.contains("on_call_stop\n"); }));
+    EXPECT_TRUE(recording());
+    EXPECT_EQ(document->current().album, u"Record");
+    document->stop();
+}
+
+TEST_F(CallRecordingTest, TheSpeakerSettingSwitchesTheSpeakerphoneAroundTheRecording)
+{
+    document->set_auto_record(true);
+    document->set_speaker(true);
+    phone.ring(u"555 0100", u"", problem);
+    phone.answer(problem);
+    ASSERT_TRUE(run_until([&] { return recording(); }));
+    EXPECT_TRUE(phone.carry_out_requests());
+    EXPECT_TRUE(phone.state().speaker);
+    EXPECT_TRUE(run_until([&] { return document->speaker_on(); }));
+
+    // The end of the call stops the recording, which asks for the speakerphone to go off.
+    phone.hangup(problem);
+    ASSERT_TRUE(run_until([&] { return !recording(); }));
+    auto const request = platform::read_dword(platform::RegistryStore::instance(),
+        platform::RegistryRoot::LOCAL_MACHINE, platform::PHONE_DEVICE_KEY, platform::SPEAKER_REQUEST);
+    ASSERT_TRUE(request);
+    EXPECT_EQ(*request, 0u);
+    EXPECT_TRUE(phone.carry_out_requests());
+    EXPECT_FALSE(phone.state().speaker);
+}
+
+TEST_F(CallRecordingTest, AProgramStartedForACallQuitsAfterItUnlessBroughtToTheFront)
+{
+    document->set_auto_record(true);
+    EXPECT_EQ(notifier_starts, 1);
+    EXPECT_EQ(platform::open_app_notifications()->registered().at(0).command_line,
+        u"\"" + os::expand_path(u"%app_full_name%") + u"\" call");
+    LogCapture log;
+    for (bool front : { false, true }) {
+        window_active = front;
+        quits = 0;
+        // Started with "call" while a call talks: the recording begins at once.
+        phone.ring(u"+44 20 7946 0000", u"", problem);
+        phone.answer(problem);
+        document->on_command(u"call");
+        document->set_started_for_call(true);
+        ASSERT_TRUE(recording());
+        EXPECT_EQ(document->current().artist, u"Ann Lee");
+        // The call monitor sees the call too: the recording runs already, nothing new starts.
+        ASSERT_TRUE(run_until([&] { return log.contains(u"on_call_start "); }));
+        log.clear();
+        phone.hangup(problem);
+        ASSERT_TRUE(run_until([&] { return !recording(); }));
+        EXPECT_TRUE(run_until([&] { return !document->started_for_call(); }));
+        EXPECT_EQ(quits, front ? 0 : 1);
+    }
+    document->set_auto_record(false);
+    EXPECT_TRUE(platform::open_app_notifications()->registered().empty());
+}
+
+} // namespace

@@ -1,0 +1,82 @@
+#include <TestSupport.h>
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <platform/folder_watch.h>
+#include <platform/phone_devices.h>
+#include <platform/phone_simulator.h>
+#include <platform/phone_state.h>
+#include <platform/telephony_line.h>
+#include <platform/text.h>
+
+using namespace platform;
+
+namespace {
+
+std::string phone_command(std::string const& arguments)
+{
+    auto const result = testing_support::run(testing_support::bin_dir() + "/ravelin-phone " + arguments);
+    return std::to_string(result.exit_code) + " " + result.output + result.error;
+}
+
+// A call's life through the command line: each step, and what the phone then publishes.
+TEST(PhoneSimulator, PublishesACallsLifeAsAPhoneDoes)
+{
+    phone_command("hangup");
+    struct Step {
+        char const* command;
+        int exit_code;
+        uint32_t count, status;
+        LineCallState line;
+    };
+    Step const steps[] = { { "answer", 1, 0, 0, LineCallState::IDLE },
+        { "ring '' --name 'No One'", 0, 1, STATUS_RINGING, LineCallState::OFFERING },
+        { "dial 5550100", 1, 1, STATUS_RINGING, LineCallState::OFFERING },
+        { "answer", 0, 1, STATUS_TALKING, LineCallState::CONNECTED },
+        { "hold", 0, 1, STATUS_ON_HOLD, LineCallState::ON_HOLD },
+        { "hold", 0, 1, STATUS_TALKING, LineCallState::CONNECTED }, { "hangup", 0, 0, 0, LineCallState::IDLE },
+        { "hangup", 1, 0, 0, LineCallState::IDLE }, { "dial 5550100", 0, 1, STATUS_DIALING, LineCallState::DIALING },
+        { "hangup extra", 1, 1, STATUS_DIALING, LineCallState::DIALING }, { "hangup", 0, 0, 0, LineCallState::IDLE } };
+    PhoneSimulator phone;
+    auto line = open_telephony_line();
+    for (auto const& step : steps) {
+        EXPECT_EQ(phone_command(step.command).substr(0, 2), std::to_string(step.exit_code) + " ") << step.command;
+        auto const state = phone.state();
+        EXPECT_EQ(state.active_call_count, step.count) << step.command;
+        EXPECT_EQ(state.status, step.status) << step.command;
+        auto const calls = line->calls(0);
+        EXPECT_EQ(calls.empty() ? LineCallState::IDLE : calls[0].state, step.line) << step.command;
+    }
+    EXPECT_EQ(line->line_names(), std::vector<std::u16string> { CELLULAR_LINE });
+    EXPECT_NE(phone_command("ring 5550100 --name Bo").find("0 "), std::string::npos);
+    EXPECT_NE(phone_command("state").find("Caller Name=Bo\n"), std::string::npos);
+    phone_command("hangup");
+}
+
+TEST(PhoneSimulator, ServeCarriesOutSpeakerRequests)
+{
+    PhoneSimulator phone;
+    std::string problem;
+    phone.hangup(problem);
+    auto devices = open_phone_devices();
+    ASSERT_TRUE(devices);
+    ASSERT_EQ(devices->device_count(), 1u);
+    std::string const dir = testing_support::fresh_dir("serve");
+    struct Service {
+        std::string pid;
+        ~Service() { testing_support::run("kill " + pid); }
+    } service;
+    auto const started
+        = testing_support::run(testing_support::bin_dir() + "/ravelin-phone serve >" + dir + "/out.txt 2>&1 & echo $!");
+    service.pid = started.output.substr(0, started.output.find('\n'));
+    // Requests are carried out at its start and, while it serves, as they come.
+    FolderWatch watch(from_utf8(std::filesystem::path(RegistryStore::instance().path()).parent_path().string()));
+    for (bool on : { true, false, true }) {
+        ASSERT_TRUE(devices->set_speaker(0, on));
+        for (int i = 0; i < 100 && phone.state().speaker != on; ++i)
+            watch.wait(100);
+        EXPECT_EQ(phone.state().speaker, on);
+    }
+    EXPECT_NE(testing_support::read_file(dir + "/out.txt").find("Speaker=0\nSpeaker=1\n"), std::string::npos);
+}
+
+} // namespace

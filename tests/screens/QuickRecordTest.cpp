@@ -1,0 +1,114 @@
+#include "ScreensTestSupport.h"
+
+#include <keys/HardwareKey.h>
+#include <os/Registry.h>
+#include <screens/FormQuickRecord.h>
+#include <skin/PictureHolder.h>
+#include <skin/widgets/ImageElement.h>
+#include <skin/widgets/ListRow.h>
+
+using namespace screens_test;
+
+namespace {
+
+class QuickRecordTest : public ScreensTest {
+protected:
+    void add_button(StringView sub_key, StringView name, StringView command, StringView icon)
+    {
+        auto const key = String(keys::KEY_TABLE) + u"\\" + String(sub_key);
+        ASSERT_TRUE(os::reg_set_string(key, u"Name", name));
+        ASSERT_TRUE(os::reg_set_string(key, u"", command));
+        ASSERT_TRUE(os::reg_set_string(key, u"Icon", icon));
+    }
+    static int32_t row_of(screens::FormQuickRecord& quick, StringView name)
+    {
+        auto const& b = quick.buttons();
+        for (size_t i = 0; i < b.size(); ++i)
+            if (b[i].name == name)
+                return static_cast<int32_t>(i);
+        ADD_FAILURE() << "no row for the button";
+        return -1;
+    }
+    static bool checked(screens::FormQuickRecord& quick, int32_t row)
+    {
+        auto* r = quick.list().row(row);
+        EXPECT_NE(r, nullptr);
+        return r && r->find_child(u"checked")->visible() && !r->find_child(u"unchecked")->visible();
+    }
+};
+
+TEST_F(QuickRecordTest, AtMostOneButtonIsBoundAndTappingTheBoundOneReleasesIt)
+{
+    add_button(u"QrA", u"Alpha", u"/usr/bin/alpha", u"");
+    add_button(u"QrB", u"Beta", u"\"/usr/bin/beta\" --now", u"");
+    start();
+    screens::FormQuickRecord quick(harness->properties(), *host);
+    quick.prepare();
+    quick.show();
+    settle();
+    ASSERT_EQ(top(), &quick.form());
+    int32_t const a = row_of(quick, u"Alpha"), b = row_of(quick, u"Beta");
+    ASSERT_GE(a, 0);
+    ASSERT_GE(b, 0);
+    EXPECT_FALSE(checked(quick, a));
+
+    tap_row(quick.list(), a);
+    EXPECT_TRUE(checked(quick, a));
+    EXPECT_FALSE(checked(quick, b));
+    tap_row(quick.list(), b);
+    EXPECT_FALSE(checked(quick, a));
+    EXPECT_TRUE(checked(quick, b));
+    tap_row(quick.list(), b);
+    EXPECT_FALSE(checked(quick, b));
+
+    // What the table holds is what the rows showed: both buttons have their own commands back.
+    quick.prepare();
+    for (auto const& k : quick.buttons())
+        EXPECT_FALSE(k.assigned) << core::to_utf8(k.name);
+    EXPECT_EQ(quick.buttons()[static_cast<size_t>(a)].command, u"/usr/bin/alpha");
+    EXPECT_EQ(quick.buttons()[static_cast<size_t>(b)].command, u"\"/usr/bin/beta\" --now");
+
+    quick.on_click(&element(quick.form(), u"btnOk"), {});
+    settle();
+    EXPECT_FALSE(quick.is_shown());
+}
+
+TEST_F(QuickRecordTest, AButtonsIconSitsOnTheIconBackgroundAndOneWithoutKeepsTheRowsPicture)
+{
+    add_button(u"QrIcon", u"A1 Icon", u"", u"main_memory,0");
+    add_button(u"QrPlain", u"A3 Plain", u"", u"");
+    add_button(u"QrMissing", u"A2 Missing", u"", u"no_such_picture");
+    start();
+    screens::FormQuickRecord quick(harness->properties(), *host);
+    quick.prepare();
+    quick.show();
+    settle();
+    // Named to sort first, so that their rows are on screen whatever other buttons the table holds.
+    auto picture = [&](StringView name) {
+        auto* row = quick.list().row(row_of(quick, name));
+        auto* image = row ? dynamic_cast<skin::ImageElement*>(row->find_child(u"icon")) : nullptr;
+        return image ? image->picture().picture : skin::PictureHandle();
+    };
+    auto const plain = picture(u"A3 Plain");
+    ASSERT_TRUE(plain);
+    EXPECT_EQ(plain, picture(u"A2 Missing"));
+    auto const icon = picture(u"A1 Icon");
+    ASSERT_TRUE(icon);
+    EXPECT_NE(icon, plain);
+
+    // Where the skin's picture is transparent, the row's shows the "icon_color" background.
+    auto const source
+        = harness->properties().lookup_picture(harness->properties().find_entry(u"main_memory"), u"src", {}).picture;
+    uint16_t const background = skin::Color { 0x1A, 0x20, 0x27 }.to_565() | skin::Bitmap565::OPAQUE;
+    int transparent = 0, wrong = 0;
+    for (int32_t y = 0; y < source->bitmap().height(); ++y)
+        for (int32_t x = 0; x < source->bitmap().width(); ++x) {
+            uint16_t const p = source->bitmap().row(y)[x];
+            wrong += icon->bitmap().row(y)[x] != (p == skin::Bitmap565::KEY ? background : p);
+            transparent += p == skin::Bitmap565::KEY;
+        }
+    EXPECT_GT(transparent, 0);
+    EXPECT_EQ(wrong, 0);
+}
+
+} // namespace

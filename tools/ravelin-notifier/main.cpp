@@ -1,0 +1,26 @@
+// ravelin-notifier: the user service that starts the command lines of registered application
+// notifications (such as Ravelin's "Ravelin.Call") when their condition rises.
+#include <cstdio>
+#include <platform/notifier.h>
+#include <string>
+
+int main(int argc, char** argv)
+{
+    bool detach = false;
+    for (int i = 1; i < argc; ++i) {
+        std::string const arg = argv[i];
+        if (arg == "--detach") {
+            detach = true;
+        } else if (arg == "--help" || arg == "-h") {
+            std::puts("usage: ravelin-notifier [--detach]\n"
+                      "Watches the registered notifications in the registry store ($RAVELIN_REGISTRY) and starts\n"
+                      "each one's command line, without a shell, once each time its condition becomes true.\n"
+                      "--detach leaves the starting program's session. Ends on SIGTERM or SIGINT.");
+            return 0;
+        } else {
+            std::fprintf(stderr, "ravelin-notifier: unknown argument '%s'; see --help\n", arg.c_str());
+            return 2;
+        }
+    }
+    return platform::run_notifier(detach);
+}
