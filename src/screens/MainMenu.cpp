@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <core/Log.h>
 #include <document/Document.h>
+#include <keys/HardwareKey.h>
 #include <os/FileInfo.h>
 #include <os/FileSystem.h>
 #include <os/Paths.h>
@@ -45,6 +46,7 @@ MainMenu::MainMenu(skin::Properties& properties, ScreenHost& host, document::Doc
     , document_(document)
     , main_(main)
     , languages_(properties.dictionary(), document::APP_NAME)
+    , quick_record_(properties, host)
     , reload_(this)
 {
 }
@@ -58,7 +60,8 @@ void MainMenu::fill_settings(MenuItems& items) const
     items.push_back(option(u"Speaker", settings.speaker));
     items.emplace_back(u"Format", properties_.translate(settings.format));
     items.push_back(option(u"Boost", settings.boost != u"BoostOff"));
-    // "QuickRecord" waits for a button that can be assigned; Linux offers none to the program yet.
+    if (keys::count_assignable_keys() > 0)
+        items.emplace_back(u"QuickRecord");
     if (lang::has_languages())
         items.emplace_back(u"Language");
     items.emplace_back(u"Microphone");
@@ -141,6 +144,9 @@ void MainMenu::on_menu(Menu& menu, core::StringView id, MenuItems& items)
         document_.set_boost(id);
         document_.save_settings();
         menu.open(u"Settings", u"", false);
+    } else if (id == u"QuickRecord") {
+        quick_record_.prepare();
+        quick_record_.show();
     } else if (id == u"Microphone") {
         fill_microphones(items);
     } else if (id.starts_with(MICROPHONE_PREFIX)) {

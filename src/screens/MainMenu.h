@@ -1,5 +1,6 @@
 #pragma once
 
+#include "FormQuickRecord.h"
 #include "MenuItem.h"
 
 #include <core/Strings.h>
@@ -25,7 +26,7 @@ class ScreenHost;
 
 // The pages and choices of the main screen's menu "MainMenu": the row of Help, Minimize and Exit, the
 // pages "File" (delete, move to the card, refresh) and "Settings" (automatic call recording, speaker,
-// format, boost, language, microphone), and the language page of the language module.
+// format, boost, quick record, language, microphone), and the language page of the language module.
 // Threads: main thread only.
 class MainMenu final : private core::TimerListener {
 public:
@@ -40,6 +41,7 @@ public:
     int32_t move_shown();
     // Whether "Move" has something to do: a card and a shown record in main memory.
     bool can_move() const;
+    FormQuickRecord& quick_record() { return quick_record_; }
 
 private:
     void fill_settings(MenuItems& items) const;
@@ -52,6 +54,7 @@ private:
     document::Document& document_;
     FormMain& main_;
     lang::LanguageMenu languages_;
+    FormQuickRecord quick_record_;
     // A new language is shown once the menu's choice has returned: the reload rebuilds the menu's rows.
     core::Timer reload_;
 };

@@ -1,5 +1,6 @@
 #include "ScreensTestSupport.h"
 
+#include <keys/HardwareKey.h>
 #include <lang/Dictionary.h>
 #include <os/FileInfo.h>
 #include <os/Registry.h>
@@ -173,8 +174,8 @@ TEST_F(MainMenuTest, OptionsAreSwitchedInPlaceAndStored)
     start({ 240, 320 }, 96);
     path({ u"Settings" });
     EXPECT_EQ(ids(),
-        (std::vector<String> {
-            u"AutoRecord", u"Speaker", u"Format", u"Boost", u"Language", u"Microphone", u"Cancel" }));
+        (std::vector<String> { u"AutoRecord", u"Speaker", u"Format", u"Boost", u"Language", u"Microphone", u"Cancel" }))
+        << "no button to assign: no QuickRecord";
     EXPECT_EQ(menu().items()[2].label, harness->properties().translate(u"Mp3Middle"));
     auto* speaker = menu().list().row(1);
     ASSERT_NE(speaker, nullptr);
@@ -208,6 +209,19 @@ TEST_F(MainMenuTest, OptionsAreSwitchedInPlaceAndStored)
     EXPECT_TRUE(menu().items()[3].checked);
     EXPECT_EQ(registry_text(u"Boost"), u"Boost2");
     save("main-menu-settings-240x320");
+}
+
+TEST_F(MainMenuTest, QuickRecordIsOfferedOnceAButtonCanBeAssigned)
+{
+    ASSERT_TRUE(os::reg_set_string(String(keys::KEY_TABLE) + u"\\MenuKey", u"Name", u"Side button"));
+    start();
+    path({ u"Settings" });
+    ASSERT_EQ(menu().items()[4].id, u"QuickRecord");
+    choose(u"QuickRecord");
+    EXPECT_EQ(top(), &main->main_menu().quick_record().form());
+    EXPECT_FALSE(main->main_menu().quick_record().buttons().empty());
+    platform::RegistryStore::instance().remove_key(
+        platform::RegistryRoot::LOCAL_MACHINE, u"SOFTWARE\\Microsoft\\Shell\\Keys\\MenuKey");
 }
 
 TEST_F(MainMenuTest, TheMicrophoneIsChosenAmongTheDevicesAndAGoneOneGivesWayToTheDefault)
