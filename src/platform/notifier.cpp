@@ -162,8 +162,16 @@ int run_notifier(bool detach)
         std::fprintf(stderr, "ravelin-notifier: another notifier is running for %s\n", store.path().c_str());
         return 0;
     }
-    if (detach)
+    if (detach) {
+        // A service outlives whoever started it: it keeps none of its terminal or pipes open.
         ::setsid();
+        int const null = ::open("/dev/null", O_RDWR | O_CLOEXEC);
+        if (null >= 0) {
+            for (int fd = 0; fd <= 2; ++fd)
+                ::dup2(null, fd);
+            ::close(null);
+        }
+    }
     // The lock file names the notifier that holds it, for whoever wants to stop it.
     std::string const pid = std::to_string(::getpid()) + "\n";
     if (::ftruncate(lock, 0) != 0 || ::pwrite(lock, pid.data(), pid.size(), 0) != static_cast<ssize_t>(pid.size()))

@@ -165,11 +165,15 @@ TEST(NotifierService, StartsTheRegisteredProgramAndStaysAlone)
 
     // Started as the program starts it: detached, found beside the running executable.
     ASSERT_TRUE(start_notifier());
-    for (int i = 0; i < 100 && !notifier_running(store); ++i)
+    // The lock is taken before the new notifier writes its own process id over the last one's.
+    std::string const last = service.pid;
+    for (int i = 0; i < 100 && (!notifier_running(store) || service.pid.empty() || service.pid == last); ++i) {
         watch.wait(50);
+        service.pid = testing_support::read_file(store.path() + "-notifier.lock");
+        service.pid = service.pid.substr(0, service.pid.find('\n'));
+    }
     ASSERT_TRUE(notifier_running(store));
-    service.pid = testing_support::read_file(store.path() + "-notifier.lock");
-    service.pid = service.pid.substr(0, service.pid.find('\n'));
+    ASSERT_NE(service.pid, last);
     EXPECT_FALSE(service.pid.empty());
 
     std::filesystem::permissions(store.path(), std::filesystem::perms::group_write, std::filesystem::perm_options::add);
