@@ -169,6 +169,7 @@ void FormRecording::on_click(skin::Element* source, skin::ButtonEvent const&)
         menu_.open(u"Boost", u"", true);
     } else if (source == speaker_on_ || source == speaker_off_) {
         document_.set_speaker(source == speaker_on_);
+        document_.phone_control().set_speakerphone(source == speaker_on_);
         document_.save_settings();
     }
 }

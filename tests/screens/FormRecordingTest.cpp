@@ -178,6 +178,10 @@ TEST_F(FormRecordingTest, ANewRecordingClosesTheFilterAndTheSpeakerButtonsFollow
     EXPECT_TRUE(document->settings().speaker);
     bool stored = false;
     EXPECT_TRUE(os::reg_get_bool(document::PRODUCT_KEY, u"Speaker", &stored) && stored);
+    // The phone is asked for its speaker at once; the publisher carries the request out.
+    uint32_t request = 0;
+    EXPECT_TRUE(os::reg_get_dword(u"HKEY_LOCAL_MACHINE\\System\\Telephony\\Phone", u"Speaker Request", request));
+    EXPECT_EQ(request, 1u);
     os::reg_set_dword(phone, u"Active Call Count", 0);
     run_until([&] { return !document->in_call(); }, 2);
     EXPECT_FALSE(shown(u"btnSpeakerOn"));
