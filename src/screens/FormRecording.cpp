@@ -192,16 +192,7 @@ void FormRecording::on_press_changed(skin::Element* source, skin::ButtonEvent co
 void FormRecording::on_menu(Menu&, core::StringView id, core::StringView, MenuItems& items)
 {
     if (id == u"Boost") {
-        core::String const& boost = document_.settings().boost;
-        MenuItem off(u"BoostOff");
-        if (boost == u"BoostOff")
-            off.style = u"MenuElementUnchecked";
-        items.push_back(off);
-        for (core::StringView level : { u"Boost1", u"Boost2", u"Boost3" }) {
-            MenuItem item(level);
-            item.checked = boost == level;
-            items.push_back(item);
-        }
+        append_boost_items(items, document_.settings().boost);
         items.emplace_back(u"Cancel");
         return;
     }

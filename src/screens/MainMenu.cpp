@@ -129,16 +129,7 @@ void MainMenu::on_menu(Menu& menu, core::StringView id, MenuItems& items)
         document_.save_settings();
         menu.open(u"Settings", u"", false);
     } else if (id == u"Boost") {
-        core::String const& boost = document_.settings().boost;
-        MenuItem off(u"BoostOff");
-        if (boost == u"BoostOff")
-            off.style = u"MenuElementUnchecked";
-        items.push_back(off);
-        for (core::StringView level : { u"Boost1", u"Boost2", u"Boost3" }) {
-            MenuItem item(level);
-            item.checked = boost == level;
-            items.push_back(item);
-        }
+        append_boost_items(items, document_.settings().boost);
         items.emplace_back(u"Settings", properties_.translate(u"Cancel"));
     } else if (is_one_of(id, document::BOOST_NAMES)) {
         document_.set_boost(id);

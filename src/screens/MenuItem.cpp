@@ -23,4 +23,17 @@ bool same_page(MenuItems const& a, MenuItems const& b)
         a.begin(), a.end(), b.begin(), b.end(), [](MenuItem const& x, MenuItem const& y) { return x.id == y.id; });
 }
 
+void append_boost_items(MenuItems& items, core::StringView boost)
+{
+    MenuItem off(u"BoostOff");
+    if (boost == u"BoostOff")
+        off.style = u"MenuElementUnchecked";
+    items.push_back(off);
+    for (core::StringView level : { u"Boost1", u"Boost2", u"Boost3" }) {
+        MenuItem item(level);
+        item.checked = boost == level;
+        items.push_back(item);
+    }
+}
+
 } // namespace screens
