@@ -83,7 +83,7 @@ TEST_F(KeyServiceTest, PublishesTheAssignableButtonsAndKeepsTheirBindings)
     bind(RECORD_KEY, u"\"/opt/x/ravelin\" record");
     play({ added("event1", { KEY_A, KEY_VOLUMEUP, KEY_RECORD, KEY_PROG1 }), added("event2", { KEY_ENTER }) });
     EXPECT_EQ(read_text(store, MACHINE, RECORD_KEY, u"Name"), u"Record button");
-    EXPECT_EQ(read_text(store, MACHINE, RECORD_KEY, u"Icon"), u"main_memory");
+    EXPECT_EQ(read_text(store, MACHINE, RECORD_KEY, u"Icon"), u"key_record");
     EXPECT_EQ(read_text(store, MACHINE, RECORD_KEY, u""), u"\"/opt/x/ravelin\" record");
     auto const table = store.subkeys(MACHINE, u"SOFTWARE\\Microsoft\\Shell\\Keys");
     ASSERT_TRUE(table);
