@@ -41,8 +41,9 @@ protected:
 
 TEST_F(QuickRecordTest, AtMostOneButtonIsBoundAndTappingTheBoundOneReleasesIt)
 {
-    add_button(u"QrA", u"Alpha", u"/usr/bin/alpha", u"");
-    add_button(u"QrB", u"Beta", u"\"/usr/bin/beta\" --now", u"");
+    add_button(u"QrA", u"Alpha", u"/usr/bin/alpha", u"key_record");
+    add_button(u"QrB", u"Beta", u"\"/usr/bin/beta\" --now", u"key_camera");
+    add_button(u"QrC", u"Gamma", u"", u"");
     start();
     screens::FormQuickRecord quick(harness->properties(), *host);
     quick.prepare();
@@ -57,6 +58,8 @@ TEST_F(QuickRecordTest, AtMostOneButtonIsBoundAndTappingTheBoundOneReleasesIt)
     tap_row(quick.list(), a);
     EXPECT_TRUE(checked(quick, a));
     EXPECT_FALSE(checked(quick, b));
+    settle();
+    save("quick-record-480x640");
     tap_row(quick.list(), b);
     EXPECT_FALSE(checked(quick, a));
     EXPECT_TRUE(checked(quick, b));
