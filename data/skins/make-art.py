@@ -77,6 +77,15 @@ def icon(name, c):
         "handset": f'<path {s} d="M6.5 3.8h2.8l1.5 4.4-2.1 1.4a11 11 0 0 0 5.7 5.7l1.4-2.1 4.4 1.5v2.8a2 2 0 0 1-2.2 2'
                    f'A15.5 15.5 0 0 1 4.5 6a2 2 0 0 1 2-2.2z"/>',
         "key": f'<rect x="4" y="6" width="16" height="12" rx="3" {s}/><path {s} d="M8 12h8"/>',
+        "record": f'<circle cx="12" cy="12" r="8" {s}/><circle cx="12" cy="12" r="4" fill="{RED}"/>',
+        "camera": f'<path {s} d="M4 9A1.5 1.5 0 0 1 5.5 7.5h2.5l1.5-2h5l1.5 2h2.5A1.5 1.5 0 0 1 20 9v8.5a1.5 1.5 0 0 1'
+                  f'-1.5 1.5h-13A1.5 1.5 0 0 1 4 17.5z"/><circle cx="12" cy="13" r="3.2" {s}/>',
+        "assistant": f'<path {s} d="M5 5h14a1.5 1.5 0 0 1 1.5 1.5v8.5a1.5 1.5 0 0 1-1.5 1.5h-8.5l-4 3.5v-3.5H5a1.5 1.5 0 0 1'
+                     f'-1.5-1.5V6.5A1.5 1.5 0 0 1 5 5z"/>'
+                     f'<path d="M12 7.3l1.1 2.5 2.5 1.1-2.5 1.1-1.1 2.5-1.1-2.5-2.5-1.1 2.5-1.1z" fill="{c}"/>',
+        "program": "".join(f'<rect x="{x}" y="{y}" width="6" height="6" rx="1.5" {s}/>'
+                           for y in (4.5, 13.5) for x in (4.5, 13.5)),
+        "function": f'<rect x="4" y="5" width="16" height="14" rx="3" {s}/><path {s} d="M10 9v6M10 9h4.5M10 12h3.5"/>',
     }
     return shapes[name]
 
@@ -200,6 +209,10 @@ def default_pictures():
     p["row_card_in"] = svg(32, 32, badge(icon("handset", TEXT) + arrow("in", GREEN) + card_mark(YELLOW)), BG)
     p["row_card_out"] = svg(32, 32, badge(icon("handset", TEXT) + arrow("out", BLUE) + card_mark(YELLOW)), BG)
     p["row_key"] = svg(32, 32, badge(icon("key", TEXT)), RAISED)
+    # The device buttons of the quick-record screen, badges like the row's own key picture.
+    for name, glyph in (("record", "record"), ("voice", "mic"), ("assistant", "assistant"), ("camera", "camera"),
+                        ("program", "program"), ("function", "function"), ("volume", "speaker_on")):
+        p[f"row_key_{name}"] = svg(32, 32, badge(icon(glyph, TEXT)), RAISED)
     return p
 
 

@@ -1,10 +1,13 @@
 #include <EvdevSource.h>
 #include <TestSupport.h>
 #include <chrono>
+#include <filesystem>
 #include <gtest/gtest.h>
 #include <libevdev/libevdev-uinput.h>
 #include <libevdev/libevdev.h>
 #include <platform/registry_values.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 using namespace platform;
@@ -86,6 +89,36 @@ TEST(EvdevSource, NodesThatAreNoInputDevicesAreIgnoredAsTheyComeAndGo)
     EvdevSource missing(folder + "/none");
     EXPECT_TRUE(missing.folder_missing());
     EXPECT_FALSE(missing.next(0));
+}
+
+// A user outside the "input" group may list the devices but not open them: the source says so (the service
+// then prints its one line) and reports no device.
+TEST(EvdevSource, DevicesThisUserMayNotOpenAreReportedAsNoAccess)
+{
+    char pattern[] = "/tmp/ravelin-input-XXXXXX";
+    ASSERT_NE(::mkdtemp(pattern), nullptr);
+    std::string const folder = pattern;
+    ASSERT_EQ(::chmod(folder.c_str(), 0755), 0);
+    testing_support::write_file(folder + "/event0", "");
+    ASSERT_EQ(::chmod((folder + "/event0").c_str(), 0600), 0);
+    auto const look = [&] {
+        EvdevSource source(folder);
+        return source.lacks_access() && !source.folder_missing() && !source.next(0);
+    };
+    if (::geteuid() != 0) {
+        ASSERT_EQ(::chmod((folder + "/event0").c_str(), 0), 0);
+        EXPECT_TRUE(look());
+    } else {
+        // Root opens anything: the look is made by a child that has become an ordinary user.
+        pid_t const child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0)
+            ::_exit(::setgid(65534) == 0 && ::setuid(65534) == 0 && look() ? 0 : 1);
+        int status = 0;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    }
+    std::filesystem::remove_all(folder);
 }
 
 } // namespace

@@ -6,6 +6,7 @@
 #include <linux/input-event-codes.h>
 #include <platform/key_service.h>
 #include <platform/registry_values.h>
+#include <sys/stat.h>
 #include <thread>
 
 using namespace platform;
@@ -83,7 +84,7 @@ TEST_F(KeyServiceTest, PublishesTheAssignableButtonsAndKeepsTheirBindings)
     bind(RECORD_KEY, u"\"/opt/x/ravelin\" record");
     play({ added("event1", { KEY_A, KEY_VOLUMEUP, KEY_RECORD, KEY_PROG1 }), added("event2", { KEY_ENTER }) });
     EXPECT_EQ(read_text(store, MACHINE, RECORD_KEY, u"Name"), u"Record button");
-    EXPECT_EQ(read_text(store, MACHINE, RECORD_KEY, u"Icon"), u"main_memory");
+    EXPECT_EQ(read_text(store, MACHINE, RECORD_KEY, u"Icon"), u"key_record");
     EXPECT_EQ(read_text(store, MACHINE, RECORD_KEY, u""), u"\"/opt/x/ravelin\" record");
     auto const table = store.subkeys(MACHINE, u"SOFTWARE\\Microsoft\\Shell\\Keys");
     ASSERT_TRUE(table);
@@ -153,6 +154,19 @@ TEST_F(KeyServiceTest, CommandsThatCannotBeRunWholeAndSafelyRunNothing)
         play({ added("event1", { KEY_RECORD }), key("event1", KEY_RECORD, 1, 10), key("event1", KEY_RECORD, 0, 20) });
     }
     EXPECT_TRUE(starter.started.empty());
+}
+
+TEST_F(KeyServiceTest, ABindingInAStoreOtherUsersMayWriteRunsNothing)
+{
+    bind(RECORD_KEY, u"/opt/x/ravelin record");
+    std::vector<InputEvent> const tap { added("event1", { KEY_RECORD }), key("event1", KEY_RECORD, 1, 10),
+        key("event1", KEY_RECORD, 0, 20) };
+    ASSERT_EQ(::chmod(store.path().c_str(), 0664), 0);
+    play(tap);
+    EXPECT_TRUE(starter.started.empty()) << "another user could have planted the command";
+    ASSERT_EQ(::chmod(store.path().c_str(), 0600), 0);
+    play(tap);
+    EXPECT_EQ(starter.started.size(), 1u);
 }
 
 // The real starter: a program started by a press is collected once it ends, not left as a zombie.

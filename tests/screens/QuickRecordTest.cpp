@@ -1,7 +1,9 @@
 #include "ScreensTestSupport.h"
 
 #include <keys/HardwareKey.h>
+#include <linux/input-event-codes.h>
 #include <os/Registry.h>
+#include <platform/key_service.h>
 #include <screens/FormQuickRecord.h>
 #include <skin/PictureHolder.h>
 #include <skin/widgets/ImageElement.h>
@@ -39,8 +41,9 @@ protected:
 
 TEST_F(QuickRecordTest, AtMostOneButtonIsBoundAndTappingTheBoundOneReleasesIt)
 {
-    add_button(u"QrA", u"Alpha", u"/usr/bin/alpha", u"");
-    add_button(u"QrB", u"Beta", u"\"/usr/bin/beta\" --now", u"");
+    add_button(u"QrA", u"Alpha", u"/usr/bin/alpha", u"key_record");
+    add_button(u"QrB", u"Beta", u"\"/usr/bin/beta\" --now", u"key_camera");
+    add_button(u"QrC", u"Gamma", u"", u"");
     start();
     screens::FormQuickRecord quick(harness->properties(), *host);
     quick.prepare();
@@ -55,6 +58,8 @@ TEST_F(QuickRecordTest, AtMostOneButtonIsBoundAndTappingTheBoundOneReleasesIt)
     tap_row(quick.list(), a);
     EXPECT_TRUE(checked(quick, a));
     EXPECT_FALSE(checked(quick, b));
+    settle();
+    save("quick-record-480x640");
     tap_row(quick.list(), b);
     EXPECT_FALSE(checked(quick, a));
     EXPECT_TRUE(checked(quick, b));
@@ -99,7 +104,10 @@ TEST_F(QuickRecordTest, AButtonsIconSitsOnTheIconBackgroundAndOneWithoutKeepsThe
     // Where the skin's picture is transparent, the row's shows the "icon_color" background.
     auto const source
         = harness->properties().lookup_picture(harness->properties().find_entry(u"main_memory"), u"src", {}).picture;
-    uint16_t const background = skin::Color { 0x1A, 0x20, 0x27 }.to_565() | skin::Bitmap565::OPAQUE;
+    auto const colour
+        = harness->properties().lookup_color(harness->properties().find_entry(u"icon_color"), u"color", {});
+    EXPECT_NE(colour, (skin::Color {})) << "the skin names the icon background";
+    uint16_t const background = colour.to_565() | skin::Bitmap565::OPAQUE;
     int transparent = 0, wrong = 0;
     for (int32_t y = 0; y < source->bitmap().height(); ++y)
         for (int32_t x = 0; x < source->bitmap().width(); ++x) {
@@ -109,6 +117,26 @@ TEST_F(QuickRecordTest, AButtonsIconSitsOnTheIconBackgroundAndOneWithoutKeepsThe
         }
     EXPECT_GT(transparent, 0);
     EXPECT_EQ(wrong, 0);
+}
+
+// The button service names the skin's pictures: each button it may publish shows one of them.
+TEST_F(QuickRecordTest, EveryButtonTheServicePublishesShowsAPictureOfTheSkin)
+{
+    start();
+    screens::FormQuickRecord quick(harness->properties(), *host);
+    // Power and volume without letters make the volume keys a phone's, so every button is offered.
+    platform::InputDevice device { "all", {} };
+    for (int code = 1; code <= KEY_MAX; ++code)
+        if (code != KEY_A)
+            device.keys.push_back(code);
+    auto const buttons = platform::assignable_buttons(device);
+    ASSERT_FALSE(buttons.empty());
+    EXPECT_TRUE(buttons.front().long_press) << "the phone's volume keys are among them";
+    for (auto const& b : buttons) {
+        keys::HardwareKey key;
+        key.icon = b.icon;
+        EXPECT_FALSE(quick.icon_picture(key).empty()) << core::to_utf8(b.name) << ": " << core::to_utf8(key.icon);
+    }
 }
 
 } // namespace
