@@ -29,6 +29,7 @@ struct Book {
     std::string uid;
     EBookClient* client = nullptr;
     EBookClientView* view = nullptr;
+    bool view_complete = false;
 };
 
 class EdsBooks final : public Books {
@@ -289,6 +290,8 @@ private:
             g_signal_connect(book.view, "objects-added", G_CALLBACK(on_contacts_added), this);
             g_signal_connect(book.view, "objects-modified", G_CALLBACK(on_contacts_modified), this);
             g_signal_connect(book.view, "objects-removed", G_CALLBACK(on_uids_removed), this);
+            g_signal_connect(book.view, "complete", G_CALLBACK(on_view_complete), this);
+            book.view_complete = false;
             e_book_client_view_start(book.view, &error);
             if (error) {
                 g_clear_error(&error);
@@ -299,7 +302,32 @@ private:
             any = true;
         }
         g_free(sexp);
+        wait_for_views();
         return any;
+    }
+
+    // Until each view has gone through what its book holds now (or 5 s): a contact added while a view
+    // still reads its book would be told as modified rather than added.
+    void wait_for_views()
+    {
+        bool timed_out = false;
+        GSource* bound = g_timeout_source_new(5000);
+        g_source_set_callback(
+            bound,
+            [](gpointer flag) -> gboolean {
+                *static_cast<bool*>(flag) = true;
+                return G_SOURCE_REMOVE;
+            },
+            &timed_out, nullptr);
+        g_source_attach(bound, context_);
+        auto const waiting = [this] {
+            return std::any_of(
+                books_.begin(), books_.end(), [](Book const& book) { return book.view && !book.view_complete; });
+        };
+        while (waiting() && !timed_out)
+            g_main_context_iteration(context_, TRUE);
+        g_source_destroy(bound);
+        g_source_unref(bound);
     }
 
     void stop_views()
@@ -353,6 +381,13 @@ private:
     static void on_contacts_modified(EBookClientView* view, GSList const* contacts, gpointer self)
     {
         tell_contacts(view, contacts, Change::MODIFIED, self);
+    }
+
+    static void on_view_complete(EBookClientView* view, GError const*, gpointer self)
+    {
+        for (auto& book : static_cast<EdsBooks*>(self)->books_)
+            if (book.view == view)
+                book.view_complete = true;
     }
 
     static void on_uids_removed(EBookClientView* view, GSList const* uids, gpointer self)
