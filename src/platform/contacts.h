@@ -28,7 +28,8 @@ struct ContactRecord {
 class ContactStore {
 public:
     virtual ~ContactStore() = default;
-    // The first contact with a telephone number that matches (phone_numbers_match).
+    // The first contact with a telephone number that matches (phone_numbers_match; Evolution Data
+    // Server's books compare the national numbers).
     virtual std::optional<ContactRecord> find_by_phone(std::u16string const& number) = 0;
     virtual std::optional<ContactRecord> read(uint32_t oid) = 0;
     // Starts posting the item messages for every change of the store to `window` (0 stops); false when
