@@ -1,5 +1,6 @@
 #include "contacts.h"
 
+#include "contacts_eds.h"
 #include "folder_watch.h"
 #include "text.h"
 
@@ -8,6 +9,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iostream>
 #include <map>
 #include <mutex>
 #include <thread>
@@ -195,6 +197,58 @@ private:
     std::thread thread_;
 };
 
+// Chooses between the address books and the folder on its first use.
+class SystemContacts final : public ContactStore {
+public:
+    std::optional<ContactRecord> find_by_phone(std::u16string const& number) override
+    {
+        auto* store = chosen();
+        return store ? store->find_by_phone(number) : std::nullopt;
+    }
+
+    std::optional<ContactRecord> read(uint32_t oid) override
+    {
+        auto* store = chosen();
+        return store ? store->read(oid) : std::nullopt;
+    }
+
+    bool watch(Hwnd window) override
+    {
+        auto* store = window == 0 ? chosen_if_any() : chosen();
+        if (window == 0)
+            return !store || store->watch(0);
+        return store && store->watch(window);
+    }
+
+private:
+    ContactStore* chosen_if_any()
+    {
+        std::lock_guard lock(choosing_);
+        return store_.get();
+    }
+
+    ContactStore* chosen()
+    {
+        std::lock_guard lock(choosing_);
+        if (!tried_) {
+            tried_ = true;
+            std::string why;
+            store_ = open_eds_contact_store(EDS_ANSWER_MS, why);
+            if (!store_) {
+                auto const folder = contacts_folder();
+                std::cerr << "contacts: no Evolution Data Server address book (" << why << "), the vCard folder "
+                          << to_utf8(folder) << "\n";
+                store_ = open_contact_store(folder);
+            }
+        }
+        return store_.get();
+    }
+
+    std::mutex choosing_;
+    bool tried_ = false;
+    std::unique_ptr<ContactStore> store_;
+};
+
 } // namespace
 
 std::u16string contacts_folder()
@@ -218,6 +272,13 @@ std::unique_ptr<ContactStore> open_contact_store(std::u16string const& folder)
     if (fs::exists(path, error) && !fs::is_directory(path, error))
         return nullptr;
     return std::make_unique<VCardFolder>(path);
+}
+
+std::unique_ptr<ContactStore> open_contact_store()
+{
+    if (char const* folder = std::getenv("RAVELIN_CONTACTS"); folder && *folder)
+        return open_contact_store(from_utf8(folder));
+    return std::make_unique<SystemContacts>();
 }
 
 bool phone_numbers_match(std::u16string const& a, std::u16string const& b)

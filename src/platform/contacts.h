@@ -12,6 +12,7 @@
 //
 // Threads: lookups on the main thread. The vCard folder's watch runs on a thread of its own that posts
 // the item messages to the watching window; lookups and the watch share the folder's ids under a lock.
+// Evolution Data Server's books are used from their module's thread (contacts_eds.h).
 namespace platform {
 
 // Posted to the watching window, lparam the contact's object id.
@@ -27,7 +28,8 @@ struct ContactRecord {
 class ContactStore {
 public:
     virtual ~ContactStore() = default;
-    // The first contact with a telephone number that matches (phone_numbers_match).
+    // The first contact with a telephone number that matches (phone_numbers_match; Evolution Data
+    // Server's books compare the national numbers).
     virtual std::optional<ContactRecord> find_by_phone(std::u16string const& number) = 0;
     virtual std::optional<ContactRecord> read(uint32_t oid) = 0;
     // Starts posting the item messages for every change of the store to `window` (0 stops); false when
@@ -39,7 +41,14 @@ public:
 std::u16string contacts_folder();
 // The vCard folder's store; none when the folder is there but no folder (a file, say). Each card of each
 // file is one contact; its object id stays the same for the store's life.
-std::unique_ptr<ContactStore> open_contact_store(std::u16string const& folder = contacts_folder());
+std::unique_ptr<ContactStore> open_contact_store(std::u16string const& folder);
+
+// How long the first use waits for Evolution Data Server's address books before it takes the folder.
+inline constexpr int EDS_ANSWER_MS = 3000;
+// The system's contacts: the vCard folder when $RAVELIN_CONTACTS is set; else Evolution Data Server's
+// enabled address books when the session has them and they answer within EDS_ANSWER_MS, else the vCard
+// folder. The choice is made on the first lookup or watch, not here, and holds for the store's life.
+std::unique_ptr<ContactStore> open_contact_store();
 
 // Two numbers are one when their digits agree (spaces, dashes, dots and brackets aside), or when one is
 // the other with a country prefix of one to three digits ("+44 20 7946 0000" and "020 7946 0000"); the

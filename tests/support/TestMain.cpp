@@ -41,6 +41,7 @@ int main(int argc, char** argv)
     setenv("RAVELIN_AUDIO_IN", "none", 1);
     setenv("RAVELIN_AUDIO_OUT", "none", 1);
     setenv("RAVELIN_DISPLAY", "headless", 1);
+    unsetenv("DBUS_SESSION_BUS_ADDRESS"); // no session bus: never the user's address books
     os::install_log();
 
     testing::InitGoogleTest(&argc, argv);

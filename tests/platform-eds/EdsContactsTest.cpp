@@ -1,0 +1,416 @@
+// The contact store on a real Evolution Data Server: a private session bus in the test home, the source
+// registry and the address-book factory started on it, contacts written into the built-in address book
+// with libebook as another program would.
+#include <TestSupport.h>
+#include <algorithm>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <libebook/libebook.h>
+#include <platform/contacts.h>
+#include <platform/messages.h>
+#include <platform/text.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <thread>
+#include <tuple>
+#include <unistd.h>
+
+extern char** environ;
+
+using namespace platform;
+using testing_support::fresh_dir;
+using testing_support::write_file;
+
+namespace {
+
+std::vector<uint8_t> picture(size_t size, uint8_t seed)
+{
+    std::vector<uint8_t> bytes(size);
+    for (size_t i = 0; i < size; ++i)
+        bytes[i] = static_cast<uint8_t>(i * 7 + seed);
+    bytes[0] = 0xFF, bytes[1] = 0xD8, bytes[2] = 0xFF; // a JPEG's start
+    return bytes;
+}
+
+std::string as_string(std::vector<uint8_t> const& bytes)
+{
+    return std::string(bytes.begin(), bytes.end());
+}
+
+pid_t spawn(std::vector<std::string> const& words, int out = -1)
+{
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    if (out >= 0)
+        posix_spawn_file_actions_adddup2(&actions, out, 1);
+    std::vector<char*> argv;
+    for (auto const& word : words)
+        argv.push_back(const_cast<char*>(word.c_str()));
+    argv.push_back(nullptr);
+    pid_t pid = -1;
+    if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0)
+        pid = -1;
+    posix_spawn_file_actions_destroy(&actions);
+    return pid;
+}
+
+void stop(pid_t& pid)
+{
+    if (pid <= 0)
+        return;
+    kill(pid, SIGTERM);
+    waitpid(pid, nullptr, 0);
+    pid = -1;
+}
+
+// A session bus of our own, started with `config` ("--session" for the standard one); its address, or
+// empty.
+std::string start_bus(std::string const& config, pid_t& pid, std::string& why)
+{
+    if (access("/usr/bin/dbus-daemon", X_OK) != 0) {
+        why = "dbus-daemon is not installed";
+        return {};
+    }
+    int pipe_ends[2];
+    if (pipe(pipe_ends) != 0) {
+        why = "no pipe";
+        return {};
+    }
+    pid = spawn({ "/usr/bin/dbus-daemon", config, "--nofork", "--print-address=1" }, pipe_ends[1]);
+    close(pipe_ends[1]);
+    std::string address;
+    char c;
+    while (pid > 0 && read(pipe_ends[0], &c, 1) == 1 && c != '\n')
+        address += c;
+    close(pipe_ends[0]);
+    if (address.empty())
+        why = "dbus-daemon " + config + " printed no address";
+    return address;
+}
+
+bool wait_for_name(GDBusConnection* bus, char const* name)
+{
+    for (int i = 0; i < 200; ++i) {
+        GVariant* reply = g_dbus_connection_call_sync(bus, "org.freedesktop.DBus", "/org/freedesktop/DBus",
+            "org.freedesktop.DBus", "NameHasOwner", g_variant_new("(s)", name), G_VARIANT_TYPE("(b)"),
+            G_DBUS_CALL_FLAGS_NONE, -1, nullptr, nullptr);
+        gboolean owned = FALSE;
+        if (reply) {
+            g_variant_get(reply, "(b)", &owned);
+            g_variant_unref(reply);
+        }
+        if (owned)
+            return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return false;
+}
+
+// The bus, the registry and the factory, and a client of the built-in address book, for the whole
+// program; `why` says what could not start.
+struct EdsSession {
+    pid_t bus = -1, registry = -1, factory = -1;
+    std::string why;
+    EBookClient* book = nullptr;
+    GDBusConnection* bus_connection = nullptr;
+
+    EdsSession()
+    {
+        std::string const address = start_bus("--session", bus, why);
+        if (address.empty())
+            return;
+        setenv("DBUS_SESSION_BUS_ADDRESS", address.c_str(), 1);
+        setenv("XDG_CACHE_HOME", (testing_support::test_home() + "/cache").c_str(), 1);
+        unsetenv("RAVELIN_CONTACTS");
+        GError* error = nullptr;
+        GDBusConnection* connection = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, &error);
+        if (!connection) {
+            why = std::string("no connection to the private bus: ") + error->message;
+            g_error_free(error);
+            return;
+        }
+        // Held past the bus' end, which would otherwise end this process.
+        bus_connection = connection;
+        g_dbus_connection_set_exit_on_close(connection, FALSE);
+        // The registry before the factory, which would start one of its own.
+        for (auto [program, pid, name] : { std::tuple { "/usr/libexec/evolution-source-registry", &registry,
+                                               "org.gnome.evolution.dataserver.Sources5" },
+                 { "/usr/libexec/evolution-addressbook-factory", &factory,
+                     "org.gnome.evolution.dataserver.AddressBook10" } }) {
+            if (access(program, X_OK) != 0) {
+                why = std::string(program) + " is not installed (evolution-data-server)";
+                return;
+            }
+            *pid = spawn({ program });
+            if (!wait_for_name(connection, name)) {
+                why = std::string(program) + " did not come up on the bus in 10 s";
+                return;
+            }
+        }
+        ESourceRegistry* sources = e_source_registry_new_sync(nullptr, &error);
+        ESource* builtin = sources ? e_source_registry_ref_builtin_address_book(sources) : nullptr;
+        EClient* client
+            = builtin ? e_book_client_connect_sync(builtin, static_cast<guint32>(-1), nullptr, &error) : nullptr;
+        if (!client) {
+            why = std::string("the built-in address book does not open: ") + (error ? error->message : "none");
+            g_clear_error(&error);
+        }
+        book = client ? E_BOOK_CLIENT(client) : nullptr;
+        if (builtin)
+            g_object_unref(builtin);
+        if (sources)
+            g_object_unref(sources);
+    }
+
+    ~EdsSession()
+    {
+        if (book)
+            g_object_unref(book);
+        stop(factory);
+        stop(registry);
+        stop(bus);
+        if (bus_connection)
+            g_object_unref(bus_connection);
+    }
+
+    // Adds (or, with its uid, changes) a contact from its vCard; its uid.
+    std::string put(std::string const& vcard, std::string const& uid = {})
+    {
+        EContact* contact = e_contact_new_from_vcard_with_uid(vcard.c_str(), uid.empty() ? nullptr : uid.c_str());
+        gchar* added = nullptr;
+        GError* error = nullptr;
+        bool const done = uid.empty()
+            ? e_book_client_add_contact_sync(book, contact, E_BOOK_OPERATION_FLAG_NONE, &added, nullptr, &error)
+            : e_book_client_modify_contact_sync(book, contact, E_BOOK_OPERATION_FLAG_NONE, nullptr, &error);
+        g_object_unref(contact);
+        EXPECT_TRUE(done) << (error ? error->message : "");
+        g_clear_error(&error);
+        std::string const result = added ? added : uid;
+        g_free(added);
+        return result;
+    }
+
+    void remove(std::string const& uid)
+    {
+        GError* error = nullptr;
+        EXPECT_TRUE(
+            e_book_client_remove_contact_by_uid_sync(book, uid.c_str(), E_BOOK_OPERATION_FLAG_NONE, nullptr, &error));
+        g_clear_error(&error);
+    }
+};
+
+EdsSession* session = nullptr;
+
+std::string base64(std::vector<uint8_t> const& bytes)
+{
+    gchar* text = g_base64_encode(bytes.data(), bytes.size());
+    std::string out = text;
+    g_free(text);
+    return out;
+}
+
+std::string card(std::string const& name, std::string const& tel, std::string const& photo = {})
+{
+    return "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:" + name + "\r\nN:" + name + ";;;;\r\nTEL;TYPE=CELL:" + tel + "\r\n"
+        + photo + "END:VCARD\r\n";
+}
+
+// In a process of its own: GLib keeps one session bus per process while anything uses it. No bus at
+// all, then a bus without the address-book services.
+TEST(EdsAbsent, TheVCardFolderServesWhenNoAddressBookIsOnTheBus)
+{
+    std::string const folder = testing_support::test_home() + "/data/ravelin/contacts";
+    std::filesystem::create_directories(folder);
+    write_file(folder + "/ann.vcf", "BEGIN:VCARD\nFN:Ann in the folder\nTEL:+44 20 7946 0000\nEND:VCARD\n");
+    std::string const config = fresh_dir("bus") + "/bus.conf";
+    // A session bus that can start no service.
+    write_file(config,
+        "<busconfig><type>session</type><listen>unix:tmpdir=/tmp</listen><policy context=\"default\">"
+        "<allow send_destination=\"*\" eavesdrop=\"true\"/><allow eavesdrop=\"true\"/><allow own=\"*\"/>"
+        "</policy></busconfig>");
+    pid_t bus = -1;
+    std::string why;
+    std::string const address = start_bus("--config-file=" + config, bus, why);
+    if (address.empty())
+        GTEST_SKIP() << "no bus to test with: " << why;
+    pid_t const child = fork();
+    if (child == 0) {
+        unsetenv("RAVELIN_CONTACTS");
+        for (char const* bus_address : { "unix:path=/nonexistent/bus", address.c_str() }) {
+            setenv("DBUS_SESSION_BUS_ADDRESS", bus_address, 1);
+            auto store = open_contact_store();
+            auto const ann = store ? store->find_by_phone(u"020 7946 0000") : std::nullopt;
+            EXPECT_TRUE(ann) << bus_address;
+            if (ann) {
+                EXPECT_EQ(ann->card.formatted_name, u"Ann in the folder");
+            }
+        }
+        std::fflush(stdout);
+        _exit(testing::Test::HasFailure() ? 1 : 0);
+    }
+    int status = -1;
+    waitpid(child, &status, 0);
+    stop(bus);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
+}
+
+// The factory runs in the test's C locale, where the region of national numbers is the United States.
+class EdsContacts : public testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        session = new EdsSession;
+        if (!session->book)
+            return;
+        std::string const photos = fresh_dir("photos");
+        write_file(photos + "/bo.jpg", as_string(file_photo));
+        write_file(photos + "/cy.jpg", as_string(picture(MAX_CONTACT_PHOTO + 1, 5)));
+        write_file(photos + "/di.jpg", as_string(picture(MAX_CONTACT_PHOTO, 9)));
+        ann = session->put(
+            card("Ann Lee", "+1 (617) 555-0100", "PHOTO;ENCODING=b;TYPE=JPEG:" + base64(inline_photo) + "\r\n"));
+        bo = session->put(card("Bo Park", "(617) 555-0111", "PHOTO;VALUE=uri:file://" + photos + "/bo.jpg\r\n"));
+        session->put(card("Cy Big", "+1 617 555 0199", "PHOTO;VALUE=uri:file://" + photos + "/cy.jpg\r\n"));
+        session->put(card("Di Edge", "617.555.0123", "PHOTO;VALUE=uri:file://" + photos + "/di.jpg\r\n"));
+    }
+
+    static void TearDownTestSuite()
+    {
+        delete session;
+        session = nullptr;
+    }
+
+    void SetUp() override
+    {
+        if (!session->book)
+            GTEST_SKIP() << "no Evolution Data Server to test with: " << session->why;
+        store = open_contact_store();
+        ASSERT_TRUE(store);
+    }
+
+    static inline std::vector<uint8_t> const inline_photo = picture(3000, 1);
+    static inline std::vector<uint8_t> const file_photo = picture(50'000, 3);
+    static inline std::string ann, bo;
+    std::unique_ptr<ContactStore> store;
+};
+
+TEST_F(EdsContacts, FindsByEitherFormOfANumberWithTheFullNameAndStableIds)
+{
+    auto const ann_record = store->find_by_phone(u"617 555 0100");
+    ASSERT_TRUE(ann_record);
+    EXPECT_EQ(ann_record->card.formatted_name, u"Ann Lee");
+    ASSERT_EQ(ann_record->card.tels.size(), 1u);
+    EXPECT_EQ(ann_record->card.tels[0].number, u"+1 (617) 555-0100");
+    auto const bo_record = store->find_by_phone(u"+1 617-555-0111");
+    ASSERT_TRUE(bo_record);
+    EXPECT_EQ(bo_record->card.formatted_name, u"Bo Park");
+    EXPECT_NE(ann_record->oid, 0u);
+    EXPECT_NE(ann_record->oid, bo_record->oid);
+    EXPECT_EQ(store->find_by_phone(u"+16175550100")->oid, ann_record->oid);
+    EXPECT_EQ(store->read(bo_record->oid)->card.formatted_name, u"Bo Park");
+    EXPECT_FALSE(store->read(bo_record->oid + 100));
+
+    EXPECT_FALSE(store->find_by_phone(u"+1 617 555 0999"));
+    EXPECT_FALSE(store->find_by_phone(u"0100"));
+    EXPECT_FALSE(store->find_by_phone(u"not a number"));
+}
+
+TEST_F(EdsContacts, PicturesInlineOrFromTheirFileUpToTheLimit)
+{
+    auto const ann_record = store->find_by_phone(u"+1 617 555 0100");
+    ASSERT_TRUE(ann_record);
+    EXPECT_EQ(ann_record->card.photo, inline_photo);
+    auto const bo_record = store->find_by_phone(u"617 555 0111");
+    ASSERT_TRUE(bo_record);
+    EXPECT_EQ(bo_record->card.photo, file_photo);
+    EXPECT_EQ(store->read(bo_record->oid)->card.photo, file_photo);
+    auto const cy = store->find_by_phone(u"(617) 555-0199");
+    ASSERT_TRUE(cy);
+    EXPECT_TRUE(cy->card.photo.empty());
+    EXPECT_TRUE(cy->card.photo_over_limit);
+    auto const di = store->find_by_phone(u"+1 617 555 0123");
+    ASSERT_TRUE(di);
+    EXPECT_EQ(di->card.photo, picture(MAX_CONTACT_PHOTO, 9));
+}
+
+std::vector<Message> pim_messages;
+
+intptr_t record_pim(Hwnd window, uint32_t message, uintptr_t wparam, intptr_t lparam)
+{
+    if (message >= PIM_ITEM_CREATED_LOCAL && message <= PIM_ITEM_CHANGED_LOCAL)
+        pim_messages.push_back({ window, message, wparam, lparam, 0 });
+    return def_window_proc(window, message, wparam, lparam);
+}
+
+TEST_F(EdsContacts, ChangesReachTheWatchingWindowWithTheContactsId)
+{
+    auto const ann_oid = store->find_by_phone(u"617-555-0100")->oid;
+    ASSERT_TRUE(register_class({ u"EdsWatch", 0, record_pim }));
+    Hwnd const window = create_window(u"EdsWatch", u"", 0);
+    ASSERT_TRUE(store->watch(window));
+    // Waits (at most `bound` ms) for the next message and gives it.
+    auto const next = [&](uint32_t bound = 10000) -> std::optional<Message> {
+        set_timer(window, 1, bound);
+        Message message;
+        size_t const had = pim_messages.size();
+        while (pim_messages.size() == had && get_message(message, 0, 0, 0) && message.message != WM_TIMER)
+            dispatch_message(message);
+        kill_timer(window, 1);
+        if (pim_messages.size() == had)
+            return std::nullopt;
+        return pim_messages[had];
+    };
+
+    std::string const eve = session->put(card("Eve Moss", "+1 617 555 0122"));
+    auto const created = next();
+    ASSERT_TRUE(created);
+    EXPECT_EQ(created->message, PIM_ITEM_CREATED_LOCAL);
+    auto const eve_oid = static_cast<uint32_t>(created->lparam);
+    EXPECT_NE(eve_oid, ann_oid);
+    EXPECT_EQ(store->read(eve_oid)->card.formatted_name, u"Eve Moss");
+
+    session->put(card("Eve Moss-Hart", "+1 617 555 0122"), eve);
+    auto const changed = next();
+    ASSERT_TRUE(changed);
+    EXPECT_EQ(changed->message, PIM_ITEM_CHANGED_LOCAL);
+    EXPECT_EQ(changed->lparam, eve_oid);
+    EXPECT_EQ(store->find_by_phone(u"617 555 0122")->card.formatted_name, u"Eve Moss-Hart");
+
+    session->put(card("Ann Lee", "+1 (617) 555-0100"), ann); // known before the watch: the id found then
+    auto const ann_changed = next();
+    ASSERT_TRUE(ann_changed);
+    EXPECT_EQ(ann_changed->message, PIM_ITEM_CHANGED_LOCAL);
+    EXPECT_EQ(ann_changed->lparam, ann_oid);
+    session->put(
+        card("Ann Lee", "+1 (617) 555-0100", "PHOTO;ENCODING=b;TYPE=JPEG:" + base64(inline_photo) + "\r\n"), ann);
+    ASSERT_TRUE(next());
+
+    session->remove(eve);
+    auto const deleted = next();
+    ASSERT_TRUE(deleted);
+    EXPECT_EQ(deleted->message, PIM_ITEM_DELETED_LOCAL);
+    EXPECT_EQ(deleted->lparam, eve_oid);
+    EXPECT_FALSE(store->read(eve_oid));
+
+    EXPECT_TRUE(store->watch(0));
+    session->put(card("Fay After", "+1 617 555 0133"));
+    EXPECT_FALSE(next(1000));
+    destroy_window(window);
+    unregister_class(u"EdsWatch");
+}
+
+TEST_F(EdsContacts, AnExplicitFolderIsUsedInsteadOfTheAddressBooks)
+{
+    std::string const folder = fresh_dir("chosen");
+    write_file(folder + "/ann.vcf", "BEGIN:VCARD\nFN:Ann in a file\nTEL:+44 20 7946 0000\nEND:VCARD\n");
+    setenv("RAVELIN_CONTACTS", folder.c_str(), 1);
+    auto chosen = open_contact_store();
+    unsetenv("RAVELIN_CONTACTS");
+    ASSERT_TRUE(chosen);
+    EXPECT_EQ(chosen->find_by_phone(u"020 7946 0000")->card.formatted_name, u"Ann in a file");
+    EXPECT_FALSE(chosen->find_by_phone(u"020 7946 0111"));
+}
+
+} // namespace
