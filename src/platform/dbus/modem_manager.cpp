@@ -72,6 +72,8 @@ struct ModemCalls::Impl {
         }
     };
     struct Modem {
+        Impl* owner = nullptr;
+        std::string path;
         MMModemVoice* voice = nullptr;
         std::set<std::string> pending; // calls whose proxies are being made
         ~Modem()
@@ -79,8 +81,6 @@ struct ModemCalls::Impl {
             g_signal_handlers_disconnect_by_data(voice, this);
             g_object_unref(voice);
         }
-        Impl* owner = nullptr;
-        std::string path;
     };
     // What an asynchronous reply needs; `alive` is gone once the watcher is, or ModemManager left.
     struct Reply {
