@@ -6,8 +6,10 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <fcntl.h>
+#include <pthread.h>
 #include <spawn.h>
 #include <string>
 #include <sys/file.h>
@@ -144,7 +146,7 @@ bool registry_is_private(std::string const& path)
     return true;
 }
 
-int run_notifier(bool detach)
+int run_notifier(bool detach, ServiceCompanion* companion)
 {
     RegistryStore& store = RegistryStore::instance();
     auto notifications = open_app_notifications(store);
@@ -177,12 +179,24 @@ int run_notifier(bool detach)
     if (::ftruncate(lock, 0) != 0 || ::pwrite(lock, pid.data(), pid.size(), 0) != static_cast<ssize_t>(pid.size()))
         std::fprintf(stderr, "ravelin-notifier: cannot write its process id to %s\n", lock_path.c_str());
 
+    if (companion) {
+        // The watch below takes these signals from a descriptor; a thread the companion starts must not
+        // take them first.
+        sigset_t signals;
+        sigemptyset(&signals);
+        for (int s : { SIGTERM, SIGINT, SIGCHLD })
+            sigaddset(&signals, s);
+        ::pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+        companion->start();
+    }
     SpawnedProcesses processes;
     Notifier notifier(*notifications, store, processes);
     bool warned = false, first = true;
     watch_registry(
         store,
         [&] {
+            if (companion)
+                companion->registry_changed();
             if (!registry_is_private(store.path())) {
                 if (!std::exchange(warned, true))
                     std::fprintf(stderr, "ravelin-notifier: %s may be written by other users: nothing is started\n",
@@ -196,6 +210,8 @@ int run_notifier(bool detach)
                     notifications->registered().size(), store.path().c_str());
         },
         [&] { processes.reap(); });
+    if (companion)
+        companion->stop();
     ::close(lock);
     return 0;
 }

@@ -61,6 +61,18 @@ private:
     std::vector<int64_t> live_;
 };
 
+// Work that runs inside the notifier service beside the notifications: the phone publisher of a real
+// phone. start() comes once the service holds its lock, with its signals already blocked (so threads it
+// starts inherit that); registry_changed() on every change of the store; stop() before the service ends.
+// All three on the service's main thread.
+class ServiceCompanion {
+public:
+    virtual ~ServiceCompanion() = default;
+    virtual void start() = 0;
+    virtual void registry_changed() = 0;
+    virtual void stop() = 0;
+};
+
 // Only a registry store that no other user could have written may make the notifier start programs: the
 // store file and its log belong to the caller's user and are writable by nobody else.
 bool registry_is_private(std::string const& path);
@@ -68,7 +80,8 @@ bool registry_is_private(std::string const& path);
 // The service: takes the lock beside the registry store (the file "<store>-notifier.lock", which then
 // holds its process id; another notifier holding it ends this one at once, with 0), then checks on every
 // change of the store until SIGTERM or SIGINT. `detach` leaves the
-// starter's session first. Messages go to standard error. Answers the exit code.
-int run_notifier(bool detach);
+// starter's session first. A companion, when given, runs for as long as the service watches. Messages go
+// to standard error. Answers the exit code.
+int run_notifier(bool detach, ServiceCompanion* companion = nullptr);
 
 } // namespace platform

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "phone_publisher.h"
 #include "registry_store.h"
 
 #include <cstdint>
@@ -7,13 +8,13 @@
 
 // A phone publisher without a phone: it writes the phone state, the line's current call and the speaker
 // exactly as a phone's shell does through a call's life, so that the program (and its tests) see real
-// calls. One call at a time. A real phone's publisher (a modem service) takes its place later; the
-// command line of ravelin-phone only calls this.
+// calls. One call at a time. On a real phone the modem service (ModemManager, in ravelin-notifier)
+// publishes through the same PhonePublisher; the command line of ravelin-phone only calls this.
 //
 // Threads: one thread at a time; other processes read what it writes through the registry store.
 namespace platform {
 
-enum class SimulatedCall { NONE, RINGING, DIALING, TALKING, ON_HOLD };
+using SimulatedCall = CallStage;
 
 struct PhoneSnapshot {
     SimulatedCall call = SimulatedCall::NONE;
@@ -46,11 +47,11 @@ public:
     PhoneSnapshot state();
 
 private:
-    void publish(SimulatedCall call, uint32_t status);
-    void set_speaker(bool on);
+    void publish(SimulatedCall call);
     bool begin(bool incoming, std::u16string const& number, std::u16string name, std::string& problem);
 
     RegistryStore& store_;
+    PhonePublisher publisher_;
 };
 
 } // namespace platform

@@ -1,6 +1,8 @@
 // ravelin-notifier: the user service that starts the command lines of registered application
-// notifications (such as Ravelin's "Ravelin.Call") when their condition rises.
+// notifications (such as Ravelin's "Ravelin.Call") when their condition rises, and on a Linux phone
+// publishes the calls of ModemManager and switches the speaker through callaudiod.
 #include <cstdio>
+#include <platform/dbus/phone_service.h>
 #include <platform/notifier.h>
 #include <string>
 
@@ -15,12 +17,15 @@ int main(int argc, char** argv)
             std::puts("usage: ravelin-notifier [--detach]\n"
                       "Watches the registered notifications in the registry store ($RAVELIN_REGISTRY) and starts\n"
                       "each one's command line, without a shell, once each time its condition becomes true.\n"
-                      "--detach leaves the starting program's session. Ends on SIGTERM or SIGINT.");
+                      "On a phone it also publishes ModemManager's calls and carries out speakerphone requests\n"
+                      "through callaudiod. --detach leaves the starting program's session. Ends on SIGTERM or\n"
+                      "SIGINT.");
             return 0;
         } else {
             std::fprintf(stderr, "ravelin-notifier: unknown argument '%s'; see --help\n", arg.c_str());
             return 2;
         }
     }
-    return platform::run_notifier(detach);
+    platform::PhoneService phone;
+    return platform::run_notifier(detach, &phone);
 }

@@ -1,0 +1,426 @@
+#include "../audio/AudioTestSupport.h"
+
+#include <TestSupport.h>
+#include <cmath>
+#include <core/CActiveScheduler.h>
+#include <document/Document.h>
+#include <filesystem>
+#include <functional>
+#include <gtest/gtest.h>
+#include <os/Paths.h>
+#include <phone/PhoneState.h>
+#include <platform/dbus/modem_manager.h>
+#include <platform/folder_watch.h>
+#include <platform/phone_devices.h>
+#include <platform/phone_publisher.h>
+#include <platform/phone_simulator.h>
+#include <platform/phone_state.h>
+#include <platform/registry_values.h>
+#include <platform/telephony_line.h>
+#include <platform/text.h>
+#include <platform/ticks.h>
+#include <platform/wave.h>
+
+using namespace platform;
+using testing_support::run;
+
+namespace {
+
+constexpr RegistryRoot MACHINE = RegistryRoot::LOCAL_MACHINE;
+// ModemManager's numbers, as its stand-in takes them.
+constexpr int INCOMING = 1, OUTGOING = 2;
+constexpr int DIALING = 1, RINGING_OUT = 2, RINGING_IN = 3, ACTIVE = 4, HELD = 5, WAITING = 6, TERMINATED = 7;
+constexpr char16_t ANN_NUMBER[] = u"+44 20 7946 0000";
+
+TEST(PhonePublishing, ModemManagerStatesBecomeTheShellsStages)
+{
+    EXPECT_EQ(call_stage(0, INCOMING), CallStage::RINGING);
+    EXPECT_EQ(call_stage(0, OUTGOING), CallStage::DIALING);
+    EXPECT_EQ(call_stage(DIALING, OUTGOING), CallStage::DIALING);
+    EXPECT_EQ(call_stage(RINGING_OUT, OUTGOING), CallStage::DIALING);
+    EXPECT_EQ(call_stage(RINGING_IN, INCOMING), CallStage::RINGING);
+    EXPECT_EQ(call_stage(WAITING, INCOMING), CallStage::RINGING);
+    EXPECT_EQ(call_stage(ACTIVE, INCOMING), CallStage::TALKING);
+    EXPECT_EQ(call_stage(HELD, INCOMING), CallStage::ON_HOLD);
+    EXPECT_EQ(call_stage(TERMINATED, INCOMING), CallStage::NONE);
+    EXPECT_EQ(call_stage(42, INCOMING), CallStage::NONE);
+    EXPECT_EQ(call_direction(INCOMING), LineCallDirection::INCOMING);
+    EXPECT_EQ(call_direction(OUTGOING), LineCallDirection::OUTGOING);
+    EXPECT_EQ(call_direction(9), LineCallDirection::UNKNOWN);
+}
+
+TEST(PhonePublishing, TheLineReportsTheTalkingCallAndTheCountLeavesEndedOnesOut)
+{
+    PhoneCall const held { CallStage::ON_HOLD, LineCallDirection::INCOMING, u"1", u"A" };
+    PhoneCall const talking { CallStage::TALKING, LineCallDirection::OUTGOING, u"2", u"" };
+    PhoneCall const waiting { CallStage::RINGING, LineCallDirection::INCOMING, u"3", u"" };
+    PhoneCall const ended { CallStage::NONE, LineCallDirection::INCOMING, u"4", u"" };
+    auto const s = summarise_calls({ held, talking, waiting, ended });
+    EXPECT_EQ(s.count, 3u);
+    EXPECT_EQ(s.status, STATUS_ON_HOLD | STATUS_TALKING | STATUS_RINGING);
+    EXPECT_EQ(s.current, talking);
+    EXPECT_EQ(summarise_calls({ waiting, held }).current, held);
+    EXPECT_EQ(summarise_calls({ ended }), PhoneSummary {});
+    // Among equals the last one listed: the newest call.
+    EXPECT_EQ(summarise_calls({ talking, PhoneCall { CallStage::TALKING, {}, u"5", u"" } }).current.number, u"5");
+}
+
+TEST(PhonePublishing, PublishingWhatIsAlreadyPublishedWritesNothing)
+{
+    auto& store = RegistryStore::instance();
+    PhonePublisher publisher(store);
+    auto const summary = summarise_calls({ { CallStage::TALKING, LineCallDirection::INCOMING, u"5", u"Bo" } });
+    publisher.publish(summary);
+    auto const before = store.change_count();
+    publisher.publish(summary);
+    EXPECT_EQ(store.change_count(), before);
+    publisher.publish({});
+    EXPECT_NE(store.change_count(), before);
+    EXPECT_FALSE(read_text(store, MACHINE, PHONE_STATE_KEY, CALLER_NUMBER));
+    EXPECT_EQ(read_dword(store, MACHINE, PHONE_STATE_KEY, ACTIVE_CALL_COUNT), 0u);
+}
+
+// What the program reads of the phone state, the call monitor's way included.
+struct Published {
+    uint32_t count = 0, status = 0;
+    std::u16string number, name;
+    int32_t kind = 0;
+    LineCallState line = LineCallState::IDLE;
+    LineCallDirection direction = LineCallDirection::UNKNOWN;
+    bool operator==(Published const&) const = default;
+};
+
+Published read_published()
+{
+    auto& store = RegistryStore::instance();
+    Published p;
+    p.count = read_dword(store, MACHINE, PHONE_STATE_KEY, ACTIVE_CALL_COUNT).value_or(0);
+    p.status = read_dword(store, MACHINE, PHONE_STATE_KEY, STATUS).value_or(0);
+    p.number = read_text(store, MACHINE, PHONE_STATE_KEY, CALLER_NUMBER).value_or(u"");
+    p.name = read_text(store, MACHINE, PHONE_STATE_KEY, CALLER_NAME).value_or(u"");
+    core::String name, number;
+    p.kind = phone::get_call_info(name, number);
+    auto const calls = open_telephony_line()->calls(0);
+    if (!calls.empty()) {
+        p.line = calls[0].state;
+        p.direction = calls[0].direction;
+    }
+    return p;
+}
+
+std::ostream& operator<<(std::ostream& out, Published const& p)
+{
+    return out << "count " << p.count << " status 0x" << std::hex << p.status << std::dec << " number '"
+               << to_utf8(p.number) << "' name '" << to_utf8(p.name) << "' kind " << p.kind << " line "
+               << static_cast<int>(p.line) << " direction " << static_cast<int>(p.direction);
+}
+
+std::string first_line(std::string const& text)
+{
+    return text.substr(0, text.find('\n'));
+}
+
+// ModemManager and callaudiod stand-ins (python3-dbusmock) on private system and session buses, and the
+// notifier service (the real ravelin-notifier) publishing into this program's registry store.
+class PhoneServiceTest : public ::testing::Test {
+protected:
+    std::string dir, python, service_pid;
+    std::vector<std::string> bus_pids;
+    std::string mm_pid, audio_pid;
+
+    void SetUp() override
+    {
+        if (run("command -v dbus-daemon").exit_code != 0)
+            GTEST_SKIP() << "dbus-daemon is not installed";
+        python = first_line(
+            run("for p in /usr/bin/python3 python3; do $p -c 'import dbusmock' 2>/dev/null && echo $p && break; done")
+                .output);
+        if (python.empty())
+            GTEST_SKIP() << "python3-dbusmock is not installed";
+        dir = testing_support::fresh_dir("buses");
+        testing_support::write_file(dir + "/bus.conf",
+            "<busconfig><type>session</type><listen>unix:tmpdir=/tmp</listen><auth>EXTERNAL</auth>"
+            "<policy context=\"default\"><allow send_destination=\"*\" eavesdrop=\"true\"/>"
+            "<allow eavesdrop=\"true\"/><allow own=\"*\"/></policy></busconfig>\n");
+        for (auto const* variable : { "DBUS_SYSTEM_BUS_ADDRESS", "DBUS_SESSION_BUS_ADDRESS" }) {
+            auto const bus = run("dbus-daemon --config-file=" + dir + "/bus.conf --fork --print-address=3 "
+                + "--print-pid=4 3>" + dir + "/address 4>" + dir + "/pid </dev/null >/dev/null 2>&1");
+            ASSERT_EQ(bus.exit_code, 0);
+            bus_pids.push_back(first_line(testing_support::read_file(dir + "/pid")));
+            setenv(variable, first_line(testing_support::read_file(dir + "/address")).c_str(), 1);
+        }
+        std::string const contacts = testing_support::fresh_dir("contacts");
+        setenv("RAVELIN_CONTACTS", contacts.c_str(), 1);
+        testing_support::write_file(contacts + "/ann.vcf",
+            "BEGIN:VCARD\r\nVERSION:4.0\r\nFN:Ann Lee\r\nTEL;TYPE=cell:+44 20 7946 0000\r\nEND:VCARD\r\n");
+        PhonePublisher().write_no_call();
+        RegistryStore::instance().remove_value(MACHINE, PHONE_DEVICE_KEY, SPEAKER_REQUEST);
+        write_dword(RegistryStore::instance(), MACHINE, HARDWARE_STATE_KEY, SPEAKER, 0);
+    }
+
+    void TearDown() override
+    {
+        stop_service();
+        stop_stand_in(mm_pid, "--system org.freedesktop.ModemManager1");
+        stop_stand_in(audio_pid, "--session org.mobian_project.CallAudio");
+        for (auto const& pid : bus_pids)
+            run("kill " + pid);
+        unsetenv("DBUS_SYSTEM_BUS_ADDRESS");
+        unsetenv("DBUS_SESSION_BUS_ADDRESS");
+        unsetenv("RAVELIN_CONTACTS");
+    }
+
+    std::string service_log() const { return testing_support::read_file(dir + "/service.txt"); }
+
+    // Waits (at most five seconds) for a change of the registry store that makes `done` true.
+    bool wait_for(std::function<bool()> const& done)
+    {
+        FolderWatch watch(from_utf8(std::filesystem::path(RegistryStore::instance().path()).parent_path().string()));
+        uint32_t const start = tick_count();
+        while (!done()) {
+            if (tick_count() - start > 5000)
+                return false;
+            watch.wait(50);
+        }
+        return true;
+    }
+    void expect_published(Published const& expected, std::string const& stage)
+    {
+        EXPECT_TRUE(wait_for([&] { return read_published() == expected; })) << stage;
+        EXPECT_EQ(read_published(), expected) << stage;
+    }
+
+    void start_stand_in(std::string& pid, std::string const& template_name, std::string const& bus_name)
+    {
+        auto const started = run(python + " -m dbusmock -t " + testing_support::source_dir() + "/tests/phone-mm/"
+            + template_name + " >" + dir + "/" + template_name + ".txt 2>&1 </dev/null & echo $!");
+        pid = first_line(started.output);
+        ASSERT_EQ(run("gdbus wait " + bus_name + " --timeout 10").exit_code, 0) << template_name;
+    }
+    void start_modem_manager() { start_stand_in(mm_pid, "modemmanager.py", "--system org.freedesktop.ModemManager1"); }
+    void start_call_audio() { start_stand_in(audio_pid, "callaudiod.py", "--session org.mobian_project.CallAudio"); }
+    void stop_stand_in(std::string& pid, std::string const& bus_name)
+    {
+        if (pid.empty())
+            return;
+        run("kill " + pid);
+        // Gone once the name has no owner; gdbus then fails at once (nothing on these buses is activated).
+        run("for i in $(seq 100); do gdbus introspect " + bus_name
+            + " --object-path / >/dev/null 2>&1 || break; sleep 0.05; done");
+        pid.clear();
+    }
+    void mm(std::string const& method, std::string const& arguments)
+    {
+        auto const r = run("gdbus call --system --dest org.freedesktop.ModemManager1 --object-path "
+                           "/org/freedesktop/ModemManager1 --method org.freedesktop.DBus.Mock."
+            + method + " " + arguments);
+        ASSERT_EQ(r.exit_code, 0) << method << " " << arguments << ": " << r.error;
+    }
+
+    // The notifier service, ready once it watches and (with ModemManager there) has read its calls.
+    void start_service(bool expect_modem_manager)
+    {
+        run("(" + testing_support::bin_dir() + "/ravelin-notifier; echo $? >" + dir + "/service-exit) >" + dir
+            + "/service.txt 2>&1 </dev/null &");
+        std::string const ready
+            = expect_modem_manager ? "following the calls of ModemManager" : "ravelin-notifier: watching";
+        ASSERT_TRUE(wait_for([&] { return service_log().find(ready) != std::string::npos; })) << service_log();
+        service_pid = first_line(testing_support::read_file(RegistryStore::instance().path() + "-notifier.lock"));
+        ASSERT_FALSE(service_pid.empty());
+    }
+    // Stops the service; it must end cleanly.
+    void stop_service()
+    {
+        if (service_pid.empty())
+            return;
+        run("kill " + service_pid);
+        std::string const exit_file = dir + "/service-exit";
+        EXPECT_TRUE(wait_for([&] { return testing_support::file_exists(exit_file); }));
+        EXPECT_EQ(first_line(testing_support::read_file(exit_file)), "0") << service_log();
+        service_pid.clear();
+    }
+};
+
+Published incoming(uint32_t status, LineCallState line, int32_t kind = 0)
+{
+    return { 1, status, ANN_NUMBER, u"Ann Lee", kind, line, LineCallDirection::INCOMING };
+}
+
+TEST_F(PhoneServiceTest, AnIncomingCallsLifeIsPublishedAsTheProgramReadsIt)
+{
+    start_modem_manager();
+    mm("AddModem", "0");
+    start_service(true);
+    expect_published({}, "no call");
+    mm("AddCall", "0 1 1 3 '+44 20 7946 0000'");
+    expect_published(incoming(STATUS_RINGING, LineCallState::OFFERING), "ringing");
+    mm("SetCallState", "1 4 3");
+    expect_published(incoming(STATUS_TALKING, LineCallState::CONNECTED, phone::CALL_INCOMING), "answered");
+    mm("SetCallState", "1 5 0");
+    expect_published(incoming(STATUS_ON_HOLD, LineCallState::ON_HOLD), "held");
+    mm("SetCallState", "1 4 0");
+    expect_published(incoming(STATUS_TALKING, LineCallState::CONNECTED, phone::CALL_INCOMING), "resumed");
+    // Terminated is the end of the call, before ModemManager deletes it.
+    mm("SetCallState", "1 7 4");
+    expect_published({}, "terminated");
+    mm("DeleteCall", "0 1");
+    expect_published({}, "deleted");
+}
+
+TEST_F(PhoneServiceTest, AnOutgoingCallAndANumberThatArrivesLate)
+{
+    start_modem_manager();
+    mm("AddModem", "0");
+    start_service(true);
+    mm("AddCall", "0 2 2 1 '555 0100'");
+    Published dialing { 1, STATUS_DIALING, u"555 0100", u"", 0, LineCallState::DIALING, LineCallDirection::OUTGOING };
+    expect_published(dialing, "dialing");
+    mm("SetCallState", "2 2 0");
+    expect_published(dialing, "ringing at the other end");
+    mm("SetCallState", "2 4 3");
+    expect_published({ 1, STATUS_TALKING, u"555 0100", u"", phone::CALL_OUTGOING, LineCallState::CONNECTED,
+                         LineCallDirection::OUTGOING },
+        "answered");
+    mm("SetCallState", "2 7 4");
+    mm("DeleteCall", "0 2");
+    expect_published({}, "ended");
+
+    mm("AddCall", "0 3 1 3 ''");
+    expect_published({ 1, STATUS_RINGING, u"", u"", 0, LineCallState::OFFERING, LineCallDirection::INCOMING },
+        "ringing without a number");
+    mm("SetCallNumber", "3 '020 7946 0000'");
+    mm("SetCallState", "3 4 3");
+    expect_published({ 1, STATUS_TALKING, u"020 7946 0000", u"Ann Lee", phone::CALL_INCOMING, LineCallState::CONNECTED,
+                         LineCallDirection::INCOMING },
+        "the number came, then the answer");
+}
+
+TEST_F(PhoneServiceTest, CallsOnTwoModemsAndModemManagerLeavingMidCall)
+{
+    start_modem_manager();
+    mm("AddModem", "0");
+    mm("AddCall", "0 1 1 4 '+44 20 7946 0000'");
+    // A call in progress when the service starts is published as it is, without a moment of no call.
+    start_service(true);
+    expect_published(incoming(STATUS_TALKING, LineCallState::CONNECTED, phone::CALL_INCOMING), "in progress");
+    mm("AddModem", "1");
+    mm("AddCall", "1 2 1 6 '555 0100'");
+    auto both = incoming(STATUS_TALKING | STATUS_RINGING, LineCallState::CONNECTED, phone::CALL_INCOMING);
+    both.count = 2;
+    expect_published(both, "a second call waits on the second modem");
+    mm("SetCallState", "1 7 4");
+    expect_published({ 1, STATUS_RINGING, u"555 0100", u"", 0, LineCallState::OFFERING, LineCallDirection::INCOMING },
+        "the first call ended");
+    mm("SetCallState", "2 4 3");
+    mm("RemoveModem", "1");
+    expect_published({}, "the second modem went away");
+
+    mm("AddCall", "0 3 1 4 '+44 20 7946 0000'");
+    expect_published(incoming(STATUS_TALKING, LineCallState::CONNECTED, phone::CALL_INCOMING), "talking again");
+    stop_stand_in(mm_pid, "--system org.freedesktop.ModemManager1");
+    expect_published({}, "ModemManager left");
+    EXPECT_NE(service_log().find("ModemManager left the system bus"), std::string::npos);
+}
+
+TEST_F(PhoneServiceTest, WithoutModemManagerTheSimulatorsCallStands)
+{
+    start_service(false);
+    PhoneSimulator simulator;
+    std::string problem;
+    ASSERT_TRUE(simulator.ring(ANN_NUMBER, u"", problem));
+    ASSERT_TRUE(simulator.answer(problem));
+    auto const talking = incoming(STATUS_TALKING, LineCallState::CONNECTED, phone::CALL_INCOMING);
+    expect_published(talking, "the simulator's call");
+    // Speaker requests are left to the simulator's serve: the service looks at the store's change within
+    // a tenth of a second and leaves the request.
+    ASSERT_TRUE(open_phone_devices()->set_speaker(0, true));
+    platform::sleep_ms(400);
+    EXPECT_TRUE(simulator.carry_out_requests());
+    start_modem_manager();
+    // ModemManager, once there, tells the truth: no call.
+    expect_published({}, "ModemManager came without calls");
+    simulator.hangup(problem);
+}
+
+TEST_F(PhoneServiceTest, TheSpeakerIsSwitchedThroughCallaudiodAndFollowsIt)
+{
+    start_modem_manager();
+    start_call_audio();
+    start_service(true);
+    auto& store = RegistryStore::instance();
+    ASSERT_TRUE(wait_for([&] { return service_log().find("through callaudiod") != std::string::npos; }));
+    auto devices = open_phone_devices();
+    for (bool on : { true, false }) {
+        ASSERT_TRUE(devices->set_speaker(0, on));
+        EXPECT_TRUE(wait_for([&] { return phone::is_speaker_on() == on; })) << on;
+        EXPECT_FALSE(read_dword(store, MACHINE, PHONE_DEVICE_KEY, SPEAKER_REQUEST));
+    }
+    auto const calls = run("gdbus call --session --dest org.mobian_project.CallAudio --object-path "
+                           "/org/mobian_project/CallAudio --method org.freedesktop.DBus.Mock.GetMethodCalls "
+                           "EnableSpeaker");
+    auto const on = calls.output.find("[<true>]"), off = calls.output.find("[<false>]");
+    EXPECT_TRUE(on != std::string::npos && off != std::string::npos && on < off) << calls.output;
+    // Switched elsewhere (the dialler's own button), the speaker state follows.
+    run("gdbus call --session --dest org.mobian_project.CallAudio --object-path /org/mobian_project/CallAudio "
+        "--method org.freedesktop.DBus.Mock.UpdateProperties org.mobian_project.CallAudio "
+        "\"{'SpeakerState': <uint32 1>}\"");
+    EXPECT_TRUE(wait_for([] { return phone::is_speaker_on(); }));
+}
+
+// The program's own reading of the calls the service publishes: one answered call, one recording.
+TEST_F(PhoneServiceTest, TheProgramRecordsAModemCallOnce)
+{
+    start_modem_manager();
+    mm("AddModem", "0");
+    start_service(true);
+    constexpr int RATE = 8000;
+    std::vector<int16_t> tone(10 * RATE);
+    for (size_t i = 0; i < tone.size(); ++i)
+        tone[i] = static_cast<int16_t>(8000 * std::sin(static_cast<double>(i) * 2 * M_PI * 440 / RATE));
+    std::string const mic = dir + "/input.wav";
+    testing_support::write_file(mic, audio_test::wav_bytes(1, 1, RATE, 16, audio_test::pcm16(tone)));
+    select_wave_input("file:" + mic);
+    select_wave_output("none");
+    std::string const incoming_folder = to_utf8(os::expand_path(u"%my_documents%/My Ravelin")) + "/Incoming";
+    std::filesystem::remove_all(incoming_folder);
+    {
+        core::CActiveScheduler scheduler { u"PhoneServiceTestClass" };
+        document::Document::Services services;
+        services.play_sound = [](core::StringView) {};
+        services.window_active = [] { return true; };
+        services.quit = [] {};
+        services.ensure_notifier = [] { return true; };
+        document::Document document(std::move(services));
+        document.set_auto_record(true);
+        auto run_until = [&](std::function<bool()> const& done) {
+            uint32_t const start = tick_count();
+            core::run_messages_until([&] { return done() || tick_count() - start > 5000; });
+            return done();
+        };
+        mm("AddCall", "0 1 1 3 '+44 20 7946 0000'");
+        mm("SetCallState", "1 4 3");
+        ASSERT_TRUE(run_until([&] { return document.is_recording(); }));
+        EXPECT_EQ(document.current().artist, u"Ann Lee");
+        mm("SetCallState", "1 7 4");
+        mm("DeleteCall", "0 1");
+        ASSERT_TRUE(run_until([&] { return !document.is_recording(); }));
+    }
+    select_wave_input("none");
+    size_t files = 0;
+    for (auto const& entry : std::filesystem::directory_iterator(incoming_folder))
+        files += entry.is_regular_file();
+    EXPECT_EQ(files, 1u);
+}
+
+TEST_F(PhoneServiceTest, WithoutCallaudiodASpeakerRequestIsDropped)
+{
+    start_modem_manager();
+    start_service(true);
+    auto& store = RegistryStore::instance();
+    ASSERT_TRUE(open_phone_devices()->set_speaker(0, true));
+    EXPECT_TRUE(wait_for([&] { return !read_dword(store, MACHINE, PHONE_DEVICE_KEY, SPEAKER_REQUEST); }));
+    EXPECT_FALSE(phone::is_speaker_on());
+    EXPECT_TRUE(wait_for([&] { return service_log().find("is dropped") != std::string::npos; })) << service_log();
+}
+
+} // namespace
