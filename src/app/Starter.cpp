@@ -98,6 +98,22 @@ void Starter::on_other_instance_started(core::String const& command)
     if (command == u"call")
         return;
     application_.bring_to_front();
+    keep_for_the_user();
+}
+
+void Starter::on_user_input()
+{
+    keep_for_the_user();
+}
+
+void Starter::keep_for_the_user()
+{
+    // A program started for a call that someone has brought to the front or used is theirs now: the end
+    // of the call no longer ends it, even when it is in the background by then.
+    if (!document_.started_for_call())
+        return;
+    core::log() << "Starter: kept for the user\n";
+    document_.set_started_for_call(false);
 }
 
 bool Starter::can_close()
