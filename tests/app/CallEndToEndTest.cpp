@@ -373,6 +373,10 @@ TEST(CallProgramTest, ContactChangesReachThePhoneAndATapKeepsTheProgramForTheUse
     platform::PhoneSimulator phone;
     std::string problem;
     testing_support::LogCapture log;
+    for (uint32_t message : { 0x8100u, 0x8102u, 0x8105u, 0x8107u })
+        EXPECT_TRUE(app::GameBase::is_contact_message(message)) << message;
+    for (uint32_t message : { 0x80FFu, 0x8103u, 0x8104u, 0x8108u })
+        EXPECT_FALSE(app::GameBase::is_contact_message(message)) << message;
     for (bool tapped : { false, true }) {
         ASSERT_TRUE(phone.ring(u"555 0100", u"", problem));
         ASSERT_TRUE(phone.answer(problem));
