@@ -6,6 +6,7 @@
 #include <document/Document.h>
 #include <lang/Languages.h>
 #include <os/Paths.h>
+#include <phone/PhoneState.h>
 #include <platform/messages.h>
 #include <platform/ticks.h>
 #include <screens/FormMain.h>
@@ -33,6 +34,12 @@ Starter::Starter(core::String const& command_line, Application& application, doc
     if (command_line == u"call") {
         application_.show_window(GameBase::SHOW_MINIMIZED);
         document_.set_started_for_call(true);
+        if (!document_.is_recording() && !phone::is_call_active()) {
+            // Started for a call that has ended already: there is nothing to record or to wait for.
+            core::log() << "Starter: no call\n";
+            document_.set_started_for_call(false);
+            application_.quit();
+        }
     }
     splash_.load_skin(os::expand_path(SPLASH_SKIN), application_.display_info());
     skin::load_entry(splash_form_, splash_, u"FormSplash");

@@ -362,7 +362,8 @@ TEST(CallEndToEndTest, AProgramStartedForACallAndBroughtToTheFrontOutlivesTheCal
 }
 
 // Inside the program: the contact store's messages reach the phone control through the window, and a
-// program started for a call closes when the call ends, unless someone has tapped it meanwhile.
+// program started for a call closes when the call ends, unless someone has tapped it meanwhile; started
+// when the call is over already, it closes at once.
 TEST(CallProgramTest, ContactChangesReachThePhoneAndATapKeepsTheProgramForTheUser)
 {
     use_test_data();
@@ -403,6 +404,15 @@ TEST(CallProgramTest, ContactChangesReachThePhoneAndATapKeepsTheProgramForTheUse
         platform::Message m;
         while (platform::peek_message(m, 0, 0, 0, platform::Peek::REMOVE)) { }
     }
+    // Started for a call that has ended before it came up: it closes at once.
+    {
+        app::Program program(u"call");
+        EXPECT_FALSE(program.document().is_recording());
+        EXPECT_TRUE(
+            pump(program.application(), 2000, [&] { return !platform::is_window(program.application().window()); }));
+    }
+    platform::Message m;
+    while (platform::peek_message(m, 0, 0, 0, platform::Peek::REMOVE)) { }
     setenv("RAVELIN_AUDIO_IN", "none", 1);
     unsetenv("RAVELIN_CONTACTS");
 }
