@@ -19,6 +19,8 @@ public:
     virtual void on_help() { }
     virtual void on_deactivate() { }
     virtual void on_activate() { }
+    // A tap, a key or typed text reached the window: someone is using the program.
+    virtual void on_user_input() { }
     // True consumes the key before the forms see it.
     virtual bool on_key(skin::KeyEvent const&) { return false; }
 };

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <core/Log.h>
 #include <os/Registry.h>
+#include <platform/contacts.h>
 #include <platform/ticks.h>
 #include <skin/KeyNames.h>
 #include <skin/widgets/EditElement.h>
@@ -18,6 +19,8 @@ constexpr char16_t MAKER_KEY[] = u"HKEY_CURRENT_USER\\Software\\Korvex";
 constexpr uintptr_t SPI_SETSIPINFO = 224;
 constexpr uintptr_t SETTING_CHANGE_WORK_AREA = 0x3002;
 constexpr char16_t EMPTY_COMMAND[] = u"%CommandLineEmpty%";
+// The contact store's remote item messages follow the local ones at this distance.
+constexpr uint32_t PIM_REMOTE_OFFSET = 5;
 
 } // namespace
 
@@ -127,9 +130,18 @@ intptr_t GameBase::window_procedure(platform::Hwnd window, uint32_t message, uin
     return self->handle(message, wparam, lparam);
 }
 
+bool GameBase::is_contact_message(uint32_t message)
+{
+    uint32_t const local
+        = message >= platform::PIM_ITEM_CREATED_LOCAL + PIM_REMOTE_OFFSET ? message - PIM_REMOTE_OFFSET : message;
+    return local >= platform::PIM_ITEM_CREATED_LOCAL && local <= platform::PIM_ITEM_CHANGED_LOCAL;
+}
+
 intptr_t GameBase::handle(uint32_t message, uintptr_t wparam, intptr_t lparam)
 {
     using namespace platform;
+    if (is_contact_message(message))
+        return contact_handler_ ? contact_handler_(message, static_cast<uint32_t>(lparam)) : 0;
     switch (message) {
     case WM_CLOSE:
         if (!listener_ || listener_->can_close())
@@ -177,10 +189,12 @@ intptr_t GameBase::handle(uint32_t message, uintptr_t wparam, intptr_t lparam)
     case WM_CHAR:
         core::log() << "WM_CHAR=" << core::String(1, static_cast<char16_t>(wparam)) << " lParam=" << lparam
                     << " ticks=" << tick_count() << "\n";
+        on_user_input();
         if (wparam >= 32)
             on_char(core::String(1, static_cast<char16_t>(wparam)));
         break;
     case WM_LBUTTONDOWN: {
+        on_user_input();
         last_up_x_ = last_up_y_ = PEN_LIFTED_NOWHERE;
         pen_down_ = true;
         suspended_ = false;
@@ -233,9 +247,17 @@ void GameBase::on_pen_up()
     on_pen(event);
 }
 
+void GameBase::on_user_input()
+{
+    if (listener_)
+        listener_->on_user_input();
+}
+
 void GameBase::on_key_message(uint32_t message, uintptr_t wparam, intptr_t lparam)
 {
     suspended_ = false;
+    if (message == platform::WM_KEYDOWN)
+        on_user_input();
     skin::KeyEvent event;
     char const* label = "WM_KEYDOWN = ";
     if (message == platform::WM_HOTKEY) {

@@ -62,6 +62,12 @@ public:
     {
         thread_handler_ = std::move(handler);
     }
+    // The contact store's item messages (created, deleted, changed; local and remote), lparam the item.
+    void set_contact_message_handler(std::function<intptr_t(uint32_t message, uint32_t item)> handler)
+    {
+        contact_handler_ = std::move(handler);
+    }
+    static bool is_contact_message(uint32_t message);
     void set_listener(ApplicationListener* listener) { listener_ = listener; }
     ApplicationListener* listener() const { return listener_; }
 
@@ -100,6 +106,7 @@ private:
     void on_copy_data(platform::CopyData const& data);
     void on_key_message(uint32_t message, uintptr_t wparam, intptr_t lparam);
     void on_pen_up();
+    void on_user_input();
     void check_screen();
     void start_frames();
     skin::PenEvent pen_event(intptr_t lparam) const;
@@ -125,6 +132,7 @@ private:
     platform::Screen screen_;
     std::deque<core::String> commands_;
     std::function<void(platform::Message const&)> thread_handler_;
+    std::function<intptr_t(uint32_t, uint32_t)> contact_handler_;
 };
 
 } // namespace app

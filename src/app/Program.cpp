@@ -20,7 +20,16 @@ Program::Program(core::String const& command_line)
 {
     application_ = std::make_unique<Application>(core::String(NAME));
     core::log() << "WinMain2:" << platform::tick_count() << "\n";
-    document_ = std::make_unique<document::Document>();
+    document::Document::Services services;
+    // A program started for a call ends with the call unless its window is in front; it ends as a close
+    // does, which is refused while a recording runs.
+    services.window_active = [this] { return application_->is_active(); };
+    services.quit = [this] { application_->quit(); };
+    document_ = std::make_unique<document::Document>(std::move(services));
+    phone::PhoneControl& phone = document_->phone_control();
+    application_->set_contact_message_handler(
+        [&phone](uint32_t message, uint32_t item) { return phone.on_pim_message(message, item); });
+    phone.watch_contacts(application_->window());
     starter_ = std::make_unique<Starter>(command_line, *application_, *document_);
     signals_ = std::make_unique<platform::StopSignalWatcher>(platform::current_thread_id(), STOP_SIGNAL_MESSAGE);
     application_->set_thread_message_handler([this](platform::Message const& message) {
@@ -38,6 +47,7 @@ Program::~Program()
 {
     signals_.reset();
     starter_.reset();
+    application_->set_contact_message_handler(nullptr);
     document_.reset();
     application_.reset();
 }

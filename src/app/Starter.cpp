@@ -6,6 +6,7 @@
 #include <document/Document.h>
 #include <lang/Languages.h>
 #include <os/Paths.h>
+#include <phone/PhoneState.h>
 #include <platform/messages.h>
 #include <platform/ticks.h>
 #include <screens/FormMain.h>
@@ -33,6 +34,12 @@ Starter::Starter(core::String const& command_line, Application& application, doc
     if (command_line == u"call") {
         application_.show_window(GameBase::SHOW_MINIMIZED);
         document_.set_started_for_call(true);
+        if (!document_.is_recording() && !phone::is_call_active()) {
+            // Started for a call that has ended already: there is nothing to record or to wait for.
+            core::log() << "Starter: no call\n";
+            document_.set_started_for_call(false);
+            application_.quit();
+        }
     }
     splash_.load_skin(os::expand_path(SPLASH_SKIN), application_.display_info());
     skin::load_entry(splash_form_, splash_, u"FormSplash");
@@ -98,6 +105,22 @@ void Starter::on_other_instance_started(core::String const& command)
     if (command == u"call")
         return;
     application_.bring_to_front();
+    keep_for_the_user();
+}
+
+void Starter::on_user_input()
+{
+    keep_for_the_user();
+}
+
+void Starter::keep_for_the_user()
+{
+    // A program started for a call that someone has brought to the front or used is theirs now: the end
+    // of the call no longer ends it, even when it is in the background by then.
+    if (!document_.started_for_call())
+        return;
+    core::log() << "Starter: kept for the user\n";
+    document_.set_started_for_call(false);
 }
 
 bool Starter::can_close()

@@ -33,6 +33,7 @@ public:
     void on_other_instance_started(core::String const& command) override;
     bool can_close() override;
     void on_screen_changed() override;
+    void on_user_input() override;
 
     skin::Properties& main_properties() { return main_; }
     skin::Form& splash_form() { return splash_form_; }
@@ -43,6 +44,7 @@ public:
 private:
     void on_timer(core::Timer& timer) override;
     void apply_direct_mode();
+    void keep_for_the_user();
     void make_main_form();
 
     Application& application_;

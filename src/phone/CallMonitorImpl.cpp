@@ -28,7 +28,9 @@ void CallMonitorImpl::on_timer(core::Timer& timer)
     if (listener_) {
         core::String name, number;
         int32_t const kind = get_call_info(name, number);
-        bool const on = kind > CALL_NONE;
+        // A held call is the same call: it ends when no call is left, so that holding and resuming
+        // neither splits its recording nor starts the program for it a second time.
+        bool const on = kind > CALL_NONE || (call_ && is_call_active());
         if (on != call_) {
             call_ = on;
             core::log() << u"CallMonitorImpl call=" << (on ? u"true" : u"false") << u" "

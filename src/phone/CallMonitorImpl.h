@@ -7,8 +7,9 @@
 namespace phone {
 
 // Notices calls by polling the published phone state every 0.1 s and tells its listener once when a
-// talking call starts and once when it ends. A change of kind or caller during a call is not told, and
-// two calls back to back without a silent poll between them are one call.
+// talking call starts and once when it ends. A call put on hold has not ended: it ends when no call is
+// active. A change of kind or caller during a call is not told, and two calls back to back without a
+// silent poll between them are one call.
 //
 // Threads: main thread only, with the scheduler running (the poll is its timer).
 class CallMonitorImpl final : private core::TimerListener {

@@ -75,6 +75,12 @@ TEST_F(CallMonitorTest, RingingIsNoCallAndAnsweringIsOneStartAndHangingUpOneStop
     EXPECT_EQ(heard[0].kind, CALL_INCOMING);
     EXPECT_TRUE(log.contains("CallMonitorImpl call=true "));
     EXPECT_TRUE(log.contains("TAPI ret=1\n"));
+    // Held and resumed: the same call goes on, nothing is told.
+    phone.hold(problem);
+    run_until_heard(2, 0.35);
+    phone.hold(problem);
+    run_until_heard(2, 0.35);
+    EXPECT_EQ(heard.size(), 1u);
     // A hangup and a new call between two polls: still the one call.
     phone.hangup(problem);
     phone.dial(u"555 0100", u"", problem);
@@ -86,6 +92,17 @@ TEST_F(CallMonitorTest, RingingIsNoCallAndAnsweringIsOneStartAndHangingUpOneStop
     ASSERT_EQ(heard.size(), 2u);
     EXPECT_FALSE(heard[1].start);
     EXPECT_TRUE(log.contains("CallMonitorImpl call=false "));
+    // A call hung up while held has ended.
+    phone.dial(u"555 0101", u"", problem);
+    phone.answer(problem);
+    run_until_heard(3);
+    phone.hold(problem);
+    run_until_heard(4, 0.35);
+    EXPECT_EQ(heard.size(), 3u);
+    phone.hangup(problem);
+    run_until_heard(4);
+    ASSERT_EQ(heard.size(), 4u);
+    EXPECT_FALSE(heard[3].start);
 }
 
 TEST_F(CallMonitorTest, TheRegistryNameWinsAndAnUnknownLineGivesKind3)
