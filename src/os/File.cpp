@@ -17,7 +17,7 @@ platform::OpenMode open_mode(FileMode mode)
     case FileMode::Write:
         return platform::OpenMode::WRITE_TRUNCATE;
     case FileMode::Append:
-        return platform::OpenMode::WRITE_OPEN_OR_CREATE;
+        return platform::OpenMode::APPEND;
     default:
         return platform::OpenMode::READ_WRITE;
     }

@@ -34,7 +34,7 @@ public:
 enum class FileMode {
     Read = 0, // read; open existing only
     Write = 1, // write; always create (an existing file is truncated)
-    Append = 2, // write; open or create, then move to the end
+    Append = 2, // write; open or create; every write goes to the end, also after other processes wrote
     ReadWrite = 3, // read and write; open or create
 };
 

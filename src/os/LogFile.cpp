@@ -23,7 +23,11 @@ public:
     {
         String const folder = platform::state_folder();
         make_folders(folder);
-        return std::make_unique<LockedUnicodeTextFile>(folder + u"/" + expand_path(u"%app_name%.txt"));
+        // The first process of the program starts the log afresh; a later one (a start that hands its
+        // command line to the running instance, say) adds to it instead of wiping what it holds.
+        String const path = folder + u"/" + expand_path(u"%app_name%.txt");
+        platform::claim_file(path);
+        return std::make_unique<LockedUnicodeTextFile>(path, FileMode::Append);
     }
 
 private:

@@ -31,8 +31,8 @@ void UnicodeTextFile::flush()
     file_.flush();
 }
 
-LockedUnicodeTextFile::LockedUnicodeTextFile(core::StringView path)
-    : UnicodeTextFile(path, FileMode::Write)
+LockedUnicodeTextFile::LockedUnicodeTextFile(core::StringView path, FileMode mode)
+    : UnicodeTextFile(path, mode)
 {
 }
 

@@ -24,7 +24,7 @@ private:
 // different threads never mix within one piece. Threads: any.
 class LockedUnicodeTextFile final : public UnicodeTextFile {
 public:
-    explicit LockedUnicodeTextFile(core::StringView path);
+    explicit LockedUnicodeTextFile(core::StringView path, FileMode mode = FileMode::Write);
     void write(char16_t const* text, size_t count) override;
     void flush() override;
 

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
@@ -50,6 +51,9 @@ FileHandle open_file(std::u16string const& path, OpenMode mode)
         break;
     case OpenMode::READ_WRITE:
         flags |= O_RDWR | O_CREAT;
+        break;
+    case OpenMode::APPEND:
+        flags |= O_WRONLY | O_CREAT | O_APPEND;
         break;
     }
     int fd = ::open(native(path).c_str(), flags, 0644);
@@ -135,6 +139,20 @@ bool sync_file(FileHandle file)
 {
     if (fdatasync(file) != 0)
         return fail(), false;
+    return true;
+}
+
+bool claim_file(std::u16string const& path)
+{
+    int fd = ::open(native(path).c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+    if (fd < 0)
+        return fail(), false;
+    // The descriptor stays open, and the lock with it, until the process ends.
+    if (flock(fd, LOCK_EX | LOCK_NB) != 0 || ftruncate(fd, 0) != 0) {
+        fail();
+        ::close(fd);
+        return false;
+    }
     return true;
 }
 

@@ -17,6 +17,7 @@ enum class OpenMode {
     WRITE_TRUNCATE, // write, always create
     WRITE_OPEN_OR_CREATE, // write, open or create
     READ_WRITE, // read and write, open or create
+    APPEND, // write, open or create; every write goes to the end, also when other processes append
 };
 
 FileHandle open_file(std::u16string const& path, OpenMode mode);
@@ -31,6 +32,10 @@ int64_t seek_file(FileHandle file, int64_t offset, SeekFrom from);
 int64_t file_size(FileHandle file);
 bool truncate_file(FileHandle file, uint64_t length);
 bool sync_file(FileHandle file);
+// Empties the file (made when missing) and holds an exclusive lock on it for the rest of the process's
+// life; false, leaving the file as it is, while another process holds it. For a file that one process
+// owns and others only append to, such as a log.
+bool claim_file(std::u16string const& path);
 
 // The error code (errno value) left by the calling thread's last failed call here; 0 after clear.
 int last_error();

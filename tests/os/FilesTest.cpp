@@ -6,6 +6,7 @@
 #include <os/FileInfo.h>
 #include <os/FileSystem.h>
 #include <os/UnicodeTextFile.h>
+#include <platform/filesystem.h>
 #include <thread>
 
 using namespace os;
@@ -57,6 +58,24 @@ TEST(File, ModesOpenCreateTruncateAndAppendAsNamed)
     EXPECT_EQ(read_file(path), "") << "write mode truncates";
     File d(wide(dir), FileMode::Read);
     EXPECT_FALSE(d.is_open()) << "a folder is not a file";
+}
+
+// A log's case: the first process empties the file and keeps it; a later one only adds to it, and what
+// either writes lands at the end, whoever wrote last.
+TEST(File, AClaimedFileIsEmptiedOnceAndAppendersNeverOverwriteEachOther)
+{
+    std::string const path = fresh_dir("claim") + "/log.txt";
+    write_file(path, "last run");
+    ASSERT_TRUE(platform::claim_file(wide(path)));
+    EXPECT_EQ(read_file(path), "");
+    {
+        File first(wide(path), FileMode::Append), second(wide(path), FileMode::Append);
+        first.write("A", 1);
+        second.write("B", 1);
+        first.write("C", 1);
+    }
+    EXPECT_FALSE(platform::claim_file(wide(path))) << "the lock is held for the process's life";
+    EXPECT_EQ(read_file(path), "ABC");
 }
 
 TEST(UnicodeTextFile, StartsWithOneByteOrderMark)
