@@ -37,7 +37,8 @@ bool is_program_command(core::StringView command)
 {
     if (command.empty())
         return false;
-    auto const folder = os::expand_path(u"%app_path%");
+    // The executable's folder, which an installation keeps apart from the data folder ("%app_path%").
+    auto const folder = os::directory_part(os::expand_path(u"%app_full_name%"));
     return os::is_under(without_leading_quote(folder), without_leading_quote(command));
 }
 

@@ -29,7 +29,9 @@ ProgramPaths const& program_paths()
         ProgramPaths p;
         p.full_name = get_app_path();
         auto const slash = last_separator(p.full_name);
-        p.folder = slash == String::npos ? String() : p.full_name.substr(0, slash);
+        // The data folder, which is the executable's own in the build tree but share/ravelin beside bin/
+        // in an installation.
+        p.folder = platform::data_folder();
         p.name = slash == String::npos ? p.full_name : p.full_name.substr(slash + 1);
         return p;
     }();

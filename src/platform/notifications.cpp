@@ -114,30 +114,9 @@ bool start_notifier()
 {
     char buffer[PATH_MAX + 1];
     ssize_t const n = ::readlink("/proc/self/exe", buffer, PATH_MAX);
-    std::string program = "ravelin-notifier";
-    if (n > 0) {
-        std::string const self(buffer, static_cast<size_t>(n));
-        std::string const beside = self.substr(0, self.find_last_of('/') + 1) + program;
-        if (::access(beside.c_str(), X_OK) == 0)
-            program = beside;
-    }
-    if (program.find('/') == std::string::npos) {
-        // Not beside the program: the first one on the PATH.
-        char const* path = std::getenv("PATH");
-        std::string const list = path ? path : "/usr/local/bin:/usr/bin:/bin";
-        for (size_t start = 0; start <= list.size();) {
-            size_t end = list.find(':', start);
-            if (end == std::string::npos)
-                end = list.size();
-            std::string const candidate = list.substr(start, end - start) + "/ravelin-notifier";
-            if (end > start && ::access(candidate.c_str(), X_OK) == 0) {
-                program = candidate;
-                break;
-            }
-            start = end + 1;
-        }
-    }
-    if (program.find('/') == std::string::npos)
+    std::string const self = n > 0 ? std::string(buffer, static_cast<size_t>(n)) : std::string();
+    std::string const program = companion_program(self, "ravelin-notifier");
+    if (program.empty())
         return false;
     return execute(from_utf8(program), u"--detach");
 }

@@ -120,6 +120,75 @@ std::u16string executable_path()
     return from_utf8(path);
 }
 
+namespace {
+
+std::string folder_of(std::string const& path)
+{
+    auto const slash = path.find_last_of('/');
+    return slash == std::string::npos ? std::string(".") : slash == 0 ? std::string("/") : path.substr(0, slash);
+}
+
+// The folder above the executable's, where an installation keeps share/ and libexec/.
+std::string prefix_of(std::string const& executable)
+{
+    std::string const prefix = folder_of(folder_of(executable));
+    return prefix == "/" ? std::string() : prefix;
+}
+
+bool holds_data(std::string const& folder)
+{
+    // Every program of ours reads the English language file first.
+    return ::access((folder + "/english.lng").c_str(), R_OK) == 0;
+}
+
+std::string self_path()
+{
+    char buffer[PATH_MAX + 1];
+    ssize_t const n = readlink("/proc/self/exe", buffer, PATH_MAX);
+    return n > 0 ? std::string(buffer, static_cast<size_t>(n)) : std::string();
+}
+
+} // namespace
+
+std::string data_folder_of(std::string const& executable)
+{
+    std::string const own = folder_of(executable);
+    if (holds_data(own))
+        return own;
+    std::string const shared = prefix_of(executable) + "/share/ravelin";
+    return holds_data(shared) ? shared : own;
+}
+
+std::u16string data_folder()
+{
+    if (auto dir = env("RAVELIN_APP_PATH"); !dir.empty())
+        return from_utf8(dir);
+    std::string const self = self_path();
+    return from_utf8(self.empty() ? std::string(".") : data_folder_of(self));
+}
+
+std::string companion_program(std::string const& executable, std::string const& name)
+{
+    auto const runnable = [](std::string const& path) { return ::access(path.c_str(), X_OK) == 0; };
+    if (!executable.empty()) {
+        if (std::string const beside = folder_of(executable) + "/" + name; runnable(beside))
+            return beside;
+        if (std::string const installed = prefix_of(executable) + "/libexec/ravelin/" + name; runnable(installed))
+            return installed;
+    }
+    std::string const list = env("PATH").empty() ? std::string("/usr/local/bin:/usr/bin:/bin") : env("PATH");
+    for (size_t start = 0; start <= list.size();) {
+        size_t end = list.find(':', start);
+        if (end == std::string::npos)
+            end = list.size();
+        if (end > start)
+            if (std::string const candidate = list.substr(start, end - start) + "/" + name; runnable(candidate))
+                return candidate;
+        start = end + 1;
+    }
+    return {};
+}
+
 std::u16string special_folder(int folder_id)
 {
     switch (folder_id) {

@@ -12,6 +12,20 @@ namespace platform {
 // so that tests can point the program at another folder of its data).
 std::u16string executable_path();
 
+// The folder of the program's data (skins, language files, keypad map, sounds, help): $RAVELIN_APP_PATH
+// when set, else data_folder_of(the running executable).
+std::u16string data_folder();
+
+// The data folder of an executable (UTF-8 path): its own folder when that holds the data (the build
+// tree, a program unpacked into one folder), else <its folder>/../share/ravelin when that does (an
+// installation under any prefix, moved or not), else its own folder.
+std::string data_folder_of(std::string const& executable);
+
+// A companion program of `executable` (such as the notifier): beside it (the build tree), else in
+// <its folder>/../libexec/ravelin (an installation), else the first one on $PATH; empty when none is
+// executable.
+std::string companion_program(std::string const& executable, std::string const& name);
+
 // Special folders by the handheld's folder ids (CSIDL values).
 constexpr int FOLDER_PROGRAMS = 2;
 constexpr int FOLDER_PERSONAL = 5;

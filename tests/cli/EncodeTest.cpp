@@ -271,3 +271,42 @@ TEST(Tag, FramesAreListedAndATitleIsChangedInPlaceWhenItFits)
 }
 
 } // namespace
+
+namespace {
+
+uint32_t le32_at(std::string const& bytes, size_t at)
+{
+    return uint8_t(bytes[at]) | uint8_t(bytes[at + 1]) << 8 | uint8_t(bytes[at + 2]) << 16
+        | uint32_t(uint8_t(bytes[at + 3])) << 24;
+}
+
+} // namespace
+
+// A mono 44.1 kHz ADPCM file counts 2^32 samples near 2 GB, long before its 4 GB: continued past that,
+// the sample count of its "fact" chunk stays at its largest value instead of wrapping to a short length.
+TEST(Encode, TheSampleCountOfALongAdpcmFileStopsAtItsLargestValue)
+{
+    std::string const dir = testing_support::fresh_dir("fact");
+    std::string const out = dir + "/long.wav";
+    ASSERT_EQ(encode(make_input(dir, 44100, 1, 0.5, "a"), out, "--format ADPCM").exit_code, 0);
+    std::string bytes = read_file(out);
+    size_t const fact = bytes.find("fact");
+    ASSERT_NE(fact, std::string::npos);
+    uint32_t const counted = le32_at(bytes, fact + 8);
+    // Whole blocks are written: 2036 samples each at this rate.
+    constexpr double BLOCK = 2036;
+    EXPECT_NEAR(counted, 22050, BLOCK);
+    // As if it held nearly 2^32 samples already.
+    uint32_t const near_end = 0xFFFFFFFFu - 1000;
+    for (int i = 0; i < 4; ++i)
+        bytes[fact + 8 + i] = static_cast<char>(near_end >> (8 * i));
+    testing_support::write_file(out, bytes);
+    auto const r = encode(make_input(dir, 44100, 1, 1.0, "b"), out, "--format ADPCM --append");
+    ASSERT_EQ(r.exit_code, 0) << r.error;
+    EXPECT_EQ(le32_at(read_file(out), fact + 8), 0xFFFFFFFFu);
+
+    // Below the limit the count goes on adding up.
+    ASSERT_EQ(encode(make_input(dir, 44100, 1, 0.5, "c"), dir + "/short.wav", "--format ADPCM").exit_code, 0);
+    ASSERT_EQ(encode(make_input(dir, 44100, 1, 1.0, "d"), dir + "/short.wav", "--format ADPCM --append").exit_code, 0);
+    EXPECT_NEAR(le32_at(read_file(dir + "/short.wav"), fact + 8), counted + 44100.0, 2 * BLOCK);
+}

@@ -1,5 +1,6 @@
 #include "WaveFileWriter.h"
 
+#include <algorithm>
 #include <core/Log.h>
 #include <os/FileInfo.h>
 
@@ -71,7 +72,8 @@ bool WaveFileWriter::open_existing()
     uint32_t const available = file_->size() - h.data_start;
     uint32_t const whole = std::min(h.data_size, available) / h.block_align * h.block_align;
     if (whole != h.data_size && h.samples_per_block)
-        h.fact_samples = whole / h.block_align * h.samples_per_block;
+        h.fact_samples = static_cast<uint32_t>(
+            std::min<uint64_t>(uint64_t(whole / h.block_align) * h.samples_per_block, 0xFFFFFFFFu));
     h.data_size = whole;
     header_ = std::move(h);
     continued_ = true;
@@ -167,8 +169,12 @@ void WaveFileWriter::write(AudioBuffer const& buffer)
     uint32_t const frames = written / header_.block_align;
     frames_ += frames;
     header_.data_size += frames * header_.block_align;
-    if (coding_ != WaveCoding::PCM)
-        header_.fact_samples += frames * header_.samples_per_block;
+    if (coding_ != WaveCoding::PCM) {
+        // Past 2^32 - 1 samples (a mono 44.1 kHz ADPCM file near 2 GB) the count stays at its largest
+        // value rather than wrap to a short one; readers take the length from the data size then.
+        uint64_t const samples = uint64_t(header_.fact_samples) + uint64_t(frames) * header_.samples_per_block;
+        header_.fact_samples = static_cast<uint32_t>(std::min<uint64_t>(samples, 0xFFFFFFFFu));
+    }
     if (written % header_.block_align != 0) {
         file_->set_size(header_.data_start + header_.data_size);
         good_ = false;

@@ -1,0 +1,185 @@
+// The installation as a user's system gets it: `cmake --install` of this build into a staging folder
+// (DESTDIR) under the prefix /usr, its files checked by the desktop's own validators, and the installed
+// programs run from another working folder without RAVELIN_APP_PATH, so that they must find their data
+// in ../share/ravelin and their services in ../libexec/ravelin.
+#include <TestSupport.h>
+
+#include <chrono>
+#include <csignal>
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <thread>
+
+using testing_support::file_exists;
+using testing_support::fresh_dir;
+using testing_support::read_file;
+using testing_support::run;
+
+namespace {
+
+class Installed : public testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        stage_ = new std::string(fresh_dir("stage"));
+        auto const installed = run(
+            "DESTDIR=" + *stage_ + " '" RAVELIN_CMAKE "' --install '" RAVELIN_BUILD_DIR "' --prefix /usr >/dev/null");
+        installed_ok_ = installed.exit_code == 0;
+        install_error_ = new std::string(installed.error);
+    }
+    static void TearDownTestSuite()
+    {
+        delete stage_;
+        delete install_error_;
+    }
+    void SetUp() override { ASSERT_TRUE(installed_ok_) << *install_error_; }
+
+    static std::string usr() { return *stage_ + "/usr"; }
+
+    // A command line as a user's process runs it: no program folder named, a working folder elsewhere.
+    static std::string as_user(std::string const& environment, std::string const& command)
+    {
+        return "cd '" + fresh_dir("elsewhere") + "' && env -u RAVELIN_APP_PATH " + environment + " " + command;
+    }
+
+    static std::string speech(int seconds)
+    {
+        std::string const path = fresh_dir("speech") + "/speech.wav";
+        run("sox -n -r 44100 -c 1 -b 16 " + path + " synth " + std::to_string(seconds)
+            + " pinknoise tremolo 4 80 vol 0.5");
+        return path;
+    }
+
+    // What ffmpeg's prober makes of a recording's length, -1 when it cannot read it.
+    static double duration(std::string const& path)
+    {
+        auto const probed = run("ffprobe -v error -show_entries format=duration -of csv=p=0 '" + path + "'");
+        return probed.exit_code == 0 && !probed.output.empty() ? std::atof(probed.output.c_str()) : -1;
+    }
+
+    inline static std::string* stage_ = nullptr;
+    inline static std::string* install_error_ = nullptr;
+    inline static bool installed_ok_ = false;
+};
+
+std::vector<std::string> files_under(std::string const& folder)
+{
+    std::vector<std::string> names;
+    if (std::filesystem::is_directory(folder))
+        for (auto const& entry : std::filesystem::directory_iterator(folder))
+            names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+TEST_F(Installed, PutsEachFileInItsPlaceAndNothingElseInBin)
+{
+    EXPECT_EQ(files_under(usr() + "/bin"), (std::vector<std::string> { "ravelin", "ravelin-cli", "ravelin-phone" }))
+        << "test programs, benchmarks and the skin compiler stay out of an installation";
+    EXPECT_EQ(
+        files_under(usr() + "/libexec/ravelin"), (std::vector<std::string> { "ravelin-keys", "ravelin-notifier" }));
+    for (char const* data : { "english.lng", "russian.lng", "keyboard.txt", "Voicbeep.wav", "RecEnd.wav",
+             "skins/bin/default.skin", "skins/bin/splash.skin", "help/english/index.html", "help/russian/index.html" })
+        EXPECT_TRUE(file_exists(usr() + "/share/ravelin/" + data)) << data;
+    for (char const* size : { "16x16", "24x24", "32x32", "48x48", "64x64", "128x128", "256x256" }) {
+        std::string const png = usr() + "/share/icons/hicolor/" + size + "/apps/ravelin.png";
+        ASSERT_TRUE(file_exists(png)) << png;
+        // The PNG's own header says its size: the rendering was not left at the SVG's.
+        std::string const header = read_file(png).substr(16, 8);
+        int const width = uint8_t(header[2]) << 8 | uint8_t(header[3]);
+        EXPECT_EQ(std::to_string(width) + "x" + std::to_string(width), size);
+    }
+    EXPECT_TRUE(file_exists(usr() + "/share/icons/hicolor/scalable/apps/ravelin.svg"));
+    for (char const* page : { "ravelin", "ravelin-cli", "ravelin-phone", "ravelin-notifier", "ravelin-keys" })
+        EXPECT_TRUE(file_exists(usr() + "/share/man/man1/" + std::string(page) + ".1")) << page;
+}
+
+TEST_F(Installed, ServicesAndAutostartStartTheInstalledPrograms)
+{
+    for (char const* service : { "ravelin-notifier", "ravelin-keys" }) {
+        std::string const unit = read_file(usr() + "/lib/systemd/user/" + std::string(service) + ".service");
+        EXPECT_NE(unit.find("\nExecStart=/usr/libexec/ravelin/" + std::string(service) + "\n"), std::string::npos)
+            << unit;
+        EXPECT_EQ(unit.find('@'), std::string::npos) << "every placeholder filled:\n" << unit;
+    }
+    std::string const autostart = read_file(usr() + "/etc/xdg/autostart/ravelin-notifier.desktop");
+    EXPECT_NE(autostart.find("\nExec=/usr/libexec/ravelin/ravelin-notifier\n"), std::string::npos) << autostart;
+}
+
+TEST_F(Installed, DesktopEntryMetainfoAndManPagesPassTheirValidators)
+{
+    if (run("command -v desktop-file-validate && command -v appstreamcli && command -v man").exit_code != 0)
+        GTEST_SKIP() << "desktop-file-utils, appstream and man-db are needed (packages.txt)";
+    for (std::string const& desktop :
+        { usr() + "/share/applications/ravelin.desktop", usr() + "/etc/xdg/autostart/ravelin-notifier.desktop" }) {
+        auto const checked = run("desktop-file-validate '" + desktop + "'");
+        EXPECT_EQ(checked.exit_code, 0) << desktop << checked.output << checked.error;
+        EXPECT_EQ(checked.output + checked.error, "") << "no hints either";
+    }
+    auto const metainfo = run(
+        "appstreamcli validate --no-net --explain '" + usr() + "/share/metainfo/org.ravelin.Ravelin.metainfo.xml'");
+    EXPECT_EQ(metainfo.exit_code, 0) << metainfo.output << metainfo.error;
+    EXPECT_NE(metainfo.output.find("Validation was successful"), std::string::npos) << metainfo.output;
+    for (auto const& page : files_under(usr() + "/share/man/man1")) {
+        // man-db passes groff's warnings through to standard error; a clean page says nothing.
+        auto const shown
+            = run("MANWIDTH=80 man --warnings -l '" + usr() + "/share/man/man1/" + page + "' 2>&1 >/dev/null");
+        EXPECT_EQ(shown.output, "") << page;
+    }
+}
+
+// The installed ravelin-cli finds the English language file (its messages) and records.
+TEST_F(Installed, TheCommandLineCompanionRecordsFromAnyFolder)
+{
+    auto const recorded
+        = run(as_user("RAVELIN_AUDIO_IN=file:" + speech(5) + ",fast", usr() + "/bin/ravelin-cli record"));
+    ASSERT_EQ(recorded.exit_code, 0) << recorded.error;
+    std::string const path = recorded.output.substr(0, recorded.output.find('\n'));
+    EXPECT_TRUE(path.ends_with(".mp3") && file_exists(path)) << path;
+    EXPECT_NE(recorded.error.find("recorded=5.000"), std::string::npos) << recorded.error;
+    EXPECT_NEAR(duration(path), 5.0, 0.1);
+
+    // A failure is said in the words of the language file, which it had to find.
+    auto const refused = run(as_user("RAVELIN_AUDIO_IN=none", usr() + "/bin/ravelin-cli record"));
+    EXPECT_NE(refused.exit_code, 0);
+    EXPECT_NE(refused.error.find("Sorry, the recording cannot start"), std::string::npos) << refused.error;
+}
+
+// The installed program on the headless display: its skin (the main screen is shown), its language
+// file (the title's text), its sounds (the start beep reaches the speaker file) and a recording made by
+// a later "ravelin record".
+TEST_F(Installed, TheProgramFindsItsSkinLanguagesAndSoundsAndRecords)
+{
+    std::string const dir = fresh_dir("program");
+    std::filesystem::create_directories(dir + "/run");
+    std::string const environment = "XDG_RUNTIME_DIR=" + dir + "/run RAVELIN_TRACE_FORMS=" + dir
+        + "/trace.txt RAVELIN_AUDIO_IN=file:" + speech(20) + " RAVELIN_AUDIO_OUT=file:" + dir + "/speaker.wav,fast";
+    // Braces put only the program in the background, so that $! is its own process id.
+    auto const started = run("cd '" + fresh_dir("elsewhere") + "' && { env -u RAVELIN_APP_PATH " + environment + " "
+        + usr() + "/bin/ravelin >" + dir + "/out.txt 2>&1 & echo $!; }");
+    int const pid = std::atoi(started.output.c_str());
+    ASSERT_GT(pid, 0);
+    auto wait_for = [&](auto done) {
+        for (int i = 0; i < 500 && !done(); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        return done();
+    };
+    auto shows = [&](std::string const& form) { return read_file(dir + "/trace.txt").starts_with(form + "\n"); };
+    EXPECT_TRUE(wait_for([&] { return shows("FormMain"); })) << read_file(dir + "/out.txt");
+    EXPECT_NE(read_file(dir + "/trace.txt").find("\tRavelin\n"), std::string::npos) << read_file(dir + "/trace.txt");
+
+    EXPECT_EQ(run(as_user(environment, usr() + "/bin/ravelin record")).exit_code, 0);
+    EXPECT_TRUE(wait_for([&] { return shows("FormRecording"); })) << read_file(dir + "/trace.txt");
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    kill(pid, SIGTERM);
+    EXPECT_TRUE(wait_for([&] { return kill(pid, 0) != 0; }));
+
+    EXPECT_GT(read_file(dir + "/speaker.wav").size(), 1000u) << "the start beep was played";
+    auto const listed = run(usr() + "/bin/ravelin-cli list");
+    std::string const first = listed.output.substr(0, listed.output.find('\n'));
+    std::string const path = first.substr(first.rfind('\t') + 1);
+    ASSERT_TRUE(path.ends_with(".mp3")) << listed.output << listed.error;
+    EXPECT_GT(duration(path), 0.5);
+}
+
+} // namespace
