@@ -28,7 +28,9 @@ eds::OpenBooks load_module(std::string& why)
         std::vector<fs::path> places;
         if (!error) {
             places.push_back(program.parent_path() / eds::MODULE_NAME);
+            // Installed: bin/ and libexec/ravelin/ both reach lib/ravelin/ under the prefix.
             places.push_back(program.parent_path().parent_path() / "lib/ravelin" / eds::MODULE_NAME);
+            places.push_back(program.parent_path().parent_path().parent_path() / "lib/ravelin" / eds::MODULE_NAME);
         }
         for (auto const& place : places) {
             if (!fs::exists(place, error))

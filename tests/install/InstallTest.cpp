@@ -78,6 +78,8 @@ TEST_F(Installed, PutsEachFileInItsPlaceAndNothingElseInBin)
         << "test programs, benchmarks and the skin compiler stay out of an installation";
     EXPECT_EQ(
         files_under(usr() + "/libexec/ravelin"), (std::vector<std::string> { "ravelin-keys", "ravelin-notifier" }));
+    EXPECT_EQ(files_under(usr() + "/lib/ravelin"), (std::vector<std::string> { "ravelin-eds.so" }))
+        << "the address-book module, loaded by the program and the services from ../lib/ravelin";
     for (char const* data : { "english.lng", "russian.lng", "keyboard.txt", "Voicbeep.wav", "RecEnd.wav",
              "skins/bin/default.skin", "skins/bin/splash.skin", "help/english/index.html", "help/russian/index.html" })
         EXPECT_TRUE(file_exists(usr() + "/share/ravelin/" + data)) << data;
