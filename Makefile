@@ -13,7 +13,7 @@ PACKAGES := $(shell sed -e 's/\#.*//' packages.txt)
 SUDO     := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
 .PHONY: deps build build-asan build-tsan test test-normal test-asan test-tsan run bench bench-long fuzz format clean \
-	skin-sheet install deb
+	skin-sheet install deb test-deb
 
 # Installs only what is missing from packages.txt; apt-get update runs first when something is.
 deps:
@@ -58,6 +58,7 @@ test: deps
 	$(MAKE) test-normal
 	$(MAKE) test-asan
 	$(MAKE) test-tsan
+	$(MAKE) test-deb
 
 run: deps build
 	./$(BUILD)/bin/ravelin
@@ -73,7 +74,7 @@ bench: deps build
 LONG_RUN_HOURS ?= 8
 LONG_RUN_DIR   ?= $(or $(TMPDIR),/tmp)
 bench-long: deps build
-	nice -n 10 python3 bench/long-run.py $(BUILD) --hours $(LONG_RUN_HOURS) --work $(LONG_RUN_DIR)
+	python3 bench/long-run.py $(BUILD) --hours $(LONG_RUN_HOURS) --work $(LONG_RUN_DIR)
 
 # Installs the programs, services, program folder, desktop entry, icons, metainfo and man pages under
 # PREFIX (and DESTDIR, for staging).
@@ -93,6 +94,15 @@ deb: deps
 	    export CCACHE_DIR="$$(ccache -k cache_dir)"; export CMAKE_C_COMPILER_LAUNCHER="$$CMAKE_CXX_COMPILER_LAUNCHER"; fi; \
 	  DEB_BUILD_OPTIONS=nocheck dpkg-buildpackage -b -us -uc
 	@ls $(DEB_DIR)/ravelin_*.deb
+
+# The package builds from the repository's files, and holds the programs, the services and the module.
+test-deb: deb
+	@contents="$$(dpkg-deb -c $(DEB_DIR)/ravelin_*.deb)"; for f in ./usr/bin/ravelin ./usr/bin/ravelin-cli \
+	  ./usr/bin/ravelin-phone ./usr/libexec/ravelin/ravelin-notifier ./usr/libexec/ravelin/ravelin-keys \
+	  ./usr/lib/ravelin/ravelin-eds.so ./usr/share/ravelin/skins/bin/default.skin \
+	  ./usr/share/applications/ravelin.desktop ./usr/lib/systemd/user/ravelin-notifier.service; do \
+	  echo "$$contents" | grep -q " $$f$$" || { echo "test-deb: the package lacks $$f"; exit 1; }; done; \
+	  echo "test-deb: $$(ls $(DEB_DIR)/ravelin_*.deb) holds every program and service"
 
 # libFuzzer targets (clang, ASan + UBSan); FUZZ_SECONDS per target.
 FUZZ_SECONDS ?= 60
