@@ -8,6 +8,7 @@
 #include <functional>
 #include <gtest/gtest.h>
 #include <os/Paths.h>
+#include <phone/AppNotification.h>
 #include <phone/PhoneState.h>
 #include <platform/dbus/modem_manager.h>
 #include <platform/folder_watch.h>
@@ -392,6 +393,8 @@ TEST_F(PhoneServiceTest, TheProgramRecordsAModemCallOnce)
         services.ensure_notifier = [] { return true; };
         document::Document document(std::move(services));
         document.set_auto_record(true);
+        // The service under test is also the notifier: the registration would start this test program.
+        ASSERT_TRUE(phone::stop_app_notification(phone::CALL_NOTIFICATION));
         auto run_until = [&](std::function<bool()> const& done) {
             uint32_t const start = tick_count();
             core::run_messages_until([&] { return done() || tick_count() - start > 5000; });

@@ -1,6 +1,7 @@
 #include "TestSupport.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <gtest/gtest.h>
@@ -45,6 +46,15 @@ int main(int argc, char** argv)
     os::install_log();
 
     testing::InitGoogleTest(&argc, argv);
+    // Anything left is not GoogleTest's: most likely a test program started as if it were Ravelin (a
+    // notification's "call", say). Running every test again there would start the same again.
+    if (argc > 1) {
+        std::fprintf(
+            stderr, "%s: unknown argument '%s': a test program takes only GoogleTest's options\n", argv[0], argv[1]);
+        if (!death_test_child)
+            std::filesystem::remove_all(home);
+        return 2;
+    }
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     int const result = RUN_ALL_TESTS();
     if (!death_test_child && !std::getenv("RAVELIN_KEEP_TEST_HOME"))
