@@ -7,6 +7,8 @@
 #include <cstdio>
 #include <dirent.h>
 #include <fcntl.h>
+#include <map>
+#include <mutex>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
@@ -144,15 +146,23 @@ bool sync_file(FileHandle file)
 
 bool claim_file(std::u16string const& path)
 {
-    int fd = ::open(native(path).c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+    // The descriptors stay open, and the locks with them, until the process ends; a claim this process
+    // already holds empties the file again.
+    static std::mutex lock;
+    static std::map<std::string, int> held;
+    std::string const name = native(path);
+    std::lock_guard<std::mutex> guard(lock);
+    if (auto const found = held.find(name); found != held.end())
+        return ftruncate(found->second, 0) == 0 || (fail(), false);
+    int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
     if (fd < 0)
         return fail(), false;
-    // The descriptor stays open, and the lock with it, until the process ends.
     if (flock(fd, LOCK_EX | LOCK_NB) != 0 || ftruncate(fd, 0) != 0) {
         fail();
         ::close(fd);
         return false;
     }
+    held.emplace(name, fd);
     return true;
 }
 

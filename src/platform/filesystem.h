@@ -33,7 +33,8 @@ int64_t file_size(FileHandle file);
 bool truncate_file(FileHandle file, uint64_t length);
 bool sync_file(FileHandle file);
 // Empties the file (made when missing) and holds an exclusive lock on it for the rest of the process's
-// life; false, leaving the file as it is, while another process holds it. For a file that one process
+// life (claiming it again empties it again); false, leaving the file as it is, while another process
+// holds it. For a file that one process
 // owns and others only append to, such as a log.
 bool claim_file(std::u16string const& path);
 
