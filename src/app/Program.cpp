@@ -13,6 +13,7 @@ namespace app {
 namespace {
 
 constexpr uint32_t STOP_SIGNAL_MESSAGE = platform::WM_USER + 60;
+constexpr uint32_t WATCH_CONTACTS_MESSAGE = platform::WM_USER + 61;
 
 } // namespace
 
@@ -29,10 +30,15 @@ Program::Program(core::String const& command_line)
     phone::PhoneControl& phone = document_->phone_control();
     application_->set_contact_message_handler(
         [&phone](uint32_t message, uint32_t item) { return phone.on_pim_message(message, item); });
-    phone.watch_contacts(application_->window());
+    // Connecting to an address book may take a while: it waits until the splash is up.
+    platform::post_thread_message(platform::current_thread_id(), WATCH_CONTACTS_MESSAGE, 0, 0);
     starter_ = std::make_unique<Starter>(command_line, *application_, *document_);
     signals_ = std::make_unique<platform::StopSignalWatcher>(platform::current_thread_id(), STOP_SIGNAL_MESSAGE);
     application_->set_thread_message_handler([this](platform::Message const& message) {
+        if (message.message == WATCH_CONTACTS_MESSAGE) {
+            document_->phone_control().watch_contacts(application_->window());
+            return;
+        }
         if (message.message != STOP_SIGNAL_MESSAGE)
             return;
         core::log() << "WinMain: stop signal " << static_cast<int64_t>(message.wparam) << "\n";
