@@ -92,6 +92,8 @@ protected:
     virtual void on_pen_move(skin::PenEvent const& event) = 0;
     virtual void on_key(skin::KeyEvent const& event) = 0;
     virtual void on_char(core::String const& text) = 0;
+    // The wheel turned by `notches` (positive away from the user) over `point`.
+    virtual void on_wheel(skin::Point point, int32_t notches) = 0;
     // The window's client size changed.
     virtual void on_window_size(int32_t width, int32_t height) = 0;
     // A frame was shown.
