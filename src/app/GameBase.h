@@ -21,8 +21,8 @@ namespace app {
 // The one top-level window: its message loop, the 40-ms frame step, and the turning of window messages
 // into pen, key and character events and into the listener's calls. Frames go through the display
 // back-end's window (the windowed path) in every drawing mode; a frame is painted only when something
-// asks for a redraw, and while the program is inactive (focus lost, minimised) the frame timer stops and
-// the loop blocks.
+// asks for a redraw, and while the program is inactive (minimised or hidden) the frame timer stops and the
+// loop blocks; a window that has only lost the focus stays active.
 // Threads: main thread only.
 class GameBase : public ApplicationBase {
 public:
