@@ -7,6 +7,7 @@
 #include <platform/instance.h>
 #include <skin/ElementTypes.h>
 #include <skin/Form.h>
+#include <skin/KeyNames.h>
 
 namespace app {
 
@@ -131,8 +132,27 @@ void Application::on_pen_move(skin::PenEvent const& event)
 
 void Application::on_key(skin::KeyEvent const& event)
 {
+    skin::Form* form = stack_.top();
+    if (!form || form->on_key(event))
+        return;
+    // Keys of the same meaning: Backspace where it deletes nothing and the hang-up key go back as
+    // Escape does; the call key confirms as Enter does.
+    int32_t alias = skin::KEY_NONE;
+    if (event.code == skin::KEY_BACKSPACE || event.code == skin::KEY_CALL_END)
+        alias = skin::KEY_ESC;
+    else if (event.code == skin::KEY_CALL_MAKE)
+        alias = skin::KEY_ENTER;
+    if (alias == skin::KEY_NONE)
+        return;
+    skin::KeyEvent again = event;
+    again.code = alias;
+    form->on_key(again);
+}
+
+void Application::on_wheel(skin::Point point, int32_t notches)
+{
     if (skin::Form* form = stack_.top())
-        form->on_key(event);
+        form->on_wheel(point, notches);
 }
 
 void Application::on_char(core::String const& text)

@@ -49,6 +49,7 @@ protected:
     void on_pen_move(skin::PenEvent const& event) override;
     void on_key(skin::KeyEvent const& event) override;
     void on_char(core::String const& text) override;
+    void on_wheel(skin::Point point, int32_t notches) override;
     void on_window_size(int32_t width, int32_t height) override;
     void on_frame_shown() override;
 

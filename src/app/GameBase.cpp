@@ -208,6 +208,16 @@ intptr_t GameBase::handle(uint32_t message, uintptr_t wparam, intptr_t lparam)
         if (pen_down_)
             on_pen_move(pen_event(lparam));
         break;
+    case WM_MOUSEWHEEL: {
+        on_user_input();
+        suspended_ = false;
+        int32_t const delta = wparam_wheel(wparam);
+        // A fine wheel (a touchpad) still moves by a whole step.
+        int32_t const notches = delta / WHEEL_DELTA != 0 ? delta / WHEEL_DELTA : (delta > 0) - (delta < 0);
+        if (notches != 0)
+            on_wheel({ lparam_x(lparam), lparam_y(lparam) }, notches);
+        break;
+    }
     case WM_LBUTTONUP:
         last_up_x_ = lparam_x(lparam);
         last_up_y_ = lparam_y(lparam);

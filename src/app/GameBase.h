@@ -21,8 +21,8 @@ namespace app {
 // The one top-level window: its message loop, the 40-ms frame step, and the turning of window messages
 // into pen, key and character events and into the listener's calls. Frames go through the display
 // back-end's window (the windowed path) in every drawing mode; a frame is painted only when something
-// asks for a redraw, and while the program is inactive (focus lost, minimised) the frame timer stops and
-// the loop blocks.
+// asks for a redraw, and while the program is inactive (minimised or hidden) the frame timer stops and the
+// loop blocks; a window that has only lost the focus stays active.
 // Threads: main thread only.
 class GameBase : public ApplicationBase {
 public:
@@ -92,6 +92,8 @@ protected:
     virtual void on_pen_move(skin::PenEvent const& event) = 0;
     virtual void on_key(skin::KeyEvent const& event) = 0;
     virtual void on_char(core::String const& text) = 0;
+    // The wheel turned by `notches` (positive away from the user) over `point`.
+    virtual void on_wheel(skin::Point point, int32_t notches) = 0;
     // The window's client size changed.
     virtual void on_window_size(int32_t width, int32_t height) = 0;
     // A frame was shown.

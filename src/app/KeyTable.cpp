@@ -14,8 +14,11 @@ int32_t key_code(uint32_t vk)
         return skin::KEY_A + static_cast<int32_t>(vk - VK_A);
     switch (vk) {
     case VK_BACK:
-    case VK_ESCAPE:
         return 11;
+    case VK_ESCAPE:
+        // Escape has a code of its own, so that a name being edited loses a character to Backspace while
+        // Escape still cancels the dialog.
+        return 8;
     case VK_TAB:
         return 18;
     case VK_RETURN:

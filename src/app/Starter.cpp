@@ -9,8 +9,10 @@
 #include <phone/PhoneState.h>
 #include <platform/messages.h>
 #include <platform/ticks.h>
+#include <screens/FormConfirmation.h>
 #include <screens/FormMain.h>
 #include <skin/FormBinding.h>
+#include <skin/widgets/ButtonElement.h>
 
 namespace app {
 
@@ -56,6 +58,7 @@ Starter::~Starter()
     if (application_.listener() == this)
         application_.set_listener(nullptr);
     auto& stack = application_.form_stack();
+    close_question_.reset();
     if (main_screen_)
         stack.close_form(&main_screen_->form());
     stack.close_form(&splash_form_);
@@ -94,8 +97,10 @@ void Starter::make_main_form()
 {
     if (main_screen_)
         application_.form_stack().close_form(&main_screen_->form());
+    close_question_.reset();
     main_screen_.reset();
     main_screen_ = std::make_unique<screens::FormMain>(main_, application_, document_);
+    close_question_ = std::make_unique<screens::FormConfirmation>(main_, application_, this);
 }
 
 void Starter::on_other_instance_started(core::String const& command)
@@ -125,7 +130,24 @@ void Starter::keep_for_the_user()
 
 bool Starter::can_close()
 {
-    return !document_.is_recording();
+    if (!document_.is_recording())
+        return true;
+    // Closing would end the recording: the user says whether that is meant. Before the main screen is
+    // up (a call recorded from the start) there is nothing to ask with, and the window stays.
+    if (close_question_ && !close_question_->is_shown()) {
+        close_question_->set_text(main_.translate(u"Confirm_close_recording"));
+        close_question_->show();
+    }
+    return false;
+}
+
+void Starter::on_click(skin::Element* source, skin::ButtonEvent const&)
+{
+    if (!close_question_ || source != close_question_->ok_button())
+        return;
+    core::log() << "Starter: stopped for closing\n";
+    document_.stop();
+    application_.quit();
 }
 
 void Starter::apply_direct_mode()

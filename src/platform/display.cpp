@@ -104,14 +104,15 @@ void HeadlessDisplay::post(uint32_t message, uintptr_t wparam, intptr_t lparam) 
 
 void HeadlessDisplay::update_active()
 {
-    bool const active = focused_ && !minimized_;
-    if (active == active_)
-        return;
-    active_ = active;
-    if (!active && pen_held_) {
+    if (!focused_ && pen_held_) {
         pen_held_ = false;
         post(WM_CAPTURECHANGED, 0, 0);
     }
+    // Only a window nobody can see is inactive.
+    bool const active = !minimized_;
+    if (active == active_)
+        return;
+    active_ = active;
     post(WM_ACTIVATE, active ? WA_ACTIVE : WA_INACTIVE, 0);
 }
 
@@ -181,6 +182,11 @@ void HeadlessDisplay::text(std::u16string const& text)
 {
     for (char16_t unit : text)
         post(WM_CHAR, unit, 1);
+}
+
+void HeadlessDisplay::wheel(int32_t x, int32_t y, int32_t notches)
+{
+    post(WM_MOUSEWHEEL, wheel_wparam(notches * WHEEL_DELTA), point_lparam(x, y));
 }
 
 void HeadlessDisplay::resize(int32_t width, int32_t height)

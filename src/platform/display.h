@@ -17,10 +17,13 @@
 // - WM_LBUTTONDOWN, WM_MOUSEMOVE (only while the pen is down), WM_LBUTTONUP: lparam = point_lparam(x,
 //   y), window pixels; a lift outside the window still arrives, at its position outside;
 // - WM_CAPTURECHANGED: the pen was held and the window lost it without a lift (focus taken away);
+// - WM_MOUSEWHEEL: wparam = wheel_wparam(delta), WHEEL_DELTA a notch, positive away from the user (the
+//   content moves down); lparam = point_lparam of the pointer;
 // - WM_KEYDOWN, WM_KEYUP: wparam = a virtual key (VK_*; other keys keep numbers of their own above 255),
 //   lparam bit 30 set for an auto-repeated key-down, bit 31 for a key-up;
 // - WM_CHAR: one UTF-16 code unit of typed or composed text;
-// - WM_ACTIVATE: wparam WA_ACTIVE or WA_INACTIVE (focus lost or minimised), only on a change;
+// - WM_ACTIVATE: wparam WA_ACTIVE or WA_INACTIVE (minimised or hidden), only on a change. A window that is
+//   visible but not focused stays active: it keeps drawing behind another window;
 // - WM_SETTINGCHANGE with SETTING_WORK_AREA: the window or the display changed size;
 // - WM_CLOSE: the user closes the window.
 //
@@ -48,6 +51,7 @@ constexpr uintptr_t WA_ACTIVE = 1;
 constexpr uintptr_t SETTING_WORK_AREA = 47;
 constexpr intptr_t KEY_REPEAT_BIT = intptr_t(1) << 30;
 constexpr intptr_t KEY_UP_BIT = intptr_t(1) << 31;
+constexpr int32_t WHEEL_DELTA = 120;
 
 // Virtual keys, numbered as on the handheld.
 constexpr uint32_t VK_BACK = 8;
@@ -86,6 +90,16 @@ inline int32_t lparam_x(intptr_t lparam)
 inline int32_t lparam_y(intptr_t lparam)
 {
     return static_cast<int16_t>((lparam >> 16) & 0xFFFF);
+}
+
+// The wheel's movement in the high half of wparam, signed.
+inline uintptr_t wheel_wparam(int32_t delta)
+{
+    return static_cast<uintptr_t>(static_cast<uint16_t>(static_cast<int16_t>(delta))) << 16;
+}
+inline int32_t wparam_wheel(uintptr_t wparam)
+{
+    return static_cast<int16_t>((wparam >> 16) & 0xFFFF);
 }
 
 struct TextRect {
@@ -146,11 +160,13 @@ public:
     void pen_down(int32_t x, int32_t y);
     void pen_move(int32_t x, int32_t y);
     void pen_up(int32_t x, int32_t y);
-    // Focus taken away: a held pen is lost, the window deactivated.
+    // Focus taken away: a held pen is lost; the window, still visible, stays active.
     void lose_focus();
     void gain_focus();
     void key(uint32_t virtual_key, bool down, bool repeat = false);
     void text(std::u16string const& text);
+    // The wheel turned by `notches` (positive away from the user) with the pointer at x, y.
+    void wheel(int32_t x, int32_t y, int32_t notches);
     void resize(int32_t width, int32_t height);
     void close();
 

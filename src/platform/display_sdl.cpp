@@ -208,12 +208,14 @@ private:
 
     void update_active()
     {
-        bool const active = focused_ && !minimized_;
+        if (!focused_ || minimized_)
+            lose_pen();
+        // A window behind another is still seen (a recording's clock and levels run on): only a hidden or
+        // minimised one stops drawing.
+        bool const active = !minimized_;
         if (active == active_)
             return;
         active_ = active;
-        if (!active)
-            lose_pen();
         post(WM_ACTIVATE, active ? WA_ACTIVE : WA_INACTIVE, 0);
     }
 
@@ -272,6 +274,16 @@ private:
                 post(WM_LBUTTONUP, 0, point_lparam(event.button.x, event.button.y));
             }
             break;
+        case SDL_MOUSEWHEEL: {
+            int32_t notches = event.wheel.y;
+            if (event.wheel.direction == SDL_MOUSEWHEEL_FLIPPED)
+                notches = -notches;
+            int x = 0, y = 0;
+            SDL_GetMouseState(&x, &y);
+            if (notches != 0)
+                post(WM_MOUSEWHEEL, wheel_wparam(notches * WHEEL_DELTA), point_lparam(x, y));
+            break;
+        }
         case SDL_KEYDOWN:
         case SDL_KEYUP: {
             bool const down = event.type == SDL_KEYDOWN;

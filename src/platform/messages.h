@@ -30,6 +30,7 @@ constexpr uint32_t WM_CTLCOLOREDIT = 0x0133;
 constexpr uint32_t WM_MOUSEMOVE = 0x0200;
 constexpr uint32_t WM_LBUTTONDOWN = 0x0201;
 constexpr uint32_t WM_LBUTTONUP = 0x0202;
+constexpr uint32_t WM_MOUSEWHEEL = 0x020A;
 constexpr uint32_t WM_CAPTURECHANGED = 0x0215;
 constexpr uint32_t WM_HOTKEY = 0x0312;
 constexpr uint32_t MM_WOM_OPEN = 0x03BB;

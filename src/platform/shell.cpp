@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <ctime>
 #include <fstream>
 #include <pwd.h>
 #include <spawn.h>
@@ -248,7 +249,10 @@ std::vector<std::u16string> storage_cards()
     return cards;
 }
 
-bool execute(std::u16string const& file, std::u16string const& parameters)
+namespace {
+
+// The words of a command: a runnable file with its parameters, or xdg-open with a document.
+std::vector<std::string> command_words(std::u16string const& file, std::u16string const& parameters)
 {
     std::string const program = to_utf8(file);
     std::vector<std::string> args;
@@ -263,10 +267,29 @@ bool execute(std::u16string const& file, std::u16string const& parameters)
     } else {
         args = { "xdg-open", program };
     }
+    return args;
+}
+
+std::vector<char*> argv_of(std::vector<std::string>& args)
+{
     std::vector<char*> argv;
     for (auto& a : args)
         argv.push_back(a.data());
     argv.push_back(nullptr);
+    return argv;
+}
+
+// How the watching child ends.
+constexpr int WATCH_STARTED = 0;
+constexpr int WATCH_NOT_STARTED = 1;
+constexpr int WATCH_FAILED = 2;
+
+} // namespace
+
+bool execute(std::u16string const& file, std::u16string const& parameters)
+{
+    std::vector<std::string> args = command_words(file, parameters);
+    std::vector<char*> argv = argv_of(args);
     // Started through an intermediate child that ends at once, so the program is adopted by init and
     // never lingers as a zombie of ours.
     pid_t const middle = fork();
@@ -281,6 +304,55 @@ bool execute(std::u16string const& file, std::u16string const& parameters)
         if (errno != EINTR)
             return false;
     return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+int64_t launch(std::u16string const& file, std::u16string const& parameters, uint32_t watch_ms)
+{
+    std::vector<std::string> args = command_words(file, parameters);
+    std::vector<char*> argv = argv_of(args);
+    // A watching child starts the program and waits for it a little: the caller never waits, and the
+    // program, adopted by init once the watcher ends, never lingers as a zombie of ours.
+    pid_t const watcher = fork();
+    if (watcher < 0)
+        return -1;
+    if (watcher == 0) {
+        pid_t pid = 0;
+        if (posix_spawnp(&pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0)
+            _exit(WATCH_NOT_STARTED);
+        constexpr uint32_t STEP_MS = 20;
+        for (uint32_t waited = 0; waited < watch_ms; waited += STEP_MS) {
+            int status = 0;
+            pid_t const done = waitpid(pid, &status, WNOHANG);
+            if (done == pid)
+                _exit(WIFEXITED(status) && WEXITSTATUS(status) == 0 ? WATCH_STARTED : WATCH_FAILED);
+            if (done < 0 && errno != EINTR)
+                break;
+            struct timespec const step { 0, STEP_MS * 1'000'000L };
+            nanosleep(&step, nullptr);
+        }
+        _exit(WATCH_STARTED);
+    }
+    return watcher;
+}
+
+LaunchOutcome launch_outcome(int64_t launch)
+{
+    int status = 0;
+    pid_t const done = waitpid(static_cast<pid_t>(launch), &status, WNOHANG);
+    if (done == 0 || (done < 0 && errno == EINTR))
+        return LaunchOutcome::PENDING;
+    if (done < 0)
+        return LaunchOutcome::STARTED;
+    if (!WIFEXITED(status))
+        return LaunchOutcome::FAILED;
+    switch (WEXITSTATUS(status)) {
+    case WATCH_STARTED:
+        return LaunchOutcome::STARTED;
+    case WATCH_NOT_STARTED:
+        return LaunchOutcome::NOT_STARTED;
+    default:
+        return LaunchOutcome::FAILED;
+    }
 }
 
 } // namespace platform

@@ -48,4 +48,18 @@ std::vector<std::u16string> storage_cards();
 // started.
 bool execute(std::u16string const& file, std::u16string const& parameters);
 
+// What became of a program started with launch().
+enum class LaunchOutcome {
+    PENDING, // still watched
+    STARTED, // running after the watch, or ended without an error
+    NOT_STARTED, // not installed or not runnable
+    FAILED, // ended with an error (or a signal) during the watch: xdg-open found nothing to open with
+};
+// Starts a program, or opens a document, as execute() does, and watches it for `watch_ms` milliseconds
+// without keeping the caller waiting: launch_outcome() tells the result once it is known. Answers the
+// launch's number, or -1 when nothing could be started.
+int64_t launch(std::u16string const& file, std::u16string const& parameters, uint32_t watch_ms);
+// Never blocks; once it has answered anything but PENDING, the launch is gone.
+LaunchOutcome launch_outcome(int64_t launch);
+
 } // namespace platform

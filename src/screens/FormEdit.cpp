@@ -6,6 +6,7 @@
 #include <skin/InputEvents.h>
 #include <skin/KeyNames.h>
 #include <skin/Properties.h>
+#include <skin/widgets/ButtonElement.h>
 #include <skin/widgets/EditElement.h>
 
 namespace screens {
@@ -78,11 +79,14 @@ bool FormEdit::before_pen(skin::PenEvent const& event)
 
 bool FormEdit::before_key(skin::KeyEvent const& event)
 {
+    // Enter ends no line in a name: it confirms the name, as OK does.
+    if (event.code == skin::KEY_ENTER) {
+        if (event.down && event.first && is_shown())
+            on_click(ok_button(), { ok_button()->position(), true });
+        return true;
+    }
     if (!event.down)
         return false;
-    // Enter ends no line in a name.
-    if (event.code == skin::KEY_ENTER)
-        return true;
     if (!selected_all_)
         return false;
     if (event.code == skin::KEY_BACKSPACE || event.code == skin::KEY_DEL) {

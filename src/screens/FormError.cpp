@@ -4,6 +4,7 @@
 
 #include <skin/FormBinding.h>
 #include <skin/FormStack.h>
+#include <skin/KeyNames.h>
 #include <skin/Properties.h>
 #include <skin/widgets/ButtonElement.h>
 #include <skin/widgets/TextElement.h>
@@ -15,6 +16,13 @@ FormError::FormError(skin::Properties& properties, ScreenHost& host)
     , properties_(properties)
     , host_(host)
 {
+    form_.unhandled_key = [this](skin::KeyEvent const& event) {
+        if (event.code != skin::KEY_ESC)
+            return false;
+        if (event.down && event.first)
+            close();
+        return true;
+    };
     load();
 }
 

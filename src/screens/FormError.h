@@ -1,5 +1,7 @@
 #pragma once
 
+#include "LiveForm.h"
+
 #include <skin/Form.h>
 #include <skin/SkinListener.h>
 #include <skin/widgets/ButtonListener.h>
@@ -14,7 +16,8 @@ namespace screens {
 
 class ScreenHost;
 
-// "FormError": an error message ("text") shown as a popup until "btnClose" is pressed.
+// "FormError": an error message ("text") shown as a popup until "btnClose" is pressed; Escape closes it
+// too.
 // Threads: main thread only.
 class FormError final : public skin::ButtonListener, private skin::SkinListener {
 public:
@@ -36,7 +39,7 @@ private:
 
     skin::Properties& properties_;
     ScreenHost& host_;
-    skin::Form form_;
+    ScreenForm form_;
     skin::TextElement* text_element_ = nullptr;
     skin::ButtonElement* close_ = nullptr;
     core::String text_;

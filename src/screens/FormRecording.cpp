@@ -29,6 +29,10 @@ FormRecording::FormRecording(skin::Properties& properties, ScreenHost& host, doc
     , edit_(properties, host, this)
     , menu_(properties, host, *this)
 {
+    // The second press of a double tap on the record button would land on this screen's buttons.
+    form_.before_pen = [this](skin::PenEvent const& event) {
+        return event.down && opened_at_ != 0 && static_cast<int32_t>(event.time - opened_at_) < SECOND_PRESS_MS;
+    };
     load();
     refresh(true);
     document_.add_listener(this);
@@ -78,6 +82,9 @@ void FormRecording::open(bool continued)
         if (auto reader = audio::create_reader(document_.current().path))
             before_seconds_ = reader->info().duration();
     renamed_ = false;
+    // The screen below got the tap that led here, if a tap did: its time starts the guard.
+    skin::Form const* below = host_.form_stack().top();
+    opened_at_ = below ? below->input_time() : 0;
     refresh(true);
     update_values();
     host_.form_stack().show_form(&form_, skin::FormMode::FULL_SCREEN);

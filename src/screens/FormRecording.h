@@ -36,6 +36,9 @@ class FormRecording final : public skin::ButtonListener,
                             public document::DocumentListener,
                             private skin::SkinListener {
 public:
+    // A press this soon after the tap that opened the screen is ignored: the second half of a double tap.
+    static constexpr int32_t SECOND_PRESS_MS = 400;
+
     FormRecording(skin::Properties& properties, ScreenHost& host, document::Document& document);
     ~FormRecording() override;
 
@@ -99,6 +102,8 @@ private:
     bool renamed_ = false;
     // Seconds the file held before the current run (a continued recording).
     double before_seconds_ = 0;
+    // When the input that opened the screen reached the screen below it (the tap on the record button).
+    uint32_t opened_at_ = 0;
 };
 
 } // namespace screens

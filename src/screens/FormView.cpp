@@ -11,6 +11,7 @@
 #include <os/FileInfo.h>
 #include <os/FileSystem.h>
 #include <skin/FormStack.h>
+#include <skin/KeyNames.h>
 #include <skin/Properties.h>
 #include <skin/widgets/ButtonElement.h>
 #include <skin/widgets/ImageElement.h>
@@ -30,7 +31,17 @@ FormView::FormView(skin::Properties& properties, ScreenHost& host, document::Doc
     , edit_(properties, host, this)
     , confirmation_(properties, host, this)
     , menu_(properties, host, *this)
+    , error_(properties, host)
+    , mail_([this] { error_.show(properties_.translate(u"Sorry_cannot_send")); })
 {
+    // F6 and F7, the volume keys, move the volume as the slider does.
+    form_.unhandled_key = [this](skin::KeyEvent const& event) {
+        if (event.code != skin::KEY_VOLUME_UP && event.code != skin::KEY_VOLUME_DOWN)
+            return false;
+        if (event.down)
+            change_volume(event.code == skin::KEY_VOLUME_UP ? VOLUME_STEP : -VOLUME_STEP);
+        return true;
+    };
     load();
     document_.add_listener(this);
 }
@@ -160,6 +171,14 @@ void FormView::on_click(skin::Element* source, skin::ButtonEvent const&)
     }
 }
 
+void FormView::change_volume(double step)
+{
+    double const value = std::clamp(document_.settings().volume + step, 0.0, 1.0);
+    volume_->set_value(value);
+    document_.set_volume(value);
+    document_.save_settings();
+}
+
 void FormView::slide(skin::Element* source, int32_t x)
 {
     double const value = slider_value(x, source->position().x, source->size().x);
@@ -211,9 +230,7 @@ void FormView::on_menu(Menu&, core::StringView id, core::StringView, MenuItems& 
         if (document_.continue_recording())
             close();
     } else if (id == u"Send") {
-        core::String const path = document_.current().path;
-        if (!os::execute_file(u"xdg-email", u"--attach " + os::quote_parameter(path)))
-            core::log() << u"FormView: no mail program for " << path << u"\n";
+        mail_.start(u"xdg-email", u"--attach " + os::quote_parameter(document_.current().path));
     }
 }
 

@@ -2,6 +2,8 @@
 
 #include "FormConfirmation.h"
 #include "FormEdit.h"
+#include "FormError.h"
+#include "Launcher.h"
 #include "LiveForm.h"
 #include "Menu.h"
 #include "MenuOwner.h"
@@ -36,6 +38,8 @@ class FormView final : public skin::ButtonListener,
                        public document::DocumentListener,
                        private skin::SkinListener {
 public:
+    static constexpr double VOLUME_STEP = 0.1;
+
     FormView(skin::Properties& properties, ScreenHost& host, document::Document& document);
     ~FormView() override;
 
@@ -51,6 +55,7 @@ public:
     double total_seconds() const { return total_seconds_; }
     FormEdit& edit_dialog() { return edit_; }
     FormConfirmation& confirmation() { return confirmation_; }
+    FormError& error() { return error_; }
     Menu& menu() { return menu_; }
 
     void on_click(skin::Element* source, skin::ButtonEvent const& event) override;
@@ -66,6 +71,8 @@ private:
     void update_values();
     void show_playing(bool playing);
     void slide(skin::Element* source, int32_t x);
+    // The volume keys: the volume moves by `step`, kept within 0 to 1, and is saved.
+    void change_volume(double step);
 
     skin::Properties& properties_;
     ScreenHost& host_;
@@ -93,6 +100,9 @@ private:
     FormEdit edit_;
     FormConfirmation confirmation_;
     Menu menu_;
+    FormError error_;
+    // The mail program a recording is sent with.
+    Launcher mail_;
     core::String name_;
     double total_seconds_ = 0;
 };

@@ -47,6 +47,7 @@ MainMenu::MainMenu(skin::Properties& properties, ScreenHost& host, document::Doc
     , main_(main)
     , languages_(properties.dictionary(), document::APP_NAME)
     , quick_record_(properties, host)
+    , help_([this] { main_.error().show(properties_.translate(u"Sorry_cannot_open_help")); })
     , reload_(this)
 {
 }
@@ -147,7 +148,7 @@ void MainMenu::on_menu(Menu& menu, core::StringView id, MenuItems& items)
     } else if (id == u"Minimize") {
         host_.minimize();
     } else if (id == u"Help") {
-        os::execute_file(os::expand_path(u"%app_path%/help/") + properties_.translate(u"Help_link"), u"");
+        help_.start(u"%app_path%/help/" + properties_.translate(u"Help_link"), u"");
     } else if (id == u"Exit") {
         document_.stop();
         host_.quit();
@@ -156,7 +157,9 @@ void MainMenu::on_menu(Menu& menu, core::StringView id, MenuItems& items)
     std::vector<lang::LanguageItem> languages;
     if (languages_.fill_page(id, languages)) {
         for (auto const& language : languages) {
-            MenuItem item(language.id, language.is_cancel ? core::String() : language.label);
+            // Cancel leads back to the settings, as on the other pages of settings.
+            MenuItem item = language.is_cancel ? MenuItem(u"Settings", properties_.translate(u"Cancel"))
+                                               : MenuItem(language.id, language.label);
             item.checked = language.checked;
             items.push_back(item);
         }

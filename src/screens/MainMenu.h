@@ -1,6 +1,7 @@
 #pragma once
 
 #include "FormQuickRecord.h"
+#include "Launcher.h"
 #include "MenuItem.h"
 
 #include <core/Strings.h>
@@ -55,6 +56,8 @@ private:
     FormMain& main_;
     lang::LanguageMenu languages_;
     FormQuickRecord quick_record_;
+    // The help page, opened by the desktop's browser.
+    Launcher help_;
     // A new language is shown once the menu's choice has returned: the reload rebuilds the menu's rows.
     core::Timer reload_;
 };

@@ -2,8 +2,11 @@
 
 #include "ScreenHost.h"
 
+#include <algorithm>
+
 #include <skin/FormBinding.h>
 #include <skin/FormStack.h>
+#include <skin/KeyNames.h>
 #include <skin/Properties.h>
 #include <skin/widgets/ButtonElement.h>
 #include <skin/widgets/ListRow.h>
@@ -17,6 +20,12 @@ MenuOwner::~MenuOwner() = default;
 namespace {
 
 constexpr core::StringView ROW_BUTTONS[] = { u"Help", u"Minimize", u"Exit" };
+
+// A row the keys can choose: enabled and standing for an id (the row of buttons stands for none).
+bool choosable(MenuItem const& item)
+{
+    return item.enabled && !(item.id.empty() && item.label.empty());
+}
 
 class MenuRow final : public skin::ListRow {
 public:
@@ -60,6 +69,16 @@ private:
 
 } // namespace
 
+bool MenuForm::on_pen(skin::PenEvent const& event)
+{
+    return menu_.on_pen(event) || skin::Form::on_pen(event);
+}
+
+bool MenuForm::on_key(skin::KeyEvent const& event)
+{
+    return menu_.on_key(event) || skin::Form::on_key(event);
+}
+
 Menu::Menu(skin::Properties& properties, ScreenHost& host, MenuOwner& owner, core::StringView form_name,
     core::StringView default_element)
     : skin::SkinListener(properties)
@@ -68,6 +87,7 @@ Menu::Menu(skin::Properties& properties, ScreenHost& host, MenuOwner& owner, cor
     , owner_(owner)
     , form_name_(form_name)
     , default_element_(default_element)
+    , form_(*this)
 {
     load();
 }
@@ -104,6 +124,7 @@ bool Menu::is_open() const
 
 void Menu::close()
 {
+    trail_.clear();
     host_.form_stack().close_form(&form_);
 }
 
@@ -111,7 +132,14 @@ void Menu::open(core::StringView id, core::StringView caption, bool first)
 {
     uint64_t const opening = ++opened_;
     core::String const page(id);
-    core::String const page_caption = caption.empty() ? properties_.translate(id) : core::String(caption);
+    core::String page_caption = caption.empty() ? properties_.translate(id) : core::String(caption);
+    // A page of this showing that is opened again keeps the caption it had, whatever the row that led
+    // back to it says.
+    auto back_to = first
+        ? trail_.end()
+        : std::find_if(trail_.begin(), trail_.end(), [&](auto const& shown) { return shown.first == page; });
+    if (back_to != trail_.end())
+        page_caption = back_to->second;
     MenuItems items;
     owner_.on_menu(*this, page, page_caption, items);
     if (opening != opened_)
@@ -122,18 +150,83 @@ void Menu::open(core::StringView id, core::StringView caption, bool first)
             list_->refresh_row(i);
         return;
     }
+    if (items.empty()) {
+        items_.clear();
+        list_->reset(0);
+        close();
+        return;
+    }
+    if (first)
+        trail_.clear();
+    else if (back_to != trail_.end())
+        trail_.erase(back_to, trail_.end());
+    trail_.emplace_back(page, page_caption);
     page_ = page;
     page_caption_ = page_caption;
     items_ = std::move(items);
     if (caption_)
         caption_->set_text(page_caption_);
     list_->reset(static_cast<int32_t>(items_.size()));
-    if (items_.empty()) {
+    list_->set_selected(-1);
+    if (first || !is_open())
+        host_.form_stack().show_form(&form_, skin::FormMode::POPUP);
+}
+
+void Menu::back()
+{
+    if (trail_.size() < 2) {
         close();
         return;
     }
-    if (first || !is_open())
-        host_.form_stack().show_form(&form_, skin::FormMode::POPUP);
+    auto const previous = trail_[trail_.size() - 2];
+    open(previous.first, previous.second, false);
+}
+
+void Menu::move_highlight(int32_t direction)
+{
+    int32_t const count = static_cast<int32_t>(items_.size());
+    int32_t index = list_->selected();
+    if (index < 0 || index >= count)
+        index = direction > 0 ? -1 : count;
+    for (index += direction; index >= 0 && index < count; index += direction)
+        if (choosable(items_[static_cast<size_t>(index)])) {
+            list_->set_selected(index);
+            list_->show_row(index);
+            return;
+        }
+}
+
+bool Menu::on_key(skin::KeyEvent const& event)
+{
+    switch (event.code) {
+    case skin::KEY_UP:
+    case skin::KEY_DOWN:
+    case skin::KEY_ENTER:
+    case skin::KEY_ESC:
+        break;
+    default:
+        return false;
+    }
+    if (!event.down)
+        return true;
+    if (event.code == skin::KEY_UP || event.code == skin::KEY_DOWN) {
+        move_highlight(event.code == skin::KEY_DOWN ? 1 : -1);
+    } else if (event.code == skin::KEY_ENTER) {
+        if (event.first && list_->selected() >= 0)
+            on_row_clicked(list_, list_->selected());
+    } else if (event.first) {
+        back();
+    }
+    return true;
+}
+
+bool Menu::on_pen(skin::PenEvent const& event)
+{
+    // A press beside the panel puts the menu away, as a tap outside a popup does anywhere else.
+    if (!event.down || panel_->hit_test(event.point()))
+        return false;
+    close();
+    return true;
 }
 
 void Menu::on_row_clicked(skin::VListElement*, int32_t index)

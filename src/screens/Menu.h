@@ -19,7 +19,22 @@ class VListElement;
 
 namespace screens {
 
+class Menu;
 class ScreenHost;
+
+// The menu's form: it sees keys and presses before its elements do.
+class MenuForm final : public skin::Form {
+public:
+    explicit MenuForm(Menu& menu)
+        : menu_(menu)
+    {
+    }
+    bool on_pen(skin::PenEvent const& event) override;
+    bool on_key(skin::KeyEvent const& event) override;
+
+private:
+    Menu& menu_;
+};
 
 // A skinned list of choices shown as a popup over its owner's screen. It has no content of its own: each
 // page is filled by the owner when it opens, and each choice opens the page of the chosen id, which the
@@ -30,6 +45,10 @@ class ScreenHost;
 // "Disabled" appended for a disabled item; it shows the text in "#text" and the optional "separator" and
 // "checked" marks. The buttons "Help", "Minimize" and "Exit" of a row (the main menu's first one) choose
 // their own names.
+//
+// Keys: Up and Down move the highlight over the rows that can be chosen, Enter chooses the highlighted
+// one, Escape goes back to the page this one was opened from (or closes the menu on the first page);
+// the list scrolls with Page Up, Page Down, Home, End and the wheel. A press outside "panel" closes it.
 // Threads: main thread only.
 class Menu final : public skin::ListModel, public skin::ButtonListener, private skin::SkinListener {
 public:
@@ -43,12 +62,18 @@ public:
     void open(core::StringView id, core::StringView caption, bool first);
     void close();
     bool is_open() const;
+    // The caption of the page on screen.
+    core::String const& caption() const { return page_caption_; }
 
     skin::Form& form() { return form_; }
     skin::VListElement& list() const { return *list_; }
     core::String const& page() const { return page_; }
     MenuItems const& items() const { return items_; }
     core::String const& default_element() const { return default_element_; }
+
+    // Keys and presses that reach the form; true when the menu took them.
+    bool on_key(skin::KeyEvent const& event);
+    bool on_pen(skin::PenEvent const& event);
 
     // ListModel.
     void on_row_clicked(skin::VListElement* list, int32_t index) override;
@@ -59,19 +84,25 @@ public:
 private:
     void on_reload_skin(skin::PropertiesImpl& properties) override;
     void load();
+    // Moves the highlight to the next row that can be chosen in `direction` (+1 down, -1 up).
+    void move_highlight(int32_t direction);
+    void back();
 
     skin::Properties& properties_;
     ScreenHost& host_;
     MenuOwner& owner_;
     core::String form_name_;
     core::String default_element_;
-    skin::Form form_;
+    MenuForm form_;
     skin::Element* panel_ = nullptr;
     skin::VListElement* list_ = nullptr;
     skin::TextElement* caption_ = nullptr;
     core::String page_;
     core::String page_caption_;
     MenuItems items_;
+    // The pages of this showing from the first to the one on screen, with their captions: a row that
+    // leads back to one of them ("Cancel" on a page of settings) brings it back under its own caption.
+    std::vector<std::pair<core::String, core::String>> trail_;
     // Counts the pages opened, so that an owner that opens a page while it is asked for another wins.
     uint64_t opened_ = 0;
 };

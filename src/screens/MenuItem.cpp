@@ -1,8 +1,15 @@
 #include "MenuItem.h"
 
 #include <algorithm>
+#include <array>
 
 namespace screens {
+
+namespace {
+
+constexpr std::array<core::StringView, 4> BOOST_LEVELS = { u"BoostOff", u"Boost1", u"Boost2", u"Boost3" };
+
+} // namespace
 
 core::String menu_row_element(MenuItem const& item, core::StringView default_element)
 {
@@ -25,11 +32,8 @@ bool same_page(MenuItems const& a, MenuItems const& b)
 
 void append_boost_items(MenuItems& items, core::StringView boost)
 {
-    MenuItem off(u"BoostOff");
-    if (boost == u"BoostOff")
-        off.style = u"MenuElementUnchecked";
-    items.push_back(off);
-    for (core::StringView level : { u"Boost1", u"Boost2", u"Boost3" }) {
+    // "No boost" is one of the choices, not an option that is off: chosen, it is checked like the others.
+    for (core::StringView level : BOOST_LEVELS) {
         MenuItem item(level);
         item.checked = boost == level;
         items.push_back(item);

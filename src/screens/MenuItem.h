@@ -34,8 +34,7 @@ core::String menu_row_element(MenuItem const& item, core::StringView default_ele
 core::String menu_row_text(MenuItem const& item, core::StringView translated_id);
 // The pages hold the same ids in the same order (a page opened again only redraws its rows).
 bool same_page(MenuItems const& a, MenuItems const& b);
-// The boost levels of the "Boost" page, `boost` (the current setting) marked: "BoostOff" is drawn
-// unchecked when it is the setting, a level checked when it is.
+// The boost levels of the "Boost" page, "BoostOff" first, the current setting `boost` checked.
 void append_boost_items(MenuItems& items, core::StringView boost);
 
 } // namespace screens

@@ -562,6 +562,11 @@ bool Element::on_char(char16_t)
     return false;
 }
 
+bool Element::on_wheel(Point, int32_t)
+{
+    return false;
+}
+
 void Element::on_descendant_destroyed(Element*)
 {
 }

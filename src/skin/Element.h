@@ -70,6 +70,9 @@ public:
     virtual bool on_pen(PenEvent const& event);
     virtual bool on_key(KeyEvent const& event);
     virtual bool on_char(char16_t character);
+    // The wheel turned with the pointer at `point` (window pixels): `notches` away from the user are
+    // positive. True when the element scrolled.
+    virtual bool on_wheel(Point point, int32_t notches);
     // Told by every descendant as it is destroyed, so that types holding reserved children (found by
     // id anywhere below them) never keep a pointer to one that is gone.
     virtual void on_descendant_destroyed(Element* descendant);

@@ -60,4 +60,9 @@ bool Form::on_char(char16_t character)
     return router_.offer_char(character);
 }
 
+bool Form::on_wheel(Point point, int32_t notches)
+{
+    return router_.offer_wheel(point, notches);
+}
+
 } // namespace skin

@@ -32,6 +32,7 @@ public:
     void on_pen_move(Point point, uint32_t time);
     bool on_key(KeyEvent const& event) override;
     bool on_char(char16_t character) override;
+    bool on_wheel(Point point, int32_t notches) override;
 
     // InputHost.
     void add_input(Element* element) override { router_.add(element); }

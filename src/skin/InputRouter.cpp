@@ -111,6 +111,15 @@ bool InputRouter::offer_char(char16_t character)
     return false;
 }
 
+bool InputRouter::offer_wheel(Point point, int32_t notches)
+{
+    std::vector<Element*> const walk = inputs_;
+    for (Element* element : walk)
+        if (contains(element) && takes_input(*element) && element->hit_test(point) && element->on_wheel(point, notches))
+            return true;
+    return false;
+}
+
 void InputRouter::cancel_captured()
 {
     std::vector<Element*> const taken = std::move(captured_);

@@ -40,6 +40,8 @@ public:
     // Offered in order until one element takes it.
     bool offer_key(KeyEvent const& event);
     bool offer_char(char16_t character);
+    // The wheel goes to the elements under the pointer, in order, until one scrolls.
+    bool offer_wheel(Point point, int32_t notches);
     // Every element that holds the pen is released with cancel set, at (-1, -1): no click comes of it.
     void cancel_captured();
 

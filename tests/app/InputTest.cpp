@@ -83,7 +83,7 @@ TEST(KeyTableTest, VirtualKeysGiveTheirCodes)
         uint32_t vk;
         int32_t code;
     };
-    Row const rows[] = { { 8, 11 }, { 27, 11 }, { 9, 18 }, { 13, 9 }, { 16, 1 }, { 17, 2 }, { 18, 3 }, { 32, 10 },
+    Row const rows[] = { { 8, 11 }, { 27, 8 }, { 9, 18 }, { 13, 9 }, { 16, 1 }, { 17, 2 }, { 18, 3 }, { 32, 10 },
         { 33, 17 }, { 34, 16 }, { 35, 15 }, { 36, 14 }, { 37, 4 }, { 38, 6 }, { 39, 5 }, { 40, 7 }, { 45, 13 },
         { 46, 12 }, { 48, 46 }, { 57, 55 }, { 65, 20 }, { 90, 45 }, { 93, 19 }, { 112, 61 }, { 113, 62 }, { 114, 58 },
         { 115, 59 }, { 116, 0 }, { 117, 63 }, { 118, 64 }, { 119, 56 }, { 120, 57 }, { 121, 0 }, { 47, 0 }, { 64, 0 },
@@ -150,6 +150,37 @@ TEST_F(InputTest, DeactivationStopsFramesAndReactivationResumesThem)
     pump(*application, 300);
     EXPECT_TRUE(application->is_active());
     EXPECT_GT(display().frames(), frozen + 3);
+}
+
+TEST_F(InputTest, AWindowBehindAnotherKeepsDrawing)
+{
+    settle();
+    display().lose_focus();
+    settle();
+    EXPECT_TRUE(application->is_active());
+    uint64_t const before = display().frames();
+    pump(*application, 300);
+    EXPECT_GT(display().frames(), before + 3);
+}
+
+TEST_F(InputTest, TheWheelReachesTheFormAtThePointer)
+{
+    struct WheelForm final : skin::Form {
+        bool on_wheel(skin::Point point, int32_t notches) override
+        {
+            turns.emplace_back(point, notches);
+            return true;
+        }
+        std::vector<std::pair<skin::Point, int32_t>> turns;
+    } wheeled;
+    application->form_stack().show_form(&wheeled, skin::FormMode::FULL_SCREEN);
+    display().wheel(30, 40, -2);
+    display().wheel(5, 6, 1);
+    settle();
+    application->form_stack().close_form(&wheeled);
+    ASSERT_EQ(wheeled.turns.size(), 2u);
+    EXPECT_EQ(wheeled.turns[0], std::pair(skin::Point { 30, 40 }, -2));
+    EXPECT_EQ(wheeled.turns[1], std::pair(skin::Point { 5, 6 }, 1));
 }
 
 TEST_F(InputTest, OnlyARealChangeOfTheScreenIsOne)

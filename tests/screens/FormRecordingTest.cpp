@@ -219,7 +219,9 @@ TEST_F(FormRecordingTest, TheBoostMenuChecksTheSettingAndChangesIt)
     screens::Menu& menu = recording().menu();
     ASSERT_TRUE(menu.is_open());
     ASSERT_EQ(menu.items().size(), 5u);
-    EXPECT_EQ(menu.items()[0].style, u"MenuElementUnchecked");
+    // "No boost", the setting, is checked as the chosen level.
+    EXPECT_TRUE(menu.items()[0].style.empty());
+    EXPECT_TRUE(menu.items()[0].checked);
     EXPECT_FALSE(menu.items()[2].checked);
     save("boost-menu-480x640");
     tap_row(menu.list(), 2);

@@ -202,8 +202,10 @@ TEST_F(MainMenuTest, OptionsAreSwitchedInPlaceAndStored)
     EXPECT_EQ(menu().items()[2].label, harness->properties().translate(u"Mp3Low"));
     EXPECT_EQ(registry_text(u"Format"), u"Mp3Low");
 
+    // "No boost", the boost in use, is checked like any level would be.
     choose(u"Boost");
-    EXPECT_EQ(menu().list().row(0)->id(), u"MenuElementUnchecked");
+    EXPECT_EQ(menu().list().row(0)->id(), u"MenuElement");
+    EXPECT_TRUE(menu().list().row(0)->find_child(u"checked")->visible());
     choose(u"Boost2");
     EXPECT_EQ(document->settings().boost, u"Boost2");
     EXPECT_TRUE(menu().items()[3].checked);
@@ -346,28 +348,51 @@ TEST_F(MainMenuTest, HelpAndSendStartTheirProgramsWithTheFileAsOneArgument)
     EXPECT_EQ(top(), &view.form());
 }
 
-TEST_F(MainMenuTest, MissingProgramsAreLoggedAndOtherwiseSilent)
+TEST_F(MainMenuTest, HelpAndSendThatNothingCanOpenSaySo)
 {
-    std::string const empty = testing_support::fresh_dir("no-programs");
+    // Nothing on the search path, or a program that is there but ends with an error at once (xdg-open
+    // with no browser to hand the page to).
+    struct Row {
+        char const* what;
+        char const* script; // null: no such program
+    };
+    Row const rows[] = { { "missing", nullptr }, { "failing", "#!/bin/sh\nexit 3\n" } };
     std::string const saved = std::getenv("PATH");
     std::filesystem::create_directories(core::to_utf8(store()));
     testing_support::write_file(core::to_utf8(store() + u"/Note.wav"),
         audio_test::wav_bytes(1, 1, 8000, 16, audio_test::pcm16(std::vector<int16_t>(800, 100))));
-    setenv("PATH", empty.c_str(), 1);
     start();
-    testing_support::LogCapture log;
-    open_menu();
-    tap_row_button(u"Help");
-    EXPECT_EQ(top(), &main->form());
-    tap_row(main->list(), 0);
-    tap(element(main->view().form(), u"btnMenu"));
-    tap_row(main->view().menu().list(), 2);
+    for (auto const& row : rows) {
+        SCOPED_TRACE(row.what);
+        std::string const dir = testing_support::fresh_dir(std::string("programs-") + row.what);
+        for (char const* name : { "xdg-open", "xdg-email" })
+            if (row.script) {
+                testing_support::write_file(dir + "/" + name, row.script);
+                fs::permissions(dir + "/" + name, fs::perms::owner_all);
+            }
+        setenv("PATH", dir.c_str(), 1);
+        testing_support::LogCapture log;
+        open_menu();
+        tap_row_button(u"Help");
+        run_until([&] { return main->error().is_shown(); });
+        EXPECT_EQ(top(), &main->error().form());
+        EXPECT_EQ(main->error().text(), harness->properties().translate(u"Sorry_cannot_open_help"));
+        main->error().close();
+
+        tap_row(main->list(), 0);
+        auto& view = main->view();
+        tap(element(view.form(), u"btnMenu"));
+        tap_row(view.menu().list(), 2);
+        run_until([&] { return view.error().is_shown(); });
+        EXPECT_EQ(top(), &view.error().form());
+        EXPECT_EQ(view.error().text(), harness->properties().translate(u"Sorry_cannot_send"));
+        view.error().close();
+        view.close();
+        EXPECT_TRUE(host->messages.empty());
+        EXPECT_TRUE(log.contains(
+            row.script ? "execute_file: failed at once xdg-email\n" : "execute_file: cannot start xdg-email\n"));
+    }
     setenv("PATH", saved.c_str(), 1);
-    EXPECT_TRUE(host->messages.empty());
-    EXPECT_EQ(top(), &main->view().form());
-    EXPECT_TRUE(log.contains("execute_file: cannot start xdg-email\n"));
-    EXPECT_TRUE(
-        log.contains("execute_file: cannot start " + testing_support::bin_dir() + "/help/english/index.html\n"));
 }
 
 TEST_F(MainMenuTest, MinimizeAndExitReachTheWindow)
@@ -402,7 +427,7 @@ TEST_F(MainMenuTest, ANewLanguageRedrawsEveryScreenAndIsStored)
     String const english_left = harness->properties().translate(u"skin_Left");
     ASSERT_TRUE(holds_text(main->view().form(), english_left));
     path({ u"Settings", u"Language" });
-    EXPECT_EQ(ids(), (std::vector<String> { u"Language#english", u"Language#russian", u"Cancel" }));
+    EXPECT_EQ(ids(), (std::vector<String> { u"Language#english", u"Language#russian", u"Settings" }));
     EXPECT_TRUE(menu().items()[0].checked);
     EXPECT_FALSE(menu().items()[1].checked);
 
@@ -429,5 +454,93 @@ TEST_F(MainMenuTest, ANewLanguageRedrawsEveryScreenAndIsStored)
     EXPECT_EQ(caption->text(), russian.translate(u"MainMenu"));
     save("main-menu-russian");
 }
+
+} // namespace
+
+namespace {
+
+TEST_F(MainMenuTest, EveryWayBackFromAPageOfSettingsShowsSettingsUnderItsCaption)
+{
+    start();
+    for (StringView page : { u"Format", u"Boost", u"Microphone", u"Language" }) {
+        SCOPED_TRACE(core::to_utf8(page));
+        path({ u"Settings", page });
+        ASSERT_EQ(menu().page(), page);
+        tap_row(menu().list(), static_cast<int32_t>(menu().items().size()) - 1);
+        EXPECT_TRUE(menu().is_open());
+        EXPECT_EQ(menu().page(), u"Settings");
+        EXPECT_EQ(menu().caption(), harness->properties().translate(u"Settings"));
+        menu().close();
+    }
+}
+
+TEST_F(MainMenuTest, ATapBesideThePanelClosesTheMenu)
+{
+    start({ 640, 480 });
+    open_menu();
+    auto const& panel = element(menu().form(), u"panel");
+    ASSERT_LT(panel.position().x + panel.size().x, 640);
+    tap_at({ 639, 470 });
+    EXPECT_FALSE(menu().is_open());
+    EXPECT_EQ(top(), &main->form());
+}
+
+// Every page of the main menu fits the window, or turns with the wheel until its last row shows whole,
+// at each size and in each language.
+class MenuFit : public MainMenuTest,
+                public ::testing::WithParamInterface<std::tuple<std::tuple<skin::Point, int32_t>, char const*>> { };
+
+TEST_P(MenuFit, EveryPageFitsOrScrollsToItsLastRow)
+{
+    auto const [size, language] = GetParam();
+    auto const [screen, dpi] = size;
+    start(screen, dpi);
+    harness->properties().dictionary().load(core::from_utf8(testing_support::bin_dir() + "/" + language + ".lng"));
+    for (StringView page : { u"MainMenu", u"File", u"Settings", u"Format", u"Boost", u"Microphone", u"Language" }) {
+        SCOPED_TRACE(core::to_utf8(page));
+        menu().open(u"MainMenu", u"", true);
+        if (page != u"MainMenu")
+            menu().open(page, u"", false);
+        settle();
+        ASSERT_EQ(menu().page(), page);
+        auto const& panel = element(menu().form(), u"panel");
+        EXPECT_GE(panel.position().y, 0);
+        EXPECT_LE(panel.position().y + panel.size().y, screen.y);
+        EXPECT_LE(panel.position().x + panel.size().x, screen.x);
+        auto& list = menu().list();
+        skin::Point const middle = list.position() + skin::Point { list.size().x / 2, list.size().y / 2 };
+        int32_t const last = list.count() - 1;
+        double top = 0, height = 0;
+        for (int notch = 0; notch < 20 && !(list.row_place(last, top, height) && top + height <= list.size().y);
+             ++notch) {
+            menu().form().on_wheel(middle, -1);
+            settle();
+        }
+        ASSERT_TRUE(list.row_place(last, top, height));
+        EXPECT_GE(top, 0);
+        EXPECT_LE(top + height, list.size().y);
+        // Each row's text fits its row.
+        for (int32_t i = 0; i <= last; ++i) {
+            auto* row = list.row(i);
+            auto* text = row ? dynamic_cast<skin::TextElement*>(row->find_child(u"#text")) : nullptr;
+            if (text) {
+                EXPECT_LE(text->text_size().x, text->size().x) << core::to_utf8(text->text());
+            }
+        }
+        menu().close();
+    }
+}
+
+std::string fit_name(::testing::TestParamInfo<MenuFit::ParamType> const& info)
+{
+    skin::Point const screen = std::get<0>(std::get<0>(info.param));
+    return std::to_string(screen.x) + "x" + std::to_string(screen.y) + "_" + std::get<1>(info.param);
+}
+
+INSTANTIATE_TEST_SUITE_P(Sizes, MenuFit,
+    ::testing::Combine(::testing::Values(std::tuple { skin::Point { 240, 320 }, 96 },
+                           std::tuple { skin::Point { 320, 240 }, 96 }, std::tuple { skin::Point { 480, 640 }, 192 }),
+        ::testing::Values("english", "russian")),
+    fit_name);
 
 } // namespace

@@ -330,6 +330,27 @@ TEST_F(Edits, PressActivatesAndKeysEdit)
     EXPECT_EQ(edit->caret_point().x, 0);
 }
 
+TEST_F(Edits, ALineLongerThanTheEditScrollsToKeepTheCaretInView)
+{
+    edit->activate();
+    edit->set_caret(edit->text().size());
+    for (int i = 0; i < 60; ++i)
+        edit->on_char(u'W');
+    int32_t const width = edit->size().x;
+    ASSERT_GT(width, 0);
+    ASSERT_GT(edit->text_size().x, 2 * width);
+    EXPECT_GE(edit->caret_point().x, 0);
+    EXPECT_LT(edit->caret_point().x, width);
+    // What shows is the end of the line: a press at the right edge lands next to the caret.
+    edit->on_pen(pen(edit->position().x + width - 1, 10, true));
+    EXPECT_GE(edit->caret(), edit->text().size() - 2);
+    // Walking back to the start brings the start back into view.
+    for (size_t i = 0; i < edit->text().size(); ++i)
+        edit->on_key({ KEY_LEFT, true });
+    EXPECT_EQ(edit->caret(), 0u);
+    EXPECT_EQ(edit->caret_point().x, 0);
+}
+
 TEST_F(Edits, CaretBlinksWhileActive)
 {
     EXPECT_FALSE(edit->caret_shown());

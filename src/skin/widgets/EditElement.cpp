@@ -72,6 +72,7 @@ void EditElement::restart_blink()
 void EditElement::set_caret(size_t caret)
 {
     caret_ = std::min(caret, text().size());
+    follow_caret();
     mark_redraw();
 }
 
@@ -79,6 +80,39 @@ void EditElement::set_text(core::StringView text)
 {
     TextElement::set_text(text);
     caret_ = std::min(caret_, this->text().size());
+    follow_caret();
+}
+
+int32_t EditElement::caret_width() const
+{
+    return font() ? font()->description().scale : 1;
+}
+
+bool EditElement::overflows() const
+{
+    return !style().wrap && font() && lines().size() == 1 && lines().front().width + caret_width() > size().x;
+}
+
+int32_t EditElement::line_start(int32_t line_width) const
+{
+    return overflows() ? -scroll_x_ : line_left(line_width);
+}
+
+void EditElement::follow_caret()
+{
+    if (!overflows()) {
+        scroll_x_ = 0;
+        return;
+    }
+    auto const& line = lines().front();
+    size_t const offset = std::min(prepared_index(caret_), line.text.size());
+    int32_t const caret_x = font()->measure(core::StringView(line.text).substr(0, offset)).width;
+    int32_t const room = std::max(size().x - caret_width(), 0);
+    if (caret_x - scroll_x_ > room)
+        scroll_x_ = caret_x - room;
+    if (caret_x < scroll_x_)
+        scroll_x_ = caret_x;
+    scroll_x_ = std::clamp(scroll_x_, 0, std::max(line.width + caret_width() - size().x, 0));
 }
 
 void EditElement::tick(double seconds)
@@ -109,9 +143,10 @@ bool EditElement::on_pen(PenEvent const& event)
         host->remove_input(this);
         host->add_input(this);
     }
-    if (active())
+    if (active()) {
         caret_ = index_at(event.point() - position());
-    else
+        follow_caret();
+    } else
         activate();
     restart_blink();
     return true;
@@ -153,6 +188,7 @@ bool EditElement::on_key(KeyEvent const& event)
     default:
         return false;
     }
+    follow_caret();
     restart_blink();
     return true;
 }
@@ -211,14 +247,14 @@ Point EditElement::caret_point() const
     size_t const k = line_of(p);
     auto const& line = lines()[k];
     size_t const offset = std::min(p > line.start ? p - line.start : 0, line.text.size());
-    int32_t const x = line_left(line.width) + font()->measure(core::StringView(line.text).substr(0, offset)).width;
+    int32_t const x = line_start(line.width) + font()->measure(core::StringView(line.text).substr(0, offset)).width;
     return { x, block_top() + static_cast<int32_t>(k) * font()->height() };
 }
 
 size_t EditElement::index_in_line(size_t k, int32_t x) const
 {
     auto const& line = lines()[k];
-    int32_t const relative = x - line_left(line.width);
+    int32_t const relative = x - line_start(line.width);
     std::vector<int32_t> edges;
     font()->measure(line.text, 0, &edges);
     // The boundary nearest to x: before the first character, or after character j - 1.
@@ -248,11 +284,38 @@ void EditElement::draw(RenderSurface& surface, Point origin)
 {
     if (has_background_)
         fill(surface, origin, size(), background_);
-    TextElement::draw(surface, origin);
+    follow_caret();
+    if (overflows())
+        draw_scrolled(surface, origin);
+    else
+        TextElement::draw(surface, origin);
     if (caret_shown() && font()) {
         ClipGuard const clip(surface, origin, size());
         fill(surface, origin + caret_point(), { font()->description().scale, font()->height() }, style().color);
     }
+}
+
+void EditElement::draw_scrolled(RenderSurface& surface, Point origin)
+{
+    ClipGuard const clip(surface, origin, size());
+    core::String const& line = lines().front().text;
+    // The highlight (a selection) in the prepared text's indices, as its three runs.
+    size_t const start = std::min(prepared_index(highlight_start()), line.size());
+    size_t const end = std::min(prepared_index(highlight_start() + highlight_length()), line.size());
+    core::StringView const all = line;
+    core::StringView const runs[] = { all.substr(0, start), all.substr(start, end - start), all.substr(end) };
+    TextStyle run_style { style().color, HAlign::LEFT, VAlign::TOP, false };
+    int32_t x = origin.x - scroll_x_;
+    int32_t const y = origin.y + block_top();
+    for (size_t i = 0; i < 3; ++i) {
+        if (runs[i].empty())
+            continue;
+        int32_t const width = font()->measure(runs[i]).width;
+        run_style.color = i == 1 && highlight_length() > 0 ? highlight_color() : style().color;
+        font()->draw_text(surface, runs[i], { x, y }, { width + caret_width(), font()->height() }, run_style);
+        x += width;
+    }
+    Element::draw(surface, origin);
 }
 
 } // namespace skin

@@ -34,6 +34,7 @@ public:
     void set_highlight(size_t start, size_t length, Color color);
     size_t highlight_start() const { return highlight_start_; }
     size_t highlight_length() const { return highlight_length_; }
+    Color highlight_color() const { return highlight_color_; }
 
     core::String const& text() const { return text_; }
     FontHandle const& font() const { return font_; }

@@ -9,6 +9,7 @@
 #include <skin/InputEvents.h>
 #include <skin/InputHost.h>
 #include <skin/InputRouter.h>
+#include <skin/KeyNames.h>
 #include <skin/PropertiesImpl.h>
 #include <skin/RenderSurface.h>
 
@@ -198,6 +199,84 @@ void VListElement::set_selected(int32_t index)
     for (Slot const& slot : slots_)
         show_state(*slot.row);
     mark_redraw();
+}
+
+void VListElement::scroll_by(double dy)
+{
+    if (motion_.pen_down() || making_row_)
+        return;
+    motion_.set_velocity(0);
+    motion_.set_scroll(scroll() + dy);
+    // Rows come and go as the content moves; the ends are kept after each change of the window.
+    for (int round = 0; round < 3; ++round) {
+        update_rows();
+        if (!motion_.clamp(extent()))
+            break;
+    }
+    mark_redraw();
+}
+
+void VListElement::show_row(int32_t index)
+{
+    if (index < 0 || index >= count_ || pressed_)
+        return;
+    double top = 0, height = 0;
+    if (!row_place(index, top, height)) {
+        scroll_to(index);
+        scroll_by(0);
+        if (!row_place(index, top, height))
+            return;
+    }
+    double const bottom = size().y;
+    if (top < 0)
+        scroll_by(-top);
+    else if (top + height > bottom)
+        scroll_by(bottom - top - height);
+}
+
+double VListElement::step() const
+{
+    for (Slot const& slot : slots_)
+        if (slot.target > 0)
+            return slot.target;
+    return std::max(size().y / 10, 1);
+}
+
+bool VListElement::on_key(KeyEvent const& event)
+{
+    double const page = std::max(size().y - step(), step());
+    switch (event.code) {
+    case KEY_UP:
+    case KEY_DOWN:
+    case KEY_PAGE_UP:
+    case KEY_PAGE_DOWN:
+    case KEY_HOME:
+    case KEY_END:
+        break;
+    default:
+        return false;
+    }
+    if (!event.down)
+        return true;
+    if (event.code == KEY_UP)
+        scroll_by(step());
+    else if (event.code == KEY_DOWN)
+        scroll_by(-step());
+    else if (event.code == KEY_PAGE_UP)
+        scroll_by(page);
+    else if (event.code == KEY_PAGE_DOWN)
+        scroll_by(-page);
+    else if (event.code == KEY_HOME)
+        show_row(0);
+    else
+        show_row(count_ - 1);
+    return true;
+}
+
+bool VListElement::on_wheel(Point, int32_t notches)
+{
+    scroll_by(2 * step() * notches);
+    return true;
 }
 
 int32_t VListElement::animating_rows() const

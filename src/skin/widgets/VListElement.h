@@ -41,6 +41,11 @@ public:
     void measure_y(Extent& extent) override;
     bool on_pen(PenEvent const& event) override;
     void on_pen_move(Point point) override;
+    // Up and Down move the content by a row, Page Up and Page Down by the list's height less a row, Home
+    // and End to the ends.
+    bool on_key(KeyEvent const& event) override;
+    // A notch of the wheel moves the content by two rows.
+    bool on_wheel(Point point, int32_t notches) override;
 
     // A new model (or none): the list is reset with its count and nothing is selected.
     void set_model(ListModel* model);
@@ -56,6 +61,13 @@ public:
     void scroll_to(int32_t index);
     // The row shown as selected; -1 for none.
     void set_selected(int32_t index);
+    // Moves the content by `dy` pixels (positive brings what is above into view), never past its ends;
+    // ignored while the pen is down.
+    void scroll_by(double dy);
+    // Scrolls so that row `index` is shown whole.
+    void show_row(int32_t index);
+    // What one step of the keys moves: the height of the first row on screen, or a tenth of the list.
+    double step() const;
 
     int32_t scroll_border_min() const { return motion_.border_min(); }
     int32_t scroll_border_max() const { return motion_.border_max(); }

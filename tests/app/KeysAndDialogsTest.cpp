@@ -1,0 +1,191 @@
+#include "AppTestSupport.h"
+
+#include <app/Program.h>
+#include <app/Starter.h>
+#include <document/Document.h>
+#include <functional>
+#include <gtest/gtest.h>
+#include <os/FileInfo.h>
+#include <screens/FormConfirmation.h>
+#include <screens/FormMain.h>
+#include <skin/Form.h>
+#include <skin/widgets/ButtonElement.h>
+#include <skin/widgets/VListElement.h>
+
+using namespace app_test;
+using platform::VK_F1;
+
+namespace {
+
+class KeysAndDialogsTest : public ::testing::Test {
+protected:
+    void SetUp() override { use_test_data(); }
+    void TearDown() override
+    {
+        program.reset();
+        setenv("RAVELIN_AUDIO_IN", "none", 1);
+        platform::Message m;
+        while (platform::peek_message(m, 0, 0, 0, platform::Peek::REMOVE)) { }
+    }
+    // The program with its main screen up.
+    void start()
+    {
+        program = std::make_unique<app::Program>(u"");
+        ASSERT_TRUE(pump(app(), 3000, [&] { return program->starter().main_form() != nullptr; }));
+        pump(app(), 100);
+    }
+    app::Application& app() { return program->application(); }
+    screens::FormMain& main() { return *program->starter().main_screen(); }
+    platform::HeadlessDisplay& display() { return headless(app()); }
+    skin::Form* top() { return app().form_stack().top(); }
+    // Pumps until `done`, for at most two seconds.
+    bool until(std::function<bool()> const& done) { return pump(app(), 2000, done); }
+    void press(uint32_t key)
+    {
+        display().key(key, true);
+        display().key(key, false);
+    }
+    void tap(skin::Element const& element)
+    {
+        int32_t const x = element.position().x + element.size().x / 2;
+        int32_t const y = element.position().y + element.size().y / 2;
+        display().pen_down(x, y);
+        display().pen_up(x, y);
+    }
+    std::string speech_wav()
+    {
+        std::string const path = testing_support::fresh_dir("speech") + "/speech.wav";
+        EXPECT_EQ(testing_support::run("sox -n -r 16000 -c 1 -b 16 " + path + " synth 20 sine 300").exit_code, 0);
+        return path;
+    }
+
+    std::unique_ptr<app::Program> program;
+};
+
+} // namespace
+
+// Each key of the documentation, through the window's messages, on the screen it acts on.
+TEST_F(KeysAndDialogsTest, EveryDocumentedKeyDoesWhatItSays)
+{
+    struct Row {
+        char const* what;
+        std::function<void()> before;
+        std::vector<uint32_t> keys;
+        std::function<bool()> done;
+    };
+    start();
+    auto& menu = main().menu();
+    auto& edit = main().recording().edit_dialog();
+    auto& view = main().view();
+    auto open_edit = [&] {
+        edit.set_text(u"Old name");
+        edit.show();
+        display().text(u"New");
+    };
+    Row const rows[] = {
+        { "F2 opens the menu", [] {}, { VK_F1 + 1 }, [&] { return menu.is_open(); } },
+        { "Escape closes it", [&] { menu.open(u"MainMenu", u"", true); }, { platform::VK_ESCAPE },
+            [&] { return !menu.is_open() && top() == &main().form(); } },
+        { "Down and Enter choose a row", [&] { menu.open(u"MainMenu", u"", true); },
+            { platform::VK_DOWN, platform::VK_RETURN }, [&] { return menu.is_open() && menu.page() == u"File"; } },
+        { "Backspace goes back a page",
+            [&] {
+                menu.open(u"MainMenu", u"", true);
+                menu.open(u"Settings", u"", false);
+            },
+            { platform::VK_BACK }, [&] { return menu.is_open() && menu.page() == u"MainMenu"; } },
+        { "End shows the last row",
+            [&] {
+                menu.open(u"MainMenu", u"", true);
+                menu.open(u"Settings", u"", false);
+            },
+            { platform::VK_END },
+            [&] {
+                double row_top = 0, height = 0;
+                return menu.list().row_place(menu.list().count() - 1, row_top, height)
+                    && row_top + height <= menu.list().size().y;
+            } },
+        { "Escape closes the filter",
+            [&] {
+                tap(*main().form().find_child(u"btnFilter"));
+                ASSERT_TRUE(until([&] { return main().filter_open(); }));
+            },
+            { platform::VK_ESCAPE }, [&] { return !main().filter_open(); } },
+        { "Escape cancels a question", [&] { main().confirm_delete(); }, { platform::VK_ESCAPE },
+            [&] { return !main().confirmation().is_shown(); } },
+        { "F4 closes a message", [&] { main().error().show(u"Something"); }, { VK_F1 + 3 },
+            [&] { return !main().error().is_shown(); } },
+        { "Enter confirms the name", open_edit, { platform::VK_RETURN },
+            [&] { return !edit.is_shown() && main().recording().name() == u"New"; } },
+        { "Backspace in the name deletes", open_edit, { platform::VK_BACK },
+            [&] { return edit.is_shown() && edit.text() == u"Ne"; } },
+        { "Escape cancels the name", open_edit, { platform::VK_ESCAPE },
+            [&] { return !edit.is_shown() && main().recording().name() == u"New"; } },
+        { "F6 raises the volume", [&] { view.open(); }, { VK_F1 + 5, VK_F1 + 5 },
+            [&] { return std::abs(program->document().settings().volume - 0.7) < 0.01; } },
+        { "F7 lowers it", [&] { view.open(); }, { VK_F1 + 6 },
+            [&] { return std::abs(program->document().settings().volume - 0.4) < 0.01; } },
+        { "Escape leaves the playback screen", [&] { view.open(); }, { platform::VK_ESCAPE },
+            [&] { return !view.is_shown() && top() == &main().form(); } },
+    };
+    program->document().set_volume(0.5);
+    for (auto const& row : rows) {
+        SCOPED_TRACE(row.what);
+        row.before();
+        for (uint32_t key : row.keys)
+            press(key);
+        EXPECT_TRUE(until(row.done));
+        // Back to the list for the next row.
+        menu.close();
+        main().confirmation().close();
+        main().error().close();
+        edit.close();
+        view.close();
+        program->document().set_volume(0.5);
+        pump(app(), 50);
+    }
+}
+
+TEST_F(KeysAndDialogsTest, ClosingWhileRecordingAsksAndOkStopsKeepsTheFileAndCloses)
+{
+    setenv("RAVELIN_AUDIO_IN", ("file:" + speech_wav()).c_str(), 1);
+    start();
+    auto& document = program->document();
+    ASSERT_TRUE(document.record(false, {}, {}, 0));
+    core::String const path = document.current().path;
+    ASSERT_TRUE(until([&] { return top() == &main().recording().form(); }));
+    auto* question = program->starter().close_question();
+    ASSERT_NE(question, nullptr);
+
+    // Cancel keeps recording, and the window.
+    display().close();
+    ASSERT_TRUE(until([&] { return question->is_shown(); }));
+    EXPECT_EQ(question->text(), program->starter().main_properties().translate(u"Confirm_close_recording"));
+    tap(*question->cancel_button());
+    ASSERT_TRUE(until([&] { return !question->is_shown(); }));
+    EXPECT_TRUE(document.is_recording());
+    EXPECT_TRUE(platform::is_window(app().window()));
+
+    display().close();
+    ASSERT_TRUE(until([&] { return question->is_shown(); }));
+    tap(*question->ok_button());
+    EXPECT_TRUE(until([&] { return !platform::is_window(app().window()); }));
+    EXPECT_FALSE(document.is_recording());
+    EXPECT_GT(os::FileInfo(path).size(), 0u);
+}
+
+TEST_F(KeysAndDialogsTest, TheSecondPressOfADoubleTapOnRecordDoesNotPause)
+{
+    setenv("RAVELIN_AUDIO_IN", ("file:" + speech_wav()).c_str(), 1);
+    start();
+    auto* record = main().form().find_child(u"btnRecord");
+    ASSERT_NE(record, nullptr);
+    tap(*record);
+    tap(*record);
+    ASSERT_TRUE(until([&] { return top() == &main().recording().form(); }));
+    // The second tap was queued behind the first: it has been handled once the queue is empty.
+    pump(app(), 100);
+    EXPECT_TRUE(program->document().is_recording());
+    EXPECT_FALSE(program->document().is_paused());
+    program->document().stop();
+}
