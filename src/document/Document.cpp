@@ -167,8 +167,7 @@ void Document::set_boost(StringView name)
 void Document::set_auto_record(bool on)
 {
     if (on) {
-        String const command = u"\"" + os::expand_path(u"%app_full_name%") + u"\" call";
-        if (phone::set_app_notification(phone::CALL_NOTIFICATION, command)) {
+        if (phone::set_app_notification(phone::CALL_NOTIFICATION, os::program_command(u"call"))) {
             settings_.auto_record = true;
             services_.ensure_notifier();
         }
