@@ -10,6 +10,7 @@
 #include <os/FileInfo.h>
 #include <os/FileSystem.h>
 #include <os/Paths.h>
+#include <os/Registry.h>
 #include <phone/AppNotification.h>
 #include <phone/PhoneState.h>
 #include <platform/messages.h>
@@ -70,6 +71,32 @@ String two_digits(int value)
 }
 
 } // namespace
+
+core::StringView failure_text_key(DocumentEvent const& event)
+{
+    switch (event.code) {
+    case DocumentEvent::CARD_PROBLEM:
+        return u"Sorry_card_problem";
+    case DocumentEvent::NO_MEMORY:
+        return u"Sorry_no_memory";
+    case DocumentEvent::TOO_SLOW_DEVICE:
+        return u"Sorry_too_slow_device";
+    case DocumentEvent::RECORDING_REFUSED:
+        switch (static_cast<RecordRefusal>(event.argument)) {
+        case RecordRefusal::DISK_FULL:
+            return u"Sorry_disk_full";
+        case RecordRefusal::NOT_WRITABLE:
+            return u"Sorry_not_writable";
+        case RecordRefusal::NO_MICROPHONE:
+            return u"Sorry_no_microphone";
+        }
+        return u"Sorry_no_microphone";
+    case DocumentEvent::SETTINGS_NOT_SAVED:
+        return u"Sorry_settings_not_saved";
+    default:
+        return {};
+    }
+}
 
 Document::Document()
     : Document(Services {})
@@ -156,6 +183,14 @@ void Document::load_secondary_things()
 void Document::save_settings()
 {
     settings_.save();
+    // A store that is only busy takes the changes later; one that cannot be written is said once.
+    auto const state = os::reg_store_state();
+    if (state == os::RegStoreState::READ_ONLY || state == os::RegStoreState::UNAVAILABLE) {
+        core::log() << u"save_settings: the registry store cannot be written: " << os::reg_store_path() << u"\n";
+        if (!settings_unsaved_told_)
+            send(DocumentEvent::SETTINGS_NOT_SAVED);
+        settings_unsaved_told_ = true;
+    }
 }
 
 void Document::set_boost(StringView name)
@@ -167,8 +202,7 @@ void Document::set_boost(StringView name)
 void Document::set_auto_record(bool on)
 {
     if (on) {
-        String const command = u"\"" + os::expand_path(u"%app_full_name%") + u"\" call";
-        if (phone::set_app_notification(phone::CALL_NOTIFICATION, command)) {
+        if (phone::set_app_notification(phone::CALL_NOTIFICATION, os::program_command(u"call"))) {
             settings_.auto_record = true;
             services_.ensure_notifier();
         }
@@ -237,7 +271,7 @@ bool Document::record(bool call, String name, String number, int32_t direction)
     if (!os::FileInfo(folder).is_directory())
         os::create_directory(folder);
     if (!os::FileInfo(folder).is_directory())
-        return false;
+        return refuse(storage_refusal(folder));
     core::log() << u"record folder:" << folder << u" store_path:" << store << u"\n";
 
     os::DateTime const now = services_.now();
@@ -259,16 +293,16 @@ bool Document::record(bool call, String name, String number, int32_t direction)
     if (!write_new_tag(info, now, picture)) {
         // Nothing of a recording that cannot start stays behind.
         os::delete_file(info.path);
-        return false;
+        return refuse(storage_refusal(folder));
     }
     stop(); // a playback
     current_ = info;
     call_recording_ = call;
-    if (!start_chain(NEW_FORMAT)) {
+    if (auto const refusal = start_chain(NEW_FORMAT)) {
         stop();
         core::log() << u"os::delete_file 2\n";
         os::delete_file(current_.path);
-        return false;
+        return refuse(*refusal);
     }
     settings_.path = current_.path;
     settings_.save_path(current_.path);
@@ -288,26 +322,26 @@ bool Document::record_file(RecordInfo const& info, StringView format_name)
     bool const mp3 = format_name == NEW_FORMAT;
     if (mp3 && !write_new_tag(info, services_.now(), {})) {
         os::delete_file(info.path);
-        return false;
+        return refuse(storage_refusal(os::directory_part(info.path)));
     }
     current_ = info;
     current_.extension = String(format_name);
-    if (!start_chain(format_name, mp3 ? FileStart::CONTINUE : FileStart::CREATE)) {
+    if (auto const refusal = start_chain(format_name, mp3 ? FileStart::CONTINUE : FileStart::CREATE)) {
         stop();
         os::delete_file(current_.path);
-        return false;
+        return refuse(*refusal);
     }
     return true;
 }
 
-bool Document::start_chain(StringView format_name, FileStart start)
+std::optional<RecordRefusal> Document::start_chain(StringView format_name, FileStart start)
 {
     duration_.reset();
     // A new MP3 file already holds its tag: the writer continues it.
     writer_ = services_.create_writer(current_.path, format_name, current_.channels, current_.bits_per_sample,
         current_.sample_rate, current_.bit_rate, start == FileStart::CONTINUE);
     if (!writer_ || !writer_->status().is_good())
-        return false;
+        return storage_refusal(os::directory_part(current_.path));
     choose_input_device();
     recorder_ = std::make_unique<audio::RecorderPCM>(
         current_.channels, current_.sample_rate, current_.bits_per_sample, *services_.wave_in);
@@ -315,7 +349,24 @@ bool Document::start_chain(StringView format_name, FileStart start)
     set_gate(true);
     connect(buffer_, &writer_->input());
     play_sound(START_BEEP);
-    return recorder_->start();
+    if (!recorder_->start())
+        return RecordRefusal::NO_MICROPHONE;
+    return std::nullopt;
+}
+
+RecordRefusal Document::storage_refusal(StringView folder)
+{
+    // The space is asked first: a full disk refuses new files too.
+    if (services_.free_space(folder) < MIN_FREE_BYTES)
+        return RecordRefusal::DISK_FULL;
+    return RecordRefusal::NOT_WRITABLE;
+}
+
+bool Document::refuse(RecordRefusal why)
+{
+    core::log() << u"record refused:" << static_cast<int32_t>(why) << u"\n";
+    send(DocumentEvent::RECORDING_REFUSED, static_cast<int32_t>(why));
+    return false;
 }
 
 void Document::choose_input_device()
@@ -344,9 +395,9 @@ bool Document::continue_recording()
     stop();
     if (current_.path.empty() || current_.extension.empty())
         return false;
-    if (!start_chain(current_.extension)) {
+    if (auto const refusal = start_chain(current_.extension)) {
         stop();
-        return false;
+        return refuse(*refusal);
     }
     settings_.path = current_.path;
     settings_.save_path(current_.path);

@@ -17,6 +17,7 @@
 #include <core/Timer.h>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <os/DateTime.h>
 #include <os/FolderScanner.h>
 #include <phone/CallListener.h>
@@ -34,6 +35,10 @@ namespace document {
 // Threads: main thread only, with the scheduler running (its tick and the folder scan are timers). The
 // capture, drain and player threads run inside the audio objects it owns; it only builds, links, starts
 // and deletes them, and unlinks a stage under the lock of what it is linked to before deleting it.
+// The language key of the message that tells a failure event (a card gone, no memory, a slow device, a
+// recording refused); empty for other events.
+core::StringView failure_text_key(DocumentEvent const& event);
+
 class Document final : public core::Singleton<Document>,
                        public os::ScanListener,
                        public phone::CallListener,
@@ -78,7 +83,8 @@ public:
     ~Document() override;
 
     // Starts a recording; true when it runs. direction: 0 ask the phone, 1 incoming, 2 outgoing, 3 a
-    // call of unknown direction. A call recording (call) needs a talking call.
+    // call of unknown direction. A call recording (call) needs a talking call. A recording that cannot
+    // start for want of space, a writable folder or a microphone says why (RECORDING_REFUSED).
     bool record(bool call, core::String name, core::String number, int32_t direction);
     void pause(bool on);
     // Stops whatever runs; sends event 7 also when nothing ran.
@@ -179,8 +185,12 @@ private:
     void play_sound(core::StringView path);
     enum class FileStart { CONTINUE, CREATE };
     // The writer, the capture and the links for current's path and format; the start beep; the capture
-    // started. False leaves the chain built: the caller stops.
-    bool start_chain(core::StringView format_name, FileStart start = FileStart::CONTINUE);
+    // started. A refusal leaves the chain built: the caller stops.
+    std::optional<RecordRefusal> start_chain(core::StringView format_name, FileStart start = FileStart::CONTINUE);
+    // Why nothing could be written into `folder`: no space, or no right to.
+    RecordRefusal storage_refusal(core::StringView folder);
+    // Tells the listeners why a recording did not start; false, for the caller to return.
+    bool refuse(RecordRefusal why);
     void set_gate(bool open);
     // Hands the stored capture device to the platform; one that has gone gives way to the default.
     void choose_input_device();
@@ -211,6 +221,7 @@ private:
     bool in_call_ = false;
     bool speaker_on_ = false;
     bool last_recording_written_ = true;
+    bool settings_unsaved_told_ = false;
 
     phone::PhoneControl phone_;
     os::FolderScanner scanner_;

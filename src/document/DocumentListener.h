@@ -20,9 +20,18 @@ struct DocumentEvent {
         CARD_PROBLEM = 9, // failures: the screens show "Sorry_card_problem",
         NO_MEMORY = 10, // "Sorry_no_memory"
         TOO_SLOW_DEVICE = 11, // and "Sorry_too_slow_device"
+        RECORDING_REFUSED = 12, // a recording could not start; the argument is its RecordRefusal
+        SETTINGS_NOT_SAVED = 13, // the registry store cannot be written: changes last until the end
     };
     int32_t code = 0;
     int32_t argument = 0;
+};
+
+// Why a recording could not start, as the screens tell it.
+enum class RecordRefusal : int32_t {
+    DISK_FULL = 1,
+    NOT_WRITABLE = 2, // the folder cannot be made or written
+    NO_MICROPHONE = 3,
 };
 
 // Threads: called on the main thread. A listener may remove itself from within the call.

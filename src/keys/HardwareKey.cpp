@@ -37,14 +37,13 @@ bool is_program_command(core::StringView command)
 {
     if (command.empty())
         return false;
-    // The executable's folder, which an installation keeps apart from the data folder ("%app_path%").
-    auto const folder = os::directory_part(os::expand_path(u"%app_full_name%"));
-    return os::is_under(without_leading_quote(folder), without_leading_quote(command));
+    // The program's folder, which an installation keeps apart from the data folder ("%app_path%").
+    return os::is_under(os::directory_part(os::program_path()), without_leading_quote(command));
 }
 
 core::String quick_record_command()
 {
-    return u"\"" + os::expand_path(u"%app_full_name%") + u"\" record";
+    return os::program_command(u"record");
 }
 
 std::vector<HardwareKey> list_hardware_keys()

@@ -48,6 +48,16 @@ String get_app_path()
     return path;
 }
 
+String program_path()
+{
+    return expand_path(platform::main_program_path());
+}
+
+String program_command(StringView argument)
+{
+    return u"\"" + program_path() + u"\" " + String(argument);
+}
+
 String special_folder(int folder_id)
 {
     return platform::special_folder(folder_id);

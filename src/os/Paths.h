@@ -13,6 +13,12 @@ String expand_path(StringView path);
 
 // The running executable's full path; fatal when it is 1024 characters or longer.
 String get_app_path();
+// The program itself, which call notifications and device buttons start: not the running executable,
+// since the command-line companion renews the call notification too and what it registers must start the
+// program.
+String program_path();
+// The command line that starts the program with `argument`: its quoted full path, a space, the argument.
+String program_command(StringView argument);
 // A special folder by its handheld id (platform/shell.h); empty when there is none.
 String special_folder(int folder_id);
 

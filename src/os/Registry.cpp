@@ -1,5 +1,6 @@
 #include "Registry.h"
 
+#include <chrono>
 #include <optional>
 #include <platform/registry_store.h>
 
@@ -143,6 +144,26 @@ std::vector<core::String> reg_enum_subkeys(core::StringView key)
 bool reg_flush()
 {
     return store().flush();
+}
+
+RegStoreState reg_store_state()
+{
+    auto& s = store();
+    if (!s.is_open())
+        return RegStoreState::UNAVAILABLE;
+    if (s.is_read_only())
+        return RegStoreState::READ_ONLY;
+    return s.pending_writes() != 0 ? RegStoreState::BUSY : RegStoreState::GOOD;
+}
+
+core::String reg_store_path()
+{
+    return core::from_utf8(store().path());
+}
+
+bool reg_sync(uint32_t milliseconds)
+{
+    return store().sync(std::chrono::milliseconds(milliseconds));
 }
 
 } // namespace os

@@ -24,7 +24,16 @@ bool reg_set_dword(core::StringView key, core::StringView name, uint32_t number)
 bool reg_get_dword(core::StringView key, core::StringView name, uint32_t& number);
 bool reg_get_bool(core::StringView key, core::StringView name, bool* flag = nullptr);
 std::vector<core::String> reg_enum_subkeys(core::StringView key);
-// Makes the current-user and the local-machine roots durable.
+// Makes the current-user and the local-machine roots durable (or queued to be; see reg_store_state).
 bool reg_flush();
+
+// How writes fare: the store takes them (GOOD), queues them while another process holds it (BUSY), or
+// cannot take them (READ_ONLY, UNAVAILABLE: the file cannot be opened at all).
+enum class RegStoreState { GOOD, BUSY, READ_ONLY, UNAVAILABLE };
+RegStoreState reg_store_state();
+// The store's file, for messages.
+core::String reg_store_path();
+// Waits up to `milliseconds` until writes queued while the store was busy are in; true when none is left.
+bool reg_sync(uint32_t milliseconds);
 
 } // namespace os

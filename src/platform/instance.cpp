@@ -2,7 +2,9 @@
 
 #include "text.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
@@ -186,63 +188,136 @@ InstanceServer::~InstanceServer()
             ::close(fd);
 }
 
+namespace {
+
+// How long a connection may take to deliver its message, from its acceptance.
+constexpr int CONNECTION_DEADLINE_MS = 2000;
+// Connections served at once; a further one pushes out the oldest.
+constexpr size_t MAX_CONNECTIONS = 32;
+
+using Clock = std::chrono::steady_clock;
+
+} // namespace
+
+// One connection being read: the header, then the bytes it announces.
+struct InstanceServer::Connection {
+    int fd = -1;
+    Clock::time_point deadline;
+    uint8_t header[HEADER_BYTES] = {};
+    size_t header_read = 0;
+    std::unique_ptr<CopyData> data;
+    size_t data_read = 0;
+};
+
 void InstanceServer::serve()
 {
+    std::vector<std::unique_ptr<Connection>> open;
+    auto const drop = [&](size_t i, std::string const& problem) {
+        if (!problem.empty())
+            report_(problem);
+        ::close(open[i]->fd);
+        open.erase(open.begin() + static_cast<std::ptrdiff_t>(i));
+    };
     for (;;) {
-        pollfd p[2] = { { listen_fd_, POLLIN, 0 }, { stop_pipe_[0], POLLIN, 0 } };
-        if (poll(p, 2, -1) < 0) {
+        // Each client is read as its bytes come, so a slow or idle one never holds up the next.
+        std::vector<pollfd> waits = { { listen_fd_, POLLIN, 0 }, { stop_pipe_[0], POLLIN, 0 } };
+        auto const now = Clock::now();
+        int timeout = -1;
+        for (auto const& c : open) {
+            waits.push_back({ c->fd, POLLIN, 0 });
+            auto const left = std::chrono::duration_cast<std::chrono::milliseconds>(c->deadline - now).count();
+            timeout = timeout < 0 ? static_cast<int>(std::max<int64_t>(left, 0))
+                                  : std::min(timeout, static_cast<int>(std::max<int64_t>(left, 0)));
+        }
+        if (poll(waits.data(), waits.size(), timeout) < 0) {
             if (errno == EINTR)
                 continue;
             return;
         }
-        if (p[1].revents != 0)
-            return;
-        if (p[0].revents & POLLIN) {
-            int const connection = accept4(listen_fd_, nullptr, nullptr, SOCK_CLOEXEC);
-            if (connection >= 0) {
-                take(connection);
+        if (waits[1].revents != 0)
+            break;
+        for (size_t i = open.size(); i-- > 0;) {
+            if (waits[i + 2].revents != 0) {
+                if (auto const problem = read_some(*open[i]); problem)
+                    drop(i, *problem);
+            } else if (Clock::now() >= open[i]->deadline) {
+                drop(i, "instance: a client that sent no whole message within 2 s was dropped");
+            }
+        }
+        if (waits[0].revents & POLLIN) {
+            int const connection = accept4(listen_fd_, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
+            if (connection >= 0 && admit(connection)) {
+                if (open.size() >= MAX_CONNECTIONS)
+                    drop(0, "instance: too many clients at once; the oldest was dropped");
+                auto c = std::make_unique<Connection>();
+                c->fd = connection;
+                c->deadline = Clock::now() + std::chrono::milliseconds(CONNECTION_DEADLINE_MS);
+                open.push_back(std::move(c));
+            } else if (connection >= 0) {
                 ::close(connection);
             }
         }
     }
+    for (auto const& c : open)
+        ::close(c->fd);
 }
 
-void InstanceServer::take(int connection)
+bool InstanceServer::admit(int connection)
 {
     ucred peer {};
     socklen_t length = sizeof peer;
     if (getsockopt(connection, SOL_SOCKET, SO_PEERCRED, &peer, &length) != 0 || length != sizeof peer) {
         report_("instance: a message whose sender is unknown was dropped");
-        return;
+        return false;
     }
     if (peer.uid != allowed_uid_) {
         report_("instance: a message from user " + std::to_string(peer.uid) + " was refused");
-        return;
+        return false;
     }
-    uint8_t header[HEADER_BYTES];
-    if (!transfer(connection, header, HEADER_BYTES, false) || std::memcmp(header, MAGIC, 4) != 0) {
-        report_("instance: a malformed message was dropped (header)");
-        return;
+    return true;
+}
+
+// Takes what the connection has to give. Answers a problem to report ("" to close quietly) once the
+// connection is done with, nothing while more is to come.
+std::optional<std::string> InstanceServer::read_some(Connection& c)
+{
+    uint8_t* target = c.header + c.header_read;
+    size_t wanted = HEADER_BYTES - c.header_read;
+    if (c.data) {
+        target = c.data->bytes.data() + c.data_read;
+        wanted = c.data->bytes.size() - c.data_read;
     }
-    uint32_t const count = get32(header + 8);
-    if (count > MAX_COPY_BYTES) {
-        report_("instance: a message of " + std::to_string(count) + " bytes was dropped (over 32 KiB)");
-        return;
+    ssize_t const n = wanted == 0 ? 0 : ::recv(c.fd, target, wanted, 0);
+    if (n < 0 && (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK))
+        return std::nullopt;
+    if (n <= 0 && wanted != 0) {
+        return c.data ? "instance: a malformed message was dropped (shorter than its length)"
+                      : "instance: a malformed message was dropped (header)";
     }
-    auto data = std::make_unique<CopyData>();
-    data->data = get32(header + 4);
-    data->bytes.resize(count);
-    if (!transfer(connection, data->bytes.data(), count, false)) {
-        report_("instance: a malformed message was dropped (shorter than its length)");
-        return;
+    if (!c.data) {
+        c.header_read += static_cast<size_t>(n);
+        if (c.header_read >= 4 && std::memcmp(c.header, MAGIC, 4) != 0)
+            return "instance: a malformed message was dropped (header)";
+        if (c.header_read < HEADER_BYTES)
+            return std::nullopt;
+        uint32_t const count = get32(c.header + 8);
+        if (count > MAX_COPY_BYTES)
+            return "instance: a message of " + std::to_string(count) + " bytes was dropped (over 32 KiB)";
+        c.data = std::make_unique<CopyData>();
+        c.data->data = get32(c.header + 4);
+        c.data->bytes.resize(count);
+    } else {
+        c.data_read += static_cast<size_t>(n);
     }
-    if (!post_message(window_, WM_COPYDATA, 0, reinterpret_cast<intptr_t>(data.get()))) {
-        report_("instance: the window is gone; a message was dropped");
-        return;
-    }
-    data.release();
-    uint8_t answer = 1;
-    transfer(connection, &answer, 1, true);
+    if (c.data_read < c.data->bytes.size())
+        return std::nullopt;
+    if (!post_message(window_, WM_COPYDATA, 0, reinterpret_cast<intptr_t>(c.data.get())))
+        return "instance: the window is gone; a message was dropped";
+    c.data.release();
+    // The answer is one byte into an empty socket buffer: it does not block.
+    uint8_t const answer = 1;
+    [[maybe_unused]] ssize_t const sent = ::send(c.fd, &answer, 1, MSG_NOSIGNAL);
+    return std::string();
 }
 
 } // namespace platform

@@ -63,7 +63,8 @@ enum class SendResult {
 SendResult send_to_instance(std::u16string const& name, uint32_t data, std::vector<uint8_t> const& bytes);
 
 // The running instance's end: listens on the socket of `name` on a thread of its own and posts each
-// message received as WM_COPYDATA to `window`.
+// message received as WM_COPYDATA to `window`. Clients are served side by side: one that is slow or idle
+// holds up no other, and is dropped when its message is not whole 2 s after it connected.
 // Threads: made and destroyed on the window's thread; `report` is called on the listening thread.
 class InstanceServer {
 public:
@@ -79,8 +80,10 @@ public:
     bool listening() const { return listen_fd_ >= 0; }
 
 private:
+    struct Connection;
     void serve();
-    void take(int connection);
+    bool admit(int connection);
+    std::optional<std::string> read_some(Connection& connection);
 
     Hwnd window_;
     Report report_;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -8,6 +9,11 @@
 // A hierarchical key-value store standing in for the handheld's registry: keys under four roots, each
 // holding typed values (text and 32-bit numbers) and sub-keys. Kept in one SQLite file in WAL mode, so
 // several processes (the program, the phone simulator, the notifier) may use it at once.
+//
+// No call waits more than 0.1 s for another process: a write the store cannot take now is queued, read
+// back as written, and retried on a thread of the store's own until it is in; the end of the process
+// waits a little for what is still queued and says on standard error when it could not be written. A
+// store this user may read but not write is read, and every write to it fails.
 //
 // Threads: every operation may be called from any thread; one connection per process, under a lock.
 namespace platform {
@@ -33,6 +39,11 @@ public:
     RegistryStore& operator=(RegistryStore const&) = delete;
 
     bool is_open() const;
+    bool is_read_only() const;
+    // Writes queued because another process holds the store.
+    size_t pending_writes() const;
+    // Why writes are not going in now ("busy", "read-only", ...); empty when they are.
+    std::string problem() const;
     std::string const& path() const { return path_; }
 
     // Create-or-open: makes the key and every missing parent. Key paths use "\" between levels.
@@ -48,13 +59,18 @@ public:
     bool remove_key(RegistryRoot root, std::u16string const& key);
     // Direct sub-key names in creation order; nothing when the key does not exist.
     std::optional<std::vector<std::u16string>> subkeys(RegistryRoot root, std::u16string const& key);
-    // Makes everything written so far durable.
+    // Makes everything written so far durable, or on its way there (queued); false when the store cannot
+    // be written.
     bool flush();
+    // Waits up to `wait` until the queued writes are in; true when nothing is left queued.
+    bool sync(std::chrono::milliseconds wait);
 
     // A number that every process's write changes; equal numbers mean nothing was written in between.
     uint64_t change_count() const;
 
 private:
+    bool open_database();
+
     struct Impl;
     std::string path_;
     Impl* impl_;

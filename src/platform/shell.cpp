@@ -190,6 +190,17 @@ std::string companion_program(std::string const& executable, std::string const& 
     return {};
 }
 
+std::u16string main_program_path()
+{
+    std::u16string const self = executable_path();
+    std::string const name = "ravelin";
+    auto const slash = self.find_last_of(u'/');
+    if (self.substr(slash == std::u16string::npos ? 0 : slash + 1) == from_utf8(name))
+        return self;
+    std::string const found = companion_program(to_utf8(self), name);
+    return found.empty() ? self : from_utf8(found);
+}
+
 std::u16string special_folder(int folder_id)
 {
     switch (folder_id) {

@@ -141,9 +141,8 @@ void FormMain::on_row_clicked(skin::VListElement*, int32_t index)
 void FormMain::on_click(skin::Element* source, skin::ButtonEvent const&)
 {
     if (source == record_) {
-        // A recording that cannot start (no microphone, no folder) is said, not passed over in silence.
-        if (!document_.record(false, {}, {}, 0) && !document_.is_recording())
-            show_error(u"Sorry_cannot_record");
+        // A recording that cannot start says why through the Document, whoever asked for it.
+        document_.record(false, {}, {}, 0);
     } else if (source == filter_button_)
         open_filter();
     else if (source == close_filter_)
@@ -235,16 +234,9 @@ void FormMain::on_document_event(DocumentEvent const& event)
     case DocumentEvent::RECORDING_CONTINUED:
         recording_->open(true);
         break;
-    case DocumentEvent::CARD_PROBLEM:
-        show_error(u"Sorry_card_problem");
-        break;
-    case DocumentEvent::NO_MEMORY:
-        show_error(u"Sorry_no_memory");
-        break;
-    case DocumentEvent::TOO_SLOW_DEVICE:
-        show_error(u"Sorry_too_slow_device");
-        break;
     default:
+        if (auto const key = document::failure_text_key(event); !key.empty())
+            show_error(key);
         break;
     }
 }

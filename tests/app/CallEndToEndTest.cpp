@@ -278,8 +278,9 @@ TEST(CallEndToEndTest, AHandRecordingOutlivesACallAndAutoRecordOffRecordsNothing
 namespace {
 
 // "AutoRecord" on and the program closed again: the call notification is registered, and the notifier
-// the program started goes on without it. Answers the first run's process (its log and trace folder
-// is where the programs the notifier starts write theirs).
+// the program started goes on without it. The command-line companion used afterwards renews the
+// registration, which must still start the program. Answers the first run's process (its log and trace
+// folder is where the programs the notifier starts write theirs).
 RavelinProcess registered_and_closed(CallWorld& world)
 {
     EXPECT_EQ(world.cli("settings set AutoRecord 1").exit_code, 0);
@@ -287,6 +288,7 @@ RavelinProcess registered_and_closed(CallWorld& world)
     EXPECT_TRUE(wait_until([&] { return shows(first, "FormMain"); })) << first.trace();
     EXPECT_TRUE(wait_until([&] { return world.notifier_pid() > 0; }));
     EXPECT_TRUE(stop(first));
+    EXPECT_EQ(world.cli("list").exit_code, 0);
     std::filesystem::remove(first.dir + "/trace.txt");
     return first;
 }

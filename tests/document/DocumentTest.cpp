@@ -122,6 +122,8 @@ protected:
     std::atomic<size_t> passed { 0 };
     double writer_delay = 0;
     double card_free = 1e12;
+    double main_free = 1e12;
+    bool writer_fails = false;
     os::DateTime clock { 2026, 12, 6, 10, 15, 30, 0, 0 };
     std::function<void(StringView)> on_sound;
     std::unique_ptr<Document> document;
@@ -153,12 +155,12 @@ protected:
             = [this](StringView path, StringView format, int32_t channels, int32_t bits, int32_t rate, int32_t bit_rate,
                   bool append) -> std::unique_ptr<audio::FileWriter> {
             auto inner = audio::create_writer(path, format, channels, bits, rate, bit_rate, append);
-            if (!inner)
+            if (!inner || writer_fails)
                 return nullptr;
             return std::make_unique<SlowWriter>(std::move(inner), writer_delay, passed);
         };
         services.free_space
-            = [this](StringView path) { return is_in_main_memory(os::expand_path(path)) ? 1e12 : card_free; };
+            = [this](StringView path) { return is_in_main_memory(os::expand_path(path)) ? main_free : card_free; };
         services.now = [this] { return clock; };
         services.memory_status = memory;
         document = std::make_unique<Document>(std::move(services));
@@ -257,6 +259,49 @@ TEST_F(DocumentTest, StopWhenIdleAndCallRecordingsWithoutACall)
     EXPECT_FALSE(d.record(true, {}, {}, 0));
     EXPECT_TRUE(events.empty());
     EXPECT_FALSE(fs::exists(core::to_utf8(store())) && !fs::is_empty(core::to_utf8(store())));
+}
+
+// A recording that cannot start says why, whoever asked for it (the button, a command line), leaves no
+// file behind, and a second try gives the same reason.
+TEST_F(DocumentTest, ARefusedRecordingSaysItsRealCause)
+{
+    struct Case {
+        char const* what;
+        bool microphone, writer, space, folder;
+        RecordRefusal why;
+    };
+    Case const cases[] = {
+        { "no microphone", false, true, true, true, RecordRefusal::NO_MICROPHONE },
+        { "disk full", true, false, false, true, RecordRefusal::DISK_FULL },
+        { "folder not writable", true, true, true, false, RecordRefusal::NOT_WRITABLE },
+    };
+    std::string const documents = std::getenv("XDG_DOCUMENTS_DIR");
+    for (auto const& c : cases) {
+        if (c.microphone)
+            use_input(signal({ { true, 1.0 } }));
+        else
+            platform::select_wave_input("none");
+        writer_fails = !c.writer;
+        main_free = c.space ? 1e12 : 1000;
+        setenv("XDG_DOCUMENTS_DIR", c.folder ? documents.c_str() : "/proc/ravelin-not-a-folder", 1);
+        auto& d = make();
+        for (bool by_command : { false, true }) {
+            events.clear();
+            if (by_command)
+                d.on_command(u"record");
+            else
+                EXPECT_FALSE(d.record(false, {}, {}, 0)) << c.what;
+            EXPECT_FALSE(d.is_recording()) << c.what;
+            ASSERT_FALSE(events.empty()) << c.what;
+            EXPECT_EQ(events.back().code, DocumentEvent::RECORDING_REFUSED) << c.what;
+            EXPECT_EQ(events.back().argument, static_cast<int32_t>(c.why)) << c.what;
+        }
+        EXPECT_TRUE(d.records().empty()) << c.what;
+        EXPECT_FALSE(fs::exists(core::to_utf8(store())) && !fs::is_empty(core::to_utf8(store()))) << c.what;
+        document.reset();
+    }
+    setenv("XDG_DOCUMENTS_DIR", documents.c_str(), 1);
+    writer_fails = false;
 }
 
 TEST_F(DocumentTest, CallRecordingsAreNamedAfterTheCaller)

@@ -1,9 +1,13 @@
 #include <TestSupport.h>
 #include <algorithm>
+#include <core/CActiveScheduler.h>
+#include <document/Document.h>
 #include <document/Settings.h>
+#include <filesystem>
 #include <gtest/gtest.h>
 #include <os/Registry.h>
 #include <platform/registry_store.h>
+#include <unistd.h>
 
 using namespace document;
 using testing_support::bin_dir;
@@ -165,6 +169,72 @@ TEST_F(SettingsCommand, TwoProcessesWritingAtOnce)
     s.load_first();
     EXPECT_EQ(s.boost, u"Boost2");
     EXPECT_EQ(s.format, u"Mp3High");
+}
+
+// A store another program holds in a write (a user's "sqlite3 registry.db" and "BEGIN EXCLUSIVE;"): the
+// companion lists what is stored at once, and a change waits for the store to be let go.
+TEST_F(SettingsCommand, AStoreHeldByAnotherProgramIsReadAndWrittenOnceLetGo)
+{
+    ASSERT_EQ(run(cli + " settings set Format Mp3Low").exit_code, 0);
+    std::string const dir = testing_support::fresh_dir("held");
+    std::string const store = std::getenv("RAVELIN_REGISTRY");
+    testing_support::write_file(dir + "/hold.py",
+        "import sqlite3, os, time, sys\n"
+        "c = sqlite3.connect(sys.argv[1], isolation_level=None)\n"
+        "c.execute('BEGIN EXCLUSIVE')\n"
+        "open(sys.argv[2] + '.held', 'w').close()\n"
+        "while not os.path.exists(sys.argv[2]): time.sleep(0.02)\n"
+        "c.execute('COMMIT')\n");
+    auto const r = run("python3 " + dir + "/hold.py '" + store + "' " + dir + "/release & holder=$!; " + "while [ ! -e "
+        + dir + "/release.held ]; do sleep 0.02; done; " + cli + " settings; " + cli
+        + " settings set Boost Boost2 & setter=$!; touch " + dir + "/release; wait $setter; s=$?; "
+        + "wait $holder; exit $s");
+    EXPECT_EQ(r.exit_code, 0) << r.error;
+    EXPECT_NE(r.output.find("Format         Mp3Low"), std::string::npos) << r.output;
+    EXPECT_EQ(run(cli + " settings").output.find("Boost          Boost2") != std::string::npos, true);
+}
+
+class Events final : public DocumentListener {
+public:
+    void on_document_event(DocumentEvent const& event) override { codes.push_back(event.code); }
+    std::vector<int32_t> codes;
+};
+
+// A store this user may not write (another user's, a read-only mount) still gives the stored settings;
+// the first change that cannot be saved is said, once. Run as another user when the tests run as root.
+TEST(SettingsDeathTest, AStoreThatCannotBeWrittenIsReadAndTheLossIsSaidOnce)
+{
+    char pattern[] = "/tmp/ravelin-readonly-XXXXXX";
+    ASSERT_TRUE(mkdtemp(pattern));
+    std::string const dir = pattern;
+    std::string const path = dir + "/registry.db";
+    ASSERT_EQ(
+        run("RAVELIN_REGISTRY=" + path + " " + bin_dir() + "/ravelin-cli settings set Format Mp3High").exit_code, 0);
+    namespace fs = std::filesystem;
+    auto const readable = fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read;
+    fs::permissions(path, readable);
+    fs::permissions(dir, readable | fs::perms::owner_exec | fs::perms::group_exec | fs::perms::others_exec);
+    EXPECT_EXIT(
+        {
+            if (getuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0))
+                std::exit(100);
+            setenv("RAVELIN_REGISTRY", path.c_str(), 1);
+            core::CActiveScheduler scheduler(u"SettingsDeathTest");
+            Document document;
+            Events events;
+            document.add_listener(&events);
+            int failed = document.settings().format == u"Mp3High" ? 0 : 1;
+            document.set_format(u"Mp3Low");
+            document.save_settings();
+            document.save_settings();
+            failed
+                |= std::count(events.codes.begin(), events.codes.end(), DocumentEvent::SETTINGS_NOT_SAVED) == 1 ? 0 : 2;
+            document.remove_listener(&events);
+            std::exit(failed);
+        },
+        ::testing::ExitedWithCode(0), "");
+    fs::permissions(dir, fs::perms::owner_all);
+    fs::remove_all(dir);
 }
 
 } // namespace

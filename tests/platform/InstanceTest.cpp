@@ -60,15 +60,26 @@ protected:
         return std::nullopt;
     }
 
-    // Sends raw bytes as a client would, then closes.
-    void send_raw(std::string const& bytes)
+    // A client's end of a new connection; -1 when it cannot connect.
+    static int connected()
     {
         int const fd = socket(AF_UNIX, SOCK_STREAM, 0);
         sockaddr_un address {};
         address.sun_family = AF_UNIX;
         std::string const path = instance_folder() + "/InstanceTest.sock";
         std::strcpy(address.sun_path, path.c_str());
-        ASSERT_EQ(connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+        if (connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+            close(fd);
+            return -1;
+        }
+        return fd;
+    }
+
+    // Sends raw bytes as a client would, then closes.
+    void send_raw(std::string const& bytes)
+    {
+        int const fd = connected();
+        ASSERT_GE(fd, 0);
         ASSERT_EQ(write(fd, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
         shutdown(fd, SHUT_WR);
         char answer;
@@ -159,4 +170,24 @@ TEST_F(InstanceTest, MalformedAndOversizedMessagesAreDropped)
     // The server goes on taking good messages.
     EXPECT_EQ(send_to_instance(NAME, 0, { 5, 6 }), SendResult::SENT);
     EXPECT_EQ(received(), (std::vector<uint8_t> { 5, 6 }));
+}
+
+// Clients that connect and send nothing, or part of a header, hold up no later start: its hand-over is
+// taken at once, and the stragglers are dropped once their time is up.
+TEST_F(InstanceTest, IdleAndSlowClientsHoldUpNoHandOver)
+{
+    auto server = serve();
+    std::vector<int> idle;
+    for (int i = 0; i < 9; ++i)
+        idle.push_back(connected());
+    int const slow = connected();
+    ASSERT_EQ(write(slow, "RV", 2), 2);
+    EXPECT_EQ(send_to_instance(NAME, 0, { 7, 8 }), SendResult::SENT);
+    EXPECT_EQ(received(), (std::vector<uint8_t> { 7, 8 }));
+    char answer;
+    EXPECT_EQ(read(slow, &answer, 1), 0); // closed by the server, unanswered
+    EXPECT_NE(last_report().find("no whole message"), std::string::npos) << last_report();
+    for (int fd : idle)
+        close(fd);
+    close(slow);
 }

@@ -1,6 +1,9 @@
 #include <TestSupport.h>
+#include <cstdio>
+#include <filesystem>
 #include <gtest/gtest.h>
 #include <platform/registry_store.h>
+#include <unistd.h>
 
 using namespace platform;
 
@@ -79,6 +82,117 @@ TEST(RegistryStore, OnlyAKeyWithoutSubKeysIsRemovedAndItsValuesGoWithIt)
     ASSERT_TRUE(store.create_key(m, u"A\\B"));
     EXPECT_FALSE(store.query(m, u"A\\B", u"V")) << "a key made again has none of the old values";
     EXPECT_EQ(store.subkeys(m, u"A"), (std::vector<std::u16string> { u"B" }));
+}
+
+// Another process (Python's own SQLite) in the middle of a write transaction on the store, as a user's
+// "sqlite3 registry.db" with "BEGIN EXCLUSIVE;" would be, until release().
+class StoreHolder {
+public:
+    explicit StoreHolder(std::string const& path)
+        : release_file_(path + ".release")
+    {
+        std::string const script = "import sqlite3, os, time, sys\n"
+                                   "c = sqlite3.connect(sys.argv[1], isolation_level=None)\n"
+                                   "c.execute('BEGIN EXCLUSIVE')\n"
+                                   "print('held', flush=True)\n"
+                                   "while not os.path.exists(sys.argv[2]): time.sleep(0.02)\n"
+                                   "c.execute('COMMIT')\n";
+        testing_support::write_file(path + ".hold.py", script);
+        pipe_ = popen(("python3 '" + path + ".hold.py' '" + path + "' '" + release_file_ + "'").c_str(), "r");
+        char line[16] = {};
+        held_ = pipe_ && std::fgets(line, sizeof line, pipe_) && std::string(line) == "held\n";
+    }
+    ~StoreHolder() { release(); }
+    bool held() const { return held_; }
+    void release()
+    {
+        if (!pipe_)
+            return;
+        testing_support::write_file(release_file_, "");
+        pclose(pipe_);
+        pipe_ = nullptr;
+    }
+
+private:
+    std::string release_file_;
+    FILE* pipe_ = nullptr;
+    bool held_ = false;
+};
+
+RegistryValue text(char const* ascii)
+{
+    RegistryValue value { REG_SZ, {} };
+    for (char const* c = ascii; *c; ++c)
+        value.data.insert(value.data.end(), { static_cast<uint8_t>(*c), 0 });
+    value.data.insert(value.data.end(), { 0, 0 });
+    return value;
+}
+
+// A store another process holds is read as usual; what is written meanwhile reads back at once and goes
+// in once the other process lets go.
+TEST(RegistryStore, AStoreHeldByAnotherProcessIsReadAndWrittenLater)
+{
+    auto const cu = RegistryRoot::CURRENT_USER;
+    std::string const path = testing_support::fresh_dir("reg") + "/r.db";
+    RegistryStore(path).set(cu, u"K", u"Format", text("Mp3High"));
+    StoreHolder holder(path);
+    ASSERT_TRUE(holder.held());
+
+    RegistryStore store(path); // as a program started now opens it
+    ASSERT_TRUE(store.is_open());
+    EXPECT_EQ(store.query(cu, u"K", u"Format")->data, text("Mp3High").data);
+    EXPECT_TRUE(store.set(cu, u"K", u"Volume", dword(5)));
+    EXPECT_TRUE(store.create_key(cu, u"K\\New"));
+    EXPECT_TRUE(store.remove_value(cu, u"K", u"Format"));
+    EXPECT_EQ(store.pending_writes(), 3u);
+    EXPECT_EQ(store.problem(), "busy");
+    EXPECT_EQ(store.query(cu, u"K", u"Volume")->data, dword(5).data);
+    EXPECT_FALSE(store.query(cu, u"K", u"Format"));
+    EXPECT_TRUE(store.key_exists(cu, u"K\\New"));
+    EXPECT_EQ(store.subkeys(cu, u"K"), (std::vector<std::u16string> { u"New" }));
+    EXPECT_TRUE(store.flush());
+    EXPECT_FALSE(store.sync(std::chrono::milliseconds(300))) << "still held";
+
+    holder.release();
+    EXPECT_TRUE(store.sync(std::chrono::seconds(5)));
+    RegistryStore other(path);
+    EXPECT_EQ(other.query(cu, u"K", u"Volume")->data, dword(5).data);
+    EXPECT_FALSE(other.query(cu, u"K", u"Format"));
+    EXPECT_EQ(other.subkeys(cu, u"K"), (std::vector<std::u16string> { u"New" }));
+}
+
+// A store in a folder this user may not write (another user's, or a read-only mount) is read, and every
+// write fails at once. Run as another user when the tests run as root, whom permissions do not stop.
+TEST(RegistryStoreDeathTest, AStoreThisUserMayNotWriteIsReadAndRefusesWrites)
+{
+    auto const cu = RegistryRoot::CURRENT_USER;
+    char pattern[] = "/tmp/ravelin-readonly-XXXXXX";
+    ASSERT_TRUE(mkdtemp(pattern));
+    std::string const dir = pattern;
+    std::string const path = dir + "/r.db";
+    RegistryStore(path).set(cu, u"K", u"Format", text("Mp3High"));
+    namespace fs = std::filesystem;
+    fs::permissions(dir,
+        fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read | fs::perms::group_exec
+            | fs::perms::others_read | fs::perms::others_exec);
+    fs::permissions(path, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    EXPECT_EXIT(
+        {
+            if (getuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0))
+                std::exit(100);
+            RegistryStore store(path);
+            int failed = 0;
+            auto const value = store.query(cu, u"K", u"Format");
+            failed |= store.is_open() ? 0 : 1;
+            failed |= value && value->data == text("Mp3High").data ? 0 : 2;
+            failed |= store.is_read_only() && store.problem() == "read-only" ? 0 : 4;
+            failed |= store.set(cu, u"K", u"Volume", dword(5)) ? 8 : 0;
+            failed |= store.pending_writes() == 0 && !store.flush() ? 0 : 16;
+            std::exit(failed);
+        },
+        ::testing::ExitedWithCode(0), "");
+    fs::permissions(dir, fs::perms::owner_all);
+    fs::remove_all(dir);
 }
 
 } // namespace

@@ -140,7 +140,7 @@ int encode_command(Arguments const& arguments)
         // A new file that failed is not left half-written; a continued one keeps what it had and got.
         if (fresh)
             os::delete_file(out);
-        return session.failure() != 0 ? session.fail_with(failure_key(session.failure()))
+        return session.failure() != 0 ? session.fail_with(session.failure_key())
                                       : fail(EXIT_FAILURE_, "writing " + job.out + " failed");
     }
     if (!os::FileInfo(out).exists())

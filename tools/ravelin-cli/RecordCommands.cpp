@@ -52,7 +52,7 @@ int run_recording(Session& session, platform::StopSignalWatcher const& watcher, 
             || platform::wave_input_ended();
     });
     if (session.failure() != 0)
-        return session.fail_with(failure_key(session.failure()));
+        return session.fail_with(session.failure_key());
     // The stop hands down what the device still held: count it too.
     document.stop();
     // Standard output holds the path alone, for scripts: path=$(ravelin-cli record --seconds 5).
@@ -93,7 +93,7 @@ int record_command(Arguments const& arguments)
         document.set_vas_level(job.vas);
     platform::StopSignalWatcher const watcher(platform::current_thread_id(), STOP_SIGNAL_MESSAGE);
     if (!document.record(false, {}, {}, 0))
-        return session.fail_with(u"Sorry_cannot_record");
+        return session.fail_with(session.failure_key());
     return run_recording(session, watcher, job.seconds);
 }
 
@@ -122,7 +122,7 @@ int append_command(Arguments const& arguments)
             "cannot continue " + path + ": it is " + core::to_utf8(format)
                 + ", and only MP3 files and PCM, ADPCM or GSM WAV files are continued");
     if (!document.continue_recording())
-        return session.fail_with(u"Sorry_cannot_record");
+        return session.fail_with(session.failure_key());
     return run_recording(session, watcher, job.seconds);
 }
 

@@ -7,18 +7,9 @@ namespace cli {
 
 using document::DocumentEvent;
 
-core::StringView failure_key(int32_t code)
+core::StringView Session::failure_key() const
 {
-    switch (code) {
-    case DocumentEvent::CARD_PROBLEM:
-        return u"Sorry_card_problem";
-    case DocumentEvent::NO_MEMORY:
-        return u"Sorry_no_memory";
-    case DocumentEvent::TOO_SLOW_DEVICE:
-        return u"Sorry_too_slow_device";
-    default:
-        return u"Sorry_cannot_record";
-    }
+    return document::failure_text_key(failure_);
 }
 
 Session::Session(document::Document::Services services)
@@ -38,8 +29,8 @@ Session::~Session()
 void Session::on_document_event(DocumentEvent const& event)
 {
     events_.push_back(event);
-    if (event.code >= DocumentEvent::CARD_PROBLEM)
-        failure_ = event.code;
+    if (!document::failure_text_key(event).empty())
+        failure_ = event;
     if (event.code == DocumentEvent::STOPPED)
         stopped_ = true;
 }

@@ -24,8 +24,10 @@ public:
     template <typename Done> void run_until(Done done) { core::run_messages_until(done); }
 
     std::vector<document::DocumentEvent> const& events() const { return events_; }
-    // The last failure event (9, 10 or 11), or 0.
-    int32_t failure() const { return failure_; }
+    // The last failure event (9, 10, 11, or 12: a recording refused), or 0.
+    int32_t failure() const { return failure_.code; }
+    // The language key of its message.
+    core::StringView failure_key() const;
     bool stopped() const { return stopped_; }
     void clear_stopped() { stopped_ = false; }
     // The English text of a language key.
@@ -43,11 +45,8 @@ private:
     lang::Dictionary english_;
     std::unique_ptr<document::Document> document_;
     std::vector<document::DocumentEvent> events_;
-    int32_t failure_ = 0;
+    document::DocumentEvent failure_ {};
     bool stopped_ = false;
 };
-
-// The language key of a failure event's message.
-core::StringView failure_key(int32_t code);
 
 } // namespace cli

@@ -12,6 +12,8 @@ namespace {
 
 using core::String;
 
+constexpr uint32_t SYNC_MS = 10000;
+
 std::string text(core::StringView s)
 {
     return core::to_utf8(s);
@@ -29,8 +31,27 @@ void row(char const* name, std::string const& value, std::string const& fallback
     std::printf("%-14s %-30s (default: %s)\n", name, value.c_str(), fallback.c_str());
 }
 
+// Why the store cannot be written, for a message; empty while it can.
+std::string store_problem()
+{
+    std::string const path = text(os::reg_store_path());
+    switch (os::reg_store_state()) {
+    case os::RegStoreState::UNAVAILABLE:
+        return "the registry store " + path + " cannot be opened";
+    case os::RegStoreState::READ_ONLY:
+        return "the registry store " + path + " is read-only";
+    case os::RegStoreState::BUSY:
+        return "the registry store " + path + " is held by another program";
+    case os::RegStoreState::GOOD:
+        break;
+    }
+    return {};
+}
+
 int list()
 {
+    if (os::reg_store_state() == os::RegStoreState::UNAVAILABLE)
+        return fail(EXIT_FAILURE_, "cannot read the settings: " + store_problem());
     document::Settings defaults;
     document::Settings current;
     current.load_first();
@@ -78,8 +99,9 @@ int set(std::string const& name, std::string const& value)
         return fail(
             EXIT_USAGE, "unknown setting '" + name + "' (AutoRecord, Speaker, Format, Boost, Volume, VasLevel or Log)");
     }
-    if (!written || !os::reg_flush())
-        return fail(EXIT_FAILURE_, "cannot write " + name + " to the registry");
+    // A store that another program holds is waited for a while, as a command may be.
+    if (!written || !os::reg_flush() || !os::reg_sync(SYNC_MS))
+        return fail(EXIT_FAILURE_, "cannot write " + name + ": " + store_problem());
     return EXIT_OK;
 }
 
