@@ -537,11 +537,8 @@ public:
             records_.insert(std::move(entry));
         return true;
     }
-    bool on_directory(String const& path) override
-    {
-        os::walk_directory(*this, path, u"*", u"*", false);
-        return true;
-    }
+    // The walk descends itself, so that it can pass over a folder it has been in already.
+    bool on_directory(String const&) override { return true; }
 
 private:
     RecordList& records_;
@@ -554,7 +551,7 @@ void Document::rescan()
     records_.clear();
     RescanVisitor visitor(records_);
     for (auto const& folder : get_store_folders())
-        os::walk_directory(visitor, folder.path, u"*", u"*", false);
+        os::walk_directory(visitor, folder.path, u"*", u"*", true);
     send(DocumentEvent::LIST_REBUILT);
 }
 

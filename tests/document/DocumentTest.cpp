@@ -20,6 +20,7 @@
 #include <platform/registry_store.h>
 #include <platform/ticks.h>
 #include <platform/wave.h>
+#include <sys/stat.h>
 
 using namespace document;
 using core::String;
@@ -515,6 +516,25 @@ TEST_F(DocumentTest, RescanListsCardAndMainMemoryMixedNewestFirst)
     EXPECT_EQ(std::count_if(
                   events.begin(), events.end(), [](auto const& e) { return e.code == DocumentEvent::RECORD_FOUND; }),
         5);
+}
+
+// Two links back up the tree made the rebuilt list grow without end; a pipe named like a recording held it.
+TEST_F(DocumentTest, RescanListsEachFileOnceThroughLinkLoopsAndPassesOverPipes)
+{
+    auto& d = make();
+    std::string const root = core::to_utf8(store());
+    fs::create_directories(root + "/Incoming");
+    write_file(root + "/a.mp3", "data");
+    write_file(root + "/Incoming/b.wav", "data");
+    fs::create_directory_symlink(".", root + "/loop");
+    fs::create_directory_symlink("..", root + "/Incoming/up");
+    ASSERT_EQ(::mkfifo((root + "/pipe.mp3").c_str(), 0644), 0);
+    d.rescan();
+    std::vector<String> paths;
+    for (auto const& r : d.records().entries())
+        paths.push_back(r.path);
+    std::sort(paths.begin(), paths.end());
+    EXPECT_EQ(paths, (std::vector<String> { store() + u"/Incoming/b.wav", store() + u"/a.mp3" }));
 }
 
 TEST_F(DocumentTest, ACardTakenOutDuringARecordingStopsItAndRebuildsTheList)
