@@ -48,6 +48,13 @@ void cut(String& text, size_t length)
     text.resize(length);
 }
 
+// Line breaks and other control characters (C0, DEL, C1, the Unicode line and paragraph separators):
+// a name made from a caller's card or a tag must print as one line that names the file.
+bool is_control(char16_t c)
+{
+    return c < 0x20 || (c >= 0x7F && c <= 0x9F) || c == 0x2028 || c == 0x2029;
+}
+
 size_t utf8_length(StringView text)
 {
     return core::to_utf8(text).size();
@@ -72,7 +79,7 @@ String make_file_name(StringView base, StringView folder, StringView extension)
 {
     String clean(base);
     for (auto& c : clean)
-        if (StringView(u"<>:\"/\\|?*").find(c) != StringView::npos)
+        if (StringView(u"<>:\"/\\|?*").find(c) != StringView::npos || is_control(c))
             c = u' ';
     String const tail = u"." + String(extension);
     size_t const fixed = os::join(folder, tail).size();

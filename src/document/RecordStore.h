@@ -28,7 +28,8 @@ struct StoreFolder {
 // last component + "My Ravelin", in the order found. The last entry takes new recordings.
 std::vector<StoreFolder> get_store_folders();
 
-// A full path in `folder` that does not exist yet: the base with "< > : \" / \ | ? *" replaced by spaces,
+// A full path in `folder` that does not exist yet: the base with "< > : \" / \ | ? *" and control
+// characters (line breaks, tabs, escapes; C0, DEL, C1, U+2028, U+2029) replaced by spaces,
 // cut just enough that the path (with any "~n" that keeps it unique) fits in 250 characters and the file
 // name in 255 UTF-8 bytes, then "~1", "~2"... before the extension while the name is taken.
 core::String make_file_name(core::StringView base, core::StringView folder, core::StringView extension);

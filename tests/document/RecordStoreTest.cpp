@@ -58,6 +58,26 @@ TEST(RecordStore, FileNamesAreCleanedAndMadeUnique)
     EXPECT_EQ(os::file_name(make_file_name(u"Bob", folder, u"wav")), u"Bob~1.wav");
 }
 
+// Callers' cards, tags and typed names are outside text: a line break in a name would print as two
+// lines, and the printed path would not be the file.
+TEST(RecordStore, FileNamesHoldNoControlCharacters)
+{
+    String const folder = wide(fresh_dir("controls"));
+    std::pair<String, String> const cases[] = {
+        { u"Evil\nName", u"Evil Name.mp3" },
+        { u"a\r\nb", u"a  b.mp3" },
+        { u"tab\there", u"tab here.mp3" },
+        { u"esc\x1B[31mred", u"esc [31mred.mp3" },
+        { String(u"nul") + u'\0' + u"x", u"nul x.mp3" },
+        { u"del\x7F", u"del .mp3" },
+        { u"next\u0085line", u"next line.mp3" },
+        { u"line\u2028para\u2029end", u"line para end.mp3" },
+        { u"Анна \U0001F3B5 ok", u"Анна \U0001F3B5 ok.mp3" },
+    };
+    for (auto const& [base, name] : cases)
+        EXPECT_EQ(os::file_name(make_file_name(base, folder, u"mp3")), name) << core::to_utf8(name);
+}
+
 TEST(RecordStore, ALongBaseIsCutOnlyAsFarAsThePathNeeds)
 {
     String const folder = wide(fresh_dir("long"));
