@@ -123,6 +123,11 @@ TagTexts read_tag_texts(StringView path)
     return texts;
 }
 
+String title_or_name(StringView title, StringView path)
+{
+    return title.empty() ? os::base_name(path) : String(title);
+}
+
 RecordEntry read_record_entry(StringView path)
 {
     RecordEntry entry;
@@ -132,7 +137,7 @@ RecordEntry read_record_entry(StringView path)
     entry.time = std::min(info.created(), info.modified());
     auto texts = read_tag_texts(path);
     entry.artist = std::move(texts.artist);
-    entry.title = std::move(texts.title);
+    entry.title = title_or_name(texts.title, path);
     entry.album = std::move(texts.album);
     return entry;
 }

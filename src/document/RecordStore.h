@@ -40,8 +40,12 @@ struct TagTexts {
 };
 TagTexts read_tag_texts(core::StringView path);
 
-// The entry of a file on disk: the texts of its ID3 tag (empty without one), its size text, the earlier
-// of its creation and modification times.
+// The title a record shows: its tag's, or, for a file without one (another program's, or an untagged
+// file renamed here), the file's name without its extension.
+core::String title_or_name(core::StringView title, core::StringView path);
+
+// The entry of a file on disk: the texts of its ID3 tag (empty without one; the title as title_or_name
+// says), its size text, the earlier of its creation and modification times.
 RecordEntry read_record_entry(core::StringView path);
 
 // Empty for 0; "500B"; "2K"; "1.4M" (whole megabytes, then one truncated decimal).

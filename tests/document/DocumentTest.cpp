@@ -478,6 +478,33 @@ TEST_F(DocumentTest, RenameKeepsTheTypedTitleInTheTagAndCleansTheFileName)
     EXPECT_EQ(events[0].argument, 0);
 }
 
+// A file without a tag has no artist and nowhere to keep a title but its name: the new title becomes the
+// name (not " " + title), and a new scan reads it back from there.
+TEST_F(DocumentTest, RenamingAFileWithoutATagNamesItAfterTheTitle)
+{
+    auto& d = make();
+    fs::create_directories(core::to_utf8(store()));
+    String const path = store() + u"/Other program.wav";
+    write_file(
+        core::to_utf8(path), audio_test::wav_bytes(1, 1, RATE, 16, audio_test::pcm16(signal({ { true, 0.2 } }))));
+    d.rescan();
+    ASSERT_TRUE(d.select(path));
+    EXPECT_EQ(d.current().title, u"Other program");
+    d.rename(u"Talk: Ann");
+    EXPECT_EQ(d.current().path, store() + u"/Talk  Ann.wav");
+    EXPECT_FALSE(os::FileInfo(path).exists());
+    d.rescan();
+    ASSERT_EQ(d.records().size(), 1u);
+    EXPECT_EQ(d.records()[0].title, u"Talk  Ann");
+    EXPECT_EQ(d.records()[0].path, d.current().path);
+    EXPECT_NEAR(duration_of(d.current().path), 0.2, 0.001) << "the audio is untouched";
+
+    // An empty title leaves the name as it is.
+    d.rename(u"");
+    EXPECT_EQ(d.current().path, store() + u"/Talk  Ann.wav");
+    EXPECT_TRUE(os::FileInfo(d.current().path).exists());
+}
+
 TEST_F(DocumentTest, RescanListsCardAndMainMemoryMixedNewestFirst)
 {
     std::string const card = fresh_dir("card-rescan");

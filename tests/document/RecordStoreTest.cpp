@@ -174,6 +174,15 @@ TEST(RecordStore, EntriesComeFromTheFilesTagSizeAndTimes)
     EXPECT_EQ(e.size, u"2K");
     EXPECT_GT(e.time.year, 2000);
 
+    // Without a title in the tag (none at all, or only an artist), the file's name stands for it.
+    write_file(dir + "/Other program.wav", std::string(100, '\x01'));
+    EXPECT_EQ(read_record_entry(wide(dir + "/Other program.wav")).title, u"Other program");
+    std::string const artist_only = std::string("TPE1\0\0\0\x04\0\0\0Ann", 14);
+    write_file(dir + "/Ann only.mp3", std::string("ID3\x03\0\0\0\0\0", 9) + char(14) + artist_only + "xyz");
+    RecordEntry const ann = read_record_entry(wide(dir + "/Ann only.mp3"));
+    EXPECT_EQ(ann.artist, u"Ann");
+    EXPECT_EQ(ann.title, u"Ann only");
+
     // A broken tag and an empty file are read without a fault.
     write_file(dir + "/broken.mp3", std::string("ID3\x03\0\0\x7f\x7f\x7f\x7f", 10) + "TIT2");
     EXPECT_EQ(read_record_entry(wide(dir + "/broken.mp3")).size, u"14B");
