@@ -15,6 +15,9 @@ public:
     uint32_t read(void* buffer, uint32_t count) override
     {
         uint32_t const n = std::min(count, size_ - position_);
+        // An empty chunk asks for nothing, often into no buffer at all (an empty vector's data()).
+        if (n == 0)
+            return 0;
         std::memcpy(buffer, data_ + position_, n);
         position_ += n;
         return n;

@@ -464,7 +464,7 @@ std::unique_ptr<audio::FileReader> Document::describe(StringView path)
     current_.path = String(path);
     auto texts = read_tag_texts(path);
     current_.artist = std::move(texts.artist);
-    current_.title = std::move(texts.title);
+    current_.title = title_or_name(texts.title, path);
     current_.album = std::move(texts.album);
     auto reader = audio::create_reader(path);
     if (!reader)
@@ -537,11 +537,8 @@ public:
             records_.insert(std::move(entry));
         return true;
     }
-    bool on_directory(String const& path) override
-    {
-        os::walk_directory(*this, path, u"*", u"*", false);
-        return true;
-    }
+    // The walk descends itself, so that it can pass over a folder it has been in already.
+    bool on_directory(String const&) override { return true; }
 
 private:
     RecordList& records_;
@@ -554,7 +551,7 @@ void Document::rescan()
     records_.clear();
     RescanVisitor visitor(records_);
     for (auto const& folder : get_store_folders())
-        os::walk_directory(visitor, folder.path, u"*", u"*", false);
+        os::walk_directory(visitor, folder.path, u"*", u"*", true);
     send(DocumentEvent::LIST_REBUILT);
 }
 
@@ -596,21 +593,27 @@ void Document::rename(StringView title)
                 core::log() << u"Document::rename tag not written:" << current_.path << u"\n";
         }
     }
-    String const new_path = make_file_name(
-        current_.artist + u" " + clean, os::directory_part(current_.path), os::extension(current_.path));
-    if (!os::FileInfo(current_.path).move_to(new_path)) {
-        core::log() << u"Document::rename cannot move:" << current_.path << u"\n";
-        return;
+    // A file without a tag has no artist: its name is the title alone, and that name is what shows the
+    // title again after a restart. With neither, the file keeps its name.
+    String const base
+        = current_.artist.empty() || clean.empty() ? current_.artist + clean : current_.artist + u" " + clean;
+    String new_path = current_.path;
+    if (!base.empty()) {
+        new_path = make_file_name(base, os::directory_part(current_.path), os::extension(current_.path));
+        if (!os::FileInfo(current_.path).move_to(new_path)) {
+            core::log() << u"Document::rename cannot move:" << current_.path << u"\n";
+            return;
+        }
     }
     int32_t const index = records_.find(current_.path);
     current_.path = new_path;
-    current_.title = clean;
+    current_.title = title_or_name(clean, new_path);
     settings_.path = new_path;
     settings_.save_path(new_path);
     if (index >= 0) {
         RecordEntry entry = records_[static_cast<size_t>(index)];
         entry.path = new_path;
-        entry.title = clean;
+        entry.title = current_.title;
         records_.replace(static_cast<size_t>(index), std::move(entry));
         send(DocumentEvent::RECORD_CHANGED, index);
     }
@@ -667,6 +670,18 @@ double Document::recording_size()
     double const queued = static_cast<double>(buffer_.queued_bytes());
     double const ratio = pcm_rate > 0 && coded_rate > 0 ? coded_rate / pcm_rate : 1.0;
     return writer_->status().bytes_written() + queued * ratio;
+}
+
+bool Document::drop_if_gone(StringView path)
+{
+    if (os::FileInfo(path).exists())
+        return false;
+    core::log() << u"Document: gone " << path << u"\n";
+    if (int32_t const index = records_.find(path); index >= 0) {
+        records_.remove(static_cast<size_t>(index));
+        send(DocumentEvent::RECORD_REMOVED, index);
+    }
+    return true;
 }
 
 void Document::remove_record(size_t index)

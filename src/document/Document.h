@@ -117,6 +117,9 @@ public:
     // Takes a record off the list without touching its file and without an event (the list screen
     // deleted the file itself).
     void remove_record(size_t index);
+    // Whether the file has gone from under the list (deleted elsewhere, its card taken out); its record,
+    // when listed, is then taken off with event 2.
+    bool drop_if_gone(core::StringView path);
     // The record's file was moved to `path`: the record (and the current recording, when it is that
     // file) takes the new path, and event 3 tells the listeners.
     void move_record(size_t index, core::StringView path);

@@ -48,6 +48,13 @@ void cut(String& text, size_t length)
     text.resize(length);
 }
 
+// Line breaks and other control characters (C0, DEL, C1, the Unicode line and paragraph separators):
+// a name made from a caller's card or a tag must print as one line that names the file.
+bool is_control(char16_t c)
+{
+    return c < 0x20 || (c >= 0x7F && c <= 0x9F) || c == 0x2028 || c == 0x2029;
+}
+
 size_t utf8_length(StringView text)
 {
     return core::to_utf8(text).size();
@@ -72,7 +79,7 @@ String make_file_name(StringView base, StringView folder, StringView extension)
 {
     String clean(base);
     for (auto& c : clean)
-        if (StringView(u"<>:\"/\\|?*").find(c) != StringView::npos)
+        if (StringView(u"<>:\"/\\|?*").find(c) != StringView::npos || is_control(c))
             c = u' ';
     String const tail = u"." + String(extension);
     size_t const fixed = os::join(folder, tail).size();
@@ -116,6 +123,11 @@ TagTexts read_tag_texts(StringView path)
     return texts;
 }
 
+String title_or_name(StringView title, StringView path)
+{
+    return title.empty() ? os::base_name(path) : String(title);
+}
+
 RecordEntry read_record_entry(StringView path)
 {
     RecordEntry entry;
@@ -125,7 +137,7 @@ RecordEntry read_record_entry(StringView path)
     entry.time = std::min(info.created(), info.modified());
     auto texts = read_tag_texts(path);
     entry.artist = std::move(texts.artist);
-    entry.title = std::move(texts.title);
+    entry.title = title_or_name(texts.title, path);
     entry.album = std::move(texts.album);
     return entry;
 }

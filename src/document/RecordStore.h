@@ -28,7 +28,8 @@ struct StoreFolder {
 // last component + "My Ravelin", in the order found. The last entry takes new recordings.
 std::vector<StoreFolder> get_store_folders();
 
-// A full path in `folder` that does not exist yet: the base with "< > : \" / \ | ? *" replaced by spaces,
+// A full path in `folder` that does not exist yet: the base with "< > : \" / \ | ? *" and control
+// characters (line breaks, tabs, escapes; C0, DEL, C1, U+2028, U+2029) replaced by spaces,
 // cut just enough that the path (with any "~n" that keeps it unique) fits in 250 characters and the file
 // name in 255 UTF-8 bytes, then "~1", "~2"... before the extension while the name is taken.
 core::String make_file_name(core::StringView base, core::StringView folder, core::StringView extension);
@@ -39,8 +40,12 @@ struct TagTexts {
 };
 TagTexts read_tag_texts(core::StringView path);
 
-// The entry of a file on disk: the texts of its ID3 tag (empty without one), its size text, the earlier
-// of its creation and modification times.
+// The title a record shows: its tag's, or, for a file without one (another program's, or an untagged
+// file renamed here), the file's name without its extension.
+core::String title_or_name(core::StringView title, core::StringView path);
+
+// The entry of a file on disk: the texts of its ID3 tag (empty without one; the title as title_or_name
+// says), its size text, the earlier of its creation and modification times.
 RecordEntry read_record_entry(core::StringView path);
 
 // Empty for 0; "500B"; "2K"; "1.4M" (whole megabytes, then one truncated decimal).

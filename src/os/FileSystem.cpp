@@ -6,6 +6,7 @@
 #include <platform/filesystem.h>
 #include <platform/shell.h>
 #include <platform/text.h>
+#include <set>
 
 namespace os {
 
@@ -66,14 +67,18 @@ bool matches_mask(core::StringView name, core::StringView mask)
     return m == mask.size();
 }
 
-void walk_directory(DirectoryVisitor& visitor, core::StringView directory, core::StringView file_mask,
-    core::StringView directory_mask, bool recursive)
+namespace {
+
+using SeenFolders = std::set<platform::FolderIdentity>;
+
+void walk(DirectoryVisitor& visitor, core::StringView directory, core::StringView file_mask,
+    core::StringView directory_mask, bool recursive, SeenFolders& seen)
 {
     auto const entries = platform::list_directory(expand_path(directory));
     if (!entries)
         return;
     for (auto const& entry : *entries) {
-        if (entry.directory || !matches_mask(entry.name, file_mask))
+        if (!entry.regular || !matches_mask(entry.name, file_mask))
             continue;
         if (!visitor.on_file(join(directory, entry.name)))
             return;
@@ -81,12 +86,27 @@ void walk_directory(DirectoryVisitor& visitor, core::StringView directory, core:
     for (auto const& entry : *entries) {
         if (!entry.directory || entry.name == u"." || entry.name == u".." || !matches_mask(entry.name, directory_mask))
             continue;
+        // A link back up the tree (or a bind mount) leads to a folder walked already: once is enough, and
+        // following it would never end.
+        if (entry.folder != platform::FolderIdentity {} && !seen.insert(entry.folder).second)
+            continue;
         String const sub = join(directory, entry.name);
         if (!visitor.on_directory(sub))
             return;
         if (recursive)
-            walk_directory(visitor, sub, file_mask, directory_mask, recursive);
+            walk(visitor, sub, file_mask, directory_mask, recursive, seen);
     }
+}
+
+} // namespace
+
+void walk_directory(DirectoryVisitor& visitor, core::StringView directory, core::StringView file_mask,
+    core::StringView directory_mask, bool recursive)
+{
+    SeenFolders seen;
+    if (auto const self = platform::folder_identity(expand_path(directory)))
+        seen.insert(*self);
+    walk(visitor, directory, file_mask, directory_mask, recursive, seen);
 }
 
 bool find_drives(DirectoryVisitor& visitor)

@@ -24,7 +24,9 @@ public:
 };
 
 // Files matching `file_mask`, then folders matching `directory_mask` (each folder walked at once when
-// recursive: depth first, files before sub-folders). Masks use "*" and "?", case-insensitive.
+// recursive: depth first, files before sub-folders). Masks use "*" and "?", case-insensitive. Only regular
+// files are files (pipes, sockets and devices are passed over); a folder reached again through a link or a
+// bind mount is passed over, so a walk visits each folder once and always ends.
 void walk_directory(DirectoryVisitor& visitor, core::StringView directory, core::StringView file_mask,
     core::StringView directory_mask, bool recursive);
 bool matches_mask(core::StringView name, core::StringView mask);

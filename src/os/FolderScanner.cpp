@@ -18,7 +18,9 @@ void FolderScanner::start(core::StringView directory, bool recursive)
 {
     timer_.cancel();
     recursive_ = recursive;
-    queue_.emplace_back(directory);
+    auto const self = platform::folder_identity(expand_path(directory));
+    if (!self || seen_.insert(*self).second)
+        queue_.emplace_back(directory);
     search_.reset();
     timer_.start(0.001);
 }
@@ -35,6 +37,7 @@ bool FolderScanner::step()
 {
     if (!search_) {
         if (queue_.empty()) {
+            seen_.clear();
             if (listener_)
                 listener_->on_finished();
             return false;
@@ -48,10 +51,11 @@ bool FolderScanner::step()
     }
     if (position_ < search_->size()) {
         auto const& entry = (*search_)[position_];
-        if (!entry.directory) {
+        if (entry.regular) {
             if (listener_)
                 listener_->on_file(join(current_, entry.name));
-        } else if (entry.name != u"." && entry.name != u".." && recursive_) {
+        } else if (entry.directory && entry.name != u"." && entry.name != u".." && recursive_
+            && (entry.folder == platform::FolderIdentity {} || seen_.insert(entry.folder).second)) {
             queue_.push_back(join(current_, entry.name));
         }
         ++position_;

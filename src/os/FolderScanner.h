@@ -7,6 +7,7 @@
 #include <deque>
 #include <optional>
 #include <platform/filesystem.h>
+#include <set>
 #include <vector>
 
 namespace os {
@@ -19,7 +20,8 @@ public:
 };
 
 // Lists folders one entry per 1-ms scheduler tick, so that a large folder never blocks the interface.
-// Folders are taken first in, first out (breadth first when recursive).
+// Folders are taken first in, first out (breadth first when recursive). Only regular files are reported;
+// a folder reached again (a link back up the tree, a bind mount) is listed once in a scan.
 // Threads: main thread only.
 class FolderScanner final : public core::TimerListener {
 public:
@@ -41,6 +43,8 @@ private:
     std::deque<core::String> queue_;
     core::String current_;
     std::optional<std::vector<platform::DirectoryEntry>> search_;
+    // The folders queued or listed since the scan began; forgotten when it finishes.
+    std::set<platform::FolderIdentity> seen_;
     size_t position_ = 0;
 };
 

@@ -58,13 +58,25 @@ FileHandle open_file(std::u16string const& path, OpenMode mode)
         flags |= O_WRONLY | O_CREAT | O_APPEND;
         break;
     }
-    int fd = ::open(native(path).c_str(), flags, 0644);
+    // Opening a pipe without a writer, or a terminal, would wait; nothing here is meant to wait, and only
+    // plain files are files: the open does not block, and anything else is closed again at once.
+    int fd = ::open(native(path).c_str(), flags | O_NONBLOCK, 0644);
     if (fd < 0)
         return fail();
     struct stat st { };
-    if (fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+    if (fstat(fd, &st) != 0) {
+        fail();
         ::close(fd);
-        error_code = EISDIR;
+        return INVALID_FILE;
+    }
+    if (!S_ISREG(st.st_mode)) {
+        ::close(fd);
+        error_code = S_ISDIR(st.st_mode) ? EISDIR : ENXIO;
+        return INVALID_FILE;
+    }
+    if (fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) {
+        fail();
+        ::close(fd);
         return INVALID_FILE;
     }
     return fd;
@@ -257,6 +269,18 @@ bool make_directory(std::u16string const& path)
     return true;
 }
 
+std::optional<FolderIdentity> folder_identity(std::u16string const& path)
+{
+    struct stat st { };
+    if (::stat(native(path.empty() ? u"." : path).c_str(), &st) != 0)
+        return fail(), std::nullopt;
+    if (!S_ISDIR(st.st_mode)) {
+        error_code = ENOTDIR;
+        return std::nullopt;
+    }
+    return FolderIdentity { static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino) };
+}
+
 std::optional<std::vector<DirectoryEntry>> list_directory(std::u16string const& path)
 {
     auto const name = native(path.empty() ? u"." : path);
@@ -269,12 +293,20 @@ std::optional<std::vector<DirectoryEntry>> list_directory(std::u16string const& 
     while (auto* e = ::readdir(dir)) {
         DirectoryEntry entry;
         entry.name = from_utf8(e->d_name);
-        if (e->d_type == DT_DIR) {
-            entry.directory = true;
-        } else if (e->d_type == DT_UNKNOWN || e->d_type == DT_LNK) {
+        if (e->d_type == DT_REG) {
+            entry.regular = true;
+        } else if (e->d_type == DT_DIR || e->d_type == DT_UNKNOWN || e->d_type == DT_LNK) {
+            // A link counts as what it leads to; a folder's identity is that of what is mounted there.
             struct stat st { };
             std::string full = name + "/" + e->d_name;
-            entry.directory = ::stat(full.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+            if (::stat(full.c_str(), &st) == 0) {
+                entry.directory = S_ISDIR(st.st_mode);
+                entry.regular = S_ISREG(st.st_mode);
+                if (entry.directory)
+                    entry.folder = { static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino) };
+            } else {
+                entry.directory = e->d_type == DT_DIR;
+            }
         }
         entries.push_back(std::move(entry));
     }

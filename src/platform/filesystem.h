@@ -1,5 +1,6 @@
 #pragma once
 
+#include <compare>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -20,6 +21,8 @@ enum class OpenMode {
     APPEND, // write, open or create; every write goes to the end, also when other processes append
 };
 
+// Only regular files open (a link counts as what it leads to): a folder, a pipe, a socket or a device is
+// refused at once (EISDIR, ENXIO), and the open never waits for a pipe's other end.
 FileHandle open_file(std::u16string const& path, OpenMode mode);
 void close_file(FileHandle file);
 // Bytes transferred, or -1 on failure.
@@ -57,9 +60,22 @@ bool delete_file(std::u16string const& path);
 bool move_file(std::u16string const& from, std::u16string const& to);
 bool make_directory(std::u16string const& path);
 
+// A folder as the file system knows it, whatever path (link, bind mount) led to it.
+struct FolderIdentity {
+    uint64_t device = 0;
+    uint64_t inode = 0;
+    friend auto operator<=>(FolderIdentity const&, FolderIdentity const&) = default;
+};
+// Nothing when the path is not a folder.
+std::optional<FolderIdentity> folder_identity(std::u16string const& path);
+
 struct DirectoryEntry {
     std::u16string name;
+    // Links count as what they lead to; an entry that is neither (a pipe, a socket, a device, a broken
+    // link) is listed with both false.
     bool directory = false;
+    bool regular = false;
+    FolderIdentity folder; // of a directory; zero when it cannot be looked at
 };
 // Entries sorted by name, "." and ".." included as the handheld's search gives them; nothing when the
 // folder cannot be listed.

@@ -133,9 +133,19 @@ void FormMain::on_row_clicked(skin::VListElement*, int32_t index)
         || static_cast<size_t>(shown[static_cast<size_t>(index)]) >= document_.records().size())
         return;
     list_->set_selected(index);
-    // A file that cannot be played is still shown, stopped, so that it can be renamed or deleted.
-    document_.play(core::String(document_.records()[static_cast<size_t>(shown[static_cast<size_t>(index)])].path), 0);
-    view_->open();
+    core::String const path = document_.records()[static_cast<size_t>(shown[static_cast<size_t>(index)])].path;
+    if (document_.play(path, 0)) {
+        view_->open();
+    } else if (document_.drop_if_gone(path)) {
+        show_error(u"Sorry_recording_gone");
+    } else {
+        // A file that cannot be played is still shown, stopped, so that it can be renamed or deleted; the
+        // message says why nothing plays. No reader took it when its format is unknown (a player that
+        // cannot start is another matter).
+        view_->open();
+        if (document_.current().extension.empty())
+            show_error(u"Sorry_cannot_play");
+    }
 }
 
 void FormMain::on_click(skin::Element* source, skin::ButtonEvent const&)

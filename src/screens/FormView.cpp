@@ -112,7 +112,10 @@ void FormView::refresh(bool with_name)
         total_seconds_ = file->info().duration();
     icon_->set_picture(icons_.icon(record.path, record.album));
     artist_->set_text(record.artist);
-    info_->set_text(document::describe_format(record.sample_rate, record.bits_per_sample, record.bit_rate));
+    // A file that no reader takes has no format to tell.
+    info_->set_text(record.sample_rate > 0
+            ? document::describe_format(record.sample_rate, record.bits_per_sample, record.bit_rate)
+            : core::String());
     elapsed_->set_text(duration_text(0));
     left_->set_text(duration_text(total_seconds_));
     size_->set_text(document::size_text(os::FileInfo(record.path).size()));

@@ -5,8 +5,11 @@
 #include <audio/formats/FileWriter.h>
 #include <audio/formats/FileWriterMP3.h>
 #include <audio/formats/WaveHeader.h>
+#include <cerrno>
 #include <cmath>
 #include <gtest/gtest.h>
+#include <platform/signals.h>
+#include <sys/resource.h>
 
 using namespace audio;
 using testing_support::read_file;
@@ -178,22 +181,46 @@ TEST(FileWriters, AContinuedAdpcmFileIsCodedInItsOwnBlockSize)
     EXPECT_EQ(read_file(dir + "/a.wav"), before);
 }
 
+// The file-size limit (ulimit -f) stands for a full disk while it lasts: writes past it fail (EFBIG).
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes)
+    {
+        platform::ignore_file_size_signal();
+        ::getrlimit(RLIMIT_FSIZE, &before_);
+        rlimit const limit { bytes, before_.rlim_max };
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~FileSizeLimit() { ::setrlimit(RLIMIT_FSIZE, &before_); }
+
+private:
+    rlimit before_ {};
+};
+
 TEST(FileWriters, AFailingDiskEndsTheWriters)
 {
+    std::string const dir = testing_support::fresh_dir("full");
     testing_support::LogCapture log;
-    auto wav = writer("/dev/full", u"PCM", false);
-    wav->input().on_data(pcm(tone(100)));
+    auto wav = writer(dir + "/a.wav", u"PCM", false);
+    {
+        FileSizeLimit const full(16);
+        wav->input().on_data(pcm(tone(100)));
+    }
     EXPECT_FALSE(wav->status().is_good());
 
-    FileWriterMP3 mp3(u"/dev/full", true);
+    write_file(dir + "/b.mp3", "");
+    FileWriterMP3 mp3(core::from_utf8(dir + "/b.mp3"), true);
     EXPECT_TRUE(mp3.status().is_good());
     std::vector<uint8_t> const coded(10000, 0x55);
     AudioBuffer const b(core::SharedBuffer(coded.size(), coded.data()), {});
     mp3.on_data(b); // staged
     EXPECT_TRUE(mp3.status().is_good());
-    mp3.on_data(b); // the staging is written, and fails
+    {
+        FileSizeLimit const full(16);
+        mp3.on_data(b); // the staging is written, and fails
+    }
     EXPECT_FALSE(mp3.status().is_good());
-    EXPECT_TRUE(log.contains(std::string("FileWriterMP3::on_data1 error=28\n"))) << log.utf8();
+    EXPECT_TRUE(log.contains("FileWriterMP3::on_data1 error=" + std::to_string(EFBIG) + "\n")) << log.utf8();
     mp3.on_data(b);
     EXPECT_EQ(mp3.status().bytes_written(), 20000u) << "later buffers are dropped";
 }

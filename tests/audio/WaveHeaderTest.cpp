@@ -1,3 +1,4 @@
+#include "../../fuzz/MemoryStream.h"
 #include "AudioTestSupport.h"
 
 #include <TestSupport.h>
@@ -144,6 +145,22 @@ TEST(WaveHeader, RefusalsSayWhichChunkWhereAndWhy)
         "8000 is played)");
     WaveHeader const mp3 = read_back(audio_test::wav_bytes(0x55, 1, 8000, 16, data));
     EXPECT_EQ(mp3.refusal(), "chunk 'fmt ' at byte 12: coding 85 is not PCM, float, ADPCM or GSM");
+}
+
+// The fuzzers' stream must read as a file does, also where a chunk of 0 bytes asks for nothing into no
+// buffer (which the sanitizers took for a fault of the stream, not of the input).
+TEST(WaveHeader, TheFuzzersStreamReadsAnEmptyChunkAsAFileDoes)
+{
+    std::string const bytes = audio_test::riff_wave("", std::string(100, '\x01'));
+    std::string const path = testing_support::fresh_dir("empty-fmt") + "/e.wav";
+    testing_support::write_file(path, bytes);
+    os::File file(core::from_utf8(path), os::FileMode::Read);
+    std::string from_file, from_memory;
+    EXPECT_FALSE(WaveHeader().read(file, &from_file));
+    MemoryStream memory(reinterpret_cast<uint8_t const*>(bytes.data()), bytes.size());
+    EXPECT_FALSE(WaveHeader().read(memory, &from_memory));
+    EXPECT_EQ(from_memory, from_file);
+    EXPECT_EQ(from_file.rfind("chunk 'fmt ' at byte 12: it holds 0 bytes", 0), 0u) << from_file;
 }
 
 // WAVE_FORMAT_EXTENSIBLE: the sub-format decides the coding; one that is not a WAVE coding is refused.

@@ -155,6 +155,32 @@ TEST(RecordCommand, ScriptsTakeThePathFromStandardOutput)
     EXPECT_NE(r.error.find("recorded="), std::string::npos);
 }
 
+// A pipe named like a recording has no writer: a command that opened it would wait for ever, deaf to
+// SIGTERM while it records. Each command ends by itself (timeout's 124 or 137 says it did not) and the
+// pipe is never listed.
+TEST(RecordCommand, APipeNamedLikeARecordingHoldsNothingUp)
+{
+    Place const place("cli-fifo");
+    ASSERT_EQ(run("mkdir -p '" + place.store() + "' && cp '" + tone(place.dir, 0.2) + "' '" + place.store()
+                  + "/tone.wav' && mkfifo '" + place.store() + "/x.mp3'")
+                  .exit_code,
+        0);
+    std::string const pipe = " '" + place.store() + "/x.mp3'";
+    for (std::string const command : { "list", "rescan" }) {
+        auto const r = run("timeout -k 2 20 env " + place.env + cli() + " " + command);
+        EXPECT_EQ(r.exit_code, 0) << command << ": " << r.error;
+        EXPECT_EQ(lines(r.output).size(), 1u) << command << ": " << r.output;
+        EXPECT_EQ(r.output.find("x.mp3"), std::string::npos) << command << ": " << r.output;
+    }
+    for (std::string const command : { "info", "play", "append", "tag" }) {
+        std::string const output = command == "play" ? " --output '" + place.dir + "/o.wav'" : "";
+        auto const r = run(
+            "timeout -k 2 20 env " + place.env + "RAVELIN_AUDIO_IN=none " + cli() + " " + command + pipe + output);
+        EXPECT_EQ(r.exit_code, 1) << command << ": " << r.error;
+        EXPECT_TRUE(cli_test::one_line_error(r)) << command << ": " << r.error;
+    }
+}
+
 TEST(RecordCommand, NoMicrophoneLeavesNoFile)
 {
     Place const place("cli-nomic");

@@ -20,6 +20,7 @@
 #include <platform/registry_store.h>
 #include <platform/ticks.h>
 #include <platform/wave.h>
+#include <sys/stat.h>
 
 using namespace document;
 using core::String;
@@ -477,6 +478,33 @@ TEST_F(DocumentTest, RenameKeepsTheTypedTitleInTheTagAndCleansTheFileName)
     EXPECT_EQ(events[0].argument, 0);
 }
 
+// A file without a tag has no artist and nowhere to keep a title but its name: the new title becomes the
+// name (not " " + title), and a new scan reads it back from there.
+TEST_F(DocumentTest, RenamingAFileWithoutATagNamesItAfterTheTitle)
+{
+    auto& d = make();
+    fs::create_directories(core::to_utf8(store()));
+    String const path = store() + u"/Other program.wav";
+    write_file(
+        core::to_utf8(path), audio_test::wav_bytes(1, 1, RATE, 16, audio_test::pcm16(signal({ { true, 0.2 } }))));
+    d.rescan();
+    ASSERT_TRUE(d.select(path));
+    EXPECT_EQ(d.current().title, u"Other program");
+    d.rename(u"Talk: Ann");
+    EXPECT_EQ(d.current().path, store() + u"/Talk  Ann.wav");
+    EXPECT_FALSE(os::FileInfo(path).exists());
+    d.rescan();
+    ASSERT_EQ(d.records().size(), 1u);
+    EXPECT_EQ(d.records()[0].title, u"Talk  Ann");
+    EXPECT_EQ(d.records()[0].path, d.current().path);
+    EXPECT_NEAR(duration_of(d.current().path), 0.2, 0.001) << "the audio is untouched";
+
+    // An empty title leaves the name as it is.
+    d.rename(u"");
+    EXPECT_EQ(d.current().path, store() + u"/Talk  Ann.wav");
+    EXPECT_TRUE(os::FileInfo(d.current().path).exists());
+}
+
 TEST_F(DocumentTest, RescanListsCardAndMainMemoryMixedNewestFirst)
 {
     std::string const card = fresh_dir("card-rescan");
@@ -515,6 +543,25 @@ TEST_F(DocumentTest, RescanListsCardAndMainMemoryMixedNewestFirst)
     EXPECT_EQ(std::count_if(
                   events.begin(), events.end(), [](auto const& e) { return e.code == DocumentEvent::RECORD_FOUND; }),
         5);
+}
+
+// Two links back up the tree made the rebuilt list grow without end; a pipe named like a recording held it.
+TEST_F(DocumentTest, RescanListsEachFileOnceThroughLinkLoopsAndPassesOverPipes)
+{
+    auto& d = make();
+    std::string const root = core::to_utf8(store());
+    fs::create_directories(root + "/Incoming");
+    write_file(root + "/a.mp3", "data");
+    write_file(root + "/Incoming/b.wav", "data");
+    fs::create_directory_symlink(".", root + "/loop");
+    fs::create_directory_symlink("..", root + "/Incoming/up");
+    ASSERT_EQ(::mkfifo((root + "/pipe.mp3").c_str(), 0644), 0);
+    d.rescan();
+    std::vector<String> paths;
+    for (auto const& r : d.records().entries())
+        paths.push_back(r.path);
+    std::sort(paths.begin(), paths.end());
+    EXPECT_EQ(paths, (std::vector<String> { store() + u"/Incoming/b.wav", store() + u"/a.mp3" }));
 }
 
 TEST_F(DocumentTest, ACardTakenOutDuringARecordingStopsItAndRebuildsTheList)

@@ -58,6 +58,26 @@ TEST(RecordStore, FileNamesAreCleanedAndMadeUnique)
     EXPECT_EQ(os::file_name(make_file_name(u"Bob", folder, u"wav")), u"Bob~1.wav");
 }
 
+// Callers' cards, tags and typed names are outside text: a line break in a name would print as two
+// lines, and the printed path would not be the file.
+TEST(RecordStore, FileNamesHoldNoControlCharacters)
+{
+    String const folder = wide(fresh_dir("controls"));
+    std::pair<String, String> const cases[] = {
+        { u"Evil\nName", u"Evil Name.mp3" },
+        { u"a\r\nb", u"a  b.mp3" },
+        { u"tab\there", u"tab here.mp3" },
+        { u"esc\x1B[31mred", u"esc [31mred.mp3" },
+        { String(u"nul") + u'\0' + u"x", u"nul x.mp3" },
+        { u"del\x7F", u"del .mp3" },
+        { u"next\u0085line", u"next line.mp3" },
+        { u"line\u2028para\u2029end", u"line para end.mp3" },
+        { u"Анна \U0001F3B5 ok", u"Анна \U0001F3B5 ok.mp3" },
+    };
+    for (auto const& [base, name] : cases)
+        EXPECT_EQ(os::file_name(make_file_name(base, folder, u"mp3")), name) << core::to_utf8(name);
+}
+
 TEST(RecordStore, ALongBaseIsCutOnlyAsFarAsThePathNeeds)
 {
     String const folder = wide(fresh_dir("long"));
@@ -153,6 +173,15 @@ TEST(RecordStore, EntriesComeFromTheFilesTagSizeAndTimes)
     EXPECT_EQ(e.album, u"");
     EXPECT_EQ(e.size, u"2K");
     EXPECT_GT(e.time.year, 2000);
+
+    // Without a title in the tag (none at all, or only an artist), the file's name stands for it.
+    write_file(dir + "/Other program.wav", std::string(100, '\x01'));
+    EXPECT_EQ(read_record_entry(wide(dir + "/Other program.wav")).title, u"Other program");
+    std::string const artist_only = std::string("TPE1\0\0\0\x04\0\0\0Ann", 14);
+    write_file(dir + "/Ann only.mp3", std::string("ID3\x03\0\0\0\0\0", 9) + char(14) + artist_only + "xyz");
+    RecordEntry const ann = read_record_entry(wide(dir + "/Ann only.mp3"));
+    EXPECT_EQ(ann.artist, u"Ann");
+    EXPECT_EQ(ann.title, u"Ann only");
 
     // A broken tag and an empty file are read without a fault.
     write_file(dir + "/broken.mp3", std::string("ID3\x03\0\0\x7f\x7f\x7f\x7f", 10) + "TIT2");

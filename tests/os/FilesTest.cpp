@@ -1,14 +1,19 @@
 #include <TestSupport.h>
+#include <cerrno>
 #include <chrono>
 #include <cstdlib>
+#include <fcntl.h>
 #include <filesystem>
+#include <future>
 #include <gtest/gtest.h>
 #include <os/File.h>
 #include <os/FileInfo.h>
 #include <os/FileSystem.h>
 #include <os/UnicodeTextFile.h>
 #include <platform/filesystem.h>
+#include <sys/stat.h>
 #include <thread>
+#include <unistd.h>
 
 using namespace os;
 auto const wide = [](std::string const& s) { return core::from_utf8(s); };
@@ -59,6 +64,46 @@ TEST(File, ModesOpenCreateTruncateAndAppendAsNamed)
     EXPECT_EQ(read_file(path), "") << "write mode truncates";
     File d(wide(dir), FileMode::Read);
     EXPECT_FALSE(d.is_open()) << "a folder is not a file";
+}
+
+// A pipe named like a recording, a device, a folder: none is a file, in any mode, and none makes the open
+// wait (a pipe without a writer would hold a plain open for ever).
+TEST(File, OnlyRegularFilesOpenAndNoOpenWaits)
+{
+    std::string const dir = fresh_dir("kinds");
+    std::string const fifo = dir + "/x.mp3";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0);
+    struct Kind {
+        std::string path;
+        int error;
+    };
+    for (auto const& [path, error] : { Kind { fifo, ENXIO }, Kind { "/dev/null", ENXIO }, Kind { dir, EISDIR } }) {
+        for (auto mode : { platform::OpenMode::READ_EXISTING, platform::OpenMode::WRITE_TRUNCATE,
+                 platform::OpenMode::WRITE_OPEN_OR_CREATE, platform::OpenMode::READ_WRITE,
+                 platform::OpenMode::APPEND }) {
+            auto opening = std::async(std::launch::async, [path = path, mode] {
+                platform::FileHandle const handle = platform::open_file(wide(path), mode);
+                return std::pair { handle, platform::last_error() };
+            });
+            if (opening.wait_for(std::chrono::seconds(5)) != std::future_status::ready) {
+                ADD_FAILURE() << path << " mode " << int(mode) << ": the open waits";
+                // Both ends of the pipe at once release the waiting open.
+                int const both = ::open(fifo.c_str(), O_RDWR | O_NONBLOCK);
+                opening.wait();
+                ::close(both);
+            }
+            auto const [handle, last] = opening.get();
+            EXPECT_EQ(handle, platform::INVALID_FILE) << path << " mode " << int(mode);
+            EXPECT_EQ(last, error) << path << " mode " << int(mode);
+            platform::close_file(handle);
+        }
+    }
+    EXPECT_TRUE(std::filesystem::is_fifo(fifo)) << "the pipe is left as it was";
+    // A link to a file is that file.
+    write_file(dir + "/real.mp3", "abc");
+    std::filesystem::create_symlink(dir + "/real.mp3", dir + "/link.mp3");
+    File linked(wide(dir + "/link.mp3"), FileMode::Read);
+    EXPECT_EQ(linked.size(), 3u);
 }
 
 // A log's case: the first process empties the file and keeps it; a later one only adds to it, and what

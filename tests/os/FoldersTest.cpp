@@ -7,6 +7,7 @@
 #include <os/FileSystem.h>
 #include <os/FolderScanner.h>
 #include <platform/ticks.h>
+#include <sys/stat.h>
 
 using namespace os;
 auto const wide = [](std::string const& s) { return core::from_utf8(s); };
@@ -27,17 +28,37 @@ std::string make_tree()
     return root;
 }
 
+// What real folders hold besides recordings: two links that lead back up the tree (one to the folder
+// itself, one to its parent), a pipe and a broken link named like recordings, a link to another folder.
+// root/{a.mp3, loop -> ., pipe.mp3 (FIFO), gone.mp3 -> nowhere, sub/{b.wav, up -> ..}, other/c.mp3, also -> other}
+std::string make_tree_with_loops()
+{
+    std::string const root = fresh_dir("loops");
+    std::filesystem::create_directories(root + "/sub");
+    std::filesystem::create_directories(root + "/other");
+    for (auto f : { "/a.mp3", "/sub/b.wav", "/other/c.mp3" })
+        write_file(root + f, "data");
+    std::filesystem::create_directory_symlink(".", root + "/loop");
+    std::filesystem::create_directory_symlink("..", root + "/sub/up");
+    std::filesystem::create_directory_symlink("other", root + "/also");
+    std::filesystem::create_symlink("nowhere", root + "/gone.mp3");
+    EXPECT_EQ(::mkfifo((root + "/pipe.mp3").c_str(), 0644), 0);
+    return root;
+}
+
 struct Recorder final : DirectoryVisitor {
     std::string root;
     std::vector<std::string> events;
     std::string stop_at;
+    // A walk that never ends is cut short, so that it fails instead of hanging.
+    size_t limit = 1000;
     bool on_file(core::String const& path) override { return note("f ", path); }
     bool on_directory(core::String const& path) override { return note("d ", path); }
     bool note(char const* kind, core::String const& path)
     {
         std::string const rel = core::to_utf8(path).substr(root.size());
         events.push_back(kind + rel);
-        return rel != stop_at;
+        return rel != stop_at && events.size() < limit;
     }
 };
 
@@ -65,6 +86,15 @@ TEST(WalkDirectory, GoesDepthFirstWithFilesBeforeSubfoldersAndHonoursMasksAndSto
     EXPECT_FALSE(matches_mask(u"ab", u"?"));
     EXPECT_TRUE(matches_mask(u"english.lng", u"*.lng"));
     EXPECT_FALSE(matches_mask(u"english.lng.bak", u"*.lng"));
+}
+
+TEST(WalkDirectory, VisitsEachFolderOnceAndOnlyRegularFiles)
+{
+    Recorder r;
+    r.root = make_tree_with_loops();
+    walk_directory(r, wide(r.root), u"*", u"*", true);
+    EXPECT_EQ(
+        r.events, (std::vector<std::string> { "f /a.mp3", "d /also", "f /also/c.mp3", "d /sub", "f /sub/b.wav" }));
 }
 
 struct ScanCollector final : ScanListener {
@@ -101,6 +131,24 @@ TEST_F(FolderScannerTest, ListsOneEntryPerTickBreadthFirst)
     ASSERT_TRUE(pump_until_finished(c));
     EXPECT_EQ(c.files,
         (std::vector<std::string> { "/a.mp3", "/b.wav", "/c/notes.txt", "/c/v.mp3", "/z/y.mp3", "/z/x/w.wav" }));
+}
+
+TEST_F(FolderScannerTest, ListsEachFolderOnceAndOnlyRegularFiles)
+{
+    ScanCollector c;
+    c.root = make_tree_with_loops();
+    FolderScanner scanner(&c);
+    scanner.start(wide(c.root), true);
+    scanner.start(wide(c.root + "/loop"), true); // the same folder by another name
+    ASSERT_TRUE(pump_until_finished(c));
+    EXPECT_EQ(c.files, (std::vector<std::string> { "/a.mp3", "/also/c.mp3", "/sub/b.wav" }));
+
+    // A finished scan forgets what it saw: the next one lists the folder again.
+    c.files.clear();
+    c.finished = false;
+    scanner.start(wide(c.root), false);
+    ASSERT_TRUE(pump_until_finished(c));
+    EXPECT_EQ(c.files, std::vector<std::string> { "/a.mp3" });
 }
 
 TEST_F(FolderScannerTest, EmptyAndMissingFoldersFinishWithoutFiles)

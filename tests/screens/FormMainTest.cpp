@@ -204,4 +204,45 @@ TEST_F(FormMainTest, FailuresShowTheirMessageAndAReloadedSkinKeepsTheList)
     EXPECT_TRUE(main->filter_open());
 }
 
+// Other programs' files: one without a tag is listed by its name; tapped, a file that no reader takes
+// says so over the stopped player, where it can still be renamed or deleted.
+TEST_F(FormMainTest, AFileWithoutATagShowsItsNameAndSaysWhenItCannotBePlayed)
+{
+    std::filesystem::create_directories(core::to_utf8(store()));
+    testing_support::write_file(core::to_utf8(store() + u"/Lecture 3.mp3"), std::string(3000, 'x'));
+    start();
+    ASSERT_EQ(main->list().count(), 1);
+    auto* row = dynamic_cast<screens::RecordRow*>(main->list().row(0));
+    ASSERT_NE(row, nullptr);
+    EXPECT_EQ(row->name().text(), u"Lecture 3");
+    tap_row(main->list(), 0);
+    ASSERT_EQ(top(), &main->error().form());
+    EXPECT_EQ(main->error().text(), u"Sorry, this recording cannot be played: it is damaged or not a sound file.");
+    tap(element(main->error().form(), u"btnClose"));
+    ASSERT_EQ(top(), &main->view().form());
+    EXPECT_EQ(element<skin::TextElement>(main->view().form(), u"frmInfo").text(), u"") << "no format to tell";
+}
+
+// A file deleted elsewhere (or on a card taken out) is said to be gone and leaves the list, alone.
+TEST_F(FormMainTest, ARecordingGoneFromUnderTheListSaysSoAndLeavesIt)
+{
+    add(u"Ann", u"One");
+    add(u"Bob", u"Two");
+    start();
+    ASSERT_EQ(main->list().count(), 2);
+    auto* row = dynamic_cast<screens::RecordRow*>(main->list().row(0));
+    ASSERT_NE(row, nullptr);
+    String const artist = row->artist().text();
+    ASSERT_TRUE(os::delete_file(document->records()[0].path));
+    tap_row(main->list(), 0);
+    ASSERT_EQ(top(), &main->error().form());
+    EXPECT_EQ(main->error().text(),
+        u"Sorry, this recording is no longer there: it was deleted, or its storage card was taken out.");
+    EXPECT_EQ(main->list().count(), 1);
+    ASSERT_EQ(document->records().size(), 1u);
+    EXPECT_NE(document->records()[0].artist, artist);
+    tap(element(main->error().form(), u"btnClose"));
+    EXPECT_EQ(top(), &main->form());
+}
+
 } // namespace

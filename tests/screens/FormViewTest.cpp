@@ -245,7 +245,10 @@ TEST_F(FormViewTest, AFileWithoutAudioShowsStoppedWithTheBarsAtZero)
     std::filesystem::create_directories(core::to_utf8(store()));
     write_record(store() + u"/Empty.mp3", u"Ann", u"Nothing", u"Record");
     start();
-    open_row();
+    tap_row(main->list(), 0);
+    ASSERT_EQ(top(), &main->error().form()) << "the message comes over the screen";
+    tap(element(main->error().form(), u"btnClose"));
+    ASSERT_EQ(top(), &form());
     EXPECT_FALSE(document->is_playing());
     EXPECT_EQ(text(u"frmArtist"), u"Ann");
     EXPECT_EQ(name_text(), u"Nothing");
