@@ -449,7 +449,8 @@ TEST(DefaultSkin, LanguagesHoldEveryKeyAndTheSameKeys)
         u"Help_link", u"Minimize", u"Exit", u"Confirm_deleting", u"Confirm_deleting_this", u"Sorry_card_problem",
         u"Sorry_no_memory", u"Sorry_too_slow_device", u"Sorry_cannot_move_files", u"MainMenu", u"Menu",
         u"Sorry_disk_full", u"Sorry_not_writable", u"Sorry_no_microphone", u"Sorry_settings_not_saved",
-        u"Sorry_cannot_open_help", u"Sorry_cannot_send", u"Confirm_close_recording", u"Menu_MainMemory" };
+        u"Sorry_cannot_open_help", u"Sorry_cannot_send", u"Confirm_close_recording", u"Sorry_cannot_play",
+        u"Sorry_recording_gone", u"Menu_MainMemory" };
     skin::Properties properties;
     ASSERT_TRUE(properties.load_skin(core::from_utf8(shipped("skins/bin/default.skin")), {}));
     for (auto const& wanted : required())
