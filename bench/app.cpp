@@ -16,7 +16,7 @@
 #include <filesystem>
 #include <fstream>
 #include <os/LogFile.h>
-#include <platform/display.h>
+#include <platform/display/display.h>
 #include <platform/signals.h>
 #include <sstream>
 #include <string>

@@ -14,7 +14,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <platform/contacts.h>
+#include <platform/phone/contacts.h>
 #include <platform/text.h>
 #include <spawn.h>
 #include <string>

@@ -12,7 +12,7 @@
 #include <os/File.h>
 #include <os/LogFile.h>
 #include <os/Paths.h>
-#include <platform/wave.h>
+#include <platform/wave/wave.h>
 #include <screens/FormMain.h>
 #include <screens/ScreenHost.h>
 #include <skin/FormHarness.h>

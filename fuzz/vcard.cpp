@@ -1,8 +1,8 @@
 // The vCard reader on any bytes, and the number matching on what it found: neither may crash, read
 // outside the input or keep a photo above its limit.
 #include <cstdlib>
-#include <platform/contacts.h>
-#include <platform/vcard.h>
+#include <platform/phone/contacts.h>
+#include <platform/phone/vcard.h>
 #include <string_view>
 
 extern "C" int LLVMFuzzerTestOneInput(uint8_t const* data, size_t size)

@@ -3,8 +3,8 @@
 #include "FormTrace.h"
 
 #include <core/Log.h>
-#include <platform/display.h>
-#include <platform/instance.h>
+#include <platform/display/display.h>
+#include <platform/services/instance.h>
 #include <skin/ElementTypes.h>
 #include <skin/Form.h>
 #include <skin/KeyNames.h>

@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <core/Log.h>
 #include <os/Registry.h>
-#include <platform/contacts.h>
+#include <platform/phone/contacts.h>
 #include <platform/ticks.h>
 #include <skin/KeyNames.h>
 #include <skin/widgets/EditElement.h>

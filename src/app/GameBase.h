@@ -6,9 +6,9 @@
 #include <deque>
 #include <functional>
 #include <memory>
-#include <platform/display.h>
-#include <platform/instance.h>
+#include <platform/display/display.h>
 #include <platform/messages.h>
+#include <platform/services/instance.h>
 #include <skin/InputEvents.h>
 #include <skin/RenderSurface.h>
 

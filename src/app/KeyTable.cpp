@@ -1,6 +1,6 @@
 #include "KeyTable.h"
 
-#include <platform/display.h>
+#include <platform/display/display.h>
 #include <skin/KeyNames.h>
 
 namespace app {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include <platform/wave.h>
+#include <platform/wave/wave.h>
 
 namespace audio {
 

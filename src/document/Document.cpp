@@ -15,7 +15,7 @@
 #include <phone/PhoneState.h>
 #include <platform/messages.h>
 #include <platform/ticks.h>
-#include <platform/wave.h>
+#include <platform/wave/wave.h>
 
 namespace document {
 

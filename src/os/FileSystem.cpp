@@ -4,7 +4,7 @@
 
 #include <core/Log.h>
 #include <platform/filesystem.h>
-#include <platform/shell.h>
+#include <platform/services/shell.h>
 #include <platform/text.h>
 #include <set>
 

@@ -5,7 +5,7 @@
 #include "UnicodeTextFile.h"
 
 #include <platform/filesystem.h>
-#include <platform/shell.h>
+#include <platform/services/shell.h>
 
 namespace os {
 

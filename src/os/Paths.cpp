@@ -1,7 +1,7 @@
 #include "Paths.h"
 
 #include <core/Log.h>
-#include <platform/shell.h>
+#include <platform/services/shell.h>
 #include <platform/text.h>
 
 namespace os {

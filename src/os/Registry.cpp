@@ -2,7 +2,7 @@
 
 #include <chrono>
 #include <optional>
-#include <platform/registry_store.h>
+#include <platform/services/registry_store.h>
 
 namespace os {
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include <core/Strings.h>
-#include <platform/registry_values.h>
+#include <platform/services/registry_values.h>
 
 #include <cstdint>
 #include <vector>

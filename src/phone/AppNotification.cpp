@@ -3,8 +3,8 @@
 #include "PhoneState.h"
 
 #include <core/Log.h>
-#include <platform/notifications.h>
-#include <platform/phone_state.h>
+#include <platform/phone/phone_state.h>
+#include <platform/services/notifications.h>
 
 namespace phone {
 

@@ -3,8 +3,8 @@
 #include "CallListener.h"
 #include "PhoneState.h"
 
-#include <platform/phone_state.h>
-#include <platform/telephony_line.h>
+#include <platform/phone/phone_state.h>
+#include <platform/phone/telephony_line.h>
 
 namespace phone {
 

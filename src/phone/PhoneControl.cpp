@@ -5,8 +5,8 @@
 #include <algorithm>
 #include <core/Log.h>
 #include <core/Stopwatch.h>
-#include <platform/contacts.h>
-#include <platform/phone_devices.h>
+#include <platform/phone/contacts.h>
+#include <platform/phone/phone_devices.h>
 
 namespace phone {
 

@@ -1,7 +1,7 @@
 // The module ravelin-eds.so: Evolution Data Server's address books behind platform::eds::Books. All of
 // GLib and libebook is here, on one thread with its own main context, so that the program's own loop
 // never runs GLib's and every EDS object is used on the thread that made it.
-#include <platform/contacts_eds.h>
+#include <platform/phone/contacts_eds.h>
 
 #include <libebook/libebook.h>
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <core/Log.h>
 #include <os/Paths.h>
-#include <platform/shell.h>
+#include <platform/services/shell.h>
 
 namespace screens {
 

@@ -2,7 +2,7 @@
 
 #include "Bitmap565.h"
 
-#include <platform/png.h>
+#include <platform/display/png.h>
 
 namespace skin {
 

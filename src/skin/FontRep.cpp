@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <core/Log.h>
 #include <core/Stopwatch.h>
-#include <platform/fonts.h>
+#include <platform/display/fonts.h>
 
 namespace skin {
 

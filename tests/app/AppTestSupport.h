@@ -5,7 +5,7 @@
 #include <app/Application.h>
 #include <cstdlib>
 #include <filesystem>
-#include <platform/display.h>
+#include <platform/display/display.h>
 #include <platform/ticks.h>
 #include <string>
 

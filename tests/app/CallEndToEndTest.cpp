@@ -10,7 +10,7 @@
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <os/File.h>
-#include <platform/phone_simulator.h>
+#include <platform/phone/phone_simulator.h>
 #include <sstream>
 
 using namespace app_test;

@@ -5,9 +5,9 @@
 #include <keys/HardwareKey.h>
 #include <linux/input-event-codes.h>
 #include <optional>
-#include <platform/key_service.h>
-#include <platform/notifier.h>
-#include <platform/registry_store.h>
+#include <platform/services/key_service.h>
+#include <platform/services/notifier.h>
+#include <platform/services/registry_store.h>
 #include <sys/wait.h>
 
 using namespace app_test;

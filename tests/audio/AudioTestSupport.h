@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <gtest/gtest.h>
 #include <platform/messages.h>
-#include <platform/wave.h>
+#include <platform/wave/wave.h>
 #include <string>
 #include <string_view>
 #include <vector>

@@ -8,7 +8,7 @@
 #include <core/Thread.h>
 #include <gtest/gtest.h>
 #include <mutex>
-#include <platform/wave.h>
+#include <platform/wave/wave.h>
 
 using namespace audio;
 using audio_test::bytes_of;

@@ -11,7 +11,7 @@
 #include <gtest/gtest.h>
 #include <map>
 #include <platform/ticks.h>
-#include <platform/wave.h>
+#include <platform/wave/wave.h>
 
 using namespace audio;
 using audio_test::Collector;

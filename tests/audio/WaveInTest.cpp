@@ -5,7 +5,7 @@
 #include <array>
 #include <gtest/gtest.h>
 #include <platform/messages.h>
-#include <platform/wave.h>
+#include <platform/wave/wave.h>
 #include <random>
 
 using namespace platform;

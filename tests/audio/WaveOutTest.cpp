@@ -5,7 +5,7 @@
 #include <gtest/gtest.h>
 #include <platform/messages.h>
 #include <platform/ticks.h>
-#include <platform/wave.h>
+#include <platform/wave/wave.h>
 
 using namespace platform;
 using audio_test::wave_format;

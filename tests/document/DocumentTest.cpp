@@ -17,9 +17,9 @@
 #include <os/FileInfo.h>
 #include <os/Paths.h>
 #include <os/Registry.h>
-#include <platform/registry_store.h>
+#include <platform/services/registry_store.h>
 #include <platform/ticks.h>
-#include <platform/wave.h>
+#include <platform/wave/wave.h>
 #include <sys/stat.h>
 
 using namespace document;

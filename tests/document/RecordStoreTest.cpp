@@ -5,7 +5,7 @@
 #include <os/Paths.h>
 #include <os/Registry.h>
 #include <phone/PhoneState.h>
-#include <platform/registry_store.h>
+#include <platform/services/registry_store.h>
 
 using namespace document;
 using core::String;

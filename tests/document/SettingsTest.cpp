@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <os/Registry.h>
-#include <platform/registry_store.h>
+#include <platform/services/registry_store.h>
 #include <unistd.h>
 
 using namespace document;

@@ -5,7 +5,7 @@
 #include <gtest/gtest.h>
 #include <libevdev/libevdev-uinput.h>
 #include <libevdev/libevdev.h>
-#include <platform/registry_values.h>
+#include <platform/services/registry_values.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 #include <os/Paths.h>
-#include <platform/shell.h>
+#include <platform/services/shell.h>
 
 using namespace os;
 

@@ -10,17 +10,17 @@
 #include <os/Paths.h>
 #include <phone/AppNotification.h>
 #include <phone/PhoneState.h>
-#include <platform/dbus/modem_manager.h>
 #include <platform/folder_watch.h>
-#include <platform/phone_devices.h>
-#include <platform/phone_publisher.h>
-#include <platform/phone_simulator.h>
-#include <platform/phone_state.h>
-#include <platform/registry_values.h>
-#include <platform/telephony_line.h>
+#include <platform/phone/dbus/modem_manager.h>
+#include <platform/phone/phone_devices.h>
+#include <platform/phone/phone_publisher.h>
+#include <platform/phone/phone_simulator.h>
+#include <platform/phone/phone_state.h>
+#include <platform/phone/telephony_line.h>
+#include <platform/services/registry_values.h>
 #include <platform/text.h>
 #include <platform/ticks.h>
-#include <platform/wave.h>
+#include <platform/wave/wave.h>
 
 using namespace platform;
 using testing_support::run;

@@ -7,13 +7,13 @@
 #include <phone/LineApp.h>
 #include <phone/PhoneControl.h>
 #include <phone/PhoneState.h>
-#include <platform/contacts.h>
-#include <platform/notifications.h>
-#include <platform/phone_devices.h>
-#include <platform/phone_simulator.h>
-#include <platform/phone_state.h>
-#include <platform/registry_values.h>
-#include <platform/telephony_line.h>
+#include <platform/phone/contacts.h>
+#include <platform/phone/phone_devices.h>
+#include <platform/phone/phone_simulator.h>
+#include <platform/phone/phone_state.h>
+#include <platform/phone/telephony_line.h>
+#include <platform/services/notifications.h>
+#include <platform/services/registry_values.h>
 #include <platform/ticks.h>
 
 using namespace phone;

@@ -11,12 +11,12 @@
 #include <os/File.h>
 #include <os/Paths.h>
 #include <os/Registry.h>
-#include <platform/notifications.h>
-#include <platform/phone_simulator.h>
-#include <platform/phone_state.h>
-#include <platform/registry_values.h>
+#include <platform/phone/phone_simulator.h>
+#include <platform/phone/phone_state.h>
+#include <platform/services/notifications.h>
+#include <platform/services/registry_values.h>
 #include <platform/ticks.h>
-#include <platform/wave.h>
+#include <platform/wave/wave.h>
 
 using namespace document;
 using core::String;

@@ -9,8 +9,8 @@
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <libebook/libebook.h>
-#include <platform/contacts.h>
 #include <platform/messages.h>
+#include <platform/phone/contacts.h>
 #include <platform/text.h>
 #include <spawn.h>
 #include <sys/wait.h>

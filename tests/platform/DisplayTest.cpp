@@ -1,5 +1,5 @@
 #include <gtest/gtest.h>
-#include <platform/display.h>
+#include <platform/display/display.h>
 #include <vector>
 
 using namespace platform;

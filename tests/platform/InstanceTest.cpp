@@ -2,8 +2,8 @@
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <mutex>
-#include <platform/instance.h>
 #include <platform/messages.h>
+#include <platform/services/instance.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>

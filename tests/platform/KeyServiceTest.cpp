@@ -4,8 +4,8 @@
 #include <deque>
 #include <gtest/gtest.h>
 #include <linux/input-event-codes.h>
-#include <platform/key_service.h>
-#include <platform/registry_values.h>
+#include <platform/services/key_service.h>
+#include <platform/services/registry_values.h>
 #include <sys/stat.h>
 #include <thread>
 

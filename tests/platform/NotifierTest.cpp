@@ -2,11 +2,11 @@
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <platform/folder_watch.h>
-#include <platform/notifications.h>
-#include <platform/notifier.h>
-#include <platform/phone_simulator.h>
-#include <platform/phone_state.h>
-#include <platform/registry_values.h>
+#include <platform/phone/phone_simulator.h>
+#include <platform/phone/phone_state.h>
+#include <platform/services/notifications.h>
+#include <platform/services/notifier.h>
+#include <platform/services/registry_values.h>
 #include <platform/text.h>
 
 using namespace platform;

@@ -2,10 +2,10 @@
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <platform/folder_watch.h>
-#include <platform/phone_devices.h>
-#include <platform/phone_simulator.h>
-#include <platform/phone_state.h>
-#include <platform/telephony_line.h>
+#include <platform/phone/phone_devices.h>
+#include <platform/phone/phone_simulator.h>
+#include <platform/phone/phone_state.h>
+#include <platform/phone/telephony_line.h>
 #include <platform/text.h>
 
 using namespace platform;

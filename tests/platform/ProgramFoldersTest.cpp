@@ -1,7 +1,7 @@
 #include <TestSupport.h>
 #include <filesystem>
 #include <gtest/gtest.h>
-#include <platform/shell.h>
+#include <platform/services/shell.h>
 #include <sys/stat.h>
 
 using platform::companion_program;

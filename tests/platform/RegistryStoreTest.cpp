@@ -2,7 +2,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <gtest/gtest.h>
-#include <platform/registry_store.h>
+#include <platform/services/registry_store.h>
 #include <unistd.h>
 
 using namespace platform;

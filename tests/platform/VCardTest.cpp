@@ -1,10 +1,10 @@
 #include <TestSupport.h>
 #include <filesystem>
 #include <gtest/gtest.h>
-#include <platform/contacts.h>
 #include <platform/messages.h>
+#include <platform/phone/contacts.h>
+#include <platform/phone/vcard.h>
 #include <platform/text.h>
-#include <platform/vcard.h>
 
 using namespace platform;
 using testing_support::fresh_dir;

@@ -3,7 +3,7 @@
 #include <keys/HardwareKey.h>
 #include <linux/input-event-codes.h>
 #include <os/Registry.h>
-#include <platform/key_service.h>
+#include <platform/services/key_service.h>
 #include <screens/FormQuickRecord.h>
 #include <skin/PictureHolder.h>
 #include <skin/widgets/ImageElement.h>

@@ -12,9 +12,9 @@
 #include <gtest/gtest.h>
 #include <os/File.h>
 #include <os/Paths.h>
-#include <platform/registry_store.h>
+#include <platform/services/registry_store.h>
 #include <platform/ticks.h>
-#include <platform/wave.h>
+#include <platform/wave/wave.h>
 #include <screens/FormMain.h>
 #include <screens/RecordRow.h>
 #include <screens/ScreenHost.h>

@@ -3,7 +3,7 @@
 #include <TestSupport.h>
 #include <core/Log.h>
 #include <os/LogFile.h>
-#include <platform/png.h>
+#include <platform/display/png.h>
 #include <skin/Bitmap565.h>
 #include <skin/BitmapPng.h>
 #include <skin/Blitter.h>

@@ -10,7 +10,7 @@
 #include <os/FileInfo.h>
 #include <os/FileSystem.h>
 #include <os/Paths.h>
-#include <platform/wave.h>
+#include <platform/wave/wave.h>
 
 namespace cli {
 

@@ -13,7 +13,7 @@
 #include <os/File.h>
 #include <os/FileInfo.h>
 #include <os/FileSystem.h>
-#include <platform/wave.h>
+#include <platform/wave/wave.h>
 
 namespace cli {
 

@@ -10,7 +10,7 @@
 #include <platform/messages.h>
 #include <platform/signals.h>
 #include <platform/ticks.h>
-#include <platform/wave.h>
+#include <platform/wave/wave.h>
 
 namespace cli {
 

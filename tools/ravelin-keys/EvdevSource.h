@@ -2,7 +2,7 @@
 
 #include <deque>
 #include <map>
-#include <platform/key_service.h>
+#include <platform/services/key_service.h>
 #include <string>
 
 struct libevdev;

@@ -5,8 +5,8 @@
 #include <csignal>
 #include <cstdio>
 #include <fcntl.h>
-#include <platform/key_service.h>
-#include <platform/registry_store.h>
+#include <platform/services/key_service.h>
+#include <platform/services/registry_store.h>
 #include <string>
 #include <sys/file.h>
 #include <unistd.h>

@@ -2,8 +2,8 @@
 // notifications (such as Ravelin's "Ravelin.Call") when their condition rises, and on a Linux phone
 // publishes the calls of ModemManager and switches the speaker through callaudiod.
 #include <cstdio>
-#include <platform/dbus/phone_service.h>
-#include <platform/notifier.h>
+#include <platform/phone/dbus/phone_service.h>
+#include <platform/services/notifier.h>
 #include <string>
 
 int main(int argc, char** argv)

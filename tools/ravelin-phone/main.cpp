@@ -2,9 +2,9 @@
 // publishes the phone's state as a phone would; the publishing itself is platform::PhoneSimulator.
 #include <cstdio>
 #include <cstring>
-#include <platform/phone_simulator.h>
-#include <platform/registry_store.h>
-#include <platform/registry_watch.h>
+#include <platform/phone/phone_simulator.h>
+#include <platform/services/registry_store.h>
+#include <platform/services/registry_watch.h>
 #include <platform/text.h>
 #include <string>
 #include <vector>

@@ -3,7 +3,7 @@
 #include "SkinSource.h"
 
 #include <fstream>
-#include <platform/png.h>
+#include <platform/display/png.h>
 
 namespace skinc {
 

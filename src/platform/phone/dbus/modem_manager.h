@@ -1,6 +1,6 @@
 #pragma once
 
-#include <platform/phone_publisher.h>
+#include <platform/phone/phone_publisher.h>
 
 #include <functional>
 #include <memory>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "messages.h"
 #include "vcard.h"
+#include <platform/messages.h>
 
 #include <cstdint>
 #include <memory>

@@ -1,6 +1,6 @@
 #include "fonts.h"
 
-#include "text.h"
+#include <platform/text.h>
 
 #include <algorithm>
 #include <fontconfig/fontconfig.h>

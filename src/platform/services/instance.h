@@ -1,6 +1,6 @@
 #pragma once
 
-#include "messages.h"
+#include <platform/messages.h>
 
 #include <atomic>
 #include <cstdint>

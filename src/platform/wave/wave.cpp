@@ -1,7 +1,7 @@
 #include "wave.h"
 
-#include "messages.h"
 #include "wave_backend.h"
+#include <platform/messages.h>
 
 #include <algorithm>
 #include <chrono>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "registry_store.h"
 #include "telephony_line.h"
+#include <platform/services/registry_store.h>
 
 #include <cstdint>
 #include <optional>

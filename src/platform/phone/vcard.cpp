@@ -1,6 +1,6 @@
 #include "vcard.h"
 
-#include "text.h"
+#include <platform/text.h>
 
 #include <optional>
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include <platform/notifier.h>
-#include <platform/registry_store.h>
+#include <platform/services/notifier.h>
+#include <platform/services/registry_store.h>
 
 #include <memory>
 

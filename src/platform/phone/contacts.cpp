@@ -1,8 +1,8 @@
 #include "contacts.h"
 
 #include "contacts_eds.h"
-#include "folder_watch.h"
-#include "text.h"
+#include <platform/folder_watch.h>
+#include <platform/text.h>
 
 #include <algorithm>
 #include <atomic>

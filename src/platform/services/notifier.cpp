@@ -2,7 +2,7 @@
 
 #include "registry_values.h"
 #include "registry_watch.h"
-#include "text.h"
+#include <platform/text.h>
 
 #include <algorithm>
 #include <cerrno>

@@ -1,8 +1,8 @@
 #include "phone_simulator.h"
 
 #include "phone_state.h"
-#include "registry_values.h"
 #include "telephony_line.h"
+#include <platform/services/registry_values.h>
 
 namespace platform {
 

@@ -1,9 +1,9 @@
 // The wave-output devices: blocks written by the caller are played in order, on SDL's audio thread or
 // into a WAV file by a pump thread, and come back done with MM_WOM_DONE.
-#include "messages.h"
-#include "text.h"
 #include "wave.h"
 #include "wave_backend.h"
+#include <platform/messages.h>
+#include <platform/text.h>
 
 #include <algorithm>
 #include <atomic>

@@ -1,7 +1,7 @@
 #include "shell.h"
 
-#include "filesystem.h"
-#include "text.h"
+#include <platform/filesystem.h>
+#include <platform/text.h>
 
 #include <cerrno>
 #include <climits>

@@ -2,7 +2,7 @@
 
 #include "registry_values.h"
 #include "shell.h"
-#include "text.h"
+#include <platform/text.h>
 
 #include <climits>
 #include <fcntl.h>

@@ -1,6 +1,6 @@
 #include "registry_store.h"
 
-#include "text.h"
+#include <platform/text.h>
 
 #include <sqlite3.h>
 

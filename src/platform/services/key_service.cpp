@@ -1,7 +1,7 @@
 #include "key_service.h"
 
 #include "registry_values.h"
-#include "text.h"
+#include <platform/text.h>
 
 #include <algorithm>
 #include <cstdio>

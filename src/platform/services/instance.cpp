@@ -1,6 +1,6 @@
 #include "instance.h"
 
-#include "text.h"
+#include <platform/text.h>
 
 #include <algorithm>
 #include <cerrno>

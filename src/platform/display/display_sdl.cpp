@@ -1,6 +1,6 @@
 #include "display_sdl.h"
 
-#include "text.h"
+#include <platform/text.h>
 
 #include <SDL.h>
 #include <cstdio>

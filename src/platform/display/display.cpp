@@ -1,7 +1,7 @@
 #include "display.h"
 
 #include "display_sdl.h"
-#include "text.h"
+#include <platform/text.h>
 
 #include <charconv>
 #include <cstdio>

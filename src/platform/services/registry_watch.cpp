@@ -1,7 +1,7 @@
 #include "registry_watch.h"
 
-#include "folder_watch.h"
-#include "text.h"
+#include <platform/folder_watch.h>
+#include <platform/text.h>
 
 #include <cerrno>
 #include <csignal>

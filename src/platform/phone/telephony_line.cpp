@@ -1,7 +1,7 @@
 #include "telephony_line.h"
 
 #include "phone_state.h"
-#include "registry_values.h"
+#include <platform/services/registry_values.h>
 
 namespace platform {
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "phone_publisher.h"
-#include "registry_store.h"
+#include <platform/services/registry_store.h>
 
 #include <cstdint>
 #include <string>

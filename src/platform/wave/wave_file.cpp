@@ -1,8 +1,8 @@
 // A WAV file as the microphone: its samples converted to the format the device was opened in (channels,
 // 8 or 16 bits, and the rate by linear interpolation). Every length in the file is checked against the
 // file's size before it is used.
-#include "riff.h"
 #include "wave_backend.h"
+#include <platform/riff.h>
 
 #include <algorithm>
 #include <cmath>

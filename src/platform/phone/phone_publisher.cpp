@@ -2,7 +2,7 @@
 
 #include "contacts.h"
 #include "phone_state.h"
-#include "registry_values.h"
+#include <platform/services/registry_values.h>
 
 namespace platform {
 

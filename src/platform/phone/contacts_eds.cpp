@@ -1,7 +1,7 @@
 #include "contacts_eds.h"
 
 #include "contacts.h"
-#include "text.h"
+#include <platform/text.h>
 
 #include <dlfcn.h>
 #include <filesystem>

@@ -5,7 +5,7 @@
 
 #include <cstdio>
 #include <gio/gio.h>
-#include <platform/phone_publisher.h>
+#include <platform/phone/phone_publisher.h>
 #include <thread>
 
 namespace platform {
