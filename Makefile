@@ -38,10 +38,11 @@ $(BUILD_TSAN)/build.ninja:
 build: $(BUILD)/build.ninja
 	cmake --build $(BUILD)
 
+# Only the test programs whose code reads outside data or owns memory by hand run under
+# AddressSanitizer (label memory), and only the threaded ones under ThreadSanitizer (label threads).
 build-asan: $(BUILD_ASAN)/build.ninja
-	cmake --build $(BUILD_ASAN)
+	cmake --build $(BUILD_ASAN) --target memory-tests
 
-# Only the test programs whose cases cross threads run under ThreadSanitizer.
 build-tsan: $(BUILD_TSAN)/build.ninja
 	cmake --build $(BUILD_TSAN) --target threaded-tests
 
@@ -49,16 +50,22 @@ test-normal: build
 	cd $(BUILD) && ctest $(CTEST_FLAGS)
 
 test-asan: build-asan
-	cd $(BUILD_ASAN) && ctest $(CTEST_FLAGS)
+	cd $(BUILD_ASAN) && ctest $(CTEST_FLAGS) -L memory
 
 test-tsan: build-tsan
 	cd $(BUILD_TSAN) && ctest $(CTEST_FLAGS) -L threads
 
+# The phases of make test, each timed; the times are printed at the end (also when a phase fails).
+TEST_PHASES := test-normal test-asan test-tsan test-deb
 test: deps
-	$(MAKE) test-normal
-	$(MAKE) test-asan
-	$(MAKE) test-tsan
-	$(MAKE) test-deb
+	@times=""; status=0; \
+	for phase in $(TEST_PHASES); do \
+	  start=$$(date +%s); $(MAKE) --no-print-directory $$phase || status=1; \
+	  times="$$times $$phase:$$(( $$(date +%s) - start ))"; [ $$status = 0 ] || break; \
+	done; \
+	echo "== make test, time of each phase:"; \
+	for t in $$times; do s=$${t#*:}; printf '   %-12s %3d min %02d s\n' $${t%%:*} $$((s / 60)) $$((s % 60)); done; \
+	exit $$status
 
 run: deps build
 	./$(BUILD)/bin/ravelin
@@ -86,22 +93,28 @@ install: build
 # $(DEB_DIR) (default build-deb/ravelin_VERSION_ARCH.deb). CMAKE_CXX_COMPILER_LAUNCHER=ccache in the
 # environment makes rebuilds fast (debhelper moves HOME, so ccache is told where its cache is).
 DEB_DIR ?= build-deb
-deb: deps
-	rm -rf $(DEB_DIR) && mkdir -p $(DEB_DIR)/src
+DEB_SOURCE = rm -rf $(DEB_DIR) && mkdir -p $(DEB_DIR)/src && \
 	git ls-files -co --exclude-standard -z | xargs -0 tar -c --no-recursion -f - | tar -x -C $(DEB_DIR)/src
+deb: deps
+	$(DEB_SOURCE)
 	cd $(DEB_DIR)/src && \
 	  if [ -n "$$CMAKE_CXX_COMPILER_LAUNCHER" ] && command -v ccache >/dev/null && [ -z "$$CCACHE_DIR" ]; then \
 	    export CCACHE_DIR="$$(ccache -k cache_dir)"; export CMAKE_C_COMPILER_LAUNCHER="$$CMAKE_CXX_COMPILER_LAUNCHER"; fi; \
 	  DEB_BUILD_OPTIONS=nocheck dpkg-buildpackage -b -us -uc
 	@ls $(DEB_DIR)/ravelin_*.deb
 
-# The package builds from the repository's files, and holds the programs, the services and the module.
-test-deb: deb
+# The package as make test checks it: packed by the same debian/ rules, from the normal build (installed
+# with the prefix /usr) instead of a release build of its own, so that make test builds the program once
+# without sanitizers. `make deb` is the package's full build.
+test-deb: build
+	$(DEB_SOURCE)
+	cd $(DEB_DIR)/src && RAVELIN_PREBUILT="$(abspath $(BUILD))" DEB_BUILD_OPTIONS=nocheck dpkg-buildpackage -b -us -uc
 	@contents="$$(dpkg-deb -c $(DEB_DIR)/ravelin_*.deb)"; for f in ./usr/bin/ravelin ./usr/bin/ravelin-cli \
 	  ./usr/bin/ravelin-phone ./usr/libexec/ravelin/ravelin-notifier ./usr/libexec/ravelin/ravelin-keys \
 	  ./usr/lib/ravelin/ravelin-eds.so ./usr/share/ravelin/skins/bin/default.skin \
-	  ./usr/share/applications/ravelin.desktop ./usr/lib/systemd/user/ravelin-notifier.service; do \
-	  echo "$$contents" | grep -q " $$f$$" || { echo "test-deb: the package lacks $$f"; exit 1; }; done; \
+	  ./usr/share/applications/ravelin.desktop ./usr/lib/systemd/user/ravelin-notifier.service \
+	  ./etc/xdg/autostart/ravelin-notifier.desktop; do \
+	  echo "$$contents" | grep -qE " $$f( -> .*)?$$" || { echo "test-deb: the package lacks $$f"; exit 1; }; done; \
 	  echo "test-deb: $$(ls $(DEB_DIR)/ravelin_*.deb) holds every program and service"
 
 # libFuzzer targets (clang, ASan + UBSan); FUZZ_SECONDS per target.

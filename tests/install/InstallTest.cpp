@@ -104,7 +104,7 @@ TEST_F(Installed, ServicesAndAutostartStartTheInstalledPrograms)
             << unit;
         EXPECT_EQ(unit.find('@'), std::string::npos) << "every placeholder filled:\n" << unit;
     }
-    std::string const autostart = read_file(usr() + "/etc/xdg/autostart/ravelin-notifier.desktop");
+    std::string const autostart = read_file(*stage_ + "/etc/xdg/autostart/ravelin-notifier.desktop");
     EXPECT_NE(autostart.find("\nExec=/usr/libexec/ravelin/ravelin-notifier\n"), std::string::npos) << autostart;
 }
 
@@ -113,7 +113,7 @@ TEST_F(Installed, DesktopEntryMetainfoAndManPagesPassTheirValidators)
     if (run("command -v desktop-file-validate && command -v appstreamcli && command -v man").exit_code != 0)
         GTEST_SKIP() << "desktop-file-utils, appstream and man-db are needed (packages.txt)";
     for (std::string const& desktop :
-        { usr() + "/share/applications/ravelin.desktop", usr() + "/etc/xdg/autostart/ravelin-notifier.desktop" }) {
+        { usr() + "/share/applications/ravelin.desktop", *stage_ + "/etc/xdg/autostart/ravelin-notifier.desktop" }) {
         auto const checked = run("desktop-file-validate '" + desktop + "'");
         EXPECT_EQ(checked.exit_code, 0) << desktop << checked.output << checked.error;
         EXPECT_EQ(checked.output + checked.error, "") << "no hints either";

@@ -198,7 +198,10 @@ std::u16string main_program_path()
     if (self.substr(slash == std::u16string::npos ? 0 : slash + 1) == from_utf8(name))
         return self;
     std::string const found = companion_program(to_utf8(self), name);
-    return found.empty() ? self : from_utf8(found);
+    // Where an installation puts it beside its companions, though it is missing now: never the running
+    // executable, which would take the program's command line for one of its own.
+    return found.empty() ? self.substr(0, slash == std::u16string::npos ? 0 : slash + 1) + from_utf8(name)
+                         : from_utf8(found);
 }
 
 std::u16string special_folder(int folder_id)

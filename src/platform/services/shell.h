@@ -14,7 +14,8 @@ std::u16string executable_path();
 
 // The program itself ("ravelin"), which call notifications and device buttons start, whichever of our
 // executables asks: the running one when it is the program, else the one beside it (the companion tools
-// and the tests live beside it), else the first on $PATH; the running executable when there is none.
+// and the tests live beside it), else the first on $PATH; the place beside the running one when there
+// is none.
 std::u16string main_program_path();
 
 // The folder of the program's data (skins, language files, keypad map, sounds, help): $RAVELIN_APP_PATH
