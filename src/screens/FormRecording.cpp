@@ -1,20 +1,15 @@
 #include "FormRecording.h"
 
-#include "Binding.h"
 #include "ScreenHost.h"
 #include "ScreenTexts.h"
 
-#include <audio/readers/FileReader.h>
 #include <document/Document.h>
 #include <os/FileInfo.h>
-#include <os/FileSystem.h>
-#include <os/Paths.h>
+#include <skin/FormBinding.h>
 #include <skin/FormStack.h>
 #include <skin/Properties.h>
 #include <skin/widgets/ButtonElement.h>
-#include <skin/widgets/ImageElement.h>
 #include <skin/widgets/ProgressElement.h>
-#include <skin/widgets/TextElement.h>
 
 namespace screens {
 
@@ -34,7 +29,7 @@ FormRecording::FormRecording(skin::Properties& properties, ScreenHost& host, doc
         return event.down && opened_at_ != 0 && static_cast<int32_t>(event.time - opened_at_) < SECOND_PRESS_MS;
     };
     load();
-    refresh(true);
+    refresh(NameCaption::FROM_TITLE);
     document_.add_listener(this);
 }
 
@@ -47,23 +42,17 @@ FormRecording::~FormRecording()
 void FormRecording::load()
 {
     skin::load_entry(form_, properties_, u"FormRecording");
-    icons_.load(properties_);
-    skin::bind_element(icon_, form_, u"icon", nullptr);
-    skin::bind_element(artist_, form_, u"frmArtist", nullptr);
-    skin::bind_element(elapsed_, form_, u"frmElapsed", nullptr);
-    skin::bind_element(left_, form_, u"frmLeft", nullptr);
-    skin::bind_element(info_, form_, u"frmInfo", nullptr);
-    skin::bind_element(size_, form_, u"frmSize", nullptr);
-    require_button(name_button_, form_, u"btnName", this);
-    require_button(close_, form_, u"btnClose", this);
-    require_button(pause_, form_, u"btnPause", this);
-    require_button(resume_, form_, u"btnResume", this);
-    require_button(boost_, form_, u"btnBoost", this);
-    boost_on_ = require_child<skin::Element>(*boost_, u"BoostOn");
-    boost_off_ = require_child<skin::Element>(*boost_, u"BoostOff");
-    require_button(speaker_on_, form_, u"btnSpeakerOn", this);
-    require_button(speaker_off_, form_, u"btnSpeakerOff", this);
-    require_button(vas_, form_, u"btnVAS", this);
+    header_.bind(form_, properties_);
+    skin::require_button(name_button_, form_, u"btnName", this);
+    skin::require_button(close_, form_, u"btnClose", this);
+    skin::require_button(pause_, form_, u"btnPause", this);
+    skin::require_button(resume_, form_, u"btnResume", this);
+    skin::require_button(boost_, form_, u"btnBoost", this);
+    boost_on_ = &skin::require_child<skin::Element>(*boost_, u"BoostOn");
+    boost_off_ = &skin::require_child<skin::Element>(*boost_, u"BoostOff");
+    skin::require_button(speaker_on_, form_, u"btnSpeakerOn", this);
+    skin::require_button(speaker_off_, form_, u"btnSpeakerOff", this);
+    skin::require_button(vas_, form_, u"btnVAS", this);
     skin::bind_element(level_, form_, u"pbLevel", nullptr);
     skin::bind_element(vas_level_, form_, u"pbVAS", nullptr);
 }
@@ -71,21 +60,18 @@ void FormRecording::load()
 void FormRecording::on_reload_skin(skin::PropertiesImpl&)
 {
     load();
-    refresh(false);
+    refresh(NameCaption::KEEP);
     show_name();
 }
 
-void FormRecording::open(bool continued)
+void FormRecording::open(RecordingStart start)
 {
-    before_seconds_ = 0;
-    if (continued)
-        if (auto reader = audio::create_reader(document_.current().path))
-            before_seconds_ = reader->info().duration();
+    before_seconds_ = start == RecordingStart::CONTINUED ? document_.current_duration() : 0;
     renamed_ = false;
     // The screen below got the tap that led here, if a tap did: its time starts the guard.
     skin::Form const* below = host_.form_stack().top();
     opened_at_ = below ? below->input_time() : 0;
-    refresh(true);
+    refresh(NameCaption::FROM_TITLE);
     update_values();
     host_.form_stack().show_form(&form_, skin::FormMode::FULL_SCREEN);
 }
@@ -95,13 +81,11 @@ bool FormRecording::is_shown() const
     return host_.form_stack().contains(&form_);
 }
 
-void FormRecording::refresh(bool with_name)
+void FormRecording::refresh(NameCaption caption)
 {
     document::RecordInfo const& record = document_.current();
-    icon_->set_picture(icons_.icon(record.path, record.album));
-    elapsed_->set_text(duration_text(0));
-    artist_->set_text(record.artist);
-    info_->set_text(document::describe_format(record.sample_rate, record.bits_per_sample, record.bit_rate));
+    header_.show_record(record);
+    header_.show_elapsed(0);
     show_pause();
     boost_->set_text_by_id(u"#text", properties_.translate(u"Boost"));
     bool const boosted = document_.settings().boost != u"BoostOff";
@@ -109,7 +93,7 @@ void FormRecording::refresh(bool with_name)
     boost_off_->set_visible(!boosted);
     vas_level_->set_value(document_.settings().vas_level);
     show_speaker();
-    if (with_name) {
+    if (caption == NameCaption::FROM_TITLE) {
         name_ = record.title;
         show_name();
     }
@@ -119,14 +103,13 @@ void FormRecording::update_values()
 {
     document::RecordInfo const& record = document_.current();
     if (!document_.is_recording()) {
-        size_->set_text(document::size_text(os::FileInfo(record.path).size()));
+        header_.show_size(os::FileInfo(record.path).size());
         return;
     }
-    elapsed_->set_text(duration_text(before_seconds_ + document_.recorded_seconds()));
-    double const free = os::free_space(os::directory_part(os::expand_path(record.path)));
-    left_->set_text(duration_text(seconds_left(free, record.bit_rate)));
+    header_.show_times(before_seconds_ + document_.recorded_seconds(),
+        seconds_left(document_.free_bytes_for_current(), record.bit_rate));
     level_->set_value(document_.level());
-    size_->set_text(document::size_text(static_cast<uint64_t>(document_.recording_size())));
+    header_.show_size(static_cast<uint64_t>(document_.recording_size()));
 }
 
 void FormRecording::show_name()
@@ -173,7 +156,7 @@ void FormRecording::on_click(skin::Element* source, skin::ButtonEvent const&)
         renamed_ = true;
         show_name();
     } else if (source == boost_) {
-        menu_.open(u"Boost", u"", true);
+        menu_.open(u"Boost", u"", PageOpening::SHOW_MENU);
     } else if (source == speaker_on_ || source == speaker_off_) {
         document_.set_speaker(source == speaker_on_);
         document_.phone_control().set_speakerphone(source == speaker_on_);
@@ -207,7 +190,7 @@ void FormRecording::on_menu(Menu&, core::StringView id, core::StringView, MenuIt
         if (id == name) {
             document_.set_boost(id);
             document_.save_settings();
-            refresh(false);
+            refresh(NameCaption::KEEP);
             return;
         }
 }

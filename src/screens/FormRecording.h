@@ -4,7 +4,7 @@
 #include "LiveForm.h"
 #include "Menu.h"
 #include "MenuOwner.h"
-#include "RecordIcons.h"
+#include "RecordHeader.h"
 
 #include <document/DocumentListener.h>
 #include <skin/SkinListener.h>
@@ -16,15 +16,16 @@ class Document;
 
 namespace skin {
 class ButtonElement;
-class ImageElement;
 class ProgressElement;
 class Properties;
-class TextElement;
 } // namespace skin
 
 namespace screens {
 
 class ScreenHost;
+
+// How the recording the screen shows began: a new file, or more recorded into the current one.
+enum class RecordingStart { NEW, CONTINUED };
 
 // "FormRecording", shown while a recording runs: who is recorded, the elapsed time, the time left on the
 // storage, the format, the size and the input level; pause and resume, the boost menu, the speakerphone
@@ -43,10 +44,9 @@ public:
     ~FormRecording() override;
 
     // Shows the recording the Document has just started, or continued into its current file.
-    void open(bool continued);
-    // Brings the texts and buttons up to date with the Document; with the name, "btnName" shows the
-    // record's title again.
-    void refresh(bool with_name);
+    void open(RecordingStart start);
+    // Brings the texts and buttons up to date with the Document.
+    void refresh(NameCaption caption);
     bool is_shown() const;
     skin::Form& form() { return form_; }
     // The name the recording will be given at stop.
@@ -74,14 +74,8 @@ private:
     ScreenHost& host_;
     document::Document& document_;
     LiveForm form_;
-    RecordIcons icons_;
+    RecordHeader header_;
 
-    skin::ImageElement* icon_ = nullptr;
-    skin::TextElement* artist_ = nullptr;
-    skin::TextElement* elapsed_ = nullptr;
-    skin::TextElement* left_ = nullptr;
-    skin::TextElement* info_ = nullptr;
-    skin::TextElement* size_ = nullptr;
     skin::ButtonElement* name_button_ = nullptr;
     skin::ButtonElement* close_ = nullptr;
     skin::ButtonElement* pause_ = nullptr;

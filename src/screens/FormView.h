@@ -2,12 +2,10 @@
 
 #include "FormConfirmation.h"
 #include "FormEdit.h"
-#include "FormError.h"
-#include "Launcher.h"
 #include "LiveForm.h"
 #include "Menu.h"
 #include "MenuOwner.h"
-#include "RecordIcons.h"
+#include "RecordHeader.h"
 
 #include <document/DocumentListener.h>
 #include <skin/SkinListener.h>
@@ -19,10 +17,8 @@ class Document;
 
 namespace skin {
 class ButtonElement;
-class ImageElement;
 class ProgressElement;
 class Properties;
-class TextElement;
 } // namespace skin
 
 namespace screens {
@@ -45,9 +41,8 @@ public:
 
     // Shows the Document's current record, which the list has just started playing.
     void open();
-    // Brings the texts and buttons up to date with the current record; with the name, "btnName" shows
-    // the record's title again.
-    void refresh(bool with_name);
+    // Brings the texts and buttons up to date with the current record.
+    void refresh(NameCaption caption);
     bool is_shown() const;
     void close();
     skin::Form& form() { return form_; }
@@ -55,7 +50,6 @@ public:
     double total_seconds() const { return total_seconds_; }
     FormEdit& edit_dialog() { return edit_; }
     FormConfirmation& confirmation() { return confirmation_; }
-    FormError& error() { return error_; }
     Menu& menu() { return menu_; }
 
     void on_click(skin::Element* source, skin::ButtonEvent const& event) override;
@@ -78,14 +72,8 @@ private:
     ScreenHost& host_;
     document::Document& document_;
     LiveForm form_;
-    RecordIcons icons_;
+    RecordHeader header_;
 
-    skin::ImageElement* icon_ = nullptr;
-    skin::TextElement* artist_ = nullptr;
-    skin::TextElement* elapsed_ = nullptr;
-    skin::TextElement* left_ = nullptr;
-    skin::TextElement* info_ = nullptr;
-    skin::TextElement* size_ = nullptr;
     skin::ButtonElement* close_ = nullptr;
     skin::ButtonElement* play_ = nullptr;
     skin::ButtonElement* pause_ = nullptr;
@@ -100,9 +88,6 @@ private:
     FormEdit edit_;
     FormConfirmation confirmation_;
     Menu menu_;
-    FormError error_;
-    // The mail program a recording is sent with.
-    Launcher mail_;
     core::String name_;
     double total_seconds_ = 0;
 };
