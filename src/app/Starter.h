@@ -50,7 +50,6 @@ private:
     void on_timer(core::Timer& timer) override;
     // OK of the close question: the recording stops (its file kept) and the window closes.
     void on_click(skin::Element* source, skin::ButtonEvent const& event) override;
-    void apply_direct_mode();
     void keep_for_the_user();
     void make_main_form();
 
