@@ -16,13 +16,7 @@ namespace screens {
 using document::DocumentEvent;
 
 FormRecording::FormRecording(skin::Properties& properties, ScreenHost& host, document::Document& document)
-    : skin::SkinListener(properties)
-    , properties_(properties)
-    , host_(host)
-    , document_(document)
-    , form_([this] { update_values(); })
-    , edit_(properties, host, this)
-    , menu_(properties, host, *this)
+    : RecordScreen(properties, host, document, u"FormRecording")
 {
     // The second press of a double tap on the record button would land on this screen's buttons.
     form_.before_pen = [this](skin::PenEvent const& event) {
@@ -30,20 +24,10 @@ FormRecording::FormRecording(skin::Properties& properties, ScreenHost& host, doc
     };
     load();
     refresh(NameCaption::FROM_TITLE);
-    document_.add_listener(this);
 }
 
-FormRecording::~FormRecording()
+void FormRecording::bind_own()
 {
-    document_.remove_listener(this);
-    host_.form_stack().close_form(&form_);
-}
-
-void FormRecording::load()
-{
-    skin::load_entry(form_, properties_, u"FormRecording");
-    header_.bind(form_, properties_);
-    skin::require_button(name_button_, form_, u"btnName", this);
     skin::require_button(close_, form_, u"btnClose", this);
     skin::require_button(pause_, form_, u"btnPause", this);
     skin::require_button(resume_, form_, u"btnResume", this);
@@ -57,11 +41,9 @@ void FormRecording::load()
     skin::bind_element(vas_level_, form_, u"pbVAS", nullptr);
 }
 
-void FormRecording::on_reload_skin(skin::PropertiesImpl&)
+void FormRecording::after_reload()
 {
-    load();
     refresh(NameCaption::KEEP);
-    show_name();
 }
 
 void FormRecording::open(RecordingStart start)
@@ -73,12 +55,7 @@ void FormRecording::open(RecordingStart start)
     opened_at_ = below ? below->input_time() : 0;
     refresh(NameCaption::FROM_TITLE);
     update_values();
-    host_.form_stack().show_form(&form_, skin::FormMode::FULL_SCREEN);
-}
-
-bool FormRecording::is_shown() const
-{
-    return host_.form_stack().contains(&form_);
+    show();
 }
 
 void FormRecording::refresh(NameCaption caption)
@@ -93,10 +70,7 @@ void FormRecording::refresh(NameCaption caption)
     boost_off_->set_visible(!boosted);
     vas_level_->set_value(document_.settings().vas_level);
     show_speaker();
-    if (caption == NameCaption::FROM_TITLE) {
-        name_ = record.title;
-        show_name();
-    }
+    show_name(caption);
 }
 
 void FormRecording::update_values()
@@ -110,11 +84,6 @@ void FormRecording::update_values()
         seconds_left(document_.free_bytes_for_current(), record.bit_rate));
     level_->set_value(document_.level());
     header_.show_size(static_cast<uint64_t>(document_.recording_size()));
-}
-
-void FormRecording::show_name()
-{
-    name_button_->set_text_by_id(u"#text", name_);
 }
 
 void FormRecording::show_pause()
@@ -131,15 +100,10 @@ void FormRecording::show_speaker()
     speaker_off_->set_visible(talking && document_.speaker_on());
 }
 
-void FormRecording::close()
-{
-    edit_.close();
-    menu_.close();
-    host_.form_stack().close_form(&form_);
-}
-
 void FormRecording::on_click(skin::Element* source, skin::ButtonEvent const&)
 {
+    if (on_name_click(source))
+        return;
     if (source == close_) {
         core::String const name = name_;
         renamed_ = false;
@@ -148,13 +112,6 @@ void FormRecording::on_click(skin::Element* source, skin::ButtonEvent const&)
     } else if (source == pause_ || source == resume_) {
         document_.pause(source == pause_);
         show_pause();
-    } else if (source == name_button_) {
-        edit_.set_text(name_);
-        edit_.show();
-    } else if (source == edit_.ok_button()) {
-        name_ = edit_.text();
-        renamed_ = true;
-        show_name();
     } else if (source == boost_) {
         menu_.open(u"Boost", u"", PageOpening::SHOW_MENU);
     } else if (source == speaker_on_ || source == speaker_off_) {

@@ -1,28 +1,12 @@
 #pragma once
 
-#include "FormEdit.h"
-#include "LiveForm.h"
-#include "Menu.h"
-#include "MenuOwner.h"
-#include "RecordHeader.h"
-
-#include <document/DocumentListener.h>
-#include <skin/SkinListener.h>
-#include <skin/widgets/ButtonListener.h>
-
-namespace document {
-class Document;
-}
+#include "RecordScreen.h"
 
 namespace skin {
-class ButtonElement;
 class ProgressElement;
-class Properties;
-} // namespace skin
+}
 
 namespace screens {
-
-class ScreenHost;
 
 // How the recording the screen shows began: a new file, or more recorded into the current one.
 enum class RecordingStart { NEW, CONTINUED };
@@ -32,27 +16,17 @@ enum class RecordingStart { NEW, CONTINUED };
 // during a talking call, the voice-activation threshold slider, renaming and stop. The new name is given
 // to the file when the recording stops.
 // Threads: main thread only.
-class FormRecording final : public skin::ButtonListener,
-                            public MenuOwner,
-                            public document::DocumentListener,
-                            private skin::SkinListener {
+class FormRecording final : public RecordScreen {
 public:
     // A press this soon after the tap that opened the screen is ignored: the second half of a double tap.
     static constexpr int32_t SECOND_PRESS_MS = 400;
 
     FormRecording(skin::Properties& properties, ScreenHost& host, document::Document& document);
-    ~FormRecording() override;
 
     // Shows the recording the Document has just started, or continued into its current file.
     void open(RecordingStart start);
     // Brings the texts and buttons up to date with the Document.
     void refresh(NameCaption caption);
-    bool is_shown() const;
-    skin::Form& form() { return form_; }
-    // The name the recording will be given at stop.
-    core::String const& name() const { return name_; }
-    FormEdit& edit_dialog() { return edit_; }
-    Menu& menu() { return menu_; }
 
     void on_click(skin::Element* source, skin::ButtonEvent const& event) override;
     void on_press_changed(skin::Element* source, skin::ButtonEvent const& event) override;
@@ -61,22 +35,14 @@ public:
     void on_document_event(document::DocumentEvent const& event) override;
 
 private:
-    void on_reload_skin(skin::PropertiesImpl& properties) override;
-    void load();
+    void bind_own() override;
+    void after_reload() override;
     // The values that change while the recording runs, once per frame.
-    void update_values();
-    void show_name();
+    void update_values() override;
+    void on_renamed() override { renamed_ = true; }
     void show_pause();
     void show_speaker();
-    void close();
 
-    skin::Properties& properties_;
-    ScreenHost& host_;
-    document::Document& document_;
-    LiveForm form_;
-    RecordHeader header_;
-
-    skin::ButtonElement* name_button_ = nullptr;
     skin::ButtonElement* close_ = nullptr;
     skin::ButtonElement* pause_ = nullptr;
     skin::ButtonElement* resume_ = nullptr;
@@ -89,9 +55,6 @@ private:
     skin::ProgressElement* level_ = nullptr;
     skin::ProgressElement* vas_level_ = nullptr;
 
-    FormEdit edit_;
-    Menu menu_;
-    core::String name_;
     // The user gave a new name that the file has not taken yet.
     bool renamed_ = false;
     // Seconds the file held before the current run (a continued recording).

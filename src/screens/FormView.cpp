@@ -18,14 +18,8 @@ namespace screens {
 using document::DocumentEvent;
 
 FormView::FormView(skin::Properties& properties, ScreenHost& host, document::Document& document)
-    : skin::SkinListener(properties)
-    , properties_(properties)
-    , host_(host)
-    , document_(document)
-    , form_([this] { update_values(); })
-    , edit_(properties, host, this)
+    : RecordScreen(properties, host, document, u"FormView")
     , confirmation_(properties, host, this)
-    , menu_(properties, host, *this)
 {
     // F6 and F7, the volume keys, move the volume as the slider does.
     form_.unhandled_key = [this](skin::KeyEvent const& event) {
@@ -36,24 +30,14 @@ FormView::FormView(skin::Properties& properties, ScreenHost& host, document::Doc
         return true;
     };
     load();
-    document_.add_listener(this);
 }
 
-FormView::~FormView()
+void FormView::bind_own()
 {
-    document_.remove_listener(this);
-    host_.form_stack().close_form(&form_);
-}
-
-void FormView::load()
-{
-    skin::load_entry(form_, properties_, u"FormView");
-    header_.bind(form_, properties_);
     skin::require_button(close_, form_, u"btnClose", this);
     skin::require_button(play_, form_, u"btnPlay", this);
     skin::require_button(pause_, form_, u"btnPause", this);
     skin::require_button(menu_button_, form_, u"btnMenu", this);
-    skin::require_button(name_button_, form_, u"btnName", this);
     skin::require_button(volume_button_, form_, u"btnVolume", this);
     skin::require_button(position_button_, form_, u"btnPosition", this);
     skin::bind_element(level_, form_, u"pbLevel", nullptr);
@@ -61,11 +45,9 @@ void FormView::load()
     skin::bind_element(position_, form_, u"pbPosition", nullptr);
 }
 
-void FormView::on_reload_skin(skin::PropertiesImpl&)
+void FormView::after_reload()
 {
-    load();
     refresh(NameCaption::KEEP);
-    name_button_->set_text_by_id(u"#text", name_);
     update_values();
 }
 
@@ -73,20 +55,13 @@ void FormView::open()
 {
     refresh(NameCaption::FROM_TITLE);
     update_values();
-    host_.form_stack().show_form(&form_, skin::FormMode::FULL_SCREEN);
-}
-
-bool FormView::is_shown() const
-{
-    return host_.form_stack().contains(&form_);
+    show();
 }
 
 void FormView::close()
 {
-    edit_.close();
     confirmation_.close();
-    menu_.close();
-    host_.form_stack().close_form(&form_);
+    RecordScreen::close();
 }
 
 void FormView::refresh(NameCaption caption)
@@ -98,10 +73,7 @@ void FormView::refresh(NameCaption caption)
     header_.show_size(os::FileInfo(record.path).size());
     show_playing(document_.is_playing() && !document_.is_paused());
     volume_->set_value(document_.settings().volume);
-    if (caption == NameCaption::FROM_TITLE) {
-        name_ = record.title;
-        name_button_->set_text_by_id(u"#text", name_);
-    }
+    show_name(caption);
 }
 
 void FormView::update_values()
@@ -121,6 +93,8 @@ void FormView::show_playing(bool playing)
 
 void FormView::on_click(skin::Element* source, skin::ButtonEvent const&)
 {
+    if (on_name_click(source))
+        return;
     if (source == close_) {
         core::String const name = name_;
         document_.stop();
@@ -137,12 +111,6 @@ void FormView::on_click(skin::Element* source, skin::ButtonEvent const&)
         show_playing(false);
     } else if (source == menu_button_) {
         menu_.open(u"Menu", u"", PageOpening::SHOW_MENU);
-    } else if (source == name_button_) {
-        edit_.set_text(name_);
-        edit_.show();
-    } else if (source == edit_.ok_button()) {
-        name_ = edit_.text();
-        name_button_->set_text_by_id(u"#text", name_);
     } else if (source == confirmation_.ok_button()) {
         document_.remove();
         close();
