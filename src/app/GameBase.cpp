@@ -228,9 +228,7 @@ void GameBase::on_other_instance_message()
         return;
     core::String const command = std::move(commands_.front());
     commands_.pop_front();
-    if (listener_)
-        listener_->on_other_instance_started(command);
-    else
+    if (!listener_ || !listener_->on_other_instance_started(command))
         show_window(SHOW_RESTORE);
 }
 

@@ -101,14 +101,16 @@ void Starter::make_main_form()
     close_question_ = std::make_unique<screens::FormConfirmation>(main_, application_, this);
 }
 
-void Starter::on_other_instance_started(core::String const& command)
+bool Starter::on_other_instance_started(core::String const& command)
 {
     core::log() << "on_other_instance_started:" << command << "\n";
     document_.on_command(command);
+    // A call is recorded where the program is; anything else brings it to the user.
     if (command == u"call")
-        return;
+        return true;
     application_.bring_to_front();
     keep_for_the_user();
+    return true;
 }
 
 void Starter::on_user_input()

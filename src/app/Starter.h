@@ -33,7 +33,7 @@ public:
     Starter(core::String const& command_line, Application& application, document::Document& document);
     ~Starter() override;
 
-    void on_other_instance_started(core::String const& command) override;
+    bool on_other_instance_started(core::String const& command) override;
     bool can_close() override;
     void on_screen_changed() override;
     void on_user_input() override;
