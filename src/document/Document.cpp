@@ -736,10 +736,17 @@ bool Document::drop_if_gone(StringView path)
     return true;
 }
 
-void Document::remove_record(size_t index)
+void Document::delete_records(std::vector<int32_t> const& indices)
 {
-    if (index < records_.size())
-        records_.remove(index);
+    core::log() << u"os::delete_file 3\n";
+    // From the last, so that the indices still to come keep their records.
+    std::vector<int32_t> order = indices;
+    std::sort(order.begin(), order.end());
+    for (auto at = order.rbegin(); at != order.rend(); ++at) {
+        size_t const index = static_cast<size_t>(*at);
+        if (index < records_.size() && os::delete_file(records_[index].path))
+            records_.remove(index);
+    }
 }
 
 bool Document::can_move_to_card(std::vector<int32_t> const& indices) const

@@ -116,9 +116,9 @@ public:
     void rescan();
     // Gives the current recording a new title: its tag, its file name, its record.
     void rename(core::StringView title);
-    // Takes a record off the list without touching its file and without an event (the list screen
-    // deleted the file itself).
-    void remove_record(size_t index);
+    // Deletes the files of the records at `indices` and takes each record whose file went off the list,
+    // without an event (the list screen rebuilds itself); a file that cannot be deleted stays listed.
+    void delete_records(std::vector<int32_t> const& indices);
     // Whether the file has gone from under the list (deleted elsewhere, its card taken out); its record,
     // when listed, is then taken off with event 2.
     bool drop_if_gone(core::StringView path);

@@ -4,7 +4,6 @@
 
 #include <core/Log.h>
 #include <document/Document.h>
-#include <os/FileSystem.h>
 #include <os/Paths.h>
 #include <skin/FormBinding.h>
 #include <skin/FormStack.h>
@@ -187,13 +186,7 @@ void FormMain::confirm_delete()
 
 void FormMain::delete_shown()
 {
-    core::log() << u"os::delete_file 3\n";
-    auto const shown = filter_.shown();
-    for (auto at = shown.rbegin(); at != shown.rend(); ++at) {
-        size_t const index = static_cast<size_t>(*at);
-        if (index < document_.records().size() && os::delete_file(document_.records()[index].path))
-            document_.remove_record(index);
-    }
+    document_.delete_records(filter_.shown());
     close_filter();
 }
 
