@@ -389,7 +389,7 @@ void GameBase::check_screen()
     }
 }
 
-void GameBase::set_edit(skin::EditElement* widget, bool)
+void GameBase::set_edit(skin::EditElement* widget)
 {
     if (widget) {
         edit_ = widget;

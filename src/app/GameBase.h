@@ -71,7 +71,7 @@ public:
     ApplicationListener* listener() const { return listener_; }
 
     // Starts (widget given) or ends (null) text entry over a skin edit.
-    void set_edit(skin::EditElement* widget, bool controls);
+    void set_edit(skin::EditElement* widget);
     skin::EditElement* edit() const { return edit_; }
     // SHOW_MINIMIZED or SHOW_RESTORE (restore and bring to the front).
     void show_window(int command);
