@@ -78,7 +78,7 @@ void Application::release_startup_mutex()
 
 Application::Application(core::String const& name)
     : core::Singleton<Application>(this)
-    , GameBase(name)
+    , GameBase(name, &Application::release_startup_mutex)
 {
     skin::register_element_types(registry_);
     stack_.set_window_size({ screen().width, screen().height });

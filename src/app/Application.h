@@ -29,7 +29,7 @@ public:
 
     // ScreenHost.
     skin::FormStack& form_stack() override { return stack_; }
-    void set_edit(skin::EditElement* edit) override { GameBase::set_edit(edit, true); }
+    void set_edit(skin::EditElement* edit) override { GameBase::set_edit(edit); }
     void minimize() override { show_window(SHOW_MINIMIZED); }
     void quit() override;
     void message_box(core::StringView text, core::StringView caption) override;

@@ -10,8 +10,9 @@ namespace app {
 class ApplicationListener {
 public:
     virtual ~ApplicationListener();
-    // A command line from a later start (WM_USER+34). By default the window comes to the front.
-    virtual void on_other_instance_started(core::String const& command);
+    // A command line from a later start (WM_USER+34); false when the listener left it alone, and the
+    // window then comes to the front, as it does by default.
+    virtual bool on_other_instance_started(core::String const&) { return false; }
     // WM_CLOSE closes the window only when this answers true.
     virtual bool can_close() { return true; }
     // The screen's size or orientation changed.

@@ -1,6 +1,5 @@
 #include "GameBase.h"
 
-#include "Application.h"
 #include "KeyTable.h"
 
 #include <algorithm>
@@ -24,7 +23,7 @@ constexpr uint32_t PIM_REMOTE_OFFSET = 5;
 
 } // namespace
 
-GameBase::GameBase(core::String const& name)
+GameBase::GameBase(core::String const& name, std::function<void()> const& window_made)
     : ApplicationBase(name)
 {
     uint32_t sip = 0;
@@ -56,7 +55,7 @@ GameBase::GameBase(core::String const& name)
     core::log() << platform::tick_count() << " GameBase 5\n";
     server_ = std::make_unique<platform::InstanceServer>(cls.name, window_,
         [](std::string const& problem) { core::log() << "Application::" << problem.c_str() << "\n"; });
-    Application::release_startup_mutex();
+    window_made();
     last_tick_ = platform::tick_count();
     start_frames();
 }
@@ -144,8 +143,7 @@ intptr_t GameBase::handle(uint32_t message, uintptr_t wparam, intptr_t lparam)
         return contact_handler_ ? contact_handler_(message, static_cast<uint32_t>(lparam)) : 0;
     switch (message) {
     case WM_CLOSE:
-        if (!listener_ || listener_->can_close())
-            destroy_window(window_);
+        on_close_message();
         return 0;
     case WM_DESTROY:
         post_quit_message(0);
@@ -158,28 +156,16 @@ intptr_t GameBase::handle(uint32_t message, uintptr_t wparam, intptr_t lparam)
         on_activate_message(wparam != WA_INACTIVE);
         break;
     case WM_SETTINGCHANGE:
-        if (wparam == SETTING_CHANGE_WORK_AREA || wparam == SETTING_WORK_AREA || wparam == SPI_SETSIPINFO)
-            check_screen();
+        on_setting_change_message(wparam);
         break;
-    case WM_COPYDATA: {
-        std::unique_ptr<CopyData> data(reinterpret_cast<CopyData*>(lparam));
-        if (data)
-            on_copy_data(*data);
+    case WM_COPYDATA:
+        on_copy_data_message(lparam);
         break;
-    }
     case WM_OTHER_INSTANCE:
-        if (!commands_.empty()) {
-            core::String const command = std::move(commands_.front());
-            commands_.pop_front();
-            if (listener_)
-                listener_->on_other_instance_started(command);
-            else
-                show_window(SHOW_RESTORE);
-        }
+        on_other_instance_message();
         break;
     case WM_HELP:
-        if (listener_)
-            listener_->on_help();
+        on_help_message();
         break;
     case WM_KEYDOWN:
     case WM_KEYUP:
@@ -187,43 +173,19 @@ intptr_t GameBase::handle(uint32_t message, uintptr_t wparam, intptr_t lparam)
         on_key_message(message, wparam, lparam);
         break;
     case WM_CHAR:
-        core::log() << "WM_CHAR=" << core::String(1, static_cast<char16_t>(wparam)) << " lParam=" << lparam
-                    << " ticks=" << tick_count() << "\n";
-        on_user_input();
-        if (wparam >= 32)
-            on_char(core::String(1, static_cast<char16_t>(wparam)));
+        on_char_message(wparam, lparam);
         break;
-    case WM_LBUTTONDOWN: {
-        on_user_input();
-        last_up_x_ = last_up_y_ = PEN_LIFTED_NOWHERE;
-        pen_down_ = true;
-        suspended_ = false;
-        skin::PenEvent event = pen_event(lparam);
-        event.down = 1;
-        on_pen(event);
+    case WM_LBUTTONDOWN:
+        on_pen_down_message(lparam);
         break;
-    }
     case WM_MOUSEMOVE:
-        suspended_ = false;
-        if (pen_down_)
-            on_pen_move(pen_event(lparam));
+        on_pen_move_message(lparam);
         break;
-    case WM_MOUSEWHEEL: {
-        on_user_input();
-        suspended_ = false;
-        int32_t const delta = wparam_wheel(wparam);
-        // A fine wheel (a touchpad) still moves by a whole step.
-        int32_t const notches = delta / WHEEL_DELTA != 0 ? delta / WHEEL_DELTA : (delta > 0) - (delta < 0);
-        if (notches != 0)
-            on_wheel({ lparam_x(lparam), lparam_y(lparam) }, notches);
+    case WM_MOUSEWHEEL:
+        on_wheel_message(wparam, lparam);
         break;
-    }
     case WM_LBUTTONUP:
-        last_up_x_ = lparam_x(lparam);
-        last_up_y_ = lparam_y(lparam);
-        // Releasing the capture is what delivers the lift.
-        display_->release_pen();
-        on_pen_up();
+        on_pen_up_message(lparam);
         break;
     case WM_CAPTURECHANGED:
         on_pen_up();
@@ -232,6 +194,90 @@ intptr_t GameBase::handle(uint32_t message, uintptr_t wparam, intptr_t lparam)
         break;
     }
     return def_window_proc(window_, message, wparam, lparam);
+}
+
+void GameBase::on_close_message()
+{
+    if (!listener_ || listener_->can_close())
+        platform::destroy_window(window_);
+}
+
+void GameBase::on_setting_change_message(uintptr_t wparam)
+{
+    // The work area or the input panel changed: the screen may have another size now.
+    if (wparam == SETTING_CHANGE_WORK_AREA || wparam == platform::SETTING_WORK_AREA || wparam == SPI_SETSIPINFO)
+        check_screen();
+}
+
+void GameBase::on_help_message()
+{
+    if (listener_)
+        listener_->on_help();
+}
+
+void GameBase::on_copy_data_message(intptr_t lparam)
+{
+    std::unique_ptr<platform::CopyData> data(reinterpret_cast<platform::CopyData*>(lparam));
+    if (data)
+        on_copy_data(*data);
+}
+
+void GameBase::on_other_instance_message()
+{
+    if (commands_.empty())
+        return;
+    core::String const command = std::move(commands_.front());
+    commands_.pop_front();
+    if (!listener_ || !listener_->on_other_instance_started(command))
+        show_window(SHOW_RESTORE);
+}
+
+void GameBase::on_char_message(uintptr_t wparam, intptr_t lparam)
+{
+    core::log() << "WM_CHAR=" << core::String(1, static_cast<char16_t>(wparam)) << " lParam=" << lparam
+                << " ticks=" << platform::tick_count() << "\n";
+    on_user_input();
+    if (wparam >= 32)
+        on_char(core::String(1, static_cast<char16_t>(wparam)));
+}
+
+void GameBase::on_pen_down_message(intptr_t lparam)
+{
+    on_user_input();
+    last_up_x_ = last_up_y_ = PEN_LIFTED_NOWHERE;
+    pen_down_ = true;
+    suspended_ = false;
+    skin::PenEvent event = pen_event(lparam);
+    event.down = 1;
+    on_pen(event);
+}
+
+void GameBase::on_pen_move_message(intptr_t lparam)
+{
+    suspended_ = false;
+    if (pen_down_)
+        on_pen_move(pen_event(lparam));
+}
+
+void GameBase::on_wheel_message(uintptr_t wparam, intptr_t lparam)
+{
+    on_user_input();
+    suspended_ = false;
+    int32_t const delta = platform::wparam_wheel(wparam);
+    // A fine wheel (a touchpad) still moves by a whole step.
+    int32_t const notches
+        = delta / platform::WHEEL_DELTA != 0 ? delta / platform::WHEEL_DELTA : (delta > 0) - (delta < 0);
+    if (notches != 0)
+        on_wheel({ platform::lparam_x(lparam), platform::lparam_y(lparam) }, notches);
+}
+
+void GameBase::on_pen_up_message(intptr_t lparam)
+{
+    last_up_x_ = platform::lparam_x(lparam);
+    last_up_y_ = platform::lparam_y(lparam);
+    // Releasing the capture is what delivers the lift.
+    display_->release_pen();
+    on_pen_up();
 }
 
 skin::PenEvent GameBase::pen_event(intptr_t lparam) const
@@ -343,29 +389,7 @@ void GameBase::check_screen()
     }
 }
 
-void GameBase::set_direct_mode(int32_t orientation)
-{
-    if (orientation == orientation_ && !windowed_)
-        return;
-    orientation_ = orientation;
-    windowed_ = false;
-}
-
-void GameBase::set_windowed_mode(bool show_taskbar)
-{
-    if (windowed_ && show_taskbar == show_taskbar_)
-        return;
-    windowed_ = true;
-    show_taskbar_ = show_taskbar;
-}
-
-void GameBase::grab_keys(bool on)
-{
-    // The window receives every key while it has the focus; there is nothing to capture.
-    keys_grabbed_ = on;
-}
-
-void GameBase::set_edit(skin::EditElement* widget, bool)
+void GameBase::set_edit(skin::EditElement* widget)
 {
     if (widget) {
         edit_ = widget;

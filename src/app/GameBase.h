@@ -33,7 +33,8 @@ public:
     static constexpr int SHOW_MINIMIZED = 6;
     static constexpr int SHOW_RESTORE = 13;
 
-    explicit GameBase(core::String const& name);
+    // `window_made` is called once the window exists and listens for later starts.
+    GameBase(core::String const& name, std::function<void()> const& window_made);
     ~GameBase() override;
 
     // The message loop: returns when the quit message arrives.
@@ -54,8 +55,6 @@ public:
     platform::Display& display() { return *display_; }
     platform::Screen const& screen() const { return screen_; }
     bool is_active() const { return !inactive_ && !suspended_; }
-    bool windowed() const { return windowed_; }
-    int32_t orientation() const { return orientation_; }
 
     // Messages posted to the main thread rather than to a window (the stop signals).
     void set_thread_message_handler(std::function<void(platform::Message const&)> handler)
@@ -71,11 +70,8 @@ public:
     void set_listener(ApplicationListener* listener) { listener_ = listener; }
     ApplicationListener* listener() const { return listener_; }
 
-    void set_direct_mode(int32_t orientation);
-    void set_windowed_mode(bool show_taskbar);
-    void grab_keys(bool on);
     // Starts (widget given) or ends (null) text entry over a skin edit.
-    void set_edit(skin::EditElement* widget, bool controls);
+    void set_edit(skin::EditElement* widget);
     skin::EditElement* edit() const { return edit_; }
     // SHOW_MINIMIZED or SHOW_RESTORE (restore and bring to the front).
     void show_window(int command);
@@ -104,9 +100,20 @@ private:
     intptr_t handle(uint32_t message, uintptr_t wparam, intptr_t lparam);
     bool next_message(platform::Message& message);
     void dispatch(platform::Message const& message);
+    // The window messages, one step each.
+    void on_close_message();
     void on_activate_message(bool active);
+    void on_setting_change_message(uintptr_t wparam);
+    void on_help_message();
+    void on_copy_data_message(intptr_t lparam);
     void on_copy_data(platform::CopyData const& data);
+    void on_other_instance_message();
     void on_key_message(uint32_t message, uintptr_t wparam, intptr_t lparam);
+    void on_char_message(uintptr_t wparam, intptr_t lparam);
+    void on_pen_down_message(intptr_t lparam);
+    void on_pen_move_message(intptr_t lparam);
+    void on_wheel_message(uintptr_t wparam, intptr_t lparam);
+    void on_pen_up_message(intptr_t lparam);
     void on_pen_up();
     void on_user_input();
     void check_screen();
@@ -127,10 +134,6 @@ private:
     int32_t last_up_y_ = PEN_LIFTED_NOWHERE;
     bool sip_preference_ = false;
     uint32_t last_tick_ = 0;
-    bool windowed_ = true;
-    bool show_taskbar_ = true;
-    bool keys_grabbed_ = true;
-    int32_t orientation_ = -1;
     platform::Screen screen_;
     std::deque<core::String> commands_;
     std::function<void(platform::Message const&)> thread_handler_;

@@ -45,9 +45,8 @@ Starter::Starter(core::String const& command_line, Application& application, doc
     }
     splash_.load_skin(os::expand_path(SPLASH_SKIN), application_.display_info());
     skin::load_entry(splash_form_, splash_, u"FormSplash");
-    application_.grab_keys(false);
-    application_.set_windowed_mode(false);
-    application_.set_direct_mode(application_.screen().orientation);
+    // Frames go through the window in every drawing mode: there is no direct mode to enter and no key
+    // capture to release.
     application_.form_stack().show_form(&splash_form_, skin::FormMode::POPUP);
     application_.set_listener(this);
     timer_.start(SPLASH_SECONDS);
@@ -85,7 +84,6 @@ void Starter::on_timer(core::Timer& timer)
         return;
     }
     make_main_form();
-    apply_direct_mode();
     auto& stack = application_.form_stack();
     stack.show_form(main_form(), skin::FormMode::FULL_SCREEN);
     stack.close_form(&splash_form_);
@@ -103,14 +101,16 @@ void Starter::make_main_form()
     close_question_ = std::make_unique<screens::FormConfirmation>(main_, application_, this);
 }
 
-void Starter::on_other_instance_started(core::String const& command)
+bool Starter::on_other_instance_started(core::String const& command)
 {
     core::log() << "on_other_instance_started:" << command << "\n";
     document_.on_command(command);
+    // A call is recorded where the program is; anything else brings it to the user.
     if (command == u"call")
-        return;
+        return true;
     application_.bring_to_front();
     keep_for_the_user();
+    return true;
 }
 
 void Starter::on_user_input()
@@ -150,11 +150,6 @@ void Starter::on_click(skin::Element* source, skin::ButtonEvent const&)
     application_.quit();
 }
 
-void Starter::apply_direct_mode()
-{
-    application_.set_direct_mode(application_.screen().orientation);
-}
-
 void Starter::on_screen_changed()
 {
     // The skins are laid out for a screen: load them again for the new one, and let the forms follow.
@@ -163,7 +158,6 @@ void Starter::on_screen_changed()
         main_.send_reload_skin();
     if (application_.form_stack().contains(&splash_form_) && splash_.load_skin(os::expand_path(SPLASH_SKIN), display))
         skin::load_entry(splash_form_, splash_, u"FormSplash");
-    apply_direct_mode();
 }
 
 } // namespace app

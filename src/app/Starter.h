@@ -33,7 +33,7 @@ public:
     Starter(core::String const& command_line, Application& application, document::Document& document);
     ~Starter() override;
 
-    void on_other_instance_started(core::String const& command) override;
+    bool on_other_instance_started(core::String const& command) override;
     bool can_close() override;
     void on_screen_changed() override;
     void on_user_input() override;
@@ -50,7 +50,6 @@ private:
     void on_timer(core::Timer& timer) override;
     // OK of the close question: the recording stops (its file kept) and the window closes.
     void on_click(skin::Element* source, skin::ButtonEvent const& event) override;
-    void apply_direct_mode();
     void keep_for_the_user();
     void make_main_form();
 

@@ -93,6 +93,8 @@ core::StringView failure_text_key(DocumentEvent const& event)
         return u"Sorry_no_microphone";
     case DocumentEvent::SETTINGS_NOT_SAVED:
         return u"Sorry_settings_not_saved";
+    case DocumentEvent::SEND_FAILED:
+        return u"Sorry_cannot_send";
     default:
         return {};
     }
@@ -109,6 +111,7 @@ Document::Document(Services services)
     , player_(*services_.wave_out)
     , buffer_(services_.memory_status)
     , scanner_(this)
+    , mail_([this] { send(DocumentEvent::SEND_FAILED); })
     , timer_(this)
     , call_monitor_(this)
 {
@@ -250,47 +253,29 @@ bool Document::write_new_tag(RecordInfo const& info, os::DateTime const& now, st
     return written;
 }
 
-bool Document::record(bool call, String name, String number, int32_t direction)
+bool Document::record(bool call, String name, String number, phone::CallKind direction)
 {
     if (writer_)
         return false;
-    if (direction == 0)
+    if (direction == phone::CALL_NONE)
         direction = phone::get_call_info(name, number);
-    String const prefix = !name.empty() ? name : !number.empty() ? number : String(u"Record");
-    String const sub_folder = direction == 1 ? u"Incoming" : direction == 2 ? u"Outgoing" : u"";
-    if (direction == 0 && call)
+    if (direction == phone::CALL_NONE && call)
         return false;
+    String const prefix = !name.empty() ? name : !number.empty() ? number : String(RECORD_ALBUM);
+    String const sub_folder = direction == phone::CALL_INCOMING ? INCOMING_ALBUM
+        : direction == phone::CALL_OUTGOING                     ? OUTGOING_ALBUM
+                                                                : u"";
     core::log() << u"record prefix:" << prefix << u" subfolder:" << sub_folder << u"\n";
 
-    // New recordings go to the last card, unless its own volume is short of space.
-    auto const stores = get_store_folders();
-    String store = stores.back().path;
-    if (services_.free_space(store) < MIN_FREE_BYTES)
-        store = stores.front().path;
+    String const store = new_recording_store();
     String const folder = sub_folder.empty() ? store : os::join(store, sub_folder);
-    if (!os::FileInfo(folder).is_directory())
-        os::create_directory(folder);
-    if (!os::FileInfo(folder).is_directory())
+    if (!make_folder(folder))
         return refuse(storage_refusal(folder));
     core::log() << u"record folder:" << folder << u" store_path:" << store << u"\n";
 
     os::DateTime const now = services_.now();
-    RecordInfo info;
-    info.artist = prefix;
-    info.title = os::date_text(now, true) + u" " + os::time_text(now);
-    info.album = sub_folder.empty() ? String(u"Record") : sub_folder;
-    info.extension = NEW_FORMAT;
-    info.path = make_file_name(prefix + u" " + info.title, folder, info.extension);
-    FormatPreset const preset = format_preset(settings_.format);
-    info.channels = preset.channels;
-    info.sample_rate = preset.sample_rate;
-    info.bits_per_sample = preset.bits_per_sample;
-    info.bit_rate = preset.bit_rate;
-
-    std::vector<uint8_t> picture;
-    if (phone::Contact contact; !number.empty() && phone_.find_contact_by_phone(number, contact))
-        phone_.get_contact_picture(contact.oid, picture);
-    if (!write_new_tag(info, now, picture)) {
+    RecordInfo const info = new_record_info(prefix, sub_folder.empty() ? RECORD_ALBUM : sub_folder, folder, now);
+    if (!write_new_tag(info, now, caller_picture(number))) {
         // Nothing of a recording that cannot start stays behind.
         os::delete_file(info.path);
         return refuse(storage_refusal(folder));
@@ -304,6 +289,53 @@ bool Document::record(bool call, String name, String number, int32_t direction)
         os::delete_file(current_.path);
         return refuse(*refusal);
     }
+    list_new_recording(now);
+    return true;
+}
+
+String Document::new_recording_store()
+{
+    // New recordings go to the last card, unless its own volume is short of space.
+    auto const stores = get_store_folders();
+    if (services_.free_space(stores.back().path) < MIN_FREE_BYTES)
+        return stores.front().path;
+    return stores.back().path;
+}
+
+bool Document::make_folder(StringView folder)
+{
+    if (!os::FileInfo(folder).is_directory())
+        os::create_directory(folder);
+    return os::FileInfo(folder).is_directory();
+}
+
+RecordInfo Document::new_record_info(
+    StringView prefix, StringView album, StringView folder, os::DateTime const& now) const
+{
+    RecordInfo info;
+    info.artist = String(prefix);
+    info.title = os::date_text(now, true) + u" " + os::time_text(now);
+    info.album = String(album);
+    info.extension = NEW_FORMAT;
+    info.path = make_file_name(info.artist + u" " + info.title, folder, info.extension);
+    FormatPreset const preset = format_preset(settings_.format);
+    info.channels = preset.channels;
+    info.sample_rate = preset.sample_rate;
+    info.bits_per_sample = preset.bits_per_sample;
+    info.bit_rate = preset.bit_rate;
+    return info;
+}
+
+std::vector<uint8_t> Document::caller_picture(StringView number)
+{
+    std::vector<uint8_t> picture;
+    if (phone::Contact contact; !number.empty() && phone_.find_contact_by_phone(number, contact))
+        phone_.get_contact_picture(contact.oid, picture);
+    return picture;
+}
+
+void Document::list_new_recording(os::DateTime const& now)
+{
     settings_.path = current_.path;
     settings_.save_path(current_.path);
     RecordEntry entry { current_.path, current_.artist, current_.title, current_.album, {}, now };
@@ -311,7 +343,6 @@ bool Document::record(bool call, String name, String number, int32_t direction)
     if (index < 0)
         index = records_.find(current_.path);
     send(DocumentEvent::RECORDING_STARTED, std::max(index, 0));
-    return true;
 }
 
 bool Document::record_file(RecordInfo const& info, StringView format_name)
@@ -479,6 +510,27 @@ std::unique_ptr<audio::FileReader> Document::describe(StringView path)
     return reader;
 }
 
+double Document::current_duration()
+{
+    if (reader_)
+        return reader_->info().duration();
+    auto const reader = audio::create_reader(current_.path);
+    return reader ? reader->info().duration() : 0;
+}
+
+double Document::play_position()
+{
+    return reader_ ? reader_->info().position_seconds() : 0;
+}
+
+bool Document::seek(double fraction)
+{
+    if (!reader_)
+        return false;
+    reader_->info().seek(static_cast<int64_t>(fraction * static_cast<double>(reader_->info().length())));
+    return true;
+}
+
 bool Document::play(StringView path, int64_t position)
 {
     stop();
@@ -631,12 +683,12 @@ void Document::resend_recording_started()
 void Document::on_command(StringView command)
 {
     if (command.substr(0, 4) == u"call") {
-        record(true, {}, {}, 0);
+        record(true, {}, {}, phone::CALL_NONE);
         if (writer_ && settings_.speaker)
             phone_.set_speakerphone(true);
     } else if (command.substr(0, 6) == u"record") {
         if (!writer_)
-            record(false, {}, {}, 0);
+            record(false, {}, {}, phone::CALL_NONE);
         else
             pause(!paused_);
     }
@@ -684,10 +736,56 @@ bool Document::drop_if_gone(StringView path)
     return true;
 }
 
-void Document::remove_record(size_t index)
+void Document::delete_records(std::vector<int32_t> const& indices)
 {
-    if (index < records_.size())
-        records_.remove(index);
+    core::log() << u"os::delete_file 3\n";
+    // From the last, so that the indices still to come keep their records.
+    std::vector<int32_t> order = indices;
+    std::sort(order.begin(), order.end());
+    for (auto at = order.rbegin(); at != order.rend(); ++at) {
+        size_t const index = static_cast<size_t>(*at);
+        if (index < records_.size() && os::delete_file(records_[index].path))
+            records_.remove(index);
+    }
+}
+
+bool Document::can_move_to_card(std::vector<int32_t> const& indices) const
+{
+    if (get_store_folders().size() < 2)
+        return false;
+    for (int32_t index : indices)
+        if (static_cast<size_t>(index) < records_.size()
+            && is_in_main_memory(records_[static_cast<size_t>(index)].path))
+            return true;
+    return false;
+}
+
+bool Document::move_to_card(std::vector<int32_t> const& indices)
+{
+    auto const stores = get_store_folders();
+    if (stores.size() < 2)
+        return true;
+    String const target = stores.back().path;
+    os::create_directory(target);
+    for (int32_t index : indices) {
+        if (static_cast<size_t>(index) >= records_.size())
+            continue;
+        String const path = records_[static_cast<size_t>(index)].path;
+        if (!is_in_main_memory(path))
+            continue;
+        String const destination = make_file_name(os::base_name(path), target, os::extension(path));
+        if (!os::FileInfo(path).move_to(destination)) {
+            core::log() << u"Document::move_to_card cannot move:" << path << u"\n";
+            return false;
+        }
+        move_record(static_cast<size_t>(index), destination);
+    }
+    return true;
+}
+
+void Document::send_current()
+{
+    mail_.start(u"xdg-email", u"--attach " + os::quote_parameter(current_.path));
 }
 
 void Document::move_record(size_t index, StringView path)
@@ -700,6 +798,11 @@ void Document::move_record(size_t index, StringView path)
     entry.path = String(path);
     records_.replace(index, std::move(entry));
     send(DocumentEvent::RECORD_CHANGED, static_cast<int32_t>(index));
+}
+
+double Document::free_bytes_for_current()
+{
+    return services_.free_space(os::directory_part(os::expand_path(current_.path)));
 }
 
 double Document::level()
@@ -766,7 +869,7 @@ void Document::tick_recording()
     }
 }
 
-void Document::on_call_start(StringView name, StringView number, int32_t kind)
+void Document::on_call_start(StringView name, StringView number, phone::CallKind kind)
 {
     core::log() << u"on_call_start " << name << u" " << number << u" " << kind << u" "
                 << static_cast<int64_t>(platform::tick_count()) << u"\n";

@@ -20,6 +20,7 @@
 #include <optional>
 #include <os/DateTime.h>
 #include <os/FolderScanner.h>
+#include <os/Launcher.h>
 #include <phone/CallListener.h>
 #include <phone/CallMonitorImpl.h>
 #include <phone/PhoneControl.h>
@@ -82,10 +83,11 @@ public:
     explicit Document(Services services);
     ~Document() override;
 
-    // Starts a recording; true when it runs. direction: 0 ask the phone, 1 incoming, 2 outgoing, 3 a
-    // call of unknown direction. A call recording (call) needs a talking call. A recording that cannot
-    // start for want of space, a writable folder or a microphone says why (RECORDING_REFUSED).
-    bool record(bool call, core::String name, core::String number, int32_t direction);
+    // Starts a recording; true when it runs. With the direction CALL_NONE the phone is asked for the
+    // talking call (its direction, and the name and number left empty). A call recording (call) needs a
+    // talking call. A recording that cannot start for want of space, a writable folder or a microphone
+    // says why (RECORDING_REFUSED).
+    bool record(bool call, core::String name, core::String number, phone::CallKind direction);
     void pause(bool on);
     // Stops whatever runs; sends event 7 also when nothing ran.
     void stop();
@@ -114,15 +116,24 @@ public:
     void rescan();
     // Gives the current recording a new title: its tag, its file name, its record.
     void rename(core::StringView title);
-    // Takes a record off the list without touching its file and without an event (the list screen
-    // deleted the file itself).
-    void remove_record(size_t index);
+    // Deletes the files of the records at `indices` and takes each record whose file went off the list,
+    // without an event (the list screen rebuilds itself); a file that cannot be deleted stays listed.
+    void delete_records(std::vector<int32_t> const& indices);
     // Whether the file has gone from under the list (deleted elsewhere, its card taken out); its record,
     // when listed, is then taken off with event 2.
     bool drop_if_gone(core::StringView path);
     // The record's file was moved to `path`: the record (and the current recording, when it is that
     // file) takes the new path, and event 3 tells the listeners.
     void move_record(size_t index, core::StringView path);
+    // Whether moving the records at `indices` to the card would move something: there is a card, and one
+    // of them lies in main memory.
+    bool can_move_to_card(std::vector<int32_t> const& indices) const;
+    // Moves the records at `indices` that lie in main memory, in that order, into the card's store folder,
+    // each under a name not taken there. The first file that cannot be moved ends the move: false.
+    bool move_to_card(std::vector<int32_t> const& indices);
+    // Hands the current recording to the mail program as an attachment; a mail program that cannot be
+    // started, or fails at once, is told as SEND_FAILED.
+    void send_current();
 
     void add_listener(DocumentListener* listener);
     void remove_listener(DocumentListener* listener);
@@ -144,7 +155,7 @@ public:
 
     // CallListener: with "AutoRecord" on, a talking call is recorded; its end stops a call recording and
     // ends a program that was started only for the call and is not in front.
-    void on_call_start(core::StringView name, core::StringView number, int32_t kind) override;
+    void on_call_start(core::StringView name, core::StringView number, phone::CallKind kind) override;
     void on_call_stop() override;
     // The speakerphone and the contacts (the recording screen's speaker buttons, the contact messages).
     phone::PhoneControl& phone_control() { return phone_; }
@@ -178,6 +189,15 @@ public:
     bool last_recording_written() const { return last_recording_written_; }
     // The playback's reader, or none.
     audio::FileReader* reader() { return reader_.get(); }
+    // Seconds the current file holds: the playback's length, else what a reader of the file tells; 0
+    // when no reader takes it.
+    double current_duration();
+    // Where the playback is, in seconds; 0 without one.
+    double play_position();
+    // Moves the playback to `fraction` (0 to 1) of its length; false, changing nothing, without one.
+    bool seek(double fraction);
+    // Bytes free, as the services tell, on the volume of the current recording's folder.
+    double free_bytes_for_current();
 
 private:
     void on_timer(core::Timer& timer) override;
@@ -201,6 +221,14 @@ private:
     // Stops nothing: current becomes the file's record information, with the texts of its tag and the
     // format of the reader that takes it; that reader, or none.
     std::unique_ptr<audio::FileReader> describe(core::StringView path);
+    // The steps of record: where a new recording goes, the folder made, its record information.
+    core::String new_recording_store();
+    bool make_folder(core::StringView folder);
+    RecordInfo new_record_info(
+        core::StringView prefix, core::StringView album, core::StringView folder, os::DateTime const& now) const;
+    std::vector<uint8_t> caller_picture(core::StringView number);
+    // The recording that has just started becomes the stored "Path" and the list's newest record.
+    void list_new_recording(os::DateTime const& now);
 
     Services services_;
     std::vector<DocumentListener*> listeners_;
@@ -228,6 +256,8 @@ private:
 
     phone::PhoneControl phone_;
     os::FolderScanner scanner_;
+    // The mail program a recording is sent with.
+    os::Launcher mail_;
     core::Timer timer_;
     phone::CallMonitorImpl call_monitor_;
 };

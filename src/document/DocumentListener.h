@@ -22,6 +22,7 @@ struct DocumentEvent {
         TOO_SLOW_DEVICE = 11, // and "Sorry_too_slow_device"
         RECORDING_REFUSED = 12, // a recording could not start; the argument is its RecordRefusal
         SETTINGS_NOT_SAVED = 13, // the registry store cannot be written: changes last until the end
+        SEND_FAILED = 14, // the mail program could not be started, or failed at once
     };
     int32_t code = 0;
     int32_t argument = 0;

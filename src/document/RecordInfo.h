@@ -5,6 +5,12 @@
 
 namespace document {
 
+// The album of a recording made outside a call, and those of call recordings, which are also the
+// sub-folders of the store that call recordings go to.
+inline constexpr char16_t RECORD_ALBUM[] = u"Record";
+inline constexpr char16_t INCOMING_ALBUM[] = u"Incoming";
+inline constexpr char16_t OUTGOING_ALBUM[] = u"Outgoing";
+
 // Everything known of the recording being made or played.
 struct RecordInfo {
     core::String path;

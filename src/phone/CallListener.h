@@ -15,7 +15,7 @@ class CallListener {
 public:
     virtual ~CallListener();
     // name and number may be empty; kind is CALL_INCOMING, CALL_OUTGOING or CALL_UNKNOWN_DIRECTION.
-    virtual void on_call_start(core::StringView name, core::StringView number, int32_t kind) = 0;
+    virtual void on_call_start(core::StringView name, core::StringView number, CallKind kind) = 0;
     virtual void on_call_stop() = 0;
 };
 

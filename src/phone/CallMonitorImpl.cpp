@@ -27,7 +27,7 @@ void CallMonitorImpl::on_timer(core::Timer& timer)
         return;
     if (listener_) {
         core::String name, number;
-        int32_t const kind = get_call_info(name, number);
+        CallKind const kind = get_call_info(name, number);
         // A held call is the same call: it ends when no call is left, so that holding and resuming
         // neither splits its recording nor starts the program for it a second time.
         bool const on = kind > CALL_NONE || (call_ && is_call_active());

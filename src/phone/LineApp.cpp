@@ -37,7 +37,7 @@ LineApp::LineApp(std::unique_ptr<platform::TelephonyLine> line)
 
 LineApp::~LineApp() = default;
 
-int32_t LineApp::get_current_call_info(core::String& name, core::String& number)
+CallKind LineApp::get_current_call_info(core::String& name, core::String& number)
 {
     if (!line_ || device_ == NO_DEVICE)
         return CALL_NONE;
@@ -47,7 +47,7 @@ int32_t LineApp::get_current_call_info(core::String& name, core::String& number)
     auto const& call = calls.front();
     if (call.state != platform::LineCallState::CONNECTED || call.media != platform::LineMedia::VOICE)
         return CALL_NONE;
-    int32_t kind = CALL_NONE;
+    CallKind kind = CALL_NONE;
     if (call.direction == platform::LineCallDirection::INCOMING)
         kind = CALL_INCOMING;
     else if (call.direction == platform::LineCallDirection::OUTGOING)
@@ -59,7 +59,7 @@ int32_t LineApp::get_current_call_info(core::String& name, core::String& number)
     return kind;
 }
 
-int32_t get_current_call_info(core::String& name, core::String& number)
+CallKind get_current_call_info(core::String& name, core::String& number)
 {
     LineApp line;
     return line.get_current_call_info(name, number);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "CallListener.h"
+
 #include <core/Strings.h>
 
 #include <cstdint>
@@ -27,7 +29,7 @@ public:
 
     // CALL_INCOMING or CALL_OUTGOING for a connected voice call, with the other party's name and number
     // (at most 255 characters each); CALL_NONE for anything else, leaving the outputs alone.
-    int32_t get_current_call_info(core::String& name, core::String& number);
+    CallKind get_current_call_info(core::String& name, core::String& number);
 
 private:
     std::unique_ptr<platform::TelephonyLine> line_;
@@ -35,6 +37,6 @@ private:
 };
 
 // The current call's direction as the telephony line tells it (a LineApp for this one query).
-int32_t get_current_call_info(core::String& name, core::String& number);
+CallKind get_current_call_info(core::String& name, core::String& number);
 
 } // namespace phone

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <core/Log.h>
 #include <core/Stopwatch.h>
+#include <optional>
 #include <platform/phone/contacts.h>
 #include <platform/phone/phone_devices.h>
 
@@ -19,18 +20,18 @@ bool has_type(platform::VCardTel const& tel, std::string_view type)
     return std::find(tel.types.begin(), tel.types.end(), type) != tel.types.end();
 }
 
-// The field a telephone number takes: by its type, else the first free of the usual ones. Fax and pager
-// numbers have no field of their own among the contact's.
-int32_t tel_field(platform::VCardTel const& tel, std::array<bool, CONTACT_FIELD_COUNT> const& taken)
+// The field a telephone number takes: by its type, else the first free of the usual ones; none for a fax
+// or pager number, which have no field of their own among the contact's, or when those are taken.
+std::optional<ContactField> tel_field(platform::VCardTel const& tel, std::array<bool, CONTACT_FIELD_COUNT> const& taken)
 {
-    auto first_free = [&](std::initializer_list<int32_t> fields) {
-        for (int32_t f : fields)
+    auto first_free = [&](std::initializer_list<ContactField> fields) -> std::optional<ContactField> {
+        for (ContactField f : fields)
             if (!taken[static_cast<size_t>(f)])
                 return f;
-        return -1;
+        return std::nullopt;
     };
     if (has_type(tel, "fax") || has_type(tel, "pager"))
-        return -1;
+        return std::nullopt;
     if (has_type(tel, "cell"))
         return first_free({ FIELD_MOBILE });
     if (has_type(tel, "car"))
@@ -56,16 +57,17 @@ Contact to_contact(platform::ContactRecord const& record)
 
     std::array<core::String, CONTACT_FIELD_COUNT> fields;
     std::array<bool, CONTACT_FIELD_COUNT> taken {};
-    auto put = [&](int32_t field, core::String const& text) {
-        if (field < 0 || text.empty() || taken[static_cast<size_t>(field)])
+    auto put = [&](std::optional<ContactField> field, core::String const& text) {
+        if (!field || text.empty() || taken[static_cast<size_t>(*field)])
             return;
-        fields[static_cast<size_t>(field)] = text;
-        taken[static_cast<size_t>(field)] = true;
+        fields[static_cast<size_t>(*field)] = text;
+        taken[static_cast<size_t>(*field)] = true;
     };
     for (auto const& tel : card.tels)
         put(tel_field(tel, taken), tel.number);
-    for (size_t i = 0; i < card.emails.size() && i < 3; ++i)
-        put(FIELD_EMAIL1 + static_cast<int32_t>(i), card.emails[i]);
+    constexpr ContactField EMAILS[] = { FIELD_EMAIL1, FIELD_EMAIL2, FIELD_EMAIL3 };
+    for (size_t i = 0; i < card.emails.size() && i < std::size(EMAILS); ++i)
+        put(EMAILS[i], card.emails[i]);
     put(FIELD_WEB_PAGE, card.url);
     put(FIELD_MIDDLE_NAME, card.middle_name);
     put(FIELD_SUFFIX, card.suffix);
@@ -74,7 +76,7 @@ Contact to_contact(platform::ContactRecord const& record)
     put(FIELD_JOB_TITLE, card.title);
     for (int32_t f = 0; f < CONTACT_FIELD_COUNT; ++f)
         if (taken[static_cast<size_t>(f)])
-            contact.fields.emplace_back(f, fields[static_cast<size_t>(f)]);
+            contact.fields.emplace_back(static_cast<ContactField>(f), fields[static_cast<size_t>(f)]);
     return contact;
 }
 

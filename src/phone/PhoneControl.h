@@ -23,6 +23,7 @@ inline constexpr std::array<core::StringView, 22> CONTACT_FIELD_NAMES
 // A contact carries the fields up to this index.
 inline constexpr int32_t CONTACT_FIELD_COUNT = 19;
 
+// The contact fields, numbered as CONTACT_FIELD_NAMES names them.
 enum ContactField : int32_t {
     FIELD_MOBILE = 0,
     FIELD_BUSINESS_TEL = 1,
@@ -30,21 +31,30 @@ enum ContactField : int32_t {
     FIELD_HOME_TEL = 3,
     FIELD_HOME2_TEL = 4,
     FIELD_CAR_TEL = 5,
+    FIELD_RADIO_TEL = 6,
+    FIELD_COMPANY_MAIN_TEL = 7,
+    FIELD_ASSISTANT_TEL = 8,
     FIELD_EMAIL1 = 9,
+    FIELD_EMAIL2 = 10,
+    FIELD_EMAIL3 = 11,
     FIELD_WEB_PAGE = 12,
     FIELD_MIDDLE_NAME = 13,
     FIELD_SUFFIX = 14,
     FIELD_NICK_NAME = 15,
     FIELD_DEPARTMENT = 16,
     FIELD_JOB_TITLE = 17,
+    FIELD_ASSISTANT_NAME = 18,
+    FIELD_BUSINESS_FAX = 19,
+    FIELD_HOME_FAX = 20,
+    FIELD_PAGER_NUMBER = 21,
 };
 
 struct Contact {
     uint32_t oid = 0;
     // The name as shown, the given name and the family name.
     std::array<core::String, 3> names;
-    // (field index, text) for each field the contact has, in field order.
-    std::vector<std::pair<int32_t, core::String>> fields;
+    // (field, text) for each field the contact has, in field order.
+    std::vector<std::pair<ContactField, core::String>> fields;
 };
 
 // Told of changes of the contact store. Threads: main thread.

@@ -35,14 +35,14 @@ bool is_talking()
     return is_call_active() && read_number(PHONE_STATE_KEY, u"Status", status) && (status & STATUS_TALKING) != 0;
 }
 
-int32_t get_call_info(core::String& name, core::String& number)
+CallKind get_call_info(core::String& name, core::String& number)
 {
     if (!is_talking())
         return CALL_NONE;
     read_caller_text(u"Caller Number", number);
     read_caller_text(u"Caller Name", name);
     core::String line_name, line_number;
-    int32_t const direction = get_current_call_info(line_name, line_number);
+    CallKind const direction = get_current_call_info(line_name, line_number);
     core::log() << u"TAPI ret=" << direction << u"\n";
     if (!line_name.empty() && name.empty())
         name = line_name;

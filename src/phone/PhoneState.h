@@ -26,7 +26,7 @@ bool is_talking();
 // The kind of the talking call, or CALL_NONE (leaving both outputs alone). "Caller Number" and "Caller
 // Name" fill the outputs when they can be read; the telephony line's own name and number only fill what
 // the registry left empty. A talking call whose direction the line cannot tell is CALL_UNKNOWN_DIRECTION.
-int32_t get_call_info(core::String& name, core::String& number);
+CallKind get_call_info(core::String& name, core::String& number);
 // "Speaker" under the hardware state can be read and is not 0.
 bool is_speaker_on();
 

@@ -35,8 +35,7 @@ void FormError::load()
 {
     skin::load_entry(form_, properties_, u"FormError");
     skin::bind_element(text_element_, form_, u"text", nullptr);
-    if (!skin::bind_button(close_, form_, u"btnClose", this))
-        throw skin::NodeNotFound(form_.id(), u"btnClose");
+    skin::require_button(close_, form_, u"btnClose", this);
     text_element_->set_text(text_);
 }
 

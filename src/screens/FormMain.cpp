@@ -1,13 +1,11 @@
 #include "FormMain.h"
 
-#include "Binding.h"
-#include "RecordRow.h"
 #include "ScreenHost.h"
 
 #include <core/Log.h>
 #include <document/Document.h>
-#include <os/FileSystem.h>
 #include <os/Paths.h>
+#include <skin/FormBinding.h>
 #include <skin/FormStack.h>
 #include <skin/Properties.h>
 #include <skin/widgets/ButtonElement.h>
@@ -51,10 +49,10 @@ void FormMain::load()
     if (list_)
         list_->set_model(nullptr);
     skin::load_entry(form_, properties_, u"FormMain");
-    require_button(record_, form_, u"btnRecord", this);
-    require_button(filter_button_, form_, u"btnFilter", this);
-    require_button(close_filter_, form_, u"btnCloseFilter", this);
-    require_button(menu_button_, form_, u"btnMenu", this);
+    skin::require_button(record_, form_, u"btnRecord", this);
+    skin::require_button(filter_button_, form_, u"btnFilter", this);
+    skin::require_button(close_filter_, form_, u"btnCloseFilter", this);
+    skin::require_button(menu_button_, form_, u"btnMenu", this);
     skin::bind_element(list_, form_, u"list", nullptr);
     keypad_.bind(form_);
     highlight_ = properties_.lookup_color(properties_.find_entry(u"filtered_color"), u"color", skin::Color {});
@@ -65,7 +63,7 @@ void FormMain::load()
     list_->reset(static_cast<int32_t>(filter_.shown().size()));
     filter_button_->set_visible(true);
     close_filter_->set_visible(false);
-    keypad_.show(false, true);
+    keypad_.hide(Keypad::Motion::AT_ONCE);
 }
 
 void FormMain::on_reload_skin(skin::PropertiesImpl&)
@@ -83,7 +81,7 @@ void FormMain::open_filter()
     filter_open_ = true;
     filter_button_->set_visible(false);
     close_filter_->set_visible(true);
-    keypad_.show(true);
+    keypad_.show();
 }
 
 void FormMain::close_filter()
@@ -93,7 +91,7 @@ void FormMain::close_filter()
     filter_.clear(document_.records());
     list_->reset(static_cast<int32_t>(filter_.shown().size()));
     if (filter_open_)
-        keypad_.show(false);
+        keypad_.hide();
     filter_open_ = false;
 }
 
@@ -152,13 +150,13 @@ void FormMain::on_click(skin::Element* source, skin::ButtonEvent const&)
 {
     if (source == record_) {
         // A recording that cannot start says why through the Document, whoever asked for it.
-        document_.record(false, {}, {}, 0);
+        document_.record(false, {}, {}, phone::CALL_NONE);
     } else if (source == filter_button_)
         open_filter();
     else if (source == close_filter_)
         close_filter();
     else if (source == menu_button_)
-        menu_->open(u"MainMenu", u"", true);
+        menu_->open(u"MainMenu", u"", PageOpening::SHOW_MENU);
     else if (source == confirmation_->ok_button())
         delete_shown();
 }
@@ -188,13 +186,7 @@ void FormMain::confirm_delete()
 
 void FormMain::delete_shown()
 {
-    core::log() << u"os::delete_file 3\n";
-    auto const shown = filter_.shown();
-    for (auto at = shown.rbegin(); at != shown.rend(); ++at) {
-        size_t const index = static_cast<size_t>(*at);
-        if (index < document_.records().size() && os::delete_file(document_.records()[index].path))
-            document_.remove_record(index);
-    }
+    document_.delete_records(filter_.shown());
     close_filter();
 }
 
@@ -239,10 +231,10 @@ void FormMain::on_document_event(DocumentEvent const& event)
     case DocumentEvent::RECORDING_STARTED:
         close_filter();
         list_->scroll_to(event.argument);
-        recording_->open(false);
+        recording_->open(RecordingStart::NEW);
         break;
     case DocumentEvent::RECORDING_CONTINUED:
-        recording_->open(true);
+        recording_->open(RecordingStart::CONTINUED);
         break;
     default:
         if (auto const key = document::failure_text_key(event); !key.empty())

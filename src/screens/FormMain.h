@@ -5,11 +5,13 @@
 #include "FormRecording.h"
 #include "FormView.h"
 #include "Keypad.h"
+#include "ListScreen.h"
 #include "MainMenu.h"
 #include "Menu.h"
 #include "MenuOwner.h"
 #include "RecordFilter.h"
 #include "RecordIcons.h"
+#include "RecordRow.h"
 
 #include <document/DocumentListener.h>
 #include <skin/Color.h>
@@ -31,7 +33,6 @@ class VListElement;
 
 namespace screens {
 
-class RecordRow;
 class ScreenHost;
 
 // "FormMain", the screen after start-up: the list of recordings, the button that records at once, the
@@ -42,6 +43,8 @@ class FormMain final : public skin::ButtonListener,
                        public skin::ListModel,
                        public KeypadListener,
                        public MenuOwner,
+                       public ListScreen,
+                       public RecordRowBinder,
                        public document::DocumentListener,
                        private skin::SkinListener {
 public:
@@ -62,15 +65,18 @@ public:
     Menu& menu() { return *menu_; }
     Keypad& keypad() { return keypad_; }
 
-    // Asks to delete every shown record (the main menu's "Delete").
-    void confirm_delete();
+    // ListScreen: the shown records, the question before deleting them (the main menu's "Delete"), and
+    // messages.
+    std::vector<int32_t> const& shown_records() const override { return filter_.shown(); }
+    void confirm_delete() override;
+    void show_error(core::StringView key) override;
     // Deletes the files of the shown records and takes them off the list; a file that cannot be deleted
     // stays listed.
     void delete_shown();
     void close_filter();
 
     // Shows the record of the row's position.
-    void bind_record_row(RecordRow& row);
+    void bind_record_row(RecordRow& row) override;
 
     void on_click(skin::Element* source, skin::ButtonEvent const& event) override;
     void on_row_clicked(skin::VListElement* list, int32_t index) override;
@@ -85,7 +91,6 @@ private:
     void load();
     void open_filter();
     void show_filtered(skin::TextElement& element, core::StringView text) const;
-    void show_error(core::StringView key);
 
     skin::Properties& properties_;
     ScreenHost& host_;

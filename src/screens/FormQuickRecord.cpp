@@ -1,6 +1,5 @@
 #include "FormQuickRecord.h"
 
-#include "Binding.h"
 #include "ScreenHost.h"
 
 #include <skin/FormBinding.h>
@@ -23,10 +22,10 @@ public:
         : owner_(owner)
     {
         skin::load_entry(*this, properties, u"HardwareKey");
-        checked_ = require_child<skin::Element>(*this, u"checked");
-        unchecked_ = require_child<skin::Element>(*this, u"unchecked");
-        icon_ = require_child<skin::ImageElement>(*this, u"icon");
-        name_ = require_child<skin::TextElement>(*this, u"name");
+        checked_ = &skin::require_child<skin::Element>(*this, u"checked");
+        unchecked_ = &skin::require_child<skin::Element>(*this, u"unchecked");
+        icon_ = &skin::require_child<skin::ImageElement>(*this, u"icon");
+        name_ = &skin::require_child<skin::TextElement>(*this, u"name");
         default_icon_ = icon_->picture();
     }
 
@@ -73,7 +72,7 @@ void FormQuickRecord::load()
 {
     skin::load_entry(form_, properties_, u"QuickRecord");
     skin::bind_element(list_, form_, u"list", nullptr);
-    require_button(ok_, form_, u"btnOk", this);
+    skin::require_button(ok_, form_, u"btnOk", this);
     icon_background_ = properties_.lookup_color(properties_.find_entry(u"icon_color"), u"color", skin::Color {});
     list_->set_model(this);
     list_->reset(static_cast<int32_t>(keys_.size()));
@@ -115,15 +114,7 @@ skin::PictureRef FormQuickRecord::icon_picture(keys::HardwareKey const& key) con
         auto icon = properties_.lookup_picture(entry, u"src", skin::PictureRef {});
         if (icon.empty())
             continue;
-        // The icon's transparent pixels take the background colour; opaque, so every blitter keeps it.
-        auto const& source = icon.picture->bitmap();
-        auto bitmap = std::make_unique<skin::Bitmap565>(source.width(), source.height());
-        uint16_t const fill = icon_background_.to_565() | skin::Bitmap565::OPAQUE;
-        for (int32_t y = 0; y < source.height(); ++y)
-            for (int32_t x = 0; x < source.width(); ++x) {
-                uint16_t const p = source.row(y)[x];
-                bitmap->row(y)[x] = p == skin::Bitmap565::KEY ? fill : p;
-            }
+        auto bitmap = icon.picture->bitmap().over_background(icon_background_.to_565());
         icon.picture = std::make_shared<skin::PictureHolder const>(icon.picture->name(), std::move(bitmap));
         return icon;
     }

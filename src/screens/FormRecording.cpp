@@ -1,107 +1,68 @@
 #include "FormRecording.h"
 
-#include "Binding.h"
 #include "ScreenHost.h"
 #include "ScreenTexts.h"
 
-#include <audio/readers/FileReader.h>
 #include <document/Document.h>
 #include <os/FileInfo.h>
-#include <os/FileSystem.h>
-#include <os/Paths.h>
+#include <skin/FormBinding.h>
 #include <skin/FormStack.h>
 #include <skin/Properties.h>
 #include <skin/widgets/ButtonElement.h>
-#include <skin/widgets/ImageElement.h>
 #include <skin/widgets/ProgressElement.h>
-#include <skin/widgets/TextElement.h>
 
 namespace screens {
 
 using document::DocumentEvent;
 
 FormRecording::FormRecording(skin::Properties& properties, ScreenHost& host, document::Document& document)
-    : skin::SkinListener(properties)
-    , properties_(properties)
-    , host_(host)
-    , document_(document)
-    , form_([this] { update_values(); })
-    , edit_(properties, host, this)
-    , menu_(properties, host, *this)
+    : RecordScreen(properties, host, document, u"FormRecording")
 {
     // The second press of a double tap on the record button would land on this screen's buttons.
     form_.before_pen = [this](skin::PenEvent const& event) {
         return event.down && opened_at_ != 0 && static_cast<int32_t>(event.time - opened_at_) < SECOND_PRESS_MS;
     };
     load();
-    refresh(true);
-    document_.add_listener(this);
+    refresh(NameCaption::FROM_TITLE);
 }
 
-FormRecording::~FormRecording()
+void FormRecording::bind_own()
 {
-    document_.remove_listener(this);
-    host_.form_stack().close_form(&form_);
-}
-
-void FormRecording::load()
-{
-    skin::load_entry(form_, properties_, u"FormRecording");
-    icons_.load(properties_);
-    skin::bind_element(icon_, form_, u"icon", nullptr);
-    skin::bind_element(artist_, form_, u"frmArtist", nullptr);
-    skin::bind_element(elapsed_, form_, u"frmElapsed", nullptr);
-    skin::bind_element(left_, form_, u"frmLeft", nullptr);
-    skin::bind_element(info_, form_, u"frmInfo", nullptr);
-    skin::bind_element(size_, form_, u"frmSize", nullptr);
-    require_button(name_button_, form_, u"btnName", this);
-    require_button(close_, form_, u"btnClose", this);
-    require_button(pause_, form_, u"btnPause", this);
-    require_button(resume_, form_, u"btnResume", this);
-    require_button(boost_, form_, u"btnBoost", this);
-    boost_on_ = require_child<skin::Element>(*boost_, u"BoostOn");
-    boost_off_ = require_child<skin::Element>(*boost_, u"BoostOff");
-    require_button(speaker_on_, form_, u"btnSpeakerOn", this);
-    require_button(speaker_off_, form_, u"btnSpeakerOff", this);
-    require_button(vas_, form_, u"btnVAS", this);
+    skin::require_button(close_, form_, u"btnClose", this);
+    skin::require_button(pause_, form_, u"btnPause", this);
+    skin::require_button(resume_, form_, u"btnResume", this);
+    skin::require_button(boost_, form_, u"btnBoost", this);
+    boost_on_ = &skin::require_child<skin::Element>(*boost_, u"BoostOn");
+    boost_off_ = &skin::require_child<skin::Element>(*boost_, u"BoostOff");
+    skin::require_button(speaker_on_, form_, u"btnSpeakerOn", this);
+    skin::require_button(speaker_off_, form_, u"btnSpeakerOff", this);
+    skin::require_button(vas_, form_, u"btnVAS", this);
     skin::bind_element(level_, form_, u"pbLevel", nullptr);
     skin::bind_element(vas_level_, form_, u"pbVAS", nullptr);
 }
 
-void FormRecording::on_reload_skin(skin::PropertiesImpl&)
+void FormRecording::after_reload()
 {
-    load();
-    refresh(false);
-    show_name();
+    refresh(NameCaption::KEEP);
 }
 
-void FormRecording::open(bool continued)
+void FormRecording::open(RecordingStart start)
 {
-    before_seconds_ = 0;
-    if (continued)
-        if (auto reader = audio::create_reader(document_.current().path))
-            before_seconds_ = reader->info().duration();
+    before_seconds_ = start == RecordingStart::CONTINUED ? document_.current_duration() : 0;
     renamed_ = false;
     // The screen below got the tap that led here, if a tap did: its time starts the guard.
     skin::Form const* below = host_.form_stack().top();
     opened_at_ = below ? below->input_time() : 0;
-    refresh(true);
+    refresh(NameCaption::FROM_TITLE);
     update_values();
-    host_.form_stack().show_form(&form_, skin::FormMode::FULL_SCREEN);
+    show();
 }
 
-bool FormRecording::is_shown() const
-{
-    return host_.form_stack().contains(&form_);
-}
-
-void FormRecording::refresh(bool with_name)
+void FormRecording::refresh(NameCaption caption)
 {
     document::RecordInfo const& record = document_.current();
-    icon_->set_picture(icons_.icon(record.path, record.album));
-    elapsed_->set_text(duration_text(0));
-    artist_->set_text(record.artist);
-    info_->set_text(document::describe_format(record.sample_rate, record.bits_per_sample, record.bit_rate));
+    header_.show_record(record);
+    header_.show_elapsed(0);
     show_pause();
     boost_->set_text_by_id(u"#text", properties_.translate(u"Boost"));
     bool const boosted = document_.settings().boost != u"BoostOff";
@@ -109,29 +70,20 @@ void FormRecording::refresh(bool with_name)
     boost_off_->set_visible(!boosted);
     vas_level_->set_value(document_.settings().vas_level);
     show_speaker();
-    if (with_name) {
-        name_ = record.title;
-        show_name();
-    }
+    show_name(caption);
 }
 
 void FormRecording::update_values()
 {
     document::RecordInfo const& record = document_.current();
     if (!document_.is_recording()) {
-        size_->set_text(document::size_text(os::FileInfo(record.path).size()));
+        header_.show_size(os::FileInfo(record.path).size());
         return;
     }
-    elapsed_->set_text(duration_text(before_seconds_ + document_.recorded_seconds()));
-    double const free = os::free_space(os::directory_part(os::expand_path(record.path)));
-    left_->set_text(duration_text(seconds_left(free, record.bit_rate)));
+    header_.show_times(before_seconds_ + document_.recorded_seconds(),
+        seconds_left(document_.free_bytes_for_current(), record.bit_rate));
     level_->set_value(document_.level());
-    size_->set_text(document::size_text(static_cast<uint64_t>(document_.recording_size())));
-}
-
-void FormRecording::show_name()
-{
-    name_button_->set_text_by_id(u"#text", name_);
+    header_.show_size(static_cast<uint64_t>(document_.recording_size()));
 }
 
 void FormRecording::show_pause()
@@ -148,15 +100,10 @@ void FormRecording::show_speaker()
     speaker_off_->set_visible(talking && document_.speaker_on());
 }
 
-void FormRecording::close()
-{
-    edit_.close();
-    menu_.close();
-    host_.form_stack().close_form(&form_);
-}
-
 void FormRecording::on_click(skin::Element* source, skin::ButtonEvent const&)
 {
+    if (on_name_click(source))
+        return;
     if (source == close_) {
         core::String const name = name_;
         renamed_ = false;
@@ -165,15 +112,8 @@ void FormRecording::on_click(skin::Element* source, skin::ButtonEvent const&)
     } else if (source == pause_ || source == resume_) {
         document_.pause(source == pause_);
         show_pause();
-    } else if (source == name_button_) {
-        edit_.set_text(name_);
-        edit_.show();
-    } else if (source == edit_.ok_button()) {
-        name_ = edit_.text();
-        renamed_ = true;
-        show_name();
     } else if (source == boost_) {
-        menu_.open(u"Boost", u"", true);
+        menu_.open(u"Boost", u"", PageOpening::SHOW_MENU);
     } else if (source == speaker_on_ || source == speaker_off_) {
         document_.set_speaker(source == speaker_on_);
         document_.phone_control().set_speakerphone(source == speaker_on_);
@@ -207,7 +147,7 @@ void FormRecording::on_menu(Menu&, core::StringView id, core::StringView, MenuIt
         if (id == name) {
             document_.set_boost(id);
             document_.save_settings();
-            refresh(false);
+            refresh(NameCaption::KEEP);
             return;
         }
 }

@@ -1,58 +1,32 @@
 #pragma once
 
-#include "FormEdit.h"
-#include "LiveForm.h"
-#include "Menu.h"
-#include "MenuOwner.h"
-#include "RecordIcons.h"
-
-#include <document/DocumentListener.h>
-#include <skin/SkinListener.h>
-#include <skin/widgets/ButtonListener.h>
-
-namespace document {
-class Document;
-}
+#include "RecordScreen.h"
 
 namespace skin {
-class ButtonElement;
-class ImageElement;
 class ProgressElement;
-class Properties;
-class TextElement;
-} // namespace skin
+}
 
 namespace screens {
 
-class ScreenHost;
+// How the recording the screen shows began: a new file, or more recorded into the current one.
+enum class RecordingStart { NEW, CONTINUED };
 
 // "FormRecording", shown while a recording runs: who is recorded, the elapsed time, the time left on the
 // storage, the format, the size and the input level; pause and resume, the boost menu, the speakerphone
 // during a talking call, the voice-activation threshold slider, renaming and stop. The new name is given
 // to the file when the recording stops.
 // Threads: main thread only.
-class FormRecording final : public skin::ButtonListener,
-                            public MenuOwner,
-                            public document::DocumentListener,
-                            private skin::SkinListener {
+class FormRecording final : public RecordScreen {
 public:
     // A press this soon after the tap that opened the screen is ignored: the second half of a double tap.
     static constexpr int32_t SECOND_PRESS_MS = 400;
 
     FormRecording(skin::Properties& properties, ScreenHost& host, document::Document& document);
-    ~FormRecording() override;
 
     // Shows the recording the Document has just started, or continued into its current file.
-    void open(bool continued);
-    // Brings the texts and buttons up to date with the Document; with the name, "btnName" shows the
-    // record's title again.
-    void refresh(bool with_name);
-    bool is_shown() const;
-    skin::Form& form() { return form_; }
-    // The name the recording will be given at stop.
-    core::String const& name() const { return name_; }
-    FormEdit& edit_dialog() { return edit_; }
-    Menu& menu() { return menu_; }
+    void open(RecordingStart start);
+    // Brings the texts and buttons up to date with the Document.
+    void refresh(NameCaption caption);
 
     void on_click(skin::Element* source, skin::ButtonEvent const& event) override;
     void on_press_changed(skin::Element* source, skin::ButtonEvent const& event) override;
@@ -61,28 +35,14 @@ public:
     void on_document_event(document::DocumentEvent const& event) override;
 
 private:
-    void on_reload_skin(skin::PropertiesImpl& properties) override;
-    void load();
+    void bind_own() override;
+    void after_reload() override;
     // The values that change while the recording runs, once per frame.
-    void update_values();
-    void show_name();
+    void update_values() override;
+    void on_renamed() override { renamed_ = true; }
     void show_pause();
     void show_speaker();
-    void close();
 
-    skin::Properties& properties_;
-    ScreenHost& host_;
-    document::Document& document_;
-    LiveForm form_;
-    RecordIcons icons_;
-
-    skin::ImageElement* icon_ = nullptr;
-    skin::TextElement* artist_ = nullptr;
-    skin::TextElement* elapsed_ = nullptr;
-    skin::TextElement* left_ = nullptr;
-    skin::TextElement* info_ = nullptr;
-    skin::TextElement* size_ = nullptr;
-    skin::ButtonElement* name_button_ = nullptr;
     skin::ButtonElement* close_ = nullptr;
     skin::ButtonElement* pause_ = nullptr;
     skin::ButtonElement* resume_ = nullptr;
@@ -95,9 +55,6 @@ private:
     skin::ProgressElement* level_ = nullptr;
     skin::ProgressElement* vas_level_ = nullptr;
 
-    FormEdit edit_;
-    Menu menu_;
-    core::String name_;
     // The user gave a new name that the file has not taken yet.
     bool renamed_ = false;
     // Seconds the file held before the current run (a continued recording).

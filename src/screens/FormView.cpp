@@ -1,38 +1,25 @@
 #include "FormView.h"
 
-#include "Binding.h"
 #include "ScreenHost.h"
 #include "ScreenTexts.h"
 
 #include <algorithm>
-#include <audio/readers/FileReader.h>
-#include <core/Log.h>
 #include <document/Document.h>
 #include <os/FileInfo.h>
-#include <os/FileSystem.h>
+#include <skin/FormBinding.h>
 #include <skin/FormStack.h>
 #include <skin/KeyNames.h>
 #include <skin/Properties.h>
 #include <skin/widgets/ButtonElement.h>
-#include <skin/widgets/ImageElement.h>
 #include <skin/widgets/ProgressElement.h>
-#include <skin/widgets/TextElement.h>
 
 namespace screens {
 
 using document::DocumentEvent;
 
 FormView::FormView(skin::Properties& properties, ScreenHost& host, document::Document& document)
-    : skin::SkinListener(properties)
-    , properties_(properties)
-    , host_(host)
-    , document_(document)
-    , form_([this] { update_values(); })
-    , edit_(properties, host, this)
+    : RecordScreen(properties, host, document, u"FormView")
     , confirmation_(properties, host, this)
-    , menu_(properties, host, *this)
-    , error_(properties, host)
-    , mail_([this] { error_.show(properties_.translate(u"Sorry_cannot_send")); })
 {
     // F6 and F7, the volume keys, move the volume as the slider does.
     form_.unhandled_key = [this](skin::KeyEvent const& event) {
@@ -43,97 +30,57 @@ FormView::FormView(skin::Properties& properties, ScreenHost& host, document::Doc
         return true;
     };
     load();
-    document_.add_listener(this);
 }
 
-FormView::~FormView()
+void FormView::bind_own()
 {
-    document_.remove_listener(this);
-    host_.form_stack().close_form(&form_);
-}
-
-void FormView::load()
-{
-    skin::load_entry(form_, properties_, u"FormView");
-    icons_.load(properties_);
-    skin::bind_element(icon_, form_, u"icon", nullptr);
-    skin::bind_element(artist_, form_, u"frmArtist", nullptr);
-    skin::bind_element(elapsed_, form_, u"frmElapsed", nullptr);
-    skin::bind_element(left_, form_, u"frmLeft", nullptr);
-    skin::bind_element(info_, form_, u"frmInfo", nullptr);
-    skin::bind_element(size_, form_, u"frmSize", nullptr);
-    require_button(close_, form_, u"btnClose", this);
-    require_button(play_, form_, u"btnPlay", this);
-    require_button(pause_, form_, u"btnPause", this);
-    require_button(menu_button_, form_, u"btnMenu", this);
-    require_button(name_button_, form_, u"btnName", this);
-    require_button(volume_button_, form_, u"btnVolume", this);
-    require_button(position_button_, form_, u"btnPosition", this);
+    skin::require_button(close_, form_, u"btnClose", this);
+    skin::require_button(play_, form_, u"btnPlay", this);
+    skin::require_button(pause_, form_, u"btnPause", this);
+    skin::require_button(menu_button_, form_, u"btnMenu", this);
+    skin::require_button(volume_button_, form_, u"btnVolume", this);
+    skin::require_button(position_button_, form_, u"btnPosition", this);
     skin::bind_element(level_, form_, u"pbLevel", nullptr);
     skin::bind_element(volume_, form_, u"pbVolume", nullptr);
     skin::bind_element(position_, form_, u"pbPosition", nullptr);
 }
 
-void FormView::on_reload_skin(skin::PropertiesImpl&)
+void FormView::after_reload()
 {
-    load();
-    refresh(false);
-    name_button_->set_text_by_id(u"#text", name_);
+    refresh(NameCaption::KEEP);
     update_values();
 }
 
 void FormView::open()
 {
-    refresh(true);
+    refresh(NameCaption::FROM_TITLE);
     update_values();
-    host_.form_stack().show_form(&form_, skin::FormMode::FULL_SCREEN);
-}
-
-bool FormView::is_shown() const
-{
-    return host_.form_stack().contains(&form_);
+    show();
 }
 
 void FormView::close()
 {
-    edit_.close();
     confirmation_.close();
-    menu_.close();
-    host_.form_stack().close_form(&form_);
+    RecordScreen::close();
 }
 
-void FormView::refresh(bool with_name)
+void FormView::refresh(NameCaption caption)
 {
     document::RecordInfo const& record = document_.current();
-    total_seconds_ = 0;
-    if (audio::FileReader* reader = document_.reader())
-        total_seconds_ = reader->info().duration();
-    else if (auto file = audio::create_reader(record.path))
-        total_seconds_ = file->info().duration();
-    icon_->set_picture(icons_.icon(record.path, record.album));
-    artist_->set_text(record.artist);
-    // A file that no reader takes has no format to tell.
-    info_->set_text(record.sample_rate > 0
-            ? document::describe_format(record.sample_rate, record.bits_per_sample, record.bit_rate)
-            : core::String());
-    elapsed_->set_text(duration_text(0));
-    left_->set_text(duration_text(total_seconds_));
-    size_->set_text(document::size_text(os::FileInfo(record.path).size()));
+    total_seconds_ = document_.current_duration();
+    header_.show_record(record);
+    header_.show_times(0, total_seconds_);
+    header_.show_size(os::FileInfo(record.path).size());
     show_playing(document_.is_playing() && !document_.is_paused());
     volume_->set_value(document_.settings().volume);
-    if (with_name) {
-        name_ = record.title;
-        name_button_->set_text_by_id(u"#text", name_);
-    }
+    show_name(caption);
 }
 
 void FormView::update_values()
 {
-    audio::FileReader* reader = document_.reader();
-    double const position = reader ? reader->info().position_seconds() : 0;
-    elapsed_->set_text(duration_text(position));
-    left_->set_text(duration_text(total_seconds_ - position));
-    level_->set_value(reader ? document_.level() : 0);
+    double const position = document_.play_position();
+    header_.show_times(position, total_seconds_ - position);
+    level_->set_value(document_.is_playing() ? document_.level() : 0);
     volume_->set_value(document_.settings().volume);
     position_->set_value(total_seconds_ > 0 ? std::clamp(position / total_seconds_, 0.0, 1.0) : 0.0);
 }
@@ -146,13 +93,15 @@ void FormView::show_playing(bool playing)
 
 void FormView::on_click(skin::Element* source, skin::ButtonEvent const&)
 {
+    if (on_name_click(source))
+        return;
     if (source == close_) {
         core::String const name = name_;
         document_.stop();
         document_.rename(name);
         close();
     } else if (source == play_) {
-        if (document_.reader())
+        if (document_.is_playing())
             document_.pause(false);
         else if (!document_.play(core::String(document_.current().path), 0))
             return;
@@ -161,13 +110,7 @@ void FormView::on_click(skin::Element* source, skin::ButtonEvent const&)
         document_.pause(true);
         show_playing(false);
     } else if (source == menu_button_) {
-        menu_.open(u"Menu", u"", true);
-    } else if (source == name_button_) {
-        edit_.set_text(name_);
-        edit_.show();
-    } else if (source == edit_.ok_button()) {
-        name_ = edit_.text();
-        name_button_->set_text_by_id(u"#text", name_);
+        menu_.open(u"Menu", u"", PageOpening::SHOW_MENU);
     } else if (source == confirmation_.ok_button()) {
         document_.remove();
         close();
@@ -190,11 +133,8 @@ void FormView::slide(skin::Element* source, int32_t x)
         document_.set_volume(value);
     } else if (source == position_button_) {
         // Stopped, there is nothing to seek in.
-        audio::FileReader* reader = document_.reader();
-        if (!reader)
-            return;
-        position_->set_value(value);
-        reader->info().seek(static_cast<int64_t>(value * static_cast<double>(reader->info().length())));
+        if (document_.seek(value))
+            position_->set_value(value);
     }
 }
 
@@ -233,7 +173,7 @@ void FormView::on_menu(Menu&, core::StringView id, core::StringView, MenuItems& 
         if (document_.continue_recording())
             close();
     } else if (id == u"Send") {
-        mail_.start(u"xdg-email", u"--attach " + os::quote_parameter(document_.current().path));
+        document_.send_current();
     }
 }
 
@@ -241,7 +181,7 @@ void FormView::on_document_event(DocumentEvent const& event)
 {
     if (event.code != DocumentEvent::STOPPED || !is_shown())
         return;
-    refresh(false);
+    refresh(NameCaption::KEEP);
     level_->set_value(0);
     position_->set_value(0);
 }

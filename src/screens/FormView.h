@@ -1,62 +1,31 @@
 #pragma once
 
 #include "FormConfirmation.h"
-#include "FormEdit.h"
-#include "FormError.h"
-#include "Launcher.h"
-#include "LiveForm.h"
-#include "Menu.h"
-#include "MenuOwner.h"
-#include "RecordIcons.h"
-
-#include <document/DocumentListener.h>
-#include <skin/SkinListener.h>
-#include <skin/widgets/ButtonListener.h>
-
-namespace document {
-class Document;
-}
+#include "RecordScreen.h"
 
 namespace skin {
-class ButtonElement;
-class ImageElement;
 class ProgressElement;
-class Properties;
-class TextElement;
-} // namespace skin
+}
 
 namespace screens {
-
-class ScreenHost;
 
 // "FormView", shown while a recording plays: who and what it is, the position and the time left, format
 // and size, the output level, volume and position sliders, play and pause, renaming, and the menu "Menu"
 // (delete, continue recording into it, send it by e-mail).
 // Threads: main thread only.
-class FormView final : public skin::ButtonListener,
-                       public MenuOwner,
-                       public document::DocumentListener,
-                       private skin::SkinListener {
+class FormView final : public RecordScreen {
 public:
     static constexpr double VOLUME_STEP = 0.1;
 
     FormView(skin::Properties& properties, ScreenHost& host, document::Document& document);
-    ~FormView() override;
 
     // Shows the Document's current record, which the list has just started playing.
     void open();
-    // Brings the texts and buttons up to date with the current record; with the name, "btnName" shows
-    // the record's title again.
-    void refresh(bool with_name);
-    bool is_shown() const;
-    void close();
-    skin::Form& form() { return form_; }
-    core::String const& name() const { return name_; }
+    // Brings the texts and buttons up to date with the current record.
+    void refresh(NameCaption caption);
+    void close() override;
     double total_seconds() const { return total_seconds_; }
-    FormEdit& edit_dialog() { return edit_; }
     FormConfirmation& confirmation() { return confirmation_; }
-    FormError& error() { return error_; }
-    Menu& menu() { return menu_; }
 
     void on_click(skin::Element* source, skin::ButtonEvent const& event) override;
     void on_press_changed(skin::Element* source, skin::ButtonEvent const& event) override;
@@ -65,45 +34,26 @@ public:
     void on_document_event(document::DocumentEvent const& event) override;
 
 private:
-    void on_reload_skin(skin::PropertiesImpl& properties) override;
-    void load();
+    void bind_own() override;
+    void after_reload() override;
     // The position, the time left and the bars, once per frame.
-    void update_values();
+    void update_values() override;
     void show_playing(bool playing);
     void slide(skin::Element* source, int32_t x);
     // The volume keys: the volume moves by `step`, kept within 0 to 1, and is saved.
     void change_volume(double step);
 
-    skin::Properties& properties_;
-    ScreenHost& host_;
-    document::Document& document_;
-    LiveForm form_;
-    RecordIcons icons_;
-
-    skin::ImageElement* icon_ = nullptr;
-    skin::TextElement* artist_ = nullptr;
-    skin::TextElement* elapsed_ = nullptr;
-    skin::TextElement* left_ = nullptr;
-    skin::TextElement* info_ = nullptr;
-    skin::TextElement* size_ = nullptr;
     skin::ButtonElement* close_ = nullptr;
     skin::ButtonElement* play_ = nullptr;
     skin::ButtonElement* pause_ = nullptr;
     skin::ButtonElement* menu_button_ = nullptr;
-    skin::ButtonElement* name_button_ = nullptr;
     skin::ButtonElement* volume_button_ = nullptr;
     skin::ButtonElement* position_button_ = nullptr;
     skin::ProgressElement* level_ = nullptr;
     skin::ProgressElement* volume_ = nullptr;
     skin::ProgressElement* position_ = nullptr;
 
-    FormEdit edit_;
     FormConfirmation confirmation_;
-    Menu menu_;
-    FormError error_;
-    // The mail program a recording is sent with.
-    Launcher mail_;
-    core::String name_;
     double total_seconds_ = 0;
 };
 

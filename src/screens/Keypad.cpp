@@ -1,6 +1,6 @@
 #include "Keypad.h"
 
-#include "Binding.h"
+#include <skin/FormBinding.h>
 
 #include <skin/widgets/ButtonElement.h>
 
@@ -17,17 +17,22 @@ void Keypad::bind(skin::Form& form)
 {
     skin::bind_element(container_, form, u"KeyboardContainer", nullptr);
     for (size_t i = 0; i < digits_.size(); ++i)
-        require_button(digits_[i], form, u"button" + core::decimal(static_cast<int64_t>(i)), this);
-    require_button(hash_, form, u"button_hash", this);
-    require_button(backspace_, form, u"button_backspace", this);
+        skin::require_button(digits_[i], form, u"button" + core::decimal(static_cast<int64_t>(i)), this);
+    skin::require_button(hash_, form, u"button_hash", this);
+    skin::require_button(backspace_, form, u"button_backspace", this);
 }
 
-void Keypad::show(bool visible, bool immediate)
+void Keypad::show()
 {
-    if (!visible && immediate)
+    container_->show_animated(true);
+}
+
+void Keypad::hide(Motion motion)
+{
+    if (motion == Motion::AT_ONCE)
         container_->set_visible(false);
     else
-        container_->show_animated(visible);
+        container_->show_animated(false);
 }
 
 bool Keypad::visible() const

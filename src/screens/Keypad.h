@@ -30,8 +30,12 @@ public:
 
     // Binds the keypad of the form (again after a skin reload).
     void bind(skin::Form& form);
-    // Shows or hides the container through its animation; a hide may be immediate.
-    void show(bool visible, bool immediate = false);
+    // How the keypad goes away: through the container's animation, or at once.
+    enum class Motion { ANIMATED, AT_ONCE };
+
+    // Shows the container through its animation.
+    void show();
+    void hide(Motion motion = Motion::ANIMATED);
     bool visible() const;
     skin::Element* container() const { return container_; }
 

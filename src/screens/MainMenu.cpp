@@ -1,16 +1,11 @@
 #include "MainMenu.h"
 
-#include "FormMain.h"
 #include "Menu.h"
 #include "ScreenHost.h"
 
 #include <algorithm>
-#include <core/Log.h>
 #include <document/Document.h>
 #include <keys/HardwareKey.h>
-#include <os/FileInfo.h>
-#include <os/FileSystem.h>
-#include <os/Paths.h>
 #include <skin/Properties.h>
 
 namespace screens {
@@ -32,27 +27,114 @@ MenuItem option(core::StringView id, bool on)
 
 bool is_one_of(core::StringView id, auto const& names)
 {
-    for (core::StringView name : names)
-        if (id == name)
-            return true;
-    return false;
+    return std::find(std::begin(names), std::end(names), id) != std::end(names);
 }
+
+// The choices on the pages of settings, each with the change it makes.
+struct SettingChoice {
+    bool (*matches)(core::StringView id);
+    void (*apply)(document::Document& document, core::StringView id);
+};
+
+constexpr SettingChoice SETTING_CHOICES[] = {
+    { [](core::StringView id) { return id == u"AutoRecord"; },
+        [](document::Document& d, core::StringView) { d.set_auto_record(!d.settings().auto_record); } },
+    { [](core::StringView id) { return id == u"Speaker"; },
+        [](document::Document& d, core::StringView) { d.set_speaker(!d.settings().speaker); } },
+    { [](core::StringView id) { return is_one_of(id, document::FORMAT_NAMES); },
+        [](document::Document& d, core::StringView id) { d.set_format(id); } },
+    { [](core::StringView id) { return is_one_of(id, document::BOOST_NAMES); },
+        [](document::Document& d, core::StringView id) { d.set_boost(id); } },
+    { [](core::StringView id) { return id.starts_with(MICROPHONE_PREFIX); },
+        [](document::Document& d, core::StringView id) {
+            d.set_input_device(id.substr(std::size(MICROPHONE_PREFIX) - 1));
+        } },
+};
 
 } // namespace
 
-MainMenu::MainMenu(skin::Properties& properties, ScreenHost& host, document::Document& document, FormMain& main)
+ListScreen::~ListScreen() = default;
+
+struct MainMenu::Page {
+    core::StringView id;
+    void (MainMenu::*fill)(MenuItems& items) const;
+};
+
+struct MainMenu::Action {
+    core::StringView id;
+    void (MainMenu::*act)();
+};
+
+MainMenu::Page const MainMenu::PAGES[] = {
+    { u"MainMenu", &MainMenu::fill_main },
+    { u"File", &MainMenu::fill_file },
+    { u"Settings", &MainMenu::fill_settings },
+    { u"Format", &MainMenu::fill_formats },
+    { u"Boost", &MainMenu::fill_boost },
+    { u"Microphone", &MainMenu::fill_microphones },
+};
+
+MainMenu::Action const MainMenu::ACTIONS[] = {
+    { u"Delete", &MainMenu::confirm_delete },
+    { u"Move", &MainMenu::move_shown },
+    { u"Refresh", &MainMenu::refresh_list },
+    { u"QuickRecord", &MainMenu::show_quick_record },
+    { u"Minimize", &MainMenu::minimize },
+    { u"Help", &MainMenu::open_help },
+    { u"Exit", &MainMenu::exit },
+};
+
+MainMenu::MainMenu(skin::Properties& properties, ScreenHost& host, document::Document& document, ListScreen& list)
     : properties_(properties)
     , host_(host)
     , document_(document)
-    , main_(main)
+    , list_(list)
     , languages_(properties.dictionary(), document::APP_NAME)
     , quick_record_(properties, host)
-    , help_([this] { main_.error().show(properties_.translate(u"Sorry_cannot_open_help")); })
+    , help_([this] { list_.show_error(u"Sorry_cannot_open_help"); })
     , reload_(this)
 {
 }
 
 MainMenu::~MainMenu() = default;
+
+void MainMenu::on_menu(Menu& menu, core::StringView id, MenuItems& items)
+{
+    auto const page = std::find_if(std::begin(PAGES), std::end(PAGES), [&](Page const& p) { return p.id == id; });
+    auto const action
+        = std::find_if(std::begin(ACTIONS), std::end(ACTIONS), [&](Action const& a) { return a.id == id; });
+    if (page != std::end(PAGES))
+        (this->*page->fill)(items);
+    else if (action != std::end(ACTIONS))
+        (this->*action->act)();
+    else
+        change_setting(menu, id);
+    // The language module sees every id too.
+    if (!fill_languages(id, items) && languages_.on_choice(id))
+        reload_.start(0);
+}
+
+// The pages
+
+void MainMenu::fill_main(MenuItems& items) const
+{
+    MenuItem buttons;
+    buttons.style = u"MenuElement4Buttons";
+    items.push_back(buttons);
+    items.emplace_back(u"File");
+    items.emplace_back(u"Settings");
+    items.emplace_back(u"Cancel");
+}
+
+void MainMenu::fill_file(MenuItems& items) const
+{
+    if (!list_.shown_records().empty())
+        items.emplace_back(u"Delete");
+    if (document_.can_move_to_card(list_.shown_records()))
+        items.emplace_back(u"Move");
+    items.emplace_back(u"Refresh");
+    items.emplace_back(u"Cancel");
+}
 
 void MainMenu::fill_settings(MenuItems& items) const
 {
@@ -67,6 +149,22 @@ void MainMenu::fill_settings(MenuItems& items) const
         items.emplace_back(u"Language");
     items.emplace_back(u"Microphone");
     items.emplace_back(u"Cancel");
+}
+
+void MainMenu::fill_formats(MenuItems& items) const
+{
+    for (core::StringView name : document::FORMAT_NAMES) {
+        MenuItem item(name);
+        item.checked = document_.settings().format == name;
+        items.push_back(item);
+    }
+    items.emplace_back(u"Settings", properties_.translate(u"Cancel"));
+}
+
+void MainMenu::fill_boost(MenuItems& items) const
+{
+    append_boost_items(items, document_.settings().boost);
+    items.emplace_back(u"Settings", properties_.translate(u"Cancel"));
 }
 
 void MainMenu::fill_microphones(MenuItems& items) const
@@ -86,86 +184,72 @@ void MainMenu::fill_microphones(MenuItems& items) const
     items.emplace_back(u"Settings", properties_.translate(u"Cancel"));
 }
 
-void MainMenu::on_menu(Menu& menu, core::StringView id, MenuItems& items)
+bool MainMenu::fill_languages(core::StringView id, MenuItems& items) const
 {
-    if (id == u"MainMenu") {
-        MenuItem buttons;
-        buttons.style = u"MenuElement4Buttons";
-        items.push_back(buttons);
-        items.emplace_back(u"File");
-        items.emplace_back(u"Settings");
-        items.emplace_back(u"Cancel");
-    } else if (id == u"File") {
-        if (!main_.filter().shown().empty())
-            items.emplace_back(u"Delete");
-        if (can_move())
-            items.emplace_back(u"Move");
-        items.emplace_back(u"Refresh");
-        items.emplace_back(u"Cancel");
-    } else if (id == u"Delete") {
-        main_.confirm_delete();
-    } else if (id == u"Move") {
-        move_shown();
-    } else if (id == u"Refresh") {
-        document_.rescan();
-    } else if (id == u"Settings") {
-        fill_settings(items);
-    } else if (id == u"AutoRecord") {
-        document_.set_auto_record(!document_.settings().auto_record);
-        document_.save_settings();
-        menu.open(u"Settings", u"", false);
-    } else if (id == u"Speaker") {
-        document_.set_speaker(!document_.settings().speaker);
-        document_.save_settings();
-        menu.open(u"Settings", u"", false);
-    } else if (id == u"Format") {
-        for (core::StringView name : document::FORMAT_NAMES) {
-            MenuItem item(name);
-            item.checked = document_.settings().format == name;
-            items.push_back(item);
-        }
-        items.emplace_back(u"Settings", properties_.translate(u"Cancel"));
-    } else if (is_one_of(id, document::FORMAT_NAMES)) {
-        document_.set_format(id);
-        document_.save_settings();
-        menu.open(u"Settings", u"", false);
-    } else if (id == u"Boost") {
-        append_boost_items(items, document_.settings().boost);
-        items.emplace_back(u"Settings", properties_.translate(u"Cancel"));
-    } else if (is_one_of(id, document::BOOST_NAMES)) {
-        document_.set_boost(id);
-        document_.save_settings();
-        menu.open(u"Settings", u"", false);
-    } else if (id == u"QuickRecord") {
-        quick_record_.prepare();
-        quick_record_.show();
-    } else if (id == u"Microphone") {
-        fill_microphones(items);
-    } else if (id.starts_with(MICROPHONE_PREFIX)) {
-        document_.set_input_device(id.substr(std::size(MICROPHONE_PREFIX) - 1));
-        document_.save_settings();
-        menu.open(u"Settings", u"", false);
-    } else if (id == u"Minimize") {
-        host_.minimize();
-    } else if (id == u"Help") {
-        help_.start(u"%app_path%/help/" + properties_.translate(u"Help_link"), u"");
-    } else if (id == u"Exit") {
-        document_.stop();
-        host_.quit();
-    }
-    // The language module sees every id too.
     std::vector<lang::LanguageItem> languages;
-    if (languages_.fill_page(id, languages)) {
-        for (auto const& language : languages) {
-            // Cancel leads back to the settings, as on the other pages of settings.
-            MenuItem item = language.is_cancel ? MenuItem(u"Settings", properties_.translate(u"Cancel"))
-                                               : MenuItem(language.id, language.label);
-            item.checked = language.checked;
-            items.push_back(item);
-        }
-    } else if (languages_.on_choice(id)) {
-        reload_.start(0);
+    if (!languages_.fill_page(id, languages))
+        return false;
+    for (auto const& language : languages) {
+        // Cancel leads back to the settings, as on the other pages of settings.
+        MenuItem item = language.is_cancel ? MenuItem(u"Settings", properties_.translate(u"Cancel"))
+                                           : MenuItem(language.id, language.label);
+        item.checked = language.checked;
+        items.push_back(item);
     }
+    return true;
+}
+
+// The choices
+
+void MainMenu::confirm_delete()
+{
+    list_.confirm_delete();
+}
+
+void MainMenu::move_shown()
+{
+    if (!document_.move_to_card(list_.shown_records()))
+        host_.message_box(properties_.translate(u"Sorry_cannot_move_files"),
+            properties_.dictionary().lookup(u"skin_ProgramName", document::APP_NAME));
+}
+
+void MainMenu::refresh_list()
+{
+    document_.rescan();
+}
+
+void MainMenu::show_quick_record()
+{
+    quick_record_.prepare();
+    quick_record_.show();
+}
+
+void MainMenu::minimize()
+{
+    host_.minimize();
+}
+
+void MainMenu::open_help()
+{
+    help_.start(u"%app_path%/help/" + properties_.translate(u"Help_link"), u"");
+}
+
+void MainMenu::exit()
+{
+    document_.stop();
+    host_.quit();
+}
+
+bool MainMenu::change_setting(Menu& menu, core::StringView id)
+{
+    auto const choice = std::find_if(
+        std::begin(SETTING_CHOICES), std::end(SETTING_CHOICES), [&](SettingChoice const& c) { return c.matches(id); });
+    if (choice == std::end(SETTING_CHOICES))
+        return false;
+    choice->apply(document_, id);
+    document_.save_settings();
+    menu.open(u"Settings", u"", PageOpening::IN_PLACE);
+    return true;
 }
 
 void MainMenu::on_timer(core::Timer& timer)
@@ -174,47 +258,6 @@ void MainMenu::on_timer(core::Timer& timer)
         return;
     // Every form rebuilds itself, and with it every text, in the new language.
     properties_.send_reload_skin();
-}
-
-bool MainMenu::can_move() const
-{
-    if (document_.store_folders().size() < 2)
-        return false;
-    auto const& records = document_.records();
-    for (int32_t index : main_.filter().shown())
-        if (static_cast<size_t>(index) < records.size()
-            && document::is_in_main_memory(records[static_cast<size_t>(index)].path))
-            return true;
-    return false;
-}
-
-int32_t MainMenu::move_shown()
-{
-    auto const stores = document_.store_folders();
-    if (stores.size() < 2)
-        return 0;
-    core::String const target = stores.back().path;
-    os::create_directory(target);
-    int32_t moved = 0;
-    auto const shown = main_.filter().shown();
-    for (int32_t index : shown) {
-        auto const& records = document_.records();
-        if (static_cast<size_t>(index) >= records.size())
-            continue;
-        core::String const path = records[static_cast<size_t>(index)].path;
-        if (!document::is_in_main_memory(path))
-            continue;
-        core::String const destination = document::make_file_name(os::base_name(path), target, os::extension(path));
-        if (!os::FileInfo(path).move_to(destination)) {
-            core::log() << u"MainMenu::move_shown cannot move:" << path << u"\n";
-            host_.message_box(properties_.translate(u"Sorry_cannot_move_files"),
-                properties_.dictionary().lookup(u"skin_ProgramName", document::APP_NAME));
-            break;
-        }
-        document_.move_record(static_cast<size_t>(index), destination);
-        ++moved;
-    }
-    return moved;
 }
 
 } // namespace screens

@@ -128,9 +128,10 @@ void Menu::close()
     host_.form_stack().close_form(&form_);
 }
 
-void Menu::open(core::StringView id, core::StringView caption, bool first)
+void Menu::open(core::StringView id, core::StringView caption, PageOpening opening)
 {
-    uint64_t const opening = ++opened_;
+    bool const first = opening == PageOpening::SHOW_MENU;
+    uint64_t const count = ++opened_;
     core::String const page(id);
     core::String page_caption = caption.empty() ? properties_.translate(id) : core::String(caption);
     // A page of this showing that is opened again keeps the caption it had, whatever the row that led
@@ -142,7 +143,7 @@ void Menu::open(core::StringView id, core::StringView caption, bool first)
         page_caption = back_to->second;
     MenuItems items;
     owner_.on_menu(*this, page, page_caption, items);
-    if (opening != opened_)
+    if (count != opened_)
         return;
     if (!first && !items.empty() && is_open() && same_page(items, items_)) {
         items_ = std::move(items);
@@ -179,7 +180,7 @@ void Menu::back()
         return;
     }
     auto const previous = trail_[trail_.size() - 2];
-    open(previous.first, previous.second, false);
+    open(previous.first, previous.second, PageOpening::IN_PLACE);
 }
 
 void Menu::move_highlight(int32_t direction)
@@ -236,7 +237,7 @@ void Menu::on_row_clicked(skin::VListElement*, int32_t index)
     MenuItem const item = items_[static_cast<size_t>(index)];
     if (!item.enabled)
         return;
-    open(item.id, item.label, false);
+    open(item.id, item.label, PageOpening::IN_PLACE);
 }
 
 std::unique_ptr<skin::ListRow> Menu::create_row(skin::VListElement*, int32_t index)
@@ -254,7 +255,7 @@ void Menu::on_click(skin::Element* source, skin::ButtonEvent const&)
         return;
     core::String const id = button->id();
     core::String const caption = button->text();
-    open(id, caption, false);
+    open(id, caption, PageOpening::IN_PLACE);
 }
 
 } // namespace screens

@@ -22,6 +22,10 @@ namespace screens {
 class Menu;
 class ScreenHost;
 
+// How a page comes up: as the first page of a new showing of the menu over its owner, or in place of the
+// page on screen (only redrawn when it holds the same ids).
+enum class PageOpening { SHOW_MENU, IN_PLACE };
+
 // The menu's form: it sees keys and presses before its elements do.
 class MenuForm final : public skin::Form {
 public:
@@ -57,9 +61,8 @@ public:
     ~Menu() override;
 
     // Opens the page `id` with the caption (the translated id when empty): the owner fills it; an empty
-    // page closes the menu. `first` shows the menu over the owner; otherwise the page on screen is
-    // replaced, or only redrawn when it holds the same ids.
-    void open(core::StringView id, core::StringView caption, bool first);
+    // page closes the menu.
+    void open(core::StringView id, core::StringView caption, PageOpening opening);
     void close();
     bool is_open() const;
     // The caption of the page on screen.

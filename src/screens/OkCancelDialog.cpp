@@ -43,10 +43,8 @@ OkCancelDialog::~OkCancelDialog()
 void OkCancelDialog::load()
 {
     skin::load_entry(form_, properties_, entry_);
-    if (!skin::bind_button(ok_, form_, u"btnOk", this))
-        throw skin::NodeNotFound(form_.id(), u"btnOk");
-    if (!skin::bind_button(cancel_, form_, u"btnCancel", this))
-        throw skin::NodeNotFound(form_.id(), u"btnCancel");
+    skin::require_button(ok_, form_, u"btnOk", this);
+    skin::require_button(cancel_, form_, u"btnCancel", this);
     bind_own();
 }
 

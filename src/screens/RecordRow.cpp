@@ -1,20 +1,20 @@
 #include "RecordRow.h"
 
-#include "Binding.h"
-#include "FormMain.h"
-
+#include <skin/FormBinding.h>
 #include <skin/widgets/ImageElement.h>
 #include <skin/widgets/TextElement.h>
 
 namespace screens {
 
-RecordRow::RecordRow(FormMain& owner, skin::PropertiesImpl const& properties)
+RecordRowBinder::~RecordRowBinder() = default;
+
+RecordRow::RecordRow(RecordRowBinder& owner, skin::PropertiesImpl const& properties)
     : owner_(owner)
 {
     skin::load_entry(*this, properties, u"Record");
-    icon_ = require_child<skin::ImageElement>(*this, u"icon");
-    artist_ = require_child<skin::TextElement>(*this, u"artist");
-    name_ = require_child<skin::TextElement>(*this, u"name");
+    icon_ = &skin::require_child<skin::ImageElement>(*this, u"icon");
+    artist_ = &skin::require_child<skin::TextElement>(*this, u"artist");
+    name_ = &skin::require_child<skin::TextElement>(*this, u"name");
 }
 
 void RecordRow::bind_row(skin::VListElement*, int32_t)

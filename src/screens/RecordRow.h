@@ -10,12 +10,19 @@ class TextElement;
 
 namespace screens {
 
-class FormMain;
+class RecordRow;
+
+// Fills a row with the record at the row's position.
+class RecordRowBinder {
+public:
+    virtual ~RecordRowBinder();
+    virtual void bind_record_row(RecordRow& row) = 0;
+};
 
 // A row of the record list: the skin entry "Record" with its "icon", "artist" and "name".
 class RecordRow final : public skin::ListRow {
 public:
-    RecordRow(FormMain& owner, skin::PropertiesImpl const& properties);
+    RecordRow(RecordRowBinder& owner, skin::PropertiesImpl const& properties);
 
     void bind_row(skin::VListElement* list, int32_t flags) override;
 
@@ -24,7 +31,7 @@ public:
     skin::TextElement& name() const { return *name_; }
 
 private:
-    FormMain& owner_;
+    RecordRowBinder& owner_;
     skin::ImageElement* icon_;
     skin::TextElement* artist_;
     skin::TextElement* name_;

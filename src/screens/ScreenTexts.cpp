@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <document/RecordInfo.h>
 #include <os/Paths.h>
 
 namespace screens {
@@ -43,9 +44,9 @@ double slider_value(int32_t x, int32_t left, int32_t width)
 core::StringView row_icon_name(core::StringView path, core::StringView album, core::StringView documents)
 {
     bool const main = os::is_under(documents, path);
-    if (album == u"Incoming")
+    if (album == document::INCOMING_ALBUM)
         return main ? u"main_memory_incoming" : u"card_incoming";
-    if (album == u"Outgoing")
+    if (album == document::OUTGOING_ALBUM)
         return main ? u"main_memory_outgoing" : u"card_outgoing";
     return main ? u"main_memory" : u"card";
 }

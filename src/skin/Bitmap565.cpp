@@ -18,4 +18,16 @@ Bitmap565::Bitmap565(int32_t width, int32_t height)
     stride_ = stride;
 }
 
+std::unique_ptr<Bitmap565> Bitmap565::over_background(uint16_t background) const
+{
+    auto copy = std::make_unique<Bitmap565>(width_, height_);
+    uint16_t const fill = background | OPAQUE;
+    for (int32_t y = 0; y < copy->height(); ++y)
+        for (int32_t x = 0; x < copy->width(); ++x) {
+            uint16_t const pixel = at(x, y);
+            copy->at(x, y) = pixel == KEY ? fill : pixel;
+        }
+    return copy;
+}
+
 } // namespace skin

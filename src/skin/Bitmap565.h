@@ -34,6 +34,10 @@ public:
     uint16_t at(int32_t x, int32_t y) const { return row(y)[x]; }
     uint16_t* pixels() { return row(0); }
 
+    // A copy in which every transparent pixel takes `background` and counts as opaque, so that every
+    // blitter keeps it: the picture as it looks laid on a plain colour.
+    std::unique_ptr<Bitmap565> over_background(uint16_t background) const;
+
     // The largest side accepted; larger requests give an empty bitmap rather than an overflow.
     static constexpr int32_t MAX_SIDE = 16384;
 

@@ -13,6 +13,11 @@ void load_entry(Element& root, PropertiesImpl const& properties, core::StringVie
         throw NodeNotFoundInSkin(core::String(name));
 }
 
+void missing_element(Element const& root, core::StringView id)
+{
+    throw NodeNotFound(root.id(), core::String(id));
+}
+
 bool attach_button_owner(Element& element, ButtonListener* owner)
 {
     if (auto* button = dynamic_cast<ButtonElement*>(&element))

@@ -12,8 +12,7 @@ namespace skin {
 //
 //     load_entry(form_, properties, u"FormConfirmation");
 //     bind_element(text_, form_, u"text", nullptr);
-//     if (!bind_button(ok_, form_, u"btnOk", this))
-//         throw NodeNotFound(form_.id(), u"btnOk");
+//     require_button(ok_, form_, u"btnOk", this);
 
 class ButtonListener;
 class ElementListener;
@@ -28,21 +27,32 @@ void load_entry(Element& root, PropertiesImpl const& properties, core::StringVie
 // another kind.
 bool attach_button_owner(Element& element, ButtonListener* owner);
 
+// Throws NodeNotFound (the root's id, `id`): the one way a missing element is reported.
+[[noreturn]] void missing_element(Element const& root, core::StringView id);
+
+// The descendant `id` of a root (a form, a list row). Throws NodeNotFound when there is none, or only one
+// that is not of the wanted type.
+template <typename Type> Type& require_child(Element& root, core::StringView id)
+{
+    auto* found = dynamic_cast<Type*>(root.find_child(id));
+    if (!found)
+        missing_element(root, id);
+    return *found;
+}
+
 // Finds the descendant `id` of the form, sets its element listener (which may be none) and stores it in
 // the slot. Throws NodeNotFound (the form's id, `id`) when the form has no such element, or only one that
 // is not of the slot's type.
 template <typename Type> void bind_element(Type*& slot, Form& form, core::StringView id, ElementListener* listener)
 {
-    auto* found = dynamic_cast<Type*>(form.find_child(id));
-    if (!found)
-        throw NodeNotFound(form.id(), core::String(id));
-    found->set_listener(listener);
-    slot = found;
+    Type& found = require_child<Type>(form, id);
+    found.set_listener(listener);
+    slot = &found;
 }
 
 // Finds the button (or checkbox) `id`: its button listener becomes `owner`, its element listener the
 // owner's element-listener side (none when there is no owner), and it is stored in the slot. False when
-// the form has no such button; the screen then throws NodeNotFound.
+// the form has no such button.
 template <typename Type> bool bind_button(Type*& slot, Form& form, core::StringView id, ButtonListener* owner)
 {
     auto* found = dynamic_cast<Type*>(form.find_child(id));
@@ -50,6 +60,13 @@ template <typename Type> bool bind_button(Type*& slot, Form& form, core::StringV
         return false;
     slot = found;
     return true;
+}
+
+// bind_button for a button the form cannot do without: a missing one throws as bind_element does.
+template <typename Type> void require_button(Type*& slot, Form& form, core::StringView id, ButtonListener* owner)
+{
+    if (!bind_button(slot, form, id, owner))
+        missing_element(form, id);
 }
 
 } // namespace skin

@@ -84,20 +84,20 @@ TEST_F(KeysAndDialogsTest, EveryDocumentedKeyDoesWhatItSays)
     };
     Row const rows[] = {
         { "F2 opens the menu", [] {}, { VK_F1 + 1 }, [&] { return menu.is_open(); } },
-        { "Escape closes it", [&] { menu.open(u"MainMenu", u"", true); }, { platform::VK_ESCAPE },
-            [&] { return !menu.is_open() && top() == &main().form(); } },
-        { "Down and Enter choose a row", [&] { menu.open(u"MainMenu", u"", true); },
+        { "Escape closes it", [&] { menu.open(u"MainMenu", u"", screens::PageOpening::SHOW_MENU); },
+            { platform::VK_ESCAPE }, [&] { return !menu.is_open() && top() == &main().form(); } },
+        { "Down and Enter choose a row", [&] { menu.open(u"MainMenu", u"", screens::PageOpening::SHOW_MENU); },
             { platform::VK_DOWN, platform::VK_RETURN }, [&] { return menu.is_open() && menu.page() == u"File"; } },
         { "Backspace goes back a page",
             [&] {
-                menu.open(u"MainMenu", u"", true);
-                menu.open(u"Settings", u"", false);
+                menu.open(u"MainMenu", u"", screens::PageOpening::SHOW_MENU);
+                menu.open(u"Settings", u"", screens::PageOpening::IN_PLACE);
             },
             { platform::VK_BACK }, [&] { return menu.is_open() && menu.page() == u"MainMenu"; } },
         { "End shows the last row",
             [&] {
-                menu.open(u"MainMenu", u"", true);
-                menu.open(u"Settings", u"", false);
+                menu.open(u"MainMenu", u"", screens::PageOpening::SHOW_MENU);
+                menu.open(u"Settings", u"", screens::PageOpening::IN_PLACE);
             },
             { platform::VK_END },
             [&] {
@@ -151,7 +151,7 @@ TEST_F(KeysAndDialogsTest, ClosingWhileRecordingAsksAndOkStopsKeepsTheFileAndClo
     setenv("RAVELIN_AUDIO_IN", ("file:" + speech_wav()).c_str(), 1);
     start();
     auto& document = program->document();
-    ASSERT_TRUE(document.record(false, {}, {}, 0));
+    ASSERT_TRUE(document.record(false, {}, {}, phone::CALL_NONE));
     core::String const path = document.current().path;
     ASSERT_TRUE(until([&] { return top() == &main().recording().form(); }));
     auto* question = program->starter().close_question();

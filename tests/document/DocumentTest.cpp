@@ -199,7 +199,7 @@ protected:
     }
     void record_input_to_end(Document& d)
     {
-        ASSERT_TRUE(d.record(false, {}, {}, 0));
+        ASSERT_TRUE(d.record(false, {}, {}, phone::CALL_NONE));
         run_until([] { return platform::wave_input_ended(); });
         d.stop();
     }
@@ -213,7 +213,7 @@ TEST_F(DocumentTest, ARecordingIsTaggedListedAndStoppedWithItsBeeps)
     use_input(signal({ { true, 3.0 } }));
     auto& d = make();
     LogCapture log;
-    ASSERT_TRUE(d.record(false, {}, {}, 0));
+    ASSERT_TRUE(d.record(false, {}, {}, phone::CALL_NONE));
     String const path = d.current().path;
     EXPECT_EQ(os::directory_part(path), store() + u"/");
     EXPECT_EQ(codes(), (std::vector<int32_t> { DocumentEvent::STOPPED, DocumentEvent::RECORDING_STARTED }));
@@ -226,7 +226,7 @@ TEST_F(DocumentTest, ARecordingIsTaggedListedAndStoppedWithItsBeeps)
     EXPECT_EQ(saved, path);
 
     // A second record while recording changes nothing.
-    EXPECT_FALSE(d.record(false, u"Ann", {}, 1));
+    EXPECT_FALSE(d.record(false, u"Ann", {}, phone::CALL_INCOMING));
     EXPECT_EQ(events.size(), 2u);
     run_until([] { return platform::wave_input_ended(); });
     d.stop();
@@ -257,7 +257,7 @@ TEST_F(DocumentTest, StopWhenIdleAndCallRecordingsWithoutACall)
     d.stop();
     EXPECT_EQ(codes(), std::vector<int32_t> { DocumentEvent::STOPPED });
     events.clear();
-    EXPECT_FALSE(d.record(true, {}, {}, 0));
+    EXPECT_FALSE(d.record(true, {}, {}, phone::CALL_NONE));
     EXPECT_TRUE(events.empty());
     EXPECT_FALSE(fs::exists(core::to_utf8(store())) && !fs::is_empty(core::to_utf8(store())));
 }
@@ -291,7 +291,7 @@ TEST_F(DocumentTest, ARefusedRecordingSaysItsRealCause)
             if (by_command)
                 d.on_command(u"record");
             else
-                EXPECT_FALSE(d.record(false, {}, {}, 0)) << c.what;
+                EXPECT_FALSE(d.record(false, {}, {}, phone::CALL_NONE)) << c.what;
             EXPECT_FALSE(d.is_recording()) << c.what;
             ASSERT_FALSE(events.empty()) << c.what;
             EXPECT_EQ(events.back().code, DocumentEvent::RECORDING_REFUSED) << c.what;
@@ -321,7 +321,7 @@ TEST_F(DocumentTest, CallRecordingsAreNamedAfterTheCaller)
 
     // The direction given: "Incoming", named after the number when there is no name.
     use_input(signal({ { true, 0.3 } }));
-    ASSERT_TRUE(d.record(true, {}, u"+44 20 7946 0000", 1));
+    ASSERT_TRUE(d.record(true, {}, u"+44 20 7946 0000", phone::CALL_INCOMING));
     EXPECT_TRUE(d.is_call_recording());
     run_until([] { return platform::wave_input_ended(); });
     d.stop();
@@ -367,7 +367,7 @@ TEST_F(DocumentTest, TheEndBeepPlaysBeforeTheQueueIsWrittenAndStopWaitsForIt)
         if (os::file_name(path) == u"RecEnd.wav")
             at_end_beep = passed.load();
     };
-    ASSERT_TRUE(d.record(false, {}, {}, 0));
+    ASSERT_TRUE(d.record(false, {}, {}, phone::CALL_NONE));
     run_until([] { return platform::wave_input_ended(); });
     d.stop();
     size_t const total = 2 * RATE * 2;
@@ -385,7 +385,7 @@ TEST_F(DocumentTest, StoppingABoostedRecordingKeepsAllItsTime)
     auto& d = make();
     d.set_boost(u"Boost2");
     for (double seconds : { 1.3, 0.75 }) {
-        ASSERT_TRUE(d.record(false, {}, {}, 0));
+        ASSERT_TRUE(d.record(false, {}, {}, phone::CALL_NONE));
         uint32_t const start = platform::tick_count();
         run_for(seconds);
         double const elapsed = (platform::tick_count() - start) / 1000.0;
@@ -402,7 +402,7 @@ TEST_F(DocumentTest, VoiceActivationWritesNothingDuringLongSilence)
     auto& d = make();
     d.set_vas_level(0.1);
     LogCapture log;
-    ASSERT_TRUE(d.record(false, {}, {}, 0));
+    ASSERT_TRUE(d.record(false, {}, {}, phone::CALL_NONE));
     run_until([] { return platform::wave_input_ended(); }, 10);
     d.stop();
     size_t silent_ticks = 0;
@@ -572,7 +572,7 @@ TEST_F(DocumentTest, ACardTakenOutDuringARecordingStopsItAndRebuildsTheList)
     use_input(signal({ { true, 5.0 } }), false);
     auto& d = make();
     LogCapture log;
-    ASSERT_TRUE(d.record(false, {}, {}, 0));
+    ASSERT_TRUE(d.record(false, {}, {}, phone::CALL_NONE));
     ASSERT_FALSE(is_in_main_memory(d.current().path));
     run_for(0.5);
     // Files written on Linux after their folder went away are lost at close: the card is looked at
@@ -590,7 +590,7 @@ TEST_F(DocumentTest, AFailingWriterOrMemoryEndsTheRecordingWithItsEvent)
     use_input(signal({ { true, 5.0 } }), false);
     auto& d = make();
     LogCapture log;
-    ASSERT_TRUE(d.record(false, {}, {}, 0));
+    ASSERT_TRUE(d.record(false, {}, {}, phone::CALL_NONE));
     run_for(0.3);
     SlowWriter::failing = true;
     events.clear();
@@ -610,7 +610,7 @@ TEST_F(DocumentTest, AFailingWriterOrMemoryEndsTheRecordingWithItsEvent)
         return status;
     });
     use_input(signal({ { true, 5.0 } }), false);
-    ASSERT_TRUE(e.record(false, {}, {}, 0));
+    ASSERT_TRUE(e.record(false, {}, {}, phone::CALL_NONE));
     run_for(0.3);
     low = true;
     events.clear();

@@ -27,7 +27,7 @@ constexpr auto MACHINE = platform::RegistryRoot::LOCAL_MACHINE;
 struct Heard {
     bool start = false;
     String name, number;
-    int32_t kind = 0;
+    CallKind kind = CALL_NONE;
 };
 
 class CallMonitorTest : public ::testing::Test, public CallListener {
@@ -43,7 +43,7 @@ protected:
         phone.hangup(problem);
         platform::write_text(store, MACHINE, platform::LINE_KEY, platform::LINE_NAME, platform::CELLULAR_LINE);
     }
-    void on_call_start(core::StringView name, core::StringView number, int32_t kind) override
+    void on_call_start(core::StringView name, core::StringView number, CallKind kind) override
     {
         heard.push_back({ true, String(name), String(number), kind });
     }
@@ -199,7 +199,7 @@ TEST(PhoneControl, ContactsPicturesAndTheSpeakerphone)
     ASSERT_TRUE(
         control.find_contact_by_phone(u"07946 0000", ann) || control.find_contact_by_phone(u"020 7946 0000", ann));
     EXPECT_EQ(ann.names, (std::array<String, 3> { u"Ann Lee", u"Ann", u"Lee" }));
-    using Fields = std::vector<std::pair<int32_t, String>>;
+    using Fields = std::vector<std::pair<ContactField, String>>;
     EXPECT_EQ(ann.fields,
         (Fields { { FIELD_MOBILE, u"+44 20 7946 0000" }, { FIELD_BUSINESS_TEL, u"020 7946 0001" },
             { FIELD_EMAIL1, u"ann@example.org" } }));

@@ -156,7 +156,7 @@ TEST_F(CallRecordingTest, AutoRecordOffRecordsNothingAndAManualRecordingOutlives
     ASSERT_TRUE(run_until([&] { return log.contains("on_call_stop\n"); }));
 
     document->set_auto_record(true);
-    ASSERT_TRUE(document->record(false, {}, {}, 0));
+    ASSERT_TRUE(document->record(false, {}, {}, phone::CALL_NONE));
     phone.ring(u"555 0100", u"", problem);
     phone.answer(problem);
     ASSERT_TRUE(run_until([&] { return document->in_call(); }));

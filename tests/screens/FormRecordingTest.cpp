@@ -71,6 +71,14 @@ TEST_F(FormRecordingTest, ShowsTheRunningRecordingAndStopsBackToTheList)
     EXPECT_EQ(document->records()[0].path, info.path);
 }
 
+TEST_F(FormRecordingTest, TheTimeLeftIsTheFreeSpaceTheDocumentTellsAtTheRecordingsBitRate)
+{
+    record(0.3);
+    main_free = 90.0 * document->current().bit_rate / 8;
+    settle();
+    EXPECT_EQ(text(u"frmLeft"), u"0:01:30");
+}
+
 TEST_F(FormRecordingTest, ARecordingThatCannotStartIsReported)
 {
     platform::select_wave_input("none");

@@ -383,10 +383,10 @@ TEST_F(MainMenuTest, HelpAndSendThatNothingCanOpenSaySo)
         auto& view = main->view();
         tap(element(view.form(), u"btnMenu"));
         tap_row(view.menu().list(), 2);
-        run_until([&] { return view.error().is_shown(); });
-        EXPECT_EQ(top(), &view.error().form());
-        EXPECT_EQ(view.error().text(), harness->properties().translate(u"Sorry_cannot_send"));
-        view.error().close();
+        run_until([&] { return main->error().is_shown(); });
+        EXPECT_EQ(top(), &main->error().form());
+        EXPECT_EQ(main->error().text(), harness->properties().translate(u"Sorry_cannot_send"));
+        main->error().close();
         view.close();
         EXPECT_TRUE(host->messages.empty());
         EXPECT_TRUE(log.contains(
@@ -405,7 +405,7 @@ TEST_F(MainMenuTest, MinimizeAndExitReachTheWindow)
     tap(element(main->form(), u"btnRecord"));
     ASSERT_TRUE(document->is_recording());
     String const recording = document->current().path;
-    main->menu().open(u"MainMenu", u"", true);
+    main->menu().open(u"MainMenu", u"", screens::PageOpening::SHOW_MENU);
     settle();
     tap_row_button(u"Exit");
     EXPECT_EQ(host->quits, 1);
@@ -498,9 +498,9 @@ TEST_P(MenuFit, EveryPageFitsOrScrollsToItsLastRow)
     harness->properties().dictionary().load(core::from_utf8(testing_support::bin_dir() + "/" + language + ".lng"));
     for (StringView page : { u"MainMenu", u"File", u"Settings", u"Format", u"Boost", u"Microphone", u"Language" }) {
         SCOPED_TRACE(core::to_utf8(page));
-        menu().open(u"MainMenu", u"", true);
+        menu().open(u"MainMenu", u"", screens::PageOpening::SHOW_MENU);
         if (page != u"MainMenu")
-            menu().open(page, u"", false);
+            menu().open(page, u"", screens::PageOpening::IN_PLACE);
         settle();
         ASSERT_EQ(menu().page(), page);
         auto const& panel = element(menu().form(), u"panel");

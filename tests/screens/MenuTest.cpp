@@ -28,7 +28,7 @@ public:
             items.emplace_back(u"Cancel");
         } else if (id == u"Toggle") {
             on = !on;
-            menu.open(u"Options", u"", false);
+            menu.open(u"Options", u"", screens::PageOpening::IN_PLACE);
         } else if (id == u"Next") {
             items.emplace_back(u"Act");
         }
@@ -53,7 +53,7 @@ TEST_F(MenuTest, PagesAreFilledByTheOwnerAndRedrawnInPlace)
 {
     start();
     screens::Menu menu(harness->properties(), *host, owner);
-    menu.open(u"Options", u"", true);
+    menu.open(u"Options", u"", screens::PageOpening::SHOW_MENU);
     settle();
     ASSERT_TRUE(menu.is_open());
     EXPECT_EQ(top(), &menu.form());

@@ -83,6 +83,8 @@ protected:
     std::unique_ptr<TestHost> host;
     std::unique_ptr<document::Document> document;
     std::unique_ptr<screens::FormMain> main;
+    // Bytes free in main memory and on the card, as the Document's services tell them.
+    double main_free = 1e12;
     double card_free = 1e12;
     // The capture devices the platform offers, as the Document sees them.
     std::vector<String> input_devices;
@@ -110,8 +112,9 @@ protected:
         host = std::make_unique<TestHost>(harness->stack());
         document::Document::Services services;
         services.play_sound = [](StringView) {};
-        services.free_space
-            = [this](StringView path) { return document::is_in_main_memory(os::expand_path(path)) ? 1e12 : card_free; };
+        services.free_space = [this](StringView path) {
+            return document::is_in_main_memory(os::expand_path(path)) ? main_free : card_free;
+        };
         services.now = [] { return os::DateTime { 2026, 12, 6, 10, 15, 30, 0, 0 }; };
         services.input_devices = [this] { return input_devices; };
         document = std::make_unique<document::Document>(std::move(services));

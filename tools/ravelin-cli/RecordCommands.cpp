@@ -92,7 +92,7 @@ int record_command(Arguments const& arguments)
     if (job.vas >= 0)
         document.set_vas_level(job.vas);
     platform::StopSignalWatcher const watcher(platform::current_thread_id(), STOP_SIGNAL_MESSAGE);
-    if (!document.record(false, {}, {}, 0))
+    if (!document.record(false, {}, {}, phone::CALL_NONE))
         return session.fail_with(session.failure_key());
     return run_recording(session, watcher, job.seconds);
 }

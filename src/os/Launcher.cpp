@@ -1,11 +1,12 @@
 #include "Launcher.h"
 
+#include "Paths.h"
+
 #include <algorithm>
 #include <core/Log.h>
-#include <os/Paths.h>
 #include <platform/services/shell.h>
 
-namespace screens {
+namespace os {
 
 namespace {
 
@@ -24,7 +25,7 @@ Launcher::~Launcher() = default;
 void Launcher::start(core::StringView file, core::StringView parameters)
 {
     core::log() << u"execute_file(" << file << u"} {" << parameters << u")\n";
-    int64_t const launch = platform::launch(os::expand_path(file), core::String(parameters), WATCH_MS);
+    int64_t const launch = platform::launch(expand_path(file), core::String(parameters), WATCH_MS);
     if (launch < 0) {
         core::log() << u"execute_file: cannot start " << file << u"\n";
         on_failure_();
@@ -47,7 +48,7 @@ void Launcher::on_timer(core::Timer& timer)
         if (outcome != platform::LaunchOutcome::STARTED) {
             core::log() << u"execute_file: "
                         << (outcome == platform::LaunchOutcome::NOT_STARTED ? u"cannot start " : u"failed at once ")
-                        << os::expand_path(started.file) << u"\n";
+                        << expand_path(started.file) << u"\n";
             failed = true;
         }
         return true;
@@ -58,4 +59,4 @@ void Launcher::on_timer(core::Timer& timer)
         on_failure_();
 }
 
-} // namespace screens
+} // namespace os

@@ -7,9 +7,9 @@
 #include <functional>
 #include <vector>
 
-namespace screens {
+namespace os {
 
-// Starts what the user asked for (the help page, the mail program) and says when it failed: when it
+// Executes what the user asked for (the help page, the mail program) and says when it failed: when it
 // could not be started, or when it ended with an error a moment later (xdg-open with nothing to open a
 // page with, xdg-email with no mail program). The window never waits for it: the outcome is polled.
 // Threads: main thread only.
@@ -37,4 +37,4 @@ private:
     std::vector<Started> launches_;
 };
 
-} // namespace screens
+} // namespace os

@@ -1,0 +1,50 @@
+#include "RecordHeader.h"
+
+#include "ScreenTexts.h"
+
+#include <document/RecordInfo.h>
+#include <document/RecordStore.h>
+#include <document/Settings.h>
+#include <skin/FormBinding.h>
+#include <skin/widgets/ImageElement.h>
+#include <skin/widgets/TextElement.h>
+
+namespace screens {
+
+void RecordHeader::bind(skin::Form& form, skin::PropertiesImpl const& properties)
+{
+    icons_.load(properties);
+    skin::bind_element(icon_, form, u"icon", nullptr);
+    skin::bind_element(artist_, form, u"frmArtist", nullptr);
+    skin::bind_element(elapsed_, form, u"frmElapsed", nullptr);
+    skin::bind_element(left_, form, u"frmLeft", nullptr);
+    skin::bind_element(info_, form, u"frmInfo", nullptr);
+    skin::bind_element(size_, form, u"frmSize", nullptr);
+}
+
+void RecordHeader::show_record(document::RecordInfo const& record)
+{
+    icon_->set_picture(icons_.icon(record.path, record.album));
+    artist_->set_text(record.artist);
+    info_->set_text(record.sample_rate > 0
+            ? document::describe_format(record.sample_rate, record.bits_per_sample, record.bit_rate)
+            : core::String());
+}
+
+void RecordHeader::show_times(double elapsed_seconds, double left_seconds)
+{
+    show_elapsed(elapsed_seconds);
+    left_->set_text(duration_text(left_seconds));
+}
+
+void RecordHeader::show_elapsed(double seconds)
+{
+    elapsed_->set_text(duration_text(seconds));
+}
+
+void RecordHeader::show_size(uint64_t bytes)
+{
+    size_->set_text(document::size_text(bytes));
+}
+
+} // namespace screens
