@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <platform/riff.h>
+#include <platform/text.h>
 #include <set>
 #include <skin/SkinFile.h>
 
@@ -183,25 +185,19 @@ void SkinWriter::align()
 uint32_t SkinWriter::put_string(core::String const& text)
 {
     auto const offset = static_cast<uint32_t>(out_.size());
-    for (char16_t c : text) {
-        out_.push_back(static_cast<uint8_t>(c & 0xFF));
-        out_.push_back(static_cast<uint8_t>(c >> 8));
-    }
-    out_.push_back(0);
-    out_.push_back(0);
+    platform::append_utf16le(out_, text);
+    platform::append_utf16le(out_, std::u16string_view(u"\0", 1));
     return offset;
 }
 
 void SkinWriter::put16(uint32_t offset, uint32_t value)
 {
-    out_[offset] = static_cast<uint8_t>(value);
-    out_[offset + 1] = static_cast<uint8_t>(value >> 8);
+    platform::riff::put_u16(out_.data() + offset, static_cast<uint16_t>(value));
 }
 
 void SkinWriter::put32(uint32_t offset, uint32_t value)
 {
-    put16(offset, value & 0xFFFF);
-    put16(offset + 2, value >> 16);
+    platform::riff::put_u32(out_.data() + offset, value);
 }
 
 // A balanced search tree: the middle name, then the lower and the higher halves.

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <bit>
 #include <cstring>
+#include <platform/riff.h>
 
 namespace audio {
 
@@ -12,17 +13,8 @@ namespace {
 // steadily swelling input cannot hold back audio without end.
 constexpr size_t MAX_PENDING_SECONDS = 1;
 
-int16_t read_sample(uint8_t const* p)
-{
-    return static_cast<int16_t>(static_cast<uint16_t>(p[0] | (p[1] << 8)));
-}
-
-void write_sample(uint8_t* p, int16_t value)
-{
-    auto const v = static_cast<uint16_t>(value);
-    p[0] = static_cast<uint8_t>(v & 0xFF);
-    p[1] = static_cast<uint8_t>(v >> 8);
-}
+using platform::riff::put_s16;
+using platform::riff::s16;
 
 } // namespace
 
@@ -144,7 +136,7 @@ void BoostFilter::append(AudioBuffer const& input)
     uint64_t at = base_ + old_size;
     int32_t running = old_size > 0 ? head_max_[old_size - 1] : 0;
     for (size_t i = old_size; i < old_size + count; ++i, ++at) {
-        int16_t const s = read_sample(bytes + 2 * (i - old_size));
+        int16_t const s = s16(bytes + 2 * (i - old_size));
         int32_t const m = std::abs(int32_t(s));
         samples_[i] = s;
         magnitude_[i] = m;
@@ -216,7 +208,7 @@ AudioBuffer BoostFilter::flush_unboosted(AudioBuffer const& input)
     core::SharedBuffer bytes(waiting * 2 + input.length());
     uint8_t* out = bytes.writable();
     for (size_t i = 0; i < waiting; ++i)
-        write_sample(out + 2 * i, sample(anchor_ + i));
+        put_s16(out + 2 * i, sample(anchor_ + i));
     if (!input.empty())
         std::memcpy(out + waiting * 2, input.data.data(), input.length());
     AudioBuffer result(std::move(bytes), input.format);
@@ -282,7 +274,7 @@ AudioBuffer BoostFilter::transform(AudioBuffer const& input)
     // Samples are written in the machine's order; make them little-endian where that differs.
     if constexpr (std::endian::native != std::endian::little) {
         for (int16_t* p = out_start; p != out; ++p)
-            write_sample(reinterpret_cast<uint8_t*>(p), *p);
+            put_s16(reinterpret_cast<uint8_t*>(p), *p);
     }
     return AudioBuffer(core::SharedBuffer(output, 0, static_cast<size_t>(out - out_start) * 2), f);
 }
