@@ -46,7 +46,7 @@ struct FileReaderVorbis::Tremor {
 };
 
 FileReaderVorbis::FileReaderVorbis(std::unique_ptr<os::InStream> in)
-    : in_(std::move(in))
+    : DecodingReader(std::move(in))
     , tremor_(std::make_unique<Tremor>())
 {
     if (!in_ || !in_->is_open() || !in_->seek(0))
@@ -99,33 +99,10 @@ AudioBuffer FileReaderVorbis::get_data(int32_t frames)
     return {};
 }
 
-bool FileReaderVorbis::is_valid()
-{
-    core::Lock guard(lock());
-    return valid_;
-}
-
 bool FileReaderVorbis::at_end()
 {
     core::Lock guard(lock());
     return !valid_ || ov_pcm_tell(&tremor_->file) >= total_;
-}
-
-int32_t FileReaderVorbis::channels()
-{
-    core::Lock guard(lock());
-    return channels_;
-}
-
-int32_t FileReaderVorbis::bits_per_sample()
-{
-    return 16;
-}
-
-int32_t FileReaderVorbis::samples_per_second()
-{
-    core::Lock guard(lock());
-    return rate_;
 }
 
 int32_t FileReaderVorbis::bit_rate()
@@ -140,18 +117,6 @@ int32_t FileReaderVorbis::bit_rate()
         return 0;
     double const rate = double(bytes) * 8 * rate_ / double(total_);
     return static_cast<int32_t>(std::clamp(rate, 0.0, double(INT32_MAX)));
-}
-
-int64_t FileReaderVorbis::seconds_to_units(double seconds)
-{
-    core::Lock guard(lock());
-    return static_cast<int64_t>(double(rate_) * std::max(seconds, 0.0));
-}
-
-double FileReaderVorbis::units_to_seconds(int64_t units)
-{
-    core::Lock guard(lock());
-    return rate_ > 0 ? double(units) / rate_ : 0.0;
 }
 
 int64_t FileReaderVorbis::length()
