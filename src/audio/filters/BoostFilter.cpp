@@ -230,29 +230,29 @@ AudioBuffer BoostFilter::transform(AudioBuffer const& input)
     append(input);
 
     uint64_t const end = base_ + samples_.size();
-    uint64_t const max_pending = static_cast<uint64_t>(f.samples_per_second) * MAX_PENDING_SECONDS;
     core::SharedBuffer output((end - anchor_) * 2);
     auto* const out_start = reinterpret_cast<int16_t*>(output.writable());
-    int16_t* out = out_start;
-    int32_t anchor_gain = gain(anchor_peak_);
+    int16_t* const out = emit_anchored(out_start, end, window);
+    trim();
 
+    if (out == out_start)
+        return AudioBuffer();
+    // Samples are written in the machine's order; make them little-endian where that differs.
+    if constexpr (std::endian::native != std::endian::little) {
+        for (int16_t* p = out_start; p != out; ++p)
+            put_s16(reinterpret_cast<uint8_t*>(p), *p);
+    }
+    return AudioBuffer(core::SharedBuffer(output, 0, static_cast<size_t>(out - out_start) * 2), f);
+}
+
+int16_t* BoostFilter::emit_anchored(int16_t* out, uint64_t end, uint64_t window)
+{
+    uint64_t const max_pending = static_cast<uint64_t>(format_.samples_per_second) * MAX_PENDING_SECONDS;
+    int32_t anchor_gain = gain(anchor_peak_);
     // Half-wave by half-wave, while more than one window of samples lies ahead.
     while (end > position_ && end - position_ > window) {
-        // The half-wave ends where neighbours do not share a sign, and after one window at the latest,
-        // so that audio with an offset that never crosses zero still finds anchors.
-        uint64_t const limit = position_ + window - 1;
-        uint64_t at = position_;
-        uint64_t peak_at = position_;
-        bool ended = false;
-        for (; at + 1 < end; ++at) {
-            if (magnitude(at) > magnitude(peak_at))
-                peak_at = at;
-            if (at == limit || int32_t(sample(at)) * sample(at + 1) <= 0) {
-                ended = true;
-                break;
-            }
-        }
-        if (!ended || peak_at + window >= end)
+        uint64_t last = 0, peak_at = 0;
+        if (!find_half_wave(end, window, last, peak_at) || peak_at + window >= end)
             break; // the half-wave, or the window after its peak, is not all here yet
         int32_t const peak = magnitude(peak_at);
         bool const overdue = peak_at - anchor_ > max_pending;
@@ -265,18 +265,24 @@ AudioBuffer BoostFilter::transform(AudioBuffer const& input)
             anchor_peak_ = peak;
             has_anchor_ = true;
         }
-        position_ = at + 1;
+        position_ = last + 1;
     }
-    trim();
+    return out;
+}
 
-    if (out == out_start)
-        return AudioBuffer();
-    // Samples are written in the machine's order; make them little-endian where that differs.
-    if constexpr (std::endian::native != std::endian::little) {
-        for (int16_t* p = out_start; p != out; ++p)
-            put_s16(reinterpret_cast<uint8_t*>(p), *p);
+bool BoostFilter::find_half_wave(uint64_t end, uint64_t window, uint64_t& last, uint64_t& peak_at) const
+{
+    // The half-wave ends where neighbours do not share a sign, and after one window at the latest, so that
+    // audio with an offset that never crosses zero still finds anchors.
+    uint64_t const limit = position_ + window - 1;
+    peak_at = position_;
+    for (last = position_; last + 1 < end; ++last) {
+        if (magnitude(last) > magnitude(peak_at))
+            peak_at = last;
+        if (last == limit || int32_t(sample(last)) * sample(last + 1) <= 0)
+            return true;
     }
-    return AudioBuffer(core::SharedBuffer(output, 0, static_cast<size_t>(out - out_start) * 2), f);
+    return false;
 }
 
 } // namespace audio
