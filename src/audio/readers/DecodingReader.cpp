@@ -28,4 +28,28 @@ double DecodingReader::units_to_seconds(int64_t units)
     return rate_ > 0 ? double(units) / rate_ : 0.0;
 }
 
+bool DecodingReader::at_end()
+{
+    core::Lock guard(lock());
+    return !valid_ || tell_locked() >= length_;
+}
+
+int64_t DecodingReader::length()
+{
+    core::Lock guard(lock());
+    return length_;
+}
+
+int64_t DecodingReader::position()
+{
+    core::Lock guard(lock());
+    return valid_ ? std::max<int64_t>(tell_locked(), 0) : 0;
+}
+
+bool DecodingReader::seek(int64_t units)
+{
+    core::Lock guard(lock());
+    return valid_ && seek_locked(std::clamp<int64_t>(units, 0, length_));
+}
+
 } // namespace audio

@@ -136,38 +136,16 @@ AudioBuffer FileReaderMPC::get_data(int32_t frames)
     return {};
 }
 
-bool FileReaderMPC::at_end()
-{
-    core::Lock guard(lock());
-    return !valid_ || position_ >= length_;
-}
-
 int32_t FileReaderMPC::bit_rate()
 {
     core::Lock guard(lock());
     return bit_rate_;
 }
 
-int64_t FileReaderMPC::length()
+bool FileReaderMPC::seek_locked(int64_t frame)
 {
-    core::Lock guard(lock());
-    return length_;
-}
-
-int64_t FileReaderMPC::position()
-{
-    core::Lock guard(lock());
-    return position_;
-}
-
-bool FileReaderMPC::seek(int64_t units)
-{
-    core::Lock guard(lock());
-    if (!valid_)
-        return false;
-    int64_t const target = std::clamp<int64_t>(units, 0, length_);
-    position_ = target;
-    return mpc_demux_seek_sample(library_->demux, static_cast<mpc_uint64_t>(target)) == MPC_STATUS_OK;
+    position_ = frame;
+    return mpc_demux_seek_sample(library_->demux, static_cast<mpc_uint64_t>(frame)) == MPC_STATUS_OK;
 }
 
 } // namespace audio

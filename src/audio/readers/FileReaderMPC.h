@@ -20,17 +20,15 @@ public:
     // decoding error.
     AudioBuffer get_data(int32_t frames) override;
 
-    bool at_end() override;
     int32_t bit_rate() override;
-    int64_t length() override;
-    int64_t position() override;
-    bool seek(int64_t units) override;
 
 private:
+    int64_t tell_locked() override { return position_; }
+    bool seek_locked(int64_t frame) override;
+
     struct Library;
     std::unique_ptr<Library> library_;
     int32_t bit_rate_ = 0;
-    int64_t length_ = 0;
     int64_t position_ = 0;
 };
 

@@ -66,7 +66,7 @@ FileReaderVorbis::FileReaderVorbis(std::unique_ptr<os::InStream> in)
         return;
     channels_ = info->channels;
     rate_ = static_cast<int32_t>(info->rate);
-    total_ = std::max<int64_t>(ov_pcm_total(&tremor_->file, -1), 0);
+    length_ = std::max<int64_t>(ov_pcm_total(&tremor_->file, -1), 0);
     valid_ = true;
 }
 
@@ -99,12 +99,6 @@ AudioBuffer FileReaderVorbis::get_data(int32_t frames)
     return {};
 }
 
-bool FileReaderVorbis::at_end()
-{
-    core::Lock guard(lock());
-    return !valid_ || ov_pcm_tell(&tremor_->file) >= total_;
-}
-
 int32_t FileReaderVorbis::bit_rate()
 {
     core::Lock guard(lock());
@@ -113,28 +107,20 @@ int32_t FileReaderVorbis::bit_rate()
     // The file's bytes over its length; the library's own figure divides by a time in whole
     // milliseconds, which a short stream rounds to zero.
     ogg_int64_t const bytes = ov_raw_total(&tremor_->file, -1);
-    if (bytes <= 0 || total_ <= 0)
+    if (bytes <= 0 || length_ <= 0)
         return 0;
-    double const rate = double(bytes) * 8 * rate_ / double(total_);
+    double const rate = double(bytes) * 8 * rate_ / double(length_);
     return static_cast<int32_t>(std::clamp(rate, 0.0, double(INT32_MAX)));
 }
 
-int64_t FileReaderVorbis::length()
+int64_t FileReaderVorbis::tell_locked()
 {
-    core::Lock guard(lock());
-    return total_;
+    return ov_pcm_tell(&tremor_->file);
 }
 
-int64_t FileReaderVorbis::position()
+bool FileReaderVorbis::seek_locked(int64_t frame)
 {
-    core::Lock guard(lock());
-    return valid_ ? std::max<int64_t>(ov_pcm_tell(&tremor_->file), 0) : 0;
-}
-
-bool FileReaderVorbis::seek(int64_t units)
-{
-    core::Lock guard(lock());
-    return valid_ && ov_pcm_seek(&tremor_->file, std::clamp<int64_t>(units, 0, total_)) == 0;
+    return ov_pcm_seek(&tremor_->file, frame) == 0;
 }
 
 } // namespace audio

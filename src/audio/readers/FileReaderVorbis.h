@@ -21,16 +21,14 @@ public:
     // One read of the decoder; the empty buffer at the end and on a decoding error.
     AudioBuffer get_data(int32_t frames) override;
 
-    bool at_end() override;
     int32_t bit_rate() override;
-    int64_t length() override;
-    int64_t position() override;
-    bool seek(int64_t units) override;
 
 private:
+    int64_t tell_locked() override;
+    bool seek_locked(int64_t frame) override;
+
     struct Tremor;
     std::unique_ptr<Tremor> tremor_;
-    int64_t total_ = 0;
 };
 
 } // namespace audio
