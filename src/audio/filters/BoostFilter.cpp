@@ -251,9 +251,10 @@ int16_t* BoostFilter::emit_anchored(int16_t* out, uint64_t end, uint64_t window)
     int32_t anchor_gain = gain(anchor_peak_);
     // Half-wave by half-wave, while more than one window of samples lies ahead.
     while (end > position_ && end - position_ > window) {
-        uint64_t last = 0, peak_at = 0;
-        if (!find_half_wave(end, window, last, peak_at) || peak_at + window >= end)
+        auto const half_wave = find_half_wave(end, window);
+        if (!half_wave || half_wave->peak_at + window >= end)
             break; // the half-wave, or the window after its peak, is not all here yet
+        uint64_t const peak_at = half_wave->peak_at;
         int32_t const peak = magnitude(peak_at);
         bool const overdue = peak_at - anchor_ > max_pending;
         if (overdue || window_max(peak_at >= window ? peak_at - window : 0, peak_at + window) <= peak) {
@@ -265,24 +266,24 @@ int16_t* BoostFilter::emit_anchored(int16_t* out, uint64_t end, uint64_t window)
             anchor_peak_ = peak;
             has_anchor_ = true;
         }
-        position_ = last + 1;
+        position_ = half_wave->last + 1;
     }
     return out;
 }
 
-bool BoostFilter::find_half_wave(uint64_t end, uint64_t window, uint64_t& last, uint64_t& peak_at) const
+std::optional<BoostFilter::HalfWave> BoostFilter::find_half_wave(uint64_t end, uint64_t window) const
 {
     // The half-wave ends where neighbours do not share a sign, and after one window at the latest, so that
     // audio with an offset that never crosses zero still finds anchors.
     uint64_t const limit = position_ + window - 1;
-    peak_at = position_;
-    for (last = position_; last + 1 < end; ++last) {
-        if (magnitude(last) > magnitude(peak_at))
-            peak_at = last;
-        if (last == limit || int32_t(sample(last)) * sample(last + 1) <= 0)
-            return true;
+    uint64_t peak_at = position_;
+    for (uint64_t at = position_; at + 1 < end; ++at) {
+        if (magnitude(at) > magnitude(peak_at))
+            peak_at = at;
+        if (at == limit || int32_t(sample(at)) * sample(at + 1) <= 0)
+            return HalfWave { at, peak_at };
     }
-    return false;
+    return std::nullopt;
 }
 
 } // namespace audio

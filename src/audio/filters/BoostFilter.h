@@ -1,6 +1,7 @@
 #pragma once
 
 #include <audio/AudioFilter.h>
+#include <optional>
 #include <vector>
 
 namespace audio {
@@ -59,8 +60,11 @@ private:
     // Anchors the half-waves that lie a window before `end` and writes the samples up to the last anchor;
     // answers the end of what it wrote.
     int16_t* emit_anchored(int16_t* out, uint64_t end, uint64_t window);
-    // The half-wave from position_ on, its `last` sample and its peak; false when it runs on past `end`.
-    bool find_half_wave(uint64_t end, uint64_t window, uint64_t& last, uint64_t& peak_at) const;
+    // The half-wave from position_ on: its last sample and its peak; none when it runs on past `end`.
+    struct HalfWave {
+        uint64_t last, peak_at;
+    };
+    std::optional<HalfWave> find_half_wave(uint64_t end, uint64_t window) const;
     void trim();
     AudioBuffer flush_unboosted(AudioBuffer const& input);
     void clear();
