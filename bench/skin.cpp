@@ -19,12 +19,11 @@
 #include <skin/PictureRef.h>
 #include <skin/RenderSurface.h>
 #include <skin/widgets/ColorElement.h>
-#include <skin/widgets/HTableElement.h>
 #include <skin/widgets/ListModel.h>
 #include <skin/widgets/ListRow.h>
+#include <skin/widgets/TableElement.h>
 #include <skin/widgets/TextElement.h>
 #include <skin/widgets/VListElement.h>
-#include <skin/widgets/VTableElement.h>
 #include <string>
 #include <vector>
 

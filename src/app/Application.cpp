@@ -5,6 +5,7 @@
 #include <core/Log.h>
 #include <platform/display/display.h>
 #include <platform/services/instance.h>
+#include <platform/text.h>
 #include <skin/ElementTypes.h>
 #include <skin/Form.h>
 #include <skin/KeyNames.h>
@@ -47,19 +48,12 @@ bool Application::show_running_instance(core::String const& command_line, core::
     // The lock is ours: the running instance, if any, has its window and listens.
     core::String const sent = command_line.empty() ? core::String(u"%CommandLineEmpty%") : command_line;
     std::vector<uint8_t> bytes;
-    bytes.reserve(sent.size() * 2);
-    for (char16_t c : sent) {
-        bytes.push_back(static_cast<uint8_t>(c & 0xFF));
-        bytes.push_back(static_cast<uint8_t>(c >> 8));
-    }
+    platform::append_utf16le(bytes, sent);
     if (bytes.size() > platform::MAX_COPY_BYTES) {
         // The running instance would drop it; it still comes to the front with an empty command.
         core::log() << "Application::show_running_instance command line over 32 KiB, sent empty\n";
         bytes.clear();
-        for (char16_t c : core::String(u"%CommandLineEmpty%")) {
-            bytes.push_back(static_cast<uint8_t>(c & 0xFF));
-            bytes.push_back(static_cast<uint8_t>(c >> 8));
-        }
+        platform::append_utf16le(bytes, u"%CommandLineEmpty%");
     }
     auto const result = platform::send_to_instance(g.window_class, 0, bytes);
     if (result == platform::SendResult::NO_INSTANCE)

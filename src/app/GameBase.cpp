@@ -6,6 +6,7 @@
 #include <core/Log.h>
 #include <os/Registry.h>
 #include <platform/phone/contacts.h>
+#include <platform/text.h>
 #include <platform/ticks.h>
 #include <skin/KeyNames.h>
 #include <skin/widgets/EditElement.h>
@@ -14,12 +15,9 @@ namespace app {
 
 namespace {
 
-constexpr char16_t MAKER_KEY[] = u"HKEY_CURRENT_USER\\Software\\Korvex";
 constexpr uintptr_t SPI_SETSIPINFO = 224;
 constexpr uintptr_t SETTING_CHANGE_WORK_AREA = 0x3002;
 constexpr char16_t EMPTY_COMMAND[] = u"%CommandLineEmpty%";
-// The contact store's remote item messages follow the local ones at this distance.
-constexpr uint32_t PIM_REMOTE_OFFSET = 5;
 
 } // namespace
 
@@ -27,7 +25,7 @@ GameBase::GameBase(core::String const& name, std::function<void()> const& window
     : ApplicationBase(name)
 {
     uint32_t sip = 0;
-    sip_preference_ = os::reg_get_dword(MAKER_KEY, u"SIPPreference", sip) && sip != 0;
+    sip_preference_ = os::reg_get_dword(os::MAKER_KEY, u"SIPPreference", sip) && sip != 0;
     core::log() << platform::tick_count() << " GameBase 0\n";
     core::log() << platform::tick_count() << " GameBase 1\n";
     platform::WindowClass cls;
@@ -131,8 +129,9 @@ intptr_t GameBase::window_procedure(platform::Hwnd window, uint32_t message, uin
 
 bool GameBase::is_contact_message(uint32_t message)
 {
-    uint32_t const local
-        = message >= platform::PIM_ITEM_CREATED_LOCAL + PIM_REMOTE_OFFSET ? message - PIM_REMOTE_OFFSET : message;
+    uint32_t const local = message >= platform::PIM_ITEM_CREATED_LOCAL + platform::PIM_ITEM_REMOTE_OFFSET
+        ? message - platform::PIM_ITEM_REMOTE_OFFSET
+        : message;
     return local >= platform::PIM_ITEM_CREATED_LOCAL && local <= platform::PIM_ITEM_CHANGED_LOCAL;
 }
 
@@ -366,9 +365,7 @@ void GameBase::on_copy_data(platform::CopyData const& data)
                     << " bytes are no UTF-16 text\n";
         return;
     }
-    core::String command(data.bytes.size() / 2, u'\0');
-    for (size_t i = 0; i < command.size(); ++i)
-        command[i] = static_cast<char16_t>(data.bytes[2 * i] | (data.bytes[2 * i + 1] << 8));
+    core::String command = platform::from_utf16le(data.bytes.data(), data.bytes.size());
     if (command == EMPTY_COMMAND)
         command.clear();
     commands_.push_back(std::move(command));
@@ -403,7 +400,7 @@ void GameBase::set_edit(skin::EditElement* widget)
         return;
     edit_ = nullptr;
     sip_preference_ = display_->screen_keyboard_shown();
-    os::reg_set_dword(MAKER_KEY, u"SIPPreference", sip_preference_ ? 1 : 0);
+    os::reg_set_dword(os::MAKER_KEY, u"SIPPreference", sip_preference_ ? 1 : 0);
     display_->set_text_input(false, {});
 }
 

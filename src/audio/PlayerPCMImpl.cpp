@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstring>
 #include <platform/messages.h>
+#include <platform/riff.h>
 
 namespace audio {
 
@@ -332,10 +333,8 @@ void PlayerPCMImpl::compute_levels(platform::WaveBlock const& block)
         double peak = 0.0;
         for (size_t f = 0; f < frames; ++f) {
             uint8_t const* p = block.data + f * static_cast<size_t>(frame) + static_cast<size_t>(c) * bytes_per_sample;
-            double const v = bits == 16
-                ? std::abs(static_cast<double>(static_cast<int16_t>(static_cast<uint16_t>(p[0] | (p[1] << 8)))))
-                    * (1.0 / 32768)
-                : std::abs(static_cast<double>(p[0]) - 128) * (1.0 / 128);
+            double const v = bits == 16 ? std::abs(static_cast<double>(platform::riff::s16(p))) * (1.0 / 32768)
+                                        : std::abs(static_cast<double>(p[0]) - 128) * (1.0 / 128);
             peak = std::max(peak, v);
         }
         levels_[static_cast<size_t>(c)] = peak;

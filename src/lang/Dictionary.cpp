@@ -1,6 +1,7 @@
 #include "Dictionary.h"
 
 #include <os/File.h>
+#include <platform/text.h>
 #include <vector>
 
 namespace lang {
@@ -21,9 +22,7 @@ String decode(uint8_t const* bytes, size_t size)
 {
     String text;
     if (size >= 2 && bytes[0] == 0xFF && bytes[1] == 0xFE) {
-        text.reserve((size - 2) / 2);
-        for (size_t i = 2; i + 1 < size; i += 2)
-            text.push_back(static_cast<char16_t>(bytes[i] | bytes[i + 1] << 8));
+        text = platform::from_utf16le(bytes + 2, size - 2);
     } else {
         text.assign(bytes, bytes + size);
     }

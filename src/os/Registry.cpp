@@ -58,17 +58,7 @@ bool reg_set_string(core::StringView key, core::StringView name, core::StringVie
     if (text.size() > REG_MAX_TEXT_LENGTH)
         return false;
     auto const k = open(key);
-    if (!k)
-        return false;
-    platform::RegistryValue value { platform::REG_SZ, {} };
-    value.data.reserve(text.size() * 2 + 2);
-    for (char16_t c : text) {
-        value.data.push_back(static_cast<uint8_t>(c & 0xFF));
-        value.data.push_back(static_cast<uint8_t>(c >> 8));
-    }
-    value.data.push_back(0);
-    value.data.push_back(0);
-    return store().set(k->root, k->sub_key, core::String(name), value);
+    return k && platform::write_text(store(), k->root, k->sub_key, core::String(name), core::String(text));
 }
 
 bool reg_get_string(core::StringView key, core::StringView name, core::String& text)
@@ -76,36 +66,18 @@ bool reg_get_string(core::StringView key, core::StringView name, core::String& t
     auto const k = open(key);
     if (!k)
         return false;
-    auto const value = store().query(k->root, k->sub_key, core::String(name));
+    // Read whole, however long: a text too long for other readers is refused when written, never cut here.
+    auto value = platform::read_text(store(), k->root, k->sub_key, core::String(name), core::String::npos);
     if (!value)
         return false;
-    // A value of at most one byte fits the first, one-byte query: it reads as empty text, whatever its type.
-    if (value->data.size() <= 1) {
-        text.clear();
-        return true;
-    }
-    if (value->type != platform::REG_SZ)
-        return false;
-    core::String result;
-    for (size_t i = 0; i + 1 < value->data.size(); i += 2) {
-        char16_t const c = static_cast<char16_t>(value->data[i] | (value->data[i + 1] << 8));
-        if (c == 0)
-            break;
-        result += c;
-    }
-    text = std::move(result);
+    text = std::move(*value);
     return true;
 }
 
 bool reg_set_dword(core::StringView key, core::StringView name, uint32_t number)
 {
     auto const k = open(key);
-    if (!k)
-        return false;
-    platform::RegistryValue value { platform::REG_DWORD,
-        { static_cast<uint8_t>(number), static_cast<uint8_t>(number >> 8), static_cast<uint8_t>(number >> 16),
-            static_cast<uint8_t>(number >> 24) } };
-    return store().set(k->root, k->sub_key, core::String(name), value);
+    return k && platform::write_dword(store(), k->root, k->sub_key, core::String(name), number);
 }
 
 bool reg_get_dword(core::StringView key, core::StringView name, uint32_t& number)
@@ -113,12 +85,10 @@ bool reg_get_dword(core::StringView key, core::StringView name, uint32_t& number
     auto const k = open(key);
     if (!k)
         return false;
-    auto const value = store().query(k->root, k->sub_key, core::String(name));
-    if (!value || value->type != platform::REG_DWORD || value->data.size() != 4)
+    auto const value = platform::read_dword(store(), k->root, k->sub_key, core::String(name));
+    if (!value)
         return false;
-    auto const& d = value->data;
-    number = static_cast<uint32_t>(d[0]) | (static_cast<uint32_t>(d[1]) << 8) | (static_cast<uint32_t>(d[2]) << 16)
-        | (static_cast<uint32_t>(d[3]) << 24);
+    number = *value;
     return true;
 }
 

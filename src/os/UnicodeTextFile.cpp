@@ -1,5 +1,6 @@
 #include "UnicodeTextFile.h"
 
+#include <platform/text.h>
 #include <vector>
 
 namespace os {
@@ -18,11 +19,8 @@ void UnicodeTextFile::write(char16_t const* text, size_t count)
 {
     if (count == 0)
         return;
-    std::vector<uint8_t> bytes(count * 2);
-    for (size_t i = 0; i < count; ++i) {
-        bytes[2 * i] = static_cast<uint8_t>(text[i] & 0xFF);
-        bytes[2 * i + 1] = static_cast<uint8_t>(text[i] >> 8);
-    }
+    std::vector<uint8_t> bytes;
+    platform::append_utf16le(bytes, { text, count });
     file_.write(bytes.data(), static_cast<uint32_t>(bytes.size()));
 }
 

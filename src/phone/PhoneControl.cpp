@@ -168,7 +168,7 @@ intptr_t PhoneControl::on_pim_message(uint32_t message, uint32_t oid)
     char16_t const* text = nullptr;
     switch (message) {
     case platform::PIM_ITEM_CREATED_LOCAL:
-    case platform::PIM_ITEM_CREATED_LOCAL + 5: {
+    case platform::PIM_ITEM_CREATED_LOCAL + platform::PIM_ITEM_REMOTE_OFFSET: {
         text = u"PIM_ITEM_CREATED_LOCAL = ";
         auto* store = contacts();
         auto const record = store ? store->read(oid) : std::nullopt;
@@ -177,13 +177,13 @@ intptr_t PhoneControl::on_pim_message(uint32_t message, uint32_t oid)
         break;
     }
     case platform::PIM_ITEM_DELETED_LOCAL:
-    case platform::PIM_ITEM_DELETED_LOCAL + 5:
+    case platform::PIM_ITEM_DELETED_LOCAL + platform::PIM_ITEM_REMOTE_OFFSET:
         text = u"PIM_ITEM_DELETED_LOCAL = ";
         if (listener_)
             listener_->on_contact_deleted(oid);
         break;
     case platform::PIM_ITEM_CHANGED_LOCAL:
-    case platform::PIM_ITEM_CHANGED_LOCAL + 5:
+    case platform::PIM_ITEM_CHANGED_LOCAL + platform::PIM_ITEM_REMOTE_OFFSET:
         text = u"PIM_ITEM_CHANGED_LOCAL = ";
         if (listener_)
             listener_->on_contact_changed(oid);

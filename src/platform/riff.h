@@ -7,7 +7,8 @@
 // Little-endian numbers, the chunks of a RIFF/WAVE file and the samples of its PCM and float codings: one
 // reading of such files for every part that reads them (the WAV header reader and the file microphone),
 // so that they cannot walk a file differently. Every length is checked against the bytes the file holds
-// before anything of it is used, and a refusal names the chunk, its byte offset and what is wrong.
+// before anything of it is used, and a refusal names the chunk, its byte offset and what is wrong. The
+// number readers and writers serve every little-endian field and 16-bit sample of the program.
 namespace platform::riff {
 
 constexpr uint16_t TAG_PCM = 1;
@@ -26,6 +27,28 @@ inline uint32_t u32(uint8_t const* p)
 {
     return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16)
         | (static_cast<uint32_t>(p[3]) << 24);
+}
+
+inline int16_t s16(uint8_t const* p)
+{
+    return static_cast<int16_t>(u16(p));
+}
+
+inline void put_u16(uint8_t* p, uint16_t value)
+{
+    p[0] = static_cast<uint8_t>(value & 0xFF);
+    p[1] = static_cast<uint8_t>(value >> 8);
+}
+
+inline void put_s16(uint8_t* p, int16_t value)
+{
+    put_u16(p, static_cast<uint16_t>(value));
+}
+
+inline void put_u32(uint8_t* p, uint32_t value)
+{
+    put_u16(p, static_cast<uint16_t>(value & 0xFFFF));
+    put_u16(p + 2, static_cast<uint16_t>(value >> 16));
 }
 
 // Random access to a file's bytes.

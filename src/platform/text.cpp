@@ -1,5 +1,7 @@
 #include "text.h"
 
+#include "riff.h"
+
 #include <cstdint>
 #include <locale.h>
 #include <wctype.h>
@@ -117,6 +119,22 @@ std::u16string from_utf8(std::string_view text)
         }
     }
     return out;
+}
+
+void append_utf16le(std::vector<uint8_t>& out, std::u16string_view text)
+{
+    size_t const at = out.size();
+    out.resize(at + 2 * text.size());
+    for (size_t i = 0; i < text.size(); ++i)
+        riff::put_u16(out.data() + at + 2 * i, text[i]);
+}
+
+std::u16string from_utf16le(uint8_t const* bytes, size_t size)
+{
+    std::u16string text(size / 2, u'\0');
+    for (size_t i = 0; i < text.size(); ++i)
+        text[i] = static_cast<char16_t>(riff::u16(bytes + 2 * i));
+    return text;
 }
 
 } // namespace platform

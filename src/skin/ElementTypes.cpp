@@ -6,14 +6,13 @@
 #include "widgets/ClipElement.h"
 #include "widgets/ColorElement.h"
 #include "widgets/EditElement.h"
-#include "widgets/HTableElement.h"
 #include "widgets/ImageElement.h"
 #include "widgets/LabelEditElement.h"
 #include "widgets/OldTextElement.h"
 #include "widgets/ProgressElement.h"
+#include "widgets/TableElement.h"
 #include "widgets/TextElement.h"
 #include "widgets/VListElement.h"
-#include "widgets/VTableElement.h"
 
 namespace skin {
 

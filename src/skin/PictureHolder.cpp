@@ -5,6 +5,7 @@
 #include <core/Log.h>
 #include <cstring>
 #include <os/File.h>
+#include <platform/riff.h>
 #include <vector>
 
 namespace skin {
@@ -25,15 +26,8 @@ namespace {
 constexpr size_t FILE_HEADER = 14;
 constexpr size_t INFO_HEADER = 40;
 
-uint32_t u32(uint8_t const* p)
-{
-    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
-}
-
-uint16_t u16(uint8_t const* p)
-{
-    return static_cast<uint16_t>(p[0] | p[1] << 8);
-}
+using platform::riff::u16;
+using platform::riff::u32;
 
 void log_failure(core::StringView name, char const* what)
 {

@@ -3,6 +3,7 @@
 #include <atomic>
 #include <bit>
 #include <cstring>
+#include <platform/riff.h>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -256,7 +257,7 @@ std::unique_ptr<SkinFile> SkinFile::open(std::vector<uint8_t> bytes, Status& sta
     if (bytes.size() < SKIN_HEADER_SIZE || bytes.size() > 0xFFFFFFFFu)
         return nullptr;
     for (int i = 0; i < 4; ++i)
-        if ((bytes[2 * i] | bytes[2 * i + 1] << 8) != MAGIC[i])
+        if (platform::riff::u16(bytes.data() + 2 * i) != MAGIC[i])
             return nullptr;
     std::unique_ptr<SkinFile> file(new SkinFile(std::move(bytes)));
     if (!Validator(*file).run(reason)) {

@@ -58,7 +58,8 @@ struct Block {
 };
 
 // The handheld's protocol: blocks prepared and written come back done in order with a message naming
-// each; an empty block comes back too; the file holds what was played; close waits for the queue.
+// each; an empty block comes back too; the file holds what was played; close waits for the queue. The
+// rules of preparing and queueing a block are the device core's, shown by the input's test.
 TEST_F(WaveOutTest, BlocksArePlayedInOrderAndComeBackDone)
 {
     std::string const path = use_file_output();
@@ -68,14 +69,11 @@ TEST_F(WaveOutTest, BlocksArePlayedInOrderAndComeBackDone)
     std::string const all = audio_test::pcm16(samples);
     std::array<Block, 3> blocks { Block(all.substr(0, 200)), Block(""), Block(all.substr(200)) };
 
-    EXPECT_EQ(wave_out_write(handle, blocks[0].header), WAVERR_UNPREPARED);
     ASSERT_EQ(wave_out_pause(handle), MMSYSERR_NOERROR); // held until every block is queued
     for (auto& b : blocks) {
         ASSERT_EQ(wave_out_prepare_header(handle, b.header), MMSYSERR_NOERROR);
         ASSERT_EQ(wave_out_write(handle, b.header), MMSYSERR_NOERROR);
     }
-    EXPECT_EQ(wave_out_write(handle, blocks[0].header), WAVERR_STILLPLAYING);
-    EXPECT_EQ(wave_out_unprepare_header(handle, blocks[0].header), WAVERR_STILLPLAYING);
     EXPECT_EQ(wave_out_close(handle), WAVERR_STILLPLAYING);
     sleep_ms(30);
     EXPECT_EQ(blocks[0].header.flags.load(), WHDR_PREPARED | WHDR_INQUEUE) << "a paused device plays nothing";
@@ -91,7 +89,6 @@ TEST_F(WaveOutTest, BlocksArePlayedInOrderAndComeBackDone)
         EXPECT_EQ(wave_out_unprepare_header(handle, b.header), MMSYSERR_NOERROR);
     }
     close(handle);
-    EXPECT_EQ(wave_out_write(handle, blocks[0].header), MMSYSERR_INVALHANDLE);
 
     EXPECT_EQ(read_file(path), file_of(1, 8000, samples));
 }

@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <platform/services/registry_store.h>
+#include <platform/services/registry_values.h>
 #include <unistd.h>
 
 using namespace platform;
@@ -43,6 +44,31 @@ TEST(RegistryStore, ValuesKeepTheirTypeAndNamesIgnoreCase)
     EXPECT_EQ(v->type, REG_SZ);
     EXPECT_TRUE(store.remove_value(RegistryRoot::CURRENT_USER, u"K", u"Volume"));
     EXPECT_FALSE(store.query(RegistryRoot::CURRENT_USER, u"K", u"Volume"));
+}
+
+// Text and numbers have one coding for every reader. A value of at most one byte reads as empty text
+// whatever its type, as the handheld's first, one-byte query answers it; a longer one is text only when
+// it is of the text type.
+TEST(RegistryStore, TypedReadsOfShortAndMistypedValues)
+{
+    RegistryStore store(testing_support::fresh_dir("reg") + "/r.db");
+    struct Case {
+        RegistryValue stored;
+        std::optional<std::u16string> text;
+    };
+    for (auto const& [stored, text] : { Case { { REG_DWORD, {} }, u"" }, Case { { REG_DWORD, { 7 } }, u"" },
+             Case { { REG_SZ, { 'a' } }, u"" }, Case { { REG_DWORD, { 'a', 0 } }, std::nullopt },
+             Case { { REG_SZ, { 'a', 0, 0x16, 0x04, 0, 0, 'b', 0 } }, u"a\u0416" } }) {
+        ASSERT_TRUE(store.set(RegistryRoot::CURRENT_USER, u"K", u"V", stored));
+        EXPECT_EQ(read_text(store, RegistryRoot::CURRENT_USER, u"K", u"V"), text) << stored.data.size() << " bytes";
+        EXPECT_FALSE(read_dword(store, RegistryRoot::CURRENT_USER, u"K", u"V"));
+    }
+    ASSERT_TRUE(write_text(store, RegistryRoot::CURRENT_USER, u"K", u"V", u"a\u0416"));
+    EXPECT_EQ(
+        store.query(RegistryRoot::CURRENT_USER, u"K", u"V")->data, (std::vector<uint8_t> { 'a', 0, 0x16, 0x04, 0, 0 }));
+    ASSERT_TRUE(write_dword(store, RegistryRoot::CURRENT_USER, u"K", u"V", 0x12345678));
+    EXPECT_EQ(store.query(RegistryRoot::CURRENT_USER, u"K", u"V")->data, dword(0x12345678).data);
+    EXPECT_EQ(read_dword(store, RegistryRoot::CURRENT_USER, u"K", u"V"), 0x12345678u);
 }
 
 TEST(RegistryStore, AnotherConnectionsWriteIsSeenDespiteTheCache)

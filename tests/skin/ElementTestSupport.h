@@ -12,14 +12,13 @@
 #include <skin/widgets/ButtonElement.h>
 #include <skin/widgets/CheckboxElement.h>
 #include <skin/widgets/EditElement.h>
-#include <skin/widgets/HTableElement.h>
 #include <skin/widgets/LabelEditElement.h>
 #include <skin/widgets/ListRow.h>
 #include <skin/widgets/OldTextElement.h>
 #include <skin/widgets/ProgressElement.h>
+#include <skin/widgets/TableElement.h>
 #include <skin/widgets/TextElement.h>
 #include <skin/widgets/VListElement.h>
-#include <skin/widgets/VTableElement.h>
 
 namespace skin_testing {
 

@@ -8,11 +8,11 @@
 
 int main(int argc, char** argv)
 {
-    bool detach = false;
+    auto session = platform::NotifierSession::ATTACHED;
     for (int i = 1; i < argc; ++i) {
         std::string const arg = argv[i];
         if (arg == "--detach") {
-            detach = true;
+            session = platform::NotifierSession::DETACHED;
         } else if (arg == "--help" || arg == "-h") {
             std::puts("usage: ravelin-notifier [--detach]\n"
                       "Watches the registered notifications in the registry store ($RAVELIN_REGISTRY) and starts\n"
@@ -27,5 +27,5 @@ int main(int argc, char** argv)
         }
     }
     platform::PhoneService phone;
-    return platform::run_notifier(detach, &phone);
+    return platform::run_notifier(session, &phone);
 }

@@ -49,6 +49,33 @@ char const* call_name(platform::SimulatedCall call)
     return "none";
 }
 
+// The arguments of "ring" and "dial" after the command: a NUMBER and perhaps --name NAME.
+bool call_arguments(std::vector<std::string> const& args, std::string& number, std::string& name, std::string& problem)
+{
+    bool have_number = false;
+    for (size_t i = 1; i < args.size(); ++i) {
+        if (args[i] == "--name" && i + 1 < args.size()) {
+            name = args[++i];
+        } else if (args[i].starts_with("--") || have_number) {
+            problem = "unexpected '" + args[i] + "'; see ravelin-phone --help";
+            return false;
+        } else {
+            number = args[i];
+            have_number = true;
+        }
+    }
+    if (!have_number)
+        problem = args[0] + " needs a NUMBER (\"\" for a withheld one)";
+    return have_number;
+}
+
+void print_state(platform::PhoneSnapshot const& s)
+{
+    std::printf("Call=%s\nActive Call Count=%u\nStatus=0x%08X\nCaller Number=%s\nCaller Name=%s\nSpeaker=%d\n",
+        call_name(s.call), s.active_call_count, s.status, platform::to_utf8(s.caller_number).c_str(),
+        platform::to_utf8(s.caller_name).c_str(), s.speaker ? 1 : 0);
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -69,19 +96,8 @@ int main(int argc, char** argv)
     bool ok = false;
     if (command == "ring" || command == "dial") {
         std::string number, name;
-        bool have_number = false;
-        for (size_t i = 1; i < args.size(); ++i) {
-            if (args[i] == "--name" && i + 1 < args.size())
-                name = args[++i];
-            else if (args[i].starts_with("--") || have_number)
-                return fail("unexpected '" + args[i] + "'; see ravelin-phone --help");
-            else {
-                number = args[i];
-                have_number = true;
-            }
-        }
-        if (!have_number)
-            return fail(command + " needs a NUMBER (\"\" for a withheld one)");
+        if (!call_arguments(args, number, name, problem))
+            return fail(problem);
         auto const wide_number = platform::from_utf8(number), wide_name = platform::from_utf8(name);
         ok = command == "ring" ? phone.ring(wide_number, wide_name, problem)
                                : phone.dial(wide_number, wide_name, problem);
@@ -102,10 +118,7 @@ int main(int argc, char** argv)
         });
         return 0;
     } else if (command == "state") {
-        auto const s = phone.state();
-        std::printf("Call=%s\nActive Call Count=%u\nStatus=0x%08X\nCaller Number=%s\nCaller Name=%s\nSpeaker=%d\n",
-            call_name(s.call), s.active_call_count, s.status, platform::to_utf8(s.caller_number).c_str(),
-            platform::to_utf8(s.caller_name).c_str(), s.speaker ? 1 : 0);
+        print_state(phone.state());
         return 0;
     } else {
         return usage(stderr);

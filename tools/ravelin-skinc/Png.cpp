@@ -4,6 +4,7 @@
 
 #include <fstream>
 #include <platform/display/png.h>
+#include <platform/riff.h>
 
 namespace skinc {
 
@@ -27,8 +28,9 @@ namespace {
 
 void put16(std::string& out, uint32_t v)
 {
-    out += static_cast<char>(v & 0xFF);
-    out += static_cast<char>((v >> 8) & 0xFF);
+    char bytes[2];
+    platform::riff::put_u16(reinterpret_cast<uint8_t*>(bytes), static_cast<uint16_t>(v));
+    out.append(bytes, 2);
 }
 
 void put32(std::string& out, uint32_t v)

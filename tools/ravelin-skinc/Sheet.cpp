@@ -46,62 +46,63 @@ void label(skin::RenderSurface& sheet, skin::FontRep const& font, std::string co
     layout.draw(sheet, origin, { 4000, LABEL }, { INK, skin::HAlign::LEFT, skin::VAlign::VCENTER, false });
 }
 
-} // namespace
+// One band: every preview of the sample in one language at one screen size.
+struct Band {
+    std::string name;
+    std::vector<Cell> cells;
 
-bool write_sheet(
-    std::string const& skin, std::vector<SheetLanguage> const& languages, std::string const& output, std::string& error)
+    int32_t height() const
+    {
+        int32_t tallest = 0;
+        for (auto const& cell : cells)
+            tallest = std::max(tallest, cell.picture->height());
+        return 2 * LABEL + tallest;
+    }
+};
+
+bool draw_band(std::string const& skin, SheetLanguage const& language, Sample const& sample, Screen const& screen,
+    Band& band, std::string& error)
 {
-    std::vector<std::vector<Cell>> bands;
-    std::vector<std::string> band_names;
-    for (auto const& language : languages) {
-        Sample sample;
-        if (!read_sample(language.sample, sample, error))
-            return false;
-        for (auto const& screen : SCREENS) {
-            skin::FormHarness harness(core::from_utf8(skin), { screen.width, screen.height }, screen.dpi);
-            if (!harness.loaded()) {
-                error = skin + ": cannot be loaded as a skin";
-                return false;
-            }
-            if (!harness.properties().dictionary().load(core::from_utf8(language.lng))) {
-                error = language.lng + ": cannot be read";
-                return false;
-            }
-            std::vector<Cell> band;
-            for (auto const& preview : sample.previews) {
-                try {
-                    PreviewScreen shown(harness, sample);
-                    shown.show(preview.name);
-                    band.push_back({ preview.name, copy_of(harness.frame()) });
-                } catch (skin::SkinException const& e) {
-                    error = preview.name + ": " + e.what();
-                    return false;
-                }
-            }
-            bands.push_back(std::move(band));
-            auto const slash = language.lng.find_last_of('/');
-            band_names.push_back(language.lng.substr(slash == std::string::npos ? 0 : slash + 1) + "  "
-                + std::to_string(screen.width) + "x" + std::to_string(screen.height) + "@"
-                + std::to_string(screen.dpi));
-        }
-    }
-    int32_t width = 0;
-    int32_t height = GAP;
-    for (auto const& band : bands) {
-        int32_t band_width = GAP;
-        int32_t band_height = 0;
-        for (auto const& cell : band) {
-            band_width += cell.picture->width() + GAP;
-            band_height = std::max(band_height, cell.picture->height());
-        }
-        width = std::max(width, band_width);
-        height += 2 * LABEL + band_height + GAP;
-    }
-    skin::RenderSurface sheet(skin::Point { width, height });
-    if (!sheet.bitmap()) {
-        error = "no memory for a sheet of " + std::to_string(width) + "x" + std::to_string(height);
+    skin::FormHarness harness(core::from_utf8(skin), { screen.width, screen.height }, screen.dpi);
+    if (!harness.loaded()) {
+        error = skin + ": cannot be loaded as a skin";
         return false;
     }
+    if (!harness.properties().dictionary().load(core::from_utf8(language.lng))) {
+        error = language.lng + ": cannot be read";
+        return false;
+    }
+    for (auto const& preview : sample.previews) {
+        try {
+            PreviewScreen shown(harness, sample);
+            shown.show(preview.name);
+            band.cells.push_back({ preview.name, copy_of(harness.frame()) });
+        } catch (skin::SkinException const& e) {
+            error = preview.name + ": " + e.what();
+            return false;
+        }
+    }
+    auto const slash = language.lng.find_last_of('/');
+    band.name = language.lng.substr(slash == std::string::npos ? 0 : slash + 1) + "  " + std::to_string(screen.width)
+        + "x" + std::to_string(screen.height) + "@" + std::to_string(screen.dpi);
+    return true;
+}
+
+skin::Point sheet_size(std::vector<Band> const& bands)
+{
+    skin::Point size { 0, GAP };
+    for (auto const& band : bands) {
+        int32_t width = GAP;
+        for (auto const& cell : band.cells)
+            width += cell.picture->width() + GAP;
+        size.x = std::max(size.x, width);
+        size.y += band.height() + GAP;
+    }
+    return size;
+}
+
+void draw_sheet(skin::RenderSurface& sheet, std::vector<Band> const& bands)
+{
     skin::fill(sheet, {}, sheet.size(), PAPER);
     skin::FontDesc title_desc;
     title_desc.size = 16;
@@ -113,19 +114,40 @@ bool write_sheet(
     skin::FontRep const title_font(title_desc);
     skin::FontRep const name_font(name_desc);
     int32_t y = GAP;
-    for (size_t b = 0; b < bands.size(); ++b) {
-        label(sheet, title_font, band_names[b], { GAP, y });
+    for (auto const& band : bands) {
+        label(sheet, title_font, band.name, { GAP, y });
         int32_t x = GAP;
-        int32_t band_height = 0;
-        for (auto const& cell : bands[b]) {
+        for (auto const& cell : band.cells) {
             label(sheet, name_font, cell.label, { x, y + LABEL });
             skin::blit(sheet, { x, y + 2 * LABEL }, { cell.picture->width(), cell.picture->height() }, *cell.picture,
                 {}, skin::plain_blitter());
             x += cell.picture->width() + GAP;
-            band_height = std::max(band_height, cell.picture->height());
         }
-        y += 2 * LABEL + band_height + GAP;
+        y += band.height() + GAP;
     }
+}
+
+} // namespace
+
+bool write_sheet(
+    std::string const& skin, std::vector<SheetLanguage> const& languages, std::string const& output, std::string& error)
+{
+    std::vector<Band> bands;
+    for (auto const& language : languages) {
+        Sample sample;
+        if (!read_sample(language.sample, sample, error))
+            return false;
+        for (auto const& screen : SCREENS)
+            if (!draw_band(skin, language, sample, screen, bands.emplace_back(), error))
+                return false;
+    }
+    skin::Point const size = sheet_size(bands);
+    skin::RenderSurface sheet(size);
+    if (!sheet.bitmap()) {
+        error = "no memory for a sheet of " + std::to_string(size.x) + "x" + std::to_string(size.y);
+        return false;
+    }
+    draw_sheet(sheet, bands);
     if (!skin::write_png(*sheet.bitmap(), output)) {
         error = "cannot write " + output;
         return false;

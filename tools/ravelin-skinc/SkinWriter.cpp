@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <platform/riff.h>
+#include <platform/text.h>
 #include <set>
 #include <skin/SkinFile.h>
 
@@ -183,25 +185,19 @@ void SkinWriter::align()
 uint32_t SkinWriter::put_string(core::String const& text)
 {
     auto const offset = static_cast<uint32_t>(out_.size());
-    for (char16_t c : text) {
-        out_.push_back(static_cast<uint8_t>(c & 0xFF));
-        out_.push_back(static_cast<uint8_t>(c >> 8));
-    }
-    out_.push_back(0);
-    out_.push_back(0);
+    platform::append_utf16le(out_, text);
+    platform::append_utf16le(out_, std::u16string_view(u"\0", 1));
     return offset;
 }
 
 void SkinWriter::put16(uint32_t offset, uint32_t value)
 {
-    out_[offset] = static_cast<uint8_t>(value);
-    out_[offset + 1] = static_cast<uint8_t>(value >> 8);
+    platform::riff::put_u16(out_.data() + offset, static_cast<uint16_t>(value));
 }
 
 void SkinWriter::put32(uint32_t offset, uint32_t value)
 {
-    put16(offset, value & 0xFFFF);
-    put16(offset + 2, value >> 16);
+    platform::riff::put_u32(out_.data() + offset, value);
 }
 
 // A balanced search tree: the middle name, then the lower and the higher halves.
@@ -244,6 +240,27 @@ void SkinWriter::corners(PictureProperty const& p, SkinPicture const& picture, u
         out[i] = static_cast<uint16_t>(c[i]);
 }
 
+uint16_t SkinWriter::record_offset(SourceElement const& e, uint32_t record) const
+{
+    uint64_t const at = out_.size() - record;
+    if (at > 0xFFFF)
+        throw CompileError("line " + std::to_string(e.line) + ": the properties of an element exceed 64 KiB");
+    return static_cast<uint16_t>(at);
+}
+
+template <typename Property, typename Fill>
+void SkinWriter::write_list(std::vector<Property> const& list, uint32_t size, Fill const& fill)
+{
+    for (auto* p : sorted(list)) {
+        auto const at = static_cast<uint32_t>(out_.size());
+        out_.resize(at + size);
+        put16(at, keys_.at(p->key));
+        fill(at, *p);
+    }
+}
+
+// The record's seven list offsets, its child count and child offsets, then its six property lists, then
+// its children.
 uint32_t SkinWriter::write_record(SourceElement const& e)
 {
     auto const record = static_cast<uint32_t>(out_.size());
@@ -251,64 +268,26 @@ uint32_t SkinWriter::write_record(SourceElement const& e)
         throw CompileError("line " + std::to_string(e.line) + ": more than 65535 children");
     out_.resize(out_.size() + 16 + 4 * e.children.size());
     uint16_t o[7];
-    auto mark = [&](int k) {
-        uint64_t const at = out_.size() - record;
-        if (at > 0xFFFF)
-            throw CompileError("line " + std::to_string(e.line) + ": the properties of an element exceed 64 KiB");
-        o[k] = static_cast<uint16_t>(at);
-    };
-    auto record_key = [&](core::String const& key) {
-        auto const at = out_.size();
-        out_.resize(at + 2);
-        put16(static_cast<uint32_t>(at), keys_.at(key));
-        return static_cast<uint32_t>(at);
-    };
-    mark(0);
-    for (auto* p : sorted(e.ints)) {
-        uint32_t const at = record_key(p->key);
-        out_.resize(at + 8);
-        put32(at + 4, static_cast<uint32_t>(p->value));
-    }
-    mark(1);
-    for (auto* p : sorted(e.fonts)) {
-        uint32_t const at = record_key(p->key);
-        out_.resize(at + 8);
-        put32(at + 4, font_index_.at(p->description));
-    }
-    mark(2);
-    for (auto* p : sorted(e.points)) {
-        uint32_t const at = record_key(p->key);
-        out_.resize(at + 8);
-        put16(at + 4, static_cast<uint16_t>(p->x));
-        put16(at + 6, static_cast<uint16_t>(p->y));
-    }
-    mark(3);
-    for (auto* p : sorted(e.strings)) {
-        uint32_t const at = record_key(p->key);
-        out_.resize(at + 4);
-        put16(at + 2, string_index_.at(p->value));
-    }
-    mark(4);
-    for (auto* p : sorted(e.pictures)) {
-        uint32_t const index = picture_index_.at(p->source);
-        uint16_t c[8];
-        corners(*p, pictures_[index], c);
-        uint32_t const at = record_key(p->key);
-        out_.resize(at + 20);
-        for (int i = 0; i < 8; ++i)
-            put16(at + 2 + 2 * i, c[i]);
-        out_[at + 18] = static_cast<uint8_t>(index);
-        out_[at + 19] = p->flag;
-    }
-    mark(5);
-    for (auto* p : sorted(e.colors)) {
-        uint32_t const at = record_key(p->key);
-        out_.resize(at + 8);
-        out_[at + 4] = p->red;
-        out_[at + 5] = p->green;
-        out_[at + 6] = p->blue;
-    }
-    mark(6);
+    o[0] = record_offset(e, record);
+    write_list(e.ints, 8, [&](uint32_t at, IntProperty const& p) { put32(at + 4, static_cast<uint32_t>(p.value)); });
+    o[1] = record_offset(e, record);
+    write_list(e.fonts, 8, [&](uint32_t at, FontProperty const& p) { put32(at + 4, font_index_.at(p.description)); });
+    o[2] = record_offset(e, record);
+    write_list(e.points, 8, [&](uint32_t at, PointProperty const& p) {
+        put16(at + 4, static_cast<uint16_t>(p.x));
+        put16(at + 6, static_cast<uint16_t>(p.y));
+    });
+    o[3] = record_offset(e, record);
+    write_list(e.strings, 4, [&](uint32_t at, StringProperty const& p) { put16(at + 2, string_index_.at(p.value)); });
+    o[4] = record_offset(e, record);
+    write_list(e.pictures, 20, [&](uint32_t at, PictureProperty const& p) { write_picture(at, p); });
+    o[5] = record_offset(e, record);
+    write_list(e.colors, 8, [&](uint32_t at, ColorProperty const& p) {
+        out_[at + 4] = p.red;
+        out_[at + 5] = p.green;
+        out_[at + 6] = p.blue;
+    });
+    o[6] = record_offset(e, record);
     for (int k = 0; k < 7; ++k)
         put16(record + 2 * k, o[k]);
     put16(record + 14, static_cast<uint32_t>(e.children.size()));
@@ -318,6 +297,17 @@ uint32_t SkinWriter::write_record(SourceElement const& e)
         put32(record + 16 + 4 * static_cast<uint32_t>(i), child);
     }
     return record;
+}
+
+void SkinWriter::write_picture(uint32_t at, PictureProperty const& p)
+{
+    uint32_t const index = picture_index_.at(p.source);
+    uint16_t c[8];
+    corners(p, pictures_[index], c);
+    for (int i = 0; i < 8; ++i)
+        put16(at + 2 + 2 * i, c[i]);
+    out_[at + 18] = static_cast<uint8_t>(index);
+    out_[at + 19] = p.flag;
 }
 
 } // namespace skinc

@@ -42,6 +42,12 @@ private:
     void put32(uint32_t offset, uint32_t value);
     uint32_t write_entry(std::vector<SourceElement const*> const& sorted, size_t low, size_t high);
     uint32_t write_record(SourceElement const& element);
+    // Where the next list of the record that starts at `record` begins, relative to it.
+    uint16_t record_offset(SourceElement const& element, uint32_t record) const;
+    // Each property sorted by key: its key's offset, then what `fill` writes into its `size` bytes.
+    template <typename Property, typename Fill>
+    void write_list(std::vector<Property> const& list, uint32_t size, Fill const& fill);
+    void write_picture(uint32_t at, PictureProperty const& p);
     void corners(PictureProperty const& p, SkinPicture const& picture, uint16_t (&out)[8]) const;
 
     std::string folder_;

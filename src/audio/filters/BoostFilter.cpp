@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <bit>
 #include <cstring>
+#include <platform/riff.h>
 
 namespace audio {
 
@@ -12,17 +13,8 @@ namespace {
 // steadily swelling input cannot hold back audio without end.
 constexpr size_t MAX_PENDING_SECONDS = 1;
 
-int16_t read_sample(uint8_t const* p)
-{
-    return static_cast<int16_t>(static_cast<uint16_t>(p[0] | (p[1] << 8)));
-}
-
-void write_sample(uint8_t* p, int16_t value)
-{
-    auto const v = static_cast<uint16_t>(value);
-    p[0] = static_cast<uint8_t>(v & 0xFF);
-    p[1] = static_cast<uint8_t>(v >> 8);
-}
+using platform::riff::put_s16;
+using platform::riff::s16;
 
 } // namespace
 
@@ -144,7 +136,7 @@ void BoostFilter::append(AudioBuffer const& input)
     uint64_t at = base_ + old_size;
     int32_t running = old_size > 0 ? head_max_[old_size - 1] : 0;
     for (size_t i = old_size; i < old_size + count; ++i, ++at) {
-        int16_t const s = read_sample(bytes + 2 * (i - old_size));
+        int16_t const s = s16(bytes + 2 * (i - old_size));
         int32_t const m = std::abs(int32_t(s));
         samples_[i] = s;
         magnitude_[i] = m;
@@ -216,7 +208,7 @@ AudioBuffer BoostFilter::flush_unboosted(AudioBuffer const& input)
     core::SharedBuffer bytes(waiting * 2 + input.length());
     uint8_t* out = bytes.writable();
     for (size_t i = 0; i < waiting; ++i)
-        write_sample(out + 2 * i, sample(anchor_ + i));
+        put_s16(out + 2 * i, sample(anchor_ + i));
     if (!input.empty())
         std::memcpy(out + waiting * 2, input.data.data(), input.length());
     AudioBuffer result(std::move(bytes), input.format);
@@ -238,30 +230,31 @@ AudioBuffer BoostFilter::transform(AudioBuffer const& input)
     append(input);
 
     uint64_t const end = base_ + samples_.size();
-    uint64_t const max_pending = static_cast<uint64_t>(f.samples_per_second) * MAX_PENDING_SECONDS;
     core::SharedBuffer output((end - anchor_) * 2);
     auto* const out_start = reinterpret_cast<int16_t*>(output.writable());
-    int16_t* out = out_start;
-    int32_t anchor_gain = gain(anchor_peak_);
+    int16_t* const out = emit_anchored(out_start, end, window);
+    trim();
 
+    if (out == out_start)
+        return AudioBuffer();
+    // Samples are written in the machine's order; make them little-endian where that differs.
+    if constexpr (std::endian::native != std::endian::little) {
+        for (int16_t* p = out_start; p != out; ++p)
+            put_s16(reinterpret_cast<uint8_t*>(p), *p);
+    }
+    return AudioBuffer(core::SharedBuffer(output, 0, static_cast<size_t>(out - out_start) * 2), f);
+}
+
+int16_t* BoostFilter::emit_anchored(int16_t* out, uint64_t end, uint64_t window)
+{
+    uint64_t const max_pending = static_cast<uint64_t>(format_.samples_per_second) * MAX_PENDING_SECONDS;
+    int32_t anchor_gain = gain(anchor_peak_);
     // Half-wave by half-wave, while more than one window of samples lies ahead.
     while (end > position_ && end - position_ > window) {
-        // The half-wave ends where neighbours do not share a sign, and after one window at the latest,
-        // so that audio with an offset that never crosses zero still finds anchors.
-        uint64_t const limit = position_ + window - 1;
-        uint64_t at = position_;
-        uint64_t peak_at = position_;
-        bool ended = false;
-        for (; at + 1 < end; ++at) {
-            if (magnitude(at) > magnitude(peak_at))
-                peak_at = at;
-            if (at == limit || int32_t(sample(at)) * sample(at + 1) <= 0) {
-                ended = true;
-                break;
-            }
-        }
-        if (!ended || peak_at + window >= end)
+        auto const half_wave = find_half_wave(end, window);
+        if (!half_wave || half_wave->peak_at + window >= end)
             break; // the half-wave, or the window after its peak, is not all here yet
+        uint64_t const peak_at = half_wave->peak_at;
         int32_t const peak = magnitude(peak_at);
         bool const overdue = peak_at - anchor_ > max_pending;
         if (overdue || window_max(peak_at >= window ? peak_at - window : 0, peak_at + window) <= peak) {
@@ -273,18 +266,24 @@ AudioBuffer BoostFilter::transform(AudioBuffer const& input)
             anchor_peak_ = peak;
             has_anchor_ = true;
         }
-        position_ = at + 1;
+        position_ = half_wave->last + 1;
     }
-    trim();
+    return out;
+}
 
-    if (out == out_start)
-        return AudioBuffer();
-    // Samples are written in the machine's order; make them little-endian where that differs.
-    if constexpr (std::endian::native != std::endian::little) {
-        for (int16_t* p = out_start; p != out; ++p)
-            write_sample(reinterpret_cast<uint8_t*>(p), *p);
+std::optional<BoostFilter::HalfWave> BoostFilter::find_half_wave(uint64_t end, uint64_t window) const
+{
+    // The half-wave ends where neighbours do not share a sign, and after one window at the latest, so that
+    // audio with an offset that never crosses zero still finds anchors.
+    uint64_t const limit = position_ + window - 1;
+    uint64_t peak_at = position_;
+    for (uint64_t at = position_; at + 1 < end; ++at) {
+        if (magnitude(at) > magnitude(peak_at))
+            peak_at = at;
+        if (at == limit || int32_t(sample(at)) * sample(at + 1) <= 0)
+            return HalfWave { at, peak_at };
     }
-    return AudioBuffer(core::SharedBuffer(output, 0, static_cast<size_t>(out - out_start) * 2), f);
+    return std::nullopt;
 }
 
 } // namespace audio

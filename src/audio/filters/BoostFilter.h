@@ -1,6 +1,7 @@
 #pragma once
 
 #include <audio/AudioFilter.h>
+#include <optional>
 #include <vector>
 
 namespace audio {
@@ -56,6 +57,14 @@ private:
     int32_t window_max(uint64_t low, uint64_t high);
     // Writes samples [from, to) to `out`, the gain moving linearly from `from_gain` towards `to_gain`.
     int16_t* emit(int16_t* out, uint64_t from, uint64_t to, int32_t from_gain, int32_t to_gain) const;
+    // Anchors the half-waves that lie a window before `end` and writes the samples up to the last anchor;
+    // answers the end of what it wrote.
+    int16_t* emit_anchored(int16_t* out, uint64_t end, uint64_t window);
+    // The half-wave from position_ on: its last sample and its peak; none when it runs on past `end`.
+    struct HalfWave {
+        uint64_t last, peak_at;
+    };
+    std::optional<HalfWave> find_half_wave(uint64_t end, uint64_t window) const;
     void trim();
     AudioBuffer flush_unboosted(AudioBuffer const& input);
     void clear();

@@ -1,6 +1,7 @@
 #include "LevelMeter.h"
 
 #include <cstdlib>
+#include <platform/riff.h>
 
 namespace audio {
 
@@ -48,9 +49,7 @@ AudioBuffer LevelMeter::transform(AudioBuffer const& input)
     int32_t peak = 0;
     int64_t last_loud = -1;
     for (size_t i = 0; i < frames; ++i, p += stride) {
-        int32_t const value = bits == 8
-            ? std::abs(int32_t(p[0]) - 128)
-            : std::abs(int32_t(static_cast<int16_t>(static_cast<uint16_t>(p[0] | (p[1] << 8)))));
+        int32_t const value = bits == 8 ? std::abs(int32_t(p[0]) - 128) : std::abs(int32_t(platform::riff::s16(p)));
         if (value > peak)
             peak = value;
         if (value >= threshold)

@@ -3,6 +3,7 @@
 #include "WaveHeader.h"
 
 #include <algorithm>
+#include <platform/riff.h>
 
 namespace audio {
 
@@ -13,8 +14,8 @@ constexpr int32_t INITIAL_DELTA = 16;
 
 void put16(uint8_t*& p, int32_t v)
 {
-    *p++ = static_cast<uint8_t>(v & 0xFF);
-    *p++ = static_cast<uint8_t>((v >> 8) & 0xFF);
+    platform::riff::put_u16(p, static_cast<uint16_t>(v));
+    p += 2;
 }
 
 } // namespace

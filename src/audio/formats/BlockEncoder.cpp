@@ -1,5 +1,7 @@
 #include "BlockEncoder.h"
 
+#include <platform/riff.h>
+
 namespace audio {
 
 void BlockEncoder::set_geometry(int32_t samples_per_block, int32_t block_align, AudioFormat const& coded)
@@ -53,7 +55,7 @@ AudioBuffer BlockEncoder::code(AudioBuffer const& input)
     uint8_t* out = blocks ? output.data.writable() : nullptr;
     uint8_t const* p = input.data.data();
     for (size_t i = 0; i < count; ++i) {
-        staged_.push_back(static_cast<int16_t>(static_cast<uint16_t>(p[2 * i] | (p[2 * i + 1] << 8))));
+        staged_.push_back(platform::riff::s16(p + 2 * i));
         if (staged_.size() == block_samples) {
             encode_block(staged_.data(), out);
             out += block_align_;

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <platform/riff.h>
+#include <platform/text.h>
 
 namespace audio {
 
@@ -74,7 +76,7 @@ core::String Id3Tag::frame_text(core::SharedBuffer const& data)
     bool const big = n > 2 && p[0] == 0xFE && p[1] == 0xFF;
     if (little || big) {
         for (size_t i = 2; i + 1 < n; i += 2) {
-            auto const unit = static_cast<char16_t>(little ? p[i] | (p[i + 1] << 8) : (p[i] << 8) | p[i + 1]);
+            auto const unit = static_cast<char16_t>(little ? platform::riff::u16(p + i) : (p[i] << 8) | p[i + 1]);
             if (unit == 0)
                 break;
             text += unit;
@@ -134,10 +136,7 @@ void Id3Tag::set_text(std::string_view id, core::StringView text)
             data.push_back(static_cast<uint8_t>(c));
     } else {
         data = { 1, 0xFF, 0xFE };
-        for (char16_t c : text) {
-            data.push_back(static_cast<uint8_t>(c & 0xFF));
-            data.push_back(static_cast<uint8_t>(c >> 8));
-        }
+        platform::append_utf16le(data, text);
     }
     put(id, data);
 }

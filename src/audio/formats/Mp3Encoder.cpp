@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <platform/riff.h>
 
 namespace audio {
 
@@ -66,8 +67,7 @@ void Mp3Encoder::split(uint8_t const* bytes, int32_t frames)
     int32_t const step = channels * (wide ? 2 : 1);
     for (int32_t i = 0; i < frames; ++i, bytes += step) {
         auto sample = [&](int c) {
-            return wide ? static_cast<int16_t>(static_cast<uint16_t>(bytes[2 * c] | (bytes[2 * c + 1] << 8)))
-                        : static_cast<int16_t>((bytes[c] - 128) * 256);
+            return wide ? platform::riff::s16(bytes + 2 * c) : static_cast<int16_t>((bytes[c] - 128) * 256);
         };
         left_[static_cast<size_t>(i)] = sample(0);
         right_[static_cast<size_t>(i)] = channels == 2 ? sample(1) : 0;

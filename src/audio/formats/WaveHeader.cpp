@@ -19,28 +19,26 @@ using riff::u32;
 // A header's bytes, little-endian; the longest header (ADPCM) is 90 bytes.
 class Bytes {
 public:
-    void text(char const* four)
-    {
-        for (int i = 0; i < 4; ++i)
-            put(static_cast<uint8_t>(four[i]));
-    }
+    void text(char const* four) { put(reinterpret_cast<uint8_t const*>(four), 4); }
     void u16(uint32_t v)
     {
-        put(static_cast<uint8_t>(v));
-        put(static_cast<uint8_t>(v >> 8));
+        uint8_t bytes[2];
+        riff::put_u16(bytes, static_cast<uint16_t>(v));
+        put(bytes, 2);
     }
     void u32(uint32_t v)
     {
-        u16(v & 0xFFFF);
-        u16(v >> 16);
+        uint8_t bytes[4];
+        riff::put_u32(bytes, v);
+        put(bytes, 4);
     }
     bool write_to(os::OutStream& out) const { return out.write(bytes_.data(), count_) == count_; }
 
 private:
-    void put(uint8_t byte)
+    void put(uint8_t const* bytes, uint32_t count)
     {
-        if (count_ < bytes_.size())
-            bytes_[count_++] = byte;
+        for (uint32_t i = 0; i < count && count_ < bytes_.size(); ++i)
+            bytes_[count_++] = bytes[i];
     }
 
     std::array<uint8_t, 96> bytes_ {};

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <audio/formats/WaveHeader.h>
+#include <platform/riff.h>
 
 namespace audio {
 
@@ -12,10 +13,7 @@ constexpr int32_t MIN_DELTA = 16;
 // Damaged data could grow a step without end; no valid stream comes near this.
 constexpr int64_t MAX_DELTA = 1 << 24;
 
-int16_t s16(uint8_t const* p)
-{
-    return static_cast<int16_t>(static_cast<uint16_t>(p[0] | (p[1] << 8)));
-}
+using platform::riff::s16;
 
 struct Channel {
     int32_t coefficient1 = 0;
@@ -49,11 +47,8 @@ AudioBuffer AdpcmDecoder::transform(AudioBuffer const& input)
     uint8_t* bytes = out.writable();
     for (size_t b = 0; b < blocks; ++b) {
         decode_block(input.data.data() + b * align, align, channels, decoded.data());
-        for (size_t i = 0; i < decoded.size(); ++i) {
-            uint8_t* p = bytes + 2 * (b * decoded.size() + i);
-            p[0] = static_cast<uint8_t>(static_cast<uint16_t>(decoded[i]) & 0xFF);
-            p[1] = static_cast<uint8_t>(static_cast<uint16_t>(decoded[i]) >> 8);
-        }
+        for (size_t i = 0; i < decoded.size(); ++i)
+            platform::riff::put_s16(bytes + 2 * (b * decoded.size() + i), decoded[i]);
     }
     return AudioBuffer(std::move(out), { channels, 16, input.format.samples_per_second });
 }

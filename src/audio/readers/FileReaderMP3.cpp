@@ -16,7 +16,7 @@ constexpr int64_t MAX_PIECE_FRAMES = 1 << 16;
 } // namespace
 
 FileReaderMP3::FileReaderMP3(std::unique_ptr<os::InStream> in)
-    : in_(std::move(in))
+    : Reader(std::move(in))
 {
     if (!in_ || !in_->is_open())
         return;
@@ -176,12 +176,6 @@ int64_t FileReaderMP3::frames_in(AudioBuffer const& buffer)
     return frames;
 }
 
-bool FileReaderMP3::is_valid()
-{
-    core::Lock guard(lock());
-    return valid_;
-}
-
 bool FileReaderMP3::at_end()
 {
     core::Lock guard(lock());
@@ -192,11 +186,6 @@ int32_t FileReaderMP3::channels()
 {
     core::Lock guard(lock());
     return first_.channels;
-}
-
-int32_t FileReaderMP3::bits_per_sample()
-{
-    return 16;
 }
 
 int32_t FileReaderMP3::samples_per_second()

@@ -5,7 +5,6 @@
 
 #include <array>
 #include <memory>
-#include <os/File.h>
 
 namespace audio {
 
@@ -32,10 +31,8 @@ public:
     // header, confirmed by the next one.
     AudioBuffer get_data(int32_t frames) override;
 
-    bool is_valid() override;
     bool at_end() override;
     int32_t channels() override;
-    int32_t bits_per_sample() override;
     int32_t samples_per_second() override;
     int32_t bit_rate() override;
     int64_t seconds_to_units(double seconds) override;
@@ -65,13 +62,11 @@ private:
     bool next_frame(Mp3Header& header);
     int average_bit_rate();
 
-    std::unique_ptr<os::InStream> const in_;
     uint32_t file_size_ = 0;
     std::array<uint8_t, BUFFER_SIZE> buffer_ {};
     uint32_t fill_ = 0;
     uint32_t read_position_ = 0;
     uint32_t buffer_start_ = 0; // the file offset of buffer_[0]
-    bool valid_ = false;
     bool exhausted_ = false; // no frame after the position
     Mp3Header first_;
     uint32_t first_offset_ = 0;

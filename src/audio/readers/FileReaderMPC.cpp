@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstring>
 #include <mpc/mpcdec.h>
+#include <platform/riff.h>
 #include <vector>
 
 namespace audio {
@@ -79,7 +80,7 @@ struct FileReaderMPC::Library {
 };
 
 FileReaderMPC::FileReaderMPC(std::unique_ptr<os::InStream> in)
-    : in_(std::move(in))
+    : DecodingReader(std::move(in))
     , library_(std::make_unique<Library>())
 {
     if (!in_ || !in_->is_open() || !has_signature(*in_) || !in_->seek(0))
@@ -127,44 +128,12 @@ AudioBuffer FileReaderMPC::get_data(int32_t frames)
         size_t const count = std::min<size_t>(frame.samples, MPC_FRAME_LENGTH) * size_t(channels_);
         core::SharedBuffer data(count * 2);
         uint8_t* p = data.writable();
-        for (size_t i = 0; i < count; ++i) {
-            auto const v = static_cast<uint16_t>(to_16_bits(l.samples[i]));
-            *p++ = static_cast<uint8_t>(v & 0xFF);
-            *p++ = static_cast<uint8_t>(v >> 8);
-        }
+        for (size_t i = 0; i < count; ++i, p += 2)
+            platform::riff::put_s16(p, to_16_bits(l.samples[i]));
         position_ += frame.samples;
         return AudioBuffer(std::move(data), { channels_, 16, rate_ });
     }
     return {};
-}
-
-bool FileReaderMPC::is_valid()
-{
-    core::Lock guard(lock());
-    return valid_;
-}
-
-bool FileReaderMPC::at_end()
-{
-    core::Lock guard(lock());
-    return !valid_ || position_ >= length_;
-}
-
-int32_t FileReaderMPC::channels()
-{
-    core::Lock guard(lock());
-    return channels_;
-}
-
-int32_t FileReaderMPC::bits_per_sample()
-{
-    return 16;
-}
-
-int32_t FileReaderMPC::samples_per_second()
-{
-    core::Lock guard(lock());
-    return rate_;
 }
 
 int32_t FileReaderMPC::bit_rate()
@@ -173,38 +142,10 @@ int32_t FileReaderMPC::bit_rate()
     return bit_rate_;
 }
 
-int64_t FileReaderMPC::seconds_to_units(double seconds)
+bool FileReaderMPC::seek_locked(int64_t frame)
 {
-    core::Lock guard(lock());
-    return static_cast<int64_t>(double(rate_) * std::max(seconds, 0.0));
-}
-
-double FileReaderMPC::units_to_seconds(int64_t units)
-{
-    core::Lock guard(lock());
-    return rate_ > 0 ? double(units) / rate_ : 0.0;
-}
-
-int64_t FileReaderMPC::length()
-{
-    core::Lock guard(lock());
-    return length_;
-}
-
-int64_t FileReaderMPC::position()
-{
-    core::Lock guard(lock());
-    return position_;
-}
-
-bool FileReaderMPC::seek(int64_t units)
-{
-    core::Lock guard(lock());
-    if (!valid_)
-        return false;
-    int64_t const target = std::clamp<int64_t>(units, 0, length_);
-    position_ = target;
-    return mpc_demux_seek_sample(library_->demux, static_cast<mpc_uint64_t>(target)) == MPC_STATUS_OK;
+    position_ = frame;
+    return mpc_demux_seek_sample(library_->demux, static_cast<mpc_uint64_t>(frame)) == MPC_STATUS_OK;
 }
 
 } // namespace audio

@@ -1,9 +1,8 @@
 #pragma once
 
-#include "Reader.h"
+#include "DecodingReader.h"
 
 #include <memory>
-#include <os/File.h>
 
 namespace audio {
 
@@ -12,7 +11,7 @@ namespace audio {
 // Positions are sample frames.
 //
 // Threads: as Reader.
-class FileReaderMPC final : public Reader {
+class FileReaderMPC final : public DecodingReader {
 public:
     explicit FileReaderMPC(std::unique_ptr<os::InStream> in);
     ~FileReaderMPC() override;
@@ -21,27 +20,15 @@ public:
     // decoding error.
     AudioBuffer get_data(int32_t frames) override;
 
-    bool is_valid() override;
-    bool at_end() override;
-    int32_t channels() override;
-    int32_t bits_per_sample() override;
-    int32_t samples_per_second() override;
     int32_t bit_rate() override;
-    int64_t seconds_to_units(double seconds) override;
-    double units_to_seconds(int64_t units) override;
-    int64_t length() override;
-    int64_t position() override;
-    bool seek(int64_t units) override;
 
 private:
+    int64_t tell_locked() override { return position_; }
+    bool seek_locked(int64_t frame) override;
+
     struct Library;
-    std::unique_ptr<os::InStream> const in_;
     std::unique_ptr<Library> library_;
-    bool valid_ = false;
-    int32_t channels_ = 0;
-    int32_t rate_ = 0;
     int32_t bit_rate_ = 0;
-    int64_t length_ = 0;
     int64_t position_ = 0;
 };
 

@@ -46,7 +46,7 @@ struct FileReaderVorbis::Tremor {
 };
 
 FileReaderVorbis::FileReaderVorbis(std::unique_ptr<os::InStream> in)
-    : in_(std::move(in))
+    : DecodingReader(std::move(in))
     , tremor_(std::make_unique<Tremor>())
 {
     if (!in_ || !in_->is_open() || !in_->seek(0))
@@ -66,7 +66,7 @@ FileReaderVorbis::FileReaderVorbis(std::unique_ptr<os::InStream> in)
         return;
     channels_ = info->channels;
     rate_ = static_cast<int32_t>(info->rate);
-    total_ = std::max<int64_t>(ov_pcm_total(&tremor_->file, -1), 0);
+    length_ = std::max<int64_t>(ov_pcm_total(&tremor_->file, -1), 0);
     valid_ = true;
 }
 
@@ -99,35 +99,6 @@ AudioBuffer FileReaderVorbis::get_data(int32_t frames)
     return {};
 }
 
-bool FileReaderVorbis::is_valid()
-{
-    core::Lock guard(lock());
-    return valid_;
-}
-
-bool FileReaderVorbis::at_end()
-{
-    core::Lock guard(lock());
-    return !valid_ || ov_pcm_tell(&tremor_->file) >= total_;
-}
-
-int32_t FileReaderVorbis::channels()
-{
-    core::Lock guard(lock());
-    return channels_;
-}
-
-int32_t FileReaderVorbis::bits_per_sample()
-{
-    return 16;
-}
-
-int32_t FileReaderVorbis::samples_per_second()
-{
-    core::Lock guard(lock());
-    return rate_;
-}
-
 int32_t FileReaderVorbis::bit_rate()
 {
     core::Lock guard(lock());
@@ -136,40 +107,20 @@ int32_t FileReaderVorbis::bit_rate()
     // The file's bytes over its length; the library's own figure divides by a time in whole
     // milliseconds, which a short stream rounds to zero.
     ogg_int64_t const bytes = ov_raw_total(&tremor_->file, -1);
-    if (bytes <= 0 || total_ <= 0)
+    if (bytes <= 0 || length_ <= 0)
         return 0;
-    double const rate = double(bytes) * 8 * rate_ / double(total_);
+    double const rate = double(bytes) * 8 * rate_ / double(length_);
     return static_cast<int32_t>(std::clamp(rate, 0.0, double(INT32_MAX)));
 }
 
-int64_t FileReaderVorbis::seconds_to_units(double seconds)
+int64_t FileReaderVorbis::tell_locked()
 {
-    core::Lock guard(lock());
-    return static_cast<int64_t>(double(rate_) * std::max(seconds, 0.0));
+    return ov_pcm_tell(&tremor_->file);
 }
 
-double FileReaderVorbis::units_to_seconds(int64_t units)
+bool FileReaderVorbis::seek_locked(int64_t frame)
 {
-    core::Lock guard(lock());
-    return rate_ > 0 ? double(units) / rate_ : 0.0;
-}
-
-int64_t FileReaderVorbis::length()
-{
-    core::Lock guard(lock());
-    return total_;
-}
-
-int64_t FileReaderVorbis::position()
-{
-    core::Lock guard(lock());
-    return valid_ ? std::max<int64_t>(ov_pcm_tell(&tremor_->file), 0) : 0;
-}
-
-bool FileReaderVorbis::seek(int64_t units)
-{
-    core::Lock guard(lock());
-    return valid_ && ov_pcm_seek(&tremor_->file, std::clamp<int64_t>(units, 0, total_)) == 0;
+    return ov_pcm_seek(&tremor_->file, frame) == 0;
 }
 
 } // namespace audio

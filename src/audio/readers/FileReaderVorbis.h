@@ -1,9 +1,8 @@
 #pragma once
 
-#include "Reader.h"
+#include "DecodingReader.h"
 
 #include <memory>
-#include <os/File.h>
 
 namespace audio {
 
@@ -12,7 +11,7 @@ namespace audio {
 // are sample frames.
 //
 // Threads: as Reader.
-class FileReaderVorbis final : public Reader {
+class FileReaderVorbis final : public DecodingReader {
 public:
     static constexpr int32_t MAX_FRAMES = 8192;
 
@@ -22,26 +21,14 @@ public:
     // One read of the decoder; the empty buffer at the end and on a decoding error.
     AudioBuffer get_data(int32_t frames) override;
 
-    bool is_valid() override;
-    bool at_end() override;
-    int32_t channels() override;
-    int32_t bits_per_sample() override;
-    int32_t samples_per_second() override;
     int32_t bit_rate() override;
-    int64_t seconds_to_units(double seconds) override;
-    double units_to_seconds(int64_t units) override;
-    int64_t length() override;
-    int64_t position() override;
-    bool seek(int64_t units) override;
 
 private:
+    int64_t tell_locked() override;
+    bool seek_locked(int64_t frame) override;
+
     struct Tremor;
-    std::unique_ptr<os::InStream> const in_;
     std::unique_ptr<Tremor> tremor_;
-    bool valid_ = false;
-    int32_t channels_ = 0;
-    int32_t rate_ = 0;
-    int64_t total_ = 0;
 };
 
 } // namespace audio

@@ -1,6 +1,7 @@
 #include "GsmDecoder.h"
 
 #include <algorithm>
+#include <platform/riff.h>
 
 namespace audio {
 
@@ -16,11 +17,8 @@ AudioBuffer GsmDecoder::transform(AudioBuffer const& input)
         // A block that is not valid GSM decodes to silence rather than to what the last one left.
         if (!codec_.decode(input.data.data() + b * GsmCodec::BYTES_PER_BLOCK, samples))
             std::fill(std::begin(samples), std::end(samples), int16_t(0));
-        for (int i = 0; i < GsmCodec::SAMPLES_PER_BLOCK; ++i) {
-            auto const v = static_cast<uint16_t>(samples[i]);
-            *bytes++ = static_cast<uint8_t>(v & 0xFF);
-            *bytes++ = static_cast<uint8_t>(v >> 8);
-        }
+        for (int i = 0; i < GsmCodec::SAMPLES_PER_BLOCK; ++i, bytes += 2)
+            platform::riff::put_s16(bytes, samples[i]);
     }
     return AudioBuffer(std::move(out), { 1, 16, 8000 });
 }

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <mad.h>
+#include <platform/riff.h>
 
 namespace audio {
 
@@ -112,11 +113,8 @@ AudioBuffer Mp3Decoder::decode(size_t end_offset)
         out.resize(at + size_t(pcm.length) * size_t(channels) * 2);
         uint8_t* p = out.data() + at;
         for (unsigned i = 0; i < pcm.length; ++i) {
-            for (int c = 0; c < channels; ++c) {
-                auto const v = static_cast<uint16_t>(to_16_bits(pcm.samples[c][i]));
-                *p++ = static_cast<uint8_t>(v & 0xFF);
-                *p++ = static_cast<uint8_t>(v >> 8);
-            }
+            for (int c = 0; c < channels; ++c, p += 2)
+                platform::riff::put_s16(p, to_16_bits(pcm.samples[c][i]));
         }
     }
     if (out.empty())

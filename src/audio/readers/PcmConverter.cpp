@@ -30,11 +30,8 @@ AudioBuffer PcmConverter::transform(AudioBuffer const& input)
             samples[c] = riff::sample16(in + c * sample_bytes, source_);
         int32_t stereo[2];
         riff::mix_to_stereo(samples.data(), channels, source_.channel_mask, stereo);
-        for (unsigned c = 0; c < out_channels; ++c) {
-            auto const value = static_cast<uint16_t>(static_cast<int16_t>(stereo[c]));
-            *out++ = static_cast<uint8_t>(value & 0xFF);
-            *out++ = static_cast<uint8_t>(value >> 8);
-        }
+        for (unsigned c = 0; c < out_channels; ++c, out += 2)
+            riff::put_s16(out, static_cast<int16_t>(stereo[c]));
     }
     return AudioBuffer(std::move(data), { static_cast<int32_t>(out_channels), 16, input.format.samples_per_second });
 }

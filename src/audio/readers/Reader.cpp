@@ -4,6 +4,22 @@
 
 namespace audio {
 
+Reader::Reader(std::unique_ptr<os::InStream> in)
+    : in_(std::move(in))
+{
+}
+
+bool Reader::is_valid()
+{
+    core::Lock guard(lock_);
+    return valid_;
+}
+
+int32_t Reader::bits_per_sample()
+{
+    return 16;
+}
+
 bool Reader::render(int32_t frames)
 {
     int64_t remaining = frames;

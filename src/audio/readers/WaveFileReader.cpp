@@ -13,7 +13,7 @@ constexpr uint32_t MAX_PIECE = 1 << 20;
 } // namespace
 
 WaveFileReader::WaveFileReader(std::unique_ptr<os::InStream> in, WaveCoding coding)
-    : in_(std::move(in))
+    : Reader(std::move(in))
     , coding_(coding)
 {
     valid_ = open();
@@ -81,12 +81,6 @@ AudioBuffer WaveFileReader::get_data(int32_t frames)
 int64_t WaveFileReader::frames_in(AudioBuffer const& buffer)
 {
     return static_cast<int64_t>(buffer.length() / header_.block_align) * frames_per_block_;
-}
-
-bool WaveFileReader::is_valid()
-{
-    core::Lock guard(lock());
-    return valid_;
 }
 
 bool WaveFileReader::at_end()

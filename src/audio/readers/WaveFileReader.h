@@ -5,7 +5,6 @@
 #include <audio/formats/WaveFileWriter.h>
 #include <audio/formats/WaveHeader.h>
 #include <memory>
-#include <os/File.h>
 
 namespace audio {
 
@@ -25,7 +24,6 @@ public:
     // GSM: the whole blocks that hold about `frames` frames, at least one.
     AudioBuffer get_data(int32_t frames) override;
 
-    bool is_valid() override;
     bool at_end() override;
     int32_t channels() override;
     int32_t bits_per_sample() override;
@@ -47,10 +45,8 @@ protected:
 private:
     bool open();
 
-    std::unique_ptr<os::InStream> const in_;
     WaveCoding const coding_;
     WaveHeader header_;
-    bool valid_ = false;
     uint32_t frames_per_block_ = 1;
     uint32_t position_ = 0;
 };

@@ -19,6 +19,8 @@ namespace platform {
 inline constexpr uint32_t PIM_ITEM_CREATED_LOCAL = 0x8100;
 inline constexpr uint32_t PIM_ITEM_DELETED_LOCAL = 0x8101;
 inline constexpr uint32_t PIM_ITEM_CHANGED_LOCAL = 0x8102;
+// The same changes made in a remote store follow at this distance (0x8105 to 0x8107).
+inline constexpr uint32_t PIM_ITEM_REMOTE_OFFSET = 5;
 
 struct ContactRecord {
     uint32_t oid = 0; // never 0 for a contact

@@ -40,7 +40,8 @@ void PhoneSimulator::publish(SimulatedCall call)
     publisher_.write_stage(call, status_bits(call), call == SimulatedCall::NONE ? 0 : 1);
 }
 
-bool PhoneSimulator::begin(bool incoming, std::u16string const& number, std::u16string name, std::string& problem)
+bool PhoneSimulator::begin(
+    LineCallDirection direction, std::u16string const& number, std::u16string name, std::string& problem)
 {
     if (state().call != SimulatedCall::NONE) {
         problem = "a call is already in progress";
@@ -48,14 +49,14 @@ bool PhoneSimulator::begin(bool incoming, std::u16string const& number, std::u16
     }
     if (name.empty())
         name = contact_name(number);
-    publisher_.write_caller(incoming ? LineCallDirection::INCOMING : LineCallDirection::OUTGOING, number, name);
-    publish(incoming ? SimulatedCall::RINGING : SimulatedCall::DIALING);
+    publisher_.write_caller(direction, number, name);
+    publish(direction == LineCallDirection::INCOMING ? SimulatedCall::RINGING : SimulatedCall::DIALING);
     return true;
 }
 
 bool PhoneSimulator::ring(std::u16string const& number, std::u16string const& name, std::string& problem)
 {
-    return begin(true, number, name, problem);
+    return begin(LineCallDirection::INCOMING, number, name, problem);
 }
 
 bool PhoneSimulator::dial(std::u16string const& number, std::u16string const& name, std::string& problem)
@@ -64,7 +65,7 @@ bool PhoneSimulator::dial(std::u16string const& number, std::u16string const& na
         problem = "a number to dial is needed";
         return false;
     }
-    return begin(false, number, name, problem);
+    return begin(LineCallDirection::OUTGOING, number, name, problem);
 }
 
 bool PhoneSimulator::answer(std::string& problem)

@@ -48,7 +48,7 @@ public:
 
 private:
     void publish(SimulatedCall call);
-    bool begin(bool incoming, std::u16string const& number, std::u16string name, std::string& problem);
+    bool begin(LineCallDirection direction, std::u16string const& number, std::u16string name, std::string& problem);
 
     RegistryStore& store_;
     PhonePublisher publisher_;

@@ -286,6 +286,76 @@ bool apply(Property const& p, VCard& card)
     return true;
 }
 
+// A card from its BEGIN line on.
+class OpenCard {
+public:
+    // One line of the card; false once the card has ended, in the result as a card or as its refusal.
+    bool take(LogicalLine const& line, VCardParse& result)
+    {
+        if (equals_nocase(line.text, "END:VCARD")) {
+            if (depth_ == 0) {
+                end(result);
+                return false;
+            }
+            --depth_;
+            return true;
+        }
+        if (equals_nocase(line.text, "BEGIN:VCARD")) {
+            // The outer card, with all it holds, is refused.
+            refuse({ line.offset, "card begins inside another card" });
+            ++depth_;
+        } else if (!refused_ && !line.text.empty()) {
+            take_property(line);
+        }
+        return true;
+    }
+
+private:
+    void take_property(LogicalLine const& line)
+    {
+        text_ += line.text.size();
+        if (text_ > MAX_VCARD_TEXT) {
+            refuse({ line.offset, "card is longer than " + std::to_string(MAX_VCARD_TEXT) + " bytes" });
+            return;
+        }
+        auto const property = parse_property(line.text);
+        if (!property)
+            refuse({ line.offset, "line is no property" });
+        else if (!apply(*property, card_))
+            refuse({ line.offset, "broken " + property->name + " value" });
+    }
+
+    // The card's first trouble is the one told.
+    void refuse(VCardProblem problem)
+    {
+        if (!refused_)
+            refused_ = std::move(problem);
+    }
+
+    void end(VCardParse& result)
+    {
+        if (refused_)
+            result.problems.push_back(*refused_);
+        else
+            result.cards.push_back(std::move(card_));
+    }
+
+    VCard card_;
+    size_t text_ = 0;
+    int depth_ = 0; // cards begun inside this one
+    std::optional<VCardProblem> refused_;
+};
+
+// Outside a card: a card begins, or anything but blank text is a problem.
+std::optional<OpenCard> line_outside_card(LogicalLine const& line, VCardParse& result)
+{
+    if (equals_nocase(line.text, "BEGIN:VCARD"))
+        return OpenCard();
+    if (line.text.find_first_not_of(" \t") != std::string::npos)
+        result.problems.push_back({ line.offset, "text outside a card" });
+    return std::nullopt;
+}
+
 } // namespace
 
 bool decode_base64(std::string_view text, std::vector<uint8_t>& out)
@@ -320,53 +390,12 @@ VCardParse parse_vcards(std::string_view bytes)
     }
     if (bytes.starts_with("\xEF\xBB\xBF"))
         bytes.remove_prefix(3);
-    std::optional<VCard> card;
-    size_t card_text = 0;
-    int depth = 0; // cards begun inside the open one
-    std::optional<VCardProblem> refused; // the open card's first trouble
+    std::optional<OpenCard> card;
     for (auto const& line : unfold(bytes)) {
-        if (!card) {
-            if (equals_nocase(line.text, "BEGIN:VCARD")) {
-                card.emplace();
-                card_text = 0;
-                depth = 0;
-                refused.reset();
-            } else if (line.text.find_first_not_of(" \t") != std::string::npos) {
-                result.problems.push_back({ line.offset, "text outside a card" });
-            }
-            continue;
-        }
-        if (equals_nocase(line.text, "END:VCARD")) {
-            if (depth > 0) {
-                --depth;
-                continue;
-            }
-            if (refused)
-                result.problems.push_back(*refused);
-            else
-                result.cards.push_back(std::move(*card));
+        if (!card)
+            card = line_outside_card(line, result);
+        else if (!card->take(line, result))
             card.reset();
-            continue;
-        }
-        if (equals_nocase(line.text, "BEGIN:VCARD")) {
-            // The outer card, with all it holds, is refused.
-            if (!refused)
-                refused = VCardProblem { line.offset, "card begins inside another card" };
-            ++depth;
-            continue;
-        }
-        if (refused || line.text.empty())
-            continue;
-        card_text += line.text.size();
-        if (card_text > MAX_VCARD_TEXT) {
-            refused = VCardProblem { line.offset, "card is longer than " + std::to_string(MAX_VCARD_TEXT) + " bytes" };
-            continue;
-        }
-        auto const property = parse_property(line.text);
-        if (!property)
-            refused = VCardProblem { line.offset, "line is no property" };
-        else if (!apply(*property, *card))
-            refused = VCardProblem { line.offset, "broken " + property->name + " value" };
     }
     if (card)
         result.problems.push_back({ bytes.size(), "card without its end" });

@@ -1,5 +1,6 @@
 #include "instance.h"
 
+#include <platform/riff.h>
 #include <platform/text.h>
 
 #include <algorithm>
@@ -32,16 +33,8 @@ std::string path_in_folder(std::u16string const& name, char const* suffix)
     return folder + "/" + to_utf8(name) + suffix;
 }
 
-void put32(uint8_t* p, uint32_t value)
-{
-    for (int i = 0; i < 4; ++i)
-        p[i] = static_cast<uint8_t>(value >> (8 * i));
-}
-
-uint32_t get32(uint8_t const* p)
-{
-    return uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) | (uint32_t(p[3]) << 24);
-}
+using riff::put_u32;
+using riff::u32;
 
 // Reads or writes exactly `count` bytes, waiting at most IO_TIMEOUT_MS for each part; false otherwise.
 bool transfer(int fd, uint8_t* data, size_t count, bool write)
@@ -137,8 +130,8 @@ SendResult send_to_instance(std::u16string const& name, uint32_t data, std::vect
     }
     std::vector<uint8_t> message(HEADER_BYTES + bytes.size());
     std::memcpy(message.data(), MAGIC, 4);
-    put32(message.data() + 4, data);
-    put32(message.data() + 8, static_cast<uint32_t>(bytes.size()));
+    put_u32(message.data() + 4, data);
+    put_u32(message.data() + 8, static_cast<uint32_t>(bytes.size()));
     std::copy(bytes.begin(), bytes.end(), message.begin() + HEADER_BYTES);
     uint8_t answer = 0;
     bool const ok = transfer(fd, message.data(), message.size(), true) && transfer(fd, &answer, 1, false);
@@ -300,11 +293,11 @@ std::optional<std::string> InstanceServer::read_some(Connection& c)
             return "instance: a malformed message was dropped (header)";
         if (c.header_read < HEADER_BYTES)
             return std::nullopt;
-        uint32_t const count = get32(c.header + 8);
+        uint32_t const count = u32(c.header + 8);
         if (count > MAX_COPY_BYTES)
             return "instance: a message of " + std::to_string(count) + " bytes was dropped (over 32 KiB)";
         c.data = std::make_unique<CopyData>();
-        c.data->data = get32(c.header + 4);
+        c.data->data = u32(c.header + 4);
         c.data->bytes.resize(count);
     } else {
         c.data_read += static_cast<size_t>(n);

@@ -146,51 +146,64 @@ bool registry_is_private(std::string const& path)
     return true;
 }
 
-int run_notifier(bool detach, ServiceCompanion* companion)
+namespace {
+
+// The lock beside the store: -1 when another notifier holds it or it cannot be taken (`code` then says
+// how the service ends), else its descriptor.
+int take_lock(std::string const& store_path, std::string const& lock_path, int& code)
 {
-    RegistryStore& store = RegistryStore::instance();
-    auto notifications = open_app_notifications(store);
-    if (!notifications) {
-        std::fprintf(stderr, "ravelin-notifier: cannot open the registry store %s\n", store.path().c_str());
-        return 1;
-    }
-    std::string const lock_path = store.path() + "-notifier.lock";
     int const lock = ::open(lock_path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
     if (lock < 0) {
         std::fprintf(stderr, "ravelin-notifier: cannot open %s\n", lock_path.c_str());
-        return 1;
+        code = 1;
+        return -1;
     }
     if (::flock(lock, LOCK_EX | LOCK_NB) != 0) {
-        std::fprintf(stderr, "ravelin-notifier: another notifier is running for %s\n", store.path().c_str());
-        return 0;
+        std::fprintf(stderr, "ravelin-notifier: another notifier is running for %s\n", store_path.c_str());
+        ::close(lock);
+        code = 0;
+        return -1;
     }
-    if (detach) {
-        // A service outlives whoever started it: it keeps none of its terminal or pipes open.
-        ::setsid();
-        int const null = ::open("/dev/null", O_RDWR | O_CLOEXEC);
-        if (null >= 0) {
-            for (int fd = 0; fd <= 2; ++fd)
-                ::dup2(null, fd);
-            ::close(null);
-        }
-    }
-    // The lock file names the notifier that holds it, for whoever wants to stop it.
+    return lock;
+}
+
+// The lock file names the notifier that holds it, for whoever wants to stop it.
+void write_process_id(int lock, std::string const& lock_path)
+{
     std::string const pid = std::to_string(::getpid()) + "\n";
     if (::ftruncate(lock, 0) != 0 || ::pwrite(lock, pid.data(), pid.size(), 0) != static_cast<ssize_t>(pid.size()))
         std::fprintf(stderr, "ravelin-notifier: cannot write its process id to %s\n", lock_path.c_str());
+}
 
-    if (companion) {
-        // The watch below takes these signals from a descriptor; a thread the companion starts must not
-        // take them first.
-        sigset_t signals;
-        sigemptyset(&signals);
-        for (int s : { SIGTERM, SIGINT, SIGCHLD })
-            sigaddset(&signals, s);
-        ::pthread_sigmask(SIG_BLOCK, &signals, nullptr);
-        companion->start();
+// A service outlives whoever started it: it keeps none of its terminal or pipes open.
+void leave_session()
+{
+    ::setsid();
+    int const null = ::open("/dev/null", O_RDWR | O_CLOEXEC);
+    if (null >= 0) {
+        for (int fd = 0; fd <= 2; ++fd)
+            ::dup2(null, fd);
+        ::close(null);
     }
+}
+
+// The watch takes these signals from a descriptor; a thread the companion starts must not take them first.
+void start_companion(ServiceCompanion& companion)
+{
+    sigset_t signals;
+    sigemptyset(&signals);
+    for (int s : { SIGTERM, SIGINT, SIGCHLD })
+        sigaddset(&signals, s);
+    ::pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+    companion.start();
+}
+
+// Checks the registrations on every change of the store until SIGTERM or SIGINT, unless the store may
+// have been written by another user.
+void watch_notifications(RegistryStore& store, AppNotifications& notifications, ServiceCompanion* companion)
+{
     SpawnedProcesses processes;
-    Notifier notifier(*notifications, store, processes);
+    Notifier notifier(notifications, store, processes);
     bool warned = false, first = true;
     watch_registry(
         store,
@@ -207,9 +220,32 @@ int run_notifier(bool detach, ServiceCompanion* companion)
             notifier.check();
             if (std::exchange(first, false))
                 std::fprintf(stderr, "ravelin-notifier: watching %zu registrations in %s\n",
-                    notifications->registered().size(), store.path().c_str());
+                    notifications.registered().size(), store.path().c_str());
         },
         [&] { processes.reap(); });
+}
+
+} // namespace
+
+int run_notifier(NotifierSession session, ServiceCompanion* companion)
+{
+    RegistryStore& store = RegistryStore::instance();
+    auto notifications = open_app_notifications(store);
+    if (!notifications) {
+        std::fprintf(stderr, "ravelin-notifier: cannot open the registry store %s\n", store.path().c_str());
+        return 1;
+    }
+    std::string const lock_path = store.path() + "-notifier.lock";
+    int code = 0;
+    int const lock = take_lock(store.path(), lock_path, code);
+    if (lock < 0)
+        return code;
+    if (session == NotifierSession::DETACHED)
+        leave_session();
+    write_process_id(lock, lock_path);
+    if (companion)
+        start_companion(*companion);
+    watch_notifications(store, *notifications, companion);
     if (companion)
         companion->stop();
     ::close(lock);

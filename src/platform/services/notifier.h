@@ -77,11 +77,14 @@ public:
 // store file and its log belong to the caller's user and are writable by nobody else.
 bool registry_is_private(std::string const& path);
 
+// Whether the service stays in the session of whoever started it or leaves it (and its terminal).
+enum class NotifierSession { ATTACHED, DETACHED };
+
 // The service: takes the lock beside the registry store (the file "<store>-notifier.lock", which then
 // holds its process id; another notifier holding it ends this one at once, with 0), then checks on every
-// change of the store until SIGTERM or SIGINT. `detach` leaves the
-// starter's session first. A companion, when given, runs for as long as the service watches. Messages go
-// to standard error. Answers the exit code.
-int run_notifier(bool detach, ServiceCompanion* companion = nullptr);
+// change of the store until SIGTERM or SIGINT. A DETACHED service leaves the starter's session first. A
+// companion, when given, runs for as long as the service watches. Messages go to standard error. Answers
+// the exit code.
+int run_notifier(NotifierSession session, ServiceCompanion* companion = nullptr);
 
 } // namespace platform

@@ -7,8 +7,11 @@
 #include <optional>
 #include <string>
 
-// Typed reads and writes of single registry values, for the platform's own services (phone state,
-// telephony line, notifications). A value of another type than asked, or of a broken size, reads as none.
+// Typed reads and writes of single registry values: the one coding of text (UTF-16LE with its terminating
+// zero) and numbers (4 bytes, little-endian) for the platform's own services (phone state, telephony
+// line, notifications) and for os::Registry. A value of another type than asked, or of a broken size,
+// reads as none; but a value of at most one byte reads as empty text, whatever its type, as the
+// handheld's first, one-byte query answers it.
 // Threads: any, as the store.
 namespace platform {
 

@@ -84,8 +84,7 @@ private:
         if (bits_ == 8) {
             out[0] = static_cast<uint8_t>((v + 32768) >> 8);
         } else {
-            out[0] = static_cast<uint8_t>(v & 0xFF);
-            out[1] = static_cast<uint8_t>((v >> 8) & 0xFF);
+            riff::put_s16(out, static_cast<int16_t>(v));
         }
     }
 

@@ -2,6 +2,7 @@
 // device opened later in another format is converted to it (channels mixed or repeated, 8 and 16 bits,
 // the rate by linear interpolation), so everything played lands in the one file.
 #include "wave_backend.h"
+#include <platform/riff.h>
 
 #include <algorithm>
 #include <cstring>
@@ -15,17 +16,8 @@ namespace {
 constexpr uint32_t HEADER_SIZE = 44;
 constexpr uint64_t MAX_DATA = 0xFFFFFFFFu - HEADER_SIZE;
 
-void put16(uint8_t* p, uint32_t v)
-{
-    p[0] = static_cast<uint8_t>(v & 0xFF);
-    p[1] = static_cast<uint8_t>((v >> 8) & 0xFF);
-}
-
-void put32(uint8_t* p, uint32_t v)
-{
-    put16(p, v & 0xFFFF);
-    put16(p + 2, v >> 16);
-}
+using riff::put_u16;
+using riff::put_u32;
 
 // Nearest integer, halves away from zero.
 int64_t divide_rounded(int64_t numerator, int64_t denominator)
@@ -80,17 +72,17 @@ private:
     {
         uint8_t h[HEADER_SIZE];
         std::memcpy(h, "RIFF", 4);
-        put32(h + 4, static_cast<uint32_t>(HEADER_SIZE - 8 + data_size_));
+        put_u32(h + 4, static_cast<uint32_t>(HEADER_SIZE - 8 + data_size_));
         std::memcpy(h + 8, "WAVEfmt ", 8);
-        put32(h + 16, 16);
-        put16(h + 20, WAVE_FORMAT_PCM);
-        put16(h + 22, format_.channels);
-        put32(h + 24, format_.samples_per_sec);
-        put32(h + 28, format_.avg_bytes_per_sec);
-        put16(h + 32, format_.block_align);
-        put16(h + 34, format_.bits_per_sample);
+        put_u32(h + 16, 16);
+        put_u16(h + 20, WAVE_FORMAT_PCM);
+        put_u16(h + 22, format_.channels);
+        put_u32(h + 24, format_.samples_per_sec);
+        put_u32(h + 28, format_.avg_bytes_per_sec);
+        put_u16(h + 32, format_.block_align);
+        put_u16(h + 34, format_.bits_per_sample);
         std::memcpy(h + 36, "data", 4);
-        put32(h + 40, static_cast<uint32_t>(data_size_));
+        put_u32(h + 40, static_cast<uint32_t>(data_size_));
         if (std::fseek(file_, 0, SEEK_SET) != 0 || std::fwrite(h, 1, HEADER_SIZE, file_) != HEADER_SIZE
             || std::fflush(file_) != 0)
             fail();
@@ -163,7 +155,7 @@ private:
     {
         if (from_.bits_per_sample == 8)
             return (static_cast<int32_t>(p[0]) - 128) * 256;
-        return static_cast<int16_t>(static_cast<uint16_t>(p[0] | (p[1] << 8)));
+        return riff::s16(p);
     }
 
     void take_frame(uint8_t const* p)
@@ -219,8 +211,8 @@ private:
         if (to_.bits_per_sample == 8) {
             out.push_back(static_cast<uint8_t>((v + 32768) >> 8));
         } else {
-            out.push_back(static_cast<uint8_t>(v & 0xFF));
-            out.push_back(static_cast<uint8_t>((v >> 8) & 0xFF));
+            out.resize(out.size() + 2);
+            riff::put_s16(out.data() + out.size() - 2, static_cast<int16_t>(v));
         }
     }
 

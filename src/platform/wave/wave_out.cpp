@@ -2,19 +2,15 @@
 // into a WAV file by a pump thread, and come back done with MM_WOM_DONE.
 #include "wave.h"
 #include "wave_backend.h"
-#include <platform/messages.h>
+#include "wave_device.h"
+#include <platform/riff.h>
 #include <platform/text.h>
 
 #include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
-#include <cstdlib>
 #include <cstring>
-#include <deque>
-#include <map>
 #include <memory>
-#include <mutex>
 #include <thread>
 #include <vector>
 
@@ -24,6 +20,7 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 using wave_backend::Choice;
+using wave_backend::Direction;
 using wave_backend::report;
 
 // A real-time file output is written in slices of this length.
@@ -32,19 +29,14 @@ constexpr uint32_t FULL_VOLUME = 0xFFFFFFFFu;
 // A beep longer than this is not a beep; the rest of such a file is not played.
 constexpr uint64_t MAX_SOUND_BYTES = 16u << 20;
 
-class OutputDevice final : public wave_backend::PlaybackSource {
+class OutputDevice final : public wave_backend::DeviceCore, public wave_backend::PlaybackSource {
 public:
     OutputDevice(WaveHandle handle, WaveFormat const& format, uint32_t thread_id, uint32_t flags)
-        : handle_(handle)
-        , format_(format)
-        , thread_id_(thread_id)
-        , flags_(flags)
+        : DeviceCore(Direction::OUTPUT, handle, format, thread_id, flags)
     {
     }
 
-    ~OutputDevice() { shut_down(); }
-
-    WaveHandle handle() const { return handle_; }
+    ~OutputDevice() override { shut_down(); }
 
     // Backends are attached before the device is published.
     void attach(std::unique_ptr<wave_backend::LiveOutput> live) { live_ = std::move(live); }
@@ -53,48 +45,6 @@ public:
         recorded_ = std::move(recorded);
         fast_ = fast;
         pump_thread_ = std::thread([this] { pump(); });
-    }
-
-    void notify(uint32_t message, WaveBlock* block = nullptr)
-    {
-        if (flags_ == CALLBACK_THREAD)
-            post_thread_message(thread_id_, message, handle_, reinterpret_cast<intptr_t>(block));
-    }
-
-    uint32_t prepare(WaveBlock& block)
-    {
-        std::lock_guard lock(mutex_);
-        if (block.flags.load() & WHDR_INQUEUE)
-            return WAVERR_STILLPLAYING;
-        if (!block.data)
-            return MMSYSERR_INVALPARAM;
-        block.flags.fetch_or(WHDR_PREPARED);
-        return MMSYSERR_NOERROR;
-    }
-
-    uint32_t unprepare(WaveBlock& block)
-    {
-        std::lock_guard lock(mutex_);
-        if (block.flags.load() & WHDR_INQUEUE)
-            return WAVERR_STILLPLAYING;
-        block.flags.fetch_and(~WHDR_PREPARED);
-        return MMSYSERR_NOERROR;
-    }
-
-    uint32_t write(WaveBlock& block)
-    {
-        {
-            std::lock_guard lock(mutex_);
-            uint32_t const flags = block.flags.load();
-            if (!(flags & WHDR_PREPARED))
-                return WAVERR_UNPREPARED;
-            if (flags & WHDR_INQUEUE)
-                return WAVERR_STILLPLAYING;
-            block.flags.store((flags & ~WHDR_DONE) | WHDR_INQUEUE);
-            queue_.push_back(&block);
-        }
-        changed_.notify_all();
-        return MMSYSERR_NOERROR;
     }
 
     uint32_t pause()
@@ -129,13 +79,10 @@ public:
     // False while blocks are queued.
     bool close()
     {
-        {
-            std::lock_guard lock(mutex_);
-            if (!queue_.empty())
-                return false;
-        }
+        if (!queue_empty())
+            return false;
         shut_down();
-        notify(MM_WOM_CLOSE);
+        notify_close();
         return true;
     }
 
@@ -210,24 +157,17 @@ private:
                 int64_t const v = (int64_t(bytes[i]) - 128) * gain[channel] / 0xFFFF;
                 bytes[i] = static_cast<uint8_t>(v + 128);
             } else {
-                int64_t const s = static_cast<int16_t>(static_cast<uint16_t>(bytes[i] | (bytes[i + 1] << 8)));
-                int64_t const v = s * gain[channel] / 0xFFFF;
-                bytes[i] = static_cast<uint8_t>(v & 0xFF);
-                bytes[i + 1] = static_cast<uint8_t>((v >> 8) & 0xFF);
+                riff::put_s16(bytes + i, static_cast<int16_t>(riff::s16(bytes + i) * gain[channel] / 0xFFFF));
             }
         }
     }
 
-    // The done flag is set last: whoever sees it may reuse the block.
+    // A played block comes back whole.
     void complete_front_locked()
     {
-        WaveBlock* block = queue_.front();
-        queue_.pop_front();
         offset_ = 0;
-        block->bytes_recorded.store(block->buffer_length, std::memory_order_relaxed);
-        uint32_t const flags = block->flags.load(std::memory_order_relaxed);
-        block->flags.store((flags & ~WHDR_INQUEUE) | WHDR_DONE, std::memory_order_release);
-        notify(MM_WOM_DONE, block);
+        queue_.front()->bytes_recorded.store(queue_.front()->buffer_length, std::memory_order_relaxed);
+        finish_front_locked();
         changed_.notify_all();
     }
 
@@ -235,49 +175,51 @@ private:
     void pump()
     {
         std::unique_lock lock(mutex_);
-        uint32_t const align = std::max<uint32_t>(format_.block_align, 1);
         while (!closing_) {
             if (paused_ || queue_.empty()) {
                 clock_running_ = false;
                 changed_.wait(lock);
                 continue;
             }
-            size_t want = SIZE_MAX;
-            if (!fast_) {
-                auto const now = Clock::now();
-                if (!clock_running_) {
-                    clock_running_ = true;
-                    clock_start_ = now;
-                    frames_played_ = 0;
-                }
-                auto const elapsed = std::chrono::duration_cast<std::chrono::microseconds>(now - clock_start_).count();
-                uint64_t const due = static_cast<uint64_t>(elapsed) * format_.samples_per_sec / 1000000;
-                if (due <= frames_played_) {
-                    changed_.wait_until(lock, now + REAL_TIME_SLICE);
-                    continue;
-                }
-                want = static_cast<size_t>(due - frames_played_) * align;
-                frames_played_ = due;
-            }
-            while (want > 0 && !queue_.empty()) {
-                WaveBlock const* block = queue_.front();
-                scratch_.resize(std::max<size_t>(std::min<size_t>(want, block->buffer_length - offset_), 1));
-                size_t const n = take_locked(scratch_.data(), std::min(want, scratch_.size()));
-                if (n > 0)
-                    recorded_->write(scratch_.data(), n);
-                want -= n;
-            }
+            size_t const want = fast_ ? SIZE_MAX : bytes_due_locked();
+            if (want == 0)
+                changed_.wait_until(lock, Clock::now() + REAL_TIME_SLICE);
+            else
+                write_locked(want);
         }
     }
 
-    WaveHandle const handle_;
-    WaveFormat const format_;
-    uint32_t const thread_id_;
-    uint32_t const flags_;
+    // In real time: the bytes of the frames due since playing (re)started.
+    size_t bytes_due_locked()
+    {
+        auto const now = Clock::now();
+        if (!clock_running_) {
+            clock_running_ = true;
+            clock_start_ = now;
+            frames_played_ = 0;
+        }
+        uint64_t const due = frames_due(clock_start_, now);
+        if (due <= frames_played_)
+            return 0;
+        size_t const want = static_cast<size_t>(due - frames_played_) * std::max<uint32_t>(format_.block_align, 1);
+        frames_played_ = due;
+        return want;
+    }
 
-    std::mutex mutex_; // the queue and the state below
-    std::condition_variable changed_;
-    std::deque<WaveBlock*> queue_;
+    // Up to `want` bytes of the queued blocks into the file.
+    void write_locked(size_t want)
+    {
+        while (want > 0 && !queue_.empty()) {
+            WaveBlock const* block = queue_.front();
+            scratch_.resize(std::max<size_t>(std::min<size_t>(want, block->buffer_length - offset_), 1));
+            size_t const n = take_locked(scratch_.data(), std::min(want, scratch_.size()));
+            if (n > 0)
+                recorded_->write(scratch_.data(), n);
+            want -= n;
+        }
+    }
+
+    // Under the core's lock.
     size_t offset_ = 0; // bytes of the front block played
     bool paused_ = false;
     bool closing_ = false;
@@ -294,82 +236,45 @@ private:
     std::thread pump_thread_;
 };
 
-struct Devices {
-    std::mutex mutex;
-    std::map<WaveHandle, std::shared_ptr<OutputDevice>> outputs;
-    WaveHandle next_handle = 0x7100;
-    bool choice_read = false;
-    Choice choice;
+struct Outputs {
+    wave_backend::DeviceTable<OutputDevice> table { 0x7100 };
+    wave_backend::BackendChoice choice { Direction::OUTPUT };
+    std::mutex mutex; // the file
     std::shared_ptr<wave_backend::OutputFile> file; // of a file choice, from its first open
 };
 
-Devices& devices()
+Outputs& outputs()
 {
-    static auto* instance = new Devices; // outlives devices closed while the process ends
+    static auto* instance = new Outputs; // outlives devices closed while the process ends
     return *instance;
 }
 
-std::shared_ptr<OutputDevice> find_output(WaveHandle handle)
-{
-    auto& d = devices();
-    std::lock_guard lock(d.mutex);
-    auto it = d.outputs.find(handle);
-    return it == d.outputs.end() ? nullptr : it->second;
-}
+// Whether a backend that cannot start says so on standard error.
+enum class Failure { REPORTED, SILENT };
 
-Choice current_choice()
-{
-    auto& d = devices();
-    std::lock_guard lock(d.mutex);
-    if (!d.choice_read) {
-        char const* value = std::getenv("RAVELIN_AUDIO_OUT");
-        d.choice = wave_backend::parse_choice(value ? value : "");
-        d.choice_read = true;
-    }
-    return d.choice;
-}
-
-bool valid_format(WaveFormat const& f)
-{
-    return f.format_tag == WAVE_FORMAT_PCM && (f.channels == 1 || f.channels == 2)
-        && (f.bits_per_sample == 8 || f.bits_per_sample == 16) && f.samples_per_sec >= 8000
-        && f.samples_per_sec <= 192000 && f.block_align == f.channels * f.bits_per_sample / 8
-        && f.avg_bytes_per_sec == f.block_align * f.samples_per_sec;
-}
-
-// A device on the chosen backend, not yet published; none (and, unless `quiet`, a line on standard error
-// when the backend cannot start) on failure.
+// A device on the chosen backend, not yet published; none on failure, with what open answers in `error`.
 std::shared_ptr<OutputDevice> make_device(
-    WaveFormat const& format, uint32_t thread_id, uint32_t flags, uint32_t& error, bool quiet = false)
+    WaveFormat const& format, uint32_t thread_id, uint32_t flags, uint32_t& error, Failure failure)
 {
-    Choice const choice = current_choice();
-    if (choice.kind == Choice::Kind::NONE) {
-        error = MMSYSERR_BADDEVICEID;
+    auto& out = outputs();
+    Choice const choice = out.choice.current();
+    error = out.choice.usable(choice);
+    if (error != MMSYSERR_NOERROR)
         return nullptr;
-    }
     error = MMSYSERR_NODRIVER;
-    if (choice.kind == Choice::Kind::UNKNOWN) {
-        report("RAVELIN_AUDIO_OUT=" + choice.text + " is none of sdl, file:PATH.wav[,fast] and none");
-        return nullptr;
-    }
-    auto& d = devices();
-    WaveHandle handle = 0;
     std::shared_ptr<wave_backend::OutputFile> file;
     std::string problem;
-    {
-        std::lock_guard lock(d.mutex);
-        handle = d.next_handle++;
-        if (choice.kind == Choice::Kind::FILE) {
-            if (!d.file)
-                d.file = wave_backend::create_output_file(choice.path, problem);
-            file = d.file;
-        }
+    if (choice.kind == Choice::Kind::FILE) {
+        std::lock_guard lock(out.mutex);
+        if (!out.file)
+            out.file = wave_backend::create_output_file(choice.path, problem);
+        file = out.file;
     }
-    auto device = std::make_shared<OutputDevice>(handle, format, thread_id, flags);
+    auto device = std::make_shared<OutputDevice>(out.table.new_handle(), format, thread_id, flags);
     if (choice.kind == Choice::Kind::SDL) {
         auto live = wave_backend::open_sdl_output(format, *device, problem);
         if (!live) {
-            if (!quiet)
+            if (failure == Failure::REPORTED)
                 report(problem);
             return nullptr;
         }
@@ -383,13 +288,6 @@ std::shared_ptr<OutputDevice> make_device(
     }
     error = MMSYSERR_NOERROR;
     return device;
-}
-
-void publish(std::shared_ptr<OutputDevice> const& device)
-{
-    auto& d = devices();
-    std::lock_guard lock(d.mutex);
-    d.outputs.emplace(device->handle(), device);
 }
 
 // A PCM WAV file that a device can play, read whole (up to a beep's length).
@@ -407,7 +305,7 @@ bool read_sound(std::u16string const& path, WaveFormat& format, std::vector<uint
         format.bits_per_sample = layout.bits;
         format.block_align = static_cast<uint16_t>(layout.channels * layout.bits / 8);
         format.avg_bytes_per_sec = format.block_align * layout.rate;
-        ok = valid_format(format) && layout.block_align == format.block_align;
+        ok = wave_backend::valid_format(format, Direction::OUTPUT) && layout.block_align == format.block_align;
     }
     if (ok) {
         uint64_t const size = std::min(layout.data_size, MAX_SOUND_BYTES) / format.block_align * format.block_align;
@@ -425,109 +323,85 @@ uint32_t wave_out_open(
     WaveHandle& handle, int device, WaveFormat const& format, uint32_t thread_id, uintptr_t, uint32_t flags)
 {
     handle = 0;
-    if (device != WAVE_MAPPER && device != 0)
-        return MMSYSERR_BADDEVICEID;
-    if (flags != CALLBACK_NULL && flags != CALLBACK_THREAD)
-        return MMSYSERR_INVALFLAG;
-    if (!valid_format(format))
-        return WAVERR_BADFORMAT;
-    uint32_t error = MMSYSERR_NOERROR;
-    auto output = make_device(format, thread_id, flags, error);
+    uint32_t error = wave_backend::check_open(device, flags, format, Direction::OUTPUT);
+    if (error != MMSYSERR_NOERROR)
+        return error;
+    auto output = make_device(format, thread_id, flags, error, Failure::REPORTED);
     if (!output)
         return error;
-    publish(output);
+    outputs().table.publish(output);
     handle = output->handle();
-    output->notify(MM_WOM_OPEN);
     return MMSYSERR_NOERROR;
 }
 
 uint32_t wave_out_prepare_header(WaveHandle handle, WaveBlock& block)
 {
-    auto output = find_output(handle);
-    return output ? output->prepare(block) : MMSYSERR_INVALHANDLE;
+    return outputs().table.with(handle, [&](OutputDevice& output) { return output.prepare(block); });
 }
 
 uint32_t wave_out_unprepare_header(WaveHandle handle, WaveBlock& block)
 {
-    auto output = find_output(handle);
-    return output ? output->unprepare(block) : MMSYSERR_INVALHANDLE;
+    return outputs().table.with(handle, [&](OutputDevice& output) { return output.unprepare(block); });
 }
 
 uint32_t wave_out_write(WaveHandle handle, WaveBlock& block)
 {
-    auto output = find_output(handle);
-    return output ? output->write(block) : MMSYSERR_INVALHANDLE;
+    return outputs().table.with(handle, [&](OutputDevice& output) { return output.enqueue(block); });
 }
 
 uint32_t wave_out_pause(WaveHandle handle)
 {
-    auto output = find_output(handle);
-    return output ? output->pause() : MMSYSERR_INVALHANDLE;
+    return outputs().table.with(handle, [](OutputDevice& output) { return output.pause(); });
 }
 
 uint32_t wave_out_restart(WaveHandle handle)
 {
-    auto output = find_output(handle);
-    return output ? output->restart() : MMSYSERR_INVALHANDLE;
+    return outputs().table.with(handle, [](OutputDevice& output) { return output.restart(); });
 }
 
 uint32_t wave_out_reset(WaveHandle handle)
 {
-    auto output = find_output(handle);
-    return output ? output->reset() : MMSYSERR_INVALHANDLE;
+    return outputs().table.with(handle, [](OutputDevice& output) { return output.reset(); });
 }
 
 uint32_t wave_out_close(WaveHandle handle)
 {
-    auto output = find_output(handle);
-    if (!output)
-        return MMSYSERR_INVALHANDLE;
-    if (!output->close())
-        return WAVERR_STILLPLAYING;
-    auto& d = devices();
-    std::lock_guard lock(d.mutex);
-    d.outputs.erase(handle);
-    return MMSYSERR_NOERROR;
+    return outputs().table.close(handle);
 }
 
 uint32_t wave_out_set_volume(WaveHandle handle, uint32_t volume)
 {
-    auto output = find_output(handle);
-    if (!output)
-        return MMSYSERR_INVALHANDLE;
-    output->set_volume(volume);
-    return MMSYSERR_NOERROR;
+    return outputs().table.with(handle, [&](OutputDevice& output) {
+        output.set_volume(volume);
+        return MMSYSERR_NOERROR;
+    });
 }
 
 uint32_t wave_out_get_volume(WaveHandle handle, uint32_t& volume)
 {
-    auto output = find_output(handle);
-    if (!output)
-        return MMSYSERR_INVALHANDLE;
-    volume = output->volume();
-    return MMSYSERR_NOERROR;
+    return outputs().table.with(handle, [&](OutputDevice& output) {
+        volume = output.volume();
+        return MMSYSERR_NOERROR;
+    });
 }
 
 uint32_t wave_out_get_num_devs()
 {
-    return current_choice().kind == Choice::Kind::NONE ? 0 : 1;
+    return outputs().choice.current().kind == Choice::Kind::NONE ? 0 : 1;
 }
 
 void select_wave_output(std::string const& choice)
 {
-    auto& d = devices();
+    auto& out = outputs();
     std::shared_ptr<wave_backend::OutputFile> previous;
-    {
-        std::lock_guard lock(d.mutex);
-        d.choice = wave_backend::parse_choice(choice);
-        d.choice_read = true;
-        previous = std::move(d.file); // closed here, or by the last device still writing it
-    }
+    out.choice.select(choice);
+    std::lock_guard lock(out.mutex);
+    previous = std::move(out.file); // closed here, or by the last device still writing it
 }
 
 bool play_sound_file(std::u16string const& path)
 {
-    if (current_choice().kind == Choice::Kind::NONE)
+    if (outputs().choice.current().kind == Choice::Kind::NONE)
         return false;
     WaveFormat format;
     std::vector<uint8_t> data;
@@ -535,13 +409,13 @@ bool play_sound_file(std::u16string const& path)
         return false;
     uint32_t error = MMSYSERR_NOERROR;
     // A machine without a speaker records without its beeps: nothing to say about it.
-    auto output = make_device(format, 0, CALLBACK_NULL, error, true);
+    auto output = make_device(format, 0, CALLBACK_NULL, error, Failure::SILENT);
     if (!output)
         return false;
     WaveBlock block;
     block.data = data.data();
     block.buffer_length = static_cast<uint32_t>(data.size());
-    if (output->prepare(block) != MMSYSERR_NOERROR || output->write(block) != MMSYSERR_NOERROR)
+    if (output->prepare(block) != MMSYSERR_NOERROR || output->enqueue(block) != MMSYSERR_NOERROR)
         return false;
     output->wait_idle();
     return true;
