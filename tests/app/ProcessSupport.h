@@ -2,9 +2,7 @@
 
 #include "AppTestSupport.h"
 
-#include <chrono>
 #include <csignal>
-#include <thread>
 
 namespace app_test {
 
@@ -45,17 +43,7 @@ inline int run_ravelin(std::string const& runtime, std::string const& arguments)
         .exit_code;
 }
 
-// Polls (processes give no other sign) until `done` or the time is up.
-template <typename Done> bool wait_until(Done done, int milliseconds = 10000)
-{
-    auto const end = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > end)
-            return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return true;
-}
+using testing_support::wait_until;
 
 inline bool shows(RavelinProcess const& process, std::string const& form)
 {
