@@ -3,6 +3,7 @@
 #include <TestSupport.h>
 #include <core/CActiveScheduler.h>
 #include <document/Document.h>
+#include <document/Settings.h>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <os/Paths.h>
@@ -130,13 +131,13 @@ TEST_F(CallRecordingTest, AutoRecordOffRecordsNothingAndAManualRecordingOutlives
     ASSERT_TRUE(run_until([&] { return log.contains("on_call_stop\n"); }));
 
     document->set_auto_record(true);
+    log.clear();
     ASSERT_TRUE(document->record(false, {}, {}, phone::CALL_NONE));
     phone.ring(u"555 0100", u"", problem);
     phone.answer(problem);
-    ASSERT_TRUE(run_until([&] { return document->in_call(); }));
+    ASSERT_TRUE(run_until([&] { return log.contains(u"on_call_start "); }));
     phone.hangup(problem);
-    ASSERT_TRUE(run_until([&] { return !document->in_call(); }));
-    EXPECT_TRUE(run_until([&] { return log.contains("on_call_stop\n"); }));
+    ASSERT_TRUE(run_until([&] { return log.contains("on_call_stop\n"); }));
     EXPECT_TRUE(recording());
     EXPECT_EQ(document->current().album, u"Record");
     document->stop();
@@ -191,6 +192,17 @@ TEST_F(CallRecordingTest, AProgramStartedForACallQuitsAfterItUnlessBroughtToTheF
         EXPECT_EQ(quits, front ? 0 : 1);
     }
     document->set_auto_record(false);
+    EXPECT_TRUE(platform::open_app_notifications()->registered().empty());
+}
+
+// Every start renews the registration with the stored choice: one left over from a run that ended before
+// "AutoRecord" was stored off (by the command-line companion, say) goes.
+TEST_F(CallRecordingTest, AStartWithAutoRecordStoredOffTakesTheRegistrationAway)
+{
+    document->set_auto_record(true);
+    ASSERT_EQ(platform::open_app_notifications()->registered().size(), 1u);
+    os::reg_set_dword(document::PRODUCT_KEY, u"AutoRecord", 0);
+    document->load_secondary_things();
     EXPECT_TRUE(platform::open_app_notifications()->registered().empty());
 }
 
