@@ -128,7 +128,8 @@ TEST(CallEndToEndTest, TheNotifierStartsTheProgramForACallAndItEndsWithTheCall)
     ASSERT_TRUE(stop(first));
     int const notifier = world.notifier_pid();
     ASSERT_GT(notifier, 0);
-    EXPECT_EQ(world.command("ravelin-notifier", "").exit_code, 0);
+    EXPECT_EQ(
+        run("timeout 10 env " + world.environment() + testing_support::bin_dir() + "/ravelin-notifier").exit_code, 0);
     EXPECT_EQ(world.notifier_pid(), notifier);
     EXPECT_EQ(world.cli("list").exit_code, 0);
     std::filesystem::remove(first.dir + "/trace.txt");
@@ -182,8 +183,15 @@ TEST(CallProgramTest, ContactChangesReachThePhoneAndAProgramUsedMeanwhileOutlive
             app::Program program(u"call");
             auto& application = program.application();
             auto& display = headless(application);
+            // It records at once, minimised, and refuses to close while it records.
             ASSERT_TRUE(program.document().is_call_recording());
+            EXPECT_TRUE(display.minimized());
+            EXPECT_EQ(program.starter().main_form(), nullptr);
+            EXPECT_FALSE(program.starter().can_close());
             ASSERT_TRUE(pump(application, 3000, [&] { return program.starter().main_form() != nullptr; }));
+            // The main screen, made after the recording began, shows it.
+            pump(application, 100);
+            EXPECT_EQ(application.form_stack().top()->id(), u"FormRecording");
             if (use == Use::TAP) {
                 testing_support::write_file(
                     dir + "/ann.vcf", "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Ann Lee\r\nTEL:555 0100\r\nEND:VCARD\r\n");

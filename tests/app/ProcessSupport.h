@@ -3,13 +3,28 @@
 #include "AppTestSupport.h"
 
 #include <csignal>
+#include <utility>
 
 namespace app_test {
 
-// A ravelin process started in the background, with its own log folder, trace file and output.
+// A ravelin process started in the background, with its own log folder, trace file and output. One that
+// still runs when its test ends (a failed one) is killed.
 struct RavelinProcess {
     std::string dir; // its state folder (the log), trace and output
     int pid = 0;
+
+    RavelinProcess() = default;
+    RavelinProcess(RavelinProcess&& other) noexcept
+        : dir(std::move(other.dir))
+        , pid(std::exchange(other.pid, 0))
+    {
+    }
+    RavelinProcess& operator=(RavelinProcess&&) = delete;
+    ~RavelinProcess()
+    {
+        if (running())
+            kill(pid, SIGKILL);
+    }
 
     std::string trace() const { return testing_support::read_file(dir + "/trace.txt"); }
     std::string log() const { return core::to_utf8(testing_support::read_utf16_file(dir + "/ravelin/ravelin.txt")); }

@@ -2,25 +2,13 @@
 
 #include <app/Program.h>
 #include <app/Starter.h>
-#include <document/Document.h>
 #include <gtest/gtest.h>
 #include <os/Registry.h>
-#include <phone/PhoneState.h>
 #include <sstream>
 
 using namespace app_test;
 
 namespace {
-
-class EventCounter final : public document::DocumentListener {
-public:
-    void on_document_event(document::DocumentEvent const& event) override
-    {
-        if (event.code == document::DocumentEvent::RECORDING_STARTED)
-            ++started;
-    }
-    int started = 0;
-};
 
 class StartupTest : public ::testing::Test {
 protected:
@@ -83,38 +71,6 @@ TEST_F(StartupTest, TheSplashComesAtOnceAndTheMainScreenHalfASecondLater)
     EXPECT_FALSE(stack.contains(&program.starter().splash_form()));
     EXPECT_EQ(stack.top()->id(), u"FormMain");
     EXPECT_TRUE(program.starter().can_close());
-}
-
-TEST_F(StartupTest, CallAtStartRecordsBeforeTheMainScreenAndTellsIt)
-{
-    setenv("RAVELIN_AUDIO_IN", ("file:" + speech_wav()).c_str(), 1);
-    os::reg_set_dword(phone::PHONE_STATE_KEY, u"Active Call Count", 1);
-    os::reg_set_dword(phone::PHONE_STATE_KEY, u"Status", phone::STATUS_TALKING);
-    {
-        app::Program program(u"call");
-        EventCounter events;
-        program.document().add_listener(&events);
-        auto& document = program.document();
-        EXPECT_TRUE(document.is_recording());
-        EXPECT_TRUE(document.is_call_recording());
-        EXPECT_TRUE(document.started_for_call());
-        EXPECT_TRUE(headless(program.application()).minimized());
-        EXPECT_FALSE(program.application().is_active());
-        EXPECT_EQ(program.starter().main_form(), nullptr);
-        // While it records, the window refuses to close.
-        EXPECT_FALSE(program.starter().can_close());
-        ASSERT_TRUE(pump(program.application(), 3000, [&] { return program.starter().main_form() != nullptr; }));
-        // The main screen, made after the recording began, is told of it and shows the recording.
-        EXPECT_EQ(events.started, 1);
-        pump(program.application(), 100);
-        ASSERT_NE(program.application().form_stack().top(), nullptr);
-        EXPECT_EQ(program.application().form_stack().top()->id(), u"FormRecording");
-        EXPECT_TRUE(document.is_recording());
-        program.document().remove_listener(&events);
-        document.stop();
-    }
-    os::reg_set_dword(phone::PHONE_STATE_KEY, u"Active Call Count", 0);
-    os::reg_set_dword(phone::PHONE_STATE_KEY, u"Status", 0);
 }
 
 TEST_F(StartupTest, LaterStartsHandOverTheirCommandAndOnlyCallStaysBehind)
