@@ -211,8 +211,7 @@ TEST(CallProgramTest, ContactChangesReachThePhoneAndAProgramUsedMeanwhileOutlive
             EXPECT_EQ(closed, use == Use::NONE);
             EXPECT_FALSE(program.document().is_recording());
         }
-        platform::Message m;
-        while (platform::peek_message(m, 0, 0, 0, platform::Peek::REMOVE)) { }
+        testing_support::drain_messages();
     }
     // Started for a call that has ended before it came up: it closes at once.
     {
@@ -221,8 +220,7 @@ TEST(CallProgramTest, ContactChangesReachThePhoneAndAProgramUsedMeanwhileOutlive
         EXPECT_TRUE(
             pump(program.application(), 2000, [&] { return !platform::is_window(program.application().window()); }));
     }
-    platform::Message m;
-    while (platform::peek_message(m, 0, 0, 0, platform::Peek::REMOVE)) { }
+    testing_support::drain_messages();
     setenv("RAVELIN_AUDIO_IN", "none", 1);
     unsetenv("RAVELIN_CONTACTS");
 }

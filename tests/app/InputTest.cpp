@@ -63,8 +63,7 @@ protected:
         application->form_stack().close_form(&form);
         application->set_listener(nullptr);
         application.reset();
-        platform::Message m;
-        while (platform::peek_message(m, 0, 0, 0, platform::Peek::REMOVE)) { }
+        testing_support::drain_messages();
     }
     HeadlessDisplay& display() { return headless(*application); }
     // Enough for every posted message to be handled.

@@ -26,8 +26,7 @@ protected:
     {
         program.reset();
         setenv("RAVELIN_AUDIO_IN", "none", 1);
-        platform::Message m;
-        while (platform::peek_message(m, 0, 0, 0, platform::Peek::REMOVE)) { }
+        testing_support::drain_messages();
     }
     // The program with its main screen up.
     void start()

@@ -21,8 +21,7 @@ protected:
     {
         os::reg_set_dword(u"HKEY_CURRENT_USER\\Software\\Korvex", u"Log", 0);
         setenv("RAVELIN_AUDIO_IN", "none", 1);
-        platform::Message m;
-        while (platform::peek_message(m, 0, 0, 0, platform::Peek::REMOVE)) { }
+        testing_support::drain_messages();
     }
 
     static std::string speech_wav() { return testing_support::wav_file(testing_support::tone(20, 16000), 16000); }

@@ -139,8 +139,7 @@ protected:
     {
         platform::select_wave_input("none");
         platform::select_wave_output("none");
-        platform::Message m;
-        while (platform::peek_message(m, 0, 0, 0, platform::Peek::REMOVE)) { }
+        testing_support::drain_messages();
     }
 
     // The next message of a wave device for this thread.

@@ -9,23 +9,10 @@
 #include <platform/text.h>
 
 using namespace platform;
+using testing_support::FakeStarter;
 using testing_support::fresh_dir;
 
 namespace {
-
-// Starts nothing: remembers what it was asked to start, and whether each is still running.
-class FakeStarter final : public ProcessStarter {
-public:
-    std::vector<std::vector<std::string>> started;
-    std::vector<bool> alive;
-    int64_t start(std::vector<std::string> const& argv) override
-    {
-        started.push_back(argv);
-        alive.push_back(true);
-        return static_cast<int64_t>(started.size());
-    }
-    bool running(int64_t id) override { return alive.at(static_cast<size_t>(id - 1)); }
-};
 
 AppNotification call_notification(std::u16string const& name, std::u16string const& command)
 {

@@ -8,6 +8,7 @@
 #include <fstream>
 #include <mutex>
 #include <os/LogFile.h>
+#include <platform/messages.h>
 #include <sys/wait.h>
 
 namespace testing_support {
@@ -80,6 +81,12 @@ core::String read_utf16_file(std::string const& path)
     for (size_t i = bytes.starts_with("\xFF\xFE") ? 2 : 0; i + 1 < bytes.size(); i += 2)
         text += static_cast<char16_t>(static_cast<uint8_t>(bytes[i]) | (static_cast<uint8_t>(bytes[i + 1]) << 8));
     return text;
+}
+
+void drain_messages()
+{
+    platform::Message m;
+    while (platform::peek_message(m, 0, 0, 0, platform::Peek::REMOVE)) { }
 }
 
 std::string le(uint64_t value, int size)

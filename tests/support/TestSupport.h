@@ -1,6 +1,7 @@
 #pragma once
 
 #include <core/Strings.h>
+#include <platform/services/notifier.h>
 
 #include <chrono>
 #include <cstdint>
@@ -69,6 +70,24 @@ std::string wav_bytes(uint16_t tag, uint16_t channels, uint32_t rate, uint16_t b
 std::vector<int16_t> tone(double seconds, int rate = 44100, int amplitude = 12000);
 // A mono 16-bit PCM WAV file of `samples` in a fresh folder: a microphone for the file input. Its path.
 std::string wav_file(std::vector<int16_t> const& samples, int rate = 44100);
+
+// Drops every message left in this thread's queue, so that none reaches the next test.
+void drain_messages();
+
+// Starts nothing: keeps what it was asked to start, and whether each still runs (until a test says not).
+class FakeStarter final : public platform::ProcessStarter {
+public:
+    int64_t start(std::vector<std::string> const& argv) override
+    {
+        started.push_back(argv);
+        alive.push_back(true);
+        return static_cast<int64_t>(started.size());
+    }
+    bool running(int64_t id) override { return alive.at(static_cast<size_t>(id - 1)); }
+
+    std::vector<std::vector<std::string>> started;
+    std::vector<bool> alive;
+};
 
 // While it lives, the log is on and goes to memory instead of the registry-controlled file.
 class LogCapture {
