@@ -40,6 +40,7 @@ protected:
     void TearDown() override
     {
         os::reg_set_dword(u"HKEY_CURRENT_USER\\Software\\Korvex", u"Log", 0);
+        unsetenv("RAVELIN_CONTACTS");
         platform::select_wave_input("none");
         platform::select_wave_output("none");
         platform::Message m;
@@ -49,6 +50,14 @@ protected:
     bool held(std::string const& inhibitor) { return inhibitors(buses).find(inhibitor) != std::string::npos; }
     bool none_held() { return inhibitors(buses).find("Ravelin") == std::string::npos; }
     std::string notify_calls() { return buses.calls("--session", NOTIFICATIONS, NOTIFICATIONS_PATH, "Notify"); }
+    size_t notifications()
+    {
+        std::string const calls = notify_calls();
+        size_t count = 0;
+        for (size_t at = calls.find("<'Ravelin'>"); at != std::string::npos; at = calls.find("<'Ravelin'>", at + 1))
+            ++count;
+        return count;
+    }
     bool closed(int id)
     {
         std::string const calls = buses.calls("--session", NOTIFICATIONS, NOTIFICATIONS_PATH, "CloseNotification");
@@ -118,6 +127,9 @@ TEST_F(SessionEndToEndTest, ARecordingOutOfSightIsNotifiedAndStoppedOrOpenedFrom
 {
     platform::select_wave_input("file:" + tone(30));
     platform::select_wave_output("file:" + testing_support::fresh_dir("speaker") + "/out.wav");
+    // A folder of cards: the address books' GLib would end this test program when the private session
+    // bus goes at its end.
+    setenv("RAVELIN_CONTACTS", testing_support::fresh_dir("contacts").c_str(), 1);
     app::Program program(u"");
     auto& application = program.application();
     auto& document = program.document();
@@ -127,7 +139,7 @@ TEST_F(SessionEndToEndTest, ARecordingOutOfSightIsNotifiedAndStoppedOrOpenedFrom
     document.on_command(u"record");
     ASSERT_TRUE(document.is_recording());
     std::string const path = core::to_utf8(document.current().path);
-    ASSERT_TRUE(pump(application, 5000, [&] { return notify_calls() != NO_CALLS; }));
+    ASSERT_TRUE(pump(application, 5000, [&] { return notifications() == 1; }));
     std::string const shown = notify_calls();
     // Named after the recording, with the two actions, and staying until it is closed.
     EXPECT_NE(shown.find("<'Ravelin'>, <uint32 0>, <'ravelin'>, <'Recording'>, <'"
@@ -146,17 +158,20 @@ TEST_F(SessionEndToEndTest, ARecordingOutOfSightIsNotifiedAndStoppedOrOpenedFrom
 
     // "Open" brings the window back, and the notification goes while the recording runs on.
     document.on_command(u"record");
-    ASSERT_TRUE(pump(application, 5000, [&] {
-        std::string const calls = notify_calls();
-        return calls.find("<'Ravelin'>") != calls.rfind("<'Ravelin'>");
-    })) << notify_calls();
+    ASSERT_TRUE(pump(application, 5000, [&] { return notifications() == 2; })) << notify_calls();
     invoke(2, "open");
     EXPECT_TRUE(pump(application, 5000, [&] { return application.is_active(); }));
     EXPECT_TRUE(pump(application, 5000, [&] { return closed(2); }));
     EXPECT_TRUE(document.is_recording());
+    // Out of sight again, told again; the end of the recording takes it away.
+    application.minimize();
+    EXPECT_TRUE(pump(application, 5000, [&] { return notifications() == 3; })) << notify_calls();
     document.stop();
+    EXPECT_TRUE(pump(application, 5000, [&] { return closed(3); }));
 
     // A playback in sight keeps the screen on too; out of sight only the system.
+    application.bring_to_front();
+    ASSERT_TRUE(pump(application, 5000, [&] { return application.is_active(); }));
     ASSERT_TRUE(document.play(core::from_utf8(tone(10)), 0));
     EXPECT_TRUE(pump(application, 5000, [&] { return held(SLEEP_PLAYING) && held(IDLE_PLAYING); }))
         << inhibitors(buses);
