@@ -1,10 +1,10 @@
 #include "SessionBuses.h"
 
-#include <chrono>
+#include <algorithm>
+
 #include <gtest/gtest.h>
 #include <mutex>
 #include <platform/services/power_inhibitor.h>
-#include <thread>
 
 using namespace session_test;
 using platform::PowerInhibitor;
@@ -18,16 +18,10 @@ constexpr char SESSION_MANAGER_PATH[] = "/org/gnome/SessionManager";
 constexpr char SCREEN_SAVER[] = "org.freedesktop.ScreenSaver";
 constexpr char SCREEN_SAVER_PATH[] = "/org/freedesktop/ScreenSaver";
 
-// Asks the bus until `done` or five seconds pass: the inhibitor works on a thread of its own.
+// The inhibitor works on a thread of its own: the bus is asked until it tells the outcome.
 template <typename Done> bool wait_for(Done done)
 {
-    auto const end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > end)
-            return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return true;
+    return testing_support::wait_until(done, 5000);
 }
 
 class PowerInhibitorTest : public ::testing::Test {

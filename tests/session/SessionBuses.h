@@ -1,5 +1,6 @@
 #pragma once
 
+#include <PrivateBus.h>
 #include <TestSupport.h>
 #include <cstdlib>
 #include <string>
@@ -12,12 +13,12 @@ namespace session_test {
 
 class SessionBuses {
 public:
-    // False, with why, where the machine has no dbus-daemon or python3-dbusmock: the test skips.
+    // False, with why, where the machine has no dbus-daemon, gdbus or python3-dbusmock: the test skips.
     bool start(std::string& why)
     {
         using testing_support::run;
-        if (run("command -v dbus-daemon && command -v gdbus").exit_code != 0) {
-            why = "dbus-daemon or gdbus is not installed";
+        if (run("command -v gdbus").exit_code != 0) {
+            why = "gdbus is not installed";
             return false;
         }
         python_ = first_line(
@@ -28,21 +29,17 @@ public:
             return false;
         }
         dir_ = testing_support::fresh_dir("buses");
-        testing_support::write_file(dir_ + "/bus.conf",
-            "<busconfig><type>session</type><listen>unix:tmpdir=/tmp</listen><auth>EXTERNAL</auth>"
-            "<policy context=\"default\"><allow send_destination=\"*\" eavesdrop=\"true\"/>"
-            "<allow eavesdrop=\"true\"/><allow own=\"*\"/></policy></busconfig>\n");
+        testing_support::write_file(dir_ + "/bus.conf", private_bus::QUIET_BUS_CONFIG);
         for (auto const* variable : { "DBUS_SYSTEM_BUS_ADDRESS", "DBUS_SESSION_BUS_ADDRESS" }) {
-            auto const bus = run("dbus-daemon --config-file=" + dir_ + "/bus.conf --fork --print-address=3 "
-                + "--print-pid=4 3>" + dir_ + "/address 4>" + dir_ + "/pid </dev/null >/dev/null 2>&1");
-            if (bus.exit_code != 0) {
-                why = "dbus-daemon does not start";
+            pid_t pid = -1;
+            std::string const address = private_bus::start_bus("--config-file=" + dir_ + "/bus.conf", pid, why);
+            if (pid > 0)
+                buses_.push_back(pid);
+            if (address.empty())
                 return false;
-            }
-            pids_.push_back(first_line(testing_support::read_file(dir_ + "/pid")));
             char const* before = std::getenv(variable);
             saved_.push_back({ variable, before ? before : "", before != nullptr });
-            setenv(variable, first_line(testing_support::read_file(dir_ + "/address")).c_str(), 1);
+            setenv(variable, address.c_str(), 1);
         }
         return true;
     }
@@ -51,8 +48,8 @@ public:
     {
         for (auto const& [name, pid] : mocks_)
             testing_support::run("kill " + pid);
-        for (auto const& pid : pids_)
-            testing_support::run("kill " + pid);
+        for (pid_t& pid : buses_)
+            private_bus::stop(pid);
         for (auto const& [variable, value, was_set] : saved_)
             was_set ? setenv(variable.c_str(), value.c_str(), 1) : unsetenv(variable.c_str());
     }
@@ -102,7 +99,7 @@ private:
         bool was_set = false;
     };
     std::string python_, dir_;
-    std::vector<std::string> pids_;
+    std::vector<pid_t> buses_;
     std::vector<std::pair<std::string, std::string>> mocks_;
     std::vector<Saved> saved_;
 };

@@ -43,8 +43,7 @@ protected:
         unsetenv("RAVELIN_CONTACTS");
         platform::select_wave_input("none");
         platform::select_wave_output("none");
-        platform::Message m;
-        while (platform::peek_message(m, 0, 0, 0, platform::Peek::REMOVE)) { }
+        testing_support::drain_messages();
     }
 
     bool held(std::string const& inhibitor) { return inhibitors(buses).find(inhibitor) != std::string::npos; }
