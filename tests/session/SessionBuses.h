@@ -2,115 +2,89 @@
 
 #include <PrivateBus.h>
 #include <TestSupport.h>
-#include <cstdlib>
-#include <string>
-#include <vector>
+#include <algorithm>
 
-// Private system and session buses (dbus-daemon) for one test, with python3-dbusmock's stand-ins for the
-// desktop's services on them; the test's environment (and so every program it starts) points at them
-// while they live.
+// Private system and session buses for one test, with python3-dbusmock's stand-ins on them; the test's
+// environment (and so every program it starts) points at them while they live.
 namespace session_test {
+
+using testing_support::run;
+using testing_support::wait_until;
 
 class SessionBuses {
 public:
     // False, with why, where the machine has no dbus-daemon, gdbus or python3-dbusmock: the test skips.
     bool start(std::string& why)
     {
-        using testing_support::run;
-        if (run("command -v gdbus").exit_code != 0) {
-            why = "gdbus is not installed";
-            return false;
-        }
-        python_ = first_line(
-            run("for p in /usr/bin/python3 python3; do $p -c 'import dbusmock' 2>/dev/null && echo $p && break; done")
-                .output);
-        if (python_.empty()) {
-            why = "python3-dbusmock is not installed";
+        if (run("command -v gdbus && /usr/bin/python3 -c 'import dbusmock'").exit_code != 0) {
+            why = "gdbus or python3-dbusmock is not installed";
             return false;
         }
         dir_ = testing_support::fresh_dir("buses");
         testing_support::write_file(dir_ + "/bus.conf", private_bus::QUIET_BUS_CONFIG);
-        for (auto const* variable : { "DBUS_SYSTEM_BUS_ADDRESS", "DBUS_SESSION_BUS_ADDRESS" }) {
-            pid_t pid = -1;
-            std::string const address = private_bus::start_bus("--config-file=" + dir_ + "/bus.conf", pid, why);
-            if (pid > 0)
-                buses_.push_back(pid);
+        char const* const variables[] = { "DBUS_SYSTEM_BUS_ADDRESS", "DBUS_SESSION_BUS_ADDRESS" };
+        for (size_t i = 0; i < 2; ++i) {
+            std::string const address = private_bus::start_bus("--config-file=" + dir_ + "/bus.conf", buses_[i], why);
             if (address.empty())
                 return false;
-            char const* before = std::getenv(variable);
-            saved_.push_back({ variable, before ? before : "", before != nullptr });
-            setenv(variable, address.c_str(), 1);
+            setenv(variables[i], address.c_str(), 1);
         }
         return true;
     }
-
+    // The buses go, and with them their stand-ins; the environment keeps addresses where nothing answers.
     ~SessionBuses()
     {
-        for (auto const& [name, pid] : mocks_)
-            testing_support::run("kill " + pid);
         for (pid_t& pid : buses_)
             private_bus::stop(pid);
-        for (auto const& [variable, value, was_set] : saved_)
-            was_set ? setenv(variable.c_str(), value.c_str(), 1) : unsetenv(variable.c_str());
     }
-
-    // A stand-in on `bus` ("--system" or "--session") owning `name`: dbusmock's template (`what` a
-    // template's name), or a bare object (`what` "OBJECT_PATH INTERFACE") to give methods with
-    // add_method. Waits until the name is on the bus.
-    bool mock(std::string const& bus, std::string const& name, std::string const& what, bool from_template = true)
+    // A stand-in owning `name` on `bus` ("--system" or "--session"), started with dbusmock's `arguments`
+    // ("--template T", or none for a bare one at the path of its name); waits until the name is on the bus.
+    bool mock(std::string const& bus, std::string const& name, std::string arguments = "")
     {
-        std::string const arguments = from_template ? bus + " --template " + what : bus + " " + name + " " + what;
-        auto const started = testing_support::run(
-            python_ + " -m dbusmock " + arguments + " >" + dir_ + "/" + name + ".txt 2>&1 </dev/null & echo $!");
-        mocks_.push_back({ name, first_line(started.output) });
-        return testing_support::run("gdbus wait " + bus + " " + name + " --timeout 10").exit_code == 0;
+        arguments = arguments.empty() ? name + " " + path(name) + " " + name : arguments;
+        run("/usr/bin/python3 -m dbusmock " + bus + " " + arguments + " >>" + dir_ + "/mocks.txt 2>&1 </dev/null &");
+        return run("gdbus wait " + bus + " " + name + " --timeout 10").exit_code == 0;
     }
-
-    // A method of a bare stand-in: `code` is Python that may set ret from args.
-    bool add_method(std::string const& bus, std::string const& name, std::string const& path,
-        std::string const& interface, std::string const& method, std::string const& in, std::string const& out,
-        std::string const& code)
+    // A bare stand-in whose Inhibit (taking `in`) hands out a cookie that `uninhibit` takes back.
+    bool cookie_service(std::string const& name, std::string const& in, std::string const& uninhibit)
     {
-        return call(bus, name, path, "org.freedesktop.DBus.Mock.AddMethod",
-                   "'" + interface + "' '" + method + "' '" + in + "' '" + out + "' '" + code + "'")
-                   .exit_code
-            == 0;
+        std::string const add = "org.freedesktop.DBus.Mock.AddMethod '" + name + "' '";
+        return mock("--session", name)
+            && call(name, add + "Inhibit' '" + in + "' 'u' 'ret = dbus.UInt32(9)'").exit_code == 0
+            && call(name, add + uninhibit + "' 'u' '' ''").exit_code == 0;
     }
-
-    testing_support::CommandResult call(std::string const& bus, std::string const& name, std::string const& path,
-        std::string const& method, std::string const& arguments = "") const
+    testing_support::CommandResult call(
+        std::string const& name, std::string const& method, char const* bus = "--session") const
     {
-        return testing_support::run("gdbus call " + bus + " --dest " + name + " --object-path " + path + " --method "
-            + method + " " + arguments);
+        return run("gdbus call " + std::string(bus) + " --dest " + name + " --object-path " + path(name) + " --method "
+            + method);
     }
-
     // The calls of `method` a stand-in has had, as gdbus prints them.
-    std::string calls(
-        std::string const& bus, std::string const& name, std::string const& path, std::string const& method) const
+    std::string calls(std::string const& name, std::string const& method) const
     {
-        return call(bus, name, path, "org.freedesktop.DBus.Mock.GetMethodCalls", "'" + method + "'").output;
+        return call(name, "org.freedesktop.DBus.Mock.GetMethodCalls '" + method + "'").output;
     }
-
-    static std::string first_line(std::string const& text) { return text.substr(0, text.find('\n')); }
+    // logind's inhibitors as its stand-in lists them; whether one of them holds `piece`.
+    bool held(std::string const& piece) const { return inhibitors().find(piece) != std::string::npos; }
+    std::string inhibitors() const
+    {
+        return call("org.freedesktop.login1", "org.freedesktop.login1.Manager.ListInhibitors", "--system").output;
+    }
+    static std::string path(std::string name)
+    {
+        std::replace(name.begin(), name.end(), '.', '/');
+        return "/" + name;
+    }
 
 private:
-    struct Saved {
-        std::string variable, value;
-        bool was_set = false;
-    };
-    std::string python_, dir_;
-    std::vector<pid_t> buses_;
-    std::vector<std::pair<std::string, std::string>> mocks_;
-    std::vector<Saved> saved_;
+    std::string dir_;
+    pid_t buses_[2] = { -1, -1 };
 };
-
-// logind's inhibitors as the stand-in lists them.
-inline std::string inhibitors(SessionBuses const& buses)
+inline size_t count(std::string const& text, std::string const& piece)
 {
-    return buses
-        .call("--system", "org.freedesktop.login1", "/org/freedesktop/login1",
-            "org.freedesktop.login1.Manager.ListInhibitors")
-        .output;
+    size_t n = 0;
+    for (size_t at = text.find(piece); at != std::string::npos; at = text.find(piece, at + 1))
+        ++n;
+    return n;
 }
-
 } // namespace session_test
