@@ -49,9 +49,9 @@ TEST_F(SessionEndToEndTest, TheProgramHoldsOffSleepWhileItRecordsPausedOrNotUnti
     std::string const card = testing_support::fresh_dir("card");
     auto first = start_ravelin(runtime, "", "RAVELIN_CARDS=" + card + " RAVELIN_AUDIO_IN=file:" + microphone);
     ASSERT_TRUE(wait_until([&] { return shows(first, "FormMain"); })) << first.log();
-    // Idle on the main screen: nothing held, no bus asked.
-    EXPECT_TRUE(none_held());
-    EXPECT_EQ(first.log().find("PowerInhibitor"), std::string::npos);
+    // Idle on the main screen: nothing held, no bus asked (logind's stand-in and this call are all it has).
+    std::string const names = buses.call("org.freedesktop.DBus", "org.freedesktop.DBus.ListNames", "--system").output;
+    EXPECT_TRUE(none_held() && count(names, "':1.") == 2) << names;
     auto const released = [&](size_t times) {
         return wait_until([&] { return none_held() && count(first.log(), "sleep released") == times; });
     };
