@@ -15,6 +15,7 @@ using core::String;
 using core::StringView;
 using testing_support::fresh_dir;
 using testing_support::LogCapture;
+using testing_support::run_messages_for; // the scheduler, with the Document's tick
 using testing_support::write_file;
 namespace fs = std::filesystem;
 
@@ -166,19 +167,14 @@ protected:
     }
     void use_tone(double seconds, bool fast = true) { use_input(signal({ { true, seconds } }), fast); }
 
-    // Runs the scheduler (the Document's tick) until `done` or `seconds` have passed.
-    template <typename Done> void run_until(Done done, double seconds = 10)
-    {
-        testing_support::run_messages_for(done, seconds);
-    }
     void run_for(double seconds)
     {
-        run_until([] { return false; }, seconds);
+        run_messages_for([] { return false; }, seconds);
     }
     static bool record(Document& d) { return d.record(false, {}, {}, phone::CALL_NONE); }
     void run_to_input_end(Document& d)
     {
-        run_until([] { return platform::wave_input_ended(); });
+        run_messages_for([] { return platform::wave_input_ended(); });
         d.stop();
     }
     void record_input_to_end(Document& d)
@@ -186,7 +182,7 @@ protected:
         ASSERT_TRUE(record(d));
         run_to_input_end(d);
     }
-    // Whether the store holds no file.
+    void record_tone(Document& d, double seconds) { use_tone(seconds), record_input_to_end(d); }
     bool store_empty() const { return !fs::exists(core::to_utf8(store())) || fs::is_empty(core::to_utf8(store())); }
     String store() const { return os::expand_path(u"%my_documents%/My Ravelin"); }
 };
@@ -213,9 +209,8 @@ TEST_F(DocumentTest, ARecordingIsTaggedListedAndStoppedWithItsBeeps)
     EXPECT_FALSE(d.record(false, u"Ann", {}, phone::CALL_INCOMING));
     EXPECT_EQ(events.size(), 2u);
     run_to_input_end(d);
-    EXPECT_EQ(sounds, (std::vector<String> { u"Voicbeep.wav", u"RecEnd.wav" }));
-    EXPECT_EQ(events.back().code, DocumentEvent::STOPPED);
-    EXPECT_FALSE(d.is_recording());
+    EXPECT_EQ(std::tuple(sounds, events.back().code, d.is_recording()),
+        std::tuple(std::vector<String> { u"Voicbeep.wav", u"RecEnd.wav" }, int32_t(DocumentEvent::STOPPED), false));
 
     EXPECT_EQ(id3_texts(path, { "TPE1", "TALB", "TCON", "TYER", "TDAT", "TIT2" }),
         (std::vector<String> { u"Record", u"Record", u"Ravelin", u"2026", u"0612",
@@ -224,8 +219,7 @@ TEST_F(DocumentTest, ARecordingIsTaggedListedAndStoppedWithItsBeeps)
     EXPECT_NEAR(d.recorded_seconds(), 3.0, 0.001);
 
     // The same second again: the same base with "~1".
-    use_tone(0.5);
-    record_input_to_end(d);
+    record_tone(d, 0.5);
     EXPECT_EQ(d.current().path, path.substr(0, path.size() - 4) + u"~1.mp3");
     EXPECT_EQ(d.records().size(), 2u);
 }
@@ -250,11 +244,9 @@ TEST_F(DocumentTest, ARefusedRecordingSaysItsRealCause)
         bool microphone, writer, space, folder;
         RecordRefusal why;
     };
-    Case const cases[] = {
-        { "no microphone", false, true, true, true, RecordRefusal::NO_MICROPHONE },
+    Case const cases[] = { { "no microphone", false, true, true, true, RecordRefusal::NO_MICROPHONE },
         { "disk full", true, false, false, true, RecordRefusal::DISK_FULL },
-        { "folder not writable", true, true, true, false, RecordRefusal::NOT_WRITABLE },
-    };
+        { "folder not writable", true, true, true, false, RecordRefusal::NOT_WRITABLE } };
     std::string const documents = std::getenv("XDG_DOCUMENTS_DIR");
     for (auto const& c : cases) {
         c.microphone ? use_tone(1.0) : platform::select_wave_input("none");
@@ -270,8 +262,9 @@ TEST_F(DocumentTest, ARefusedRecordingSaysItsRealCause)
                 EXPECT_FALSE(record(d)) << c.what;
             EXPECT_FALSE(d.is_recording()) << c.what;
             ASSERT_FALSE(events.empty()) << c.what;
-            EXPECT_EQ(events.back().code, DocumentEvent::RECORDING_REFUSED) << c.what;
-            EXPECT_EQ(events.back().argument, static_cast<int32_t>(c.why)) << c.what;
+            EXPECT_EQ(std::pair(events.back().code, events.back().argument),
+                std::pair(int32_t(DocumentEvent::RECORDING_REFUSED), int32_t(c.why)))
+                << c.what;
         }
         EXPECT_TRUE(d.records().empty() && store_empty()) << c.what;
         document.reset();
@@ -289,18 +282,17 @@ TEST_F(DocumentTest, ACallOfUnknownDirectionIsRecordedBesideTheOthers)
     os::reg_set_dword(phone, u"Active Call Count", 1);
     os::reg_set_dword(phone, u"Status", 0x20000000);
     os::reg_set_string(phone, u"Caller Name", u"Ann Lee");
-    use_tone(0.3);
-    record_input_to_end(d);
+    record_tone(d, 0.3);
     EXPECT_EQ(os::directory_part(d.current().path), store() + u"/");
     EXPECT_TRUE(os::file_name(d.current().path).starts_with(u"Ann Lee "));
     EXPECT_EQ(id3_texts(d.current().path, { "TPE1" }), std::vector<String> { u"Ann Lee" });
 
     // The tick sees the talking call and, when it ends, that too.
-    run_until([&] { return d.in_call(); }, 1);
+    run_messages_for([&] { return d.in_call(); }, 1);
     EXPECT_TRUE(d.in_call());
     os::reg_set_dword(phone, u"Active Call Count", 0);
     events.clear();
-    run_until([&] { return !d.in_call(); }, 1);
+    run_messages_for([&] { return !d.in_call(); }, 1);
     EXPECT_EQ(codes(), std::vector<int32_t> { DocumentEvent::PHONE_STATE_CHANGED });
     for (auto name : { u"Active Call Count", u"Status", u"Caller Name" })
         platform::RegistryStore::instance().remove_value(
@@ -312,13 +304,10 @@ TEST_F(DocumentTest, NewRecordingsGoToTheCardUnlessItsVolumeIsShortOfSpace)
     std::string const card = fresh_dir("card-space");
     setenv("RAVELIN_CARDS", card.c_str(), 1);
     auto& d = make();
-    use_tone(0.2);
-    record_input_to_end(d);
+    record_tone(d, 0.2);
     EXPECT_TRUE(d.current().path.starts_with(core::from_utf8(card)) && !is_in_main_memory(d.current().path));
-
     card_free = 999'999;
-    use_tone(0.2);
-    record_input_to_end(d);
+    record_tone(d, 0.2);
     EXPECT_EQ(os::directory_part(d.current().path), store() + u"/");
 }
 
@@ -333,9 +322,8 @@ TEST_F(DocumentTest, TheEndBeepPlaysBeforeTheQueueIsWrittenAndStopWaitsForIt)
             at_end_beep = passed.load();
     };
     record_input_to_end(d);
-    size_t const total = 2 * RATE * 2;
-    EXPECT_LT(at_end_beep, total);
-    EXPECT_EQ(passed.load(), total);
+    EXPECT_LT(at_end_beep, 2u * RATE * 2);
+    EXPECT_EQ(passed.load(), 2u * RATE * 2);
     EXPECT_NEAR(duration_of(d.current().path), 2.0, 0.06);
 }
 
@@ -387,8 +375,7 @@ TEST_F(DocumentTest, VoiceActivationWritesNothingDuringLongSilence)
 TEST_F(DocumentTest, ContinuingAnMp3AndAWavFile)
 {
     auto& d = make();
-    use_tone(1.0);
-    record_input_to_end(d);
+    record_tone(d, 1.0);
     String const mp3 = d.current().path;
     use_tone(0.5);
     ASSERT_TRUE(d.select(mp3));
@@ -415,8 +402,7 @@ TEST_F(DocumentTest, ContinuingAnMp3AndAWavFile)
 TEST_F(DocumentTest, RenameKeepsTheTypedTitleInTheTagAndCleansTheFileName)
 {
     auto& d = make();
-    use_tone(0.2);
-    record_input_to_end(d);
+    record_tone(d, 0.2);
     String const old_path = d.current().path;
     events.clear();
     d.rename(u"Meeting: why?\r\nnext");
@@ -430,8 +416,7 @@ TEST_F(DocumentTest, RenameKeepsTheTypedTitleInTheTagAndCleansTheFileName)
 
     events.clear();
     d.remove();
-    EXPECT_FALSE(os::FileInfo(path).exists());
-    EXPECT_TRUE(d.records().empty());
+    EXPECT_FALSE(os::FileInfo(path).exists() || !d.records().empty());
     ASSERT_EQ(events.size(), 1u);
     EXPECT_EQ(std::pair(events[0].code, events[0].argument), std::pair(int32_t(DocumentEvent::RECORD_REMOVED), 0));
 }
@@ -471,17 +456,14 @@ TEST_F(DocumentTest, RescanListsCardAndMainMemoryMixedNewestFirst)
     std::string const main_store = core::to_utf8(folders[0].path), card_store = core::to_utf8(folders[1].path);
     fs::create_directories(main_store + "/Incoming");
     fs::create_directories(card_store + "/Outgoing/deeper");
-    auto const put = [](std::string const& path, int hours_ago, std::string const& bytes = "data") {
+    std::tuple<std::string, int, std::string> const files[] = { { main_store + "/a.mp3", 5, "data" },
+        { card_store + "/b.mp3", 4, "data" }, { main_store + "/Incoming/c.wav", 3, "data" },
+        { card_store + "/Outgoing/d.MP3", 2, "data" }, { card_store + "/Outgoing/deeper/e.mp3", 1, "data" },
+        { main_store + "/notes.txt", 0, "data" }, { main_store + "/empty.mp3", 0, "" } };
+    for (auto const& [path, hours_ago, bytes] : files) {
         write_file(path, bytes);
         fs::last_write_time(path, fs::file_time_type::clock::now() - std::chrono::hours(hours_ago));
-    };
-    put(main_store + "/a.mp3", 5);
-    put(card_store + "/b.mp3", 4);
-    put(main_store + "/Incoming/c.wav", 3);
-    put(card_store + "/Outgoing/d.MP3", 2);
-    put(card_store + "/Outgoing/deeper/e.mp3", 1);
-    put(main_store + "/notes.txt", 0);
-    put(main_store + "/empty.mp3", 0, "");
+    }
     d.rescan();
     std::vector<String> names;
     for (auto const& r : d.records().entries())
@@ -494,11 +476,10 @@ TEST_F(DocumentTest, RescanListsCardAndMainMemoryMixedNewestFirst)
     document.reset();
     auto& fresh = make();
     fresh.load_secondary_things();
-    run_until([&] { return !fresh.is_scanning(); });
-    EXPECT_EQ(fresh.records().size(), 5u);
-    EXPECT_EQ(std::count_if(
-                  events.begin(), events.end(), [](auto const& e) { return e.code == DocumentEvent::RECORD_FOUND; }),
-        5);
+    run_messages_for([&] { return !fresh.is_scanning(); });
+    auto const found = codes();
+    EXPECT_EQ(std::pair(fresh.records().size(), std::count(found.begin(), found.end(), DocumentEvent::RECORD_FOUND)),
+        std::pair(size_t(5), std::ptrdiff_t(5)));
 }
 
 TEST_F(DocumentTest, ACardTakenOutDuringARecordingStopsItAndRebuildsTheList)
@@ -516,7 +497,7 @@ TEST_F(DocumentTest, ACardTakenOutDuringARecordingStopsItAndRebuildsTheList)
     // while the writer still says it is good.
     fs::rename(card, card + "-gone");
     events.clear();
-    run_until([&] { return !d.is_recording(); }, 2);
+    run_messages_for([&] { return !d.is_recording(); }, 2);
     EXPECT_TRUE(log.contains("card_problem\n"));
     EXPECT_EQ(codes(),
         (std::vector<int32_t> { DocumentEvent::STOPPED, DocumentEvent::LIST_REBUILT, DocumentEvent::CARD_PROBLEM }));
@@ -524,36 +505,35 @@ TEST_F(DocumentTest, ACardTakenOutDuringARecordingStopsItAndRebuildsTheList)
 
 TEST_F(DocumentTest, AFailingWriterOrMemoryEndsTheRecordingWithItsEvent)
 {
-    use_tone(5.0, false);
-    auto& d = make();
-    LogCapture log;
-    ASSERT_TRUE(record(d));
-    run_for(0.3);
-    SlowWriter::failing = true;
-    events.clear();
-    run_until([&] { return !d.is_recording(); }, 2);
-    EXPECT_TRUE(log.contains("writer no valid active_buffer:"));
+    std::atomic<bool> low_memory { false };
+    struct Case {
+        std::atomic<bool>* fault;
+        std::string log;
+        int32_t event;
+    };
     // The file is still there: no rescan.
-    EXPECT_EQ(codes(), (std::vector<int32_t> { DocumentEvent::STOPPED, DocumentEvent::NO_MEMORY }));
-    EXPECT_GT(duration_of(d.current().path), 0.1);
-    SlowWriter::failing = false;
-
-    std::atomic<bool> low { false };
-    document.reset();
-    auto& e = make([&] {
-        platform::MemoryStatus status = platform::global_memory_status();
-        if (low)
-            status.avail_phys = 1000;
-        return status;
-    });
-    use_tone(5.0, false);
-    ASSERT_TRUE(record(e));
-    run_for(0.3);
-    low = true;
-    events.clear();
-    run_until([&] { return !e.is_recording(); }, 2);
-    EXPECT_TRUE(log.contains("active_buffer no valid\n"));
-    EXPECT_EQ(codes(), (std::vector<int32_t> { DocumentEvent::STOPPED, DocumentEvent::TOO_SLOW_DEVICE }));
+    Case const cases[] = { { &SlowWriter::failing, "writer no valid active_buffer:", DocumentEvent::NO_MEMORY },
+        { &low_memory, "active_buffer no valid\n", DocumentEvent::TOO_SLOW_DEVICE } };
+    LogCapture log;
+    for (auto const& c : cases) {
+        use_tone(5.0, false);
+        document.reset();
+        auto& d = make([&] {
+            platform::MemoryStatus status = platform::global_memory_status();
+            if (low_memory)
+                status.avail_phys = 1000;
+            return status;
+        });
+        ASSERT_TRUE(record(d));
+        run_for(0.3);
+        *c.fault = true;
+        events.clear();
+        run_messages_for([&] { return !d.is_recording(); }, 2);
+        EXPECT_TRUE(log.contains(c.log)) << c.log;
+        EXPECT_EQ(codes(), (std::vector<int32_t> { DocumentEvent::STOPPED, c.event })) << c.log;
+        EXPECT_GT(duration_of(d.current().path), 0.1) << c.log;
+        *c.fault = false;
+    }
 }
 
 TEST_F(DocumentTest, PlaybackEndsAtTheEndOfTheFileAndPauseSwitchesIt)
@@ -571,7 +551,7 @@ TEST_F(DocumentTest, PlaybackEndsAtTheEndOfTheFileAndPauseSwitchesIt)
     EXPECT_TRUE(d.is_paused());
     d.pause(false);
     events.clear();
-    run_until([&] { return !d.is_playing(); }, 3);
+    run_messages_for([&] { return !d.is_playing(); }, 3);
     EXPECT_TRUE(log.contains("player finished\n"));
     EXPECT_EQ(codes(), std::vector<int32_t> { DocumentEvent::STOPPED });
 
