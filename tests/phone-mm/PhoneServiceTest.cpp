@@ -11,7 +11,6 @@
 #include <platform/phone/telephony_line.h>
 #include <platform/services/registry_values.h>
 #include <platform/text.h>
-#include <platform/ticks.h>
 
 using namespace platform;
 using testing_support::run;

@@ -1,5 +1,4 @@
 #include <TestSupport.h>
-#include <core/CActiveScheduler.h>
 #include <os/Registry.h>
 #include <phone/AppNotification.h>
 #include <phone/CallMonitorImpl.h>
@@ -13,7 +12,6 @@
 #include <platform/phone/telephony_line.h>
 #include <platform/services/notifications.h>
 #include <platform/services/registry_values.h>
-#include <platform/ticks.h>
 
 using namespace phone;
 using core::String;

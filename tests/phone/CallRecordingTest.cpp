@@ -1,9 +1,7 @@
 #include "../audio/AudioTestSupport.h"
 
 #include <TestSupport.h>
-#include <core/CActiveScheduler.h>
 #include <document/Document.h>
-#include <document/Settings.h>
 #include <filesystem>
 #include <os/Paths.h>
 #include <os/Registry.h>
@@ -11,7 +9,6 @@
 #include <platform/phone/phone_state.h>
 #include <platform/services/notifications.h>
 #include <platform/services/registry_values.h>
-#include <platform/ticks.h>
 #include <platform/wave/wave.h>
 
 using namespace document;
