@@ -43,10 +43,8 @@ TEST(PhonePublishing, TheLineReportsTheTalkingCallAndTheCountLeavesEndedOnesOut)
     PhoneCall const talking { CallStage::TALKING, LineCallDirection::OUTGOING, u"2", u"" };
     PhoneCall const waiting { CallStage::RINGING, LineCallDirection::INCOMING, u"3", u"" };
     PhoneCall const ended { CallStage::NONE, LineCallDirection::INCOMING, u"4", u"" };
-    auto const s = summarise_calls({ held, talking, waiting, ended });
-    EXPECT_EQ(s.count, 3u);
-    EXPECT_EQ(s.status, STATUS_ON_HOLD | STATUS_TALKING | STATUS_RINGING);
-    EXPECT_EQ(s.current, talking);
+    EXPECT_EQ(summarise_calls({ held, talking, waiting, ended }),
+        (PhoneSummary { 3, STATUS_ON_HOLD | STATUS_TALKING | STATUS_RINGING, talking }));
     EXPECT_EQ(summarise_calls({ waiting, held }).current, held);
     EXPECT_EQ(summarise_calls({ ended }), PhoneSummary {});
     // Among equals the last one listed: the newest call.
@@ -153,9 +151,8 @@ protected:
         stop_stand_in(audio_pid, "--session org.mobian_project.CallAudio");
         for (auto const& pid : bus_pids)
             run("kill " + pid);
-        unsetenv("DBUS_SYSTEM_BUS_ADDRESS");
-        unsetenv("DBUS_SESSION_BUS_ADDRESS");
-        unsetenv("RAVELIN_CONTACTS");
+        for (auto const* variable : { "DBUS_SYSTEM_BUS_ADDRESS", "DBUS_SESSION_BUS_ADDRESS", "RAVELIN_CONTACTS" })
+            unsetenv(variable);
     }
 
     std::string service_log() const { return testing_support::read_file(dir + "/service.txt"); }
