@@ -15,7 +15,6 @@ using core::String;
 using core::StringView;
 using testing_support::fresh_dir;
 using testing_support::LogCapture;
-using testing_support::run_messages_for; // the scheduler, with the Document's tick
 using testing_support::write_file;
 namespace fs = std::filesystem;
 
@@ -167,14 +166,19 @@ protected:
     }
     void use_tone(double seconds, bool fast = true) { use_input(signal({ { true, seconds } }), fast); }
 
+    // Runs the scheduler (the Document's tick) until `done` or `seconds` have passed; whether `done` holds.
+    template <typename Done> bool run_until(Done done, double seconds = 10)
+    {
+        return testing_support::run_messages_for(done, seconds);
+    }
     void run_for(double seconds)
     {
-        run_messages_for([] { return false; }, seconds);
+        run_until([] { return false; }, seconds);
     }
     static bool record(Document& d) { return d.record(false, {}, {}, phone::CALL_NONE); }
     void run_to_input_end(Document& d)
     {
-        run_messages_for([] { return platform::wave_input_ended(); });
+        run_until([] { return platform::wave_input_ended(); });
         d.stop();
     }
     void record_input_to_end(Document& d)
@@ -287,10 +291,10 @@ TEST_F(DocumentTest, ACallOfUnknownDirectionIsRecordedBesideTheOthers)
     EXPECT_EQ(id3_texts(d.current().path, { "TPE1" }), std::vector<String> { u"Ann Lee" });
 
     // The tick sees the talking call and, when it ends, that too.
-    EXPECT_TRUE(run_messages_for([&] { return d.in_call(); }, 1));
+    EXPECT_TRUE(run_until([&] { return d.in_call(); }, 1));
     os::reg_set_dword(phone, u"Active Call Count", 0);
     events.clear();
-    run_messages_for([&] { return !d.in_call(); }, 1);
+    run_until([&] { return !d.in_call(); }, 1);
     EXPECT_EQ(codes(), std::vector<int32_t> { DocumentEvent::PHONE_STATE_CHANGED });
     for (auto name : { u"Active Call Count", u"Status", u"Caller Name" })
         platform::RegistryStore::instance().remove_value(
@@ -472,7 +476,7 @@ TEST_F(DocumentTest, RescanListsCardAndMainMemoryMixedNewestFirst)
     document.reset();
     auto& fresh = make();
     fresh.load_secondary_things();
-    run_messages_for([&] { return !fresh.is_scanning(); });
+    run_until([&] { return !fresh.is_scanning(); });
     auto const found = codes();
     EXPECT_EQ(std::pair(fresh.records().size(), std::count(found.begin(), found.end(), DocumentEvent::RECORD_FOUND)),
         std::pair(size_t(5), std::ptrdiff_t(5)));
@@ -493,7 +497,7 @@ TEST_F(DocumentTest, ACardTakenOutDuringARecordingStopsItAndRebuildsTheList)
     // while the writer still says it is good.
     fs::rename(card, card + "-gone");
     events.clear();
-    run_messages_for([&] { return !d.is_recording(); }, 2);
+    run_until([&] { return !d.is_recording(); }, 2);
     EXPECT_TRUE(log.contains("card_problem\n"));
     EXPECT_EQ(codes(),
         (std::vector<int32_t> { DocumentEvent::STOPPED, DocumentEvent::LIST_REBUILT, DocumentEvent::CARD_PROBLEM }));
@@ -524,7 +528,7 @@ TEST_F(DocumentTest, AFailingWriterOrMemoryEndsTheRecordingWithItsEvent)
         run_for(0.3);
         *c.fault = true;
         events.clear();
-        run_messages_for([&] { return !d.is_recording(); }, 2);
+        run_until([&] { return !d.is_recording(); }, 2);
         EXPECT_TRUE(log.contains(c.log)) << c.log;
         EXPECT_EQ(codes(), (std::vector<int32_t> { DocumentEvent::STOPPED, c.event })) << c.log;
         EXPECT_GT(duration_of(d.current().path), 0.1) << c.log;
@@ -547,7 +551,7 @@ TEST_F(DocumentTest, PlaybackEndsAtTheEndOfTheFileAndPauseSwitchesIt)
     EXPECT_TRUE(d.is_paused());
     d.pause(false);
     events.clear();
-    run_messages_for([&] { return !d.is_playing(); }, 3);
+    run_until([&] { return !d.is_playing(); }, 3);
     EXPECT_TRUE(log.contains("player finished\n"));
     EXPECT_EQ(codes(), std::vector<int32_t> { DocumentEvent::STOPPED });
 
