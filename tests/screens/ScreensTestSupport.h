@@ -121,9 +121,9 @@ protected:
         run_until([&] { return !document->is_scanning(); });
         settle();
     }
-    template <typename Done> void run_until(Done done, double seconds = 10)
+    template <typename Done> bool run_until(Done done, double seconds = 10)
     {
-        testing_support::run_messages_for(done, seconds);
+        return testing_support::run_messages_for(done, seconds);
     }
     // A tap in the middle of an element of the top form, then frames until the screen settles.
     void tap(skin::Element const& element)
@@ -148,6 +148,11 @@ protected:
         tap_at(list.position() + skin::Point { list.size().x / 2, static_cast<int32_t>((from + to) / 2) });
     }
     void settle() { harness->advance(600); }
+    void type(StringView text)
+    {
+        for (char16_t c : text)
+            harness->character(c);
+    }
     skin::Form* top() const { return harness->stack().top(); }
     template <typename Type = skin::Element> Type& element(skin::Form& form, StringView id)
     {
