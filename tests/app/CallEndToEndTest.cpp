@@ -39,8 +39,6 @@ std::vector<int> children_of(int pid)
 class CallWorld {
 public:
     CallWorld()
-        : dir_(testing_support::fresh_dir("call-world"))
-        , microphone_(testing_support::wav_file(testing_support::tone(30, 16000), 16000))
     {
         for (char const* sub : { "config", "data", "Documents", "run", "contacts" })
             std::filesystem::create_directories(dir_ + "/" + sub);
@@ -69,19 +67,22 @@ public:
     }
     std::string registry() const { return dir_ + "/config/registry.db"; }
 
-    testing_support::CommandResult command(std::string const& program, std::string const& arguments) const
+    // The command line that starts one of the built programs in this world.
+    std::string program(std::string const& name) const
     {
-        return run("env " + environment() + testing_support::bin_dir() + "/" + program + " " + arguments);
+        return "env " + environment() + testing_support::bin_dir() + "/" + name;
     }
-    testing_support::CommandResult cli(std::string const& arguments) const { return command("ravelin-cli", arguments); }
-    bool phone(std::string const& arguments) const { return command("ravelin-phone", arguments).exit_code == 0; }
+    testing_support::CommandResult cli(std::string const& arguments) const
+    {
+        return run(program("ravelin-cli ") + arguments);
+    }
+    bool phone(std::string const& arguments) const { return run(program("ravelin-phone ") + arguments).exit_code == 0; }
     // The notifier that holds the lock beside the registry store, 0 when none runs.
     int notifier_pid() const
     {
         int const pid = std::atoi(testing_support::read_file(registry() + "-notifier.lock").c_str());
         return alive(pid) ? pid : 0;
     }
-    // The recordings of the store's "Incoming" folder.
     std::vector<std::string> incoming() const
     {
         std::vector<std::string> paths;
@@ -91,18 +92,12 @@ public:
                 paths.push_back(entry.path().string());
         return paths;
     }
-    double seconds(std::string const& path) const
-    {
-        return recording_seconds("env " + environment() + testing_support::bin_dir() + "/ravelin-cli", path);
-    }
-    RavelinProcess start(std::string const& arguments)
-    {
-        return start_ravelin(dir_ + "/run", arguments, environment());
-    }
+    double seconds(std::string const& path) const { return recording_seconds(program("ravelin-cli"), path); }
+    RavelinProcess start(std::string const& args) { return start_ravelin(dir_ + "/run", args, environment()); }
 
 private:
-    std::string dir_;
-    std::string microphone_;
+    std::string dir_ = testing_support::fresh_dir("call-world");
+    std::string microphone_ = testing_support::wav_file(testing_support::tone(30, 16000), 16000);
 };
 
 } // namespace
@@ -123,8 +118,7 @@ TEST(CallEndToEndTest, TheNotifierStartsTheProgramForACallAndItEndsWithTheCall)
     ASSERT_TRUE(stop(first));
     int const notifier = world.notifier_pid();
     ASSERT_GT(notifier, 0);
-    EXPECT_EQ(
-        run("timeout 10 env " + world.environment() + testing_support::bin_dir() + "/ravelin-notifier").exit_code, 0);
+    EXPECT_EQ(run("timeout 10 " + world.program("ravelin-notifier")).exit_code, 0);
     EXPECT_EQ(world.notifier_pid(), notifier);
     EXPECT_EQ(world.cli("list").exit_code, 0);
     std::filesystem::remove(first.dir + "/trace.txt");

@@ -109,8 +109,11 @@ TEST_F(InputTest, APenLiftedOutsideArrivesThereAndALostCaptureCancels)
         "down 30 40\nup -5 700\ndown 30 40\ncancel " + std::to_string(app::GameBase::PEN_LIFTED_NOWHERE) + " \n");
 }
 
-TEST_F(InputTest, KeysRepeatWithFirstClearAndCharactersArrive)
+// Keys repeat with "first" clear; characters arrive, and the wheel at the pointer.
+TEST_F(InputTest, KeysRepeatWithFirstClearAndCharactersAndTheWheelArrive)
 {
+    display().wheel(30, 40, -2);
+    display().wheel(5, 6, 1);
     for (bool repeat : { false, true, true })
         display().key(platform::VK_A + 2, true, repeat);
     display().key(platform::VK_A + 2, false);
@@ -120,6 +123,7 @@ TEST_F(InputTest, KeysRepeatWithFirstClearAndCharactersArrive)
     std::string const c = std::to_string(skin::KEY_A + 2);
     EXPECT_EQ(form.keys, "first down " + c + "\ndown " + c + "\ndown " + c + "\nfirst up " + c + "\nfirst down 0\n");
     EXPECT_EQ(form.text, u"a ж"); // control characters are not text; a space is
+    EXPECT_EQ(form.wheel, "30 40: -2\n5 6: 1\n");
 }
 
 // A window behind another keeps drawing; a minimised one is inactive and draws nothing until it comes back.
@@ -141,14 +145,6 @@ TEST_F(InputTest, DeactivationStopsFramesAndReactivationResumesThemButAWindowBeh
     application->bring_to_front();
     pump(*application, 300);
     EXPECT_TRUE(application->is_active() && display().frames() > frozen + 3);
-}
-
-TEST_F(InputTest, TheWheelReachesTheFormAtThePointer)
-{
-    display().wheel(30, 40, -2);
-    display().wheel(5, 6, 1);
-    settle();
-    EXPECT_EQ(form.wheel, "30 40: -2\n5 6: 1\n");
 }
 
 TEST_F(InputTest, OnlyARealChangeOfTheScreenIsOne)

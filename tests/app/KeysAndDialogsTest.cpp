@@ -118,7 +118,6 @@ TEST_F(KeysAndDialogsTest, EveryDocumentedKeyDoesWhatItSays)
         for (uint32_t key : row.keys)
             press(key);
         EXPECT_TRUE(until(row.done));
-        // Back to the list for the next row.
         menu.close();
         main().confirmation().close();
         main().error().close();

@@ -50,11 +50,7 @@ protected:
     String text(StringView id) { return ScreensTest::text(form(), id); }
     double bar(StringView id) { return element<skin::ProgressElement>(form(), id).value(); }
     String play_buttons() { return visible(form(), { u"btnPlay", u"btnPause" }); }
-    String name_text()
-    {
-        auto* caption = dynamic_cast<skin::TextElement*>(element(form(), u"btnName").find_child(u"#text"));
-        return caption ? caption->text() : u"(none)";
-    }
+    String name_text() { return button_text(form(), u"btnName"); }
 
     // One recording of `seconds` in the store, listed, and the speaker a WAV file played in real time.
     void list_recording(int seconds, skin::Point screen = { 480, 640 }, int32_t dpi = 192)

@@ -44,7 +44,6 @@ private:
     std::string path_ = std::getenv("PATH") ? std::getenv("PATH") : "";
 };
 
-// Some element below `root` shows `text`.
 bool holds_text(skin::Element const& root, StringView text)
 {
     for (size_t i = 0; i < root.child_count(); ++i) {
@@ -84,14 +83,12 @@ protected:
         ASSERT_EQ(top(), &menu().form());
     }
     void choose(StringView id) { ScreensTest::choose(menu(), id); }
-    // Goes through the pages from the main menu.
     void path(std::initializer_list<StringView> ids)
     {
         open_menu();
         for (StringView id : ids)
             choose(id);
     }
-    // Three records in the main memory's store, and a card.
     void three_records_and_a_card()
     {
         add_record(u"Ann", u"one");
@@ -378,11 +375,7 @@ TEST_F(MainMenuTest, ANewLanguageRedrawsEveryScreenAndIsStored)
         platform::RegistryRoot::CURRENT_USER, u"Software\\Korvex\\Ravelin", u"Language");
     add_record(u"Ann", u"one");
     start();
-    auto boost_text = [&] {
-        auto* found
-            = dynamic_cast<skin::TextElement*>(element(main->recording().form(), u"btnBoost").find_child(u"#text"));
-        return found ? found->text() : String(u"(none)");
-    };
+    auto boost_text = [&] { return button_text(main->recording().form(), u"btnBoost"); };
     String const english_boost = boost_text(), english_left = translated(u"skin_Left");
     ASSERT_TRUE(holds_text(main->view().form(), english_left));
     path({ u"Settings", u"Language" });
@@ -464,7 +457,6 @@ TEST_P(MenuFit, EveryPageFitsOrScrollsToItsLastRow)
         ASSERT_TRUE(list.row_place(last, top, height));
         EXPECT_GE(top, 0);
         EXPECT_LE(top + height, list.size().y);
-        // Each row's text fits its row.
         for (int32_t i = 0; i <= last; ++i)
             if (auto* text
                 = dynamic_cast<skin::TextElement*>(list.row(i) ? list.row(i)->find_child(u"#text") : nullptr);

@@ -51,7 +51,6 @@ TEST_F(QuickRecordTest, AtMostOneButtonIsBoundAndTappingTheBoundOneReleasesIt)
     ASSERT_EQ(top(), &quick.form());
     int32_t const a = row_of(quick, u"Alpha"), b = row_of(quick, u"Beta");
     ASSERT_TRUE(a >= 0 && b >= 0);
-    // Whether the rows of Alpha and Beta are checked.
     auto checks = [&] { return std::pair(checked(quick, a), checked(quick, b)); };
     EXPECT_EQ(checks(), std::pair(false, false));
     tap_row(quick.list(), a);

@@ -21,7 +21,6 @@ namespace testing_support {
 
 inline std::string home_dir; // the temporary home of this test program, set once by the test main
 inline auto const test_home = []() -> std::string const& { return home_dir; };
-// A fresh, empty folder inside the test home.
 std::string fresh_dir(std::string const& name);
 std::string read_file(std::string const& path);
 void write_file(std::string const& path, std::string const& bytes);
