@@ -24,11 +24,8 @@ protected:
     static int32_t row_of(screens::FormQuickRecord& quick, StringView name)
     {
         auto const& b = quick.buttons();
-        for (size_t i = 0; i < b.size(); ++i)
-            if (b[i].name == name)
-                return static_cast<int32_t>(i);
-        ADD_FAILURE() << "no row for the button";
-        return -1;
+        auto const at = std::find_if(b.begin(), b.end(), [&](auto const& k) { return k.name == name; });
+        return at == b.end() ? -1 : static_cast<int32_t>(at - b.begin());
     }
     static bool checked(screens::FormQuickRecord& quick, int32_t row)
     {
