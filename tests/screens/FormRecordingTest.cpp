@@ -204,9 +204,8 @@ TEST_F(FormRecordingTest, TheBoostMenuChecksTheSettingAndChangesIt)
     save("boost-menu-480x640");
     tap_row(menu.list(), 2);
     EXPECT_FALSE(menu.is_open());
-    String stored;
-    os::reg_get_string(document::PRODUCT_KEY, u"Boost", stored);
-    EXPECT_EQ(document->settings().boost + u" " + stored + u" " + visible(form(), { u"BoostOn", u"BoostOff" }),
+    EXPECT_EQ(document->settings().boost + u" " + registry_text(u"Boost") + u" "
+            + visible(form(), { u"BoostOn", u"BoostOff" }),
         u"Boost2 Boost2 BoostOn ");
 
     tap(element(form(), u"btnBoost"));

@@ -115,12 +115,6 @@ protected:
         ASSERT_EQ(main->view().menu().items()[2].id, u"Send");
         tap_row(main->view().menu().list(), 2);
     }
-    String registry_text(StringView name)
-    {
-        String text = u"(none)";
-        os::reg_get_string(u"HKEY_CURRENT_USER\\Software\\Korvex\\Ravelin", name, text);
-        return text;
-    }
     String translated(StringView key) { return harness->properties().translate(key); }
     // The note "Note.wav" in the store, for the playback screen's menu.
     void note(String const& name = u"Note.wav")

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <os/File.h>
 #include <os/Paths.h>
+#include <os/Registry.h>
 #include <screens/FormMain.h>
 #include <screens/Menu.h>
 #include <screens/RecordRow.h>
@@ -157,6 +158,13 @@ protected:
         return *found;
     }
     String text(skin::Form& form, StringView id) { return element<skin::TextElement>(form, id).text(); }
+    // A setting as the program stored it.
+    String registry_text(StringView name)
+    {
+        String text = u"(none)";
+        os::reg_get_string(document::PRODUCT_KEY, name, text);
+        return text;
+    }
     // The text a button shows.
     String button_text(skin::Form& form, StringView id)
     {
