@@ -2,7 +2,6 @@
 #include <chrono>
 #include <csignal>
 #include <deque>
-#include <gtest/gtest.h>
 #include <linux/input-event-codes.h>
 #include <platform/services/key_service.h>
 #include <platform/services/registry_values.h>
@@ -73,12 +72,11 @@ TEST_F(KeyServiceTest, PublishesTheAssignableButtonsAndKeepsTheirBindings)
 {
     bind(RECORD_KEY, u"\"/opt/x/ravelin\" record");
     play({ added("event1", { KEY_A, KEY_VOLUMEUP, KEY_RECORD, KEY_PROG1 }), added("event2", { KEY_ENTER }) });
-    EXPECT_EQ(read_text(store, MACHINE, RECORD_KEY, u"Name"), u"Record button");
-    EXPECT_EQ(read_text(store, MACHINE, RECORD_KEY, u"Icon"), u"key_record");
-    EXPECT_EQ(read_text(store, MACHINE, RECORD_KEY, u""), u"\"/opt/x/ravelin\" record");
-    auto const table = store.subkeys(MACHINE, u"SOFTWARE\\Microsoft\\Shell\\Keys");
-    ASSERT_TRUE(table);
-    EXPECT_EQ(*table, (std::vector<std::u16string> { u"Record", u"Prog1" }))
+    EXPECT_EQ(std::tuple(read_text(store, MACHINE, RECORD_KEY, u"Name"), read_text(store, MACHINE, RECORD_KEY, u"Icon"),
+                  read_text(store, MACHINE, RECORD_KEY, u"")),
+        std::tuple(u"Record button", u"key_record", u"\"/opt/x/ravelin\" record"));
+    EXPECT_EQ(store.subkeys(MACHINE, u"SOFTWARE\\Microsoft\\Shell\\Keys"),
+        (std::vector<std::u16string> { u"Record", u"Prog1" }))
         << "a keyboard's volume keys and ordinary keys are not offered";
 }
 
