@@ -47,27 +47,27 @@ protected:
     {
         set_timer(window, 9, 300);
         Message m;
-        while (get_message(m, window, 0, 0) != 0) {
-            if (m.message == WM_TIMER)
-                break;
-            if (m.message == WM_COPYDATA) {
-                std::unique_ptr<CopyData> data(reinterpret_cast<CopyData*>(m.lparam));
-                kill_timer(window, 9);
-                return data->bytes;
-            }
-        }
+        std::optional<std::vector<uint8_t>> bytes;
+        while (!bytes && get_message(m, window, 0, 0) != 0 && m.message != WM_TIMER)
+            if (m.message == WM_COPYDATA)
+                bytes = std::unique_ptr<CopyData>(reinterpret_cast<CopyData*>(m.lparam))->bytes;
         kill_timer(window, 9);
-        return std::nullopt;
+        return bytes;
+    }
+
+    static sockaddr_un socket_address()
+    {
+        sockaddr_un address {};
+        address.sun_family = AF_UNIX;
+        std::strcpy(address.sun_path, (instance_folder() + "/InstanceTest.sock").c_str());
+        return address;
     }
 
     // A client's end of a new connection; -1 when it cannot connect.
     static int connected()
     {
         int const fd = socket(AF_UNIX, SOCK_STREAM, 0);
-        sockaddr_un address {};
-        address.sun_family = AF_UNIX;
-        std::string const path = instance_folder() + "/InstanceTest.sock";
-        std::strcpy(address.sun_path, path.c_str());
+        sockaddr_un address = socket_address();
         if (connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
             close(fd);
             return -1;
@@ -125,14 +125,11 @@ TEST_F(InstanceTest, AMessageReachesTheWindowAndTheFolderIsPrivate)
 TEST_F(InstanceTest, ASocketLeftByAKilledInstanceBlocksNothing)
 {
     // A bound socket whose listener is gone is what SIGKILL leaves behind.
-    std::string const path = instance_folder() + "/InstanceTest.sock";
     int const stale = socket(AF_UNIX, SOCK_STREAM, 0);
-    sockaddr_un address {};
-    address.sun_family = AF_UNIX;
-    std::strcpy(address.sun_path, path.c_str());
+    sockaddr_un address = socket_address();
     ASSERT_EQ(bind(stale, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
     close(stale);
-    ASSERT_TRUE(std::filesystem::exists(path));
+    ASSERT_TRUE(std::filesystem::exists(address.sun_path));
     EXPECT_EQ(send_to_instance(NAME, 0, { 1, 2 }), SendResult::NO_INSTANCE);
     auto server = serve();
     EXPECT_TRUE(server->listening());
