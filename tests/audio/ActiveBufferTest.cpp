@@ -86,8 +86,7 @@ TEST(ActiveBuffer, LowMemoryMakesItInvalidAndLogsTheFreeAmount)
     log.clear();
     available = 1'000'000'000;
     buffer.on_data(bytes(100));
-    EXPECT_FALSE(buffer.is_valid());
-    EXPECT_FALSE(log.contains("ActiveBuffer::invalid"));
+    EXPECT_FALSE(buffer.is_valid() || log.contains("ActiveBuffer::invalid")) << "invalid until reset, logged once";
     buffer.reset();
     EXPECT_TRUE(buffer.is_valid());
 }

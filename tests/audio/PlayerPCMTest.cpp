@@ -183,23 +183,21 @@ TEST_F(PlayerPCMTest, TheVolumeIsClampedStoredAndAppliedAtEveryOpen)
 // when the player thread has taken it.
 TEST_F(PlayerPCMTest, ASecondPauseDoesNothingAndPlayResumes)
 {
-    auto handled = [&](int command) {
-        source.wait_pulls(command);
+    int commands = 0;
+    // The device's pauses and restarts once the player thread has carried out `command`.
+    auto const after = [&](auto command) {
+        command();
+        source.wait_pulls(++commands);
         core::Lock wait_for_the_command_to_end(player.lock());
+        return std::pair(device.record().pauses, device.record().restarts);
     };
-    player.play();
-    handled(1);
+    auto const play = [&] { player.play(); };
+    auto const pause = [&] { player.pause(); };
+    after(play);
     EXPECT_TRUE(player.is_finished()) << "nothing to play";
-    auto pauses_and_restarts = [&] { return std::pair(device.record().pauses, device.record().restarts); };
-    player.pause();
-    handled(2);
-    EXPECT_EQ(pauses_and_restarts(), std::pair(1, 0));
-    player.pause();
-    handled(3);
-    EXPECT_EQ(pauses_and_restarts(), std::pair(1, 0));
-    player.play();
-    handled(4);
-    EXPECT_EQ(pauses_and_restarts(), std::pair(1, 1));
+    EXPECT_EQ(after(pause), std::pair(1, 0));
+    EXPECT_EQ(after(pause), std::pair(1, 0));
+    EXPECT_EQ(after(play), std::pair(1, 1));
 }
 
 TEST_F(PlayerPCMTest, PlayWithNothingLinkedOrNoSpeakerFinishes)

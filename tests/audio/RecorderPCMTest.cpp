@@ -192,9 +192,7 @@ TEST_F(RecorderPCMTest, PauseStopsTheDeviceOnce)
     RecorderPCM recorder(1, 8000, 16, device);
     EXPECT_FALSE(recorder.is_stopped());
     ASSERT_TRUE(recorder.start());
-    EXPECT_TRUE(recorder.pause());
-    EXPECT_TRUE(recorder.is_stopped());
-    EXPECT_TRUE(recorder.pause());
+    EXPECT_TRUE(recorder.pause() && recorder.is_stopped() && recorder.pause());
     EXPECT_EQ(device.stops.load(), 1);
 }
 
@@ -218,8 +216,7 @@ TEST_F(RecorderPCMTest, DeviceErrorsAreLoggedAndLeaveTheRecorderStopped)
         EXPECT_TRUE(recorder.start()); // the device is open
         EXPECT_TRUE(
             testing_support::wait_until([&] { return log.contains("recorder bad start!!!!! waveInStart=1\n"); }));
-        EXPECT_TRUE(recorder.is_stopped());
-        EXPECT_TRUE(recorder.pause()); // stopped already: the device is not asked
+        EXPECT_TRUE(recorder.is_stopped() && recorder.pause()); // stopped already: the device is not asked
         EXPECT_EQ(device.stops.load(), 0);
     }
 }
@@ -238,10 +235,8 @@ TEST_F(RecorderPCMTest, SdlCapturesBlocksOfTheAskedFormat)
     }
     auto const buffers = sink.buffers();
     ASSERT_GE(buffers.size(), 2u);
-    EXPECT_EQ(buffers[0].length(), 12800u);
     EXPECT_EQ(buffers[0].format, (AudioFormat { 2, 16, 16000 }));
-    for (int16_t s : audio_test::samples16(buffers[0]))
-        ASSERT_EQ(s, 0);
+    EXPECT_EQ(audio_test::samples16(buffers[0]), std::vector<int16_t>(6400, 0)) << "0.2 s of silence";
 
     // A driver that does not exist: no microphone, one line on standard error.
     setenv("SDL_AUDIODRIVER", "ravelin-no-such-driver", 1);
