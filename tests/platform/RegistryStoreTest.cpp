@@ -151,7 +151,6 @@ private:
 // in once the other process lets go.
 TEST(RegistryStore, AStoreHeldByAnotherProcessIsReadAndWrittenLater)
 {
-    auto const cu = CU;
     std::string const path = store_path();
     format_stored(path);
     StoreHolder holder(path);
@@ -159,19 +158,19 @@ TEST(RegistryStore, AStoreHeldByAnotherProcessIsReadAndWrittenLater)
 
     RegistryStore store(path); // as a program started now opens it
     ASSERT_TRUE(store.is_open());
-    EXPECT_EQ(read_text(store, cu, u"K", u"Format"), u"Mp3High");
-    EXPECT_TRUE(store.set(cu, u"K", u"Volume", dword(5)) && store.create_key(cu, u"K\\New")
-        && store.remove_value(cu, u"K", u"Format"));
+    EXPECT_EQ(read_text(store, CU, u"K", u"Format"), u"Mp3High");
+    EXPECT_TRUE(store.set(CU, u"K", u"Volume", dword(5)) && store.create_key(CU, u"K\\New")
+        && store.remove_value(CU, u"K", u"Format"));
     EXPECT_EQ(store.pending_writes(), 3u);
     EXPECT_EQ(store.problem(), "busy");
     // What was written reads back at once, and from another connection once the holder lets go.
     auto const written = [&](RegistryStore& s) {
-        EXPECT_EQ(s.query(cu, u"K", u"Volume")->data, dword(5).data);
-        EXPECT_FALSE(s.query(cu, u"K", u"Format"));
-        EXPECT_EQ(s.subkeys(cu, u"K"), (std::vector<std::u16string> { u"New" }));
+        EXPECT_EQ(s.query(CU, u"K", u"Volume")->data, dword(5).data);
+        EXPECT_FALSE(s.query(CU, u"K", u"Format"));
+        EXPECT_EQ(s.subkeys(CU, u"K"), (std::vector<std::u16string> { u"New" }));
     };
     written(store);
-    EXPECT_TRUE(store.key_exists(cu, u"K\\New") && store.flush());
+    EXPECT_TRUE(store.key_exists(CU, u"K\\New") && store.flush());
     EXPECT_FALSE(store.sync(std::chrono::milliseconds(300))) << "still held";
     holder.release();
     EXPECT_TRUE(store.sync(std::chrono::seconds(5)));
@@ -183,17 +182,14 @@ TEST(RegistryStore, AStoreHeldByAnotherProcessIsReadAndWrittenLater)
 // write fails at once. Run as another user when the tests run as root, whom permissions do not stop.
 TEST(RegistryStoreDeathTest, AStoreThisUserMayNotWriteIsReadAndRefusesWrites)
 {
-    auto const cu = CU;
     char pattern[] = "/tmp/ravelin-readonly-XXXXXX";
     ASSERT_TRUE(mkdtemp(pattern));
     std::string const dir = pattern;
     std::string const path = dir + "/r.db";
     format_stored(path);
     namespace fs = std::filesystem;
-    fs::permissions(dir,
-        fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read | fs::perms::group_exec
-            | fs::perms::others_read | fs::perms::others_exec);
-    fs::permissions(path, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    fs::permissions(dir, fs::perms(0555));
+    fs::permissions(path, fs::perms(0444));
     EXPECT_EXIT(
         {
             if (getuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0))
@@ -201,9 +197,9 @@ TEST(RegistryStoreDeathTest, AStoreThisUserMayNotWriteIsReadAndRefusesWrites)
             RegistryStore store(path);
             int failed = 0;
             failed |= store.is_open() ? 0 : 1;
-            failed |= read_text(store, cu, u"K", u"Format") == u"Mp3High" ? 0 : 2;
+            failed |= read_text(store, CU, u"K", u"Format") == u"Mp3High" ? 0 : 2;
             failed |= store.is_read_only() && store.problem() == "read-only" ? 0 : 4;
-            failed |= store.set(cu, u"K", u"Volume", dword(5)) ? 8 : 0;
+            failed |= store.set(CU, u"K", u"Volume", dword(5)) ? 8 : 0;
             failed |= store.pending_writes() == 0 && !store.flush() ? 0 : 16;
             std::exit(failed);
         },
