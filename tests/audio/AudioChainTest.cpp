@@ -56,7 +56,8 @@ public:
     int32_t asked = 0;
 };
 
-TEST(AudioChain, PushRunsThroughFiltersAndStopsAtACutLink)
+// Pushed buffers and pulls both pass every filter; a cut link stops what would pass it.
+TEST(AudioChain, PushAndPullRunThroughFiltersAndStopAtACutLink)
 {
     Source source;
     AddFilter plus1(1), plus10(10);
@@ -65,6 +66,9 @@ TEST(AudioChain, PushRunsThroughFiltersAndStopsAtACutLink)
     connect(plus1, &plus10);
     connect(plus10, &sink);
     EXPECT_EQ(plus10.producer(), static_cast<AudioProducer*>(&plus1));
+    AudioBuffer const pulled = plus10.get_data(3);
+    EXPECT_EQ(
+        std::pair(source.asked, audio_test::samples16(pulled)), std::pair(3, std::vector<int16_t> { 111, 111, 111 }));
 
     feed_consumer(source, buffer16({ 5, 6 }, 8000));
     EXPECT_EQ(sink.samples(), (std::vector<int16_t> { 16, 17 })); // in one buffer: see the counts below
@@ -82,19 +86,8 @@ TEST(AudioChain, PushRunsThroughFiltersAndStopsAtACutLink)
     Collector other;
     connect(plus10, &other);
     EXPECT_TRUE(sink.producer() == nullptr && other.producer() == &plus10);
-}
-
-TEST(AudioChain, PullAsksTheUpstreamThroughEveryFilter)
-{
-    Source source;
-    AddFilter plus1(1), plus10(10);
-    connect(source, &plus1);
-    connect(plus1, &plus10);
-    AudioBuffer pulled = plus10.get_data(3);
-    EXPECT_EQ(
-        std::pair(source.asked, audio_test::samples16(pulled)), std::pair(3, std::vector<int16_t> { 111, 111, 111 }));
-    Collector unlinked;
-    EXPECT_TRUE(pull_upstream(unlinked, 10).empty() && pull_upstream(unlinked, 10).format.is_none());
+    EXPECT_TRUE(pull_upstream(sink, 10).empty() && pull_upstream(sink, 10).format.is_none())
+        << "unlinked, it pulls nothing";
 }
 
 // A stage that goes takes its links with it; a producer linked to a taken consumer takes it over.
