@@ -51,6 +51,14 @@ void record_to_end(RecorderPCM& recorder, Collector& sink)
     EXPECT_TRUE(recorder.is_running());
 }
 
+// Records the whole file input in the given format; the recorder is gone on return, and with it what
+// it held.
+void record_all(Collector& sink, int32_t channels, int32_t rate, int32_t bits)
+{
+    RecorderPCM recorder(channels, rate, bits);
+    record_to_end(recorder, sink);
+}
+
 class BlockSizes : public RecorderPCMTest, public ::testing::WithParamInterface<std::pair<int32_t, int32_t>> { };
 
 TEST_P(BlockSizes, FullBlocksHold200MillisecondsAndTheLastWhatWasLeft)
@@ -83,10 +91,7 @@ TEST_F(RecorderPCMTest, AFileMicrophoneIsConvertedToTheAskedFormat)
     std::vector<int16_t> const stereo = ramp(20000 * 2);
     use_wav_input(wav16(16000, stereo, 2));
     Collector sink;
-    {
-        RecorderPCM recorder(1, 8000, 16);
-        record_to_end(recorder, sink);
-    }
+    record_all(sink, 1, 8000, 16);
     EXPECT_EQ(sink.samples(), convert(stereo, 2, 16000, 8000));
     EXPECT_EQ(sink.buffers().back().length(), 800u);
     EXPECT_TRUE(log.contains_all({ "waveInOpen handle=", "MM_WIM_OPEN\n", "recorder good start\n",
@@ -103,11 +108,8 @@ TEST_F(RecorderPCMTest, AFileMicrophoneIsConvertedToTheAskedFormat)
     }
     use_wav_input(audio_test::wav_bytes(1, 1, 11025, 8, bytes8));
     Collector up;
-    {
-        RecorderPCM recorder(2, 22050, 8);
-        EXPECT_EQ(recorder.block_size(), 8820);
-        record_to_end(recorder, up);
-    }
+    EXPECT_EQ(RecorderPCM(2, 22050, 8).block_size(), 8820);
+    record_all(up, 2, 22050, 8);
     std::vector<uint8_t> want;
     for (int16_t v : convert(as16, 1, 11025, 22050))
         want.insert(want.end(), 2, static_cast<uint8_t>((v + 32768) >> 8));
@@ -121,10 +123,7 @@ TEST_F(RecorderPCMTest, RealTimeInputGivesTheSameSamples)
     use_wav_input(wav16(8000, samples), false);
     Collector sink;
     uint32_t const started = platform::tick_count();
-    {
-        RecorderPCM recorder(1, 8000, 16);
-        record_to_end(recorder, sink);
-    }
+    record_all(sink, 1, 8000, 16);
     EXPECT_GE(platform::tick_count() - started, 250u) << "0.3 s of input came sooner than real time";
     EXPECT_EQ(sink.samples(), samples);
 }
