@@ -33,13 +33,11 @@ protected:
 
     std::unique_ptr<InstanceServer> serve(std::optional<uint32_t> uid = {})
     {
-        return std::make_unique<InstanceServer>(
-            NAME, window,
-            [this](std::string const& problem) {
-                std::lock_guard lock(mutex);
-                reports.push_back(problem);
-            },
-            uid);
+        auto const report = [this](std::string const& problem) {
+            std::lock_guard lock(mutex);
+            reports.push_back(problem);
+        };
+        return std::make_unique<InstanceServer>(NAME, window, report, uid);
     }
 
     // The next WM_COPYDATA's bytes; none when nothing else arrives within 0.3 s.
