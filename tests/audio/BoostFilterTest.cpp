@@ -235,12 +235,11 @@ TEST(BoostFilter, DrainHandsOnTheTailAtTheLastGain)
     filter.drain();
     std::vector<int16_t> const all = sink.samples();
     ASSERT_EQ(all.size(), input.size());
-    int32_t body_peak = 0, tail_peak = 0;
+    int32_t peaks[2] = {}; // of the boosted body and of the drained tail
     for (size_t i = 0; i < all.size(); ++i)
-        (i < boosted ? body_peak : tail_peak)
-            = std::max<int32_t>(i < boosted ? body_peak : tail_peak, std::abs(all[i]));
-    EXPECT_GT(body_peak, 5500);
-    EXPECT_NEAR(tail_peak, body_peak, 2);
+        peaks[i >= boosted] = std::max<int32_t>(peaks[i >= boosted], std::abs(all[i]));
+    EXPECT_GT(peaks[0], 5500);
+    EXPECT_NEAR(peaks[1], peaks[0], 2);
     filter.drain(); // nothing left: nothing more
     EXPECT_EQ(sink.samples().size(), input.size());
 
