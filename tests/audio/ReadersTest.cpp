@@ -283,10 +283,7 @@ TEST(VorbisReader, PiecesAreAtMost8192FramesAndPositionsAreFrames)
     ASSERT_TRUE(reader.is_valid());
     EXPECT_EQ(numbers(reader.channels(), reader.length()), numbers(2, 44100));
     int64_t frames = 0;
-    for (;;) {
-        AudioBuffer const b = reader.get_data(20000);
-        if (b.empty())
-            break;
+    for (AudioBuffer b = reader.get_data(20000); !b.empty(); b = reader.get_data(20000)) {
         EXPECT_LE(b.frames(), 8192u);
         EXPECT_EQ(b.format, (AudioFormat { 2, 16, 44100 }));
         frames += int64_t(b.frames());
