@@ -11,6 +11,7 @@ using audio_test::Collector;
 using audio_test::one_line_naming;
 using audio_test::ramp;
 using audio_test::stderr_of;
+using platform::WaveHandle;
 using testing_support::LogCapture;
 using testing_support::wav16;
 
@@ -173,14 +174,11 @@ public:
     std::map<std::string, uint32_t> failing;
     std::atomic<int> stops { 0 };
 
-    uint32_t start(platform::WaveHandle handle) override
-    {
-        return failing.contains("start") ? failing.at("start") : WaveIn::start(handle);
-    }
-    uint32_t stop(platform::WaveHandle handle) override
+    uint32_t start(WaveHandle h) override { return failing.contains("start") ? failing.at("start") : WaveIn::start(h); }
+    uint32_t stop(WaveHandle h) override
     {
         ++stops;
-        return failing.contains("stop") ? failing.at("stop") : WaveIn::stop(handle);
+        return failing.contains("stop") ? failing.at("stop") : WaveIn::stop(h);
     }
 };
 
