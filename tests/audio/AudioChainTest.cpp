@@ -56,8 +56,7 @@ public:
     int32_t asked = 0;
 };
 
-// Pushed buffers and pulls both pass every filter; a cut link stops what would pass it.
-TEST(AudioChain, PushAndPullRunThroughFiltersAndStopAtACutLink)
+TEST(AudioChain, PushRunsThroughFiltersAndStopsAtACutLink)
 {
     Source source;
     AddFilter plus1(1), plus10(10);
@@ -66,9 +65,6 @@ TEST(AudioChain, PushAndPullRunThroughFiltersAndStopAtACutLink)
     connect(plus1, &plus10);
     connect(plus10, &sink);
     EXPECT_EQ(plus10.producer(), static_cast<AudioProducer*>(&plus1));
-    AudioBuffer const pulled = plus10.get_data(3);
-    EXPECT_EQ(
-        std::pair(source.asked, audio_test::samples16(pulled)), std::pair(3, std::vector<int16_t> { 111, 111, 111 }));
 
     feed_consumer(source, buffer16({ 5, 6 }, 8000));
     EXPECT_EQ(sink.samples(), (std::vector<int16_t> { 16, 17 })); // in one buffer: see the counts below
@@ -86,8 +82,19 @@ TEST(AudioChain, PushAndPullRunThroughFiltersAndStopAtACutLink)
     Collector other;
     connect(plus10, &other);
     EXPECT_TRUE(sink.producer() == nullptr && other.producer() == &plus10);
-    EXPECT_TRUE(pull_upstream(sink, 10).empty() && pull_upstream(sink, 10).format.is_none())
-        << "unlinked, it pulls nothing";
+}
+
+TEST(AudioChain, PullAsksTheUpstreamThroughEveryFilter)
+{
+    Source source;
+    AddFilter plus1(1), plus10(10);
+    connect(source, &plus1);
+    connect(plus1, &plus10);
+    AudioBuffer pulled = plus10.get_data(3);
+    EXPECT_EQ(
+        std::pair(source.asked, audio_test::samples16(pulled)), std::pair(3, std::vector<int16_t> { 111, 111, 111 }));
+    Collector unlinked;
+    EXPECT_TRUE(pull_upstream(unlinked, 10).empty() && pull_upstream(unlinked, 10).format.is_none());
 }
 
 // A stage that goes takes its links with it; a producer linked to a taken consumer takes it over.
