@@ -146,21 +146,18 @@ TEST_F(InstanceTest, APeerOfAnotherUserIsRefused)
 TEST_F(InstanceTest, MalformedAndOversizedMessagesAreDropped)
 {
     auto server = serve();
-    struct Case {
-        std::string bytes;
-        char const* report;
-    };
-    Case const cases[] = {
+    std::pair<std::string, char const*> const cases[] = {
+        // the bytes, and what the report names
         { "HELLO, this is not a message", "header" },
         { "RVC", "header" },
         { header(0, MAX_COPY_BYTES + 1) + std::string(64, 'x'), "over 32 KiB" },
         { header(0, 0xFFFFFFFF), "over 32 KiB" },
         { header(0, 10) + "abcd", "shorter than its length" },
     };
-    for (auto const& c : cases) {
-        send_raw(c.bytes);
-        EXPECT_EQ(received(), std::nullopt) << c.report;
-        EXPECT_NE(last_report().find(c.report), std::string::npos) << last_report();
+    for (auto const& [bytes, report] : cases) {
+        send_raw(bytes);
+        EXPECT_EQ(received(), std::nullopt) << report;
+        EXPECT_NE(last_report().find(report), std::string::npos) << last_report();
     }
     // The server goes on taking good messages.
     EXPECT_EQ(send_to_instance(NAME, 0, { 5, 6 }), SendResult::SENT);
