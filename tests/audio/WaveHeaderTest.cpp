@@ -104,12 +104,10 @@ TEST(WaveHeader, ChunksBeforeTheDataAreSkippedWithTheirPadAndCutFilesFail)
 TEST(WaveHeader, RefusalsSayWhichChunkWhereAndWhy)
 {
     std::string const data(100, '\x01');
-    struct Case {
-        std::string bytes, says;
-    };
     std::string cut = riff_wave(fmt16(1, 1, 8000, 16), data, chunk("LIST", "ab"));
     cut[40] = '\x7F';
-    Case const cases[] = {
+    std::pair<std::string, std::string> const cases[] = {
+        // the file, and how its refusal begins
         { "RIFX" + audio_test::wav_bytes(1, 1, 8000, 16, data).substr(4), "not a RIFF WAVE file" },
         { riff_wave(fmt16(1, 1, 8000, 16).substr(0, 14), data), "chunk 'fmt ' at byte 12: it holds 14 bytes" },
         { cut, "chunk 'LIST' at byte 36: its 127 bytes run past the end of the file" },
@@ -118,10 +116,10 @@ TEST(WaveHeader, RefusalsSayWhichChunkWhereAndWhy)
         { chunk("RIFF", "WAVE" + chunk("fmt ", fmt16(1, 1, 8000, 16)) + chunk("LIST", "ab")),
             "it has no 'data' chunk" },
     };
-    for (auto const& c : cases) {
+    for (auto const& [bytes, says] : cases) {
         std::string why;
-        EXPECT_EQ(read_back(c.bytes, &why).format_tag, 0xDEAD);
-        EXPECT_EQ(why.rfind(c.says, 0), 0u) << why;
+        EXPECT_EQ(read_back(bytes, &why).format_tag, 0xDEAD);
+        EXPECT_EQ(why.rfind(says, 0), 0u) << why;
     }
     EXPECT_EQ(read_back(riff_wave(audio_test::gsm_fmt(11025), std::string(65, '\0'))).refusal(),
         "chunk 'fmt ' at byte 12: GSM of 1 channels at 11025 samples per second (1 channel at "
