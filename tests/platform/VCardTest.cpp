@@ -119,19 +119,15 @@ TEST(VCard, ACardWithoutItsEndAndAnOversizedFileGiveNothing)
 
 TEST(PhoneNumbers, MatchByDigitsOrWithACountryPrefix)
 {
-    struct Case {
-        char16_t const* a;
-        char16_t const* b;
-        bool match;
-    };
-    Case const cases[] = { { u"+44 (20) 7946-0000", u"+442079460000", true },
-        { u"+44 20 7946 0000", u"020 7946 0000", true }, { u"0044 20 7946 0000", u"020.7946.0000", true },
-        { u"2079460000", u"+44 2079460000", true }, { u"+44 20 7946 0000", u"+45 20 7946 0000", false },
-        { u"020 7946 0000", u"020 7946 0001", false }, { u"+1234 5678", u"5678", false },
-        { u"+44 20 7946 0000", u"", false }, { u"", u"", false }, { u"+4420 7946 0000", u"7946 0000", false } };
-    for (auto const& c : cases) {
-        EXPECT_EQ(phone_numbers_match(c.a, c.b), c.match) << platform::to_utf8(c.a) << " / " << platform::to_utf8(c.b);
-        EXPECT_EQ(phone_numbers_match(c.b, c.a), c.match);
+    std::tuple<char16_t const*, char16_t const*, bool> const cases[]
+        = { { u"+44 (20) 7946-0000", u"+442079460000", true }, { u"+44 20 7946 0000", u"020 7946 0000", true },
+              { u"0044 20 7946 0000", u"020.7946.0000", true }, { u"2079460000", u"+44 2079460000", true },
+              { u"+44 20 7946 0000", u"+45 20 7946 0000", false }, { u"020 7946 0000", u"020 7946 0001", false },
+              { u"+1234 5678", u"5678", false }, { u"+44 20 7946 0000", u"", false }, { u"", u"", false },
+              { u"+4420 7946 0000", u"7946 0000", false } };
+    for (auto const& [a, b, match] : cases) {
+        EXPECT_EQ(phone_numbers_match(a, b), match) << platform::to_utf8(a) << " / " << platform::to_utf8(b);
+        EXPECT_EQ(phone_numbers_match(b, a), match);
     }
 }
 
