@@ -59,10 +59,7 @@ TEST(RegistryStore, ValuesKeepTheirTypeAndNamesIgnoreCase)
 TEST(RegistryStore, TypedReadsOfShortAndMistypedValues)
 {
     RegistryStore store(store_path());
-    struct Case {
-        RegistryValue stored;
-        std::optional<std::u16string> text;
-    };
+    using Case = std::pair<RegistryValue, std::optional<std::u16string>>; // stored, read as text
     for (auto const& [stored, text] : { Case { { REG_DWORD, {} }, u"" }, Case { { REG_DWORD, { 7 } }, u"" },
              Case { { REG_SZ, { 'a' } }, u"" }, Case { { REG_DWORD, { 'a', 0 } }, std::nullopt },
              Case { { REG_SZ, { 'a', 0, 0x16, 0x04, 0, 0, 'b', 0 } }, u"a\u0416" } }) {
