@@ -1,6 +1,5 @@
 #include <TestSupport.h>
 #include <cerrno>
-#include <chrono>
 #include <cstdlib>
 #include <fcntl.h>
 #include <filesystem>
@@ -12,14 +11,11 @@
 #include <os/UnicodeTextFile.h>
 #include <platform/filesystem.h>
 #include <sys/stat.h>
-#include <thread>
 #include <unistd.h>
 
 using namespace os;
+using namespace testing_support;
 auto const wide = [](std::string const& s) { return core::from_utf8(s); };
-using testing_support::fresh_dir;
-using testing_support::read_file;
-using testing_support::write_file;
 
 namespace {
 
@@ -27,14 +23,10 @@ TEST(File, ModesOpenCreateTruncateAndAppendAsNamed)
 {
     std::string const dir = fresh_dir("modes");
     std::string const path = dir + "/f.bin";
-
-    File missing(wide(dir + "/none"), FileMode::Read);
-    EXPECT_FALSE(missing.is_open());
     char buffer[8];
-    EXPECT_EQ(missing.read(buffer, 8), 0u);
-    EXPECT_EQ(missing.size(), 0u);
-    EXPECT_FALSE(missing.seek(0));
-
+    File missing(wide(dir + "/none"), FileMode::Read);
+    EXPECT_EQ(std::tuple(missing.is_open(), missing.read(buffer, 8), missing.size(), missing.seek(0)),
+        std::tuple(false, 0u, 0u, false));
     {
         File f(wide(path), FileMode::Write);
         ASSERT_TRUE(f.is_open());
@@ -58,12 +50,9 @@ TEST(File, ModesOpenCreateTruncateAndAppendAsNamed)
         f.write("E", 1);
     }
     EXPECT_EQ(read_file(path), "hEl");
-    {
-        File f(wide(path), FileMode::Write);
-    }
+    File(wide(path), FileMode::Write);
     EXPECT_EQ(read_file(path), "") << "write mode truncates";
-    File d(wide(dir), FileMode::Read);
-    EXPECT_FALSE(d.is_open()) << "a folder is not a file";
+    EXPECT_FALSE(File(wide(dir), FileMode::Read).is_open()) << "a folder is not a file";
 }
 
 // A pipe named like a recording, a device, a folder: none is a file, in any mode, and none makes the open
@@ -73,11 +62,7 @@ TEST(File, OnlyRegularFilesOpenAndNoOpenWaits)
     std::string const dir = fresh_dir("kinds");
     std::string const fifo = dir + "/x.mp3";
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0);
-    struct Kind {
-        std::string path;
-        int error;
-    };
-    for (auto const& [path, error] : { Kind { fifo, ENXIO }, Kind { "/dev/null", ENXIO }, Kind { dir, EISDIR } }) {
+    for (auto const& [path, error] : { std::pair { fifo, ENXIO }, { "/dev/null", ENXIO }, { dir, EISDIR } })
         for (auto mode : { platform::OpenMode::READ_EXISTING, platform::OpenMode::WRITE_TRUNCATE,
                  platform::OpenMode::WRITE_OPEN_OR_CREATE, platform::OpenMode::READ_WRITE,
                  platform::OpenMode::APPEND }) {
@@ -93,17 +78,14 @@ TEST(File, OnlyRegularFilesOpenAndNoOpenWaits)
                 ::close(both);
             }
             auto const [handle, last] = opening.get();
-            EXPECT_EQ(handle, platform::INVALID_FILE) << path << " mode " << int(mode);
-            EXPECT_EQ(last, error) << path << " mode " << int(mode);
+            EXPECT_EQ(std::tuple(handle, last), std::tuple(platform::INVALID_FILE, error)) << path << " " << int(mode);
             platform::close_file(handle);
         }
-    }
     EXPECT_TRUE(std::filesystem::is_fifo(fifo)) << "the pipe is left as it was";
     // A link to a file is that file.
     write_file(dir + "/real.mp3", "abc");
     std::filesystem::create_symlink(dir + "/real.mp3", dir + "/link.mp3");
-    File linked(wide(dir + "/link.mp3"), FileMode::Read);
-    EXPECT_EQ(linked.size(), 3u);
+    EXPECT_EQ(File(wide(dir + "/link.mp3"), FileMode::Read).size(), 3u);
 }
 
 // A log's case: the first process empties the file and keeps it; a later one only adds to it, and what
@@ -130,18 +112,9 @@ TEST(File, AClaimedFileIsEmptiedOnceAndAppendersNeverOverwriteEachOther)
 TEST(UnicodeTextFile, StartsWithOneByteOrderMark)
 {
     std::string const path = fresh_dir("text") + "/t.txt";
-    {
-        UnicodeTextFile t(wide(path), FileMode::Append);
-        t.write(u"a\n", 2);
-    }
-    {
-        UnicodeTextFile t(wide(path), FileMode::Append);
-        t.write(u"\u0416", 1);
-    }
-    EXPECT_EQ(read_file(path),
-        std::string("\xFF\xFE"
-                    "a\0\n\0\x16\x04",
-            8));
+    UnicodeTextFile(wide(path), FileMode::Append).write(u"a\n", 2);
+    UnicodeTextFile(wide(path), FileMode::Append).write(u"\u0416", 1);
+    EXPECT_EQ(read_file(path), std::string("\xFF\xFE\x61\0\n\0\x16\x04", 8)); // "a\n\u0416"
 }
 
 TEST(FileInfo, DescribesFilesFoldersAndAbsence)
@@ -149,20 +122,14 @@ TEST(FileInfo, DescribesFilesFoldersAndAbsence)
     std::string const dir = fresh_dir("info");
     write_file(dir + "/a.mp3", std::string(1234, 'x'));
     FileInfo file(wide(dir + "/a.mp3"));
-    EXPECT_TRUE(file.exists());
-    EXPECT_FALSE(file.is_directory());
-    EXPECT_EQ(file.size(), 1234u);
+    EXPECT_EQ(std::tuple(file.exists(), file.is_directory(), file.size()), std::tuple(true, false, 1234u));
     EXPECT_LE(file.created(), file.modified());
     EXPECT_GE(file.modified().year, 2024);
-    FileInfo folder(wide(dir + "/"));
-    EXPECT_TRUE(folder.is_directory());
+    EXPECT_TRUE(FileInfo(wide(dir + "/")).is_directory());
     FileInfo none(wide(dir + "/none"));
-    EXPECT_FALSE(none.exists());
-    EXPECT_EQ(none.attributes(), ATTRIBUTES_NOT_FOUND);
-    EXPECT_EQ(none.size(), 0u);
+    EXPECT_EQ(std::tuple(none.exists(), none.attributes(), none.size()), std::tuple(false, ATTRIBUTES_NOT_FOUND, 0u));
 
-    FileInfo move(wide(dir + "/a.mp3"));
-    EXPECT_TRUE(move.move_to(wide(dir + "/b.mp3")));
+    EXPECT_TRUE(FileInfo(wide(dir + "/a.mp3")).move_to(wide(dir + "/b.mp3")));
     EXPECT_TRUE(FileInfo(wide(dir + "/b.mp3")).exists());
     write_file(dir + "/c.mp3", "c");
     FileInfo clash(wide(dir + "/c.mp3"));
@@ -181,9 +148,7 @@ TEST(Space, IsAskedOfTheVolumeThatHoldsThePath)
     EXPECT_GT(total_space(wide(dir)), here * 0.999);
     EXPECT_GT(free_space(wide(dir + "/not/yet/created")), 0) << "the nearest existing parent answers";
     // /dev/shm is a volume of its own on Linux: a path on it must not be answered by the root file system.
-    if (std::filesystem::exists("/dev/shm")) {
-        EXPECT_NE(total_space(u"/dev/shm/ravelin-none"), total_space(u"/"));
-    }
+    EXPECT_TRUE(!std::filesystem::exists("/dev/shm") || total_space(u"/dev/shm/ravelin-none") != total_space(u"/"));
 }
 
 TEST(DateAndTime, TextsComeFromTheLocaleWithSecondsAndTheLongDate)
@@ -197,44 +162,35 @@ TEST(DateAndTime, TextsComeFromTheLocaleWithSecondsAndTheLongDate)
     EXPECT_LT((os::DateTime { 2026, 12, 6, 14, 5, 9, 1, 0 }), (os::DateTime { 2026, 12, 6, 14, 5, 10, 0, 3 }));
 }
 
-TEST(ExecuteFile, StartsAProgramWithItsParametersWithoutWaiting)
+// The arguments a program started with `parameters` gets: their count, then one a line.
+std::string arguments_of(core::StringView parameters)
 {
-    std::string const dir = testing_support::fresh_dir("exec");
-    std::string const script = dir + "/touch.sh";
-    write_file(script, "#!/bin/sh\necho \"$1|$2\" > \"" + dir + "/out.txt\"\n");
+    std::string const dir = fresh_dir("exec");
+    std::string const script = dir + "/args.sh";
+    write_file(script, "#!/bin/sh\nprintf '%s\\n' \"$#\" \"$@\" > \"" + dir + "/out.txt\"\n");
     std::filesystem::permissions(script, std::filesystem::perms::owner_all);
-    EXPECT_TRUE(execute_file(wide(script), u"\"two words\" second"));
-    for (int i = 0; i < 500 && read_file(dir + "/out.txt").empty(); ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    EXPECT_EQ(read_file(dir + "/out.txt"), "two words|second\n");
+    EXPECT_TRUE(execute_file(wide(script), parameters));
+    wait_until([&] { return !read_file(dir + "/out.txt").empty(); }, 5000);
+    return read_file(dir + "/out.txt");
 }
 
-} // namespace
-
-namespace {
+TEST(ExecuteFile, StartsAProgramWithItsParametersWithoutWaiting)
+{
+    EXPECT_EQ(arguments_of(u"\"two words\" second"), "2\ntwo words\nsecond\n");
+    EXPECT_FALSE(execute_file(u"ravelin-no-such-program", u"--attach \"x\""));
+}
 
 // Words that a parameter string must carry whole: spaces, quotes, backslashes before a quote and at the end.
 class QuotedParameter : public ::testing::TestWithParam<std::string> { };
 
 TEST_P(QuotedParameter, ArrivesAsOneArgument)
 {
-    std::string const dir = testing_support::fresh_dir("quoted");
-    std::string const script = dir + "/args.sh";
-    write_file(script, "#!/bin/sh\nprintf '%s\\n' \"$#\" \"$@\" > \"" + dir + "/out.txt\"\n");
-    std::filesystem::permissions(script, std::filesystem::perms::owner_all);
-    EXPECT_TRUE(execute_file(wide(script), u"--attach " + quote_parameter(wide(GetParam())) + u" \"x\"\\\"y"));
-    for (int i = 0; i < 500 && read_file(dir + "/out.txt").empty(); ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    EXPECT_EQ(read_file(dir + "/out.txt"), "3\n--attach\n" + GetParam() + "\nx\"y\n");
+    EXPECT_EQ(arguments_of(u"--attach " + quote_parameter(wide(GetParam())) + u" \"x\"\\\"y"),
+        "3\n--attach\n" + GetParam() + "\nx\"y\n");
 }
 
 INSTANTIATE_TEST_SUITE_P(ExecuteFile, QuotedParameter,
     ::testing::Values(
         "/home/ann/My Ravelin/Say \"hi\" now.mp3", "plain", "", "a\\\"b", "ends\\", "two\\\\", "\"\"", "tab\there"));
-
-TEST(ExecuteFile, AProgramThatIsNotThereIsAnsweredFalse)
-{
-    EXPECT_FALSE(execute_file(u"ravelin-no-such-program", u"--attach \"x\""));
-}
 
 } // namespace

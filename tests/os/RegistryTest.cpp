@@ -7,28 +7,25 @@ namespace {
 
 constexpr char16_t KEY[] = u"HKEY_CURRENT_USER\\Software\\Korvex\\RegistryTest";
 
+// What reading `value` under `key` as text and as a number answers: each result with what it left in
+// a variable that held "unchanged" and 99.
+std::tuple<bool, core::String, bool, uint32_t> read(core::StringView key, core::StringView value)
+{
+    core::String text = u"unchanged";
+    uint32_t number = 99;
+    bool const is_text = reg_get_string(key, value, text);
+    return { is_text, text, reg_get_dword(key, value, number), number };
+}
+
 TEST(Registry, TextNumbersAndBooleansRoundTripAndKeepTheirKinds)
 {
     ASSERT_TRUE(reg_set_string(KEY, u"Format", u"Mp3Low"));
     ASSERT_TRUE(reg_set_dword(KEY, u"Volume", 314572));
-    core::String text = u"unchanged";
-    uint32_t number = 99;
-    EXPECT_TRUE(reg_get_string(KEY, u"Format", text));
-    EXPECT_EQ(text, u"Mp3Low");
-    EXPECT_TRUE(reg_get_dword(KEY, u"Volume", number));
-    EXPECT_EQ(number, 314572u);
-
-    text = u"unchanged";
-    number = 99;
-    EXPECT_FALSE(reg_get_string(KEY, u"Volume", text)) << "a number is not text";
-    EXPECT_EQ(text, u"unchanged");
-    EXPECT_FALSE(reg_get_dword(KEY, u"Format", number)) << "text is not a number";
-    EXPECT_EQ(number, 99u);
-
     ASSERT_TRUE(reg_set_string(KEY, u"Empty", u""));
-    text = u"x";
-    EXPECT_TRUE(reg_get_string(KEY, u"Empty", text));
-    EXPECT_EQ(text, u"");
+    // Text is not a number, a number is not text.
+    EXPECT_EQ(read(KEY, u"Format"), std::tuple(true, u"Mp3Low", false, 99u));
+    EXPECT_EQ(read(KEY, u"Volume"), std::tuple(false, u"unchanged", true, 314572u));
+    EXPECT_EQ(read(KEY, u"Empty"), std::tuple(true, u"", false, 99u));
     EXPECT_TRUE(reg_flush());
 
     reg_set_dword(KEY, u"Flag", 7);
@@ -43,9 +40,8 @@ TEST(Registry, ReadingUnderAMissingKeyFailsAndCreatesTheKey)
 {
     constexpr char16_t parent[] = u"HKEY_CURRENT_USER\\Software\\Korvex\\Fresh";
     EXPECT_TRUE(reg_enum_subkeys(parent).empty());
-    uint32_t number = 5;
-    EXPECT_FALSE(reg_get_dword(u"HKEY_CURRENT_USER\\Software\\Korvex\\Fresh\\Child", u"Value", number));
-    EXPECT_EQ(number, 5u);
+    EXPECT_EQ(read(u"HKEY_CURRENT_USER\\Software\\Korvex\\Fresh\\Child", u"Value"),
+        std::tuple(false, u"unchanged", false, 99u));
     EXPECT_EQ(reg_enum_subkeys(parent), (std::vector<core::String> { u"Child" }));
     EXPECT_TRUE(reg_enum_subkeys(u"HKEY_CURRENT_USER\\Software\\Korvex\\Fresh\\Child").empty());
 }
@@ -62,8 +58,8 @@ TEST(Registry, UnknownRootsFailEveryOperationAndRootsAreSeparate)
 
     reg_set_dword(u"HKEY_LOCAL_MACHINE\\System\\State\\Phone", u"Active Call Count", 1);
     EXPECT_FALSE(reg_get_dword(u"HKEY_CURRENT_USER\\System\\State\\Phone", u"Active Call Count", number));
-    EXPECT_TRUE(reg_get_dword(u"HKEY_LOCAL_MACHINE\\System\\State\\Phone", u"Active Call Count", number));
-    EXPECT_EQ(number, 1u);
+    EXPECT_EQ(read(u"HKEY_LOCAL_MACHINE\\System\\State\\Phone", u"Active Call Count"),
+        std::tuple(false, u"unchanged", true, 1u));
 }
 
 TEST(Registry, TextLongerThanAReaderTakesIsRefusedNotCut)
@@ -71,9 +67,7 @@ TEST(Registry, TextLongerThanAReaderTakesIsRefusedNotCut)
     core::String const longest(REG_MAX_TEXT_LENGTH, u'a');
     ASSERT_TRUE(reg_set_string(KEY, u"Long", longest));
     EXPECT_FALSE(reg_set_string(KEY, u"Long", longest + u"b"));
-    core::String text;
-    ASSERT_TRUE(reg_get_string(KEY, u"Long", text));
-    EXPECT_EQ(text, longest);
+    EXPECT_EQ(read(KEY, u"Long"), std::tuple(true, longest, false, 99u));
 }
 
 } // namespace

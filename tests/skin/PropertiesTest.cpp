@@ -134,7 +134,7 @@ protected:
 // than the header) is refused silently.
 TEST_F(LoadFailure, RefusedFilesAreLoggedUnlessNoSkin)
 {
-    std::string const good = read_file(compiled_skins() + "/format.skin");
+    std::string const good = read_file(COMPILED_SKINS + "/format.skin");
     std::string damaged = good;
     damaged[84] = '\xF0'; // the string area far beyond the end
     damaged[85] = '\xFF';
@@ -157,7 +157,7 @@ TEST_F(LoadFailure, RefusedFilesAreLoggedUnlessNoSkin)
 
 TEST_F(LoadFailure, SecondPictureMissingIsRefused)
 {
-    std::string const source = compiled_skins();
+    std::string const source = COMPILED_SKINS;
     std::filesystem::copy_file(source + "/format.skin", dir + "/format.skin");
     std::filesystem::copy_file(source + "/grid.bmp", dir + "/grid.bmp");
     EXPECT_FALSE(properties.load_skin(core::from_utf8(dir + "/format.skin"), display(96)));

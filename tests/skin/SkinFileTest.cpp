@@ -10,7 +10,7 @@ namespace {
 
 std::vector<uint8_t> format_skin()
 {
-    std::string const text = read_file(compiled_skins() + "/format.skin");
+    std::string const text = read_file(COMPILED_SKINS + "/format.skin");
     return std::vector<uint8_t>(text.begin(), text.end());
 }
 
