@@ -40,10 +40,10 @@ TEST(Layout, SlotModesGiveSizeAndOffset)
 
 TEST(Layout, ModeNamesFallBackToBothSides)
 {
-    EXPECT_EQ(anchor_mode_from_name(u"MAX_SIDE_NO_SIZE"), M::MAX_SIDE_NO_SIZE);
-    EXPECT_EQ(anchor_mode_from_name(u"CENTER"), M::CENTER);
-    EXPECT_EQ(anchor_mode_from_name(u"center"), M::BOTH_SIDE);
-    EXPECT_EQ(anchor_mode_from_name(u""), M::BOTH_SIDE);
+    std::pair<core::StringView, M> const names[] = { { u"MAX_SIDE_NO_SIZE", M::MAX_SIDE_NO_SIZE },
+        { u"CENTER", M::CENTER }, { u"center", M::BOTH_SIDE }, { u"", M::BOTH_SIDE } };
+    for (auto const& [name, mode] : names)
+        EXPECT_EQ(anchor_mode_from_name(name), mode) << core::to_utf8(name);
 }
 
 // The NO_SIZE modes add nothing to the parent's preferred extent; the others add their margins.
@@ -59,10 +59,9 @@ TEST(Layout, PlainMeasureTakesRequiredExtents)
     EXPECT_EQ(e, (Extent { 29, 29 }));
 }
 
-TableItem item(int32_t minimum, int32_t preferred, int32_t weight = 0, AxisAnchor anchor = {})
-{
-    return { anchor, { preferred, minimum }, weight, 0, {}, 0 };
-}
+auto const item = [](int32_t minimum, int32_t preferred, int32_t weight = 0, AxisAnchor anchor = {}) {
+    return TableItem { anchor, { preferred, minimum }, weight, 0, {}, 0 };
+};
 
 TEST(Layout, TableShares)
 {
@@ -105,8 +104,7 @@ TEST(Layout, TableMeasureOverVisibleChildren)
     sum.add({ M::MIN_SIDE_NO_SIZE, 2, 3 }, { 50, 10 });
     Extent e { 20, 0 };
     sum.finish(e);
-    // Required: 55 + 0; what the children can give up: 40 + 40.
-    EXPECT_EQ(e, (Extent { 55, 0 }));
+    EXPECT_EQ(e, (Extent { 55, 0 })); // required: 55 + 0; what the children can give up: 40 + 40
 }
 
 // A hostile skin's sums saturate instead of overflowing.
@@ -131,10 +129,7 @@ public:
     std::vector<int32_t> widths, heights;
 };
 
-Span span_x(Element const* element)
-{
-    return { element->position().x, element->size().x };
-}
+auto const span_x = [](Element const* element) { return Span { element->position().x, element->size().x }; };
 
 TEST(ElementLayout, MaxSideChildInParent)
 {
@@ -153,24 +148,20 @@ TEST(ElementLayout, TableSharesAmongVisibleChildren)
     for (int i = 0; i < 3; ++i)
         cells.push_back(new FixedElement(table, { 50, 10 }));
     root.set_geometry_x(0, 100);
-    EXPECT_EQ(span_x(cells[2]), (Span { 66, 34 }));
-    EXPECT_EQ(table->measured(Axis::X), (Extent { 150, 30 }));
+    EXPECT_EQ(std::tuple(span_x(cells[2]), table->measured(Axis::X)), std::tuple(Span { 66, 34 }, Extent { 150, 30 }));
 
     // An invisible child keeps its old rectangle and gives its share to the others.
     cells[1]->set_visible(false);
     root.set_geometry_x(0, 100);
-    EXPECT_EQ(span_x(cells[0]), (Span { 0, 50 }));
-    EXPECT_EQ(span_x(cells[1]), (Span { 33, 33 }));
-    EXPECT_EQ(span_x(cells[2]), (Span { 50, 50 }));
-    EXPECT_EQ(table->measured(Axis::X), (Extent { 100, 20 }));
+    EXPECT_EQ(std::tuple(span_x(cells[0]), span_x(cells[1]), span_x(cells[2]), table->measured(Axis::X)),
+        std::tuple(Span { 0, 50 }, Span { 33, 33 }, Span { 50, 50 }, Extent { 100, 20 }));
 
     // No visible children: nothing is arranged.
     cells[0]->set_visible(false);
     cells[2]->set_visible(false);
     root.set_geometry_x(5, 90);
-    EXPECT_EQ(cells[0]->position().x, 0);
-    EXPECT_EQ(cells[2]->position().x, 50);
-    EXPECT_EQ(table->measured(Axis::X), (Extent { 0, 0 }));
+    EXPECT_EQ(std::tuple(cells[0]->position().x, cells[2]->position().x, table->measured(Axis::X)),
+        std::tuple(0, 50, Extent { 0, 0 }));
 }
 
 TEST(ElementLayout, VerticalTableAndCrossAxis)
@@ -183,8 +174,8 @@ TEST(ElementLayout, VerticalTableAndCrossAxis)
     bottom->set_anchor(Axis::X, { M::CENTER, 0, 0 });
     root.set_geometry_x(0, 60);
     root.set_geometry_y(0, 50);
-    EXPECT_EQ(std::make_pair(top->position(), top->size()), std::make_pair(Point { 0, 0 }, Point { 60, 10 }));
-    EXPECT_EQ(std::make_pair(bottom->position(), bottom->size()), std::make_pair(Point { 20, 10 }, Point { 20, 40 }));
+    EXPECT_EQ(std::tuple(top->position(), top->size(), bottom->position(), bottom->size()),
+        std::tuple(Point { 0, 0 }, Point { 60, 10 }, Point { 20, 10 }, Point { 20, 40 }));
 }
 
 // Geometry calls stop where nothing changed; a width change re-runs the vertical pass below it.
@@ -198,20 +189,18 @@ TEST(ElementLayout, PendingLayoutAndListener)
     root.set_geometry_x(0, 100);
     root.set_geometry_y(0, 50);
     EXPECT_FALSE(leaf->layout_pending());
-    EXPECT_EQ(listener.widths, (std::vector<int32_t> { 100 }));
-    EXPECT_EQ(listener.heights, (std::vector<int32_t> { 50 }));
-
-    root.set_geometry_x(0, 100);
-    root.set_geometry_y(0, 50);
-    EXPECT_EQ(listener.widths.size(), 1u);
-    EXPECT_EQ(listener.heights.size(), 1u);
+    for (int twice = 0; twice < 2; ++twice) {
+        EXPECT_EQ(std::tuple(listener.widths, listener.heights), std::tuple(std::vector { 100 }, std::vector { 50 }));
+        root.set_geometry_x(0, 100);
+        root.set_geometry_y(0, 50);
+    }
 
     root.set_geometry_x(0, 80);
     EXPECT_TRUE(leaf->layout_pending());
     root.set_geometry_y(0, 50);
     EXPECT_FALSE(leaf->layout_pending());
-    EXPECT_EQ(listener.widths, (std::vector<int32_t> { 100, 80 }));
-    EXPECT_EQ(listener.heights, (std::vector<int32_t> { 50, 50 }));
+    EXPECT_EQ(
+        std::tuple(listener.widths, listener.heights), std::tuple(std::vector { 100, 80 }, std::vector { 50, 50 }));
 }
 
 // Measures are kept until something below changes; adding a child invalidates the chain above it.
@@ -228,9 +217,8 @@ TEST(ElementLayout, LazyMeasuresAndInvalidation)
     EXPECT_FALSE(root.layout_pending());
 
     auto* wide = new FixedElement(middle, { 40, 40 });
-    EXPECT_FALSE(root.measure_valid(Axis::X));
-    EXPECT_TRUE(root.layout_pending());
-    EXPECT_TRUE(middle->layout_pending());
+    EXPECT_EQ(std::tuple(root.measure_valid(Axis::X), root.layout_pending(), middle->layout_pending()),
+        std::tuple(false, true, true));
     EXPECT_EQ(root.measured(Axis::X).preferred, 40);
     EXPECT_EQ(leaf->measures, 1);
 
