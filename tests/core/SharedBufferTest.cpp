@@ -9,15 +9,9 @@ using core::SharedBuffer;
 
 namespace {
 
-SharedBuffer bytes(std::string const& text)
-{
-    return SharedBuffer(text.size(), text.data());
-}
-
-std::string text_of(SharedBuffer const& b)
-{
-    return std::string(reinterpret_cast<char const*>(b.data()), b.length());
-}
+auto const bytes = [](std::string const& text) { return SharedBuffer(text.size(), text.data()); };
+auto const text_of
+    = [](SharedBuffer const& b) { return std::string(reinterpret_cast<char const*>(b.data()), b.length()); };
 
 TEST(SharedBuffer, WritingASharedViewLeavesTheOtherViewsAlone)
 {
@@ -25,10 +19,7 @@ TEST(SharedBuffer, WritingASharedViewLeavesTheOtherViewsAlone)
     SharedBuffer b = a;
     EXPECT_EQ(a.use_count(), 2);
     b.writable()[0] = 'X';
-    EXPECT_EQ(text_of(a), "abcdef");
-    EXPECT_EQ(text_of(b), "Xbcdef");
-    EXPECT_EQ(a.use_count(), 1);
-    EXPECT_EQ(b.use_count(), 1);
+    EXPECT_EQ(std::tuple(text_of(a), text_of(b), a.use_count(), b.use_count()), std::tuple("abcdef", "Xbcdef", 1, 1));
     uint8_t* own = b.writable();
     EXPECT_EQ(own, b.writable()) << "an unshared block is written in place";
 }
@@ -40,8 +31,7 @@ TEST(SharedBuffer, ASliceWhoseParentIsGoneIsWrittenAtItsOwnFirstByte)
         SharedBuffer parent = bytes("0123456789");
         slice = SharedBuffer(parent, 4, 3);
     }
-    EXPECT_EQ(slice.use_count(), 1);
-    EXPECT_EQ(text_of(slice), "456");
+    EXPECT_EQ(std::tuple(slice.use_count(), text_of(slice)), std::tuple(1, "456"));
     slice.writable()[0] = 'x';
     EXPECT_EQ(text_of(slice), "x56");
     SharedBuffer sub(slice, 1, 100);
@@ -63,11 +53,8 @@ TEST(SharedBuffer, CopyFromCopiesOnlyWhatFits)
 
 TEST(SharedBuffer, EmptyViewsHaveNoFrames)
 {
-    SharedBuffer empty;
-    EXPECT_TRUE(empty.empty());
-    EXPECT_EQ(empty.use_count(), 0);
-    SharedBuffer zero(0);
-    EXPECT_EQ(zero.length(), 0u);
+    SharedBuffer empty, zero(0);
+    EXPECT_EQ(std::tuple(empty.empty(), empty.use_count(), zero.length()), std::tuple(true, 0, 0u));
     EXPECT_EQ(zero.copy_from(0, bytes("a")), 0u);
 }
 
@@ -95,9 +82,7 @@ TEST(SharedBuffer, ViewsCrossThreads)
     }
     for (auto& t : threads)
         t.join();
-    EXPECT_EQ(foreign_writes.load(), 0);
-    EXPECT_EQ(shared.use_count(), 1);
-    EXPECT_EQ(shared.data()[0], 7);
+    EXPECT_EQ(std::tuple(foreign_writes.load(), shared.use_count(), shared.data()[0]), std::tuple(0, 1, 7));
 }
 
 } // namespace

@@ -50,14 +50,11 @@ TEST(Thread, DrainThatSuspendsWhenEmptyNeverMissesWork)
     Lambda drain([&](Lambda& self) {
         self.suspend();
         while (!self.stop_requested()) {
-            bool took = false;
-            {
-                std::lock_guard lock(mutex);
-                if (!queue.empty()) {
-                    queue.pop_front();
-                    took = true;
-                }
-            }
+            std::unique_lock lock(mutex);
+            bool const took = !queue.empty();
+            if (took)
+                queue.pop_front();
+            lock.unlock();
             if (took)
                 consumed.fetch_add(1);
             else
@@ -67,10 +64,9 @@ TEST(Thread, DrainThatSuspendsWhenEmptyNeverMissesWork)
     ASSERT_TRUE(drain.start());
     constexpr int N = 20000;
     for (int i = 0; i < N; ++i) {
-        {
-            std::lock_guard lock(mutex);
-            queue.push_back(i);
-        }
+        std::unique_lock lock(mutex);
+        queue.push_back(i);
+        lock.unlock();
         drain.resume();
     }
     for (int waited = 0; consumed.load() < N && waited < 10000; ++waited)
@@ -118,26 +114,22 @@ TEST(Thread, QueueExistsWhenStartReturns)
 TEST(Thread, PriorityLevelsAreClampedToThePlatformsRange)
 {
     Lambda thread([](Lambda&) {});
-    thread.set_priority(-5);
-    EXPECT_EQ(thread.priority(), 5);
-    thread.set_priority(7);
-    EXPECT_EQ(thread.priority(), 1);
-    thread.set_priority(0);
-    EXPECT_EQ(thread.priority(), 3);
+    for (auto [level, priority] : { std::pair { -5, 5 }, { 7, 1 }, { 0, 3 } }) {
+        thread.set_priority(level);
+        EXPECT_EQ(thread.priority(), priority) << level;
+    }
 }
 
 TEST(Event, AutomaticResetLetsOneWaiterThroughPerSet)
 {
-    Event automatic(EventReset::AUTOMATIC);
+    Event automatic(EventReset::AUTOMATIC), manual(EventReset::MANUAL);
     EXPECT_FALSE(automatic.wait_for(1));
     automatic.set();
-    EXPECT_TRUE(automatic.wait_for(1));
-    EXPECT_FALSE(automatic.wait_for(1));
-
-    Event manual(EventReset::MANUAL);
     manual.set();
-    EXPECT_TRUE(manual.wait_for(1));
-    EXPECT_TRUE(manual.wait_for(1));
+    std::string passed;
+    for (Event* event : { &automatic, &automatic, &manual, &manual })
+        passed += event->wait_for(1) ? '+' : '-';
+    EXPECT_EQ(passed, "+-++");
     manual.reset();
     EXPECT_FALSE(manual.is_set());
 }
