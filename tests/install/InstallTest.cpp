@@ -4,16 +4,11 @@
 // in ../share/ravelin and their services in ../libexec/ravelin.
 #include <TestSupport.h>
 
-#include <chrono>
 #include <csignal>
 #include <filesystem>
 #include <gtest/gtest.h>
-#include <thread>
 
-using testing_support::file_exists;
-using testing_support::fresh_dir;
-using testing_support::read_file;
-using testing_support::run;
+using namespace testing_support;
 
 namespace {
 
@@ -21,20 +16,13 @@ class Installed : public testing::Test {
 protected:
     static void SetUpTestSuite()
     {
-        stage_ = new std::string(fresh_dir("stage"));
-        auto const installed = run(
-            "DESTDIR=" + *stage_ + " '" RAVELIN_CMAKE "' --install '" RAVELIN_BUILD_DIR "' --prefix /usr >/dev/null");
-        installed_ok_ = installed.exit_code == 0;
-        install_error_ = new std::string(installed.error);
+        stage_ = fresh_dir("stage");
+        installed_ = run(
+            "DESTDIR=" + stage_ + " '" RAVELIN_CMAKE "' --install '" RAVELIN_BUILD_DIR "' --prefix /usr >/dev/null");
     }
-    static void TearDownTestSuite()
-    {
-        delete stage_;
-        delete install_error_;
-    }
-    void SetUp() override { ASSERT_TRUE(installed_ok_) << *install_error_; }
+    void SetUp() override { ASSERT_EQ(installed_.exit_code, 0) << installed_.error; }
 
-    static std::string usr() { return *stage_ + "/usr"; }
+    static std::string usr() { return stage_ + "/usr"; }
 
     // A command line as a user's process runs it: no program folder named, a working folder elsewhere.
     static std::string as_user(std::string const& environment, std::string const& command)
@@ -57,9 +45,8 @@ protected:
         return probed.exit_code == 0 && !probed.output.empty() ? std::atof(probed.output.c_str()) : -1;
     }
 
-    inline static std::string* stage_ = nullptr;
-    inline static std::string* install_error_ = nullptr;
-    inline static bool installed_ok_ = false;
+    inline static std::string stage_;
+    inline static CommandResult installed_;
 };
 
 std::vector<std::string> files_under(std::string const& folder)
@@ -74,12 +61,13 @@ std::vector<std::string> files_under(std::string const& folder)
 
 TEST_F(Installed, PutsEachFileInItsPlaceAndNothingElseInBin)
 {
-    EXPECT_EQ(files_under(usr() + "/bin"), (std::vector<std::string> { "ravelin", "ravelin-cli", "ravelin-phone" }))
-        << "test programs, benchmarks and the skin compiler stay out of an installation";
-    EXPECT_EQ(
-        files_under(usr() + "/libexec/ravelin"), (std::vector<std::string> { "ravelin-keys", "ravelin-notifier" }));
-    EXPECT_EQ(files_under(usr() + "/lib/ravelin"), (std::vector<std::string> { "ravelin-eds.so" }))
-        << "the address-book module, loaded by the program and the services from ../lib/ravelin";
+    // Test programs, benchmarks and the skin compiler stay out of an installation; the address-book module
+    // is loaded by the program and the services from ../lib/ravelin.
+    using Names = std::vector<std::string>;
+    EXPECT_EQ(std::tuple(files_under(usr() + "/bin"), files_under(usr() + "/libexec/ravelin"),
+                  files_under(usr() + "/lib/ravelin")),
+        std::tuple(Names { "ravelin", "ravelin-cli", "ravelin-phone" }, Names { "ravelin-keys", "ravelin-notifier" },
+            Names { "ravelin-eds.so" }));
     for (char const* data : { "english.lng", "russian.lng", "keyboard.txt", "Voicbeep.wav", "RecEnd.wav",
              "skins/bin/default.skin", "skins/bin/splash.skin", "help/english/index.html", "help/russian/index.html" })
         EXPECT_TRUE(file_exists(usr() + "/share/ravelin/" + data)) << data;
@@ -104,7 +92,7 @@ TEST_F(Installed, ServicesAndAutostartStartTheInstalledPrograms)
             << unit;
         EXPECT_EQ(unit.find('@'), std::string::npos) << "every placeholder filled:\n" << unit;
     }
-    std::string const autostart = read_file(*stage_ + "/etc/xdg/autostart/ravelin-notifier.desktop");
+    std::string const autostart = read_file(stage_ + "/etc/xdg/autostart/ravelin-notifier.desktop");
     EXPECT_NE(autostart.find("\nExec=/usr/libexec/ravelin/ravelin-notifier\n"), std::string::npos) << autostart;
 }
 
@@ -113,7 +101,7 @@ TEST_F(Installed, DesktopEntryMetainfoAndManPagesPassTheirValidators)
     if (run("command -v desktop-file-validate && command -v appstreamcli && command -v man").exit_code != 0)
         GTEST_SKIP() << "desktop-file-utils, appstream and man-db are needed (packages.txt)";
     for (std::string const& desktop :
-        { usr() + "/share/applications/ravelin.desktop", *stage_ + "/etc/xdg/autostart/ravelin-notifier.desktop" }) {
+        { usr() + "/share/applications/ravelin.desktop", stage_ + "/etc/xdg/autostart/ravelin-notifier.desktop" }) {
         auto const checked = run("desktop-file-validate '" + desktop + "'");
         EXPECT_EQ(checked.exit_code, 0) << desktop << checked.output << checked.error;
         EXPECT_EQ(checked.output + checked.error, "") << "no hints either";
@@ -161,25 +149,20 @@ TEST_F(Installed, TheProgramFindsItsSkinLanguagesAndSoundsAndRecords)
         + usr() + "/bin/ravelin >" + dir + "/out.txt 2>&1 & echo $!; }");
     int const pid = std::atoi(started.output.c_str());
     ASSERT_GT(pid, 0);
-    auto wait_for = [&](auto done) {
-        for (int i = 0; i < 500 && !done(); ++i)
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        return done();
-    };
     auto shows = [&](std::string const& form) { return read_file(dir + "/trace.txt").starts_with(form + "\n"); };
-    EXPECT_TRUE(wait_for([&] { return shows("FormMain"); })) << read_file(dir + "/out.txt");
+    EXPECT_TRUE(wait_until([&] { return shows("FormMain"); })) << read_file(dir + "/out.txt");
     EXPECT_NE(read_file(dir + "/trace.txt").find("\tRavelin\n"), std::string::npos) << read_file(dir + "/trace.txt");
 
     EXPECT_EQ(run(as_user(environment, usr() + "/bin/ravelin record")).exit_code, 0);
-    EXPECT_TRUE(wait_for([&] { return shows("FormRecording"); })) << read_file(dir + "/trace.txt");
+    EXPECT_TRUE(wait_until([&] { return shows("FormRecording"); })) << read_file(dir + "/trace.txt");
     auto const newest = [&] {
         std::string const listed = run(usr() + "/bin/ravelin-cli list").output;
         std::string const first = listed.substr(0, listed.find('\n'));
         return first.substr(first.rfind('\t') + 1);
     };
-    EXPECT_TRUE(wait_for([&] { return duration(newest()) > 1.0; })) << "the recording does not grow";
+    EXPECT_TRUE(wait_until([&] { return duration(newest()) > 1.0; })) << "the recording does not grow";
     kill(pid, SIGTERM);
-    EXPECT_TRUE(wait_for([&] { return kill(pid, 0) != 0; }));
+    EXPECT_TRUE(wait_until([&] { return kill(pid, 0) != 0; }));
 
     EXPECT_GT(read_file(dir + "/speaker.wav").size(), 1000u) << "the start beep was played";
     std::string const path = newest();

@@ -7,10 +7,9 @@ using namespace testing_support;
 
 namespace {
 
-Dictionary::Map parse(std::string const& bytes)
-{
+auto const parse = [](std::string const& bytes) {
     return Dictionary::parse(reinterpret_cast<uint8_t const*>(bytes.data()), bytes.size());
-}
+};
 
 std::string utf16(core::StringView text)
 {
@@ -22,26 +21,16 @@ std::string utf16(core::StringView text)
     return bytes;
 }
 
-struct LineCase {
-    char const* line;
-    char16_t const* value; // of the key "Boost"
-};
-
-class DictionaryLine : public testing::TestWithParam<LineCase> { };
-
-TEST_P(DictionaryLine, GivesTheValue)
+// Each line and the value it gives the key "Boost".
+TEST(Dictionary, ALineGivesItsValue)
 {
-    auto const map = parse(GetParam().line);
-    ASSERT_EQ(map.size(), 1u);
-    ASSERT_EQ(map.begin()->first, u"Boost");
-    EXPECT_EQ(map.begin()->second, GetParam().value);
+    std::pair<char const*, char16_t const*> const lines[]
+        = { { "Boost=Amplify", u"Amplify" }, { "Boost= Amplify", u" Amplify" }, { "Boost Amplify", u"Amplify" },
+              { "Boost = Amplify", u"= Amplify" }, { " \t Boost\t Amplify more  \r\n", u"Amplify more  " },
+              { "Boost", u"" }, { "Boost=", u"" }, { "\n\n  Boost==x\n", u"=x" } };
+    for (auto const& [line, value] : lines)
+        EXPECT_EQ(parse(line), (Dictionary::Map { { u"Boost", value } })) << line;
 }
-
-INSTANTIATE_TEST_SUITE_P(Examples, DictionaryLine,
-    testing::Values(LineCase { "Boost=Amplify", u"Amplify" }, LineCase { "Boost= Amplify", u" Amplify" },
-        LineCase { "Boost Amplify", u"Amplify" }, LineCase { "Boost = Amplify", u"= Amplify" },
-        LineCase { " \t Boost\t Amplify more  \r\n", u"Amplify more  " }, LineCase { "Boost", u"" },
-        LineCase { "Boost=", u"" }, LineCase { "\n\n  Boost==x\n", u"=x" }));
 
 TEST(Dictionary, LinesEmptyKeysAndRepeats)
 {
@@ -68,11 +57,9 @@ TEST(Dictionary, LoadFailureKeepsWhatItHad)
     core::String const path = core::from_utf8(dir + "/english.lng");
     ASSERT_TRUE(dictionary.load(path));
     EXPECT_FALSE(dictionary.load(core::from_utf8(dir + "/missing.lng")));
-    EXPECT_EQ(dictionary.path(), path);
-    EXPECT_EQ(dictionary.translate(u"Boost"), u"Amplify");
-    EXPECT_EQ(dictionary.translate(u"Sorry_no_memory"), u"Sorry_no_memory");
-    EXPECT_EQ(dictionary.lookup(u"Boost", u"x"), u"Amplify");
-    EXPECT_EQ(dictionary.lookup(u"boost", u"x"), u"x");
+    EXPECT_EQ(std::tuple(dictionary.path(), dictionary.translate(u"Boost"), dictionary.translate(u"Sorry_no_memory"),
+                  dictionary.lookup(u"Boost", u"x"), dictionary.lookup(u"boost", u"x")),
+        std::tuple(path, u"Amplify", u"Sorry_no_memory", u"Amplify", u"x"));
     write_file(dir + "/empty.lng", "");
     EXPECT_TRUE(dictionary.load(core::from_utf8(dir + "/empty.lng")));
     EXPECT_TRUE(dictionary.entries().empty());

@@ -6,36 +6,22 @@ using namespace os;
 
 namespace {
 
-struct PathCase {
-    char16_t const* path;
-    char16_t const* directory;
-    char16_t const* name;
-    char16_t const* ext;
-    char16_t const* without_ext;
-    char16_t const* base;
-    char16_t const* parent;
-};
-
-class PathParts : public ::testing::TestWithParam<PathCase> { };
-
-TEST_P(PathParts, AreTakenAtTheLastSeparatorOfEitherKind)
+TEST(Paths, PartsAreTakenAtTheLastSeparatorOfEitherKind)
 {
-    auto const& c = GetParam();
-    EXPECT_EQ(directory_part(c.path), c.directory);
-    EXPECT_EQ(file_name(c.path), c.name);
-    EXPECT_EQ(extension(c.path), c.ext);
-    EXPECT_EQ(without_extension(c.path), c.without_ext);
-    EXPECT_EQ(base_name(c.path), c.base);
-    EXPECT_EQ(parent_directory(c.path), c.parent);
+    // The path, its directory, file name, extension, path without extension, base name and parent.
+    using Parts = std::array<core::StringView, 7>;
+    Parts const cases[] = { { u"\\dir.x\\file", u"\\dir.x\\", u"file", u"", u"\\dir.x\\file", u"file", u"\\dir.x\\" },
+        { u"file.tar.gz", u"", u"file.tar.gz", u"gz", u"file.tar", u"file.tar", u"" },
+        { u"/dir/", u"/dir/", u"", u"", u"/dir/", u"", u"/" },
+        { u"/a\\b/c.mp3", u"/a\\b/", u"c.mp3", u"mp3", u"/a\\b/c", u"c", u"/a\\b/" },
+        { u"name", u"", u"name", u"", u"name", u"name", u"" } };
+    for (Parts const& c : cases) {
+        String const parts[] = { directory_part(c[0]), file_name(c[0]), extension(c[0]), without_extension(c[0]),
+            base_name(c[0]), parent_directory(c[0]) };
+        EXPECT_EQ(std::vector<String>(parts, parts + 6), std::vector<String>(c.begin() + 1, c.end()))
+            << core::to_utf8(c[0]);
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(Paths, PathParts,
-    ::testing::Values(
-        PathCase { u"\\dir.x\\file", u"\\dir.x\\", u"file", u"", u"\\dir.x\\file", u"file", u"\\dir.x\\" },
-        PathCase { u"file.tar.gz", u"", u"file.tar.gz", u"gz", u"file.tar", u"file.tar", u"" },
-        PathCase { u"/dir/", u"/dir/", u"", u"", u"/dir/", u"", u"/" },
-        PathCase { u"/a\\b/c.mp3", u"/a\\b/", u"c.mp3", u"mp3", u"/a\\b/c", u"c", u"/a\\b/" },
-        PathCase { u"name", u"", u"name", u"", u"name", u"name", u"" }));
 
 TEST(Paths, JoinAndRootPrefix)
 {
@@ -62,8 +48,7 @@ TEST(Paths, TextHelpers)
     EXPECT_EQ(replace_all(u"abc", u"", u"-"), u"abc");
     String before, after;
     EXPECT_TRUE(split_at(u"key=value=x", u"=", before, after));
-    EXPECT_EQ(before, u"key");
-    EXPECT_EQ(after, u"value=x");
+    EXPECT_EQ(std::tuple(before, after), std::tuple(u"key", u"value=x"));
     EXPECT_FALSE(split_at(u"novalue", u"=", before, after));
     EXPECT_EQ(lower(u"ÄBC Дом"), u"äbc дом");
     EXPECT_EQ(upper(u"äbc"), u"ÄBC");

@@ -173,8 +173,7 @@ public:
         made.push_back(index);
         return std::make_unique<SkinRow>(properties_, entry_);
     }
-    std::vector<int32_t> clicks;
-    std::vector<int32_t> made;
+    std::vector<int32_t> clicks, made;
     std::function<void(skin::VListElement*, int32_t)> on_clicked;
 
 private:

@@ -8,14 +8,10 @@ using namespace skin_testing;
 
 namespace {
 
-std::vector<uint8_t> format_skin()
-{
-    std::string const text = read_file(COMPILED_SKINS + "/format.skin");
-    return std::vector<uint8_t>(text.begin(), text.end());
-}
+std::string const FORMAT_SKIN = read_file(COMPILED_SKINS + "/format.skin");
 
 // Every lookup of every kind on every record, as a program walking the tree would do.
-size_t walk(SkinFile const& file, ElementRecord record, int depth = 0)
+size_t walk(SkinFile const& file, ElementRecord record)
 {
     size_t visited = 1;
     for (int k = 0; k < PROPERTY_KINDS; ++k) {
@@ -28,7 +24,7 @@ size_t walk(SkinFile const& file, ElementRecord record, int depth = 0)
         }
     }
     for (uint32_t i = 0; i < file.child_count(record); ++i)
-        visited += walk(file, file.child_record(record, i), depth + 1);
+        visited += walk(file, file.child_record(record, i));
     return visited;
 }
 
@@ -91,11 +87,9 @@ TEST(SkinFile, TinySkinIsSound)
     auto const file = open(TinySkin {}.bytes(), status);
     ASSERT_TRUE(file);
     auto const record = file->find_entry(u"E");
-    EXPECT_EQ(file->find_int(record, u"a"), 7);
-    EXPECT_EQ(file->find_font(record, u"a"), 0u);
-    EXPECT_EQ(file->child_count(record), 1u);
-    EXPECT_EQ(file->string(0), u"s");
-    EXPECT_EQ(walk(*file, record), 2u);
+    EXPECT_EQ(std::tuple(file->find_int(record, u"a"), file->find_font(record, u"a"), file->child_count(record),
+                  file->string(0), walk(*file, record)),
+        std::tuple(7, 0u, 1u, u"s", 2u));
 }
 
 TEST(SkinFile, DamagedTinySkinsAreRefused)
@@ -119,11 +113,10 @@ TEST(SkinFile, DamagedTinySkinsAreRefused)
 
 TEST(SkinFile, EveryTruncationOfACompiledSkinIsRefused)
 {
-    auto const whole = format_skin();
     SkinFile::Status status;
-    ASSERT_TRUE(open(whole, status));
-    for (size_t length = 0; length < whole.size(); ++length)
-        ASSERT_FALSE(open(std::vector<uint8_t>(whole.begin(), whole.begin() + static_cast<ptrdiff_t>(length)), status))
+    ASSERT_TRUE(open(std::vector<uint8_t>(FORMAT_SKIN.begin(), FORMAT_SKIN.end()), status));
+    for (size_t length = 0; length < FORMAT_SKIN.size(); ++length)
+        ASSERT_FALSE(open(std::vector<uint8_t>(FORMAT_SKIN.begin(), FORMAT_SKIN.begin() + ptrdiff_t(length)), status))
             << length;
 }
 
@@ -131,11 +124,10 @@ TEST(SkinFile, EveryTruncationOfACompiledSkinIsRefused)
 // checks the reads).
 TEST(SkinFile, CorruptedBytesNeverReadOutside)
 {
-    auto const whole = format_skin();
     std::mt19937 random(7);
     int accepted = 0;
     for (int round = 0; round < 3000; ++round) {
-        auto bytes = whole;
+        std::vector<uint8_t> bytes(FORMAT_SKIN.begin(), FORMAT_SKIN.end());
         for (int flips = 1 + round % 3; flips > 0; --flips)
             bytes[random() % bytes.size()] ^= static_cast<uint8_t>(1 + random() % 255);
         SkinFile::Status status;
