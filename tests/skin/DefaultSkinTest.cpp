@@ -35,13 +35,11 @@ char const* const LANGUAGES[] = { "english", "russian" };
 auto const shipped = [](std::string const& name) { return bin_dir() + "/" + name; };
 
 // The entries the screens build, each with whether it is shown as a popup (rows are shown in lists).
-struct Entry {
-    char const* name;
-    bool popup;
-} const ENTRIES[] = { { "FormMain", false }, { "Record", false }, { "FormRecording", false }, { "FormView", false },
-    { "Menu", true }, { "MenuElement4Buttons", false }, { "FormConfirmation", true }, { "FormError", true },
-    { "FormEdit", true }, { "QuickRecord", true }, { "HardwareKey", false }, { "MenuElement", false },
-    { "MenuElementDisabled", false }, { "MenuElementUnchecked", false }, { "MenuElementUncheckedDisabled", false } };
+std::pair<char const*, bool> const ENTRIES[]
+    = { { "FormMain", false }, { "Record", false }, { "FormRecording", false }, { "FormView", false }, { "Menu", true },
+          { "MenuElement4Buttons", false }, { "FormConfirmation", true }, { "FormError", true }, { "FormEdit", true },
+          { "QuickRecord", true }, { "HardwareKey", false }, { "MenuElement", false }, { "MenuElementDisabled", false },
+          { "MenuElementUnchecked", false }, { "MenuElementUncheckedDisabled", false } };
 
 // The window as the screens see it: the harness's form stack.
 class Host final : public screens::ScreenHost {
@@ -108,8 +106,8 @@ protected:
 TEST_P(DefaultSkinAtEverySize, EveryScreenBindsItsElements)
 {
     EXPECT_EQ(binding_problem(*harness_), "");
-    ASSERT_TRUE(harness_->properties().find_entry(u"filtered_color"));
-    ASSERT_TRUE(harness_->properties().find_entry(u"icon_color"));
+    ASSERT_TRUE(
+        harness_->properties().find_entry(u"filtered_color") && harness_->properties().find_entry(u"icon_color"));
     for (char16_t const* node : { u"main_memory", u"main_memory_incoming", u"main_memory_outgoing", u"card",
              u"card_incoming", u"card_outgoing" }) {
         auto const ref = harness_->properties().lookup_picture(harness_->properties().find_entry(node), u"src", {});
@@ -119,11 +117,8 @@ TEST_P(DefaultSkinAtEverySize, EveryScreenBindsItsElements)
 
 // The longest texts the screens put into the fixed-format fields (names are the user's and may be
 // shortened with an ellipsis).
-struct Filled {
-    char const* id;
-    char const* text;
-} const FILLED[] = { { "frmElapsed", "8:88:88" }, { "frmLeft", "8:88:88" }, { "frmSize", "888.8M" },
-    { "frmInfo", "44kHz 16bit 128kbps" } };
+std::pair<char const*, char const*> const FILLED[] = { { "frmElapsed", "8:88:88" }, { "frmLeft", "8:88:88" },
+    { "frmSize", "888.8M" }, { "frmInfo", "44kHz 16bit 128kbps" } };
 
 // Pairs of siblings meant to lie on each other: a slider area over its bars, a marker over the level,
 // the record button floating over the list, and elements of which the screens show only one.
@@ -213,13 +208,13 @@ int32_t row_width(skin::FormHarness& harness, std::string const& row)
 TEST_P(DefaultSkinAtEverySize, NothingFallsOffOverlapsOrIsCut)
 {
     std::vector<std::string> problems;
-    for (auto const& wanted : ENTRIES) {
-        Texts const texts = texts_of(wanted.name);
-        bool const row = !std::string(wanted.name).starts_with("Form") && !wanted.popup;
-        int32_t const width = row ? row_width(*harness_, wanted.name) : harness_->screen_size().x;
+    for (auto const& [name, popup] : ENTRIES) {
+        Texts const texts = texts_of(name);
+        bool const row = !std::string(name).starts_with("Form") && !popup;
+        int32_t const width = row ? row_width(*harness_, name) : harness_->screen_size().x;
         for (size_t k = 1; k < texts.size(); ++k) {
             char16_t const* key = texts[k];
-            auto form = harness_->make_form(core::from_utf8(wanted.name));
+            auto form = harness_->make_form(core::from_utf8(name));
             for (auto const& [id, text] : FILLED)
                 if (auto* field = dynamic_cast<skin::TextElement*>(form->find_child(core::from_utf8(id))))
                     field->set_text(core::from_utf8(text));
@@ -235,10 +230,10 @@ TEST_P(DefaultSkinAtEverySize, NothingFallsOffOverlapsOrIsCut)
                 form->set_geometry_x(0, area.x);
                 form->set_geometry_y(0, area.y);
             } else {
-                harness_->show(*form, wanted.popup ? skin::FormMode::POPUP : skin::FormMode::FULL_SCREEN);
+                harness_->show(*form, popup ? skin::FormMode::POPUP : skin::FormMode::FULL_SCREEN);
                 harness_->advance(400);
             }
-            layout_problems(*form, area, problems, std::string(wanted.name) + ": ");
+            layout_problems(*form, area, problems, std::string(name) + ": ");
             if (harness_->stack().top() == form.get())
                 harness_->close(*form);
             harness_->advance(400);
@@ -375,8 +370,8 @@ TEST(DefaultSkin, LanguagesHoldEveryKeyAndTheSameKeys)
         keys.insert(texts->begin() + 1, texts->end());
     skin::Properties properties;
     ASSERT_TRUE(properties.load_skin(core::from_utf8(shipped("skins/bin/default.skin")), {}));
-    for (auto const& wanted : ENTRIES)
-        collect_keys(properties, properties.find_entry(core::from_utf8(wanted.name)), keys);
+    for (auto const& [name, popup] : ENTRIES)
+        collect_keys(properties, properties.find_entry(core::from_utf8(name)), keys);
     EXPECT_TRUE(keys.contains(u"skin_Key2") && keys.contains(u"Ok")) << "the skin's own keys were not found";
 
     std::set<core::String> const english = keys_of("english");
