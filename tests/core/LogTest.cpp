@@ -29,8 +29,8 @@ TEST_F(LogTest, SwitchingOnStartsAFreshFileWithAByteOrderMark)
     log() << "discarded\n";
     set_logging(true);
     log() << "first " << 42 << u" \u00e9\n";
-    EXPECT_EQ(read_file(log_path()).substr(0, 2), "\xFF\xFE");
-    EXPECT_EQ(read_utf16_file(log_path()), u"first 42 \u00e9\n");
+    EXPECT_EQ(std::pair(read_file(log_path()).substr(0, 2), read_utf16_file(log_path())),
+        std::pair(std::string("\xFF\xFE"), std::u16string(u"first 42 \u00e9\n")));
 
     set_logging(false);
     log() << "while off\n";

@@ -86,8 +86,7 @@ TEST(Thread, StartsOnceAtATimeAndAgainAfterItEnded)
         release.wait();
     });
     ASSERT_TRUE(thread.start());
-    EXPECT_TRUE(thread.is_running());
-    EXPECT_FALSE(thread.start());
+    EXPECT_TRUE(thread.is_running() && !thread.start());
     release.set();
     thread.join();
     EXPECT_FALSE(thread.is_running());

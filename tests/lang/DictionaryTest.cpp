@@ -34,19 +34,19 @@ TEST(Dictionary, ALineGivesItsValue)
 
 TEST(Dictionary, LinesEmptyKeysAndRepeats)
 {
-    auto const map = parse("=lost\r\nA=1\rB=2\nA=3\n   \n C Sea\n");
-    EXPECT_EQ(map, (Dictionary::Map { { u"A", u"3" }, { u"B", u"2" }, { u"C", u"Sea" } }));
+    EXPECT_EQ(parse("=lost\r\nA=1\rB=2\nA=3\n   \n C Sea\n"),
+        (Dictionary::Map { { u"A", u"3" }, { u"B", u"2" }, { u"C", u"Sea" } }));
 }
 
 TEST(Dictionary, WideAndNarrowFilesAgreeOnAscii)
 {
     char const* text = "Boost=Amplify\r\nDelete_this = Delete this?\nskin_ProgramName\tRavelin\n";
     EXPECT_EQ(parse(text), parse(utf16(core::from_utf8(text))));
-    // Narrow text is read byte for byte; wide text carries any character.
-    EXPECT_EQ(parse("K=\xE9")[u"K"], u"\u00E9");
-    EXPECT_EQ(parse(utf16(u"K=\u041F\u0440\u0438"))[u"K"], u"\u041F\u0440\u0438");
-    // An odd last byte of a wide file is ignored.
-    EXPECT_EQ(parse(utf16(u"K=v") + "x")[u"K"], u"v");
+    // Narrow text is read byte for byte; wide text carries any character; an odd last byte of a wide
+    // file is ignored.
+    EXPECT_EQ(std::tuple(
+                  parse("K=\xE9")[u"K"], parse(utf16(u"K=\u041F\u0440\u0438"))[u"K"], parse(utf16(u"K=v") + "x")[u"K"]),
+        std::tuple(u"\u00E9", u"\u041F\u0440\u0438", u"v"));
 }
 
 TEST(Dictionary, LoadFailureKeepsWhatItHad)
@@ -61,8 +61,7 @@ TEST(Dictionary, LoadFailureKeepsWhatItHad)
                   dictionary.lookup(u"Boost", u"x"), dictionary.lookup(u"boost", u"x")),
         std::tuple(path, u"Amplify", u"Sorry_no_memory", u"Amplify", u"x"));
     write_file(dir + "/empty.lng", "");
-    EXPECT_TRUE(dictionary.load(core::from_utf8(dir + "/empty.lng")));
-    EXPECT_TRUE(dictionary.entries().empty());
+    EXPECT_TRUE(dictionary.load(core::from_utf8(dir + "/empty.lng")) && dictionary.entries().empty());
 }
 
 } // namespace

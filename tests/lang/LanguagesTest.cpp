@@ -29,8 +29,12 @@ protected:
         setenv("LANG", "C", 1);
     }
 
-    // A language file whose "Name" is its own base name.
-    void add(std::string const& name) { write_file(app_dir() + "/" + name + ".lng", "Name=" + name + "\n"); }
+    // Language files whose "Name" is their own base name.
+    void add(std::initializer_list<std::string> names)
+    {
+        for (auto const& name : names)
+            write_file(app_dir() + "/" + name + ".lng", "Name=" + name + "\n");
+    }
 
     core::String loaded()
     {
@@ -80,9 +84,7 @@ TEST_F(Languages, TableHasGapsAndEnds)
 
 TEST_F(Languages, FallBackInOrder)
 {
-    add("english");
-    add("german");
-    add("zulu");
+    add({ "english", "german", "zulu" });
     os::reg_set_string(product_key(u"Ravelin"), u"Language", u"zulu");
     EXPECT_EQ(loaded(), u"zulu");
     // A stored choice whose file is gone: the device's language (the file found whatever its case) ...
@@ -103,25 +105,22 @@ TEST_F(Languages, FallBackInOrder)
 
 TEST_F(Languages, CountingFiles)
 {
-    add("english");
+    add({ "english" });
     std::filesystem::create_directories(app_dir() + "/folder.lng");
     write_file(app_dir() + "/notes.txt", "x");
     EXPECT_FALSE(has_languages());
-    add("russian");
+    add({ "russian" });
     EXPECT_TRUE(has_languages());
 }
 
 TEST_F(Languages, PageListsFilesAndChecksTheCurrent)
 {
-    add("russian");
-    add("English");
-    add("czech");
+    add({ "russian", "English", "czech" });
     Dictionary dictionary;
     ASSERT_TRUE(dictionary.load(u"%app_path%/English.lng"));
     LanguageMenu menu(dictionary, u"Ravelin");
     std::vector<LanguageItem> items;
-    EXPECT_FALSE(menu.fill_page(u"Settings", items));
-    EXPECT_TRUE(items.empty());
+    EXPECT_TRUE(!menu.fill_page(u"Settings", items) && items.empty());
     ASSERT_TRUE(menu.fill_page(u"Language", items));
     core::String shown;
     for (auto const& item : items)
@@ -133,20 +132,17 @@ TEST_F(Languages, PageListsFilesAndChecksTheCurrent)
 
 TEST_F(Languages, ChoosingLoadsAndStores)
 {
-    add("english");
-    add("russian");
+    add({ "english", "russian" });
     Dictionary dictionary;
     ASSERT_TRUE(load_language(dictionary, u"Ravelin"));
     LanguageMenu menu(dictionary, u"Ravelin");
-    EXPECT_FALSE(menu.on_choice(u"Language#english"));
-    EXPECT_EQ(stored(), u"");
-    for (char16_t const* refused : { u"Language#klingon", u"Language#../app/russian", u"Cancel" })
+    // The current language again, unknown ones, a path and Cancel change nothing and store nothing.
+    for (char16_t const* refused : { u"Language#english", u"Language#klingon", u"Language#../app/russian", u"Cancel" })
         EXPECT_FALSE(menu.on_choice(refused)) << core::to_utf8(refused);
-    EXPECT_EQ(dictionary.translate(u"Name"), u"english");
+    EXPECT_EQ(std::tuple(dictionary.translate(u"Name"), stored()), std::tuple(u"english", u""));
     EXPECT_TRUE(menu.on_choice(u"Language#russian"));
-    EXPECT_EQ(dictionary.translate(u"Name"), u"russian");
-    EXPECT_EQ(stored(), u"russian");
-    EXPECT_EQ(loaded(), u"russian");
+    EXPECT_EQ(
+        std::tuple(dictionary.translate(u"Name"), stored(), loaded()), std::tuple(u"russian", u"russian", u"russian"));
 }
 
 } // namespace

@@ -25,48 +25,46 @@ TEST(Paths, PartsAreTakenAtTheLastSeparatorOfEitherKind)
 
 TEST(Paths, JoinAndRootPrefix)
 {
-    EXPECT_EQ(join(u"", u"a.wav"), u"a.wav");
-    EXPECT_EQ(join(u"\\dir\\", u"a.wav"), u"\\dir/a.wav");
-    EXPECT_EQ(join(u"/dir", u"a.wav"), u"/dir/a.wav");
-    EXPECT_EQ(root_prefix(u"/home/user/x"), u"/");
-    EXPECT_EQ(root_prefix(u"card\\x/y"), u"card\\x/") << "where both kinds occur, the later first occurrence counts";
-    EXPECT_EQ(root_prefix(u"plain"), u"");
-    EXPECT_EQ(strip_trailing_separator(u"/a/b/"), u"/a/b");
+    // In root_prefix, where both kinds occur, the later first occurrence counts.
+    EXPECT_EQ((std::vector { join(u"", u"a.wav"), join(u"\\dir\\", u"a.wav"), join(u"/dir", u"a.wav"),
+                  root_prefix(u"/home/user/x"), root_prefix(u"card\\x/y"), root_prefix(u"plain"),
+                  strip_trailing_separator(u"/a/b/") }),
+        (std::vector<String> { u"a.wav", u"\\dir/a.wav", u"/dir/a.wav", u"/", u"card\\x/", u"", u"/a/b" }));
 }
 
 TEST(Paths, ComparisonIgnoresCaseAndTrailingSeparator)
 {
-    EXPECT_TRUE(same_path(u"/Media/Card/", u"/media/card"));
-    EXPECT_FALSE(same_path(u"/media/card2", u"/media/card"));
-    EXPECT_TRUE(is_under(u"/media/card", u"/media/CARD/My Ravelin/x.mp3"));
-    EXPECT_FALSE(is_under(u"/media/card/longer", u"/media/card"));
+    EXPECT_EQ(
+        std::tuple(same_path(u"/Media/Card/", u"/media/card"), same_path(u"/media/card2", u"/media/card"),
+            is_under(u"/media/card", u"/media/CARD/My Ravelin/x.mp3"), is_under(u"/media/card/longer", u"/media/card")),
+        std::tuple(true, false, true, false));
 }
 
 TEST(Paths, TextHelpers)
 {
-    EXPECT_EQ(replace_all(u"aXbXXc", u"X", u"XY"), u"aXYbXYXYc") << "scanning resumes after the inserted text";
-    EXPECT_EQ(replace_all(u"abc", u"", u"-"), u"abc");
+    // Scanning resumes after the inserted text.
+    EXPECT_EQ(std::pair(replace_all(u"aXbXXc", u"X", u"XY"), replace_all(u"abc", u"", u"-")),
+        std::pair(String(u"aXYbXYXYc"), String(u"abc")));
     String before, after;
     EXPECT_TRUE(split_at(u"key=value=x", u"=", before, after));
     EXPECT_EQ(std::tuple(before, after), std::tuple(u"key", u"value=x"));
     EXPECT_FALSE(split_at(u"novalue", u"=", before, after));
-    EXPECT_EQ(lower(u"ÄBC Дом"), u"äbc дом");
-    EXPECT_EQ(upper(u"äbc"), u"ÄBC");
+    EXPECT_EQ(std::pair(lower(u"ÄBC Дом"), upper(u"äbc")), std::pair(String(u"äbc дом"), String(u"ÄBC")));
 }
 
 TEST(Paths, MacrosExpandOnlyAtTheStart)
 {
     String const app = expand_path(u"%app_path%");
     EXPECT_FALSE(app.empty());
-    EXPECT_EQ(expand_path(u"%app_path%/skins\\bin"), app + u"/skins/bin");
-    EXPECT_EQ(expand_path(u"a/b\\c"), u"a/b/c");
-    EXPECT_EQ(expand_path(u"x%app_path%"), u"x%app_path%");
-    EXPECT_EQ(expand_path(u"%app_full_name%"), app + u"/" + expand_path(u"%app_name%"));
-    EXPECT_EQ(expand_path(u"%app_name%"), u"os_tests");
     String const documents = expand_path(u"%my_documents%");
     EXPECT_TRUE(documents.ends_with(u"/Documents")) << core::to_utf8(documents);
-    EXPECT_EQ(expand_path(u"%my_documents%\\My Ravelin"), documents + u"/My Ravelin");
-    EXPECT_EQ(expand_path(u"%APP_PATH%"), u"%APP_PATH%") << "macros are case-sensitive";
+    // Each path and its expansion; macros are case-sensitive.
+    std::pair<char16_t const*, String> const cases[] = { { u"%app_path%/skins\\bin", app + u"/skins/bin" },
+        { u"a/b\\c", u"a/b/c" }, { u"x%app_path%", u"x%app_path%" }, { u"%app_full_name%", app + u"/os_tests" },
+        { u"%app_name%", u"os_tests" }, { u"%my_documents%\\My Ravelin", documents + u"/My Ravelin" },
+        { u"%APP_PATH%", u"%APP_PATH%" } };
+    for (auto const& [path, expanded] : cases)
+        EXPECT_EQ(expand_path(path), expanded) << core::to_utf8(path);
 }
 
 } // namespace

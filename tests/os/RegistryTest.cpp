@@ -30,10 +30,9 @@ TEST(Registry, TextNumbersAndBooleansRoundTripAndKeepTheirKinds)
 
     reg_set_dword(KEY, u"Flag", 7);
     bool flag = false;
-    EXPECT_TRUE(reg_get_bool(KEY, u"Flag", &flag));
+    EXPECT_EQ(std::tuple(reg_get_bool(KEY, u"Flag", &flag), reg_get_bool(KEY, u"Flag"), reg_get_bool(KEY, u"Missing")),
+        std::tuple(true, true, false));
     EXPECT_TRUE(flag);
-    EXPECT_TRUE(reg_get_bool(KEY, u"Flag"));
-    EXPECT_FALSE(reg_get_bool(KEY, u"Missing"));
 }
 
 TEST(Registry, ReadingUnderAMissingKeyFailsAndCreatesTheKey)
@@ -50,11 +49,12 @@ TEST(Registry, UnknownRootsFailEveryOperationAndRootsAreSeparate)
 {
     core::String text;
     uint32_t number = 0;
-    EXPECT_FALSE(reg_set_string(u"HKEY_CURRENT_CONFIG\\Software", u"A", u"x"));
-    EXPECT_FALSE(reg_get_string(u"HKEY_CURRENT_CONFIG\\Software", u"A", text));
-    EXPECT_FALSE(reg_set_dword(u"Software\\Korvex", u"A", 1));
-    EXPECT_FALSE(reg_get_dword(u"hkey_current_user\\Software", u"A", number)) << "roots are case-sensitive";
-    EXPECT_TRUE(reg_enum_subkeys(u"HKEY_NONE").empty());
+    // Roots are case-sensitive.
+    EXPECT_EQ(
+        std::tuple(reg_set_string(u"HKEY_CURRENT_CONFIG\\Software", u"A", u"x"),
+            reg_get_string(u"HKEY_CURRENT_CONFIG\\Software", u"A", text), reg_set_dword(u"Software\\Korvex", u"A", 1),
+            reg_get_dword(u"hkey_current_user\\Software", u"A", number), reg_enum_subkeys(u"HKEY_NONE").empty()),
+        std::tuple(false, false, false, false, true));
 
     reg_set_dword(u"HKEY_LOCAL_MACHINE\\System\\State\\Phone", u"Active Call Count", 1);
     EXPECT_FALSE(reg_get_dword(u"HKEY_CURRENT_USER\\System\\State\\Phone", u"Active Call Count", number));
