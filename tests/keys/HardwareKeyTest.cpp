@@ -87,8 +87,7 @@ TEST(HardwareKeys, UnassignRestoresThePreviousCommandExactlyAlsoAfterARestart)
     ASSERT_TRUE(assign(k, quick_record_command()));
 
     auto restarted = listed(u"Restore");
-    EXPECT_TRUE(restarted.assigned);
-    ASSERT_TRUE(unassign(restarted));
+    ASSERT_TRUE(restarted.assigned && unassign(restarted));
     EXPECT_EQ(std::tuple(restarted.assigned, restarted.command, stored(u"Restore", u""), listed(u"Restore").command),
         std::tuple(false, before, before, before));
 }

@@ -31,11 +31,10 @@ TEST_F(ElementTree, FindChildLooksAtEachLevelFirst)
 {
     ASSERT_TRUE(skin.loaded);
     auto root = skin.build(u"Tree");
-    EXPECT_EQ(root->id(), u"root");
     find<VListElement>(*root, u"b");
-    EXPECT_EQ(root->find_child(u"deep")->parent()->id(), u"a");
-    EXPECT_EQ(root->find_child(u"nothing"), nullptr);
-    EXPECT_EQ(root->find_child(u"deep")->host(), root.get());
+    EXPECT_EQ(std::tuple(root->id(), root->find_child(u"deep")->parent()->id(), root->find_child(u"nothing"),
+                  root->find_child(u"deep")->host()),
+        std::tuple(u"root", u"a", nullptr, root.get()));
 }
 
 TEST_F(ElementTree, ReloadRebuildsTheChildren)
@@ -73,8 +72,8 @@ TEST_F(ElementTree, InteractiveElementsJoinTheInputList)
     auto root = skin.build(u"Buttons");
     auto* full = root->find_child(u"btnFull");
     auto* plain = root->find_child(u"btnPlain");
-    EXPECT_EQ(root->inputs, (std::vector<Element*> { full, plain }));
-    EXPECT_EQ(full->input_host(), root.get());
+    EXPECT_EQ(
+        std::tuple(root->inputs, full->input_host()), std::tuple(std::vector<Element*> { full, plain }, root.get()));
     root->remove_child(full);
     EXPECT_EQ(root->inputs, (std::vector<Element*> { plain }));
 

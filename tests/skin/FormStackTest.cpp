@@ -40,8 +40,7 @@ TEST_F(Stack, ClosingTheOnlyFormLeavesTheScreenColour)
     stack().set_screen_color(screen);
     harness->show(*main);
     harness->advance(40);
-    EXPECT_TRUE(harness->close(*main));
-    EXPECT_EQ(stack().top(), nullptr);
+    EXPECT_TRUE(harness->close(*main) && !stack().top());
     harness->advance(40);
     expect_pixels(harness->frame(), [&](int32_t, int32_t) { return screen.to_565(); });
     EXPECT_FALSE(harness->close(*main));
@@ -140,8 +139,7 @@ TEST_F(Stack, FormsLeaveTheStackWhenShownAgainOrDestroyed)
     harness->show(*popup, FormMode::POPUP);
     harness->show(*main);
     EXPECT_EQ(stack().size(), 3u);
-    EXPECT_TRUE(harness->close(*other));
-    EXPECT_EQ(stack().top(), main.get());
+    EXPECT_TRUE(harness->close(*other) && stack().top() == main.get());
     main.reset();
     EXPECT_EQ(std::tuple(stack().top(), stack().transition()), std::tuple(popup.get(), nullptr));
     harness->advance(400);

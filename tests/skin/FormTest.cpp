@@ -66,19 +66,16 @@ TEST_F(Forms, AButtonFloatingOverAListTakesItsPressesBeforeTheList)
     ButtonElement* button = nullptr;
     ASSERT_TRUE(bind_button(button, *floating, u"btnFloat", &recorder));
     Point const on_button = button->position() + Point { 15, 15 };
-    EXPECT_TRUE(harness->pen_down(on_button));
-    EXPECT_EQ(floating->captured(), std::vector<Element*> { button });
+    EXPECT_TRUE(harness->pen_down(on_button) && floating->captured() == std::vector<Element*> { button });
     harness->pen_up(on_button);
     EXPECT_EQ(recorder.kinds(button), "dppc");
     // Elsewhere the list takes the press.
-    EXPECT_TRUE(harness->pen_down({ 10, 10 }));
-    EXPECT_EQ(floating->captured(), std::vector<Element*> { floating->find_child(u"list") });
+    EXPECT_TRUE(harness->pen_down({ 10, 10 }) && floating->captured() == std::vector { floating->find_child(u"list") });
 }
 
 TEST_F(Forms, BoundKeyReachesAVisibleEnabledButtonOnly)
 {
-    EXPECT_TRUE(harness->key(KEY_SOFT_LEFT, true));
-    EXPECT_TRUE(a->pressed());
+    EXPECT_TRUE(harness->key(KEY_SOFT_LEFT, true) && a->pressed());
     EXPECT_TRUE(harness->key(KEY_SOFT_LEFT, false));
     EXPECT_EQ(recorder.kinds(), "ppc");
     EXPECT_FALSE(harness->key(KEY_SOFT_RIGHT, true));
@@ -146,13 +143,12 @@ TEST_F(Forms, BindingFindsTypedElementsOrThrows)
     auto const not_text = thrown<NodeNotFound>([&] { bind_element(text, *form, u"btnA", nullptr); });
     EXPECT_EQ(not_text ? not_text->form_id() + u"/" + not_text->child_id() : u"", u"FormButtons/btnA");
     Element* slot = nullptr;
-    EXPECT_FALSE(bind_button(slot, *form, u"text", &recorder) || bind_button(slot, *form, u"nothing", &recorder));
-    EXPECT_EQ(slot, nullptr);
+    EXPECT_FALSE(
+        bind_button(slot, *form, u"text", &recorder) || bind_button(slot, *form, u"nothing", &recorder) || slot);
     CheckboxElement* loop = nullptr;
     ASSERT_TRUE(bind_button(loop, *form, u"chkLoop", &recorder));
     EXPECT_EQ(loop->click_listener(), &recorder);
-    ASSERT_TRUE(bind_button(a, *form, u"btnA", nullptr));
-    EXPECT_EQ(a->listener(), nullptr);
+    EXPECT_TRUE(bind_button(a, *form, u"btnA", nullptr) && !a->listener());
     auto const missing = thrown<NodeNotFoundInSkin>([&] { harness->make_form(u"FormMissing"); });
     EXPECT_EQ(missing ? missing->name() : u"", u"FormMissing");
 }

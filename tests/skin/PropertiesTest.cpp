@@ -87,17 +87,12 @@ TEST_P(SkinFormat, NameTreeFindsEveryEntry)
 
 INSTANTIATE_TEST_SUITE_P(Dpi, SkinFormat, testing::Values(96, 191, 192, 288));
 
-// Before any skin nothing is found, and a reload with no listener is harmless.
-TEST(Properties, EmptyFindsNothing)
+// Before any skin nothing is found, and a reload with no listener is harmless; a skin without tables loads.
+TEST(Properties, EmptyFindsNothingAndSkinWithoutTablesLoads)
 {
     Properties properties;
     EXPECT_FALSE(properties.has_skin() || properties.find_entry(u"FormMain"));
     properties.send_reload_skin();
-}
-
-TEST(Properties, SkinWithoutTablesLoads)
-{
-    Properties properties;
     ASSERT_TRUE(properties.load_skin(skin_path("plain.skin"), display(96)));
     ElementRecord const splash = properties.find_entry(u"FormSplash");
     EXPECT_EQ(

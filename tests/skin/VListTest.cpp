@@ -211,8 +211,7 @@ TEST_F(List, ARowsOwnButtonTakesThePress)
     drag({ 110, 30 }, { 110, 35 }, 10, false);
     harness->pen_move({ 110, 45 });
     harness->pen_up({ 110, 45 });
-    EXPECT_EQ(recorder.kinds(), "dppcdpdp");
-    EXPECT_TRUE(recorder.reports.back().flag);
+    EXPECT_EQ(std::tuple(recorder.kinds(), recorder.reports.back().flag), std::tuple("dppcdpdp", true));
     // Its listener may drop the row it is called from.
     recorder.on_clicked = [&](Element*) { list->reset(0); };
     harness->advance(200);
@@ -275,8 +274,7 @@ TEST(DragTracker, ThresholdSamplesAndSpeed)
     DragTracker tracker;
     EXPECT_FALSE(tracker.add(0, 20, 5)); // no press yet
     tracker.press(100, 100, 1000);
-    EXPECT_FALSE(tracker.add(109, 91, 1010));
-    EXPECT_FALSE(tracker.dragging());
+    EXPECT_FALSE(tracker.add(109, 91, 1010) || tracker.dragging());
     EXPECT_TRUE(tracker.add(100, 130, 1049));
     EXPECT_EQ(tracker.velocity_y(), 0);
     EXPECT_TRUE(tracker.add(107, 101, 1050)); // near the press, but dragging now
