@@ -13,7 +13,7 @@ auto const bytes = [](std::string const& text) { return SharedBuffer(text.size()
 auto const text_of
     = [](SharedBuffer const& b) { return std::string(reinterpret_cast<char const*>(b.data()), b.length()); };
 
-TEST(SharedBuffer, WritingASharedViewLeavesTheOtherViewsAlone)
+TEST(SharedBuffer, WritingAViewLeavesTheOthersAloneAndASliceWithoutParentWritesAtItsFirstByte)
 {
     SharedBuffer a = bytes("abcdef");
     SharedBuffer b = a;
@@ -21,10 +21,6 @@ TEST(SharedBuffer, WritingASharedViewLeavesTheOtherViewsAlone)
     b.writable()[0] = 'X';
     EXPECT_EQ(std::tuple(text_of(a), text_of(b), a.use_count(), b.use_count()), std::tuple("abcdef", "Xbcdef", 1, 1));
     EXPECT_EQ(b.writable(), b.writable()) << "an unshared block is written in place";
-}
-
-TEST(SharedBuffer, ASliceWhoseParentIsGoneIsWrittenAtItsOwnFirstByte)
-{
     SharedBuffer slice;
     {
         SharedBuffer parent = bytes("0123456789");

@@ -22,7 +22,7 @@ std::string utf16(core::StringView text)
 }
 
 // Each line and the value it gives the key "Boost".
-TEST(Dictionary, ALineGivesItsValue)
+TEST(Dictionary, LinesGiveTheirValuesEmptyKeysAreLostAndRepeatsWin)
 {
     std::pair<char const*, char16_t const*> const lines[]
         = { { "Boost=Amplify", u"Amplify" }, { "Boost= Amplify", u" Amplify" }, { "Boost Amplify", u"Amplify" },
@@ -30,10 +30,6 @@ TEST(Dictionary, ALineGivesItsValue)
               { "Boost", u"" }, { "Boost=", u"" }, { "\n\n  Boost==x\n", u"=x" } };
     for (auto const& [line, value] : lines)
         EXPECT_EQ(parse(line), (Dictionary::Map { { u"Boost", value } })) << line;
-}
-
-TEST(Dictionary, LinesEmptyKeysAndRepeats)
-{
     EXPECT_EQ(parse("=lost\r\nA=1\rB=2\nA=3\n   \n C Sea\n"),
         (Dictionary::Map { { u"A", u"3" }, { u"B", u"2" }, { u"C", u"Sea" } }));
 }

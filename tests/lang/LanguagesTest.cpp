@@ -50,7 +50,7 @@ protected:
     }
 };
 
-TEST_F(Languages, SystemLanguageFromTheLocale)
+TEST_F(Languages, SystemLanguageFromTheLocaleAndTheTableWithItsGapsAndEnds)
 {
     struct {
         char const *lc_all, *lc_messages, *lang;
@@ -71,10 +71,6 @@ TEST_F(Languages, SystemLanguageFromTheLocale)
         EXPECT_EQ(system_language_name(&code), c.name) << c.lang;
         EXPECT_EQ(code, c.code) << c.lang;
     }
-}
-
-TEST_F(Languages, TableHasGapsAndEnds)
-{
     core::String code;
     EXPECT_EQ(language_name(9, &code), u"ENGLISH");
     EXPECT_EQ(code, u"en");
@@ -82,7 +78,7 @@ TEST_F(Languages, TableHasGapsAndEnds)
         EXPECT_EQ(language_name(number), name) << number;
 }
 
-TEST_F(Languages, FallBackInOrder)
+TEST_F(Languages, FallBackInOrderAndCountFilesOnly)
 {
     add({ "english", "german", "zulu" });
     os::reg_set_string(product_key(u"Ravelin"), u"Language", u"zulu");
@@ -101,10 +97,7 @@ TEST_F(Languages, FallBackInOrder)
     std::filesystem::remove(app_dir() + "/german.lng");
     std::filesystem::remove(app_dir() + "/zulu.lng");
     EXPECT_EQ(loaded(), u"(none)");
-}
-
-TEST_F(Languages, CountingFiles)
-{
+    // Only files count as languages, and one is not a choice.
     add({ "english" });
     std::filesystem::create_directories(app_dir() + "/folder.lng");
     write_file(app_dir() + "/notes.txt", "x");

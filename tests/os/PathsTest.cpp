@@ -23,25 +23,17 @@ TEST(Paths, PartsAreTakenAtTheLastSeparatorOfEitherKind)
     }
 }
 
-TEST(Paths, JoinAndRootPrefix)
+TEST(Paths, JoinRootPrefixComparisonAndTextHelpers)
 {
     // In root_prefix, where both kinds occur, the later first occurrence counts.
     EXPECT_EQ((std::vector { join(u"", u"a.wav"), join(u"\\dir\\", u"a.wav"), join(u"/dir", u"a.wav"),
                   root_prefix(u"/home/user/x"), root_prefix(u"card\\x/y"), root_prefix(u"plain"),
                   strip_trailing_separator(u"/a/b/") }),
         (std::vector<String> { u"a.wav", u"\\dir/a.wav", u"/dir/a.wav", u"/", u"card\\x/", u"", u"/a/b" }));
-}
-
-TEST(Paths, ComparisonIgnoresCaseAndTrailingSeparator)
-{
     EXPECT_EQ(
         std::tuple(same_path(u"/Media/Card/", u"/media/card"), same_path(u"/media/card2", u"/media/card"),
             is_under(u"/media/card", u"/media/CARD/My Ravelin/x.mp3"), is_under(u"/media/card/longer", u"/media/card")),
         std::tuple(true, false, true, false));
-}
-
-TEST(Paths, TextHelpers)
-{
     // Scanning resumes after the inserted text.
     EXPECT_EQ(std::pair(replace_all(u"aXbXXc", u"X", u"XY"), replace_all(u"abc", u"", u"-")),
         std::pair(String(u"aXYbXYXYc"), String(u"abc")));

@@ -17,7 +17,7 @@ std::tuple<bool, core::String, bool, uint32_t> read(core::StringView key, core::
     return { is_text, text, reg_get_dword(key, value, number), number };
 }
 
-TEST(Registry, TextNumbersAndBooleansRoundTripAndKeepTheirKinds)
+TEST(Registry, ValuesRoundTripAndKeepTheirKindsAndReadingUnderAMissingKeyCreatesIt)
 {
     ASSERT_TRUE(reg_set_string(KEY, u"Format", u"Mp3Low"));
     ASSERT_TRUE(reg_set_dword(KEY, u"Volume", 314572));
@@ -33,10 +33,6 @@ TEST(Registry, TextNumbersAndBooleansRoundTripAndKeepTheirKinds)
     EXPECT_EQ(std::tuple(reg_get_bool(KEY, u"Flag", &flag), reg_get_bool(KEY, u"Flag"), reg_get_bool(KEY, u"Missing")),
         std::tuple(true, true, false));
     EXPECT_TRUE(flag);
-}
-
-TEST(Registry, ReadingUnderAMissingKeyFailsAndCreatesTheKey)
-{
     constexpr char16_t parent[] = u"HKEY_CURRENT_USER\\Software\\Korvex\\Fresh";
     EXPECT_TRUE(reg_enum_subkeys(parent).empty());
     EXPECT_EQ(read(u"HKEY_CURRENT_USER\\Software\\Korvex\\Fresh\\Child", u"Value"),

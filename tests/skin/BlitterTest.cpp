@@ -49,18 +49,14 @@ TEST(Blitter, EachRuleOnEveryPath)
     }
 }
 
-TEST(Blitter, AlphaSelectsLevel)
+TEST(Blitter, AlphaSelectsLevelAndScaleSpanStepsThroughTheSource)
 {
     EXPECT_EQ(&level_blitter(0), &keyed_blitter());
     std::pair<int32_t, int32_t> const alpha_rule[]
         = { { 64, 1 }, { 63, 0 }, { 300, 4 }, { -1, -1 }, { 128, 2 }, { 255, 3 } };
     for (auto const& [alpha, rule] : alpha_rule)
         EXPECT_EQ(&alpha_blitter(alpha), &blitter(rule)) << alpha;
-}
-
-// 1.5 source pixels per destination pixel; how shift and tile spans index the source is checked below.
-TEST(Blitter, ScaleSpanStepsThroughTheSource)
-{
+    // 1.5 source pixels per destination pixel; how shift and tile spans index the source is checked below.
     uint16_t const src[] = { 10, 11, 12, 13, 14, 15 };
     uint16_t dst[4] = {};
     plain_blitter().scale_span(dst, dst + 4, src, 0, 1536);

@@ -116,7 +116,7 @@ TEST_F(TextDrawing, InkStaysInTheBoxAndIsMarkedOpaque)
         }
 }
 
-TEST_F(TextDrawing, AlignmentMovesTheLineAndTheClipLimitsTheInk)
+TEST_F(TextDrawing, AlignmentMovesTheLineTheClipLimitsTheInkAndLineFeedsAreBlanks)
 {
     auto const left = draw(u"Hi", HAlign::LEFT);
     auto const centre = draw(u"Hi", HAlign::CENTER);
@@ -130,29 +130,22 @@ TEST_F(TextDrawing, AlignmentMovesTheLineAndTheClipLimitsTheInk)
     }
     auto const [first, last] = ink_columns();
     EXPECT_TRUE(first >= 10 && last < 14) << first << ".." << last;
-}
-
-TEST_F(TextDrawing, WithoutWrapLineFeedsAreBlanks)
-{
+    // Without wrap a line feed is a blank.
     draw(u"a b", HAlign::LEFT);
     std::vector<uint16_t> const blank(surface.bitmap()->pixels(), surface.bitmap()->pixels() + 60 * 40);
     draw(u"a\nb", HAlign::LEFT);
     EXPECT_EQ(std::vector<uint16_t>(surface.bitmap()->pixels(), surface.bitmap()->pixels() + 60 * 40), blank);
 }
 
-TEST(TextLayout, PrepareTurnsTabsAndLineEndsIntoBlanks)
+TEST(TextLayout, PrepareMakesBlanksAndWrapBreaksAtBlanksWithinTheWidth)
 {
     std::tuple<core::StringView, bool, core::StringView> const cases[]
         = { { u"a\tb", false, u"a    b" }, { u"a\tb", true, u"a    b" }, { u"a\nb", false, u"a b" },
               { u"a\r\nb", false, u"a  b" }, { u"a\nb", true, u"a\nb" } };
     for (auto const& [text, wrap, prepared] : cases)
         EXPECT_EQ(TextLayout::prepare(text, wrap), prepared) << core::to_utf8(text) << " " << wrap;
-}
-
-// Lines break at blanks and never exceed the width; a word wider than the element is cut between
-// characters; without wrap everything is one line.
-TEST(TextLayout, WrapBreaksAtBlanksAndNeverExceedsTheWidth)
-{
+    // Lines break at blanks and never exceed the width; a word wider than the element is cut between
+    // characters; without wrap everything is one line.
     FontRep const font { FontDesc {} };
     // The lines of a layout, each at most `width` wide.
     auto const lines_of = [&](TextLayout const& layout, int32_t width) {

@@ -10,7 +10,7 @@ namespace {
 using M = AnchorMode;
 
 // Each mode places a child of a preferred size in a slot starting at 10.
-TEST(Layout, SlotModesGiveSizeAndOffset)
+TEST(Layout, SlotModesGiveSizeAndOffsetAndNamesFallBackToBothSides)
 {
     struct {
         char const* name;
@@ -36,10 +36,6 @@ TEST(Layout, SlotModesGiveSizeAndOffset)
     };
     for (auto const& c : cases)
         EXPECT_EQ(place_in_slot(c.anchor, c.preferred, 10, c.slot), c.expected) << c.name;
-}
-
-TEST(Layout, ModeNamesFallBackToBothSides)
-{
     std::pair<core::StringView, M> const names[] = { { u"MAX_SIDE_NO_SIZE", M::MAX_SIDE_NO_SIZE },
         { u"CENTER", M::CENTER }, { u"center", M::BOTH_SIDE }, { u"", M::BOTH_SIDE } };
     for (auto const& [name, mode] : names)

@@ -143,16 +143,12 @@ TEST_F(LoadFailure, RefusedFilesAreLoggedUnlessNoSkin)
     }
 }
 
-TEST_F(LoadFailure, SecondPictureMissingIsRefused)
+TEST_F(LoadFailure, SecondPictureMissingIsRefusedAndRecordsOfAReplacedSkinAnswerNothing)
 {
     for (char const* file : { "/format.skin", "/grid.bmp" })
         std::filesystem::copy_file(COMPILED_SKINS + file, dir + file);
     EXPECT_FALSE(properties.load_skin(core::from_utf8(dir + "/format.skin"), display(96)));
     expect_previous_skin();
-}
-
-TEST_F(LoadFailure, RecordsOfAReplacedSkinAnswerNothing)
-{
     ElementRecord const old = properties.find_entry(u"FormMain");
     ASSERT_TRUE(properties.load_skin(skin_path("plain.skin"), display(96)));
     EXPECT_EQ(std::tuple(properties.lookup_int(old, u"Text", -5), properties.child_count(old)), std::tuple(-5, 0u));
