@@ -43,7 +43,8 @@ std::string fields(HardwareKey const& k)
 
 core::String const program = os::expand_path(u"%app_full_name%");
 
-TEST(HardwareKeys, ACommandCountsAsAssignedOnlyWhenItStartsInTheProgramsFolder)
+// A command counts as assigned only when it starts in the program's folder.
+TEST(HardwareKeys, AssignedCommandsAndIconNames)
 {
     std::tuple<char const*, core::String, bool> const cases[]
         = { { "double-quoted path", u"\"" + program + u"\" record", true },
@@ -52,6 +53,12 @@ TEST(HardwareKeys, ACommandCountsAsAssignedOnlyWhenItStartsInTheProgramsFolder)
               { "another program", u"\"/usr/bin/camera\"", false }, { "empty", u"", false } };
     for (auto const& [what, command, assigned] : cases)
         EXPECT_EQ(is_program_command(command), assigned) << what;
+    // The icon names tried: the text before the last comma, then the whole value.
+    std::pair<core::String, std::vector<core::String>> const icons[]
+        = { { u"", {} }, { u"key_record", { u"key_record" } }, { u"key_record,0", { u"key_record", u"key_record,0" } },
+              { u"a,b,1", { u"a,b", u"a,b,1" } }, { u"key_record,5", { u"key_record,5" } } };
+    for (auto const& [icon, names] : icons)
+        EXPECT_EQ(icon_candidates(icon), names) << core::to_utf8(icon);
 }
 
 TEST(HardwareKeys, ListedByNameIgnoringCaseWithTheirValues)
@@ -99,16 +106,6 @@ TEST(HardwareKeys, ACommandLongerThanARegistryTextIsRefusedAndNothingChanges)
     EXPECT_FALSE(assign(k, u"\"" + program + u"\" " + core::String(os::REG_MAX_TEXT_LENGTH, u'x')));
     EXPECT_EQ(fields(k), "Long|/usr/bin/keep|||free");
     EXPECT_EQ(std::tuple(stored(u"Long", u""), stored(u"Long", u"ResetCmd")), std::tuple(u"/usr/bin/keep", u"<none>"));
-}
-
-// The icon names tried: the text before the last comma, then the whole value.
-TEST(HardwareKeys, IconNamesTryTheTextBeforeTheLastCommaThenTheWholeValue)
-{
-    std::pair<core::String, std::vector<core::String>> const cases[]
-        = { { u"", {} }, { u"key_record", { u"key_record" } }, { u"key_record,0", { u"key_record", u"key_record,0" } },
-              { u"a,b,1", { u"a,b", u"a,b,1" } }, { u"key_record,5", { u"key_record,5" } } };
-    for (auto const& [icon, names] : cases)
-        EXPECT_EQ(icon_candidates(icon), names) << core::to_utf8(icon);
 }
 
 } // namespace

@@ -41,7 +41,7 @@ TEST(Registry, ValuesRoundTripAndKeepTheirKindsAndReadingUnderAMissingKeyCreates
     EXPECT_TRUE(reg_enum_subkeys(u"HKEY_CURRENT_USER\\Software\\Korvex\\Fresh\\Child").empty());
 }
 
-TEST(Registry, UnknownRootsFailEveryOperationAndRootsAreSeparate)
+TEST(Registry, UnknownRootsAndOverlongTextsAreRefusedAndRootsAreSeparate)
 {
     core::String text;
     uint32_t number = 0;
@@ -56,10 +56,7 @@ TEST(Registry, UnknownRootsFailEveryOperationAndRootsAreSeparate)
     EXPECT_FALSE(reg_get_dword(u"HKEY_CURRENT_USER\\System\\State\\Phone", u"Active Call Count", number));
     EXPECT_EQ(read(u"HKEY_LOCAL_MACHINE\\System\\State\\Phone", u"Active Call Count"),
         std::tuple(false, u"unchanged", true, 1u));
-}
-
-TEST(Registry, TextLongerThanAReaderTakesIsRefusedNotCut)
-{
+    // Text longer than a reader takes is refused, not cut.
     core::String const longest(REG_MAX_TEXT_LENGTH, u'a');
     ASSERT_TRUE(reg_set_string(KEY, u"Long", longest));
     EXPECT_FALSE(reg_set_string(KEY, u"Long", longest + u"b"));

@@ -87,7 +87,7 @@ TEST_F(DoubleSizePicture, OfTheWrongSizeIsRefused)
 
 // An SVG picture is drawn by the compiler at both sizes: 4 x 3 for 96 dpi, 8 x 6 for 192 dpi, each
 // with its left half red and its right half blue.
-TEST(SvgPicture, IsDrawnAtBothSizes)
+TEST(SvgPicture, IsDrawnAtBothSizesOrIsAnErrorOfItsLine)
 {
     std::string const dir = fresh_dir("svg");
     write_file(dir + "/halves.svg",
@@ -107,16 +107,13 @@ TEST(SvgPicture, IsDrawnAtBothSizes)
         expect_pixels(
             *surface.bitmap(), [&](int32_t x, int32_t) -> uint16_t { return x < 2 * scale ? 0xF820 : 0x003F; });
     }
-}
-
-TEST(SvgPicture, ThatCannotBeDrawnIsAnErrorOfItsLine)
-{
-    std::string const dir = fresh_dir("svg");
-    write_file(dir + "/broken.svg", "<svg");
+    // One that cannot be drawn is an error of its line.
+    std::string const broken = fresh_dir("svg");
+    write_file(broken + "/broken.svg", "<svg");
     write_file(
-        dir + "/skin.xml", "<skin>\n<element name=\"A\"><picture key=\"p\" src=\"broken.svg\"/></element></skin>");
-    expect_refused(run(SKINC + " " + dir + "/skin.xml -o " + dir + "/skin.skin"), 1,
-        "skin.xml: line 2: rsvg-convert cannot draw", dir + "/skin.skin");
+        broken + "/skin.xml", "<skin>\n<element name=\"A\"><picture key=\"p\" src=\"broken.svg\"/></element></skin>");
+    expect_refused(run(SKINC + " " + broken + "/skin.xml -o " + broken + "/skin.skin"), 1,
+        "skin.xml: line 2: rsvg-convert cannot draw", broken + "/skin.skin");
 }
 
 } // namespace

@@ -88,44 +88,36 @@ TEST(NineGrid, ClippingKeepsThePhaseOfTheMiddle)
         [&](int32_t x, int32_t y) { return (x >= 5 && x < 17) ? whole->bitmap()->at(x, y) : BACKGROUND; });
 }
 
-TEST(Blit, ClipExampleCopiesLowerRightBlock)
+TEST(Blit, ClipsInvalidSourcesDrawNothingAndStretchTakesNearestPixels)
 {
     auto const surface = blank({ 12, 12 });
     blit(*surface, { -3, -3 }, { 10, 10 }, numbered_picture(10, 10)->bitmap(), { 0, 0 }, plain_blitter());
     expect_pixels(*surface->bitmap(), [](int32_t x, int32_t y) {
         return (x < 7 && y < 7) ? static_cast<uint16_t>(100 * (y + 3) + x + 3) : BACKGROUND;
     });
-}
-
-// Nine-grid corners outside the picture or out of order, and blits whose source leaves its bitmap.
-TEST(Blit, InvalidSourcesDrawNothing)
-{
-    auto const surface = blank({ 16, 16 });
+    // Nine-grid corners outside the picture or out of order, and blits whose source leaves its bitmap.
+    auto const untouched = blank({ 16, 16 });
     auto const picture = numbered_picture(4, 4);
     for (std::array<int32_t, 4> xs : { std::array<int32_t, 4> { 0, 1, 2, 9 }, { 0, 3, 2, 4 } })
-        draw_picture(*surface, { 0, 0 }, { 16, 16 }, grid_ref(0, xs, { 0, 1, 2, 3 }, picture), plain_blitter());
-    draw_picture(*surface, { 0, 0 }, { 16, 16 }, PictureRef {}, plain_blitter());
-    blit(*surface, { 0, 0 }, { 4, 4 }, picture->bitmap(), { 1, 0 }, plain_blitter());
-    blit(*surface, { 0, 0 }, { 2, 2 }, picture->bitmap(), { -1, 0 }, plain_blitter());
-    stretch_blit(*surface, { 0, 0 }, { 8, 8 }, picture->bitmap(), { 0, 2 }, { 4, 4 }, plain_blitter());
-    expect_pixels(*surface->bitmap(), [](int32_t, int32_t) { return BACKGROUND; });
-}
-
-TEST(Blit, StretchTakesNearestSourcePixels)
-{
-    auto const surface = blank({ 8, 2 });
+        draw_picture(*untouched, { 0, 0 }, { 16, 16 }, grid_ref(0, xs, { 0, 1, 2, 3 }, picture), plain_blitter());
+    draw_picture(*untouched, { 0, 0 }, { 16, 16 }, PictureRef {}, plain_blitter());
+    blit(*untouched, { 0, 0 }, { 4, 4 }, picture->bitmap(), { 1, 0 }, plain_blitter());
+    blit(*untouched, { 0, 0 }, { 2, 2 }, picture->bitmap(), { -1, 0 }, plain_blitter());
+    stretch_blit(*untouched, { 0, 0 }, { 8, 8 }, picture->bitmap(), { 0, 2 }, { 4, 4 }, plain_blitter());
+    expect_pixels(*untouched->bitmap(), [](int32_t, int32_t) { return BACKGROUND; });
+    auto const stretched = blank({ 8, 2 });
     {
         // The clipped start must advance the source by the clipped amount times the step.
-        ClipGuard guard(*surface, { 1, 0 }, { 7, 8 });
+        ClipGuard guard(*stretched, { 1, 0 }, { 7, 8 });
         stretch_blit(
-            *surface, { 0, 0 }, { 8, 2 }, numbered_picture(4, 4)->bitmap(), { 0, 1 }, { 4, 2 }, plain_blitter());
+            *stretched, { 0, 0 }, { 8, 2 }, numbered_picture(4, 4)->bitmap(), { 0, 1 }, { 4, 2 }, plain_blitter());
     }
     int const column[] = { -1, 0, 1, 1, 2, 2, 3, 3 };
-    expect_pixels(*surface->bitmap(),
+    expect_pixels(*stretched->bitmap(),
         [&](int32_t x, int32_t y) { return x == 0 ? BACKGROUND : static_cast<uint16_t>(100 * (y + 1) + column[x]); });
 }
 
-TEST(Fill, ConvertsColourAndStaysInClip)
+TEST(Fill, ConvertsColourAndStaysInAClipThatIntersectsAndRestores)
 {
     auto const surface = blank({ 7, 3 });
     {
@@ -134,21 +126,17 @@ TEST(Fill, ConvertsColourAndStaysInClip)
     }
     expect_pixels(*surface->bitmap(),
         [](int32_t x, int32_t y) { return (x >= 1 && x < 4 && y >= 1) ? uint16_t(0xFC22) : BACKGROUND; });
-}
-
-TEST(ClipGuard, IntersectsAndRestores)
-{
-    RenderSurface surface(Point { 50, 40 });
+    RenderSurface clipped(Point { 50, 40 });
     {
-        ClipGuard outer(surface, { 10, 10 }, { 100, 20 });
-        EXPECT_EQ(surface.clip(), (ClipRect { 10, 10, 50, 30 }));
+        ClipGuard outer(clipped, { 10, 10 }, { 100, 20 });
+        EXPECT_EQ(clipped.clip(), (ClipRect { 10, 10, 50, 30 }));
         {
-            ClipGuard inner(surface, { 60, 0 }, { 5, 5 });
-            EXPECT_EQ(std::tuple(surface.clip().empty(), surface.clip_depth()), std::tuple(true, 2));
+            ClipGuard inner(clipped, { 60, 0 }, { 5, 5 });
+            EXPECT_EQ(std::tuple(clipped.clip().empty(), clipped.clip_depth()), std::tuple(true, 2));
         }
-        EXPECT_EQ(surface.clip(), (ClipRect { 10, 10, 50, 30 }));
+        EXPECT_EQ(clipped.clip(), (ClipRect { 10, 10, 50, 30 }));
     }
-    EXPECT_EQ(std::tuple(surface.clip(), surface.clip_depth()), std::tuple(ClipRect { 0, 0, 50, 40 }, 0));
+    EXPECT_EQ(std::tuple(clipped.clip(), clipped.clip_depth()), std::tuple(ClipRect { 0, 0, 50, 40 }, 0));
 }
 
 TEST(RenderSurface, RecreateCountsOwnedPixels)

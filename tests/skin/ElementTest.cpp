@@ -27,18 +27,14 @@ protected:
 };
 
 // Direct children first, then each child's subtree in order.
-TEST_F(ElementTree, FindChildLooksAtEachLevelFirst)
+TEST_F(ElementTree, FindChildLooksAtEachLevelFirstAndReloadRebuildsTheChildren)
 {
     ASSERT_TRUE(skin.loaded);
-    auto root = skin.build(u"Tree");
-    find<VListElement>(*root, u"b");
-    EXPECT_EQ(std::tuple(root->id(), root->find_child(u"deep")->parent()->id(), root->find_child(u"nothing"),
-                  root->find_child(u"deep")->host()),
-        std::tuple(u"root", u"a", nullptr, root.get()));
-}
-
-TEST_F(ElementTree, ReloadRebuildsTheChildren)
-{
+    auto tree = skin.build(u"Tree");
+    find<VListElement>(*tree, u"b");
+    EXPECT_EQ(std::tuple(tree->id(), tree->find_child(u"deep")->parent()->id(), tree->find_child(u"nothing"),
+                  tree->find_child(u"deep")->host()),
+        std::tuple(u"root", u"a", nullptr, tree.get()));
     int64_t const before = Element::live_count();
     {
         auto root = skin.build(u"Tree");
@@ -162,7 +158,7 @@ Box drawn(RenderSurface const& surface)
     return box;
 }
 
-TEST(ElementAnimation, PopHidePaintsForTwoTenthsThenNothing)
+TEST(ElementAnimation, PopHidePaintsForTwoTenthsThenNothingAndEveryKindHasItsFrames)
 {
     for (core::StringView name : { u"Pop", u"" }) // names are case-sensitive
         EXPECT_EQ(VisibilityAnimation::from_name(name), nullptr);
@@ -195,11 +191,7 @@ TEST(ElementAnimation, PopHidePaintsForTwoTenthsThenNothing)
     EXPECT_EQ(popup->visibility_animation()->direction(), -1);
     root->tick(0.1);
     EXPECT_EQ(std::tuple(popup->visibility_animation()->running(), popup->visible()), std::tuple(false, false));
-}
-
-// Where each kind draws a 40 x 20 picture shown at (10, 10) in 60 x 40, some time into showing it.
-TEST(ElementAnimation, FrameGeometryOfEveryKind)
-{
+    // Where each kind draws a 40 x 20 picture shown at (10, 10) in 60 x 40, some time into showing it.
     struct {
         char const* name;
         double seconds;
@@ -215,10 +207,10 @@ TEST(ElementAnimation, FrameGeometryOfEveryKind)
         animation->new_picture().recreate({ 40, 20 });
         fill(animation->new_picture(), {}, { 40, 20 }, Color { 255, 255, 255 });
         animation->tick(c.seconds);
-        RenderSurface screen(Point { 60, 40 });
-        fill(screen, {}, { 60, 40 }, Color {});
-        animation->draw(screen, { 10, 10 }, plain_blitter());
-        EXPECT_EQ(drawn(screen), c.expected) << c.name << " at " << c.seconds;
+        RenderSurface canvas(Point { 60, 40 });
+        fill(canvas, {}, { 60, 40 }, Color {});
+        animation->draw(canvas, { 10, 10 }, plain_blitter());
+        EXPECT_EQ(drawn(canvas), c.expected) << c.name << " at " << c.seconds;
     }
 }
 

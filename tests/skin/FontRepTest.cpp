@@ -9,7 +9,7 @@ namespace {
 
 // Character heights of points at 96 dpi, scaled; "Tahoma" resolves to an installed face whose pixel
 // height is close to the height asked. Its name is cut at 31 characters.
-TEST(FontRep, HeightFollowsPointsAtNinetySixDpi)
+TEST(FontRep, HeightFollowsPointsAtNinetySixDpiAndWidthsAreAskedOncePerCharacter)
 {
     struct {
         int32_t size, scale, dpi, height;
@@ -22,36 +22,28 @@ TEST(FontRep, HeightFollowsPointsAtNinetySixDpi)
     core::String const face = u"DejaVu Sans Condensed Extra Long Face Name";
     FontRep const font(FontDesc { .face = face });
     EXPECT_EQ(std::tuple(font.requested_face(), font.description().face), std::tuple(face.substr(0, 31), face));
-}
-
-TEST(FontRep, WidthsAreAskedOncePerCharacter)
-{
-    FontRep const font { FontDesc {} };
-    uint64_t const start = font.platform_requests();
-    auto const first = font.measure(u"aaa");
-    EXPECT_EQ(font.platform_requests(), start + 1);
+    FontRep const plain { FontDesc {} };
+    uint64_t const start = plain.platform_requests();
+    auto const first = plain.measure(u"aaa");
+    EXPECT_EQ(plain.platform_requests(), start + 1);
     EXPECT_EQ(
-        std::tuple(font.measure(u"aaa").width, font.measure(u"a").width * 3), std::tuple(first.width, first.width));
-    EXPECT_EQ(font.platform_requests(), start + 1);
-    font.measure(u"abba");
-    font.measure(u"baab");
-    EXPECT_EQ(font.platform_requests(), start + 2);
+        std::tuple(plain.measure(u"aaa").width, plain.measure(u"a").width * 3), std::tuple(first.width, first.width));
+    EXPECT_EQ(plain.platform_requests(), start + 1);
+    plain.measure(u"abba");
+    plain.measure(u"baab");
+    EXPECT_EQ(plain.platform_requests(), start + 2);
 }
 
-TEST(FontRep, FitCountExample)
+TEST(FontRep, FitCountAndMeasureReportsEdgesAndFit)
 {
     // Widths 5, 6 and 7: the running sum 11 first exceeds 10 at the second character.
-    std::vector<int32_t> const edges = { 5, 11, 18 };
+    std::vector<int32_t> const sums = { 5, 11, 18 };
     std::pair<int32_t, int32_t> const fits[] = { { 10, 1 }, { 11, 2 }, { 4, 0 }, { 18, 3 } };
     for (auto const& [max_width, fit] : fits)
-        EXPECT_EQ(FontRep::fit_count(edges, max_width), fit) << max_width;
+        EXPECT_EQ(FontRep::fit_count(sums, max_width), fit) << max_width;
     // Zero-width characters after the limit do not fit either.
     EXPECT_EQ(FontRep::fit_count(std::vector<int32_t> { 5, 5, 11 }, 5), 2);
-}
-
-// measure() reports the character edges, counts the fit against them, and measures the whole text anyway.
-TEST(FontRep, MeasureReportsEdgesAndFit)
-{
+    // measure() reports the character edges, counts the fit against them, and measures the whole text anyway.
     FontRep const font { FontDesc {} };
     std::vector<int32_t> edges;
     auto const all = font.measure(u"iMW", 0, &edges);

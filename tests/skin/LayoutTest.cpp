@@ -93,7 +93,7 @@ TEST(Layout, TableShares)
     }
 }
 
-TEST(Layout, TableMeasureOverVisibleChildren)
+TEST(Layout, TableMeasureOverVisibleChildrenSaturates)
 {
     TableMeasure sum;
     sum.add({ M::BOTH_SIDE, 2, 3 }, { 50, 10 });
@@ -101,18 +101,14 @@ TEST(Layout, TableMeasureOverVisibleChildren)
     Extent e { 20, 0 };
     sum.finish(e);
     EXPECT_EQ(e, (Extent { 55, 0 })); // required: 55 + 0; what the children can give up: 40 + 40
-}
-
-// A hostile skin's sums saturate instead of overflowing.
-TEST(Layout, HugeExtentsSaturate)
-{
+    // A hostile skin's sums saturate instead of overflowing.
     std::vector<TableItem> items(64, item(EXTENT_LIMIT, EXTENT_LIMIT, 1 << 30));
-    TableMeasure sum;
+    TableMeasure huge;
     for (auto const& i : items)
-        sum.add({ M::BOTH_SIDE, EXTENT_LIMIT, EXTENT_LIMIT }, i.extent);
-    Extent e;
-    sum.finish(e);
-    EXPECT_EQ(e.preferred, EXTENT_LIMIT);
+        huge.add({ M::BOTH_SIDE, EXTENT_LIMIT, EXTENT_LIMIT }, i.extent);
+    Extent saturated;
+    huge.finish(saturated);
+    EXPECT_EQ(saturated.preferred, EXTENT_LIMIT);
     arrange_table(items, 0, EXTENT_LIMIT);
     for (auto const& i : items)
         EXPECT_LE(i.place.size, EXTENT_LIMIT);
@@ -127,17 +123,13 @@ public:
 
 auto const span_x = [](Element const* element) { return Span { element->position().x, element->size().x }; };
 
-TEST(ElementLayout, MaxSideChildInParent)
+TEST(ElementLayout, MaxSideChildInParentAndTableSharesAmongVisibleChildren)
 {
-    Element root(nullptr);
-    auto* child = new FixedElement(&root, { 30, 30 });
+    Element parent(nullptr);
+    auto* child = new FixedElement(&parent, { 30, 30 });
     child->set_anchor(Axis::X, { M::MAX_SIDE, 0, 4 });
-    root.set_geometry_x(10, 100);
+    parent.set_geometry_x(10, 100);
     EXPECT_EQ(span_x(child), (Span { 76, 30 }));
-}
-
-TEST(ElementLayout, TableSharesAmongVisibleChildren)
-{
     Element root(nullptr);
     auto* table = new HTableElement(&root);
     std::vector<FixedElement*> cells;

@@ -33,7 +33,7 @@ TEST_P(SkinFormat, LookupsOfEveryKind)
         std::tuple(Color { 16, 32, 48, 255 }, Color { 1, 2, 3, 7 }));
 }
 
-TEST_P(SkinFormat, PicturesAreScaledAndShared)
+TEST_P(SkinFormat, PicturesAndFontsFollowTheScale)
 {
     PictureRef const image = properties.lookup_picture(form(), u"image", {});
     ASSERT_FALSE(image.empty());
@@ -47,10 +47,6 @@ TEST_P(SkinFormat, PicturesAreScaledAndShared)
     PictureRef const key = properties.lookup_picture(form(), u"key", {});
     EXPECT_EQ(std::tuple(key.picture->bitmap().at(0, 0), key.picture->bitmap().at(1, 0)), std::tuple(0xF81F, 0xF83F));
     EXPECT_TRUE(properties.lookup_picture(form(), u"missing", {}).empty());
-}
-
-TEST_P(SkinFormat, FontsFollowTheScale)
-{
     FontHandle const fallback = std::make_shared<FontRep const>(FontDesc::application_default());
     FontHandle const font = properties.lookup_font(form(), u"font", fallback);
     FontDesc const& d = font->description();
@@ -59,7 +55,7 @@ TEST_P(SkinFormat, FontsFollowTheScale)
     EXPECT_EQ(properties.lookup_font(form(), u"image", fallback), fallback);
 }
 
-TEST_P(SkinFormat, RecordWithoutPropertiesStillHasChildren)
+TEST_P(SkinFormat, RecordWithoutPropertiesHasChildrenAndTheNameTreeFindsEveryEntry)
 {
     ASSERT_EQ(properties.child_count(form()), 2u);
     ElementRecord const bare = properties.child_record(form(), 0);
@@ -73,10 +69,6 @@ TEST_P(SkinFormat, RecordWithoutPropertiesStillHasChildren)
         std::tuple(properties.child_count(button), properties.lookup_int(button, u"alpha", -1)), std::tuple(0u, 128));
     EXPECT_FALSE(properties.child_record(form(), 2));
     EXPECT_EQ(properties.lookup_int(ElementRecord {}, u"alpha", -1), -1);
-}
-
-TEST_P(SkinFormat, NameTreeFindsEveryEntry)
-{
     for (auto name :
         { u"Alpha", u"FormConfirmation", u"FormMain", u"FormRecording", u"FormSplash", u"Zeta", u"formMain" })
         EXPECT_TRUE(properties.find_entry(name)) << core::to_utf8(name);

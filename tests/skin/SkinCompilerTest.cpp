@@ -85,7 +85,7 @@ INSTANTIATE_TEST_SUITE_P(Skins, GoldenPicture,
     [](auto const& info) { return std::string(info.param.name); });
 
 // A usage error (exit 2) is printed with the five lines of usage; any other failure (exit 1) is one line.
-TEST(SkinCompiler, RenderFaultsWriteNoPicture)
+TEST(SkinCompiler, RenderAndSampleFaultsWriteNoPicture)
 {
     struct {
         char const* arguments; // after "--render", the skin named inside the test skins folder
@@ -104,19 +104,15 @@ TEST(SkinCompiler, RenderFaultsWriteNoPicture)
         expect_refused(run(SKINC + " --render " + COMPILED_SKINS + "/" + arguments + " --out " + out), exit_code,
             message, out, exit_code == 1 ? 1 : 5);
     }
-}
-
-// A sample that cannot be followed is one line naming the file and line, or the missing element.
-TEST(SkinCompiler, RenderSampleFaultsAreNamed)
-{
-    std::pair<char const*, char const*> const faults[] = {
+    // A sample that cannot be followed is one line naming the file and line, or the missing element.
+    std::pair<char const*, char const*> const samples[] = {
         { "text frmArtist Ann\n", "sample.txt:1: not understood" },
         { "[Panel]\nvalue bar 1.5\n", "sample.txt:2: not understood" },
         { "[Panel]\nrow a=b\n", "sample.txt:2: not understood" },
         { "[Panel]\nhide nothingHere\n", "nothingHere" },
         { "[Panel]\nover Missing\n", "Missing" },
     };
-    for (auto const& [sample, message] : faults) {
+    for (auto const& [sample, message] : samples) {
         std::string const dir = fresh_dir("sample");
         write_file(dir + "/sample.txt", sample);
         expect_refused(run(SKINC + " --render " + COMPILED_SKINS + "/golden.skin Panel --size 80x60 --out " + dir

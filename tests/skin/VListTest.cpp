@@ -329,7 +329,7 @@ TEST(ListMotion, FlickGlidesAtTheLimitAndBrakes)
 }
 
 // Pulled down by half its height, the content no longer follows, and follows again at once on the way back.
-TEST(ListMotion, RubberBandAndSpringBack)
+TEST(ListMotion, RubberBandSpringBackAndPullingOnPastHalfTheHeight)
 {
     ListMotion motion;
     ListExtent const top { true, false, 1000, 200 };
@@ -346,12 +346,8 @@ TEST(ListMotion, RubberBandAndSpringBack)
     EXPECT_DOUBLE_EQ(motion.band_factor(-10, bottom), 0.6);
     tick(motion, bottom, 0.05);
     EXPECT_DOUBLE_EQ(motion.scroll(), 20);
-}
-
-// A drag that jumps past half the list's height in one move and then pulls further: at either end the
-// content stays where it is, and never moves back against the pen.
-TEST(ListMotion, PullingOnPastHalfTheHeightMovesNothing)
-{
+    // A drag that jumps past half the list's height in one move and then pulls further: at either end the
+    // content stays where it is, and never moves back against the pen.
     struct End {
         ListExtent extent;
         int jump, further;
@@ -362,16 +358,16 @@ TEST(ListMotion, PullingOnPastHalfTheHeightMovesNothing)
         { { false, true, 160, 200 }, -150, -20, -90 }, // already 40 px short of the bottom: banded by 0.6
     };
     for (auto const& end : ends) {
-        ListMotion motion;
-        motion.press({ 0, 0 }, 0);
-        EXPECT_DOUBLE_EQ(motion.move({ 0, end.jump }, 50, end.extent), end.after_jump);
-        EXPECT_DOUBLE_EQ(motion.move({ 0, end.jump + end.further }, 100, end.extent), 0) << end.jump;
-        EXPECT_DOUBLE_EQ(motion.scroll(), end.after_jump) << end.jump;
+        ListMotion pulled;
+        pulled.press({ 0, 0 }, 0);
+        EXPECT_DOUBLE_EQ(pulled.move({ 0, end.jump }, 50, end.extent), end.after_jump);
+        EXPECT_DOUBLE_EQ(pulled.move({ 0, end.jump + end.further }, 100, end.extent), 0) << end.jump;
+        EXPECT_DOUBLE_EQ(pulled.scroll(), end.after_jump) << end.jump;
     }
 }
 
 // Gliding past an end slows by (overshoot + 1) x 50 per second on top of the braking.
-TEST(ListMotion, DeceleratesPastAnEnd)
+TEST(ListMotion, DeceleratesPastAnEndUnlessGrowClamps)
 {
     ListMotion motion;
     motion.set_borders(5, 0);
@@ -383,25 +379,22 @@ TEST(ListMotion, DeceleratesPastAnEnd)
     motion.set_velocity(-300);
     motion.settle(0.1, top, false);
     EXPECT_DOUBLE_EQ(motion.velocity(), -300 + 609 * 0.1);
-}
-
-TEST(ListMotion, GrowClampsInsteadOfBandAndSpring)
-{
-    ListMotion motion;
-    motion.set_borders(2, 3);
-    motion.set_grow(true);
+    // A growing list clamps instead of banding and springing back.
+    ListMotion grown;
+    grown.set_borders(2, 3);
+    grown.set_grow(true);
     ListExtent const all { true, true, 50, 100 };
-    motion.rest(); // a drag past the top is clamped: see the grown list's case
-    motion.set_scroll(-20);
-    motion.set_velocity(-500);
-    motion.settle(0.04, all, false);
+    grown.rest(); // a drag past the top is clamped: see the grown list's case
+    grown.set_scroll(-20);
+    grown.set_velocity(-500);
+    grown.settle(0.04, all, false);
     // To the bottom border (47), then the top border wins.
-    EXPECT_EQ(std::tuple(motion.scroll(), motion.velocity()), std::tuple(2.0, 0.0));
+    EXPECT_EQ(std::tuple(grown.scroll(), grown.velocity()), std::tuple(2.0, 0.0));
     ListExtent const long_list { false, true, 500, 100 };
-    motion.set_scroll(-450);
-    EXPECT_TRUE(motion.clamp(long_list));
-    EXPECT_DOUBLE_EQ(motion.scroll(), 100 - 3 - 500);
-    EXPECT_FALSE(motion.clamp(long_list));
+    grown.set_scroll(-450);
+    EXPECT_TRUE(grown.clamp(long_list));
+    EXPECT_DOUBLE_EQ(grown.scroll(), 100 - 3 - 500);
+    EXPECT_FALSE(grown.clamp(long_list));
 }
 
 } // namespace
