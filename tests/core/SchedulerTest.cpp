@@ -91,7 +91,7 @@ protected:
     CActiveScheduler scheduler { u"VizuvevClass_Test" };
 };
 
-TEST_F(SchedulerTest, NotifiedObjectsRunInOrderWithinOneWakeUp)
+TEST_F(SchedulerTest, NotifiedObjectsRunInOrderWithinOneWakeUpOnTheMainThread)
 {
     Named a("A"), b("B");
     a.set_active();
@@ -105,18 +105,15 @@ TEST_F(SchedulerTest, NotifiedObjectsRunInOrderWithinOneWakeUp)
     platform::dispatch_message(m);
     EXPECT_EQ(std::tuple(order, scheduler.active_counter(), a.is_active()),
         std::tuple(std::vector<std::string> { "A", "B" }, 0, false));
-}
-
-TEST_F(SchedulerTest, CompletionFromAnotherThreadRunsOnTheMainThread)
-{
-    Named a("A");
-    a.set_active();
-    a.complete_later(5);
-    ASSERT_TRUE(pump_until([&] { return a.runs == 1; }));
+    // A completion from another thread runs on the main thread.
+    Named later("later");
+    later.set_active();
+    later.complete_later(5);
+    ASSERT_TRUE(pump_until([&] { return later.runs == 1; }));
     EXPECT_EQ(scheduler.active_counter(), 0);
 }
 
-TEST_F(SchedulerTest, ZeroAndNegativeTimersRunAtTheNextDispatchNotInsideStart)
+TEST_F(SchedulerTest, ZeroNegativeRestartedAndCancelledTimers)
 {
     Listener zero("zero"), negative("negative");
     zero.timer.start(0);
@@ -125,11 +122,8 @@ TEST_F(SchedulerTest, ZeroAndNegativeTimersRunAtTheNextDispatchNotInsideStart)
     ASSERT_TRUE(pump_until([&] { return zero.ticks.size() == 1 && negative.ticks.size() == 1; }));
     EXPECT_EQ(
         std::tuple(order, zero.timer.is_running()), std::tuple(std::vector<std::string> { "zero", "negative" }, false));
-}
-
-// A restarted timer fires once, for the new time; a cancelled one never.
-TEST_F(SchedulerTest, RestartedTimerFiresOnceForTheNewTimeAndCancelledNever)
-{
+    // Zero and negative timers run at the next dispatch, not inside start.
+    // A restarted timer fires once, for the new time; a cancelled one never.
     Listener restarted("restarted"), cancelled("cancelled");
     restarted.timer.start(0.5);
     restarted.timer.start(0.02);

@@ -95,7 +95,7 @@ TEST(Thread, StartsOnceAtATimeAndAgainAfterItEnded)
     EXPECT_EQ(runs.load(), 2);
 }
 
-TEST(Thread, QueueExistsWhenStartReturns)
+TEST(Thread, QueueExistsWhenStartReturnsAndPriorityLevelsAreClamped)
 {
     std::atomic<uint32_t> message { 0 };
     Lambda thread([&](Lambda&) {
@@ -108,14 +108,10 @@ TEST(Thread, QueueExistsWhenStartReturns)
     EXPECT_TRUE(platform::post_thread_message(thread.thread_id(), platform::WM_USER, 0, 0));
     thread.join();
     EXPECT_EQ(message.load(), platform::WM_USER);
-}
-
-TEST(Thread, PriorityLevelsAreClampedToThePlatformsRange)
-{
-    Lambda thread([](Lambda&) {});
+    Lambda idle([](Lambda&) {});
     for (auto [level, priority] : { std::pair { -5, 5 }, { 7, 1 }, { 0, 3 } }) {
-        thread.set_priority(level);
-        EXPECT_EQ(thread.priority(), priority) << level;
+        idle.set_priority(level);
+        EXPECT_EQ(idle.priority(), priority) << level;
     }
 }
 

@@ -84,7 +84,7 @@ TEST_F(Installed, PutsEachFileInItsPlaceAndNothingElseInBin)
         EXPECT_TRUE(file_exists(usr() + "/share/man/man1/" + std::string(page) + ".1")) << page;
 }
 
-TEST_F(Installed, ServicesAndAutostartStartTheInstalledPrograms)
+TEST_F(Installed, ServicesAndAutostartStartTheInstalledProgramsAndEveryFilePassesItsValidator)
 {
     for (char const* service : { "ravelin-notifier", "ravelin-keys" }) {
         std::string const unit = read_file(usr() + "/lib/systemd/user/" + std::string(service) + ".service");
@@ -94,10 +94,6 @@ TEST_F(Installed, ServicesAndAutostartStartTheInstalledPrograms)
     }
     std::string const autostart = read_file(stage_ + "/etc/xdg/autostart/ravelin-notifier.desktop");
     EXPECT_NE(autostart.find("\nExec=/usr/libexec/ravelin/ravelin-notifier\n"), std::string::npos) << autostart;
-}
-
-TEST_F(Installed, DesktopEntryMetainfoAndManPagesPassTheirValidators)
-{
     if (run("command -v desktop-file-validate && command -v appstreamcli && command -v man").exit_code != 0)
         GTEST_SKIP() << "desktop-file-utils, appstream and man-db are needed (packages.txt)";
     for (std::string const& desktop :

@@ -78,7 +78,7 @@ TEST(HardwareKeys, ListedByNameIgnoringCaseWithTheirValues)
             + "|/usr/bin/old||assigned\nzoom|/usr/bin/zoom||key_camera,0|free\n");
 }
 
-TEST(HardwareKeys, UnassignRestoresThePreviousCommandExactlyAlsoAfterARestart)
+TEST(HardwareKeys, UnassignRestoresThePreviousCommandAndAnOverlongOneChangesNothing)
 {
     core::String const before = u"\"/opt/vendor/app\" --mode \"a b\"";
     add_button(u"Restore", u"Restore", before);
@@ -97,14 +97,11 @@ TEST(HardwareKeys, UnassignRestoresThePreviousCommandExactlyAlsoAfterARestart)
     ASSERT_TRUE(restarted.assigned && unassign(restarted));
     EXPECT_EQ(std::tuple(restarted.assigned, restarted.command, stored(u"Restore", u""), listed(u"Restore").command),
         std::tuple(false, before, before, before));
-}
-
-TEST(HardwareKeys, ACommandLongerThanARegistryTextIsRefusedAndNothingChanges)
-{
+    // A command longer than a registry text is refused and nothing changes.
     add_button(u"Long", u"Long", u"/usr/bin/keep");
-    auto k = listed(u"Long");
-    EXPECT_FALSE(assign(k, u"\"" + program + u"\" " + core::String(os::REG_MAX_TEXT_LENGTH, u'x')));
-    EXPECT_EQ(fields(k), "Long|/usr/bin/keep|||free");
+    auto long_key = listed(u"Long");
+    EXPECT_FALSE(assign(long_key, u"\"" + program + u"\" " + core::String(os::REG_MAX_TEXT_LENGTH, u'x')));
+    EXPECT_EQ(fields(long_key), "Long|/usr/bin/keep|||free");
     EXPECT_EQ(std::tuple(stored(u"Long", u""), stored(u"Long", u"ResetCmd")), std::tuple(u"/usr/bin/keep", u"<none>"));
 }
 

@@ -22,7 +22,7 @@ std::string utf16(core::StringView text)
 }
 
 // Each line and the value it gives the key "Boost".
-TEST(Dictionary, LinesGiveTheirValuesEmptyKeysAreLostAndRepeatsWin)
+TEST(Dictionary, LinesGiveTheirValuesInWideAndNarrowFiles)
 {
     std::pair<char const*, char16_t const*> const lines[]
         = { { "Boost=Amplify", u"Amplify" }, { "Boost= Amplify", u" Amplify" }, { "Boost Amplify", u"Amplify" },
@@ -32,10 +32,7 @@ TEST(Dictionary, LinesGiveTheirValuesEmptyKeysAreLostAndRepeatsWin)
         EXPECT_EQ(parse(line), (Dictionary::Map { { u"Boost", value } })) << line;
     EXPECT_EQ(parse("=lost\r\nA=1\rB=2\nA=3\n   \n C Sea\n"),
         (Dictionary::Map { { u"A", u"3" }, { u"B", u"2" }, { u"C", u"Sea" } }));
-}
-
-TEST(Dictionary, WideAndNarrowFilesAgreeOnAscii)
-{
+    // Wide and narrow files agree on ASCII.
     char const* text = "Boost=Amplify\r\nDelete_this = Delete this?\nskin_ProgramName\tRavelin\n";
     EXPECT_EQ(parse(text), parse(utf16(core::from_utf8(text))));
     // Narrow text is read byte for byte; wide text carries any character; an odd last byte of a wide

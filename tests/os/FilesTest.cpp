@@ -89,7 +89,7 @@ TEST(File, OnlyRegularFilesOpenAndNoOpenWaits)
 
 // A log's case: the first process empties the file and keeps it; a later one only adds to it, and what
 // either writes lands at the end, whoever wrote last.
-TEST(File, AClaimedFileIsEmptiedOnceAndAppendersNeverOverwriteEachOther)
+TEST(File, AClaimedFileIsEmptiedOnceAppendersNeverOverwriteEachOtherAndTextStartsWithOneMark)
 {
     std::string const path = fresh_dir("claim") + "/log.txt";
     write_file(path, "last run");
@@ -106,14 +106,11 @@ TEST(File, AClaimedFileIsEmptiedOnceAndAppendersNeverOverwriteEachOther)
     EXPECT_EQ(read_file(path), "ABC");
     EXPECT_TRUE(platform::claim_file(wide(path))) << "the owner may start it anew";
     EXPECT_EQ(read_file(path), "");
-}
-
-TEST(UnicodeTextFile, StartsWithOneByteOrderMark)
-{
-    std::string const path = fresh_dir("text") + "/t.txt";
-    UnicodeTextFile(wide(path), FileMode::Append).write(u"a\n", 2);
-    UnicodeTextFile(wide(path), FileMode::Append).write(u"\u0416", 1);
-    EXPECT_EQ(read_file(path), std::string("\xFF\xFE\x61\0\n\0\x16\x04", 8)); // "a\n\u0416"
+    // A text file starts with one byte order mark, however many append to it.
+    std::string const text = fresh_dir("text") + "/t.txt";
+    UnicodeTextFile(wide(text), FileMode::Append).write(u"a\n", 2);
+    UnicodeTextFile(wide(text), FileMode::Append).write(u"\u0416", 1);
+    EXPECT_EQ(read_file(text), std::string("\xFF\xFE\x61\0\n\0\x16\x04", 8)); // "a\n\u0416"
 }
 
 TEST(FileInfo, DescribesFilesFoldersAndAbsence)

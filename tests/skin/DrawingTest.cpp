@@ -59,7 +59,7 @@ TEST(NineGrid, CutsOrRepeatsColumns)
 }
 
 // The middle rows repeat downwards too; a scale shift doubles every pixel.
-TEST(NineGrid, MiddleRowsRepeatDownwardsAndScaleShiftDoublesEveryPixel)
+TEST(NineGrid, MiddleRowsRepeatDownwardsScaleShiftDoublesAndClipKeepsThePhase)
 {
     auto const surface = blank({ 24, 24 });
     draw_picture(*surface, { 0, 0 }, { 10, 12 }, grid_ref(), plain_blitter());
@@ -72,10 +72,6 @@ TEST(NineGrid, MiddleRowsRepeatDownwardsAndScaleShiftDoublesEveryPixel)
     expect_pixels(*doubled->bitmap(), [](int32_t x, int32_t y) {
         return (x < 20 && y < 20) ? static_cast<uint16_t>(100 * (y / 2) + x / 2) : BACKGROUND;
     });
-}
-
-TEST(NineGrid, ClippingKeepsThePhaseOfTheMiddle)
-{
     auto const whole = blank({ 20, 1 });
     auto const clipped = blank({ 20, 1 });
     auto const ref = grid_ref(0, { 0, 4, 6, 10 }, { 0, 0, 1, 1 });
@@ -139,7 +135,7 @@ TEST(Fill, ConvertsColourAndStaysInAClipThatIntersectsAndRestores)
     EXPECT_EQ(std::tuple(clipped.clip(), clipped.clip_depth()), std::tuple(ClipRect { 0, 0, 50, 40 }, 0));
 }
 
-TEST(RenderSurface, RecreateCountsOwnedPixels)
+TEST(RenderSurface, RecreateCountsOwnedPixelsAndBlitToCopiesTheWholeBitmap)
 {
     int64_t const before = RenderSurface::owned_pixels();
     {
@@ -154,6 +150,12 @@ TEST(RenderSurface, RecreateCountsOwnedPixels)
         surface.recreate({ 4, 4 });
     }
     EXPECT_EQ(RenderSurface::owned_pixels(), before);
+    RenderSurface source(Point { 2, 2 });
+    fill_bitmap(*source.bitmap(), 0xF81F);
+    source.bitmap()->at(1, 1) = 0x1234;
+    auto const target = blank({ 4, 4 });
+    source.blit_to(*target, { 2, 2 }, keyed_blitter());
+    expect_pixels(*target->bitmap(), [](int32_t x, int32_t y) { return x == 3 && y == 3 ? 0x1234 : BACKGROUND; });
 }
 
 TEST(RenderSurfaceDeathTest, ResizingUnderAClipIsFatal)
@@ -165,16 +167,6 @@ TEST(RenderSurfaceDeathTest, ResizingUnderAClipIsFatal)
             surface.recreate({ 8, 8 });
         },
         testing::ExitedWithCode(core::FATAL_EXIT_CODE), "Clip is in effect, cannot resize");
-}
-
-TEST(RenderSurface, BlitToCopiesWholeBitmap)
-{
-    RenderSurface source(Point { 2, 2 });
-    fill_bitmap(*source.bitmap(), 0xF81F);
-    source.bitmap()->at(1, 1) = 0x1234;
-    auto const target = blank({ 4, 4 });
-    source.blit_to(*target, { 2, 2 }, keyed_blitter());
-    expect_pixels(*target->bitmap(), [](int32_t x, int32_t y) { return x == 3 && y == 3 ? 0x1234 : BACKGROUND; });
 }
 
 } // namespace

@@ -10,7 +10,7 @@ namespace {
 using M = AnchorMode;
 
 // Each mode places a child of a preferred size in a slot starting at 10.
-TEST(Layout, SlotModesGiveSizeAndOffsetAndNamesFallBackToBothSides)
+TEST(Layout, SlotModesNamesAndPlainMeasures)
 {
     struct {
         char const* name;
@@ -40,11 +40,7 @@ TEST(Layout, SlotModesGiveSizeAndOffsetAndNamesFallBackToBothSides)
         { u"CENTER", M::CENTER }, { u"center", M::BOTH_SIDE }, { u"", M::BOTH_SIDE } };
     for (auto const& [name, mode] : names)
         EXPECT_EQ(anchor_mode_from_name(name), mode) << core::to_utf8(name);
-}
-
-// The NO_SIZE modes add nothing to the parent's preferred extent; the others add their margins.
-TEST(Layout, PlainMeasureTakesRequiredExtents)
-{
+    // The NO_SIZE modes add nothing to the parent's preferred extent; the others add their margins.
     Extent e = start_measure(12);
     add_plain_child(e, { M::MIN_SIDE_NO_SIZE, 5, 5 }, { 300, 300 });
     add_plain_child(e, { M::MAX_SIDE_NO_SIZE, 5, 5 }, { 300, 200 });
@@ -123,7 +119,7 @@ public:
 
 auto const span_x = [](Element const* element) { return Span { element->position().x, element->size().x }; };
 
-TEST(ElementLayout, MaxSideChildInParentAndTableSharesAmongVisibleChildren)
+TEST(ElementLayout, MaxSideChildHorizontalAndVerticalTables)
 {
     Element parent(nullptr);
     auto* child = new FixedElement(&parent, { 30, 30 });
@@ -150,18 +146,15 @@ TEST(ElementLayout, MaxSideChildInParentAndTableSharesAmongVisibleChildren)
     root.set_geometry_x(5, 90);
     EXPECT_EQ(std::tuple(cells[0]->position().x, cells[2]->position().x, table->measured(Axis::X)),
         std::tuple(0, 50, Extent { 0, 0 }));
-}
-
-TEST(ElementLayout, VerticalTableAndCrossAxis)
-{
-    Element root(nullptr);
-    auto* table = new VTableElement(&root);
-    auto* top = new FixedElement(table, { 20, 20 }, { 10, 10 });
-    auto* bottom = new FixedElement(table, { 20, 20 }, { 10, 10 });
+    // A vertical table, and a child centred across it.
+    Element column(nullptr);
+    auto* vertical = new VTableElement(&column);
+    auto* top = new FixedElement(vertical, { 20, 20 }, { 10, 10 });
+    auto* bottom = new FixedElement(vertical, { 20, 20 }, { 10, 10 });
     bottom->set_table_ratio(1);
     bottom->set_anchor(Axis::X, { M::CENTER, 0, 0 });
-    root.set_geometry_x(0, 60);
-    root.set_geometry_y(0, 50);
+    column.set_geometry_x(0, 60);
+    column.set_geometry_y(0, 50);
     EXPECT_EQ(std::tuple(top->position(), top->size(), bottom->position(), bottom->size()),
         std::tuple(Point { 0, 0 }, Point { 60, 10 }, Point { 20, 10 }, Point { 20, 40 }));
 }

@@ -30,7 +30,7 @@ auto const decodes = [](std::string const& bytes, size_t length) {
 
 // A negative height keeps the rows in order, a positive one swaps them; other depths and missing files
 // are refused.
-TEST(LoadBmp, RowOrderFollowsTheHeightsSign)
+TEST(LoadBmp, RowOrderFollowsTheHeightsSignAndDamagedFilesAreRefused)
 {
     std::string const dir = fresh_dir("bmp");
     write_file(dir + "/down.bmp", bmp(-2));
@@ -45,11 +45,7 @@ TEST(LoadBmp, RowOrderFollowsTheHeightsSign)
             std::tuple(down->bitmap().at(x, 0), down->bitmap().at(x, 1), up->bitmap().at(x, 0), up->bitmap().at(x, 1)),
             std::tuple(x + 1, x + 11, x + 11, x + 1));
     EXPECT_FALSE(load_565(core::from_utf8(dir + "/deep")) || load_565(core::from_utf8(dir + "/missing")));
-}
-
-// Damaged files are refused without reading past their end: every truncation, and sizes that overflow.
-TEST(LoadBmp, DamagedFilesAreRefused)
-{
+    // Damaged files are refused without reading past their end: every truncation, and sizes that overflow.
     std::string const whole = bmp(-5, 16, 7);
     // Rows of 7 pixels are padded by 2 bytes; the last row's padding is not needed.
     for (size_t length = 0; length < whole.size() - 2; ++length)

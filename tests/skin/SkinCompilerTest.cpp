@@ -5,7 +5,7 @@ using namespace skin_testing;
 namespace {
 
 // Every fault is one line on standard error naming the file, and a failure exit.
-TEST(SkinCompiler, EachFaultIsOneLineNamingTheFile)
+TEST(SkinCompiler, EachFaultIsOneLineNamingTheFileKeysSortByCodeUnitAndDumpRefusesNoSkin)
 {
     std::pair<char const*, char const*> const faults[] = {
         // What stands inside <skin>, and a part of the message.
@@ -28,11 +28,7 @@ TEST(SkinCompiler, EachFaultIsOneLineNamingTheFile)
         expect_refused(run(SKINC + " " + dir + "/bad.xml -o " + dir + "/bad.skin"), 1, message, dir + "/bad.skin", 1,
             "ravelin-skinc: " + dir + "/bad.xml: ");
     }
-}
-
-// Keys sort by UTF-16 code unit: a surrogate pair (U+1F600) comes before U+FF21, and every key is found.
-TEST(SkinCompiler, KeysSortByCodeUnit)
-{
+    // Keys sort by UTF-16 code unit: a surrogate pair (U+1F600) comes before U+FF21, and every key is found.
     std::string const dir = fresh_dir("skinc");
     std::vector<core::String> const keys
         = { u"\uFF21", u"\U0001F600", u"z", u"Z", u"\u00E9", u"a_b", u"a", u"\u0436", u"ab" };
@@ -49,17 +45,13 @@ TEST(SkinCompiler, KeysSortByCodeUnit)
         EXPECT_EQ(properties.lookup_int(record, keys[i], -1), static_cast<int32_t>(i)) << i;
     auto const dump = run(SKINC + " --dump " + dir + "/keys.skin");
     EXPECT_LT(dump.output.find("int \xF0\x9F\x98\x80 = 1"), dump.output.find("int \xEF\xBC\xA1 = 0")) << dump.output;
-}
-
-TEST(SkinCompiler, DumpRefusesWhatIsNotASkin)
-{
-    std::string const dir = fresh_dir("skinc");
+    std::string const dumped = fresh_dir("skinc");
     std::string const good = read_file(COMPILED_SKINS + "/format.skin");
-    write_file(dir + "/cut.skin", good.substr(0, good.size() - 3));
-    write_file(dir + "/text.skin", "hello");
+    write_file(dumped + "/cut.skin", good.substr(0, good.size() - 3));
+    write_file(dumped + "/text.skin", "hello");
     for (std::string const name : { "cut.skin", "text.skin", "missing.skin" })
-        expect_refused(run(SKINC + " --dump " + dir + "/" + name), 1, "", dir + "/none", 1,
-            "ravelin-skinc: " + dir + "/" + name + ": ");
+        expect_refused(run(SKINC + " --dump " + dumped + "/" + name), 1, "", dumped + "/none", 1,
+            "ravelin-skinc: " + dumped + "/" + name + ": ");
 }
 
 struct Golden {
