@@ -103,8 +103,7 @@ TEST(Thread, QueueExistsWhenStartReturnsAndPriorityLevelsAreClamped)
         platform::get_message(m, 0, 0, 0);
         message = m.message;
     });
-    ASSERT_TRUE(thread.start());
-    ASSERT_NE(thread.thread_id(), 0u);
+    ASSERT_TRUE(thread.start() && thread.thread_id() != 0);
     EXPECT_TRUE(platform::post_thread_message(thread.thread_id(), platform::WM_USER, 0, 0));
     thread.join();
     EXPECT_EQ(message.load(), platform::WM_USER);

@@ -13,9 +13,9 @@ auto const button_key
 
 void add_button(core::StringView sub_key, core::StringView name, core::StringView command, core::StringView icon = u"")
 {
-    ASSERT_TRUE(os::reg_set_string(button_key(sub_key), u"Name", name));
-    ASSERT_TRUE(os::reg_set_string(button_key(sub_key), u"", command));
-    ASSERT_TRUE(icon.empty() || os::reg_set_string(button_key(sub_key), u"Icon", icon));
+    ASSERT_TRUE(os::reg_set_string(button_key(sub_key), u"Name", name)
+        && os::reg_set_string(button_key(sub_key), u"", command)
+        && (icon.empty() || os::reg_set_string(button_key(sub_key), u"Icon", icon)));
 }
 
 core::String stored(core::StringView sub_key, core::StringView value)
@@ -83,9 +83,8 @@ TEST(HardwareKeys, UnassignRestoresThePreviousCommandAndAnOverlongOneChangesNoth
     core::String const before = u"\"/opt/vendor/app\" --mode \"a b\"";
     add_button(u"Restore", u"Restore", before);
     auto k = listed(u"Restore");
-    ASSERT_TRUE(os::reg_set_dword(os::MAKER_KEY, u"Log", 1));
-    ASSERT_TRUE(assign(k, quick_record_command()));
-    ASSERT_TRUE(os::reg_set_dword(os::MAKER_KEY, u"Log", 0));
+    ASSERT_TRUE(os::reg_set_dword(os::MAKER_KEY, u"Log", 1) && assign(k, quick_record_command())
+        && os::reg_set_dword(os::MAKER_KEY, u"Log", 0));
     EXPECT_EQ(testing_support::read_utf16_file(testing_support::test_home() + "/state/ravelin/keys_tests.txt"),
         u"assign:" + quick_record_command() + u"\n");
     EXPECT_EQ(std::tuple(k.assigned, stored(u"Restore", u"")), std::tuple(true, quick_record_command()));
@@ -101,8 +100,8 @@ TEST(HardwareKeys, UnassignRestoresThePreviousCommandAndAnOverlongOneChangesNoth
     add_button(u"Long", u"Long", u"/usr/bin/keep");
     auto long_key = listed(u"Long");
     EXPECT_FALSE(assign(long_key, u"\"" + program + u"\" " + core::String(os::REG_MAX_TEXT_LENGTH, u'x')));
-    EXPECT_EQ(fields(long_key), "Long|/usr/bin/keep|||free");
-    EXPECT_EQ(std::tuple(stored(u"Long", u""), stored(u"Long", u"ResetCmd")), std::tuple(u"/usr/bin/keep", u"<none>"));
+    EXPECT_EQ(std::tuple(fields(long_key), stored(u"Long", u""), stored(u"Long", u"ResetCmd")),
+        std::tuple("Long|/usr/bin/keep|||free", u"/usr/bin/keep", u"<none>"));
 }
 
 } // namespace

@@ -48,8 +48,7 @@ TEST(Dictionary, LoadFailureKeepsWhatItHad)
     write_file(dir + "/english.lng", "Boost=Amplify\n");
     Dictionary dictionary;
     core::String const path = core::from_utf8(dir + "/english.lng");
-    ASSERT_TRUE(dictionary.load(path));
-    EXPECT_FALSE(dictionary.load(core::from_utf8(dir + "/missing.lng")));
+    ASSERT_TRUE(dictionary.load(path) && !dictionary.load(core::from_utf8(dir + "/missing.lng")));
     EXPECT_EQ(std::tuple(dictionary.path(), dictionary.translate(u"Boost"), dictionary.translate(u"Sorry_no_memory"),
                   dictionary.lookup(u"Boost", u"x"), dictionary.lookup(u"boost", u"x")),
         std::tuple(path, u"Amplify", u"Sorry_no_memory", u"Amplify", u"x"));

@@ -19,9 +19,8 @@ std::tuple<bool, core::String, bool, uint32_t> read(core::StringView key, core::
 
 TEST(Registry, ValuesRoundTripAndKeepTheirKindsAndReadingUnderAMissingKeyCreatesIt)
 {
-    ASSERT_TRUE(reg_set_string(KEY, u"Format", u"Mp3Low"));
-    ASSERT_TRUE(reg_set_dword(KEY, u"Volume", 314572));
-    ASSERT_TRUE(reg_set_string(KEY, u"Empty", u""));
+    ASSERT_TRUE(reg_set_string(KEY, u"Format", u"Mp3Low") && reg_set_dword(KEY, u"Volume", 314572)
+        && reg_set_string(KEY, u"Empty", u""));
     // Text is not a number, a number is not text.
     EXPECT_EQ(read(KEY, u"Format"), std::tuple(true, u"Mp3Low", false, 99u));
     EXPECT_EQ(read(KEY, u"Volume"), std::tuple(false, u"unchanged", true, 314572u));
@@ -58,8 +57,7 @@ TEST(Registry, UnknownRootsAndOverlongTextsAreRefusedAndRootsAreSeparate)
         std::tuple(false, u"unchanged", true, 1u));
     // Text longer than a reader takes is refused, not cut.
     core::String const longest(REG_MAX_TEXT_LENGTH, u'a');
-    ASSERT_TRUE(reg_set_string(KEY, u"Long", longest));
-    EXPECT_FALSE(reg_set_string(KEY, u"Long", longest + u"b"));
+    ASSERT_TRUE(reg_set_string(KEY, u"Long", longest) && !reg_set_string(KEY, u"Long", longest + u"b"));
     EXPECT_EQ(read(KEY, u"Long"), std::tuple(true, longest, false, 99u));
 }
 

@@ -29,9 +29,8 @@ class DoubleSizePicture : public testing::Test {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(platform::write_png(dir_ + "/sharp.png", once_));
-        ASSERT_TRUE(platform::write_png(dir_ + "/sharp@2x.png", twice_));
-        ASSERT_TRUE(platform::write_png(dir_ + "/plain.png", once_));
+        ASSERT_TRUE(platform::write_png(dir_ + "/sharp.png", once_)
+            && platform::write_png(dir_ + "/sharp@2x.png", twice_) && platform::write_png(dir_ + "/plain.png", once_));
         write_file(dir_ + "/skin.xml",
             "<skin><element name=\"A\">"
             "<picture key=\"sharp\" src=\"sharp.png\"/><picture key=\"plain\" src=\"plain.png\"/>"

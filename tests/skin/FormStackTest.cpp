@@ -138,8 +138,7 @@ TEST_F(Stack, FormsLeaveTheStackWhenShownAgainOrDestroyed)
     harness->show(*other);
     harness->show(*popup, FormMode::POPUP);
     harness->show(*main);
-    EXPECT_EQ(stack().size(), 3u);
-    EXPECT_TRUE(harness->close(*other) && stack().top() == main.get());
+    EXPECT_TRUE(stack().size() == 3 && harness->close(*other) && stack().top() == main.get());
     main.reset();
     EXPECT_EQ(std::tuple(stack().top(), stack().transition()), std::tuple(popup.get(), nullptr));
     harness->advance(400);

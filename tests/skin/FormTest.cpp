@@ -15,8 +15,7 @@ protected:
         form = harness->make_form(u"FormButtons");
         harness->show(*form);
         harness->advance(40);
-        ASSERT_TRUE(bind_button(a, *form, u"btnA", &recorder));
-        ASSERT_TRUE(bind_button(b, *form, u"btnB", &recorder));
+        ASSERT_TRUE(bind_button(a, *form, u"btnA", &recorder) && bind_button(b, *form, u"btnB", &recorder));
     }
     void tap(Point point)
     {
@@ -53,8 +52,7 @@ TEST_F(Forms, OverlappingButtonsTheEarlierThatAcceptsTakesThePress)
     tap({ 40, 15 });
     EXPECT_EQ(std::tuple(recorder.kinds(a), recorder.kinds(b)), std::tuple("dppc", "dppc"));
     // A press that nothing accepts captures nothing; its release reaches no one.
-    EXPECT_FALSE(harness->pen_down({ 100, 100 }));
-    EXPECT_FALSE(harness->pen_up({ 40, 15 }));
+    EXPECT_FALSE(harness->pen_down({ 100, 100 }) || harness->pen_up({ 40, 15 }));
     EXPECT_EQ(recorder.reports.size(), 8u);
 }
 
@@ -76,9 +74,8 @@ TEST_F(Forms, AButtonFloatingOverAListTakesItsPressesBeforeTheList)
 TEST_F(Forms, BoundKeyReachesAVisibleEnabledButtonOnly)
 {
     EXPECT_TRUE(harness->key(KEY_SOFT_LEFT, true) && a->pressed());
-    EXPECT_TRUE(harness->key(KEY_SOFT_LEFT, false));
-    EXPECT_EQ(recorder.kinds(), "ppc");
-    EXPECT_FALSE(harness->key(KEY_SOFT_RIGHT, true));
+    EXPECT_TRUE(harness->key(KEY_SOFT_LEFT, false) && recorder.kinds() == "ppc" && !harness->key(KEY_SOFT_RIGHT, true))
+        << recorder.kinds();
     a->set_visible(false);
     harness->key(KEY_SOFT_LEFT, true);
     harness->key(KEY_SOFT_LEFT, false);
@@ -146,8 +143,7 @@ TEST_F(Forms, BindingFindsTypedElementsOrThrows)
     EXPECT_FALSE(
         bind_button(slot, *form, u"text", &recorder) || bind_button(slot, *form, u"nothing", &recorder) || slot);
     CheckboxElement* loop = nullptr;
-    ASSERT_TRUE(bind_button(loop, *form, u"chkLoop", &recorder));
-    EXPECT_EQ(loop->click_listener(), &recorder);
+    ASSERT_TRUE(bind_button(loop, *form, u"chkLoop", &recorder) && loop->click_listener() == &recorder);
     EXPECT_TRUE(bind_button(a, *form, u"btnA", nullptr) && !a->listener());
     auto const missing = thrown<NodeNotFoundInSkin>([&] { harness->make_form(u"FormMissing"); });
     EXPECT_EQ(missing ? missing->name() : u"", u"FormMissing");

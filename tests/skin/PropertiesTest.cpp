@@ -67,8 +67,7 @@ TEST_P(SkinFormat, RecordWithoutPropertiesHasChildrenAndTheNameTreeFindsEveryEnt
     ElementRecord const button = properties.child_record(form(), 1);
     EXPECT_EQ(
         std::tuple(properties.child_count(button), properties.lookup_int(button, u"alpha", -1)), std::tuple(0u, 128));
-    EXPECT_FALSE(properties.child_record(form(), 2));
-    EXPECT_EQ(properties.lookup_int(ElementRecord {}, u"alpha", -1), -1);
+    EXPECT_TRUE(!properties.child_record(form(), 2) && properties.lookup_int(ElementRecord {}, u"alpha", -1) == -1);
     for (auto name :
         { u"Alpha", u"FormConfirmation", u"FormMain", u"FormRecording", u"FormSplash", u"Zeta", u"formMain" })
         EXPECT_TRUE(properties.find_entry(name)) << core::to_utf8(name);
@@ -167,8 +166,8 @@ TEST(SkinListener, ReloadReachesEveryListenerAndSurvivesRemoval)
     ASSERT_TRUE(properties.load_skin(skin_path("plain.skin"), display(96)));
     auto first = std::make_unique<CountingListener>(properties);
     auto second = std::make_unique<CountingListener>(properties);
-    ASSERT_TRUE(properties.load_skin(skin_path("format.skin"), display(96)));
-    ASSERT_TRUE(properties.load_skin(skin_path("plain.skin"), display(96)));
+    ASSERT_TRUE(properties.load_skin(skin_path("format.skin"), display(96))
+        && properties.load_skin(skin_path("plain.skin"), display(96)));
     properties.send_reload_skin();
     EXPECT_EQ(std::tuple(first->calls, second->calls), std::tuple(1, 1));
     // Whichever is told first destroys the other one.
@@ -192,8 +191,8 @@ TEST(Properties, TranslateUsesTheDictionary)
     EXPECT_EQ(std::tuple(properties.translate(u"Boost"), properties.translate(u"Delete_this")),
         std::tuple(u"Amplify", u"Delete_this"));
     // The dictionary stays with the live object across skin loads.
-    ASSERT_TRUE(properties.load_skin(skin_path("plain.skin"), display(96)));
-    EXPECT_EQ(properties.translate(u"Boost"), u"Amplify");
+    EXPECT_TRUE(
+        properties.load_skin(skin_path("plain.skin"), display(96)) && properties.translate(u"Boost") == u"Amplify");
 }
 
 } // namespace

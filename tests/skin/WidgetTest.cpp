@@ -264,9 +264,7 @@ TEST_F(Edits, PressActivatesAndKeysEdit)
     EXPECT_EQ(std::tuple(edit->active(), root->inputs.back()), std::tuple(true, edit));
     for (int i = 0; i < 3; ++i)
         EXPECT_TRUE(edit->on_key({ KEY_RIGHT, true }));
-    EXPECT_TRUE(edit->on_char(u'c'));
-    EXPECT_FALSE(edit->on_char(u'\b'));
-    EXPECT_EQ(edit->text(), u"abc");
+    EXPECT_TRUE(edit->on_char(u'c') && !edit->on_char(u'\b') && edit->text() == u"abc") << core::to_utf8(edit->text());
     for (int32_t key : { KEY_BACKSPACE, KEY_LEFT, KEY_ENTER })
         EXPECT_TRUE(edit->on_key({ key, true })) << key;
     EXPECT_EQ(std::tuple(edit->text(), edit->caret()), std::tuple(u"a\nb", 2u));
@@ -286,8 +284,7 @@ TEST_F(Edits, ALineLongerThanTheEditScrollsToKeepTheCaretInView)
     for (int i = 0; i < 60; ++i)
         edit->on_char(u'W');
     int32_t const width = edit->size().x;
-    ASSERT_GT(width, 0);
-    ASSERT_GT(edit->text_size().x, 2 * width);
+    ASSERT_TRUE(width > 0 && edit->text_size().x > 2 * width);
     EXPECT_TRUE(edit->caret_point().x >= 0 && edit->caret_point().x < width) << edit->caret_point().x;
     // What shows is the end of the line: a press at the right edge lands next to the caret.
     edit->on_pen(pen(edit->position().x + width - 1, 10, true));
@@ -324,8 +321,7 @@ TEST_F(Edits, CaretBlinksWhileActive)
 TEST_F(Edits, LabelEditSwitchesToItsEdit)
 {
     EditElement* inner = label_edit->edit();
-    ASSERT_NE(inner, nullptr);
-    EXPECT_EQ(inner->listener(), label_edit);
+    ASSERT_TRUE(inner && inner->listener() == label_edit);
     EXPECT_EQ(std::tuple(label_edit->label()->visible(), inner->visible()), std::tuple(true, false));
     label_edit->set_editing(true);
     EXPECT_EQ(std::tuple(label_edit->label()->visible(), inner->visible(), root->active_edit()),
