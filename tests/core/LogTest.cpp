@@ -43,7 +43,7 @@ TEST_F(LogTest, SwitchingOnStartsAFreshFileWithAByteOrderMark)
 
 // One thread writes lines while another keeps switching the log on and off: every sink is released
 // only after its last writer, and nothing crashes or corrupts memory.
-TEST_F(LogTest, SwitchingWhileAnotherThreadWritesIsSafe)
+TEST_F(LogTest, SwitchingWhileAnotherThreadWritesIsSafeAndAFatalErrorIsTheLastLine)
 {
     std::atomic<bool> stop { false };
     std::thread writer([&] {
@@ -59,10 +59,7 @@ TEST_F(LogTest, SwitchingWhileAnotherThreadWritesIsSafe)
     set_logging(true);
     log() << "end\n";
     EXPECT_EQ(read_utf16_file(log_path()), u"end\n");
-}
-
-TEST_F(LogTest, FatalErrorIsTheLastLineAndEndsWithAFailureCode)
-{
+    // A fatal error is the last line and ends the process with a failure code.
     set_logging(true);
     log() << "before\n";
     EXPECT_EXIT(fatal_error(u"Place::where()", u"broken invariant"), ::testing::ExitedWithCode(FATAL_EXIT_CODE),

@@ -13,7 +13,7 @@ auto const bytes = [](std::string const& text) { return SharedBuffer(text.size()
 auto const text_of
     = [](SharedBuffer const& b) { return std::string(reinterpret_cast<char const*>(b.data()), b.length()); };
 
-TEST(SharedBuffer, WritingAViewLeavesTheOthersAloneAndASliceWithoutParentWritesAtItsFirstByte)
+TEST(SharedBuffer, ViewsWriteAloneSlicesKeepTheirPlaceAndCopiesTakeOnlyWhatFits)
 {
     SharedBuffer a = bytes("abcdef");
     SharedBuffer b = a;
@@ -31,11 +31,7 @@ TEST(SharedBuffer, WritingAViewLeavesTheOthersAloneAndASliceWithoutParentWritesA
     EXPECT_EQ(text_of(slice), "x56");
     SharedBuffer sub(slice, 1, 100);
     EXPECT_EQ(text_of(sub), "56") << "a slice is clamped to its parent view";
-}
-
-// What copy_from answers and what the target holds after it; empty views have no frames.
-TEST(SharedBuffer, CopyFromCopiesOnlyWhatFits)
-{
+    // What copy_from answers and what the target holds after it; empty views have no frames.
     auto const copy = [](SharedBuffer& to, size_t at, SharedBuffer const& from) {
         size_t const n = to.copy_from(at, from);
         return std::pair(n, text_of(to));

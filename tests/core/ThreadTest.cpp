@@ -26,7 +26,7 @@ private:
     std::function<void(Lambda&)> body_;
 };
 
-TEST(Thread, AResumeBeforeTheSuspendIsNotLost)
+TEST(Thread, AResumeIsNeverLostByASuspendingThread)
 {
     Event resumed(EventReset::MANUAL), done(EventReset::MANUAL);
     Lambda thread([&](Lambda& self) {
@@ -38,12 +38,8 @@ TEST(Thread, AResumeBeforeTheSuspendIsNotLost)
     thread.resume();
     resumed.set();
     EXPECT_TRUE(done.wait_for(5000)) << "the thread slept although it had been resumed";
-}
-
-// A consumer that sleeps whenever its queue is empty, fed by a producer that resumes it after every
-// push: the shape of a memory buffer's drain thread. Every item must arrive.
-TEST(Thread, DrainThatSuspendsWhenEmptyNeverMissesWork)
-{
+    // A consumer that sleeps whenever its queue is empty, fed by a producer that resumes it after every
+    // push: the shape of a memory buffer's drain thread. Every item must arrive.
     std::mutex mutex;
     std::deque<int> queue;
     std::atomic<int> consumed { 0 };

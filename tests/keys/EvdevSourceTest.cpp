@@ -63,24 +63,20 @@ TEST(EvdevSource, AVirtualDevicesRecordButtonRunsTheBoundCommandAndItsRemovalIsS
 }
 
 // A folder whose "event" nodes are no input devices (or vanish): nothing is reported and nothing breaks.
-TEST(EvdevSource, NodesThatAreNoInputDevicesAreIgnoredAsTheyComeAndGo)
+TEST(EvdevSource, NodesThatAreNoDevicesAreIgnoredAndDevicesNotOpenedAreNoAccess)
 {
-    std::string const folder = testing_support::fresh_dir("input");
-    testing_support::write_file(folder + "/event0", "not a device");
-    EvdevSource source(folder);
-    EXPECT_FALSE(source.folder_missing() || source.lacks_access());
-    testing_support::write_file(folder + "/event1", "");
-    ::unlink((folder + "/event0").c_str());
-    EXPECT_FALSE(source.next(50)) << "no device added or removed";
+    std::string const input = testing_support::fresh_dir("input");
+    testing_support::write_file(input + "/event0", "not a device");
+    EvdevSource watched(input);
+    EXPECT_FALSE(watched.folder_missing() || watched.lacks_access());
+    testing_support::write_file(input + "/event1", "");
+    ::unlink((input + "/event0").c_str());
+    EXPECT_FALSE(watched.next(50)) << "no device added or removed";
 
-    EvdevSource missing(folder + "/none");
+    EvdevSource missing(input + "/none");
     EXPECT_TRUE(missing.folder_missing() && !missing.next(0));
-}
-
-// A user outside the "input" group may list the devices but not open them: the source says so (the service
-// then prints its one line) and reports no device.
-TEST(EvdevSource, DevicesThisUserMayNotOpenAreReportedAsNoAccess)
-{
+    // A user outside the "input" group may list the devices but not open them: the source says so (the service
+    // then prints its one line) and reports no device.
     char pattern[] = "/tmp/ravelin-input-XXXXXX";
     ASSERT_NE(::mkdtemp(pattern), nullptr);
     std::string const folder = pattern;

@@ -61,7 +61,7 @@ TEST(HardwareKeys, AssignedCommandsAndIconNames)
         EXPECT_EQ(icon_candidates(icon), names) << core::to_utf8(icon);
 }
 
-TEST(HardwareKeys, ListedByNameIgnoringCaseWithTheirValues)
+TEST(HardwareKeys, ListedByNameAndUnassignRestoresThePreviousCommand)
 {
     add_button(u"A", u"zoom", u"/usr/bin/zoom", u"key_camera,0");
     add_button(u"B", u"Camera", u"");
@@ -76,10 +76,7 @@ TEST(HardwareKeys, ListedByNameIgnoringCaseWithTheirValues)
     EXPECT_EQ(shown,
         "Camera||||free\nrecord|" + core::to_utf8(quick_record_command())
             + "|/usr/bin/old||assigned\nzoom|/usr/bin/zoom||key_camera,0|free\n");
-}
-
-TEST(HardwareKeys, UnassignRestoresThePreviousCommandAndAnOverlongOneChangesNothing)
-{
+    // Unassigning restores the previous command exactly, also after a restart.
     core::String const before = u"\"/opt/vendor/app\" --mode \"a b\"";
     add_button(u"Restore", u"Restore", before);
     auto k = listed(u"Restore");

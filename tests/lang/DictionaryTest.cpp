@@ -22,7 +22,7 @@ std::string utf16(core::StringView text)
 }
 
 // Each line and the value it gives the key "Boost".
-TEST(Dictionary, LinesGiveTheirValuesInWideAndNarrowFiles)
+TEST(Dictionary, LinesGiveTheirValuesInWideAndNarrowFilesAndAFailedLoadKeepsThem)
 {
     std::pair<char const*, char16_t const*> const lines[]
         = { { "Boost=Amplify", u"Amplify" }, { "Boost= Amplify", u" Amplify" }, { "Boost Amplify", u"Amplify" },
@@ -40,10 +40,7 @@ TEST(Dictionary, LinesGiveTheirValuesInWideAndNarrowFiles)
     EXPECT_EQ(std::tuple(
                   parse("K=\xE9")[u"K"], parse(utf16(u"K=\u041F\u0440\u0438"))[u"K"], parse(utf16(u"K=v") + "x")[u"K"]),
         std::tuple(u"\u00E9", u"\u041F\u0440\u0438", u"v"));
-}
-
-TEST(Dictionary, LoadFailureKeepsWhatItHad)
-{
+    // A failed load keeps what the dictionary had.
     std::string const dir = fresh_dir("dict");
     write_file(dir + "/english.lng", "Boost=Amplify\n");
     Dictionary dictionary;

@@ -6,7 +6,7 @@ using namespace os;
 
 namespace {
 
-TEST(Paths, PartsAreTakenAtTheLastSeparatorOfEitherKind)
+TEST(Paths, PartsJoinRootPrefixComparisonAndTextHelpers)
 {
     // The path, its directory, file name, extension, path without extension, base name and parent.
     using Parts = std::array<core::StringView, 7>;
@@ -21,10 +21,6 @@ TEST(Paths, PartsAreTakenAtTheLastSeparatorOfEitherKind)
         EXPECT_EQ(std::vector<String>(parts, parts + 6), std::vector<String>(c.begin() + 1, c.end()))
             << core::to_utf8(c[0]);
     }
-}
-
-TEST(Paths, JoinRootPrefixComparisonAndTextHelpers)
-{
     // In root_prefix, where both kinds occur, the later first occurrence counts.
     EXPECT_EQ((std::vector { join(u"", u"a.wav"), join(u"\\dir\\", u"a.wav"), join(u"/dir", u"a.wav"),
                   root_prefix(u"/home/user/x"), root_prefix(u"card\\x/y"), root_prefix(u"plain"),

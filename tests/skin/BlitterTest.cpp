@@ -13,7 +13,7 @@ Blitter const& blitter(int32_t rule)
 // Each rule on spans of one pixel (its scalar path) and of 19 (the vector path and its tail), on a clone
 // and through scale_span, which has no vector path. How every blitter indexes the source in wider spans
 // is checked against these below.
-TEST(Blitter, EachRuleOnEveryPath)
+TEST(Blitter, EachRuleOnEveryPathAlphaLevelsAndScaleSteps)
 {
     struct {
         char const* name;
@@ -47,10 +47,6 @@ TEST(Blitter, EachRuleOnEveryPath)
         b.clone()->copy_span(&cloned, &cloned + 1, &c.src, 0);
         EXPECT_EQ(std::vector<uint16_t>({ one, scaled, cloned }), std::vector<uint16_t>(3, c.expected)) << c.name;
     }
-}
-
-TEST(Blitter, AlphaSelectsLevelAndScaleSpanStepsThroughTheSource)
-{
     EXPECT_EQ(&level_blitter(0), &keyed_blitter());
     std::pair<int32_t, int32_t> const alpha_rule[]
         = { { 64, 1 }, { 63, 0 }, { 300, 4 }, { -1, -1 }, { 128, 2 }, { 255, 3 } };

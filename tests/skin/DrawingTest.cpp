@@ -41,7 +41,7 @@ std::unique_ptr<RenderSurface> blank(Point size)
 }
 
 // The middle columns repeat to fill a wider size, and are cut first when it is narrower.
-TEST(NineGrid, CutsOrRepeatsColumns)
+TEST(NineGrid, CutsOrRepeatsTheMiddleScalesAndKeepsThePhaseWhenClipped)
 {
     std::pair<int32_t, std::vector<int>> const cases[]
         = { { 20, { 0, 1, 2, 3, 4, 5, 4, 5, 4, 5, 4, 5, 4, 5, 4, 5, 6, 7, 8, 9 } }, { 6, { 0, 1, 2, 4, 8, 9 } },
@@ -56,11 +56,7 @@ TEST(NineGrid, CutsOrRepeatsColumns)
         EXPECT_EQ(columns, expected) << width;
         EXPECT_EQ(surface->bitmap()->at(width, 0), BACKGROUND) << "drawn past " << width;
     }
-}
-
-// The middle rows repeat downwards too; a scale shift doubles every pixel.
-TEST(NineGrid, MiddleRowsRepeatDownwardsScaleShiftDoublesAndClipKeepsThePhase)
-{
+    // The middle rows repeat downwards too; a scale shift doubles every pixel.
     auto const surface = blank({ 24, 24 });
     draw_picture(*surface, { 0, 0 }, { 10, 12 }, grid_ref(), plain_blitter());
     std::vector<int> rows;

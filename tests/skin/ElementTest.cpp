@@ -49,7 +49,7 @@ TEST_F(ElementTree, FindChildLooksAtEachLevelFirstAndReloadRebuildsTheChildren)
 }
 
 // A broken entry names what is wrong: a type that is not registered, or a part its element needs.
-TEST_F(ElementTree, BrokenEntriesThrowNamingTheirFault)
+TEST_F(ElementTree, BrokenEntriesThrowAndInteractiveElementsJoinTheInputList)
 {
     auto const e = thrown<NodeNotRegistered>([&] { TestHost().reload_from(skin.properties, u"Unregistered"); });
     EXPECT_EQ(e ? e->type_name() : u"", u"widget");
@@ -59,12 +59,8 @@ TEST_F(ElementTree, BrokenEntriesThrowNamingTheirFault)
         auto const e = thrown<NodeNotFound>([&] { TestHost().reload_from(skin.properties, entry); });
         EXPECT_EQ(e ? core::to_utf8(e->form_id() + u"/" + e->child_id()) : "", named);
     }
-}
-
-// Interactive elements join the host's input list as they are made, in document order, and leave it as
-// they go; a root that takes no input gives them none.
-TEST_F(ElementTree, InteractiveElementsJoinTheInputList)
-{
+    // Interactive elements join the host's input list as they are made, in document order, and leave it as
+    // they go; a root that takes no input gives them none.
     auto root = skin.build(u"Buttons");
     auto* full = root->find_child(u"btnFull");
     auto* plain = root->find_child(u"btnPlain");

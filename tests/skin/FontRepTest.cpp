@@ -34,7 +34,7 @@ TEST(FontRep, HeightFollowsPointsAtNinetySixDpiAndWidthsAreAskedOncePerCharacter
     EXPECT_EQ(plain.platform_requests(), start + 2);
 }
 
-TEST(FontRep, FitCountAndMeasureReportsEdgesAndFit)
+TEST(FontRep, FitCountMeasureWithEdgesTabsAndLineFeeds)
 {
     // Widths 5, 6 and 7: the running sum 11 first exceeds 10 at the second character.
     std::vector<int32_t> const sums = { 5, 11, 18 };
@@ -53,11 +53,7 @@ TEST(FontRep, FitCountAndMeasureReportsEdgesAndFit)
                   font.measure(u"iMW", edges[2]).fit, font.measure(u"iMW", edges[1] - 1).width),
         std::tuple(1, 2, 3, edges[2]));
     EXPECT_EQ(std::tuple(font.measure(u"", 10).width, font.measure(u"", 10).height), std::tuple(0, 0));
-}
-
-TEST(FontRep, TabsAreFourBlanksAndLineFeedsStartLines)
-{
-    FontRep const font { FontDesc {} };
+    // Tabs are four blanks and line feeds start lines.
     EXPECT_EQ(std::tuple(font.measure(u"a\tb").width, font.measure(u"\t").width, font.text_extent(u"ab\nWWW"),
                   font.text_extent(u"").x),
         std::tuple(font.measure(u"a    b").width, 4 * font.measure(u" ").width,
@@ -94,7 +90,7 @@ protected:
     RenderSurface surface { Point { 120, 40 } };
 };
 
-TEST_F(TextDrawing, InkStaysInTheBoxAndIsMarkedOpaque)
+TEST_F(TextDrawing, InkStaysInTheBoxFollowsTheAlignmentAndTheClip)
 {
     ASSERT_GE(draw(u"Hello", HAlign::LEFT).first, 10);
     for (int32_t y = 0; y < 40; ++y)
@@ -105,10 +101,6 @@ TEST_F(TextDrawing, InkStaysInTheBoxAndIsMarkedOpaque)
                 EXPECT_TRUE(y >= 5 && y < 35 && x >= 10 && x < 110) << x << "," << y;
             }
         }
-}
-
-TEST_F(TextDrawing, AlignmentMovesTheLineTheClipLimitsTheInkAndLineFeedsAreBlanks)
-{
     auto const left = draw(u"Hi", HAlign::LEFT);
     auto const centre = draw(u"Hi", HAlign::CENTER);
     EXPECT_TRUE(left.first < 15 && draw(u"Hi", HAlign::RIGHT).second > 100);

@@ -145,7 +145,7 @@ TEST_F(Stack, FormsLeaveTheStackWhenShownAgainOrDestroyed)
     EXPECT_EQ(stack().size(), 1u);
 }
 
-TEST_F(Stack, DiagnosticOverlay)
+TEST_F(Stack, DiagnosticOverlayAndGoldenPictures)
 {
     DiagnosticOverlay overlay;
     for (uint32_t t : { 0u, 10u, 30u, 70u, 110u })
@@ -161,11 +161,7 @@ TEST_F(Stack, DiagnosticOverlay)
     harness->paint();
     FormStack::set_diagnostic_overlay(false);
     EXPECT_EQ(std::tuple(harness->pixel({ 118, 1 }), harness->pixel({ 118, 21 })), std::tuple(halved(OTHER), OTHER));
-}
-
-// A popup over a dimmed list with a selected row, at rest; and at 192 dpi while it pops up.
-TEST_F(Stack, GoldenPictures)
-{
+    // A popup over a dimmed list with a selected row, at rest; and at 192 dpi while it pops up.
     for (int32_t dpi : { 96, 192 }) {
         auto h = form_harness({ 120 * dpi / 96, 160 * dpi / 96 }, dpi);
         auto list_form = h->make_form(u"FormMain");

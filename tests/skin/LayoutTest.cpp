@@ -55,7 +55,7 @@ auto const item = [](int32_t minimum, int32_t preferred, int32_t weight = 0, Axi
     return TableItem { anchor, { preferred, minimum }, weight, 0, {}, 0 };
 };
 
-TEST(Layout, TableShares)
+TEST(Layout, TableSharesAndMeasures)
 {
     struct {
         char const* name;
@@ -87,10 +87,6 @@ TEST(Layout, TableShares)
             places.push_back(i.place);
         EXPECT_EQ(places, c.expected) << c.name;
     }
-}
-
-TEST(Layout, TableMeasureOverVisibleChildrenSaturates)
-{
     TableMeasure sum;
     sum.add({ M::BOTH_SIDE, 2, 3 }, { 50, 10 });
     sum.add({ M::MIN_SIDE_NO_SIZE, 2, 3 }, { 50, 10 });

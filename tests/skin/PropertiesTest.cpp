@@ -16,7 +16,7 @@ protected:
 };
 
 // Keys compare by code unit, each kind in its own list; colours have full alpha, defaults their own.
-TEST_P(SkinFormat, LookupsOfEveryKind)
+TEST_P(SkinFormat, LookupsOfEveryKindFollowTheScale)
 {
     EXPECT_EQ(properties.scale_shift(), shift());
     std::pair<char16_t const*, int32_t> const ints[] = { { u"Text", 1 }, { u"text", 2 }, { u"grow", 3 },
@@ -31,10 +31,6 @@ TEST_P(SkinFormat, LookupsOfEveryKind)
     EXPECT_EQ(std::tuple(properties.lookup_color(form(), u"background_color", {}),
                   properties.lookup_color(form(), u"foreground", Color { 1, 2, 3, 7 })),
         std::tuple(Color { 16, 32, 48, 255 }, Color { 1, 2, 3, 7 }));
-}
-
-TEST_P(SkinFormat, PicturesAndFontsFollowTheScale)
-{
     PictureRef const image = properties.lookup_picture(form(), u"image", {});
     ASSERT_FALSE(image.empty());
     int32_t const s = shift();
