@@ -161,7 +161,7 @@ TEST_F(SchedulerTest, CancelWaitsForTheCompletionAndRepostsSwallowedWakeUps)
     EXPECT_EQ(std::tuple(waiting.runs, scheduler.active_counter()), std::tuple(0, 0));
 }
 
-TEST_F(SchedulerTest, ATimerBeyondTheHorizonIsExaminedWhenAnotherTimerStarts)
+TEST_F(SchedulerTest, TimersBeyondTheHorizonOrAcrossTheTickWrapFireOnTime)
 {
     Listener far("far"), near("near");
     far.timer.start(20000); // 20,000,000 ms: no window timer is armed for it
@@ -172,10 +172,7 @@ TEST_F(SchedulerTest, ATimerBeyondTheHorizonIsExaminedWhenAnotherTimerStarts)
     EXPECT_TRUE(far.ticks.empty()) << "nothing looks at the timers until one is started, cancelled or fires";
     near.timer.start(5);
     EXPECT_TRUE(pump_until([&] { return far.ticks.size() == 1; }) && near.ticks.empty());
-}
-
-TEST_F(SchedulerTest, TimerRunningAcrossTheTickWrapFiresOnTime)
-{
+    // A timer running across the wrap of the tick count fires on time.
     platform::set_tick_offset(0);
     platform::set_tick_offset(0xFFFFFFFFu - platform::tick_count() - 40); // the count wraps 40 ms from now
     Listener l("wrap");

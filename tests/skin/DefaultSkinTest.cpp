@@ -42,20 +42,17 @@ std::pair<char const*, bool> const ENTRIES[]
           { "MenuElementUnchecked", false }, { "MenuElementUncheckedDisabled", false } };
 
 // The window as the screens see it: the harness's form stack.
-class Host final : public screens::ScreenHost {
-public:
-    explicit Host(skin::FormStack& stack)
-        : stack_(stack)
+struct Host final : screens::ScreenHost {
+    explicit Host(skin::FormStack& s)
+        : stack(s)
     {
     }
-    skin::FormStack& form_stack() override { return stack_; }
+    skin::FormStack& form_stack() override { return stack; }
     void set_edit(skin::EditElement*) override { }
     void minimize() override { }
     void quit() override { }
     void message_box(core::StringView, core::StringView) override { }
-
-private:
-    skin::FormStack& stack_;
+    skin::FormStack& stack;
 };
 
 // Every screen built on the skin as the program builds it, with a record in the list and a button to
@@ -393,12 +390,9 @@ TEST(DefaultSkin, KeypadMapCoversEveryKey)
 {
     lang::Dictionary map;
     ASSERT_TRUE(map.load(core::from_utf8(shipped("keyboard.txt"))));
-    struct {
-        char16_t const* key;
-        char16_t const* letters;
-    } const expected[] = { { u"0", u"0" }, { u"1", u"1" }, { u"2", u"abc2абвг" }, { u"3", u"def3деёжз" },
-        { u"4", u"ghi4ийкл" }, { u"5", u"jkl5мноп" }, { u"6", u"mno6рсту" }, { u"7", u"pqrs7фхцч" },
-        { u"8", u"tuv8шщъы" }, { u"9", u"wxyz9ьэюя" }, { u"#", u"#" } };
+    std::pair<char16_t const*, char16_t const*> const expected[] = { { u"0", u"0" }, { u"1", u"1" },
+        { u"2", u"abc2абвг" }, { u"3", u"def3деёжз" }, { u"4", u"ghi4ийкл" }, { u"5", u"jkl5мноп" },
+        { u"6", u"mno6рсту" }, { u"7", u"pqrs7фхцч" }, { u"8", u"tuv8шщъы" }, { u"9", u"wxyz9ьэюя" }, { u"#", u"#" } };
     for (auto const& [key, letters] : expected)
         EXPECT_EQ(core::to_utf8(map.translate(key)), core::to_utf8(letters));
 }

@@ -80,7 +80,7 @@ TEST(NineGrid, CutsOrRepeatsTheMiddleScalesAndKeepsThePhaseWhenClipped)
         [&](int32_t x, int32_t y) { return (x >= 5 && x < 17) ? whole->bitmap()->at(x, y) : BACKGROUND; });
 }
 
-TEST(Blit, ClipsInvalidSourcesDrawNothingAndStretchTakesNearestPixels)
+TEST(Blit, ClipsInvalidSourcesDrawNothingStretchTakesNearestPixelsAndFillConverts)
 {
     auto const surface = blank({ 12, 12 });
     blit(*surface, { -3, -3 }, { 10, 10 }, numbered_picture(10, 10)->bitmap(), { 0, 0 }, plain_blitter());
@@ -107,16 +107,13 @@ TEST(Blit, ClipsInvalidSourcesDrawNothingAndStretchTakesNearestPixels)
     int const column[] = { -1, 0, 1, 1, 2, 2, 3, 3 };
     expect_pixels(*stretched->bitmap(),
         [&](int32_t x, int32_t y) { return x == 0 ? BACKGROUND : static_cast<uint16_t>(100 * (y + 1) + column[x]); });
-}
-
-TEST(Fill, ConvertsColourAndStaysInAClipThatIntersectsAndRestores)
-{
-    auto const surface = blank({ 7, 3 });
+    // A fill converts the colour and stays in a clip, which intersects and restores.
+    auto const filled = blank({ 7, 3 });
     {
-        ClipGuard guard(*surface, { 1, 1 }, { 100, 100 });
-        fill(*surface, { -5, -5 }, { 9, 8 }, Color { 0xFF, 0x84, 0x10, 0 });
+        ClipGuard guard(*filled, { 1, 1 }, { 100, 100 });
+        fill(*filled, { -5, -5 }, { 9, 8 }, Color { 0xFF, 0x84, 0x10, 0 });
     }
-    expect_pixels(*surface->bitmap(),
+    expect_pixels(*filled->bitmap(),
         [](int32_t x, int32_t y) { return (x >= 1 && x < 4 && y >= 1) ? uint16_t(0xFC22) : BACKGROUND; });
     RenderSurface clipped(Point { 50, 40 });
     {

@@ -156,7 +156,7 @@ TEST(ElementLayout, MaxSideChildHorizontalAndVerticalTables)
 }
 
 // Geometry calls stop where nothing changed; a width change re-runs the vertical pass below it.
-TEST(ElementLayout, PendingLayoutAndListener)
+TEST(ElementLayout, PendingLayoutListenerAndLazyMeasures)
 {
     Element root(nullptr);
     auto* middle = new Element(&root);
@@ -178,29 +178,25 @@ TEST(ElementLayout, PendingLayoutAndListener)
     EXPECT_FALSE(leaf->layout_pending());
     EXPECT_EQ(
         std::tuple(listener.widths, listener.heights), std::tuple(std::vector { 100, 80 }, std::vector { 50, 50 }));
-}
+    // Measures are kept until something below changes; adding a child invalidates the chain above it.
+    Element tree(nullptr);
+    auto* branch = new Element(&tree);
+    auto* twig = new FixedElement(branch, { 10, 10 });
+    EXPECT_EQ(tree.measured(Axis::X).preferred, 10);
+    EXPECT_EQ(tree.measured(Axis::X).preferred, 10);
+    EXPECT_EQ(twig->measures, 1);
+    tree.set_geometry_x(0, 100);
+    tree.set_geometry_y(0, 100);
+    EXPECT_FALSE(tree.layout_pending());
 
-// Measures are kept until something below changes; adding a child invalidates the chain above it.
-TEST(ElementLayout, LazyMeasuresAndInvalidation)
-{
-    Element root(nullptr);
-    auto* middle = new Element(&root);
-    auto* leaf = new FixedElement(middle, { 10, 10 });
-    EXPECT_EQ(root.measured(Axis::X).preferred, 10);
-    EXPECT_EQ(root.measured(Axis::X).preferred, 10);
-    EXPECT_EQ(leaf->measures, 1);
-    root.set_geometry_x(0, 100);
-    root.set_geometry_y(0, 100);
-    EXPECT_FALSE(root.layout_pending());
-
-    auto* wide = new FixedElement(middle, { 40, 40 });
-    EXPECT_EQ(std::tuple(root.measure_valid(Axis::X), root.layout_pending(), middle->layout_pending()),
+    auto* wide = new FixedElement(branch, { 40, 40 });
+    EXPECT_EQ(std::tuple(tree.measure_valid(Axis::X), tree.layout_pending(), branch->layout_pending()),
         std::tuple(false, true, true));
-    EXPECT_EQ(root.measured(Axis::X).preferred, 40);
-    EXPECT_EQ(leaf->measures, 1);
+    EXPECT_EQ(tree.measured(Axis::X).preferred, 40);
+    EXPECT_EQ(twig->measures, 1);
 
     // The same geometry again reaches the new child through the pending chain.
-    root.set_geometry_x(0, 100);
+    tree.set_geometry_x(0, 100);
     EXPECT_EQ(wide->size().x, 100);
 }
 

@@ -156,7 +156,7 @@ public:
     std::function<void()> on_call;
 };
 
-TEST(SkinListener, ReloadReachesEveryListenerAndSurvivesRemoval)
+TEST(SkinListener, ReloadReachesEveryListenerAndKeepsTheDictionary)
 {
     Properties properties;
     ASSERT_TRUE(properties.load_skin(skin_path("plain.skin"), display(96)));
@@ -176,19 +176,16 @@ TEST(SkinListener, ReloadReachesEveryListenerAndSurvivesRemoval)
     survivor->on_call = nullptr;
     properties.send_reload_skin();
     EXPECT_EQ(survivor->calls, 3);
-}
-
-TEST(Properties, TranslateUsesTheDictionary)
-{
-    std::string const dir = fresh_dir("lang");
-    write_file(dir + "/english.lng", "Boost=Amplify\n");
-    Properties properties;
-    ASSERT_TRUE(properties.dictionary().load(core::from_utf8(dir + "/english.lng")));
-    EXPECT_EQ(std::tuple(properties.translate(u"Boost"), properties.translate(u"Delete_this")),
+    // Translations use the dictionary.
+    std::string const lang_dir = fresh_dir("lang");
+    write_file(lang_dir + "/english.lng", "Boost=Amplify\n");
+    Properties translating;
+    ASSERT_TRUE(translating.dictionary().load(core::from_utf8(lang_dir + "/english.lng")));
+    EXPECT_EQ(std::tuple(translating.translate(u"Boost"), translating.translate(u"Delete_this")),
         std::tuple(u"Amplify", u"Delete_this"));
     // The dictionary stays with the live object across skin loads.
     EXPECT_TRUE(
-        properties.load_skin(skin_path("plain.skin"), display(96)) && properties.translate(u"Boost") == u"Amplify");
+        translating.load_skin(skin_path("plain.skin"), display(96)) && translating.translate(u"Boost") == u"Amplify");
 }
 
 } // namespace

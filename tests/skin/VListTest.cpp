@@ -305,7 +305,7 @@ void tick(ListMotion& motion, ListExtent const& extent, double seconds = 0.04)
 // 300 pixels in 100 ms: 3000 px/s, limited to 2000; then braking by 2 |v| + 9 per second, frame after
 // frame. The pen down on a pressed row adds no extra braking (on the list itself it is five times: see
 // the list's own flick case).
-TEST(ListMotion, FlickGlidesAtTheLimitAndBrakes)
+TEST(ListMotion, FlickBrakesPullsAreBandedGlidesPastAnEndSlowAndGrowClamps)
 {
     ListMotion motion;
     motion.press({ 50, 400 }, 0);
@@ -325,26 +325,22 @@ TEST(ListMotion, FlickGlidesAtTheLimitAndBrakes)
     motion.press({ 0, 0 }, 1000);
     motion.settle(0.01, middle, true);
     EXPECT_DOUBLE_EQ(motion.velocity(), 1000 - 2009 * 0.01);
-}
-
-// Pulled down by half its height, the content no longer follows, and follows again at once on the way back.
-TEST(ListMotion, RubberBandSpringBackAndPullingOnPastHalfTheHeight)
-{
-    ListMotion motion;
+    // Pulled down by half its height, the content no longer follows, and follows again at once on the way back.
+    ListMotion banded;
     ListExtent const top { true, false, 1000, 200 };
-    motion.press({ 0, 0 }, 0);
-    EXPECT_DOUBLE_EQ(motion.move({ 0, 100 }, 50, top), 100);
-    EXPECT_DOUBLE_EQ(motion.move({ 0, 180 }, 100, top), 0);
-    EXPECT_DOUBLE_EQ(motion.move({ 0, 150 }, 150, top), -30);
-    EXPECT_DOUBLE_EQ(motion.band_factor(1, top), 1 - 2 * 70.0 / 200);
-    motion.release({ 0, 150 }, 150, top, false);
-    motion.set_scroll(0);
+    banded.press({ 0, 0 }, 0);
+    EXPECT_DOUBLE_EQ(banded.move({ 0, 100 }, 50, top), 100);
+    EXPECT_DOUBLE_EQ(banded.move({ 0, 180 }, 100, top), 0);
+    EXPECT_DOUBLE_EQ(banded.move({ 0, 150 }, 150, top), -30);
+    EXPECT_DOUBLE_EQ(banded.band_factor(1, top), 1 - 2 * 70.0 / 200);
+    banded.release({ 0, 150 }, 150, top, false);
+    banded.set_scroll(0);
 
     // Past the bottom end the same: banded while dragged, and springing back at 400 px/s.
     ListExtent const bottom { false, true, 160, 200 }; // the last row 40 px above its border
-    EXPECT_DOUBLE_EQ(motion.band_factor(-10, bottom), 0.6);
-    tick(motion, bottom, 0.05);
-    EXPECT_DOUBLE_EQ(motion.scroll(), 20);
+    EXPECT_DOUBLE_EQ(banded.band_factor(-10, bottom), 0.6);
+    tick(banded, bottom, 0.05);
+    EXPECT_DOUBLE_EQ(banded.scroll(), 20);
     // A drag that jumps past half the list's height in one move and then pulls further: at either end the
     // content stays where it is, and never moves back against the pen.
     struct End {
@@ -363,21 +359,16 @@ TEST(ListMotion, RubberBandSpringBackAndPullingOnPastHalfTheHeight)
         EXPECT_DOUBLE_EQ(pulled.move({ 0, end.jump + end.further }, 100, end.extent), 0) << end.jump;
         EXPECT_DOUBLE_EQ(pulled.scroll(), end.after_jump) << end.jump;
     }
-}
-
-// Gliding past an end slows by (overshoot + 1) x 50 per second on top of the braking.
-TEST(ListMotion, DeceleratesPastAnEndUnlessGrowClamps)
-{
-    ListMotion motion;
-    motion.set_borders(5, 0);
-    ListExtent const top { true, false, 1000, 200 };
-    motion.set_scroll(15);
-    motion.set_velocity(300);
-    motion.settle(0.1, top, false);
-    EXPECT_DOUBLE_EQ(motion.velocity(), 300 - 609 * 0.1 - 11 * 0.1 * 50);
-    motion.set_velocity(-300);
-    motion.settle(0.1, top, false);
-    EXPECT_DOUBLE_EQ(motion.velocity(), -300 + 609 * 0.1);
+    // Gliding past an end slows by (overshoot + 1) x 50 per second on top of the braking.
+    ListMotion gliding;
+    gliding.set_borders(5, 0);
+    gliding.set_scroll(15);
+    gliding.set_velocity(300);
+    gliding.settle(0.1, top, false);
+    EXPECT_DOUBLE_EQ(gliding.velocity(), 300 - 609 * 0.1 - 11 * 0.1 * 50);
+    gliding.set_velocity(-300);
+    gliding.settle(0.1, top, false);
+    EXPECT_DOUBLE_EQ(gliding.velocity(), -300 + 609 * 0.1);
     // A growing list clamps instead of banding and springing back.
     ListMotion grown;
     grown.set_borders(2, 3);

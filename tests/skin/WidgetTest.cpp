@@ -118,7 +118,7 @@ protected:
     CheckboxElement* box = find<CheckboxElement>(*root, u"chkLoop");
 };
 
-TEST_F(Checkbox, CyclesThroughItsStatesWithTheText)
+TEST_F(Checkbox, CyclesThroughItsStatesWithTheTextUnlessItsListenerDecides)
 {
     ASSERT_EQ(box->states(), 3);
     std::vector<int32_t> seen;
@@ -131,10 +131,8 @@ TEST_F(Checkbox, CyclesThroughItsStatesWithTheText)
         click();
     }
     EXPECT_EQ(seen, (std::vector<int32_t> { 0, 1, 2, 0 }));
-}
-
-TEST_F(Checkbox, ItsListenerDecides)
-{
+    // With a listener, the listener decides.
+    box->set_state(0);
     Recorder listener;
     box->set_click_listener(&listener);
     click();
@@ -146,7 +144,7 @@ TEST_F(Checkbox, ItsListenerDecides)
     EXPECT_EQ(box->state(), 2);
 }
 
-TEST(Progress, LineFollowsTheValue)
+TEST(Progress, LineFollowsTheValueAndAListReadsItsKeysAndGrowsByItsBorders)
 {
     SkinFixture skin("widgets.skin");
     auto root = skin.build(u"Progress");
@@ -168,6 +166,13 @@ TEST(Progress, LineFollowsTheValue)
     bar->remove_child(line);
     bar->set_value(0.3);
     EXPECT_EQ(std::tuple(bar->line(), bar->value()), std::tuple(nullptr, 0.3));
+    // A list reads its keys and grows by its borders.
+    auto tree = skin.build(u"Tree");
+    auto* list = find<VListElement>(*tree, u"b");
+    EXPECT_EQ(
+        std::tuple(list->locked(), list->grow(), list->scroll(), list->selected()), std::tuple(true, true, 4.0, -1));
+    list->invalidate_layout();
+    EXPECT_EQ(list->measured(Axis::Y), (Extent { 10, 10 }));
 }
 
 class Texts : public testing::Test {
@@ -177,8 +182,13 @@ protected:
     std::unique_ptr<TestHost> root = skin.build(u"Texts", 1000, 400);
 };
 
-TEST_F(Texts, GrowAsksForTheText)
+// Companions stay beside the text.
+TEST_F(Texts, GrowAsksForTheTextAndCompanionsStayBesideIt)
 {
+    int32_t const mid = text(u"txtSides")->font()->measure(u"Mid").width;
+    Element* left = root->find_child(u"#left");
+    EXPECT_EQ(std::tuple(left->position().x, left->size().x, root->find_child(u"#right")->position().x),
+        std::tuple(1000 - mid - 2 - 6, 6, 1000 + 3));
     auto* grow = text(u"txtGrow");
     int32_t const width = grow->font()->measure(u"Recording").width;
     int32_t const height = grow->font()->height();
@@ -207,14 +217,6 @@ TEST_F(Texts, WrappedHeightFollowsTheWidth)
     EXPECT_GT(lines, 2);
     EXPECT_EQ(
         std::tuple(wrap->measured(Axis::Y), wrap->size().y), std::tuple(Extent { lines * line, 20 }, lines * line));
-}
-
-TEST_F(Texts, CompanionsStayBesideTheText)
-{
-    int32_t const width = text(u"txtSides")->font()->measure(u"Mid").width;
-    Element* left = root->find_child(u"#left");
-    EXPECT_EQ(std::tuple(left->position().x, left->size().x), std::tuple(1000 - width - 2 - 6, 6));
-    EXPECT_EQ(root->find_child(u"#right")->position().x, 1000 + 3);
 }
 
 // A highlighted run is drawn in its colour where the whole line puts those characters, the rest in the
@@ -296,7 +298,7 @@ TEST_F(Edits, ALineLongerThanTheEditScrollsToKeepTheCaretInView)
 }
 
 // The caret blinks while the edit is active, shown again by a key; a destroyed edit is no longer active.
-TEST_F(Edits, CaretBlinksWhileActive)
+TEST_F(Edits, CaretBlinksWhileActiveAndALabelEditSwitchesToItsEdit)
 {
     EXPECT_FALSE(edit->caret_shown());
     edit->activate();
@@ -316,27 +318,12 @@ TEST_F(Edits, CaretBlinksWhileActive)
     edit->activate();
     root->remove_child(edit);
     EXPECT_EQ(std::tuple(root->active_edit(), root->inputs.size()), std::tuple(nullptr, 1u));
-}
-
-TEST_F(Edits, LabelEditSwitchesToItsEdit)
-{
     EditElement* inner = label_edit->edit();
     ASSERT_TRUE(inner && inner->listener() == label_edit);
     EXPECT_EQ(std::tuple(label_edit->label()->visible(), inner->visible()), std::tuple(true, false));
     label_edit->set_editing(true);
     EXPECT_EQ(std::tuple(label_edit->label()->visible(), inner->visible(), root->active_edit()),
         std::tuple(false, true, inner));
-}
-
-TEST(VList, ReadsItsKeysAndGrowsByItsBorders)
-{
-    SkinFixture skin("widgets.skin");
-    auto root = skin.build(u"Tree");
-    auto* list = find<VListElement>(*root, u"b");
-    EXPECT_EQ(
-        std::tuple(list->locked(), list->grow(), list->scroll(), list->selected()), std::tuple(true, true, 4.0, -1));
-    list->invalidate_layout();
-    EXPECT_EQ(list->measured(Axis::Y), (Extent { 10, 10 }));
 }
 
 // Every code has one name and back; the names skins use most map to the codes the program handles.
