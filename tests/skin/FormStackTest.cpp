@@ -34,7 +34,7 @@ protected:
     Events events;
 };
 
-TEST_F(Stack, ClosingTheOnlyFormLeavesTheScreenColour)
+TEST_F(Stack, ClosingTheOnlyFormLeavesTheScreenColourAndAPopupDimsAFrozenBackground)
 {
     Color const screen { 0x12, 0x34, 0x56, 255 };
     stack().set_screen_color(screen);
@@ -45,12 +45,8 @@ TEST_F(Stack, ClosingTheOnlyFormLeavesTheScreenColour)
     expect_pixels(harness->frame(), [&](int32_t, int32_t) { return screen.to_565(); });
     EXPECT_FALSE(harness->close(*main));
     EXPECT_EQ(events.log, "+FormMain-FormMain");
-}
-
-// The popup's background is a frozen picture of the screen, darkened a step a frame from 256 to 128;
-// without a popup the level climbs back.
-TEST_F(Stack, PopupDimsAFrozenBackground)
-{
+    // The popup's background is a frozen picture of the screen, darkened a step a frame from 256 to 128;
+    // without a popup the level climbs back.
     harness->show(*main);
     harness->advance(40);
     EXPECT_FALSE(stack().needs_redraw());

@@ -176,7 +176,6 @@ TEST(SkinListener, ReloadReachesEveryListenerAndKeepsTheDictionary)
     survivor->on_call = nullptr;
     properties.send_reload_skin();
     EXPECT_EQ(survivor->calls, 3);
-    // Translations use the dictionary.
     std::string const lang_dir = fresh_dir("lang");
     write_file(lang_dir + "/english.lng", "Boost=Amplify\n");
     Properties translating;
