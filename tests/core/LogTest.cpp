@@ -23,7 +23,7 @@ protected:
     }
 };
 
-TEST_F(LogTest, SwitchingOnStartsAFreshFileWithAByteOrderMark)
+TEST_F(LogTest, SwitchingOnStartsAFreshFileSwitchingWhileWritingIsSafeAndAFatalErrorIsLast)
 {
     set_logging(false);
     log() << "discarded\n";
@@ -39,12 +39,8 @@ TEST_F(LogTest, SwitchingOnStartsAFreshFileWithAByteOrderMark)
     EXPECT_EQ(read_utf16_file(log_path()), u"second -7\n") << "each switch to on starts the file anew";
     log() << int32_t(-2147483647 - 1) << " " << uint32_t(4000000000u) << " " << 0.25 << "\n";
     EXPECT_EQ(read_utf16_file(log_path()), u"second -7\n-2147483648 4000000000 0.25\n") << "numbers in signed decimal";
-}
-
-// One thread writes lines while another keeps switching the log on and off: every sink is released
-// only after its last writer, and nothing crashes or corrupts memory.
-TEST_F(LogTest, SwitchingWhileAnotherThreadWritesIsSafeAndAFatalErrorIsTheLastLine)
-{
+    // One thread writes lines while another keeps switching the log on and off: every sink is released
+    // only after its last writer, and nothing crashes or corrupts memory.
     std::atomic<bool> stop { false };
     std::thread writer([&] {
         while (!stop.load())

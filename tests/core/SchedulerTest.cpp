@@ -112,7 +112,7 @@ TEST_F(SchedulerTest, NotifiedObjectsRunInOrderWithinOneWakeUpOnTheMainThread)
     EXPECT_TRUE(pump_until([&] { return later.runs == 1; }) && scheduler.active_counter() == 0);
 }
 
-TEST_F(SchedulerTest, ZeroNegativeRestartedAndCancelledTimers)
+TEST_F(SchedulerTest, ZeroNegativeRestartedCancelledAndSimultaneousTimers)
 {
     Listener zero("zero"), negative("negative");
     zero.timer.start(0);
@@ -133,14 +133,12 @@ TEST_F(SchedulerTest, ZeroNegativeRestartedAndCancelledTimers)
     pump_for(60);
     EXPECT_EQ(
         std::tuple(restarted.ticks.size(), cancelled.ticks.size(), scheduler.active_counter()), std::tuple(1u, 0u, 0));
-}
-
-TEST_F(SchedulerTest, TimersDueAtTheSameCheckRunInStartOrder)
-{
-    Listener a("A"), b("B"), c("C");
-    a.timer.start(0.03);
-    b.timer.start(0.01);
-    c.timer.start(0.02);
+    // Timers due at the same check run in start order.
+    order.clear();
+    Listener first("A"), second("B"), third("C");
+    first.timer.start(0.03);
+    second.timer.start(0.01);
+    third.timer.start(0.02);
     platform::sleep_ms(60); // all three are due when the window timer is next handled
     ASSERT_TRUE(pump_until([&] { return order.size() == 3; }));
     EXPECT_EQ(order, (std::vector<std::string> { "A", "B", "C" }));
@@ -161,7 +159,7 @@ TEST_F(SchedulerTest, CancelWaitsForTheCompletionAndRepostsSwallowedWakeUps)
     EXPECT_EQ(std::tuple(waiting.runs, scheduler.active_counter()), std::tuple(0, 0));
 }
 
-TEST_F(SchedulerTest, TimersBeyondTheHorizonOrAcrossTheTickWrapFireOnTime)
+TEST_F(SchedulerTest, TimersBeyondTheHorizonAcrossTheTickWrapOrRestartedFromTheListenerFireOnTime)
 {
     Listener far("far"), near("near");
     far.timer.start(20000); // 20,000,000 ms: no window timer is armed for it
@@ -181,10 +179,6 @@ TEST_F(SchedulerTest, TimersBeyondTheHorizonOrAcrossTheTickWrapFireOnTime)
     EXPECT_LT(l.timer.due(), started) << "the due time lies past the wrap";
     ASSERT_TRUE(pump_until([&] { return !l.ticks.empty(); }, 2000));
     EXPECT_TRUE(l.ticks[0] - started >= 100u && l.ticks[0] - started < 1000u) << l.ticks[0] - started;
-}
-
-TEST_F(SchedulerTest, PeriodicWorkByRestartingFromTheListener)
-{
     Listener periodic("periodic");
     periodic.restarts = 4;
     periodic.timer.start(0.005);

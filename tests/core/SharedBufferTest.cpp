@@ -13,7 +13,7 @@ auto const bytes = [](std::string const& text) { return SharedBuffer(text.size()
 auto const text_of
     = [](SharedBuffer const& b) { return std::string(reinterpret_cast<char const*>(b.data()), b.length()); };
 
-TEST(SharedBuffer, ViewsWriteAloneSlicesKeepTheirPlaceAndCopiesTakeOnlyWhatFits)
+TEST(SharedBuffer, ViewsWriteAloneSlicesKeepTheirPlaceCopiesTakeWhatFitsAndViewsCrossThreads)
 {
     SharedBuffer a = bytes("abcdef");
     SharedBuffer b = a;
@@ -45,12 +45,8 @@ TEST(SharedBuffer, ViewsWriteAloneSlicesKeepTheirPlaceAndCopiesTakeOnlyWhatFits)
         << "a source sharing the block";
     EXPECT_EQ(std::tuple(empty.empty(), empty.use_count(), zero.length(), zero.copy_from(0, bytes("a"))),
         std::tuple(true, 0, 0u, 0u));
-}
-
-// Views of one block copied, sliced and dropped on several threads at once, while each thread also
-// writes its own copy: the count must end at one and no thread may see another's writes.
-TEST(SharedBuffer, ViewsCrossThreads)
-{
+    // Views of one block copied, sliced and dropped on several threads at once, while each thread also
+    // writes its own copy: the count must end at one and no thread may see another's writes.
     SharedBuffer shared(4096);
     shared.fill(7);
     std::vector<std::thread> threads;

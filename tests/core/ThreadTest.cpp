@@ -73,26 +73,22 @@ TEST(Thread, AResumeIsNeverLostByASuspendingThread)
     drain.join();
 }
 
-TEST(Thread, StartsOnceAtATimeAndAgainAfterItEnded)
+TEST(Thread, StartsOnceAtATimeWithItsQueueAndClampedPriorities)
 {
     Event release(EventReset::MANUAL);
     std::atomic<int> runs { 0 };
-    Lambda thread([&](Lambda&) {
+    Lambda once([&](Lambda&) {
         ++runs;
         release.wait();
     });
-    ASSERT_TRUE(thread.start());
-    EXPECT_TRUE(thread.is_running() && !thread.start());
+    ASSERT_TRUE(once.start());
+    EXPECT_TRUE(once.is_running() && !once.start());
     release.set();
-    thread.join();
-    EXPECT_FALSE(thread.is_running());
-    ASSERT_TRUE(thread.start());
-    thread.join();
+    once.join();
+    EXPECT_FALSE(once.is_running());
+    ASSERT_TRUE(once.start());
+    once.join();
     EXPECT_EQ(runs.load(), 2);
-}
-
-TEST(Thread, QueueExistsWhenStartReturnsAndPriorityLevelsAreClamped)
-{
     std::atomic<uint32_t> message { 0 };
     Lambda thread([&](Lambda&) {
         platform::Message m;

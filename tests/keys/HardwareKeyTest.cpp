@@ -44,7 +44,7 @@ std::string fields(HardwareKey const& k)
 core::String const program = os::expand_path(u"%app_full_name%");
 
 // A command counts as assigned only when it starts in the program's folder.
-TEST(HardwareKeys, AssignedCommandsAndIconNames)
+TEST(HardwareKeys, AssignedCommandsIconNamesListingAndUnassigning)
 {
     std::tuple<char const*, core::String, bool> const cases[]
         = { { "double-quoted path", u"\"" + program + u"\" record", true },
@@ -59,10 +59,7 @@ TEST(HardwareKeys, AssignedCommandsAndIconNames)
               { u"a,b,1", { u"a,b", u"a,b,1" } }, { u"key_record,5", { u"key_record,5" } } };
     for (auto const& [icon, names] : icons)
         EXPECT_EQ(icon_candidates(icon), names) << core::to_utf8(icon);
-}
-
-TEST(HardwareKeys, ListedByNameAndUnassignRestoresThePreviousCommand)
-{
+    // Listed by name ignoring case, with their values.
     add_button(u"A", u"zoom", u"/usr/bin/zoom", u"key_camera,0");
     add_button(u"B", u"Camera", u"");
     add_button(u"C", u"record", quick_record_command());

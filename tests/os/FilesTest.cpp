@@ -128,7 +128,7 @@ TEST(FileInfo, DescribesFilesFoldersAndAbsence)
     EXPECT_TRUE(delete_file(wide(dir + "/c.mp3")) && !delete_file(wide(dir + "/c.mp3")));
 }
 
-TEST(Space, IsAskedOfTheVolumeThatHoldsThePath)
+TEST(FileSystem, SpaceIsAskedOfTheVolumeOfThePathAndDateTextsComeFromTheLocale)
 {
     std::string const dir = fresh_dir("space");
     double const here = free_space(wide(dir));
@@ -136,10 +136,6 @@ TEST(Space, IsAskedOfTheVolumeThatHoldsThePath)
     EXPECT_GT(free_space(wide(dir + "/not/yet/created")), 0) << "the nearest existing parent answers";
     // /dev/shm is a volume of its own on Linux: a path on it must not be answered by the root file system.
     EXPECT_TRUE(!std::filesystem::exists("/dev/shm") || total_space(u"/dev/shm/ravelin-none") != total_space(u"/"));
-}
-
-TEST(DateAndTime, TextsComeFromTheLocaleWithSecondsAndTheLongDate)
-{
     os::DateTime const t { 2026, 12, 6, 14, 5, 9, 0, 0 };
     auto const date = core::to_utf8(os::date_text(t, true));
     EXPECT_TRUE(date.find("2026") != std::string::npos && date.find("December") != std::string::npos)

@@ -130,7 +130,7 @@ TEST_F(FolderScannerTest, ListsOneEntryPerTickBreadthFirstEachFolderOnceAndOnlyR
     EXPECT_EQ(scan({ "" }, false), std::vector<std::string> { "/a.mp3" });
 }
 
-TEST(CreateDirectory, AttemptsEveryLevelFromTheRootDown)
+TEST(Folders, CreatingAttemptsEveryLevelAndCardsExceptTheOneWithTheDocumentsAreFound)
 {
     std::string const base = fresh_dir("mk");
     LogCapture capture;
@@ -144,23 +144,19 @@ TEST(CreateDirectory, AttemptsEveryLevelFromTheRootDown)
     EXPECT_TRUE(a != std::string::npos && a < b && b < c) << log;
     EXPECT_NE(log.find("CreateDirectoryW {" + base + "} result=false\n"), std::string::npos)
         << "existing levels are logged as false and do no harm";
-}
-
-TEST(FindDrives, ReportsCardsExceptTheOneHoldingTheDocuments)
-{
     std::string const card1 = fresh_dir("card1");
     std::string const card2 = fresh_dir("card2");
     std::string const home = test_home(); // holds the documents folder
     setenv("RAVELIN_CARDS", (card1 + ":" + home + "::" + card2).c_str(), 1);
     Recorder r;
-    LogCapture capture;
+    LogCapture drives_log;
     find_drives(r);
     setenv("RAVELIN_CARDS", "", 1);
     EXPECT_EQ(r.events, "d " + card1 + ", d " + card2);
-    EXPECT_TRUE(capture.contains("skipping result={" + home + "}")
-        && capture.contains("returning result={" + card1 + "}")
-        && capture.contains("find_drives: mydoc={" + home + "/Documents}"))
-        << capture.utf8();
+    EXPECT_TRUE(drives_log.contains("skipping result={" + home + "}")
+        && drives_log.contains("returning result={" + card1 + "}")
+        && drives_log.contains("find_drives: mydoc={" + home + "/Documents}"))
+        << drives_log.utf8();
     Recorder none;
     find_drives(none);
     EXPECT_TRUE(none.events.empty()) << "an empty RAVELIN_CARDS means no card";

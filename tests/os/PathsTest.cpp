@@ -6,7 +6,7 @@ using namespace os;
 
 namespace {
 
-TEST(Paths, PartsJoinRootPrefixComparisonAndTextHelpers)
+TEST(Paths, PartsJoinsComparisonsHelpersAndMacrosExpandedOnlyAtTheStart)
 {
     // The path, its directory, file name, extension, path without extension, base name and parent.
     using Parts = std::array<core::StringView, 7>;
@@ -38,20 +38,17 @@ TEST(Paths, PartsJoinRootPrefixComparisonAndTextHelpers)
     EXPECT_EQ(std::tuple(before, after), std::tuple(u"key", u"value=x"));
     EXPECT_FALSE(split_at(u"novalue", u"=", before, after));
     EXPECT_EQ(std::pair(lower(u"ÄBC Дом"), upper(u"äbc")), std::pair(String(u"äbc дом"), String(u"ÄBC")));
-}
-
-TEST(Paths, MacrosExpandOnlyAtTheStart)
-{
+    // Macros expand only at the start.
     String const app = expand_path(u"%app_path%");
     EXPECT_FALSE(app.empty());
     String const documents = expand_path(u"%my_documents%");
     EXPECT_TRUE(documents.ends_with(u"/Documents")) << core::to_utf8(documents);
     // Each path and its expansion; macros are case-sensitive.
-    std::pair<char16_t const*, String> const cases[] = { { u"%app_path%/skins\\bin", app + u"/skins/bin" },
+    std::pair<char16_t const*, String> const macros[] = { { u"%app_path%/skins\\bin", app + u"/skins/bin" },
         { u"a/b\\c", u"a/b/c" }, { u"x%app_path%", u"x%app_path%" }, { u"%app_full_name%", app + u"/os_tests" },
         { u"%app_name%", u"os_tests" }, { u"%my_documents%\\My Ravelin", documents + u"/My Ravelin" },
         { u"%APP_PATH%", u"%APP_PATH%" } };
-    for (auto const& [path, expanded] : cases)
+    for (auto const& [path, expanded] : macros)
         EXPECT_EQ(expand_path(path), expanded) << core::to_utf8(path);
 }
 

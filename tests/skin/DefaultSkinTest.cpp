@@ -250,7 +250,7 @@ INSTANTIATE_TEST_SUITE_P(Shipped, DefaultSkinAtEverySize,
     testing::Combine(testing::ValuesIn(SCREENS), testing::ValuesIn(LANGUAGES)), screen_name);
 
 // A skin without an element a screen needs: the check names the entry and the element.
-TEST(DefaultSkin, AMissingElementIsNamed)
+TEST(DefaultSkin, AMissingElementIsNamedAndTheSplashHasItsForm)
 {
     std::string const staged = bin_dir() + "/../data/skins/default";
     std::string const dir = fresh_dir("broken-skin");
@@ -265,18 +265,14 @@ TEST(DefaultSkin, AMissingElementIsNamed)
     skin::FormHarness harness(core::from_utf8(dir + "/default.skin"));
     ASSERT_TRUE(harness.loaded());
     EXPECT_EQ(binding_problem(harness), "FormView: btnPosition is missing");
-}
-
-TEST(DefaultSkin, SplashHasItsForm)
-{
-    skin::FormHarness harness(core::from_utf8(shipped("skins/bin/splash.skin")));
-    ASSERT_TRUE(harness.loaded());
-    auto form = harness.make_form(u"FormSplash");
-    harness.show(*form, skin::FormMode::POPUP);
-    harness.advance(400);
-    std::vector<std::string> problems;
-    layout_problems(*form, harness.screen_size(), problems, "FormSplash: ");
-    EXPECT_EQ(problems, std::vector<std::string> {});
+    skin::FormHarness splash(core::from_utf8(shipped("skins/bin/splash.skin")));
+    ASSERT_TRUE(splash.loaded());
+    auto splash_form = splash.make_form(u"FormSplash");
+    splash.show(*splash_form, skin::FormMode::POPUP);
+    splash.advance(400);
+    std::vector<std::string> splash_problems;
+    layout_problems(*splash_form, splash.screen_size(), splash_problems, "FormSplash: ");
+    EXPECT_EQ(splash_problems, std::vector<std::string> {});
 }
 
 // Every font of the skin is a real face, and so is the engine's default "Tahoma"; the times are set in
