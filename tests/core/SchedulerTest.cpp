@@ -91,7 +91,7 @@ protected:
     CActiveScheduler scheduler { u"VizuvevClass_Test" };
 };
 
-TEST_F(SchedulerTest, NotifiedObjectsRunInOrderWithinOneWakeUpOnTheMainThread)
+TEST_F(SchedulerTest, ObjectsAndTimersRunInOrderOnTheMainThread)
 {
     Named a("A"), b("B");
     a.set_active();
@@ -110,10 +110,7 @@ TEST_F(SchedulerTest, NotifiedObjectsRunInOrderWithinOneWakeUpOnTheMainThread)
     later.set_active();
     later.complete_later(5);
     EXPECT_TRUE(pump_until([&] { return later.runs == 1; }) && scheduler.active_counter() == 0);
-}
-
-TEST_F(SchedulerTest, ZeroNegativeRestartedCancelledAndSimultaneousTimers)
-{
+    order.clear();
     Listener zero("zero"), negative("negative");
     zero.timer.start(0);
     negative.timer.start(-2.5);
@@ -144,7 +141,7 @@ TEST_F(SchedulerTest, ZeroNegativeRestartedCancelledAndSimultaneousTimers)
     EXPECT_EQ(order, (std::vector<std::string> { "A", "B", "C" }));
 }
 
-TEST_F(SchedulerTest, CancelWaitsForTheCompletionAndRepostsSwallowedWakeUps)
+TEST_F(SchedulerTest, CancelWaitsAndRepostsWakeUpsAndTimersFireOnTimeWhateverTheClock)
 {
     Named idle("idle");
     idle.cancel();
@@ -157,10 +154,6 @@ TEST_F(SchedulerTest, CancelWaitsForTheCompletionAndRepostsSwallowedWakeUps)
     EXPECT_EQ(std::tuple(waiting.cancels, waiting.is_active(), waiting.runs, other.runs), std::tuple(1, false, 0, 0));
     ASSERT_TRUE(pump_until([&] { return other.runs == 1; })) << "the swallowed wake-up was not posted again";
     EXPECT_EQ(std::tuple(waiting.runs, scheduler.active_counter()), std::tuple(0, 0));
-}
-
-TEST_F(SchedulerTest, TimersBeyondTheHorizonAcrossTheTickWrapOrRestartedFromTheListenerFireOnTime)
-{
     Listener far("far"), near("near");
     far.timer.start(20000); // 20,000,000 ms: no window timer is armed for it
     pump_for(20);

@@ -26,7 +26,7 @@ private:
     std::function<void(Lambda&)> body_;
 };
 
-TEST(Thread, AResumeIsNeverLostByASuspendingThread)
+TEST(Thread, AResumeIsNeverLostAndAThreadStartsOnceAtATimeWithItsQueue)
 {
     Event resumed(EventReset::MANUAL), done(EventReset::MANUAL);
     Lambda thread([&](Lambda& self) {
@@ -71,10 +71,6 @@ TEST(Thread, AResumeIsNeverLostByASuspendingThread)
     drain.request_stop();
     drain.resume();
     drain.join();
-}
-
-TEST(Thread, StartsOnceAtATimeWithItsQueueAndClampedPriorities)
-{
     Event release(EventReset::MANUAL);
     std::atomic<int> runs { 0 };
     Lambda once([&](Lambda&) {
@@ -89,15 +85,16 @@ TEST(Thread, StartsOnceAtATimeWithItsQueueAndClampedPriorities)
     ASSERT_TRUE(once.start());
     once.join();
     EXPECT_EQ(runs.load(), 2);
+    // Its message queue exists when start returns; priority levels are clamped to the platform's range.
     std::atomic<uint32_t> message { 0 };
-    Lambda thread([&](Lambda&) {
+    Lambda queued([&](Lambda&) {
         platform::Message m;
         platform::get_message(m, 0, 0, 0);
         message = m.message;
     });
-    ASSERT_TRUE(thread.start() && thread.thread_id() != 0);
-    EXPECT_TRUE(platform::post_thread_message(thread.thread_id(), platform::WM_USER, 0, 0));
-    thread.join();
+    ASSERT_TRUE(queued.start() && queued.thread_id() != 0);
+    EXPECT_TRUE(platform::post_thread_message(queued.thread_id(), platform::WM_USER, 0, 0));
+    queued.join();
     EXPECT_EQ(message.load(), platform::WM_USER);
     Lambda idle([](Lambda&) {});
     for (auto [level, priority] : { std::pair { -5, 5 }, { 7, 1 }, { 0, 3 } }) {

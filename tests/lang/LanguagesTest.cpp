@@ -50,7 +50,7 @@ protected:
     }
 };
 
-TEST_F(Languages, SystemLanguageFromTheLocaleAndTheTableWithItsGapsAndEnds)
+TEST_F(Languages, SystemLanguageTableFallBackAndCounting)
 {
     struct {
         char const *lc_all, *lc_messages, *lang;
@@ -74,10 +74,6 @@ TEST_F(Languages, SystemLanguageFromTheLocaleAndTheTableWithItsGapsAndEnds)
     EXPECT_TRUE(language_name(9, &code) == u"ENGLISH" && code == u"en");
     for (auto [number, name] : { std::pair { 97, u"NEPALI" }, { 23, u"" }, { 98, u"" }, { -1, u"" } })
         EXPECT_EQ(language_name(number), name) << number;
-}
-
-TEST_F(Languages, FallBackInOrderAndCountFilesOnly)
-{
     add({ "english", "german", "zulu" });
     os::reg_set_string(product_key(u"Ravelin"), u"Language", u"zulu");
     EXPECT_EQ(loaded(), u"zulu");

@@ -19,7 +19,7 @@ auto const wide = [](std::string const& s) { return core::from_utf8(s); };
 
 namespace {
 
-TEST(File, ModesOpenCreateTruncateAndAppendAsNamed)
+TEST(File, ModesActAsNamedOnRegularFilesOnlyClaimsAndAppendsNeverOverwrite)
 {
     std::string const dir = fresh_dir("modes");
     std::string const path = dir + "/f.bin";
@@ -48,16 +48,12 @@ TEST(File, ModesOpenCreateTruncateAndAppendAsNamed)
     File(wide(path), FileMode::Write);
     EXPECT_EQ(read_file(path), "") << "write mode truncates";
     EXPECT_FALSE(File(wide(dir), FileMode::Read).is_open()) << "a folder is not a file";
-}
-
-// A pipe named like a recording, a device, a folder: none is a file, in any mode, and none makes the open
-// wait (a pipe without a writer would hold a plain open for ever).
-TEST(File, OnlyRegularFilesOpenAndNoOpenWaits)
-{
-    std::string const dir = fresh_dir("kinds");
-    std::string const fifo = dir + "/x.mp3";
+    // A pipe named like a recording, a device, a folder: none is a file, in any mode, and none makes the open
+    // wait (a pipe without a writer would hold a plain open for ever).
+    std::string const kinds = fresh_dir("kinds");
+    std::string const fifo = kinds + "/x.mp3";
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0);
-    for (auto const& [path, error] : { std::pair { fifo, ENXIO }, { "/dev/null", ENXIO }, { dir, EISDIR } })
+    for (auto const& [path, error] : { std::pair { fifo, ENXIO }, { "/dev/null", ENXIO }, { kinds, EISDIR } })
         for (auto mode : { platform::OpenMode::READ_EXISTING, platform::OpenMode::WRITE_TRUNCATE,
                  platform::OpenMode::WRITE_OPEN_OR_CREATE, platform::OpenMode::READ_WRITE,
                  platform::OpenMode::APPEND }) {
@@ -78,28 +74,24 @@ TEST(File, OnlyRegularFilesOpenAndNoOpenWaits)
         }
     EXPECT_TRUE(std::filesystem::is_fifo(fifo)) << "the pipe is left as it was";
     // A link to a file is that file.
-    write_file(dir + "/real.mp3", "abc");
-    std::filesystem::create_symlink(dir + "/real.mp3", dir + "/link.mp3");
-    EXPECT_EQ(File(wide(dir + "/link.mp3"), FileMode::Read).size(), 3u);
-}
-
-// A log's case: the first process empties the file and keeps it; a later one only adds to it, and what
-// either writes lands at the end, whoever wrote last.
-TEST(File, AClaimedFileIsEmptiedOnceAppendersNeverOverwriteEachOtherAndTextStartsWithOneMark)
-{
-    std::string const path = fresh_dir("claim") + "/log.txt";
-    write_file(path, "last run");
-    ASSERT_TRUE(platform::claim_file(wide(path)) && read_file(path).empty());
+    write_file(kinds + "/real.mp3", "abc");
+    std::filesystem::create_symlink(kinds + "/real.mp3", kinds + "/link.mp3");
+    EXPECT_EQ(File(wide(kinds + "/link.mp3"), FileMode::Read).size(), 3u);
+    // A log's case: the first process empties the file and keeps it; a later one only adds to it, and what
+    // either writes lands at the end, whoever wrote last.
+    std::string const log = fresh_dir("claim") + "/log.txt";
+    write_file(log, "last run");
+    ASSERT_TRUE(platform::claim_file(wide(log)) && read_file(log).empty());
     {
-        File first(wide(path), FileMode::Append), second(wide(path), FileMode::Append);
+        File first(wide(log), FileMode::Append), second(wide(log), FileMode::Append);
         first.write("A", 1);
         second.write("B", 1);
         first.write("C", 1);
     }
     // util-linux's flock stands for another process of the program: it must find the file taken.
-    EXPECT_EQ(std::system(("flock -n -E 3 '" + path + "' true").c_str()), 3 << 8) << "another process cannot take it";
-    EXPECT_EQ(read_file(path), "ABC");
-    EXPECT_TRUE(platform::claim_file(wide(path)) && read_file(path).empty()) << "the owner may start it anew";
+    EXPECT_EQ(std::system(("flock -n -E 3 '" + log + "' true").c_str()), 3 << 8) << "another process cannot take it";
+    EXPECT_EQ(read_file(log), "ABC");
+    EXPECT_TRUE(platform::claim_file(wide(log)) && read_file(log).empty()) << "the owner may start it anew";
     // A text file starts with one byte order mark, however many append to it.
     std::string const text = fresh_dir("text") + "/t.txt";
     UnicodeTextFile(wide(text), FileMode::Append).write(u"a\n", 2);
@@ -107,7 +99,7 @@ TEST(File, AClaimedFileIsEmptiedOnceAppendersNeverOverwriteEachOtherAndTextStart
     EXPECT_EQ(read_file(text), std::string("\xFF\xFE\x61\0\n\0\x16\x04", 8)); // "a\n\u0416"
 }
 
-TEST(FileInfo, DescribesFilesFoldersAndAbsence)
+TEST(FileInfo, DescribesFilesFoldersAbsenceSpaceAndDates)
 {
     std::string const dir = fresh_dir("info");
     write_file(dir + "/a.mp3", std::string(1234, 'x'));
@@ -126,14 +118,10 @@ TEST(FileInfo, DescribesFilesFoldersAndAbsence)
         << "an existing name is never overwritten";
     EXPECT_EQ(read_file(dir + "/b.mp3").size(), 1234u);
     EXPECT_TRUE(delete_file(wide(dir + "/c.mp3")) && !delete_file(wide(dir + "/c.mp3")));
-}
-
-TEST(FileSystem, SpaceIsAskedOfTheVolumeOfThePathAndDateTextsComeFromTheLocale)
-{
-    std::string const dir = fresh_dir("space");
-    double const here = free_space(wide(dir));
-    EXPECT_TRUE(here > 0 && total_space(wide(dir)) > here * 0.999) << here;
-    EXPECT_GT(free_space(wide(dir + "/not/yet/created")), 0) << "the nearest existing parent answers";
+    std::string const volume = fresh_dir("space");
+    double const here = free_space(wide(volume));
+    EXPECT_TRUE(here > 0 && total_space(wide(volume)) > here * 0.999) << here;
+    EXPECT_GT(free_space(wide(volume + "/not/yet/created")), 0) << "the nearest existing parent answers";
     // /dev/shm is a volume of its own on Linux: a path on it must not be answered by the root file system.
     EXPECT_TRUE(!std::filesystem::exists("/dev/shm") || total_space(u"/dev/shm/ravelin-none") != total_space(u"/"));
     os::DateTime const t { 2026, 12, 6, 14, 5, 9, 0, 0 };

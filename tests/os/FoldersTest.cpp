@@ -148,11 +148,11 @@ TEST(Folders, CreatingAttemptsEveryLevelAndCardsExceptTheOneWithTheDocumentsAreF
     std::string const card2 = fresh_dir("card2");
     std::string const home = test_home(); // holds the documents folder
     setenv("RAVELIN_CARDS", (card1 + ":" + home + "::" + card2).c_str(), 1);
-    Recorder r;
+    Recorder drives;
     LogCapture drives_log;
-    find_drives(r);
+    find_drives(drives);
     setenv("RAVELIN_CARDS", "", 1);
-    EXPECT_EQ(r.events, "d " + card1 + ", d " + card2);
+    EXPECT_EQ(drives.events, "d " + card1 + ", d " + card2);
     EXPECT_TRUE(drives_log.contains("skipping result={" + home + "}")
         && drives_log.contains("returning result={" + card1 + "}")
         && drives_log.contains("find_drives: mydoc={" + home + "/Documents}"))

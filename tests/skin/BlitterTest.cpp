@@ -13,7 +13,7 @@ Blitter const& blitter(int32_t rule)
 // Each rule on spans of one pixel (its scalar path) and of 19 (the vector path and its tail), on a clone
 // and through scale_span, which has no vector path. How every blitter indexes the source in wider spans
 // is checked against these below.
-TEST(Blitter, EachRuleOnEveryPathAlphaLevelsAndScaleSteps)
+TEST(Blitter, EachRuleOnEveryPathAndWidth)
 {
     struct {
         char const* name;
@@ -57,13 +57,9 @@ TEST(Blitter, EachRuleOnEveryPathAlphaLevelsAndScaleSteps)
     uint16_t dst[4] = {};
     plain_blitter().scale_span(dst, dst + 4, src, 0, 1536);
     EXPECT_EQ(std::vector<uint16_t>(dst, dst + 4), (std::vector<uint16_t> { 10, 11, 13, 14 }));
-}
-
-// The widened spans (whole copies, doubled pixels, repeated stretches, vector tails of every width) agree
-// with the per-pixel rule, for every blitter on every instruction set this processor runs, any start and
-// length.
-TEST(Blitter, WideSpansAgreeWithThePixelRule)
-{
+    // The widened spans (whole copies, doubled pixels, repeated stretches, vector tails of every width) agree
+    // with the per-pixel rule, for every blitter on every instruction set this processor runs, any start and
+    // length.
     std::vector<uint16_t> source;
     for (int i = 0; i < 80; ++i)
         source.push_back(i % 5 == 0 ? 0xF81F : static_cast<uint16_t>(0x1000 * (i % 16) + 0x21 * i));

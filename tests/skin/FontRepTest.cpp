@@ -9,19 +9,19 @@ namespace {
 
 // Character heights of points at 96 dpi, scaled; "Tahoma" resolves to an installed face whose pixel
 // height is close to the height asked. Its name is cut at 31 characters.
-TEST(FontRep, HeightFollowsPointsAtNinetySixDpiAndWidthsAreAskedOncePerCharacter)
+TEST(FontRep, HeightsWidthsFitsEdgesTabsAndLineFeeds)
 {
     struct {
         int32_t size, scale, dpi, height;
     } const cases[] = { { 12, 1, 96, -16 }, { 12, 2, 192, -32 }, { 10, 1, 96, -13 }, { 7, 1, 96, -9 } };
     for (auto const& c : cases) {
-        FontRep const font(FontDesc { .size = c.size, .scale = c.scale }, c.dpi);
-        EXPECT_EQ(std::tuple(font.requested_height(), font.has_face()), std::tuple(c.height, true)) << c.size;
-        EXPECT_TRUE(font.height() >= -c.height && font.height() <= -c.height * 3 / 2 + 2) << font.height();
+        FontRep const sized(FontDesc { .size = c.size, .scale = c.scale }, c.dpi);
+        EXPECT_EQ(std::tuple(sized.requested_height(), sized.has_face()), std::tuple(c.height, true)) << c.size;
+        EXPECT_TRUE(sized.height() >= -c.height && sized.height() <= -c.height * 3 / 2 + 2) << sized.height();
     }
     core::String const face = u"DejaVu Sans Condensed Extra Long Face Name";
-    FontRep const font(FontDesc { .face = face });
-    EXPECT_EQ(std::tuple(font.requested_face(), font.description().face), std::tuple(face.substr(0, 31), face));
+    FontRep const sized(FontDesc { .face = face });
+    EXPECT_EQ(std::tuple(sized.requested_face(), sized.description().face), std::tuple(face.substr(0, 31), face));
     FontRep const plain { FontDesc {} };
     uint64_t const start = plain.platform_requests();
     auto const first = plain.measure(u"aaa");
@@ -32,10 +32,6 @@ TEST(FontRep, HeightFollowsPointsAtNinetySixDpiAndWidthsAreAskedOncePerCharacter
     plain.measure(u"abba");
     plain.measure(u"baab");
     EXPECT_EQ(plain.platform_requests(), start + 2);
-}
-
-TEST(FontRep, FitCountMeasureWithEdgesTabsAndLineFeeds)
-{
     // Widths 5, 6 and 7: the running sum 11 first exceeds 10 at the second character.
     std::vector<int32_t> const sums = { 5, 11, 18 };
     std::pair<int32_t, int32_t> const fits[] = { { 10, 1 }, { 11, 2 }, { 4, 0 }, { 18, 3 } };

@@ -109,7 +109,7 @@ protected:
 
 // A missing or damaged file is logged with the reason; one that is no skin at all (another magic, shorter
 // than the header) is refused silently.
-TEST_F(LoadFailure, RefusedFilesAreLoggedUnlessNoSkin)
+TEST_F(LoadFailure, RefusedFilesAreLoggedAndLeaveThePreviousSkin)
 {
     std::string const good = read_file(COMPILED_SKINS + "/format.skin");
     // The string area far beyond the end.
@@ -128,10 +128,6 @@ TEST_F(LoadFailure, RefusedFilesAreLoggedUnlessNoSkin)
         EXPECT_TRUE(log.contains(logged ? u"Error: skin [" + path + logged : u"")) << name;
         expect_previous_skin();
     }
-}
-
-TEST_F(LoadFailure, SecondPictureMissingIsRefusedAndRecordsOfAReplacedSkinAnswerNothing)
-{
     for (char const* file : { "/format.skin", "/grid.bmp" })
         std::filesystem::copy_file(COMPILED_SKINS + file, dir + file);
     EXPECT_FALSE(properties.load_skin(core::from_utf8(dir + "/format.skin"), display(96)));
