@@ -19,7 +19,7 @@ auto const wide = [](std::string const& s) { return core::from_utf8(s); };
 
 namespace {
 
-TEST(File, ModesActAsNamedOnRegularFilesOnlyClaimsAndAppendsNeverOverwrite)
+TEST(File, ModesClaimsAppendsInfoSpaceAndDates)
 {
     std::string const dir = fresh_dir("modes");
     std::string const path = dir + "/f.bin";
@@ -97,27 +97,23 @@ TEST(File, ModesActAsNamedOnRegularFilesOnlyClaimsAndAppendsNeverOverwrite)
     UnicodeTextFile(wide(text), FileMode::Append).write(u"a\n", 2);
     UnicodeTextFile(wide(text), FileMode::Append).write(u"\u0416", 1);
     EXPECT_EQ(read_file(text), std::string("\xFF\xFE\x61\0\n\0\x16\x04", 8)); // "a\n\u0416"
-}
-
-TEST(FileInfo, DescribesFilesFoldersAbsenceSpaceAndDates)
-{
-    std::string const dir = fresh_dir("info");
-    write_file(dir + "/a.mp3", std::string(1234, 'x'));
-    FileInfo file(wide(dir + "/a.mp3"));
+    std::string const info = fresh_dir("info");
+    write_file(info + "/a.mp3", std::string(1234, 'x'));
+    FileInfo file(wide(info + "/a.mp3"));
     EXPECT_EQ(std::tuple(file.exists(), file.is_directory(), file.size()), std::tuple(true, false, 1234u));
     EXPECT_TRUE(file.created() <= file.modified() && file.modified().year >= 2024);
-    EXPECT_TRUE(FileInfo(wide(dir + "/")).is_directory());
-    FileInfo none(wide(dir + "/none"));
+    EXPECT_TRUE(FileInfo(wide(info + "/")).is_directory());
+    FileInfo none(wide(info + "/none"));
     EXPECT_EQ(std::tuple(none.exists(), none.attributes(), none.size()), std::tuple(false, ATTRIBUTES_NOT_FOUND, 0u));
 
     EXPECT_TRUE(
-        FileInfo(wide(dir + "/a.mp3")).move_to(wide(dir + "/b.mp3")) && FileInfo(wide(dir + "/b.mp3")).exists());
-    write_file(dir + "/c.mp3", "c");
-    FileInfo clash(wide(dir + "/c.mp3"));
-    EXPECT_TRUE(!clash.move_to(wide(dir + "/b.mp3")) && clash.last_error() != 0)
+        FileInfo(wide(info + "/a.mp3")).move_to(wide(info + "/b.mp3")) && FileInfo(wide(info + "/b.mp3")).exists());
+    write_file(info + "/c.mp3", "c");
+    FileInfo clash(wide(info + "/c.mp3"));
+    EXPECT_TRUE(!clash.move_to(wide(info + "/b.mp3")) && clash.last_error() != 0)
         << "an existing name is never overwritten";
-    EXPECT_EQ(read_file(dir + "/b.mp3").size(), 1234u);
-    EXPECT_TRUE(delete_file(wide(dir + "/c.mp3")) && !delete_file(wide(dir + "/c.mp3")));
+    EXPECT_EQ(read_file(info + "/b.mp3").size(), 1234u);
+    EXPECT_TRUE(delete_file(wide(info + "/c.mp3")) && !delete_file(wide(info + "/c.mp3")));
     std::string const volume = fresh_dir("space");
     double const here = free_space(wide(volume));
     EXPECT_TRUE(here > 0 && total_space(wide(volume)) > here * 0.999) << here;

@@ -68,7 +68,7 @@ struct Recorder final : DirectoryVisitor {
 };
 
 // Folders reached again through links are not walked again; pipes and broken links are no files.
-TEST(WalkDirectory, GoesDepthFirstOnceThroughEachFolderWithFilesBeforeSubfoldersAndHonoursMasksAndStops)
+TEST(Folders, WalkedDepthFirstOnceEachCreatedLevelByLevelAndCardsFound)
 {
     Recorder r;
     r.root = make_tree();
@@ -85,6 +85,35 @@ TEST(WalkDirectory, GoesDepthFirstOnceThroughEachFolderWithFilesBeforeSubfolders
     Recorder loops;
     loops.root = make_tree_with_loops();
     EXPECT_EQ(loops.walk(), "f /a.mp3, d /also, f /also/c.mp3, d /sub, f /sub/b.wav");
+    // Creating a folder attempts every level from the root down; cards except the one with the documents are found.
+    std::string const base = fresh_dir("mk");
+    LogCapture capture;
+    create_directory(wide(base + "/a/b/c/"));
+    EXPECT_TRUE(FileInfo(wide(base + "/a/b/c")).is_directory());
+    std::string const log = capture.utf8();
+    EXPECT_EQ(log.rfind("CreateDirectoryW {/} result=false\n", 0), 0u) << log;
+    auto const a = log.find("CreateDirectoryW {" + base + "/a} result=true\n");
+    auto const b = log.find("CreateDirectoryW {" + base + "/a/b} result=true\n");
+    auto const c = log.find("CreateDirectoryW {" + base + "/a/b/c} result=true\n");
+    EXPECT_TRUE(a != std::string::npos && a < b && b < c) << log;
+    EXPECT_NE(log.find("CreateDirectoryW {" + base + "} result=false\n"), std::string::npos)
+        << "existing levels are logged as false and do no harm";
+    std::string const card1 = fresh_dir("card1");
+    std::string const card2 = fresh_dir("card2");
+    std::string const home = test_home(); // holds the documents folder
+    setenv("RAVELIN_CARDS", (card1 + ":" + home + "::" + card2).c_str(), 1);
+    Recorder drives;
+    LogCapture drives_log;
+    find_drives(drives);
+    setenv("RAVELIN_CARDS", "", 1);
+    EXPECT_EQ(drives.events, "d " + card1 + ", d " + card2);
+    EXPECT_TRUE(drives_log.contains("skipping result={" + home + "}")
+        && drives_log.contains("returning result={" + card1 + "}")
+        && drives_log.contains("find_drives: mydoc={" + home + "/Documents}"))
+        << drives_log.utf8();
+    Recorder none;
+    find_drives(none);
+    EXPECT_TRUE(none.events.empty()) << "an empty RAVELIN_CARDS means no card";
 }
 
 class FolderScannerTest : public ::testing::Test, public ScanListener {
@@ -128,38 +157,6 @@ TEST_F(FolderScannerTest, ListsOneEntryPerTickBreadthFirstEachFolderOnceAndOnlyR
     EXPECT_EQ(scan({ "", "/loop" }), (std::vector<std::string> { "/a.mp3", "/also/c.mp3", "/sub/b.wav" }));
     // A finished scan forgets what it saw: the next one lists the folder again.
     EXPECT_EQ(scan({ "" }, false), std::vector<std::string> { "/a.mp3" });
-}
-
-TEST(Folders, CreatingAttemptsEveryLevelAndCardsExceptTheOneWithTheDocumentsAreFound)
-{
-    std::string const base = fresh_dir("mk");
-    LogCapture capture;
-    create_directory(wide(base + "/a/b/c/"));
-    EXPECT_TRUE(FileInfo(wide(base + "/a/b/c")).is_directory());
-    std::string const log = capture.utf8();
-    EXPECT_EQ(log.rfind("CreateDirectoryW {/} result=false\n", 0), 0u) << log;
-    auto const a = log.find("CreateDirectoryW {" + base + "/a} result=true\n");
-    auto const b = log.find("CreateDirectoryW {" + base + "/a/b} result=true\n");
-    auto const c = log.find("CreateDirectoryW {" + base + "/a/b/c} result=true\n");
-    EXPECT_TRUE(a != std::string::npos && a < b && b < c) << log;
-    EXPECT_NE(log.find("CreateDirectoryW {" + base + "} result=false\n"), std::string::npos)
-        << "existing levels are logged as false and do no harm";
-    std::string const card1 = fresh_dir("card1");
-    std::string const card2 = fresh_dir("card2");
-    std::string const home = test_home(); // holds the documents folder
-    setenv("RAVELIN_CARDS", (card1 + ":" + home + "::" + card2).c_str(), 1);
-    Recorder drives;
-    LogCapture drives_log;
-    find_drives(drives);
-    setenv("RAVELIN_CARDS", "", 1);
-    EXPECT_EQ(drives.events, "d " + card1 + ", d " + card2);
-    EXPECT_TRUE(drives_log.contains("skipping result={" + home + "}")
-        && drives_log.contains("returning result={" + card1 + "}")
-        && drives_log.contains("find_drives: mydoc={" + home + "/Documents}"))
-        << drives_log.utf8();
-    Recorder none;
-    find_drives(none);
-    EXPECT_TRUE(none.events.empty()) << "an empty RAVELIN_CARDS means no card";
 }
 
 } // namespace

@@ -41,7 +41,7 @@ std::unique_ptr<RenderSurface> blank(Point size)
 }
 
 // The middle columns repeat to fill a wider size, and are cut first when it is narrower.
-TEST(NineGrid, CutsOrRepeatsTheMiddleScalesAndKeepsThePhaseWhenClipped)
+TEST(Drawing, NineGridsBlitsStretchesAndFills)
 {
     std::pair<int32_t, std::vector<int>> const cases[]
         = { { 20, { 0, 1, 2, 3, 4, 5, 4, 5, 4, 5, 4, 5, 4, 5, 4, 5, 6, 7, 8, 9 } }, { 6, { 0, 1, 2, 4, 8, 9 } },
@@ -78,13 +78,9 @@ TEST(NineGrid, CutsOrRepeatsTheMiddleScalesAndKeepsThePhaseWhenClipped)
     }
     expect_pixels(*clipped->bitmap(),
         [&](int32_t x, int32_t y) { return (x >= 5 && x < 17) ? whole->bitmap()->at(x, y) : BACKGROUND; });
-}
-
-TEST(Blit, ClipsInvalidSourcesDrawNothingStretchTakesNearestPixelsAndFillConverts)
-{
-    auto const surface = blank({ 12, 12 });
-    blit(*surface, { -3, -3 }, { 10, 10 }, numbered_picture(10, 10)->bitmap(), { 0, 0 }, plain_blitter());
-    expect_pixels(*surface->bitmap(), [](int32_t x, int32_t y) {
+    auto const clipped_blit = blank({ 12, 12 });
+    blit(*clipped_blit, { -3, -3 }, { 10, 10 }, numbered_picture(10, 10)->bitmap(), { 0, 0 }, plain_blitter());
+    expect_pixels(*clipped_blit->bitmap(), [](int32_t x, int32_t y) {
         return (x < 7 && y < 7) ? static_cast<uint16_t>(100 * (y + 3) + x + 3) : BACKGROUND;
     });
     // Nine-grid corners outside the picture or out of order, and blits whose source leaves its bitmap.
@@ -115,17 +111,17 @@ TEST(Blit, ClipsInvalidSourcesDrawNothingStretchTakesNearestPixelsAndFillConvert
     }
     expect_pixels(*filled->bitmap(),
         [](int32_t x, int32_t y) { return (x >= 1 && x < 4 && y >= 1) ? uint16_t(0xFC22) : BACKGROUND; });
-    RenderSurface clipped(Point { 50, 40 });
+    RenderSurface guarded(Point { 50, 40 });
     {
-        ClipGuard outer(clipped, { 10, 10 }, { 100, 20 });
-        EXPECT_EQ(clipped.clip(), (ClipRect { 10, 10, 50, 30 }));
+        ClipGuard outer(guarded, { 10, 10 }, { 100, 20 });
+        EXPECT_EQ(guarded.clip(), (ClipRect { 10, 10, 50, 30 }));
         {
-            ClipGuard inner(clipped, { 60, 0 }, { 5, 5 });
-            EXPECT_EQ(std::tuple(clipped.clip().empty(), clipped.clip_depth()), std::tuple(true, 2));
+            ClipGuard inner(guarded, { 60, 0 }, { 5, 5 });
+            EXPECT_EQ(std::tuple(guarded.clip().empty(), guarded.clip_depth()), std::tuple(true, 2));
         }
-        EXPECT_EQ(clipped.clip(), (ClipRect { 10, 10, 50, 30 }));
+        EXPECT_EQ(guarded.clip(), (ClipRect { 10, 10, 50, 30 }));
     }
-    EXPECT_EQ(std::tuple(clipped.clip(), clipped.clip_depth()), std::tuple(ClipRect { 0, 0, 50, 40 }, 0));
+    EXPECT_EQ(std::tuple(guarded.clip(), guarded.clip_depth()), std::tuple(ClipRect { 0, 0, 50, 40 }, 0));
 }
 
 TEST(RenderSurface, RecreateCountsOwnedPixelsAndBlitToCopiesTheWholeBitmap)

@@ -27,7 +27,7 @@ protected:
 };
 
 // Direct children first, then each child's subtree in order.
-TEST_F(ElementTree, FindChildLooksAtEachLevelFirstAndReloadRebuildsTheChildren)
+TEST_F(ElementTree, FindReloadBrokenEntriesInputListAndPropagation)
 {
     ASSERT_TRUE(skin.loaded);
     auto tree = skin.build(u"Tree");
@@ -46,11 +46,7 @@ TEST_F(ElementTree, FindChildLooksAtEachLevelFirstAndReloadRebuildsTheChildren)
         EXPECT_EQ(std::tuple(root->child_count(), Element::live_count()), std::tuple(1u, before + 2));
     }
     EXPECT_EQ(Element::live_count(), before);
-}
-
-// A broken entry names what is wrong: a type that is not registered, or a part its element needs.
-TEST_F(ElementTree, BrokenEntriesThrowAndInteractiveElementsJoinTheInputList)
-{
+    // A broken entry names what is wrong: a type that is not registered, or a part its element needs.
     auto const e = thrown<NodeNotRegistered>([&] { TestHost().reload_from(skin.properties, u"Unregistered"); });
     EXPECT_EQ(e ? e->type_name() : u"", u"widget");
     std::tuple<char16_t const*, char const*> const missing[]
@@ -75,24 +71,21 @@ TEST_F(ElementTree, BrokenEntriesThrowAndInteractiveElementsJoinTheInputList)
 
     Element plain_root(nullptr);
     EXPECT_TRUE(plain_root.reload_from(skin.properties, u"Buttons") && !plain_root.input_host());
-}
-
-TEST_F(ElementTree, VisibilityAndEnabledPropagate)
-{
-    auto root = skin.build(u"Buttons");
-    auto* full = find<ButtonElement>(*root, u"btnFull");
-    Element* normal = root->find_child(u"#normal");
-    root->set_visible(false);
-    EXPECT_EQ(std::tuple(full->visible(), full->effectively_visible(), normal->effectively_visible()),
+    // Visibility and enabled state propagate.
+    auto buttons = skin.build(u"Buttons");
+    auto* full_button = find<ButtonElement>(*buttons, u"btnFull");
+    Element* normal = buttons->find_child(u"#normal");
+    buttons->set_visible(false);
+    EXPECT_EQ(std::tuple(full_button->visible(), full_button->effectively_visible(), normal->effectively_visible()),
         std::tuple(true, false, false));
-    root->set_visible(true);
+    buttons->set_visible(true);
     EXPECT_TRUE(normal->effectively_visible());
 
-    root->set_enabled(false);
-    EXPECT_EQ(std::tuple(full->effectively_enabled(), full->shown_state()->id(), normal->visible()),
+    buttons->set_enabled(false);
+    EXPECT_EQ(std::tuple(full_button->effectively_enabled(), full_button->shown_state()->id(), normal->visible()),
         std::tuple(false, u"#disabled", false));
-    root->set_enabled(true);
-    EXPECT_EQ(std::tuple(full->shown_state(), normal->visible()), std::tuple(normal, true));
+    buttons->set_enabled(true);
+    EXPECT_EQ(std::tuple(full_button->shown_state(), normal->visible()), std::tuple(normal, true));
 }
 
 // A probe that counts how often it is drawn.

@@ -62,7 +62,7 @@ TEST(Layout, TableSharesAndMeasures)
         int32_t size;
         std::vector<TableItem> items;
         std::vector<Span> expected; // the table starts at 0
-    } const cases[] = {
+    } const tables[] = {
         { "grow_in_one_round", 100, { item(10, 50), item(10, 50), item(10, 50) },
             { { 0, 33 }, { 33, 33 }, { 66, 34 } } },
         { "shrink_to_minimums", 20, { item(10, 50), item(10, 50), item(10, 50) }, { { 0, 6 }, { 6, 7 }, { 13, 7 } } },
@@ -79,7 +79,7 @@ TEST(Layout, TableSharesAndMeasures)
         { "no_weights_no_division", 300, { item(0, 0), item(0, 0) }, { { 0, 0 }, { 0, 0 } } },
         { "nothing_grows", 30, { item(10, 10), item(10, 10) }, { { 0, 10 }, { 10, 10 } } },
     };
-    for (auto const& c : cases) {
+    for (auto const& c : tables) {
         auto items = c.items;
         arrange_table(items, 0, c.size);
         std::vector<Span> places;
@@ -115,7 +115,7 @@ public:
 
 auto const span_x = [](Element const* element) { return Span { element->position().x, element->size().x }; };
 
-TEST(ElementLayout, MaxSideChildHorizontalAndVerticalTables)
+TEST(ElementLayout, ChildrenTablesPendingLayoutAndLazyMeasures)
 {
     Element parent(nullptr);
     auto* child = new FixedElement(&parent, { 30, 30 });
@@ -153,28 +153,24 @@ TEST(ElementLayout, MaxSideChildHorizontalAndVerticalTables)
     column.set_geometry_y(0, 50);
     EXPECT_EQ(std::tuple(top->position(), top->size(), bottom->position(), bottom->size()),
         std::tuple(Point { 0, 0 }, Point { 60, 10 }, Point { 20, 10 }, Point { 20, 40 }));
-}
-
-// Geometry calls stop where nothing changed; a width change re-runs the vertical pass below it.
-TEST(ElementLayout, PendingLayoutListenerAndLazyMeasures)
-{
-    Element root(nullptr);
-    auto* middle = new Element(&root);
+    // Geometry calls stop where nothing changed; a width change re-runs the vertical pass below it.
+    Element outer(nullptr);
+    auto* middle = new Element(&outer);
     auto* leaf = new FixedElement(middle, { 10, 10 }, { 10, 10 });
     CountingListener listener;
     leaf->set_listener(&listener);
-    root.set_geometry_x(0, 100);
-    root.set_geometry_y(0, 50);
+    outer.set_geometry_x(0, 100);
+    outer.set_geometry_y(0, 50);
     EXPECT_FALSE(leaf->layout_pending());
     for (int twice = 0; twice < 2; ++twice) {
         EXPECT_EQ(std::tuple(listener.widths, listener.heights), std::tuple(std::vector { 100 }, std::vector { 50 }));
-        root.set_geometry_x(0, 100);
-        root.set_geometry_y(0, 50);
+        outer.set_geometry_x(0, 100);
+        outer.set_geometry_y(0, 50);
     }
 
-    root.set_geometry_x(0, 80);
+    outer.set_geometry_x(0, 80);
     EXPECT_TRUE(leaf->layout_pending());
-    root.set_geometry_y(0, 50);
+    outer.set_geometry_y(0, 50);
     EXPECT_FALSE(leaf->layout_pending());
     EXPECT_EQ(
         std::tuple(listener.widths, listener.heights), std::tuple(std::vector { 100, 80 }, std::vector { 50, 50 }));

@@ -16,7 +16,7 @@ protected:
 };
 
 // Keys compare by code unit, each kind in its own list; colours have full alpha, defaults their own.
-TEST_P(SkinFormat, LookupsOfEveryKindFollowTheScale)
+TEST_P(SkinFormat, LookupsRecordsAndNames)
 {
     EXPECT_EQ(properties.scale_shift(), shift());
     std::pair<char16_t const*, int32_t> const ints[] = { { u"Text", 1 }, { u"text", 2 }, { u"grow", 3 },
@@ -49,10 +49,6 @@ TEST_P(SkinFormat, LookupsOfEveryKindFollowTheScale)
     EXPECT_EQ(std::tuple(d.size, d.bold, d.scale, font->requested_height()),
         std::tuple(12, true, 1 << shift(), shift() ? -32 : -16));
     EXPECT_EQ(properties.lookup_font(form(), u"image", fallback), fallback);
-}
-
-TEST_P(SkinFormat, RecordWithoutPropertiesHasChildrenAndTheNameTreeFindsEveryEntry)
-{
     ASSERT_EQ(properties.child_count(form()), 2u);
     ElementRecord const bare = properties.child_record(form(), 0);
     EXPECT_EQ(std::tuple(properties.lookup_int(bare, u"Text", 42), properties.lookup_string(bare, u"type", u"?"),
@@ -154,23 +150,23 @@ public:
 
 TEST(SkinListener, ReloadReachesEveryListenerAndKeepsTheDictionary)
 {
-    Properties properties;
-    ASSERT_TRUE(properties.load_skin(skin_path("plain.skin"), display(96)));
-    auto first = std::make_unique<CountingListener>(properties);
-    auto second = std::make_unique<CountingListener>(properties);
-    ASSERT_TRUE(properties.load_skin(skin_path("format.skin"), display(96))
-        && properties.load_skin(skin_path("plain.skin"), display(96)));
-    properties.send_reload_skin();
+    Properties listened;
+    ASSERT_TRUE(listened.load_skin(skin_path("plain.skin"), display(96)));
+    auto first = std::make_unique<CountingListener>(listened);
+    auto second = std::make_unique<CountingListener>(listened);
+    ASSERT_TRUE(listened.load_skin(skin_path("format.skin"), display(96))
+        && listened.load_skin(skin_path("plain.skin"), display(96)));
+    listened.send_reload_skin();
     EXPECT_EQ(std::tuple(first->calls, second->calls), std::tuple(1, 1));
     // Whichever is told first destroys the other one.
     first->on_call = [&] { second.reset(); };
     second->on_call = [&] { first.reset(); };
-    properties.send_reload_skin();
+    listened.send_reload_skin();
     CountingListener* const survivor = first ? first.get() : second.get();
     ASSERT_TRUE((first == nullptr) != (second == nullptr));
-    EXPECT_EQ(std::tuple(survivor->calls, survivor->seen), std::tuple(2, &properties));
+    EXPECT_EQ(std::tuple(survivor->calls, survivor->seen), std::tuple(2, &listened));
     survivor->on_call = nullptr;
-    properties.send_reload_skin();
+    listened.send_reload_skin();
     EXPECT_EQ(survivor->calls, 3);
     std::string const lang_dir = fresh_dir("lang");
     write_file(lang_dir + "/english.lng", "Boost=Amplify\n");

@@ -5,7 +5,7 @@ using namespace skin_testing;
 namespace {
 
 // Every fault is one line on standard error naming the file, and a failure exit.
-TEST(SkinCompiler, EachFaultIsOneLineNamingTheFileKeysSortByCodeUnitAndDumpRefusesNoSkin)
+TEST(SkinCompiler, FaultsAreNamedInOneLineAndKeysSortByCodeUnit)
 {
     std::pair<char const*, char const*> const faults[] = {
         // What stands inside <skin>, and a part of the message.
@@ -52,6 +52,39 @@ TEST(SkinCompiler, EachFaultIsOneLineNamingTheFileKeysSortByCodeUnitAndDumpRefus
     for (std::string const name : { "cut.skin", "text.skin", "missing.skin" })
         expect_refused(run(SKINC + " --dump " + dumped + "/" + name), 1, "", dumped + "/none", 1,
             "ravelin-skinc: " + dumped + "/" + name + ": ");
+    // A usage error (exit 2) is printed with the five lines of usage; any other failure (exit 1) is one line.
+    struct {
+        char const* arguments; // after "--render", the skin named inside the test skins folder
+        int exit_code;
+        char const* message;
+    } const renders[] = {
+        { "golden.skin Nothing --size 10x10", 1, "has no entry Nothing" },
+        { "widgets.skin Unregistered --size 10x10", 1, "widget" },
+        { "grid.bmp Panel --size 10x10", 1, "cannot be loaded as a skin" },
+        { "golden.skin Panel --size 10y10", 2, "usage" },
+        { "golden.skin Panel --size 0x10", 2, "usage" },
+        { "golden.skin Panel --size 10x10@x", 2, "usage" },
+    };
+    for (auto const& [arguments, exit_code, message] : renders) {
+        std::string const out = fresh_dir("render") + "/out.png";
+        expect_refused(run(SKINC + " --render " + COMPILED_SKINS + "/" + arguments + " --out " + out), exit_code,
+            message, out, exit_code == 1 ? 1 : 5);
+    }
+    // A sample that cannot be followed is one line naming the file and line, or the missing element.
+    std::pair<char const*, char const*> const samples[] = {
+        { "text frmArtist Ann\n", "sample.txt:1: not understood" },
+        { "[Panel]\nvalue bar 1.5\n", "sample.txt:2: not understood" },
+        { "[Panel]\nrow a=b\n", "sample.txt:2: not understood" },
+        { "[Panel]\nhide nothingHere\n", "nothingHere" },
+        { "[Panel]\nover Missing\n", "Missing" },
+    };
+    for (auto const& [sample, message] : samples) {
+        std::string const dir = fresh_dir("sample");
+        write_file(dir + "/sample.txt", sample);
+        expect_refused(run(SKINC + " --render " + COMPILED_SKINS + "/golden.skin Panel --size 80x60 --out " + dir
+                           + "/out.png --sample " + dir + "/sample.txt"),
+            1, message, dir + "/out.png");
+    }
 }
 
 struct Golden {
@@ -75,42 +108,5 @@ INSTANTIATE_TEST_SUITE_P(Skins, GoldenPicture,
     testing::Values(Golden { "panel_96", "Panel", "160x100" }, Golden { "panel_192", "Panel", "320x200@192" },
         Golden { "widgets_96", "Widgets", "160x150" }),
     [](auto const& info) { return std::string(info.param.name); });
-
-// A usage error (exit 2) is printed with the five lines of usage; any other failure (exit 1) is one line.
-TEST(SkinCompiler, RenderAndSampleFaultsWriteNoPicture)
-{
-    struct {
-        char const* arguments; // after "--render", the skin named inside the test skins folder
-        int exit_code;
-        char const* message;
-    } const faults[] = {
-        { "golden.skin Nothing --size 10x10", 1, "has no entry Nothing" },
-        { "widgets.skin Unregistered --size 10x10", 1, "widget" },
-        { "grid.bmp Panel --size 10x10", 1, "cannot be loaded as a skin" },
-        { "golden.skin Panel --size 10y10", 2, "usage" },
-        { "golden.skin Panel --size 0x10", 2, "usage" },
-        { "golden.skin Panel --size 10x10@x", 2, "usage" },
-    };
-    for (auto const& [arguments, exit_code, message] : faults) {
-        std::string const out = fresh_dir("render") + "/out.png";
-        expect_refused(run(SKINC + " --render " + COMPILED_SKINS + "/" + arguments + " --out " + out), exit_code,
-            message, out, exit_code == 1 ? 1 : 5);
-    }
-    // A sample that cannot be followed is one line naming the file and line, or the missing element.
-    std::pair<char const*, char const*> const samples[] = {
-        { "text frmArtist Ann\n", "sample.txt:1: not understood" },
-        { "[Panel]\nvalue bar 1.5\n", "sample.txt:2: not understood" },
-        { "[Panel]\nrow a=b\n", "sample.txt:2: not understood" },
-        { "[Panel]\nhide nothingHere\n", "nothingHere" },
-        { "[Panel]\nover Missing\n", "Missing" },
-    };
-    for (auto const& [sample, message] : samples) {
-        std::string const dir = fresh_dir("sample");
-        write_file(dir + "/sample.txt", sample);
-        expect_refused(run(SKINC + " --render " + COMPILED_SKINS + "/golden.skin Panel --size 80x60 --out " + dir
-                           + "/out.png --sample " + dir + "/sample.txt"),
-            1, message, dir + "/out.png");
-    }
-}
 
 } // namespace
