@@ -7,11 +7,11 @@
 #include <gtest/gtest.h>
 
 using cli_test::cli;
-using testing_support::fresh_dir;
-using testing_support::measure;
 using testing_support::read_file;
 using testing_support::run;
+using testing_support::sound_of;
 using testing_support::SoundServer;
+using testing_support::wait_until;
 
 namespace {
 
@@ -23,27 +23,13 @@ bool ended(int pid)
     return text.empty() || text.substr(text.rfind(')') + 2, 1) == "Z";
 }
 
-template <typename Done> bool wait_until(Done done, int seconds = 20)
-{
-    auto const end = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > end)
-            return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return true;
-}
-
 class SoundServerTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite()
     {
-        std::string missing;
-        if (!SoundServer::installed(missing)) {
-            skip_ = "PipeWire is not installed here (" + missing + "; packages.txt has them)";
-            return;
-        }
-        server_ = new SoundServer;
+        skip_ = SoundServer::missing();
+        if (skip_.empty())
+            server_ = new SoundServer;
     }
     static void TearDownTestSuite()
     {
@@ -56,35 +42,23 @@ protected:
         if (!skip_.empty())
             GTEST_SKIP() << skip_;
         ASSERT_TRUE(server_->problem().empty()) << server_->problem();
-        dir_ = fresh_dir("sound");
+        dir_ = testing_support::fresh_dir("sound");
         env_ = server_->environment() + "XDG_DOCUMENTS_DIR='" + dir_ + "/Documents' RAVELIN_REGISTRY='" + dir_
             + "/registry.db' ";
     }
 
-    // A 1 kHz tone played into the sink for as long as the test needs it.
-    int play_tone()
+    // The tone of a test plays no longer than the test.
+    void TearDown() override
     {
-        std::string const tone = dir_ + "/tone.wav";
-        EXPECT_EQ(run("sox -n -r 48000 -c 2 -b 16 " + tone + " synth 60 sine 1000 vol 0.5").exit_code, 0);
-        return server_->start_client(
-            std::string("paplay --device=") + SoundServer::SINK + " " + tone, dir_ + "/paplay.txt");
-    }
-
-    // The recording decoded by a peer into a WAV file, measured.
-    testing_support::Sound decoded(std::string const& path, double& seconds)
-    {
-        std::string const wav = dir_ + "/decoded.wav";
-        EXPECT_EQ(run("sox '" + path + "' -b 16 " + wav).exit_code, 0);
-        uint32_t rate = 0;
-        auto const samples = testing_support::wav_samples(wav, rate);
-        seconds = rate ? static_cast<double>(samples.size()) / rate : 0;
-        return measure(samples, rate);
+        if (tone_ > 0 && kill(tone_, SIGTERM) == 0)
+            wait_until([&] { return ended(tone_); });
     }
 
     static inline SoundServer* server_ = nullptr;
     static inline std::string skip_;
     std::string dir_;
     std::string env_;
+    int tone_ = 0;
 };
 
 } // namespace
@@ -106,13 +80,11 @@ TEST_F(SoundServerTest, TheServersDevicesAreListedByTheirDescriptionsMonitorsInc
 
 TEST_F(SoundServerTest, ThreeSecondsOfAToneAreRecordedFromTheSinksMonitor)
 {
-    play_tone();
+    tone_ = server_->play_tone(dir_);
     auto const recorded = run(env_ + cli() + " record --seconds 3 --input '" + SoundServer::MONITOR + "'");
     ASSERT_EQ(recorded.exit_code, 0) << recorded.error;
-    std::string const path = recorded.output.substr(0, recorded.output.find('\n'));
-    double seconds = 0;
-    auto const sound = decoded(path, seconds);
-    EXPECT_NEAR(seconds, 3.0, 0.1);
+    auto const sound = sound_of(recorded.output.substr(0, recorded.output.find('\n')));
+    EXPECT_NEAR(sound.length, 3.0, 0.1);
     EXPECT_NEAR(sound.first_hz, 1000, 10);
     EXPECT_NEAR(sound.second_hz, 1000, 10);
 }
@@ -121,9 +93,8 @@ TEST_F(SoundServerTest, ThreeSecondsOfAToneAreRecordedFromTheSinksMonitor)
 // monitor hears them.
 TEST_F(SoundServerTest, AFilePlayedOnTheSinkIsWhatItsMonitorHears)
 {
-    std::string const known = dir_ + "/known.wav";
+    std::string const known = dir_ + "/known.wav", heard = dir_ + "/heard.wav";
     ASSERT_EQ(run("sox -n -r 48000 -c 2 -b 16 " + known + " synth 1 sine 440 : synth 1 sine 880 vol 0.5").exit_code, 0);
-    std::string const heard = dir_ + "/heard.wav";
     int const recorder = server_->start_client(std::string("pw-record --target ") + SoundServer::SINK
             + " -P '{ stream.capture.sink=true }' --format s16 --rate 48000 --channels 2 " + heard,
         dir_ + "/pw-record.txt");
@@ -133,39 +104,35 @@ TEST_F(SoundServerTest, AFilePlayedOnTheSinkIsWhatItsMonitorHears)
     kill(recorder, SIGINT);
     ASSERT_TRUE(wait_until([&] { return ended(recorder); }));
 
-    uint32_t rate = 0, heard_rate = 0;
-    auto const expected = measure(testing_support::wav_samples(known, rate), rate);
-    auto const got = measure(testing_support::wav_samples(heard, heard_rate), heard_rate);
+    auto const expected = sound_of(known), got = sound_of(heard);
     EXPECT_NEAR(got.seconds, expected.seconds, 0.05);
     EXPECT_NEAR(got.first_hz, expected.first_hz, expected.first_hz * 0.02);
     EXPECT_NEAR(got.second_hz, expected.second_hz, expected.second_hz * 0.02);
     EXPECT_NEAR(got.rms, expected.rms, expected.rms * 0.1);
 }
 
-// The microphone goes away while it records (here its sink is unloaded): the recording ends with the
-// device failure's message, and what was recorded plays.
+// The microphone goes away while it records (its sink is unloaded): the recording ends with the device
+// failure's message, and what was recorded plays.
 TEST_F(SoundServerTest, AMicrophoneThatGoesAwayEndsTheRecordingWithAPlayableFile)
 {
-    play_tone();
+    tone_ = server_->play_tone(dir_);
     std::string const out = dir_ + "/out.txt", status = dir_ + "/status.txt";
     run("(" + env_ + cli() + " record --input '" + SoundServer::MONITOR + "' >" + out + " 2>" + dir_
         + "/err.txt; echo $? >" + status + ") >/dev/null 2>&1 &");
     std::string path;
     ASSERT_TRUE(wait_until([&] {
-        std::string const text = read_file(out);
-        path = text.substr(0, text.find('\n'));
+        path = read_file(out).substr(0, read_file(out).find('\n'));
         return !path.empty() && read_file(path).size() > 16000; // a second of audio is written
     })) << read_file(dir_ + "/err.txt");
     ASSERT_TRUE(server_->unload_sink());
-    bool const stopped = wait_until([&] { return !read_file(status).empty(); });
+    bool const stopped = wait_until([&] { return !read_file(status).empty(); }, 20000);
     server_->load_sink();
     ASSERT_TRUE(stopped) << "the recording went on without its microphone";
 
     EXPECT_EQ(read_file(status), "1\n");
     std::string const error = read_file(dir_ + "/err.txt");
     EXPECT_NE(error.find("ravelin-cli: Sorry, the recording was stopped"), std::string::npos) << error;
-    double seconds = 0;
-    auto const sound = decoded(path, seconds);
-    EXPECT_GT(seconds, 1.0);
+    auto const sound = sound_of(path);
+    EXPECT_GT(sound.seconds, 1.0);
     EXPECT_NEAR(sound.first_hz, 1000, 10);
 }

@@ -5,15 +5,10 @@
 
 #include <TestSupport.h>
 
-#include <algorithm>
-#include <chrono>
 #include <cmath>
 #include <csignal>
-#include <cstdint>
-#include <cstdio>
-#include <fstream>
+#include <cstdlib>
 #include <string>
-#include <thread>
 #include <vector>
 
 namespace testing_support {
@@ -25,13 +20,14 @@ public:
     static constexpr char SINK_DESCRIPTION[] = "Ravelin-Test-Output";
     static constexpr char MONITOR[] = "Monitor of Ravelin-Test-Output";
 
-    // Whether the machine has what it takes (the programs of packages.txt); `missing` names what it lacks.
-    static bool installed(std::string& missing)
+    // Empty when the machine has the programs of packages.txt; else a line naming what it lacks.
+    static std::string missing()
     {
+        std::string missing;
         for (char const* program : { "pipewire", "wireplumber", "pipewire-pulse", "pactl", "pw-record", "paplay" })
             if (run(std::string("command -v ") + program).exit_code != 0)
-                missing += (missing.empty() ? "" : ", ") + std::string(program);
-        return missing.empty();
+                missing += " " + std::string(program);
+        return missing.empty() ? "" : "PipeWire is not installed here (lacking" + missing + "; see packages.txt)";
     }
 
     SoundServer()
@@ -40,22 +36,20 @@ public:
         run("chmod 700 " + runtime_);
         bus_ = "unix:path=" + runtime_ + "/bus";
         start("dbus-daemon --session --nofork --nopidfile --address=" + bus_, "dbus");
-        if (!wait_for([&] { return file_exists(runtime_ + "/bus"); })) {
-            problem_ = "the session bus did not start: " + read_file(runtime_ + "/dbus.txt");
+        if (!up([&] { return file_exists(runtime_ + "/bus"); }, "dbus"))
             return;
-        }
         start("pipewire", "pipewire");
-        if (!wait_for([&] { return file_exists(runtime_ + "/pipewire-0"); })) {
-            problem_ = "pipewire did not start: " + read_file(runtime_ + "/pipewire.txt");
+        if (!up([&] { return file_exists(runtime_ + "/pipewire-0"); }, "pipewire"))
             return;
-        }
         start("wireplumber", "wireplumber");
         start("pipewire-pulse", "pipewire-pulse");
-        if (!wait_for([&] { return pactl("info").exit_code == 0; })) {
-            problem_ = "pipewire-pulse does not answer: " + read_file(runtime_ + "/pipewire-pulse.txt");
+        if (!up([&] { return pactl("info").exit_code == 0; }, "pipewire-pulse"))
             return;
+        // The default sink and source are a quiet one's, so that only a chosen device hears the test sink.
+        if (load_sink("ravelin_quiet", "Quiet") && load_sink()) {
+            pactl("set-default-sink ravelin_quiet");
+            pactl("set-default-source ravelin_quiet.monitor");
         }
-        load_sink();
     }
 
     ~SoundServer()
@@ -67,7 +61,7 @@ public:
     SoundServer(SoundServer const&) = delete;
     SoundServer& operator=(SoundServer const&) = delete;
 
-    // Empty when the server runs with its sink; else what went wrong.
+    // Empty when the server runs with its sinks; else what went wrong.
     std::string const& problem() const { return problem_; }
     // The variables a client of this server needs, for the front of a command line.
     std::string environment() const
@@ -77,25 +71,19 @@ public:
     }
     CommandResult pactl(std::string const& arguments) const { return run(environment() + "pactl " + arguments); }
 
-    // Takes the null sink away: its monitor source goes with it.
+    // Takes the test sink away: its monitor source goes with it.
     bool unload_sink() { return pactl("unload-module " + sink_module_).exit_code == 0; }
-    bool load_sink()
+    bool load_sink(std::string const& name = SINK, std::string const& description = SINK_DESCRIPTION)
     {
-        auto const loaded = pactl(std::string("load-module module-null-sink sink_name=") + SINK
-            + " sink_properties=device.description=" + SINK_DESCRIPTION);
+        auto const loaded = pactl(
+            "load-module module-null-sink sink_name=" + name + " sink_properties=device.description=" + description);
         sink_module_ = loaded.output.substr(0, loaded.output.find('\n'));
-        if (loaded.exit_code != 0 || sink_module_.empty()) {
-            problem_ = "the null sink cannot be loaded: " + loaded.error;
-            return false;
-        }
         // The server's clients see the sink once its monitor is listed.
-        if (!wait_for([&] {
-                return pactl("list short sources").output.find(std::string(SINK) + ".monitor") != std::string::npos;
-            })) {
-            problem_ = "the null sink's monitor does not come";
-            return false;
-        }
-        return true;
+        if (loaded.exit_code != 0
+            || !wait_until(
+                [&] { return pactl("list short sources").output.find(name + ".monitor") != std::string::npos; }, 15000))
+            problem_ = "the null sink " + name + " cannot be loaded: " + loaded.error;
+        return problem_.empty();
     }
 
     // Runs a command line in the background with the server's environment, its output into `log`; its id.
@@ -107,7 +95,12 @@ public:
         return pid;
     }
 
-    std::string const& runtime() const { return runtime_; }
+    // A 1 kHz tone played into the test sink for a minute.
+    int play_tone(std::string const& dir)
+    {
+        run("sox -n -r 48000 -c 2 -b 16 " + dir + "/tone.wav synth 60 sine 1000 vol 0.5");
+        return start_client(std::string("paplay --device=") + SINK + " " + dir + "/tone.wav", dir + "/paplay.txt");
+    }
 
 private:
     void start(std::string const& command_line, std::string const& name)
@@ -115,15 +108,12 @@ private:
         start_client(command_line, runtime_ + "/" + name + ".txt");
     }
 
-    template <typename Done> static bool wait_for(Done done)
+    // Waits for `ready`; else keeps what the program said as the problem.
+    template <typename Ready> bool up(Ready ready, std::string const& name)
     {
-        auto const end = std::chrono::steady_clock::now() + std::chrono::seconds(15);
-        while (!done()) {
-            if (std::chrono::steady_clock::now() > end)
-                return false;
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        }
-        return true;
+        if (!wait_until(ready, 15000))
+            problem_ = name + " did not start: " + read_file(runtime_ + "/" + name + ".txt");
+        return problem_.empty();
     }
 
     std::string runtime_;
@@ -133,61 +123,32 @@ private:
     std::vector<int> pids_;
 };
 
-// What a 16-bit PCM WAV file holds, mixed to mono, from -1 to 1; empty when it is no such file.
-inline std::vector<double> wav_samples(std::string const& path, uint32_t& rate)
-{
-    std::string const bytes = read_file(path);
-    auto le = [&](size_t at, int n) {
-        uint32_t v = 0;
-        for (int i = 0; i < n; ++i)
-            v |= uint32_t(uint8_t(bytes[at + i])) << (8 * i);
-        return v;
-    };
-    std::vector<double> out;
-    uint32_t channels = 0, bits = 0;
-    for (size_t at = 12; at + 8 <= bytes.size();) {
-        uint32_t const size = le(at + 4, 4);
-        if (bytes.compare(at, 4, "fmt ") == 0 && at + 24 <= bytes.size()) {
-            channels = le(at + 10, 2);
-            rate = le(at + 12, 4);
-            bits = le(at + 22, 2);
-        } else if (bytes.compare(at, 4, "data") == 0 && channels > 0 && bits == 16) {
-            size_t const end = std::min<size_t>(bytes.size(), at + 8 + size);
-            for (size_t p = at + 8; p + 2 * channels <= end; p += 2 * channels) {
-                double sum = 0;
-                for (uint32_t c = 0; c < channels; ++c)
-                    sum += static_cast<int16_t>(le(p + 2 * c, 2)) / 32768.0;
-                out.push_back(sum / channels);
-            }
-            break;
-        }
-        at += 8 + size + (size & 1);
-    }
-    return out;
-}
-
-// The sound of a recording, as a peer measures it: where it is louder than a whisper, its length, its
-// loudness and the pitch of each half (from the crossings of zero).
+// A recording as a peer hears it (FFmpeg decodes it to mono, without an MP3 encoder's delay and padding): its whole
+// length, and where it is louder than a whisper, its length, loudness and the pitch of each half (from the crossings of
+// zero).
 struct Sound {
-    double seconds = 0;
-    double rms = 0;
+    double length = 0, seconds = 0, rms = 0;
     double first_hz = 0, second_hz = 0;
 };
 
-inline Sound measure(std::vector<double> const& samples, uint32_t rate)
+inline Sound sound_of(std::string const& path)
 {
     Sound sound;
+    double const rate = 48000;
+    run("ffmpeg -loglevel error -y -i '" + path + "' -ac 1 -ar 48000 -f s16le '" + path + ".raw'");
+    auto const samples = samples16(read_file(path + ".raw"));
     size_t first = 0, last = samples.size();
-    while (first < samples.size() && std::abs(samples[first]) < 0.05)
+    while (first < last && std::abs(samples[first]) < 1600)
         ++first;
-    while (last > first && std::abs(samples[last - 1]) < 0.05)
+    while (last > first && std::abs(samples[last - 1]) < 1600)
         --last;
-    if (last <= first || rate == 0)
+    sound.length = static_cast<double>(samples.size()) / rate;
+    if (last <= first)
         return sound;
     sound.seconds = static_cast<double>(last - first) / rate;
     double sum = 0;
     for (size_t i = first; i < last; ++i)
-        sum += samples[i] * samples[i];
+        sum += double(samples[i]) * samples[i];
     sound.rms = std::sqrt(sum / static_cast<double>(last - first));
     auto pitch = [&](size_t from, size_t to) {
         int crossings = 0;
