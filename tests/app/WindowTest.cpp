@@ -59,6 +59,8 @@ TEST(WindowTest, TheMainScreenIsShownWithoutLoadingOpenGL)
     if (run("command -v Xvfb && command -v xdotool && command -v ffmpeg").exit_code != 0)
         GTEST_SKIP() << "Xvfb, xdotool and ffmpeg are needed (packages.txt)";
     use_test_data();
+    int32_t width = 0, height = 0;
+    auto const expected = headless_main_screen(width, height);
     XvfbScreen screen;
     ASSERT_FALSE(screen.display().empty());
     std::string const runtime = testing_support::fresh_dir("runtime");
@@ -74,27 +76,31 @@ TEST(WindowTest, TheMainScreenIsShownWithoutLoadingOpenGL)
         size_t const at = geometry.find(key + "=");
         return at == std::string::npos ? -1 : std::atoi(geometry.c_str() + at + key.size() + 1);
     };
-    std::string const shot = testing_support::fresh_dir("window") + "/window.png";
-    run("ffmpeg -loglevel error -y -f x11grab -draw_mouse 0 -video_size 640x800 -i " + screen.display()
-        + " -frames:v 1 " + shot);
-    EXPECT_TRUE(stop(program));
-
-    int32_t width = 0, height = 0;
-    auto const expected = headless_main_screen(width, height);
     ASSERT_EQ(width, number("WIDTH"));
     ASSERT_EQ(height, number("HEIGHT"));
-    platform::PngPicture picture;
-    std::string error;
-    ASSERT_TRUE(platform::read_png(shot, 3, picture, error)) << error;
     int32_t const left = number("X"), top = number("Y");
-    ASSERT_TRUE(left >= 0 && top >= 0 && left + width <= picture.width && top + height <= picture.height) << geometry;
-    int differing = 0;
-    for (int32_t y = 0; y < height; ++y)
-        for (int32_t x = 0; x < width; ++x)
-            for (int c = 0; c < 3; ++c) {
-                int const want = expected[(static_cast<size_t>(y) * width + x) * 3 + c];
-                int const got = picture.pixels[(static_cast<size_t>(top + y) * picture.width + left + x) * 3 + c];
-                differing += std::abs(want - got) > 8;
-            }
-    EXPECT_EQ(differing, 0) << "of " << width * height * 3 << " channel values";
+    std::string const shot = testing_support::fresh_dir("window") + "/window.png";
+    // The main screen may still be settling when it is first traced: the window is looked at until it
+    // holds the settled picture.
+    int differing = -1;
+    EXPECT_TRUE(wait_until([&] {
+        run("ffmpeg -loglevel error -y -f x11grab -draw_mouse 0 -video_size 640x800 -i " + screen.display()
+            + " -frames:v 1 " + shot);
+        platform::PngPicture picture;
+        std::string error;
+        if (!platform::read_png(shot, 3, picture, error) || left < 0 || top < 0 || left + width > picture.width
+            || top + height > picture.height)
+            return false;
+        differing = 0;
+        for (int32_t y = 0; y < height; ++y)
+            for (int32_t x = 0; x < width; ++x)
+                for (int c = 0; c < 3; ++c) {
+                    int const want = expected[(static_cast<size_t>(y) * width + x) * 3 + c];
+                    int const got = picture.pixels[(static_cast<size_t>(top + y) * picture.width + left + x) * 3 + c];
+                    differing += std::abs(want - got) > 8;
+                }
+        return differing == 0;
+    })) << differing
+        << " of " << width * height * 3 << " channel values differ; " << geometry;
+    EXPECT_TRUE(stop(program));
 }
