@@ -13,6 +13,10 @@ namespace {
 
 class RegistryLogSource final : public core::LogSource {
 public:
+    // The source is a static that ends with the process while other threads may still log: they must
+    // find no source rather than one half destroyed. Taken here, before the object's type unwinds.
+    ~RegistryLogSource() override { core::set_log_source(nullptr); }
+
     bool logging_on() override
     {
         uint32_t value = 0;
