@@ -300,7 +300,7 @@ TEST(ReaderFactory, ARefusalSaysWhyInTheLog)
     EXPECT_TRUE(log.contains("create_reader: " + odd + " refused: chunk 'fmt ' at byte 12: 12-bit PCM"));
     testing_support::write_file(odd, std::string(300, 'x'));
     EXPECT_FALSE(create_reader(core::from_utf8(odd), why));
-    EXPECT_EQ(why, u"neither a WAV file nor Ogg Vorbis, Musepack or MP3");
+    EXPECT_EQ(why, u"neither a WAV file nor Ogg Vorbis, Ogg Opus, Musepack, FLAC or MP3");
 }
 
 TEST(VorbisReader, PiecesAreAtMost8192FramesAndPositionsAreFrames)
