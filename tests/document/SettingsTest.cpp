@@ -101,16 +101,32 @@ TEST_F(SettingsTest, UnknownTextsBehaveAsDefaultsButAreKeptAsTyped)
 
 TEST(FormatPresets, RatesBitRatesBoostLevelsAndDescriptions)
 {
-    EXPECT_EQ(format_preset(u"Mp3Low").sample_rate, 22050);
-    EXPECT_EQ(format_preset(u"Mp3Low").bit_rate, 32000);
-    EXPECT_EQ(format_preset(u"Mp3High").bit_rate, 96000);
-    EXPECT_EQ(format_preset(u"Mp3High").channels, 1);
+    struct Preset {
+        char16_t const* name;
+        int32_t rate, bit_rate;
+        char16_t const *writer, *extension;
+    };
+    Preset const presets[] = { { u"Mp3Low", 22050, 32000, u"mp3", u"mp3" },
+        { u"Mp3Middle", 44100, 64000, u"mp3", u"mp3" }, { u"Mp3High", 44100, 96000, u"mp3", u"mp3" },
+        { u"OpusLow", 48000, 16000, u"Opus", u"opus" }, { u"Opus", 48000, 24000, u"Opus", u"opus" },
+        { u"OpusHigh", 48000, 48000, u"Opus", u"opus" }, { u"Flac", 44100, 0, u"FLAC", u"flac" },
+        { u"opus", 44100, 64000, u"mp3", u"mp3" } }; // texts are compared exactly
+    for (auto const& p : presets) {
+        FormatPreset const f = format_preset(p.name);
+        EXPECT_EQ(f.sample_rate, p.rate) << core::to_utf8(p.name);
+        EXPECT_EQ(f.bit_rate, p.bit_rate) << core::to_utf8(p.name);
+        EXPECT_EQ(f.writer, p.writer) << core::to_utf8(p.name);
+        EXPECT_EQ(f.extension, p.extension) << core::to_utf8(p.name);
+        EXPECT_EQ(f.channels, 1);
+        EXPECT_EQ(f.bits_per_sample, 16);
+    }
     EXPECT_EQ(boost_level(u"Boost1"), 2);
     EXPECT_EQ(boost_level(u"Boost2"), 4);
     EXPECT_EQ(boost_level(u"Boost3"), 8);
     EXPECT_EQ(describe_format(44100, 16, 64000), u"44kHz 16bit 64kbps");
     EXPECT_EQ(describe_format(22050, 16, 32000), u"22kHz 16bit 32kbps");
     EXPECT_EQ(describe_format(8000, 16, 0), u"8kHz 16bit");
+    EXPECT_EQ(describe_format(48000, 16, 24000), u"48kHz 16bit 24kbps");
 }
 
 // The command-line companion writes through the same registry file that the program reads.

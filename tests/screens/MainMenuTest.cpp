@@ -194,13 +194,20 @@ TEST_F(MainMenuTest, OptionsAreSwitchedInPlaceAndStored)
     EXPECT_TRUE(stored.speaker);
 
     choose(u"Format");
-    EXPECT_EQ(ids(), (std::vector<String> { u"Mp3Low", u"Mp3Middle", u"Mp3High", u"Settings" }));
+    EXPECT_EQ(ids(),
+        (std::vector<String> {
+            u"Mp3Low", u"Mp3Middle", u"Mp3High", u"OpusLow", u"Opus", u"OpusHigh", u"Flac", u"Settings" }));
     EXPECT_TRUE(menu().items()[1].checked);
-    EXPECT_EQ(menu().items()[3].label, harness->properties().translate(u"Cancel"));
-    choose(u"Mp3Low");
-    EXPECT_EQ(menu().page(), u"Settings");
-    EXPECT_EQ(menu().items()[2].label, harness->properties().translate(u"Mp3Low"));
-    EXPECT_EQ(registry_text(u"Format"), u"Mp3Low");
+    EXPECT_EQ(menu().items()[7].label, harness->properties().translate(u"Cancel"));
+    for (String const format : { u"Opus", u"Mp3Low" }) {
+        if (menu().page() != u"Format")
+            choose(u"Format");
+        choose(format);
+        EXPECT_EQ(menu().page(), u"Settings");
+        EXPECT_EQ(menu().items()[2].label, harness->properties().translate(format));
+        EXPECT_NE(menu().items()[2].label, format) << "both languages name every format";
+        EXPECT_EQ(registry_text(u"Format"), format);
+    }
 
     // "No boost", the boost in use, is checked like any level would be.
     choose(u"Boost");

@@ -315,11 +315,22 @@ bool FlacDecoder::seek(uint64_t sample, std::vector<int32_t>& samples)
     Library& l = *library_;
     l.out = &samples;
     samples.clear();
-    bool ok = FLAC__stream_decoder_seek_absolute(l.decoder, sample);
-    if (!ok && FLAC__stream_decoder_get_state(l.decoder) == FLAC__STREAM_DECODER_SEEK_ERROR)
-        FLAC__stream_decoder_flush(l.decoder);
+    bool const found = FLAC__stream_decoder_seek_absolute(l.decoder, sample);
     l.out = nullptr;
-    return ok;
+    if (found)
+        return true;
+    // The library's search needs the stream's length and whole frames to its end; a recording cut off has
+    // neither, and is read from its start instead.
+    if (!FLAC__stream_decoder_reset(l.decoder) || !FLAC__stream_decoder_process_until_end_of_metadata(l.decoder))
+        return false;
+    for (uint64_t first = 0; next(samples, first);) {
+        uint64_t const count = l.channels ? samples.size() / l.channels : 0;
+        if (sample < first + count) {
+            samples.erase(samples.begin(), samples.begin() + long((sample - first) * l.channels));
+            return true;
+        }
+    }
+    return false;
 }
 
 } // namespace audio

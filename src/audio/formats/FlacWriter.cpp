@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <core/Log.h>
+#include <os/FileSystem.h>
 #include <platform/riff.h>
 
 namespace audio {
@@ -12,13 +13,18 @@ constexpr char VENDOR[] = "Ravelin";
 // Room for a longer title later, as the ID3 tag keeps.
 constexpr uint32_t PADDING = 1024;
 
-// Appends `buffer`'s samples scaled to `bits`.
+// `buffer`'s samples scaled to `bits`.
 void to_samples(AudioBuffer const& buffer, uint32_t bits, std::vector<int32_t>& out)
 {
     uint8_t const* p = buffer.data.data();
     bool const wide = buffer.format.bits_per_sample == 16;
     size_t const n = buffer.length() / (wide ? 2 : 1);
     out.resize(n);
+    if (wide && bits == 16) {
+        for (size_t i = 0; i < n; ++i)
+            out[i] = platform::riff::s16(p + 2 * i);
+        return;
+    }
     for (size_t i = 0; i < n; ++i) {
         int32_t const v = wide ? platform::riff::s16(p + 2 * i) : (p[i] - 128) * 256;
         out[i] = bits >= 16 ? v * (1 << (bits - 16)) : v >> (16 - bits);
@@ -30,6 +36,7 @@ void to_samples(AudioBuffer const& buffer, uint32_t bits, std::vector<int32_t>& 
 FlacWriter::FlacWriter(
     core::StringView path, int32_t channels, int32_t bits, int32_t rate, bool append, RecordingTags const& tags)
     : path_(path)
+    , append_(append)
     , channels_(static_cast<uint32_t>(std::max(channels, 1)))
     , bits_(static_cast<uint32_t>(std::max(bits, 8)))
     , rate_(static_cast<uint32_t>(std::max(rate, 1)))
@@ -54,7 +61,8 @@ FlacWriter::FlacWriter(
         setup.padding = PADDING;
     }
     good_ = encoder_.open(setup, *this);
-    good_ = good_ && (tail.empty() || encoder_.encode(tail.data(), uint32_t(tail.size() / channels_)));
+    samples_in_ = tail.size() / channels_;
+    good_ = good_ && (tail.empty() || encoder_.encode(tail.data(), uint32_t(samples_in_)));
     if (!good_)
         core::log() << u"FlacWriter: cannot start " << path_ << u"\n";
 }
@@ -62,7 +70,10 @@ FlacWriter::FlacWriter(
 FlacWriter::~FlacWriter()
 {
     core::Lock guard(lock());
-    bool const finished = good_ && !failed_ && encoder_.finish() && (!continuation_ || flush_frame());
+    bool finished = good_ && !failed_ && encoder_.finish();
+    if (frame_number_)
+        finished = end_frame() && finished;
+    finished = flush() && finished;
     if (continuation_) {
         write_stream_info(continuation_->layout.info);
     } else if (good_ && !finished) {
@@ -72,6 +83,8 @@ FlacWriter::~FlacWriter()
             write_stream_info(layout.info);
     }
     file_.reset();
+    if (!append_ && samples_in_ == 0)
+        os::delete_file(path_);
 }
 
 bool FlacWriter::prepare_continuation(std::vector<int32_t>& tail)
@@ -118,6 +131,7 @@ bool FlacWriter::prepare_continuation(std::vector<int32_t>& tail)
     if (!file_->set_size(cut) || !file_->seek(at) || file_->write(bytes.data(), uint32_t(bytes.size())) != bytes.size()
         || !file_->seek(cut))
         return refuse("it cannot be written");
+    end_ = cut;
     return true;
 }
 
@@ -127,60 +141,82 @@ bool FlacWriter::write(uint8_t const* bytes, size_t size, uint32_t samples, uint
         return false;
     if (samples == 0) {
         // Metadata: the library's own when continuing (the file has its own already).
-        return continuation_ || put(bytes, size, file_->tell());
+        return continuation_ || (flush() && put(bytes, size));
     }
     if (frame_number_ != frame) {
-        if (frame_number_ && continuation_ && !flush_frame())
+        if (frame_number_ && !end_frame())
             return false;
-        if (frame_number_ && !continuation_)
-            samples_written_ += frame_samples_;
         frame_number_ = frame;
         frame_samples_ = samples;
-        frame_start_ = file_->tell();
     }
-    if (continuation_) {
-        frame_.insert(frame_.end(), bytes, bytes + size);
-        return true;
-    }
-    return put(bytes, size, frame_start_);
-}
-
-bool FlacWriter::flush_frame()
-{
-    if (frame_.empty())
-        return true;
-    Continuation const& c = *continuation_;
-    uint64_t const number = c.variable ? c.samples_before + samples_written_ : c.first_number + *frame_number_;
-    std::vector<uint8_t> const out = flac::renumber_frame(frame_.data(), frame_.size(), number);
-    frame_.clear();
-    if (out.empty() || !put(out.data(), out.size(), file_->tell()))
-        return false;
-    samples_written_ += frame_samples_;
-    uint32_t const size = uint32_t(out.size());
-    min_frame_ = min_frame_ ? std::min(min_frame_, size) : size;
-    max_frame_ = std::max(max_frame_, size);
+    auto& into = continuation_ ? frame_ : staged_;
+    into.insert(into.end(), bytes, bytes + size);
     return true;
 }
 
-bool FlacWriter::put(uint8_t const* bytes, size_t size, uint32_t frame_start)
+bool FlacWriter::end_frame()
 {
-    if (file_->write(bytes, uint32_t(size)) == size)
+    if (continuation_ && !frame_.empty()) {
+        Continuation const& c = *continuation_;
+        uint64_t const number
+            = c.variable ? c.samples_before + samples_written_ + whole_samples_ : c.first_number + *frame_number_;
+        std::vector<uint8_t> const out = flac::renumber_frame(frame_.data(), frame_.size(), number);
+        frame_.clear();
+        if (out.empty())
+            return false;
+        staged_.insert(staged_.end(), out.begin(), out.end());
+        uint32_t const size = uint32_t(out.size());
+        min_frame_ = min_frame_ ? std::min(min_frame_, size) : size;
+        max_frame_ = std::max(max_frame_, size);
+    }
+    whole_ = staged_.size();
+    whole_samples_ += frame_samples_;
+    frame_samples_ = 0;
+    return true;
+}
+
+bool FlacWriter::flush()
+{
+    if (whole_ == 0)
+        return !failed_;
+    if (!put(staged_.data(), whole_))
+        return false;
+    staged_.erase(staged_.begin(), staged_.begin() + long(whole_));
+    whole_ = 0;
+    samples_written_ += whole_samples_;
+    whole_samples_ = 0;
+    return true;
+}
+
+bool FlacWriter::put(uint8_t const* bytes, size_t size)
+{
+    if (failed_)
+        return false;
+    bool const appending = file_->tell() >= end_;
+    if (file_->write(bytes, uint32_t(size)) == size) {
+        end_ = std::max(end_, file_->tell());
         return true;
+    }
     core::log() << u"FlacWriter::write error=" << platform::last_error() << u"\n";
     // Only whole frames stay: a decoder that meets half a frame would report the file damaged.
-    file_->set_size(frame_start);
+    if (appending)
+        file_->set_size(end_);
     failed_ = true;
     return false;
 }
 
 bool FlacWriter::seek(uint64_t position)
 {
-    return position <= UINT32_MAX && file_->seek(static_cast<uint32_t>(position));
+    // The library goes back only when it has coded everything: its last frame is whole.
+    if (frame_number_ && !end_frame())
+        return false;
+    frame_number_.reset();
+    return flush() && position <= UINT32_MAX && file_->seek(static_cast<uint32_t>(position));
 }
 
 bool FlacWriter::tell(uint64_t& position)
 {
-    position = file_->tell();
+    position = file_->tell() + staged_.size();
     return true;
 }
 
@@ -211,7 +247,8 @@ void FlacWriter::on_data(AudioBuffer const& buffer)
         || uint32_t(f.samples_per_second) != rate_ || (f.bits_per_sample != 8 && f.bits_per_sample != 16))
         return;
     to_samples(buffer, bits_, samples_);
-    if (!encoder_.encode(samples_.data(), uint32_t(samples_.size() / channels_)))
+    samples_in_ += samples_.size() / channels_;
+    if (!encoder_.encode(samples_.data(), uint32_t(samples_.size() / channels_)) || !flush())
         failed_ = true;
 }
 

@@ -6,6 +6,7 @@
 #include <audio/readers/ReaderInfo.h>
 #include <core/Log.h>
 #include <cstring>
+#include <os/FileSystem.h>
 #include <platform/riff.h>
 
 namespace audio {
@@ -55,6 +56,7 @@ void to_16_bits(AudioBuffer const& buffer, std::vector<int16_t>& out)
 OpusWriter::OpusWriter(
     core::StringView path, int32_t channels, int32_t rate, int32_t bit_rate, bool append, RecordingTags const& tags)
     : path_(path)
+    , append_(append)
     , bit_rate_(bit_rate)
     , channels_(channels)
     , rate_(rate)
@@ -73,10 +75,13 @@ OpusWriter::OpusWriter(
 OpusWriter::~OpusWriter()
 {
     core::Lock guard(lock());
-    if (good_ && !failed_ && !encoder_.finish())
+    // The library cannot end a stream that never got a sample; such a new file is not kept.
+    if (good_ && !failed_ && samples_in_ > 0 && !encoder_.finish())
         core::log() << u"OpusWriter::~OpusWriter error=" << platform::last_error() << u"\n";
     encoder_.close();
     file_.reset();
+    if (!append_ && samples_in_ == 0)
+        os::delete_file(path_);
 }
 
 bool OpusWriter::prepare_continuation(std::vector<int16_t>& tail)
@@ -181,6 +186,7 @@ bool OpusWriter::write(uint8_t const* bytes, size_t size)
 
 bool OpusWriter::encode(int16_t const* samples, size_t frames)
 {
+    samples_in_ += frames;
     return frames == 0 || encoder_.encode(samples, static_cast<int32_t>(frames));
 }
 

@@ -17,7 +17,7 @@ namespace audio {
 // continued file stays one logical stream: its last page is taken off and its audio coded again in front
 // of the new audio, the new pages carry on its serial number, page numbers and granule positions, and the
 // last of them ends the stream. The first failed write makes it not good: the file is cut back to its last
-// whole page and later buffers are dropped.
+// whole page and later buffers are dropped. A new file that got no audio is not kept.
 //
 // Threads: made and destroyed on the main thread; on_data on the drain thread under the consumer lock;
 // the status on the main thread under the same lock.
@@ -55,6 +55,7 @@ private:
     bool encode(int16_t const* samples, size_t frames);
 
     core::String const path_;
+    bool const append_;
     int32_t const bit_rate_;
     int32_t channels_;
     int32_t const rate_;
@@ -63,6 +64,7 @@ private:
     std::optional<Continuation> continuation_;
     std::vector<uint8_t> pending_; // the encoder's bytes not yet a whole page, when continuing
     std::vector<int16_t> samples_;
+    uint64_t samples_in_ = 0; // sample frames given to the encoder
     bool good_ = false; // the file and the encoder were set up
     bool failed_ = false; // a write failed
 };
