@@ -262,9 +262,8 @@ std::vector<int16_t> ffmpeg_samples(std::string const& path, std::string& errors
 TEST(FileWriters, AContinuedOpusFileStaysOneStream)
 {
     std::string const path = testing_support::fresh_dir("opus") + "/a.opus";
-    auto const open = [&](bool append) {
-        return create_writer(core::from_utf8(path), u"Opus", 1, 16, 48000, 24000, append);
-    };
+    auto const open
+        = [&](bool append) { return create_writer(core::from_utf8(path), u"Opus", 1, 16, 48000, 24000, append); };
     feed(*open(false), 48000, 1.0);
     double expected = probed_duration(path);
     for (double more : { 0.6, 1.4 }) {
@@ -302,9 +301,8 @@ TEST(FileWriters, AContinuedOpusFileStaysOneStream)
 TEST(FileWriters, AContinuedFlacFileIsOneStreamOfEverySampleGiven)
 {
     std::string const path = testing_support::fresh_dir("flac") + "/a.flac";
-    auto const open = [&](bool append) {
-        return create_writer(core::from_utf8(path), u"FLAC", 1, 16, 44100, 0, append);
-    };
+    auto const open
+        = [&](bool append) { return create_writer(core::from_utf8(path), u"FLAC", 1, 16, 44100, 0, append); };
     std::vector<int16_t> given = feed(*open(false), 44100, 1.0);
     for (double more : { 0.6, 1.4 }) {
         auto w = open(true);
@@ -320,7 +318,8 @@ TEST(FileWriters, AContinuedFlacFileIsOneStreamOfEverySampleGiven)
     }
     auto const test = testing_support::run("flac -t -s " + path);
     EXPECT_EQ(test.exit_code, 0) << test.error;
-    EXPECT_EQ(testing_support::run("metaflac --show-total-samples " + path).output, std::to_string(given.size()) + "\n");
+    EXPECT_EQ(
+        testing_support::run("metaflac --show-total-samples " + path).output, std::to_string(given.size()) + "\n");
     std::string errors;
     EXPECT_EQ(ffmpeg_samples(path, errors), given);
     EXPECT_EQ(errors, "");

@@ -132,9 +132,9 @@ bool FlacEncoder::open(Setup const& setup, Output& output)
             && FLAC__stream_encoder_set_blocksize(e, setup.block_size);
     }
     if (ok && setup.metadata) {
-        ok = add_comments(l.metadata, setup.comments)
+        // The padding right after the comments, where a longer title can take its room.
+        ok = add_comments(l.metadata, setup.comments) && (setup.padding == 0 || add_padding(l.metadata, setup.padding))
             && (setup.picture.empty() || add_picture(l.metadata, setup.picture))
-            && (setup.padding == 0 || add_padding(l.metadata, setup.padding))
             && FLAC__stream_encoder_set_metadata(
                 e, l.metadata.blocks.data(), static_cast<uint32_t>(l.metadata.blocks.size()));
     }
@@ -220,6 +220,9 @@ struct FlacDecoder::Library {
     {
         Library& l = of(data);
         uint32_t const channels = frame->header.channels, count = frame->header.blocksize;
+        // A damaged frame that claims other channels than the stream has is passed over.
+        if (channels != l.channels)
+            return FLAC__STREAM_DECODER_WRITE_STATUS_CONTINUE;
         l.first_sample = frame->header.number.sample_number;
         l.got_frame = true;
         if (l.out) {
@@ -324,8 +327,8 @@ bool FlacDecoder::seek(uint64_t sample, std::vector<int32_t>& samples)
     if (!FLAC__stream_decoder_reset(l.decoder) || !FLAC__stream_decoder_process_until_end_of_metadata(l.decoder))
         return false;
     for (uint64_t first = 0; next(samples, first);) {
-        uint64_t const count = l.channels ? samples.size() / l.channels : 0;
-        if (sample < first + count) {
+        uint64_t const count = samples.size() / l.channels;
+        if (sample >= first && sample < first + count) {
             samples.erase(samples.begin(), samples.begin() + long((sample - first) * l.channels));
             return true;
         }
