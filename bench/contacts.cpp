@@ -7,25 +7,21 @@
 // Runs in a private home with a private session bus; the registry and the factory are started on it.
 // Each measurement is a child process of its own that starts with nothing of GLib or libebook loaded,
 // as the program does: the address book is filled by bench-contacts-fill.
+#include <PrivateBus.h>
 #include <algorithm>
 #include <chrono>
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <platform/phone/contacts.h>
 #include <platform/text.h>
-#include <spawn.h>
 #include <string>
-#include <sys/wait.h>
-#include <thread>
-#include <unistd.h>
 #include <vector>
 
-extern char** environ;
-
 namespace {
+
+using namespace private_bus;
 
 using Clock = std::chrono::steady_clock;
 constexpr int CONTACTS = 1000;
@@ -33,46 +29,6 @@ constexpr int CONTACTS = 1000;
 double ms_since(Clock::time_point start)
 {
     return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-}
-
-pid_t spawn(std::vector<std::string> const& words, int out = -1)
-{
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    if (out >= 0)
-        posix_spawn_file_actions_adddup2(&actions, out, 1);
-    std::vector<char*> argv;
-    for (auto const& word : words)
-        argv.push_back(const_cast<char*>(word.c_str()));
-    argv.push_back(nullptr);
-    pid_t pid = -1;
-    if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0)
-        pid = -1;
-    posix_spawn_file_actions_destroy(&actions);
-    return pid;
-}
-
-std::string start_bus(std::string const& config, pid_t& pid)
-{
-    int ends[2];
-    if (pipe(ends) != 0)
-        return {};
-    pid = spawn({ "/usr/bin/dbus-daemon", config, "--nofork", "--print-address=1" }, ends[1]);
-    close(ends[1]);
-    std::string address;
-    char c;
-    while (pid > 0 && read(ends[0], &c, 1) == 1 && c != '\n')
-        address += c;
-    close(ends[0]);
-    return address;
-}
-
-void stop(pid_t pid)
-{
-    if (pid > 0) {
-        kill(pid, SIGTERM);
-        waitpid(pid, nullptr, 0);
-    }
 }
 
 // Runs `work` in a child process; its exit status.
@@ -112,10 +68,10 @@ bool fill(char const* what)
 // The registry and the factory are children of this program, started in that order.
 bool start_eds(pid_t& registry, pid_t& factory)
 {
-    registry = spawn({ "/usr/libexec/evolution-source-registry" });
+    registry = spawn({ SOURCE_REGISTRY.program });
     if (!fill("registry"))
         return false;
-    factory = spawn({ "/usr/libexec/evolution-addressbook-factory" });
+    factory = spawn({ ADDRESS_BOOK.program });
     return fill("book");
 }
 
@@ -181,9 +137,10 @@ int main()
     std::filesystem::create_directories(home + "/data/ravelin/contacts");
 
     pid_t bus = -1, registry = -1, factory = -1;
-    std::string const address = start_bus("--session", bus);
+    std::string why;
+    std::string const address = start_bus("--session", bus, why);
     if (address.empty()) {
-        std::printf("no session bus could be started (dbus-daemon)\n");
+        std::printf("no session bus could be started: %s\n", why.c_str());
         return 1;
     }
     setenv("DBUS_SESSION_BUS_ADDRESS", address.c_str(), 1);
@@ -197,10 +154,8 @@ int main()
 
     // A bus that can start no service: the folder is chosen.
     std::string const config = home + "/bus.conf";
-    std::ofstream(config) << "<busconfig><type>session</type><listen>unix:tmpdir=/tmp</listen>"
-                             "<policy context=\"default\"><allow send_destination=\"*\" eavesdrop=\"true\"/>"
-                             "<allow eavesdrop=\"true\"/><allow own=\"*\"/></policy></busconfig>";
-    std::string const empty = start_bus("--config-file=" + config, bus);
+    std::ofstream(config) << QUIET_BUS_CONFIG;
+    std::string const empty = start_bus("--config-file=" + config, bus, why);
     setenv("DBUS_SESSION_BUS_ADDRESS", empty.c_str(), 1);
     in_child([] {
         auto const start = Clock::now();

@@ -6,10 +6,12 @@
 #include <functional>
 #include <gtest/gtest.h>
 #include <os/FileInfo.h>
+#include <os/Paths.h>
 #include <screens/FormConfirmation.h>
 #include <screens/FormMain.h>
 #include <skin/Form.h>
 #include <skin/widgets/ButtonElement.h>
+#include <skin/widgets/TextElement.h>
 #include <skin/widgets/VListElement.h>
 
 using namespace app_test;
@@ -24,8 +26,7 @@ protected:
     {
         program.reset();
         setenv("RAVELIN_AUDIO_IN", "none", 1);
-        platform::Message m;
-        while (platform::peek_message(m, 0, 0, 0, platform::Peek::REMOVE)) { }
+        testing_support::drain_messages();
     }
     // The program with its main screen up.
     void start()
@@ -52,12 +53,7 @@ protected:
         display().pen_down(x, y);
         display().pen_up(x, y);
     }
-    std::string speech_wav()
-    {
-        std::string const path = testing_support::fresh_dir("speech") + "/speech.wav";
-        EXPECT_EQ(testing_support::run("sox -n -r 16000 -c 1 -b 16 " + path + " synth 20 sine 300").exit_code, 0);
-        return path;
-    }
+    static std::string speech_wav() { return testing_support::wav_file(testing_support::tone(20, 16000), 16000); }
 
     std::unique_ptr<app::Program> program;
 };
@@ -188,4 +184,28 @@ TEST_F(KeysAndDialogsTest, TheSecondPressOfADoubleTapOnRecordDoesNotPause)
     EXPECT_TRUE(program->document().is_recording());
     EXPECT_FALSE(program->document().is_paused());
     program->document().stop();
+}
+
+// A recording continued into a file counts its time on from the file's length; the next new recording
+// counts from nothing again.
+TEST_F(KeysAndDialogsTest, AfterAnAppendTheNextNewRecordingCountsFromNothing)
+{
+    setenv("RAVELIN_AUDIO_IN", ("file:" + speech_wav()).c_str(), 1);
+    std::string const store = core::to_utf8(os::expand_path(u"%my_documents%/My Ravelin"));
+    std::filesystem::create_directories(store);
+    testing_support::write_file(store + "/minute.wav",
+        testing_support::wav_bytes(1, 1, 8000, 16, testing_support::pcm16(std::vector<int16_t>(60 * 8000))));
+    start();
+    auto& document = program->document();
+    auto elapsed
+        = [&] { return static_cast<skin::TextElement*>(main().recording().form().find_child(u"frmElapsed"))->text(); };
+    ASSERT_TRUE(document.select(core::from_utf8(store + "/minute.wav")));
+    ASSERT_TRUE(document.continue_recording());
+    EXPECT_TRUE(until([&] { return elapsed().starts_with(u"0:01:0"); })) << core::to_utf8(elapsed());
+    document.stop();
+    ASSERT_TRUE(document.record(false, {}, {}, phone::CALL_NONE));
+    ASSERT_TRUE(until([&] { return top() == &main().recording().form(); }));
+    pump(app(), 200);
+    EXPECT_TRUE(elapsed().starts_with(u"0:00:0")) << core::to_utf8(elapsed());
+    document.stop();
 }

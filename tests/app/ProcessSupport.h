@@ -2,16 +2,29 @@
 
 #include "AppTestSupport.h"
 
-#include <chrono>
 #include <csignal>
-#include <thread>
+#include <utility>
 
 namespace app_test {
 
-// A ravelin process started in the background, with its own log folder, trace file and output.
+// A ravelin process started in the background, with its own log folder, trace file and output. One that
+// still runs when its test ends (a failed one) is killed.
 struct RavelinProcess {
     std::string dir; // its state folder (the log), trace and output
     int pid = 0;
+
+    RavelinProcess() = default;
+    RavelinProcess(RavelinProcess&& other) noexcept
+        : dir(std::move(other.dir))
+        , pid(std::exchange(other.pid, 0))
+    {
+    }
+    RavelinProcess& operator=(RavelinProcess&&) = delete;
+    ~RavelinProcess()
+    {
+        if (running())
+            kill(pid, SIGKILL);
+    }
 
     std::string trace() const { return testing_support::read_file(dir + "/trace.txt"); }
     std::string log() const { return core::to_utf8(testing_support::read_utf16_file(dir + "/ravelin/ravelin.txt")); }
@@ -45,17 +58,7 @@ inline int run_ravelin(std::string const& runtime, std::string const& arguments)
         .exit_code;
 }
 
-// Polls (processes give no other sign) until `done` or the time is up.
-template <typename Done> bool wait_until(Done done, int milliseconds = 10000)
-{
-    auto const end = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > end)
-            return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return true;
-}
+using testing_support::wait_until;
 
 inline bool shows(RavelinProcess const& process, std::string const& form)
 {

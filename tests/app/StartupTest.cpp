@@ -2,25 +2,13 @@
 
 #include <app/Program.h>
 #include <app/Starter.h>
-#include <document/Document.h>
 #include <gtest/gtest.h>
 #include <os/Registry.h>
-#include <phone/PhoneState.h>
 #include <sstream>
 
 using namespace app_test;
 
 namespace {
-
-class EventCounter final : public document::DocumentListener {
-public:
-    void on_document_event(document::DocumentEvent const& event) override
-    {
-        if (event.code == document::DocumentEvent::RECORDING_STARTED)
-            ++started;
-    }
-    int started = 0;
-};
 
 class StartupTest : public ::testing::Test {
 protected:
@@ -33,16 +21,10 @@ protected:
     {
         os::reg_set_dword(u"HKEY_CURRENT_USER\\Software\\Korvex", u"Log", 0);
         setenv("RAVELIN_AUDIO_IN", "none", 1);
-        platform::Message m;
-        while (platform::peek_message(m, 0, 0, 0, platform::Peek::REMOVE)) { }
+        testing_support::drain_messages();
     }
 
-    std::string speech_wav()
-    {
-        std::string const path = testing_support::fresh_dir("speech") + "/speech.wav";
-        EXPECT_EQ(testing_support::run("sox -n -r 16000 -c 1 -b 16 " + path + " synth 20 sine 300").exit_code, 0);
-        return path;
-    }
+    static std::string speech_wav() { return testing_support::wav_file(testing_support::tone(20, 16000), 16000); }
 
     // Whether a log line is the pattern: "#" stands for a number (a tick count, an address).
     static bool matches(std::string_view line, std::string_view pattern)
@@ -88,52 +70,6 @@ TEST_F(StartupTest, TheSplashComesAtOnceAndTheMainScreenHalfASecondLater)
     EXPECT_FALSE(stack.contains(&program.starter().splash_form()));
     EXPECT_EQ(stack.top()->id(), u"FormMain");
     EXPECT_TRUE(program.starter().can_close());
-
-    // A tap on the record button through the window records and brings up the recording screen.
-    setenv("RAVELIN_AUDIO_IN", ("file:" + speech_wav()).c_str(), 1);
-    pump(program.application(), 100);
-    auto* button = stack.top()->find_child(u"btnRecord");
-    ASSERT_NE(button, nullptr);
-    auto& display = headless(program.application());
-    int32_t const x = button->position().x + button->size().x / 2, y = button->position().y + button->size().y / 2;
-    display.pen_down(x, y);
-    display.pen_up(x, y);
-
-    EXPECT_TRUE(pump(program.application(), 2000, [&] { return stack.top()->id() == u"FormRecording"; }));
-    EXPECT_TRUE(program.document().is_recording());
-    program.document().stop();
-}
-
-TEST_F(StartupTest, CallAtStartRecordsBeforeTheMainScreenAndTellsIt)
-{
-    setenv("RAVELIN_AUDIO_IN", ("file:" + speech_wav()).c_str(), 1);
-    os::reg_set_dword(phone::PHONE_STATE_KEY, u"Active Call Count", 1);
-    os::reg_set_dword(phone::PHONE_STATE_KEY, u"Status", phone::STATUS_TALKING);
-    {
-        app::Program program(u"call");
-        EventCounter events;
-        program.document().add_listener(&events);
-        auto& document = program.document();
-        EXPECT_TRUE(document.is_recording());
-        EXPECT_TRUE(document.is_call_recording());
-        EXPECT_TRUE(document.started_for_call());
-        EXPECT_TRUE(headless(program.application()).minimized());
-        EXPECT_FALSE(program.application().is_active());
-        EXPECT_EQ(program.starter().main_form(), nullptr);
-        // While it records, the window refuses to close.
-        EXPECT_FALSE(program.starter().can_close());
-        ASSERT_TRUE(pump(program.application(), 3000, [&] { return program.starter().main_form() != nullptr; }));
-        // The main screen, made after the recording began, is told of it and shows the recording.
-        EXPECT_EQ(events.started, 1);
-        pump(program.application(), 100);
-        ASSERT_NE(program.application().form_stack().top(), nullptr);
-        EXPECT_EQ(program.application().form_stack().top()->id(), u"FormRecording");
-        EXPECT_TRUE(document.is_recording());
-        program.document().remove_listener(&events);
-        document.stop();
-    }
-    os::reg_set_dword(phone::PHONE_STATE_KEY, u"Active Call Count", 0);
-    os::reg_set_dword(phone::PHONE_STATE_KEY, u"Status", 0);
 }
 
 TEST_F(StartupTest, LaterStartsHandOverTheirCommandAndOnlyCallStaysBehind)
@@ -149,40 +85,29 @@ TEST_F(StartupTest, LaterStartsHandOverTheirCommandAndOnlyCallStaysBehind)
     }
 }
 
-TEST_F(StartupTest, TheProcessLogsItsStartUpInOrderAndObeysLaterStarts)
+// An instance killed outright leaves nothing that stops the next start. That one logs its start-up in
+// order, and later starts hand their commands over to it: the empty one arrives empty, "record" records
+// until SIGTERM stops the recording cleanly and ends the program.
+TEST_F(StartupTest, AfterAKilledInstanceTheNextLogsItsStartUpAndObeysLaterStarts)
 {
     std::string const runtime = testing_support::fresh_dir("runtime");
+    auto killed = start_ravelin(runtime, "");
+    ASSERT_TRUE(wait_until([&] { return shows(killed, "FormMain"); })) << killed.trace();
+    ASSERT_TRUE(stop(killed, SIGKILL));
     auto first = start_ravelin(runtime, "", "RAVELIN_AUDIO_IN=file:" + speech_wav());
-    ASSERT_TRUE(wait_until([&] { return shows(first, "FormMain"); })) << first.trace();
+    ASSERT_TRUE(wait_until([&] { return shows(first, "FormMain"); })) << first.log();
     EXPECT_EQ(run_ravelin(runtime, ""), 0);
     EXPECT_EQ(run_ravelin(runtime, "record"), 0);
-    ASSERT_TRUE(wait_until([&] { return first.log().find("on_other_instance_started:record") != std::string::npos; }));
-    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
-    // SIGTERM stops the recording cleanly and ends the program.
+    ASSERT_TRUE(wait_until([&] { return newest_recording(runtime, first.dir).second > 1.0; })) << first.log();
     ASSERT_TRUE(stop(first));
     std::string const log = first.log();
-    // The empty command arrives empty.
     std::vector<std::string> const order
         = { "WinMain:#", "Application::show_running_instance_open_bracket cmd_line=", "WinMain1:#", "# GameBase 0",
               "# GameBase 1", "# GameBase 2", "# GameBase 3", "# GameBase 4", "# GameBase 5",
               "Application::Application() this=#", "WinMain2:#", "Starter:#",
               "on_other_instance_started:", "on_other_instance_started:record", "Application::~Application()" };
     EXPECT_EQ(lines_of(log, order), order) << log;
-    // Recorded from the later start's "record" until the stop signal, and closed properly.
     auto const [path, seconds] = newest_recording(runtime, first.dir);
     EXPECT_TRUE(path.ends_with(".mp3")) << path;
     EXPECT_GT(seconds, 1.0);
-}
-
-TEST_F(StartupTest, AnInstanceKilledOutrightLeavesNothingThatStopsTheNextStart)
-{
-    std::string const runtime = testing_support::fresh_dir("runtime");
-    auto first = start_ravelin(runtime, "");
-    ASSERT_TRUE(wait_until([&] { return shows(first, "FormMain"); }));
-    ASSERT_TRUE(stop(first, SIGKILL));
-    auto second = start_ravelin(runtime, "");
-    ASSERT_TRUE(wait_until([&] { return shows(second, "FormMain"); })) << second.log();
-    EXPECT_EQ(run_ravelin(runtime, "again"), 0);
-    EXPECT_TRUE(wait_until([&] { return second.log().find("on_other_instance_started:again") != std::string::npos; }));
-    EXPECT_TRUE(stop(second));
 }

@@ -9,6 +9,7 @@ namespace app_test {
 
 struct TraceRect {
     int x = 0, y = 0, width = 0, height = 0;
+    std::string text;
 };
 
 // The first element of the trace whose id is `id`, or (with `text`) whose text is `text`.
@@ -23,8 +24,8 @@ inline std::optional<TraceRect> find_in_trace(
         if (!(fields >> name >> r.x >> r.y >> r.width >> r.height))
             continue;
         size_t const tab = line.find('\t');
-        std::string const shown = tab == std::string::npos ? std::string() : line.substr(tab + 1);
-        if (text.empty() ? name == id : shown == text)
+        r.text = tab == std::string::npos ? std::string() : line.substr(tab + 1);
+        if (text.empty() ? name == id : r.text == text)
             return r;
     }
     return std::nullopt;

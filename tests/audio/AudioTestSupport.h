@@ -3,6 +3,8 @@
 #include <TestSupport.h>
 #include <algorithm>
 #include <audio/AudioConsumer.h>
+#include <audio/formats/BufferedStreams.h>
+#include <audio/formats/Id3Tag.h>
 #include <core/Event.h>
 #include <cstdint>
 #include <gtest/gtest.h>
@@ -12,27 +14,18 @@
 #include <string_view>
 #include <vector>
 
-// Helpers of the audio tests: bytes as RIFF files hold them, buffers made from samples, a consumer that
-// keeps what it is given, and the wave devices chosen per test.
+// Helpers of the audio tests and of those above them: buffers made from samples, a consumer that keeps
+// what it is given, a file's ID3 tag, and the wave devices chosen per test.
 namespace audio_test {
 
-// `size` bytes of `value`, least significant first.
-inline std::string le(uint64_t value, int size)
-{
-    std::string s;
-    for (int i = 0; i < size; ++i)
-        s += static_cast<char>((value >> (8 * i)) & 0xFF);
-    return s;
-}
-
-// The little-endian number of `size` bytes at `at` in `bytes`.
-inline uint32_t le_at(std::string_view bytes, size_t at, int size = 4)
-{
-    uint32_t value = 0;
-    for (int i = size - 1; i >= 0; --i)
-        value = value << 8 | static_cast<uint8_t>(bytes[at + size_t(i)]);
-    return value;
-}
+using testing_support::chunk;
+using testing_support::fmt16;
+using testing_support::le;
+using testing_support::le_at;
+using testing_support::pcm16;
+using testing_support::riff_wave;
+using testing_support::samples16;
+using testing_support::wav_bytes;
 
 // `count` samples going up by `step` from `start`, wrapping round as 16-bit numbers do.
 inline std::vector<int16_t> ramp(size_t count, int step = 7919, int start = 0)
@@ -43,22 +36,26 @@ inline std::vector<int16_t> ramp(size_t count, int step = 7919, int start = 0)
     return s;
 }
 
-// 16-bit PCM data from interleaved samples.
-inline std::string pcm16(std::vector<int16_t> const& samples)
+// The ID3 tag at the start of a file (empty when it has none).
+inline audio::Id3Tag tag_of(std::string const& path)
 {
-    std::string s;
-    for (int16_t v : samples)
-        s += le(static_cast<uint16_t>(v), 2);
-    return s;
+    os::File file(core::from_utf8(path), os::FileMode::Read);
+    audio::BufferedInStream in(file, 4096);
+    audio::Id3Tag tag;
+    tag.read(in);
+    return tag;
 }
 
-// The samples of 16-bit PCM data; a stray last byte does not count.
-inline std::vector<int16_t> samples16(std::string_view bytes)
+// Whether the tag's picture holds `bytes`.
+inline bool has_picture(audio::Id3Tag const& tag, std::vector<uint8_t> const& bytes)
 {
-    std::vector<int16_t> out(bytes.size() / 2);
-    for (size_t i = 0; i < out.size(); ++i)
-        out[i] = static_cast<int16_t>(le_at(bytes, 2 * i, 2));
-    return out;
+    auto const picture
+        = std::find_if(tag.frames().begin(), tag.frames().end(), [](auto const& f) { return f.name() == "APIC"; });
+    if (picture == tag.frames().end())
+        return false;
+    auto const* data = picture->data.data();
+    std::vector<uint8_t> const held(data, data + picture->data.length());
+    return std::search(held.begin(), held.end(), bytes.begin(), bytes.end()) != held.end();
 }
 
 inline std::string bytes_of(audio::AudioBuffer const& buffer)
@@ -68,7 +65,7 @@ inline std::string bytes_of(audio::AudioBuffer const& buffer)
 
 inline std::vector<int16_t> samples16(audio::AudioBuffer const& buffer)
 {
-    return samples16(bytes_of(buffer));
+    return testing_support::samples16(bytes_of(buffer));
 }
 
 // A 16-bit buffer of interleaved samples.
@@ -104,30 +101,6 @@ public:
 private:
     std::vector<audio::AudioBuffer> buffers_;
 };
-
-inline std::string chunk(std::string const& id, std::string const& body)
-{
-    return id + le(body.size(), 4) + body;
-}
-
-// A WAV file's bytes: a 'fmt ' chunk holding `fmt`, the chunks `before_data`, and a 'data' chunk.
-inline std::string riff_wave(std::string const& fmt, std::string const& data, std::string const& before_data = "")
-{
-    return chunk("RIFF", "WAVE" + chunk("fmt ", fmt) + before_data + chunk("data", data));
-}
-
-// A 'fmt ' chunk of 16 bytes.
-inline std::string fmt16(uint16_t tag, uint16_t channels, uint32_t rate, uint16_t bits)
-{
-    uint16_t const align = static_cast<uint16_t>(channels * bits / 8);
-    return le(tag, 2) + le(channels, 2) + le(rate, 4) + le(uint64_t(rate) * align, 4) + le(align, 2) + le(bits, 2);
-}
-
-// A WAV file's bytes: a RIFF header, a 'fmt ' chunk of 16 bytes and a 'data' chunk.
-inline std::string wav_bytes(uint16_t tag, uint16_t channels, uint32_t rate, uint16_t bits, std::string const& data)
-{
-    return riff_wave(fmt16(tag, channels, rate, bits), data);
-}
 
 // The 'fmt ' chunk of mono GSM 6.10 at `rate`: blocks of 65 bytes holding 320 samples.
 inline std::string gsm_fmt(uint32_t rate = 8000)
@@ -166,8 +139,7 @@ protected:
     {
         platform::select_wave_input("none");
         platform::select_wave_output("none");
-        platform::Message m;
-        while (platform::peek_message(m, 0, 0, 0, platform::Peek::REMOVE)) { }
+        testing_support::drain_messages();
     }
 
     // The next message of a wave device for this thread.

@@ -130,6 +130,10 @@ TEST(WaveHeader, RefusalsSayWhichChunkWhereAndWhy)
         { cut, "chunk 'LIST' at byte 36: its 127 bytes run past the end of the file" },
         { audio_test::chunk("RIFF", "WAVE" + audio_test::chunk("data", data)),
             "chunk 'data' at byte 12: comes before" },
+        // The last chunk ends where the file does: nothing runs past the end, the data is missing.
+        { audio_test::chunk("RIFF",
+              "WAVE" + audio_test::chunk("fmt ", audio_test::fmt16(1, 1, 8000, 16)) + audio_test::chunk("LIST", "ab")),
+            "it has no 'data' chunk" },
     };
     for (auto const& c : cases) {
         std::string const path = testing_support::fresh_dir("refusal") + "/r.wav";

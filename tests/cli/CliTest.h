@@ -24,34 +24,18 @@ inline std::map<std::string, std::string> key_values(std::string const& text)
     return facts;
 }
 
-// Raw 16-bit little-endian samples.
-inline std::vector<int16_t> samples16(std::string const& raw)
-{
-    std::vector<int16_t> out(raw.size() / 2);
-    for (size_t i = 0; i < out.size(); ++i)
-        out[i] = static_cast<int16_t>(uint8_t(raw[2 * i]) | uint8_t(raw[2 * i + 1]) << 8);
-    return out;
-}
+using testing_support::samples16;
 
 // The WAV file's bytes with a chunk of odd size (and its pad byte) put in just before the "data" chunk,
 // as a program that keeps its own notes in a file may write it.
 inline std::string with_odd_chunk(std::string bytes)
 {
-    auto le32 = [&](size_t at) {
-        return uint32_t(uint8_t(bytes[at])) | uint32_t(uint8_t(bytes[at + 1])) << 8
-            | uint32_t(uint8_t(bytes[at + 2])) << 16 | uint32_t(uint8_t(bytes[at + 3])) << 24;
-    };
+    using testing_support::le_at;
     size_t at = 12;
     while (at + 8 <= bytes.size() && bytes.compare(at, 4, "data") != 0)
-        at += 8 + le32(at + 4) + (le32(at + 4) & 1);
-    bytes.insert(at,
-        std::string("note\x05\x00\x00\x00"
-                    "abcde\x00",
-            14));
-    uint32_t const riff = le32(4) + 14;
-    for (int i = 0; i < 4; ++i)
-        bytes[4 + i] = static_cast<char>(riff >> (8 * i));
-    return bytes;
+        at += 8 + le_at(bytes, at + 4) + (le_at(bytes, at + 4) & 1);
+    bytes.insert(at, testing_support::chunk("note", "abcde") + '\0');
+    return bytes.replace(4, 4, testing_support::le(le_at(bytes, 4) + 14, 4));
 }
 
 // A failure reported on exactly one line of standard error.

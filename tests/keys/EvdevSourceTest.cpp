@@ -11,19 +11,9 @@
 #include <unistd.h>
 
 using namespace platform;
+using testing_support::FakeStarter;
 
 namespace {
-
-class FakeStarter final : public ProcessStarter {
-public:
-    std::vector<std::vector<std::string>> started;
-    int64_t start(std::vector<std::string> const& argv) override
-    {
-        started.push_back(argv);
-        return static_cast<int64_t>(started.size());
-    }
-    bool running(int64_t) override { return false; }
-};
 
 // A real virtual device, made through the kernel's uinput, seen by the service as any other device.
 TEST(EvdevSource, AVirtualDevicesRecordButtonRunsTheBoundCommandAndItsRemovalIsSeen)

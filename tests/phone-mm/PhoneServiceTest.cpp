@@ -1,14 +1,7 @@
-#include "../audio/AudioTestSupport.h"
-
 #include <TestSupport.h>
-#include <cmath>
-#include <core/CActiveScheduler.h>
-#include <document/Document.h>
 #include <filesystem>
 #include <functional>
 #include <gtest/gtest.h>
-#include <os/Paths.h>
-#include <phone/AppNotification.h>
 #include <phone/PhoneState.h>
 #include <platform/folder_watch.h>
 #include <platform/phone/dbus/modem_manager.h>
@@ -20,7 +13,6 @@
 #include <platform/services/registry_values.h>
 #include <platform/text.h>
 #include <platform/ticks.h>
-#include <platform/wave/wave.h>
 
 using namespace platform;
 using testing_support::run;
@@ -366,53 +358,6 @@ TEST_F(PhoneServiceTest, TheSpeakerIsSwitchedThroughCallaudiodAndFollowsIt)
         "--method org.freedesktop.DBus.Mock.UpdateProperties org.mobian_project.CallAudio "
         "\"{'SpeakerState': <uint32 1>}\"");
     EXPECT_TRUE(wait_for([] { return phone::is_speaker_on(); }));
-}
-
-// The program's own reading of the calls the service publishes: one answered call, one recording.
-TEST_F(PhoneServiceTest, TheProgramRecordsAModemCallOnce)
-{
-    start_modem_manager();
-    mm("AddModem", "0");
-    start_service(true);
-    constexpr int RATE = 8000;
-    std::vector<int16_t> tone(10 * RATE);
-    for (size_t i = 0; i < tone.size(); ++i)
-        tone[i] = static_cast<int16_t>(8000 * std::sin(static_cast<double>(i) * 2 * M_PI * 440 / RATE));
-    std::string const mic = dir + "/input.wav";
-    testing_support::write_file(mic, audio_test::wav_bytes(1, 1, RATE, 16, audio_test::pcm16(tone)));
-    select_wave_input("file:" + mic);
-    select_wave_output("none");
-    std::string const incoming_folder = to_utf8(os::expand_path(u"%my_documents%/My Ravelin")) + "/Incoming";
-    std::filesystem::remove_all(incoming_folder);
-    {
-        core::CActiveScheduler scheduler { u"PhoneServiceTestClass" };
-        document::Document::Services services;
-        services.play_sound = [](core::StringView) {};
-        services.window_active = [] { return true; };
-        services.quit = [] {};
-        services.ensure_notifier = [] { return true; };
-        document::Document document(std::move(services));
-        document.set_auto_record(true);
-        // The service under test is also the notifier: the registration would start this test program.
-        ASSERT_TRUE(phone::stop_app_notification(phone::CALL_NOTIFICATION));
-        auto run_until = [&](std::function<bool()> const& done) {
-            uint32_t const start = tick_count();
-            core::run_messages_until([&] { return done() || tick_count() - start > 5000; });
-            return done();
-        };
-        mm("AddCall", "0 1 1 3 '+44 20 7946 0000'");
-        mm("SetCallState", "1 4 3");
-        ASSERT_TRUE(run_until([&] { return document.is_recording(); }));
-        EXPECT_EQ(document.current().artist, u"Ann Lee");
-        mm("SetCallState", "1 7 4");
-        mm("DeleteCall", "0 1");
-        ASSERT_TRUE(run_until([&] { return !document.is_recording(); }));
-    }
-    select_wave_input("none");
-    size_t files = 0;
-    for (auto const& entry : std::filesystem::directory_iterator(incoming_folder))
-        files += entry.is_regular_file();
-    EXPECT_EQ(files, 1u);
 }
 
 TEST_F(PhoneServiceTest, WithoutCallaudiodASpeakerRequestIsDropped)

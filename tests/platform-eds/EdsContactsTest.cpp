@@ -1,26 +1,19 @@
 // The contact store on a real Evolution Data Server: a private session bus in the test home, the source
 // registry and the address-book factory started on it, contacts written into the built-in address book
 // with libebook as another program would.
+#include <AddressBook.h>
+#include <PrivateBus.h>
 #include <TestSupport.h>
 #include <algorithm>
-#include <chrono>
-#include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <gtest/gtest.h>
-#include <libebook/libebook.h>
 #include <platform/messages.h>
 #include <platform/phone/contacts.h>
 #include <platform/text.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <thread>
-#include <tuple>
-#include <unistd.h>
-
-extern char** environ;
 
 using namespace platform;
+using namespace private_bus;
 using testing_support::fresh_dir;
 using testing_support::write_file;
 
@@ -40,75 +33,6 @@ std::string as_string(std::vector<uint8_t> const& bytes)
     return std::string(bytes.begin(), bytes.end());
 }
 
-pid_t spawn(std::vector<std::string> const& words, int out = -1)
-{
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    if (out >= 0)
-        posix_spawn_file_actions_adddup2(&actions, out, 1);
-    std::vector<char*> argv;
-    for (auto const& word : words)
-        argv.push_back(const_cast<char*>(word.c_str()));
-    argv.push_back(nullptr);
-    pid_t pid = -1;
-    if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0)
-        pid = -1;
-    posix_spawn_file_actions_destroy(&actions);
-    return pid;
-}
-
-void stop(pid_t& pid)
-{
-    if (pid <= 0)
-        return;
-    kill(pid, SIGTERM);
-    waitpid(pid, nullptr, 0);
-    pid = -1;
-}
-
-// A session bus of our own, started with `config` ("--session" for the standard one); its address, or
-// empty.
-std::string start_bus(std::string const& config, pid_t& pid, std::string& why)
-{
-    if (access("/usr/bin/dbus-daemon", X_OK) != 0) {
-        why = "dbus-daemon is not installed";
-        return {};
-    }
-    int pipe_ends[2];
-    if (pipe(pipe_ends) != 0) {
-        why = "no pipe";
-        return {};
-    }
-    pid = spawn({ "/usr/bin/dbus-daemon", config, "--nofork", "--print-address=1" }, pipe_ends[1]);
-    close(pipe_ends[1]);
-    std::string address;
-    char c;
-    while (pid > 0 && read(pipe_ends[0], &c, 1) == 1 && c != '\n')
-        address += c;
-    close(pipe_ends[0]);
-    if (address.empty())
-        why = "dbus-daemon " + config + " printed no address";
-    return address;
-}
-
-bool wait_for_name(GDBusConnection* bus, char const* name)
-{
-    for (int i = 0; i < 200; ++i) {
-        GVariant* reply = g_dbus_connection_call_sync(bus, "org.freedesktop.DBus", "/org/freedesktop/DBus",
-            "org.freedesktop.DBus", "NameHasOwner", g_variant_new("(s)", name), G_VARIANT_TYPE("(b)"),
-            G_DBUS_CALL_FLAGS_NONE, -1, nullptr, nullptr);
-        gboolean owned = FALSE;
-        if (reply) {
-            g_variant_get(reply, "(b)", &owned);
-            g_variant_unref(reply);
-        }
-        if (owned)
-            return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
-    return false;
-}
-
 // The bus, the registry and the factory, and a client of the built-in address book, for the whole
 // program; `why` says what could not start.
 struct EdsSession {
@@ -126,43 +50,26 @@ struct EdsSession {
         setenv("XDG_CACHE_HOME", (testing_support::test_home() + "/cache").c_str(), 1);
         unsetenv("RAVELIN_CONTACTS");
         GError* error = nullptr;
-        GDBusConnection* connection = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, &error);
-        if (!connection) {
+        bus_connection = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, &error);
+        if (!bus_connection) {
             why = std::string("no connection to the private bus: ") + error->message;
             g_error_free(error);
             return;
         }
         // Held past the bus' end, which would otherwise end this process.
-        bus_connection = connection;
-        g_dbus_connection_set_exit_on_close(connection, FALSE);
-        // The registry before the factory, which would start one of its own.
-        for (auto [program, pid, name] : { std::tuple { "/usr/libexec/evolution-source-registry", &registry,
-                                               "org.gnome.evolution.dataserver.Sources5" },
-                 { "/usr/libexec/evolution-addressbook-factory", &factory,
-                     "org.gnome.evolution.dataserver.AddressBook10" } }) {
-            if (access(program, X_OK) != 0) {
-                why = std::string(program) + " is not installed (evolution-data-server)";
+        g_dbus_connection_set_exit_on_close(bus_connection, FALSE);
+        for (auto [service, pid] : { std::pair { SOURCE_REGISTRY, &registry }, { ADDRESS_BOOK, &factory } }) {
+            if (access(service.program, X_OK) != 0) {
+                why = std::string(service.program) + " is not installed (evolution-data-server)";
                 return;
             }
-            *pid = spawn({ program });
-            if (!wait_for_name(connection, name)) {
-                why = std::string(program) + " did not come up on the bus in 10 s";
+            *pid = spawn({ service.program });
+            if (!wait_for_name(bus_connection, service.bus_name)) {
+                why = std::string(service.program) + " did not come up on the bus in 10 s";
                 return;
             }
         }
-        ESourceRegistry* sources = e_source_registry_new_sync(nullptr, &error);
-        ESource* builtin = sources ? e_source_registry_ref_builtin_address_book(sources) : nullptr;
-        EClient* client
-            = builtin ? e_book_client_connect_sync(builtin, static_cast<guint32>(-1), nullptr, &error) : nullptr;
-        if (!client) {
-            why = std::string("the built-in address book does not open: ") + (error ? error->message : "none");
-            g_clear_error(&error);
-        }
-        book = client ? E_BOOK_CLIENT(client) : nullptr;
-        if (builtin)
-            g_object_unref(builtin);
-        if (sources)
-            g_object_unref(sources);
+        book = connect_builtin_book(why);
     }
 
     ~EdsSession()
@@ -226,11 +133,7 @@ TEST(EdsAbsent, TheVCardFolderServesWhenNoAddressBookIsOnTheBus)
     std::filesystem::create_directories(folder);
     write_file(folder + "/ann.vcf", "BEGIN:VCARD\nFN:Ann in the folder\nTEL:+44 20 7946 0000\nEND:VCARD\n");
     std::string const config = fresh_dir("bus") + "/bus.conf";
-    // A session bus that can start no service.
-    write_file(config,
-        "<busconfig><type>session</type><listen>unix:tmpdir=/tmp</listen><policy context=\"default\">"
-        "<allow send_destination=\"*\" eavesdrop=\"true\"/><allow eavesdrop=\"true\"/><allow own=\"*\"/>"
-        "</policy></busconfig>");
+    write_file(config, QUIET_BUS_CONFIG);
     pid_t bus = -1;
     std::string why;
     std::string const address = start_bus("--config-file=" + config, bus, why);

@@ -10,23 +10,13 @@
 #include <thread>
 
 using namespace platform;
+using testing_support::FakeStarter;
 
 namespace {
 
 constexpr auto MACHINE = RegistryRoot::LOCAL_MACHINE;
 constexpr char16_t RECORD_KEY[] = u"SOFTWARE\\Microsoft\\Shell\\Keys\\Record";
 constexpr char16_t VOLUME_KEY[] = u"SOFTWARE\\Microsoft\\Shell\\Keys\\VolumeUpHold";
-
-class FakeStarter final : public ProcessStarter {
-public:
-    std::vector<std::vector<std::string>> started;
-    int64_t start(std::vector<std::string> const& argv) override
-    {
-        started.push_back(argv);
-        return static_cast<int64_t>(started.size());
-    }
-    bool running(int64_t) override { return false; }
-};
 
 // Hands out a prepared list of events; its clock is the time of the last event handed out.
 class ScriptedSource final : public InputEventSource {

@@ -1,3 +1,4 @@
+#include <TestSupport.h>
 #include <atomic>
 #include <gtest/gtest.h>
 #include <platform/messages.h>
@@ -30,8 +31,7 @@ protected:
     {
         destroy_window(window);
         unregister_class(u"TestWindow");
-        Message m;
-        while (peek_message(m, 0, 0, 0, Peek::REMOVE)) { }
+        testing_support::drain_messages();
     }
     Hwnd window = 0;
 };

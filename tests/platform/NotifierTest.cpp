@@ -1,7 +1,6 @@
 #include <TestSupport.h>
 #include <filesystem>
 #include <gtest/gtest.h>
-#include <platform/folder_watch.h>
 #include <platform/phone/phone_simulator.h>
 #include <platform/phone/phone_state.h>
 #include <platform/services/notifications.h>
@@ -10,23 +9,10 @@
 #include <platform/text.h>
 
 using namespace platform;
+using testing_support::FakeStarter;
 using testing_support::fresh_dir;
 
 namespace {
-
-// Starts nothing: remembers what it was asked to start, and whether each is still running.
-class FakeStarter final : public ProcessStarter {
-public:
-    std::vector<std::vector<std::string>> started;
-    std::vector<bool> alive;
-    int64_t start(std::vector<std::string> const& argv) override
-    {
-        started.push_back(argv);
-        alive.push_back(true);
-        return static_cast<int64_t>(started.size());
-    }
-    bool running(int64_t id) override { return alive.at(static_cast<size_t>(id - 1)); }
-};
 
 AppNotification call_notification(std::u16string const& name, std::u16string const& command)
 {
@@ -121,65 +107,15 @@ TEST(CommandLine, WordsAndQuotes)
     EXPECT_FALSE(split_command_line(u"   "));
 }
 
-// The service itself, as a process, with a command that leaves a line in a file each time it runs.
-TEST(NotifierService, StartsTheRegisteredProgramAndStaysAlone)
+// The store another user may write could hold a command of theirs: the notifier reads only a private one.
+TEST(NotifierStore, OnlyAStoreNoOneElseMayWriteIsPrivate)
 {
-    RegistryStore& store = RegistryStore::instance();
-    std::string problem;
-    PhoneSimulator phone(store);
-    phone.hangup(problem);
-    std::string const dir = fresh_dir("notified");
-    testing_support::write_file(dir + "/note.sh", "echo \"$1\" >> \"" + dir + "/runs.txt\"\n");
-    auto notifications = open_app_notifications();
-    for (auto const& n : notifications->registered())
-        notifications->remove(n.name);
-    notifications->add(call_notification(u"Test.Call", u"\"/bin/sh\" \"" + from_utf8(dir) + u"/note.sh\" call"));
-    ASSERT_TRUE(registry_is_private(store.path()));
-
-    struct Service {
-        std::string pid;
-        ~Service() { testing_support::run("kill " + pid); }
-    } service;
-    auto const started
-        = testing_support::run(testing_support::bin_dir() + "/ravelin-notifier >" + dir + "/out.txt 2>&1 & echo $!");
-    service.pid = started.output.substr(0, started.output.find('\n'));
-    FolderWatch watch(from_utf8(dir));
-    auto const wait_for = [&](std::string const& file, std::string const& text) {
-        for (int i = 0; i < 100 && testing_support::read_file(dir + file).find(text) == std::string::npos; ++i)
-            watch.wait(100);
-        return testing_support::read_file(dir + file);
-    };
-    // Once it has seen the registrations it says so; a second notifier leaves at once.
-    ASSERT_NE(wait_for("/out.txt", "watching 1 registrations").find("watching 1 "), std::string::npos);
-    EXPECT_TRUE(notifier_running(store));
-    EXPECT_EQ(testing_support::run(testing_support::bin_dir() + "/ravelin-notifier").exit_code, 0);
-
-    phone.ring(u"555 0100", u"", problem);
-    phone.answer(problem);
-    EXPECT_EQ(wait_for("/runs.txt", "call\n"), "call\n");
-    phone.hangup(problem);
-    notifications->remove(u"Test.Call");
-    testing_support::run("kill " + service.pid + "; for i in $(seq 100); do kill -0 " + service.pid
-        + " 2>/dev/null || break; sleep 0.05; done");
-    EXPECT_FALSE(notifier_running(store));
-
-    // Started as the program starts it: detached, found beside the running executable.
-    ASSERT_TRUE(start_notifier());
-    // The lock is taken before the new notifier writes its own process id over the last one's.
-    std::string const last = service.pid;
-    for (int i = 0; i < 100 && (!notifier_running(store) || service.pid.empty() || service.pid == last); ++i) {
-        watch.wait(50);
-        service.pid = testing_support::read_file(store.path() + "-notifier.lock");
-        service.pid = service.pid.substr(0, service.pid.find('\n'));
-    }
-    ASSERT_TRUE(notifier_running(store));
-    ASSERT_NE(service.pid, last);
-    EXPECT_FALSE(service.pid.empty());
-
-    std::filesystem::permissions(store.path(), std::filesystem::perms::group_write, std::filesystem::perm_options::add);
-    EXPECT_FALSE(registry_is_private(store.path()));
-    std::filesystem::permissions(
-        store.path(), std::filesystem::perms::group_write, std::filesystem::perm_options::remove);
+    std::string const path = fresh_dir("private") + "/registry.db";
+    RegistryStore store(path);
+    ASSERT_TRUE(store.create_key(RegistryRoot::CURRENT_USER, u"K"));
+    EXPECT_TRUE(registry_is_private(path));
+    std::filesystem::permissions(path, std::filesystem::perms::group_write, std::filesystem::perm_options::add);
+    EXPECT_FALSE(registry_is_private(path));
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 #include "TestSupport.h"
 
+#include <cmath>
 #include <core/Log.h>
 #include <cstdio>
 #include <cstdlib>
@@ -7,6 +8,7 @@
 #include <fstream>
 #include <mutex>
 #include <os/LogFile.h>
+#include <platform/messages.h>
 #include <sys/wait.h>
 
 namespace testing_support {
@@ -79,6 +81,80 @@ core::String read_utf16_file(std::string const& path)
     for (size_t i = bytes.starts_with("\xFF\xFE") ? 2 : 0; i + 1 < bytes.size(); i += 2)
         text += static_cast<char16_t>(static_cast<uint8_t>(bytes[i]) | (static_cast<uint8_t>(bytes[i + 1]) << 8));
     return text;
+}
+
+void drain_messages()
+{
+    platform::Message m;
+    while (platform::peek_message(m, 0, 0, 0, platform::Peek::REMOVE)) { }
+}
+
+std::string le(uint64_t value, int size)
+{
+    std::string s;
+    for (int i = 0; i < size; ++i)
+        s += static_cast<char>((value >> (8 * i)) & 0xFF);
+    return s;
+}
+
+uint32_t le_at(std::string_view bytes, size_t at, int size)
+{
+    uint32_t value = 0;
+    for (int i = size - 1; i >= 0; --i)
+        value = value << 8 | static_cast<uint8_t>(bytes[at + size_t(i)]);
+    return value;
+}
+
+std::string pcm16(std::vector<int16_t> const& samples)
+{
+    std::string s;
+    for (int16_t v : samples)
+        s += le(static_cast<uint16_t>(v), 2);
+    return s;
+}
+
+std::vector<int16_t> samples16(std::string_view bytes)
+{
+    std::vector<int16_t> out(bytes.size() / 2);
+    for (size_t i = 0; i < out.size(); ++i)
+        out[i] = static_cast<int16_t>(le_at(bytes, 2 * i, 2));
+    return out;
+}
+
+std::string chunk(std::string const& id, std::string const& body)
+{
+    return id + le(body.size(), 4) + body;
+}
+
+std::string riff_wave(std::string const& fmt, std::string const& data, std::string const& before_data)
+{
+    return chunk("RIFF", "WAVE" + chunk("fmt ", fmt) + before_data + chunk("data", data));
+}
+
+std::string fmt16(uint16_t tag, uint16_t channels, uint32_t rate, uint16_t bits)
+{
+    uint16_t const align = static_cast<uint16_t>(channels * bits / 8);
+    return le(tag, 2) + le(channels, 2) + le(rate, 4) + le(uint64_t(rate) * align, 4) + le(align, 2) + le(bits, 2);
+}
+
+std::string wav_bytes(uint16_t tag, uint16_t channels, uint32_t rate, uint16_t bits, std::string const& data)
+{
+    return riff_wave(fmt16(tag, channels, rate, bits), data);
+}
+
+std::vector<int16_t> tone(double seconds, int rate, int amplitude)
+{
+    std::vector<int16_t> samples(static_cast<size_t>(seconds * rate));
+    for (size_t i = 0; i < samples.size(); ++i)
+        samples[i] = static_cast<int16_t>(amplitude * std::sin(static_cast<double>(i) * 2 * M_PI * 440 / rate));
+    return samples;
+}
+
+std::string wav_file(std::vector<int16_t> const& samples, int rate)
+{
+    std::string const path = fresh_dir("wav") + "/tone.wav";
+    write_file(path, wav_bytes(1, 1, static_cast<uint32_t>(rate), 16, pcm16(samples)));
+    return path;
 }
 
 struct LogCapture::Source final : core::LogSource {

@@ -1,10 +1,14 @@
 #pragma once
 
 #include <core/Strings.h>
+#include <platform/services/notifier.h>
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
+#include <thread>
 #include <vector>
 
 // Helpers shared by the test programs. Every test program runs in a fresh temporary home: HOME, the XDG
@@ -34,6 +38,56 @@ CommandResult run(std::string const& command_line);
 
 // The UTF-16LE text of a log file, without its byte-order mark.
 core::String read_utf16_file(std::string const& path);
+
+// Polls until `done` or the time is up (processes and files give no other sign); whether `done` holds.
+template <typename Done> bool wait_until(Done done, int milliseconds = 10000)
+{
+    auto const end = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > end)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return true;
+}
+
+// Bytes as RIFF files hold them. `size` bytes of `value`, least significant first.
+std::string le(uint64_t value, int size);
+// The little-endian number of `size` bytes at `at` in `bytes`.
+uint32_t le_at(std::string_view bytes, size_t at, int size = 4);
+// 16-bit PCM data from interleaved samples, and back (a stray last byte does not count).
+std::string pcm16(std::vector<int16_t> const& samples);
+std::vector<int16_t> samples16(std::string_view bytes);
+std::string chunk(std::string const& id, std::string const& body);
+// A WAV file's bytes: a 'fmt ' chunk holding `fmt`, the chunks `before_data`, and a 'data' chunk.
+std::string riff_wave(std::string const& fmt, std::string const& data, std::string const& before_data = "");
+// A 'fmt ' chunk of 16 bytes.
+std::string fmt16(uint16_t tag, uint16_t channels, uint32_t rate, uint16_t bits);
+// A WAV file's bytes: a RIFF header, a 'fmt ' chunk of 16 bytes and a 'data' chunk.
+std::string wav_bytes(uint16_t tag, uint16_t channels, uint32_t rate, uint16_t bits, std::string const& data);
+
+// `seconds` of a 440 Hz tone at `rate` whose peak is `amplitude` (0: silence).
+std::vector<int16_t> tone(double seconds, int rate = 44100, int amplitude = 12000);
+// A mono 16-bit PCM WAV file of `samples` in a fresh folder: a microphone for the file input. Its path.
+std::string wav_file(std::vector<int16_t> const& samples, int rate = 44100);
+
+// Drops every message left in this thread's queue, so that none reaches the next test.
+void drain_messages();
+
+// Starts nothing: keeps what it was asked to start, and whether each still runs (until a test says not).
+class FakeStarter final : public platform::ProcessStarter {
+public:
+    int64_t start(std::vector<std::string> const& argv) override
+    {
+        started.push_back(argv);
+        alive.push_back(true);
+        return static_cast<int64_t>(started.size());
+    }
+    bool running(int64_t id) override { return alive.at(static_cast<size_t>(id - 1)); }
+
+    std::vector<std::vector<std::string>> started;
+    std::vector<bool> alive;
+};
 
 // While it lives, the log is on and goes to memory instead of the registry-controlled file.
 class LogCapture {
