@@ -108,7 +108,9 @@ TEST(RecordStore, AudioFilesAndMainMemory)
 {
     EXPECT_TRUE(is_audio_file(u"/a/b/Note.MP3"));
     EXPECT_TRUE(is_audio_file(u"/a/b/call.Wav"));
-    EXPECT_FALSE(is_audio_file(u"/a/b/list.ogg"));
+    for (char16_t const* name : { u"/a/b/x.Opus", u"/a/b/x.flac", u"/a/b/talk.ogg", u"/a/b/x.oga", u"/a/b/x.mpc" })
+        EXPECT_TRUE(is_audio_file(name)) << core::to_utf8(name);
+    EXPECT_FALSE(is_audio_file(u"/a/b/list.txt"));
     EXPECT_FALSE(is_audio_file(u"/a/b.mp3/readme"));
     String const documents = os::expand_path(u"%my_documents%");
     EXPECT_TRUE(is_in_main_memory(documents + u"/My Ravelin/x.mp3"));
