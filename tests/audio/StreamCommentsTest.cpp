@@ -43,6 +43,28 @@ std::map<std::string, std::string> probed(std::string const& path)
     return facts;
 }
 
+// The caller's picture as Ravelin reads it back: a comment in Opus, a block of its own in FLAC.
+std::vector<uint8_t> picture_of(os::File& file)
+{
+    std::vector<uint8_t> body;
+    VorbisComment comments;
+    flac::Layout layout;
+    if (!read_stream_comments(file, comments)
+        || !from_base64(core::to_utf8(comments.text(VorbisComment::PICTURE)), body) || body.empty()) {
+        for (auto const& block : layout.read(file) ? layout.blocks : std::vector<flac::Block> {})
+            if (block.type == flac::PICTURE && file.seek(block.offset + flac::BLOCK_HEADER_SIZE)) {
+                body.resize(block.length);
+                body.resize(file.read(body.data(), block.length));
+            }
+    }
+    std::string mime;
+    uint8_t const* picture = nullptr;
+    size_t size = 0;
+    if (!parse_flac_picture_block(body.data(), body.size(), mime, picture, size) || mime != "image/png")
+        return {};
+    return { picture, picture + size };
+}
+
 class Comments : public ::testing::TestWithParam<char16_t const*> { };
 
 // The tags of a new recording as a peer reads them, and as the list reads them back; a new title is
@@ -50,7 +72,8 @@ class Comments : public ::testing::TestWithParam<char16_t const*> { };
 TEST_P(Comments, AreReadByPeersAndRetitledInPlace)
 {
     std::string const dir = testing_support::fresh_dir("comments");
-    std::string const path = written(dir, GetParam(), tags_with_picture(dir));
+    RecordingTags const tags = tags_with_picture(dir);
+    std::string const path = written(dir, GetParam(), tags);
     auto facts = probed(path);
     EXPECT_EQ(facts["TAG:TITLE"], "Tuesday 10:15 ");
     EXPECT_EQ(facts["TAG:ARTIST"], "Ann Lee ");
@@ -58,6 +81,10 @@ TEST_P(Comments, AreReadByPeersAndRetitledInPlace)
     EXPECT_EQ(facts["TAG:GENRE"], "Ravelin ");
     EXPECT_EQ(facts["TAG:DATE"], "2026-12-06 ");
     EXPECT_NE(facts["codec_name"].find("png"), std::string::npos) << "the caller's picture";
+    {
+        os::File file(core::from_utf8(path), os::FileMode::Read);
+        EXPECT_EQ(picture_of(file), tags.picture);
+    }
 
     std::string const before = read_file(path);
     uint32_t audio = 0;
