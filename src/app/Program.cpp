@@ -39,6 +39,8 @@ Program::Program(core::String const& command_line)
             document_->phone_control().watch_contacts(application_->window());
             return;
         }
+        if (starter_->notice().on_message(message))
+            return;
         if (message.message != STOP_SIGNAL_MESSAGE)
             return;
         core::log() << "WinMain: stop signal " << static_cast<int64_t>(message.wparam) << "\n";

@@ -27,6 +27,12 @@ constexpr char16_t APP_NAME[] = u"Ravelin";
 Starter::Starter(core::String const& command_line, Application& application, document::Document& document)
     : application_(application)
     , document_(document)
+    , notice_(
+          document, [&application] { return application.is_active(); },
+          [this] {
+              application_.bring_to_front();
+              keep_for_the_user();
+          })
     , timer_(this)
 {
     splash_.set_node_registry(&application.node_registry());
@@ -87,6 +93,7 @@ void Starter::on_timer(core::Timer& timer)
     auto& stack = application_.form_stack();
     stack.show_form(main_form(), skin::FormMode::FULL_SCREEN);
     stack.close_form(&splash_form_);
+    notice_.start([this](core::StringView key) { return main_.translate(key); });
     document_.resend_recording_started();
     document_.load_secondary_things();
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ApplicationListener.h"
+#include "RecordingNotice.h"
 
 #include <core/Timer.h>
 #include <memory>
@@ -37,6 +38,8 @@ public:
     bool can_close() override;
     void on_screen_changed() override;
     void on_user_input() override;
+    void on_activate() override { notice_.update(); }
+    void on_deactivate() override { notice_.update(); }
 
     skin::Properties& main_properties() { return main_; }
     skin::Form& splash_form() { return splash_form_; }
@@ -45,6 +48,8 @@ public:
     screens::FormMain* main_screen() const { return main_screen_.get(); }
     // The question asked when the window is closed during a recording, once the main screen exists.
     screens::FormConfirmation* close_question() const { return close_question_.get(); }
+    // The notification of a recording made out of sight; its messages come to the main thread.
+    RecordingNotice& notice() { return notice_; }
 
 private:
     void on_timer(core::Timer& timer) override;
@@ -60,6 +65,7 @@ private:
     skin::Form splash_form_;
     std::unique_ptr<screens::FormMain> main_screen_;
     std::unique_ptr<screens::FormConfirmation> close_question_;
+    RecordingNotice notice_;
     core::Timer timer_;
 };
 

@@ -63,6 +63,12 @@ Document::Services with_defaults(Document::Services services)
         services.quit = [] { platform::post_quit_message(0); };
     if (!services.ensure_notifier)
         services.ensure_notifier = phone::ensure_notifier;
+    if (!services.keep_awake) {
+        // Connects to a bus only once something runs.
+        auto inhibitor = std::make_shared<platform::PowerInhibitor>(
+            [](std::string const& line) { core::log() << core::from_utf8(line) << u"\n"; });
+        services.keep_awake = [inhibitor](platform::Wakefulness need) { inhibitor->hold(need); };
+    }
     return services;
 }
 
@@ -309,6 +315,7 @@ bool Document::record(bool call, String name, String number, phone::CallKind dir
     if (!mp3)
         core::log() << u"Document::record file created:" << info.path << u"\n";
     list_new_recording(now);
+    keep_awake();
     return true;
 }
 
@@ -383,6 +390,7 @@ bool Document::record_file(RecordInfo const& info, StringView format_name)
         os::delete_file(current_.path);
         return refuse(*refusal);
     }
+    keep_awake();
     return true;
 }
 
@@ -454,6 +462,7 @@ bool Document::continue_recording()
     }
     settings_.path = current_.path;
     settings_.save_path(current_.path);
+    keep_awake();
     send(DocumentEvent::RECORDING_CONTINUED);
     return true;
 }
@@ -499,6 +508,7 @@ void Document::stop()
         if (settings_.speaker)
             phone_.set_speakerphone(false);
     }
+    keep_awake();
     send(DocumentEvent::STOPPED);
 }
 
@@ -565,8 +575,10 @@ bool Document::play(StringView path, int64_t position)
     connect(reader_->source(), &player_);
     if (position > 0)
         reader_->info().seek(position);
-    if (player_.play())
+    if (player_.play()) {
+        keep_awake();
         return true;
+    }
     stop();
     return false;
 }
@@ -842,12 +854,24 @@ void Document::on_timer(core::Timer& timer)
     if (&timer != &timer_)
         return;
     timer_.start(TICK_SECONDS);
-    // Linux has no idle timer that suspends a desktop or handheld during playback or recording.
     if (reader_)
         tick_playback();
     else if (writer_)
         tick_recording();
+    // The system's idle suspend is held off for as long as something runs, and the screen's blanking
+    // while a playback is watched, which changes when the window is hidden or shown.
+    keep_awake();
     tick_phone();
+}
+
+platform::Wakefulness Document::wakefulness()
+{
+    using Reason = platform::Wakefulness::Reason;
+    if (reader_)
+        return { Reason::PLAYING, services_.window_active() };
+    if (writer_)
+        return { Reason::RECORDING, false };
+    return {};
 }
 
 void Document::tick_playback()

@@ -24,6 +24,7 @@
 #include <phone/CallListener.h>
 #include <phone/CallMonitorImpl.h>
 #include <phone/PhoneControl.h>
+#include <platform/services/power_inhibitor.h>
 #include <vector>
 
 namespace document {
@@ -77,6 +78,9 @@ public:
         std::function<void()> quit;
         // Starts the notifier service unless one runs, once "AutoRecord" is on.
         std::function<bool()> ensure_notifier;
+        // Keeps the system from suspending (and the screen from blanking) for what runs, asked at every
+        // tick and at every start and stop; nothing runs: nothing is held.
+        std::function<void(platform::Wakefulness)> keep_awake;
     };
 
     Document();
@@ -201,6 +205,10 @@ public:
 
 private:
     void on_timer(core::Timer& timer) override;
+    // What the machine is kept awake for now: the system while a recording or a playback runs, and the
+    // screen too while a playback runs in a window someone can see.
+    platform::Wakefulness wakefulness();
+    void keep_awake() { services_.keep_awake(wakefulness()); }
     void tick_playback();
     void tick_recording();
     void tick_phone();

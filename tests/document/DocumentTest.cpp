@@ -120,6 +120,8 @@ protected:
     bool writer_fails = false;
     os::DateTime clock { 2026, 12, 6, 10, 15, 30, 0, 0 };
     std::function<void(StringView)> on_sound;
+    std::vector<platform::Wakefulness> awake;
+    bool window_shown = true;
     std::unique_ptr<Document> document;
 
     void SetUp() override
@@ -157,6 +159,8 @@ protected:
             = [this](StringView path) { return is_in_main_memory(os::expand_path(path)) ? main_free : card_free; };
         services.now = [this] { return clock; };
         services.memory_status = memory;
+        services.keep_awake = [this](platform::Wakefulness need) { awake.push_back(need); };
+        services.window_active = [this] { return window_shown; };
         document = std::make_unique<Document>(std::move(services));
         document->add_listener(this);
         return *document;
@@ -616,4 +620,38 @@ TEST_F(DocumentTest, PlaybackEndsAtTheEndOfTheFileAndPauseSwitchesIt)
     EXPECT_FALSE(d.is_paused());
     d.stop();
     EXPECT_FALSE(d.is_paused());
+}
+
+TEST_F(DocumentTest, TheMachineStaysAwakeForWhatRunsAndNoLonger)
+{
+    using Reason = platform::Wakefulness::Reason;
+    platform::Wakefulness const nothing {}, recording { Reason::RECORDING, false };
+    std::string const wav = testing_support::wav_file(testing_support::tone(10, 8000), 8000);
+    use_input(signal({ { true, 10.0 } }), false);
+    platform::select_wave_output("file:" + fresh_dir("speaker") + "/out.wav");
+    auto& d = make();
+    struct Case {
+        char const* what;
+        std::function<void()> act;
+        platform::Wakefulness held;
+    };
+    Case const cases[] = {
+        // A call recording never keeps the screen on, even in a window in sight.
+        { "a call", [&] { ASSERT_TRUE(d.record(true, u"Ann", u"555", phone::CALL_INCOMING)); }, recording },
+        { "paused", [&] { d.pause(true); }, recording },
+        { "its writer failing", [&] { SlowWriter::failing = true; }, nothing },
+        { "playing in sight", [&] { ASSERT_TRUE(d.play(core::from_utf8(wav), 0)); }, { Reason::PLAYING, true } },
+        { "playing hidden", [&] { window_shown = false; }, { Reason::PLAYING, false } },
+    };
+    for (auto const& c : cases) {
+        c.act();
+        // Asked at once or, for what the Document only sees at its tick, by the next one; and kept.
+        run_until([&] { return !awake.empty() && awake.back() == c.held; }, 1);
+        run_for(2 * Document::TICK_SECONDS);
+        EXPECT_TRUE(awake.back() == c.held) << c.what;
+    }
+    SlowWriter::failing = false;
+    // The Document's end lets go of everything as a stop does.
+    document.reset();
+    EXPECT_TRUE(awake.back() == nothing);
 }

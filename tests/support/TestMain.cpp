@@ -43,6 +43,8 @@ int main(int argc, char** argv)
     setenv("RAVELIN_AUDIO_OUT", "none", 1);
     setenv("RAVELIN_DISPLAY", "headless", 1);
     unsetenv("DBUS_SESSION_BUS_ADDRESS"); // no session bus: never the user's address books
+    // Nor the machine's logind: a recording in a test holds off no real suspend.
+    setenv("DBUS_SYSTEM_BUS_ADDRESS", ("unix:path=" + home + "/run/no-system-bus").c_str(), 1);
     os::install_log();
 
     testing::InitGoogleTest(&argc, argv);
