@@ -1,6 +1,5 @@
 #include "XvfbSupport.h"
 
-#include <gtest/gtest.h>
 #include <lang/Dictionary.h>
 
 using namespace app_test;

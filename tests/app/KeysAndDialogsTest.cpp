@@ -4,12 +4,10 @@
 #include <app/Starter.h>
 #include <document/Document.h>
 #include <functional>
-#include <gtest/gtest.h>
 #include <os/FileInfo.h>
 #include <os/Paths.h>
 #include <screens/FormConfirmation.h>
 #include <screens/FormMain.h>
-#include <skin/Form.h>
 #include <skin/widgets/ButtonElement.h>
 #include <skin/widgets/TextElement.h>
 #include <skin/widgets/VListElement.h>
@@ -28,9 +26,12 @@ protected:
         setenv("RAVELIN_AUDIO_IN", "none", 1);
         testing_support::drain_messages();
     }
-    // The program with its main screen up.
-    void start()
+    // The program with its main screen up, and (with `microphone`) 20 s of speech to record.
+    void start(bool microphone = false)
     {
+        if (microphone)
+            setenv("RAVELIN_AUDIO_IN",
+                ("file:" + testing_support::wav_file(testing_support::tone(20, 16000), 16000)).c_str(), 1);
         program = std::make_unique<app::Program>(u"");
         ASSERT_TRUE(pump(app(), 3000, [&] { return program->starter().main_form() != nullptr; }));
         pump(app(), 100);
@@ -48,12 +49,10 @@ protected:
     }
     void tap(skin::Element const& element)
     {
-        int32_t const x = element.position().x + element.size().x / 2;
-        int32_t const y = element.position().y + element.size().y / 2;
-        display().pen_down(x, y);
-        display().pen_up(x, y);
+        auto const middle = element.position() + skin::Point { element.size().x / 2, element.size().y / 2 };
+        display().pen_down(middle.x, middle.y);
+        display().pen_up(middle.x, middle.y);
     }
-    static std::string speech_wav() { return testing_support::wav_file(testing_support::tone(20, 16000), 16000); }
 
     std::unique_ptr<app::Program> program;
 };
@@ -144,8 +143,7 @@ TEST_F(KeysAndDialogsTest, EveryDocumentedKeyDoesWhatItSays)
 
 TEST_F(KeysAndDialogsTest, ClosingWhileRecordingAsksAndOkStopsKeepsTheFileAndCloses)
 {
-    setenv("RAVELIN_AUDIO_IN", ("file:" + speech_wav()).c_str(), 1);
-    start();
+    start(true);
     auto& document = program->document();
     ASSERT_TRUE(document.record(false, {}, {}, phone::CALL_NONE));
     core::String const path = document.current().path;
@@ -159,8 +157,7 @@ TEST_F(KeysAndDialogsTest, ClosingWhileRecordingAsksAndOkStopsKeepsTheFileAndClo
     EXPECT_EQ(question->text(), program->starter().main_properties().translate(u"Confirm_close_recording"));
     tap(*question->cancel_button());
     ASSERT_TRUE(until([&] { return !question->is_shown(); }));
-    EXPECT_TRUE(document.is_recording());
-    EXPECT_TRUE(platform::is_window(app().window()));
+    EXPECT_TRUE(document.is_recording() && platform::is_window(app().window()));
 
     display().close();
     ASSERT_TRUE(until([&] { return question->is_shown(); }));
@@ -172,8 +169,7 @@ TEST_F(KeysAndDialogsTest, ClosingWhileRecordingAsksAndOkStopsKeepsTheFileAndClo
 
 TEST_F(KeysAndDialogsTest, TheSecondPressOfADoubleTapOnRecordDoesNotPause)
 {
-    setenv("RAVELIN_AUDIO_IN", ("file:" + speech_wav()).c_str(), 1);
-    start();
+    start(true);
     auto* record = main().form().find_child(u"btnRecord");
     ASSERT_NE(record, nullptr);
     tap(*record);
@@ -181,8 +177,7 @@ TEST_F(KeysAndDialogsTest, TheSecondPressOfADoubleTapOnRecordDoesNotPause)
     ASSERT_TRUE(until([&] { return top() == &main().recording().form(); }));
     // The second tap was queued behind the first: it has been handled once the queue is empty.
     pump(app(), 100);
-    EXPECT_TRUE(program->document().is_recording());
-    EXPECT_FALSE(program->document().is_paused());
+    EXPECT_TRUE(program->document().is_recording() && !program->document().is_paused());
     program->document().stop();
 }
 
@@ -190,12 +185,10 @@ TEST_F(KeysAndDialogsTest, TheSecondPressOfADoubleTapOnRecordDoesNotPause)
 // counts from nothing again.
 TEST_F(KeysAndDialogsTest, AfterAnAppendTheNextNewRecordingCountsFromNothing)
 {
-    setenv("RAVELIN_AUDIO_IN", ("file:" + speech_wav()).c_str(), 1);
     std::string const store = core::to_utf8(os::expand_path(u"%my_documents%/My Ravelin"));
     std::filesystem::create_directories(store);
-    testing_support::write_file(store + "/minute.wav",
-        testing_support::wav_bytes(1, 1, 8000, 16, testing_support::pcm16(std::vector<int16_t>(60 * 8000))));
-    start();
+    testing_support::write_file(store + "/minute.wav", testing_support::wav16(8000, std::vector<int16_t>(60 * 8000)));
+    start(true);
     auto& document = program->document();
     auto elapsed
         = [&] { return static_cast<skin::TextElement*>(main().recording().form().find_child(u"frmElapsed"))->text(); };

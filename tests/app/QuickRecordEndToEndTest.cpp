@@ -1,7 +1,6 @@
 #include "ProcessSupport.h"
 
 #include <functional>
-#include <gtest/gtest.h>
 #include <keys/HardwareKey.h>
 #include <linux/input-event-codes.h>
 #include <platform/services/key_service.h>

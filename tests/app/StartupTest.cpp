@@ -2,7 +2,6 @@
 
 #include <app/Program.h>
 #include <app/Starter.h>
-#include <gtest/gtest.h>
 #include <os/Registry.h>
 #include <sstream>
 
@@ -23,8 +22,6 @@ protected:
         setenv("RAVELIN_AUDIO_IN", "none", 1);
         testing_support::drain_messages();
     }
-
-    static std::string speech_wav() { return testing_support::wav_file(testing_support::tone(20, 16000), 16000); }
 
     // Whether a log line is the pattern: "#" stands for a number (a tick count, an address).
     static bool matches(std::string_view line, std::string_view pattern)
@@ -67,9 +64,8 @@ TEST_F(StartupTest, TheSplashComesAtOnceAndTheMainScreenHalfASecondLater)
     uint32_t const start = platform::tick_count();
     ASSERT_TRUE(pump(program.application(), 3000, [&] { return stack.top() == program.starter().main_form(); }));
     EXPECT_GE(platform::tick_count() - start, 450u);
-    EXPECT_FALSE(stack.contains(&program.starter().splash_form()));
     EXPECT_EQ(stack.top()->id(), u"FormMain");
-    EXPECT_TRUE(program.starter().can_close());
+    EXPECT_TRUE(!stack.contains(&program.starter().splash_form()) && program.starter().can_close());
 }
 
 TEST_F(StartupTest, LaterStartsHandOverTheirCommandAndOnlyCallStaysBehind)
@@ -94,7 +90,8 @@ TEST_F(StartupTest, AfterAKilledInstanceTheNextLogsItsStartUpAndObeysLaterStarts
     auto killed = start_ravelin(runtime, "");
     ASSERT_TRUE(wait_until([&] { return shows(killed, "FormMain"); })) << killed.trace();
     ASSERT_TRUE(stop(killed, SIGKILL));
-    auto first = start_ravelin(runtime, "", "RAVELIN_AUDIO_IN=file:" + speech_wav());
+    auto first = start_ravelin(
+        runtime, "", "RAVELIN_AUDIO_IN=file:" + testing_support::wav_file(testing_support::tone(20, 16000), 16000));
     ASSERT_TRUE(wait_until([&] { return shows(first, "FormMain"); })) << first.log();
     EXPECT_EQ(run_ravelin(runtime, ""), 0);
     EXPECT_EQ(run_ravelin(runtime, "record"), 0);
@@ -108,6 +105,5 @@ TEST_F(StartupTest, AfterAKilledInstanceTheNextLogsItsStartUpAndObeysLaterStarts
               "on_other_instance_started:", "on_other_instance_started:record", "Application::~Application()" };
     EXPECT_EQ(lines_of(log, order), order) << log;
     auto const [path, seconds] = newest_recording(runtime, first.dir);
-    EXPECT_TRUE(path.ends_with(".mp3")) << path;
-    EXPECT_GT(seconds, 1.0);
+    EXPECT_TRUE(path.ends_with(".mp3") && seconds > 1.0) << path << ": " << seconds << " s";
 }

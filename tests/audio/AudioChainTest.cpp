@@ -1,8 +1,6 @@
 #include "AudioTestSupport.h"
 
 #include <audio/AudioFilter.h>
-#include <audio/AudioProducer.h>
-#include <gtest/gtest.h>
 
 using namespace audio;
 using audio_test::buffer16;
@@ -12,20 +10,15 @@ namespace {
 
 TEST(AudioBuffer, FramesAndDurationFollowTheFormat)
 {
-    AudioBuffer empty(core::SharedBuffer(), AudioFormat { 2, 16, 44100 });
-    EXPECT_EQ(empty.frames(), 0u);
-
-    AudioBuffer stereo16(core::SharedBuffer(4410 * 4 + 3), AudioFormat { 2, 16, 44100 });
-    EXPECT_EQ(stereo16.frames(), 4410u); // a stray partial frame does not count
+    // A stray partial frame does not count; without a format nothing does.
+    AudioBuffer const empty(core::SharedBuffer(), AudioFormat { 2, 16, 44100 }),
+        stereo16(core::SharedBuffer(4410 * 4 + 3), AudioFormat { 2, 16, 44100 }),
+        mono8(core::SharedBuffer(800), AudioFormat { 1, 8, 8000 }), no_format(core::SharedBuffer(100), AudioFormat {});
+    EXPECT_EQ((std::vector { empty.frames(), stereo16.frames(), mono8.frames(), no_format.frames() }),
+        (std::vector<size_t> { 0, 4410, 800, 0 }));
     EXPECT_DOUBLE_EQ(stereo16.duration(), 0.1);
-
-    AudioBuffer mono8(core::SharedBuffer(800), AudioFormat { 1, 8, 8000 });
-    EXPECT_EQ(mono8.frames(), 800u);
-    EXPECT_EQ((AudioFormat { 2, 12, 8000 }.frame_size()), 4); // whole bytes per sample
-
-    AudioBuffer no_format(core::SharedBuffer(100), AudioFormat {});
-    EXPECT_EQ(no_format.frames(), 0u);
     EXPECT_EQ(no_format.duration(), 0.0);
+    EXPECT_EQ((AudioFormat { 2, 12, 8000 }.frame_size()), 4); // whole bytes per sample
 
     AudioBuffer coded = mono8;
     coded.coded_block_size = 256;
@@ -102,10 +95,8 @@ TEST(AudioChain, PullAsksTheUpstreamThroughEveryFilter)
     AudioBuffer pulled = plus10.get_data(3);
     EXPECT_EQ(source.asked, 3);
     EXPECT_EQ(audio_test::samples16(pulled), (std::vector<int16_t> { 111, 111, 111 }));
-
     Collector unlinked;
-    EXPECT_TRUE(pull_upstream(unlinked, 10).empty());
-    EXPECT_TRUE(pull_upstream(unlinked, 10).format.is_none());
+    EXPECT_TRUE(pull_upstream(unlinked, 10).empty() && pull_upstream(unlinked, 10).format.is_none());
 }
 
 // A stage that goes takes its links with it; a producer linked to a taken consumer takes it over.
@@ -118,8 +109,7 @@ TEST(AudioChain, LinksGoWithADeletedStageOrToANewProducer)
         connect(source, &middle);
         connect(middle, &sink);
     }
-    EXPECT_EQ(source.consumer(), nullptr);
-    EXPECT_EQ(sink.producer(), nullptr);
+    EXPECT_TRUE(source.consumer() == nullptr && sink.producer() == nullptr);
     feed_consumer(source, buffer16({ 1 }, 8000)); // must not reach freed memory
     EXPECT_TRUE(pull_upstream(sink, 4).empty());
 

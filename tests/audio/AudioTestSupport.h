@@ -46,6 +46,23 @@ inline audio::Id3Tag tag_of(std::string const& path)
     return tag;
 }
 
+// The bytes `tag` writes through a buffered output (as the Document writes it); whether it did, in `ok`
+// (without `ok`, a tag not written is a failure).
+inline std::string tag_bytes(audio::Id3Tag const& tag, uint32_t fixed = 0, bool* ok = nullptr)
+{
+    std::string const path = testing_support::fresh_dir("id3") + "/w.mp3";
+    {
+        os::File file(core::from_utf8(path), os::FileMode::Write);
+        audio::BufferedOutStream out(file, 65536);
+        bool const written = tag.write(out, fixed) && out.flush();
+        if (ok)
+            *ok = written;
+        else
+            EXPECT_TRUE(written) << "the tag was not written";
+    }
+    return testing_support::read_file(path);
+}
+
 // Whether the tag's picture holds `bytes`.
 inline bool has_picture(audio::Id3Tag const& tag, std::vector<uint8_t> const& bytes)
 {

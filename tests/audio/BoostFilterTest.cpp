@@ -1,10 +1,8 @@
 #include "AudioTestSupport.h"
 
-#include <algorithm>
 #include <array>
 #include <audio/filters/BoostFilter.h>
 #include <cmath>
-#include <gtest/gtest.h>
 #include <random>
 
 using namespace audio;
@@ -55,9 +53,8 @@ TEST(BoostFilter, CurvePointsForEachLevel)
             (std::array { 750, 750, c.x1, c.y1, c.x2 }))
             << "level " << c.level;
         // The curve passes through its points and never raises amplitudes under 750.
-        EXPECT_EQ(filter.map(c.x1), int64_t(c.y1) << 14);
-        EXPECT_EQ(filter.map(c.x2), int64_t(30000) << 14);
-        EXPECT_EQ(filter.map(32768), int64_t(32768) << 14);
+        EXPECT_EQ((std::array { filter.map(c.x1), filter.map(c.x2), filter.map(32768) }),
+            (std::array<int64_t, 3> { int64_t(c.y1) << 14, int64_t(30000) << 14, int64_t(32768) << 14 }));
         for (int32_t a : { 0, 1, 400, 749, 750 })
             EXPECT_EQ(filter.map(a), int64_t(a) << 14) << "level " << c.level << " amplitude " << a;
     }
@@ -72,8 +69,8 @@ TEST(BoostFilter, HalfWavesAreScaledByTheCurveAtTheirPeak)
     std::vector<int16_t> const loud = sine(9000, RATE);
     std::vector<int16_t> const out = boost(filter, loud, { 1600 });
     ASSERT_GT(out.size(), loud.size() / 2);
-    EXPECT_EQ(*std::max_element(out.begin(), out.end()), 16000); // 2000 + 2 x (9000 - 2000)
-    EXPECT_EQ(*std::min_element(out.begin(), out.end()), -16000);
+    auto const [low, high] = std::minmax_element(out.begin(), out.end());
+    EXPECT_EQ(std::pair(*low, *high), (std::pair<int16_t, int16_t>(-16000, 16000))); // 2000 + 2 x (9000 - 2000)
     for (size_t i = 0; i < out.size(); ++i)
         ASSERT_NEAR(out[i], loud[i] * 16000.0 / 9000.0, 1.0) << "sample " << i;
 
@@ -104,10 +101,10 @@ TEST(BoostFilter, LevelOneAndOtherFormatsPassUnchanged)
     filter.on_data(eight);
     auto const out = sink.buffers();
     ASSERT_EQ(out.size(), 3u);
-    EXPECT_EQ(out[0].data.data(), mono.data.data()); // the very same bytes, not a copy
-    EXPECT_EQ(out[1].data.data(), stereo.data.data());
+    // The very same bytes, not a copy.
+    EXPECT_EQ((std::array { out[0].data.data(), out[1].data.data(), out[2].data.data() }),
+        (std::array { mono.data.data(), stereo.data.data(), eight.data.data() }));
     EXPECT_EQ(out[1].format, stereo.format);
-    EXPECT_EQ(out[2].data.data(), eight.data.data());
 }
 
 // The boost by its definition, slowly: half-waves (cut after one window at the latest), their peaks,

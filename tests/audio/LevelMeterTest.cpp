@@ -2,7 +2,6 @@
 
 #include <audio/filters/DurationCounter.h>
 #include <audio/filters/LevelMeter.h>
-#include <gtest/gtest.h>
 
 using namespace audio;
 using audio_test::buffer16;

@@ -3,7 +3,6 @@
 #include <audio/readers/PcmConverter.h>
 #include <cmath>
 #include <cstring>
-#include <gtest/gtest.h>
 
 using namespace audio;
 using audio_test::le;

@@ -1,14 +1,10 @@
 #include "AudioTestSupport.h"
 
-#include <TestSupport.h>
-#include <atomic>
 #include <audio/AudioProducer.h>
 #include <audio/PlayerPCM.h>
 #include <condition_variable>
 #include <core/Thread.h>
-#include <gtest/gtest.h>
 #include <mutex>
-#include <platform/wave/wave.h>
 
 using namespace audio;
 using audio_test::bytes_of;
@@ -26,17 +22,13 @@ public:
     };
     Record record()
     {
-        std::lock_guard lock(mutex_);
-        return record_;
+        return note([](Record&) {});
     }
 
     uint32_t open(platform::WaveHandle& handle, int device, platform::WaveFormat const& format, uint32_t thread_id,
         uintptr_t instance) override
     {
-        note([&](Record& r) {
-            r.opens.push_back(format);
-            r.written.emplace_back();
-        });
+        note([&](Record& r) { r.opens.push_back(format), r.written.emplace_back(); });
         return WaveOut::open(handle, device, format, thread_id, instance);
     }
     uint32_t write(platform::WaveHandle handle, platform::WaveBlock& block) override
@@ -65,10 +57,12 @@ public:
     }
 
 private:
-    template <typename Change> void note(Change change)
+    // Changes the record under the lock; a copy of it.
+    template <typename Change> Record note(Change change)
     {
         std::lock_guard lock(mutex_);
         change(record_);
+        return record_;
     }
 
     std::mutex mutex_;
@@ -196,16 +190,16 @@ TEST_F(PlayerPCMTest, ASecondPauseDoesNothingAndPlayResumes)
     player.play();
     handled(1);
     EXPECT_TRUE(player.is_finished()) << "nothing to play";
+    auto pauses_and_restarts = [&] { return std::pair(device.record().pauses, device.record().restarts); };
     player.pause();
     handled(2);
-    EXPECT_EQ(device.record().pauses, 1);
+    EXPECT_EQ(pauses_and_restarts(), std::pair(1, 0));
     player.pause();
     handled(3);
-    EXPECT_EQ(device.record().pauses, 1);
-    EXPECT_EQ(device.record().restarts, 0);
+    EXPECT_EQ(pauses_and_restarts(), std::pair(1, 0));
     player.play();
     handled(4);
-    EXPECT_EQ(device.record().restarts, 1);
+    EXPECT_EQ(pauses_and_restarts(), std::pair(1, 1));
 }
 
 TEST_F(PlayerPCMTest, PlayWithNothingLinkedOrNoSpeakerFinishes)
@@ -236,11 +230,10 @@ TEST_F(PlayerPCMTest, AStreamThatChangesItsRatePlaysBothParts)
 
     auto const record = device.record();
     ASSERT_EQ(record.opens.size(), 2u);
-    EXPECT_EQ(record.opens[0].samples_per_sec, 22050u);
-    EXPECT_EQ(record.opens[1].samples_per_sec, 44100u);
+    EXPECT_EQ(std::pair(record.opens[0].samples_per_sec, record.opens[1].samples_per_sec), std::pair(22050u, 44100u));
     ASSERT_EQ(record.written.size(), 2u);
-    EXPECT_TRUE(record.written[0] == bytes_of(first)) << record.written[0].size() << " bytes";
-    EXPECT_TRUE(record.written[1] == bytes_of(second)) << record.written[1].size() << " bytes";
+    EXPECT_TRUE(record.written[0] == bytes_of(first) && record.written[1] == bytes_of(second))
+        << record.written[0].size() << " and " << record.written[1].size() << " bytes";
     EXPECT_EQ(record.sizes.at(record.written[0].size() / 8820 + 1), 17640u) << "blocks of the new rate";
     // The file keeps the first rate: the second part comes at every other frame.
     std::string const in_file = played(path);
@@ -263,10 +256,8 @@ TEST_F(PlayerPCMTest, LevelsArePeaksOfWhatWasJustPlayed)
     player.play();
     while (player.level(0) == 0.0 && !player.is_finished())
         core::sleep(0.005);
-    EXPECT_DOUBLE_EQ(player.level(0), 0.5);
-    EXPECT_DOUBLE_EQ(player.level(-3), 0.5);
-    EXPECT_DOUBLE_EQ(player.level(1), 0.25);
-    EXPECT_DOUBLE_EQ(player.level(7), 0.25);
+    EXPECT_EQ((std::vector { player.level(0), player.level(-3), player.level(1), player.level(7) }),
+        (std::vector { 0.5, 0.5, 0.25, 0.25 }));
     player.stop();
     ASSERT_TRUE(wait_finished(player));
 }
@@ -307,10 +298,7 @@ TEST_F(PlayerPCMTest, CommandsFromTheMainThreadWhileThePlayerPulls)
     player.play();
     bool levels_in_range = true;
     for (int i = 0; !player.is_finished() && i < 100000; ++i) {
-        if (i % 3 == 0)
-            player.pause();
-        else
-            player.play();
+        i % 3 == 0 ? player.pause() : player.play();
         player.set_volume(1.0);
         levels_in_range = levels_in_range && player.level(0) >= 0.0 && player.level(1) <= 1.0;
         core::sleep(0.0001 * (i % 2));

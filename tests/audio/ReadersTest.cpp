@@ -1,18 +1,16 @@
 #include "AudioTestSupport.h"
 
-#include <TestSupport.h>
 #include <audio/formats/FileWriter.h>
-#include <audio/formats/Id3Tag.h>
 #include <audio/readers/FileReader.h>
 #include <audio/readers/FileReaderMP3.h>
 #include <audio/readers/FileReaderVorbis.h>
 #include <audio/readers/Mp3Header.h>
 #include <audio/readers/WaveFileReader.h>
 #include <cstring>
-#include <gtest/gtest.h>
 #include <random>
 
 using namespace audio;
+using testing_support::numbers;
 using testing_support::read_file;
 using testing_support::run;
 using testing_support::write_file;
@@ -86,16 +84,9 @@ std::vector<int16_t> decode_all(AudioProducer& source, int32_t frames = 16384)
 std::string peer_file(std::string const& name, int rate, int channels, double seconds, std::string const& encode)
 {
     std::string const dir = testing_support::fresh_dir("peer");
-    std::string const wav = dir + "/in.wav", out = dir + "/" + name;
-    auto r = run("sox -n -r " + std::to_string(rate) + " -c " + std::to_string(channels) + " -b 16 " + wav + " synth "
-        + std::to_string(seconds) + " sine 200:900 sine 330 vol 0.3");
-    EXPECT_EQ(r.exit_code, 0) << r.error;
-    std::string command = encode;
-    for (auto [key, value] : { std::pair { "IN", wav }, std::pair { "OUT", out } })
-        command.replace(command.find(key), std::strlen(key), value);
-    r = run(command);
-    EXPECT_EQ(r.exit_code, 0) << command << ": " << r.error;
-    return read_file(out);
+    EXPECT_TRUE(testing_support::sox_tone(dir + "/in.wav", rate, channels, seconds, "sine 200:900 sine 330 vol 0.3"));
+    EXPECT_TRUE(testing_support::run_peer(encode, dir + "/in.wav", dir + "/" + name));
+    return read_file(dir + "/" + name);
 }
 
 // MPEG-1 layer III, mono, 44100 Hz frames with zero payloads.
@@ -147,10 +138,9 @@ TEST(Mp3Headers, FieldsComeFromTheStandardTablesAndInvalidHeadersAreRefused)
         { 0xFF, 0xFD, 0xD0, 0xC0 }, // layer II, 320 kbit/s in mono
         { 0xFE, 0xFB, 0x90, 0x44 }, // no sync
     };
-    for (auto const& bytes : bad) {
-        Mp3Header h;
+    Mp3Header h;
+    for (auto const& bytes : bad)
         EXPECT_FALSE(Mp3Header::parse(bytes.data(), h)) << int(bytes[1]) << " " << int(bytes[2]);
-    }
 }
 
 // The average bit rate from up to 20 frames spread over the file: one point below 200,000 bytes.
@@ -162,8 +152,7 @@ TEST(Mp3Reader, TheBitRateComesFromOneFrameInSmallFilesAndTwentyInLargeOnes)
     small.resize(150000, '\0');
     FileReaderMP3 one(stream(small));
     ASSERT_TRUE(one.is_valid());
-    EXPECT_EQ(one.bit_rate(), 32000) << "the first frame's only";
-    EXPECT_EQ(one.length(), 150000);
+    EXPECT_EQ(numbers(one.bit_rate(), one.length()), numbers(32000, 150000)) << "the first frame's only";
     EXPECT_DOUBLE_EQ(one.duration(), 150000 * 8.0 / 32 / 1000);
 
     // Frames that start in the twentieth i of the file have 64 kbit/s for even i, 256 for odd i.
@@ -177,8 +166,8 @@ TEST(Mp3Reader, TheBitRateComesFromOneFrameInSmallFilesAndTwentyInLargeOnes)
     FileReaderMP3 twenty(stream(large));
     ASSERT_TRUE(twenty.is_valid());
     EXPECT_EQ(twenty.bit_rate(), (64 + 10 * 256 + 9 * 64 + 10) / 20 * 1000);
-    EXPECT_EQ(twenty.position(), 0) << "back at the start";
-    EXPECT_EQ(twenty.seconds_to_units(2.0), 2 * 160 * 125);
+    EXPECT_EQ(numbers(twenty.position(), twenty.seconds_to_units(2.0)), numbers(0, 2 * 160 * 125))
+        << "back at the start";
 }
 
 // A tag whose picture holds frame headers, before a real stream: only the real frames are confirmed by
@@ -192,19 +181,11 @@ TEST(Mp3Reader, APictureFullOfHeadersDoesNotHideTheFirstFrame)
     Id3Tag tag;
     tag.set_text("TIT2", u"Cover");
     tag.set_picture(reinterpret_cast<uint8_t const*>(picture.data()), picture.size());
-    std::string const path = testing_support::fresh_dir("tagged") + "/t.mp3";
-    {
-        os::File file(core::from_utf8(path), os::FileMode::Write);
-        ASSERT_TRUE(tag.write(file));
-    }
-    std::string const tagged = read_file(path) + mp3;
-    uint32_t const tag_size = static_cast<uint32_t>(tagged.size() - mp3.size());
-
+    std::string const tagged = audio_test::tag_bytes(tag) + mp3;
     FileReaderMP3 reader(stream(tagged));
     ASSERT_TRUE(reader.is_valid());
-    EXPECT_EQ(reader.first_frame_offset(), tag_size);
-    EXPECT_EQ(reader.first_header().kilobits_per_second, 64);
-    EXPECT_EQ(reader.first_header().channels, 1);
+    EXPECT_EQ(reader.first_frame_offset(), tagged.size() - mp3.size());
+    EXPECT_EQ(numbers(reader.first_header().kilobits_per_second, reader.first_header().channels), numbers(64, 1));
 
     auto with_tag = reader_of(tagged), without = reader_of(mp3);
     ASSERT_TRUE(with_tag && without);
@@ -239,9 +220,8 @@ TEST(Mp3Reader, SeekingFindsTheStreamAgainAndAReadErrorEndsIt)
     auto reader = reader_of(mp3);
     ASSERT_TRUE(reader);
     ReaderInfo& info = reader->info();
-    EXPECT_EQ(info.samples_per_second(), 22050);
-    EXPECT_EQ(info.bit_rate(), 48000);
-    EXPECT_EQ(info.seconds_to_units(1.5), 9000);
+    EXPECT_EQ(
+        numbers(info.samples_per_second(), info.bit_rate(), info.seconds_to_units(1.5)), numbers(22050, 48000, 9000));
     EXPECT_NEAR(info.units_to_seconds(6000), 1.0, 1e-12);
     EXPECT_TRUE(info.seek(int64_t(mp3.size()) + 500));
     EXPECT_EQ(info.position(), int64_t(mp3.size()));
@@ -260,8 +240,7 @@ TEST(Mp3Reader, SeekingFindsTheStreamAgainAndAReadErrorEndsIt)
         ++pulls;
     EXPECT_GT(pulls, 0);
     EXPECT_TRUE(log.contains("FileReaderMP3::read_more error="));
-    EXPECT_FALSE(failing.status().is_good());
-    EXPECT_TRUE(failing.at_end());
+    EXPECT_TRUE(!failing.status().is_good() && failing.at_end());
     EXPECT_TRUE(failing.get_data(4096).empty()) << "the stream stays ended";
 }
 
@@ -280,10 +259,7 @@ TEST(ReaderFactory, ReadersAreTriedInTheirFixedOrder)
     ASSERT_TRUE(fallen);
     EXPECT_EQ(fallen->format_name(), u"mp3");
     EXPECT_EQ(fallen->info().samples_per_second(), 44100);
-
-    EXPECT_FALSE(reader_of(""));
-    EXPECT_FALSE(reader_of(std::string(5000, 'x')));
-    EXPECT_FALSE(create_reader(u"/no/such/file.mp3"));
+    EXPECT_FALSE(reader_of("") || reader_of(std::string(5000, 'x')) || create_reader(u"/no/such/file.mp3"));
 }
 
 // A refused file says why, to the caller and in the log: for a WAV file, the chunk, where, and what.
@@ -308,8 +284,7 @@ TEST(VorbisReader, PiecesAreAtMost8192FramesAndPositionsAreFrames)
     std::string const ogg = peer_file("v.ogg", 44100, 2, 1.0, "oggenc -Q -q 2 IN -o OUT");
     FileReaderVorbis reader(stream(ogg));
     ASSERT_TRUE(reader.is_valid());
-    EXPECT_EQ(reader.channels(), 2);
-    EXPECT_EQ(reader.length(), 44100);
+    EXPECT_EQ(numbers(reader.channels(), reader.length()), numbers(2, 44100));
     int64_t frames = 0;
     for (;;) {
         AudioBuffer const b = reader.get_data(20000);
@@ -320,8 +295,7 @@ TEST(VorbisReader, PiecesAreAtMost8192FramesAndPositionsAreFrames)
         frames += int64_t(b.frames());
     }
     EXPECT_EQ(frames, 44100);
-    EXPECT_TRUE(reader.at_end());
-    EXPECT_TRUE(reader.seek_seconds(0.25));
+    EXPECT_TRUE(reader.at_end() && reader.seek_seconds(0.25));
     EXPECT_EQ(reader.position(), 11025);
     EXPECT_DOUBLE_EQ(reader.position_seconds(), 0.25);
     // The audio pages over the length: less than the whole file, headers and all, over one second.
@@ -341,15 +315,15 @@ TEST(WaveReaders, PositionsAreBytesOnBlockBoundaries)
     std::string const adpcm = peer_file("a.wav", 22050, 1, 2.0, "sox IN -e ms-adpcm OUT");
     WaveFileReader reader(stream(adpcm), WaveCoding::ADPCM);
     ASSERT_TRUE(reader.is_valid());
-    EXPECT_EQ(reader.frames_per_block(), 1012); // 512-byte blocks at 22050 Hz
-    EXPECT_EQ(reader.bits_per_sample(), 16);
+    // 512-byte blocks of 1012 frames at 22050 Hz.
+    EXPECT_EQ(numbers(reader.frames_per_block(), reader.bits_per_sample(), reader.seconds_to_units(1.0)),
+        numbers(1012, 16, 21 * 512));
     EXPECT_NEAR(reader.duration(), 2.0, 1012.0 / 22050);
-    EXPECT_EQ(reader.seconds_to_units(1.0), 21 * 512);
     EXPECT_TRUE(reader.seek(5000));
     EXPECT_EQ(reader.position(), 4608);
     EXPECT_NEAR(reader.position_seconds(), 9 * 1012.0 / 22050, 1e-9);
-    EXPECT_FALSE(WaveFileReader(stream(adpcm), WaveCoding::PCM).is_valid());
-    EXPECT_FALSE(WaveFileReader(stream(adpcm), WaveCoding::GSM).is_valid());
+    EXPECT_FALSE(WaveFileReader(stream(adpcm), WaveCoding::PCM).is_valid()
+        || WaveFileReader(stream(adpcm), WaveCoding::GSM).is_valid());
 
     std::string const frames = audio_test::pcm16(audio_test::ramp(4000, 1));
     WaveFileReader pcm(stream(audio_test::wav_bytes(1, 2, 8000, 16, frames)), WaveCoding::PCM);
@@ -358,8 +332,7 @@ TEST(WaveReaders, PositionsAreBytesOnBlockBoundaries)
     EXPECT_EQ(pcm.position(), 1000) << "a seek inside a frame would swap bytes";
     EXPECT_EQ(audio_test::samples16(pcm.get_data(1)), (std::vector<int16_t> { 500, 501 }));
     EXPECT_EQ(pcm.get_data(5000).frames(), 1749u);
-    EXPECT_TRUE(pcm.get_data(5000).empty());
-    EXPECT_TRUE(pcm.at_end());
+    EXPECT_TRUE(pcm.get_data(5000).empty() && pcm.at_end());
 }
 
 // A reader hands its coded blocks to a writer of its own kind: continuing a file with itself doubles it.
@@ -376,7 +349,7 @@ TEST(WaveReaders, AcceptLinksTheCodedDataToAWriterOfItsKind)
         auto writer = create_writer(core::from_utf8(path), u"ADPCM", 1, 16, 8000, 0, true);
         ASSERT_TRUE(writer && writer->status().is_good());
         ASSERT_TRUE(reader->accept(*writer));
-        EXPECT_TRUE(reader->info().render(100000) == false) << "the file ends before 100000 frames";
+        EXPECT_FALSE(reader->info().render(100000)) << "the file ends before 100000 frames";
         EXPECT_TRUE(writer->status().is_good());
     }
     WaveFileReader original(stream(adpcm), WaveCoding::ADPCM), doubled(stream(read_file(path)), WaveCoding::ADPCM);
@@ -384,8 +357,7 @@ TEST(WaveReaders, AcceptLinksTheCodedDataToAWriterOfItsKind)
     ASSERT_EQ(doubled.length(), 2 * original.length());
     AudioBuffer const a = original.get_data(1 << 20), b = doubled.get_data(1 << 20);
     ASSERT_EQ(b.length(), 2 * a.length());
-    EXPECT_EQ(std::memcmp(a.data.data(), b.data.data(), a.length()), 0);
-    EXPECT_EQ(std::memcmp(a.data.data(), b.data.data() + a.length(), a.length()), 0);
+    EXPECT_EQ(audio_test::bytes_of(b), audio_test::bytes_of(a) + audio_test::bytes_of(a));
 }
 
 // Bad input: truncated files of every kind, garbage behind every signature, a WAV header that claims
@@ -409,10 +381,8 @@ TEST(BadInput, DamagedFilesEitherAreRefusedOrPlayWhatTheyHold)
         size_t const decoded = decode_all(whole->source()).size();
         EXPECT_GT(decoded, 0u) << core::to_utf8(whole->format_name());
         for (size_t cut : { size_t(3), size_t(30), size_t(100), good.size() / 3, good.size() - 7 }) {
-            std::string bytes = good.substr(0, cut);
-            if (auto r = reader_of(bytes)) {
-                EXPECT_LE(decode_all(r->source(), 3000).size(), decoded + 2 * 1152 * 2);
-            }
+            auto r = reader_of(good.substr(0, cut));
+            EXPECT_LE(r ? decode_all(r->source(), 3000).size() : 0, decoded + 2 * 1152 * 2);
         }
         for (int trial = 0; trial < 40; ++trial) {
             std::string bytes = good;
@@ -430,13 +400,12 @@ TEST(BadInput, DamagedFilesEitherAreRefusedOrPlayWhatTheyHold)
     for (auto& c : garbage)
         c = char(random());
     for (std::string const& prefix : { ""s, "RIFF\x10\0\0\0WAVEfmt "s, "OggS"s, "MPCK"s, "MP+\x07"s,
-             "ID3\x03\0\0\0\0\x10\0"s, "fLaC"s, "fLaC\x80\0\0\x22\x10\0\x10\0"s }) {
+             "ID3\x03\0\0\0\0\x10\0"s, "fLaC"s, "fLaC\x80\0\0\x22\x10\0\x10\0"s })
         if (auto r = reader_of(prefix + garbage))
             decode_all(r->source());
-    }
 
     // The data chunk claims 2 GB: the file's end decides.
-    std::string liar = audio_test::wav_bytes(1, 1, 8000, 16, audio_test::pcm16(std::vector<int16_t>(1000, 99)));
+    std::string liar = testing_support::wav16(8000, std::vector<int16_t>(1000, 99));
     liar.replace(40, 4, std::string("\xFF\xFF\xFF\x7F", 4));
     auto r = reader_of(liar);
     ASSERT_TRUE(r);

@@ -1,12 +1,14 @@
 #include "../../fuzz/MemoryStream.h"
 #include "AudioTestSupport.h"
 
-#include <TestSupport.h>
 #include <audio/formats/WaveHeader.h>
-#include <gtest/gtest.h>
 
 using namespace audio;
+using audio_test::chunk;
+using audio_test::fmt16;
 using audio_test::le;
+using audio_test::riff_wave;
+using testing_support::numbers;
 using testing_support::read_file;
 
 namespace {
@@ -44,33 +46,27 @@ TEST(WaveHeader, NewHeadersAreLaidOutCanonically)
         + le(500, 2) + le(7, 2);
     for (int c : { 256, 0, 512, -256, 0, 0, 192, 64, 240, 0, 460, -208, 392, -232 })
         adpcm += le(static_cast<uint16_t>(c), 2);
-    std::string const fact = audio_test::chunk("fact", le(0, 4));
+    std::string const fact = chunk("fact", le(0, 4));
     std::string const a = written(WaveHeader::adpcm(1, 8000));
-    EXPECT_EQ(a, audio_test::riff_wave(adpcm, "", fact));
+    EXPECT_EQ(a, riff_wave(adpcm, "", fact));
     std::string const g = written(WaveHeader::gsm());
-    EXPECT_EQ(g, audio_test::riff_wave(audio_test::gsm_fmt(), "", fact));
+    EXPECT_EQ(g, riff_wave(audio_test::gsm_fmt(), "", fact));
 
     // Each reads back as what it was, with the data where the layout puts it.
     EXPECT_EQ(read_back(p).data_start, 44u);
     EXPECT_EQ(read_back(p).format(), (AudioFormat { 2, 16, 22050 }));
-    WaveHeader const ra = read_back(a);
-    EXPECT_TRUE(ra.passes_adpcm_checks());
-    EXPECT_EQ(ra.data_start, 90u);
-    EXPECT_EQ(ra.fact_offset, 78u);
-    WaveHeader const rg = read_back(g);
-    EXPECT_TRUE(rg.passes_gsm_checks());
-    EXPECT_EQ(rg.data_start, 60u);
+    WaveHeader const ra = read_back(a), rg = read_back(g);
+    EXPECT_TRUE(ra.passes_adpcm_checks() && rg.passes_gsm_checks());
+    EXPECT_EQ(numbers(ra.data_start, ra.fact_offset, rg.data_start), numbers(90, 78, 60));
 }
 
 TEST(WaveHeader, ReaderChecksRejectWhatTheDecodersCannotTake)
 {
     std::string const gsm = written(WaveHeader::gsm());
-    std::string stereo = gsm;
+    std::string stereo = gsm, rate = gsm;
     stereo[22] = 2;
-    EXPECT_FALSE(read_back(stereo).passes_gsm_checks());
-    std::string rate = gsm;
     rate.replace(24, 4, le(11025, 4));
-    EXPECT_FALSE(read_back(rate).passes_gsm_checks());
+    EXPECT_FALSE(read_back(stereo).passes_gsm_checks() || read_back(rate).passes_gsm_checks());
 
     // Six coefficient pairs: the count and the chunk say so consistently, and the file still fails.
     std::string six = written(WaveHeader::adpcm(1, 8000));
@@ -90,11 +86,9 @@ TEST(WaveHeader, ChunksBeforeTheDataAreSkippedAndCutFilesFail)
 {
     std::string const data(100, '\x01');
     std::string const plain = audio_test::wav_bytes(1, 1, 8000, 16, data);
-    std::string const with_list
-        = audio_test::riff_wave(audio_test::fmt16(1, 1, 8000, 16), data, audio_test::chunk("LIST", "abcdef"));
+    std::string const with_list = riff_wave(fmt16(1, 1, 8000, 16), data, chunk("LIST", "abcdef"));
     WaveHeader const h = read_back(with_list);
-    EXPECT_EQ(h.data_start, 44u + 14);
-    EXPECT_EQ(h.data_size, 100u);
+    EXPECT_EQ(numbers(h.data_start, h.data_size), numbers(44 + 14, 100));
 
     EXPECT_EQ(read_back(plain.substr(0, 40)).format_tag, 0xDEAD) << "no data chunk";
     std::string huge = with_list;
@@ -107,10 +101,8 @@ TEST(WaveHeader, ChunksBeforeTheDataAreSkippedAndCutFilesFail)
 TEST(WaveHeader, OddChunksAreFollowedByTheirPadByte)
 {
     std::string const data(100, '\x02');
-    std::string const odd = audio_test::chunk("note", "abcde") + '\0';
-    WaveHeader const h = read_back(audio_test::riff_wave(audio_test::fmt16(1, 1, 8000, 16), data, odd));
-    EXPECT_EQ(h.data_start, 44u + 14);
-    EXPECT_EQ(h.data_size, 100u);
+    WaveHeader const h = read_back(riff_wave(fmt16(1, 1, 8000, 16), data, chunk("note", "abcde") + '\0'));
+    EXPECT_EQ(numbers(h.data_start, h.data_size), numbers(44 + 14, 100));
     EXPECT_TRUE(h.passes_pcm_checks());
 }
 
@@ -121,18 +113,15 @@ TEST(WaveHeader, RefusalsSayWhichChunkWhereAndWhy)
     struct Case {
         std::string bytes, says;
     };
-    std::string cut = audio_test::riff_wave(audio_test::fmt16(1, 1, 8000, 16), data, audio_test::chunk("LIST", "ab"));
+    std::string cut = riff_wave(fmt16(1, 1, 8000, 16), data, chunk("LIST", "ab"));
     cut[40] = '\x7F';
     Case const cases[] = {
         { "RIFX" + audio_test::wav_bytes(1, 1, 8000, 16, data).substr(4), "not a RIFF WAVE file" },
-        { audio_test::riff_wave(audio_test::fmt16(1, 1, 8000, 16).substr(0, 14), data),
-            "chunk 'fmt ' at byte 12: it holds 14 bytes" },
+        { riff_wave(fmt16(1, 1, 8000, 16).substr(0, 14), data), "chunk 'fmt ' at byte 12: it holds 14 bytes" },
         { cut, "chunk 'LIST' at byte 36: its 127 bytes run past the end of the file" },
-        { audio_test::chunk("RIFF", "WAVE" + audio_test::chunk("data", data)),
-            "chunk 'data' at byte 12: comes before" },
+        { chunk("RIFF", "WAVE" + chunk("data", data)), "chunk 'data' at byte 12: comes before" },
         // The last chunk ends where the file does: nothing runs past the end, the data is missing.
-        { audio_test::chunk("RIFF",
-              "WAVE" + audio_test::chunk("fmt ", audio_test::fmt16(1, 1, 8000, 16)) + audio_test::chunk("LIST", "ab")),
+        { chunk("RIFF", "WAVE" + chunk("fmt ", fmt16(1, 1, 8000, 16)) + chunk("LIST", "ab")),
             "it has no 'data' chunk" },
     };
     for (auto const& c : cases) {
@@ -143,7 +132,7 @@ TEST(WaveHeader, RefusalsSayWhichChunkWhereAndWhy)
         EXPECT_FALSE(WaveHeader().read(file, &why));
         EXPECT_EQ(why.rfind(c.says, 0), 0u) << why;
     }
-    WaveHeader const gsm = read_back(audio_test::riff_wave(audio_test::gsm_fmt(11025), std::string(65, '\0')));
+    WaveHeader const gsm = read_back(riff_wave(audio_test::gsm_fmt(11025), std::string(65, '\0')));
     EXPECT_EQ(gsm.refusal(),
         "chunk 'fmt ' at byte 12: GSM of 1 channels at 11025 samples per second (1 channel at "
         "8000 is played)");
@@ -155,7 +144,7 @@ TEST(WaveHeader, RefusalsSayWhichChunkWhereAndWhy)
 // buffer (which the sanitizers took for a fault of the stream, not of the input).
 TEST(WaveHeader, TheFuzzersStreamReadsAnEmptyChunkAsAFileDoes)
 {
-    std::string const bytes = audio_test::riff_wave("", std::string(100, '\x01'));
+    std::string const bytes = riff_wave("", std::string(100, '\x01'));
     std::string const path = testing_support::fresh_dir("empty-fmt") + "/e.wav";
     testing_support::write_file(path, bytes);
     os::File file(core::from_utf8(path), os::FileMode::Read);
@@ -174,13 +163,11 @@ TEST(WaveHeader, ExtensibleHeadersTakeTheirCodingFromTheSubFormat)
     auto extensible = [&](uint16_t coding, std::string const& tail) {
         std::string const fmt = le(0xFFFE, 2) + le(6, 2) + le(48000, 4) + le(48000 * 18, 4) + le(18, 2) + le(24, 2)
             + le(22, 2) + le(24, 2) + le(0x3F, 4) + le(coding, 2) + tail;
-        return read_back(audio_test::riff_wave(fmt, std::string(180, '\0')));
+        return read_back(riff_wave(fmt, std::string(180, '\0')));
     };
     WaveHeader const h = extensible(1, guid_tail);
-    EXPECT_EQ(h.coding(), WaveHeader::TAG_PCM);
-    EXPECT_EQ(h.channel_mask, 0x3Fu);
-    EXPECT_TRUE(h.passes_pcm_checks());
-    EXPECT_TRUE(h.needs_conversion());
+    EXPECT_EQ(numbers(h.coding(), h.channel_mask), numbers(WaveHeader::TAG_PCM, 0x3F));
+    EXPECT_TRUE(h.passes_pcm_checks() && h.needs_conversion());
     EXPECT_EQ(extensible(1, std::string(14, '\x01')).format_tag, 0xDEAD);
 }
 

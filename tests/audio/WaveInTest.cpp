@@ -1,19 +1,19 @@
 #include "AudioTestSupport.h"
 
-#include <TestSupport.h>
-#include <algorithm>
 #include <array>
-#include <gtest/gtest.h>
-#include <platform/messages.h>
-#include <platform/wave/wave.h>
 #include <random>
 
 using namespace platform;
-using audio_test::wave_format;
 
 namespace {
 
 using WaveInTest = audio_test::DeviceTest;
+
+uint32_t open_input(WaveHandle& handle)
+{
+    return wave_in_open(
+        handle, WAVE_MAPPER, audio_test::wave_format(1, 8000, 16), current_thread_id(), 0, CALLBACK_THREAD);
+}
 
 struct Blocks {
     std::array<std::array<uint8_t, 100>, 3> data {};
@@ -32,14 +32,11 @@ struct Blocks {
 TEST_F(WaveInTest, BlocksComeBackDoneInOrderWithTheirMessages)
 {
     std::vector<int16_t> const samples = audio_test::ramp(260, 100, -13000);
-    use_wav_input(audio_test::wav_bytes(1, 1, 8000, 16, audio_test::pcm16(samples)));
-
+    use_wav_input(testing_support::wav16(8000, samples));
     WaveHandle handle = 0;
-    ASSERT_EQ(wave_in_open(handle, WAVE_MAPPER, wave_format(1, 8000, 16), current_thread_id(), 0, CALLBACK_THREAD),
-        MMSYSERR_NOERROR);
+    ASSERT_EQ(open_input(handle), MMSYSERR_NOERROR);
     Message m = next();
-    EXPECT_EQ(m.message, MM_WIM_OPEN);
-    EXPECT_EQ(m.wparam, handle);
+    EXPECT_EQ(std::pair(m.message, m.wparam), std::pair(MM_WIM_OPEN, uintptr_t(handle)));
 
     Blocks b;
     EXPECT_EQ(wave_in_add_buffer(handle, b.blocks[0]), WAVERR_UNPREPARED);
@@ -78,14 +75,14 @@ TEST_F(WaveInTest, BlocksComeBackDoneInOrderWithTheirMessages)
     }
     EXPECT_EQ(wave_in_close(handle), MMSYSERR_NOERROR);
     EXPECT_EQ(next().message, MM_WIM_CLOSE);
-    EXPECT_EQ(wave_in_start(handle), MMSYSERR_INVALHANDLE);
-    EXPECT_EQ(wave_in_close(handle), MMSYSERR_INVALHANDLE);
+    EXPECT_EQ(
+        std::pair(wave_in_start(handle), wave_in_close(handle)), std::pair(MMSYSERR_INVALHANDLE, MMSYSERR_INVALHANDLE));
 }
 
 // Damaged copies of a good file, each read to its end: none may crash or read outside its buffers.
 TEST_F(WaveInTest, DamagedFilesNeverCrashTheInput)
 {
-    std::string const good = audio_test::wav_bytes(1, 2, 11025, 16, audio_test::pcm16(audio_test::ramp(3000, 31)));
+    std::string const good = testing_support::wav16(11025, audio_test::ramp(3000, 31), 2);
     std::mt19937 random(99);
     int opened = 0;
     for (int trial = 0; trial < 300; ++trial) {
@@ -98,10 +95,7 @@ TEST_F(WaveInTest, DamagedFilesNeverCrashTheInput)
         std::string const path = use_wav_input(bytes);
         WaveHandle handle = 0;
         uint32_t result = 0;
-        std::string const error = audio_test::stderr_of([&] {
-            result
-                = wave_in_open(handle, WAVE_MAPPER, wave_format(1, 8000, 16), current_thread_id(), 0, CALLBACK_THREAD);
-        });
+        std::string const error = audio_test::stderr_of([&] { result = open_input(handle); });
         if (result != MMSYSERR_NOERROR) {
             EXPECT_TRUE(audio_test::one_line_naming(error, path));
             continue;

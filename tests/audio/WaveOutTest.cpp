@@ -1,31 +1,25 @@
 #include "AudioTestSupport.h"
 
-#include <TestSupport.h>
 #include <array>
-#include <gtest/gtest.h>
-#include <platform/messages.h>
-#include <platform/ticks.h>
-#include <platform/wave/wave.h>
 
 using namespace platform;
+using audio_test::pcm16;
 using audio_test::wave_format;
 using testing_support::read_file;
+using testing_support::wav16;
 
 namespace {
 
-// The file output's whole file: a canonical 16-bit PCM WAV file of what was played.
-std::string file_of(uint16_t channels, uint32_t rate, std::vector<int16_t> const& samples)
-{
-    return audio_test::wav_bytes(1, channels, rate, 16, audio_test::pcm16(samples));
-}
-
 class WaveOutTest : public audio_test::DeviceTest {
 protected:
+    static uint32_t open_device(WaveHandle& handle, WaveFormat const& format)
+    {
+        return wave_out_open(handle, WAVE_MAPPER, format, current_thread_id(), 0, CALLBACK_THREAD);
+    }
     WaveHandle open(WaveFormat const& format)
     {
         WaveHandle handle = 0;
-        EXPECT_EQ(
-            wave_out_open(handle, WAVE_MAPPER, format, current_thread_id(), 0, CALLBACK_THREAD), MMSYSERR_NOERROR);
+        EXPECT_EQ(open_device(handle, format), MMSYSERR_NOERROR);
         EXPECT_EQ(next().message, MM_WOM_OPEN);
         return handle;
     }
@@ -66,7 +60,7 @@ TEST_F(WaveOutTest, BlocksArePlayedInOrderAndComeBackDone)
     EXPECT_EQ(wave_out_get_num_devs(), 1u);
     WaveHandle const handle = open(wave_format(1, 8000, 16));
     std::vector<int16_t> const samples = audio_test::ramp(300, 97, -14000);
-    std::string const all = audio_test::pcm16(samples);
+    std::string const all = pcm16(samples);
     std::array<Block, 3> blocks { Block(all.substr(0, 200)), Block(""), Block(all.substr(200)) };
 
     ASSERT_EQ(wave_out_pause(handle), MMSYSERR_NOERROR); // held until every block is queued
@@ -90,7 +84,8 @@ TEST_F(WaveOutTest, BlocksArePlayedInOrderAndComeBackDone)
     }
     close(handle);
 
-    EXPECT_EQ(read_file(path), file_of(1, 8000, samples));
+    // The file output's whole file: a canonical 16-bit PCM WAV file of what was played.
+    EXPECT_EQ(read_file(path), wav16(8000, samples));
 }
 
 TEST_F(WaveOutTest, ResetReturnsWhatIsQueuedUnplayed)
@@ -107,7 +102,7 @@ TEST_F(WaveOutTest, ResetReturnsWhatIsQueuedUnplayed)
     EXPECT_EQ(reinterpret_cast<WaveBlock*>(next().lparam), &a.header);
     EXPECT_EQ(reinterpret_cast<WaveBlock*>(next().lparam), &b.header);
     close(handle);
-    EXPECT_EQ(read_file(path), file_of(2, 11025, {}));
+    EXPECT_EQ(read_file(path), wav16(11025, {}, 2));
 }
 
 // The volume scales each channel as the device would; full volume leaves every sample as it is.
@@ -118,13 +113,12 @@ TEST_F(WaveOutTest, TheVolumeScalesEachChannel)
     uint32_t volume = 0;
     ASSERT_EQ(wave_out_get_volume(handle, volume), MMSYSERR_NOERROR);
     EXPECT_EQ(volume, 0xFFFFFFFFu);
-    Block full(audio_test::pcm16({ 30000, -30000, 123, -7 }));
-    Block scaled(audio_test::pcm16({ 30000, -30000, 20000, 20000 }));
+    Block full(pcm16({ 30000, -30000, 123, -7 })), scaled(pcm16({ 30000, -30000, 20000, 20000 }));
     play(handle, full.header);
     wave_out_set_volume(handle, 0x8000FFFFu); // left full, right about half
     play(handle, scaled.header);
     close(handle);
-    EXPECT_EQ(read_file(path), file_of(2, 8000, { 30000, -30000, 123, -7, 30000, -15000, 20000, 10000 }));
+    EXPECT_EQ(read_file(path), wav16(8000, { 30000, -30000, 123, -7, 30000, -15000, 20000, 10000 }, 2));
 }
 
 // The file keeps the format of the device opened first; what a later device plays in another format is
@@ -133,9 +127,9 @@ TEST_F(WaveOutTest, ALaterFormatIsConvertedToTheFilesFormat)
 {
     std::string const path = use_file_output();
     std::pair<WaveFormat, std::string> const devices[] = {
-        { wave_format(1, 22050, 16), audio_test::pcm16({ 1000, 2000, 3000 }) },
+        { wave_format(1, 22050, 16), pcm16({ 1000, 2000, 3000 }) },
         // Twice the rate, stereo: every other frame, the two channels' mean.
-        { wave_format(2, 44100, 16), audio_test::pcm16({ 100, 300, -5, -5, 7, 8, 9, 9, -101, -100, 0, 0 }) },
+        { wave_format(2, 44100, 16), pcm16({ 100, 300, -5, -5, 7, 8, 9, 9, -101, -100, 0, 0 }) },
         // Half the rate, 8 bits: each frame twice, the way between two frames interpolated.
         { wave_format(1, 11025, 8), std::string { '\x80', '\xC0' } },
     };
@@ -145,8 +139,7 @@ TEST_F(WaveOutTest, ALaterFormatIsConvertedToTheFilesFormat)
         play(handle, block.header);
         close(handle);
     }
-
-    EXPECT_EQ(read_file(path), file_of(1, 22050, { 1000, 2000, 3000, 200, 8, -101, 0, 8192, 16384, 16384 }));
+    EXPECT_EQ(read_file(path), wav16(22050, { 1000, 2000, 3000, 200, 8, -101, 0, 8192, 16384, 16384 }));
 }
 
 TEST_F(WaveOutTest, WithoutASpeakerOpenFailsAndBeepsReturnAtOnce)
@@ -154,21 +147,17 @@ TEST_F(WaveOutTest, WithoutASpeakerOpenFailsAndBeepsReturnAtOnce)
     select_wave_output("none");
     EXPECT_EQ(wave_out_get_num_devs(), 0u);
     WaveHandle handle = 7;
-    EXPECT_EQ(wave_out_open(handle, WAVE_MAPPER, wave_format(1, 8000, 16), current_thread_id(), 0, CALLBACK_THREAD),
-        MMSYSERR_BADDEVICEID);
+    EXPECT_EQ(open_device(handle, wave_format(1, 8000, 16)), MMSYSERR_BADDEVICEID);
     EXPECT_EQ(handle, 0u);
     std::string const beep = testing_support::fresh_dir("beep") + "/beep.wav";
-    testing_support::write_file(beep, audio_test::wav_bytes(1, 1, 8000, 16, audio_test::pcm16({ 1, 2, 3 })));
+    testing_support::write_file(beep, wav16(8000, { 1, 2, 3 }));
     EXPECT_FALSE(play_sound_file(core::from_utf8(beep)));
 
     // A backend that cannot start says why in one line.
     for (std::string const name : { "loudspeaker", "file:/nonexistent-folder/out.wav,fast" }) {
         select_wave_output(name);
-        std::string const error = audio_test::stderr_of([&] {
-            EXPECT_EQ(
-                wave_out_open(handle, WAVE_MAPPER, wave_format(1, 8000, 16), current_thread_id(), 0, CALLBACK_THREAD),
-                MMSYSERR_NODRIVER);
-        });
+        std::string const error = audio_test::stderr_of(
+            [&] { EXPECT_EQ(open_device(handle, wave_format(1, 8000, 16)), MMSYSERR_NODRIVER); });
         EXPECT_TRUE(audio_test::one_line_naming(error, name == "loudspeaker" ? name : "nonexistent-folder"));
     }
 
@@ -186,15 +175,14 @@ TEST_F(WaveOutTest, ASoundFilePlaysBeforeTheCallReturns)
     std::string const path = use_file_output(false);
     std::vector<int16_t> const samples = audio_test::ramp(1600); // 0.2 s
     std::string const beep = testing_support::fresh_dir("beep") + "/beep.wav";
-    testing_support::write_file(beep, audio_test::wav_bytes(1, 1, 8000, 16, audio_test::pcm16(samples)));
+    testing_support::write_file(beep, wav16(8000, samples));
     uint32_t const start = tick_count();
     EXPECT_TRUE(play_sound_file(core::from_utf8(beep)));
     EXPECT_GE(tick_count() - start, 190u);
-    EXPECT_EQ(read_file(path), file_of(1, 8000, samples));
+    EXPECT_EQ(read_file(path), wav16(8000, samples));
 
     testing_support::write_file(beep, "RIFF, but not a sound");
-    EXPECT_FALSE(play_sound_file(core::from_utf8(beep)));
-    EXPECT_FALSE(play_sound_file(u"/no/such/beep.wav"));
+    EXPECT_FALSE(play_sound_file(core::from_utf8(beep)) || play_sound_file(u"/no/such/beep.wav"));
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <TestSupport.h>
+#include <cmath>
 #include <map>
 #include <sstream>
 #include <vector>
@@ -24,7 +25,31 @@ inline std::map<std::string, std::string> key_values(std::string const& text)
     return facts;
 }
 
+using testing_support::run;
 using testing_support::samples16;
+
+// ffprobe's view of the file's first audio stream and of its tags, and its exit code as "exit".
+inline std::map<std::string, std::string> probe(std::string const& path)
+{
+    auto const r = run("ffprobe -v error -show_entries stream=codec_name,sample_rate,channels,duration,bit_rate"
+                       " -show_entries format_tags -of default=nw=1 "
+        + path);
+    auto facts = key_values(r.output);
+    facts["exit"] = std::to_string(r.exit_code);
+    return facts;
+}
+
+// The length of the whole file as ffprobe tells it, in seconds.
+inline double probed_duration(std::string const& path)
+{
+    return std::stod(run("ffprobe -v error -show_entries format=duration -of csv=p=0 " + path).output);
+}
+
+// The 16-bit samples that ffmpeg decodes from the file (with `options` before its input).
+inline std::vector<int16_t> ffmpeg_samples(std::string const& path, std::string const& options = "")
+{
+    return samples16(run("ffmpeg -v error" + options + " -i " + path + " -f s16le -").output);
+}
 
 // The WAV file's bytes with a chunk of odd size (and its pad byte) put in just before the "data" chunk,
 // as a program that keeps its own notes in a file may write it.

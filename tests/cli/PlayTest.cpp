@@ -2,12 +2,9 @@
 // ravelin-cli play --output through the readers, PlayerPCM and the file speaker, compared sample by
 // sample with ffmpeg's decoding of the same file; what info says compared with ffprobe.
 #include "CliTest.h"
-#include <cmath>
-#include <gtest/gtest.h>
 
 using namespace cli_test;
 using testing_support::read_file;
-using testing_support::run;
 
 namespace {
 
@@ -51,10 +48,8 @@ Comparison compare(std::vector<int16_t> const& ours, std::vector<int16_t> const&
     Comparison best { 0, -1e9 };
     for (int offset = -2 * frame; offset <= 2 * frame; ++offset) {
         double const s = snr_at(offset, size_t(37 * channels));
-        if (s > best.snr) {
-            best.snr = s;
-            best.offset = offset;
-        }
+        if (s > best.snr)
+            best = { offset, s };
     }
     best.snr = snr_at(best.offset, 1);
     best.identical = best.offset == 0 && ours.size() == theirs.size() && ours == theirs;
@@ -81,24 +76,15 @@ TEST_P(PeerFiles, DecodeAsFfmpegDoes)
     auto const& c = GetParam();
     std::string const dir = testing_support::fresh_dir("play");
     std::string const in = dir + "/in.wav", file = dir + "/file" + c.extension, out = dir + "/out.wav";
-    auto r = run("sox -n -r " + std::to_string(c.rate) + " -c " + std::to_string(c.channels) + " -b 16 " + in
-        + " synth " + std::to_string(c.seconds) + " sine 180:700 sine 310 vol 0.35");
-    ASSERT_EQ(r.exit_code, 0) << r.error;
-    std::string command = c.encode;
-    command.replace(command.find("IN"), 2, in);
-    command.replace(command.find("OUT"), 3, file);
-    r = run(command);
-    ASSERT_EQ(r.exit_code, 0) << command << ": " << r.error;
+    ASSERT_TRUE(testing_support::sox_tone(in, c.rate, c.channels, c.seconds));
+    ASSERT_TRUE(testing_support::run_peer(c.encode, in, file));
 
-    r = run(cli() + " info " + file);
+    auto r = run(cli() + " info " + file);
     ASSERT_EQ(r.exit_code, 0) << r.error;
     auto info = key_values(r.output);
-    EXPECT_EQ(info["format"], c.format);
-    EXPECT_EQ(info["channels"], std::to_string(c.channels));
-    EXPECT_EQ(info["rate"], std::to_string(c.rate));
-    EXPECT_EQ(info["title"], "file" + c.extension);
-    double const duration = std::stod(info["duration"]);
-    double const probed = std::stod(run("ffprobe -v error -show_entries format=duration -of csv=p=0 " + file).output);
+    EXPECT_EQ(info["format"] + " " + info["channels"] + " " + info["rate"] + " " + info["title"],
+        c.format + " " + std::to_string(c.channels) + " " + std::to_string(c.rate) + " file" + c.extension);
+    double const duration = std::stod(info["duration"]), probed = probed_duration(file);
     if (c.duration == PlayCase::PROBED) {
         EXPECT_NEAR(duration, probed, probed * 0.01) << "ffprobe's duration";
     } else if (c.duration == PlayCase::INPUT) {
@@ -111,9 +97,7 @@ TEST_P(PeerFiles, DecodeAsFfmpegDoes)
     ASSERT_EQ(r.exit_code, 0) << r.error;
     std::vector<int16_t> const ours = played(out);
     // Every MPEG frame as it is coded: ffmpeg would otherwise leave out LAME's encoder delay and padding.
-    std::string const whole = c.format == "mp3" ? " -flags2 +skip_manual" : "";
-    std::vector<int16_t> const theirs
-        = samples16(run("ffmpeg -v error" + whole + " -i " + file + " -f s16le -").output);
+    std::vector<int16_t> const theirs = ffmpeg_samples(file, c.format == "mp3" ? " -flags2 +skip_manual" : "");
     ASSERT_FALSE(theirs.empty());
     Comparison const m = compare(ours, theirs, c.channels, c.frame);
     int64_t const our_frames = int64_t(ours.size()) / c.channels, their_frames = int64_t(theirs.size()) / c.channels;
@@ -182,11 +166,8 @@ TEST_P(WavFilesOfOtherPrograms, PlayAsFfmpegDecodesThem)
     auto const& c = GetParam();
     std::string const dir = testing_support::fresh_dir("wavs");
     std::string const in = dir + "/in.wav", file = dir + "/file.wav", out = dir + "/out.wav";
-    ASSERT_EQ(run("sox -n -r 16000 -c 2 -b 16 " + in + " synth 1.5 sine 180:700 sine 310 vol 0.9").exit_code, 0);
-    std::string command = c.make.empty() ? "cp IN OUT" : c.make;
-    command.replace(command.find("IN"), 2, in);
-    command.replace(command.find("OUT"), 3, file);
-    ASSERT_EQ(run(command).exit_code, 0) << command;
+    ASSERT_TRUE(testing_support::sox_tone(in, 16000, 2, 1.5, "sine 180:700 sine 310 vol 0.9"));
+    ASSERT_TRUE(testing_support::run_peer(c.make.empty() ? "cp IN OUT" : c.make, in, file));
     if (c.odd_chunk)
         testing_support::write_file(file, with_odd_chunk(read_file(file)));
 
@@ -194,12 +175,11 @@ TEST_P(WavFilesOfOtherPrograms, PlayAsFfmpegDecodesThem)
     ASSERT_EQ(r.exit_code, 0) << r.error;
     auto info = key_values(r.output);
     EXPECT_EQ(info["format"], "PCM");
-    double const probed = std::stod(run("ffprobe -v error -show_entries format=duration -of csv=p=0 " + file).output);
-    EXPECT_NEAR(std::stod(info["duration"]), probed, 0.001);
+    EXPECT_NEAR(std::stod(info["duration"]), probed_duration(file), 0.001);
 
     r = run(cli() + " play " + file + " --output " + out);
     ASSERT_EQ(r.exit_code, 0) << r.error;
-    auto const theirs = samples16(run("ffmpeg -v error -i " + file + " -f s16le -").output);
+    auto const theirs = ffmpeg_samples(file);
     ASSERT_EQ(theirs.size(), 1.5 * 16000 * 2);
     EXPECT_LE(worst_difference(played(out), theirs), 1);
 }
@@ -228,13 +208,12 @@ TEST(Play, SurroundFilesAreMixedDownToStereo)
                   + " -filter_complex amerge=inputs=6,aformat=channel_layouts=5.1,volume=4 -c:a pcm_s24le " + file)
                   .exit_code,
         0);
-    auto r = run(cli() + " info " + file);
-    EXPECT_NE(r.output.find("channels=6\n"), std::string::npos) << r.output;
+    EXPECT_EQ(key_values(run(cli() + " info " + file).output)["channels"], "6");
     ASSERT_EQ(run(cli() + " play " + file + " --output " + out).exit_code, 0);
     std::string const third = "0.3333333333", sixth = "0.1666666667";
     std::string const pan = "pan=stereo|c0=" + third + "*c0+" + sixth + "*c2+" + sixth + "*c3+" + third
         + "*c4|c1=" + third + "*c1+" + sixth + "*c2+" + sixth + "*c3+" + third + "*c5";
-    auto const theirs = samples16(run("ffmpeg -v error -i " + file + " -af '" + pan + "' -f s16le -").output);
+    auto const theirs = ffmpeg_samples(file + " -af '" + pan + "'");
     ASSERT_EQ(theirs.size(), 16000u * 2);
     EXPECT_LE(worst_difference(played(out), theirs), 1);
 }
@@ -244,7 +223,7 @@ TEST(Play, FromAndVolume)
 {
     std::string const dir = testing_support::fresh_dir("options");
     std::string const in = dir + "/in.wav", out = dir + "/out.wav";
-    ASSERT_EQ(run("sox -n -r 8000 -c 1 -b 16 " + in + " synth 2 sine 440 vol 0.5").exit_code, 0);
+    ASSERT_TRUE(testing_support::sox_tone(in, 8000, 1, 2, "sine 440 vol 0.5"));
     auto const all = samples16(run("sox " + in + " -t s16 -").output);
     ASSERT_EQ(run(cli() + " play " + in + " --output " + out + " --from 0.5 --volume 0.5").exit_code, 0);
     auto const later = played(out);
@@ -262,20 +241,19 @@ TEST(Play, FilesThatCannotBePlayedSaySoOnOneLine)
         for (std::string const name : { "notes.mp3", "missing.wav" }) {
             std::string const output = command == "play" ? " --output " + dir + "/o.wav" : "";
             auto const r = run(cli() + " " + command + " " + dir + "/" + name + output);
-            EXPECT_TRUE(one_line_error(r)) << command << " " << name << ": " << r.error;
-            EXPECT_NE(r.error.find(name), std::string::npos) << r.error;
+            EXPECT_TRUE(one_line_error(r) && r.error.find(name) != std::string::npos) << command << ": " << r.error;
         }
     }
     std::string const in = dir + "/in.wav";
-    ASSERT_EQ(run("sox -n -r 8000 -c 1 -b 16 " + in + " synth 0.2 sine 440").exit_code, 0);
+    ASSERT_TRUE(testing_support::sox_tone(in, 8000, 1, 0.2, "sine 440"));
     // A broken WAV file: the message says which chunk, where, and what is wrong with it.
     testing_support::write_file(dir + "/cut.wav", read_file(in).substr(0, 30));
     auto const cut = run(cli() + " info " + dir + "/cut.wav");
-    EXPECT_TRUE(one_line_error(cut)) << cut.error;
-    EXPECT_NE(cut.error.find("chunk 'fmt ' at byte 12: it holds 10 bytes"), std::string::npos) << cut.error;
+    EXPECT_TRUE(
+        one_line_error(cut) && cut.error.find("chunk 'fmt ' at byte 12: it holds 10 bytes") != std::string::npos)
+        << cut.error;
     auto const r = run("RAVELIN_AUDIO_OUT=none " + cli() + " play " + in);
-    EXPECT_TRUE(one_line_error(r)) << r.error;
-    EXPECT_NE(r.error.find("no sound output"), std::string::npos) << r.error;
+    EXPECT_TRUE(one_line_error(r) && r.error.find("no sound output") != std::string::npos) << r.error;
     // A machine without a sound card: the speaker does not open, and nothing played is no success.
     auto const silent = run("RAVELIN_AUDIO_OUT=sdl SDL_AUDIODRIVER=no-such-driver " + cli() + " play " + in);
     EXPECT_NE(silent.exit_code, 0);

@@ -1,7 +1,6 @@
 // Recording end to end through ravelin-cli and the Document, with a WAV file as the microphone: the
 // record list commands, and what survives a stop signal, a kill and a full disk.
 #include "CliTest.h"
-#include <gtest/gtest.h>
 
 using cli_test::cli;
 using testing_support::fresh_dir;
@@ -25,46 +24,37 @@ struct Place {
 // A 440 Hz tone of `seconds` at 44.1 kHz mono, made by sox.
 std::string tone(std::string const& dir, double seconds)
 {
-    std::string const path = dir + "/tone.wav";
-    auto const r = run("sox -n -r 44100 -c 1 -b 16 '" + path + "' synth " + std::to_string(seconds) + " sine 440");
-    EXPECT_EQ(r.exit_code, 0) << r.error;
-    return path;
+    EXPECT_TRUE(testing_support::sox_tone(dir + "/tone.wav", 44100, 1, seconds, "sine 440"));
+    return dir + "/tone.wav";
 }
 
-std::vector<std::string> lines(std::string const& text)
+// The lines of the text, or the fields of a line (tab-separated).
+std::vector<std::string> split(std::string const& text, char separator = '\n')
 {
     std::vector<std::string> out;
     std::istringstream in(text);
-    for (std::string line; std::getline(in, line);)
-        out.push_back(line);
+    for (std::string part; std::getline(in, part, separator);)
+        out.push_back(part);
     return out;
 }
 
-std::vector<std::string> fields(std::string const& line)
-{
-    std::vector<std::string> out;
-    size_t start = 0;
-    for (size_t tab; (tab = line.find('\t', start)) != std::string::npos; start = tab + 1)
-        out.push_back(line.substr(start, tab - start));
-    out.push_back(line.substr(start));
-    return out;
-}
-
-// Seconds of audio that ffmpeg decodes from the file; `errors` gets what it reports.
-double decoded_seconds(std::string const& path, std::string& errors)
+// Seconds of audio that ffmpeg decodes from the file, which it must read without an error.
+double decoded_seconds(std::string const& path)
 {
     auto const r = run("ffmpeg -nostdin -v error -i '" + path + "' -f s16le -ac 1 -ar 44100 - | wc -c");
-    errors = r.error;
+    EXPECT_EQ(r.error, "") << path;
     return std::stod(r.output) / (2.0 * 44100);
 }
 
-// Shell words that wait, at most 10 s and no longer than the recording $pid runs, for the recording to
-// have printed its path into `out`.
-std::string wait_for_path(std::string const& out)
+// A recording of the input in real time that gets `signal` `seconds` after it printed its path into `out`
+// (waiting at most 10 s for that, and no longer than it runs).
+testing_support::CommandResult record_until(
+    Place const& place, std::string const& input, std::string const& out, double seconds, std::string const& signal)
 {
-    return "n=0; until [ -s '" + out
-        + "' ] || [ $n -ge 1000 ] || ! kill -0 $pid 2>/dev/null; do sleep 0.01; "
-          "n=$((n+1)); done; ";
+    return run(place.env + "RAVELIN_AUDIO_IN='file:" + input + "' " + cli() + " record > '" + out
+        + "' & pid=$!; n=0; until [ -s '" + out
+        + "' ] || [ $n -ge 1000 ] || ! kill -0 $pid 2>/dev/null; do sleep 0.01; n=$((n+1)); done; sleep "
+        + std::to_string(seconds) + "; kill -" + signal + " $pid; wait $pid");
 }
 
 double recorded_value(std::string const& output)
@@ -86,7 +76,7 @@ TEST(RecordCommand, RecordListRenameAppendAndDelete)
 
     auto const first = run(place.env + mic + cli() + " record --format Mp3Low --boost Boost1");
     ASSERT_EQ(first.exit_code, 0) << first.error;
-    std::string const path = lines(first.output).at(0);
+    std::string const path = split(first.output).at(0);
     EXPECT_EQ(path.rfind(place.store() + "/Record ", 0), 0u) << path;
     EXPECT_EQ(first.output, path + "\n") << "the path alone on standard output";
     EXPECT_NEAR(recorded_value(first.error), 1.0, 0.001);
@@ -96,31 +86,24 @@ TEST(RecordCommand, RecordListRenameAppendAndDelete)
 
     auto const second = run(place.env + mic + cli() + " record --seconds 30");
     ASSERT_EQ(second.exit_code, 0) << second.error;
-    auto const rows = lines(run(place.env + cli() + " list").output);
+    auto const rows = split(run(place.env + cli() + " list").output);
     ASSERT_EQ(rows.size(), 2u);
-    auto const top = fields(rows[0]);
+    auto const top = split(rows[0], '\t');
     ASSERT_EQ(top.size(), 6u);
-    EXPECT_EQ(top[0].size(), 19u); // 2026-12-06T10:15:30
-    EXPECT_EQ(top[0][10], 'T');
+    EXPECT_TRUE(top[0].size() == 19 && top[0][10] == 'T') << top[0]; // 2026-12-06T10:15:30
     EXPECT_EQ(top[1].back(), 'K');
-    EXPECT_EQ(top[2], "Record");
-    EXPECT_EQ(top[3], "Record");
-    EXPECT_EQ(top[5], lines(second.output).at(0));
-    EXPECT_EQ(fields(rows[1])[5], path);
+    EXPECT_EQ((std::vector { top[2], top[3], top[5], split(rows[1], '\t')[5] }),
+        (std::vector<std::string> { "Record", "Record", split(second.output).at(0), path }));
 
     auto const renamed = run(place.env + cli() + " rename '" + path + "' 'Plan: A?'");
-    ASSERT_EQ(renamed.exit_code, 0) << renamed.error;
     std::string const new_path = place.store() + "/Record Plan  A .mp3";
-    EXPECT_EQ(renamed.output, new_path + "\n");
+    EXPECT_EQ(std::pair(renamed.exit_code, renamed.output), std::pair(0, new_path + "\n")) << renamed.error;
     EXPECT_NE(run(cli() + " tag '" + new_path + "'").output.find("TIT2=Plan: A?\n"), std::string::npos);
     auto const appended = run(place.env + mic + cli() + " append '" + new_path + "'");
-    ASSERT_EQ(appended.exit_code, 0) << appended.error;
-    EXPECT_EQ(appended.output, new_path + "\n");
-    std::string errors;
-    EXPECT_NEAR(decoded_seconds(new_path, errors), 2.1, 0.08) << "at 22050 Hz the joint adds 0.1 s";
-    EXPECT_EQ(errors, "");
+    EXPECT_EQ(std::pair(appended.exit_code, appended.output), std::pair(0, new_path + "\n")) << appended.error;
+    EXPECT_NEAR(decoded_seconds(new_path), 2.1, 0.08) << "at 22050 Hz the joint adds 0.1 s";
 
-    EXPECT_EQ(lines(run(place.env + cli() + " rescan").output).size(), 2u);
+    EXPECT_EQ(split(run(place.env + cli() + " rescan").output).size(), 2u);
     EXPECT_EQ(run(place.env + cli() + " delete '" + new_path + "'").exit_code, 0);
     EXPECT_FALSE(testing_support::file_exists(new_path));
     // What is not a listed recording is refused.
@@ -151,20 +134,15 @@ TEST(RecordCommand, StopSignalsLoseNothingCaptured)
     for (char const* signal : { "INT", "TERM" }) {
         std::string const out = place.dir + "/out-" + signal + ".txt";
         // The signal comes 1.3 s after the recording started, in the middle of a capture block.
-        auto const r = run(place.env + "RAVELIN_AUDIO_IN='file:" + input + "' " + cli() + " record > '" + out
-            + "' & pid=$!; " + wait_for_path(out) + "sleep 1.3; kill -" + signal + " $pid; wait $pid");
+        auto const r = record_until(place, input, out, 1.3, signal);
         EXPECT_EQ(r.exit_code, 0) << signal << ": " << r.error;
-        std::string const path = lines(read_file(out)).at(0);
+        std::string const path = split(read_file(out)).at(0);
         double const recorded = recorded_value(r.error);
-        EXPECT_GT(recorded, 1.25) << signal;
-        EXPECT_LT(recorded, 3.0) << signal;
-        std::string errors;
+        EXPECT_TRUE(recorded > 1.25 && recorded < 3.0) << signal << ": " << recorded;
         // Everything that reached the recording is in the file: the coder's delay and the summary frame
         // add at most about 0.05 s.
-        double const decoded = decoded_seconds(path, errors);
-        EXPECT_GE(decoded, recorded - 0.001) << signal;
-        EXPECT_LT(decoded, recorded + 0.08) << signal;
-        EXPECT_EQ(errors, "");
+        double const decoded = decoded_seconds(path);
+        EXPECT_TRUE(decoded >= recorded - 0.001 && decoded < recorded + 0.08) << signal << ": " << decoded;
     }
 }
 
@@ -174,19 +152,14 @@ TEST(RecordCommand, AKilledRecordingKeepsAllButItsLastSeconds)
     std::string const input = tone(place.dir, 20.0);
     std::string const out = place.dir + "/out.txt";
     double const seconds = 3.9; // just before the staging buffer's second write: near the most a kill takes
-    auto const r = run(place.env + "RAVELIN_AUDIO_IN='file:" + input + "' " + cli() + " record > '" + out
-        + "' & pid=$!; " + wait_for_path(out) + "sleep " + std::to_string(seconds) + "; kill -KILL $pid; wait $pid");
+    auto const r = record_until(place, input, out, seconds, "KILL");
     EXPECT_EQ(r.exit_code, 128 + 9);
-    std::string const path = lines(read_file(out)).at(0);
-    std::string errors;
-    double const decoded = decoded_seconds(path, errors);
-    EXPECT_EQ(errors, "");
+    double const decoded = decoded_seconds(split(read_file(out)).at(0));
     // The staging buffer (16384 bytes, 2.05 s at 64 kbit/s), the block being captured (0.2 s) and the
     // coder's own few frames are what a kill can take.
     double const lost = seconds - decoded;
     std::printf("[ figure ] killed after %.1f s: %.2f s decoded, %.2f s lost\n", seconds, decoded, lost);
-    EXPECT_LT(lost, 3.0);
-    EXPECT_GT(decoded, 1.0);
+    EXPECT_TRUE(lost < 3.0 && decoded > 1.0) << decoded;
 }
 
 TEST(RecordCommand, AFullDiskEndsTheRecordingWithAPlayableFile)
@@ -198,12 +171,9 @@ TEST(RecordCommand, AFullDiskEndsTheRecordingWithAPlayableFile)
         place.env + "RAVELIN_AUDIO_IN='file:" + input + ",fast' bash -c 'ulimit -f 100; exec " + cli() + " record'");
     EXPECT_EQ(r.exit_code, 1);
     EXPECT_NE(r.error.find("Sorry, the recording cannot be written"), std::string::npos) << r.error;
-    std::string const path = lines(r.output).at(0);
-    std::string errors;
-    double const decoded = decoded_seconds(path, errors);
-    EXPECT_EQ(errors, "");
+    std::string const path = split(r.output).at(0);
+    double const decoded = decoded_seconds(path);
     // All that fitted plays: 102,400 bytes at 64 kbit/s are 12.8 s, less the tag and the last frame.
     EXPECT_EQ(read_file(path).size(), 102400u);
-    EXPECT_GT(decoded, 12.4);
-    EXPECT_LT(decoded, 12.8);
+    EXPECT_TRUE(decoded > 12.4 && decoded < 12.8) << decoded;
 }

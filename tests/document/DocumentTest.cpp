@@ -1,21 +1,14 @@
 #include "../audio/AudioTestSupport.h"
 
-#include <TestSupport.h>
-#include <algorithm>
 #include <atomic>
 #include <audio/AudioFilter.h>
-#include <core/CActiveScheduler.h>
 #include <core/Thread.h>
-#include <cstring>
 #include <document/Document.h>
 #include <filesystem>
-#include <gtest/gtest.h>
 #include <os/FileInfo.h>
 #include <os/Paths.h>
 #include <os/Registry.h>
 #include <platform/services/registry_store.h>
-#include <platform/ticks.h>
-#include <platform/wave/wave.h>
 
 using namespace document;
 using core::String;
@@ -77,9 +70,14 @@ private:
     Gate gate_;
 };
 
-String id3_text(String const& path, char const* frame)
+// The texts of the file's tag frames.
+std::vector<String> id3_texts(String const& path, std::initializer_list<char const*> frames)
 {
-    return audio_test::tag_of(core::to_utf8(path)).text(frame);
+    auto const tag = audio_test::tag_of(core::to_utf8(path));
+    std::vector<String> texts;
+    for (char const* frame : frames)
+        texts.push_back(tag.text(frame));
+    return texts;
 }
 
 // The file as ffmpeg decodes it, 44.1 kHz mono (an MP3 reader's own length counts the tag's bytes); empty
@@ -91,21 +89,12 @@ std::vector<int16_t> decoded(String const& path)
         "ffmpeg -nostdin -v error -i '" + core::to_utf8(path) + "' -f s16le -ac 1 -ar 44100 -y '" + raw + "'");
     if (result.exit_code != 0 || !result.error.empty())
         return {};
-    std::string const bytes = testing_support::read_file(raw);
-    std::vector<int16_t> samples(bytes.size() / 2);
-    std::memcpy(samples.data(), bytes.data(), samples.size() * 2);
-    return samples;
+    return testing_support::samples16(testing_support::read_file(raw));
 }
 
 double duration_of(String const& path)
 {
     return static_cast<double>(decoded(path).size()) / RATE;
-}
-
-void forget(platform::RegistryRoot root, char16_t const* key, std::initializer_list<char16_t const*> names)
-{
-    for (auto name : names)
-        platform::RegistryStore::instance().remove_value(root, key, name);
 }
 
 class DocumentTest : public ::testing::Test, public DocumentListener {
@@ -127,8 +116,7 @@ protected:
     void SetUp() override
     {
         fs::remove_all(testing_support::test_home() + "/Documents");
-        forget(platform::RegistryRoot::CURRENT_USER, u"Software\\Korvex\\Ravelin",
-            { u"Format", u"Boost", u"VasLevel", u"Path", u"AutoRecord" });
+        testing_support::forget_settings();
         SlowWriter::failing = false;
         platform::select_wave_output("none");
     }
@@ -180,24 +168,30 @@ protected:
     {
         platform::select_wave_input("file:" + testing_support::wav_file(samples) + (fast ? ",fast" : ""));
     }
+    void use_tone(double seconds, bool fast = true) { use_input(signal({ { true, seconds } }), fast); }
 
-    // Runs the scheduler (the Document's tick) until `done` or `seconds` have passed.
-    template <typename Done> void run_until(Done done, double seconds = 10)
+    // Runs the scheduler (the Document's tick) until `done` or `seconds` have passed; whether `done` holds.
+    template <typename Done> bool run_until(Done done, double seconds = 10)
     {
-        uint32_t const start = platform::tick_count();
-        core::run_messages_until(
-            [&] { return done() || platform::tick_count() - start > static_cast<uint32_t>(seconds * 1000); });
+        return testing_support::run_messages_for(done, seconds);
     }
     void run_for(double seconds)
     {
         run_until([] { return false; }, seconds);
     }
-    void record_input_to_end(Document& d)
+    static bool record(Document& d) { return d.record(false, {}, {}, phone::CALL_NONE); }
+    void run_to_input_end(Document& d)
     {
-        ASSERT_TRUE(d.record(false, {}, {}, phone::CALL_NONE));
         run_until([] { return platform::wave_input_ended(); });
         d.stop();
     }
+    void record_input_to_end(Document& d)
+    {
+        ASSERT_TRUE(record(d));
+        run_to_input_end(d);
+    }
+    void record_tone(Document& d, double seconds) { use_tone(seconds), record_input_to_end(d); }
+    bool store_empty() const { return !fs::exists(core::to_utf8(store())) || fs::is_empty(core::to_utf8(store())); }
     String store() const { return os::expand_path(u"%my_documents%/My Ravelin"); }
 };
 
@@ -205,16 +199,15 @@ protected:
 
 TEST_F(DocumentTest, ARecordingIsTaggedListedAndStoppedWithItsBeeps)
 {
-    use_input(signal({ { true, 3.0 } }));
+    use_tone(3.0);
     auto& d = make();
     LogCapture log;
-    ASSERT_TRUE(d.record(false, {}, {}, phone::CALL_NONE));
+    ASSERT_TRUE(record(d));
     String const path = d.current().path;
     EXPECT_EQ(os::directory_part(path), store() + u"/");
     EXPECT_EQ(codes(), (std::vector<int32_t> { DocumentEvent::STOPPED, DocumentEvent::RECORDING_STARTED }));
-    EXPECT_TRUE(log.contains("record prefix:Record subfolder:\n"));
-    EXPECT_TRUE(log.contains("Document::record file created:" + core::to_utf8(path) + "\n"));
-    EXPECT_TRUE(log.contains("id3:"));
+    EXPECT_TRUE(log.contains_all({ "record prefix:Record subfolder:\n",
+        "Document::record file created:" + core::to_utf8(path) + "\n", "id3:" }));
     EXPECT_EQ(d.records().size(), 1u);
     String saved;
     os::reg_get_string(PRODUCT_KEY, u"Path", saved);
@@ -223,26 +216,19 @@ TEST_F(DocumentTest, ARecordingIsTaggedListedAndStoppedWithItsBeeps)
     // A second record while recording changes nothing.
     EXPECT_FALSE(d.record(false, u"Ann", {}, phone::CALL_INCOMING));
     EXPECT_EQ(events.size(), 2u);
-    run_until([] { return platform::wave_input_ended(); });
-    d.stop();
-    EXPECT_EQ(sounds, (std::vector<String> { u"Voicbeep.wav", u"RecEnd.wav" }));
-    EXPECT_EQ(events.back().code, DocumentEvent::STOPPED);
-    EXPECT_FALSE(d.is_recording());
+    run_to_input_end(d);
+    EXPECT_EQ(std::tuple(sounds, events.back().code, d.is_recording()),
+        std::tuple(std::vector<String> { u"Voicbeep.wav", u"RecEnd.wav" }, int32_t(DocumentEvent::STOPPED), false));
 
-    EXPECT_EQ(id3_text(path, "TPE1"), u"Record");
-    EXPECT_EQ(id3_text(path, "TALB"), u"Record");
-    EXPECT_EQ(id3_text(path, "TCON"), u"Ravelin");
-    EXPECT_EQ(id3_text(path, "TYER"), u"2026");
-    EXPECT_EQ(id3_text(path, "TDAT"), u"0612");
-    EXPECT_EQ(id3_text(path, "TIT2"), os::date_text(clock, true) + u" " + os::time_text(clock));
+    EXPECT_EQ(id3_texts(path, { "TPE1", "TALB", "TCON", "TYER", "TDAT", "TIT2" }),
+        (std::vector<String> { u"Record", u"Record", u"Ravelin", u"2026", u"0612",
+            os::date_text(clock, true) + u" " + os::time_text(clock) }));
     EXPECT_NEAR(duration_of(path), 3.0, 0.06);
     EXPECT_NEAR(d.recorded_seconds(), 3.0, 0.001);
 
     // The same second again: the same base with "~1".
-    use_input(signal({ { true, 0.5 } }));
-    record_input_to_end(d);
-    String const second = d.current().path;
-    EXPECT_EQ(second, path.substr(0, path.size() - 4) + u"~1.mp3");
+    record_tone(d, 0.5);
+    EXPECT_EQ(d.current().path, path.substr(0, path.size() - 4) + u"~1.mp3");
     EXPECT_EQ(d.records().size(), 2u);
 }
 
@@ -253,8 +239,7 @@ TEST_F(DocumentTest, StopWhenIdleAndCallRecordingsWithoutACall)
     EXPECT_EQ(codes(), std::vector<int32_t> { DocumentEvent::STOPPED });
     events.clear();
     EXPECT_FALSE(d.record(true, {}, {}, phone::CALL_NONE));
-    EXPECT_TRUE(events.empty());
-    EXPECT_FALSE(fs::exists(core::to_utf8(store())) && !fs::is_empty(core::to_utf8(store())));
+    EXPECT_TRUE(events.empty() && store_empty());
 }
 
 // A recording that cannot start says why, whoever asked for it (the button, a command line), leaves no
@@ -266,17 +251,12 @@ TEST_F(DocumentTest, ARefusedRecordingSaysItsRealCause)
         bool microphone, writer, space, folder;
         RecordRefusal why;
     };
-    Case const cases[] = {
-        { "no microphone", false, true, true, true, RecordRefusal::NO_MICROPHONE },
+    Case const cases[] = { { "no microphone", false, true, true, true, RecordRefusal::NO_MICROPHONE },
         { "disk full", true, false, false, true, RecordRefusal::DISK_FULL },
-        { "folder not writable", true, true, true, false, RecordRefusal::NOT_WRITABLE },
-    };
+        { "folder not writable", true, true, true, false, RecordRefusal::NOT_WRITABLE } };
     std::string const documents = std::getenv("XDG_DOCUMENTS_DIR");
     for (auto const& c : cases) {
-        if (c.microphone)
-            use_input(signal({ { true, 1.0 } }));
-        else
-            platform::select_wave_input("none");
+        c.microphone ? use_tone(1.0) : platform::select_wave_input("none");
         writer_fails = !c.writer;
         main_free = c.space ? 1e12 : 1000;
         setenv("XDG_DOCUMENTS_DIR", c.folder ? documents.c_str() : "/proc/ravelin-not-a-folder", 1);
@@ -286,14 +266,14 @@ TEST_F(DocumentTest, ARefusedRecordingSaysItsRealCause)
             if (by_command)
                 d.on_command(u"record");
             else
-                EXPECT_FALSE(d.record(false, {}, {}, phone::CALL_NONE)) << c.what;
+                EXPECT_FALSE(record(d)) << c.what;
             EXPECT_FALSE(d.is_recording()) << c.what;
             ASSERT_FALSE(events.empty()) << c.what;
-            EXPECT_EQ(events.back().code, DocumentEvent::RECORDING_REFUSED) << c.what;
-            EXPECT_EQ(events.back().argument, static_cast<int32_t>(c.why)) << c.what;
+            EXPECT_EQ(std::pair(events.back().code, events.back().argument),
+                std::pair(int32_t(DocumentEvent::RECORDING_REFUSED), int32_t(c.why)))
+                << c.what;
         }
-        EXPECT_TRUE(d.records().empty()) << c.what;
-        EXPECT_FALSE(fs::exists(core::to_utf8(store())) && !fs::is_empty(core::to_utf8(store()))) << c.what;
+        EXPECT_TRUE(d.records().empty() && store_empty()) << c.what;
         document.reset();
     }
     setenv("XDG_DOCUMENTS_DIR", documents.c_str(), 1);
@@ -309,22 +289,20 @@ TEST_F(DocumentTest, ACallOfUnknownDirectionIsRecordedBesideTheOthers)
     os::reg_set_dword(phone, u"Active Call Count", 1);
     os::reg_set_dword(phone, u"Status", 0x20000000);
     os::reg_set_string(phone, u"Caller Name", u"Ann Lee");
-    use_input(signal({ { true, 0.3 } }));
-    // No line to tell the direction: a talking call of unknown direction goes beside the others.
-    record_input_to_end(d);
+    record_tone(d, 0.3);
     EXPECT_EQ(os::directory_part(d.current().path), store() + u"/");
     EXPECT_TRUE(os::file_name(d.current().path).starts_with(u"Ann Lee "));
-    EXPECT_EQ(id3_text(d.current().path, "TPE1"), u"Ann Lee");
+    EXPECT_EQ(id3_texts(d.current().path, { "TPE1" }), std::vector<String> { u"Ann Lee" });
 
     // The tick sees the talking call and, when it ends, that too.
-    run_until([&] { return d.in_call(); }, 1);
-    EXPECT_TRUE(d.in_call());
+    EXPECT_TRUE(run_until([&] { return d.in_call(); }, 1));
     os::reg_set_dword(phone, u"Active Call Count", 0);
     events.clear();
     run_until([&] { return !d.in_call(); }, 1);
     EXPECT_EQ(codes(), std::vector<int32_t> { DocumentEvent::PHONE_STATE_CHANGED });
-    forget(platform::RegistryRoot::LOCAL_MACHINE, u"System\\State\\Phone",
-        { u"Active Call Count", u"Status", u"Caller Name" });
+    for (auto name : { u"Active Call Count", u"Status", u"Caller Name" })
+        platform::RegistryStore::instance().remove_value(
+            platform::RegistryRoot::LOCAL_MACHINE, u"System\\State\\Phone", name);
 }
 
 TEST_F(DocumentTest, NewRecordingsGoToTheCardUnlessItsVolumeIsShortOfSpace)
@@ -332,20 +310,16 @@ TEST_F(DocumentTest, NewRecordingsGoToTheCardUnlessItsVolumeIsShortOfSpace)
     std::string const card = fresh_dir("card-space");
     setenv("RAVELIN_CARDS", card.c_str(), 1);
     auto& d = make();
-    use_input(signal({ { true, 0.2 } }));
-    record_input_to_end(d);
-    EXPECT_TRUE(d.current().path.starts_with(core::from_utf8(card)));
-    EXPECT_FALSE(is_in_main_memory(d.current().path));
-
+    record_tone(d, 0.2);
+    EXPECT_TRUE(d.current().path.starts_with(core::from_utf8(card)) && !is_in_main_memory(d.current().path));
     card_free = 999'999;
-    use_input(signal({ { true, 0.2 } }));
-    record_input_to_end(d);
+    record_tone(d, 0.2);
     EXPECT_EQ(os::directory_part(d.current().path), store() + u"/");
 }
 
 TEST_F(DocumentTest, TheEndBeepPlaysBeforeTheQueueIsWrittenAndStopWaitsForIt)
 {
-    use_input(signal({ { true, 2.0 } }));
+    use_tone(2.0);
     writer_delay = 0.1; // a slow card: the queue holds most of the recording when stop comes
     auto& d = make();
     size_t at_end_beep = 0;
@@ -353,12 +327,9 @@ TEST_F(DocumentTest, TheEndBeepPlaysBeforeTheQueueIsWrittenAndStopWaitsForIt)
         if (os::file_name(path) == u"RecEnd.wav")
             at_end_beep = passed.load();
     };
-    ASSERT_TRUE(d.record(false, {}, {}, phone::CALL_NONE));
-    run_until([] { return platform::wave_input_ended(); });
-    d.stop();
-    size_t const total = 2 * RATE * 2;
-    EXPECT_LT(at_end_beep, total);
-    EXPECT_EQ(passed.load(), total);
+    record_input_to_end(d);
+    EXPECT_LT(at_end_beep, 2u * RATE * 2);
+    EXPECT_EQ(passed.load(), 2u * RATE * 2);
     EXPECT_NEAR(duration_of(d.current().path), 2.0, 0.06);
 }
 
@@ -367,11 +338,11 @@ TEST_F(DocumentTest, TheEndBeepPlaysBeforeTheQueueIsWrittenAndStopWaitsForIt)
 // the recording ran is lost.
 TEST_F(DocumentTest, StoppingABoostedRecordingKeepsAllItsTime)
 {
-    use_input(signal({ { true, 10.0 } }), false);
+    use_tone(10.0, false);
     auto& d = make();
     d.set_boost(u"Boost2");
     for (double seconds : { 1.3, 0.75 }) {
-        ASSERT_TRUE(d.record(false, {}, {}, phone::CALL_NONE));
+        ASSERT_TRUE(record(d));
         uint32_t const start = platform::tick_count();
         run_for(seconds);
         double const elapsed = (platform::tick_count() - start) / 1000.0;
@@ -388,19 +359,15 @@ TEST_F(DocumentTest, VoiceActivationWritesNothingDuringLongSilence)
     auto& d = make();
     d.set_vas_level(0.1);
     LogCapture log;
-    ASSERT_TRUE(d.record(false, {}, {}, phone::CALL_NONE));
-    run_until([] { return platform::wave_input_ended(); }, 10);
-    d.stop();
+    record_input_to_end(d);
     size_t silent_ticks = 0;
     for (size_t at = 0; (at = log.utf8().find("record_levels silence\n", at)) != std::string::npos; ++at)
         ++silent_ticks;
     // Silence counts after 2 s: about 1 s of the 3 s at 5 ticks a second (fewer when ticks are late).
-    EXPECT_GE(silent_ticks, 2u);
-    EXPECT_LE(silent_ticks, 8u);
+    EXPECT_TRUE(silent_ticks >= 2 && silent_ticks <= 8) << silent_ticks;
     std::vector<int16_t> const written = decoded(d.current().path);
     double const seconds = static_cast<double>(written.size()) / RATE;
-    EXPECT_LT(seconds, 4.6 - 0.5);
-    EXPECT_GT(seconds, 4.6 - 1.8);
+    EXPECT_TRUE(seconds > 4.6 - 1.8 && seconds < 4.6 - 0.5) << seconds;
     // The voice that came back is written again: the file ends loud.
     ASSERT_GT(written.size(), size_t(RATE / 2));
     int peak = 0;
@@ -412,29 +379,26 @@ TEST_F(DocumentTest, VoiceActivationWritesNothingDuringLongSilence)
 TEST_F(DocumentTest, ContinuingAnMp3AndAWavFile)
 {
     auto& d = make();
-    use_input(signal({ { true, 1.0 } }));
-    record_input_to_end(d);
+    record_tone(d, 1.0);
     String const mp3 = d.current().path;
-    use_input(signal({ { true, 0.5 } }));
+    use_tone(0.5);
     ASSERT_TRUE(d.select(mp3));
     events.clear();
     ASSERT_TRUE(d.continue_recording());
     EXPECT_EQ(events.back().code, DocumentEvent::RECORDING_CONTINUED);
-    run_until([] { return platform::wave_input_ended(); });
-    d.stop();
+    run_to_input_end(d);
     // The first part's summary frame and the coder's delay at the joint add about 0.1 s of silence.
     EXPECT_NEAR(duration_of(mp3), 1.55, 0.07);
-    EXPECT_EQ(id3_text(mp3, "TPE1"), u"Record"); // the tag stays in front
+    EXPECT_EQ(id3_texts(mp3, { "TPE1" }), std::vector<String> { u"Record" }) << "the tag stays in front";
 
     // A PCM WAV at 8 kHz continued in its own format.
     std::string const wav = fresh_dir("wav") + "/memo.wav";
-    write_file(wav, audio_test::wav_bytes(1, 1, 8000, 16, audio_test::pcm16(std::vector<int16_t>(8000, 1000))));
-    use_input(signal({ { true, 0.5 } }));
+    write_file(wav, testing_support::wav16(8000, std::vector<int16_t>(8000, 1000)));
+    use_tone(0.5);
     ASSERT_TRUE(d.select(core::from_utf8(wav)));
     EXPECT_EQ(d.current().extension, u"PCM");
     ASSERT_TRUE(d.continue_recording());
-    run_until([] { return platform::wave_input_ended(); });
-    d.stop();
+    run_to_input_end(d);
     EXPECT_NEAR(audio::create_reader(core::from_utf8(wav))->info().duration(), 1.5, 0.001);
     EXPECT_EQ(fs::file_size(wav), 44u + 12000 * 2);
 }
@@ -442,26 +406,23 @@ TEST_F(DocumentTest, ContinuingAnMp3AndAWavFile)
 TEST_F(DocumentTest, RenameKeepsTheTypedTitleInTheTagAndCleansTheFileName)
 {
     auto& d = make();
-    use_input(signal({ { true, 0.2 } }));
-    record_input_to_end(d);
+    record_tone(d, 0.2);
     String const old_path = d.current().path;
     events.clear();
     d.rename(u"Meeting: why?\r\nnext");
     String const path = d.current().path;
     EXPECT_EQ(os::file_name(path), u"Record Meeting  why  next.mp3");
     EXPECT_FALSE(os::FileInfo(old_path).exists());
-    EXPECT_EQ(id3_text(path, "TIT2"), u"Meeting: why? next");
+    EXPECT_EQ(id3_texts(path, { "TIT2" }), std::vector<String> { u"Meeting: why? next" });
     EXPECT_EQ(codes(), std::vector<int32_t> { DocumentEvent::RECORD_CHANGED });
     EXPECT_EQ(d.records()[0].path, path);
     EXPECT_NEAR(duration_of(path), 0.2, 0.06);
 
     events.clear();
     d.remove();
-    EXPECT_FALSE(os::FileInfo(path).exists());
-    EXPECT_TRUE(d.records().empty());
+    EXPECT_FALSE(os::FileInfo(path).exists() || !d.records().empty());
     ASSERT_EQ(events.size(), 1u);
-    EXPECT_EQ(events[0].code, DocumentEvent::RECORD_REMOVED);
-    EXPECT_EQ(events[0].argument, 0);
+    EXPECT_EQ(std::pair(events[0].code, events[0].argument), std::pair(int32_t(DocumentEvent::RECORD_REMOVED), 0));
 }
 
 // A file without a tag has no artist and nowhere to keep a title but its name: the new title becomes the
@@ -471,8 +432,7 @@ TEST_F(DocumentTest, RenamingAFileWithoutATagNamesItAfterTheTitle)
     auto& d = make();
     fs::create_directories(core::to_utf8(store()));
     String const path = store() + u"/Other program.wav";
-    write_file(
-        core::to_utf8(path), audio_test::wav_bytes(1, 1, RATE, 16, audio_test::pcm16(signal({ { true, 0.2 } }))));
+    write_file(core::to_utf8(path), testing_support::wav16(RATE, signal({ { true, 0.2 } })));
     d.rescan();
     ASSERT_TRUE(d.select(path));
     EXPECT_EQ(d.current().title, u"Other program");
@@ -481,8 +441,7 @@ TEST_F(DocumentTest, RenamingAFileWithoutATagNamesItAfterTheTitle)
     EXPECT_FALSE(os::FileInfo(path).exists());
     d.rescan();
     ASSERT_EQ(d.records().size(), 1u);
-    EXPECT_EQ(d.records()[0].title, u"Talk  Ann");
-    EXPECT_EQ(d.records()[0].path, d.current().path);
+    EXPECT_EQ(std::pair(d.records()[0].title, d.records()[0].path), std::pair(String(u"Talk  Ann"), d.current().path));
     EXPECT_NEAR(duration_of(d.current().path), 0.2, 0.001) << "the audio is untouched";
 
     // An empty title leaves the name as it is.
@@ -501,17 +460,14 @@ TEST_F(DocumentTest, RescanListsCardAndMainMemoryMixedNewestFirst)
     std::string const main_store = core::to_utf8(folders[0].path), card_store = core::to_utf8(folders[1].path);
     fs::create_directories(main_store + "/Incoming");
     fs::create_directories(card_store + "/Outgoing/deeper");
-    auto const put = [](std::string const& path, int hours_ago, std::string const& bytes = "data") {
+    std::tuple<std::string, int, std::string> const files[] = { { main_store + "/a.mp3", 5, "data" },
+        { card_store + "/b.mp3", 4, "data" }, { main_store + "/Incoming/c.wav", 3, "data" },
+        { card_store + "/Outgoing/d.MP3", 2, "data" }, { card_store + "/Outgoing/deeper/e.mp3", 1, "data" },
+        { main_store + "/notes.txt", 0, "data" }, { main_store + "/empty.mp3", 0, "" } };
+    for (auto const& [path, hours_ago, bytes] : files) {
         write_file(path, bytes);
         fs::last_write_time(path, fs::file_time_type::clock::now() - std::chrono::hours(hours_ago));
-    };
-    put(main_store + "/a.mp3", 5);
-    put(card_store + "/b.mp3", 4);
-    put(main_store + "/Incoming/c.wav", 3);
-    put(card_store + "/Outgoing/d.MP3", 2);
-    put(card_store + "/Outgoing/deeper/e.mp3", 1);
-    put(main_store + "/notes.txt", 0);
-    put(main_store + "/empty.mp3", 0, "");
+    }
     d.rescan();
     std::vector<String> names;
     for (auto const& r : d.records().entries())
@@ -525,10 +481,9 @@ TEST_F(DocumentTest, RescanListsCardAndMainMemoryMixedNewestFirst)
     auto& fresh = make();
     fresh.load_secondary_things();
     run_until([&] { return !fresh.is_scanning(); });
-    EXPECT_EQ(fresh.records().size(), 5u);
-    EXPECT_EQ(std::count_if(
-                  events.begin(), events.end(), [](auto const& e) { return e.code == DocumentEvent::RECORD_FOUND; }),
-        5);
+    auto const found = codes();
+    EXPECT_EQ(std::pair(fresh.records().size(), std::count(found.begin(), found.end(), DocumentEvent::RECORD_FOUND)),
+        std::pair(size_t(5), std::ptrdiff_t(5)));
 }
 
 TEST_F(DocumentTest, ACardTakenOutDuringARecordingStopsItAndRebuildsTheList)
@@ -536,10 +491,10 @@ TEST_F(DocumentTest, ACardTakenOutDuringARecordingStopsItAndRebuildsTheList)
     std::string const card = fresh_dir("card-out") + "/card";
     fs::create_directories(card);
     setenv("RAVELIN_CARDS", card.c_str(), 1);
-    use_input(signal({ { true, 5.0 } }), false);
+    use_tone(5.0, false);
     auto& d = make();
     LogCapture log;
-    ASSERT_TRUE(d.record(false, {}, {}, phone::CALL_NONE));
+    ASSERT_TRUE(record(d));
     ASSERT_FALSE(is_in_main_memory(d.current().path));
     run_for(0.5);
     // Files written on Linux after their folder went away are lost at close: the card is looked at
@@ -554,50 +509,48 @@ TEST_F(DocumentTest, ACardTakenOutDuringARecordingStopsItAndRebuildsTheList)
 
 TEST_F(DocumentTest, AFailingWriterOrMemoryEndsTheRecordingWithItsEvent)
 {
-    use_input(signal({ { true, 5.0 } }), false);
-    auto& d = make();
-    LogCapture log;
-    ASSERT_TRUE(d.record(false, {}, {}, phone::CALL_NONE));
-    run_for(0.3);
-    SlowWriter::failing = true;
-    events.clear();
-    run_until([&] { return !d.is_recording(); }, 2);
-    EXPECT_TRUE(log.contains("writer no valid active_buffer:"));
+    std::atomic<bool> low_memory { false };
+    struct Case {
+        std::atomic<bool>* fault;
+        std::string log;
+        int32_t event;
+    };
     // The file is still there: no rescan.
-    EXPECT_EQ(codes(), (std::vector<int32_t> { DocumentEvent::STOPPED, DocumentEvent::NO_MEMORY }));
-    EXPECT_GT(duration_of(d.current().path), 0.1);
-    SlowWriter::failing = false;
-
-    std::atomic<bool> low { false };
-    document.reset();
-    auto& e = make([&] {
-        platform::MemoryStatus status = platform::global_memory_status();
-        if (low)
-            status.avail_phys = 1000;
-        return status;
-    });
-    use_input(signal({ { true, 5.0 } }), false);
-    ASSERT_TRUE(e.record(false, {}, {}, phone::CALL_NONE));
-    run_for(0.3);
-    low = true;
-    events.clear();
-    run_until([&] { return !e.is_recording(); }, 2);
-    EXPECT_TRUE(log.contains("active_buffer no valid\n"));
-    EXPECT_EQ(codes(), (std::vector<int32_t> { DocumentEvent::STOPPED, DocumentEvent::TOO_SLOW_DEVICE }));
+    Case const cases[] = { { &SlowWriter::failing, "writer no valid active_buffer:", DocumentEvent::NO_MEMORY },
+        { &low_memory, "active_buffer no valid\n", DocumentEvent::TOO_SLOW_DEVICE } };
+    LogCapture log;
+    for (auto const& c : cases) {
+        use_tone(5.0, false);
+        document.reset();
+        auto& d = make([&] {
+            platform::MemoryStatus status = platform::global_memory_status();
+            if (low_memory)
+                status.avail_phys = 1000;
+            return status;
+        });
+        ASSERT_TRUE(record(d));
+        run_for(0.3);
+        *c.fault = true;
+        events.clear();
+        run_until([&] { return !d.is_recording(); }, 2);
+        EXPECT_TRUE(log.contains(c.log)) << c.log;
+        EXPECT_EQ(codes(), (std::vector<int32_t> { DocumentEvent::STOPPED, c.event })) << c.log;
+        EXPECT_GT(duration_of(d.current().path), 0.1) << c.log;
+        *c.fault = false;
+    }
 }
 
 TEST_F(DocumentTest, PlaybackEndsAtTheEndOfTheFileAndPauseSwitchesIt)
 {
     std::string const wav = fresh_dir("play") + "/tone.wav";
-    write_file(wav, audio_test::wav_bytes(1, 1, 8000, 16, audio_test::pcm16(std::vector<int16_t>(4000, 500))));
+    write_file(wav, testing_support::wav16(8000, std::vector<int16_t>(4000, 500)));
     std::string const out = fresh_dir("speaker") + "/out.wav";
     platform::select_wave_output("file:" + out + ",fast");
     auto& d = make();
     EXPECT_FALSE(d.play(core::from_utf8(fresh_dir("play") + "/missing.mp3"), 0));
     LogCapture log;
     ASSERT_TRUE(d.play(core::from_utf8(wav), 0));
-    EXPECT_EQ(d.current().extension, u"PCM");
-    EXPECT_EQ(d.current().sample_rate, 8000);
+    EXPECT_EQ(std::pair(d.current().extension, d.current().sample_rate), std::pair(String(u"PCM"), 8000));
     d.pause(true);
     EXPECT_TRUE(d.is_paused());
     d.pause(false);
@@ -607,7 +560,7 @@ TEST_F(DocumentTest, PlaybackEndsAtTheEndOfTheFileAndPauseSwitchesIt)
     EXPECT_EQ(codes(), std::vector<int32_t> { DocumentEvent::STOPPED });
 
     // "record" starts a recording, a second one pauses it and a third resumes it.
-    use_input(signal({ { true, 2.0 } }), false);
+    use_tone(2.0, false);
     events.clear();
     d.on_command(u"record");
     EXPECT_TRUE(d.is_recording());

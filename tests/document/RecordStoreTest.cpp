@@ -1,7 +1,6 @@
 #include <TestSupport.h>
 #include <document/RecordStore.h>
 #include <filesystem>
-#include <gtest/gtest.h>
 #include <os/Paths.h>
 #include <os/Registry.h>
 #include <phone/PhoneState.h>
@@ -19,40 +18,50 @@ String wide(std::string const& text)
     return core::from_utf8(text);
 }
 
-RecordEntry entry(char16_t const* path, int hour, int minute = 0)
+RecordEntry entry(char16_t const* path, int hour)
 {
     RecordEntry e;
     e.path = path;
-    e.time = os::DateTime { 2026, 12, 6, hour, minute, 0, 0 };
+    e.time = os::DateTime { 2026, 12, 6, hour, 0, 0, 0 };
     return e;
+}
+
+std::vector<String> paths(RecordList const& list)
+{
+    std::vector<String> out;
+    for (size_t i = 0; i < list.size(); ++i)
+        out.push_back(list[i].path);
+    return out;
+}
+
+// An ID3v2.3 tag of text frames in ISO-8859-1.
+std::string id3(std::initializer_list<std::pair<char const*, std::string>> frames)
+{
+    std::string body;
+    for (auto const& [id, text] : frames)
+        body += id + std::string(3, '\0') + char(text.size() + 1) + std::string(3, '\0') + text;
+    return std::string("ID3\x03\0\0\0\0\0", 9) + char(body.size()) + body;
 }
 
 } // namespace
 
 TEST(RecordStore, SizeTexts)
 {
-    EXPECT_EQ(size_text(0), u"");
-    EXPECT_EQ(size_text(500), u"500B");
-    EXPECT_EQ(size_text(1023), u"1023B");
-    EXPECT_EQ(size_text(2048), u"2K");
-    EXPECT_EQ(size_text(1048575), u"1023K");
-    EXPECT_EQ(size_text(1500000), u"1.4M");
-    EXPECT_EQ(size_text(1048576), u"1.0M");
     // Far beyond 32 bits the tenth is still one digit.
-    EXPECT_EQ(size_text(5'000'000'000ULL), u"4768.3M");
+    std::pair<uint64_t, String> const cases[] = { { 0, u"" }, { 500, u"500B" }, { 1023, u"1023B" }, { 2048, u"2K" },
+        { 1048575, u"1023K" }, { 1500000, u"1.4M" }, { 1048576, u"1.0M" }, { 5'000'000'000ULL, u"4768.3M" } };
+    for (auto const& [bytes, text] : cases)
+        EXPECT_EQ(size_text(bytes), text) << bytes;
 }
 
 TEST(RecordStore, FileNamesAreCleanedAndMadeUnique)
 {
     String const folder = wide(fresh_dir("names"));
-    String const first = make_file_name(u"Ann 6.12.2026 10:15:00? <x>|*\"/\\", folder, u"mp3");
-    EXPECT_EQ(os::file_name(first), u"Ann 6.12.2026 10 15 00   x      .mp3");
-    write_file(core::to_utf8(first), "x");
-    String const second = make_file_name(u"Ann 6.12.2026 10:15:00? <x>|*\"/\\", folder, u"mp3");
-    EXPECT_EQ(os::file_name(second), u"Ann 6.12.2026 10 15 00   x      ~1.mp3");
-    write_file(core::to_utf8(second), "x");
-    EXPECT_EQ(os::file_name(make_file_name(u"Ann 6.12.2026 10:15:00? <x>|*\"/\\", folder, u"mp3")),
-        u"Ann 6.12.2026 10 15 00   x      ~2.mp3");
+    for (String const suffix : { u"", u"~1", u"~2" }) {
+        String const path = make_file_name(u"Ann 6.12.2026 10:15:00? <x>|*\"/\\", folder, u"mp3");
+        EXPECT_EQ(os::file_name(path), u"Ann 6.12.2026 10 15 00   x      " + suffix + u".mp3");
+        write_file(core::to_utf8(path), "x");
+    }
     // A folder of that name counts as taken too.
     std::filesystem::create_directories(core::to_utf8(os::join(folder, u"Bob.wav")));
     EXPECT_EQ(os::file_name(make_file_name(u"Bob", folder, u"wav")), u"Bob~1.wav");
@@ -63,17 +72,11 @@ TEST(RecordStore, FileNamesAreCleanedAndMadeUnique)
 TEST(RecordStore, FileNamesHoldNoControlCharacters)
 {
     String const folder = wide(fresh_dir("controls"));
-    std::pair<String, String> const cases[] = {
-        { u"Evil\nName", u"Evil Name.mp3" },
-        { u"a\r\nb", u"a  b.mp3" },
-        { u"tab\there", u"tab here.mp3" },
-        { u"esc\x1B[31mred", u"esc [31mred.mp3" },
-        { String(u"nul") + u'\0' + u"x", u"nul x.mp3" },
-        { u"del\x7F", u"del .mp3" },
-        { u"next\u0085line", u"next line.mp3" },
-        { u"line\u2028para\u2029end", u"line para end.mp3" },
-        { u"Анна \U0001F3B5 ok", u"Анна \U0001F3B5 ok.mp3" },
-    };
+    std::pair<String, String> const cases[] = { { u"Evil\nName", u"Evil Name.mp3" }, { u"a\r\nb", u"a  b.mp3" },
+        { u"tab\there", u"tab here.mp3" }, { u"esc\x1B[31mred", u"esc [31mred.mp3" },
+        { String(u"nul") + u'\0' + u"x", u"nul x.mp3" }, { u"del\x7F", u"del .mp3" },
+        { u"next\u0085line", u"next line.mp3" }, { u"line\u2028para\u2029end", u"line para end.mp3" },
+        { u"Анна \U0001F3B5 ok", u"Анна \U0001F3B5 ok.mp3" }, { u"Record 1", u"Record 1.mp3" } };
     for (auto const& [base, name] : cases)
         EXPECT_EQ(os::file_name(make_file_name(base, folder, u"mp3")), name) << core::to_utf8(name);
 }
@@ -82,18 +85,13 @@ TEST(RecordStore, ALongBaseIsCutOnlyAsFarAsThePathNeeds)
 {
     String const folder = wide(fresh_dir("long"));
     String const base(400, u'a');
-    String const path = make_file_name(base, folder, u"mp3");
-    EXPECT_EQ(path.size(), MAX_PATH_LENGTH);
-    EXPECT_TRUE(path.ends_with(u"aaa.mp3"));
-    write_file(core::to_utf8(path), "x");
     // The "~1" still fits: the base gives up two more characters.
-    String const next = make_file_name(base, folder, u"mp3");
-    EXPECT_EQ(next.size(), MAX_PATH_LENGTH);
-    EXPECT_TRUE(next.ends_with(u"a~1.mp3"));
-
-    // A short base is kept whole.
-    EXPECT_EQ(os::file_name(make_file_name(u"Record 1", folder, u"mp3")), u"Record 1.mp3");
-
+    for (String const end : { u"aaa.mp3", u"a~1.mp3" }) {
+        String const path = make_file_name(base, folder, u"mp3");
+        EXPECT_EQ(path.size(), MAX_PATH_LENGTH);
+        EXPECT_TRUE(path.ends_with(end)) << core::to_utf8(path);
+        write_file(core::to_utf8(path), "x");
+    }
     // Linux allows 255 bytes per name: four-byte characters are cut to fit, never between surrogates.
     String emoji;
     for (int i = 0; i < 200; ++i)
@@ -106,20 +104,19 @@ TEST(RecordStore, ALongBaseIsCutOnlyAsFarAsThePathNeeds)
 
 TEST(RecordStore, AudioFilesAndMainMemory)
 {
-    EXPECT_TRUE(is_audio_file(u"/a/b/Note.MP3"));
-    EXPECT_TRUE(is_audio_file(u"/a/b/call.Wav"));
-    for (char16_t const* name : { u"/a/b/x.Opus", u"/a/b/x.flac", u"/a/b/talk.ogg", u"/a/b/x.oga", u"/a/b/x.mpc" })
-        EXPECT_TRUE(is_audio_file(name)) << core::to_utf8(name);
-    EXPECT_FALSE(is_audio_file(u"/a/b/list.txt"));
-    EXPECT_FALSE(is_audio_file(u"/a/b.mp3/readme"));
+    std::pair<char16_t const*, bool> const audio[] = { { u"/a/b/Note.MP3", true }, { u"/a/b/call.Wav", true },
+        { u"/a/b/x.Opus", true }, { u"/a/b/x.flac", true }, { u"/a/b/talk.ogg", true }, { u"/a/b/x.oga", true },
+        { u"/a/b/x.mpc", true }, { u"/a/b/list.txt", false }, { u"/a/b.mp3/readme", false } };
+    for (auto const& [path, expected] : audio)
+        EXPECT_EQ(is_audio_file(path), expected) << core::to_utf8(path);
     String const documents = os::expand_path(u"%my_documents%");
     EXPECT_TRUE(is_in_main_memory(documents + u"/My Ravelin/x.mp3"));
     EXPECT_FALSE(is_in_main_memory(u"/media/card/Documents/My Ravelin/x.mp3"));
 
     auto const folders = get_store_folders();
     ASSERT_EQ(folders.size(), 1u); // the tests run without cards
-    EXPECT_EQ(folders[0].label, u"Menu_MainMemory");
-    EXPECT_EQ(folders[0].path, os::join(documents, u"My Ravelin"));
+    EXPECT_EQ(std::pair(folders[0].label, folders[0].path),
+        std::pair(String(u"Menu_MainMemory"), os::join(documents, u"My Ravelin")));
 }
 
 TEST(RecordStore, StoreFoldersOnCardsKeepTheDocumentsLayout)
@@ -130,24 +127,23 @@ TEST(RecordStore, StoreFoldersOnCardsKeepTheDocumentsLayout)
     auto const folders = get_store_folders();
     setenv("RAVELIN_CARDS", "", 1);
     ASSERT_EQ(folders.size(), 2u);
-    EXPECT_EQ(folders[1].label, u"SD Card");
     String const documents = os::strip_trailing_separator(os::expand_path(u"%my_documents%"));
-    EXPECT_EQ(folders[1].path, os::join(os::join(wide(card), os::file_name(documents)), u"My Ravelin"));
+    EXPECT_EQ(std::pair(folders[1].label, folders[1].path),
+        std::pair(String(u"SD Card"), os::join(os::join(wide(card), os::file_name(documents)), u"My Ravelin")));
 }
 
 TEST(RecordStore, TheListIsNewestFirstAndListsAPathOnce)
 {
     RecordList list;
-    EXPECT_EQ(list.insert(entry(u"/s/10.mp3", 10)), 0);
-    EXPECT_EQ(list.insert(entry(u"/s/12.mp3", 12)), 0);
-    EXPECT_EQ(list.insert(entry(u"/s/11.mp3", 11)), 1);
-    EXPECT_EQ(list.insert(entry(u"/s/09.mp3", 9)), 3);
+    std::vector<int> at;
     // Equal times: the newcomer goes before the ones it does not follow.
-    EXPECT_EQ(list.insert(entry(u"/s/11b.mp3", 11)), 1);
-    EXPECT_EQ(list.insert(entry(u"/s/11.mp3", 23)), -1);
-    ASSERT_EQ(list.size(), 5u);
-    EXPECT_EQ(list[0].path, u"/s/12.mp3");
-    EXPECT_EQ(list[4].path, u"/s/09.mp3");
+    for (auto [path, hour] :
+        std::initializer_list<std::pair<char16_t const*, int>> { { u"/s/10.mp3", 10 }, { u"/s/12.mp3", 12 },
+            { u"/s/11.mp3", 11 }, { u"/s/09.mp3", 9 }, { u"/s/11b.mp3", 11 }, { u"/s/11.mp3", 23 } })
+        at.push_back(list.insert(entry(path, hour)));
+    EXPECT_EQ(at, (std::vector<int> { 0, 0, 1, 3, 1, -1 }));
+    EXPECT_EQ(
+        paths(list), (std::vector<String> { u"/s/12.mp3", u"/s/11b.mp3", u"/s/11.mp3", u"/s/10.mp3", u"/s/09.mp3" }));
     EXPECT_EQ(list.find(u"/s/11.mp3"), 2);
 
     list.remove(2);
@@ -157,39 +153,27 @@ TEST(RecordStore, TheListIsNewestFirstAndListsAPathOnce)
     RecordEntry renamed = list[0];
     renamed.path = u"/s/renamed.mp3";
     list.replace(0, renamed);
-    EXPECT_EQ(list.find(u"/s/12.mp3"), -1);
-    EXPECT_EQ(list.find(u"/s/renamed.mp3"), 0);
+    EXPECT_EQ(std::pair(list.find(u"/s/12.mp3"), list.find(u"/s/renamed.mp3")), std::pair(-1, 0));
     EXPECT_EQ(list.insert(entry(u"/s/12.mp3", 12)), 0); // the old path is free again
 }
 
 TEST(RecordStore, EntriesComeFromTheFilesTagSizeAndTimes)
 {
     std::string const dir = fresh_dir("entries");
-    // An ID3v2.3 tag with TIT2 "Hi" and TPE1 "Ann", then some bytes.
-    std::string const frames = std::string("TIT2\0\0\0\x03\0\0\0Hi", 13) + std::string("TPE1\0\0\0\x04\0\0\0Ann", 14);
-    std::string tag = std::string("ID3\x03\0\0\0\0\0", 9) + char(frames.size()) + frames;
-    write_file(dir + "/tagged.mp3", tag + std::string(3000, '\xff'));
-    RecordEntry const e = read_record_entry(wide(dir + "/tagged.mp3"));
-    EXPECT_EQ(e.title, u"Hi");
-    EXPECT_EQ(e.artist, u"Ann");
-    EXPECT_EQ(e.album, u"");
-    EXPECT_EQ(e.size, u"2K");
-    EXPECT_GT(e.time.year, 2000);
-
+    auto const read = [&](std::string const& name, std::string const& bytes) {
+        write_file(dir + "/" + name, bytes);
+        RecordEntry const e = read_record_entry(wide(dir + "/" + name));
+        EXPECT_TRUE(e.time.year > 2000 || bytes.empty()) << name;
+        return core::to_utf8(e.title + u"|" + e.artist + u"|" + e.album + u"|" + e.size);
+    };
+    EXPECT_EQ(
+        read("tagged.mp3", id3({ { "TIT2", "Hi" }, { "TPE1", "Ann" } }) + std::string(3000, '\xff')), "Hi|Ann||2K");
     // Without a title in the tag (none at all, or only an artist), the file's name stands for it.
-    write_file(dir + "/Other program.wav", std::string(100, '\x01'));
-    EXPECT_EQ(read_record_entry(wide(dir + "/Other program.wav")).title, u"Other program");
-    std::string const artist_only = std::string("TPE1\0\0\0\x04\0\0\0Ann", 14);
-    write_file(dir + "/Ann only.mp3", std::string("ID3\x03\0\0\0\0\0", 9) + char(14) + artist_only + "xyz");
-    RecordEntry const ann = read_record_entry(wide(dir + "/Ann only.mp3"));
-    EXPECT_EQ(ann.artist, u"Ann");
-    EXPECT_EQ(ann.title, u"Ann only");
-
+    EXPECT_EQ(read("Other program.wav", std::string(100, '\x01')), "Other program|||100B");
+    EXPECT_EQ(read("Ann only.mp3", id3({ { "TPE1", "Ann" } }) + "xyz"), "Ann only|Ann||27B");
     // A broken tag and an empty file are read without a fault.
-    write_file(dir + "/broken.mp3", std::string("ID3\x03\0\0\x7f\x7f\x7f\x7f", 10) + "TIT2");
-    EXPECT_EQ(read_record_entry(wide(dir + "/broken.mp3")).size, u"14B");
-    write_file(dir + "/empty.wav", "");
-    EXPECT_EQ(read_record_entry(wide(dir + "/empty.wav")).size, u"");
+    EXPECT_EQ(read("broken.mp3", std::string("ID3\x03\0\0\x7f\x7f\x7f\x7f", 10) + "TIT2"), "broken|||14B");
+    EXPECT_EQ(read("empty.wav", ""), "empty|||");
 }
 
 TEST(PhoneState, ATalkingCallFromTheRegistry)
@@ -201,25 +185,24 @@ TEST(PhoneState, ATalkingCallFromTheRegistry)
     };
     clear();
     String name = u"kept", number;
-    EXPECT_FALSE(phone::is_call_active());
-    EXPECT_EQ(phone::get_call_info(name, number), phone::CALL_NONE);
-    EXPECT_EQ(name, u"kept");
+    // Whether a call is active, whether it talks, and its kind, name and number.
+    auto const state = [&] {
+        int const kind = phone::get_call_info(name, number);
+        return std::tuple(phone::is_call_active(), phone::is_talking(), kind, name, number);
+    };
+    EXPECT_EQ(state(), std::tuple(false, false, phone::CALL_NONE, String(u"kept"), String()));
 
     os::reg_set_dword(phone::PHONE_STATE_KEY, u"Active Call Count", 1);
     os::reg_set_dword(phone::PHONE_STATE_KEY, u"Status", 0x00000010); // ringing
-    EXPECT_TRUE(phone::is_call_active());
-    EXPECT_FALSE(phone::is_talking());
-    EXPECT_EQ(phone::get_call_info(name, number), phone::CALL_NONE);
+    EXPECT_EQ(state(), std::tuple(true, false, phone::CALL_NONE, String(u"kept"), String()));
 
     os::reg_set_dword(phone::PHONE_STATE_KEY, u"Status", phone::STATUS_TALKING | 0x10);
     os::reg_set_string(phone::PHONE_STATE_KEY, u"Caller Number", u"+44 20 7946 0000");
     testing_support::LogCapture log;
     name.clear();
-    EXPECT_EQ(phone::get_call_info(name, number), phone::CALL_UNKNOWN_DIRECTION);
-    EXPECT_EQ(name, u""); // no "Caller Name": left as it was
-    EXPECT_EQ(number, u"+44 20 7946 0000");
+    // No "Caller Name": the name is left as it was.
+    EXPECT_EQ(state(), std::tuple(true, true, phone::CALL_UNKNOWN_DIRECTION, String(), String(u"+44 20 7946 0000")));
     EXPECT_TRUE(log.contains("TAPI ret=0\n"));
-
     clear();
 
     EXPECT_FALSE(phone::is_speaker_on());

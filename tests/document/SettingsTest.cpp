@@ -1,12 +1,9 @@
 #include <TestSupport.h>
 #include <algorithm>
-#include <core/CActiveScheduler.h>
 #include <document/Document.h>
 #include <document/Settings.h>
 #include <filesystem>
-#include <gtest/gtest.h>
 #include <os/Registry.h>
-#include <platform/services/registry_store.h>
 #include <unistd.h>
 
 using namespace document;
@@ -15,70 +12,59 @@ using testing_support::run;
 
 namespace {
 
-void forget_product_key()
+// All the values, in one line to compare at once.
+std::string text(Settings const& s)
 {
-    auto& store = platform::RegistryStore::instance();
-    for (auto name : { u"AutoRecord", u"Speaker", u"Format", u"Boost", u"Volume", u"VasLevel", u"Path" })
-        store.remove_value(platform::RegistryRoot::CURRENT_USER, u"Software\\Korvex\\Ravelin", name);
+    std::ostringstream out;
+    out << s.auto_record << " " << s.speaker << " " << core::to_utf8(s.format) << " " << core::to_utf8(s.boost) << " "
+        << s.volume << " " << s.vas_level << " '" << core::to_utf8(s.path) << "'";
+    return out.str();
+}
+
+Settings loaded(bool with_path = true)
+{
+    Settings s;
+    s.load_first();
+    s.load_secondary(with_path);
+    return s;
+}
+
+uint32_t stored_dword(char16_t const* name)
+{
+    uint32_t stored = 0;
+    EXPECT_TRUE(os::reg_get_dword(PRODUCT_KEY, name, stored)) << core::to_utf8(name);
+    return stored;
 }
 
 class SettingsTest : public ::testing::Test {
 protected:
-    void SetUp() override { forget_product_key(); }
-    void TearDown() override { forget_product_key(); }
+    void SetUp() override { testing_support::forget_settings(); }
+    void TearDown() override { testing_support::forget_settings(); }
 };
 
 TEST_F(SettingsTest, AFreshDeviceStartsWithTheDefaults)
 {
-    Settings s;
-    s.load_first();
-    s.load_secondary(true);
-    EXPECT_FALSE(s.auto_record);
-    EXPECT_FALSE(s.speaker);
-    EXPECT_EQ(s.format, u"Mp3Middle");
-    EXPECT_EQ(s.boost, u"BoostOff");
-    EXPECT_EQ(s.volume, 1.0);
-    EXPECT_EQ(s.vas_level, 0.0);
-    EXPECT_EQ(s.path, u"");
+    EXPECT_EQ(text(loaded()), "0 0 Mp3Middle BoostOff 1 0 ''");
 }
 
 TEST_F(SettingsTest, RealsAreStoredTimes1048576Truncated)
 {
-    EXPECT_EQ(to_fixed(0.3), 314572u);
-    EXPECT_EQ(to_fixed(1.0), 1048576u);
-    EXPECT_EQ(from_fixed(524288), 0.5);
+    EXPECT_EQ(std::tuple(to_fixed(0.3), to_fixed(1.0), from_fixed(524288)), std::tuple(314572u, 1048576u, 0.5));
     os::reg_set_dword(PRODUCT_KEY, u"Volume", 524288);
     Settings s;
     s.load_secondary(false);
     EXPECT_EQ(s.volume, 0.5);
     s.vas_level = 0.3;
     s.save();
-    uint32_t stored = 0;
-    ASSERT_TRUE(os::reg_get_dword(PRODUCT_KEY, u"VasLevel", stored));
-    EXPECT_EQ(stored, 314572u);
+    EXPECT_EQ(stored_dword(u"VasLevel"), 314572u);
 }
 
 TEST_F(SettingsTest, SaveWritesEveryValueAndLoadReadsThemBack)
 {
-    Settings s;
-    s.auto_record = true;
-    s.speaker = true;
-    s.format = u"Mp3High";
-    s.boost = u"Boost3";
-    s.volume = 0.25;
-    s.vas_level = 0.125;
+    Settings s { true, true, u"Mp3High", u"Boost3", 0.25, 0.125 };
     s.save();
     s.save_path(u"/x/Record 1.mp3");
-    Settings t;
-    t.load_first();
-    t.load_secondary(true);
-    EXPECT_TRUE(t.auto_record);
-    EXPECT_TRUE(t.speaker);
-    EXPECT_EQ(t.format, u"Mp3High");
-    EXPECT_EQ(t.boost, u"Boost3");
-    EXPECT_EQ(t.volume, 0.25);
-    EXPECT_EQ(t.vas_level, 0.125);
-    EXPECT_EQ(t.path, u"/x/Record 1.mp3");
+    EXPECT_EQ(text(loaded()), "1 1 Mp3High Boost3 0.25 0.125 '/x/Record 1.mp3'");
     Settings u;
     u.load_secondary(false);
     EXPECT_EQ(u.path, u"") << "Path is read only when asked for";
@@ -90,9 +76,8 @@ TEST_F(SettingsTest, UnknownTextsBehaveAsDefaultsButAreKeptAsTyped)
     os::reg_set_string(PRODUCT_KEY, u"Boost", u"Boost9");
     Settings s;
     s.load_first();
-    EXPECT_EQ(format_preset(s.format).sample_rate, 44100);
-    EXPECT_EQ(format_preset(s.format).bit_rate, 64000);
-    EXPECT_EQ(boost_level(s.boost), 1);
+    auto const preset = format_preset(s.format);
+    EXPECT_EQ(std::tuple(preset.sample_rate, preset.bit_rate, boost_level(s.boost)), std::tuple(44100, 64000, 1));
     s.save();
     core::String text;
     os::reg_get_string(PRODUCT_KEY, u"Format", text);
@@ -113,20 +98,15 @@ TEST(FormatPresets, RatesBitRatesBoostLevelsAndDescriptions)
         { u"opus", 44100, 64000, u"mp3", u"mp3" } }; // texts are compared exactly
     for (auto const& p : presets) {
         FormatPreset const f = format_preset(p.name);
-        EXPECT_EQ(f.sample_rate, p.rate) << core::to_utf8(p.name);
-        EXPECT_EQ(f.bit_rate, p.bit_rate) << core::to_utf8(p.name);
-        EXPECT_EQ(f.writer, p.writer) << core::to_utf8(p.name);
-        EXPECT_EQ(f.extension, p.extension) << core::to_utf8(p.name);
-        EXPECT_EQ(f.channels, 1);
-        EXPECT_EQ(f.bits_per_sample, 16);
+        EXPECT_EQ(std::tuple(f.sample_rate, f.bit_rate, core::String(f.writer), core::String(f.extension), f.channels,
+                      f.bits_per_sample),
+            std::tuple(p.rate, p.bit_rate, core::String(p.writer), core::String(p.extension), 1, 16))
+            << core::to_utf8(p.name);
     }
-    EXPECT_EQ(boost_level(u"Boost1"), 2);
-    EXPECT_EQ(boost_level(u"Boost2"), 4);
-    EXPECT_EQ(boost_level(u"Boost3"), 8);
-    EXPECT_EQ(describe_format(44100, 16, 64000), u"44kHz 16bit 64kbps");
-    EXPECT_EQ(describe_format(22050, 16, 32000), u"22kHz 16bit 32kbps");
-    EXPECT_EQ(describe_format(8000, 16, 0), u"8kHz 16bit");
-    EXPECT_EQ(describe_format(48000, 16, 24000), u"48kHz 16bit 24kbps");
+    EXPECT_EQ(std::tuple(boost_level(u"Boost1"), boost_level(u"Boost2"), boost_level(u"Boost3")), std::tuple(2, 4, 8));
+    EXPECT_EQ(describe_format(44100, 16, 64000) + u"|" + describe_format(22050, 16, 32000) + u"|"
+            + describe_format(8000, 16, 0) + u"|" + describe_format(48000, 16, 24000),
+        u"44kHz 16bit 64kbps|22kHz 16bit 32kbps|8kHz 16bit|48kHz 16bit 24kbps");
 }
 
 // The command-line companion writes through the same registry file that the program reads.
@@ -142,33 +122,21 @@ TEST_F(SettingsCommand, RoundTripsThroughTheRegistryFile)
     ASSERT_EQ(r.exit_code, 0) << r.error;
     EXPECT_NE(r.output.find("Format         Mp3Low"), std::string::npos) << r.output;
     EXPECT_NE(r.output.find("AutoRecord     1"), std::string::npos) << r.output;
-    Settings s;
-    s.load_first();
-    s.load_secondary(false);
-    EXPECT_EQ(s.format, u"Mp3Low");
-    EXPECT_TRUE(s.auto_record);
-    uint32_t stored = 0;
-    os::reg_get_dword(PRODUCT_KEY, u"Volume", stored);
-    EXPECT_EQ(stored, 314572u);
+    Settings const s = loaded(false);
+    EXPECT_EQ(std::pair(s.format, s.auto_record), std::pair(core::String(u"Mp3Low"), true));
+    EXPECT_EQ(stored_dword(u"Volume"), 314572u);
 }
 
 TEST_F(SettingsCommand, RefusesWhatIsNotValidAndWritesNothing)
 {
     for (std::string bad : { "Format Mp3", "Boost boost1", "Volume 1.5", "Volume -0.1", "VasLevel abc", "Volume 0.5x",
-             "AutoRecord 2", "Log yes", "Path /x", "Nothing 1" }) {
+             "AutoRecord 2", "Log yes", "Path /x", "Nothing 1", "Volume" }) {
         auto r = run(cli + " settings set " + bad);
         EXPECT_EQ(r.exit_code, 2) << bad;
         EXPECT_EQ(std::count(r.error.begin(), r.error.end(), '\n'), 1) << r.error;
         EXPECT_EQ(r.error.rfind("ravelin-cli: ", 0), 0u) << r.error;
     }
-    Settings s;
-    s.load_first();
-    s.load_secondary(true);
-    EXPECT_EQ(s.format, u"Mp3Middle");
-    EXPECT_EQ(s.volume, 1.0);
-    EXPECT_EQ(s.vas_level, 0.0);
-    EXPECT_EQ(s.path, u"");
-    EXPECT_EQ(run(cli + " settings set Volume").exit_code, 2);
+    EXPECT_EQ(text(loaded()), "0 0 Mp3Middle BoostOff 1 0 ''");
     EXPECT_EQ(run(cli + " frobnicate").exit_code, 2);
 }
 
@@ -183,8 +151,7 @@ TEST_F(SettingsCommand, TwoProcessesWritingAtOnce)
     ASSERT_EQ(r.exit_code, 0) << r.error;
     Settings s;
     s.load_first();
-    EXPECT_EQ(s.boost, u"Boost2");
-    EXPECT_EQ(s.format, u"Mp3High");
+    EXPECT_EQ(std::pair(s.boost, s.format), std::pair(core::String(u"Boost2"), core::String(u"Mp3High")));
 }
 
 // A store another program holds in a write (a user's "sqlite3 registry.db" and "BEGIN EXCLUSIVE;"): the

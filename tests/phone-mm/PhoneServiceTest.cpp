@@ -1,7 +1,6 @@
 #include <TestSupport.h>
 #include <filesystem>
 #include <functional>
-#include <gtest/gtest.h>
 #include <phone/PhoneState.h>
 #include <platform/folder_watch.h>
 #include <platform/phone/dbus/modem_manager.h>
@@ -12,7 +11,6 @@
 #include <platform/phone/telephony_line.h>
 #include <platform/services/registry_values.h>
 #include <platform/text.h>
-#include <platform/ticks.h>
 
 using namespace platform;
 using testing_support::run;
@@ -27,19 +25,16 @@ constexpr char16_t ANN_NUMBER[] = u"+44 20 7946 0000";
 
 TEST(PhonePublishing, ModemManagerStatesBecomeTheShellsStages)
 {
-    EXPECT_EQ(call_stage(0, INCOMING), CallStage::RINGING);
-    EXPECT_EQ(call_stage(0, OUTGOING), CallStage::DIALING);
-    EXPECT_EQ(call_stage(DIALING, OUTGOING), CallStage::DIALING);
-    EXPECT_EQ(call_stage(RINGING_OUT, OUTGOING), CallStage::DIALING);
-    EXPECT_EQ(call_stage(RINGING_IN, INCOMING), CallStage::RINGING);
-    EXPECT_EQ(call_stage(WAITING, INCOMING), CallStage::RINGING);
-    EXPECT_EQ(call_stage(ACTIVE, INCOMING), CallStage::TALKING);
-    EXPECT_EQ(call_stage(HELD, INCOMING), CallStage::ON_HOLD);
-    EXPECT_EQ(call_stage(TERMINATED, INCOMING), CallStage::NONE);
-    EXPECT_EQ(call_stage(42, INCOMING), CallStage::NONE);
-    EXPECT_EQ(call_direction(INCOMING), LineCallDirection::INCOMING);
-    EXPECT_EQ(call_direction(OUTGOING), LineCallDirection::OUTGOING);
-    EXPECT_EQ(call_direction(9), LineCallDirection::UNKNOWN);
+    std::tuple<int, int, CallStage> const cases[]
+        = { { 0, INCOMING, CallStage::RINGING }, { 0, OUTGOING, CallStage::DIALING },
+              { DIALING, OUTGOING, CallStage::DIALING }, { RINGING_OUT, OUTGOING, CallStage::DIALING },
+              { RINGING_IN, INCOMING, CallStage::RINGING }, { WAITING, INCOMING, CallStage::RINGING },
+              { ACTIVE, INCOMING, CallStage::TALKING }, { HELD, INCOMING, CallStage::ON_HOLD },
+              { TERMINATED, INCOMING, CallStage::NONE }, { 42, INCOMING, CallStage::NONE } };
+    for (auto const& [state, direction, stage] : cases)
+        EXPECT_EQ(call_stage(state, direction), stage) << state << " " << direction;
+    EXPECT_EQ(std::tuple(call_direction(INCOMING), call_direction(OUTGOING), call_direction(9)),
+        std::tuple(LineCallDirection::INCOMING, LineCallDirection::OUTGOING, LineCallDirection::UNKNOWN));
 }
 
 TEST(PhonePublishing, TheLineReportsTheTalkingCallAndTheCountLeavesEndedOnesOut)
@@ -48,10 +43,8 @@ TEST(PhonePublishing, TheLineReportsTheTalkingCallAndTheCountLeavesEndedOnesOut)
     PhoneCall const talking { CallStage::TALKING, LineCallDirection::OUTGOING, u"2", u"" };
     PhoneCall const waiting { CallStage::RINGING, LineCallDirection::INCOMING, u"3", u"" };
     PhoneCall const ended { CallStage::NONE, LineCallDirection::INCOMING, u"4", u"" };
-    auto const s = summarise_calls({ held, talking, waiting, ended });
-    EXPECT_EQ(s.count, 3u);
-    EXPECT_EQ(s.status, STATUS_ON_HOLD | STATUS_TALKING | STATUS_RINGING);
-    EXPECT_EQ(s.current, talking);
+    EXPECT_EQ(summarise_calls({ held, talking, waiting, ended }),
+        (PhoneSummary { 3, STATUS_ON_HOLD | STATUS_TALKING | STATUS_RINGING, talking }));
     EXPECT_EQ(summarise_calls({ waiting, held }).current, held);
     EXPECT_EQ(summarise_calls({ ended }), PhoneSummary {});
     // Among equals the last one listed: the newest call.
@@ -158,9 +151,8 @@ protected:
         stop_stand_in(audio_pid, "--session org.mobian_project.CallAudio");
         for (auto const& pid : bus_pids)
             run("kill " + pid);
-        unsetenv("DBUS_SYSTEM_BUS_ADDRESS");
-        unsetenv("DBUS_SESSION_BUS_ADDRESS");
-        unsetenv("RAVELIN_CONTACTS");
+        for (auto const* variable : { "DBUS_SYSTEM_BUS_ADDRESS", "DBUS_SESSION_BUS_ADDRESS", "RAVELIN_CONTACTS" })
+            unsetenv(variable);
     }
 
     std::string service_log() const { return testing_support::read_file(dir + "/service.txt"); }
@@ -234,10 +226,13 @@ protected:
     }
 };
 
-Published incoming(uint32_t status, LineCallState line, int32_t kind = 0)
+// One call as published; Ann's incoming call unless told otherwise.
+Published call(uint32_t status, LineCallState line, int32_t kind = 0, std::u16string number = ANN_NUMBER,
+    std::u16string name = u"Ann Lee", LineCallDirection direction = LineCallDirection::INCOMING)
 {
-    return { 1, status, ANN_NUMBER, u"Ann Lee", kind, line, LineCallDirection::INCOMING };
+    return { 1, status, number, name, kind, line, direction };
 }
+Published const ANN_TALKING = call(STATUS_TALKING, LineCallState::CONNECTED, phone::CALL_INCOMING);
 
 TEST_F(PhoneServiceTest, AnIncomingCallsLifeIsPublishedAsTheProgramReadsIt)
 {
@@ -246,13 +241,13 @@ TEST_F(PhoneServiceTest, AnIncomingCallsLifeIsPublishedAsTheProgramReadsIt)
     start_service(true);
     expect_published({}, "no call");
     mm("AddCall", "0 1 1 3 '+44 20 7946 0000'");
-    expect_published(incoming(STATUS_RINGING, LineCallState::OFFERING), "ringing");
+    expect_published(call(STATUS_RINGING, LineCallState::OFFERING), "ringing");
     mm("SetCallState", "1 4 3");
-    expect_published(incoming(STATUS_TALKING, LineCallState::CONNECTED, phone::CALL_INCOMING), "answered");
+    expect_published(ANN_TALKING, "answered");
     mm("SetCallState", "1 5 0");
-    expect_published(incoming(STATUS_ON_HOLD, LineCallState::ON_HOLD), "held");
+    expect_published(call(STATUS_ON_HOLD, LineCallState::ON_HOLD), "held");
     mm("SetCallState", "1 4 0");
-    expect_published(incoming(STATUS_TALKING, LineCallState::CONNECTED, phone::CALL_INCOMING), "resumed");
+    expect_published(ANN_TALKING, "resumed");
     // Terminated is the end of the call, before ModemManager deletes it.
     mm("SetCallState", "1 7 4");
     expect_published({}, "terminated");
@@ -266,25 +261,23 @@ TEST_F(PhoneServiceTest, AnOutgoingCallAndANumberThatArrivesLate)
     mm("AddModem", "0");
     start_service(true);
     mm("AddCall", "0 2 2 1 '555 0100'");
-    Published dialing { 1, STATUS_DIALING, u"555 0100", u"", 0, LineCallState::DIALING, LineCallDirection::OUTGOING };
-    expect_published(dialing, "dialing");
+    auto const out = [](uint32_t status, LineCallState line, int32_t kind = 0) {
+        return call(status, line, kind, u"555 0100", u"", LineCallDirection::OUTGOING);
+    };
+    expect_published(out(STATUS_DIALING, LineCallState::DIALING), "dialing");
     mm("SetCallState", "2 2 0");
-    expect_published(dialing, "ringing at the other end");
+    expect_published(out(STATUS_DIALING, LineCallState::DIALING), "ringing at the other end");
     mm("SetCallState", "2 4 3");
-    expect_published({ 1, STATUS_TALKING, u"555 0100", u"", phone::CALL_OUTGOING, LineCallState::CONNECTED,
-                         LineCallDirection::OUTGOING },
-        "answered");
+    expect_published(out(STATUS_TALKING, LineCallState::CONNECTED, phone::CALL_OUTGOING), "answered");
     mm("SetCallState", "2 7 4");
     mm("DeleteCall", "0 2");
     expect_published({}, "ended");
 
     mm("AddCall", "0 3 1 3 ''");
-    expect_published({ 1, STATUS_RINGING, u"", u"", 0, LineCallState::OFFERING, LineCallDirection::INCOMING },
-        "ringing without a number");
+    expect_published(call(STATUS_RINGING, LineCallState::OFFERING, 0, u"", u""), "ringing without a number");
     mm("SetCallNumber", "3 '020 7946 0000'");
     mm("SetCallState", "3 4 3");
-    expect_published({ 1, STATUS_TALKING, u"020 7946 0000", u"Ann Lee", phone::CALL_INCOMING, LineCallState::CONNECTED,
-                         LineCallDirection::INCOMING },
+    expect_published(call(STATUS_TALKING, LineCallState::CONNECTED, phone::CALL_INCOMING, u"020 7946 0000"),
         "the number came, then the answer");
 }
 
@@ -295,21 +288,20 @@ TEST_F(PhoneServiceTest, CallsOnTwoModemsAndModemManagerLeavingMidCall)
     mm("AddCall", "0 1 1 4 '+44 20 7946 0000'");
     // A call in progress when the service starts is published as it is, without a moment of no call.
     start_service(true);
-    expect_published(incoming(STATUS_TALKING, LineCallState::CONNECTED, phone::CALL_INCOMING), "in progress");
+    expect_published(ANN_TALKING, "in progress");
     mm("AddModem", "1");
     mm("AddCall", "1 2 1 6 '555 0100'");
-    auto both = incoming(STATUS_TALKING | STATUS_RINGING, LineCallState::CONNECTED, phone::CALL_INCOMING);
+    auto both = call(STATUS_TALKING | STATUS_RINGING, LineCallState::CONNECTED, phone::CALL_INCOMING);
     both.count = 2;
     expect_published(both, "a second call waits on the second modem");
     mm("SetCallState", "1 7 4");
-    expect_published({ 1, STATUS_RINGING, u"555 0100", u"", 0, LineCallState::OFFERING, LineCallDirection::INCOMING },
-        "the first call ended");
+    expect_published(call(STATUS_RINGING, LineCallState::OFFERING, 0, u"555 0100", u""), "the first call ended");
     mm("SetCallState", "2 4 3");
     mm("RemoveModem", "1");
     expect_published({}, "the second modem went away");
 
     mm("AddCall", "0 3 1 4 '+44 20 7946 0000'");
-    expect_published(incoming(STATUS_TALKING, LineCallState::CONNECTED, phone::CALL_INCOMING), "talking again");
+    expect_published(ANN_TALKING, "talking again");
     stop_stand_in(mm_pid, "--system org.freedesktop.ModemManager1");
     expect_published({}, "ModemManager left");
     EXPECT_NE(service_log().find("ModemManager left the system bus"), std::string::npos);
@@ -320,10 +312,8 @@ TEST_F(PhoneServiceTest, WithoutModemManagerTheSimulatorsCallStands)
     start_service(false);
     PhoneSimulator simulator;
     std::string problem;
-    ASSERT_TRUE(simulator.ring(ANN_NUMBER, u"", problem));
-    ASSERT_TRUE(simulator.answer(problem));
-    auto const talking = incoming(STATUS_TALKING, LineCallState::CONNECTED, phone::CALL_INCOMING);
-    expect_published(talking, "the simulator's call");
+    ASSERT_TRUE(simulator.ring(ANN_NUMBER, u"", problem) && simulator.answer(problem)) << problem;
+    expect_published(ANN_TALKING, "the simulator's call");
     // Speaker requests are left to the simulator's serve: the service looks at the store's change within
     // a tenth of a second and leaves the request.
     ASSERT_TRUE(open_phone_devices()->set_speaker(0, true));
@@ -340,19 +330,19 @@ TEST_F(PhoneServiceTest, TheSpeakerIsSwitchedThroughCallaudiodAndFollowsIt)
     start_modem_manager();
     start_call_audio();
     start_service(true);
-    auto& store = RegistryStore::instance();
     ASSERT_TRUE(wait_for([&] { return service_log().find("through callaudiod") != std::string::npos; }));
     auto devices = open_phone_devices();
     for (bool on : { true, false }) {
         ASSERT_TRUE(devices->set_speaker(0, on));
         EXPECT_TRUE(wait_for([&] { return phone::is_speaker_on() == on; })) << on;
-        EXPECT_FALSE(read_dword(store, MACHINE, PHONE_DEVICE_KEY, SPEAKER_REQUEST));
+        EXPECT_FALSE(read_dword(RegistryStore::instance(), MACHINE, PHONE_DEVICE_KEY, SPEAKER_REQUEST));
     }
     auto const calls = run("gdbus call --session --dest org.mobian_project.CallAudio --object-path "
                            "/org/mobian_project/CallAudio --method org.freedesktop.DBus.Mock.GetMethodCalls "
-                           "EnableSpeaker");
-    auto const on = calls.output.find("[<true>]"), off = calls.output.find("[<false>]");
-    EXPECT_TRUE(on != std::string::npos && off != std::string::npos && on < off) << calls.output;
+                           "EnableSpeaker")
+                           .output;
+    auto const on = calls.find("[<true>]"), off = calls.find("[<false>]");
+    EXPECT_TRUE(on != std::string::npos && off != std::string::npos && on < off) << calls;
     // Switched elsewhere (the dialler's own button), the speaker state follows.
     run("gdbus call --session --dest org.mobian_project.CallAudio --object-path /org/mobian_project/CallAudio "
         "--method org.freedesktop.DBus.Mock.UpdateProperties org.mobian_project.CallAudio "
@@ -364,9 +354,9 @@ TEST_F(PhoneServiceTest, WithoutCallaudiodASpeakerRequestIsDropped)
 {
     start_modem_manager();
     start_service(true);
-    auto& store = RegistryStore::instance();
     ASSERT_TRUE(open_phone_devices()->set_speaker(0, true));
-    EXPECT_TRUE(wait_for([&] { return !read_dword(store, MACHINE, PHONE_DEVICE_KEY, SPEAKER_REQUEST); }));
+    EXPECT_TRUE(
+        wait_for([&] { return !read_dword(RegistryStore::instance(), MACHINE, PHONE_DEVICE_KEY, SPEAKER_REQUEST); }));
     EXPECT_FALSE(phone::is_speaker_on());
     EXPECT_TRUE(wait_for([&] { return service_log().find("is dropped") != std::string::npos; })) << service_log();
 }

@@ -1,6 +1,4 @@
 #include <TestSupport.h>
-#include <core/CActiveScheduler.h>
-#include <gtest/gtest.h>
 #include <os/Registry.h>
 #include <phone/AppNotification.h>
 #include <phone/CallMonitorImpl.h>
@@ -14,7 +12,6 @@
 #include <platform/phone/telephony_line.h>
 #include <platform/services/notifications.h>
 #include <platform/services/registry_values.h>
-#include <platform/ticks.h>
 
 using namespace phone;
 using core::String;
@@ -28,6 +25,7 @@ struct Heard {
     bool start = false;
     String name, number;
     CallKind kind = CALL_NONE;
+    bool operator==(Heard const&) const = default;
 };
 
 class CallMonitorTest : public ::testing::Test, public CallListener {
@@ -49,13 +47,21 @@ protected:
     }
     void on_call_stop() override { heard.push_back({}); }
 
-    // Runs the poll until `count` events were heard, or `seconds` passed.
-    void run_until_heard(size_t count, double seconds = 3)
+    // Runs the poll until `count` events were heard, or `seconds` passed; then the starts and stops heard.
+    std::string run_until_heard(size_t count, double seconds = 3)
     {
-        uint32_t const start = platform::tick_count();
-        core::run_messages_until([&] {
-            return heard.size() >= count || platform::tick_count() - start > static_cast<uint32_t>(seconds * 1000);
-        });
+        testing_support::run_messages_for([&] { return heard.size() >= count; }, seconds);
+        std::string told;
+        for (auto const& h : heard)
+            told += h.start ? '+' : '-';
+        return told;
+    }
+    // The kind of the call and its name, as the registry tells them or, when `current`, as the line does.
+    static std::pair<CallKind, String> call_info(bool current = false)
+    {
+        String name = u"kept", number;
+        CallKind const kind = current ? get_current_call_info(name, number) : get_call_info(name, number);
+        return { kind, name };
     }
 };
 
@@ -64,45 +70,32 @@ TEST_F(CallMonitorTest, RingingIsNoCallAndAnsweringIsOneStartAndHangingUpOneStop
     CallMonitorImpl monitor(this);
     LogCapture log;
     phone.ring(u"+44 20 7946 0000", u"Ann Lee", problem);
-    run_until_heard(1, 0.35);
-    EXPECT_TRUE(heard.empty());
+    EXPECT_EQ(run_until_heard(1, 0.35), "");
     phone.answer(problem);
     run_until_heard(1);
-    ASSERT_EQ(heard.size(), 1u);
-    EXPECT_TRUE(heard[0].start);
-    EXPECT_EQ(heard[0].name, u"Ann Lee");
-    EXPECT_EQ(heard[0].number, u"+44 20 7946 0000");
-    EXPECT_EQ(heard[0].kind, CALL_INCOMING);
-    EXPECT_TRUE(log.contains("CallMonitorImpl call=true "));
-    EXPECT_TRUE(log.contains("TAPI ret=1\n"));
+    EXPECT_EQ(heard, (std::vector<Heard> { { true, u"Ann Lee", u"+44 20 7946 0000", CALL_INCOMING } }));
+    EXPECT_TRUE(log.contains_all({ "CallMonitorImpl call=true ", "TAPI ret=1\n" }));
     // Held and resumed: the same call goes on, nothing is told.
     phone.hold(problem);
     run_until_heard(2, 0.35);
     phone.hold(problem);
-    run_until_heard(2, 0.35);
-    EXPECT_EQ(heard.size(), 1u);
+    EXPECT_EQ(run_until_heard(2, 0.35), "+");
     // A hangup and a new call between two polls: still the one call.
     phone.hangup(problem);
     phone.dial(u"555 0100", u"", problem);
     phone.answer(problem);
-    run_until_heard(2, 0.35);
-    EXPECT_EQ(heard.size(), 1u);
+    EXPECT_EQ(run_until_heard(2, 0.35), "+");
     phone.hangup(problem);
-    run_until_heard(2);
-    ASSERT_EQ(heard.size(), 2u);
-    EXPECT_FALSE(heard[1].start);
+    EXPECT_EQ(run_until_heard(2), "+-");
     EXPECT_TRUE(log.contains("CallMonitorImpl call=false "));
     // A call hung up while held has ended.
     phone.dial(u"555 0101", u"", problem);
     phone.answer(problem);
     run_until_heard(3);
     phone.hold(problem);
-    run_until_heard(4, 0.35);
-    EXPECT_EQ(heard.size(), 3u);
+    EXPECT_EQ(run_until_heard(4, 0.35), "+-+");
     phone.hangup(problem);
-    run_until_heard(4);
-    ASSERT_EQ(heard.size(), 4u);
-    EXPECT_FALSE(heard[3].start);
+    EXPECT_EQ(run_until_heard(4), "+-+-");
 }
 
 TEST_F(CallMonitorTest, TheRegistryNameWinsAndAnUnknownLineGivesKind3)
@@ -112,38 +105,26 @@ TEST_F(CallMonitorTest, TheRegistryNameWinsAndAnUnknownLineGivesKind3)
     // The registry has the number but no name; the line has both.
     os::reg_set_string(PHONE_STATE_KEY, u"Caller Name", u"");
     platform::write_text(store, MACHINE, platform::LINE_KEY, platform::LINE_PARTY_NAME, u"Line Name");
-    String name, number;
-    EXPECT_EQ(get_call_info(name, number), CALL_OUTGOING);
-    EXPECT_EQ(name, u"Line Name");
+    EXPECT_EQ(call_info(), std::pair(CALL_OUTGOING, String(u"Line Name")));
     os::reg_set_string(PHONE_STATE_KEY, u"Caller Name", u"Registry Name");
-    name.clear();
-    EXPECT_EQ(get_call_info(name, number), CALL_OUTGOING);
-    EXPECT_EQ(name, u"Registry Name");
-
+    EXPECT_EQ(call_info(), std::pair(CALL_OUTGOING, String(u"Registry Name")));
     platform::write_text(store, MACHINE, platform::LINE_KEY, platform::LINE_NAME, u"Data Line");
-    EXPECT_EQ(get_call_info(name, number), CALL_UNKNOWN_DIRECTION);
+    EXPECT_EQ(call_info().first, CALL_UNKNOWN_DIRECTION);
 }
 
 TEST_F(CallMonitorTest, OnlyAConnectedVoiceCallHasADirectionAndTextsAreCut)
 {
-    String const long_name(300, u'N');
-    phone.ring(u"555 0100", long_name, problem);
-    String name = u"kept", number;
-    EXPECT_EQ(get_current_call_info(name, number), CALL_NONE); // ringing
-    EXPECT_EQ(name, u"kept");
+    phone.ring(u"555 0100", String(300, u'N'), problem);
+    EXPECT_EQ(call_info(true), std::pair(CALL_NONE, String(u"kept"))) << "ringing";
     phone.answer(problem);
-    EXPECT_EQ(get_current_call_info(name, number), CALL_INCOMING);
-    EXPECT_EQ(name, String(255, u'N'));
-    name.clear();
-    EXPECT_EQ(get_call_info(name, number), CALL_INCOMING);
-    EXPECT_EQ(name.size(), 255u);
+    EXPECT_EQ(call_info(true), std::pair(CALL_INCOMING, String(255, u'N')));
+    EXPECT_EQ(call_info(), std::pair(CALL_INCOMING, String(255, u'N')));
     platform::write_dword(store, MACHINE, platform::LINE_KEY, platform::LINE_MEDIA, 2); // data
-    EXPECT_EQ(get_current_call_info(name, number), CALL_NONE);
+    EXPECT_EQ(call_info(true).first, CALL_NONE);
     platform::write_dword(store, MACHINE, platform::LINE_KEY, platform::LINE_MEDIA, 1);
     phone.hold(problem);
-    EXPECT_EQ(get_current_call_info(name, number), CALL_NONE);
-    EXPECT_FALSE(is_talking());
-    EXPECT_EQ(get_call_info(name, number), CALL_NONE);
+    EXPECT_EQ(
+        std::tuple(call_info(true).first, is_talking(), call_info().first), std::tuple(CALL_NONE, false, CALL_NONE));
     // A registry value of the wrong type counts as none.
     os::reg_set_string(PHONE_STATE_KEY, u"Active Call Count", u"1");
     EXPECT_FALSE(is_call_active());
@@ -154,27 +135,20 @@ TEST_F(CallMonitorTest, RegisteringTheCallNotificationTwiceSucceeds)
     LogCapture log;
     EXPECT_TRUE(set_app_notification(CALL_NOTIFICATION, u"\"/bin/ravelin\" call"));
     EXPECT_TRUE(set_app_notification(CALL_NOTIFICATION, u"\"/bin/ravelin\" call"));
-    EXPECT_TRUE(log.contains("set_app_notification Ravelin.Call \"/bin/ravelin\" call\n"));
-    EXPECT_TRUE(log.contains("set_app_notification fun good\nset_app_notification result=0\n"));
-    EXPECT_TRUE(log.contains("set_app_notification result=" + std::to_string(ALREADY_REGISTERED) + "\n"));
+    EXPECT_TRUE(log.contains_all({ "set_app_notification Ravelin.Call \"/bin/ravelin\" call\n",
+        "set_app_notification fun good\nset_app_notification result=0\n",
+        "set_app_notification result=" + std::to_string(ALREADY_REGISTERED) + "\n" }));
     EXPECT_TRUE(stop_app_notification(CALL_NOTIFICATION));
     EXPECT_TRUE(stop_app_notification(CALL_NOTIFICATION));
     EXPECT_TRUE(log.contains("stop_app_notification Ravelin.Call\nstop_app_notification fun good\n"));
     EXPECT_TRUE(platform::open_app_notifications()->registered().empty());
 }
 
-class CountingDevices final : public platform::PhoneDevices {
-public:
-    explicit CountingDevices(size_t count)
-        : count_(count)
-    {
-    }
-    size_t device_count() override { return count_; }
+struct CountingDevices final : platform::PhoneDevices {
+    size_t count = 0;
+    size_t device_count() override { return count; }
     bool set_speaker(size_t, bool) override { return ++calls, true; }
     static inline int calls = 0;
-
-private:
-    size_t count_;
 };
 
 class Contacts final : public ContactListener {
@@ -220,8 +194,8 @@ TEST(PhoneControl, ContactsPicturesAndTheSpeakerphone)
     EXPECT_EQ(control.on_pim_message(platform::PIM_ITEM_DELETED_LOCAL + 2, 8), 0);
     EXPECT_EQ(listener.told, (std::vector<std::pair<char, uint32_t>> { { '+', ann.oid }, { '~', 7 }, { '-', 8 } }));
     EXPECT_EQ(listener.created.at(0).names[0], u"Ann Lee");
-    EXPECT_TRUE(log.contains("PIM_ITEM_CREATED_LOCAL = " + std::to_string(ann.oid) + " "));
-    EXPECT_TRUE(log.contains("PIM_ITEM_DELETED_LOCAL = 8 "));
+    EXPECT_TRUE(log.contains_all(
+        { "PIM_ITEM_CREATED_LOCAL = " + std::to_string(ann.oid) + " ", "PIM_ITEM_DELETED_LOCAL = 8 " }));
 
     // A contact store that is no folder.
     setenv("RAVELIN_CONTACTS", (folder + "/ann.vcf").c_str(), 1);
@@ -231,13 +205,18 @@ TEST(PhoneControl, ContactsPicturesAndTheSpeakerphone)
     unsetenv("RAVELIN_CONTACTS");
 
     // Without phone devices the speakerphone is left alone; with two, both are switched.
+    auto const devices = [](size_t count) {
+        auto d = std::make_unique<CountingDevices>();
+        d->count = count;
+        return d;
+    };
     CountingDevices::calls = 0;
-    PhoneControl none(std::make_unique<CountingDevices>(0), nullptr);
-    none.set_speakerphone(true);
+    PhoneControl no_devices(devices(0), nullptr);
+    no_devices.set_speakerphone(true);
     PhoneControl unusable(nullptr, nullptr);
     unusable.set_speakerphone(true);
     EXPECT_EQ(CountingDevices::calls, 0);
-    PhoneControl two(std::make_unique<CountingDevices>(2), nullptr);
+    PhoneControl two(devices(2), nullptr);
     two.set_speakerphone(true);
     EXPECT_EQ(CountingDevices::calls, 2);
 }

@@ -1,18 +1,14 @@
 #include "../audio/AudioTestSupport.h"
 
 #include <TestSupport.h>
-#include <core/CActiveScheduler.h>
 #include <document/Document.h>
-#include <document/Settings.h>
 #include <filesystem>
-#include <gtest/gtest.h>
 #include <os/Paths.h>
 #include <os/Registry.h>
 #include <platform/phone/phone_simulator.h>
 #include <platform/phone/phone_state.h>
 #include <platform/services/notifications.h>
 #include <platform/services/registry_values.h>
-#include <platform/ticks.h>
 #include <platform/wave/wave.h>
 
 using namespace document;
@@ -62,12 +58,15 @@ protected:
         unsetenv("RAVELIN_CONTACTS");
     }
 
-    template <typename Done> bool run_until(Done done, double seconds = 3)
+    bool run_until(std::function<bool()> const& done, double seconds = 3)
     {
-        uint32_t const start = platform::tick_count();
-        core::run_messages_until(
-            [&] { return done() || platform::tick_count() - start > static_cast<uint32_t>(seconds * 1000); });
-        return done();
+        return testing_support::run_messages_for(done, seconds);
+    }
+    // An answered incoming call from `number`.
+    void answered_call(char16_t const* number)
+    {
+        phone.ring(number, u"", problem);
+        phone.answer(problem);
     }
     bool recording() const { return document->is_recording(); }
     String store() const { return os::expand_path(u"%my_documents%/My Ravelin"); }
@@ -106,9 +105,8 @@ TEST_P(CallKinds, AnAnsweredCallIsRecordedUnderTheCallerUntilItEnds)
     EXPECT_FALSE(document->is_call_recording());
     EXPECT_TRUE(log.contains("on_call_stop\n"));
     auto const tag = audio_test::tag_of(core::to_utf8(path));
-    EXPECT_EQ(tag.text("TPE1"), c.artist);
-    EXPECT_EQ(tag.text("TALB"), c.folder);
-    EXPECT_EQ(audio_test::has_picture(tag, PHOTO), String(c.artist) == u"Ann Lee");
+    EXPECT_EQ(std::tuple(tag.text("TPE1"), tag.text("TALB"), audio_test::has_picture(tag, PHOTO)),
+        std::tuple(String(c.artist), String(c.folder), String(c.artist) == u"Ann Lee"));
     EXPECT_EQ(quits, 0);
 }
 
@@ -122,8 +120,7 @@ TEST_F(CallRecordingTest, AutoRecordOffRecordsNothingAndAManualRecordingOutlives
 {
     document->set_auto_record(false);
     LogCapture log;
-    phone.ring(u"555 0100", u"", problem);
-    phone.answer(problem);
+    answered_call(u"555 0100");
     ASSERT_TRUE(run_until([&] { return document->in_call(); }));
     EXPECT_TRUE(run_until([&] { return log.contains(u"on_call_start "); }));
     EXPECT_FALSE(recording());
@@ -133,8 +130,7 @@ TEST_F(CallRecordingTest, AutoRecordOffRecordsNothingAndAManualRecordingOutlives
     document->set_auto_record(true);
     log.clear();
     ASSERT_TRUE(document->record(false, {}, {}, phone::CALL_NONE));
-    phone.ring(u"555 0100", u"", problem);
-    phone.answer(problem);
+    answered_call(u"555 0100");
     ASSERT_TRUE(run_until([&] { return log.contains(u"on_call_start "); }));
     phone.hangup(problem);
     ASSERT_TRUE(run_until([&] { return log.contains("on_call_stop\n"); }));
@@ -147,8 +143,7 @@ TEST_F(CallRecordingTest, TheSpeakerSettingSwitchesTheSpeakerphoneAroundTheRecor
 {
     document->set_auto_record(true);
     document->set_speaker(true);
-    phone.ring(u"555 0100", u"", problem);
-    phone.answer(problem);
+    answered_call(u"555 0100");
     ASSERT_TRUE(run_until([&] { return recording(); }));
     EXPECT_TRUE(phone.carry_out_requests());
     EXPECT_TRUE(phone.state().speaker);
@@ -157,10 +152,9 @@ TEST_F(CallRecordingTest, TheSpeakerSettingSwitchesTheSpeakerphoneAroundTheRecor
     // The end of the call stops the recording, which asks for the speakerphone to go off.
     phone.hangup(problem);
     ASSERT_TRUE(run_until([&] { return !recording(); }));
-    auto const request = platform::read_dword(platform::RegistryStore::instance(),
-        platform::RegistryRoot::LOCAL_MACHINE, platform::PHONE_DEVICE_KEY, platform::SPEAKER_REQUEST);
-    ASSERT_TRUE(request);
-    EXPECT_EQ(*request, 0u);
+    EXPECT_EQ(platform::read_dword(platform::RegistryStore::instance(), platform::RegistryRoot::LOCAL_MACHINE,
+                  platform::PHONE_DEVICE_KEY, platform::SPEAKER_REQUEST),
+        std::optional<uint32_t>(0));
     EXPECT_TRUE(phone.carry_out_requests());
     EXPECT_FALSE(phone.state().speaker);
 }
@@ -177,8 +171,7 @@ TEST_F(CallRecordingTest, AProgramStartedForACallQuitsAfterItUnlessBroughtToTheF
         window_active = front;
         quits = 0;
         // Started with "call" while a call talks: the recording begins at once.
-        phone.ring(u"+44 20 7946 0000", u"", problem);
-        phone.answer(problem);
+        answered_call(u"+44 20 7946 0000");
         document->on_command(u"call");
         document->set_started_for_call(true);
         ASSERT_TRUE(recording());

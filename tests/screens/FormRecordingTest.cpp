@@ -4,12 +4,10 @@
 #include <os/Registry.h>
 #include <screens/ScreenTexts.h>
 #include <skin/KeyNames.h>
-#include <skin/widgets/ButtonElement.h>
 #include <skin/widgets/EditElement.h>
 #include <skin/widgets/ProgressElement.h>
 
 using namespace screens_test;
-using core::String;
 
 namespace {
 
@@ -17,8 +15,8 @@ class FormRecordingTest : public ScreensTest {
 protected:
     screens::FormRecording& recording() { return main->recording(); }
     skin::Form& form() { return recording().form(); }
-    String text(StringView id) { return element<skin::TextElement>(form(), id).text(); }
-    bool shown(StringView id) { return element(form(), id).visible(); }
+    String text(StringView id) { return ScreensTest::text(form(), id); }
+    String speaker_buttons() { return visible(form(), { u"btnSpeakerOn", u"btnSpeakerOff" }); }
     // Starts a recording from the main screen's button, as the user does.
     void record(double seconds, skin::Point screen = { 480, 640 }, int32_t dpi = 192)
     {
@@ -35,31 +33,31 @@ protected:
         for (char16_t c : text)
             harness->character(c);
     }
+    void press_soft_left()
+    {
+        harness->key(skin::KEY_SOFT_LEFT, true);
+        harness->key(skin::KEY_SOFT_LEFT, false);
+        settle();
+    }
 };
 
 TEST_F(FormRecordingTest, ShowsTheRunningRecordingAndStopsBackToTheList)
 {
     record(2.5);
     document::RecordInfo const& info = document->current();
-    EXPECT_EQ(text(u"frmArtist"), u"Record");
+    EXPECT_EQ(text(u"frmArtist") + u" " + text(u"frmElapsed"), u"Record 0:00:02");
     EXPECT_EQ(recording().name(), info.title);
     EXPECT_EQ(text(u"frmInfo"), document::describe_format(info.sample_rate, info.bits_per_sample, info.bit_rate));
-    EXPECT_EQ(text(u"frmElapsed"), u"0:00:02");
-    EXPECT_FALSE(text(u"frmLeft").empty());
-    EXPECT_FALSE(text(u"frmSize").empty());
-    EXPECT_TRUE(shown(u"btnPause"));
-    EXPECT_FALSE(shown(u"btnResume"));
+    EXPECT_FALSE(text(u"frmLeft").empty() || text(u"frmSize").empty());
     // Outside a talking call neither speaker button shows.
-    EXPECT_FALSE(shown(u"btnSpeakerOn"));
-    EXPECT_FALSE(shown(u"btnSpeakerOff"));
-    EXPECT_FALSE(element(form(), u"BoostOn").visible());
+    EXPECT_EQ(
+        visible(form(), { u"btnPause", u"btnResume", u"btnSpeakerOn", u"btnSpeakerOff", u"BoostOn" }), u"btnPause ");
     save("recording-480x640");
     // A new skin (a turned screen) rebuilds the form around the same recording.
     harness->properties().send_reload_skin();
     settle();
     EXPECT_EQ(top(), &form());
-    EXPECT_EQ(text(u"frmArtist"), u"Record");
-    EXPECT_EQ(text(u"frmElapsed"), u"0:00:02");
+    EXPECT_EQ(text(u"frmArtist") + u" " + text(u"frmElapsed"), u"Record 0:00:02");
     auto* caption = dynamic_cast<skin::TextElement*>(element(form(), u"btnName").find_child(u"#text"));
     ASSERT_NE(caption, nullptr);
     EXPECT_EQ(caption->text(), info.title);
@@ -83,9 +81,7 @@ TEST_F(FormRecordingTest, ARecordingThatCannotStartIsReported)
 {
     platform::select_wave_input("none");
     start();
-    harness->key(skin::KEY_SOFT_LEFT, true);
-    harness->key(skin::KEY_SOFT_LEFT, false);
-    settle();
+    press_soft_left();
     EXPECT_FALSE(document->is_recording());
     ASSERT_EQ(top(), &main->error().form());
     EXPECT_EQ(main->error().text(), harness->properties().translate(u"Sorry_no_microphone"));
@@ -132,8 +128,7 @@ TEST_F(FormRecordingTest, ARenameSurvivesPauseAndReachesTheFileOnlyAtStop)
 
     tap(element(form(), u"btnPause"));
     EXPECT_TRUE(document->is_paused());
-    EXPECT_FALSE(shown(u"btnPause"));
-    EXPECT_TRUE(shown(u"btnResume"));
+    EXPECT_EQ(visible(form(), { u"btnPause", u"btnResume" }), u"btnResume ");
     EXPECT_EQ(recording().name(), u"Meeting: Thursday");
     EXPECT_EQ(document->current().path, path);
     EXPECT_TRUE(os::FileInfo(path).exists());
@@ -167,15 +162,13 @@ TEST_F(FormRecordingTest, ANameGivenBeforeAStopFromElsewhereIsStillApplied)
 
 TEST_F(FormRecordingTest, ANewRecordingClosesTheFilterAndTheSpeakerButtonsFollowTheCall)
 {
-    write_record(os::join(store(), u"Zed 1.mp3"), u"Zed", u"1", u"Record");
+    add_record(u"Zed", u"1");
     use_tone_input(0.3, true);
     start();
     tap(element(main->form(), u"btnFilter"));
     tap(element(main->form(), u"button2"));
     ASSERT_EQ(main->list().count(), 0);
-    harness->key(skin::KEY_SOFT_LEFT, true);
-    harness->key(skin::KEY_SOFT_LEFT, false);
-    settle();
+    press_soft_left();
     ASSERT_EQ(top(), &form());
     EXPECT_FALSE(main->filter_open());
     EXPECT_EQ(main->list().count(), 2);
@@ -185,8 +178,7 @@ TEST_F(FormRecordingTest, ANewRecordingClosesTheFilterAndTheSpeakerButtonsFollow
     os::reg_set_dword(phone, u"Status", 0x20000000);
     run_until([&] { return document->in_call(); }, 2);
     settle();
-    EXPECT_TRUE(shown(u"btnSpeakerOn"));
-    EXPECT_FALSE(shown(u"btnSpeakerOff"));
+    EXPECT_EQ(speaker_buttons(), u"btnSpeakerOn ");
     save("recording-call-480x640");
     tap(element(form(), u"btnSpeakerOn"));
     EXPECT_TRUE(document->settings().speaker);
@@ -198,8 +190,7 @@ TEST_F(FormRecordingTest, ANewRecordingClosesTheFilterAndTheSpeakerButtonsFollow
     EXPECT_EQ(request, 1u);
     os::reg_set_dword(phone, u"Active Call Count", 0);
     run_until([&] { return !document->in_call(); }, 2);
-    EXPECT_FALSE(shown(u"btnSpeakerOn"));
-    EXPECT_FALSE(shown(u"btnSpeakerOff"));
+    EXPECT_EQ(speaker_buttons(), u"");
     for (auto name : { u"Active Call Count", u"Status" })
         platform::RegistryStore::instance().remove_value(
             platform::RegistryRoot::LOCAL_MACHINE, u"System\\State\\Phone", name);
@@ -210,18 +201,16 @@ TEST_F(FormRecordingTest, TheVoiceActivationSliderAtBothEdgesIsSavedOnRelease)
     record(0.3);
     auto& slider = element(form(), u"btnVAS");
     auto& bar = element<skin::ProgressElement>(form(), u"pbVAS");
-    int32_t const middle = slider.position().y + slider.size().y / 2;
+    int32_t const middle = slider.position().y + slider.size().y / 2, right = slider.position().x + slider.size().x;
     harness->pen_down({ slider.position().x + slider.size().x / 2, middle });
     harness->pen_move({ slider.position().x, middle });
-    EXPECT_EQ(bar.value(), 0);
-    EXPECT_EQ(document->settings().vas_level, 0);
-    harness->pen_move({ slider.position().x + slider.size().x + 40, middle });
-    EXPECT_EQ(bar.value(), 1);
-    EXPECT_EQ(document->settings().vas_level, 1);
+    EXPECT_EQ(std::pair(bar.value(), document->settings().vas_level), std::pair(0.0, 0.0));
+    harness->pen_move({ right + 40, middle });
+    EXPECT_EQ(std::pair(bar.value(), document->settings().vas_level), std::pair(1.0, 1.0));
     uint32_t stored = 0;
     os::reg_get_dword(document::PRODUCT_KEY, u"VasLevel", stored);
     EXPECT_EQ(stored, 0u);
-    harness->pen_up({ slider.position().x + slider.size().x + 40, middle });
+    harness->pen_up({ right + 40, middle });
     ASSERT_TRUE(os::reg_get_dword(document::PRODUCT_KEY, u"VasLevel", stored));
     EXPECT_EQ(stored, document::to_fixed(1.0));
 }
@@ -234,22 +223,19 @@ TEST_F(FormRecordingTest, TheBoostMenuChecksTheSettingAndChangesIt)
     ASSERT_TRUE(menu.is_open());
     ASSERT_EQ(menu.items().size(), 5u);
     // "No boost", the setting, is checked as the chosen level.
-    EXPECT_TRUE(menu.items()[0].style.empty());
-    EXPECT_TRUE(menu.items()[0].checked);
+    EXPECT_TRUE(menu.items()[0].style.empty() && menu.items()[0].checked);
     EXPECT_FALSE(menu.items()[2].checked);
     save("boost-menu-480x640");
     tap_row(menu.list(), 2);
     EXPECT_FALSE(menu.is_open());
     EXPECT_EQ(document->settings().boost, u"Boost2");
-    EXPECT_TRUE(element(form(), u"BoostOn").visible());
-    EXPECT_FALSE(element(form(), u"BoostOff").visible());
+    EXPECT_EQ(visible(form(), { u"BoostOn", u"BoostOff" }), u"BoostOn ");
     String stored;
     os::reg_get_string(document::PRODUCT_KEY, u"Boost", stored);
     EXPECT_EQ(stored, u"Boost2");
 
     tap(element(form(), u"btnBoost"));
-    EXPECT_TRUE(menu.items()[2].checked);
-    EXPECT_TRUE(menu.items()[0].style.empty());
+    EXPECT_TRUE(menu.items()[2].checked && menu.items()[0].style.empty());
     tap_row(menu.list(), 4); // Cancel
     EXPECT_FALSE(menu.is_open());
     EXPECT_EQ(document->settings().boost, u"Boost2");

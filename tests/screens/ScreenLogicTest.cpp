@@ -111,19 +111,16 @@ TEST(ScreenTextsTest, DurationsAtTheirEdges)
 
 TEST(ScreenTextsTest, SizesFormatsTimeLeftAndSliders)
 {
-    EXPECT_EQ(document::size_text(0), u"");
-    EXPECT_EQ(document::size_text(1023), u"1023B");
-    EXPECT_EQ(document::size_text(1024), u"1K");
-    EXPECT_EQ(document::size_text(1572864), u"1.5M");
+    EXPECT_EQ((std::vector { document::size_text(0), document::size_text(1023), document::size_text(1024),
+                  document::size_text(1572864) }),
+        (std::vector<String> { u"", u"1023B", u"1K", u"1.5M" }));
     EXPECT_EQ(document::describe_format(8000, 16, 32000), u"8kHz 16bit 32kbps");
     EXPECT_EQ(document::describe_format(44100, 16, 0), u"44kHz 16bit");
     EXPECT_EQ(duration_text(seconds_left(1'000'000, 64000)), u"0:02:05");
     EXPECT_EQ(seconds_left(1'000'000, 0), 0);
-    EXPECT_EQ(slider_value(100, 100, 200), 0);
-    EXPECT_EQ(slider_value(150, 100, 200), 0.25);
-    EXPECT_EQ(slider_value(500, 100, 200), 1);
-    EXPECT_EQ(slider_value(40, 100, 200), 0);
-    EXPECT_EQ(slider_value(150, 100, 0), 0);
+    EXPECT_EQ((std::vector { slider_value(100, 100, 200), slider_value(150, 100, 200), slider_value(500, 100, 200),
+                  slider_value(40, 100, 200), slider_value(150, 100, 0) }),
+        (std::vector { 0.0, 0.25, 1.0, 0.0, 0.0 }));
 }
 
 TEST(ScreenTextsTest, RowIconsByStorageAndAlbum)

@@ -2,24 +2,17 @@
 
 #include "../audio/AudioTestSupport.h"
 
-#include <TestSupport.h>
-#include <audio/formats/BufferedStreams.h>
-#include <audio/formats/Id3Tag.h>
-#include <cmath>
-#include <core/CActiveScheduler.h>
 #include <document/Document.h>
 #include <filesystem>
-#include <gtest/gtest.h>
 #include <os/File.h>
 #include <os/Paths.h>
-#include <platform/services/registry_store.h>
-#include <platform/ticks.h>
-#include <platform/wave/wave.h>
 #include <screens/FormMain.h>
+#include <screens/Menu.h>
 #include <screens/RecordRow.h>
 #include <screens/ScreenHost.h>
 #include <skin/FormHarness.h>
 #include <skin/FormStack.h>
+#include <skin/widgets/ButtonElement.h>
 #include <skin/widgets/TextElement.h>
 #include <skin/widgets/VListElement.h>
 
@@ -66,11 +59,7 @@ inline void write_record(String const& path, StringView artist, StringView title
 // 44.1 kHz mono 16-bit WAV of a tone, as the microphone.
 inline void use_tone_input(double seconds, bool fast)
 {
-    std::vector<int16_t> samples(static_cast<size_t>(seconds * 44100));
-    for (size_t i = 0; i < samples.size(); ++i)
-        samples[i] = static_cast<int16_t>(12000 * std::sin(static_cast<double>(i) * 2 * M_PI * 440 / 44100));
-    std::string const path = testing_support::fresh_dir("mic") + "/input.wav";
-    testing_support::write_file(path, audio_test::wav_bytes(1, 1, 44100, 16, audio_test::pcm16(samples)));
+    std::string const path = testing_support::wav_file(testing_support::tone(seconds));
     platform::select_wave_input("file:" + path + (fast ? ",fast" : ""));
 }
 
@@ -92,9 +81,7 @@ protected:
     void SetUp() override
     {
         std::filesystem::remove_all(testing_support::test_home() + "/Documents");
-        for (auto name : { u"Format", u"Boost", u"VasLevel", u"Path", u"AutoRecord", u"Speaker", u"InputDevice" })
-            platform::RegistryStore::instance().remove_value(
-                platform::RegistryRoot::CURRENT_USER, u"Software\\Korvex\\Ravelin", name);
+        testing_support::forget_settings();
     }
     void TearDown() override
     {
@@ -123,18 +110,20 @@ protected:
         rescan();
     }
     String store() const { return os::expand_path(u"%my_documents%/My Ravelin"); }
+    // A record of the main memory's store named "ARTIST TITLE.mp3".
+    void add_record(String const& artist, String const& title, String const& album = u"Record")
+    {
+        write_record(os::join(store(), artist + u" " + title + u".mp3"), artist, title, album);
+    }
     void rescan()
     {
         document->rescan();
         run_until([&] { return !document->is_scanning(); });
         settle();
     }
-    // Runs the scheduler until `done` or `seconds` have passed.
     template <typename Done> void run_until(Done done, double seconds = 10)
     {
-        uint32_t const begin = platform::tick_count();
-        core::run_messages_until(
-            [&] { return done() || platform::tick_count() - begin > static_cast<uint32_t>(seconds * 1000); });
+        testing_support::run_messages_for(done, seconds);
     }
     // A tap in the middle of an element of the top form, then frames until the screen settles.
     void tap(skin::Element const& element)
@@ -166,6 +155,24 @@ protected:
         if (!found)
             throw std::runtime_error("no element " + core::to_utf8(id));
         return *found;
+    }
+    String text(skin::Form& form, StringView id) { return element<skin::TextElement>(form, id).text(); }
+    // Those of `ids` whose elements are shown, each followed by a space.
+    String visible(skin::Form& form, std::initializer_list<StringView> ids)
+    {
+        String shown;
+        for (StringView id : ids)
+            if (element(form, id).visible())
+                shown += String(id) + u" ";
+        return shown;
+    }
+    // A tap on the row of the menu's item `id`.
+    void choose(screens::Menu& menu, StringView id)
+    {
+        for (size_t i = 0; i < menu.items().size(); ++i)
+            if (menu.items()[i].id == id)
+                return tap_row(menu.list(), static_cast<int32_t>(i));
+        FAIL() << "no item " << core::to_utf8(id) << " on " << core::to_utf8(menu.page());
     }
     // Keeps a frame to look at.
     void save(std::string const& name) const

@@ -1,5 +1,6 @@
 #include "TestSupport.h"
 
+#include <algorithm>
 #include <cmath>
 #include <core/Log.h>
 #include <cstdio>
@@ -9,7 +10,9 @@
 #include <mutex>
 #include <os/LogFile.h>
 #include <platform/messages.h>
+#include <platform/services/registry_store.h>
 #include <sys/wait.h>
+#include <tuple>
 
 namespace testing_support {
 
@@ -83,10 +86,41 @@ core::String read_utf16_file(std::string const& path)
     return text;
 }
 
+::testing::AssertionResult sox_tone(
+    std::string const& path, int rate, int channels, double seconds, std::string const& synth)
+{
+    return run_peer("sox -n -r " + std::to_string(rate) + " -c " + std::to_string(channels) + " -b 16 'OUT' synth "
+            + std::to_string(seconds) + " " + synth,
+        "", path);
+}
+
+::testing::AssertionResult run_peer(std::string command, std::string const& in, std::string const& out)
+{
+    // The later word first, so that the earlier one stays where it was found (whatever the paths hold).
+    std::vector<std::tuple<size_t, size_t, std::string>> words { { command.find("IN"), 2, in },
+        { command.find("OUT"), 3, out } };
+    std::sort(words.rbegin(), words.rend());
+    for (auto const& [at, length, value] : words)
+        if (at != std::string::npos)
+            command.replace(at, length, value);
+    auto const r = run(command);
+    if (r.exit_code == 0)
+        return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << command << ": " << r.error;
+}
+
 void drain_messages()
 {
     platform::Message m;
     while (platform::peek_message(m, 0, 0, 0, platform::Peek::REMOVE)) { }
+}
+
+void forget_settings()
+{
+    for (auto name :
+        { u"AutoRecord", u"Speaker", u"Format", u"Boost", u"Volume", u"VasLevel", u"Path", u"InputDevice" })
+        platform::RegistryStore::instance().remove_value(
+            platform::RegistryRoot::CURRENT_USER, u"Software\\Korvex\\Ravelin", name);
 }
 
 std::string le(uint64_t value, int size)
@@ -142,6 +176,11 @@ std::string wav_bytes(uint16_t tag, uint16_t channels, uint32_t rate, uint16_t b
     return riff_wave(fmt16(tag, channels, rate, bits), data);
 }
 
+std::string wav16(uint32_t rate, std::vector<int16_t> const& samples, uint16_t channels)
+{
+    return wav_bytes(1, channels, rate, 16, pcm16(samples));
+}
+
 std::vector<int16_t> tone(double seconds, int rate, int amplitude)
 {
     std::vector<int16_t> samples(static_cast<size_t>(seconds * rate));
@@ -153,7 +192,7 @@ std::vector<int16_t> tone(double seconds, int rate, int amplitude)
 std::string wav_file(std::vector<int16_t> const& samples, int rate)
 {
     std::string const path = fresh_dir("wav") + "/tone.wav";
-    write_file(path, wav_bytes(1, 1, static_cast<uint32_t>(rate), 16, pcm16(samples)));
+    write_file(path, wav16(static_cast<uint32_t>(rate), samples));
     return path;
 }
 
@@ -192,6 +231,18 @@ core::String LogCapture::text() const
 {
     std::lock_guard lock(source_->mutex);
     return source_->text;
+}
+
+::testing::AssertionResult LogCapture::contains_all(std::initializer_list<std::string> pieces) const
+{
+    std::string const log = utf8();
+    std::string missing;
+    for (auto const& piece : pieces)
+        if (log.find(piece) == std::string::npos)
+            missing += " '" + piece + "'";
+    if (missing.empty())
+        return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "not logged:" << missing << " in\n" << log;
 }
 
 void LogCapture::clear()

@@ -1,7 +1,10 @@
 #pragma once
 
+#include <core/CActiveScheduler.h>
 #include <core/Strings.h>
+#include <gtest/gtest.h>
 #include <platform/services/notifier.h>
+#include <platform/ticks.h>
 
 #include <chrono>
 #include <cstdint>
@@ -51,6 +54,24 @@ template <typename Done> bool wait_until(Done done, int milliseconds = 10000)
     return true;
 }
 
+// Numbers of whatever type as one list, so that several facts are compared at once.
+template <typename... Numbers> std::vector<int64_t> numbers(Numbers... n)
+{
+    return { static_cast<int64_t>(n)... };
+}
+
+// Runs this thread's messages (the scheduler's ticks) until `done` or `seconds` have passed; whether `done`
+// holds.
+template <typename Done> bool run_messages_for(Done done, double seconds = 10)
+{
+    uint32_t const start = platform::tick_count();
+    core::run_messages_until([&] { return done() || platform::tick_count() - start > uint32_t(seconds * 1000); });
+    return done();
+}
+
+// Removes the program's stored settings, so that a test starts from the defaults.
+void forget_settings();
+
 // Bytes as RIFF files hold them. `size` bytes of `value`, least significant first.
 std::string le(uint64_t value, int size);
 // The little-endian number of `size` bytes at `at` in `bytes`.
@@ -61,6 +82,8 @@ std::vector<int16_t> samples16(std::string_view bytes);
 std::string chunk(std::string const& id, std::string const& body);
 // A WAV file's bytes: a 'fmt ' chunk holding `fmt`, the chunks `before_data`, and a 'data' chunk.
 std::string riff_wave(std::string const& fmt, std::string const& data, std::string const& before_data = "");
+// The bytes of a 16-bit PCM WAV file of interleaved samples.
+std::string wav16(uint32_t rate, std::vector<int16_t> const& samples, uint16_t channels = 1);
 // A 'fmt ' chunk of 16 bytes.
 std::string fmt16(uint16_t tag, uint16_t channels, uint32_t rate, uint16_t bits);
 // A WAV file's bytes: a RIFF header, a 'fmt ' chunk of 16 bytes and a 'data' chunk.
@@ -70,6 +93,12 @@ std::string wav_bytes(uint16_t tag, uint16_t channels, uint32_t rate, uint16_t b
 std::vector<int16_t> tone(double seconds, int rate = 44100, int amplitude = 12000);
 // A mono 16-bit PCM WAV file of `samples` in a fresh folder: a microphone for the file input. Its path.
 std::string wav_file(std::vector<int16_t> const& samples, int rate = 44100);
+
+// A WAV file made by sox at `path`: speech-like by default, a gliding tone with a second voice.
+::testing::AssertionResult sox_tone(std::string const& path, int rate, int channels, double seconds,
+    std::string const& synth = "sine 180:700 sine 310 vol 0.35");
+// Runs a peer program's `command`, in which IN and OUT stand for `in` and `out`.
+::testing::AssertionResult run_peer(std::string command, std::string const& in, std::string const& out);
 
 // Drops every message left in this thread's queue, so that none reaches the next test.
 void drain_messages();
@@ -101,6 +130,8 @@ public:
     void clear();
     bool contains(core::StringView piece) const { return text().find(piece) != core::String::npos; }
     bool contains(std::string const& piece) const { return utf8().find(piece) != std::string::npos; }
+    // Whether every piece was logged; a failure names those that were not, and shows the log.
+    ::testing::AssertionResult contains_all(std::initializer_list<std::string> pieces) const;
 
 private:
     struct Source;
