@@ -12,10 +12,7 @@
 namespace app_test {
 
 // The program's own folder as the build makes it: skins, languages, keypad map, sounds.
-inline std::string app_data()
-{
-    return RAVELIN_BIN_DIR;
-}
+inline auto const app_data = [] { return std::string(RAVELIN_BIN_DIR); };
 
 // Points the program at its folder; the runtime folder of the single-instance socket exists.
 inline void use_test_data()
@@ -31,7 +28,9 @@ inline platform::HeadlessDisplay& headless(app::Application& application)
 
 // Runs the window's loop until `done` or `milliseconds` pass; a timer of its own keeps the loop waking
 // while the program is inactive (when the frame timer stops). Answers whether `done` was reached.
-template <typename Done> bool pump(app::Application& application, uint32_t milliseconds, Done done)
+template <typename Done = bool (*)()>
+bool pump(
+    app::Application& application, uint32_t milliseconds, Done done = [] { return false; })
 {
     constexpr uintptr_t WAKE_TIMER = 77;
     platform::set_timer(application.window(), WAKE_TIMER, 5);
@@ -39,11 +38,6 @@ template <typename Done> bool pump(app::Application& application, uint32_t milli
     application.run_until([&] { return done() || static_cast<int32_t>(platform::tick_count() - end) >= 0; });
     platform::kill_timer(application.window(), WAKE_TIMER);
     return done();
-}
-
-inline void pump(app::Application& application, uint32_t milliseconds)
-{
-    pump(application, milliseconds, [] { return false; });
 }
 
 } // namespace app_test

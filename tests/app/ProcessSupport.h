@@ -65,6 +65,14 @@ inline bool shows(RavelinProcess const& process, std::string const& form)
     return process.trace().starts_with(form + "\n");
 }
 
+// A recording's duration in seconds as `cli` (a command line starting ravelin-cli) decodes it, -1 when none.
+inline double recording_seconds(std::string const& cli, std::string const& path)
+{
+    std::string const info = testing_support::run(cli + " info '" + path + "'").output;
+    size_t const at = info.find("duration=");
+    return at == std::string::npos ? -1 : std::atof(info.c_str() + at + 9);
+}
+
 // The newest recording's path and its duration in seconds as the readers decode it (-1 when none).
 inline std::pair<std::string, double> newest_recording(std::string const& runtime, std::string const& dir)
 {
@@ -74,9 +82,7 @@ inline std::pair<std::string, double> newest_recording(std::string const& runtim
     std::string const path = first.substr(first.rfind('\t') + 1);
     if (path.empty())
         return { path, -1 };
-    auto const info = testing_support::run(testing_support::bin_dir() + "/ravelin-cli info '" + path + "'");
-    size_t const at = info.output.find("duration=");
-    return { path, at == std::string::npos ? -1 : std::atof(info.output.c_str() + at + 9) };
+    return { path, recording_seconds(testing_support::bin_dir() + "/ravelin-cli", path) };
 }
 
 inline bool stop(RavelinProcess const& process, int signal = SIGTERM)

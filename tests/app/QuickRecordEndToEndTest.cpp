@@ -19,10 +19,8 @@ public:
     ~KeptProcesses() override
     {
         for (int64_t pid : started)
-            if (spawned_.running(pid)) {
-                ::kill(static_cast<pid_t>(pid), SIGKILL);
+            if (spawned_.running(pid) && ::kill(static_cast<pid_t>(pid), SIGKILL) == 0)
                 ::waitpid(static_cast<pid_t>(pid), nullptr, 0);
-            }
     }
     int64_t start(std::vector<std::string> const& argv) override
     {
@@ -93,12 +91,9 @@ TEST(QuickRecordEndToEndTest, ThePressStartsTheProgramWhichRecordsAndASecondPres
     ASSERT_EQ(press(), 1);
     int64_t const program = processes.started.back();
     ASSERT_TRUE(wait_until([&] { return trace().starts_with("FormRecording\n"); })) << trace();
-    std::string recording;
-    EXPECT_TRUE(wait_until([&] {
-        auto const newest = newest_recording(runtime, state);
-        recording = newest.first;
-        return newest.second > 0.5;
-    })) << "no recording grows";
+    std::pair<std::string, double> recording;
+    EXPECT_TRUE(wait_until([&] { return (recording = newest_recording(runtime, state)).second > 0.5; }))
+        << "no recording grows";
     EXPECT_TRUE(processes.running(program)) << "the started program stays";
 
     ASSERT_EQ(press(), 1);
@@ -106,5 +101,5 @@ TEST(QuickRecordEndToEndTest, ThePressStartsTheProgramWhichRecordsAndASecondPres
     EXPECT_TRUE(wait_until([&] { return !processes.running(processes.started.back()); })) << "the second one ended";
     ::kill(static_cast<pid_t>(program), SIGTERM);
     EXPECT_TRUE(wait_until([&] { return !processes.running(program); }));
-    EXPECT_EQ(newest_recording(runtime, state).first, recording);
+    EXPECT_EQ(newest_recording(runtime, state).first, recording.first);
 }

@@ -59,7 +59,6 @@ public:
         testing_support::run(
             "ffmpeg -loglevel error -y -f x11grab -video_size 640x800 -i " + display_ + " -frames:v 1 " + path);
     }
-    // A click in the middle of a rectangle of the window.
     bool click(std::string const& window, TraceRect const& r) const
     {
         return testing_support::run("DISPLAY=" + display_ + " xdotool mousemove --window " + window + " "
@@ -77,7 +76,6 @@ public:
                 + std::to_string(from_y + (to_y - from_y) * step / 8);
         return testing_support::run(command + " mouseup 1").exit_code == 0;
     }
-    // The window named `name`, once it exists.
     std::string window(std::string const& name) const
     {
         std::string found;

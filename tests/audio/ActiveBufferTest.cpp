@@ -37,19 +37,18 @@ TEST(ActiveBuffer, TheQueueLimitIsStrictlyAboveTenMillionBytes)
     ActiveBuffer buffer(plenty);
     BlockingWriter writer;
     connect(buffer, &writer);
-    auto const queued = [&] { return numbers(buffer.queued_count(), buffer.queued_bytes()); };
+    auto const state = [&] { return numbers(buffer.is_valid(), buffer.queued_count(), buffer.queued_bytes()); };
     buffer.on_data(bytes(1));
     ASSERT_TRUE(writer.entered.wait_for(5000));
     // The block being written still counts, so that a stop does not close the file under it.
-    EXPECT_EQ(queued(), numbers(1, 0));
+    EXPECT_EQ(state(), numbers(true, 1, 0));
 
     AudioBuffer const block = bytes(10'000); // views share one block: no 10 MB of copies
     for (int i = 0; i < 1000; ++i)
         buffer.on_data(block);
     EXPECT_EQ(buffer.queued_bytes(), 10'000'000);
     buffer.on_data(bytes(10)); // exactly 10,000,000 queued: still accepted
-    EXPECT_TRUE(buffer.is_valid());
-    EXPECT_EQ(queued(), numbers(1002, 10'000'010));
+    EXPECT_EQ(state(), numbers(true, 1002, 10'000'010));
 
     buffer.on_data(bytes(10));
     EXPECT_FALSE(buffer.is_valid());
@@ -58,12 +57,11 @@ TEST(ActiveBuffer, TheQueueLimitIsStrictlyAboveTenMillionBytes)
     log.clear();
     for (int i = 0; i < 3; ++i)
         buffer.on_data(bytes(10));
-    EXPECT_EQ(queued(), numbers(1002, 10'000'010));
+    EXPECT_EQ(state(), numbers(false, 1002, 10'000'010));
     EXPECT_FALSE(log.contains("ActiveBuffer::invalid"));
 
     buffer.reset();
-    EXPECT_TRUE(buffer.is_valid());
-    EXPECT_EQ(queued(), numbers(1, 0)) << "the block in the writer's hands";
+    EXPECT_EQ(state(), numbers(true, 1, 0)) << "the block in the writer's hands";
     writer.release.set();
     EXPECT_TRUE(testing_support::wait_until([&] { return buffer.queued_count() == 0; }));
     EXPECT_EQ(writer.written.load(), 1u);
@@ -86,8 +84,7 @@ TEST(ActiveBuffer, LowMemoryMakesItInvalidAndLogsTheFreeAmount)
     log.clear();
     available = 1'000'000'000;
     buffer.on_data(bytes(100));
-    EXPECT_FALSE(buffer.is_valid());
-    EXPECT_FALSE(log.contains("ActiveBuffer::invalid"));
+    EXPECT_FALSE(buffer.is_valid() || log.contains("ActiveBuffer::invalid")) << "invalid until reset, logged once";
     buffer.reset();
     EXPECT_TRUE(buffer.is_valid());
 }

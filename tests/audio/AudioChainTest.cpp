@@ -67,8 +67,7 @@ TEST(AudioChain, PushRunsThroughFiltersAndStopsAtACutLink)
     EXPECT_EQ(plus10.producer(), static_cast<AudioProducer*>(&plus1));
 
     feed_consumer(source, buffer16({ 5, 6 }, 8000));
-    ASSERT_EQ(sink.buffers().size(), 1u);
-    EXPECT_EQ(audio_test::samples16(sink.buffers()[0]), (std::vector<int16_t> { 16, 17 }));
+    EXPECT_EQ(sink.samples(), (std::vector<int16_t> { 16, 17 })); // in one buffer: see the counts below
 
     // Cutting the middle link drops what would pass it; re-making it lets buffers through again.
     connect(plus1, nullptr);
@@ -82,8 +81,7 @@ TEST(AudioChain, PushRunsThroughFiltersAndStopsAtACutLink)
     // Linking a producer elsewhere clears the old consumer's back-link.
     Collector other;
     connect(plus10, &other);
-    EXPECT_EQ(sink.producer(), nullptr);
-    EXPECT_EQ(other.producer(), static_cast<AudioProducer*>(&plus10));
+    EXPECT_TRUE(sink.producer() == nullptr && other.producer() == &plus10);
 }
 
 TEST(AudioChain, PullAsksTheUpstreamThroughEveryFilter)
@@ -93,8 +91,8 @@ TEST(AudioChain, PullAsksTheUpstreamThroughEveryFilter)
     connect(source, &plus1);
     connect(plus1, &plus10);
     AudioBuffer pulled = plus10.get_data(3);
-    EXPECT_EQ(source.asked, 3);
-    EXPECT_EQ(audio_test::samples16(pulled), (std::vector<int16_t> { 111, 111, 111 }));
+    EXPECT_EQ(
+        std::pair(source.asked, audio_test::samples16(pulled)), std::pair(3, std::vector<int16_t> { 111, 111, 111 }));
     Collector unlinked;
     EXPECT_TRUE(pull_upstream(unlinked, 10).empty() && pull_upstream(unlinked, 10).format.is_none());
 }

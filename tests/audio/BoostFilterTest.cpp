@@ -41,22 +41,20 @@ std::vector<int16_t> boost(
 TEST(BoostFilter, CurvePointsForEachLevel)
 {
     BoostFilter filter;
-    struct Case {
-        int32_t level, x1, y1, x2;
-    };
-    // Level 100 is steep: its middle point is clipped at 30000 and the upper one joins it there.
-    for (Case c : { Case { 2, 2000, 2000, 16000 }, Case { 4, 2000, 3250, 8687 }, Case { 8, 2000, 5750, 5031 },
-             Case { 100, 1335, 30000, 1335 } }) {
-        filter.set_level(c.level);
+    // Each level and the points of its curve. Level 100 is steep: its middle point is clipped at 30000 and
+    // the upper one joins it there.
+    for (auto [level, x1, y1, x2] : { std::array { 2, 2000, 2000, 16000 }, std::array { 4, 2000, 3250, 8687 },
+             std::array { 8, 2000, 5750, 5031 }, std::array { 100, 1335, 30000, 1335 } }) {
+        filter.set_level(level);
         auto const curve = filter.curve();
-        EXPECT_EQ((std::array { curve.x0, curve.y0, curve.x1, curve.y1, curve.x2 }),
-            (std::array { 750, 750, c.x1, c.y1, c.x2 }))
-            << "level " << c.level;
+        EXPECT_EQ(
+            (std::array { curve.x0, curve.y0, curve.x1, curve.y1, curve.x2 }), (std::array { 750, 750, x1, y1, x2 }))
+            << "level " << level;
         // The curve passes through its points and never raises amplitudes under 750.
-        EXPECT_EQ((std::array { filter.map(c.x1), filter.map(c.x2), filter.map(32768) }),
-            (std::array<int64_t, 3> { int64_t(c.y1) << 14, int64_t(30000) << 14, int64_t(32768) << 14 }));
+        EXPECT_EQ((std::array { filter.map(x1), filter.map(x2), filter.map(32768) }),
+            (std::array<int64_t, 3> { int64_t(y1) << 14, int64_t(30000) << 14, int64_t(32768) << 14 }));
         for (int32_t a : { 0, 1, 400, 749, 750 })
-            EXPECT_EQ(filter.map(a), int64_t(a) << 14) << "level " << c.level << " amplitude " << a;
+            EXPECT_EQ(filter.map(a), int64_t(a) << 14) << "level " << level << " amplitude " << a;
     }
     filter.set_level(0); // no division by zero: counts as off
     EXPECT_EQ(filter.level(), 1);
@@ -235,12 +233,11 @@ TEST(BoostFilter, DrainHandsOnTheTailAtTheLastGain)
     filter.drain();
     std::vector<int16_t> const all = sink.samples();
     ASSERT_EQ(all.size(), input.size());
-    int32_t body_peak = 0, tail_peak = 0;
+    int32_t peaks[2] = {}; // of the boosted body and of the drained tail
     for (size_t i = 0; i < all.size(); ++i)
-        (i < boosted ? body_peak : tail_peak)
-            = std::max<int32_t>(i < boosted ? body_peak : tail_peak, std::abs(all[i]));
-    EXPECT_GT(body_peak, 5500);
-    EXPECT_NEAR(tail_peak, body_peak, 2);
+        peaks[i >= boosted] = std::max<int32_t>(peaks[i >= boosted], std::abs(all[i]));
+    EXPECT_GT(peaks[0], 5500);
+    EXPECT_NEAR(peaks[1], peaks[0], 2);
     filter.drain(); // nothing left: nothing more
     EXPECT_EQ(sink.samples().size(), input.size());
 

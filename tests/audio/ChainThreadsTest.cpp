@@ -14,15 +14,12 @@ namespace {
 
 constexpr int32_t RATE = 8000;
 
-// A sawtooth from -700 to 699: quiet enough that boosting leaves it as it is, so the writer can check
-// that what reaches it is the input, in order, with gaps only where the gate was cut.
-int16_t after(int16_t v)
-{
-    return v == 699 ? -700 : static_cast<int16_t>(v + 1);
-}
-
 class CheckingWriter final : public AudioConsumer {
 public:
+    // A sawtooth from -700 to 699: quiet enough that boosting leaves it as it is, so the writer can check
+    // that what reaches it is the input, in order, with gaps only where the gate was cut.
+    static int16_t after(int16_t v) { return v == 699 ? -700 : static_cast<int16_t>(v + 1); }
+
     void on_data(AudioBuffer const& buffer) override
     {
         auto const samples = audio_test::samples16(buffer);
@@ -57,8 +54,7 @@ TEST(ChainThreads, TheMainThreadRelinksWhileTheCaptureThreadDelivers)
 
     // The capture thread delivers BLOCKS while the main thread relinks, then, once the gate stays open
     // for good, a tail of TAIL blocks that must all be written.
-    constexpr int BLOCKS = 3000;
-    constexpr int TAIL = 100;
+    constexpr int BLOCKS = 3000, TAIL = 100;
     std::atomic<int> phase { 0 }; // 0 relinking, 1 capture waits, 2 gate open for good
     std::thread capture_thread([&] {
         int16_t v = -700;
@@ -67,7 +63,7 @@ TEST(ChainThreads, TheMainThreadRelinksWhileTheCaptureThreadDelivers)
                 std::vector<int16_t> block(160);
                 for (auto& s : block) {
                     s = v;
-                    v = after(v);
+                    v = CheckingWriter::after(v);
                 }
                 feed_consumer(capture, audio_test::buffer16(block, RATE));
             }

@@ -47,8 +47,7 @@ TEST(FileWriters, TheFactoryKnowsFourFormatsByTheirExactNames)
     for (auto const& [name, bit_rate] : kinds) {
         auto w = create_writer(core::from_utf8(dir + "/x"), name, 1, 16, 8000, 64000, false);
         ASSERT_TRUE(w && w->status().is_good());
-        EXPECT_EQ(w->format_name(), name);
-        EXPECT_EQ(w->rate_info().bit_rate(), bit_rate) << core::to_utf8(name);
+        EXPECT_EQ(std::tuple(w->format_name(), w->rate_info().bit_rate()), std::tuple(name, bit_rate));
     }
     EXPECT_FALSE(writer(dir + "/x", u"pcm", false) || writer(dir + "/x", u"Vorbis", false));
     EXPECT_FALSE(file_exists(dir + "/x")) << "a new writer that got nothing leaves no file";

@@ -11,12 +11,10 @@ namespace {
 TEST(LevelMeter, SilenceCountsFromTheLastLoudFrame)
 {
     LevelMeter meter;
-    EXPECT_EQ(meter.silence(), 2.0);
-    EXPECT_FALSE(meter.is_silent()); // two seconds is not more than the maximum
+    EXPECT_EQ(std::pair(meter.silence(), meter.is_silent()), std::pair(2.0, false)) << "2 s is not over the maximum";
     for (int i = 0; i < 30; ++i) // a threshold of zero is never silent
         meter.on_data(buffer16(std::vector<int16_t>(1600, 0), 8000));
-    EXPECT_EQ(meter.silence(), 0.0);
-    EXPECT_FALSE(meter.is_silent());
+    EXPECT_EQ(std::pair(meter.silence(), meter.is_silent()), std::pair(0.0, false));
     meter.set_threshold(0.5);
 
     std::vector<int16_t> samples(8000, 100);
@@ -32,8 +30,7 @@ TEST(LevelMeter, SilenceCountsFromTheLastLoudFrame)
     for (int i = 0; i < 7; ++i)
         meter.on_data(buffer16(std::vector<int16_t>(1600, 0), 8000));
     EXPECT_NEAR(meter.silence(), 2.1, 1e-9);
-    EXPECT_TRUE(meter.is_silent());
-    EXPECT_EQ(meter.level(), 0.0);
+    EXPECT_TRUE(meter.is_silent() && meter.level() == 0.0);
 
     meter.on_data(AudioBuffer(core::SharedBuffer(), AudioFormat { 1, 16, 8000 }));
     EXPECT_NEAR(meter.silence(), 2.1, 1e-9); // an empty buffer changes nothing

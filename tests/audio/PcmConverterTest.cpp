@@ -10,9 +10,8 @@ using audio_test::le;
 namespace {
 
 // One frame in, pushed through the converter: the 16-bit samples that come out.
-std::vector<int16_t> convert(platform::riff::Format f, std::string const& frame)
+std::vector<int16_t> convert(platform::riff::Format const& f, std::string const& frame)
 {
-    f.block_align = static_cast<uint16_t>(f.channels * f.bits / 8);
     PcmConverter converter(f);
     audio_test::Collector out;
     connect(converter, &out);
@@ -23,13 +22,13 @@ std::vector<int16_t> convert(platform::riff::Format f, std::string const& frame)
 
 platform::riff::Format format(uint16_t coding, uint16_t channels, uint16_t bits, uint32_t mask = 0)
 {
-    platform::riff::Format f;
-    f.tag = f.coding = coding;
-    f.channels = channels;
-    f.bits = bits;
-    f.rate = 8000;
-    f.channel_mask = mask;
-    return f;
+    return { .tag = coding,
+        .coding = coding,
+        .channels = channels,
+        .rate = 8000,
+        .block_align = static_cast<uint16_t>(channels * bits / 8),
+        .bits = bits,
+        .channel_mask = mask };
 }
 
 std::string f32(float value)

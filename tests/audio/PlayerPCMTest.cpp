@@ -131,6 +131,9 @@ protected:
         connect(source, &player);
     }
 
+    // Plays what the source holds, to its end.
+    bool play_to_end(double seconds = 20) { return player.play() && wait_finished(player, seconds); }
+
     RecordingWaveOut device;
     Source source;
     PlayerPCM player { device };
@@ -144,8 +147,7 @@ TEST_P(PlayerBlockSizes, BlocksHold200MillisecondsAndTheStreamIsPlayedWhole)
     std::string const path = use_file_output();
     AudioBuffer const stream = tone(rate, 1, size_t(rate) * 3 / 2 + 17);
     source.add(stream);
-    ASSERT_TRUE(player.play());
-    ASSERT_TRUE(wait_finished(player));
+    ASSERT_TRUE(play_to_end());
     auto const sizes = device.record().sizes;
     ASSERT_GT(sizes.size(), 7u);
     for (size_t i = 0; i + 1 < sizes.size(); ++i)
@@ -167,15 +169,13 @@ TEST_F(PlayerPCMTest, TheVolumeIsClampedStoredAndAppliedAtEveryOpen)
     EXPECT_TRUE(device.record().volumes.empty()) << "no device is open yet";
 
     source.add(tone(8000, 1, 4000));
-    player.play();
-    ASSERT_TRUE(wait_finished(player));
+    ASSERT_TRUE(play_to_end());
     EXPECT_EQ(device.record().volumes, std::vector<uint32_t> { 0u });
     EXPECT_TRUE(played(path) == std::string(8000, '\0')) << "played at volume 0";
 
     player.set_volume(0.5);
     source.add(tone(8000, 1, 100));
-    player.play();
-    ASSERT_TRUE(wait_finished(player));
+    ASSERT_TRUE(play_to_end());
     EXPECT_EQ(device.record().volumes, (std::vector<uint32_t> { 0u, 0x7FFF7FFFu }));
 }
 
@@ -183,37 +183,33 @@ TEST_F(PlayerPCMTest, TheVolumeIsClampedStoredAndAppliedAtEveryOpen)
 // when the player thread has taken it.
 TEST_F(PlayerPCMTest, ASecondPauseDoesNothingAndPlayResumes)
 {
-    auto handled = [&](int command) {
-        source.wait_pulls(command);
+    int commands = 0;
+    // The device's pauses and restarts once the player thread has carried out `command`.
+    auto const after = [&](auto command) {
+        command();
+        source.wait_pulls(++commands);
         core::Lock wait_for_the_command_to_end(player.lock());
+        return std::pair(device.record().pauses, device.record().restarts);
     };
-    player.play();
-    handled(1);
+    auto const play = [&] { player.play(); };
+    auto const pause = [&] { player.pause(); };
+    after(play);
     EXPECT_TRUE(player.is_finished()) << "nothing to play";
-    auto pauses_and_restarts = [&] { return std::pair(device.record().pauses, device.record().restarts); };
-    player.pause();
-    handled(2);
-    EXPECT_EQ(pauses_and_restarts(), std::pair(1, 0));
-    player.pause();
-    handled(3);
-    EXPECT_EQ(pauses_and_restarts(), std::pair(1, 0));
-    player.play();
-    handled(4);
-    EXPECT_EQ(pauses_and_restarts(), std::pair(1, 1));
+    EXPECT_EQ(after(pause), std::pair(1, 0));
+    EXPECT_EQ(after(pause), std::pair(1, 0));
+    EXPECT_EQ(after(play), std::pair(1, 1));
 }
 
 TEST_F(PlayerPCMTest, PlayWithNothingLinkedOrNoSpeakerFinishes)
 {
     connect(source, nullptr);
     EXPECT_TRUE(player.is_finished());
-    ASSERT_TRUE(player.play());
-    EXPECT_TRUE(wait_finished(player));
+    EXPECT_TRUE(play_to_end());
 
     // The open fails: the playback ends instead of waiting for a device that will never answer.
     source.add(tone(8000, 1, 800));
     connect(source, &player);
-    ASSERT_TRUE(player.play());
-    EXPECT_TRUE(wait_finished(player));
+    EXPECT_TRUE(play_to_end());
 }
 
 // The device is drained and opened again in the new format; the data that showed the change is played
@@ -225,13 +221,11 @@ TEST_F(PlayerPCMTest, AStreamThatChangesItsRatePlaysBothParts)
     AudioBuffer const second = tone(44100, 1, 30000, 3);
     source.add(first);
     source.add(second);
-    player.play();
-    ASSERT_TRUE(wait_finished(player));
+    ASSERT_TRUE(play_to_end());
 
     auto const record = device.record();
-    ASSERT_EQ(record.opens.size(), 2u);
+    ASSERT_TRUE(record.opens.size() == 2 && record.written.size() == 2) << record.opens.size() << " opens";
     EXPECT_EQ(std::pair(record.opens[0].samples_per_sec, record.opens[1].samples_per_sec), std::pair(22050u, 44100u));
-    ASSERT_EQ(record.written.size(), 2u);
     EXPECT_TRUE(record.written[0] == bytes_of(first) && record.written[1] == bytes_of(second))
         << record.written[0].size() << " and " << record.written[1].size() << " bytes";
     EXPECT_EQ(record.sizes.at(record.written[0].size() / 8820 + 1), 17640u) << "blocks of the new rate";
@@ -275,11 +269,9 @@ TEST_F(PlayerPCMTest, PlayRightAfterStopPlaysOn)
     // queued may be cut, but the 14000 frames not pulled yet are played.
     player.stop();
     EXPECT_TRUE(player.is_finished());
-    player.play();
-    ASSERT_TRUE(wait_finished(player));
+    ASSERT_TRUE(play_to_end());
     EXPECT_GE(played(path).size(), 28000u);
-    player.play();
-    EXPECT_TRUE(wait_finished(player)) << "nothing is left";
+    EXPECT_TRUE(play_to_end()) << "nothing is left";
 }
 
 TEST(PlayerPCMDeathTest, PushingToThePlayerIsAProgrammingError)
@@ -303,8 +295,7 @@ TEST_F(PlayerPCMTest, CommandsFromTheMainThreadWhileThePlayerPulls)
         levels_in_range = levels_in_range && player.level(0) >= 0.0 && player.level(1) <= 1.0;
         core::sleep(0.0001 * (i % 2));
     }
-    player.play();
-    ASSERT_TRUE(wait_finished(player, 60));
+    ASSERT_TRUE(play_to_end(60));
     EXPECT_TRUE(levels_in_range);
     std::string const out = played(path);
     ASSERT_EQ(out.size(), stream.length());

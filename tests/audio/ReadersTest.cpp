@@ -224,10 +224,8 @@ TEST(Mp3Reader, SeekingFindsTheStreamAgainAndAReadErrorEndsIt)
         numbers(info.samples_per_second(), info.bit_rate(), info.seconds_to_units(1.5)), numbers(22050, 48000, 9000));
     EXPECT_NEAR(info.units_to_seconds(6000), 1.0, 1e-12);
     EXPECT_TRUE(info.seek(int64_t(mp3.size()) + 500));
-    EXPECT_EQ(info.position(), int64_t(mp3.size()));
-    EXPECT_TRUE(info.at_end());
-    EXPECT_TRUE(info.seek_seconds(1.5));
-    EXPECT_FALSE(info.at_end());
+    EXPECT_EQ(std::pair(info.position(), info.at_end()), std::pair(int64_t(mp3.size()), true));
+    EXPECT_TRUE(info.seek_seconds(1.5) && !info.at_end());
     auto const rest = decode_all(reader->source());
     EXPECT_NEAR(double(rest.size()) / 2, 1.5 * 22050, 576 * 3) << "about the second half";
 
@@ -257,8 +255,7 @@ TEST(ReaderFactory, ReadersAreTriedInTheirFixedOrder)
     EXPECT_EQ(reader_of(audio_test::riff_wave(audio_test::gsm_fmt(), frames))->format_name(), u"GSM");
     auto fallen = reader_of(audio_test::riff_wave(audio_test::gsm_fmt(11025), frames));
     ASSERT_TRUE(fallen);
-    EXPECT_EQ(fallen->format_name(), u"mp3");
-    EXPECT_EQ(fallen->info().samples_per_second(), 44100);
+    EXPECT_EQ(std::tuple(fallen->format_name(), fallen->info().samples_per_second()), std::tuple(u"mp3", 44100));
     EXPECT_FALSE(reader_of("") || reader_of(std::string(5000, 'x')) || create_reader(u"/no/such/file.mp3"));
 }
 
@@ -286,10 +283,7 @@ TEST(VorbisReader, PiecesAreAtMost8192FramesAndPositionsAreFrames)
     ASSERT_TRUE(reader.is_valid());
     EXPECT_EQ(numbers(reader.channels(), reader.length()), numbers(2, 44100));
     int64_t frames = 0;
-    for (;;) {
-        AudioBuffer const b = reader.get_data(20000);
-        if (b.empty())
-            break;
+    for (AudioBuffer b = reader.get_data(20000); !b.empty(); b = reader.get_data(20000)) {
         EXPECT_LE(b.frames(), 8192u);
         EXPECT_EQ(b.format, (AudioFormat { 2, 16, 44100 }));
         frames += int64_t(b.frames());

@@ -11,6 +11,7 @@ using audio_test::Collector;
 using audio_test::one_line_naming;
 using audio_test::ramp;
 using audio_test::stderr_of;
+using platform::WaveHandle;
 using testing_support::LogCapture;
 using testing_support::wav16;
 
@@ -51,6 +52,14 @@ void record_to_end(RecorderPCM& recorder, Collector& sink)
     EXPECT_TRUE(recorder.is_running());
 }
 
+// Records the whole file input in the given format; the recorder is gone on return, and with it what
+// it held.
+void record_all(Collector& sink, int32_t channels, int32_t rate, int32_t bits)
+{
+    RecorderPCM recorder(channels, rate, bits);
+    record_to_end(recorder, sink);
+}
+
 class BlockSizes : public RecorderPCMTest, public ::testing::WithParamInterface<std::pair<int32_t, int32_t>> { };
 
 TEST_P(BlockSizes, FullBlocksHold200MillisecondsAndTheLastWhatWasLeft)
@@ -83,10 +92,7 @@ TEST_F(RecorderPCMTest, AFileMicrophoneIsConvertedToTheAskedFormat)
     std::vector<int16_t> const stereo = ramp(20000 * 2);
     use_wav_input(wav16(16000, stereo, 2));
     Collector sink;
-    {
-        RecorderPCM recorder(1, 8000, 16);
-        record_to_end(recorder, sink);
-    }
+    record_all(sink, 1, 8000, 16);
     EXPECT_EQ(sink.samples(), convert(stereo, 2, 16000, 8000));
     EXPECT_EQ(sink.buffers().back().length(), 800u);
     EXPECT_TRUE(log.contains_all({ "waveInOpen handle=", "MM_WIM_OPEN\n", "recorder good start\n",
@@ -103,11 +109,8 @@ TEST_F(RecorderPCMTest, AFileMicrophoneIsConvertedToTheAskedFormat)
     }
     use_wav_input(audio_test::wav_bytes(1, 1, 11025, 8, bytes8));
     Collector up;
-    {
-        RecorderPCM recorder(2, 22050, 8);
-        EXPECT_EQ(recorder.block_size(), 8820);
-        record_to_end(recorder, up);
-    }
+    EXPECT_EQ(RecorderPCM(2, 22050, 8).block_size(), 8820);
+    record_all(up, 2, 22050, 8);
     std::vector<uint8_t> want;
     for (int16_t v : convert(as16, 1, 11025, 22050))
         want.insert(want.end(), 2, static_cast<uint8_t>((v + 32768) >> 8));
@@ -121,10 +124,7 @@ TEST_F(RecorderPCMTest, RealTimeInputGivesTheSameSamples)
     use_wav_input(wav16(8000, samples), false);
     Collector sink;
     uint32_t const started = platform::tick_count();
-    {
-        RecorderPCM recorder(1, 8000, 16);
-        record_to_end(recorder, sink);
-    }
+    record_all(sink, 1, 8000, 16);
     EXPECT_GE(platform::tick_count() - started, 250u) << "0.3 s of input came sooner than real time";
     EXPECT_EQ(sink.samples(), samples);
 }
@@ -174,14 +174,11 @@ public:
     std::map<std::string, uint32_t> failing;
     std::atomic<int> stops { 0 };
 
-    uint32_t start(platform::WaveHandle handle) override
-    {
-        return failing.contains("start") ? failing.at("start") : WaveIn::start(handle);
-    }
-    uint32_t stop(platform::WaveHandle handle) override
+    uint32_t start(WaveHandle h) override { return failing.contains("start") ? failing.at("start") : WaveIn::start(h); }
+    uint32_t stop(WaveHandle h) override
     {
         ++stops;
-        return failing.contains("stop") ? failing.at("stop") : WaveIn::stop(handle);
+        return failing.contains("stop") ? failing.at("stop") : WaveIn::stop(h);
     }
 };
 
@@ -192,9 +189,7 @@ TEST_F(RecorderPCMTest, PauseStopsTheDeviceOnce)
     RecorderPCM recorder(1, 8000, 16, device);
     EXPECT_FALSE(recorder.is_stopped());
     ASSERT_TRUE(recorder.start());
-    EXPECT_TRUE(recorder.pause());
-    EXPECT_TRUE(recorder.is_stopped());
-    EXPECT_TRUE(recorder.pause());
+    EXPECT_TRUE(recorder.pause() && recorder.is_stopped() && recorder.pause());
     EXPECT_EQ(device.stops.load(), 1);
 }
 
@@ -218,8 +213,7 @@ TEST_F(RecorderPCMTest, DeviceErrorsAreLoggedAndLeaveTheRecorderStopped)
         EXPECT_TRUE(recorder.start()); // the device is open
         EXPECT_TRUE(
             testing_support::wait_until([&] { return log.contains("recorder bad start!!!!! waveInStart=1\n"); }));
-        EXPECT_TRUE(recorder.is_stopped());
-        EXPECT_TRUE(recorder.pause()); // stopped already: the device is not asked
+        EXPECT_TRUE(recorder.is_stopped() && recorder.pause()); // stopped already: the device is not asked
         EXPECT_EQ(device.stops.load(), 0);
     }
 }
@@ -238,10 +232,8 @@ TEST_F(RecorderPCMTest, SdlCapturesBlocksOfTheAskedFormat)
     }
     auto const buffers = sink.buffers();
     ASSERT_GE(buffers.size(), 2u);
-    EXPECT_EQ(buffers[0].length(), 12800u);
     EXPECT_EQ(buffers[0].format, (AudioFormat { 2, 16, 16000 }));
-    for (int16_t s : audio_test::samples16(buffers[0]))
-        ASSERT_EQ(s, 0);
+    EXPECT_EQ(audio_test::samples16(buffers[0]), std::vector<int16_t>(6400, 0)) << "0.2 s of silence";
 
     // A driver that does not exist: no microphone, one line on standard error.
     setenv("SDL_AUDIODRIVER", "ravelin-no-such-driver", 1);

@@ -45,9 +45,9 @@ TEST_F(WaveInTest, BlocksComeBackDoneInOrderWithTheirMessages)
         ASSERT_EQ(wave_in_add_buffer(handle, block), MMSYSERR_NOERROR);
         EXPECT_EQ(block.flags.load(), WHDR_PREPARED | WHDR_INQUEUE);
     }
-    EXPECT_EQ(wave_in_add_buffer(handle, b.blocks[0]), WAVERR_STILLPLAYING);
-    EXPECT_EQ(wave_in_unprepare_header(handle, b.blocks[0]), WAVERR_STILLPLAYING);
-    EXPECT_EQ(wave_in_close(handle), WAVERR_STILLPLAYING);
+    EXPECT_EQ((std::array { wave_in_add_buffer(handle, b.blocks[0]), wave_in_unprepare_header(handle, b.blocks[0]),
+                  wave_in_close(handle) }),
+        (std::array { WAVERR_STILLPLAYING, WAVERR_STILLPLAYING, WAVERR_STILLPLAYING }));
     EXPECT_EQ(wave_in_start(handle), MMSYSERR_NOERROR);
 
     // 520 bytes in blocks of 100: five full, then 20 bytes; the three blocks go round.
@@ -57,8 +57,8 @@ TEST_F(WaveInTest, BlocksComeBackDoneInOrderWithTheirMessages)
         ASSERT_EQ(m.message, MM_WIM_DATA);
         auto* block = reinterpret_cast<WaveBlock*>(m.lparam);
         ASSERT_EQ(block, &b.blocks[expected % 3]);
-        EXPECT_EQ(block->flags.load(), WHDR_PREPARED | WHDR_DONE);
-        EXPECT_EQ(block->bytes_recorded.load(), expected < 5 ? 100u : 20u);
+        EXPECT_EQ(std::pair(block->flags.load(), block->bytes_recorded.load()),
+            std::pair(WHDR_PREPARED | WHDR_DONE, expected < 5 ? 100u : 20u));
         received.append(reinterpret_cast<char const*>(block->data), block->bytes_recorded.load());
         EXPECT_FALSE(wave_input_ended()) << "a filled block is still out";
         ASSERT_EQ(wave_in_add_buffer(handle, *block), MMSYSERR_NOERROR);
@@ -109,10 +109,9 @@ TEST_F(WaveInTest, DamagedFilesNeverCrashTheInput)
         wave_in_start(handle);
         // Re-queue every block that comes back until the file has been given in full.
         Message m;
-        while (!wave_input_wait_end(5)) {
+        while (!wave_input_wait_end(5))
             while (peek_message(m, THREAD_MESSAGES, MM_WIM_DATA, MM_WIM_DATA, Peek::REMOVE))
                 wave_in_add_buffer(handle, *reinterpret_cast<WaveBlock*>(m.lparam));
-        }
         wave_in_reset(handle);
         EXPECT_EQ(wave_in_close(handle), MMSYSERR_NOERROR);
         while (peek_message(m, 0, 0, 0, Peek::REMOVE)) { }

@@ -76,10 +76,8 @@ TEST_F(WaveOutTest, BlocksArePlayedInOrderAndComeBackDone)
     ASSERT_EQ(wave_out_restart(handle), MMSYSERR_NOERROR);
     for (auto& b : blocks) {
         Message const m = next();
-        ASSERT_EQ(m.message, MM_WOM_DONE);
-        EXPECT_EQ(m.wparam, handle);
-        EXPECT_EQ(reinterpret_cast<WaveBlock*>(m.lparam), &b.header);
-        EXPECT_EQ(b.header.flags.load(), WHDR_PREPARED | WHDR_DONE);
+        EXPECT_EQ(std::tuple(m.message, m.wparam, reinterpret_cast<WaveBlock*>(m.lparam), b.header.flags.load()),
+            std::tuple(MM_WOM_DONE, uintptr_t(handle), &b.header, WHDR_PREPARED | WHDR_DONE));
         EXPECT_EQ(wave_out_unprepare_header(handle, b.header), MMSYSERR_NOERROR);
     }
     close(handle);

@@ -6,11 +6,11 @@ using namespace platform;
 
 TEST(DisplayTest, ScreenDescriptionsParseOrAreRefused)
 {
-    Screen screen;
-    ASSERT_TRUE(parse_screen("480x640@192", screen));
-    EXPECT_EQ(screen, (Screen { 480, 640, 192, 0 }));
-    ASSERT_TRUE(parse_screen("800x480@96", screen));
-    EXPECT_EQ(screen, (Screen { 800, 480, 96, 1 }));
+    for (auto const& [text, parsed] : { std::pair { "480x640@192", Screen { 480, 640, 192, 0 } },
+             std::pair { "800x480@96", Screen { 800, 480, 96, 1 } } }) {
+        Screen screen;
+        EXPECT_TRUE(parse_screen(text, screen) && screen == parsed) << text;
+    }
     for (char const* bad : { "", "480x640", "480x640@", "x640@96", "480*640@96", "480x640@96 ", "-480x640@96",
              "480x640@96x", "99999x640@96", "480x640@0", "480x640@4294967392" }) {
         Screen kept { 1, 2, 3, 0 };
@@ -23,8 +23,7 @@ TEST(DisplayTest, PointsOutsideTheWindowSurviveTheMessage)
 {
     for (auto [x, y] : { std::pair { -5, 700 }, std::pair { 0, -1 }, std::pair { 32767, -32768 } }) {
         intptr_t const lparam = point_lparam(x, y);
-        EXPECT_EQ(lparam_x(lparam), x);
-        EXPECT_EQ(lparam_y(lparam), y);
+        EXPECT_EQ(std::pair(lparam_x(lparam), lparam_y(lparam)), std::pair(x, y));
     }
 }
 
@@ -64,10 +63,8 @@ TEST(DisplayTest, HeadlessInputBecomesTheWindowsMessages)
     display.minimize();
     auto messages = drain(window);
     ASSERT_EQ(messages.size(), 3u);
-    EXPECT_EQ(messages[0].message, WM_LBUTTONDOWN);
-    EXPECT_EQ(messages[1].message, WM_CAPTURECHANGED);
-    EXPECT_EQ(messages[2].message, WM_ACTIVATE);
-    EXPECT_EQ(messages[2].wparam, WA_INACTIVE);
+    EXPECT_EQ(std::tuple(messages[0].message, messages[1].message, messages[2].message, messages[2].wparam),
+        std::tuple(WM_LBUTTONDOWN, WM_CAPTURECHANGED, WM_ACTIVATE, uintptr_t(WA_INACTIVE)));
     display.pen_up(3, 4); // the lost press has no lift any more
     display.restore();
     messages = drain(window);
@@ -81,12 +78,9 @@ TEST(DisplayTest, HeadlessInputBecomesTheWindowsMessages)
     display.text(u"ж😀");
     messages = drain(window);
     ASSERT_EQ(messages.size(), 6u);
-    EXPECT_EQ(messages[0].lparam & KEY_REPEAT_BIT, 0);
-    EXPECT_NE(messages[1].lparam & KEY_REPEAT_BIT, 0);
-    EXPECT_EQ(messages[2].message, WM_KEYUP);
-    EXPECT_EQ(messages[3].wparam, u'ж');
-    EXPECT_EQ(messages[4].wparam, 0xD83Du);
-    EXPECT_EQ(messages[5].wparam, 0xDE00u);
+    EXPECT_TRUE(!(messages[0].lparam & KEY_REPEAT_BIT) && (messages[1].lparam & KEY_REPEAT_BIT));
+    EXPECT_EQ(std::tuple(messages[2].message, messages[3].wparam, messages[4].wparam, messages[5].wparam),
+        std::tuple(WM_KEYUP, uintptr_t(u'ж'), uintptr_t(0xD83D), uintptr_t(0xDE00)));
 
     destroy_window(window);
     unregister_class(u"DisplayTestWindow");

@@ -33,13 +33,11 @@ protected:
 
     std::unique_ptr<InstanceServer> serve(std::optional<uint32_t> uid = {})
     {
-        return std::make_unique<InstanceServer>(
-            NAME, window,
-            [this](std::string const& problem) {
-                std::lock_guard lock(mutex);
-                reports.push_back(problem);
-            },
-            uid);
+        auto const report = [this](std::string const& problem) {
+            std::lock_guard lock(mutex);
+            reports.push_back(problem);
+        };
+        return std::make_unique<InstanceServer>(NAME, window, report, uid);
     }
 
     // The next WM_COPYDATA's bytes; none when nothing else arrives within 0.3 s.
@@ -47,27 +45,27 @@ protected:
     {
         set_timer(window, 9, 300);
         Message m;
-        while (get_message(m, window, 0, 0) != 0) {
-            if (m.message == WM_TIMER)
-                break;
-            if (m.message == WM_COPYDATA) {
-                std::unique_ptr<CopyData> data(reinterpret_cast<CopyData*>(m.lparam));
-                kill_timer(window, 9);
-                return data->bytes;
-            }
-        }
+        std::optional<std::vector<uint8_t>> bytes;
+        while (!bytes && get_message(m, window, 0, 0) != 0 && m.message != WM_TIMER)
+            if (m.message == WM_COPYDATA)
+                bytes = std::unique_ptr<CopyData>(reinterpret_cast<CopyData*>(m.lparam))->bytes;
         kill_timer(window, 9);
-        return std::nullopt;
+        return bytes;
+    }
+
+    static sockaddr_un socket_address()
+    {
+        sockaddr_un address {};
+        address.sun_family = AF_UNIX;
+        std::strcpy(address.sun_path, (instance_folder() + "/InstanceTest.sock").c_str());
+        return address;
     }
 
     // A client's end of a new connection; -1 when it cannot connect.
     static int connected()
     {
         int const fd = socket(AF_UNIX, SOCK_STREAM, 0);
-        sockaddr_un address {};
-        address.sun_family = AF_UNIX;
-        std::string const path = instance_folder() + "/InstanceTest.sock";
-        std::strcpy(address.sun_path, path.c_str());
+        sockaddr_un address = socket_address();
         if (connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
             close(fd);
             return -1;
@@ -125,14 +123,11 @@ TEST_F(InstanceTest, AMessageReachesTheWindowAndTheFolderIsPrivate)
 TEST_F(InstanceTest, ASocketLeftByAKilledInstanceBlocksNothing)
 {
     // A bound socket whose listener is gone is what SIGKILL leaves behind.
-    std::string const path = instance_folder() + "/InstanceTest.sock";
     int const stale = socket(AF_UNIX, SOCK_STREAM, 0);
-    sockaddr_un address {};
-    address.sun_family = AF_UNIX;
-    std::strcpy(address.sun_path, path.c_str());
+    sockaddr_un address = socket_address();
     ASSERT_EQ(bind(stale, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
     close(stale);
-    ASSERT_TRUE(std::filesystem::exists(path));
+    ASSERT_TRUE(std::filesystem::exists(address.sun_path));
     EXPECT_EQ(send_to_instance(NAME, 0, { 1, 2 }), SendResult::NO_INSTANCE);
     auto server = serve();
     EXPECT_TRUE(server->listening());
@@ -151,21 +146,18 @@ TEST_F(InstanceTest, APeerOfAnotherUserIsRefused)
 TEST_F(InstanceTest, MalformedAndOversizedMessagesAreDropped)
 {
     auto server = serve();
-    struct Case {
-        std::string bytes;
-        char const* report;
-    };
-    Case const cases[] = {
+    std::pair<std::string, char const*> const cases[] = {
+        // the bytes, and what the report names
         { "HELLO, this is not a message", "header" },
         { "RVC", "header" },
         { header(0, MAX_COPY_BYTES + 1) + std::string(64, 'x'), "over 32 KiB" },
         { header(0, 0xFFFFFFFF), "over 32 KiB" },
         { header(0, 10) + "abcd", "shorter than its length" },
     };
-    for (auto const& c : cases) {
-        send_raw(c.bytes);
-        EXPECT_EQ(received(), std::nullopt) << c.report;
-        EXPECT_NE(last_report().find(c.report), std::string::npos) << last_report();
+    for (auto const& [bytes, report] : cases) {
+        send_raw(bytes);
+        EXPECT_EQ(received(), std::nullopt) << report;
+        EXPECT_NE(last_report().find(report), std::string::npos) << last_report();
     }
     // The server goes on taking good messages.
     EXPECT_EQ(send_to_instance(NAME, 0, { 5, 6 }), SendResult::SENT);

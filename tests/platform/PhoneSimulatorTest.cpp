@@ -1,6 +1,5 @@
 #include <TestSupport.h>
 #include <filesystem>
-#include <gtest/gtest.h>
 #include <platform/folder_watch.h>
 #include <platform/phone/phone_devices.h>
 #include <platform/phone/phone_simulator.h>
@@ -22,12 +21,8 @@ std::string phone_command(std::string const& arguments)
 TEST(PhoneSimulator, PublishesACallsLifeAsAPhoneDoes)
 {
     phone_command("hangup");
-    struct Step {
-        char const* command;
-        int exit_code;
-        uint32_t count, status;
-        LineCallState line;
-    };
+    // The command, its exit code, then the calls, the status and the line's first call as published.
+    using Step = std::tuple<char const*, int, uint32_t, uint32_t, LineCallState>;
     Step const steps[] = { { "answer", 1, 0, 0, LineCallState::IDLE },
         { "ring '' --name 'No One'", 0, 1, STATUS_RINGING, LineCallState::OFFERING },
         { "dial 5550100", 1, 1, STATUS_RINGING, LineCallState::OFFERING },
@@ -38,13 +33,14 @@ TEST(PhoneSimulator, PublishesACallsLifeAsAPhoneDoes)
         { "hangup extra", 1, 1, STATUS_DIALING, LineCallState::DIALING }, { "hangup", 0, 0, 0, LineCallState::IDLE } };
     PhoneSimulator phone;
     auto line = open_telephony_line();
-    for (auto const& step : steps) {
-        EXPECT_EQ(phone_command(step.command).substr(0, 2), std::to_string(step.exit_code) + " ") << step.command;
+    for (auto const& [command, exit_code, count, status, first_call] : steps) {
+        EXPECT_EQ(phone_command(command).substr(0, 2), std::to_string(exit_code) + " ") << command;
         auto const state = phone.state();
-        EXPECT_EQ(state.active_call_count, step.count) << step.command;
-        EXPECT_EQ(state.status, step.status) << step.command;
         auto const calls = line->calls(0);
-        EXPECT_EQ(calls.empty() ? LineCallState::IDLE : calls[0].state, step.line) << step.command;
+        EXPECT_EQ(
+            std::tuple(state.active_call_count, state.status, calls.empty() ? LineCallState::IDLE : calls[0].state),
+            std::tuple(count, status, first_call))
+            << command;
     }
     EXPECT_EQ(line->line_names(), std::vector<std::u16string> { CELLULAR_LINE });
     EXPECT_NE(phone_command("ring 5550100 --name Bo").find("0 "), std::string::npos);
@@ -58,8 +54,7 @@ TEST(PhoneSimulator, ServeCarriesOutSpeakerRequests)
     std::string problem;
     phone.hangup(problem);
     auto devices = open_phone_devices();
-    ASSERT_TRUE(devices);
-    ASSERT_EQ(devices->device_count(), 1u);
+    ASSERT_TRUE(devices && devices->device_count() == 1);
     std::string const dir = testing_support::fresh_dir("serve");
     struct Service {
         std::string pid;

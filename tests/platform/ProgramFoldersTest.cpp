@@ -1,6 +1,5 @@
 #include <TestSupport.h>
 #include <filesystem>
-#include <gtest/gtest.h>
 #include <platform/services/shell.h>
 #include <sys/stat.h>
 

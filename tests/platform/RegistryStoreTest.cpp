@@ -1,7 +1,6 @@
 #include <TestSupport.h>
 #include <cstdio>
 #include <filesystem>
-#include <gtest/gtest.h>
 #include <platform/services/registry_store.h>
 #include <platform/services/registry_values.h>
 #include <unistd.h>
@@ -10,40 +9,48 @@ using namespace platform;
 
 namespace {
 
+constexpr auto CU = RegistryRoot::CURRENT_USER;
+
 RegistryValue dword(uint32_t n)
 {
     return RegistryValue { REG_DWORD, { uint8_t(n), uint8_t(n >> 8), uint8_t(n >> 16), uint8_t(n >> 24) } };
 }
 
+std::string store_path()
+{
+    return testing_support::fresh_dir("reg") + "/r.db";
+}
+
+// A store at `path` whose "K" holds the text "Format" = "Mp3High".
+void format_stored(std::string const& path)
+{
+    RegistryStore store(path);
+    write_text(store, CU, u"K", u"Format", u"Mp3High");
+}
+
 TEST(RegistryStore, KeysAreCreatedWithTheirParentsAndListedInCreationOrder)
 {
-    RegistryStore store(testing_support::fresh_dir("reg") + "/r.db");
+    RegistryStore store(store_path());
     ASSERT_TRUE(store.is_open());
-    EXPECT_FALSE(store.key_exists(RegistryRoot::CURRENT_USER, u"Software\\Korvex"));
-    ASSERT_TRUE(store.create_key(RegistryRoot::CURRENT_USER, u"Software\\Korvex\\Ravelin"));
-    ASSERT_TRUE(store.create_key(RegistryRoot::CURRENT_USER, u"Software\\Korvex\\Alpha"));
-    EXPECT_TRUE(store.key_exists(RegistryRoot::CURRENT_USER, u"software\\KORVEX"));
+    EXPECT_FALSE(store.key_exists(CU, u"Software\\Korvex"));
+    ASSERT_TRUE(store.create_key(CU, u"Software\\Korvex\\Ravelin") && store.create_key(CU, u"Software\\Korvex\\Alpha"));
+    EXPECT_TRUE(store.key_exists(CU, u"software\\KORVEX"));
     EXPECT_FALSE(store.key_exists(RegistryRoot::LOCAL_MACHINE, u"Software\\Korvex"));
-    auto names = store.subkeys(RegistryRoot::CURRENT_USER, u"Software\\Korvex");
-    ASSERT_TRUE(names);
-    EXPECT_EQ(*names, (std::vector<std::u16string> { u"Ravelin", u"Alpha" }));
-    EXPECT_FALSE(store.subkeys(RegistryRoot::CURRENT_USER, u"Nothing"));
+    EXPECT_EQ(store.subkeys(CU, u"Software\\Korvex"), (std::vector<std::u16string> { u"Ravelin", u"Alpha" }));
+    EXPECT_FALSE(store.subkeys(CU, u"Nothing"));
 }
 
 TEST(RegistryStore, ValuesKeepTheirTypeAndNamesIgnoreCase)
 {
-    RegistryStore store(testing_support::fresh_dir("reg") + "/r.db");
-    ASSERT_TRUE(store.set(RegistryRoot::CURRENT_USER, u"K", u"Volume", dword(524288)));
-    auto v = store.query(RegistryRoot::CURRENT_USER, u"k", u"VOLUME");
+    RegistryStore store(store_path());
+    ASSERT_TRUE(store.set(CU, u"K", u"Volume", dword(524288)));
+    auto v = store.query(CU, u"k", u"VOLUME");
     ASSERT_TRUE(v);
-    EXPECT_EQ(v->type, REG_DWORD);
-    EXPECT_EQ(v->data, dword(524288).data);
-    ASSERT_TRUE(store.set(RegistryRoot::CURRENT_USER, u"K", u"volume", RegistryValue { REG_SZ, { 'a', 0, 0, 0 } }));
-    v = store.query(RegistryRoot::CURRENT_USER, u"K", u"Volume");
-    ASSERT_TRUE(v);
-    EXPECT_EQ(v->type, REG_SZ);
-    EXPECT_TRUE(store.remove_value(RegistryRoot::CURRENT_USER, u"K", u"Volume"));
-    EXPECT_FALSE(store.query(RegistryRoot::CURRENT_USER, u"K", u"Volume"));
+    EXPECT_EQ(std::pair(v->type, v->data), std::pair(REG_DWORD, dword(524288).data));
+    ASSERT_TRUE(store.set(CU, u"K", u"volume", RegistryValue { REG_SZ, { 'a', 0, 0, 0 } }));
+    EXPECT_EQ(store.query(CU, u"K", u"Volume").value_or(dword(0)).type, REG_SZ);
+    EXPECT_TRUE(store.remove_value(CU, u"K", u"Volume"));
+    EXPECT_FALSE(store.query(CU, u"K", u"Volume"));
 }
 
 // Text and numbers have one coding for every reader. A value of at most one byte reads as empty text
@@ -51,60 +58,52 @@ TEST(RegistryStore, ValuesKeepTheirTypeAndNamesIgnoreCase)
 // it is of the text type.
 TEST(RegistryStore, TypedReadsOfShortAndMistypedValues)
 {
-    RegistryStore store(testing_support::fresh_dir("reg") + "/r.db");
-    struct Case {
-        RegistryValue stored;
-        std::optional<std::u16string> text;
-    };
+    RegistryStore store(store_path());
+    using Case = std::pair<RegistryValue, std::optional<std::u16string>>; // stored, read as text
     for (auto const& [stored, text] : { Case { { REG_DWORD, {} }, u"" }, Case { { REG_DWORD, { 7 } }, u"" },
              Case { { REG_SZ, { 'a' } }, u"" }, Case { { REG_DWORD, { 'a', 0 } }, std::nullopt },
              Case { { REG_SZ, { 'a', 0, 0x16, 0x04, 0, 0, 'b', 0 } }, u"a\u0416" } }) {
-        ASSERT_TRUE(store.set(RegistryRoot::CURRENT_USER, u"K", u"V", stored));
-        EXPECT_EQ(read_text(store, RegistryRoot::CURRENT_USER, u"K", u"V"), text) << stored.data.size() << " bytes";
-        EXPECT_FALSE(read_dword(store, RegistryRoot::CURRENT_USER, u"K", u"V"));
+        ASSERT_TRUE(store.set(CU, u"K", u"V", stored));
+        EXPECT_EQ(read_text(store, CU, u"K", u"V"), text) << stored.data.size() << " bytes";
+        EXPECT_FALSE(read_dword(store, CU, u"K", u"V"));
     }
-    ASSERT_TRUE(write_text(store, RegistryRoot::CURRENT_USER, u"K", u"V", u"a\u0416"));
-    EXPECT_EQ(
-        store.query(RegistryRoot::CURRENT_USER, u"K", u"V")->data, (std::vector<uint8_t> { 'a', 0, 0x16, 0x04, 0, 0 }));
-    ASSERT_TRUE(write_dword(store, RegistryRoot::CURRENT_USER, u"K", u"V", 0x12345678));
-    EXPECT_EQ(store.query(RegistryRoot::CURRENT_USER, u"K", u"V")->data, dword(0x12345678).data);
-    EXPECT_EQ(read_dword(store, RegistryRoot::CURRENT_USER, u"K", u"V"), 0x12345678u);
+    ASSERT_TRUE(write_text(store, CU, u"K", u"V", u"a\u0416"));
+    EXPECT_EQ(store.query(CU, u"K", u"V")->data, (std::vector<uint8_t> { 'a', 0, 0x16, 0x04, 0, 0 }));
+    ASSERT_TRUE(write_dword(store, CU, u"K", u"V", 0x12345678));
+    EXPECT_EQ(store.query(CU, u"K", u"V")->data, dword(0x12345678).data);
+    EXPECT_EQ(read_dword(store, CU, u"K", u"V"), 0x12345678u);
 }
 
 TEST(RegistryStore, AnotherConnectionsWriteIsSeenDespiteTheCache)
 {
-    std::string const path = testing_support::fresh_dir("reg") + "/r.db";
+    std::string const path = store_path();
     RegistryStore reader(path);
     RegistryStore writer(path); // stands in for another process: its own connection and mapping
-    writer.set(RegistryRoot::CURRENT_USER, u"Software\\Korvex", u"Log", dword(0));
+    writer.set(CU, u"Software\\Korvex", u"Log", dword(0));
     uint64_t const before = reader.change_count();
-    ASSERT_EQ(reader.query(RegistryRoot::CURRENT_USER, u"Software\\Korvex", u"Log")->data, dword(0).data);
+    ASSERT_EQ(reader.query(CU, u"Software\\Korvex", u"Log")->data, dword(0).data);
     EXPECT_EQ(reader.change_count(), before) << "a read changes nothing";
-    writer.set(RegistryRoot::CURRENT_USER, u"Software\\Korvex", u"Log", dword(1));
+    writer.set(CU, u"Software\\Korvex", u"Log", dword(1));
     EXPECT_NE(reader.change_count(), before);
-    EXPECT_EQ(reader.query(RegistryRoot::CURRENT_USER, u"Software\\Korvex", u"Log")->data, dword(1).data);
+    EXPECT_EQ(reader.query(CU, u"Software\\Korvex", u"Log")->data, dword(1).data);
     EXPECT_TRUE(reader.flush());
 }
 
 TEST(RegistryStore, AnUnusableFileFailsEveryOperation)
 {
     RegistryStore store("/proc/ravelin-no-such-place/r.db");
-    EXPECT_FALSE(store.is_open());
-    EXPECT_FALSE(store.create_key(RegistryRoot::CURRENT_USER, u"K"));
-    EXPECT_FALSE(store.set(RegistryRoot::CURRENT_USER, u"K", u"V", dword(1)));
-    EXPECT_FALSE(store.query(RegistryRoot::CURRENT_USER, u"K", u"V"));
-    EXPECT_FALSE(store.flush());
+    EXPECT_FALSE(store.is_open() || store.create_key(CU, u"K") || store.set(CU, u"K", u"V", dword(1))
+        || store.query(CU, u"K", u"V") || store.flush());
 }
 
 TEST(RegistryStore, OnlyAKeyWithoutSubKeysIsRemovedAndItsValuesGoWithIt)
 {
-    RegistryStore store(testing_support::fresh_dir("reg") + "/r.db");
+    RegistryStore store(store_path());
     auto const m = RegistryRoot::LOCAL_MACHINE;
     ASSERT_TRUE(store.set(m, u"A\\B", u"V", RegistryValue { REG_DWORD, { 1, 0, 0, 0 } }));
     EXPECT_FALSE(store.remove_key(m, u"A")) << "it has a sub-key";
     EXPECT_TRUE(store.remove_key(m, u"A\\B"));
-    EXPECT_FALSE(store.key_exists(m, u"A\\B"));
-    EXPECT_FALSE(store.remove_key(m, u"A\\B"));
+    EXPECT_FALSE(store.key_exists(m, u"A\\B") || store.remove_key(m, u"A\\B"));
     ASSERT_TRUE(store.create_key(m, u"A\\B"));
     EXPECT_FALSE(store.query(m, u"A\\B", u"V")) << "a key made again has none of the old values";
     EXPECT_EQ(store.subkeys(m, u"A"), (std::vector<std::u16string> { u"B" }));
@@ -145,74 +144,59 @@ private:
     bool held_ = false;
 };
 
-RegistryValue text(char const* ascii)
-{
-    RegistryValue value { REG_SZ, {} };
-    for (char const* c = ascii; *c; ++c)
-        value.data.insert(value.data.end(), { static_cast<uint8_t>(*c), 0 });
-    value.data.insert(value.data.end(), { 0, 0 });
-    return value;
-}
-
 // A store another process holds is read as usual; what is written meanwhile reads back at once and goes
 // in once the other process lets go.
 TEST(RegistryStore, AStoreHeldByAnotherProcessIsReadAndWrittenLater)
 {
-    auto const cu = RegistryRoot::CURRENT_USER;
-    std::string const path = testing_support::fresh_dir("reg") + "/r.db";
-    RegistryStore(path).set(cu, u"K", u"Format", text("Mp3High"));
+    std::string const path = store_path();
+    format_stored(path);
     StoreHolder holder(path);
     ASSERT_TRUE(holder.held());
 
     RegistryStore store(path); // as a program started now opens it
     ASSERT_TRUE(store.is_open());
-    EXPECT_EQ(store.query(cu, u"K", u"Format")->data, text("Mp3High").data);
-    EXPECT_TRUE(store.set(cu, u"K", u"Volume", dword(5)));
-    EXPECT_TRUE(store.create_key(cu, u"K\\New"));
-    EXPECT_TRUE(store.remove_value(cu, u"K", u"Format"));
+    EXPECT_EQ(read_text(store, CU, u"K", u"Format"), u"Mp3High");
+    EXPECT_TRUE(store.set(CU, u"K", u"Volume", dword(5)) && store.create_key(CU, u"K\\New")
+        && store.remove_value(CU, u"K", u"Format"));
     EXPECT_EQ(store.pending_writes(), 3u);
     EXPECT_EQ(store.problem(), "busy");
-    EXPECT_EQ(store.query(cu, u"K", u"Volume")->data, dword(5).data);
-    EXPECT_FALSE(store.query(cu, u"K", u"Format"));
-    EXPECT_TRUE(store.key_exists(cu, u"K\\New"));
-    EXPECT_EQ(store.subkeys(cu, u"K"), (std::vector<std::u16string> { u"New" }));
-    EXPECT_TRUE(store.flush());
+    // What was written reads back at once, and from another connection once the holder lets go.
+    auto const written = [&](RegistryStore& s) {
+        EXPECT_EQ(s.query(CU, u"K", u"Volume")->data, dword(5).data);
+        EXPECT_FALSE(s.query(CU, u"K", u"Format"));
+        EXPECT_EQ(s.subkeys(CU, u"K"), (std::vector<std::u16string> { u"New" }));
+    };
+    written(store);
+    EXPECT_TRUE(store.key_exists(CU, u"K\\New") && store.flush());
     EXPECT_FALSE(store.sync(std::chrono::milliseconds(300))) << "still held";
-
     holder.release();
     EXPECT_TRUE(store.sync(std::chrono::seconds(5)));
     RegistryStore other(path);
-    EXPECT_EQ(other.query(cu, u"K", u"Volume")->data, dword(5).data);
-    EXPECT_FALSE(other.query(cu, u"K", u"Format"));
-    EXPECT_EQ(other.subkeys(cu, u"K"), (std::vector<std::u16string> { u"New" }));
+    written(other);
 }
 
 // A store in a folder this user may not write (another user's, or a read-only mount) is read, and every
 // write fails at once. Run as another user when the tests run as root, whom permissions do not stop.
 TEST(RegistryStoreDeathTest, AStoreThisUserMayNotWriteIsReadAndRefusesWrites)
 {
-    auto const cu = RegistryRoot::CURRENT_USER;
     char pattern[] = "/tmp/ravelin-readonly-XXXXXX";
     ASSERT_TRUE(mkdtemp(pattern));
     std::string const dir = pattern;
     std::string const path = dir + "/r.db";
-    RegistryStore(path).set(cu, u"K", u"Format", text("Mp3High"));
+    format_stored(path);
     namespace fs = std::filesystem;
-    fs::permissions(dir,
-        fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read | fs::perms::group_exec
-            | fs::perms::others_read | fs::perms::others_exec);
-    fs::permissions(path, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    fs::permissions(dir, fs::perms(0555));
+    fs::permissions(path, fs::perms(0444));
     EXPECT_EXIT(
         {
             if (getuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0))
                 std::exit(100);
             RegistryStore store(path);
             int failed = 0;
-            auto const value = store.query(cu, u"K", u"Format");
             failed |= store.is_open() ? 0 : 1;
-            failed |= value && value->data == text("Mp3High").data ? 0 : 2;
+            failed |= read_text(store, CU, u"K", u"Format") == u"Mp3High" ? 0 : 2;
             failed |= store.is_read_only() && store.problem() == "read-only" ? 0 : 4;
-            failed |= store.set(cu, u"K", u"Volume", dword(5)) ? 8 : 0;
+            failed |= store.set(CU, u"K", u"Volume", dword(5)) ? 8 : 0;
             failed |= store.pending_writes() == 0 && !store.flush() ? 0 : 16;
             std::exit(failed);
         },

@@ -1,6 +1,5 @@
 #include <TestSupport.h>
 #include <filesystem>
-#include <gtest/gtest.h>
 #include <platform/messages.h>
 #include <platform/phone/contacts.h>
 #include <platform/phone/vcard.h>
@@ -17,15 +16,10 @@ std::string base64(std::vector<uint8_t> const& bytes)
     static char const digits[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
     std::string out;
     for (size_t i = 0; i < bytes.size(); i += 3) {
-        uint32_t n = bytes[i] << 16;
-        if (i + 1 < bytes.size())
-            n |= bytes[i + 1] << 8;
-        if (i + 2 < bytes.size())
-            n |= bytes[i + 2];
-        out += digits[(n >> 18) & 63];
-        out += digits[(n >> 12) & 63];
-        out += i + 1 < bytes.size() ? digits[(n >> 6) & 63] : '=';
-        out += i + 2 < bytes.size() ? digits[n & 63] : '=';
+        uint32_t const n = bytes[i] << 16 | (i + 1 < bytes.size() ? bytes[i + 1] << 8 : 0)
+            | (i + 2 < bytes.size() ? bytes[i + 2] : 0);
+        for (size_t k = 0; k < 4; ++k) // padded where the group has fewer than k bytes
+            out += i + k <= bytes.size() ? digits[(n >> (18 - 6 * k)) & 63] : '=';
     }
     return out;
 }
@@ -66,16 +60,13 @@ TEST(VCard, RealWorldShapesOfVersions3And4)
     ASSERT_EQ(parsed.cards.size(), 2u);
     auto const& ann = parsed.cards[0];
     EXPECT_EQ(ann.formatted_name, u"Lee, Ann " + std::u16string(80, u'x'));
-    EXPECT_EQ(ann.given_name, u"Ann");
-    EXPECT_EQ(ann.suffix, u"Jr.");
-    EXPECT_EQ(ann.department, u"Sales");
+    EXPECT_EQ(std::tuple(ann.given_name, ann.suffix, ann.department), std::tuple(u"Ann", u"Jr.", u"Sales"));
+    using Types = std::vector<std::string>;
     ASSERT_EQ(ann.tels.size(), 3u);
-    EXPECT_EQ(ann.tels[0].number, u"+44 (20) 7946-0000");
-    EXPECT_EQ(ann.tels[0].types, (std::vector<std::string> { "cell", "voice" }));
-    EXPECT_EQ(ann.tels[2].types, std::vector<std::string> { "home" });
-    EXPECT_EQ(ann.photo, photo);
+    EXPECT_EQ(std::tuple(ann.tels[0].number, ann.tels[0].types, ann.tels[2].types),
+        std::tuple(u"+44 (20) 7946-0000", Types { "cell", "voice" }, Types { "home" }));
     EXPECT_EQ(parsed.cards[1].tels.at(0).number, u"+1-555-0100");
-    EXPECT_EQ(parsed.cards[1].photo, photo);
+    EXPECT_TRUE(ann.photo == photo && parsed.cards[1].photo == photo);
 }
 
 TEST(VCard, APhotoAboveTheLimitIsLeftOutAndTheCardKept)
@@ -84,8 +75,8 @@ TEST(VCard, APhotoAboveTheLimitIsLeftOutAndTheCardKept)
         auto const parsed
             = parse_vcards("BEGIN:VCARD\nFN:Big\nPHOTO;ENCODING=BASE64:" + base64(picture(size)) + "\nEND:VCARD\n");
         ASSERT_EQ(parsed.cards.size(), 1u) << size;
-        EXPECT_EQ(parsed.cards[0].photo.size(), size > MAX_CONTACT_PHOTO ? 0u : size);
-        EXPECT_EQ(parsed.cards[0].photo_over_limit, size > MAX_CONTACT_PHOTO);
+        EXPECT_EQ(std::pair(parsed.cards[0].photo.size(), parsed.cards[0].photo_over_limit),
+            std::pair(size > MAX_CONTACT_PHOTO ? 0u : size, size > MAX_CONTACT_PHOTO));
     }
 }
 
@@ -120,28 +111,23 @@ INSTANTIATE_TEST_SUITE_P(Cases, VCardMalformed,
 
 TEST(VCard, ACardWithoutItsEndAndAnOversizedFileGiveNothing)
 {
-    EXPECT_TRUE(parse_vcards(GOOD + "BEGIN:VCARD\nFN:Cut").cards.size() == 1);
-    EXPECT_FALSE(parse_vcards(GOOD + "BEGIN:VCARD\nFN:Cut").problems.empty());
+    auto const cut = parse_vcards(GOOD + "BEGIN:VCARD\nFN:Cut");
+    EXPECT_TRUE(cut.cards.size() == 1 && !cut.problems.empty());
     auto const huge = parse_vcards(GOOD + std::string(MAX_VCARD_FILE, '\n'));
-    EXPECT_TRUE(huge.cards.empty());
-    ASSERT_EQ(huge.problems.size(), 1u);
+    EXPECT_EQ(std::pair(huge.cards.size(), huge.problems.size()), std::pair(size_t(0), size_t(1)));
 }
 
 TEST(PhoneNumbers, MatchByDigitsOrWithACountryPrefix)
 {
-    struct Case {
-        char16_t const* a;
-        char16_t const* b;
-        bool match;
-    };
-    Case const cases[] = { { u"+44 (20) 7946-0000", u"+442079460000", true },
-        { u"+44 20 7946 0000", u"020 7946 0000", true }, { u"0044 20 7946 0000", u"020.7946.0000", true },
-        { u"2079460000", u"+44 2079460000", true }, { u"+44 20 7946 0000", u"+45 20 7946 0000", false },
-        { u"020 7946 0000", u"020 7946 0001", false }, { u"+1234 5678", u"5678", false },
-        { u"+44 20 7946 0000", u"", false }, { u"", u"", false }, { u"+4420 7946 0000", u"7946 0000", false } };
-    for (auto const& c : cases) {
-        EXPECT_EQ(phone_numbers_match(c.a, c.b), c.match) << platform::to_utf8(c.a) << " / " << platform::to_utf8(c.b);
-        EXPECT_EQ(phone_numbers_match(c.b, c.a), c.match);
+    std::tuple<char16_t const*, char16_t const*, bool> const cases[]
+        = { { u"+44 (20) 7946-0000", u"+442079460000", true }, { u"+44 20 7946 0000", u"020 7946 0000", true },
+              { u"0044 20 7946 0000", u"020.7946.0000", true }, { u"2079460000", u"+44 2079460000", true },
+              { u"+44 20 7946 0000", u"+45 20 7946 0000", false }, { u"020 7946 0000", u"020 7946 0001", false },
+              { u"+1234 5678", u"5678", false }, { u"+44 20 7946 0000", u"", false }, { u"", u"", false },
+              { u"+4420 7946 0000", u"7946 0000", false } };
+    for (auto const& [a, b, match] : cases) {
+        EXPECT_EQ(phone_numbers_match(a, b), match) << platform::to_utf8(a) << " / " << platform::to_utf8(b);
+        EXPECT_EQ(phone_numbers_match(b, a), match);
     }
 }
 
@@ -165,9 +151,8 @@ TEST(VCardFolder, FindsContactsByNumberAndTellsTheirChanges)
     ASSERT_TRUE(ann);
     EXPECT_EQ(ann->card.formatted_name, u"Ann");
     EXPECT_EQ(store->read(ann->oid)->card.formatted_name, u"Ann");
-    EXPECT_FALSE(store->find_by_phone(u"555 0100"));
-    EXPECT_FALSE(store->read(ann->oid + 100));
-    EXPECT_FALSE(open_contact_store(u"/etc/passwd"));
+    EXPECT_FALSE(
+        store->find_by_phone(u"555 0100") || store->read(ann->oid + 100) || open_contact_store(u"/etc/passwd"));
 
     ASSERT_TRUE(register_class({ u"VCardWatch", 0, record_pim }));
     Hwnd const window = create_window(u"VCardWatch", u"", 0);
@@ -177,14 +162,17 @@ TEST(VCardFolder, FindsContactsByNumberAndTellsTheirChanges)
     write_file(folder + "/cy.vcf", "BEGIN:VCARD\nFN:Cy\nTEL:555 0111\nEND:VCARD\n");
     set_timer(window, 1, 10000); // the bound of the wait
     Message message;
-    auto const seen = [&](uint32_t code) {
-        return std::any_of(pim_messages.begin(), pim_messages.end(), [&](auto const& m) { return m.message == code; });
+    auto const all_seen = [&] {
+        auto const seen = [&](uint32_t code) {
+            return std::any_of(
+                pim_messages.begin(), pim_messages.end(), [&](auto const& m) { return m.message == code; });
+        };
+        return seen(PIM_ITEM_CREATED_LOCAL) && seen(PIM_ITEM_DELETED_LOCAL) && seen(PIM_ITEM_CHANGED_LOCAL);
     };
-    while (!(seen(PIM_ITEM_CREATED_LOCAL) && seen(PIM_ITEM_DELETED_LOCAL) && seen(PIM_ITEM_CHANGED_LOCAL))
-        && get_message(message, 0, 0, 0) && message.message != WM_TIMER)
+    while (!all_seen() && get_message(message, 0, 0, 0) && message.message != WM_TIMER)
         dispatch_message(message);
     store->watch(0);
-    ASSERT_TRUE(seen(PIM_ITEM_CREATED_LOCAL) && seen(PIM_ITEM_DELETED_LOCAL) && seen(PIM_ITEM_CHANGED_LOCAL));
+    ASSERT_TRUE(all_seen());
     for (auto const& m : pim_messages) {
         auto const record = store->read(static_cast<uint32_t>(m.lparam));
         if (m.message != PIM_ITEM_DELETED_LOCAL) {

@@ -22,9 +22,7 @@ protected:
     screens::RecordRow& row(int32_t index)
     {
         auto* found = dynamic_cast<screens::RecordRow*>(main->list().row(index));
-        if (!found)
-            throw std::runtime_error("no row " + std::to_string(index));
-        return *found;
+        return found ? *found : throw std::runtime_error("no row " + std::to_string(index));
     }
 };
 
@@ -35,14 +33,12 @@ TEST_F(FormMainTest, TheKeypadFilterNarrowsTheListAndHighlightsTheMatch)
     add_record(u"Zed", u"Lecture");
     start();
     ASSERT_EQ(top(), &main->form());
-    EXPECT_EQ(main->list().count(), 3);
-    EXPECT_FALSE(main->keypad().visible());
+    EXPECT_EQ(std::pair(main->list().count(), main->keypad().visible()), std::pair(3, false));
     EXPECT_EQ(filter_buttons(), u"btnFilter ");
     save("main-480x640");
 
     tap(element(main->form(), u"btnFilter"));
-    EXPECT_TRUE(main->keypad().visible());
-    EXPECT_EQ(filter_buttons(), u"btnCloseFilter ");
+    EXPECT_TRUE(main->keypad().visible() && filter_buttons() == u"btnCloseFilter ");
     // 5 stands for jkl5: "Lee" at the second word of "Ann Lee", "Lecture" of Zed.
     key("button5");
     EXPECT_EQ(shown(), (std::vector<String> { u"Ann Lee", u"Zed" }));
@@ -64,16 +60,12 @@ TEST_F(FormMainTest, TheKeypadFilterNarrowsTheListAndHighlightsTheMatch)
     key("button3");
     EXPECT_EQ(main->filter().keys(), u"5#");
     key("button_backspace");
-    EXPECT_EQ(main->filter().keys(), u"5");
-    EXPECT_EQ(main->list().count(), 2);
+    EXPECT_EQ(std::pair(main->filter().keys(), main->list().count()), std::pair(String(u"5"), 2));
     key("button_backspace");
-    EXPECT_EQ(main->list().count(), 3);
-    EXPECT_TRUE(main->filter_open());
+    EXPECT_TRUE(main->list().count() == 3 && main->filter_open());
     // Backspace on an empty filter closes it.
     key("button_backspace");
-    EXPECT_FALSE(main->filter_open());
-    EXPECT_EQ(filter_buttons(), u"btnFilter ");
-    EXPECT_EQ(main->list().count(), 3);
+    EXPECT_TRUE(!main->filter_open() && filter_buttons() == u"btnFilter " && main->list().count() == 3);
 }
 
 TEST_F(FormMainTest, ARecordFoundThatTheFilterHidesAddsNoRow)
@@ -86,8 +78,7 @@ TEST_F(FormMainTest, ARecordFoundThatTheFilterHidesAddsNoRow)
     add_record(u"Zed", u"Two");
     add_record(u"Cat", u"Three");
     document->on_file(os::join(store(), u"Zed Two.mp3"));
-    EXPECT_EQ(document->records().size(), 2u);
-    EXPECT_EQ(main->list().count(), 1);
+    EXPECT_EQ(std::pair(document->records().size(), main->list().count()), std::pair(size_t(2), 1));
     document->on_file(os::join(store(), u"Cat Three.mp3"));
     EXPECT_EQ(main->list().count(), 2);
     EXPECT_EQ(shown(), (std::vector<String> { u"Ann", u"Cat" }));
@@ -120,10 +111,8 @@ TEST_F(FormMainTest, DeletingFromAFilteredListDeletesOnlyTheShownRecords)
     testing_support::LogCapture log;
     tap(*main->confirmation().ok_button());
     EXPECT_TRUE(log.contains("os::delete_file 3\n"));
-    EXPECT_EQ(top(), &main->form());
-    EXPECT_FALSE(main->filter_open());
+    EXPECT_TRUE(top() == &main->form() && !main->filter_open() && main->list().count() == 1);
     EXPECT_EQ(shown(), std::vector<String> { u"Dan" });
-    EXPECT_EQ(main->list().count(), 1);
     EXPECT_FALSE(testing_support::file_exists(core::to_utf8(os::join(store(), u"Ann One.mp3"))));
     EXPECT_TRUE(testing_support::file_exists(core::to_utf8(os::join(store(), u"Dan Three.mp3"))));
 
@@ -168,7 +157,7 @@ TEST_F(FormMainTest, FailuresShowTheirMessageAndAReloadedSkinKeepsTheList)
     EXPECT_EQ(main->error().text(), u"Sorry, the recording cannot be written: the memory is full.");
     save("error-480x640");
     tap(element(main->error().form(), u"btnClose"));
-    EXPECT_EQ(top(), &main->form());
+    ASSERT_EQ(top(), &main->form());
     tap(element(main->form(), u"btnMenu"));
     save("menu-480x640");
     main->menu().close();
@@ -178,8 +167,7 @@ TEST_F(FormMainTest, FailuresShowTheirMessageAndAReloadedSkinKeepsTheList)
     main->recording().edit_dialog().set_text(u"Kept over the reload");
     harness->properties().send_reload_skin();
     settle();
-    EXPECT_EQ(main->recording().edit_dialog().text(), u"Kept over the reload");
-    EXPECT_EQ(main->list().count(), 1);
+    EXPECT_TRUE(main->recording().edit_dialog().text() == u"Kept over the reload" && main->list().count() == 1);
     tap(element(main->form(), u"btnFilter"));
     EXPECT_TRUE(main->filter_open());
 }
@@ -214,8 +202,7 @@ TEST_F(FormMainTest, ARecordingGoneFromUnderTheListSaysSoAndLeavesIt)
     ASSERT_EQ(top(), &main->error().form());
     EXPECT_EQ(main->error().text(),
         u"Sorry, this recording is no longer there: it was deleted, or its storage card was taken out.");
-    EXPECT_EQ(main->list().count(), 1);
-    ASSERT_EQ(document->records().size(), 1u);
+    ASSERT_EQ(std::pair(main->list().count(), document->records().size()), std::pair(1, size_t(1)));
     EXPECT_NE(document->records()[0].artist, artist);
     tap(element(main->error().form(), u"btnClose"));
     EXPECT_EQ(top(), &main->form());

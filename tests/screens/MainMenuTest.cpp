@@ -2,11 +2,13 @@
 
 #include <keys/HardwareKey.h>
 #include <lang/Dictionary.h>
+#include <numeric>
 #include <os/FileInfo.h>
 #include <os/Registry.h>
 #include <platform/services/registry_store.h>
 #include <screens/FormView.h>
 #include <screens/MainMenu.h>
+#include <set>
 
 using namespace screens_test;
 
@@ -19,8 +21,6 @@ namespace fs = std::filesystem;
 class StandIns {
 public:
     explicit StandIns(std::vector<std::string> const& names, std::string const& body = "")
-        : dir_(testing_support::fresh_dir("stand-ins"))
-        , path_(std::getenv("PATH") ? std::getenv("PATH") : "")
     {
         for (auto const& name : names) {
             testing_support::write_file(dir_ + "/" + name,
@@ -40,11 +40,10 @@ public:
     }
 
 private:
-    std::string dir_;
-    std::string path_;
+    std::string dir_ = testing_support::fresh_dir("stand-ins");
+    std::string path_ = std::getenv("PATH") ? std::getenv("PATH") : "";
 };
 
-// Some element below `root` shows `text`.
 bool holds_text(skin::Element const& root, StringView text)
 {
     for (size_t i = 0; i < root.child_count(); ++i) {
@@ -59,11 +58,12 @@ bool holds_text(skin::Element const& root, StringView text)
 class MainMenuTest : public ScreensTest {
 protected:
     screens::Menu& menu() { return main->menu(); }
-    std::vector<String> ids()
+    // The ids of the page's items, "|" between them.
+    std::string ids()
     {
-        std::vector<String> found;
+        std::string found;
         for (auto const& item : menu().items())
-            found.push_back(item.id);
+            found += (found.empty() ? "" : "|") + core::to_utf8(item.id);
         return found;
     }
     // A tap on a button of the menu's first row (Help, Minimize, Exit).
@@ -83,14 +83,12 @@ protected:
         ASSERT_EQ(top(), &menu().form());
     }
     void choose(StringView id) { ScreensTest::choose(menu(), id); }
-    // Goes through the pages from the main menu.
     void path(std::initializer_list<StringView> ids)
     {
         open_menu();
         for (StringView id : ids)
             choose(id);
     }
-    // Three records in the main memory's store, and a card.
     void three_records_and_a_card()
     {
         add_record(u"Ann", u"one");
@@ -98,20 +96,24 @@ protected:
         add_record(u"Cid", u"three");
         setenv("RAVELIN_CARDS", testing_support::fresh_dir("card").c_str(), 1);
     }
-    std::vector<String> files_in(String const& folder)
+    // The names of a folder's files, sorted, each followed by "|".
+    std::string files_in(String const& folder)
     {
-        std::vector<String> names;
+        std::set<std::string> names;
         if (fs::exists(core::to_utf8(folder)))
             for (auto const& entry : fs::directory_iterator(core::to_utf8(folder)))
-                names.push_back(core::from_utf8(entry.path().filename().string()));
-        std::sort(names.begin(), names.end());
-        return names;
+                names.insert(entry.path().filename().string() + "|");
+        return std::accumulate(names.begin(), names.end(), std::string());
     }
-    String registry_text(StringView name)
+    // Opens the playback screen of the first row and taps its menu's "Send".
+    void send_first_row()
     {
-        String text = u"(none)";
-        os::reg_get_string(u"HKEY_CURRENT_USER\\Software\\Korvex\\Ravelin", name, text);
-        return text;
+        tap_row(main->list(), 0);
+        ASSERT_EQ(top(), &main->view().form());
+        tap(element(main->view().form(), u"btnMenu"));
+        ASSERT_EQ(main->view().menu().items().size(), 4u);
+        ASSERT_EQ(main->view().menu().items()[2].id, u"Send");
+        tap_row(main->view().menu().list(), 2);
     }
     String translated(StringView key) { return harness->properties().translate(key); }
     // Turns the wheel until the menu's last row shows whole; whether it does.
@@ -141,14 +143,14 @@ TEST_F(MainMenuTest, TheFilePageOffersOnlyWhatCanBeDone)
 {
     start();
     path({ u"File" });
-    EXPECT_EQ(ids(), (std::vector<String> { u"Refresh", u"Cancel" })) << "nothing shown: no Delete, no card: no Move";
+    EXPECT_EQ(ids(), "Refresh|Cancel") << "nothing shown: no Delete, no card: no Move";
     choose(u"Cancel");
     EXPECT_FALSE(menu().is_open());
 
     three_records_and_a_card();
     rescan();
     path({ u"File" });
-    EXPECT_EQ(ids(), (std::vector<String> { u"Delete", u"Move", u"Refresh", u"Cancel" }));
+    EXPECT_EQ(ids(), "Delete|Move|Refresh|Cancel");
     save("main-menu-file-480x640");
     menu().close();
     settle();
@@ -159,7 +161,7 @@ TEST_F(MainMenuTest, TheFilePageOffersOnlyWhatCanBeDone)
     main->on_char(u"9");
     ASSERT_TRUE(main->filter().shown().empty());
     path({ u"File" });
-    EXPECT_EQ(ids(), (std::vector<String> { u"Refresh", u"Cancel" }));
+    EXPECT_EQ(ids(), "Refresh|Cancel");
 }
 
 TEST_F(MainMenuTest, DeleteAsksWithTheCountEverywhereItIsWritten)
@@ -175,46 +177,39 @@ TEST_F(MainMenuTest, DeleteAsksWithTheCountEverywhereItIsWritten)
     EXPECT_EQ(main->confirmation().text(), u"Delete 2? All 2 of them?");
     tap(element(main->confirmation().form(), u"btnOk"));
     EXPECT_TRUE(document->records().empty());
-    EXPECT_TRUE(files_in(store()).empty());
+    EXPECT_EQ(files_in(store()), "");
 }
 
 TEST_F(MainMenuTest, OptionsAreSwitchedInPlaceAndStored)
 {
     start({ 240, 320 }, 96);
     path({ u"Settings" });
-    EXPECT_EQ(ids(),
-        (std::vector<String> { u"AutoRecord", u"Speaker", u"Format", u"Boost", u"Language", u"Microphone", u"Cancel" }))
+    EXPECT_EQ(ids(), "AutoRecord|Speaker|Format|Boost|Language|Microphone|Cancel")
         << "no button to assign: no QuickRecord";
     EXPECT_EQ(menu().items()[2].label, translated(u"Mp3Middle"));
     auto* speaker = menu().list().row(1);
-    ASSERT_NE(speaker, nullptr);
-    EXPECT_EQ(speaker->id(), u"MenuElementUnchecked");
+    ASSERT_EQ(speaker ? speaker->id() : u"", u"MenuElementUnchecked");
     double const scroll = menu().list().scroll();
 
     choose(u"Speaker");
-    EXPECT_EQ(menu().page(), u"Settings");
-    EXPECT_TRUE(document->settings().speaker);
+    EXPECT_EQ(menu().page() + u" " + speaker->id(), u"Settings MenuElement");
     EXPECT_EQ(menu().list().row(1), speaker) << "the row is redrawn, not made again";
-    EXPECT_EQ(speaker->id(), u"MenuElement");
-    EXPECT_TRUE(speaker->find_child(u"checked")->visible());
+    EXPECT_TRUE(speaker->find_child(u"checked")->visible() && document->settings().speaker);
     EXPECT_EQ(menu().list().scroll(), scroll);
     document::Settings stored;
     stored.load_first();
     EXPECT_TRUE(stored.speaker);
 
     choose(u"Format");
-    EXPECT_EQ(ids(),
-        (std::vector<String> {
-            u"Mp3Low", u"Mp3Middle", u"Mp3High", u"OpusLow", u"Opus", u"OpusHigh", u"Flac", u"Settings" }));
+    EXPECT_EQ(ids(), "Mp3Low|Mp3Middle|Mp3High|OpusLow|Opus|OpusHigh|Flac|Settings");
     EXPECT_TRUE(menu().items()[1].checked);
     EXPECT_EQ(menu().items()[7].label, translated(u"Cancel"));
     for (String const format : { u"Opus", u"Mp3Low" }) {
         if (menu().page() != u"Format")
             choose(u"Format");
         choose(format);
-        EXPECT_EQ(menu().page(), u"Settings");
-        EXPECT_EQ(menu().items()[2].label, translated(format));
-        EXPECT_NE(menu().items()[2].label, format) << "both languages name every format";
+        EXPECT_EQ(menu().page() + u" " + menu().items()[2].label, u"Settings " + translated(format));
+        EXPECT_NE(translated(format), format) << "the language names every format";
         EXPECT_EQ(registry_text(u"Format"), format);
     }
 
@@ -223,9 +218,8 @@ TEST_F(MainMenuTest, OptionsAreSwitchedInPlaceAndStored)
     EXPECT_EQ(menu().list().row(0)->id(), u"MenuElement");
     EXPECT_TRUE(menu().list().row(0)->find_child(u"checked")->visible());
     choose(u"Boost2");
-    EXPECT_EQ(document->settings().boost, u"Boost2");
+    EXPECT_EQ(document->settings().boost + u" " + registry_text(u"Boost"), u"Boost2 Boost2");
     EXPECT_TRUE(menu().items()[3].checked);
-    EXPECT_EQ(registry_text(u"Boost"), u"Boost2");
     save("main-menu-settings-240x320");
 }
 
@@ -249,14 +243,11 @@ TEST_F(MainMenuTest, TheMicrophoneIsChosenAmongTheDevicesAndAGoneOneGivesWayToTh
     start();
     path({ u"Settings", u"Microphone" });
     EXPECT_EQ(ids(),
-        (std::vector<String> {
-            u"Microphone#", u"Microphone#Built-in Audio Analog Stereo", u"Microphone#" + monitor, u"Settings" }));
-    EXPECT_EQ(menu().items()[0].label, u"System default");
+        "Microphone#|Microphone#Built-in Audio Analog Stereo|Microphone#" + core::to_utf8(monitor) + "|Settings");
+    EXPECT_EQ(menu().items()[0].label + u"|" + menu().items()[2].label, u"System default|" + monitor);
     EXPECT_TRUE(menu().items()[0].checked);
-    EXPECT_EQ(menu().items()[2].label, monitor);
     choose(u"Microphone#" + monitor);
-    EXPECT_EQ(menu().page(), u"Settings");
-    EXPECT_EQ(registry_text(u"InputDevice"), monitor);
+    EXPECT_EQ(menu().page() + u"|" + registry_text(u"InputDevice"), u"Settings|" + monitor);
     choose(u"Microphone");
     EXPECT_TRUE(!menu().items()[0].checked && menu().items()[2].checked);
     menu().close();
@@ -287,15 +278,14 @@ TEST_F(MainMenuTest, MoveTakesTheShownRecordsToTheCardUnderFreeNames)
     path({ u"File", u"Move" });
     EXPECT_FALSE(menu().is_open());
     EXPECT_TRUE(host->messages.empty());
-    EXPECT_TRUE(files_in(store()).empty());
-    EXPECT_EQ(
-        files_in(card), (std::vector<String> { u"Ann one.mp3", u"Bob two.mp3", u"Bob two~1.mp3", u"Cid three.mp3" }));
+    EXPECT_EQ(files_in(store()), "");
+    EXPECT_EQ(files_in(card), "Ann one.mp3|Bob two.mp3|Bob two~1.mp3|Cid three.mp3|");
     EXPECT_EQ(testing_support::read_file(core::to_utf8(card + u"/Bob two.mp3")), "taken");
     for (auto const& record : document->records().entries())
         EXPECT_TRUE(os::FileInfo(record.path).exists()) << core::to_utf8(record.path);
     // Every row shows the card's icon now, and there is nothing left to move.
     path({ u"File" });
-    EXPECT_EQ(ids(), (std::vector<String> { u"Delete", u"Refresh", u"Cancel" }));
+    EXPECT_EQ(ids(), "Delete|Refresh|Cancel");
 }
 
 TEST_F(MainMenuTest, AMoveThatFailsSaysSoAndStopsLosingNothing)
@@ -314,7 +304,9 @@ TEST_F(MainMenuTest, AMoveThatFailsSaysSoAndStopsLosingNothing)
     EXPECT_EQ(after[0].path, card + u"/" + os::file_name(before[0].path)) << "the first moved and is listed there";
     EXPECT_EQ(std::pair(after[1].path, after[2].path), std::pair(before[1].path, before[2].path))
         << "the move stopped at the failure";
-    EXPECT_EQ(std::pair(files_in(card).size(), files_in(store()).size()), std::pair(size_t(1), size_t(1)));
+    std::string const first = core::to_utf8(os::file_name(before[0].path)) + "|",
+                      last = core::to_utf8(os::file_name(before[2].path)) + "|";
+    EXPECT_EQ(files_in(card) + " " + files_in(store()), first + " " + last);
 
     // A card whose folder cannot be made (a file holds its name): nothing moves, nothing is lost.
     host->messages.clear();
@@ -326,7 +318,7 @@ TEST_F(MainMenuTest, AMoveThatFailsSaysSoAndStopsLosingNothing)
     ASSERT_EQ(document->records().entries().size(), kept.size());
     for (size_t i = 0; i < kept.size(); ++i)
         EXPECT_EQ(document->records()[i].path, kept[i].path);
-    EXPECT_EQ(files_in(store()).size(), 1u);
+    EXPECT_EQ(files_in(store()), last);
 }
 
 TEST_F(MainMenuTest, HelpAndSendStartTheirProgramsWithTheFileAsOneArgument)
@@ -339,16 +331,9 @@ TEST_F(MainMenuTest, HelpAndSendStartTheirProgramsWithTheFileAsOneArgument)
     tap_row_button(u"Help");
     EXPECT_FALSE(menu().is_open());
     EXPECT_EQ(programs.arguments("xdg-open"), "1\n" + testing_support::bin_dir() + "/help/english/index.html\n");
-
-    tap_row(main->list(), 0);
-    auto& view = main->view();
-    ASSERT_EQ(top(), &view.form());
-    tap(element(view.form(), u"btnMenu"));
-    ASSERT_EQ(view.menu().items().size(), 4u);
-    ASSERT_EQ(view.menu().items()[2].id, u"Send");
-    tap_row(view.menu().list(), 2);
+    send_first_row();
     EXPECT_EQ(programs.arguments("xdg-email"), "2\n--attach\n" + core::to_utf8(store()) + "/Say \"hi\" now.wav\n");
-    EXPECT_EQ(top(), &view.form());
+    EXPECT_EQ(top(), &main->view().form());
 }
 
 // Nothing on the search path, or a program that is there but ends with an error at once (xdg-open with
@@ -365,21 +350,14 @@ TEST_F(MainMenuTest, HelpAndSendThatNothingCanOpenSaySo)
         programs.only();
         testing_support::LogCapture log;
         open_menu();
-        tap_row_button(u"Help");
-        run_until([&] { return main->error().is_shown(); });
-        EXPECT_EQ(top(), &main->error().form());
-        EXPECT_EQ(main->error().text(), translated(u"Sorry_cannot_open_help"));
-        main->error().close();
-
-        tap_row(main->list(), 0);
-        auto& view = main->view();
-        tap(element(view.form(), u"btnMenu"));
-        tap_row(view.menu().list(), 2);
-        run_until([&] { return main->error().is_shown(); });
-        EXPECT_EQ(top(), &main->error().form());
-        EXPECT_EQ(main->error().text(), translated(u"Sorry_cannot_send"));
-        main->error().close();
-        view.close();
+        for (bool send : { false, true }) {
+            send ? send_first_row() : tap_row_button(u"Help");
+            run_until([&] { return main->error().is_shown(); });
+            EXPECT_EQ(top(), &main->error().form());
+            EXPECT_EQ(main->error().text(), translated(send ? u"Sorry_cannot_send" : u"Sorry_cannot_open_help"));
+            main->error().close();
+        }
+        main->view().close();
         EXPECT_TRUE(host->messages.empty());
         EXPECT_TRUE(log.contains(
             failing ? "execute_file: failed at once xdg-email\n" : "execute_file: cannot start xdg-email\n"));
@@ -392,8 +370,7 @@ TEST_F(MainMenuTest, MinimizeAndExitReachTheWindow)
     start();
     open_menu();
     tap_row_button(u"Minimize");
-    EXPECT_EQ(host->minimized, 1);
-    EXPECT_FALSE(menu().is_open());
+    EXPECT_TRUE(host->minimized == 1 && !menu().is_open());
     tap(element(main->form(), u"btnRecord"));
     ASSERT_TRUE(document->is_recording());
     String const recording = document->current().path;
@@ -411,36 +388,29 @@ TEST_F(MainMenuTest, ANewLanguageRedrawsEveryScreenAndIsStored)
         platform::RegistryRoot::CURRENT_USER, u"Software\\Korvex\\Ravelin", u"Language");
     add_record(u"Ann", u"one");
     start();
-    auto boost_text = [&] {
-        auto* found
-            = dynamic_cast<skin::TextElement*>(element(main->recording().form(), u"btnBoost").find_child(u"#text"));
-        return found ? found->text() : String(u"(none)");
-    };
+    auto boost_text = [&] { return button_text(main->recording().form(), u"btnBoost"); };
     String const english_boost = boost_text(), english_left = translated(u"skin_Left");
     ASSERT_TRUE(holds_text(main->view().form(), english_left));
     path({ u"Settings", u"Language" });
-    EXPECT_EQ(ids(), (std::vector<String> { u"Language#english", u"Language#russian", u"Settings" }));
+    EXPECT_EQ(ids(), "Language#english|Language#russian|Settings");
     EXPECT_TRUE(menu().items()[0].checked && !menu().items()[1].checked);
 
     // The language in use: nothing changes, nothing is stored.
     choose(u"Language#english");
     settle();
-    EXPECT_EQ(registry_text(u"Language"), u"(none)");
-    EXPECT_EQ(boost_text(), english_boost);
+    EXPECT_EQ(registry_text(u"Language") + boost_text(), u"(none)" + english_boost);
 
     path({ u"Settings", u"Language", u"Language#russian" });
     run_until([&] { return boost_text() != english_boost; }, 2);
     settle();
-    EXPECT_EQ(registry_text(u"Language"), u"russian");
     lang::Dictionary russian;
     ASSERT_TRUE(russian.load(core::from_utf8(testing_support::bin_dir() + "/russian.lng")));
-    EXPECT_EQ(boost_text(), russian.translate(u"Boost"));
+    EXPECT_EQ(registry_text(u"Language") + u"|" + boost_text(), u"russian|" + russian.translate(u"Boost"));
     // The skin's own texts of every screen, built again in the new language.
     EXPECT_TRUE(holds_text(main->view().form(), russian.translate(u"skin_Left")));
     EXPECT_FALSE(holds_text(main->view().form(), english_left));
     open_menu();
-    EXPECT_EQ(menu().items()[1].id, u"File");
-    EXPECT_EQ(text(menu().form(), u"caption"), russian.translate(u"MainMenu"));
+    EXPECT_EQ(menu().items()[1].id + u"|" + text(menu().form(), u"caption"), u"File|" + russian.translate(u"MainMenu"));
     save("main-menu-russian");
 }
 
@@ -454,8 +424,7 @@ TEST_F(MainMenuTest, EveryWayBackFromAPageOfSettingsShowsSettingsUnderItsCaption
         ASSERT_TRUE(show_last_row());
         tap_row(menu().list(), static_cast<int32_t>(menu().items().size()) - 1);
         EXPECT_TRUE(menu().is_open());
-        EXPECT_EQ(menu().page(), u"Settings");
-        EXPECT_EQ(menu().caption(), translated(u"Settings"));
+        EXPECT_EQ(menu().page() + u"|" + menu().caption(), u"Settings|" + translated(u"Settings"));
         menu().close();
     }
 }
@@ -467,8 +436,7 @@ TEST_F(MainMenuTest, ATapBesideThePanelClosesTheMenu)
     auto const& panel = element(menu().form(), u"panel");
     ASSERT_LT(panel.position().x + panel.size().x, 640);
     tap_at({ 639, 470 });
-    EXPECT_FALSE(menu().is_open());
-    EXPECT_EQ(top(), &main->form());
+    EXPECT_TRUE(!menu().is_open() && top() == &main->form());
 }
 
 // Every page of the main menu fits the window, or turns with the wheel until its last row shows whole,
@@ -496,14 +464,11 @@ TEST_P(MenuFit, EveryPageFitsOrScrollsToItsLastRow)
         auto& list = menu().list();
         int32_t const last = list.count() - 1;
         EXPECT_TRUE(show_last_row());
-        // Each row's text fits its row.
-        for (int32_t i = 0; i <= last; ++i) {
-            auto* row = list.row(i);
-            auto* text = row ? dynamic_cast<skin::TextElement*>(row->find_child(u"#text")) : nullptr;
-            if (text) {
-                EXPECT_LE(text->text_size().x, text->size().x) << core::to_utf8(text->text());
-            }
-        }
+        for (int32_t i = 0; i <= last; ++i)
+            if (auto* text
+                = dynamic_cast<skin::TextElement*>(list.row(i) ? list.row(i)->find_child(u"#text") : nullptr);
+                text && text->text_size().x > text->size().x)
+                ADD_FAILURE() << core::to_utf8(text->text()) << " is wider than its row";
         menu().close();
     }
 }

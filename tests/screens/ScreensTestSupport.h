@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <os/File.h>
 #include <os/Paths.h>
+#include <os/Registry.h>
 #include <screens/FormMain.h>
 #include <screens/Menu.h>
 #include <screens/RecordRow.h>
@@ -34,13 +35,10 @@ public:
     void quit() override { ++quits; }
     void message_box(StringView text, StringView) override { messages.emplace_back(text); }
 
-    skin::EditElement* edit_ = nullptr;
-    int minimized = 0;
-    int quits = 0;
-    std::vector<String> messages;
-
-private:
     skin::FormStack& stack_;
+    skin::EditElement* edit_ = nullptr;
+    int minimized = 0, quits = 0;
+    std::vector<String> messages;
 };
 
 // An MP3 file that holds only a tag: the list reads nothing else.
@@ -59,8 +57,8 @@ inline void write_record(String const& path, StringView artist, StringView title
 // 44.1 kHz mono 16-bit WAV of a tone, as the microphone.
 inline void use_tone_input(double seconds, bool fast)
 {
-    std::string const path = testing_support::wav_file(testing_support::tone(seconds));
-    platform::select_wave_input("file:" + path + (fast ? ",fast" : ""));
+    platform::select_wave_input(
+        "file:" + testing_support::wav_file(testing_support::tone(seconds)) + (fast ? ",fast" : ""));
 }
 
 // The default skin at 480x640@192 on a harness, the Document with its beeps, clock and free space
@@ -73,8 +71,7 @@ protected:
     std::unique_ptr<document::Document> document;
     std::unique_ptr<screens::FormMain> main;
     // Bytes free in main memory and on the card, as the Document's services tell them.
-    double main_free = 1e12;
-    double card_free = 1e12;
+    double main_free = 1e12, card_free = 1e12;
     // The capture devices the platform offers, as the Document sees them.
     std::vector<String> input_devices;
 
@@ -110,7 +107,6 @@ protected:
         rescan();
     }
     String store() const { return os::expand_path(u"%my_documents%/My Ravelin"); }
-    // A record of the main memory's store named "ARTIST TITLE.mp3".
     void add_record(String const& artist, String const& title, String const& album = u"Record")
     {
         write_record(os::join(store(), artist + u" " + title + u".mp3"), artist, title, album);
@@ -121,9 +117,9 @@ protected:
         run_until([&] { return !document->is_scanning(); });
         settle();
     }
-    template <typename Done> void run_until(Done done, double seconds = 10)
+    template <typename Done> bool run_until(Done done, double seconds = 10)
     {
-        testing_support::run_messages_for(done, seconds);
+        return testing_support::run_messages_for(done, seconds);
     }
     // A tap in the middle of an element of the top form, then frames until the screen settles.
     void tap(skin::Element const& element)
@@ -148,6 +144,11 @@ protected:
         tap_at(list.position() + skin::Point { list.size().x / 2, static_cast<int32_t>((from + to) / 2) });
     }
     void settle() { harness->advance(600); }
+    void type(StringView text)
+    {
+        for (char16_t c : text)
+            harness->character(c);
+    }
     skin::Form* top() const { return harness->stack().top(); }
     template <typename Type = skin::Element> Type& element(skin::Form& form, StringView id)
     {
@@ -157,6 +158,19 @@ protected:
         return *found;
     }
     String text(skin::Form& form, StringView id) { return element<skin::TextElement>(form, id).text(); }
+    // A setting as the program stored it.
+    String registry_text(StringView name)
+    {
+        String text = u"(none)";
+        os::reg_get_string(document::PRODUCT_KEY, name, text);
+        return text;
+    }
+    // The text a button shows.
+    String button_text(skin::Form& form, StringView id)
+    {
+        auto* found = dynamic_cast<skin::TextElement*>(element(form, id).find_child(u"#text"));
+        return found ? found->text() : u"(none)";
+    }
     // Those of `ids` whose elements are shown, each followed by a space.
     String visible(skin::Form& form, std::initializer_list<StringView> ids)
     {
@@ -166,7 +180,6 @@ protected:
                 shown += String(id) + u" ";
         return shown;
     }
-    // A tap on the row of the menu's item `id`.
     void choose(screens::Menu& menu, StringView id)
     {
         for (size_t i = 0; i < menu.items().size(); ++i)
@@ -174,7 +187,6 @@ protected:
                 return tap_row(menu.list(), static_cast<int32_t>(i));
         FAIL() << "no item " << core::to_utf8(id) << " on " << core::to_utf8(menu.page());
     }
-    // Keeps a frame to look at.
     void save(std::string const& name) const
     {
         std::filesystem::create_directories(testing_support::bin_dir() + "/../tests/screens/rendered");

@@ -49,7 +49,6 @@ inline pid_t spawn(std::vector<std::string> const& words, int out = -1)
     return pid;
 }
 
-// Ends a started process and waits for it.
 inline void stop(pid_t& pid)
 {
     if (pid <= 0)

@@ -8,10 +8,6 @@
 #include <os/LogFile.h>
 #include <string>
 
-namespace testing_support {
-extern std::string home_dir;
-}
-
 int main(int argc, char** argv)
 {
     // A private home, so that tests never touch the user's recordings, settings or devices. A death

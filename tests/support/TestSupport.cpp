@@ -16,13 +16,6 @@
 
 namespace testing_support {
 
-std::string home_dir; // set once by the test main
-
-std::string const& test_home()
-{
-    return home_dir;
-}
-
 std::string fresh_dir(std::string const& name)
 {
     static int serial = 0;
@@ -42,21 +35,6 @@ void write_file(std::string const& path, std::string const& bytes)
 {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-}
-
-bool file_exists(std::string const& path)
-{
-    return std::filesystem::exists(path);
-}
-
-std::string bin_dir()
-{
-    return RAVELIN_BIN_DIR;
-}
-
-std::string source_dir()
-{
-    return RAVELIN_SOURCE_DIR;
 }
 
 CommandResult run(std::string const& command_line)
@@ -104,9 +82,8 @@ core::String read_utf16_file(std::string const& path)
         if (at != std::string::npos)
             command.replace(at, length, value);
     auto const r = run(command);
-    if (r.exit_code == 0)
-        return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure() << command << ": " << r.error;
+    return r.exit_code == 0 ? ::testing::AssertionSuccess()
+                            : ::testing::AssertionFailure() << command << ": " << r.error;
 }
 
 void drain_messages()
@@ -238,11 +215,10 @@ core::String LogCapture::text() const
     std::string const log = utf8();
     std::string missing;
     for (auto const& piece : pieces)
-        if (log.find(piece) == std::string::npos)
-            missing += " '" + piece + "'";
-    if (missing.empty())
-        return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure() << "not logged:" << missing << " in\n" << log;
+        missing += log.find(piece) == std::string::npos ? " '" + piece + "'" : "";
+    return missing.empty() ? ::testing::AssertionSuccess()
+                           : ::testing::AssertionFailure() << "not logged:" << missing << " in\n"
+                                                           << log;
 }
 
 void LogCapture::clear()

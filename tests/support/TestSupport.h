@@ -8,6 +8,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -18,25 +19,21 @@
 // folders and RAVELIN_REGISTRY point into it, there is no storage card and no audio device.
 namespace testing_support {
 
-// The temporary home of this test program.
-std::string const& test_home();
-// A fresh, empty folder inside the test home.
+inline std::string home_dir; // the temporary home of this test program, set once by the test main
+inline auto const test_home = []() -> std::string const& { return home_dir; };
 std::string fresh_dir(std::string const& name);
-
 std::string read_file(std::string const& path);
 void write_file(std::string const& path, std::string const& bytes);
-bool file_exists(std::string const& path);
-
-// Folder of the built programs (ravelin-cli, ravelin-skinc, ...).
-std::string bin_dir();
-std::string source_dir();
+inline auto const file_exists = [](std::string const& path) { return std::filesystem::exists(path); };
+// Folder of the built programs (ravelin-cli, ravelin-skinc, ...), and of the sources.
+inline auto const bin_dir = [] { return std::string(RAVELIN_BIN_DIR); };
+inline auto const source_dir = [] { return std::string(RAVELIN_SOURCE_DIR); };
 
 struct CommandResult {
     int exit_code = -1;
-    std::string output; // standard output
-    std::string error; // standard error
+    std::string output, error;
 };
-// Runs a shell command line with the test environment; captures both outputs.
+// Runs a shell command line with the test environment; captures standard output and error.
 CommandResult run(std::string const& command_line);
 
 // The UTF-16LE text of a log file, without its byte-order mark.
@@ -60,8 +57,7 @@ template <typename... Numbers> std::vector<int64_t> numbers(Numbers... n)
     return { static_cast<int64_t>(n)... };
 }
 
-// Runs this thread's messages (the scheduler's ticks) until `done` or `seconds` have passed; whether `done`
-// holds.
+// Runs this thread's messages (the scheduler's ticks) until `done` or `seconds` have passed; whether done.
 template <typename Done> bool run_messages_for(Done done, double seconds = 10)
 {
     uint32_t const start = platform::tick_count();
@@ -82,12 +78,10 @@ std::vector<int16_t> samples16(std::string_view bytes);
 std::string chunk(std::string const& id, std::string const& body);
 // A WAV file's bytes: a 'fmt ' chunk holding `fmt`, the chunks `before_data`, and a 'data' chunk.
 std::string riff_wave(std::string const& fmt, std::string const& data, std::string const& before_data = "");
-// The bytes of a 16-bit PCM WAV file of interleaved samples.
-std::string wav16(uint32_t rate, std::vector<int16_t> const& samples, uint16_t channels = 1);
-// A 'fmt ' chunk of 16 bytes.
+// A 'fmt ' chunk of 16 bytes; a WAV file of one and a 'data' chunk; one of 16-bit PCM interleaved samples.
 std::string fmt16(uint16_t tag, uint16_t channels, uint32_t rate, uint16_t bits);
-// A WAV file's bytes: a RIFF header, a 'fmt ' chunk of 16 bytes and a 'data' chunk.
 std::string wav_bytes(uint16_t tag, uint16_t channels, uint32_t rate, uint16_t bits, std::string const& data);
+std::string wav16(uint32_t rate, std::vector<int16_t> const& samples, uint16_t channels = 1);
 
 // `seconds` of a 440 Hz tone at `rate` whose peak is `amplitude` (0: silence).
 std::vector<int16_t> tone(double seconds, int rate = 44100, int amplitude = 12000);
@@ -124,8 +118,7 @@ public:
     LogCapture();
     ~LogCapture();
 
-    // Everything logged since construction (or the last clear).
-    core::String text() const;
+    core::String text() const; // everything logged since construction (or the last clear)
     std::string utf8() const { return core::to_utf8(text()); }
     void clear();
     bool contains(core::StringView piece) const { return text().find(piece) != core::String::npos; }
