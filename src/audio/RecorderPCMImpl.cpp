@@ -80,6 +80,8 @@ bool RecorderPCMImpl::pause()
     core::Lock guard(lock_);
     if (!handle_)
         return false;
+    // A start the worker has not yet carried out would otherwise undo this pause.
+    start_requested_ = false;
     if (stopped_)
         return true;
     uint32_t const result = device_.stop(handle_);

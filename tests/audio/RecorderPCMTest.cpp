@@ -167,14 +167,26 @@ TEST_F(RecorderPCMTest, BrokenOrMissingFilesFailTheOpenWithOneLineOnStandardErro
         one_line_naming(stderr_of([] { EXPECT_FALSE(RecorderPCM(1, 8000, 16).start()); }), "/no/such/folder/mic.wav"));
 }
 
-// Stands in for the device around the platform's: counts stops, and answers an error for the calls
-// named in `failing` without making them.
+// Stands in for the device around the platform's: counts starts and stops, answers an error for the calls
+// named in `failing` without making them, and with `hold_open` keeps the open message from the worker.
 class FakeWaveIn final : public WaveIn {
 public:
     std::map<std::string, uint32_t> failing;
-    std::atomic<int> stops { 0 };
+    std::atomic<int> starts { 0 }, stops { 0 };
+    bool hold_open = false;
+    uint32_t worker = 0;
 
-    uint32_t start(WaveHandle h) override { return failing.contains("start") ? failing.at("start") : WaveIn::start(h); }
+    uint32_t open(
+        WaveHandle& h, int id, platform::WaveFormat const& format, uint32_t thread, uintptr_t instance) override
+    {
+        worker = thread;
+        return WaveIn::open(h, id, format, hold_open ? 0 : thread, instance);
+    }
+    uint32_t start(WaveHandle h) override
+    {
+        ++starts;
+        return failing.contains("start") ? failing.at("start") : WaveIn::start(h);
+    }
     uint32_t stop(WaveHandle h) override
     {
         ++stops;
@@ -191,6 +203,21 @@ TEST_F(RecorderPCMTest, PauseStopsTheDeviceOnce)
     ASSERT_TRUE(recorder.start());
     EXPECT_TRUE(recorder.pause() && recorder.is_stopped() && recorder.pause());
     EXPECT_EQ(device.stops.load(), 1);
+}
+
+TEST_F(RecorderPCMTest, APauseBeforeTheWorkerStartsTheDeviceHolds)
+{
+    use_wav_input(wav16(8000, ramp(8000)), false);
+    LogCapture log;
+    FakeWaveIn device;
+    device.hold_open = true;
+    RecorderPCM recorder(1, 8000, 16, device);
+    ASSERT_TRUE(recorder.start() && recorder.pause());
+    // The worker takes the open and decides on a start under the lock that is_stopped waits for.
+    platform::post_thread_message(device.worker, platform::MM_WIM_OPEN, 0, 0);
+    ASSERT_TRUE(testing_support::wait_until([&] { return log.contains("MM_WIM_OPEN\n"); }));
+    EXPECT_TRUE(recorder.is_stopped());
+    EXPECT_EQ(device.starts.load(), 0);
 }
 
 TEST_F(RecorderPCMTest, DeviceErrorsAreLoggedAndLeaveTheRecorderStopped)
