@@ -26,7 +26,7 @@ private:
     std::function<void(Lambda&)> body_;
 };
 
-TEST(Thread, AResumeBeforeTheSuspendIsNotLost)
+TEST(Thread, AResumeIsNeverLostAndAThreadStartsOnceAtATimeWithItsQueue)
 {
     Event resumed(EventReset::MANUAL), done(EventReset::MANUAL);
     Lambda thread([&](Lambda& self) {
@@ -38,26 +38,19 @@ TEST(Thread, AResumeBeforeTheSuspendIsNotLost)
     thread.resume();
     resumed.set();
     EXPECT_TRUE(done.wait_for(5000)) << "the thread slept although it had been resumed";
-}
-
-// A consumer that sleeps whenever its queue is empty, fed by a producer that resumes it after every
-// push: the shape of a memory buffer's drain thread. Every item must arrive.
-TEST(Thread, DrainThatSuspendsWhenEmptyNeverMissesWork)
-{
+    // A consumer that sleeps whenever its queue is empty, fed by a producer that resumes it after every
+    // push: the shape of a memory buffer's drain thread. Every item must arrive.
     std::mutex mutex;
     std::deque<int> queue;
     std::atomic<int> consumed { 0 };
     Lambda drain([&](Lambda& self) {
         self.suspend();
         while (!self.stop_requested()) {
-            bool took = false;
-            {
-                std::lock_guard lock(mutex);
-                if (!queue.empty()) {
-                    queue.pop_front();
-                    took = true;
-                }
-            }
+            std::unique_lock lock(mutex);
+            bool const took = !queue.empty();
+            if (took)
+                queue.pop_front();
+            lock.unlock();
             if (took)
                 consumed.fetch_add(1);
             else
@@ -67,10 +60,9 @@ TEST(Thread, DrainThatSuspendsWhenEmptyNeverMissesWork)
     ASSERT_TRUE(drain.start());
     constexpr int N = 20000;
     for (int i = 0; i < N; ++i) {
-        {
-            std::lock_guard lock(mutex);
-            queue.push_back(i);
-        }
+        std::unique_lock lock(mutex);
+        queue.push_back(i);
+        lock.unlock();
         drain.resume();
     }
     for (int waited = 0; consumed.load() < N && waited < 10000; ++waited)
@@ -79,65 +71,48 @@ TEST(Thread, DrainThatSuspendsWhenEmptyNeverMissesWork)
     drain.request_stop();
     drain.resume();
     drain.join();
-}
-
-TEST(Thread, StartsOnceAtATimeAndAgainAfterItEnded)
-{
     Event release(EventReset::MANUAL);
     std::atomic<int> runs { 0 };
-    Lambda thread([&](Lambda&) {
+    Lambda once([&](Lambda&) {
         ++runs;
         release.wait();
     });
-    ASSERT_TRUE(thread.start());
-    EXPECT_TRUE(thread.is_running());
-    EXPECT_FALSE(thread.start());
+    ASSERT_TRUE(once.start());
+    EXPECT_TRUE(once.is_running() && !once.start());
     release.set();
-    thread.join();
-    EXPECT_FALSE(thread.is_running());
-    ASSERT_TRUE(thread.start());
-    thread.join();
+    once.join();
+    EXPECT_FALSE(once.is_running());
+    ASSERT_TRUE(once.start());
+    once.join();
     EXPECT_EQ(runs.load(), 2);
-}
-
-TEST(Thread, QueueExistsWhenStartReturns)
-{
+    // Its message queue exists when start returns; priority levels are clamped to the platform's range.
     std::atomic<uint32_t> message { 0 };
-    Lambda thread([&](Lambda&) {
+    Lambda queued([&](Lambda&) {
         platform::Message m;
         platform::get_message(m, 0, 0, 0);
         message = m.message;
     });
-    ASSERT_TRUE(thread.start());
-    ASSERT_NE(thread.thread_id(), 0u);
-    EXPECT_TRUE(platform::post_thread_message(thread.thread_id(), platform::WM_USER, 0, 0));
-    thread.join();
+    ASSERT_TRUE(queued.start() && queued.thread_id() != 0);
+    EXPECT_TRUE(platform::post_thread_message(queued.thread_id(), platform::WM_USER, 0, 0));
+    queued.join();
     EXPECT_EQ(message.load(), platform::WM_USER);
-}
-
-TEST(Thread, PriorityLevelsAreClampedToThePlatformsRange)
-{
-    Lambda thread([](Lambda&) {});
-    thread.set_priority(-5);
-    EXPECT_EQ(thread.priority(), 5);
-    thread.set_priority(7);
-    EXPECT_EQ(thread.priority(), 1);
-    thread.set_priority(0);
-    EXPECT_EQ(thread.priority(), 3);
+    Lambda idle([](Lambda&) {});
+    for (auto [level, priority] : { std::pair { -5, 5 }, { 7, 1 }, { 0, 3 } }) {
+        idle.set_priority(level);
+        EXPECT_EQ(idle.priority(), priority) << level;
+    }
 }
 
 TEST(Event, AutomaticResetLetsOneWaiterThroughPerSet)
 {
-    Event automatic(EventReset::AUTOMATIC);
+    Event automatic(EventReset::AUTOMATIC), manual(EventReset::MANUAL);
     EXPECT_FALSE(automatic.wait_for(1));
     automatic.set();
-    EXPECT_TRUE(automatic.wait_for(1));
-    EXPECT_FALSE(automatic.wait_for(1));
-
-    Event manual(EventReset::MANUAL);
     manual.set();
-    EXPECT_TRUE(manual.wait_for(1));
-    EXPECT_TRUE(manual.wait_for(1));
+    std::string passed;
+    for (Event* event : { &automatic, &automatic, &manual, &manual })
+        passed += event->wait_for(1) ? '+' : '-';
+    EXPECT_EQ(passed, "+-++");
     manual.reset();
     EXPECT_FALSE(manual.is_set());
 }

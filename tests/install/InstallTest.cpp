@@ -4,16 +4,11 @@
 // in ../share/ravelin and their services in ../libexec/ravelin.
 #include <TestSupport.h>
 
-#include <chrono>
 #include <csignal>
 #include <filesystem>
 #include <gtest/gtest.h>
-#include <thread>
 
-using testing_support::file_exists;
-using testing_support::fresh_dir;
-using testing_support::read_file;
-using testing_support::run;
+using namespace testing_support;
 
 namespace {
 
@@ -21,20 +16,13 @@ class Installed : public testing::Test {
 protected:
     static void SetUpTestSuite()
     {
-        stage_ = new std::string(fresh_dir("stage"));
-        auto const installed = run(
-            "DESTDIR=" + *stage_ + " '" RAVELIN_CMAKE "' --install '" RAVELIN_BUILD_DIR "' --prefix /usr >/dev/null");
-        installed_ok_ = installed.exit_code == 0;
-        install_error_ = new std::string(installed.error);
+        stage_ = fresh_dir("stage");
+        installed_ = run(
+            "DESTDIR=" + stage_ + " '" RAVELIN_CMAKE "' --install '" RAVELIN_BUILD_DIR "' --prefix /usr >/dev/null");
     }
-    static void TearDownTestSuite()
-    {
-        delete stage_;
-        delete install_error_;
-    }
-    void SetUp() override { ASSERT_TRUE(installed_ok_) << *install_error_; }
+    void SetUp() override { ASSERT_EQ(installed_.exit_code, 0) << installed_.error; }
 
-    static std::string usr() { return *stage_ + "/usr"; }
+    static std::string usr() { return stage_ + "/usr"; }
 
     // A command line as a user's process runs it: no program folder named, a working folder elsewhere.
     static std::string as_user(std::string const& environment, std::string const& command)
@@ -57,9 +45,8 @@ protected:
         return probed.exit_code == 0 && !probed.output.empty() ? std::atof(probed.output.c_str()) : -1;
     }
 
-    inline static std::string* stage_ = nullptr;
-    inline static std::string* install_error_ = nullptr;
-    inline static bool installed_ok_ = false;
+    inline static std::string stage_;
+    inline static CommandResult installed_;
 };
 
 std::vector<std::string> files_under(std::string const& folder)
@@ -72,14 +59,15 @@ std::vector<std::string> files_under(std::string const& folder)
     return names;
 }
 
-TEST_F(Installed, PutsEachFileInItsPlaceAndNothingElseInBin)
+TEST_F(Installed, PutsEachFileInItsPlaceWhereItPassesItsValidator)
 {
-    EXPECT_EQ(files_under(usr() + "/bin"), (std::vector<std::string> { "ravelin", "ravelin-cli", "ravelin-phone" }))
-        << "test programs, benchmarks and the skin compiler stay out of an installation";
-    EXPECT_EQ(
-        files_under(usr() + "/libexec/ravelin"), (std::vector<std::string> { "ravelin-keys", "ravelin-notifier" }));
-    EXPECT_EQ(files_under(usr() + "/lib/ravelin"), (std::vector<std::string> { "ravelin-eds.so" }))
-        << "the address-book module, loaded by the program and the services from ../lib/ravelin";
+    // Test programs, benchmarks and the skin compiler stay out of an installation; the address-book module
+    // is loaded by the program and the services from ../lib/ravelin.
+    using Names = std::vector<std::string>;
+    EXPECT_EQ(std::tuple(files_under(usr() + "/bin"), files_under(usr() + "/libexec/ravelin"),
+                  files_under(usr() + "/lib/ravelin")),
+        std::tuple(Names { "ravelin", "ravelin-cli", "ravelin-phone" }, Names { "ravelin-keys", "ravelin-notifier" },
+            Names { "ravelin-eds.so" }));
     for (char const* data : { "english.lng", "russian.lng", "keyboard.txt", "Voicbeep.wav", "RecEnd.wav",
              "skins/bin/default.skin", "skins/bin/splash.skin", "help/english/index.html", "help/russian/index.html" })
         EXPECT_TRUE(file_exists(usr() + "/share/ravelin/" + data)) << data;
@@ -94,34 +82,26 @@ TEST_F(Installed, PutsEachFileInItsPlaceAndNothingElseInBin)
     EXPECT_TRUE(file_exists(usr() + "/share/icons/hicolor/scalable/apps/ravelin.svg"));
     for (char const* page : { "ravelin", "ravelin-cli", "ravelin-phone", "ravelin-notifier", "ravelin-keys" })
         EXPECT_TRUE(file_exists(usr() + "/share/man/man1/" + std::string(page) + ".1")) << page;
-}
-
-TEST_F(Installed, ServicesAndAutostartStartTheInstalledPrograms)
-{
     for (char const* service : { "ravelin-notifier", "ravelin-keys" }) {
         std::string const unit = read_file(usr() + "/lib/systemd/user/" + std::string(service) + ".service");
         EXPECT_NE(unit.find("\nExecStart=/usr/libexec/ravelin/" + std::string(service) + "\n"), std::string::npos)
             << unit;
         EXPECT_EQ(unit.find('@'), std::string::npos) << "every placeholder filled:\n" << unit;
     }
-    std::string const autostart = read_file(*stage_ + "/etc/xdg/autostart/ravelin-notifier.desktop");
+    std::string const autostart = read_file(stage_ + "/etc/xdg/autostart/ravelin-notifier.desktop");
     EXPECT_NE(autostart.find("\nExec=/usr/libexec/ravelin/ravelin-notifier\n"), std::string::npos) << autostart;
-}
-
-TEST_F(Installed, DesktopEntryMetainfoAndManPagesPassTheirValidators)
-{
     if (run("command -v desktop-file-validate && command -v appstreamcli && command -v man").exit_code != 0)
         GTEST_SKIP() << "desktop-file-utils, appstream and man-db are needed (packages.txt)";
     for (std::string const& desktop :
-        { usr() + "/share/applications/ravelin.desktop", *stage_ + "/etc/xdg/autostart/ravelin-notifier.desktop" }) {
+        { usr() + "/share/applications/ravelin.desktop", stage_ + "/etc/xdg/autostart/ravelin-notifier.desktop" }) {
         auto const checked = run("desktop-file-validate '" + desktop + "'");
-        EXPECT_EQ(checked.exit_code, 0) << desktop << checked.output << checked.error;
-        EXPECT_EQ(checked.output + checked.error, "") << "no hints either";
+        EXPECT_EQ(std::tuple(checked.exit_code, checked.output + checked.error), std::tuple(0, ""))
+            << desktop << ": no errors and no hints either";
     }
     auto const metainfo = run(
         "appstreamcli validate --no-net --explain '" + usr() + "/share/metainfo/org.ravelin.Ravelin.metainfo.xml'");
-    EXPECT_EQ(metainfo.exit_code, 0) << metainfo.output << metainfo.error;
-    EXPECT_NE(metainfo.output.find("Validation was successful"), std::string::npos) << metainfo.output;
+    EXPECT_TRUE(metainfo.exit_code == 0 && metainfo.output.find("Validation was successful") != std::string::npos)
+        << metainfo.output << metainfo.error;
     for (auto const& page : files_under(usr() + "/share/man/man1")) {
         // man-db passes groff's warnings through to standard error; a clean page says nothing.
         auto const shown
@@ -131,27 +111,25 @@ TEST_F(Installed, DesktopEntryMetainfoAndManPagesPassTheirValidators)
 }
 
 // The installed ravelin-cli finds the English language file (its messages) and records.
-TEST_F(Installed, TheCommandLineCompanionRecordsFromAnyFolder)
+TEST_F(Installed, TheProgramAndItsCommandLineCompanionFindTheirFilesAndRecord)
 {
     auto const recorded
         = run(as_user("RAVELIN_AUDIO_IN=file:" + speech(5) + ",fast", usr() + "/bin/ravelin-cli record"));
     ASSERT_EQ(recorded.exit_code, 0) << recorded.error;
-    std::string const path = recorded.output.substr(0, recorded.output.find('\n'));
-    EXPECT_TRUE(path.ends_with(".mp3") && file_exists(path)) << path;
-    EXPECT_NE(recorded.error.find("recorded=5.000"), std::string::npos) << recorded.error;
-    EXPECT_NEAR(duration(path), 5.0, 0.1);
+    std::string const recording = recorded.output.substr(0, recorded.output.find('\n'));
+    EXPECT_TRUE(recording.ends_with(".mp3") && file_exists(recording)
+        && recorded.error.find("recorded=5.000") != std::string::npos)
+        << recording << "\n"
+        << recorded.error;
+    EXPECT_NEAR(duration(recording), 5.0, 0.1);
 
     // A failure is said in the words of the language file, which it had to find.
     auto const refused = run(as_user("RAVELIN_AUDIO_IN=none", usr() + "/bin/ravelin-cli record"));
-    EXPECT_NE(refused.exit_code, 0);
-    EXPECT_NE(refused.error.find("Sorry, the recording cannot start"), std::string::npos) << refused.error;
-}
-
-// The installed program on the headless display: its skin (the main screen is shown), its language
-// file (the title's text), its sounds (the start beep reaches the speaker file) and a recording made by
-// a later "ravelin record".
-TEST_F(Installed, TheProgramFindsItsSkinLanguagesAndSoundsAndRecords)
-{
+    EXPECT_TRUE(refused.exit_code != 0 && refused.error.find("Sorry, the recording cannot start") != std::string::npos)
+        << refused.error;
+    // The installed program on the headless display: its skin (the main screen is shown), its language
+    // file (the title's text), its sounds (the start beep reaches the speaker file) and a recording made by
+    // a later "ravelin record".
     std::string const dir = fresh_dir("program");
     std::filesystem::create_directories(dir + "/run");
     std::string const environment = "XDG_RUNTIME_DIR=" + dir + "/run RAVELIN_TRACE_FORMS=" + dir
@@ -161,25 +139,20 @@ TEST_F(Installed, TheProgramFindsItsSkinLanguagesAndSoundsAndRecords)
         + usr() + "/bin/ravelin >" + dir + "/out.txt 2>&1 & echo $!; }");
     int const pid = std::atoi(started.output.c_str());
     ASSERT_GT(pid, 0);
-    auto wait_for = [&](auto done) {
-        for (int i = 0; i < 500 && !done(); ++i)
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        return done();
-    };
     auto shows = [&](std::string const& form) { return read_file(dir + "/trace.txt").starts_with(form + "\n"); };
-    EXPECT_TRUE(wait_for([&] { return shows("FormMain"); })) << read_file(dir + "/out.txt");
+    EXPECT_TRUE(wait_until([&] { return shows("FormMain"); })) << read_file(dir + "/out.txt");
     EXPECT_NE(read_file(dir + "/trace.txt").find("\tRavelin\n"), std::string::npos) << read_file(dir + "/trace.txt");
 
     EXPECT_EQ(run(as_user(environment, usr() + "/bin/ravelin record")).exit_code, 0);
-    EXPECT_TRUE(wait_for([&] { return shows("FormRecording"); })) << read_file(dir + "/trace.txt");
+    EXPECT_TRUE(wait_until([&] { return shows("FormRecording"); })) << read_file(dir + "/trace.txt");
     auto const newest = [&] {
         std::string const listed = run(usr() + "/bin/ravelin-cli list").output;
         std::string const first = listed.substr(0, listed.find('\n'));
         return first.substr(first.rfind('\t') + 1);
     };
-    EXPECT_TRUE(wait_for([&] { return duration(newest()) > 1.0; })) << "the recording does not grow";
+    EXPECT_TRUE(wait_until([&] { return duration(newest()) > 1.0; })) << "the recording does not grow";
     kill(pid, SIGTERM);
-    EXPECT_TRUE(wait_for([&] { return kill(pid, 0) != 0; }));
+    EXPECT_TRUE(wait_until([&] { return kill(pid, 0) != 0; }));
 
     EXPECT_GT(read_file(dir + "/speaker.wav").size(), 1000u) << "the start beep was played";
     std::string const path = newest();

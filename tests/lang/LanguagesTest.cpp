@@ -29,8 +29,12 @@ protected:
         setenv("LANG", "C", 1);
     }
 
-    // A language file whose "Name" is its own base name.
-    void add(std::string const& name) { write_file(app_dir() + "/" + name + ".lng", "Name=" + name + "\n"); }
+    // Language files whose "Name" is their own base name.
+    void add(std::initializer_list<std::string> names)
+    {
+        for (auto const& name : names)
+            write_file(app_dir() + "/" + name + ".lng", "Name=" + name + "\n");
+    }
 
     core::String loaded()
     {
@@ -46,16 +50,12 @@ protected:
     }
 };
 
-TEST_F(Languages, SystemLanguageFromTheLocale)
+TEST_F(Languages, SystemLanguageTableFallBackAndCounting)
 {
-    struct Case {
-        char const* lc_all;
-        char const* lc_messages;
-        char const* lang;
-        char16_t const* name;
-        char16_t const* code;
-    };
-    Case const cases[] = {
+    struct {
+        char const *lc_all, *lc_messages, *lang;
+        char16_t const *name, *code;
+    } const cases[] = {
         { nullptr, nullptr, "de_DE.UTF-8", u"GERMAN", u"de" },
         { "ru_RU.UTF-8", nullptr, "de_DE.UTF-8", u"RUSSIAN", u"ru" },
         { nullptr, "fr_FR", "de_DE", u"FRENCH", u"fr" },
@@ -68,27 +68,13 @@ TEST_F(Languages, SystemLanguageFromTheLocale)
                  std::pair { "LANG", c.lang } })
             value ? setenv(name, value, 1) : unsetenv(name);
         core::String code = u"?";
-        EXPECT_EQ(system_language_name(&code), c.name) << c.lang;
-        EXPECT_EQ(code, c.code) << c.lang;
+        EXPECT_TRUE(system_language_name(&code) == c.name && code == c.code) << c.lang;
     }
-}
-
-TEST_F(Languages, TableHasGapsAndEnds)
-{
     core::String code;
-    EXPECT_EQ(language_name(9, &code), u"ENGLISH");
-    EXPECT_EQ(code, u"en");
-    EXPECT_EQ(language_name(97), u"NEPALI");
-    EXPECT_EQ(language_name(23), u"");
-    EXPECT_EQ(language_name(98), u"");
-    EXPECT_EQ(language_name(-1), u"");
-}
-
-TEST_F(Languages, FallBackInOrder)
-{
-    add("english");
-    add("german");
-    add("zulu");
+    EXPECT_TRUE(language_name(9, &code) == u"ENGLISH" && code == u"en");
+    for (auto [number, name] : { std::pair { 97, u"NEPALI" }, { 23, u"" }, { 98, u"" }, { -1, u"" } })
+        EXPECT_EQ(language_name(number), name) << number;
+    add({ "english", "german", "zulu" });
     os::reg_set_string(product_key(u"Ravelin"), u"Language", u"zulu");
     EXPECT_EQ(loaded(), u"zulu");
     // A stored choice whose file is gone: the device's language (the file found whatever its case) ...
@@ -100,63 +86,49 @@ TEST_F(Languages, FallBackInOrder)
     EXPECT_EQ(loaded(), u"english");
     // ... then the first file listed; the choice found is never stored.
     std::filesystem::remove(app_dir() + "/english.lng");
-    EXPECT_EQ(loaded(), u"german");
-    EXPECT_EQ(stored(), u"deleted");
+    EXPECT_TRUE(loaded() == u"german" && stored() == u"deleted");
     std::filesystem::remove(app_dir() + "/german.lng");
     std::filesystem::remove(app_dir() + "/zulu.lng");
     EXPECT_EQ(loaded(), u"(none)");
-}
-
-TEST_F(Languages, CountingFiles)
-{
-    add("english");
+    // Only files count as languages, and one is not a choice.
+    add({ "english" });
     std::filesystem::create_directories(app_dir() + "/folder.lng");
     write_file(app_dir() + "/notes.txt", "x");
     EXPECT_FALSE(has_languages());
-    add("russian");
+    add({ "russian" });
     EXPECT_TRUE(has_languages());
 }
 
 TEST_F(Languages, PageListsFilesAndChecksTheCurrent)
 {
-    add("russian");
-    add("English");
-    add("czech");
+    add({ "russian", "English", "czech" });
     Dictionary dictionary;
     ASSERT_TRUE(dictionary.load(u"%app_path%/English.lng"));
     LanguageMenu menu(dictionary, u"Ravelin");
     std::vector<LanguageItem> items;
-    EXPECT_FALSE(menu.fill_page(u"Settings", items));
-    EXPECT_TRUE(items.empty());
+    EXPECT_TRUE(!menu.fill_page(u"Settings", items) && items.empty());
     ASSERT_TRUE(menu.fill_page(u"Language", items));
-    ASSERT_EQ(items.size(), 4u);
-    EXPECT_EQ(items[0].id, u"Language#English");
-    EXPECT_EQ(items[0].label, u"English");
-    EXPECT_TRUE(items[0].checked);
-    EXPECT_EQ(items[1].id, u"Language#czech");
-    EXPECT_FALSE(items[1].checked);
-    EXPECT_EQ(items[2].id, u"Language#russian");
-    EXPECT_EQ(items[3].id, u"Cancel");
-    EXPECT_TRUE(items[3].is_cancel);
+    core::String shown;
+    for (auto const& item : items)
+        shown += item.id + u" " + item.label + (item.checked ? u" checked" : u"") + (item.is_cancel ? u" cancel" : u"")
+            + u", ";
+    EXPECT_EQ(core::to_utf8(shown),
+        "Language#English English checked, Language#czech czech, Language#russian russian, Cancel Cancel cancel, ");
 }
 
 TEST_F(Languages, ChoosingLoadsAndStores)
 {
-    add("english");
-    add("russian");
+    add({ "english", "russian" });
     Dictionary dictionary;
     ASSERT_TRUE(load_language(dictionary, u"Ravelin"));
     LanguageMenu menu(dictionary, u"Ravelin");
-    EXPECT_FALSE(menu.on_choice(u"Language#english"));
-    EXPECT_EQ(stored(), u"");
-    EXPECT_FALSE(menu.on_choice(u"Language#klingon"));
-    EXPECT_FALSE(menu.on_choice(u"Language#../app/russian"));
-    EXPECT_FALSE(menu.on_choice(u"Cancel"));
-    EXPECT_EQ(dictionary.translate(u"Name"), u"english");
+    // The current language again, unknown ones, a path and Cancel change nothing and store nothing.
+    for (char16_t const* refused : { u"Language#english", u"Language#klingon", u"Language#../app/russian", u"Cancel" })
+        EXPECT_FALSE(menu.on_choice(refused)) << core::to_utf8(refused);
+    EXPECT_EQ(std::tuple(dictionary.translate(u"Name"), stored()), std::tuple(u"english", u""));
     EXPECT_TRUE(menu.on_choice(u"Language#russian"));
-    EXPECT_EQ(dictionary.translate(u"Name"), u"russian");
-    EXPECT_EQ(stored(), u"russian");
-    EXPECT_EQ(loaded(), u"russian");
+    EXPECT_EQ(
+        std::tuple(dictionary.translate(u"Name"), stored(), loaded()), std::tuple(u"russian", u"russian", u"russian"));
 }
 
 } // namespace

@@ -1,6 +1,5 @@
 #include <TestSupport.h>
 #include <cerrno>
-#include <chrono>
 #include <cstdlib>
 #include <fcntl.h>
 #include <filesystem>
@@ -12,34 +11,25 @@
 #include <os/UnicodeTextFile.h>
 #include <platform/filesystem.h>
 #include <sys/stat.h>
-#include <thread>
 #include <unistd.h>
 
 using namespace os;
+using namespace testing_support;
 auto const wide = [](std::string const& s) { return core::from_utf8(s); };
-using testing_support::fresh_dir;
-using testing_support::read_file;
-using testing_support::write_file;
 
 namespace {
 
-TEST(File, ModesOpenCreateTruncateAndAppendAsNamed)
+TEST(File, ModesClaimsAppendsInfoSpaceAndDates)
 {
     std::string const dir = fresh_dir("modes");
     std::string const path = dir + "/f.bin";
-
-    File missing(wide(dir + "/none"), FileMode::Read);
-    EXPECT_FALSE(missing.is_open());
     char buffer[8];
-    EXPECT_EQ(missing.read(buffer, 8), 0u);
-    EXPECT_EQ(missing.size(), 0u);
-    EXPECT_FALSE(missing.seek(0));
-
+    File missing(wide(dir + "/none"), FileMode::Read);
+    EXPECT_EQ(std::tuple(missing.is_open(), missing.read(buffer, 8), missing.size(), missing.seek(0)),
+        std::tuple(false, 0u, 0u, false));
     {
         File f(wide(path), FileMode::Write);
-        ASSERT_TRUE(f.is_open());
-        EXPECT_EQ(f.write("hello", 5), 5u);
-        EXPECT_EQ(f.write("x", 0), 0u);
+        ASSERT_TRUE(f.is_open() && f.write("hello", 5) == 5 && f.write("x", 0) == 0);
     }
     {
         File f(wide(path), FileMode::Append);
@@ -49,35 +39,21 @@ TEST(File, ModesOpenCreateTruncateAndAppendAsNamed)
     EXPECT_EQ(read_file(path), "hello!");
     {
         File f(wide(path), FileMode::ReadWrite);
-        EXPECT_EQ(f.tell(), 0u) << "read-write opens at the start";
-        EXPECT_EQ(f.skip(2), 2u);
-        EXPECT_EQ(f.read(buffer, 8), 4u) << "a short read at the end is not an error";
-        EXPECT_TRUE(f.set_size(3));
-        EXPECT_EQ(f.size(), 3u);
-        EXPECT_TRUE(f.seek(1));
+        // Read-write opens at the start; a short read at the end is not an error.
+        EXPECT_TRUE(
+            f.tell() == 0 && f.skip(2) == 2 && f.read(buffer, 8) == 4 && f.set_size(3) && f.size() == 3 && f.seek(1));
         f.write("E", 1);
     }
     EXPECT_EQ(read_file(path), "hEl");
-    {
-        File f(wide(path), FileMode::Write);
-    }
+    File(wide(path), FileMode::Write);
     EXPECT_EQ(read_file(path), "") << "write mode truncates";
-    File d(wide(dir), FileMode::Read);
-    EXPECT_FALSE(d.is_open()) << "a folder is not a file";
-}
-
-// A pipe named like a recording, a device, a folder: none is a file, in any mode, and none makes the open
-// wait (a pipe without a writer would hold a plain open for ever).
-TEST(File, OnlyRegularFilesOpenAndNoOpenWaits)
-{
-    std::string const dir = fresh_dir("kinds");
-    std::string const fifo = dir + "/x.mp3";
+    EXPECT_FALSE(File(wide(dir), FileMode::Read).is_open()) << "a folder is not a file";
+    // A pipe named like a recording, a device, a folder: none is a file, in any mode, and none makes the open
+    // wait (a pipe without a writer would hold a plain open for ever).
+    std::string const kinds = fresh_dir("kinds");
+    std::string const fifo = kinds + "/x.mp3";
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0);
-    struct Kind {
-        std::string path;
-        int error;
-    };
-    for (auto const& [path, error] : { Kind { fifo, ENXIO }, Kind { "/dev/null", ENXIO }, Kind { dir, EISDIR } }) {
+    for (auto const& [path, error] : { std::pair { fifo, ENXIO }, { "/dev/null", ENXIO }, { kinds, EISDIR } })
         for (auto mode : { platform::OpenMode::READ_EXISTING, platform::OpenMode::WRITE_TRUNCATE,
                  platform::OpenMode::WRITE_OPEN_OR_CREATE, platform::OpenMode::READ_WRITE,
                  platform::OpenMode::APPEND }) {
@@ -93,148 +69,87 @@ TEST(File, OnlyRegularFilesOpenAndNoOpenWaits)
                 ::close(both);
             }
             auto const [handle, last] = opening.get();
-            EXPECT_EQ(handle, platform::INVALID_FILE) << path << " mode " << int(mode);
-            EXPECT_EQ(last, error) << path << " mode " << int(mode);
+            EXPECT_EQ(std::tuple(handle, last), std::tuple(platform::INVALID_FILE, error)) << path << " " << int(mode);
             platform::close_file(handle);
         }
-    }
     EXPECT_TRUE(std::filesystem::is_fifo(fifo)) << "the pipe is left as it was";
     // A link to a file is that file.
-    write_file(dir + "/real.mp3", "abc");
-    std::filesystem::create_symlink(dir + "/real.mp3", dir + "/link.mp3");
-    File linked(wide(dir + "/link.mp3"), FileMode::Read);
-    EXPECT_EQ(linked.size(), 3u);
-}
-
-// A log's case: the first process empties the file and keeps it; a later one only adds to it, and what
-// either writes lands at the end, whoever wrote last.
-TEST(File, AClaimedFileIsEmptiedOnceAndAppendersNeverOverwriteEachOther)
-{
-    std::string const path = fresh_dir("claim") + "/log.txt";
-    write_file(path, "last run");
-    ASSERT_TRUE(platform::claim_file(wide(path)));
-    EXPECT_EQ(read_file(path), "");
+    write_file(kinds + "/real.mp3", "abc");
+    std::filesystem::create_symlink(kinds + "/real.mp3", kinds + "/link.mp3");
+    EXPECT_EQ(File(wide(kinds + "/link.mp3"), FileMode::Read).size(), 3u);
+    // A log's case: the first process empties the file and keeps it; a later one only adds to it, and what
+    // either writes lands at the end, whoever wrote last.
+    std::string const log = fresh_dir("claim") + "/log.txt";
+    write_file(log, "last run");
+    ASSERT_TRUE(platform::claim_file(wide(log)) && read_file(log).empty());
     {
-        File first(wide(path), FileMode::Append), second(wide(path), FileMode::Append);
+        File first(wide(log), FileMode::Append), second(wide(log), FileMode::Append);
         first.write("A", 1);
         second.write("B", 1);
         first.write("C", 1);
     }
     // util-linux's flock stands for another process of the program: it must find the file taken.
-    EXPECT_EQ(std::system(("flock -n -E 3 '" + path + "' true").c_str()), 3 << 8) << "another process cannot take it";
-    EXPECT_EQ(read_file(path), "ABC");
-    EXPECT_TRUE(platform::claim_file(wide(path))) << "the owner may start it anew";
-    EXPECT_EQ(read_file(path), "");
-}
+    EXPECT_EQ(std::system(("flock -n -E 3 '" + log + "' true").c_str()), 3 << 8) << "another process cannot take it";
+    EXPECT_EQ(read_file(log), "ABC");
+    EXPECT_TRUE(platform::claim_file(wide(log)) && read_file(log).empty()) << "the owner may start it anew";
+    // A text file starts with one byte order mark, however many append to it.
+    std::string const text = fresh_dir("text") + "/t.txt";
+    UnicodeTextFile(wide(text), FileMode::Append).write(u"a\n", 2);
+    UnicodeTextFile(wide(text), FileMode::Append).write(u"\u0416", 1);
+    EXPECT_EQ(read_file(text), std::string("\xFF\xFE\x61\0\n\0\x16\x04", 8)); // "a\n\u0416"
+    std::string const info = fresh_dir("info");
+    write_file(info + "/a.mp3", std::string(1234, 'x'));
+    FileInfo file(wide(info + "/a.mp3"));
+    EXPECT_EQ(std::tuple(file.exists(), file.is_directory(), file.size()), std::tuple(true, false, 1234u));
+    EXPECT_TRUE(file.created() <= file.modified() && file.modified().year >= 2024);
+    EXPECT_TRUE(FileInfo(wide(info + "/")).is_directory());
+    FileInfo none(wide(info + "/none"));
+    EXPECT_EQ(std::tuple(none.exists(), none.attributes(), none.size()), std::tuple(false, ATTRIBUTES_NOT_FOUND, 0u));
 
-TEST(UnicodeTextFile, StartsWithOneByteOrderMark)
-{
-    std::string const path = fresh_dir("text") + "/t.txt";
-    {
-        UnicodeTextFile t(wide(path), FileMode::Append);
-        t.write(u"a\n", 2);
-    }
-    {
-        UnicodeTextFile t(wide(path), FileMode::Append);
-        t.write(u"\u0416", 1);
-    }
-    EXPECT_EQ(read_file(path),
-        std::string("\xFF\xFE"
-                    "a\0\n\0\x16\x04",
-            8));
-}
-
-TEST(FileInfo, DescribesFilesFoldersAndAbsence)
-{
-    std::string const dir = fresh_dir("info");
-    write_file(dir + "/a.mp3", std::string(1234, 'x'));
-    FileInfo file(wide(dir + "/a.mp3"));
-    EXPECT_TRUE(file.exists());
-    EXPECT_FALSE(file.is_directory());
-    EXPECT_EQ(file.size(), 1234u);
-    EXPECT_LE(file.created(), file.modified());
-    EXPECT_GE(file.modified().year, 2024);
-    FileInfo folder(wide(dir + "/"));
-    EXPECT_TRUE(folder.is_directory());
-    FileInfo none(wide(dir + "/none"));
-    EXPECT_FALSE(none.exists());
-    EXPECT_EQ(none.attributes(), ATTRIBUTES_NOT_FOUND);
-    EXPECT_EQ(none.size(), 0u);
-
-    FileInfo move(wide(dir + "/a.mp3"));
-    EXPECT_TRUE(move.move_to(wide(dir + "/b.mp3")));
-    EXPECT_TRUE(FileInfo(wide(dir + "/b.mp3")).exists());
-    write_file(dir + "/c.mp3", "c");
-    FileInfo clash(wide(dir + "/c.mp3"));
-    EXPECT_FALSE(clash.move_to(wide(dir + "/b.mp3"))) << "an existing name is never overwritten";
-    EXPECT_NE(clash.last_error(), 0);
-    EXPECT_EQ(read_file(dir + "/b.mp3").size(), 1234u);
-    EXPECT_TRUE(delete_file(wide(dir + "/c.mp3")));
-    EXPECT_FALSE(delete_file(wide(dir + "/c.mp3")));
-}
-
-TEST(Space, IsAskedOfTheVolumeThatHoldsThePath)
-{
-    std::string const dir = fresh_dir("space");
-    double const here = free_space(wide(dir));
-    EXPECT_GT(here, 0);
-    EXPECT_GT(total_space(wide(dir)), here * 0.999);
-    EXPECT_GT(free_space(wide(dir + "/not/yet/created")), 0) << "the nearest existing parent answers";
+    EXPECT_TRUE(
+        FileInfo(wide(info + "/a.mp3")).move_to(wide(info + "/b.mp3")) && FileInfo(wide(info + "/b.mp3")).exists());
+    write_file(info + "/c.mp3", "c");
+    FileInfo clash(wide(info + "/c.mp3"));
+    EXPECT_TRUE(!clash.move_to(wide(info + "/b.mp3")) && clash.last_error() != 0)
+        << "an existing name is never overwritten";
+    EXPECT_EQ(read_file(info + "/b.mp3").size(), 1234u);
+    EXPECT_TRUE(delete_file(wide(info + "/c.mp3")) && !delete_file(wide(info + "/c.mp3")));
+    std::string const volume = fresh_dir("space");
+    double const here = free_space(wide(volume));
+    EXPECT_TRUE(here > 0 && total_space(wide(volume)) > here * 0.999) << here;
+    EXPECT_GT(free_space(wide(volume + "/not/yet/created")), 0) << "the nearest existing parent answers";
     // /dev/shm is a volume of its own on Linux: a path on it must not be answered by the root file system.
-    if (std::filesystem::exists("/dev/shm")) {
-        EXPECT_NE(total_space(u"/dev/shm/ravelin-none"), total_space(u"/"));
-    }
-}
-
-TEST(DateAndTime, TextsComeFromTheLocaleWithSecondsAndTheLongDate)
-{
+    EXPECT_TRUE(!std::filesystem::exists("/dev/shm") || total_space(u"/dev/shm/ravelin-none") != total_space(u"/"));
     os::DateTime const t { 2026, 12, 6, 14, 5, 9, 0, 0 };
     auto const date = core::to_utf8(os::date_text(t, true));
-    EXPECT_NE(date.find("2026"), std::string::npos) << date;
-    EXPECT_NE(date.find("December"), std::string::npos) << "the long form names the month: " << date;
+    EXPECT_TRUE(date.find("2026") != std::string::npos && date.find("December") != std::string::npos)
+        << "the long form names the month: " << date;
     EXPECT_NE(os::date_text(t, false), os::date_text(t, true));
     EXPECT_EQ(core::to_utf8(os::time_text(t)), "14:05:09");
     EXPECT_LT((os::DateTime { 2026, 12, 6, 14, 5, 9, 1, 0 }), (os::DateTime { 2026, 12, 6, 14, 5, 10, 0, 3 }));
 }
 
-TEST(ExecuteFile, StartsAProgramWithItsParametersWithoutWaiting)
+// The arguments a program started with `parameters` gets: their count, then one a line.
+std::string arguments_of(core::StringView parameters)
 {
-    std::string const dir = testing_support::fresh_dir("exec");
-    std::string const script = dir + "/touch.sh";
-    write_file(script, "#!/bin/sh\necho \"$1|$2\" > \"" + dir + "/out.txt\"\n");
-    std::filesystem::permissions(script, std::filesystem::perms::owner_all);
-    EXPECT_TRUE(execute_file(wide(script), u"\"two words\" second"));
-    for (int i = 0; i < 500 && read_file(dir + "/out.txt").empty(); ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    EXPECT_EQ(read_file(dir + "/out.txt"), "two words|second\n");
-}
-
-} // namespace
-
-namespace {
-
-// Words that a parameter string must carry whole: spaces, quotes, backslashes before a quote and at the end.
-class QuotedParameter : public ::testing::TestWithParam<std::string> { };
-
-TEST_P(QuotedParameter, ArrivesAsOneArgument)
-{
-    std::string const dir = testing_support::fresh_dir("quoted");
+    std::string const dir = fresh_dir("exec");
     std::string const script = dir + "/args.sh";
     write_file(script, "#!/bin/sh\nprintf '%s\\n' \"$#\" \"$@\" > \"" + dir + "/out.txt\"\n");
     std::filesystem::permissions(script, std::filesystem::perms::owner_all);
-    EXPECT_TRUE(execute_file(wide(script), u"--attach " + quote_parameter(wide(GetParam())) + u" \"x\"\\\"y"));
-    for (int i = 0; i < 500 && read_file(dir + "/out.txt").empty(); ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    EXPECT_EQ(read_file(dir + "/out.txt"), "3\n--attach\n" + GetParam() + "\nx\"y\n");
+    EXPECT_TRUE(execute_file(wide(script), parameters));
+    wait_until([&] { return !read_file(dir + "/out.txt").empty(); }, 5000);
+    return read_file(dir + "/out.txt");
 }
 
-INSTANTIATE_TEST_SUITE_P(ExecuteFile, QuotedParameter,
-    ::testing::Values(
-        "/home/ann/My Ravelin/Say \"hi\" now.mp3", "plain", "", "a\\\"b", "ends\\", "two\\\\", "\"\"", "tab\there"));
-
-TEST(ExecuteFile, AProgramThatIsNotThereIsAnsweredFalse)
+// Words that a parameter string must carry whole: spaces, quotes, backslashes before a quote and at the end.
+TEST(ExecuteFile, StartsAProgramWithItsParametersWithoutWaiting)
 {
+    EXPECT_EQ(arguments_of(u"\"two words\" second"), "2\ntwo words\nsecond\n");
     EXPECT_FALSE(execute_file(u"ravelin-no-such-program", u"--attach \"x\""));
+    for (std::string const word :
+        { "/home/ann/My Ravelin/Say \"hi\" now.mp3", "plain", "", "a\\\"b", "ends\\", "two\\\\", "\"\"", "tab\there" })
+        EXPECT_EQ(arguments_of(u"--attach " + quote_parameter(wide(word)) + u" \"x\"\\\"y"),
+            "3\n--attach\n" + word + "\nx\"y\n");
 }
 
 } // namespace

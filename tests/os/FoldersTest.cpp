@@ -10,10 +10,8 @@
 #include <sys/stat.h>
 
 using namespace os;
+using namespace testing_support;
 auto const wide = [](std::string const& s) { return core::from_utf8(s); };
-using testing_support::fresh_dir;
-using testing_support::LogCapture;
-using testing_support::write_file;
 
 namespace {
 
@@ -46,124 +44,48 @@ std::string make_tree_with_loops()
     return root;
 }
 
+// The events of a walk, each "f PATH" or "d PATH" relative to the root, separated by ", ".
 struct Recorder final : DirectoryVisitor {
     std::string root;
-    std::vector<std::string> events;
+    std::string events;
     std::string stop_at;
     // A walk that never ends is cut short, so that it fails instead of hanging.
-    size_t limit = 1000;
+    size_t count = 0;
     bool on_file(core::String const& path) override { return note("f ", path); }
     bool on_directory(core::String const& path) override { return note("d ", path); }
     bool note(char const* kind, core::String const& path)
     {
         std::string const rel = core::to_utf8(path).substr(root.size());
-        events.push_back(kind + rel);
-        return rel != stop_at && events.size() < limit;
+        events += (events.empty() ? "" : ", ") + (kind + rel);
+        return rel != stop_at && ++count < 1000;
+    }
+    std::string walk(core::StringView file_mask = u"*")
+    {
+        events.clear();
+        walk_directory(*this, wide(root), file_mask, u"*", true);
+        return events;
     }
 };
 
-TEST(WalkDirectory, GoesDepthFirstWithFilesBeforeSubfoldersAndHonoursMasksAndStops)
+// Folders reached again through links are not walked again; pipes and broken links are no files.
+TEST(Folders, WalkedDepthFirstOnceEachCreatedLevelByLevelAndCardsFound)
 {
     Recorder r;
     r.root = make_tree();
-    walk_directory(r, wide(r.root), u"*", u"*", true);
-    EXPECT_EQ(r.events,
-        (std::vector<std::string> { "f /a.mp3", "f /b.wav", "d /c", "f /c/notes.txt", "f /c/v.mp3", "d /z",
-            "f /z/y.mp3", "d /z/x", "f /z/x/w.wav" }));
-    r.events.clear();
+    EXPECT_EQ(r.walk(), "f /a.mp3, f /b.wav, d /c, f /c/notes.txt, f /c/v.mp3, d /z, f /z/y.mp3, d /z/x, f /z/x/w.wav");
     r.stop_at = "/c/notes.txt";
-    walk_directory(r, wide(r.root), u"*.MP3", u"*", true);
-    EXPECT_EQ(
-        r.events, (std::vector<std::string> { "f /a.mp3", "d /c", "f /c/v.mp3", "d /z", "f /z/y.mp3", "d /z/x" }));
-    r.events.clear();
-    walk_directory(r, wide(r.root), u"*", u"*", true);
-    EXPECT_EQ(r.events,
-        (std::vector<std::string> {
-            "f /a.mp3", "f /b.wav", "d /c", "f /c/notes.txt", "d /z", "f /z/y.mp3", "d /z/x", "f /z/x/w.wav" }))
+    EXPECT_EQ(r.walk(u"*.MP3"), "f /a.mp3, d /c, f /c/v.mp3, d /z, f /z/y.mp3, d /z/x");
+    EXPECT_EQ(r.walk(), "f /a.mp3, f /b.wav, d /c, f /c/notes.txt, d /z, f /z/y.mp3, d /z/x, f /z/x/w.wav")
         << "a stop ends only the nested walk";
-    EXPECT_TRUE(matches_mask(u"Notes.TXT", u"*.txt"));
-    EXPECT_TRUE(matches_mask(u"a", u"?"));
-    EXPECT_FALSE(matches_mask(u"ab", u"?"));
-    EXPECT_TRUE(matches_mask(u"english.lng", u"*.lng"));
-    EXPECT_FALSE(matches_mask(u"english.lng.bak", u"*.lng"));
-}
-
-TEST(WalkDirectory, VisitsEachFolderOnceAndOnlyRegularFiles)
-{
-    Recorder r;
-    r.root = make_tree_with_loops();
-    walk_directory(r, wide(r.root), u"*", u"*", true);
-    EXPECT_EQ(
-        r.events, (std::vector<std::string> { "f /a.mp3", "d /also", "f /also/c.mp3", "d /sub", "f /sub/b.wav" }));
-}
-
-struct ScanCollector final : ScanListener {
-    std::string root;
-    std::vector<std::string> files;
-    bool finished = false;
-    void on_file(core::String const& path) override { files.push_back(core::to_utf8(path).substr(root.size())); }
-    void on_finished() override { finished = true; }
-};
-
-class FolderScannerTest : public ::testing::Test {
-protected:
-    bool pump_until_finished(ScanCollector& c)
-    {
-        uint32_t const start = platform::tick_count();
-        platform::Message m;
-        while (!c.finished && platform::tick_count() - start < 5000) {
-            if (platform::get_message(m, 0, 0, 0) == 0)
-                return false;
-            platform::dispatch_message(m);
-        }
-        return c.finished;
-    }
-    core::CActiveScheduler scheduler { u"VizuvevClass_Scan" };
-};
-
-TEST_F(FolderScannerTest, ListsOneEntryPerTickBreadthFirst)
-{
-    ScanCollector c;
-    c.root = make_tree();
-    FolderScanner scanner(&c);
-    scanner.start(wide(c.root), true);
-    EXPECT_TRUE(c.files.empty()) << "nothing happens before the first tick";
-    ASSERT_TRUE(pump_until_finished(c));
-    EXPECT_EQ(c.files,
-        (std::vector<std::string> { "/a.mp3", "/b.wav", "/c/notes.txt", "/c/v.mp3", "/z/y.mp3", "/z/x/w.wav" }));
-}
-
-TEST_F(FolderScannerTest, ListsEachFolderOnceAndOnlyRegularFiles)
-{
-    ScanCollector c;
-    c.root = make_tree_with_loops();
-    FolderScanner scanner(&c);
-    scanner.start(wide(c.root), true);
-    scanner.start(wide(c.root + "/loop"), true); // the same folder by another name
-    ASSERT_TRUE(pump_until_finished(c));
-    EXPECT_EQ(c.files, (std::vector<std::string> { "/a.mp3", "/also/c.mp3", "/sub/b.wav" }));
-
-    // A finished scan forgets what it saw: the next one lists the folder again.
-    c.files.clear();
-    c.finished = false;
-    scanner.start(wide(c.root), false);
-    ASSERT_TRUE(pump_until_finished(c));
-    EXPECT_EQ(c.files, std::vector<std::string> { "/a.mp3" });
-}
-
-TEST_F(FolderScannerTest, EmptyAndMissingFoldersFinishWithoutFiles)
-{
-    ScanCollector c;
-    c.root = fresh_dir("empty");
-    FolderScanner scanner(&c);
-    scanner.start(wide(c.root), false);
-    scanner.start(wide(c.root + "/missing"), false);
-    ASSERT_TRUE(pump_until_finished(c));
-    EXPECT_TRUE(c.files.empty());
-}
-
-TEST(CreateDirectory, AttemptsEveryLevelFromTheRootDown)
-{
+    std::tuple<char16_t const*, char16_t const*, bool> const masks[]
+        = { { u"Notes.TXT", u"*.txt", true }, { u"a", u"?", true }, { u"ab", u"?", false },
+              { u"english.lng", u"*.lng", true }, { u"english.lng.bak", u"*.lng", false } };
+    for (auto const& [name, mask, matches] : masks)
+        EXPECT_EQ(matches_mask(name, mask), matches) << core::to_utf8(name) << " " << core::to_utf8(mask);
+    Recorder loops;
+    loops.root = make_tree_with_loops();
+    EXPECT_EQ(loops.walk(), "f /a.mp3, d /also, f /also/c.mp3, d /sub, f /sub/b.wav");
+    // Creating a folder attempts every level from the root down; cards except the one with the documents are found.
     std::string const base = fresh_dir("mk");
     LogCapture capture;
     create_directory(wide(base + "/a/b/c/"));
@@ -173,30 +95,68 @@ TEST(CreateDirectory, AttemptsEveryLevelFromTheRootDown)
     auto const a = log.find("CreateDirectoryW {" + base + "/a} result=true\n");
     auto const b = log.find("CreateDirectoryW {" + base + "/a/b} result=true\n");
     auto const c = log.find("CreateDirectoryW {" + base + "/a/b/c} result=true\n");
-    ASSERT_NE(a, std::string::npos) << log;
-    EXPECT_LT(a, b);
-    EXPECT_LT(b, c);
+    EXPECT_TRUE(a != std::string::npos && a < b && b < c) << log;
     EXPECT_NE(log.find("CreateDirectoryW {" + base + "} result=false\n"), std::string::npos)
         << "existing levels are logged as false and do no harm";
-}
-
-TEST(FindDrives, ReportsCardsExceptTheOneHoldingTheDocuments)
-{
     std::string const card1 = fresh_dir("card1");
     std::string const card2 = fresh_dir("card2");
-    std::string const home = testing_support::test_home(); // holds the documents folder
+    std::string const home = test_home(); // holds the documents folder
     setenv("RAVELIN_CARDS", (card1 + ":" + home + "::" + card2).c_str(), 1);
-    Recorder r;
-    LogCapture capture;
-    find_drives(r);
+    Recorder drives;
+    LogCapture drives_log;
+    find_drives(drives);
     setenv("RAVELIN_CARDS", "", 1);
-    EXPECT_EQ(r.events, (std::vector<std::string> { "d " + card1, "d " + card2 }));
-    EXPECT_TRUE(capture.contains("skipping result={" + home + "}"));
-    EXPECT_TRUE(capture.contains("returning result={" + card1 + "}"));
-    EXPECT_TRUE(capture.contains("find_drives: mydoc={" + home + "/Documents}"));
+    EXPECT_EQ(drives.events, "d " + card1 + ", d " + card2);
+    EXPECT_TRUE(drives_log.contains("skipping result={" + home + "}")
+        && drives_log.contains("returning result={" + card1 + "}")
+        && drives_log.contains("find_drives: mydoc={" + home + "/Documents}"))
+        << drives_log.utf8();
     Recorder none;
     find_drives(none);
     EXPECT_TRUE(none.events.empty()) << "an empty RAVELIN_CARDS means no card";
+}
+
+class FolderScannerTest : public ::testing::Test, public ScanListener {
+protected:
+    void on_file(core::String const& path) override { files.push_back(core::to_utf8(path).substr(root.size())); }
+    void on_finished() override { finished = true; }
+
+    // The files listed by scans started in `folders` (relative to the root) one after another.
+    std::vector<std::string> scan(std::vector<std::string> const& folders, bool recursive = true)
+    {
+        files.clear();
+        finished = false;
+        for (auto const& folder : folders)
+            scanner.start(wide(root + folder), recursive);
+        EXPECT_TRUE(files.empty()) << "nothing happens before the first tick";
+        uint32_t const start = platform::tick_count();
+        platform::Message m;
+        while (!finished && platform::tick_count() - start < 5000 && platform::get_message(m, 0, 0, 0) != 0)
+            platform::dispatch_message(m);
+        EXPECT_TRUE(finished);
+        return files;
+    }
+
+    core::CActiveScheduler scheduler { u"VizuvevClass_Scan" };
+    FolderScanner scanner { this };
+    std::string root;
+    std::vector<std::string> files;
+    bool finished = false;
+};
+
+// Empty and missing folders finish without files.
+TEST_F(FolderScannerTest, ListsOneEntryPerTickBreadthFirstEachFolderOnceAndOnlyRegularFiles)
+{
+    root = make_tree();
+    EXPECT_EQ(scan({ "" }),
+        (std::vector<std::string> { "/a.mp3", "/b.wav", "/c/notes.txt", "/c/v.mp3", "/z/y.mp3", "/z/x/w.wav" }));
+    root = fresh_dir("empty");
+    EXPECT_TRUE(scan({ "", "/missing" }, false).empty());
+    root = make_tree_with_loops();
+    // "/loop" is the same folder by another name.
+    EXPECT_EQ(scan({ "", "/loop" }), (std::vector<std::string> { "/a.mp3", "/also/c.mp3", "/sub/b.wav" }));
+    // A finished scan forgets what it saw: the next one lists the folder again.
+    EXPECT_EQ(scan({ "" }, false), std::vector<std::string> { "/a.mp3" });
 }
 
 } // namespace

@@ -13,7 +13,7 @@ Blitter const& blitter(int32_t rule)
 // Each rule on spans of one pixel (its scalar path) and of 19 (the vector path and its tail), on a clone
 // and through scale_span, which has no vector path. How every blitter indexes the source in wider spans
 // is checked against these below.
-TEST(Blitter, EachRuleOnEveryPath)
+TEST(Blitter, EachRuleOnEveryPathAndWidth)
 {
     struct {
         char const* name;
@@ -47,31 +47,19 @@ TEST(Blitter, EachRuleOnEveryPath)
         b.clone()->copy_span(&cloned, &cloned + 1, &c.src, 0);
         EXPECT_EQ(std::vector<uint16_t>({ one, scaled, cloned }), std::vector<uint16_t>(3, c.expected)) << c.name;
     }
-}
-
-TEST(Blitter, AlphaSelectsLevel)
-{
     EXPECT_EQ(&level_blitter(0), &keyed_blitter());
     std::pair<int32_t, int32_t> const alpha_rule[]
         = { { 64, 1 }, { 63, 0 }, { 300, 4 }, { -1, -1 }, { 128, 2 }, { 255, 3 } };
     for (auto const& [alpha, rule] : alpha_rule)
         EXPECT_EQ(&alpha_blitter(alpha), &blitter(rule)) << alpha;
-}
-
-// 1.5 source pixels per destination pixel; how shift and tile spans index the source is checked below.
-TEST(Blitter, ScaleSpanStepsThroughTheSource)
-{
+    // 1.5 source pixels per destination pixel; how shift and tile spans index the source is checked below.
     uint16_t const src[] = { 10, 11, 12, 13, 14, 15 };
     uint16_t dst[4] = {};
     plain_blitter().scale_span(dst, dst + 4, src, 0, 1536);
     EXPECT_EQ(std::vector<uint16_t>(dst, dst + 4), (std::vector<uint16_t> { 10, 11, 13, 14 }));
-}
-
-// The widened spans (whole copies, doubled pixels, repeated stretches, vector tails of every width) agree
-// with the per-pixel rule, for every blitter on every instruction set this processor runs, any start and
-// length.
-TEST(Blitter, WideSpansAgreeWithThePixelRule)
-{
+    // The widened spans (whole copies, doubled pixels, repeated stretches, vector tails of every width) agree
+    // with the per-pixel rule, for every blitter on every instruction set this processor runs, any start and
+    // length.
     std::vector<uint16_t> source;
     for (int i = 0; i < 80; ++i)
         source.push_back(i % 5 == 0 ? 0xF81F : static_cast<uint16_t>(0x1000 * (i % 16) + 0x21 * i));

@@ -26,7 +26,7 @@ TEST_P(DefaultSkinGolden, MatchesTheReference)
     bool const splash = std::string(shot.preview) == "FormSplash";
     std::string const output = rendered_dir() + "/" + shot_name(shot) + ".png";
     std::string const language = std::string(shot.language);
-    auto const result = run(skinc() + " --render " + bin_dir() + "/skins/bin/" + (splash ? "splash" : "default")
+    auto const result = run(SKINC + " --render " + bin_dir() + "/skins/bin/" + (splash ? "splash" : "default")
         + ".skin " + shot.preview + " --size " + shot.size + " --out " + output + " --lang " + bin_dir() + "/"
         + language + ".lng --sample " + source_dir() + "/data/skins/default/sample-" + language + ".txt");
     ASSERT_EQ(result.exit_code, 0) << result.error;

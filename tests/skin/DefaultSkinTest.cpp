@@ -25,44 +25,34 @@ using namespace skin_testing;
 namespace {
 
 struct Screen {
-    int32_t width;
-    int32_t height;
-    int32_t dpi;
+    int32_t width, height, dpi;
 };
 
 Screen const SCREENS[] = { { 240, 320, 96 }, { 480, 640, 192 }, { 480, 800, 192 }, { 720, 1440, 192 }, { 320, 240, 96 },
     { 640, 480, 192 }, { 1024, 768, 96 } };
 char const* const LANGUAGES[] = { "english", "russian" };
 
-std::string shipped(std::string const& name)
-{
-    return bin_dir() + "/" + name;
-}
+auto const shipped = [](std::string const& name) { return bin_dir() + "/" + name; };
 
 // The entries the screens build, each with whether it is shown as a popup (rows are shown in lists).
-struct Entry {
-    char const* name;
-    bool popup;
-} const ENTRIES[] = { { "FormMain", false }, { "Record", false }, { "FormRecording", false }, { "FormView", false },
-    { "Menu", true }, { "MenuElement4Buttons", false }, { "FormConfirmation", true }, { "FormError", true },
-    { "FormEdit", true }, { "QuickRecord", true }, { "HardwareKey", false }, { "MenuElement", false },
-    { "MenuElementDisabled", false }, { "MenuElementUnchecked", false }, { "MenuElementUncheckedDisabled", false } };
+std::pair<char const*, bool> const ENTRIES[]
+    = { { "FormMain", false }, { "Record", false }, { "FormRecording", false }, { "FormView", false }, { "Menu", true },
+          { "MenuElement4Buttons", false }, { "FormConfirmation", true }, { "FormError", true }, { "FormEdit", true },
+          { "QuickRecord", true }, { "HardwareKey", false }, { "MenuElement", false }, { "MenuElementDisabled", false },
+          { "MenuElementUnchecked", false }, { "MenuElementUncheckedDisabled", false } };
 
 // The window as the screens see it: the harness's form stack.
-class Host final : public screens::ScreenHost {
-public:
-    explicit Host(skin::FormStack& stack)
-        : stack_(stack)
+struct Host final : screens::ScreenHost {
+    explicit Host(skin::FormStack& s)
+        : stack(s)
     {
     }
-    skin::FormStack& form_stack() override { return stack_; }
+    skin::FormStack& form_stack() override { return stack; }
     void set_edit(skin::EditElement*) override { }
     void minimize() override { }
     void quit() override { }
     void message_box(core::StringView, core::StringView) override { }
-
-private:
-    skin::FormStack& stack_;
+    skin::FormStack& stack;
 };
 
 // Every screen built on the skin as the program builds it, with a record in the list and a button to
@@ -96,13 +86,6 @@ std::string binding_problem(skin::FormHarness& harness)
     return {};
 }
 
-// One failure per problem, in UTF-8 as it is.
-void report(std::vector<std::string> const& problems, std::string const& where)
-{
-    for (auto const& problem : problems)
-        ADD_FAILURE() << where << ": " << problem;
-}
-
 class DefaultSkinAtEverySize : public testing::TestWithParam<std::tuple<Screen, char const*>> {
 protected:
     void SetUp() override
@@ -110,8 +93,8 @@ protected:
         auto const& [screen, language] = GetParam();
         harness_ = std::make_unique<skin::FormHarness>(core::from_utf8(shipped("skins/bin/default.skin")),
             skin::Point { screen.width, screen.height }, screen.dpi);
-        ASSERT_TRUE(harness_->loaded());
-        ASSERT_TRUE(harness_->properties().dictionary().load(core::from_utf8(shipped(language) + ".lng")));
+        ASSERT_TRUE(harness_->loaded()
+            && harness_->properties().dictionary().load(core::from_utf8(shipped(language) + ".lng")));
     }
 
     std::unique_ptr<skin::FormHarness> harness_;
@@ -120,8 +103,8 @@ protected:
 TEST_P(DefaultSkinAtEverySize, EveryScreenBindsItsElements)
 {
     EXPECT_EQ(binding_problem(*harness_), "");
-    ASSERT_TRUE(harness_->properties().find_entry(u"filtered_color"));
-    ASSERT_TRUE(harness_->properties().find_entry(u"icon_color"));
+    ASSERT_TRUE(
+        harness_->properties().find_entry(u"filtered_color") && harness_->properties().find_entry(u"icon_color"));
     for (char16_t const* node : { u"main_memory", u"main_memory_incoming", u"main_memory_outgoing", u"card",
              u"card_incoming", u"card_outgoing" }) {
         auto const ref = harness_->properties().lookup_picture(harness_->properties().find_entry(node), u"src", {});
@@ -131,11 +114,8 @@ TEST_P(DefaultSkinAtEverySize, EveryScreenBindsItsElements)
 
 // The longest texts the screens put into the fixed-format fields (names are the user's and may be
 // shortened with an ellipsis).
-struct Filled {
-    char const* id;
-    char const* text;
-} const FILLED[] = { { "frmElapsed", "8:88:88" }, { "frmLeft", "8:88:88" }, { "frmSize", "888.8M" },
-    { "frmInfo", "44kHz 16bit 128kbps" } };
+std::pair<char const*, char const*> const FILLED[] = { { "frmElapsed", "8:88:88" }, { "frmLeft", "8:88:88" },
+    { "frmSize", "888.8M" }, { "frmInfo", "44kHz 16bit 128kbps" } };
 
 // Pairs of siblings meant to lie on each other: a slider area over its bars, a marker over the level,
 // the record button floating over the list, and elements of which the screens show only one.
@@ -149,12 +129,6 @@ bool may_overlap(core::String const& a, core::String const& b)
     return pairs.contains({ a, b }) || pairs.contains({ b, a });
 }
 
-bool overlap(skin::Element const& a, skin::Element const& b)
-{
-    auto const ap = a.position(), as = a.size(), bp = b.position(), bs = b.size();
-    return ap.x < bp.x + bs.x && bp.x < ap.x + as.x && ap.y < bp.y + bs.y && bp.y < ap.y + as.y;
-}
-
 std::string name_of(skin::Element const& element)
 {
     std::string name;
@@ -165,55 +139,54 @@ std::string name_of(skin::Element const& element)
 }
 
 // Visible elements outside `area`, siblings with ids that overlap, and texts larger than their boxes.
-void layout_problems(skin::Element const& element, skin::Point area, std::vector<std::string>& problems)
+void layout_problems(
+    skin::Element const& element, skin::Point area, std::vector<std::string>& problems, std::string const& entry)
 {
     if (!element.effectively_visible() || element.size().x <= 0 || element.size().y <= 0)
         return;
     auto const p = element.position(), s = element.size();
     if (p.x < 0 || p.y < 0 || p.x + s.x > area.x || p.y + s.y > area.y)
-        problems.push_back(name_of(element) + " lies outside the screen");
+        problems.push_back(entry + name_of(element) + " lies outside the screen");
     if (auto const* text = dynamic_cast<skin::TextElement const*>(&element);
         text && !dynamic_cast<skin::EditElement const*>(&element) && !text->text().empty()) {
         auto const needed = text->text_size();
         if (needed.x > s.x || needed.y > s.y)
-            problems.push_back(name_of(element) + " \"" + core::to_utf8(text->text()) + "\" needs "
+            problems.push_back(entry + name_of(element) + " \"" + core::to_utf8(text->text()) + "\" needs "
                 + std::to_string(needed.x) + "x" + std::to_string(needed.y) + " in " + std::to_string(s.x) + "x"
                 + std::to_string(s.y));
     }
     for (size_t i = 0; i < element.child_count(); ++i) {
         skin::Element const& a = *element.child(i);
-        layout_problems(a, area, problems);
+        layout_problems(a, area, problems, entry);
         for (size_t j = i + 1; j < element.child_count(); ++j) {
             skin::Element const& b = *element.child(j);
             bool const named = !a.id().empty() && !b.id().empty() && a.id()[0] != u'#' && b.id()[0] != u'#';
-            if (named && a.effectively_visible() && b.effectively_visible() && overlap(a, b)
-                && !may_overlap(a.id(), b.id()))
-                problems.push_back(name_of(a) + " overlaps " + name_of(b));
+            auto const ap = a.position(), as = a.size(), bp = b.position(), bs = b.size();
+            bool const overlap = ap.x < bp.x + bs.x && bp.x < ap.x + as.x && ap.y < bp.y + bs.y && bp.y < ap.y + as.y;
+            if (named && a.effectively_visible() && b.effectively_visible() && overlap && !may_overlap(a.id(), b.id()))
+                problems.push_back(entry + name_of(a) + " overlaps " + name_of(b));
         }
     }
 }
 
-// The translated texts the screens put into an element of an entry: dialog messages, menu captions and
-// items. Each is checked in turn; entries without any are checked once as they are.
-struct Texts {
-    char16_t const* id;
-    std::vector<char16_t const*> keys;
-};
+// The translated texts the screens put into an element of an entry (its id first): dialog messages, menu
+// captions and items. Each is checked in turn; entries without any are checked once as they are.
+using Texts = std::vector<char16_t const*>;
+Texts const CONFIRMATIONS = { u"text", u"Confirm_deleting", u"Confirm_deleting_this" };
+Texts const ERRORS = { u"text", u"Sorry_card_problem", u"Sorry_no_memory", u"Sorry_too_slow_device" };
+Texts const CAPTIONS = { u"caption", u"MainMenu", u"File", u"Settings", u"Format", u"Boost", u"Menu", u"Language" };
+Texts const ITEMS = { u"#text", u"File", u"Settings", u"Cancel", u"Delete", u"Move", u"Refresh", u"AutoRecord",
+    u"Speaker", u"Format", u"Mp3Low", u"Mp3Middle", u"Mp3High", u"Boost", u"BoostOff", u"Boost1", u"Boost2", u"Boost3",
+    u"QuickRecord", u"Language", u"Delete_this", u"Append", u"Send" };
 
 Texts texts_of(std::string const& entry)
 {
-    if (entry == "FormConfirmation")
-        return { u"text", { u"Confirm_deleting", u"Confirm_deleting_this" } };
-    if (entry == "FormError")
-        return { u"text", { u"Sorry_card_problem", u"Sorry_no_memory", u"Sorry_too_slow_device" } };
-    if (entry == "Menu")
-        return { u"caption", { u"MainMenu", u"File", u"Settings", u"Format", u"Boost", u"Menu", u"Language" } };
-    if (entry.starts_with("MenuElement") && entry != "MenuElement4Buttons")
-        return { u"#text",
-            { u"File", u"Settings", u"Cancel", u"Delete", u"Move", u"Refresh", u"AutoRecord", u"Speaker", u"Format",
-                u"Mp3Low", u"Mp3Middle", u"Mp3High", u"Boost", u"BoostOff", u"Boost1", u"Boost2", u"Boost3",
-                u"QuickRecord", u"Language", u"Delete_this", u"Append", u"Send" } };
-    return { nullptr, { nullptr } };
+    bool const item = entry.starts_with("MenuElement") && entry != "MenuElement4Buttons";
+    return entry == "FormConfirmation" ? CONFIRMATIONS
+        : entry == "FormError"         ? ERRORS
+        : entry == "Menu"              ? CAPTIONS
+        : item                         ? ITEMS
+                                       : Texts { nullptr, nullptr };
 }
 
 // A row is as wide as the list that shows it.
@@ -231,14 +204,14 @@ int32_t row_width(skin::FormHarness& harness, std::string const& row)
 
 TEST_P(DefaultSkinAtEverySize, NothingFallsOffOverlapsOrIsCut)
 {
-    auto const& [screen, language] = GetParam();
     std::vector<std::string> problems;
-    for (auto const& wanted : ENTRIES) {
-        Texts const texts = texts_of(wanted.name);
-        bool const row = !std::string(wanted.name).starts_with("Form") && !wanted.popup;
-        int32_t const width = row ? row_width(*harness_, wanted.name) : harness_->screen_size().x;
-        for (char16_t const* key : texts.keys) {
-            auto form = harness_->make_form(core::from_utf8(wanted.name));
+    for (auto const& [name, popup] : ENTRIES) {
+        Texts const texts = texts_of(name);
+        bool const row = !std::string(name).starts_with("Form") && !popup;
+        int32_t const width = row ? row_width(*harness_, name) : harness_->screen_size().x;
+        for (size_t k = 1; k < texts.size(); ++k) {
+            char16_t const* key = texts[k];
+            auto form = harness_->make_form(core::from_utf8(name));
             for (auto const& [id, text] : FILLED)
                 if (auto* field = dynamic_cast<skin::TextElement*>(form->find_child(core::from_utf8(id))))
                     field->set_text(core::from_utf8(text));
@@ -246,7 +219,7 @@ TEST_P(DefaultSkinAtEverySize, NothingFallsOffOverlapsOrIsCut)
                 core::String text = harness_->properties().translate(key);
                 for (auto at = text.find(u"%count%"); at != core::String::npos; at = text.find(u"%count%"))
                     text.replace(at, 7, u"888");
-                static_cast<skin::TextElement*>(form->find_child(texts.id))->set_text(text);
+                static_cast<skin::TextElement*>(form->find_child(texts[0]))->set_text(text);
             }
             skin::Point area { width, harness_->screen_size().y };
             if (row) {
@@ -254,21 +227,16 @@ TEST_P(DefaultSkinAtEverySize, NothingFallsOffOverlapsOrIsCut)
                 form->set_geometry_x(0, area.x);
                 form->set_geometry_y(0, area.y);
             } else {
-                harness_->show(*form, wanted.popup ? skin::FormMode::POPUP : skin::FormMode::FULL_SCREEN);
+                harness_->show(*form, popup ? skin::FormMode::POPUP : skin::FormMode::FULL_SCREEN);
                 harness_->advance(400);
             }
-            std::vector<std::string> found;
-            layout_problems(*form, area, found);
-            for (auto const& line : found)
-                problems.push_back(std::string(wanted.name) + ": " + line);
+            layout_problems(*form, area, problems, std::string(name) + ": ");
             if (harness_->stack().top() == form.get())
                 harness_->close(*form);
             harness_->advance(400);
         }
     }
-    report(problems,
-        std::to_string(screen.width) + "x" + std::to_string(screen.height) + "@" + std::to_string(screen.dpi) + " "
-            + language);
+    EXPECT_EQ(problems, std::vector<std::string> {});
 }
 
 std::string screen_name(testing::TestParamInfo<std::tuple<Screen, char const*>> const& info)
@@ -282,7 +250,7 @@ INSTANTIATE_TEST_SUITE_P(Shipped, DefaultSkinAtEverySize,
     testing::Combine(testing::ValuesIn(SCREENS), testing::ValuesIn(LANGUAGES)), screen_name);
 
 // A skin without an element a screen needs: the check names the entry and the element.
-TEST(DefaultSkin, AMissingElementIsNamed)
+TEST(DefaultSkin, AMissingElementIsNamedAndTheSplashHasItsForm)
 {
     std::string const staged = bin_dir() + "/../data/skins/default";
     std::string const dir = fresh_dir("broken-skin");
@@ -292,23 +260,19 @@ TEST(DefaultSkin, AMissingElementIsNamed)
     ASSERT_NE(at, std::string::npos);
     source.replace(at, 16, "id=\"btnPlace\"");
     write_file(dir + "/default.xml", source);
-    auto const result = run(skinc() + " " + dir + "/default.xml -o " + dir + "/default.skin");
+    auto const result = run(SKINC + " " + dir + "/default.xml -o " + dir + "/default.skin");
     ASSERT_EQ(result.exit_code, 0) << result.error;
     skin::FormHarness harness(core::from_utf8(dir + "/default.skin"));
     ASSERT_TRUE(harness.loaded());
     EXPECT_EQ(binding_problem(harness), "FormView: btnPosition is missing");
-}
-
-TEST(DefaultSkin, SplashHasItsForm)
-{
-    skin::FormHarness harness(core::from_utf8(shipped("skins/bin/splash.skin")));
-    ASSERT_TRUE(harness.loaded());
-    auto form = harness.make_form(u"FormSplash");
-    harness.show(*form, skin::FormMode::POPUP);
-    harness.advance(400);
-    std::vector<std::string> problems;
-    layout_problems(*form, harness.screen_size(), problems);
-    report(problems, "splash.skin");
+    skin::FormHarness splash(core::from_utf8(shipped("skins/bin/splash.skin")));
+    ASSERT_TRUE(splash.loaded());
+    auto splash_form = splash.make_form(u"FormSplash");
+    splash.show(*splash_form, skin::FormMode::POPUP);
+    splash.advance(400);
+    std::vector<std::string> splash_problems;
+    layout_problems(*splash_form, splash.screen_size(), splash_problems, "FormSplash: ");
+    EXPECT_EQ(splash_problems, std::vector<std::string> {});
 }
 
 // Every font of the skin is a real face, and so is the engine's default "Tahoma"; the times are set in
@@ -336,7 +300,7 @@ TEST(DefaultSkin, FontsAreRealAndTimesDoNotJump)
 // the sample hides is not listed.
 TEST(DefaultSkin, RectsAreThoseOfTheLaidOutForm)
 {
-    auto const result = run(skinc() + " --render " + shipped("skins/bin/default.skin") + " FormMain --size 480x640@192"
+    auto const result = run(SKINC + " --render " + shipped("skins/bin/default.skin") + " FormMain --size 480x640@192"
         + " --out " + fresh_dir("rects") + "/main.png --rects --lang " + shipped("english.lng") + " --sample "
         + source_dir() + "/data/skins/default/sample-english.txt");
     ASSERT_EQ(result.exit_code, 0) << result.error;
@@ -355,9 +319,8 @@ TEST(DefaultSkin, RectsAreThoseOfTheLaidOutForm)
             continue; // the states of every button share these ids
         skin::Element const* element = id == "FormMain" ? form.get() : form->find_child(core::from_utf8(id));
         ASSERT_NE(element, nullptr) << id;
-        EXPECT_EQ((std::vector<int32_t> { x, y, width, height }),
-            (std::vector<int32_t> {
-                element->position().x, element->position().y, element->size().x, element->size().y }))
+        EXPECT_EQ(std::tuple(skin::Point { x, y }, skin::Point { width, height }),
+            std::tuple(element->position(), element->size()))
             << id;
     }
     EXPECT_TRUE(lines.eof()) << result.output;
@@ -365,11 +328,15 @@ TEST(DefaultSkin, RectsAreThoseOfTheLaidOutForm)
     EXPECT_FALSE(listed.contains("button0") || listed.contains("btnCloseFilter"));
 }
 
-lang::Dictionary::Map language(char const* name)
+// The keys of a shipped language file.
+std::set<core::String> keys_of(char const* language)
 {
     lang::Dictionary dictionary;
-    EXPECT_TRUE(dictionary.load(core::from_utf8(shipped(name) + ".lng"))) << name;
-    return dictionary.entries();
+    EXPECT_TRUE(dictionary.load(core::from_utf8(shipped(language) + ".lng"))) << language;
+    std::set<core::String> keys;
+    for (auto const& [key, value] : dictionary.entries())
+        keys.insert(key);
+    return keys;
 }
 
 // Every "text" of the skin that is a key (a name, not a number or a sign) is translated.
@@ -388,35 +355,29 @@ void collect_keys(skin::PropertiesImpl const& properties, skin::ElementRecord re
 
 TEST(DefaultSkin, LanguagesHoldEveryKeyAndTheSameKeys)
 {
-    std::set<core::String> keys = { u"skin_ProgramName", u"NoSkins", u"Boost", u"BoostOff", u"Boost1", u"Boost2",
-        u"Boost3", u"File", u"Settings", u"Delete", u"Delete_this", u"Move", u"Refresh", u"Append", u"Send", u"Cancel",
-        u"AutoRecord", u"Speaker", u"Format", u"Mp3Low", u"Mp3Middle", u"Mp3High", u"QuickRecord", u"Language", u"Help",
-        u"Help_link", u"Minimize", u"Exit", u"Confirm_deleting", u"Confirm_deleting_this", u"Sorry_card_problem",
-        u"Sorry_no_memory", u"Sorry_too_slow_device", u"Sorry_cannot_move_files", u"MainMenu", u"Menu",
-        u"Sorry_disk_full", u"Sorry_not_writable", u"Sorry_no_microphone", u"Sorry_settings_not_saved",
-        u"Sorry_cannot_open_help", u"Sorry_cannot_send", u"Confirm_close_recording", u"Sorry_cannot_play",
-        u"Sorry_recording_gone", u"Menu_MainMemory" };
+    std::set<core::String> keys = { u"skin_ProgramName", u"NoSkins", u"Help", u"Help_link", u"Minimize", u"Exit",
+        u"Sorry_cannot_move_files", u"Sorry_disk_full", u"Sorry_not_writable", u"Sorry_no_microphone",
+        u"Sorry_settings_not_saved", u"Sorry_cannot_open_help", u"Sorry_cannot_send", u"Confirm_close_recording",
+        u"Sorry_cannot_play", u"Sorry_recording_gone", u"Menu_MainMemory" };
+    for (Texts const* texts : { &CONFIRMATIONS, &ERRORS, &CAPTIONS, &ITEMS })
+        keys.insert(texts->begin() + 1, texts->end());
     skin::Properties properties;
     ASSERT_TRUE(properties.load_skin(core::from_utf8(shipped("skins/bin/default.skin")), {}));
-    for (auto const& wanted : ENTRIES)
-        collect_keys(properties, properties.find_entry(core::from_utf8(wanted.name)), keys);
+    for (auto const& [name, popup] : ENTRIES)
+        collect_keys(properties, properties.find_entry(core::from_utf8(name)), keys);
     EXPECT_TRUE(keys.contains(u"skin_Key2") && keys.contains(u"Ok")) << "the skin's own keys were not found";
 
-    auto const english = language("english");
-    auto const russian = language("russian");
-    for (auto const& key : keys) {
-        EXPECT_TRUE(english.contains(key)) << core::to_utf8(key);
-        EXPECT_TRUE(russian.contains(key)) << core::to_utf8(key);
-    }
-    std::set<core::String> english_keys, russian_keys;
-    for (auto const& [key, value] : english)
-        english_keys.insert(key);
-    for (auto const& [key, value] : russian)
-        russian_keys.insert(key);
-    EXPECT_EQ(english_keys, russian_keys);
-    for (auto const* dictionary : { &english, &russian }) {
-        EXPECT_NE(dictionary->at(u"Confirm_deleting").find(u"%count%"), core::String::npos);
-        EXPECT_TRUE(file_exists(shipped("help/" + core::to_utf8(dictionary->at(u"Help_link")))));
+    std::set<core::String> const english = keys_of("english");
+    std::vector<core::String> missing;
+    std::set_difference(keys.begin(), keys.end(), english.begin(), english.end(), std::back_inserter(missing));
+    EXPECT_EQ(missing, std::vector<core::String> {});
+    EXPECT_EQ(english, keys_of("russian"));
+    for (char const* language : { "english", "russian" }) {
+        lang::Dictionary dictionary;
+        ASSERT_TRUE(dictionary.load(core::from_utf8(shipped(language) + ".lng")));
+        EXPECT_TRUE(dictionary.translate(u"Confirm_deleting").find(u"%count%") != core::String::npos
+            && file_exists(shipped("help/" + core::to_utf8(dictionary.translate(u"Help_link")))))
+            << language;
     }
 }
 
@@ -425,12 +386,9 @@ TEST(DefaultSkin, KeypadMapCoversEveryKey)
 {
     lang::Dictionary map;
     ASSERT_TRUE(map.load(core::from_utf8(shipped("keyboard.txt"))));
-    struct {
-        char16_t const* key;
-        char16_t const* letters;
-    } const expected[] = { { u"0", u"0" }, { u"1", u"1" }, { u"2", u"abc2абвг" }, { u"3", u"def3деёжз" },
-        { u"4", u"ghi4ийкл" }, { u"5", u"jkl5мноп" }, { u"6", u"mno6рсту" }, { u"7", u"pqrs7фхцч" },
-        { u"8", u"tuv8шщъы" }, { u"9", u"wxyz9ьэюя" }, { u"#", u"#" } };
+    std::pair<char16_t const*, char16_t const*> const expected[] = { { u"0", u"0" }, { u"1", u"1" },
+        { u"2", u"abc2абвг" }, { u"3", u"def3деёжз" }, { u"4", u"ghi4ийкл" }, { u"5", u"jkl5мноп" },
+        { u"6", u"mno6рсту" }, { u"7", u"pqrs7фхцч" }, { u"8", u"tuv8шщъы" }, { u"9", u"wxyz9ьэюя" }, { u"#", u"#" } };
     for (auto const& [key, letters] : expected)
         EXPECT_EQ(core::to_utf8(map.translate(key)), core::to_utf8(letters));
 }

@@ -12,14 +12,12 @@ TEST(NodeRegistry, RepeatedOrUnknownTypesThrowWithTheirNames)
     registry.register_type(u"text", [&](Element*) { return (++first, nullptr); });
     auto const twice = thrown<NodeAlreadyRegistered>(
         [&] { registry.register_type(u"text", [&](Element*) { return (++second, nullptr); }); });
-    ASSERT_TRUE(twice);
-    EXPECT_EQ(twice->type_name(), u"text");
+    EXPECT_EQ(twice ? twice->type_name() : u"", u"text");
     registry.create_element(u"text", nullptr);
     EXPECT_EQ(std::make_pair(first, second), std::make_pair(1, 0)); // the first factory stays
     for (core::StringView name : { u"Text", u"", u"button" }) {
         auto const unknown = thrown<NodeNotRegistered>([&] { registry.create_element(name, nullptr); });
-        ASSERT_TRUE(unknown) << core::to_utf8(name);
-        EXPECT_EQ(unknown->type_name(), name);
+        EXPECT_EQ(unknown ? unknown->type_name() : u"-", name);
     }
 }
 
@@ -29,83 +27,65 @@ protected:
 };
 
 // Direct children first, then each child's subtree in order.
-TEST_F(ElementTree, FindChildLooksAtEachLevelFirst)
+TEST_F(ElementTree, FindReloadBrokenEntriesInputListAndPropagation)
 {
     ASSERT_TRUE(skin.loaded);
-    auto root = skin.build(u"Tree");
-    EXPECT_EQ(root->id(), u"root");
-    EXPECT_NE(dynamic_cast<VListElement*>(root->find_child(u"b")), nullptr);
-    EXPECT_EQ(root->find_child(u"deep")->parent()->id(), u"a");
-    EXPECT_EQ(root->find_child(u"nothing"), nullptr);
-    EXPECT_EQ(root->find_child(u"deep")->host(), root.get());
-}
-
-TEST_F(ElementTree, ReloadRebuildsTheChildren)
-{
+    auto tree = skin.build(u"Tree");
+    find<VListElement>(*tree, u"b");
+    EXPECT_EQ(std::tuple(tree->id(), tree->find_child(u"deep")->parent()->id(), tree->find_child(u"nothing"),
+                  tree->find_child(u"deep")->host()),
+        std::tuple(u"root", u"a", nullptr, tree.get()));
     int64_t const before = Element::live_count();
     {
         auto root = skin.build(u"Tree");
         EXPECT_EQ(Element::live_count(), before + 5);
         EXPECT_TRUE(root->reload_from(skin.properties, u"Pop"));
-        EXPECT_EQ(root->child_count(), 1u);
-        EXPECT_EQ(root->child(0)->id(), u"popup");
-        EXPECT_TRUE(root->layout_pending());
+        EXPECT_EQ(std::tuple(root->child_count(), root->child(0)->id(), root->layout_pending()),
+            std::tuple(1u, u"popup", true));
         EXPECT_FALSE(root->reload_from(skin.properties, u"NoSuchForm"));
-        EXPECT_EQ(root->child_count(), 1u);
-        EXPECT_EQ(Element::live_count(), before + 2);
+        EXPECT_EQ(std::tuple(root->child_count(), Element::live_count()), std::tuple(1u, before + 2));
     }
     EXPECT_EQ(Element::live_count(), before);
-}
-
-TEST_F(ElementTree, UnregisteredTypeThrowsWithItsName)
-{
-    TestHost root;
-    auto const e = thrown<NodeNotRegistered>([&] { root.reload_from(skin.properties, u"Unregistered"); });
-    ASSERT_TRUE(e);
-    EXPECT_EQ(e->type_name(), u"widget");
-}
-
-// Interactive elements join the host's input list as they are made, in document order, and leave it as
-// they go; a root that takes no input gives them none.
-TEST_F(ElementTree, InteractiveElementsJoinTheInputList)
-{
+    // A broken entry names what is wrong: a type that is not registered, or a part its element needs.
+    auto const e = thrown<NodeNotRegistered>([&] { TestHost().reload_from(skin.properties, u"Unregistered"); });
+    EXPECT_EQ(e ? e->type_name() : u"", u"widget");
+    std::tuple<char16_t const*, char const*> const missing[]
+        = { { u"CheckboxMissing", "chkBroken/#state_2" }, { u"LabelEditMissing", "leBroken/#edit" } };
+    for (auto const& [entry, named] : missing) {
+        auto const e = thrown<NodeNotFound>([&] { TestHost().reload_from(skin.properties, entry); });
+        EXPECT_EQ(e ? core::to_utf8(e->form_id() + u"/" + e->child_id()) : "", named);
+    }
+    // Interactive elements join the host's input list as they are made, in document order, and leave it as
+    // they go; a root that takes no input gives them none.
     auto root = skin.build(u"Buttons");
     auto* full = root->find_child(u"btnFull");
     auto* plain = root->find_child(u"btnPlain");
-    EXPECT_EQ(root->inputs, (std::vector<Element*> { full, plain }));
-    EXPECT_EQ(full->input_host(), root.get());
+    EXPECT_EQ(
+        std::tuple(root->inputs, full->input_host()), std::tuple(std::vector<Element*> { full, plain }, root.get()));
     root->remove_child(full);
     EXPECT_EQ(root->inputs, (std::vector<Element*> { plain }));
 
     auto edits = skin.build(u"Edits");
-    EXPECT_EQ(edits->inputs.size(), 2u);
-    EXPECT_TRUE(edits->reload_from(skin.properties, u"Tree"));
+    EXPECT_TRUE(edits->inputs.size() == 2 && edits->reload_from(skin.properties, u"Tree"));
     EXPECT_EQ(edits->inputs, (std::vector<Element*> { edits->find_child(u"b") }));
 
     Element plain_root(nullptr);
-    ASSERT_TRUE(plain_root.reload_from(skin.properties, u"Buttons"));
-    EXPECT_EQ(plain_root.input_host(), nullptr);
-}
-
-TEST_F(ElementTree, VisibilityAndEnabledPropagate)
-{
-    auto root = skin.build(u"Buttons");
-    auto* full = find<ButtonElement>(*root, u"btnFull");
-    Element* normal = root->find_child(u"#normal");
-    root->set_visible(false);
-    EXPECT_TRUE(full->visible());
-    EXPECT_FALSE(full->effectively_visible());
-    EXPECT_FALSE(normal->effectively_visible());
-    root->set_visible(true);
+    EXPECT_TRUE(plain_root.reload_from(skin.properties, u"Buttons") && !plain_root.input_host());
+    // Visibility and enabled state propagate.
+    auto buttons = skin.build(u"Buttons");
+    auto* full_button = find<ButtonElement>(*buttons, u"btnFull");
+    Element* normal = buttons->find_child(u"#normal");
+    buttons->set_visible(false);
+    EXPECT_EQ(std::tuple(full_button->visible(), full_button->effectively_visible(), normal->effectively_visible()),
+        std::tuple(true, false, false));
+    buttons->set_visible(true);
     EXPECT_TRUE(normal->effectively_visible());
 
-    root->set_enabled(false);
-    EXPECT_FALSE(full->effectively_enabled());
-    EXPECT_EQ(full->shown_state()->id(), u"#disabled");
-    EXPECT_FALSE(normal->visible());
-    root->set_enabled(true);
-    EXPECT_EQ(full->shown_state(), normal);
-    EXPECT_TRUE(normal->visible());
+    buttons->set_enabled(false);
+    EXPECT_EQ(std::tuple(full_button->effectively_enabled(), full_button->shown_state()->id(), normal->visible()),
+        std::tuple(false, u"#disabled", false));
+    buttons->set_enabled(true);
+    EXPECT_EQ(std::tuple(full_button->shown_state(), normal->visible()), std::tuple(normal, true));
 }
 
 // A probe that counts how often it is drawn.
@@ -130,18 +110,15 @@ TEST(ElementCache, DrawnOnceThenBlittedUntilSomethingInsideChanges)
     RenderSurface screen(Point { 60, 40 });
     for (int frame = 0; frame < 3; ++frame)
         root->paint(screen, {});
-    EXPECT_EQ(probe->draws, 1);
-    EXPECT_EQ(panel->cache().size(), (Point { 30, 20 }));
-    EXPECT_FALSE(panel->needs_redraw());
     uint16_t const back = Color { 0x20, 0x40, 0x60 }.to_565();
-    EXPECT_EQ(screen.bitmap()->at(1, 1), back);
+    EXPECT_EQ(std::tuple(probe->draws, panel->cache().size(), panel->needs_redraw(), screen.bitmap()->at(1, 1)),
+        std::tuple(1, Point { 30, 20 }, false, back));
 
     // The cache holds the picture: a frame painted over the screen comes back from it.
     fill(screen, {}, { 60, 40 }, Color {});
     root->mark_redraw();
     panel->paint(screen, {});
-    EXPECT_EQ(probe->draws, 1);
-    EXPECT_EQ(screen.bitmap()->at(1, 1), back);
+    EXPECT_EQ(std::tuple(probe->draws, screen.bitmap()->at(1, 1)), std::tuple(1, back));
 
     find<TextElement>(*root, u"label")->set_text(u"B");
     EXPECT_TRUE(panel->needs_redraw());
@@ -168,10 +145,10 @@ Box drawn(RenderSurface const& surface)
     return box;
 }
 
-TEST(ElementAnimation, PopHidePaintsForTwoTenthsThenNothing)
+TEST(ElementAnimation, PopHidePaintsForTwoTenthsThenNothingAndEveryKindHasItsFrames)
 {
-    EXPECT_EQ(VisibilityAnimation::from_name(u"Pop"), nullptr); // names are case-sensitive
-    EXPECT_EQ(VisibilityAnimation::from_name(u""), nullptr);
+    for (core::StringView name : { u"Pop", u"" }) // names are case-sensitive
+        EXPECT_EQ(VisibilityAnimation::from_name(name), nullptr);
     SkinFixture skin("widgets.skin");
     auto root = skin.build(u"Pop", 100, 50);
     auto* popup = root->find_child(u"popup");
@@ -184,15 +161,13 @@ TEST(ElementAnimation, PopHidePaintsForTwoTenthsThenNothing)
     };
     EXPECT_NE(frame(), NOTHING);
     popup->show_animated(false);
-    EXPECT_FALSE(popup->visible());
-    EXPECT_FALSE(root->measure_valid(Axis::X));
+    EXPECT_EQ(std::tuple(popup->visible(), root->measure_valid(Axis::X)), std::tuple(false, false));
     Box const start = frame();
     EXPECT_EQ(std::make_pair(start[0], start[2]), std::make_pair(40, 60));
     root->tick(0.15); // half way it overshoots: see the frame geometry below
     EXPECT_NE(frame(), NOTHING);
     root->tick(0.05);
-    EXPECT_FALSE(popup->visibility_animation()->running());
-    EXPECT_TRUE(root->needs_redraw());
+    EXPECT_EQ(std::tuple(popup->visibility_animation()->running(), root->needs_redraw()), std::tuple(false, true));
     EXPECT_EQ(frame(), NOTHING);
 
     // Shown again, and a hide while it runs only turns it round.
@@ -202,13 +177,8 @@ TEST(ElementAnimation, PopHidePaintsForTwoTenthsThenNothing)
     popup->show_animated(false);
     EXPECT_EQ(popup->visibility_animation()->direction(), -1);
     root->tick(0.1);
-    EXPECT_FALSE(popup->visibility_animation()->running());
-    EXPECT_FALSE(popup->visible());
-}
-
-// Where each kind draws a 40 x 20 picture shown at (10, 10) in 60 x 40, some time into showing it.
-TEST(ElementAnimation, FrameGeometryOfEveryKind)
-{
+    EXPECT_EQ(std::tuple(popup->visibility_animation()->running(), popup->visible()), std::tuple(false, false));
+    // Where each kind draws a 40 x 20 picture shown at (10, 10) in 60 x 40, some time into showing it.
     struct {
         char const* name;
         double seconds;
@@ -224,10 +194,10 @@ TEST(ElementAnimation, FrameGeometryOfEveryKind)
         animation->new_picture().recreate({ 40, 20 });
         fill(animation->new_picture(), {}, { 40, 20 }, Color { 255, 255, 255 });
         animation->tick(c.seconds);
-        RenderSurface screen(Point { 60, 40 });
-        fill(screen, {}, { 60, 40 }, Color {});
-        animation->draw(screen, { 10, 10 }, plain_blitter());
-        EXPECT_EQ(drawn(screen), c.expected) << c.name << " at " << c.seconds;
+        RenderSurface canvas(Point { 60, 40 });
+        fill(canvas, {}, { 60, 40 }, Color {});
+        animation->draw(canvas, { 10, 10 }, plain_blitter());
+        EXPECT_EQ(drawn(canvas), c.expected) << c.name << " at " << c.seconds;
     }
 }
 
@@ -235,9 +205,7 @@ TEST(ElementAnimation, FrameGeometryOfEveryKind)
 TEST(ElementBuild, SharedRecordsCannotExplode)
 {
     Bytes b = skin_header();
-    uint32_t const key = b.text(u"type");
-    uint32_t const area = b.text(u"node");
-    uint32_t const name = b.text(u"E");
+    uint32_t const key = b.text(u"type"), area = b.text(u"node"), name = b.text(u"E");
     b.put32(72, b.size());
     b.put32(84, area);
     b.put32(88, 1);
@@ -251,29 +219,23 @@ TEST(ElementBuild, SharedRecordsCannotExplode)
             b.put32(at + 16 + 4 * i, child);
         b.put32(at + lists, key);
     };
-    uint32_t const entry = b.size();
+    uint32_t const entry = b.size(), middle = entry + 12 + 16 + 4 * 300 + 4, leaf = middle + 16 + 4 * 300 + 4;
     b.put32(entry, NO_ENTRY);
     b.put32(entry + 4, NO_ENTRY);
     b.put32(entry + 8, name);
-    uint32_t const middle = entry + 12 + 16 + 4 * 300 + 4;
-    uint32_t const leaf = middle + 16 + 4 * 300 + 4;
     record(entry + 12, 300, middle);
     record(middle, 300, leaf);
     record(leaf, 0, 0);
     std::string const path = fresh_dir("shared") + "/shared.skin";
     write_file(path, b.str());
 
-    NodeRegistry registry;
-    register_element_types(registry);
-    Properties properties;
-    properties.set_node_registry(&registry);
-    ASSERT_TRUE(properties.load_skin(core::from_utf8(path), DisplayInfo {}));
-    EXPECT_EQ(properties.element_count(properties.find_entry(u"E")), 1u + 300u * 301u);
+    SkinFixture skin(path);
+    ASSERT_TRUE(skin.loaded);
+    EXPECT_EQ(skin.properties.element_count(skin.properties.find_entry(u"E")), 1u + 300u * 301u);
     int64_t const before = Element::live_count();
     Element root(nullptr);
-    ASSERT_TRUE(root.reload_from(properties, u"E"));
-    EXPECT_EQ(root.child_count(), 0u);
-    EXPECT_EQ(Element::live_count(), before + 1);
+    ASSERT_TRUE(root.reload_from(skin.properties, u"E"));
+    EXPECT_EQ(std::tuple(root.child_count(), Element::live_count()), std::tuple(0u, before + 1));
 }
 
 } // namespace

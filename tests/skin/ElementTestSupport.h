@@ -62,14 +62,14 @@ private:
     skin::Extent x_, y_;
 };
 
-// A compiled test skin with the fourteen element types registered.
+// A compiled test skin (or one at an absolute path) with the fourteen element types registered.
 class SkinFixture {
 public:
-    explicit SkinFixture(char const* name, int32_t dpi = 96)
+    explicit SkinFixture(std::string const& name, int32_t dpi = 96)
     {
         skin::register_element_types(registry);
         properties.set_node_registry(&registry);
-        loaded = properties.load_skin(skin_path(name), display(dpi));
+        loaded = properties.load_skin(name[0] == '/' ? core::from_utf8(name) : skin_path(name), display(dpi));
     }
 
     // The entry loaded into a fresh input-taking root, laid out over [0, width) x [0, height).
@@ -173,8 +173,7 @@ public:
         made.push_back(index);
         return std::make_unique<SkinRow>(properties_, entry_);
     }
-    std::vector<int32_t> clicks;
-    std::vector<int32_t> made;
+    std::vector<int32_t> clicks, made;
     std::function<void(skin::VListElement*, int32_t)> on_clicked;
 
 private:

@@ -19,10 +19,7 @@ uint16_t const OTHER = Color { 0x40, 0x60, 0x20, 255 }.to_565();
 uint16_t const OK_BUTTON = Color { 0, 0x80, 0, 255 }.to_565();
 Point const IN_OK_BUTTON { 47, 74 };
 
-uint16_t halved(uint16_t pixel)
-{
-    return static_cast<uint16_t>((pixel & 0xF7DF) >> 1);
-}
+auto const halved = [](uint16_t pixel) { return static_cast<uint16_t>((pixel & 0xF7DF) >> 1); };
 
 class Stack : public testing::Test {
 protected:
@@ -37,50 +34,41 @@ protected:
     Events events;
 };
 
-TEST_F(Stack, ClosingTheOnlyFormLeavesTheScreenColour)
+TEST_F(Stack, ClosingTheOnlyFormLeavesTheScreenColourAndAPopupDimsAFrozenBackground)
 {
     Color const screen { 0x12, 0x34, 0x56, 255 };
     stack().set_screen_color(screen);
     harness->show(*main);
     harness->advance(40);
-    EXPECT_TRUE(harness->close(*main));
-    EXPECT_EQ(stack().top(), nullptr);
+    EXPECT_TRUE(harness->close(*main) && !stack().top());
     harness->advance(40);
     expect_pixels(harness->frame(), [&](int32_t, int32_t) { return screen.to_565(); });
     EXPECT_FALSE(harness->close(*main));
     EXPECT_EQ(events.log, "+FormMain-FormMain");
-}
-
-// The popup's background is a frozen picture of the screen, darkened a step a frame from 256 to 128;
-// without a popup the level climbs back.
-TEST_F(Stack, PopupDimsAFrozenBackground)
-{
+    // The popup's background is a frozen picture of the screen, darkened a step a frame from 256 to 128;
+    // without a popup the level climbs back.
     harness->show(*main);
     harness->advance(40);
     EXPECT_FALSE(stack().needs_redraw());
     harness->show(*popup, FormMode::POPUP);
-    EXPECT_FALSE(main->visible());
-    EXPECT_EQ(stack().background()->bitmap()->at(5, 5), MAIN);
-    EXPECT_TRUE(popup->visibility_animation()->running());
+    EXPECT_EQ(
+        std::tuple(main->visible(), stack().background()->bitmap()->at(5, 5), popup->visibility_animation()->running()),
+        std::tuple(false, MAIN, true));
     std::vector<int32_t> levels;
     for (int frame = 0; frame < 10; ++frame) {
         harness->advance(40);
         levels.push_back(stack().dim_level());
     }
     EXPECT_EQ(levels, (std::vector<int32_t> { 240, 224, 208, 192, 176, 160, 144, 128, 128, 128 }));
-    EXPECT_FALSE(stack().needs_redraw());
-    EXPECT_EQ(harness->pixel({ 2, 2 }), halved(MAIN));
-    EXPECT_EQ(harness->pixel(IN_OK_BUTTON), OK_BUTTON);
+    EXPECT_EQ(std::tuple(stack().needs_redraw(), harness->pixel({ 2, 2 }), harness->pixel(IN_OK_BUTTON)),
+        std::tuple(false, halved(MAIN), OK_BUTTON));
 
     EXPECT_TRUE(harness->close(*popup));
-    EXPECT_TRUE(main->visible());
-    EXPECT_EQ(stack().background(), nullptr);
+    EXPECT_EQ(std::tuple(main->visible(), stack().background()), std::tuple(true, nullptr));
     harness->advance(40);
-    EXPECT_EQ(stack().dim_level(), 144);
-    EXPECT_EQ(harness->pixel({ 2, 2 }), MAIN);
+    EXPECT_EQ(std::tuple(stack().dim_level(), harness->pixel({ 2, 2 })), std::tuple(144, MAIN));
     harness->advance(400);
-    EXPECT_EQ(stack().dim_level(), 256);
-    EXPECT_FALSE(stack().needs_redraw());
+    EXPECT_EQ(std::tuple(stack().dim_level(), stack().needs_redraw()), std::tuple(256, false));
 }
 
 TEST_F(Stack, PopupOverPopupKeepsTheFirstBackground)
@@ -90,16 +78,13 @@ TEST_F(Stack, PopupOverPopupKeepsTheFirstBackground)
     harness->advance(400);
     RenderSurface const* first = stack().background();
     harness->show(*popup2, FormMode::POPUP);
-    EXPECT_EQ(stack().background(), first);
-    EXPECT_FALSE(popup->visible());
+    EXPECT_EQ(std::tuple(stack().background(), popup->visible()), std::tuple(first, false));
     harness->advance(400);
     EXPECT_TRUE(harness->close(*popup2));
-    EXPECT_EQ(stack().top(), popup.get());
-    EXPECT_EQ(stack().background(), first);
-    EXPECT_EQ(popup->visibility_animation()->direction(), 1);
+    EXPECT_EQ(std::tuple(stack().top(), stack().background(), popup->visibility_animation()->direction()),
+        std::tuple(popup.get(), first, 1));
     harness->advance(400);
-    EXPECT_EQ(harness->pixel({ 2, 2 }), halved(MAIN));
-    EXPECT_EQ(harness->pixel(IN_OK_BUTTON), OK_BUTTON);
+    EXPECT_EQ(std::tuple(harness->pixel({ 2, 2 }), harness->pixel(IN_OK_BUTTON)), std::tuple(halved(MAIN), OK_BUTTON));
     EXPECT_EQ(events.log, "+FormMain+FormPopup+FormPopup2-FormPopup2");
 
     // A full-screen form over the popup: when it closes, the popup is back over its own picture.
@@ -119,13 +104,11 @@ TEST_F(Stack, SwitchPlaysTheNewFormsAnimationAndComesBackReversed)
     harness->show(*other);
     VisibilityAnimation const* transition = stack().transition();
     ASSERT_NE(transition, nullptr);
-    EXPECT_EQ(transition->side(), VisibilityAnimation::Side::BOTTOM);
-    EXPECT_EQ(transition->direction(), 1);
-    EXPECT_FALSE(main->visible());
+    EXPECT_EQ(std::tuple(transition->side(), transition->direction(), main->visible()),
+        std::tuple(VisibilityAnimation::Side::BOTTOM, 1, false));
     // "bottom" at t = 0.4: the old screen slid up by 0.4 of the height, the new form below it.
     harness->advance(80);
-    EXPECT_EQ(harness->pixel({ 60, 50 }), MAIN);
-    EXPECT_EQ(harness->pixel({ 60, 150 }), OTHER);
+    EXPECT_EQ(std::tuple(harness->pixel({ 60, 50 }), harness->pixel({ 60, 150 })), std::tuple(MAIN, OTHER));
     harness->advance(120);
     EXPECT_EQ(stack().transition(), nullptr);
 
@@ -134,17 +117,14 @@ TEST_F(Stack, SwitchPlaysTheNewFormsAnimationAndComesBackReversed)
     EXPECT_TRUE(harness->close(*other));
     transition = stack().transition();
     ASSERT_NE(transition, nullptr);
-    EXPECT_EQ(transition->direction(), -1);
-    EXPECT_TRUE(main->visible());
+    EXPECT_EQ(std::tuple(transition->direction(), main->visible()), std::tuple(-1, true));
     harness->advance(80);
     EXPECT_DOUBLE_EQ(transition->progress(), 0.6);
     harness->show(*other);
-    EXPECT_EQ(stack().transition(), transition);
-    EXPECT_EQ(transition->direction(), 1);
-    EXPECT_FALSE(main->visible());
+    EXPECT_EQ(
+        std::tuple(stack().transition(), transition->direction(), main->visible()), std::tuple(transition, 1, false));
     harness->advance(80);
-    EXPECT_EQ(stack().transition(), nullptr);
-    EXPECT_EQ(harness->pixel({ 60, 50 }), OTHER);
+    EXPECT_EQ(std::tuple(stack().transition(), harness->pixel({ 60, 50 })), std::tuple(nullptr, OTHER));
     EXPECT_EQ(events.log, "+FormMain+FormOther-FormOther+FormOther");
 }
 
@@ -154,17 +134,14 @@ TEST_F(Stack, FormsLeaveTheStackWhenShownAgainOrDestroyed)
     harness->show(*other);
     harness->show(*popup, FormMode::POPUP);
     harness->show(*main);
-    EXPECT_EQ(stack().size(), 3u);
-    EXPECT_TRUE(harness->close(*other));
-    EXPECT_EQ(stack().top(), main.get());
+    EXPECT_TRUE(stack().size() == 3 && harness->close(*other) && stack().top() == main.get());
     main.reset();
-    EXPECT_EQ(stack().top(), popup.get());
-    EXPECT_EQ(stack().transition(), nullptr);
+    EXPECT_EQ(std::tuple(stack().top(), stack().transition()), std::tuple(popup.get(), nullptr));
     harness->advance(400);
     EXPECT_EQ(stack().size(), 1u);
 }
 
-TEST_F(Stack, DiagnosticOverlay)
+TEST_F(Stack, DiagnosticOverlayAndGoldenPictures)
 {
     DiagnosticOverlay overlay;
     for (uint32_t t : { 0u, 10u, 30u, 70u, 110u })
@@ -179,13 +156,8 @@ TEST_F(Stack, DiagnosticOverlay)
     FormStack::set_diagnostic_overlay(true);
     harness->paint();
     FormStack::set_diagnostic_overlay(false);
-    EXPECT_EQ(harness->pixel({ 118, 1 }), halved(OTHER));
-    EXPECT_EQ(harness->pixel({ 118, 21 }), OTHER);
-}
-
-// A popup over a dimmed list with a selected row, at rest; and at 192 dpi while it pops up.
-TEST_F(Stack, GoldenPictures)
-{
+    EXPECT_EQ(std::tuple(harness->pixel({ 118, 1 }), harness->pixel({ 118, 21 })), std::tuple(halved(OTHER), OTHER));
+    // A popup over a dimmed list with a selected row, at rest; and at 192 dpi while it pops up.
     for (int32_t dpi : { 96, 192 }) {
         auto h = form_harness({ 120 * dpi / 96, 160 * dpi / 96 }, dpi);
         auto list_form = h->make_form(u"FormMain");

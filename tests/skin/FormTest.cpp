@@ -15,8 +15,7 @@ protected:
         form = harness->make_form(u"FormButtons");
         harness->show(*form);
         harness->advance(40);
-        ASSERT_TRUE(bind_button(a, *form, u"btnA", &recorder));
-        ASSERT_TRUE(bind_button(b, *form, u"btnB", &recorder));
+        ASSERT_TRUE(bind_button(a, *form, u"btnA", &recorder) && bind_button(b, *form, u"btnB", &recorder));
     }
     void tap(Point point)
     {
@@ -32,33 +31,27 @@ protected:
 };
 
 // The button keeps the pen it took: it gets the moves away from it and the release, and does not click.
-TEST_F(Forms, PressMoveOffAndReleaseDoesNotClick)
+TEST_F(Forms, PressMoveOffAndReleaseDoesNotClickAndTheEarlierOfOverlappingButtonsTakesThePress)
 {
     EXPECT_TRUE(harness->pen_down({ 15, 15 }));
     harness->pen_move({ 100, 100 });
     harness->pen_move({ 101, 120 });
-    EXPECT_EQ(form->captured(), std::vector<Element*> { a });
-    EXPECT_TRUE(a->pressed());
+    EXPECT_EQ(std::tuple(form->captured(), a->pressed()), std::tuple(std::vector<Element*> { a }, true));
     EXPECT_FALSE(harness->pen_up({ 101, 120 }));
-    EXPECT_EQ(recorder.kinds(), "dpddp");
-    EXPECT_FALSE(a->pressed());
+    EXPECT_EQ(std::tuple(recorder.kinds(), a->pressed()), std::tuple("dpddp", false));
     // Moves with nothing held only hover: nothing is captured.
     harness->pen_move({ 15, 15 });
     EXPECT_TRUE(form->captured().empty());
-}
 
-TEST_F(Forms, OverlappingButtonsTheEarlierThatAcceptsTakesThePress)
-{
+    // Of overlapping buttons, the earlier that accepts takes the press.
+    recorder.reports.clear();
     tap({ 40, 15 });
-    EXPECT_EQ(recorder.kinds(a), "dppc");
-    EXPECT_EQ(recorder.kinds(b), "");
+    EXPECT_EQ(std::tuple(recorder.kinds(a), recorder.kinds(b)), std::tuple("dppc", ""));
     a->set_enabled(false);
     tap({ 40, 15 });
-    EXPECT_EQ(recorder.kinds(a), "dppc");
-    EXPECT_EQ(recorder.kinds(b), "dppc");
+    EXPECT_EQ(std::tuple(recorder.kinds(a), recorder.kinds(b)), std::tuple("dppc", "dppc"));
     // A press that nothing accepts captures nothing; its release reaches no one.
-    EXPECT_FALSE(harness->pen_down({ 100, 100 }));
-    EXPECT_FALSE(harness->pen_up({ 40, 15 }));
+    EXPECT_FALSE(harness->pen_down({ 100, 100 }) || harness->pen_up({ 40, 15 }));
     EXPECT_EQ(recorder.reports.size(), 8u);
 }
 
@@ -70,31 +63,24 @@ TEST_F(Forms, AButtonFloatingOverAListTakesItsPressesBeforeTheList)
     ButtonElement* button = nullptr;
     ASSERT_TRUE(bind_button(button, *floating, u"btnFloat", &recorder));
     Point const on_button = button->position() + Point { 15, 15 };
-    EXPECT_TRUE(harness->pen_down(on_button));
-    EXPECT_EQ(floating->captured(), std::vector<Element*> { button });
+    EXPECT_TRUE(harness->pen_down(on_button) && floating->captured() == std::vector<Element*> { button });
     harness->pen_up(on_button);
     EXPECT_EQ(recorder.kinds(button), "dppc");
     // Elsewhere the list takes the press.
-    EXPECT_TRUE(harness->pen_down({ 10, 10 }));
-    EXPECT_EQ(floating->captured(), std::vector<Element*> { floating->find_child(u"list") });
-    harness->pen_up({ 10, 10 });
+    EXPECT_TRUE(harness->pen_down({ 10, 10 }) && floating->captured() == std::vector { floating->find_child(u"list") });
 }
 
 TEST_F(Forms, BoundKeyReachesAVisibleEnabledButtonOnly)
 {
-    EXPECT_TRUE(harness->key(KEY_SOFT_LEFT, true));
-    EXPECT_TRUE(a->pressed());
-    EXPECT_TRUE(harness->key(KEY_SOFT_LEFT, false));
-    EXPECT_EQ(recorder.kinds(), "ppc");
-    EXPECT_FALSE(harness->key(KEY_SOFT_RIGHT, true));
+    EXPECT_TRUE(harness->key(KEY_SOFT_LEFT, true) && a->pressed());
+    EXPECT_TRUE(harness->key(KEY_SOFT_LEFT, false) && recorder.kinds() == "ppc" && !harness->key(KEY_SOFT_RIGHT, true))
+        << recorder.kinds();
     a->set_visible(false);
     harness->key(KEY_SOFT_LEFT, true);
     harness->key(KEY_SOFT_LEFT, false);
-    EXPECT_EQ(recorder.kinds(a), "ppc");
-    EXPECT_EQ(recorder.kinds(b), "ppc");
+    EXPECT_EQ(std::tuple(recorder.kinds(a), recorder.kinds(b)), std::tuple("ppc", "ppc"));
     b->set_enabled(false);
-    EXPECT_FALSE(harness->key(KEY_SOFT_LEFT, true));
-    EXPECT_FALSE(harness->character(u'x'));
+    EXPECT_FALSE(harness->key(KEY_SOFT_LEFT, true) || harness->character(u'x'));
     EXPECT_EQ(recorder.reports.size(), 6u);
 }
 
@@ -104,9 +90,8 @@ TEST_F(Forms, HeldButtonsAreCancelledWhenTheyGoAway)
 {
     harness->pen_down({ 15, 15 });
     form->set_visible(false);
-    EXPECT_EQ(recorder.kinds(), "dpp");
-    EXPECT_TRUE(recorder.reports.back().flag);
-    EXPECT_TRUE(form->captured().empty());
+    EXPECT_EQ(std::tuple(recorder.kinds(), recorder.reports.back().flag, form->captured().size()),
+        std::tuple("dpp", true, 0u));
     EXPECT_FALSE(harness->pen_up({ 15, 15 }));
     form->set_visible(true);
 
@@ -124,9 +109,8 @@ TEST_F(Forms, HeldButtonsAreCancelledWhenTheyGoAway)
     harness->pen_down({ 15, 15 });
     a->set_enabled(false);
     harness->pen_up({ 15, 15 });
-    EXPECT_EQ(recorder.kinds(), "dppdppdppdpp");
-    EXPECT_TRUE(recorder.reports.back().flag);
-    EXPECT_FALSE(a->pressed());
+    EXPECT_EQ(std::tuple(recorder.kinds(), recorder.reports.back().flag, a->pressed()),
+        std::tuple("dppdppdppdpp", true, false));
 }
 
 // A screen that rebuilds its form from a click destroys the elements being routed to; nothing touches
@@ -142,34 +126,26 @@ TEST_F(Forms, ListenersMayRebuildTheFormWhileInputIsRouted)
     harness->advance(40);
     harness->key(KEY_SOFT_LEFT, true);
     harness->key(KEY_SOFT_LEFT, false);
-    EXPECT_EQ(recorder.kinds(), "dppcppc");
-    EXPECT_EQ(form->inputs().size(), 4u);
+    EXPECT_EQ(std::tuple(recorder.kinds(), form->inputs().size()), std::tuple("dppcppc", 4u));
 }
 
 TEST_F(Forms, BindingFindsTypedElementsOrThrows)
 {
     EXPECT_EQ(form->outside_color(), (Color { 0x10, 0x20, 0x30, 255 }));
-    EXPECT_EQ(a->button_listener(), &recorder);
-    EXPECT_EQ(a->listener(), &recorder);
+    EXPECT_EQ(std::tuple(a->button_listener(), a->listener()), std::tuple(&recorder, &recorder));
     TextElement* text = nullptr;
     bind_element(text, *form, u"text", &recorder);
-    EXPECT_EQ(text->text(), u"Ready");
-    EXPECT_EQ(text->listener(), &recorder);
+    EXPECT_EQ(std::tuple(text->text(), text->listener()), std::tuple(u"Ready", &recorder));
     auto const not_text = thrown<NodeNotFound>([&] { bind_element(text, *form, u"btnA", nullptr); });
-    ASSERT_TRUE(not_text);
-    EXPECT_EQ(std::tie(not_text->form_id(), not_text->child_id()), std::tie(u"FormButtons", u"btnA"));
+    EXPECT_EQ(not_text ? not_text->form_id() + u"/" + not_text->child_id() : u"", u"FormButtons/btnA");
     Element* slot = nullptr;
-    EXPECT_FALSE(bind_button(slot, *form, u"text", &recorder));
-    EXPECT_FALSE(bind_button(slot, *form, u"nothing", &recorder));
-    EXPECT_EQ(slot, nullptr);
+    EXPECT_FALSE(
+        bind_button(slot, *form, u"text", &recorder) || bind_button(slot, *form, u"nothing", &recorder) || slot);
     CheckboxElement* loop = nullptr;
-    ASSERT_TRUE(bind_button(loop, *form, u"chkLoop", &recorder));
-    EXPECT_EQ(loop->click_listener(), &recorder);
-    ASSERT_TRUE(bind_button(a, *form, u"btnA", nullptr));
-    EXPECT_EQ(a->listener(), nullptr);
+    ASSERT_TRUE(bind_button(loop, *form, u"chkLoop", &recorder) && loop->click_listener() == &recorder);
+    EXPECT_TRUE(bind_button(a, *form, u"btnA", nullptr) && !a->listener());
     auto const missing = thrown<NodeNotFoundInSkin>([&] { harness->make_form(u"FormMissing"); });
-    ASSERT_TRUE(missing);
-    EXPECT_EQ(missing->name(), u"FormMissing");
+    EXPECT_EQ(missing ? missing->name() : u"", u"FormMissing");
 }
 
 // A screen loads and binds in its constructor and again on every skin reload.

@@ -10,7 +10,7 @@ namespace {
 using M = AnchorMode;
 
 // Each mode places a child of a preferred size in a slot starting at 10.
-TEST(Layout, SlotModesGiveSizeAndOffset)
+TEST(Layout, SlotModesNamesAndPlainMeasures)
 {
     struct {
         char const* name;
@@ -36,19 +36,11 @@ TEST(Layout, SlotModesGiveSizeAndOffset)
     };
     for (auto const& c : cases)
         EXPECT_EQ(place_in_slot(c.anchor, c.preferred, 10, c.slot), c.expected) << c.name;
-}
-
-TEST(Layout, ModeNamesFallBackToBothSides)
-{
-    EXPECT_EQ(anchor_mode_from_name(u"MAX_SIDE_NO_SIZE"), M::MAX_SIDE_NO_SIZE);
-    EXPECT_EQ(anchor_mode_from_name(u"CENTER"), M::CENTER);
-    EXPECT_EQ(anchor_mode_from_name(u"center"), M::BOTH_SIDE);
-    EXPECT_EQ(anchor_mode_from_name(u""), M::BOTH_SIDE);
-}
-
-// The NO_SIZE modes add nothing to the parent's preferred extent; the others add their margins.
-TEST(Layout, PlainMeasureTakesRequiredExtents)
-{
+    std::pair<core::StringView, M> const names[] = { { u"MAX_SIDE_NO_SIZE", M::MAX_SIDE_NO_SIZE },
+        { u"CENTER", M::CENTER }, { u"center", M::BOTH_SIDE }, { u"", M::BOTH_SIDE } };
+    for (auto const& [name, mode] : names)
+        EXPECT_EQ(anchor_mode_from_name(name), mode) << core::to_utf8(name);
+    // The NO_SIZE modes add nothing to the parent's preferred extent; the others add their margins.
     Extent e = start_measure(12);
     add_plain_child(e, { M::MIN_SIDE_NO_SIZE, 5, 5 }, { 300, 300 });
     add_plain_child(e, { M::MAX_SIDE_NO_SIZE, 5, 5 }, { 300, 200 });
@@ -59,19 +51,18 @@ TEST(Layout, PlainMeasureTakesRequiredExtents)
     EXPECT_EQ(e, (Extent { 29, 29 }));
 }
 
-TableItem item(int32_t minimum, int32_t preferred, int32_t weight = 0, AxisAnchor anchor = {})
-{
-    return { anchor, { preferred, minimum }, weight, 0, {}, 0 };
-}
+auto const item = [](int32_t minimum, int32_t preferred, int32_t weight = 0, AxisAnchor anchor = {}) {
+    return TableItem { anchor, { preferred, minimum }, weight, 0, {}, 0 };
+};
 
-TEST(Layout, TableShares)
+TEST(Layout, TableSharesAndMeasures)
 {
     struct {
         char const* name;
         int32_t size;
         std::vector<TableItem> items;
         std::vector<Span> expected; // the table starts at 0
-    } const cases[] = {
+    } const tables[] = {
         { "grow_in_one_round", 100, { item(10, 50), item(10, 50), item(10, 50) },
             { { 0, 33 }, { 33, 33 }, { 66, 34 } } },
         { "shrink_to_minimums", 20, { item(10, 50), item(10, 50), item(10, 50) }, { { 0, 6 }, { 6, 7 }, { 13, 7 } } },
@@ -88,7 +79,7 @@ TEST(Layout, TableShares)
         { "no_weights_no_division", 300, { item(0, 0), item(0, 0) }, { { 0, 0 }, { 0, 0 } } },
         { "nothing_grows", 30, { item(10, 10), item(10, 10) }, { { 0, 10 }, { 10, 10 } } },
     };
-    for (auto const& c : cases) {
+    for (auto const& c : tables) {
         auto items = c.items;
         arrange_table(items, 0, c.size);
         std::vector<Span> places;
@@ -96,29 +87,20 @@ TEST(Layout, TableShares)
             places.push_back(i.place);
         EXPECT_EQ(places, c.expected) << c.name;
     }
-}
-
-TEST(Layout, TableMeasureOverVisibleChildren)
-{
     TableMeasure sum;
     sum.add({ M::BOTH_SIDE, 2, 3 }, { 50, 10 });
     sum.add({ M::MIN_SIDE_NO_SIZE, 2, 3 }, { 50, 10 });
     Extent e { 20, 0 };
     sum.finish(e);
-    // Required: 55 + 0; what the children can give up: 40 + 40.
-    EXPECT_EQ(e, (Extent { 55, 0 }));
-}
-
-// A hostile skin's sums saturate instead of overflowing.
-TEST(Layout, HugeExtentsSaturate)
-{
+    EXPECT_EQ(e, (Extent { 55, 0 })); // required: 55 + 0; what the children can give up: 40 + 40
+    // A hostile skin's sums saturate instead of overflowing.
     std::vector<TableItem> items(64, item(EXTENT_LIMIT, EXTENT_LIMIT, 1 << 30));
-    TableMeasure sum;
+    TableMeasure huge;
     for (auto const& i : items)
-        sum.add({ M::BOTH_SIDE, EXTENT_LIMIT, EXTENT_LIMIT }, i.extent);
-    Extent e;
-    sum.finish(e);
-    EXPECT_EQ(e.preferred, EXTENT_LIMIT);
+        huge.add({ M::BOTH_SIDE, EXTENT_LIMIT, EXTENT_LIMIT }, i.extent);
+    Extent saturated;
+    huge.finish(saturated);
+    EXPECT_EQ(saturated.preferred, EXTENT_LIMIT);
     arrange_table(items, 0, EXTENT_LIMIT);
     for (auto const& i : items)
         EXPECT_LE(i.place.size, EXTENT_LIMIT);
@@ -131,111 +113,86 @@ public:
     std::vector<int32_t> widths, heights;
 };
 
-Span span_x(Element const* element)
-{
-    return { element->position().x, element->size().x };
-}
+auto const span_x = [](Element const* element) { return Span { element->position().x, element->size().x }; };
 
-TEST(ElementLayout, MaxSideChildInParent)
+TEST(ElementLayout, ChildrenTablesPendingLayoutAndLazyMeasures)
 {
-    Element root(nullptr);
-    auto* child = new FixedElement(&root, { 30, 30 });
+    Element parent(nullptr);
+    auto* child = new FixedElement(&parent, { 30, 30 });
     child->set_anchor(Axis::X, { M::MAX_SIDE, 0, 4 });
-    root.set_geometry_x(10, 100);
+    parent.set_geometry_x(10, 100);
     EXPECT_EQ(span_x(child), (Span { 76, 30 }));
-}
-
-TEST(ElementLayout, TableSharesAmongVisibleChildren)
-{
     Element root(nullptr);
     auto* table = new HTableElement(&root);
     std::vector<FixedElement*> cells;
     for (int i = 0; i < 3; ++i)
         cells.push_back(new FixedElement(table, { 50, 10 }));
     root.set_geometry_x(0, 100);
-    EXPECT_EQ(span_x(cells[2]), (Span { 66, 34 }));
-    EXPECT_EQ(table->measured(Axis::X), (Extent { 150, 30 }));
+    EXPECT_EQ(std::tuple(span_x(cells[2]), table->measured(Axis::X)), std::tuple(Span { 66, 34 }, Extent { 150, 30 }));
 
     // An invisible child keeps its old rectangle and gives its share to the others.
     cells[1]->set_visible(false);
     root.set_geometry_x(0, 100);
-    EXPECT_EQ(span_x(cells[0]), (Span { 0, 50 }));
-    EXPECT_EQ(span_x(cells[1]), (Span { 33, 33 }));
-    EXPECT_EQ(span_x(cells[2]), (Span { 50, 50 }));
-    EXPECT_EQ(table->measured(Axis::X), (Extent { 100, 20 }));
+    EXPECT_EQ(std::tuple(span_x(cells[0]), span_x(cells[1]), span_x(cells[2]), table->measured(Axis::X)),
+        std::tuple(Span { 0, 50 }, Span { 33, 33 }, Span { 50, 50 }, Extent { 100, 20 }));
 
     // No visible children: nothing is arranged.
     cells[0]->set_visible(false);
     cells[2]->set_visible(false);
     root.set_geometry_x(5, 90);
-    EXPECT_EQ(cells[0]->position().x, 0);
-    EXPECT_EQ(cells[2]->position().x, 50);
-    EXPECT_EQ(table->measured(Axis::X), (Extent { 0, 0 }));
-}
-
-TEST(ElementLayout, VerticalTableAndCrossAxis)
-{
-    Element root(nullptr);
-    auto* table = new VTableElement(&root);
-    auto* top = new FixedElement(table, { 20, 20 }, { 10, 10 });
-    auto* bottom = new FixedElement(table, { 20, 20 }, { 10, 10 });
+    EXPECT_EQ(std::tuple(cells[0]->position().x, cells[2]->position().x, table->measured(Axis::X)),
+        std::tuple(0, 50, Extent { 0, 0 }));
+    // A vertical table, and a child centred across it.
+    Element column(nullptr);
+    auto* vertical = new VTableElement(&column);
+    auto* top = new FixedElement(vertical, { 20, 20 }, { 10, 10 });
+    auto* bottom = new FixedElement(vertical, { 20, 20 }, { 10, 10 });
     bottom->set_table_ratio(1);
     bottom->set_anchor(Axis::X, { M::CENTER, 0, 0 });
-    root.set_geometry_x(0, 60);
-    root.set_geometry_y(0, 50);
-    EXPECT_EQ(std::make_pair(top->position(), top->size()), std::make_pair(Point { 0, 0 }, Point { 60, 10 }));
-    EXPECT_EQ(std::make_pair(bottom->position(), bottom->size()), std::make_pair(Point { 20, 10 }, Point { 20, 40 }));
-}
-
-// Geometry calls stop where nothing changed; a width change re-runs the vertical pass below it.
-TEST(ElementLayout, PendingLayoutAndListener)
-{
-    Element root(nullptr);
-    auto* middle = new Element(&root);
+    column.set_geometry_x(0, 60);
+    column.set_geometry_y(0, 50);
+    EXPECT_EQ(std::tuple(top->position(), top->size(), bottom->position(), bottom->size()),
+        std::tuple(Point { 0, 0 }, Point { 60, 10 }, Point { 20, 10 }, Point { 20, 40 }));
+    // Geometry calls stop where nothing changed; a width change re-runs the vertical pass below it.
+    Element outer(nullptr);
+    auto* middle = new Element(&outer);
     auto* leaf = new FixedElement(middle, { 10, 10 }, { 10, 10 });
     CountingListener listener;
     leaf->set_listener(&listener);
-    root.set_geometry_x(0, 100);
-    root.set_geometry_y(0, 50);
+    outer.set_geometry_x(0, 100);
+    outer.set_geometry_y(0, 50);
     EXPECT_FALSE(leaf->layout_pending());
-    EXPECT_EQ(listener.widths, (std::vector<int32_t> { 100 }));
-    EXPECT_EQ(listener.heights, (std::vector<int32_t> { 50 }));
+    for (int twice = 0; twice < 2; ++twice) {
+        EXPECT_EQ(std::tuple(listener.widths, listener.heights), std::tuple(std::vector { 100 }, std::vector { 50 }));
+        outer.set_geometry_x(0, 100);
+        outer.set_geometry_y(0, 50);
+    }
 
-    root.set_geometry_x(0, 100);
-    root.set_geometry_y(0, 50);
-    EXPECT_EQ(listener.widths.size(), 1u);
-    EXPECT_EQ(listener.heights.size(), 1u);
-
-    root.set_geometry_x(0, 80);
+    outer.set_geometry_x(0, 80);
     EXPECT_TRUE(leaf->layout_pending());
-    root.set_geometry_y(0, 50);
+    outer.set_geometry_y(0, 50);
     EXPECT_FALSE(leaf->layout_pending());
-    EXPECT_EQ(listener.widths, (std::vector<int32_t> { 100, 80 }));
-    EXPECT_EQ(listener.heights, (std::vector<int32_t> { 50, 50 }));
-}
+    EXPECT_EQ(
+        std::tuple(listener.widths, listener.heights), std::tuple(std::vector { 100, 80 }, std::vector { 50, 50 }));
+    // Measures are kept until something below changes; adding a child invalidates the chain above it.
+    Element tree(nullptr);
+    auto* branch = new Element(&tree);
+    auto* twig = new FixedElement(branch, { 10, 10 });
+    EXPECT_EQ(tree.measured(Axis::X).preferred, 10);
+    EXPECT_EQ(tree.measured(Axis::X).preferred, 10);
+    EXPECT_EQ(twig->measures, 1);
+    tree.set_geometry_x(0, 100);
+    tree.set_geometry_y(0, 100);
+    EXPECT_FALSE(tree.layout_pending());
 
-// Measures are kept until something below changes; adding a child invalidates the chain above it.
-TEST(ElementLayout, LazyMeasuresAndInvalidation)
-{
-    Element root(nullptr);
-    auto* middle = new Element(&root);
-    auto* leaf = new FixedElement(middle, { 10, 10 });
-    EXPECT_EQ(root.measured(Axis::X).preferred, 10);
-    EXPECT_EQ(root.measured(Axis::X).preferred, 10);
-    EXPECT_EQ(leaf->measures, 1);
-    root.set_geometry_x(0, 100);
-    root.set_geometry_y(0, 100);
-    EXPECT_FALSE(root.layout_pending());
-
-    auto* wide = new FixedElement(middle, { 40, 40 });
-    EXPECT_FALSE(root.measure_valid(Axis::X));
-    EXPECT_TRUE(root.layout_pending());
-    EXPECT_TRUE(middle->layout_pending());
-    EXPECT_EQ(root.measured(Axis::X).preferred, 40);
-    EXPECT_EQ(leaf->measures, 1);
+    auto* wide = new FixedElement(branch, { 40, 40 });
+    EXPECT_EQ(std::tuple(tree.measure_valid(Axis::X), tree.layout_pending(), branch->layout_pending()),
+        std::tuple(false, true, true));
+    EXPECT_EQ(tree.measured(Axis::X).preferred, 40);
+    EXPECT_EQ(twig->measures, 1);
 
     // The same geometry again reaches the new child through the pending chain.
-    root.set_geometry_x(0, 100);
+    tree.set_geometry_x(0, 100);
     EXPECT_EQ(wide->size().x, 100);
 }
 

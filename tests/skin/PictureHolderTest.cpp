@@ -24,40 +24,28 @@ std::string bmp(int32_t height, uint16_t bits = 16, int32_t width = 3)
     return out.str();
 }
 
-bool decodes(std::string const& bytes, size_t length)
-{
+auto const decodes = [](std::string const& bytes, size_t length) {
     return decode_bmp565(reinterpret_cast<uint8_t const*>(bytes.data()), length, u"test") != nullptr;
-}
+};
 
-TEST(LoadBmp, NegativeHeightKeepsRowOrderPositiveSwapsIt)
+// A negative height keeps the rows in order, a positive one swaps them; other depths and missing files
+// are refused.
+TEST(LoadBmp, RowOrderFollowsTheHeightsSignAndDamagedFilesAreRefused)
 {
     std::string const dir = fresh_dir("bmp");
     write_file(dir + "/down.bmp", bmp(-2));
     write_file(dir + "/up.bmp", bmp(2));
+    write_file(dir + "/deep.bmp", bmp(2, 24));
     auto const down = load_565(core::from_utf8(dir + "/down"));
     auto const up = load_565(core::from_utf8(dir + "/up"));
     ASSERT_TRUE(down && up);
-    EXPECT_EQ(down->size(), (Point { 3, 2 }));
-    EXPECT_EQ(down->name(), core::from_utf8(dir + "/down"));
-    for (int32_t x = 0; x < 3; ++x) {
-        EXPECT_EQ(down->bitmap().at(x, 0), x + 1);
-        EXPECT_EQ(down->bitmap().at(x, 1), x + 11);
-        EXPECT_EQ(up->bitmap().at(x, 0), x + 11);
-        EXPECT_EQ(up->bitmap().at(x, 1), x + 1);
-    }
-}
-
-TEST(LoadBmp, RefusesOtherDepthsAndMissingFiles)
-{
-    std::string const dir = fresh_dir("bmp");
-    write_file(dir + "/deep.bmp", bmp(2, 24));
-    EXPECT_FALSE(load_565(core::from_utf8(dir + "/deep")));
-    EXPECT_FALSE(load_565(core::from_utf8(dir + "/missing")));
-}
-
-// Damaged files are refused without reading past their end: every truncation, and sizes that overflow.
-TEST(LoadBmp, DamagedFilesAreRefused)
-{
+    EXPECT_EQ(std::tuple(down->size(), down->name()), std::tuple(Point { 3, 2 }, core::from_utf8(dir + "/down")));
+    for (int32_t x = 0; x < 3; ++x)
+        EXPECT_EQ(
+            std::tuple(down->bitmap().at(x, 0), down->bitmap().at(x, 1), up->bitmap().at(x, 0), up->bitmap().at(x, 1)),
+            std::tuple(x + 1, x + 11, x + 11, x + 1));
+    EXPECT_FALSE(load_565(core::from_utf8(dir + "/deep")) || load_565(core::from_utf8(dir + "/missing")));
+    // Damaged files are refused without reading past their end: every truncation, and sizes that overflow.
     std::string const whole = bmp(-5, 16, 7);
     // Rows of 7 pixels are padded by 2 bytes; the last row's padding is not needed.
     for (size_t length = 0; length < whole.size() - 2; ++length)

@@ -27,27 +27,22 @@ namespace skin_testing {
 
 using namespace testing_support;
 
-// The folder of the test skins compiled at build time.
-inline std::string compiled_skins()
-{
-    return std::string(RAVELIN_TEST_DATA_DIR) + "/skin/data";
-}
+// The folder of the test skins compiled at build time, a skin in it, and the skin compiler.
+inline std::string const COMPILED_SKINS = std::string(RAVELIN_TEST_DATA_DIR) + "/skin/data";
+inline auto const skin_path = [](std::string const& name) { return core::from_utf8(COMPILED_SKINS + "/" + name); };
+inline std::string const SKINC = bin_dir() + "/ravelin-skinc";
+inline auto const display = [](int32_t dpi) { return skin::DisplayInfo { .dpi_y = dpi }; };
 
-inline core::String skin_path(char const* name)
+// A run of the skin compiler refused: `exit_code`, `lines` lines on standard error holding `message`
+// (after `prefix` when one is given), and nothing written to `output`.
+inline void expect_refused(CommandResult const& result, int exit_code, std::string const& message,
+    std::string const& output, int lines = 1, std::string const& prefix = "")
 {
-    return core::from_utf8(compiled_skins() + "/" + name);
-}
-
-inline skin::DisplayInfo display(int32_t dpi)
-{
-    skin::DisplayInfo info;
-    info.dpi_y = dpi;
-    return info;
-}
-
-inline std::string skinc()
-{
-    return bin_dir() + "/ravelin-skinc";
+    EXPECT_EQ(result.exit_code, exit_code) << message;
+    EXPECT_NE(result.error.find(message), std::string::npos) << result.error;
+    EXPECT_TRUE(result.error.starts_with(prefix)) << result.error;
+    EXPECT_EQ(std::count(result.error.begin(), result.error.end(), '\n'), lines) << result.error;
+    EXPECT_FALSE(file_exists(output)) << output;
 }
 
 // The exception of type E that `action` throws; a failure when it throws none.
@@ -126,9 +121,8 @@ inline Bytes skin_header()
 // Where renderings and their differences from the references are written.
 inline std::string rendered_dir()
 {
-    std::string const folder = std::string(RAVELIN_TEST_DATA_DIR) + "/skin/rendered";
-    std::filesystem::create_directories(folder);
-    return folder;
+    std::filesystem::create_directories(std::string(RAVELIN_TEST_DATA_DIR) + "/skin/rendered");
+    return std::string(RAVELIN_TEST_DATA_DIR) + "/skin/rendered";
 }
 
 // The PNG at `output` compared pixel for pixel with tests/skin/golden/NAME.png; a mismatch leaves

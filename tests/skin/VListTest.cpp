@@ -8,7 +8,7 @@ using namespace skin_testing;
 
 namespace {
 
-uint16_t const ROW = Color { 0x30, 0x30, 0x30, 255 }.to_565();
+uint16_t const ROW = Color { 0x30, 0x30, 0x30, 255 }.to_565(), WHITE = Color { 255, 255, 255, 255 }.to_565();
 
 // FormMain in 120 x 160: the list from y 20 to 140, six rows of 20 pixels.
 class List : public testing::Test {
@@ -57,21 +57,19 @@ protected:
 
 TEST_F(List, RowsExistOnlyWhileOnScreen)
 {
-    EXPECT_EQ(list->row_count(), 6u);
+    EXPECT_EQ(std::tuple(list->row_count(), list->first(), list->last(), list->row(0)->size()),
+        std::tuple(6u, -1, 6, Point { 120, 20 }));
     EXPECT_EQ(model.made, (std::vector<int32_t> { 0, 1, 2, 3, 4, 5 }));
-    EXPECT_EQ(std::make_pair(list->first(), list->last()), std::make_pair(-1, 6));
-    EXPECT_EQ(list->row(0)->size(), (Point { 120, 20 }));
     int64_t const per_row = 5; // the row and its four children
     int64_t const others = Element::live_count() - per_row * int64_t(list->row_count());
 
     list->scroll_to(5000);
-    EXPECT_EQ(list->first(), 4999);
-    EXPECT_EQ(list->row(5000)->index(), 5000);
+    EXPECT_EQ(std::tuple(list->first(), list->row(5000)->index()), std::tuple(4999, 5000));
     drag({ 60, 130 }, { 60, -70 }, 100);
     for (int frame = 0; frame < 50; ++frame) {
         harness->advance(40);
-        ASSERT_LE(list->row_count(), 7u);
-        ASSERT_EQ(Element::live_count(), others + per_row * int64_t(list->row_count()));
+        ASSERT_TRUE(list->row_count() <= 7 && Element::live_count() == others + per_row * int64_t(list->row_count()))
+            << frame;
     }
     EXPECT_GT(list->first(), 5020);
     list->scroll_to(20000);
@@ -85,17 +83,14 @@ TEST_F(List, RowsExistOnlyWhileOnScreen)
 TEST_F(List, TapDragAndPull)
 {
     drag({ 60, 50 }, { 69, 59 }, 30, false);
-    EXPECT_EQ(list->pressed_row(), list->row(1));
-    EXPECT_TRUE(shows(1, u"#vlist_pressed"));
+    EXPECT_EQ(std::tuple(list->pressed_row(), shows(1, u"#vlist_pressed")), std::tuple(list->row(1), true));
     harness->pen_up({ 69, 59 });
-    EXPECT_EQ(model.clicks, std::vector<int32_t> { 1 });
-    EXPECT_TRUE(shows(1, u"#vlist_normal"));
-    EXPECT_EQ(list->scroll(), 0);
+    EXPECT_EQ(std::tuple(model.clicks, shows(1, u"#vlist_normal"), list->scroll()),
+        std::tuple(std::vector<int32_t> { 1 }, true, 0.0));
 
     drag({ 60, 50 }, { 60, 60 }, 30, false);
-    EXPECT_EQ(list->pressed_row(), nullptr);
-    EXPECT_TRUE(shows(1, u"#vlist_normal"));
-    EXPECT_EQ(list->scroll(), 10);
+    EXPECT_EQ(
+        std::tuple(list->pressed_row(), shows(1, u"#vlist_normal"), list->scroll()), std::tuple(nullptr, true, 10.0));
     harness->pen_up({ 60, 60 });
     EXPECT_EQ(scrolls(1), std::vector<double> { 0 });
 
@@ -126,8 +121,7 @@ TEST_F(List, FlickGlidesAtTheLimitAndAPressWhileGlidingPressesNoRow)
     harness->advance(40);
     EXPECT_DOUBLE_EQ(list->velocity(), v + 5 * (2 * -v + 9) * 0.04);
     harness->pen_up({ 60, 50 });
-    EXPECT_EQ(list->velocity(), 0);
-    EXPECT_TRUE(model.clicks.empty());
+    EXPECT_EQ(std::tuple(list->velocity(), model.clicks.size()), std::tuple(0.0, 0u));
 }
 
 TEST_F(List, InsertedAndRemovedRowsGrowAndShrinkAt200PixelsASecond)
@@ -136,24 +130,20 @@ TEST_F(List, InsertedAndRemovedRowsGrowAndShrinkAt200PixelsASecond)
     ListRow* const old_two = list->row(2);
     model.made.clear();
     list->insert_row(2);
-    EXPECT_EQ(model.made, std::vector<int32_t> { 2 });
-    EXPECT_EQ(list->row(3), old_two);
-    EXPECT_EQ(list->animating_rows(), 1);
+    EXPECT_EQ(std::tuple(model.made, list->row(3), list->animating_rows()),
+        std::tuple(std::vector<int32_t> { 2 }, old_two, 1));
     harness->advance(40);
     EXPECT_DOUBLE_EQ(place(2, true), 8);
     harness->advance(60);
-    EXPECT_DOUBLE_EQ(place(2, true), 20);
-    EXPECT_EQ(list->last(), 6);
+    EXPECT_EQ(std::tuple(place(2, true), list->last()), std::tuple(20.0, 6));
 
     ListRow* const old_zero = list->row(0);
     list->remove_row(0);
-    EXPECT_EQ(old_zero->index(), -1);
-    EXPECT_EQ(list->row(2), old_two);
+    EXPECT_EQ(std::tuple(old_zero->index(), list->row(2)), std::tuple(-1, old_two));
     harness->advance(40);
     EXPECT_DOUBLE_EQ(place(0), 12);
     harness->advance(60);
-    EXPECT_DOUBLE_EQ(place(0), 0);
-    EXPECT_EQ(list->row_count(), 6u);
+    EXPECT_EQ(std::tuple(place(0), list->row_count()), std::tuple(0.0, 6u));
 
     auto* one = static_cast<SkinRow*>(list->row(1));
     list->refresh_row(1);
@@ -167,12 +157,10 @@ TEST_F(List, InsertedAndRemovedRowsGrowAndShrinkAt200PixelsASecond)
     list->scroll_to(5);
     model.made.clear();
     list->insert_row(0);
-    EXPECT_EQ(list->first(), 5);
-    EXPECT_TRUE(model.made.empty());
+    EXPECT_EQ(std::tuple(list->first(), model.made.size()), std::tuple(5, 0u));
     list->reset(3);
     list->insert_row(3);
-    EXPECT_EQ(list->last(), 4);
-    EXPECT_EQ(place(3, true), 0);
+    EXPECT_EQ(std::tuple(list->last(), place(3, true)), std::tuple(4, 0.0));
 }
 
 TEST_F(List, PressedOverSelectedOverNormal)
@@ -186,27 +174,25 @@ TEST_F(List, PressedOverSelectedOverNormal)
     list->remove_row(2);
     EXPECT_EQ(list->pressed_row(), nullptr);
     harness->pen_up({ 60, 70 });
-    EXPECT_TRUE(model.clicks.empty());
+    EXPECT_EQ(model.clicks.size(), 0u);
     list->set_model(&model);
     EXPECT_EQ(list->selected(), -1);
 }
 
 TEST_F(List, RowsAreDrawnClippedToTheListAndFollowItsWidth)
 {
-    EXPECT_EQ(harness->pixel({ 60, 20 }), ROW);
-    EXPECT_EQ(harness->pixel({ 60, 39 }), (Color { 255, 255, 255, 255 }.to_565()));
+    EXPECT_EQ(std::tuple(harness->pixel({ 60, 20 }), harness->pixel({ 60, 39 })), std::tuple(ROW, WHITE));
     drag({ 60, 100 }, { 60, 90 }, 20, false);
     harness->pen_move({ 60, 85 });
     harness->advance(40);
     EXPECT_EQ(list->scroll(), -15);
-    EXPECT_EQ(harness->pixel({ 60, 19 }), (Color { 0x20, 0x40, 0x60, 255 }.to_565()));
-    EXPECT_EQ(harness->pixel({ 60, 24 }), (Color { 255, 255, 255, 255 }.to_565()));
-    EXPECT_EQ(harness->pixel({ 60, 139 }), ROW);
-    EXPECT_EQ(harness->pixel({ 60, 140 }), (Color { 0x80, 0x80, 0, 255 }.to_565()));
+    // Above the list the form's background, below it the bar under the list.
+    EXPECT_EQ(std::tuple(harness->pixel({ 60, 19 }), harness->pixel({ 60, 24 }), harness->pixel({ 60, 139 }),
+                  harness->pixel({ 60, 140 })),
+        std::tuple(Color { 0x20, 0x40, 0x60, 255 }.to_565(), WHITE, ROW, Color { 0x80, 0x80, 0, 255 }.to_565()));
     harness->resize({ 200, 160 });
     harness->advance(40);
-    EXPECT_EQ(list->row(1)->size(), (Point { 200, 20 }));
-    EXPECT_EQ(harness->pixel({ 190, 30 }), ROW);
+    EXPECT_EQ(std::tuple(list->row(1)->size(), harness->pixel({ 190, 30 })), std::tuple(Point { 200, 20 }, ROW));
 }
 
 TEST_F(List, ARowsOwnButtonTakesThePress)
@@ -225,15 +211,13 @@ TEST_F(List, ARowsOwnButtonTakesThePress)
     drag({ 110, 30 }, { 110, 35 }, 10, false);
     harness->pen_move({ 110, 45 });
     harness->pen_up({ 110, 45 });
-    EXPECT_EQ(recorder.kinds(), "dppcdpdp");
-    EXPECT_TRUE(recorder.reports.back().flag);
+    EXPECT_EQ(std::tuple(recorder.kinds(), recorder.reports.back().flag), std::tuple("dppcdpdp", true));
     // Its listener may drop the row it is called from.
     recorder.on_clicked = [&](Element*) { list->reset(0); };
     harness->advance(200);
     harness->pen_down({ 110, 30 });
     harness->pen_up({ 110, 30 });
-    EXPECT_EQ(list->row_count(), 0u);
-    EXPECT_TRUE(buttons.clicks.empty());
+    EXPECT_EQ(std::tuple(list->row_count(), buttons.clicks.size()), std::tuple(0u, 0u));
 }
 
 // The model's answer to a tap may change the list; a form hidden during a drag ends it without a flick.
@@ -248,8 +232,7 @@ TEST_F(List, OddSequences)
     EXPECT_FALSE(list->motion().pen_down());
     main->set_visible(true);
     harness->pen_up({ 60, 30 });
-    EXPECT_EQ(list->velocity(), 0);
-    EXPECT_EQ(model.clicks.size(), 1u);
+    EXPECT_EQ(std::tuple(list->velocity(), model.clicks.size()), std::tuple(0.0, 1u));
 
     // A model that changes the list while it makes a row is a broken program.
     class Meddler : public RowModel {
@@ -291,25 +274,22 @@ TEST(DragTracker, ThresholdSamplesAndSpeed)
     DragTracker tracker;
     EXPECT_FALSE(tracker.add(0, 20, 5)); // no press yet
     tracker.press(100, 100, 1000);
-    EXPECT_FALSE(tracker.add(109, 91, 1010));
-    EXPECT_FALSE(tracker.dragging());
-    EXPECT_TRUE(tracker.add(100, 130, 1049));
-    EXPECT_EQ(tracker.velocity_y(), 0);
+    EXPECT_FALSE(tracker.add(109, 91, 1010) || tracker.dragging());
+    EXPECT_TRUE(tracker.add(100, 130, 1049) && tracker.velocity_y() == 0);
     EXPECT_TRUE(tracker.add(107, 101, 1050)); // near the press, but dragging now
-    EXPECT_DOUBLE_EQ(tracker.velocity_y(), -20);
-    EXPECT_DOUBLE_EQ(tracker.velocity_x(), -140);
+    EXPECT_EQ(std::tuple(tracker.velocity_x(), tracker.velocity_y()), std::tuple(-140.0, -20.0));
     EXPECT_TRUE(tracker.add(100, 140, 1251));
-    EXPECT_EQ(tracker.samples().front().time, 1049u);
-    EXPECT_DOUBLE_EQ(tracker.velocity_y(), -49); // -10000 / 202, truncated
+    // -10000 / 202, truncated
+    EXPECT_EQ(std::tuple(tracker.samples().front().time, tracker.velocity_y()), std::tuple(1049u, -49.0));
     tracker.lift();
     EXPECT_FALSE(tracker.add(100, 300, 1300));
 
     tracker.press(0, 0, 0xFFFFFFF0u); // across the wrap of the tick count
     for (uint32_t i = 1; i <= 40; ++i)
         tracker.add(0, int32_t(10 * i), 0xFFFFFFF0u + i);
-    EXPECT_EQ(tracker.samples().size(), DragTracker::MAX_SAMPLES);
-    EXPECT_EQ(tracker.samples().front().y, 160);
-    EXPECT_EQ(tracker.velocity_y(), 0); // 24 ms
+    // 24 ms: no speed yet.
+    EXPECT_EQ(std::tuple(tracker.samples().size(), tracker.samples().front().y, tracker.velocity_y()),
+        std::tuple(DragTracker::MAX_SAMPLES, 160, 0.0));
     tracker.add(0, 1000, 0xFFFFFFF0u + 100);
     EXPECT_DOUBLE_EQ(tracker.velocity_y(), -(1000 - 170) * 1000 / 83);
 }
@@ -325,7 +305,7 @@ void tick(ListMotion& motion, ListExtent const& extent, double seconds = 0.04)
 // 300 pixels in 100 ms: 3000 px/s, limited to 2000; then braking by 2 |v| + 9 per second, frame after
 // frame. The pen down on a pressed row adds no extra braking (on the list itself it is five times: see
 // the list's own flick case).
-TEST(ListMotion, FlickGlidesAtTheLimitAndBrakes)
+TEST(ListMotion, FlickBrakesPullsAreBandedGlidesPastAnEndSlowAndGrowClamps)
 {
     ListMotion motion;
     motion.press({ 50, 400 }, 0);
@@ -345,32 +325,24 @@ TEST(ListMotion, FlickGlidesAtTheLimitAndBrakes)
     motion.press({ 0, 0 }, 1000);
     motion.settle(0.01, middle, true);
     EXPECT_DOUBLE_EQ(motion.velocity(), 1000 - 2009 * 0.01);
-}
-
-// Pulled down by half its height, the content no longer follows, and follows again at once on the way back.
-TEST(ListMotion, RubberBandAndSpringBack)
-{
-    ListMotion motion;
+    // Pulled down by half its height, the content no longer follows, and follows again at once on the way back.
+    ListMotion banded;
     ListExtent const top { true, false, 1000, 200 };
-    motion.press({ 0, 0 }, 0);
-    EXPECT_DOUBLE_EQ(motion.move({ 0, 100 }, 50, top), 100);
-    EXPECT_DOUBLE_EQ(motion.move({ 0, 180 }, 100, top), 0);
-    EXPECT_DOUBLE_EQ(motion.move({ 0, 150 }, 150, top), -30);
-    EXPECT_DOUBLE_EQ(motion.band_factor(1, top), 1 - 2 * 70.0 / 200);
-    motion.release({ 0, 150 }, 150, top, false);
-    motion.set_scroll(0);
+    banded.press({ 0, 0 }, 0);
+    EXPECT_DOUBLE_EQ(banded.move({ 0, 100 }, 50, top), 100);
+    EXPECT_DOUBLE_EQ(banded.move({ 0, 180 }, 100, top), 0);
+    EXPECT_DOUBLE_EQ(banded.move({ 0, 150 }, 150, top), -30);
+    EXPECT_DOUBLE_EQ(banded.band_factor(1, top), 1 - 2 * 70.0 / 200);
+    banded.release({ 0, 150 }, 150, top, false);
+    banded.set_scroll(0);
 
     // Past the bottom end the same: banded while dragged, and springing back at 400 px/s.
     ListExtent const bottom { false, true, 160, 200 }; // the last row 40 px above its border
-    EXPECT_DOUBLE_EQ(motion.band_factor(-10, bottom), 0.6);
-    tick(motion, bottom, 0.05);
-    EXPECT_DOUBLE_EQ(motion.scroll(), 20);
-}
-
-// A drag that jumps past half the list's height in one move and then pulls further: at either end the
-// content stays where it is, and never moves back against the pen.
-TEST(ListMotion, PullingOnPastHalfTheHeightMovesNothing)
-{
+    EXPECT_DOUBLE_EQ(banded.band_factor(-10, bottom), 0.6);
+    tick(banded, bottom, 0.05);
+    EXPECT_DOUBLE_EQ(banded.scroll(), 20);
+    // A drag that jumps past half the list's height in one move and then pulls further: at either end the
+    // content stays where it is, and never moves back against the pen.
     struct End {
         ListExtent extent;
         int jump, further;
@@ -381,46 +353,38 @@ TEST(ListMotion, PullingOnPastHalfTheHeightMovesNothing)
         { { false, true, 160, 200 }, -150, -20, -90 }, // already 40 px short of the bottom: banded by 0.6
     };
     for (auto const& end : ends) {
-        ListMotion motion;
-        motion.press({ 0, 0 }, 0);
-        EXPECT_DOUBLE_EQ(motion.move({ 0, end.jump }, 50, end.extent), end.after_jump);
-        EXPECT_DOUBLE_EQ(motion.move({ 0, end.jump + end.further }, 100, end.extent), 0) << end.jump;
-        EXPECT_DOUBLE_EQ(motion.scroll(), end.after_jump) << end.jump;
+        ListMotion pulled;
+        pulled.press({ 0, 0 }, 0);
+        EXPECT_DOUBLE_EQ(pulled.move({ 0, end.jump }, 50, end.extent), end.after_jump);
+        EXPECT_DOUBLE_EQ(pulled.move({ 0, end.jump + end.further }, 100, end.extent), 0) << end.jump;
+        EXPECT_DOUBLE_EQ(pulled.scroll(), end.after_jump) << end.jump;
     }
-}
-
-// Gliding past an end slows by (overshoot + 1) x 50 per second on top of the braking.
-TEST(ListMotion, DeceleratesPastAnEnd)
-{
-    ListMotion motion;
-    motion.set_borders(5, 0);
-    ListExtent const top { true, false, 1000, 200 };
-    motion.set_scroll(15);
-    motion.set_velocity(300);
-    motion.settle(0.1, top, false);
-    EXPECT_DOUBLE_EQ(motion.velocity(), 300 - 609 * 0.1 - 11 * 0.1 * 50);
-    motion.set_velocity(-300);
-    motion.settle(0.1, top, false);
-    EXPECT_DOUBLE_EQ(motion.velocity(), -300 + 609 * 0.1);
-}
-
-TEST(ListMotion, GrowClampsInsteadOfBandAndSpring)
-{
-    ListMotion motion;
-    motion.set_borders(2, 3);
-    motion.set_grow(true);
+    // Gliding past an end slows by (overshoot + 1) x 50 per second on top of the braking.
+    ListMotion gliding;
+    gliding.set_borders(5, 0);
+    gliding.set_scroll(15);
+    gliding.set_velocity(300);
+    gliding.settle(0.1, top, false);
+    EXPECT_DOUBLE_EQ(gliding.velocity(), 300 - 609 * 0.1 - 11 * 0.1 * 50);
+    gliding.set_velocity(-300);
+    gliding.settle(0.1, top, false);
+    EXPECT_DOUBLE_EQ(gliding.velocity(), -300 + 609 * 0.1);
+    // A growing list clamps instead of banding and springing back.
+    ListMotion grown;
+    grown.set_borders(2, 3);
+    grown.set_grow(true);
     ListExtent const all { true, true, 50, 100 };
-    motion.rest(); // a drag past the top is clamped: see the grown list's case
-    motion.set_scroll(-20);
-    motion.set_velocity(-500);
-    motion.settle(0.04, all, false);
-    EXPECT_DOUBLE_EQ(motion.scroll(), 2); // to the bottom border (47), then the top border wins
-    EXPECT_EQ(motion.velocity(), 0);
+    grown.rest(); // a drag past the top is clamped: see the grown list's case
+    grown.set_scroll(-20);
+    grown.set_velocity(-500);
+    grown.settle(0.04, all, false);
+    // To the bottom border (47), then the top border wins.
+    EXPECT_EQ(std::tuple(grown.scroll(), grown.velocity()), std::tuple(2.0, 0.0));
     ListExtent const long_list { false, true, 500, 100 };
-    motion.set_scroll(-450);
-    EXPECT_TRUE(motion.clamp(long_list));
-    EXPECT_DOUBLE_EQ(motion.scroll(), 100 - 3 - 500);
-    EXPECT_FALSE(motion.clamp(long_list));
+    grown.set_scroll(-450);
+    EXPECT_TRUE(grown.clamp(long_list));
+    EXPECT_DOUBLE_EQ(grown.scroll(), 100 - 3 - 500);
+    EXPECT_FALSE(grown.clamp(long_list));
 }
 
 } // namespace
