@@ -44,6 +44,7 @@ protected:
     void tick(double seconds) override { stack_.tick(seconds); }
     void paint_frame(skin::RenderSurface& surface) override;
     bool needs_redraw() override { return redraw_ || stack_.needs_redraw(); }
+    bool wants_frames() override { return stack_.wants_tick(); }
     void mark_redraw() override { redraw_ = true; }
     void on_pen(skin::PenEvent const& event) override;
     void on_pen_move(skin::PenEvent const& event) override;

@@ -69,8 +69,30 @@ GameBase::~GameBase()
 
 void GameBase::start_frames()
 {
-    if (window_)
-        platform::set_timer(window_, FRAME_TIMER, FRAME_MS);
+    if (!window_ || frames_running_)
+        return;
+    platform::set_timer(window_, FRAME_TIMER, FRAME_MS);
+    frames_running_ = true;
+}
+
+void GameBase::stop_frames()
+{
+    if (!frames_running_)
+        return;
+    platform::kill_timer(window_, FRAME_TIMER);
+    frames_running_ = false;
+}
+
+void GameBase::wake_frames()
+{
+    // Whatever starts to move also asks for a redraw (a form shown, an animation begun, a list taken by
+    // the pen), so the cheap question is enough after each message; the frame step asks the other.
+    if (frames_running_ || !is_active() || !window_ || !needs_redraw())
+        return;
+    // The step after a rest advances what it starts by one frame, not by the whole rest.
+    last_tick_ = platform::tick_count() - FRAME_MS;
+    start_frames();
+    frame_step();
 }
 
 bool GameBase::next_message(platform::Message& message)
@@ -90,6 +112,7 @@ void GameBase::dispatch(platform::Message const& message)
         thread_handler_(message);
     else
         platform::dispatch_message(message);
+    wake_frames();
 }
 
 void GameBase::run()
@@ -109,8 +132,14 @@ void GameBase::frame_step()
     double const seconds = std::clamp((now - last_tick_) * 0.001, 0.001, 0.1);
     last_tick_ = now;
     tick(seconds);
-    if (!needs_redraw())
-        return;
+    if (needs_redraw())
+        paint();
+    if (!needs_redraw() && !wants_frames())
+        stop_frames();
+}
+
+void GameBase::paint()
+{
     paint_frame(back_buffer_);
     skin::Bitmap565 const* bitmap = back_buffer_.bitmap();
     if (!bitmap)
@@ -341,8 +370,7 @@ void GameBase::on_activate_message(bool active)
         if (inactive_)
             return;
         inactive_ = true;
-        if (window_)
-            platform::kill_timer(window_, FRAME_TIMER);
+        stop_frames();
         if (listener_)
             listener_->on_deactivate();
         return;

@@ -21,8 +21,11 @@ namespace app {
 // The one top-level window: its message loop, the 40-ms frame step, and the turning of window messages
 // into pen, key and character events and into the listener's calls. Frames go through the display
 // back-end's window (the windowed path) in every drawing mode; a frame is painted only when something
-// asks for a redraw, and while the program is inactive (minimised or hidden) the frame timer stops and the
-// loop blocks; a window that has only lost the focus stays active.
+// asks for a redraw. The frame timer runs only while something moves or waits on a clock of its own (an
+// animation, a scrolling list, a recording's values); at rest it stops and the loop blocks until a message
+// (input, a timer, a Document event) asks for a redraw or starts something moving, which wakes it with a
+// frame at once. While the program is inactive (minimised or hidden) it never runs; a window that has
+// only lost the focus stays active.
 // Threads: main thread only.
 class GameBase : public ApplicationBase {
 public:
@@ -75,14 +78,19 @@ public:
     skin::EditElement* edit() const { return edit_; }
     // SHOW_MINIMIZED or SHOW_RESTORE (restore and bring to the front).
     void show_window(int command);
-    // Paints a frame now when one is due (also called by the frame timer).
+    // Paints a frame now when one is due (also called by the frame timer), and lets the frame timer sleep
+    // when nothing moves.
     void frame_step();
+    // Whether the frame timer runs.
+    bool frames_running() const { return frames_running_; }
 
 protected:
     // What the frame step and the input drive; the Application forwards them to its form stack.
     virtual void tick(double seconds) = 0;
     virtual void paint_frame(skin::RenderSurface& surface) = 0;
     virtual bool needs_redraw() = 0;
+    // Frame steps would change something (an animation runs, a list moves, live values change).
+    virtual bool wants_frames() = 0;
     virtual void mark_redraw() = 0;
     virtual void on_pen(skin::PenEvent const& event) = 0;
     virtual void on_pen_move(skin::PenEvent const& event) = 0;
@@ -117,7 +125,12 @@ private:
     void on_pen_up();
     void on_user_input();
     void check_screen();
+    void paint();
     void start_frames();
+    void stop_frames();
+    // After a message: a sleeping frame timer starts again, with a frame at once, when the message asked
+    // for a redraw.
+    void wake_frames();
     skin::PenEvent pen_event(intptr_t lparam) const;
 
     std::unique_ptr<platform::Display> display_;
@@ -134,6 +147,7 @@ private:
     int32_t last_up_y_ = PEN_LIFTED_NOWHERE;
     bool sip_preference_ = false;
     uint32_t last_tick_ = 0;
+    bool frames_running_ = false;
     platform::Screen screen_;
     std::deque<core::String> commands_;
     std::function<void(platform::Message const&)> thread_handler_;

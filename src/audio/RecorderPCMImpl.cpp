@@ -188,7 +188,7 @@ void RecorderPCMImpl::start_device()
     stopped_ = result != platform::MMSYSERR_NOERROR;
 }
 
-void RecorderPCMImpl::queue_block(platform::WaveBlock& block)
+uint32_t RecorderPCMImpl::queue_block(platform::WaveBlock& block)
 {
     uint32_t result = device_.prepare_header(handle_, block);
     if (result != platform::MMSYSERR_NOERROR)
@@ -197,6 +197,7 @@ void RecorderPCMImpl::queue_block(platform::WaveBlock& block)
     core::log() << "recorder add " << platform::tick_count() << "\n";
     if (result != platform::MMSYSERR_NOERROR)
         core::log() << "recorder bad add!!!!! handle=" << handle_ << " waveInAddBuffer=" << result << "\n";
+    return result;
 }
 
 void RecorderPCMImpl::collect()
@@ -227,8 +228,12 @@ void RecorderPCMImpl::collect()
         block.bytes_recorded.store(0);
         block.user = 0;
         block.flags.store(0);
-        if (state_ != FINISHED)
-            queue_block(block);
+        // A device that went away gives back what it held and takes nothing more: the capture has ended,
+        // and whoever asks whether it runs hears so.
+        if (state_ != FINISHED && queue_block(block) == platform::MMSYSERR_NODRIVER) {
+            core::log() << "recorder device gone\n";
+            state_ = FINISHED;
+        }
     }
 }
 

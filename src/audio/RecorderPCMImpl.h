@@ -48,7 +48,7 @@ private:
     void run() override;
     void start_device();
     void collect();
-    void queue_block(platform::WaveBlock& block);
+    uint32_t queue_block(platform::WaveBlock& block);
 
     RecorderPCM& owner_;
     WaveIn& device_;

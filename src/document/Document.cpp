@@ -908,6 +908,13 @@ void Document::tick_recording()
         fail(DocumentEvent::TOO_SLOW_DEVICE);
         return;
     }
+    // A microphone that went away (unplugged, its source unloaded, the sound server gone) ends the capture:
+    // what it gave is written, and the recording ends as one whose device failed.
+    if (recorder_ && !recorder_->is_running()) {
+        core::log() << u"recorder no valid\n";
+        fail(DocumentEvent::TOO_SLOW_DEVICE);
+        return;
+    }
     if (paused_)
         return;
     if (meter_.is_silent()) {

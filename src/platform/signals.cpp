@@ -3,7 +3,6 @@
 #include "messages.h"
 
 #include <csignal>
-#include <ctime>
 #include <pthread.h>
 
 namespace platform {
@@ -18,9 +17,6 @@ sigset_t stop_set()
     sigaddset(&set, SIGTERM);
     return set;
 }
-
-// How often the watcher looks whether its owner is done with it.
-constexpr long WATCH_NANOSECONDS = 100'000'000;
 
 } // namespace
 
@@ -37,22 +33,30 @@ void ignore_file_size_signal()
 
 StopSignalWatcher::StopSignalWatcher(uint32_t thread_id, uint32_t message)
 {
+    // The thread sleeps until a signal comes; its owner's end wakes it with one of its own. It is born with
+    // the signals blocked, so that the one sent to it is never taken as the process's.
+    sigset_t const set = stop_set();
+    sigset_t before;
+    pthread_sigmask(SIG_BLOCK, &set, &before);
     thread_ = std::thread([this, thread_id, message] {
         sigset_t const set = stop_set();
-        timespec const wait { 0, WATCH_NANOSECONDS };
-        while (!done_.load()) {
-            int const signal = sigtimedwait(&set, nullptr, &wait);
+        for (;;) {
+            int const signal = sigwaitinfo(&set, nullptr);
+            if (done_.load())
+                return;
             if (signal > 0) {
                 received_.store(signal);
                 post_thread_message(thread_id, message, static_cast<uintptr_t>(signal), 0);
             }
         }
     });
+    pthread_sigmask(SIG_SETMASK, &before, nullptr);
 }
 
 StopSignalWatcher::~StopSignalWatcher()
 {
     done_.store(true);
+    pthread_kill(thread_.native_handle(), SIGTERM);
     thread_.join();
 }
 

@@ -25,11 +25,13 @@ public:
 };
 
 // A form whose screen brings its values up to date in every frame step, just before it is laid out and
-// drawn (elapsed time, levels, sizes): Document events only change state, the frame shows it.
+// drawn (elapsed time, levels, sizes): Document events only change state, the frame shows it. It wants
+// frame steps while `live` says its values move (a recording or a playback runs).
 class LiveForm final : public ScreenForm {
 public:
-    explicit LiveForm(std::function<void()> on_frame)
+    LiveForm(std::function<void()> on_frame, std::function<bool()> live)
         : on_frame_(std::move(on_frame))
+        , live_(std::move(live))
     {
     }
 
@@ -39,8 +41,11 @@ public:
         skin::Form::tick(seconds);
     }
 
+    bool wants_tick() const override { return live_() || skin::Form::wants_tick(); }
+
 private:
     std::function<void()> on_frame_;
+    std::function<bool()> live_;
 };
 
 } // namespace screens

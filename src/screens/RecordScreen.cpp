@@ -16,7 +16,7 @@ RecordScreen::RecordScreen(
     , properties_(properties)
     , host_(host)
     , document_(document)
-    , form_([this] { update_values(); })
+    , form_([this] { update_values(); }, [this] { return document_.is_recording() || document_.is_playing(); })
     , edit_(properties, host, this)
     , menu_(properties, host, *this)
     , entry_(entry)

@@ -269,6 +269,15 @@ void Element::tick(double seconds)
         children_[i]->tick(seconds);
 }
 
+bool Element::wants_tick() const
+{
+    if (animation_ && animation_->running())
+        return true;
+    // What is hidden shows nothing that moves.
+    return visible_
+        && std::any_of(children_.begin(), children_.end(), [](auto const& child) { return child->wants_tick(); });
+}
+
 void Element::draw(RenderSurface& surface, Point origin)
 {
     for (auto const& child : children_)

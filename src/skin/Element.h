@@ -56,6 +56,9 @@ public:
     virtual void on_visible_changed(bool visible);
     // Advances the running visibility animation, or else passes the tick to the children.
     virtual void tick(double seconds);
+    // Whether the element or one of its children moves, or waits on a clock of its own, so that the window
+    // has to go on ticking; an element at rest changes only through input and events.
+    virtual bool wants_tick() const;
     // Draws the element's content with its top-left corner at `origin` (children through `paint`).
     virtual void draw(RenderSurface& surface, Point origin);
     // Place the children on one axis once this element's own geometry on it is set.

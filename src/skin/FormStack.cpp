@@ -106,6 +106,16 @@ bool FormStack::needs_redraw() const
     return top_is_popup() ? dim_level_ > DIMMED : dim_level_ < UNDIMMED;
 }
 
+bool FormStack::wants_tick() const
+{
+    if (transition_ || DiagnosticOverlay::enabled())
+        return true;
+    if (top_is_popup() ? dim_level_ > DIMMED : dim_level_ < UNDIMMED)
+        return true;
+    Form const* form = top();
+    return form && form->wants_tick();
+}
+
 void FormStack::lay_out(Form& form) const
 {
     for (int pass = 0; pass < LAYOUT_PASSES; ++pass) {

@@ -61,6 +61,9 @@ public:
     bool contains(Form const* form) const;
     // Something changed since the last frame: the stack, the transition, the dimming, the top form.
     bool needs_redraw() const;
+    // Ticks would change something: a transition or the dimming runs, the top form moves or waits on a
+    // clock, or the diagnostic overlay counts frames.
+    bool wants_tick() const;
 
     void set_listener(FormStackListener* listener) { listener_ = listener; }
     Color screen_color() const { return screen_color_; }

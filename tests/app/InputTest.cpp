@@ -11,7 +11,8 @@ using platform::HeadlessDisplay;
 
 namespace {
 
-// A form that writes down what reaches it, one event a line, and asks for a frame at every tick.
+// A form that writes down what reaches it, one event a line, counts its ticks and, while `moving`,
+// wants them and asks for a frame at every one.
 class ProbeForm final : public skin::Form {
 public:
     bool on_pen(skin::PenEvent const& e) override
@@ -38,9 +39,14 @@ public:
     void tick(double seconds) override
     {
         Form::tick(seconds);
-        mark_redraw();
+        ++ticks;
+        if (moving)
+            mark_redraw();
     }
+    bool wants_tick() const override { return moving; }
 
+    bool moving = true;
+    int ticks = 0;
     std::string pens, keys, wheel;
     std::u16string text;
 };
@@ -145,6 +151,35 @@ TEST_F(InputTest, DeactivationStopsFramesAndReactivationResumesThemButAWindowBeh
     application->bring_to_front();
     pump(*application, 300);
     EXPECT_TRUE(application->is_active() && display().frames() > frozen + 3);
+}
+
+// Nothing moves: the window neither ticks nor draws until a message asks for a redraw, which is painted at
+// once, with no frame timer to wait for.
+TEST_F(InputTest, AWindowAtRestSleepsUntilARedrawIsAsked)
+{
+    form.moving = false;
+    settle();
+    EXPECT_FALSE(application->frames_running());
+    int const ticks = form.ticks;
+    uint64_t const frames = display().frames();
+    pump(*application, 300);
+    EXPECT_EQ(form.ticks, ticks);
+    EXPECT_EQ(display().frames(), frames);
+
+    form.mark_redraw();
+    display().key(platform::VK_A, true); // any message will do
+    pump(*application, 5, [&] { return display().frames() > frames; });
+    EXPECT_EQ(display().frames(), frames + 1);
+    settle();
+    EXPECT_EQ(display().frames(), frames + 1);
+    EXPECT_FALSE(application->frames_running());
+
+    form.moving = true;
+    form.mark_redraw();
+    display().key(platform::VK_A, false);
+    pump(*application, 300);
+    EXPECT_TRUE(application->frames_running());
+    EXPECT_GT(display().frames(), frames + 4);
 }
 
 TEST_F(InputTest, OnlyARealChangeOfTheScreenIsOne)

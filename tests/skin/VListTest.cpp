@@ -387,4 +387,39 @@ TEST(ListMotion, FlickBrakesPullsAreBandedGlidesPastAnEndSlowAndGrowClamps)
     EXPECT_FALSE(grown.clamp(long_list));
 }
 
+// The list asks for ticks exactly while one would move its content: flicked, springing back from either
+// end, held by the pen; never at rest, also with fewer rows than its height.
+TEST(ListMotion, MovingWhileATickWouldMoveTheContent)
+{
+    struct Case {
+        char const* what;
+        ListExtent extent;
+        double scroll, velocity;
+        bool held;
+    };
+    Case const cases[] = {
+        { "at rest, short content", { true, true, 100, 200 }, 0, 0, false },
+        { "at rest in the middle", middle, -500, 0, false },
+        { "flicked", middle, -300, -2000, false },
+        { "pulled past the top", { true, false, 1000, 200 }, 60, 0, false },
+        { "pulled past the bottom", { false, true, 160, 200 }, 0, 0, false },
+        { "held by the pen", middle, -300, 0, true },
+    };
+    for (auto const& c : cases) {
+        ListMotion motion;
+        motion.set_scroll(c.scroll);
+        motion.set_velocity(c.velocity);
+        if (c.held)
+            motion.press({ 0, 0 }, 0);
+        for (int frame = 0; frame < 400; ++frame) {
+            bool const moving = motion.moving(c.extent);
+            double const scroll = motion.scroll(), velocity = motion.velocity();
+            tick(motion, c.extent);
+            bool const moved = motion.scroll() != scroll || motion.velocity() != velocity;
+            ASSERT_EQ(moving, c.held || moved) << c.what << ", frame " << frame;
+        }
+        EXPECT_EQ(motion.moving(c.extent), c.held) << c.what;
+    }
+}
+
 } // namespace

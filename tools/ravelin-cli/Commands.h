@@ -27,6 +27,12 @@ int encode_command(Arguments const& arguments);
 int tag_command(Arguments const& arguments);
 int info_command(Arguments const& arguments);
 int play_command(Arguments const& arguments);
+int devices_command(Arguments const& arguments);
+
+// The sound server's device of that name becomes the microphone (capture) or the speaker of what
+// follows; false, with the problem in one line, when the server offers none of that name.
+enum class DeviceKind { CAPTURE, PLAYBACK };
+bool choose_device(DeviceKind kind, std::string const& name, std::string& problem);
 int record_command(Arguments const& arguments);
 int append_command(Arguments const& arguments);
 int list_command(Arguments const& arguments);

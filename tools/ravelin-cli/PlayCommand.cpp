@@ -1,12 +1,14 @@
 // What the reader factory makes of a file, and playing it through the Document: the reader linked to the
 // player, the end noticed by the Document's tick, stop, the reader detached and deleted.
-// With --output the speaker is a WAV file written as fast as the file decodes.
+// With --output the speaker is one of the sound server's playback devices, or, for a name ending in
+// ".wav", a WAV file written as fast as the file decodes.
 #include "Session.h"
 
 #include "Options.h"
 
 #include <algorithm>
 #include <atomic>
+#include <cctype>
 
 #include <audio/readers/FileReader.h>
 #include <cstdio>
@@ -36,6 +38,16 @@ std::unique_ptr<audio::FileReader> open_reader(std::string const& path, std::str
     return reader;
 }
 
+// A device's name never ends in ".wav"; a file's does.
+bool names_a_file(std::string const& output)
+{
+    if (output.size() <= 4)
+        return false;
+    std::string end = output.substr(output.size() - 4);
+    std::transform(end.begin(), end.end(), end.begin(), [](unsigned char c) { return std::tolower(c); });
+    return end == ".wav";
+}
+
 struct PlayJob {
     std::string file;
     std::string output;
@@ -53,7 +65,7 @@ bool parse(Arguments const& a, PlayJob& job, std::string& problem)
     if (!options.parse(a, places, problem))
         return false;
     if (places.size() != 1) {
-        problem = "usage: ravelin-cli play FILE [--output OUT.wav] [--from SECONDS] [--volume V]";
+        problem = "usage: ravelin-cli play FILE [--output NAME|OUT.wav] [--from SECONDS] [--volume V]";
         return false;
     }
     job.file = places[0];
@@ -118,7 +130,10 @@ int play_command(Arguments const& arguments)
     std::string problem;
     if (!parse(arguments, job, problem))
         return fail(EXIT_USAGE, problem);
-    if (!job.output.empty()) {
+    if (!job.output.empty() && !names_a_file(job.output)) {
+        if (!choose_device(DeviceKind::PLAYBACK, job.output, problem))
+            return fail(EXIT_FAILURE_, problem);
+    } else if (!job.output.empty()) {
         // The speaker makes the file at its first open; a file that cannot be made is said at once.
         if (!os::File(core::from_utf8(job.output), os::FileMode::Write).is_open())
             return fail(EXIT_FAILURE_, "cannot write " + job.output);
@@ -167,7 +182,7 @@ int play_command(Arguments const& arguments)
     if (!speaker.played())
         return fail(EXIT_FAILURE_,
             job.file + " holds no audio that could be played" + (job.from > 0 ? " from " + seconds_text(job) : ""));
-    if (!job.output.empty() && !os::FileInfo(core::from_utf8(job.output)).exists())
+    if (names_a_file(job.output) && !os::FileInfo(core::from_utf8(job.output)).exists())
         return fail(EXIT_FAILURE_, job.file + " holds no audio that could be played");
     return EXIT_OK;
 }

@@ -24,7 +24,7 @@ constexpr uint32_t STOP_SIGNAL_MESSAGE = platform::WM_USER + 60;
 struct RecordJob {
     std::vector<std::string> places;
     double seconds = 0; // 0: until a signal or the end of a file input
-    std::string format, boost;
+    std::string format, boost, input;
     double vas = -1;
 };
 
@@ -34,8 +34,20 @@ bool parse_record(Arguments const& a, RecordJob& job, std::string& problem)
     options.number("--seconds", job.seconds, 0.001, 1e9, "a number of seconds above 0")
         .choice("--format", job.format, names_of(document::FORMAT_NAMES))
         .choice("--boost", job.boost, names_of(document::BOOST_NAMES))
-        .number("--vas", job.vas, 0, 1, "a level from 0 to 1");
+        .number("--vas", job.vas, 0, 1, "a level from 0 to 1")
+        .text("--input", job.input);
     return options.parse(a, job.places, problem);
+}
+
+// --input: the capture device of this recording; the stored choice stays as it is.
+bool choose_input(RecordJob const& job, document::Document& document, std::string& problem)
+{
+    if (job.input.empty())
+        return true;
+    if (!choose_device(DeviceKind::CAPTURE, job.input, problem))
+        return false;
+    document.set_input_device(core::from_utf8(job.input));
+    return true;
 }
 
 // Runs the recording until its time is up, a stop signal arrives, a file input is used up or the
@@ -80,10 +92,12 @@ int record_command(Arguments const& arguments)
     if (!job.places.empty())
         return fail(EXIT_USAGE,
             "usage: ravelin-cli record [--seconds N] [--format Mp3Low|Mp3Middle|Mp3High|OpusLow|Opus|OpusHigh|Flac] "
-            "[--boost BoostOff|Boost1|Boost2|Boost3] [--vas V]");
+            "[--boost BoostOff|Boost1|Boost2|Boost3] [--vas V] [--input NAME]");
     RecordingProcess const process;
     Session session;
     auto& document = session.document();
+    if (!choose_input(job, document, problem))
+        return fail(EXIT_FAILURE_, problem);
     // The options hold for this recording; the stored settings stay as they are.
     if (!job.format.empty())
         document.set_format(core::from_utf8(job.format));
@@ -104,13 +118,15 @@ int append_command(Arguments const& arguments)
     if (!parse_record(arguments, job, problem))
         return fail(EXIT_USAGE, problem);
     if (job.places.size() != 1 || !job.format.empty() || !job.boost.empty())
-        return fail(EXIT_USAGE, "usage: ravelin-cli append FILE [--seconds N] [--vas V]");
+        return fail(EXIT_USAGE, "usage: ravelin-cli append FILE [--seconds N] [--vas V] [--input NAME]");
     std::string const& path = job.places[0];
     if (!os::FileInfo(core::from_utf8(path)).exists())
         return fail(EXIT_FAILURE_, "cannot continue " + path + ": no such file");
     RecordingProcess const process;
     Session session;
     auto& document = session.document();
+    if (!choose_input(job, document, problem))
+        return fail(EXIT_FAILURE_, problem);
     if (job.vas >= 0)
         document.set_vas_level(job.vas);
     if (!document.select(core::from_utf8(path)))

@@ -18,14 +18,18 @@ Command const commands[] = {
         "list the ID3v2 frames or the Opus, Vorbis or FLAC comments of FILE, or re-title it in place", tag_command },
     { "info", "info FILE", "what the readers make of FILE: format, channels, rate, bits, bit rate, duration, title",
         info_command },
-    { "play", "play FILE [--output OUT.wav] [...]",
-        "play FILE on the speaker, or decode it into OUT.wav (--from SECONDS, --volume V)", play_command },
+    { "play", "play FILE [--output NAME|OUT.wav] [...]",
+        "play FILE on the speaker, on the playback device NAME, or decode it into OUT.wav (--from SECONDS, "
+        "--volume V)",
+        play_command },
     { "record", "record [--seconds N] [...]",
-        "record from the microphone into a new recording until N seconds have passed, SIGINT or SIGTERM, or a "
-        "file input ends (--format Mp3Low|Mp3Middle|Mp3High|OpusLow|Opus|OpusHigh|Flac, --boost "
-        "BoostOff|Boost1|Boost2|Boost3, --vas V); "
+        "record from the microphone (--input NAME: that capture device) into a new recording until N seconds "
+        "have passed, SIGINT or SIGTERM, or a file input ends (--format "
+        "Mp3Low|Mp3Middle|Mp3High|OpusLow|Opus|OpusHigh|Flac, --boost BoostOff|Boost1|Boost2|Boost3, --vas V); "
         "prints its path",
         record_command },
+    { "devices", "devices", "the sound server's capture and playback devices, by name (tab-separated)",
+        devices_command },
     { "append", "append FILE [--seconds N]", "record more into an MP3, Opus, FLAC or WAV recording, as record does",
         append_command },
     { "list", "list", "the recordings, newest first: time, size, album, artist, title, path (tab-separated)",

@@ -95,6 +95,7 @@ public:
         target_ = target;
         screen_ = screen;
         SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "1");
+        SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
         // SIGINT and SIGTERM are the program's own (a clean stop of the recording), not a quit event.
         SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
         // A touch is a pen: SDL turns it into the left button, as it does by default.
@@ -120,12 +121,20 @@ public:
             std::fprintf(stderr, "ravelin: cannot open a window (SDL: %s)\n", SDL_GetError());
             return false;
         }
-        renderer_ = SDL_CreateRenderer(window_, -1, 0);
-        if (!renderer_)
-            renderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_SOFTWARE);
-        if (!renderer_) {
-            std::fprintf(stderr, "ravelin: cannot draw into the window (SDL: %s)\n", SDL_GetError());
-            return false;
+        // Our frames go straight into the window system's own picture of the window (shared memory on X11),
+        // so no OpenGL driver is loaded to show what we drew ourselves. A window system that offers no such
+        // picture (Wayland without XWayland) gets the renderer instead.
+        if (!SDL_GetWindowSurface(window_)) {
+            std::fprintf(stderr,
+                "ravelin: the window has no surface of its own, frames go through a renderer (SDL: %s)\n",
+                SDL_GetError());
+            renderer_ = SDL_CreateRenderer(window_, -1, 0);
+            if (!renderer_)
+                renderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_SOFTWARE);
+            if (!renderer_) {
+                std::fprintf(stderr, "ravelin: cannot draw into the window (SDL: %s)\n", SDL_GetError());
+                return false;
+            }
         }
         open_window = window_;
         // Text input stays as SDL leaves it (on, where no screen keyboard would come up with it).
@@ -137,19 +146,19 @@ public:
 
     void present(uint16_t const* pixels, int32_t width, int32_t height, int32_t pitch) override
     {
-        if (!renderer_)
+        if (!window_)
             return;
-        if (!texture_ || width != texture_width_ || height != texture_height_) {
-            if (texture_)
-                SDL_DestroyTexture(texture_);
-            texture_ = SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_RGB565, SDL_TEXTUREACCESS_STREAMING, width, height);
-            texture_width_ = width;
-            texture_height_ = height;
-            if (!texture_)
-                return;
+        if (renderer_) {
+            present_through_renderer(pixels, width, height, pitch);
+            return;
         }
-        SDL_UpdateTexture(texture_, nullptr, pixels, pitch * static_cast<int>(sizeof(uint16_t)));
-        show();
+        // A surface over the caller's pixels, for the conversion into the window's format.
+        SDL_Surface* frame = SDL_CreateRGBSurfaceWithFormatFrom(const_cast<uint16_t*>(pixels), width, height, 16,
+            pitch * static_cast<int>(sizeof(uint16_t)), SDL_PIXELFORMAT_RGB565);
+        if (!frame)
+            return;
+        copy_frame(frame);
+        SDL_FreeSurface(frame);
     }
 
     void minimize() override
@@ -192,8 +201,44 @@ public:
     char const* name() const override { return "sdl"; }
 
 private:
+    // Converts the frame into the window's surface, scaled when the window has another size by now (a
+    // resize whose frame is still to come), and shows it.
+    void copy_frame(SDL_Surface* frame)
+    {
+        SDL_Surface* surface = SDL_GetWindowSurface(window_);
+        if (!surface)
+            return;
+        if (frame->w == surface->w && frame->h == surface->h)
+            SDL_BlitSurface(frame, nullptr, surface, nullptr);
+        else
+            SDL_BlitScaled(frame, nullptr, surface, nullptr);
+        SDL_UpdateWindowSurface(window_);
+    }
+
+    void present_through_renderer(uint16_t const* pixels, int32_t width, int32_t height, int32_t pitch)
+    {
+        if (!texture_ || width != texture_width_ || height != texture_height_) {
+            if (texture_)
+                SDL_DestroyTexture(texture_);
+            texture_ = SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_RGB565, SDL_TEXTUREACCESS_STREAMING, width, height);
+            texture_width_ = width;
+            texture_height_ = height;
+            if (!texture_)
+                return;
+        }
+        SDL_UpdateTexture(texture_, nullptr, pixels, pitch * static_cast<int>(sizeof(uint16_t)));
+        show();
+    }
+
+    // Shows the last frame again (the window was uncovered).
     void show()
     {
+        if (!renderer_) {
+            // The window's surface still holds the last frame.
+            if (SDL_GetWindowSurface(window_))
+                SDL_UpdateWindowSurface(window_);
+            return;
+        }
         if (!texture_)
             return;
         SDL_RenderClear(renderer_);
@@ -348,7 +393,7 @@ private:
     bool video_ = false;
     uint32_t wake_event_ = 0;
     SDL_Window* window_ = nullptr;
-    SDL_Renderer* renderer_ = nullptr;
+    SDL_Renderer* renderer_ = nullptr; // only where the window has no surface of its own
     SDL_Texture* texture_ = nullptr;
     int32_t texture_width_ = 0;
     int32_t texture_height_ = 0;

@@ -58,6 +58,8 @@ public:
         std::lock_guard control(control_);
         {
             std::lock_guard lock(mutex_);
+            if (lost_)
+                return MMSYSERR_NODRIVER;
             if (started_)
                 return MMSYSERR_NOERROR;
             started_ = true;
@@ -111,6 +113,17 @@ public:
         std::lock_guard lock(mutex_);
         if (started_)
             deliver_locked(bytes, count);
+    }
+
+    // What the blocks hold comes back with them; the caller finds out when it queues one again.
+    void lost() override
+    {
+        {
+            std::lock_guard lock(mutex_);
+            started_ = false;
+            lose_locked();
+        }
+        report("the microphone went away");
     }
 
 private:
@@ -356,6 +369,11 @@ uint32_t wave_in_close(WaveHandle handle)
 std::vector<std::string> wave_input_devices()
 {
     return wave_backend::sdl_input_devices();
+}
+
+std::vector<std::string> wave_output_devices()
+{
+    return wave_backend::sdl_output_devices();
 }
 
 void set_wave_input_device(std::string const& name)

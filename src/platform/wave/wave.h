@@ -93,11 +93,16 @@ uint32_t wave_in_close(WaveHandle handle);
 void select_wave_input(std::string const& choice);
 
 // The capture devices the sound system offers through SDL, by name, monitors of outputs included (what
-// the speaker plays can be recorded); empty when SDL audio does not start.
+// the speaker plays can be recorded); empty when SDL audio does not start. A PulseAudio server, and
+// PipeWire through its PulseAudio side, names them by their descriptions ("Monitor of Built-in Audio").
 std::vector<std::string> wave_input_devices();
 // The capture device that later opens of the sdl input use; empty for the system's default. A name that
 // is not offered when the input opens is passed over for the default. RAVELIN_AUDIO_IN, when set, names
-// the microphone itself and this choice plays no part.
+// the microphone itself and this choice plays no part (until select_wave_input chooses again).
+//
+// A live input that goes away while open (unplugged, unloaded, the sound server gone) gives back every
+// queued block done with what it holds, says so on standard error, and refuses blocks and starts with
+// MMSYSERR_NODRIVER from then on.
 void set_wave_input_device(std::string const& name);
 
 // True once the input opened last has no more to give (a file input read to its end) and its caller has
@@ -132,6 +137,12 @@ uint32_t wave_out_get_num_devs();
 // Replaces the backend chosen from RAVELIN_AUDIO_OUT for later opens ("sdl", "file:PATH.wav[,fast]",
 // "none"); for tests and tools. A file chosen again starts afresh at its next open.
 void select_wave_output(std::string const& choice);
+
+// The playback devices the sound system offers through SDL, by name, as for the input.
+std::vector<std::string> wave_output_devices();
+// The playback device of later opens of the sdl output, as set_wave_input_device for the input; one that
+// goes away while open gives back every written block done and refuses writes with MMSYSERR_NODRIVER.
+void set_wave_output_device(std::string const& name);
 
 // Plays a PCM WAV file (8 or 16 bits, 1 or 2 channels) on the output and returns when it has been
 // played; the start and end beeps. False at once, silently, when there is no output or the file cannot

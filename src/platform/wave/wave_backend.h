@@ -43,6 +43,8 @@ bool read_wav_layout(std::FILE* file, WavLayout& layout, std::string& why);
 class CaptureSink {
 public:
     virtual void deliver(uint8_t const* bytes, size_t count) = 0;
+    // The device went away (unplugged, its source unloaded, the sound server gone): nothing more comes.
+    virtual void lost() = 0;
 
 protected:
     ~CaptureSink() = default;
@@ -72,7 +74,10 @@ public:
 // `device` names the capture device (empty, or a name not offered: the default).
 std::unique_ptr<LiveInput> open_sdl_input(
     WaveFormat const& format, CaptureSink& sink, std::string const& device, std::string& error);
+// The devices the sound system offers, by the names it gives them (a PulseAudio or PipeWire server gives
+// their descriptions); capture devices include the monitors of the outputs.
 std::vector<std::string> sdl_input_devices();
+std::vector<std::string> sdl_output_devices();
 std::unique_ptr<RecordedInput> open_file_input(
     std::string const& path, bool fast, WaveFormat const& format, std::string& error);
 
@@ -80,6 +85,8 @@ std::unique_ptr<RecordedInput> open_file_input(
 class PlaybackSource {
 public:
     virtual void render(uint8_t* out, size_t count) = 0;
+    // The device went away: nothing more is played.
+    virtual void lost() = 0;
 
 protected:
     ~PlaybackSource() = default;
@@ -93,7 +100,9 @@ public:
     virtual void drain() = 0;
 };
 
-std::unique_ptr<LiveOutput> open_sdl_output(WaveFormat const& format, PlaybackSource& source, std::string& error);
+// `device` as for the input.
+std::unique_ptr<LiveOutput> open_sdl_output(
+    WaveFormat const& format, PlaybackSource& source, std::string const& device, std::string& error);
 
 // The WAV file that a file output writes: created at the first open after the output was chosen, in
 // that open's format; what later opens play in another format is converted to it. Its header is kept

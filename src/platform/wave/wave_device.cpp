@@ -92,6 +92,7 @@ void BackendChoice::select(std::string const& text)
     std::lock_guard lock(mutex_);
     choice_ = parse_choice(text);
     read_ = true;
+    named_by_environment_ = false;
 }
 
 bool BackendChoice::named_by_environment()
@@ -166,6 +167,8 @@ uint32_t DeviceCore::enqueue(WaveBlock& block)
             return WAVERR_UNPREPARED;
         if (flags & WHDR_INQUEUE)
             return WAVERR_STILLPLAYING;
+        if (lost_)
+            return MMSYSERR_NODRIVER;
         if (direction_ == Direction::INPUT)
             block.bytes_recorded.store(0);
         block.flags.store((flags & ~WHDR_DONE) | WHDR_INQUEUE);
@@ -184,6 +187,14 @@ WaveBlock* DeviceCore::finish_front_locked()
     block->flags.store((flags & ~WHDR_INQUEUE) | WHDR_DONE, std::memory_order_release);
     notify(messages_of(direction_).done, block);
     return block;
+}
+
+void DeviceCore::lose_locked()
+{
+    lost_ = true;
+    while (!queue_.empty())
+        finish_front_locked();
+    changed_.notify_all();
 }
 
 bool DeviceCore::queue_empty()

@@ -32,7 +32,7 @@ public:
 
     Choice current();
     void select(std::string const& text);
-    // The variable named a backend (whatever was selected later).
+    // The variable named the backend in use (nothing was selected since).
     bool named_by_environment();
     // What open answers for the current choice before any backend is tried: MMSYSERR_NOERROR for a backend
     // to open, MMSYSERR_BADDEVICEID for none, MMSYSERR_NODRIVER (said on standard error) for an unknown
@@ -63,7 +63,7 @@ public:
     // An input block needs room; an output block may be empty.
     uint32_t prepare(WaveBlock& block);
     uint32_t unprepare(WaveBlock& block);
-    // Queues a prepared block that is not queued yet.
+    // Queues a prepared block that is not queued yet; MMSYSERR_NODRIVER once the device has gone.
     uint32_t enqueue(WaveBlock& block);
 
 protected:
@@ -72,6 +72,9 @@ protected:
     // Takes the front block off the queue and marks it done, the flag last: whoever sees it may use the
     // block. Posts MM_WIM_DATA or MM_WOM_DONE naming it.
     WaveBlock* finish_front_locked();
+    // The device went away: every queued block comes back done, with what it holds, and no block is
+    // taken any more. Under the lock.
+    void lose_locked();
     bool queue_empty();
     // MM_WIM_CLOSE or MM_WOM_CLOSE.
     void notify_close() const;
@@ -84,6 +87,7 @@ protected:
     std::mutex mutex_; // the queue and the derived device's state
     std::condition_variable changed_;
     std::deque<WaveBlock*> queue_;
+    bool lost_ = false;
 
 private:
     void notify(uint32_t message, WaveBlock* block) const;

@@ -100,6 +100,17 @@ public:
             live_->drain();
     }
 
+    // SDL's audio thread: every queued block comes back, and later writes are refused.
+    void lost() override
+    {
+        {
+            std::lock_guard lock(mutex_);
+            offset_ = 0;
+            lose_locked();
+        }
+        report("the speaker went away");
+    }
+
     // SDL's audio thread: the queued blocks in order, silence when paused or when there is nothing.
     void render(uint8_t* out, size_t count) override
     {
@@ -239,8 +250,9 @@ private:
 struct Outputs {
     wave_backend::DeviceTable<OutputDevice> table { 0x7100 };
     wave_backend::BackendChoice choice { Direction::OUTPUT };
-    std::mutex mutex; // the file
+    std::mutex mutex; // the two below
     std::shared_ptr<wave_backend::OutputFile> file; // of a file choice, from its first open
+    std::string device_name;
 };
 
 Outputs& outputs()
@@ -270,9 +282,15 @@ std::shared_ptr<OutputDevice> make_device(
             out.file = wave_backend::create_output_file(choice.path, problem);
         file = out.file;
     }
+    std::string device_name;
+    {
+        std::lock_guard lock(out.mutex);
+        if (!out.choice.named_by_environment())
+            device_name = out.device_name;
+    }
     auto device = std::make_shared<OutputDevice>(out.table.new_handle(), format, thread_id, flags);
     if (choice.kind == Choice::Kind::SDL) {
-        auto live = wave_backend::open_sdl_output(format, *device, problem);
+        auto live = wave_backend::open_sdl_output(format, *device, device_name, problem);
         if (!live) {
             if (failure == Failure::REPORTED)
                 report(problem);
@@ -388,6 +406,13 @@ uint32_t wave_out_get_volume(WaveHandle handle, uint32_t& volume)
 uint32_t wave_out_get_num_devs()
 {
     return outputs().choice.current().kind == Choice::Kind::NONE ? 0 : 1;
+}
+
+void set_wave_output_device(std::string const& name)
+{
+    auto& out = outputs();
+    std::lock_guard lock(out.mutex);
+    out.device_name = name;
 }
 
 void select_wave_output(std::string const& choice)

@@ -135,6 +135,11 @@ void EditElement::tick(double seconds)
     TextElement::tick(seconds);
 }
 
+bool EditElement::wants_tick() const
+{
+    return active() || TextElement::wants_tick();
+}
+
 bool EditElement::on_pen(PenEvent const& event)
 {
     if (!event.down)

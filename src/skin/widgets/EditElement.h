@@ -16,6 +16,8 @@ public:
 
     void load(PropertiesImpl const& properties, ElementRecord record) override;
     void tick(double seconds) override;
+    // The caret blinks while the edit is active.
+    bool wants_tick() const override;
     void draw(RenderSurface& surface, Point origin) override;
     bool on_pen(PenEvent const& event) override;
     bool on_key(KeyEvent const& event) override;

@@ -96,11 +96,24 @@ void ListMotion::brake(double seconds, ListExtent const& extent, bool row_presse
 
 void ListMotion::spring_back(double seconds, ListExtent const& extent)
 {
-    double const step = SPRING_SPEED * seconds;
+    scroll_ = approach(scroll_, spring_target(extent), SPRING_SPEED * seconds);
+}
+
+double ListMotion::spring_target(ListExtent const& extent) const
+{
     if (extent.first_shown && over_top() >= 0)
-        scroll_ = approach(scroll_, border_min_, step);
-    else if (extent.last_shown && over_bottom(extent) >= 0)
-        scroll_ = approach(scroll_, extent.height - border_max_ - extent.content_height, step);
+        return border_min_;
+    if (extent.last_shown && over_bottom(extent) >= 0)
+        return extent.height - border_max_ - extent.content_height;
+    return scroll_;
+}
+
+bool ListMotion::moving(ListExtent const& extent) const
+{
+    if (velocity_ != 0 || tracker_.down())
+        return true;
+    // A growing list is clamped at once.
+    return !grow_ && spring_target(extent) != scroll_;
 }
 
 bool ListMotion::clamp(ListExtent const& extent)

@@ -76,10 +76,15 @@ public:
     void settle(double seconds, ListExtent const& extent, bool row_pressed);
     // "grow": the content never leaves its borders; true when the scroll changed.
     bool clamp(ListExtent const& extent);
+    // Whether a tick would move the content: it has a velocity, the pen holds it, or it is still to spring
+    // back to an end.
+    bool moving(ListExtent const& extent) const;
 
 private:
     void brake(double seconds, ListExtent const& extent, bool row_pressed);
     void spring_back(double seconds, ListExtent const& extent);
+    // Where the spring takes the content: the end it is pulled past, or where it is.
+    double spring_target(ListExtent const& extent) const;
 
     int32_t border_min_ = 0;
     int32_t border_max_ = 0;

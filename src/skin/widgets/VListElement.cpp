@@ -534,6 +534,13 @@ void VListElement::tick(double seconds)
         mark_redraw();
 }
 
+bool VListElement::wants_tick() const
+{
+    if (Element::wants_tick() || animating_rows() > 0 || motion_.moving(extent()))
+        return true;
+    return std::any_of(slots_.begin(), slots_.end(), [](Slot const& slot) { return slot.row->wants_tick(); });
+}
+
 void VListElement::arrange_x()
 {
     Element::arrange_x();

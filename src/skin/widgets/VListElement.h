@@ -35,6 +35,8 @@ public:
 
     void load(PropertiesImpl const& properties, ElementRecord record) override;
     void tick(double seconds) override;
+    // While the content moves, rows grow or shrink, or a row itself wants ticks.
+    bool wants_tick() const override;
     void draw(RenderSurface& surface, Point origin) override;
     void arrange_x() override;
     void arrange_y() override;

@@ -1,0 +1,106 @@
+// The program in a real window (SDL's X11 driver under Xvfb): what it loads to show its frames, and what
+// the window shows.
+#include "XvfbSupport.h"
+
+#include <app/Program.h>
+#include <app/Starter.h>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <platform/display/png.h>
+
+using namespace app_test;
+using testing_support::run;
+
+namespace {
+
+// The OpenGL, EGL and LLVM libraries mapped into a process.
+std::string gl_libraries(int pid)
+{
+    std::ifstream maps("/proc/" + std::to_string(pid) + "/maps");
+    std::string found;
+    for (std::string line; std::getline(maps, line);) {
+        std::string const name = line.substr(line.rfind('/') + 1);
+        if ((name.starts_with("libGL") || name.starts_with("libEGL") || name.starts_with("libLLVM"))
+            && found.find(name) == std::string::npos)
+            found += name + " ";
+    }
+    return found;
+}
+
+// The main screen as the headless display gets it, in this process, as 8-bit RGB the way a 565 pixel
+// widens.
+std::vector<uint8_t> headless_main_screen(int32_t& width, int32_t& height)
+{
+    app::Program program(u"");
+    auto& application = program.application();
+    auto& display = headless(application);
+    pump(application, 5000, [&] {
+        return program.starter().main_form() && application.form_stack().top() == program.starter().main_form()
+            && !application.form_stack().needs_redraw() && !application.frames_running();
+    });
+    width = display.frame_width();
+    height = display.frame_height();
+    std::vector<uint8_t> rgb;
+    for (uint16_t pixel : display.frame()) {
+        uint8_t const r = pixel >> 11, g = (pixel >> 5) & 0x3F, b = pixel & 0x1F;
+        rgb.push_back(static_cast<uint8_t>(r << 3 | r >> 2));
+        rgb.push_back(static_cast<uint8_t>(g << 2 | g >> 4));
+        rgb.push_back(static_cast<uint8_t>(b << 3 | b >> 2));
+    }
+    return rgb;
+}
+
+} // namespace
+
+// The window shows frames we drew through its own surface: no OpenGL driver is loaded for them, and the
+// window holds the very picture the headless display gets.
+TEST(WindowTest, TheMainScreenIsShownWithoutLoadingOpenGL)
+{
+    if (run("command -v Xvfb && command -v xdotool && command -v ffmpeg").exit_code != 0)
+        GTEST_SKIP() << "Xvfb, xdotool and ffmpeg are needed (packages.txt)";
+    use_test_data();
+    int32_t width = 0, height = 0;
+    auto const expected = headless_main_screen(width, height);
+    XvfbScreen screen;
+    ASSERT_FALSE(screen.display().empty());
+    std::string const runtime = testing_support::fresh_dir("runtime");
+    auto program
+        = start_ravelin(runtime, "", "DISPLAY=" + screen.display() + " RAVELIN_DISPLAY=sdl SDL_VIDEODRIVER=x11");
+    ASSERT_TRUE(wait_until([&] { return shows(program, "FormMain"); })) << program.trace();
+    EXPECT_EQ(gl_libraries(program.pid), "");
+
+    std::string const window = screen.window("Ravelin");
+    ASSERT_FALSE(window.empty());
+    auto const geometry = run("DISPLAY=" + screen.display() + " xdotool getwindowgeometry --shell " + window).output;
+    auto number = [&](std::string const& key) {
+        size_t const at = geometry.find(key + "=");
+        return at == std::string::npos ? -1 : std::atoi(geometry.c_str() + at + key.size() + 1);
+    };
+    ASSERT_EQ(width, number("WIDTH"));
+    ASSERT_EQ(height, number("HEIGHT"));
+    int32_t const left = number("X"), top = number("Y");
+    std::string const shot = testing_support::fresh_dir("window") + "/window.png";
+    // The main screen may still be settling when it is first traced: the window is looked at until it
+    // holds the settled picture.
+    int differing = -1;
+    EXPECT_TRUE(wait_until([&] {
+        run("ffmpeg -loglevel error -y -f x11grab -draw_mouse 0 -video_size 640x800 -i " + screen.display()
+            + " -frames:v 1 " + shot);
+        platform::PngPicture picture;
+        std::string error;
+        if (!platform::read_png(shot, 3, picture, error) || left < 0 || top < 0 || left + width > picture.width
+            || top + height > picture.height)
+            return false;
+        differing = 0;
+        for (int32_t y = 0; y < height; ++y)
+            for (int32_t x = 0; x < width; ++x)
+                for (int c = 0; c < 3; ++c) {
+                    int const want = expected[(static_cast<size_t>(y) * width + x) * 3 + c];
+                    int const got = picture.pixels[(static_cast<size_t>(top + y) * picture.width + left + x) * 3 + c];
+                    differing += std::abs(want - got) > 8;
+                }
+        return differing == 0;
+    })) << differing
+        << " of " << width * height * 3 << " channel values differ; " << geometry;
+    EXPECT_TRUE(stop(program));
+}
