@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <audio/formats/BufferedStreams.h>
 #include <audio/formats/Id3Tag.h>
+#include <audio/formats/StreamComments.h>
 #include <core/Log.h>
 #include <core/Stopwatch.h>
 #include <core/Thread.h>
@@ -28,7 +29,7 @@ namespace {
 
 constexpr char16_t START_BEEP[] = u"%app_path%/Voicbeep.wav";
 constexpr char16_t END_BEEP[] = u"%app_path%/RecEnd.wav";
-constexpr char16_t NEW_FORMAT[] = u"mp3";
+constexpr char16_t MP3_FORMAT[] = u"mp3";
 
 Document::Services with_defaults(Document::Services services)
 {
@@ -42,9 +43,10 @@ Document::Services with_defaults(Document::Services services)
             return names;
         };
     if (!services.create_writer)
-        services.create_writer
-            = [](StringView path, StringView format, int32_t channels, int32_t bits, int32_t rate, int32_t bit_rate,
-                  bool append) { return audio::create_writer(path, format, channels, bits, rate, bit_rate, append); };
+        services.create_writer = [](StringView path, StringView format, int32_t channels, int32_t bits, int32_t rate,
+                                     int32_t bit_rate, bool append, audio::RecordingTags const& tags) {
+            return audio::create_writer(path, format, channels, bits, rate, bit_rate, append, tags);
+        };
     if (!services.free_space)
         services.free_space = [](StringView path) { return os::free_space(path); };
     if (!services.now)
@@ -234,24 +236,37 @@ void Document::set_vas_level(double level)
 
 // Recording
 
-bool Document::write_new_tag(RecordInfo const& info, os::DateTime const& now, std::vector<uint8_t> const& picture)
+audio::RecordingTags Document::new_tags(
+    RecordInfo const& info, os::DateTime const& now, std::vector<uint8_t> const& picture)
+{
+    audio::RecordingTags tags;
+    tags.artist = info.artist;
+    tags.title = info.title;
+    tags.album = info.album;
+    tags.genre = APP_NAME;
+    tags.date = core::decimal(now.year) + u"-" + two_digits(now.month) + u"-" + two_digits(now.day);
+    tags.picture = picture;
+    return tags;
+}
+
+bool Document::write_new_tag(audio::RecordingTags const& tags, StringView path, os::DateTime const& now)
 {
     core::Stopwatch const watch;
     audio::Id3Tag tag;
-    tag.set_text("TPE1", info.artist);
-    tag.set_text("TIT2", info.title);
-    tag.set_text("TALB", info.album);
-    tag.set_text("TCON", APP_NAME);
+    tag.set_text("TPE1", tags.artist);
+    tag.set_text("TIT2", tags.title);
+    tag.set_text("TALB", tags.album);
+    tag.set_text("TCON", tags.genre);
     tag.set_text("TYER", core::decimal(now.year));
     tag.set_text("TDAT", two_digits(now.day) + two_digits(now.month));
-    if (!picture.empty())
-        tag.set_picture(picture.data(), picture.size());
+    if (!tags.picture.empty())
+        tag.set_picture(tags.picture.data(), tags.picture.size());
     bool written = false;
     {
-        os::File file(info.path, os::FileMode::Write);
+        os::File file(path, os::FileMode::Write);
         if (!file.is_open())
             return false;
-        core::log() << u"Document::record file created:" << info.path << u"\n";
+        core::log() << u"Document::record file created:" << path << u"\n";
         audio::BufferedOutStream out(file, TAG_OUTPUT_BUFFER);
         written = tag.write(out) && out.flush();
     }
@@ -281,7 +296,9 @@ bool Document::record(bool call, String name, String number, phone::CallKind dir
 
     os::DateTime const now = services_.now();
     RecordInfo const info = new_record_info(prefix, sub_folder.empty() ? RECORD_ALBUM : sub_folder, folder, now);
-    if (!write_new_tag(info, now, caller_picture(number))) {
+    audio::RecordingTags const tags = new_tags(info, now, caller_picture(number));
+    bool const mp3 = info.extension == MP3_FORMAT;
+    if (mp3 && !write_new_tag(tags, info.path, now)) {
         // Nothing of a recording that cannot start stays behind.
         os::delete_file(info.path);
         return refuse(storage_refusal(folder));
@@ -289,12 +306,14 @@ bool Document::record(bool call, String name, String number, phone::CallKind dir
     stop(); // a playback
     current_ = info;
     call_recording_ = call;
-    if (auto const refusal = start_chain(NEW_FORMAT)) {
+    if (auto const refusal = start_chain(info.extension, mp3 ? FileStart::CONTINUE : FileStart::CREATE, tags)) {
         stop();
         core::log() << u"os::delete_file 2\n";
         os::delete_file(current_.path);
         return refuse(*refusal);
     }
+    if (!mp3)
+        core::log() << u"Document::record file created:" << info.path << u"\n";
     list_new_recording(now);
     keep_awake();
     return true;
@@ -323,9 +342,9 @@ RecordInfo Document::new_record_info(
     info.artist = String(prefix);
     info.title = os::date_text(now, true) + u" " + os::time_text(now);
     info.album = String(album);
-    info.extension = NEW_FORMAT;
-    info.path = make_file_name(info.artist + u" " + info.title, folder, info.extension);
     FormatPreset const preset = format_preset(settings_.format);
+    info.extension = String(preset.writer);
+    info.path = make_file_name(info.artist + u" " + info.title, folder, preset.extension);
     info.channels = preset.channels;
     info.sample_rate = preset.sample_rate;
     info.bits_per_sample = preset.bits_per_sample;
@@ -357,14 +376,16 @@ bool Document::record_file(RecordInfo const& info, StringView format_name)
     if (writer_)
         return false;
     stop();
-    bool const mp3 = format_name == NEW_FORMAT;
-    if (mp3 && !write_new_tag(info, services_.now(), {})) {
+    bool const mp3 = format_name == MP3_FORMAT;
+    os::DateTime const now = services_.now();
+    audio::RecordingTags const tags = new_tags(info, now, {});
+    if (mp3 && !write_new_tag(tags, info.path, now)) {
         os::delete_file(info.path);
         return refuse(storage_refusal(os::directory_part(info.path)));
     }
     current_ = info;
     current_.extension = String(format_name);
-    if (auto const refusal = start_chain(format_name, mp3 ? FileStart::CONTINUE : FileStart::CREATE)) {
+    if (auto const refusal = start_chain(format_name, mp3 ? FileStart::CONTINUE : FileStart::CREATE, tags)) {
         stop();
         os::delete_file(current_.path);
         return refuse(*refusal);
@@ -373,12 +394,13 @@ bool Document::record_file(RecordInfo const& info, StringView format_name)
     return true;
 }
 
-std::optional<RecordRefusal> Document::start_chain(StringView format_name, FileStart start)
+std::optional<RecordRefusal> Document::start_chain(
+    StringView format_name, FileStart start, audio::RecordingTags const& tags)
 {
     duration_.reset();
     // A new MP3 file already holds its tag: the writer continues it.
     writer_ = services_.create_writer(current_.path, format_name, current_.channels, current_.bits_per_sample,
-        current_.sample_rate, current_.bit_rate, start == FileStart::CONTINUE);
+        current_.sample_rate, current_.bit_rate, start == FileStart::CONTINUE, tags);
     if (!writer_ || !writer_->status().is_good())
         return storage_refusal(os::directory_part(current_.path));
     choose_input_device();
@@ -655,6 +677,9 @@ void Document::rename(StringView title)
             audio::BufferedOutStream out(file, RENAME_BUFFER);
             if (!tag.write(out, size) || !out.flush())
                 core::log() << u"Document::rename tag not written:" << current_.path << u"\n";
+        } else if (audio::VorbisComment comments; file.is_open() && audio::read_stream_comments(file, comments)
+                   && !audio::retitle_stream(file, clean)) {
+            core::log() << u"Document::rename comments not written:" << current_.path << u"\n";
         }
     }
     // A file without a tag has no artist: its name is the title alone, and that name is what shows the

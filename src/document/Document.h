@@ -53,9 +53,9 @@ public:
     static constexpr uint32_t TAG_OUTPUT_BUFFER = 65536;
     static constexpr uint32_t RENAME_BUFFER = 4096;
 
-    using WriterFactory
-        = std::function<std::unique_ptr<audio::FileWriter>(core::StringView path, core::StringView format_name,
-            int32_t channels, int32_t bits_per_sample, int32_t samples_per_second, int32_t bit_rate, bool append)>;
+    using WriterFactory = std::function<std::unique_ptr<audio::FileWriter>(core::StringView path,
+        core::StringView format_name, int32_t channels, int32_t bits_per_sample, int32_t samples_per_second,
+        int32_t bit_rate, bool append, audio::RecordingTags const& tags)>;
 
     // What the Document asks of the platform, replaceable by tests.
     struct Services {
@@ -103,8 +103,8 @@ public:
     bool continue_recording();
     // Records into a new file of the caller's choosing through the chain that record builds, with the
     // writer of `format_name` in the format of `info`: an MP3 file gets the tag of a new recording (info's
-    // texts) first, a WAV file is made on the first buffer. The list and the stored "Path" stay as they
-    // are, and no start event is sent. For tools.
+    // texts) first, an Opus or FLAC file the same texts as comments, a WAV file is made on the first
+    // buffer. The list and the stored "Path" stay as they are, and no start event is sent. For tools.
     bool record_file(RecordInfo const& info, core::StringView format_name);
     // Deletes the current recording's file and its record.
     void remove();
@@ -217,7 +217,8 @@ private:
     enum class FileStart { CONTINUE, CREATE };
     // The writer, the capture and the links for current's path and format; the start beep; the capture
     // started. A refusal leaves the chain built: the caller stops.
-    std::optional<RecordRefusal> start_chain(core::StringView format_name, FileStart start = FileStart::CONTINUE);
+    std::optional<RecordRefusal> start_chain(
+        core::StringView format_name, FileStart start = FileStart::CONTINUE, audio::RecordingTags const& tags = {});
     // Why nothing could be written into `folder`: no space, or no right to.
     RecordRefusal storage_refusal(core::StringView folder);
     // Tells the listeners why a recording did not start; false, for the caller to return.
@@ -225,7 +226,12 @@ private:
     void set_gate(bool open);
     // Hands the stored capture device to the platform; one that has gone gives way to the default.
     void choose_input_device();
-    bool write_new_tag(RecordInfo const& info, os::DateTime const& now, std::vector<uint8_t> const& picture);
+    // The texts of a new recording's tag: TPE1, TIT2, TALB, TCON, and the date.
+    static audio::RecordingTags new_tags(
+        RecordInfo const& info, os::DateTime const& now, std::vector<uint8_t> const& picture);
+    // An MP3 file's ID3 tag, written into a new file: the other formats' writers put the texts into the
+    // files they make.
+    bool write_new_tag(audio::RecordingTags const& tags, core::StringView path, os::DateTime const& now);
     // Stops nothing: current becomes the file's record information, with the texts of its tag and the
     // format of the reader that takes it; that reader, or none.
     std::unique_ptr<audio::FileReader> describe(core::StringView path);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <audio/formats/BufferedStreams.h>
 #include <audio/formats/Id3Tag.h>
+#include <audio/formats/StreamComments.h>
 #include <os/File.h>
 #include <os/FileInfo.h>
 #include <os/FileSystem.h>
@@ -118,8 +119,11 @@ TagTexts read_tag_texts(StringView path)
         return texts;
     audio::BufferedInStream in(file, TAG_READ_BUFFER);
     audio::Id3Tag tag;
+    audio::VorbisComment comments;
     if (tag.read(in) != 0)
         texts = { tag.text("TPE1"), tag.text("TIT2"), tag.text("TALB") };
+    else if (audio::read_stream_comments(in, comments))
+        texts = { comments.text("ARTIST"), comments.text("TITLE"), comments.text("ALBUM") };
     return texts;
 }
 
@@ -145,7 +149,8 @@ RecordEntry read_record_entry(StringView path)
 bool is_audio_file(StringView path)
 {
     String const name = os::lower(os::file_name(path));
-    return name.ends_with(u".mp3") || name.ends_with(u".wav");
+    return std::any_of(std::begin(AUDIO_EXTENSIONS), std::end(AUDIO_EXTENSIONS),
+        [&](StringView extension) { return name.ends_with(extension); });
 }
 
 bool is_in_main_memory(StringView path)

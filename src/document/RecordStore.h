@@ -34,7 +34,8 @@ std::vector<StoreFolder> get_store_folders();
 // name in 255 UTF-8 bytes, then "~1", "~2"... before the extension while the name is taken.
 core::String make_file_name(core::StringView base, core::StringView folder, core::StringView extension);
 
-// TPE1, TIT2 and TALB of the ID3 tag at the start of the file; empty texts without one.
+// TPE1, TIT2 and TALB of the ID3 tag at the start of the file, or ARTIST, TITLE and ALBUM of the comments
+// of an Ogg Opus, Ogg Vorbis or FLAC file; empty texts without either.
 struct TagTexts {
     core::String artist, title, album;
 };
@@ -51,7 +52,10 @@ RecordEntry read_record_entry(core::StringView path);
 // Empty for 0; "500B"; "2K"; "1.4M" (whole megabytes, then one truncated decimal).
 core::String size_text(uint64_t bytes);
 
-// The name ends in ".mp3" or ".wav", in any case.
+// The names that recordings have: what the program writes, and what its player reads.
+inline constexpr core::StringView AUDIO_EXTENSIONS[]
+    = { u".mp3", u".wav", u".opus", u".flac", u".ogg", u".oga", u".mpc" };
+// The name ends in one of AUDIO_EXTENSIONS, in any case.
 bool is_audio_file(core::StringView path);
 // The path begins with the expanded documents folder.
 bool is_in_main_memory(core::StringView path);

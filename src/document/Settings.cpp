@@ -10,6 +10,14 @@ FormatPreset format_preset(StringView format)
         return FormatPreset { 1, 16, 22050, 32000 };
     if (format == u"Mp3High")
         return FormatPreset { 1, 16, 44100, 96000 };
+    if (format == u"OpusLow")
+        return FormatPreset { 1, 16, 48000, 16000, u"Opus", u"opus" };
+    if (format == u"Opus")
+        return FormatPreset { 1, 16, 48000, 24000, u"Opus", u"opus" };
+    if (format == u"OpusHigh")
+        return FormatPreset { 1, 16, 48000, 48000, u"Opus", u"opus" };
+    if (format == u"Flac")
+        return FormatPreset { 1, 16, 44100, 0, u"FLAC", u"flac" };
     return FormatPreset { 1, 16, 44100, 64000 };
 }
 

@@ -15,15 +15,19 @@ inline constexpr char16_t APP_NAME[] = u"Ravelin";
 inline constexpr char16_t PRODUCT_KEY[] = u"HKEY_CURRENT_USER\\Software\\Korvex\\Ravelin";
 inline constexpr char16_t HARDWARE_STATE_KEY[] = u"HKEY_LOCAL_MACHINE\\System\\State\\Hardware";
 
-inline constexpr std::array<StringView, 3> FORMAT_NAMES = { u"Mp3Low", u"Mp3Middle", u"Mp3High" };
+inline constexpr std::array<StringView, 7> FORMAT_NAMES
+    = { u"Mp3Low", u"Mp3Middle", u"Mp3High", u"OpusLow", u"Opus", u"OpusHigh", u"Flac" };
 inline constexpr std::array<StringView, 4> BOOST_NAMES = { u"BoostOff", u"Boost1", u"Boost2", u"Boost3" };
 
-// What a "Format" setting records: always mono, 16-bit MP3.
+// What a "Format" setting records: always mono and 16-bit; MP3 at a constant bit rate, Opus (speech) at a
+// variable one about its target, or lossless FLAC (bit rate 0: none is set).
 struct FormatPreset {
     int32_t channels = 1;
     int32_t bits_per_sample = 16;
     int32_t sample_rate = 44100;
     int32_t bit_rate = 64000;
+    StringView writer = u"mp3"; // the writer's format name
+    StringView extension = u"mp3"; // of the file's name
 };
 
 // Texts outside the lists behave as "Mp3Middle" and "BoostOff".

@@ -2,6 +2,8 @@
 
 #include <audio/formats/AdpcmEncoder.h>
 #include <audio/formats/FileWriterMP3.h>
+#include <audio/formats/FlacStream.h>
+#include <audio/formats/OggPage.h>
 #include <audio/formats/WaveHeader.h>
 #include <cerrno>
 #include <cmath>
@@ -39,8 +41,9 @@ TEST(FileWriters, TheFactoryKnowsFourFormatsByTheirExactNames)
 {
     std::string const dir = testing_support::fresh_dir("factory");
     // Bit rates: average bytes per second x 8 for WAV, the configured rate for MP3.
-    std::pair<char16_t const*, int32_t> const kinds[]
-        = { { u"PCM", 128000 }, { u"ADPCM", 8000 * 256 / 500 * 8 }, { u"GSM", 13000 }, { u"mp3", 64000 } };
+    // FLAC's is what it has written so far, PCM's until then.
+    std::pair<char16_t const*, int32_t> const kinds[] = { { u"PCM", 128000 }, { u"ADPCM", 8000 * 256 / 500 * 8 },
+        { u"GSM", 13000 }, { u"mp3", 64000 }, { u"Opus", 64000 }, { u"FLAC", 128000 } };
     for (auto const& [name, bit_rate] : kinds) {
         auto w = create_writer(core::from_utf8(dir + "/x"), name, 1, 16, 8000, 64000, false);
         ASSERT_TRUE(w && w->status().is_good());
@@ -179,12 +182,12 @@ TEST(FileWriters, AContinuedAdpcmFileIsCodedInItsOwnBlockSize)
 }
 
 // Runs `action` on a full disk: a file-size limit (ulimit -f) past which writes fail (EFBIG).
-template <typename Action> void on_a_full_disk(Action action)
+template <typename Action> void on_a_full_disk(Action action, rlim_t bytes = 16)
 {
     platform::ignore_file_size_signal();
     rlimit before {};
     ::getrlimit(RLIMIT_FSIZE, &before);
-    rlimit const limit { 16, before.rlim_max };
+    rlimit const limit { bytes, before.rlim_max };
     ::setrlimit(RLIMIT_FSIZE, &limit);
     action();
     ::setrlimit(RLIMIT_FSIZE, &before);
@@ -210,6 +213,127 @@ TEST(FileWriters, AFailingDiskEndsTheWriters)
     EXPECT_TRUE(log.contains("FileWriterMP3::on_data1 error=" + std::to_string(EFBIG) + "\n")) << log.utf8();
     mp3.on_data(b);
     EXPECT_EQ(mp3.status().bytes_written(), 20000u) << "later buffers are dropped";
+}
+
+// Mono buffers of 0.2 s at `rate`, as the capture gives them, into a writer; answers the samples given.
+std::vector<int16_t> feed(FileWriter& w, int32_t rate, double seconds, int phase = 0)
+{
+    std::vector<int16_t> all;
+    size_t const block = size_t(rate) / 5;
+    for (size_t done = 0; done < size_t(seconds * rate); done += block) {
+        std::vector<int16_t> s(block);
+        for (size_t i = 0; i < block; ++i)
+            s[i] = static_cast<int16_t>(9000 * std::sin(double(done + i + size_t(phase)) * 0.05));
+        w.input().on_data(audio_test::buffer16(s, rate));
+        all.insert(all.end(), s.begin(), s.end());
+    }
+    return all;
+}
+
+double probed_duration(std::string const& path)
+{
+    return std::stod(testing_support::run("ffprobe -v error -show_entries format=duration -of csv=p=0 " + path).output);
+}
+
+// What ffmpeg decodes, and what it complains of.
+std::vector<int16_t> ffmpeg_samples(std::string const& path, std::string& errors)
+{
+    auto const r = testing_support::run("ffmpeg -nostdin -v error -i " + path + " -f s16le -");
+    errors = r.error;
+    return audio_test::samples16(r.output);
+}
+
+// Continuing adds at the end of the one logical stream: its pages keep one serial number and count on, and
+// only the new last page ends the stream. Each continuation adds the coder's delay (312 samples) at the
+// joint, so the length is the sum within 20 ms.
+TEST(FileWriters, AContinuedOpusFileStaysOneStream)
+{
+    std::string const path = testing_support::fresh_dir("opus") + "/a.opus";
+    auto const open
+        = [&](bool append) { return create_writer(core::from_utf8(path), u"Opus", 1, 16, 48000, 24000, append); };
+    feed(*open(false), 48000, 1.0);
+    double expected = probed_duration(path);
+    for (double more : { 0.6, 1.4 }) {
+        auto w = open(true);
+        ASSERT_TRUE(w->status().is_good());
+        feed(*w, 48000, more);
+        w.reset();
+        expected += more;
+        EXPECT_NEAR(probed_duration(path), expected, 0.02);
+    }
+    auto const info = testing_support::run("opusinfo " + path);
+    EXPECT_EQ(info.exit_code, 0) << info.output;
+    EXPECT_EQ(info.output.find("WARNING"), std::string::npos) << info.output;
+    EXPECT_EQ(info.output.find("stream 2"), std::string::npos) << info.output;
+    std::string errors;
+    EXPECT_NEAR(double(ffmpeg_samples(path, errors).size()) / 48000, 3.0, 0.02);
+    EXPECT_EQ(errors, "");
+
+    os::File file(core::from_utf8(path), os::FileMode::Read);
+    std::vector<OggPage> pages;
+    for (OggPage page; page.read(file);)
+        pages.push_back(page);
+    ASSERT_GT(pages.size(), 4u);
+    EXPECT_EQ(file.tell(), file.size()) << "every byte is in a whole page";
+    for (size_t i = 1; i < pages.size(); ++i) {
+        EXPECT_EQ(pages[i].serial, pages[0].serial);
+        EXPECT_EQ(pages[i].sequence, i);
+        EXPECT_EQ(pages[i].is_last(), i + 1 == pages.size());
+        EXPECT_GE(pages[i].granule, pages[i - 1].granule);
+    }
+}
+
+// Continuing codes the old last (short) frame again in front of the new audio: every frame but the last
+// is whole, the numbers go on, and the samples are those given, bit for bit.
+TEST(FileWriters, AContinuedFlacFileIsOneStreamOfEverySampleGiven)
+{
+    std::string const path = testing_support::fresh_dir("flac") + "/a.flac";
+    auto const open
+        = [&](bool append) { return create_writer(core::from_utf8(path), u"FLAC", 1, 16, 44100, 0, append); };
+    std::vector<int16_t> given = feed(*open(false), 44100, 1.0);
+    for (double more : { 0.6, 1.4 }) {
+        auto w = open(true);
+        ASSERT_TRUE(w->status().is_good());
+        std::vector<int16_t> const added = feed(*w, 44100, more, int(given.size()));
+        given.insert(given.end(), added.begin(), added.end());
+        // While the recording runs, a kill would leave a file whose length is found from its frames.
+        os::File now(core::from_utf8(path), os::FileMode::Read);
+        flac::Layout running;
+        ASSERT_TRUE(running.read(now));
+        EXPECT_EQ(running.info.total_samples, 0u);
+        w.reset();
+    }
+    auto const test = testing_support::run("flac -t -s " + path);
+    EXPECT_EQ(test.exit_code, 0) << test.error;
+    EXPECT_EQ(
+        testing_support::run("metaflac --show-total-samples " + path).output, std::to_string(given.size()) + "\n");
+    std::string errors;
+    EXPECT_EQ(ffmpeg_samples(path, errors), given);
+    EXPECT_EQ(errors, "");
+}
+
+// A full disk: the file is cut back to its last whole page or frame, and what it holds plays.
+TEST(FileWriters, AFullDiskLeavesWholePagesAndFrames)
+{
+    std::string const dir = testing_support::fresh_dir("full-coded");
+    for (char16_t const* format : { u"Opus", u"FLAC" }) {
+        std::string const path = dir + "/f." + core::to_utf8(format);
+        auto w = create_writer(core::from_utf8(path), format, 1, 16, 48000, 64000, false);
+        feed(*w, 48000, 2.0); // the first pages have gone out
+        ASSERT_TRUE(w->status().is_good());
+        size_t const limit = read_file(path).size() + 3000;
+        on_a_full_disk([&] { feed(*w, 48000, 4.0); }, limit);
+        EXPECT_FALSE(w->status().is_good()) << core::to_utf8(format);
+        w.reset();
+        EXPECT_LE(read_file(path).size(), limit);
+        std::string errors;
+        double const seconds = double(ffmpeg_samples(path, errors).size()) / 48000;
+        EXPECT_EQ(errors, "") << core::to_utf8(format);
+        EXPECT_GT(seconds, 0.9) << core::to_utf8(format);
+        if (std::u16string(format) == u"FLAC") {
+            EXPECT_EQ(testing_support::run("flac -t -s " + path).exit_code, 0);
+        }
+    }
 }
 
 } // namespace

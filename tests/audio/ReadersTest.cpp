@@ -273,7 +273,7 @@ TEST(ReaderFactory, ARefusalSaysWhyInTheLog)
     EXPECT_TRUE(log.contains("create_reader: " + odd + " refused: chunk 'fmt ' at byte 12: 12-bit PCM"));
     testing_support::write_file(odd, std::string(300, 'x'));
     EXPECT_FALSE(create_reader(core::from_utf8(odd), why));
-    EXPECT_EQ(why, u"neither a WAV file nor Ogg Vorbis, Musepack or MP3");
+    EXPECT_EQ(why, u"neither a WAV file nor Ogg Vorbis, Ogg Opus, Musepack, FLAC or MP3");
 }
 
 TEST(VorbisReader, PiecesAreAtMost8192FramesAndPositionsAreFrames)
@@ -365,6 +365,8 @@ TEST(BadInput, DamagedFilesEitherAreRefusedOrPlayWhatTheyHold)
         peer_file("v.ogg", 22050, 1, 0.5, "oggenc -Q IN -o OUT"),
         peer_file("m.mpc", 44100, 2, 0.5, "mpcenc --silent IN OUT"),
         peer_file("m.mp3", 16000, 1, 0.5, "lame --quiet IN OUT"),
+        peer_file("o.opus", 48000, 2, 0.5, "opusenc --quiet IN OUT"),
+        peer_file("f.flac", 22050, 2, 0.5, "flac -s IN -o OUT"),
     };
     std::mt19937 random(2024);
     for (std::string const& good : files) {
@@ -391,8 +393,8 @@ TEST(BadInput, DamagedFilesEitherAreRefusedOrPlayWhatTheyHold)
     std::string garbage(20000, '\0');
     for (auto& c : garbage)
         c = char(random());
-    for (std::string const& prefix :
-        { ""s, "RIFF\x10\0\0\0WAVEfmt "s, "OggS"s, "MPCK"s, "MP+\x07"s, "ID3\x03\0\0\0\0\x10\0"s })
+    for (std::string const& prefix : { ""s, "RIFF\x10\0\0\0WAVEfmt "s, "OggS"s, "MPCK"s, "MP+\x07"s,
+             "ID3\x03\0\0\0\0\x10\0"s, "fLaC"s, "fLaC\x80\0\0\x22\x10\0\x10\0"s })
         if (auto r = reader_of(prefix + garbage))
             decode_all(r->source());
 
@@ -404,6 +406,36 @@ TEST(BadInput, DamagedFilesEitherAreRefusedOrPlayWhatTheyHold)
     EXPECT_EQ(r->info().length(), 2000);
     EXPECT_EQ(decode_all(r->source()), std::vector<int16_t>(1000, 99));
     EXPECT_TRUE(r->info().is_valid());
+}
+
+// A FLAC recording cut off (killed, or its card gone) has no length in its stream information and may end
+// in half a frame: its length is that of its last whole frame, and it plays to there.
+TEST(FlacReader, AStreamThatDoesNotTellItsLengthIsMeasuredToItsLastWholeFrame)
+{
+    std::string whole = peer_file("w.flac", 44100, 1, 1.0, "flac -s --no-seektable IN -o OUT");
+    auto const full = reader_of(whole);
+    ASSERT_TRUE(full);
+    EXPECT_EQ(full->format_name(), u"FLAC");
+    EXPECT_EQ(full->info().length(), 44100);
+    std::vector<int16_t> const all = decode_all(full->source());
+    ASSERT_EQ(all.size(), 44100u);
+
+    size_t const info = whole.find("fLaC") + 8;
+    std::string cut = whole.substr(0, whole.size() - 500);
+    std::fill(cut.begin() + long(info + 13), cut.begin() + long(info + 34), '\0'); // the length and checksum
+    cut[info + 13] = whole[info + 13] & '\xF0';
+    auto const r = reader_of(cut);
+    ASSERT_TRUE(r);
+    int64_t const length = r->info().length();
+    EXPECT_EQ(length % 4096, 0) << "whole frames of 4096 samples";
+    EXPECT_GE(length, 44100 - 2 * 4096);
+    EXPECT_LT(length, 44100);
+    std::vector<int16_t> const played = decode_all(r->source());
+    ASSERT_EQ(int64_t(played.size()), length);
+    EXPECT_TRUE(std::equal(played.begin(), played.end(), all.begin()));
+    r->info().seek(length / 2);
+    EXPECT_EQ(r->info().position(), length / 2);
+    EXPECT_EQ(decode_all(r->source()).front(), all[size_t(length / 2)]);
 }
 
 } // namespace

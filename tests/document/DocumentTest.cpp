@@ -137,8 +137,8 @@ protected:
         };
         services.create_writer
             = [this](StringView path, StringView format, int32_t channels, int32_t bits, int32_t rate, int32_t bit_rate,
-                  bool append) -> std::unique_ptr<audio::FileWriter> {
-            auto inner = audio::create_writer(path, format, channels, bits, rate, bit_rate, append);
+                  bool append, audio::RecordingTags const& tags) -> std::unique_ptr<audio::FileWriter> {
+            auto inner = audio::create_writer(path, format, channels, bits, rate, bit_rate, append, tags);
             if (!inner || writer_fails)
                 return nullptr;
             return std::make_unique<SlowWriter>(std::move(inner), writer_delay, passed);

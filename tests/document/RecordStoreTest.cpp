@@ -105,7 +105,8 @@ TEST(RecordStore, ALongBaseIsCutOnlyAsFarAsThePathNeeds)
 TEST(RecordStore, AudioFilesAndMainMemory)
 {
     std::pair<char16_t const*, bool> const audio[] = { { u"/a/b/Note.MP3", true }, { u"/a/b/call.Wav", true },
-        { u"/a/b/list.ogg", false }, { u"/a/b.mp3/readme", false } };
+        { u"/a/b/x.Opus", true }, { u"/a/b/x.flac", true }, { u"/a/b/talk.ogg", true }, { u"/a/b/x.oga", true },
+        { u"/a/b/x.mpc", true }, { u"/a/b/list.txt", false }, { u"/a/b.mp3/readme", false } };
     for (auto const& [path, expected] : audio)
         EXPECT_EQ(is_audio_file(path), expected) << core::to_utf8(path);
     String const documents = os::expand_path(u"%my_documents%");

@@ -86,13 +86,27 @@ TEST_F(SettingsTest, UnknownTextsBehaveAsDefaultsButAreKeptAsTyped)
 
 TEST(FormatPresets, RatesBitRatesBoostLevelsAndDescriptions)
 {
-    auto const low = format_preset(u"Mp3Low"), high = format_preset(u"Mp3High");
-    EXPECT_EQ(
-        std::tuple(low.sample_rate, low.bit_rate, high.bit_rate, high.channels), std::tuple(22050, 32000, 96000, 1));
+    struct Preset {
+        char16_t const* name;
+        int32_t rate, bit_rate;
+        char16_t const *writer, *extension;
+    };
+    Preset const presets[] = { { u"Mp3Low", 22050, 32000, u"mp3", u"mp3" },
+        { u"Mp3Middle", 44100, 64000, u"mp3", u"mp3" }, { u"Mp3High", 44100, 96000, u"mp3", u"mp3" },
+        { u"OpusLow", 48000, 16000, u"Opus", u"opus" }, { u"Opus", 48000, 24000, u"Opus", u"opus" },
+        { u"OpusHigh", 48000, 48000, u"Opus", u"opus" }, { u"Flac", 44100, 0, u"FLAC", u"flac" },
+        { u"opus", 44100, 64000, u"mp3", u"mp3" } }; // texts are compared exactly
+    for (auto const& p : presets) {
+        FormatPreset const f = format_preset(p.name);
+        EXPECT_EQ(std::tuple(f.sample_rate, f.bit_rate, core::String(f.writer), core::String(f.extension), f.channels,
+                      f.bits_per_sample),
+            std::tuple(p.rate, p.bit_rate, core::String(p.writer), core::String(p.extension), 1, 16))
+            << core::to_utf8(p.name);
+    }
     EXPECT_EQ(std::tuple(boost_level(u"Boost1"), boost_level(u"Boost2"), boost_level(u"Boost3")), std::tuple(2, 4, 8));
     EXPECT_EQ(describe_format(44100, 16, 64000) + u"|" + describe_format(22050, 16, 32000) + u"|"
-            + describe_format(8000, 16, 0),
-        u"44kHz 16bit 64kbps|22kHz 16bit 32kbps|8kHz 16bit");
+            + describe_format(8000, 16, 0) + u"|" + describe_format(48000, 16, 24000),
+        u"44kHz 16bit 64kbps|22kHz 16bit 32kbps|8kHz 16bit|48kHz 16bit 24kbps");
 }
 
 // The command-line companion writes through the same registry file that the program reads.

@@ -23,34 +23,44 @@ struct Job {
     std::string in;
     std::string out;
     std::string format;
-    int32_t bit_rate = 64000;
+    int32_t bit_rate = 0; // 0: the format's own (64 kbit/s for MP3, 24 for Opus)
     bool append = false;
 };
+
+constexpr int32_t MP3_BIT_RATE = 64000;
+constexpr int32_t OPUS_BIT_RATE = 24000;
 
 bool parse(Arguments const& a, Job& job, std::string& problem)
 {
     std::vector<std::string> places;
     Options options;
-    options.choice("--format", job.format, { "mp3", "PCM", "ADPCM", "GSM" })
+    options.choice("--format", job.format, { "mp3", "PCM", "ADPCM", "GSM", "Opus", "FLAC" })
         .integer("--bitrate", job.bit_rate, 8000, 320000, "a number of bits per second from 8000 to 320000")
         .flag("--append", job.append);
     if (!options.parse(a, places, problem))
         return false;
     if (places.size() != 2 || job.format.empty()) {
-        problem = "usage: ravelin-cli encode IN.wav OUT --format mp3|PCM|ADPCM|GSM [--bitrate BPS] [--append]";
+        problem
+            = "usage: ravelin-cli encode IN.wav OUT --format mp3|PCM|ADPCM|GSM|Opus|FLAC [--bitrate BPS] [--append]";
         return false;
     }
+    if (job.bit_rate == 0)
+        job.bit_rate = job.format == "Opus" ? OPUS_BIT_RATE : MP3_BIT_RATE;
     job.in = places[0];
     job.out = places[1];
     return true;
 }
 
-// The capture format of a new file: the preset's for mp3, GSM's own, else the input's in 16 bits (8 bits
-// stay 8 for PCM) and at most two channels.
+// The capture format of a new file: the preset's for mp3 and Opus (mono, 48 kHz), GSM's own, else the
+// input's in 16 bits (8 bits stay 8 for PCM) and at most two channels, so that FLAC keeps it as it is.
 bool capture_format(Job const& job, WaveHeader const& input, AudioFormat& format, std::string& problem)
 {
     if (job.format == "mp3") {
         format = { 1, 16, job.bit_rate == 32000 ? 22050 : 44100 };
+        return true;
+    }
+    if (job.format == "Opus") {
+        format = { 1, 16, 48000 };
         return true;
     }
     if (job.format == "GSM") {

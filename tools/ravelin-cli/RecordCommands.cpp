@@ -91,7 +91,7 @@ int record_command(Arguments const& arguments)
         return fail(EXIT_USAGE, problem);
     if (!job.places.empty())
         return fail(EXIT_USAGE,
-            "usage: ravelin-cli record [--seconds N] [--format Mp3Low|Mp3Middle|Mp3High] "
+            "usage: ravelin-cli record [--seconds N] [--format Mp3Low|Mp3Middle|Mp3High|OpusLow|Opus|OpusHigh|Flac] "
             "[--boost BoostOff|Boost1|Boost2|Boost3] [--vas V] [--input NAME]");
     RecordingProcess const process;
     Session session;
@@ -133,10 +133,11 @@ int append_command(Arguments const& arguments)
         return fail(EXIT_FAILURE_, path + " is not a recording Ravelin can play or continue");
     platform::StopSignalWatcher const watcher(platform::current_thread_id(), STOP_SIGNAL_MESSAGE);
     String const format = document.current().extension;
-    if (format != u"mp3" && format != u"PCM" && format != u"ADPCM" && format != u"GSM")
+    if (format != u"mp3" && format != u"PCM" && format != u"ADPCM" && format != u"GSM" && format != u"Opus"
+        && format != u"FLAC")
         return fail(EXIT_FAILURE_,
             "cannot continue " + path + ": it is " + core::to_utf8(format)
-                + ", and only MP3 files and PCM, ADPCM or GSM WAV files are continued");
+                + ", and only MP3, Opus and FLAC files and PCM, ADPCM or GSM WAV files are continued");
     if (!document.continue_recording())
         return session.fail_with(session.failure_key());
     return run_recording(session, watcher, job.seconds);

@@ -12,9 +12,10 @@ Command const commands[] = {
     { "settings", "settings [set NAME VALUE]", "list every setting with its value and default, or change one",
         settings_command },
     { "encode", "encode IN.wav OUT --format F [...]",
-        "record IN.wav into OUT as a recording would (F: mp3, PCM, ADPCM, GSM; --bitrate BPS, --append)",
+        "record IN.wav into OUT as a recording would (F: mp3, PCM, ADPCM, GSM, Opus, FLAC; --bitrate BPS, --append)",
         encode_command },
-    { "tag", "tag FILE [--title TEXT]", "list the ID3v2 frames of FILE, or re-title it in place", tag_command },
+    { "tag", "tag FILE [--title TEXT]",
+        "list the ID3v2 frames or the Opus, Vorbis or FLAC comments of FILE, or re-title it in place", tag_command },
     { "info", "info FILE", "what the readers make of FILE: format, channels, rate, bits, bit rate, duration, title",
         info_command },
     { "play", "play FILE [--output NAME|OUT.wav] [...]",
@@ -23,12 +24,13 @@ Command const commands[] = {
         play_command },
     { "record", "record [--seconds N] [...]",
         "record from the microphone (--input NAME: that capture device) into a new recording until N seconds "
-        "have passed, SIGINT or SIGTERM, or a file input ends (--format Mp3Low|Mp3Middle|Mp3High, --boost "
-        "BoostOff|Boost1|Boost2|Boost3, --vas V); prints its path",
+        "have passed, SIGINT or SIGTERM, or a file input ends (--format "
+        "Mp3Low|Mp3Middle|Mp3High|OpusLow|Opus|OpusHigh|Flac, --boost BoostOff|Boost1|Boost2|Boost3, --vas V); "
+        "prints its path",
         record_command },
     { "devices", "devices", "the sound server's capture and playback devices, by name (tab-separated)",
         devices_command },
-    { "append", "append FILE [--seconds N]", "record more into an MP3 or WAV recording, as record does",
+    { "append", "append FILE [--seconds N]", "record more into an MP3, Opus, FLAC or WAV recording, as record does",
         append_command },
     { "list", "list", "the recordings, newest first: time, size, album, artist, title, path (tab-separated)",
         list_command },

@@ -1,6 +1,8 @@
 #include "FileWriter.h"
 
+#include "FlacWriter.h"
 #include "Mp3Writer.h"
+#include "OpusWriter.h"
 #include "WaveWriter.h"
 
 namespace audio {
@@ -39,8 +41,18 @@ bool ReaderVisitor::link_mp3(AudioProducer&)
     return false;
 }
 
+bool ReaderVisitor::link_opus(AudioProducer&)
+{
+    return false;
+}
+
+bool ReaderVisitor::link_flac(AudioProducer&)
+{
+    return false;
+}
+
 std::unique_ptr<FileWriter> create_writer(core::StringView path, core::StringView format_name, int32_t channels,
-    int32_t bits_per_sample, int32_t samples_per_second, int32_t bit_rate, bool append)
+    int32_t bits_per_sample, int32_t samples_per_second, int32_t bit_rate, bool append, RecordingTags const& tags)
 {
     // A WAV file takes its format from its first buffer; the capture format only answers the bit rate until
     // then.
@@ -53,6 +65,10 @@ std::unique_ptr<FileWriter> create_writer(core::StringView path, core::StringVie
         return std::make_unique<WaveWriter>(path, WaveCoding::GSM, append, capture);
     if (format_name == u"mp3")
         return std::make_unique<Mp3Writer>(path, bit_rate, append);
+    if (format_name == u"Opus")
+        return std::make_unique<OpusWriter>(path, channels, samples_per_second, bit_rate, append, tags);
+    if (format_name == u"FLAC")
+        return std::make_unique<FlacWriter>(path, channels, bits_per_sample, samples_per_second, append, tags);
     return nullptr;
 }
 

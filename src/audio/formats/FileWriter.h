@@ -1,5 +1,7 @@
 #pragma once
 
+#include "VorbisComment.h"
+
 #include <audio/AudioConsumer.h>
 #include <audio/AudioProducer.h>
 
@@ -39,6 +41,8 @@ public:
     virtual bool link_vorbis(AudioProducer& port);
     virtual bool link_mpc(AudioProducer& port);
     virtual bool link_mp3(AudioProducer& port);
+    virtual bool link_opus(AudioProducer& port);
+    virtual bool link_flac(AudioProducer& port);
 };
 
 // A file writer from the writer factory. Only the link of the writer's own kind acts: it links the
@@ -55,10 +59,10 @@ public:
     virtual core::StringView format_name() const = 0;
 };
 
-// The writer for `format_name` ("PCM", "mp3", "ADPCM" or "GSM"; anything else gives none). With
-// `append` the existing file at `path` is continued; otherwise a new one is made. `bit_rate` (bits per
-// second) is used by "mp3" only.
+// The writer for `format_name` ("PCM", "mp3", "ADPCM", "GSM", "Opus" or "FLAC"; anything else gives none).
+// With `append` the existing file at `path` is continued; otherwise a new one is made. `bit_rate` (bits
+// per second) is used by "mp3" and "Opus" only; `tags` go into a new Opus or FLAC file.
 std::unique_ptr<FileWriter> create_writer(core::StringView path, core::StringView format_name, int32_t channels,
-    int32_t bits_per_sample, int32_t samples_per_second, int32_t bit_rate, bool append);
+    int32_t bits_per_sample, int32_t samples_per_second, int32_t bit_rate, bool append, RecordingTags const& tags = {});
 
 } // namespace audio

@@ -1,8 +1,10 @@
 #include "FileReader.h"
 
 #include "AdpcmDecoder.h"
+#include "FileReaderFLAC.h"
 #include "FileReaderMP3.h"
 #include "FileReaderMPC.h"
+#include "FileReaderOpus.h"
 #include "FileReaderVorbis.h"
 #include "GsmDecoder.h"
 #include "Id3v1Tag.h"
@@ -57,6 +59,10 @@ core::StringView FileReader::format_name() const
         return u"Vorbis";
     case ReaderKind::MPC:
         return u"MPC";
+    case ReaderKind::OPUS:
+        return u"Opus";
+    case ReaderKind::FLAC:
+        return u"FLAC";
     case ReaderKind::MP3:
         break;
     }
@@ -76,6 +82,10 @@ bool FileReader::accept(ReaderVisitor& visitor)
         return visitor.link_vorbis(*reader_);
     case ReaderKind::MPC:
         return visitor.link_mpc(*reader_);
+    case ReaderKind::OPUS:
+        return visitor.link_opus(*reader_);
+    case ReaderKind::FLAC:
+        return visitor.link_flac(*reader_);
     case ReaderKind::MP3:
         break;
     }
@@ -111,7 +121,7 @@ core::String refusal(StreamOpener const& open)
     if (header.read(*in, &why))
         why = header.refusal();
     if (why == platform::riff::NOT_RIFF_WAVE)
-        return u"neither a WAV file nor Ogg Vorbis, Musepack or MP3";
+        return u"neither a WAV file nor Ogg Vorbis, Ogg Opus, Musepack, FLAC or MP3";
     if (why.empty())
         return u"its data cannot be read";
     return core::from_utf8(why);
@@ -139,8 +149,12 @@ std::unique_ptr<FileReader> create_reader(StreamOpener const& open, core::String
         return std::make_unique<FileReader>(ReaderKind::GSM, std::move(reader), std::make_unique<GsmDecoder>(), name);
     if (auto reader = std::make_unique<FileReaderVorbis>(open()); reader->is_valid())
         return std::make_unique<FileReader>(ReaderKind::VORBIS, std::move(reader), nullptr, name);
+    if (auto reader = std::make_unique<FileReaderOpus>(open()); reader->is_valid())
+        return std::make_unique<FileReader>(ReaderKind::OPUS, std::move(reader), nullptr, name);
     if (auto reader = std::make_unique<FileReaderMPC>(open()); reader->is_valid())
         return std::make_unique<FileReader>(ReaderKind::MPC, std::move(reader), nullptr, name);
+    if (auto reader = std::make_unique<FileReaderFLAC>(open()); reader->is_valid())
+        return std::make_unique<FileReader>(ReaderKind::FLAC, std::move(reader), nullptr, name);
     if (auto reader = std::make_unique<FileReaderMP3>(open()); reader->is_valid()) {
         core::String title = name;
         Id3v1Tag tag;

@@ -14,7 +14,7 @@ namespace audio {
 class Reader;
 class AudioFilter;
 
-enum class ReaderKind { PCM, ADPCM, GSM, VORBIS, MPC, MP3 };
+enum class ReaderKind { PCM, ADPCM, GSM, VORBIS, MPC, MP3, OPUS, FLAC };
 
 // What the reader factory answers: a reader, and the decoder filter that turns its data into PCM where
 // one is needed (ADPCM, GSM, MP3), linked behind it.
@@ -33,7 +33,7 @@ public:
     // The producer of PCM to link to the player: the decoder filter, or the reader itself.
     AudioProducer& source();
     ReaderInfo& info();
-    // "PCM", "ADPCM", "GSM", "Vorbis", "MPC" or "mp3".
+    // "PCM", "ADPCM", "GSM", "Vorbis", "MPC", "mp3", "Opus" or "FLAC".
     core::StringView format_name() const;
     // The file's name; for an MP3 file with an ID3v1 title, that title.
     core::String const& title() const { return title_; }
@@ -52,8 +52,9 @@ private:
 // Opens a fresh stream on the file each time it is called.
 using StreamOpener = std::function<std::unique_ptr<os::InStream>()>;
 
-// Tries the readers in a fixed order (PCM, ADPCM and GSM WAV, Vorbis, Musepack, MP3) and answers the first
-// that accepts the file's contents, or none; the file's name plays no part but in the title.
+// Tries the readers in a fixed order (PCM, ADPCM and GSM WAV, Vorbis, Opus, Musepack, FLAC, MP3) and
+// answers the first that accepts the file's contents, or none; the file's name plays no part but in the
+// title. MP3 comes last: its search for two frames in a row would take other files' data for them.
 std::unique_ptr<FileReader> create_reader(core::StringView path);
 std::unique_ptr<FileReader> create_reader(StreamOpener const& open, core::StringView path);
 // As above; when no reader takes the file, says why in `why` (in one line: for a WAV file the chunk, its

@@ -1,0 +1,103 @@
+#!/usr/bin/env python3
+"""Codes 10 minutes of speech (espeak-ng, made on the machine) with `ravelin-cli encode` (the file
+microphone in fast mode, the Document, the whole recording chain) to Opus at 24 kbit/s and to FLAC, and
+the same WAV files with `opusenc` and `flac` at the same settings. Prints CPU time and peak memory side
+by side, then the size one hour of that speech takes in each format the Format setting offers and in
+WAV. Exits non-zero when ours costs more than 1.10 times the peer's CPU time or peaks at 20 MB or more.
+
+    bench/encode-vs-peers.py [BUILD_DIR]      # default: build
+"""
+import os
+import statistics
+import subprocess
+import sys
+import tempfile
+
+RUNS = 3
+MAX_CPU_RATIO = 1.10
+MAX_PEAK_MB = 20.0
+SECONDS = 600
+TEXT = ("Good morning. This is a note about the meeting on Tuesday at a quarter past ten. "
+        "We spoke about the budget for next year, the new office, and who takes the calls while Ann is away. "
+        "Peter said that the numbers for March look better than we thought, seven, eight, nine percent. "
+        "Please call me back when you have a minute; the number is two zero seven, nine four six, zero zero.")
+
+
+def measure(rusage, argv, env):
+    """CPU seconds (user + system) and peak resident megabytes of one run."""
+    done = subprocess.run([rusage] + argv, env=env, capture_output=True, text=True)
+    if done.returncode != 0:
+        sys.exit("%s failed (%d): %s" % (argv[0], done.returncode, done.stderr.strip()))
+    facts = dict(item.split("=") for item in done.stdout.split())
+    return float(facts["cpu"]), int(facts["peak_kb"]) / 1024.0
+
+
+def speech(work, rate):
+    """SECONDS of mono speech at `rate`: the text spoken once, repeated to length."""
+    once = os.path.join(work, "once.wav")
+    if not os.path.exists(once):
+        subprocess.run(["espeak-ng", "-w", once, TEXT], check=True)
+    path = os.path.join(work, "speech-%d.wav" % rate)
+    subprocess.run(["sox", once, "-r", str(rate), "-c", "1", "-b", "16", path, "repeat", "40", "trim", "0",
+                    str(SECONDS)], check=True)
+    return path
+
+
+def main():
+    build = sys.argv[1] if len(sys.argv) > 1 else "build"
+    cli = os.path.abspath(os.path.join(build, "bin", "ravelin-cli"))
+    rusage = os.path.abspath(os.path.join(build, "bin", "ravelin-rusage"))
+    if not os.access(cli, os.X_OK) or not os.access(rusage, os.X_OK):
+        sys.exit("no %s or %s: build first (make build)" % (cli, rusage))
+    missed = False
+    with tempfile.TemporaryDirectory(prefix="ravelin-bench-") as work:
+        env = dict(os.environ)
+        env.update({"HOME": work, "XDG_CONFIG_HOME": os.path.join(work, "config"),
+                    "XDG_STATE_HOME": os.path.join(work, "state"), "RAVELIN_REGISTRY": os.path.join(work, "r.db"),
+                    "RAVELIN_CARDS": "", "RAVELIN_AUDIO_OUT": "none"})
+        wav48, wav44 = speech(work, 48000), speech(work, 44100)
+        out = lambda name: os.path.join(work, name)
+        pairs = [
+            ("Opus 24 kbit/s, 48 kHz", [cli, "encode", wav48, out("o.opus"), "--format", "Opus", "--bitrate", "24000"],
+             "opusenc", ["opusenc", "--quiet", "--speech", "--bitrate", "24", wav48, out("p.opus")]),
+            ("FLAC, 44.1 kHz", [cli, "encode", wav44, out("f.flac"), "--format", "FLAC"],
+             "flac", ["flac", "--silent", "-f", "-5", wav44, "-o", out("p.flac")]),
+        ]
+        print("%d s of mono speech, median CPU of %d runs, largest peak" % (SECONDS, RUNS))
+        print("%-24s %-10s %8s %8s %10s %10s %8s" % ("", "peer", "CPU s", "peer s", "ratio", "peak MB", "peer MB"))
+        for what, ours_argv, peer, theirs_argv in pairs:
+            ours, theirs = [], []
+            for _ in range(RUNS):
+                if os.path.exists(ours_argv[3]):
+                    os.remove(ours_argv[3])
+                ours.append(measure(rusage, ours_argv, env))
+                theirs.append(measure(rusage, theirs_argv, env))
+            cpu, peer_cpu = statistics.median(c for c, _ in ours), statistics.median(c for c, _ in theirs)
+            peak, peer_peak = max(m for _, m in ours), max(m for _, m in theirs)
+            ratio = cpu / peer_cpu
+            print("%-24s %-10s %8.2f %8.2f %10.3f %10.1f %8.1f" % (what, peer, cpu, peer_cpu, ratio, peak, peer_peak))
+            missed = missed or ratio > MAX_CPU_RATIO or peak >= MAX_PEAK_MB
+        print("targets: CPU ratio <= %.2f, peak < %.0f MB" % (MAX_CPU_RATIO, MAX_PEAK_MB))
+
+        # What the Format setting's presets (and WAV) make of one hour of that speech.
+        presets = [("Mp3Low", wav44, "mp3", ["--format", "mp3", "--bitrate", "32000"]),
+                   ("Mp3Middle", wav44, "mp3", ["--format", "mp3", "--bitrate", "64000"]),
+                   ("Mp3High", wav44, "mp3", ["--format", "mp3", "--bitrate", "96000"]),
+                   ("OpusLow", wav48, "opus", ["--format", "Opus", "--bitrate", "16000"]),
+                   ("Opus", wav48, "opus", ["--format", "Opus", "--bitrate", "24000"]),
+                   ("OpusHigh", wav48, "opus", ["--format", "Opus", "--bitrate", "48000"]),
+                   ("Flac", wav44, "flac", ["--format", "FLAC"]),
+                   ("WAV (PCM 44.1 kHz)", wav44, "wav", ["--format", "PCM"])]
+        print("\none hour of speech (%d s measured, times %d)" % (SECONDS, 3600 // SECONDS))
+        for name, wav, extension, options in presets:
+            path = out("size." + extension)
+            if os.path.exists(path):
+                os.remove(path)
+            subprocess.run([cli, "encode", wav, path] + options, env=env, check=True)
+            print("%-20s %8.1f MB" % (name, os.path.getsize(path) * (3600 / SECONDS) / 1e6))
+    if missed:
+        sys.exit("target missed")
+
+
+if __name__ == "__main__":
+    main()
