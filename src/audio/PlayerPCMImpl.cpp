@@ -198,8 +198,9 @@ void PlayerPCMImpl::on_close(platform::WaveHandle handle)
         return;
     close_cleanup();
     // A device closed for a change of format opens again at once with the data kept: the playback has
-    // not finished, and whoever polls must not take it for the end.
-    if (pending_.empty() || !play_requested_)
+    // not finished, and whoever polls must not take it for the end. Nor has it when this is the close of
+    // a stopped device and a play asked for since waits for its command.
+    if ((pending_.empty() || !play_requested_) && !(play_requested_ && stop_requested_))
         finished_ = true;
 }
 
