@@ -948,6 +948,11 @@ void Document::on_call_stop()
     }
 }
 
+void Document::on_phone_changed()
+{
+    tick_phone();
+}
+
 void Document::tick_phone()
 {
     if (phone::is_talking() != in_call_) {

@@ -161,6 +161,8 @@ public:
     // ends a program that was started only for the call and is not in front.
     void on_call_start(core::StringView name, core::StringView number, phone::CallKind kind) override;
     void on_call_stop() override;
+    // The phone's call and speaker states as the screens see them follow every change, also while idle.
+    void on_phone_changed() override;
     // The speakerphone and the contacts (the recording screen's speaker buttons, the contact messages).
     phone::PhoneControl& phone_control() { return phone_; }
 
