@@ -6,6 +6,7 @@
 #include <app/Starter.h>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <lang/Dictionary.h>
 #include <platform/display/png.h>
 
 using namespace app_test;
@@ -102,5 +103,31 @@ TEST(WindowTest, TheMainScreenIsShownWithoutLoadingOpenGL)
         return differing == 0;
     })) << differing
         << " of " << width * height * 3 << " channel values differ; " << geometry;
+
+    // The pointer's presses, moves and lifts reach the program: the settings page, longer than the window,
+    // is pushed up by a drag until its last row rests inside it, and that row is tapped.
+    lang::Dictionary english;
+    ASSERT_TRUE(english.load(core::from_utf8(app_data() + "/english.lng")));
+    auto text = [&](char16_t const* key) { return core::to_utf8(english.translate(key)); };
+    auto tap = [&](std::string const& id, std::string const& shown = {}) {
+        std::optional<TraceRect> r;
+        ASSERT_TRUE(wait_until([&] { return (r = find_in_trace(program.trace(), id, shown)).has_value(); }))
+            << id << shown << " in\n"
+            << program.trace();
+        ASSERT_TRUE(screen.click(window, *r));
+    };
+    tap("btnMenu");
+    tap("", text(u"Settings"));
+    ASSERT_TRUE(wait_until([&] { return find_in_trace(program.trace(), "", text(u"Speaker")).has_value(); }));
+    ASSERT_TRUE(screen.drag(window, width / 2, height * 7 / 8, height * 5 / 16));
+    int still = 0, last_y = -1;
+    ASSERT_TRUE(wait_until([&] {
+        auto const cancel = find_in_trace(program.trace(), "", text(u"Cancel"));
+        still = cancel && cancel->y == last_y ? still + 1 : 0;
+        last_y = cancel ? cancel->y : -1;
+        return cancel && cancel->y + cancel->height <= height && still >= 5;
+    })) << program.trace();
+    tap("", text(u"Cancel"));
+    EXPECT_TRUE(wait_until([&] { return shows(program, "FormMain"); })) << program.trace();
     EXPECT_TRUE(stop(program));
 }

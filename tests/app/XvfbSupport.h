@@ -54,11 +54,6 @@ public:
     XvfbScreen& operator=(XvfbScreen const&) = delete;
     std::string const& display() const { return display_; }
 
-    void screenshot(std::string const& path) const
-    {
-        testing_support::run(
-            "ffmpeg -loglevel error -y -f x11grab -video_size 640x800 -i " + display_ + " -frames:v 1 " + path);
-    }
     bool click(std::string const& window, TraceRect const& r) const
     {
         return testing_support::run("DISPLAY=" + display_ + " xdotool mousemove --window " + window + " "

@@ -1,7 +1,5 @@
 #include "ElementTestSupport.h"
 
-#include <skin/SkinListener.h>
-
 using namespace skin;
 using namespace skin_testing;
 
@@ -146,37 +144,6 @@ TEST_F(Forms, BindingFindsTypedElementsOrThrows)
     EXPECT_TRUE(bind_button(a, *form, u"btnA", nullptr) && !a->listener());
     auto const missing = thrown<NodeNotFoundInSkin>([&] { harness->make_form(u"FormMissing"); });
     EXPECT_EQ(missing ? missing->name() : u"", u"FormMissing");
-}
-
-// A screen loads and binds in its constructor and again on every skin reload.
-class Screen : public SkinListener, public ButtonListener {
-public:
-    explicit Screen(PropertiesImpl& properties)
-        : SkinListener(properties)
-    {
-        on_reload_skin(properties);
-    }
-    void on_reload_skin(PropertiesImpl& properties) override
-    {
-        load_entry(form, properties, u"FormButtons");
-        if (!bind_button(ok, form, u"btnA", this))
-            throw NodeNotFound(form.id(), u"btnA");
-    }
-    void on_click(Element*, ButtonEvent const&) override { ++clicks; }
-    Form form;
-    ButtonElement* ok = nullptr;
-    int clicks = 0;
-};
-
-TEST_F(Forms, ScreenRebindsOnSkinReload)
-{
-    Screen screen(harness->properties());
-    harness->show(screen.form);
-    harness->properties().send_reload_skin();
-    // The old button is gone (its address may be reused): only a click proves the new one is bound.
-    harness->advance(40);
-    tap({ 15, 15 });
-    EXPECT_EQ(screen.clicks, 1);
 }
 
 } // namespace
