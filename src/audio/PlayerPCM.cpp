@@ -56,4 +56,14 @@ double PlayerPCM::level(int channel)
     return impl_->level(channel);
 }
 
+double PlayerPCM::queued_seconds()
+{
+    return impl_->queued_seconds();
+}
+
+void PlayerPCM::seek(std::function<void()> const& reposition)
+{
+    impl_->seek(reposition);
+}
+
 } // namespace audio

@@ -3,6 +3,7 @@
 #include "AudioConsumer.h"
 #include "WaveOut.h"
 
+#include <functional>
 #include <memory>
 
 namespace audio {
@@ -36,6 +37,14 @@ public:
     double volume();
     // Peak of the last block played, 0.0 to 1.0: channel 0 for an index of 0 or less, else channel 1.
     double level(int channel);
+    // Seconds of what was pulled from the producer and not heard yet: the data waiting for a block and
+    // what the device still holds. The producer's position less this is where the listener is; read both
+    // under this consumer's lock, which every pull takes.
+    double queued_seconds();
+    // Runs `reposition`, which moves the producer, and drops what was pulled before it and not heard, so
+    // that playback goes on at once from the new place (paused, it stays paused). Both under the lock, so
+    // that nothing is pulled between them.
+    void seek(std::function<void()> const& reposition);
 
 private:
     std::unique_ptr<PlayerPCMImpl> impl_;

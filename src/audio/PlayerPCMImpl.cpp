@@ -96,6 +96,58 @@ double PlayerPCMImpl::level(int channel)
     return levels_[channel <= 0 ? 0 : 1];
 }
 
+double PlayerPCMImpl::queued_seconds()
+{
+    core::Lock guard(owner_.lock());
+    int32_t const rate = pending_.format.samples_per_second;
+    double const pending = rate > 0 ? static_cast<double>(pending_.frames()) / rate : 0.0;
+    return pending + held_seconds();
+}
+
+double PlayerPCMImpl::held_seconds()
+{
+    int64_t const bytes_per_second = int64_t(device_format_.samples_per_second) * device_format_.frame_size();
+    if (!handle_ || bytes_per_second <= 0)
+        return 0.0;
+    platform::WaveTime time;
+    uint64_t held = 0;
+    if (device_.get_position(handle_, time) == platform::MMSYSERR_NOERROR && time.type == platform::TIME_BYTES) {
+        held = bytes_written_ - std::min(bytes_written_, time.value);
+    } else {
+        // A device that does not say where it is: the blocks it has not given back.
+        for (auto const& block : blocks_)
+            held += block.user == IN_USE ? block.buffer_length : 0;
+    }
+    return static_cast<double>(held) / static_cast<double>(bytes_per_second);
+}
+
+void PlayerPCMImpl::seek(std::function<void()> const& reposition)
+{
+    ready_.wait();
+    {
+        core::Lock guard(owner_.lock());
+        reposition();
+        pending_ = AudioBuffer();
+        if (state_ != IDLE)
+            reset_device();
+        if (play_requested_) {
+            // The blocks come back and are filled from the new place; a drained device closes and opens
+            // again for it, and a playback that had ended plays on.
+            sought_ = state_ == DRAINING;
+            finished_ = false;
+        }
+    }
+    post_command();
+}
+
+void PlayerPCMImpl::reset_device()
+{
+    if (!handle_)
+        return;
+    device_.reset(handle_);
+    bytes_written_ = 0;
+}
+
 uint32_t PlayerPCMImpl::device_volume() const
 {
     uint32_t const v = static_cast<uint32_t>(volume_ * 65535);
@@ -158,7 +210,7 @@ void PlayerPCMImpl::on_command()
         }
     } else if (!play_requested_ && state_ == PLAYING) {
         state_ = DRAINING;
-        device_.reset(handle_);
+        reset_device();
         pending_ = AudioBuffer();
     }
     if (pause_requested_ && !paused_) {
@@ -196,11 +248,12 @@ void PlayerPCMImpl::on_close(platform::WaveHandle handle)
 {
     if (handle == 0 || handle != handle_ || state_ != DRAINING)
         return;
+    bool const sought = sought_;
     close_cleanup();
     // A device closed for a change of format opens again at once with the data kept: the playback has
     // not finished, and whoever polls must not take it for the end. Nor has it when this is the close of
-    // a stopped device and a play asked for since waits for its command.
-    if ((pending_.empty() || !play_requested_) && !(play_requested_ && stop_requested_))
+    // a stopped device and a play asked for since waits for its command, nor after a seek.
+    if (!(play_requested_ && (!pending_.empty() || stop_requested_ || sought)))
         finished_ = true;
 }
 
@@ -250,6 +303,7 @@ void PlayerPCMImpl::open_device()
         blocks_[i].user = 0;
     }
     frames_pulled_ = 0;
+    bytes_written_ = 0;
 }
 
 bool PlayerPCMImpl::fill()
@@ -286,6 +340,7 @@ bool PlayerPCMImpl::fill()
             pending_ = AudioBuffer();
             return false;
         }
+        bytes_written_ += bytes;
         if (need > 0)
             return false;
     }
@@ -296,7 +351,7 @@ void PlayerPCMImpl::release_device()
 {
     if (!handle_)
         return;
-    device_.reset(handle_);
+    reset_device();
     for (auto& block : blocks_) {
         if (block.user == IN_USE) {
             device_.unprepare_header(handle_, block);
@@ -316,6 +371,8 @@ void PlayerPCMImpl::close_cleanup()
     }
     state_ = IDLE;
     frames_pulled_ = 0;
+    bytes_written_ = 0;
+    sought_ = false;
     levels_ = { 0.0, 0.0 };
     device_format_ = AudioFormat();
     handle_ = 0;

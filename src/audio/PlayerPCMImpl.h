@@ -6,6 +6,7 @@
 #include <array>
 #include <core/Event.h>
 #include <core/Thread.h>
+#include <functional>
 #include <memory>
 
 namespace audio {
@@ -41,6 +42,8 @@ public:
     void set_volume(double volume);
     double volume();
     double level(int channel);
+    double queued_seconds();
+    void seek(std::function<void()> const& reposition);
 
 private:
     void run() override;
@@ -59,6 +62,9 @@ private:
     void close_cleanup();
     // Resets, releases and closes a device that is still open; its late messages are then ignored.
     void release_device();
+    // Returns every block the device holds; what it had played is forgotten with them.
+    void reset_device();
+    double held_seconds();
     void compute_levels(platform::WaveBlock const& block);
     AudioBuffer pull();
     bool any_in_use() const;
@@ -74,6 +80,7 @@ private:
     AudioFormat device_format_;
     int32_t block_size_ = 0;
     int64_t frames_pulled_ = 0; // since the device was opened
+    uint64_t bytes_written_ = 0; // to the device since it was opened or last reset
     AudioBuffer pending_;
     double volume_ = 1.0;
     std::array<double, 2> levels_ { 0.0, 0.0 };
@@ -83,6 +90,8 @@ private:
     bool pause_requested_ = false;
     bool finished_ = true;
     bool stop_requested_ = false;
+    // A seek while draining: the device's close is not the end, the command it posts plays on.
+    bool sought_ = false;
 };
 
 } // namespace audio

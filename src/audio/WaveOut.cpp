@@ -28,6 +28,11 @@ uint32_t WaveOut::set_volume(platform::WaveHandle handle, uint32_t volume)
     return platform::wave_out_set_volume(handle, volume);
 }
 
+uint32_t WaveOut::get_position(platform::WaveHandle handle, platform::WaveTime& time)
+{
+    return platform::wave_out_get_position(handle, time);
+}
+
 WaveOut& WaveOut::platform_device()
 {
     static WaveOut device;

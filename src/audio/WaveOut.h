@@ -15,6 +15,7 @@ public:
     virtual uint32_t pause(platform::WaveHandle handle);
     virtual uint32_t restart(platform::WaveHandle handle);
     virtual uint32_t set_volume(platform::WaveHandle handle, uint32_t volume);
+    virtual uint32_t get_position(platform::WaveHandle handle, platform::WaveTime& time);
 
     // The platform's device.
     static WaveOut& platform_device();

@@ -551,14 +551,20 @@ double Document::current_duration()
 
 double Document::play_position()
 {
-    return reader_ ? reader_->info().position_seconds() : 0;
+    if (!reader_)
+        return 0;
+    // The reader is ahead of the listener by what the player pulled and has not played yet; a pull in
+    // between the two readings would count twice.
+    core::Lock guard(player_.lock());
+    return std::max(0.0, reader_->info().position_seconds() - player_.queued_seconds());
 }
 
 bool Document::seek(double fraction)
 {
     if (!reader_)
         return false;
-    reader_->info().seek(static_cast<int64_t>(fraction * static_cast<double>(reader_->info().length())));
+    audio::ReaderInfo& info = reader_->info();
+    player_.seek([&] { info.seek(static_cast<int64_t>(fraction * static_cast<double>(info.length()))); });
     return true;
 }
 

@@ -199,9 +199,10 @@ public:
     // Seconds the current file holds: the playback's length, else what a reader of the file tells; 0
     // when no reader takes it.
     double current_duration();
-    // Where the playback is, in seconds; 0 without one.
+    // Where the playback is, in seconds, as far as it has been heard; 0 without one.
     double play_position();
-    // Moves the playback to `fraction` (0 to 1) of its length; false, changing nothing, without one.
+    // Moves the playback to `fraction` (0 to 1) of its length, heard at once; false, changing nothing,
+    // without one.
     bool seek(double fraction);
     // Bytes free, as the services tell, on the volume of the current recording's folder.
     double free_bytes_for_current();

@@ -51,6 +51,16 @@ constexpr uint32_t WHDR_INQUEUE = 0x10;
 
 constexpr uint16_t WAVE_FORMAT_PCM = 1;
 
+// Units of a device's position.
+constexpr uint32_t TIME_MS = 0x01;
+constexpr uint32_t TIME_SAMPLES = 0x02;
+constexpr uint32_t TIME_BYTES = 0x04;
+
+struct WaveTime {
+    uint32_t type = TIME_BYTES;
+    uint64_t value = 0;
+};
+
 struct WaveFormat {
     uint16_t format_tag = WAVE_FORMAT_PCM;
     uint16_t channels = 0;
@@ -131,6 +141,11 @@ uint32_t wave_out_close(WaveHandle handle);
 // Left channel in the low 16 bits, right in the high 16 bits, 0xFFFF full; mono takes the low word.
 uint32_t wave_out_set_volume(WaveHandle handle, uint32_t volume);
 uint32_t wave_out_get_volume(WaveHandle handle, uint32_t& volume);
+// What has been played since the open or the last reset, in the unit `time.type` asks for (samples: sample
+// frames); another unit is answered in bytes, with the type changed to say so. A pause holds it. The sdl
+// output counts what its last buffer holds as the sound system plays it out; the file output what the file
+// was given.
+uint32_t wave_out_get_position(WaveHandle handle, WaveTime& time);
 // 0 when the chosen output is `none`, else 1.
 uint32_t wave_out_get_num_devs();
 

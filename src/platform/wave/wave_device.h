@@ -57,6 +57,7 @@ public:
     virtual ~DeviceCore() = default;
 
     WaveHandle handle() const { return handle_; }
+    WaveFormat const& format() const { return format_; }
     // MM_WIM_OPEN or MM_WOM_OPEN, when the device was opened with CALLBACK_THREAD.
     void notify_open() const;
 

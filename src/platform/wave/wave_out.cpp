@@ -39,7 +39,11 @@ public:
     ~OutputDevice() override { shut_down(); }
 
     // Backends are attached before the device is published.
-    void attach(std::unique_ptr<wave_backend::LiveOutput> live) { live_ = std::move(live); }
+    void attach(std::unique_ptr<wave_backend::LiveOutput> live)
+    {
+        live_ = std::move(live);
+        live_output_ = true;
+    }
     void attach(std::unique_ptr<wave_backend::RecordedOutput> recorded, bool fast)
     {
         recorded_ = std::move(recorded);
@@ -71,6 +75,8 @@ public:
             std::lock_guard lock(mutex_);
             while (!queue_.empty())
                 complete_front_locked();
+            taken_ = 0;
+            last_render_ = 0;
         }
         changed_.notify_all();
         return MMSYSERR_NOERROR;
@@ -84,6 +90,18 @@ public:
         shut_down();
         notify_close();
         return true;
+    }
+
+    // Bytes played since the open or the last reset. What a live device took in its last callback is
+    // still being heard: it counts as the time since that callback covers it.
+    uint64_t position()
+    {
+        std::lock_guard lock(mutex_);
+        if (!live_output_ || last_render_ == 0)
+            return taken_;
+        uint64_t const align = std::max<uint32_t>(format_.block_align, 1);
+        uint64_t const heard = frames_due(rendered_at_, Clock::now()) * align;
+        return taken_ - last_render_ + std::min(last_render_, heard);
     }
 
     void set_volume(uint32_t volume) { volume_.store(volume); }
@@ -115,11 +133,14 @@ public:
     void render(uint8_t* out, size_t count) override
     {
         std::lock_guard lock(mutex_);
+        uint64_t const before = taken_;
         while (count > 0 && !paused_ && !queue_.empty()) {
             size_t const n = take_locked(out, count);
             out += n;
             count -= n;
         }
+        last_render_ = taken_ - before;
+        rendered_at_ = Clock::now();
         std::memset(out, format_.bits_per_sample == 8 ? 128 : 0, count);
     }
 
@@ -149,6 +170,7 @@ private:
             apply_volume(out, n, offset_);
         }
         offset_ += n;
+        taken_ += n;
         if (offset_ >= block->buffer_length)
             complete_front_locked();
         return n;
@@ -232,6 +254,10 @@ private:
 
     // Under the core's lock.
     size_t offset_ = 0; // bytes of the front block played
+    uint64_t taken_ = 0; // bytes of blocks played since the open or the last reset
+    uint64_t last_render_ = 0; // of those, what the live device's last callback took
+    Clock::time_point rendered_at_;
+    bool live_output_ = false;
     bool paused_ = false;
     bool closing_ = false;
     std::atomic<uint32_t> volume_ { FULL_VOLUME };
@@ -399,6 +425,21 @@ uint32_t wave_out_get_volume(WaveHandle handle, uint32_t& volume)
 {
     return outputs().table.with(handle, [&](OutputDevice& output) {
         volume = output.volume();
+        return MMSYSERR_NOERROR;
+    });
+}
+
+uint32_t wave_out_get_position(WaveHandle handle, WaveTime& time)
+{
+    return outputs().table.with(handle, [&](OutputDevice& output) {
+        time.value = output.position();
+        WaveFormat const& format = output.format();
+        if (time.type == TIME_SAMPLES)
+            time.value /= std::max<uint16_t>(format.block_align, 1);
+        else if (time.type == TIME_MS)
+            time.value = time.value * 1000 / std::max<uint32_t>(format.avg_bytes_per_sec, 1);
+        else
+            time.type = TIME_BYTES;
         return MMSYSERR_NOERROR;
     });
 }
