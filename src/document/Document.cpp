@@ -126,7 +126,6 @@ Document::Document(Services services)
     connect(boost_, &meter_);
     connect(duration_, &buffer_);
     load_first_things();
-    timer_.start(TICK_SECONDS);
 }
 
 Document::~Document()
@@ -315,7 +314,7 @@ bool Document::record(bool call, String name, String number, phone::CallKind dir
     if (!mp3)
         core::log() << u"Document::record file created:" << info.path << u"\n";
     list_new_recording(now);
-    keep_awake();
+    follow_activity();
     return true;
 }
 
@@ -390,7 +389,7 @@ bool Document::record_file(RecordInfo const& info, StringView format_name)
         os::delete_file(current_.path);
         return refuse(*refusal);
     }
-    keep_awake();
+    follow_activity();
     return true;
 }
 
@@ -462,7 +461,7 @@ bool Document::continue_recording()
     }
     settings_.path = current_.path;
     settings_.save_path(current_.path);
-    keep_awake();
+    follow_activity();
     send(DocumentEvent::RECORDING_CONTINUED);
     return true;
 }
@@ -508,7 +507,7 @@ void Document::stop()
         if (settings_.speaker)
             phone_.set_speakerphone(false);
     }
-    keep_awake();
+    follow_activity();
     send(DocumentEvent::STOPPED);
 }
 
@@ -582,7 +581,7 @@ bool Document::play(StringView path, int64_t position)
     if (position > 0)
         reader_->info().seek(position);
     if (player_.play()) {
-        keep_awake();
+        follow_activity();
         return true;
     }
     stop();
@@ -857,8 +856,9 @@ double Document::level()
 
 void Document::on_timer(core::Timer& timer)
 {
-    if (&timer != &timer_)
+    if (&timer != &timer_ || (!reader_ && !writer_))
         return;
+    // Re-armed first; a stop in this tick cancels it, and the tick sleeps until something runs again.
     timer_.start(TICK_SECONDS);
     if (reader_)
         tick_playback();
@@ -868,6 +868,16 @@ void Document::on_timer(core::Timer& timer)
     // while a playback is watched, which changes when the window is hidden or shown.
     keep_awake();
     tick_phone();
+}
+
+void Document::follow_activity()
+{
+    keep_awake();
+    if (!reader_ && !writer_) {
+        timer_.cancel();
+    } else if (!timer_.is_running()) {
+        timer_.start(TICK_SECONDS);
+    }
 }
 
 platform::Wakefulness Document::wakefulness()
@@ -952,6 +962,11 @@ void Document::on_call_stop()
             services_.quit();
         started_for_call_ = false;
     }
+}
+
+void Document::on_phone_changed()
+{
+    tick_phone();
 }
 
 void Document::tick_phone()

@@ -31,8 +31,9 @@ namespace document {
 
 // The one owner of what the program does with audio: the recording in progress (capture, boost, level
 // meter and voice activation, memory buffer, file writer), the playback in progress (reader and player),
-// the list of recordings and the settings. Screens call it and listen to its events; a 0.2 s tick
-// watches the running chain and turns its failures into events.
+// the list of recordings and the settings. Screens call it and listen to its events; while a recording or
+// a playback runs, a 0.2 s tick watches the chain and turns its failures into events. Idle, nothing of it
+// runs: the phone's state is followed through the call monitor's changes.
 //
 // Threads: main thread only, with the scheduler running (its tick and the folder scan are timers). The
 // capture, drain and player threads run inside the audio objects it owns; it only builds, links, starts
@@ -161,6 +162,8 @@ public:
     // ends a program that was started only for the call and is not in front.
     void on_call_start(core::StringView name, core::StringView number, phone::CallKind kind) override;
     void on_call_stop() override;
+    // The phone's call and speaker states as the screens see them follow every change, also while idle.
+    void on_phone_changed() override;
     // The speakerphone and the contacts (the recording screen's speaker buttons, the contact messages).
     phone::PhoneControl& phone_control() { return phone_; }
 
@@ -210,6 +213,9 @@ private:
     // screen too while a playback runs in a window someone can see.
     platform::Wakefulness wakefulness();
     void keep_awake() { services_.keep_awake(wakefulness()); }
+    // After a start or a stop: the machine kept awake for what runs now, and the tick running only while
+    // a recording (paused too) or a playback does.
+    void follow_activity();
     void tick_playback();
     void tick_recording();
     void tick_phone();

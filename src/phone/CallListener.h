@@ -17,6 +17,9 @@ public:
     // name and number may be empty; kind is CALL_INCOMING, CALL_OUTGOING or CALL_UNKNOWN_DIRECTION.
     virtual void on_call_start(core::StringView name, core::StringView number, CallKind kind) = 0;
     virtual void on_call_stop() = 0;
+    // The published phone state (or the speaker's) may have changed: told after every change of the store
+    // that holds it, call or not.
+    virtual void on_phone_changed() { }
 };
 
 } // namespace phone

@@ -203,16 +203,21 @@ TEST(SettingsDeathTest, AStoreThatCannotBeWrittenIsReadAndTheLossIsSaidOnce)
                 std::exit(100);
             setenv("RAVELIN_REGISTRY", path.c_str(), 1);
             core::CActiveScheduler scheduler(u"SettingsDeathTest");
-            Document document;
-            Events events;
-            document.add_listener(&events);
-            int failed = document.settings().format == u"Mp3High" ? 0 : 1;
-            document.set_format(u"Mp3Low");
-            document.save_settings();
-            document.save_settings();
-            failed
-                |= std::count(events.codes.begin(), events.codes.end(), DocumentEvent::SETTINGS_NOT_SAVED) == 1 ? 0 : 2;
-            document.remove_listener(&events);
+            int failed = 0;
+            {
+                // Ended before the exit, as the program ends it: its threads must not outlive the store.
+                Document document;
+                Events events;
+                document.add_listener(&events);
+                failed = document.settings().format == u"Mp3High" ? 0 : 1;
+                document.set_format(u"Mp3Low");
+                document.save_settings();
+                document.save_settings();
+                auto const told
+                    = std::count(events.codes.begin(), events.codes.end(), DocumentEvent::SETTINGS_NOT_SAVED);
+                failed |= told == 1 ? 0 : 2;
+                document.remove_listener(&events);
+            }
             std::exit(failed);
         },
         ::testing::ExitedWithCode(0), "");

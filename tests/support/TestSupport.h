@@ -2,6 +2,7 @@
 
 #include <core/CActiveScheduler.h>
 #include <core/Strings.h>
+#include <core/Timer.h>
 #include <gtest/gtest.h>
 #include <platform/services/notifier.h>
 #include <platform/ticks.h>
@@ -10,6 +11,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -61,7 +63,14 @@ template <typename... Numbers> std::vector<int64_t> numbers(Numbers... n)
 template <typename Done> bool run_messages_for(Done done, double seconds = 10)
 {
     uint32_t const start = platform::tick_count();
-    core::run_messages_until([&] { return done() || platform::tick_count() - start > uint32_t(seconds * 1000); });
+    // A program at rest posts nothing: a timer at the end wakes the loop to see that the time is up.
+    struct Deadline final : core::TimerListener {
+        void on_timer(core::Timer&) override { }
+    } deadline;
+    std::optional<core::Timer> wake;
+    if (core::CActiveScheduler::instance())
+        wake.emplace(&deadline).start(seconds);
+    core::run_messages_until([&] { return done() || platform::tick_count() - start >= uint32_t(seconds * 1000); });
     return done();
 }
 

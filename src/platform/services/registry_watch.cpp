@@ -4,6 +4,7 @@
 #include <platform/text.h>
 
 #include <cerrno>
+#include <chrono>
 #include <csignal>
 #include <filesystem>
 #include <poll.h>
@@ -54,6 +55,73 @@ void watch_registry(RegistryStore& store, std::function<void()> const& on_change
         }
     }
     ::close(signal_fd);
+}
+
+} // namespace platform
+
+namespace platform {
+
+RegistryChangeWatch::RegistryChangeWatch(RegistryStore& store, std::function<void()> on_change)
+    : store_(store)
+    , on_change_(std::move(on_change))
+    , folder_(std::make_unique<FolderWatch>(from_utf8(std::filesystem::path(store.path()).parent_path().string())))
+{
+    thread_ = std::thread([this] { run(); });
+}
+
+RegistryChangeWatch::~RegistryChangeWatch()
+{
+    {
+        std::lock_guard lock(mutex_);
+        stop_ = true;
+    }
+    folder_->interrupt();
+    stopped_.notify_all();
+    thread_.join();
+}
+
+bool RegistryChangeWatch::is_watching() const
+{
+    return folder_->is_valid();
+}
+
+bool RegistryChangeWatch::wait(int timeout_ms)
+{
+    if (folder_->is_valid())
+        return !folder_->wait(timeout_ms).empty();
+    std::unique_lock lock(mutex_);
+    stopped_.wait_for(lock, std::chrono::milliseconds(timeout_ms < 0 ? POLL_MS : timeout_ms), [this] { return stop_; });
+    return false;
+}
+
+void RegistryChangeWatch::run()
+{
+    using Clock = std::chrono::steady_clock;
+    uint64_t seen = store_.change_count();
+    bool settling = false;
+    Clock::time_point last_write;
+    for (;;) {
+        bool const wrote = wait(settling ? SETTLE_MS : -1);
+        {
+            std::lock_guard lock(mutex_);
+            if (stop_)
+                return;
+        }
+        if (wrote) {
+            settling = true;
+            last_write = Clock::now();
+        }
+        if (uint64_t const count = store_.change_count(); count != seen) {
+            seen = count;
+            settling = false;
+            on_change_();
+        } else if (settling && Clock::now() - last_write > std::chrono::milliseconds(SETTLE_LIMIT_MS)) {
+            // Writes that no count followed (a store whose count is not shared): told all the same, late
+            // rather than never.
+            settling = false;
+            on_change_();
+        }
+    }
 }
 
 } // namespace platform
