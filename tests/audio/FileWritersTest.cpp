@@ -230,6 +230,26 @@ std::vector<int16_t> feed(FileWriter& w, int32_t rate, double seconds, int phase
     return all;
 }
 
+// A mono 44.1 kHz ADPCM file counts 2^32 samples near 2 GB, long before its 4 GB: continued past that,
+// the sample count of its "fact" chunk stays at its largest value instead of wrapping to a short length.
+TEST(FileWriters, TheSampleCountOfALongAdpcmFileStopsAtItsLargestValue)
+{
+    std::string const path = testing_support::fresh_dir("fact") + "/long.wav";
+    auto const open
+        = [&](bool append) { return create_writer(core::from_utf8(path), u"ADPCM", 1, 16, 44100, 0, append); };
+    auto const counted = [&] { return audio_test::le_at(read_file(path), 78); }; // the fact chunk's count
+    double const fed = double(feed(*open(false), 44100, 0.5).size());
+    ASSERT_EQ(read_file(path).find("fact"), 70u);
+    uint32_t const first = counted();
+    EXPECT_NEAR(first, fed, 2036) << "whole blocks of 2036 samples";
+    feed(*open(true), 44100, 0.5);
+    EXPECT_NEAR(counted(), first + fed, 2 * 2036) << "a continuation adds up";
+    std::string bytes = read_file(path);
+    write_file(path, bytes.replace(78, 4, audio_test::le(0xFFFFFFFFu - 1000, 4))); // as if nearly full
+    feed(*open(true), 44100, 1.0);
+    EXPECT_EQ(counted(), 0xFFFFFFFFu);
+}
+
 double probed_duration(std::string const& path)
 {
     return std::stod(testing_support::run("ffprobe -v error -show_entries format=duration -of csv=p=0 " + path).output);

@@ -222,33 +222,3 @@ TEST(Tag, FramesAreListedAndATitleIsChangedInPlaceWhenItFits)
 }
 
 } // namespace
-
-using testing_support::le_at;
-
-// A mono 44.1 kHz ADPCM file counts 2^32 samples near 2 GB, long before its 4 GB: continued past that,
-// the sample count of its "fact" chunk stays at its largest value instead of wrapping to a short length.
-TEST(Encode, TheSampleCountOfALongAdpcmFileStopsAtItsLargestValue)
-{
-    std::string const dir = testing_support::fresh_dir("fact");
-    std::string const out = dir + "/long.wav";
-    ASSERT_EQ(encode(make_input(dir, 44100, 1, 0.5, "a"), out, "--format ADPCM").exit_code, 0);
-    std::string bytes = read_file(out);
-    size_t const fact = bytes.find("fact");
-    ASSERT_NE(fact, std::string::npos);
-    uint32_t const counted = le_at(bytes, fact + 8);
-    // Whole blocks are written: 2036 samples each at this rate.
-    constexpr double BLOCK = 2036;
-    EXPECT_NEAR(counted, 22050, BLOCK);
-    // As if it held nearly 2^32 samples already.
-    uint32_t const near_end = 0xFFFFFFFFu - 1000;
-    bytes.replace(fact + 8, 4, testing_support::le(near_end, 4));
-    testing_support::write_file(out, bytes);
-    auto const r = encode(make_input(dir, 44100, 1, 1.0, "b"), out, "--format ADPCM --append");
-    ASSERT_EQ(r.exit_code, 0) << r.error;
-    EXPECT_EQ(le_at(read_file(out), fact + 8), 0xFFFFFFFFu);
-
-    // Below the limit the count goes on adding up.
-    ASSERT_EQ(encode(make_input(dir, 44100, 1, 0.5, "c"), dir + "/short.wav", "--format ADPCM").exit_code, 0);
-    ASSERT_EQ(encode(make_input(dir, 44100, 1, 1.0, "d"), dir + "/short.wav", "--format ADPCM --append").exit_code, 0);
-    EXPECT_NEAR(le_at(read_file(dir + "/short.wav"), fact + 8), counted + 44100.0, 2 * BLOCK);
-}

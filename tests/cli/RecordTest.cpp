@@ -112,21 +112,6 @@ TEST(RecordCommand, RecordListRenameAppendAndDelete)
     EXPECT_NE(run(place.env + cli() + " record --format Mp3Huge").exit_code, 0);
 }
 
-// A pipe named like a recording has no writer: a command that opened it would wait for ever, deaf to
-// SIGTERM while it records. Each command ends by itself (timeout's 124 or 137 says it did not).
-TEST(RecordCommand, APipeNamedLikeARecordingHoldsNothingUp)
-{
-    Place const place("cli-fifo");
-    ASSERT_EQ(run("mkdir -p '" + place.store() + "' && mkfifo '" + place.store() + "/x.mp3'").exit_code, 0);
-    for (std::string const command : { "info", "play", "append", "tag" }) {
-        std::string const output = command == "play" ? " --output '" + place.dir + "/o.wav'" : "";
-        auto const r = run("timeout -k 2 20 env " + place.env + "RAVELIN_AUDIO_IN=none " + cli() + " " + command + " '"
-            + place.store() + "/x.mp3'" + output);
-        EXPECT_EQ(r.exit_code, 1) << command << ": " << r.error;
-        EXPECT_TRUE(cli_test::one_line_error(r)) << command << ": " << r.error;
-    }
-}
-
 TEST(RecordCommand, StopSignalsLoseNothingCaptured)
 {
     Place const place("cli-signals");

@@ -140,20 +140,6 @@ TEST_F(SettingsCommand, RefusesWhatIsNotValidAndWritesNothing)
     EXPECT_EQ(run(cli + " frobnicate").exit_code, 2);
 }
 
-// Two processes writing at once: every write of both lands, none is lost to a busy database.
-TEST_F(SettingsCommand, TwoProcessesWritingAtOnce)
-{
-    auto loop = [&](std::string const& name, std::string const& value) {
-        return "for i in $(seq 1 25); do " + cli + " settings set " + name + " " + value + " || exit 1; done";
-    };
-    auto r = run(
-        "(" + loop("Boost", "Boost2") + ") & a=$!; (" + loop("Format", "Mp3High") + ") & b=$!; wait $a && wait $b");
-    ASSERT_EQ(r.exit_code, 0) << r.error;
-    Settings s;
-    s.load_first();
-    EXPECT_EQ(std::pair(s.boost, s.format), std::pair(core::String(u"Boost2"), core::String(u"Mp3High")));
-}
-
 // A store another program holds in a write (a user's "sqlite3 registry.db" and "BEGIN EXCLUSIVE;"): the
 // companion lists what is stored at once, and a change waits for the store to be let go.
 TEST_F(SettingsCommand, AStoreHeldByAnotherProgramIsReadAndWrittenOnceLetGo)

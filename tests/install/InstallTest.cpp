@@ -110,26 +110,11 @@ TEST_F(Installed, PutsEachFileInItsPlaceWhereItPassesItsValidator)
     }
 }
 
-// The installed ravelin-cli finds the English language file (its messages) and records.
-TEST_F(Installed, TheProgramAndItsCommandLineCompanionFindTheirFilesAndRecord)
+// The installed program on the headless display: its skin (the main screen is shown), its language file
+// (the title's text), its sounds (the start beep reaches the speaker file) and a recording made by a later
+// "ravelin record"; the installed ravelin-cli lists it.
+TEST_F(Installed, TheProgramFindsItsFilesAndRecords)
 {
-    auto const recorded
-        = run(as_user("RAVELIN_AUDIO_IN=file:" + speech(5) + ",fast", usr() + "/bin/ravelin-cli record"));
-    ASSERT_EQ(recorded.exit_code, 0) << recorded.error;
-    std::string const recording = recorded.output.substr(0, recorded.output.find('\n'));
-    EXPECT_TRUE(recording.ends_with(".mp3") && file_exists(recording)
-        && recorded.error.find("recorded=5.000") != std::string::npos)
-        << recording << "\n"
-        << recorded.error;
-    EXPECT_NEAR(duration(recording), 5.0, 0.1);
-
-    // A failure is said in the words of the language file, which it had to find.
-    auto const refused = run(as_user("RAVELIN_AUDIO_IN=none", usr() + "/bin/ravelin-cli record"));
-    EXPECT_TRUE(refused.exit_code != 0 && refused.error.find("Sorry, the recording cannot start") != std::string::npos)
-        << refused.error;
-    // The installed program on the headless display: its skin (the main screen is shown), its language
-    // file (the title's text), its sounds (the start beep reaches the speaker file) and a recording made by
-    // a later "ravelin record".
     std::string const dir = fresh_dir("program");
     std::filesystem::create_directories(dir + "/run");
     std::string const environment = "XDG_RUNTIME_DIR=" + dir + "/run RAVELIN_TRACE_FORMS=" + dir
