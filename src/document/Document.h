@@ -1,6 +1,7 @@
 #pragma once
 
 #include "DocumentListener.h"
+#include "DurationCache.h"
 #include "RecordInfo.h"
 #include "RecordStore.h"
 #include "Settings.h"
@@ -169,7 +170,10 @@ public:
 
     // ScanListener: a file that the folder scan found.
     void on_file(core::String const& path) override;
-    void on_finished() override { }
+    void on_finished() override;
+    // A finished recording's entry takes its file's size and length (its row shows them when the
+    // recording's STOPPED arrives).
+    void refresh_entry(core::StringView path);
 
     Settings const& settings() const { return settings_; }
     RecordInfo const& current() const { return current_; }
@@ -255,6 +259,7 @@ private:
     std::vector<DocumentListener*> listeners_;
     Settings settings_;
     RecordList records_;
+    DurationCache durations_;
     RecordInfo current_;
 
     audio::PlayerPCM player_;

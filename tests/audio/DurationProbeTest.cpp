@@ -1,0 +1,90 @@
+#include "AudioTestSupport.h"
+
+#include <audio/readers/DurationProbe.h>
+#include <cmath>
+
+using namespace audio;
+using testing_support::fresh_dir;
+using testing_support::read_file;
+using testing_support::run;
+using testing_support::write_file;
+
+namespace {
+
+// A tone with noise over it, so that a variable-rate encoder varies.
+constexpr char SOURCE[] = "-f lavfi -i sine=f=440:d=7.37 -f lavfi -i anoisesrc=d=7.37:a=0.3 "
+                          "-filter_complex amix=inputs=2:duration=first ";
+
+struct Case {
+    char const* name;
+    char const* coding;
+    // ffprobe guesses an untagged variable stream's length from its first frame's rate: its own count
+    // of the frames is the truth there.
+    bool by_frames;
+};
+
+double ffprobe_seconds(std::string const& path, bool by_frames)
+{
+    if (!by_frames)
+        return std::stod(run("ffprobe -v error -show_entries format=duration -of csv=p=0 " + path).output);
+    auto const out = run("ffprobe -v error -count_packets -show_entries stream=nb_read_packets,sample_rate "
+                         "-of csv=p=0 "
+        + path)
+                         .output;
+    double const rate = std::stod(out);
+    double const frames = std::stod(out.substr(out.find(',') + 1));
+    return frames * 1152 / rate;
+}
+
+class DurationProbeTest : public testing::TestWithParam<Case> { };
+
+TEST_P(DurationProbeTest, MatchesFfprobeWithin30Ms)
+{
+    auto const& c = GetParam();
+    std::string const path = fresh_dir("durations") + "/" + c.name;
+    ASSERT_EQ(run(std::string("ffmpeg -v error ") + SOURCE + c.coding + " " + path).exit_code, 0);
+    double const expected = ffprobe_seconds(path, c.by_frames);
+    int64_t const ms = probe_duration_ms(core::from_utf8(path));
+    EXPECT_NEAR(double(ms) / 1000, expected, 0.030) << c.name;
+}
+
+INSTANTIATE_TEST_SUITE_P(Codings, DurationProbeTest,
+    testing::Values(Case { "cbr.mp3", "-ac 1 -ar 22050 -c:a libmp3lame -b:a 32k -write_xing 0 -write_id3v1 1", false },
+        Case { "cbr-stereo.mp3", "-ac 2 -ar 44100 -c:a libmp3lame -b:a 128k -write_xing 0", false },
+        Case { "vbr-xing.mp3", "-ac 2 -ar 44100 -c:a libmp3lame -q:a 2", false },
+        Case { "vbr.mp3", "-ac 2 -ar 44100 -c:a libmp3lame -q:a 2 -write_xing 0", true },
+        Case { "pcm.wav", "-ac 1 -ar 8000 -c:a pcm_s16le", false },
+        Case { "pcm-stereo.wav", "-ac 2 -ar 44100 -c:a pcm_s24le", false },
+        Case { "adpcm.wav", "-ac 1 -ar 8000 -c:a adpcm_ms", false },
+        Case { "gsm.wav", "-ac 1 -ar 8000 -c:a libgsm_ms", false }),
+    [](auto const& info) {
+        std::string name = info.param.name;
+        for (auto& ch : name)
+            if (!std::isalnum(static_cast<unsigned char>(ch)))
+                ch = '_';
+        return name;
+    });
+
+TEST(DurationProbe, DamagedOrForeignFilesHaveNoLength)
+{
+    std::string const dir = fresh_dir("damaged");
+    std::string const wav = testing_support::wav16(8000, testing_support::tone(1.0, 8000));
+    std::string const cases[] = {
+        "", // empty
+        std::string(5000, '\x55'), // no frame anywhere
+        "ID3\x03\x00\x00\x00\x00\x00\x10" + std::string(16, '\0'), // a tag and nothing after it
+        wav.substr(0, 30), // a WAV header cut inside its fmt chunk
+        "RIFF\xff\xff\xff\xffWAVEdata\xff\xff\xff\xff", // no fmt chunk
+    };
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        std::string const path = dir + "/" + std::to_string(i);
+        write_file(path, cases[i]);
+        EXPECT_EQ(probe_duration_ms(core::from_utf8(path)), UNKNOWN_DURATION) << i;
+    }
+    // A recording cut short counts what it holds, not what its header promised.
+    write_file(dir + "/short.wav", wav.substr(0, 44 + 8000));
+    EXPECT_EQ(probe_duration_ms(core::from_utf8(dir + "/short.wav")), 500);
+    EXPECT_EQ(probe_duration_ms(u"/nonexistent/file.mp3"), UNKNOWN_DURATION);
+}
+
+} // namespace
