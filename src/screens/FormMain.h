@@ -74,6 +74,10 @@ public:
     // stays listed.
     void delete_shown();
     void close_filter();
+    // The hint in the middle of the list while there are no recordings at all.
+    void show_empty_hint();
+    // The keys typed into the filter in the bar's title, or the program's name without any.
+    void show_typed();
 
     // Shows the record of the row's position.
     void bind_record_row(RecordRow& row) override;
@@ -101,6 +105,7 @@ private:
     skin::ButtonElement* close_filter_ = nullptr;
     skin::ButtonElement* menu_button_ = nullptr;
     skin::VListElement* list_ = nullptr;
+    skin::Element* empty_hint_ = nullptr; // a skin may have none
     Keypad keypad_;
     RecordFilter filter_;
     bool filter_open_ = false;

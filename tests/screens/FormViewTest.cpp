@@ -99,7 +99,7 @@ TEST_F(FormViewTest, PlaysWithMovingTextsSeeksAndFallsBackAtTheEnd)
     open_row();
     EXPECT_TRUE(document->is_playing());
     EXPECT_EQ(text(u"frmArtist") + u"|" + text(u"frmInfo") + u"|" + text(u"frmSize") + u"|" + play_buttons(),
-        u"|8kHz 16bit 128kbps|312K|btnPause ");
+        u"|8kHz 16bit 128kbps|313 KB|btnPause ");
     EXPECT_DOUBLE_EQ(view().total_seconds(), 20);
 
     // The position is what has been heard.
