@@ -63,13 +63,10 @@ TEST(DurationCache, KeptWhileTheFileKeepsItsSizeAndTimeAndBesideTheStateNotTheRe
 
 TEST(DurationCache, DamagedCacheFileCostsOnlyProbing)
 {
-    std::string const dir = fresh_dir("cache-damaged");
-    std::string const wav = dir + "/a.wav";
+    std::string const dir = fresh_dir("cache-damaged"), wav = dir + "/a.wav", cache_file = dir + "/cache.txt";
     write_file(wav, wav16(8000, tone(0.5, 8000)));
-    std::string const cache_file = dir + "/cache.txt";
-    for (std::string const& bytes : { std::string("ravelin durations 1\n12\tx\t5\t") + wav + "\n",
-             std::string("ravelin durations 1\n") + std::to_string(4044) + "\t1\t9", std::string("other\n\n\t\t\t\n"),
-             std::string(300, '\0') }) {
+    for (std::string const& bytes : { "ravelin durations 1\n12\tx\t5\t" + wav + "\n",
+             "ravelin durations 1\n4044\t1\t9" + wav, std::string("other\n\t\t\t\n"), std::string(300, '\0') }) {
         write_file(cache_file, bytes);
         DurationCache cache(core::from_utf8(cache_file));
         EXPECT_EQ(ask(cache, wav), 500);

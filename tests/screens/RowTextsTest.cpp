@@ -1,76 +1,47 @@
 #include "TestSupport.h"
 
-#include <document/RecordInfo.h>
 #include <screens/RowTexts.h>
 
-using document::RecordEntry;
-using screens::row_texts;
-
 namespace {
 
-struct Row {
-    char const* what;
-    char const* language;
-    RecordEntry entry;
-    char16_t const* strong;
-    char16_t const* secondary;
-};
-
-// Monday 7 December 2026, 10:44:12.
-os::DateTime const MORNING { 2026, 12, 7, 10, 44, 12, 0, 1 };
-
-RecordEntry entry(core::StringView artist, core::StringView title, core::StringView album, int64_t ms)
+lang::Dictionary words(char const* language)
 {
-    RecordEntry e;
-    e.path = u"/home/u/Documents/My Ravelin/x.mp3";
-    e.artist = artist;
-    e.title = title;
-    e.album = album;
-    e.time = MORNING;
-    e.duration_ms = ms;
-    return e;
+    lang::Dictionary d;
+    EXPECT_TRUE(d.load(core::from_utf8(testing_support::bin_dir() + "/" + language + ".lng")));
+    return d;
 }
 
-class RowTextsTest : public testing::TestWithParam<Row> { };
-
-TEST_P(RowTextsTest, StrongLineTellsRecordingsApartAndTheOtherSaysWhenAndHowLong)
+TEST(RowTexts, StrongLineTellsRecordingsApartAndTheOtherSaysWhenAndHowLong)
 {
-    auto const& row = GetParam();
-    lang::Dictionary words;
-    ASSERT_TRUE(words.load(core::from_utf8(testing_support::bin_dir() + "/" + row.language + ".lng")));
-    auto const texts = row_texts(row.entry, words);
-    EXPECT_EQ(texts.strong, row.strong) << row.what;
-    EXPECT_EQ(texts.secondary, row.secondary) << row.what;
+    lang::Dictionary const en = words("english"), ru = words("russian");
+    os::DateTime const morning { 2026, 12, 7, 10, 44, 12, 0, 1 }; // a Monday
+    core::String const date_name = os::date_text(morning, true) + u" " + os::time_text(morning);
+    struct Row {
+        lang::Dictionary const& words;
+        core::StringView artist, title, album;
+        int64_t ms;
+        char16_t const *strong, *secondary;
+    } const rows[] = {
+        { en, u"Record", date_name, u"Record", 42'700, u"Mon 7 Dec, 10:44", u"Mon 7 Dec, 10:44 · 0:42" },
+        { ru, u"Record", date_name, u"Record", 3'723'000, u"Пн 7 дек, 10:44", u"Пн 7 дек, 10:44 · 1:02:03" },
+        { en, u"Record", u"Budget", u"Record", 605'000, u"Budget", u"Mon 7 Dec, 10:44 · 10:05" },
+        { en, u"Ann Lee", date_name, u"Incoming", 61'000, u"Ann Lee", u"Mon 7 Dec, 10:44 · 1:01" },
+        { ru, u"", date_name, u"Outgoing", 0, u"Номер скрыт", u"Пн 7 дек, 10:44 · 0:00" }, // withheld
+        { en, u"", u"interview", u"", 9'000, u"interview", u"Mon 7 Dec, 10:44 · 0:09" }, // untagged: its name
+        { en, u"", u"broken", u"", -1, u"broken", u"Mon 7 Dec, 10:44" }, // damaged: no length
+    };
+    for (auto const& r : rows) {
+        auto const texts = screens::row_texts(
+            { u"/x.mp3", core::String(r.artist), core::String(r.title), core::String(r.album), u"1K", morning, r.ms },
+            r.words);
+        EXPECT_EQ(texts.strong, r.strong);
+        EXPECT_EQ(texts.secondary, r.secondary);
+    }
 }
 
-core::String const DATE_NAME = os::date_text(MORNING, true) + u" " + os::time_text(MORNING);
-
-INSTANTIATE_TEST_SUITE_P(Entries, RowTextsTest,
-    testing::Values(Row { "voice note", "english", entry(u"Record", DATE_NAME, u"Record", 42'700), u"Mon 7 Dec, 10:44",
-                        u"Mon 7 Dec, 10:44 \u00B7 0:42" },
-        Row { "voice note", "russian", entry(u"Record", DATE_NAME, u"Record", 3'723'000), u"Пн 7 дек, 10:44",
-            u"Пн 7 дек, 10:44 \u00B7 1:02:03" },
-        Row { "renamed note", "english", entry(u"Record", u"Budget", u"Record", 605'000), u"Budget",
-            u"Mon 7 Dec, 10:44 \u00B7 10:05" },
-        Row { "named call", "english", entry(u"Ann Lee", DATE_NAME, u"Incoming", 61'000), u"Ann Lee",
-            u"Mon 7 Dec, 10:44 \u00B7 1:01" },
-        Row { "withheld call", "russian", entry(u"", DATE_NAME, u"Outgoing", 0), u"Номер скрыт",
-            u"Пн 7 дек, 10:44 \u00B7 0:00" },
-        // Another program's file: its name stands as the title (title_or_name).
-        Row { "untagged file", "english", entry(u"", u"interview", u"", 9'000), u"interview",
-            u"Mon 7 Dec, 10:44 \u00B7 0:09" },
-        Row { "damaged file", "english", entry(u"", u"broken", u"", -1), u"broken", u"Mon 7 Dec, 10:44" }),
-    [](auto const& info) { return std::to_string(info.index); });
-
-} // namespace
-
-namespace {
-
-TEST(ValueTexts, TimeLeftAsDaysAndSizesAsWrittenInBothLanguages)
+TEST(RowTexts, TimeLeftAsDaysAndSizesAsWrittenInBothLanguages)
 {
-    lang::Dictionary en, ru;
-    ASSERT_TRUE(en.load(core::from_utf8(testing_support::bin_dir() + "/english.lng")));
-    ASSERT_TRUE(ru.load(core::from_utf8(testing_support::bin_dir() + "/russian.lng")));
+    lang::Dictionary const en = words("english"), ru = words("russian");
     struct Left {
         double seconds;
         char16_t const *english, *russian;
