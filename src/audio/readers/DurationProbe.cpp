@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <array>
+#include <audio/formats/FlacStream.h>
+#include <audio/formats/OggPage.h>
 #include <audio/formats/WaveHeader.h>
 #include <cstring>
 #include <os/File.h>
@@ -175,6 +177,81 @@ int64_t mpeg_duration(os::InStream& in)
     return ms_of(samples, first.samples_per_second);
 }
 
+// STREAMINFO's sample count; a stream cut before it was written counts to its last whole frame.
+int64_t flac_duration(os::InStream& in)
+{
+    flac::Layout layout;
+    if (!layout.read(in))
+        return UNKNOWN_DURATION;
+    if (layout.info.total_samples != 0)
+        return ms_of(layout.info.total_samples, layout.info.rate);
+    flac::FrameAt last;
+    return find_last_frame(in, layout, last) ? ms_of(last.end_sample(), layout.info.rate) : UNKNOWN_DURATION;
+}
+
+uint32_t le16(uint8_t const* p)
+{
+    return uint32_t(p[0]) | uint32_t(p[1]) << 8;
+}
+uint32_t le32(uint8_t const* p)
+{
+    return le16(p) | le16(p + 2) << 16;
+}
+
+// The granule position of the last page of `serial` that ends a packet, looked for in the file's tail.
+int64_t last_granule(os::InStream& in, uint32_t serial)
+{
+    constexpr uint32_t TAIL = 64 * 1024;
+    uint32_t const size = in.size();
+    for (uint32_t end = size; end > 0;) {
+        uint32_t const from = end > TAIL ? end - TAIL : 0;
+        // A page may start up to a page's length before `end` and still lie whole in what is read.
+        uint32_t const until = std::min<uint32_t>(size, end + OggPage::HEADER_SIZE + 255 + 255 * 255);
+        std::vector<uint8_t> bytes(until - from);
+        if (!read_at(in, from, bytes.data(), static_cast<uint32_t>(bytes.size())))
+            return OggPage::NO_GRANULE;
+        int64_t granule = OggPage::NO_GRANULE;
+        for (size_t i = 0; i + OggPage::HEADER_SIZE <= bytes.size() && from + i < end; ++i) {
+            if (std::memcmp(&bytes[i], "OggS", 4) != 0)
+                continue;
+            OggPage page;
+            size_t const taken = page.parse(&bytes[i], bytes.size() - i);
+            if (taken == 0)
+                continue;
+            if (page.serial == serial && page.granule >= 0)
+                granule = page.granule;
+            i += taken - 1;
+        }
+        if (granule >= 0 || from == 0)
+            return granule;
+        end = from;
+    }
+    return OggPage::NO_GRANULE;
+}
+
+// The last page's granule position: 48 kHz samples less the pre-skip for Opus, samples for Vorbis.
+int64_t ogg_duration(os::InStream& in)
+{
+    OggPage first;
+    if (!in.seek(0) || !first.read(in))
+        return UNKNOWN_DURATION;
+    auto const& head = first.body;
+    uint32_t rate = 0;
+    uint32_t pre_skip = 0;
+    if (head.size() >= 19 && std::memcmp(head.data(), "OpusHead", 8) == 0) {
+        rate = 48000;
+        pre_skip = le16(&head[10]);
+    } else if (head.size() >= 16 && std::memcmp(head.data(), "\x01vorbis", 7) == 0) {
+        rate = le32(&head[12]);
+    } else {
+        return UNKNOWN_DURATION;
+    }
+    int64_t const granule = last_granule(in, first.serial);
+    if (granule < 0)
+        return UNKNOWN_DURATION;
+    return ms_of(static_cast<uint64_t>(std::max<int64_t>(granule - pre_skip, 0)), rate);
+}
+
 } // namespace
 
 int64_t probe_duration_ms(os::InStream& in)
@@ -184,6 +261,13 @@ int64_t probe_duration_ms(os::InStream& in)
         return UNKNOWN_DURATION;
     if (std::memcmp(magic, "RIFF", 4) == 0 && std::memcmp(magic + 8, "WAVE", 4) == 0)
         return wav_duration(in);
+    if (std::memcmp(magic, "OggS", 4) == 0)
+        return ogg_duration(in);
+    if (std::memcmp(magic, "fLaC", 4) == 0 || std::memcmp(magic, "ID3", 3) == 0) {
+        // A FLAC stream may follow an ID3v2 tag, as an MPEG one does.
+        if (int64_t const ms = flac_duration(in); ms != UNKNOWN_DURATION)
+            return ms;
+    }
     return mpeg_duration(in);
 }
 

@@ -10,7 +10,8 @@ class InStream;
 // How long a recording lasts, from what its headers say, without decoding a sample: a WAV file's data
 // size (or its fact chunk's sample count), an MPEG audio file's Xing/Info or VBRI frame count, or, for a
 // stream without one, its frame headers (one bit rate throughout: the size's arithmetic; several: the
-// frames counted by hopping from header to header).
+// frames counted by hopping from header to header), a FLAC file's STREAMINFO sample count, or an Ogg
+// Opus or Vorbis stream's last granule position.
 // Threads: any.
 namespace audio {
 
