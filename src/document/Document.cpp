@@ -340,7 +340,7 @@ RecordInfo Document::new_record_info(
 {
     RecordInfo info;
     info.artist = String(prefix);
-    info.title = os::date_text(now, true) + u" " + os::time_text(now);
+    info.title = title_maker_ ? title_maker_(now) : os::date_text(now, true) + u" " + os::time_text(now);
     info.album = String(album);
     FormatPreset const preset = format_preset(settings_.format);
     info.extension = String(preset.writer);

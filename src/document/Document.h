@@ -143,6 +143,10 @@ public:
 
     void add_listener(DocumentListener* listener);
     void remove_listener(DocumentListener* listener);
+    // What a new recording is named (its title) from its start: the screens give it the user's language;
+    // without one it is the platform's long date and time.
+    using TitleMaker = std::function<core::String(os::DateTime const&)>;
+    void set_title_maker(TitleMaker maker) { title_maker_ = std::move(maker); }
 
     void load_first_things();
     void load_secondary_things();
@@ -286,6 +290,7 @@ private:
     os::Launcher mail_;
     core::Timer timer_;
     phone::CallMonitorImpl call_monitor_;
+    TitleMaker title_maker_;
 };
 
 } // namespace document

@@ -37,11 +37,13 @@ FormMain::FormMain(skin::Properties& properties, ScreenHost& host, document::Doc
     menu_ = std::make_unique<Menu>(properties, host, *this);
     load();
     document_.add_listener(this);
+    document_.set_title_maker([this](os::DateTime const& t) { return date_name(t, properties_.dictionary()); });
 }
 
 FormMain::~FormMain()
 {
     document_.remove_listener(this);
+    document_.set_title_maker({});
     list_->set_model(nullptr);
     host_.form_stack().close_form(&form_);
 }

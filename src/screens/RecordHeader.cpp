@@ -30,9 +30,9 @@ void RecordHeader::show_record(document::RecordInfo const& record)
     icon_->set_picture(icons_.icon(record.path, record.album));
     // The prefix of a recording made outside a call is a word of the program's, not a name.
     artist_->set_text(record.artist == document::RECORD_ALBUM ? words_->translate(u"Voice_note") : record.artist);
-    info_->set_text(record.sample_rate > 0
-            ? document::describe_format(record.sample_rate, record.bits_per_sample, record.bit_rate)
-            : core::String());
+    info_->set_text(record.sample_rate > 0 ? document::describe_format(
+                        record.sample_rate, record.bits_per_sample, record.bit_rate, format_units(*words_))
+                                           : core::String());
 }
 
 void RecordHeader::show_times(double elapsed_seconds, double left_seconds)
@@ -43,7 +43,7 @@ void RecordHeader::show_times(double elapsed_seconds, double left_seconds)
 
 void RecordHeader::show_elapsed(double seconds)
 {
-    elapsed_->set_text(duration_text(seconds));
+    elapsed_->set_text(duration_text(seconds, words_->translate(u"Unit_h")));
 }
 
 void RecordHeader::show_elapsed_lit(bool lit)

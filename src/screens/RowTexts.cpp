@@ -38,9 +38,24 @@ core::String length_text(int64_t ms)
     return core::decimal(s / 3600) + u":" + two_digits(s / 60 % 60) + u":" + two_digits(s % 60);
 }
 
-bool is_date_name(document::RecordEntry const& entry)
+core::String long_date(os::DateTime const& t, lang::Dictionary const& words)
 {
-    return entry.artist == document::RECORD_ALBUM && entry.title.starts_with(os::date_text(entry.time, true));
+    return words.translate(u"DayName_" + core::decimal(t.day_of_week)) + u", " + core::decimal(t.day) + u" "
+        + words.translate(u"MonthOf_" + core::decimal(t.month)) + u" " + core::decimal(t.year);
+}
+
+core::String date_name(os::DateTime const& t, lang::Dictionary const& words)
+{
+    return long_date(t, words) + u" " + core::decimal(t.hour) + u":" + two_digits(t.minute) + u":"
+        + two_digits(t.second);
+}
+
+bool is_date_name(document::RecordEntry const& entry, lang::Dictionary const& words)
+{
+    // Named in this language, or by the platform's locale before the language named recordings.
+    return entry.artist == document::RECORD_ALBUM
+        && (entry.title.starts_with(long_date(entry.time, words))
+            || entry.title.starts_with(os::date_text(entry.time, true)));
 }
 
 RowTexts row_texts(document::RecordEntry const& entry, lang::Dictionary const& words)
@@ -49,7 +64,7 @@ RowTexts row_texts(document::RecordEntry const& entry, lang::Dictionary const& w
     core::String const when = short_date_time(entry.time, words);
     if (is_call(entry))
         texts.strong = entry.artist.empty() ? words.translate(u"Row_Withheld") : entry.artist;
-    else if (is_date_name(entry) || entry.title.empty())
+    else if (is_date_name(entry, words) || entry.title.empty())
         texts.strong = when;
     else
         texts.strong = entry.title;
@@ -67,7 +82,13 @@ core::String time_left_text(double seconds, lang::Dictionary const& words)
         return core::decimal(static_cast<int64_t>(std::min(hours / 24, 1e12))) + u" " + words.translate(u"Unit_days");
     if (hours >= 10)
         return core::decimal(static_cast<int64_t>(hours)) + u" " + words.translate(u"Unit_h");
-    return duration_text(seconds);
+    return duration_text(seconds, words.translate(u"Unit_h"));
+}
+
+document::FormatUnits format_units(lang::Dictionary const& words)
+{
+    return { words.lookup(u"Unit_kHz", u"kHz"), words.lookup(u"Unit_bit", u"bit"),
+        words.lookup(u"Unit_kbps", u"kbps") };
 }
 
 core::String size_words(uint64_t bytes, lang::Dictionary const& words)

@@ -224,7 +224,7 @@ TEST_F(FormViewTest, ASmallScreenInRussianShowsTheSameScreenAndMenu)
     settle();
     open_row();
     play_for(0.5);
-    EXPECT_EQ(std::pair(text(u"frmInfo"), view().total_seconds()), std::pair(String(u"8kHz 16bit 128kbps"), 3.0));
+    EXPECT_EQ(std::pair(text(u"frmInfo"), view().total_seconds()), std::pair(String(u"8 кГц 16 бит 128 кбит/с"), 3.0));
     save("view-playing-240x320-russian");
     tap(element(form(), u"btnMenu"));
     ASSERT_EQ(top(), &view().menu().form());

@@ -1,6 +1,7 @@
 #include "TestSupport.h"
 
 #include <screens/RowTexts.h>
+#include <screens/ScreenTexts.h>
 
 namespace {
 
@@ -16,6 +17,9 @@ TEST(RowTexts, StrongLineTellsRecordingsApartAndTheOtherSaysWhenAndHowLong)
     lang::Dictionary const en = words("english"), ru = words("russian");
     os::DateTime const morning { 2026, 12, 7, 10, 44, 12, 0, 1 }; // a Monday
     core::String const date_name = os::date_text(morning, true) + u" " + os::time_text(morning);
+    // A new recording's name in the user's language, which the row shortens as it does the platform's.
+    core::String const russian_name = screens::date_name(morning, ru);
+    EXPECT_EQ(russian_name, u"понедельник, 7 декабря 2026 10:44:12");
     struct Row {
         lang::Dictionary const& words;
         core::StringView artist, title, album;
@@ -24,6 +28,7 @@ TEST(RowTexts, StrongLineTellsRecordingsApartAndTheOtherSaysWhenAndHowLong)
     } const rows[] = {
         { en, u"Record", date_name, u"Record", 42'700, u"Mon 7 Dec, 10:44", u"Mon 7 Dec, 10:44 · 0:42" },
         { ru, u"Record", date_name, u"Record", 3'723'000, u"Пн 7 дек, 10:44", u"Пн 7 дек, 10:44 · 1:02:03" },
+        { ru, u"Record", russian_name, u"Record", 0, u"Пн 7 дек, 10:44", u"Пн 7 дек, 10:44 · 0:00" },
         { en, u"Record", u"Budget", u"Record", 605'000, u"Budget", u"Mon 7 Dec, 10:44 · 10:05" },
         { en, u"Ann Lee", date_name, u"Incoming", 61'000, u"Ann Lee", u"Mon 7 Dec, 10:44 · 1:01" },
         { ru, u"", date_name, u"Outgoing", 0, u"Номер скрыт", u"Пн 7 дек, 10:44 · 0:00" }, // withheld
@@ -48,6 +53,7 @@ TEST(RowTexts, TimeLeftAsDaysAndSizesAsWrittenInBothLanguages)
     } const lefts[]
         = { { 307, u"0:05:07", u"0:05:07" }, { 10 * 3600, u"10 h", u"10 ч" }, { 99 * 3600, u"99 h", u"99 ч" },
               { 99 * 3600 + 1, u"4 days", u"4 дн." }, { 2903 * 3600, u"120 days", u"120 дн." } };
+    EXPECT_EQ(screens::duration_text(12 * 3600, ru.translate(u"Unit_h")), u"12 ч");
     for (auto const& l : lefts) {
         EXPECT_EQ(screens::time_left_text(l.seconds, en), l.english) << l.seconds;
         EXPECT_EQ(screens::time_left_text(l.seconds, ru), l.russian) << l.seconds;
