@@ -44,6 +44,7 @@ FormMain::~FormMain()
 {
     document_.remove_listener(this);
     document_.set_title_maker({});
+    form_.remove_input(&letters_);
     list_->set_model(nullptr);
     host_.form_stack().close_form(&form_);
 }
@@ -70,6 +71,9 @@ void FormMain::load()
     close_filter_->set_visible(false);
     keypad_.hide(Keypad::Motion::AT_ONCE);
     show_empty_hint();
+    // Last, so that every element of the skin is offered a character first.
+    form_.remove_input(&letters_);
+    form_.add_input(&letters_);
 }
 
 void FormMain::show_empty_hint()
@@ -185,6 +189,19 @@ void FormMain::on_char(core::StringView text)
         return;
     list_->reset(static_cast<int32_t>(filter_.shown().size()));
     show_typed();
+}
+
+bool FormMain::on_letter(char16_t character)
+{
+    bool const digit = character >= u'0' && character <= u'9';
+    if (document_.records().empty() || digit || character == u'#' || character <= u' ' || character == 0x7F
+        || RecordFilter::is_separator(character))
+        return false;
+    if (!filter_open_)
+        open_filter();
+    // Names are matched lower-cased.
+    on_char(os::lower(core::StringView(&character, 1)));
+    return true;
 }
 
 void FormMain::on_backspace()

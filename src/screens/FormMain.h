@@ -91,9 +91,26 @@ public:
     void on_document_event(document::DocumentEvent const& event) override;
 
 private:
+    // Takes the characters that no element of the list screen takes: letters typed on a keyboard.
+    class TypedLetters final : public skin::Element {
+    public:
+        explicit TypedLetters(FormMain& owner)
+            : skin::Element(nullptr)
+            , owner_(owner)
+        {
+        }
+        bool on_char(char16_t character) override { return owner_.on_letter(character); }
+
+    private:
+        FormMain& owner_;
+    };
+
     void on_reload_skin(skin::PropertiesImpl& properties) override;
     void load();
     void open_filter();
+    // A letter filters by name as the keypad's keys do, opening the filter first; digits and "#" are the
+    // keypad's own, typed through its keys.
+    bool on_letter(char16_t character);
     void show_filtered(skin::TextElement& element, core::StringView text) const;
 
     skin::Properties& properties_;
@@ -109,6 +126,7 @@ private:
     Keypad keypad_;
     RecordFilter filter_;
     bool filter_open_ = false;
+    TypedLetters letters_ { *this };
     RecordIcons icons_;
     skin::Color highlight_;
 
