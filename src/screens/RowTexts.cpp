@@ -62,13 +62,16 @@ RowTexts row_texts(document::RecordEntry const& entry, lang::Dictionary const& w
 {
     RowTexts texts;
     core::String const when = short_date_time(entry.time, words);
-    if (is_call(entry))
-        texts.strong = entry.artist.empty() ? words.translate(u"Row_Withheld") : entry.artist;
-    else if (is_date_name(entry, words) || entry.title.empty())
-        texts.strong = when;
-    else
-        texts.strong = entry.title;
     texts.secondary = when;
+    if (is_call(entry)) {
+        texts.strong = entry.artist.empty() ? words.translate(u"Row_Withheld") : entry.artist;
+    } else if (is_date_name(entry, words) || entry.title.empty()) {
+        // The name already says when: the other line says what it is instead of saying it twice.
+        texts.strong = when;
+        texts.secondary = words.translate(u"Voice_note");
+    } else {
+        texts.strong = entry.title;
+    }
     if (core::String const length = length_text(entry.duration_ms); !length.empty())
         texts.secondary += SEPARATOR + length;
     return texts;
