@@ -1,6 +1,5 @@
 #include "ScreensTestSupport.h"
 
-#include <regex>
 #include <screens/FormEdit.h>
 
 using namespace screens_test;
@@ -23,6 +22,17 @@ void collect(skin::Element& element, std::string const& screen, Shown& shown, in
         for (int32_t i = 0; i < list->count(); ++i)
             if (auto* row = list->row(i))
                 collect(*row, screen, shown, n);
+}
+
+// Whether a text holds a word of Latin letters, besides names that every language keeps.
+bool has_latin_word(std::string text)
+{
+    for (std::string const name : { "Ravelin", "MP3", "WAV", "FLAC", "Opus", "Ogg" })
+        for (size_t at; (at = text.find(name)) != std::string::npos;)
+            text.erase(at, name.size());
+    auto const letter = [](char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); };
+    return std::adjacent_find(text.begin(), text.end(), [&](char a, char b) { return letter(a) && letter(b); })
+        != text.end();
 }
 
 class LanguageTest : public ScreensTest {
@@ -80,13 +90,10 @@ TEST_F(LanguageTest, NoEnglishWordOnARussianScreen)
     TearDown();
     SetUp();
     Shown const russian = walk("russian");
-    // Names of things that are the same in every language.
-    std::regex const word("[A-Za-z]{2,}");
-    std::regex const names("(Ravelin|MP3|WAV|FLAC|Opus|Ogg|GSM|ADPCM|PCM)");
     int words = 0;
     for (auto const& [where, text] : english) {
         std::string const utf8 = core::to_utf8(text);
-        if (!std::regex_search(std::regex_replace(utf8, names, ""), word))
+        if (!has_latin_word(utf8))
             continue;
         ++words;
         auto const found = russian.find(where);
