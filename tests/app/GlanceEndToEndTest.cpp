@@ -13,6 +13,8 @@ TEST(GlanceEndToEndTest, FiveNotesAreFiveRowsThatDifferEachWithItsLength)
     if (run("command -v Xvfb && command -v xdotool").exit_code != 0)
         GTEST_SKIP() << "Xvfb and xdotool are needed (packages.txt)";
     use_test_data();
+    // The morning's notes alone, whatever the program's earlier tests recorded.
+    std::filesystem::remove_all(testing_support::test_home() + "/Documents");
     XvfbScreen screen;
     ASSERT_FALSE(screen.display().empty());
     std::string const runtime = testing_support::fresh_dir("runtime");
