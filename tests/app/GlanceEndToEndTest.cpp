@@ -26,9 +26,7 @@ TEST(GlanceEndToEndTest, FiveNotesAreFiveRowsThatDifferEachWithItsLength)
     ASSERT_FALSE(window.empty());
     auto tap = [&](std::string const& id) {
         std::optional<TraceRect> r;
-        ASSERT_TRUE(wait_until([&] { return (r = find_in_trace(program.trace(), id)).has_value(); }))
-            << id << " in\n"
-            << program.trace();
+        ASSERT_TRUE(wait_until([&] { return (r = find_in_trace(program.trace(), id)).has_value(); })) << id;
         ASSERT_TRUE(screen.click(window, *r));
     };
     // The rows on screen: the strong line and the other of each, "|" between them.

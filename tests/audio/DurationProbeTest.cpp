@@ -1,13 +1,9 @@
 #include "AudioTestSupport.h"
 
 #include <audio/readers/DurationProbe.h>
-#include <cmath>
 
 using namespace audio;
-using testing_support::fresh_dir;
-using testing_support::read_file;
-using testing_support::run;
-using testing_support::write_file;
+using namespace testing_support;
 
 namespace {
 
@@ -28,13 +24,9 @@ double ffprobe_seconds(std::string const& path, bool by_frames)
 {
     if (!by_frames)
         return std::stod(run("ffprobe -v error -show_entries format=duration -of csv=p=0 " + path).output);
-    auto const out = run("ffprobe -v error -count_packets -show_entries stream=nb_read_packets,sample_rate "
-                         "-of csv=p=0 "
-        + path)
-                         .output;
-    double const rate = std::stod(out);
-    double const frames = std::stod(out.substr(out.find(',') + 1));
-    return frames * 1152 / rate;
+    std::string const probe = "ffprobe -v error -count_packets -show_entries stream=nb_read_packets,sample_rate ";
+    auto const out = run(probe + "-of csv=p=0 " + path).output;
+    return std::stod(out.substr(out.find(',') + 1)) * 1152 / std::stod(out);
 }
 
 class DurationProbeTest : public testing::TestWithParam<Case> { };

@@ -5,12 +5,7 @@
 #include <os/FileInfo.h>
 
 using document::DurationCache;
-using testing_support::fresh_dir;
-using testing_support::read_file;
-using testing_support::run;
-using testing_support::tone;
-using testing_support::wav16;
-using testing_support::write_file;
+using namespace testing_support;
 
 namespace {
 
