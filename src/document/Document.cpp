@@ -136,6 +136,7 @@ Document::~Document()
     connect(meter_, nullptr);
     connect(duration_, nullptr);
     connect(boost_, nullptr);
+    durations_.save(false);
 }
 
 void Document::add_listener(DocumentListener* listener)
@@ -339,7 +340,7 @@ RecordInfo Document::new_record_info(
 {
     RecordInfo info;
     info.artist = String(prefix);
-    info.title = os::date_text(now, true) + u" " + os::time_text(now);
+    info.title = title_maker_ ? title_maker_(now) : os::date_text(now, true) + u" " + os::time_text(now);
     info.album = String(album);
     FormatPreset const preset = format_preset(settings_.format);
     info.extension = String(preset.writer);
@@ -506,9 +507,23 @@ void Document::stop()
         writer_.reset();
         if (settings_.speaker)
             phone_.set_speakerphone(false);
+        refresh_entry(current_.path);
     }
     follow_activity();
     send(DocumentEvent::STOPPED);
+}
+
+void Document::refresh_entry(StringView path)
+{
+    int32_t const index = records_.find(path);
+    if (index < 0)
+        return;
+    // The entry keeps the time the recording started; the file now says how big and how long it is.
+    RecordEntry entry = records_[static_cast<size_t>(index)];
+    RecordEntry const written = read_record_entry(path, &durations_);
+    entry.size = written.size;
+    entry.duration_ms = written.duration_ms;
+    records_.replace(static_cast<size_t>(index), std::move(entry));
 }
 
 // Playback
@@ -615,15 +630,16 @@ namespace {
 // Every audio file below a folder, sub-folders included, into the list.
 class RescanVisitor final : public os::DirectoryVisitor {
 public:
-    explicit RescanVisitor(RecordList& records)
+    RescanVisitor(RecordList& records, DurationCache& durations)
         : records_(records)
+        , durations_(durations)
     {
     }
     bool on_file(String const& path) override
     {
         if (!is_audio_file(path))
             return true;
-        RecordEntry entry = read_record_entry(path);
+        RecordEntry entry = read_record_entry(path, &durations_);
         if (!entry.size.empty())
             records_.insert(std::move(entry));
         return true;
@@ -633,6 +649,7 @@ public:
 
 private:
     RecordList& records_;
+    DurationCache& durations_;
 };
 
 } // namespace
@@ -640,9 +657,10 @@ private:
 void Document::rescan()
 {
     records_.clear();
-    RescanVisitor visitor(records_);
+    RescanVisitor visitor(records_, durations_);
     for (auto const& folder : get_store_folders())
         os::walk_directory(visitor, folder.path, u"*", u"*", true);
+    durations_.save(true);
     send(DocumentEvent::LIST_REBUILT);
 }
 
@@ -650,12 +668,17 @@ void Document::on_file(String const& path)
 {
     if (!is_audio_file(path))
         return;
-    RecordEntry entry = read_record_entry(path);
+    RecordEntry entry = read_record_entry(path, &durations_);
     if (entry.size.empty())
         return;
     int32_t const index = records_.insert(std::move(entry));
     if (index >= 0)
         send(DocumentEvent::RECORD_FOUND, index);
+}
+
+void Document::on_finished()
+{
+    durations_.save(true);
 }
 
 void Document::rename(StringView title)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "DocumentListener.h"
+#include "DurationCache.h"
 #include "RecordInfo.h"
 #include "RecordStore.h"
 #include "Settings.h"
@@ -142,6 +143,10 @@ public:
 
     void add_listener(DocumentListener* listener);
     void remove_listener(DocumentListener* listener);
+    // What a new recording is named (its title) from its start: the screens give it the user's language;
+    // without one it is the platform's long date and time.
+    using TitleMaker = std::function<core::String(os::DateTime const&)>;
+    void set_title_maker(TitleMaker maker) { title_maker_ = std::move(maker); }
 
     void load_first_things();
     void load_secondary_things();
@@ -169,7 +174,10 @@ public:
 
     // ScanListener: a file that the folder scan found.
     void on_file(core::String const& path) override;
-    void on_finished() override { }
+    void on_finished() override;
+    // A finished recording's entry takes its file's size and length (its row shows them when the
+    // recording's STOPPED arrives).
+    void refresh_entry(core::StringView path);
 
     Settings const& settings() const { return settings_; }
     RecordInfo const& current() const { return current_; }
@@ -255,6 +263,7 @@ private:
     std::vector<DocumentListener*> listeners_;
     Settings settings_;
     RecordList records_;
+    DurationCache durations_;
     RecordInfo current_;
 
     audio::PlayerPCM player_;
@@ -281,6 +290,7 @@ private:
     os::Launcher mail_;
     core::Timer timer_;
     phone::CallMonitorImpl call_monitor_;
+    TitleMaker title_maker_;
 };
 
 } // namespace document

@@ -1,9 +1,12 @@
 #include "RecordStore.h"
 
+#include "DurationCache.h"
+
 #include <algorithm>
 #include <audio/formats/BufferedStreams.h>
 #include <audio/formats/Id3Tag.h>
 #include <audio/formats/StreamComments.h>
+#include <audio/readers/DurationProbe.h>
 #include <os/File.h>
 #include <os/FileInfo.h>
 #include <os/FileSystem.h>
@@ -132,13 +135,16 @@ String title_or_name(StringView title, StringView path)
     return title.empty() ? os::base_name(path) : String(title);
 }
 
-RecordEntry read_record_entry(StringView path)
+RecordEntry read_record_entry(StringView path, DurationCache* durations)
 {
     RecordEntry entry;
     entry.path = String(path);
     os::FileInfo const info(path);
     entry.size = size_text(info.size());
     entry.time = std::min(info.created(), info.modified());
+    if (info.size() != 0)
+        entry.duration_ms
+            = durations ? durations->duration(path, info.size(), info.modified()) : audio::probe_duration_ms(path);
     auto texts = read_tag_texts(path);
     entry.artist = std::move(texts.artist);
     entry.title = title_or_name(texts.title, path);

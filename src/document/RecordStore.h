@@ -46,8 +46,10 @@ TagTexts read_tag_texts(core::StringView path);
 core::String title_or_name(core::StringView title, core::StringView path);
 
 // The entry of a file on disk: the texts of its ID3 tag (empty without one; the title as title_or_name
-// says), its size text, the earlier of its creation and modification times.
-RecordEntry read_record_entry(core::StringView path);
+// says), its size text, the earlier of its creation and modification times, and its length, from
+// `durations` when given (else probed).
+class DurationCache;
+RecordEntry read_record_entry(core::StringView path, DurationCache* durations = nullptr);
 
 // Empty for 0; "500B"; "2K"; "1.4M" (whole megabytes, then one truncated decimal).
 core::String size_text(uint64_t bytes);

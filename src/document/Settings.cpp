@@ -32,11 +32,12 @@ int32_t boost_level(StringView boost)
     return 1;
 }
 
-String describe_format(int32_t sample_rate, int32_t bits_per_sample, int32_t bit_rate)
+String describe_format(int32_t sample_rate, int32_t bits_per_sample, int32_t bit_rate, FormatUnits const& units)
 {
-    String text = core::decimal(sample_rate / 1000) + u"kHz " + core::decimal(bits_per_sample) + u"bit";
+    String text
+        = core::decimal(sample_rate / 1000) + units.kilohertz + u" " + core::decimal(bits_per_sample) + units.bits;
     if (bit_rate != 0)
-        text += u" " + core::decimal(bit_rate / 1000) + u"kbps";
+        text += u" " + core::decimal(bit_rate / 1000) + units.kilobits_per_second;
     return text;
 }
 

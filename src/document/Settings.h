@@ -33,8 +33,14 @@ struct FormatPreset {
 // Texts outside the lists behave as "Mp3Middle" and "BoostOff".
 FormatPreset format_preset(StringView format);
 int32_t boost_level(StringView boost);
+struct FormatUnits {
+    String kilohertz = u"kHz";
+    String bits = u"bit";
+    String kilobits_per_second = u"kbps";
+};
 // "44kHz 16bit 64kbps": rate / 1000, bits, and bit rate / 1000 when it is not 0.
-String describe_format(int32_t sample_rate, int32_t bits_per_sample, int32_t bit_rate);
+String describe_format(
+    int32_t sample_rate, int32_t bits_per_sample, int32_t bit_rate, FormatUnits const& units = FormatUnits {});
 
 // Real numbers are stored as integers times 1,048,576, truncated toward zero.
 uint32_t to_fixed(double value);

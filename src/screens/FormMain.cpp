@@ -1,5 +1,7 @@
 #include "FormMain.h"
 
+#include "RowTexts.h"
+
 #include "ScreenHost.h"
 
 #include <core/Log.h>
@@ -35,11 +37,14 @@ FormMain::FormMain(skin::Properties& properties, ScreenHost& host, document::Doc
     menu_ = std::make_unique<Menu>(properties, host, *this);
     load();
     document_.add_listener(this);
+    document_.set_title_maker([this](os::DateTime const& t) { return date_name(t, properties_.dictionary()); });
 }
 
 FormMain::~FormMain()
 {
     document_.remove_listener(this);
+    document_.set_title_maker({});
+    form_.remove_input(&letters_);
     list_->set_model(nullptr);
     host_.form_stack().close_form(&form_);
 }
@@ -54,6 +59,7 @@ void FormMain::load()
     skin::require_button(close_filter_, form_, u"btnCloseFilter", this);
     skin::require_button(menu_button_, form_, u"btnMenu", this);
     skin::bind_element(list_, form_, u"list", nullptr);
+    empty_hint_ = form_.find_child(u"emptyHint");
     keypad_.bind(form_);
     highlight_ = properties_.lookup_color(properties_.find_entry(u"filtered_color"), u"color", skin::Color {});
     icons_.load(properties_);
@@ -64,6 +70,16 @@ void FormMain::load()
     filter_button_->set_visible(true);
     close_filter_->set_visible(false);
     keypad_.hide(Keypad::Motion::AT_ONCE);
+    show_empty_hint();
+    // Last, so that every element of the skin is offered a character first.
+    form_.remove_input(&letters_);
+    form_.add_input(&letters_);
+}
+
+void FormMain::show_empty_hint()
+{
+    if (empty_hint_)
+        empty_hint_->set_visible(document_.records().empty());
 }
 
 void FormMain::on_reload_skin(skin::PropertiesImpl&)
@@ -90,6 +106,7 @@ void FormMain::close_filter()
     close_filter_->set_visible(false);
     filter_.clear(document_.records());
     list_->reset(static_cast<int32_t>(filter_.shown().size()));
+    show_typed();
     if (filter_open_)
         keypad_.hide();
     filter_open_ = false;
@@ -115,8 +132,13 @@ void FormMain::bind_record_row(RecordRow& row)
         return;
     document::RecordEntry const& entry = records[static_cast<size_t>(shown[static_cast<size_t>(position)])];
     row.icon().set_picture(icons_.icon(entry.path, entry.album));
-    show_filtered(row.artist(), entry.artist);
-    show_filtered(row.name(), entry.title);
+    RowTexts const texts = row_texts(entry, properties_.dictionary());
+    show_filtered(row.artist(), texts.strong);
+    row.name().set_text(texts.secondary);
+    if (auto* state = row.state()) {
+        bool const in_progress = document_.is_recording() && entry.path == document_.current().path;
+        state->set_text(!in_progress ? u"" : document_.is_paused() ? u"\u275A\u275A" : u"\u25CF");
+    }
 }
 
 std::unique_ptr<skin::ListRow> FormMain::create_row(skin::VListElement*, int32_t)
@@ -166,6 +188,20 @@ void FormMain::on_char(core::StringView text)
     if (text.empty() || !filter_.type(text.front(), document_.records()))
         return;
     list_->reset(static_cast<int32_t>(filter_.shown().size()));
+    show_typed();
+}
+
+bool FormMain::on_letter(char16_t character)
+{
+    bool const digit = character >= u'0' && character <= u'9';
+    if (document_.records().empty() || digit || character == u'#' || character <= u' ' || character == 0x7F
+        || RecordFilter::is_separator(character))
+        return false;
+    if (!filter_open_)
+        open_filter();
+    // Names are matched lower-cased.
+    on_char(os::lower(core::StringView(&character, 1)));
+    return true;
 }
 
 void FormMain::on_backspace()
@@ -175,6 +211,14 @@ void FormMain::on_backspace()
         return;
     }
     list_->reset(static_cast<int32_t>(filter_.shown().size()));
+    show_typed();
+}
+
+void FormMain::show_typed()
+{
+    // The bar's title gives way to the keys typed so far, so that the user sees what filters the list.
+    if (auto* title = dynamic_cast<skin::TextElement*>(form_.find_child(u"title")))
+        title->set_text(filter_.empty() ? properties_.translate(u"skin_ProgramName") : filter_.keys());
 }
 
 void FormMain::confirm_delete()
@@ -233,6 +277,14 @@ void FormMain::on_document_event(DocumentEvent const& event)
         list_->scroll_to(event.argument);
         recording_->open(RecordingStart::NEW);
         break;
+    case DocumentEvent::STOPPED:
+    case DocumentEvent::PAUSE_CHANGED: {
+        // The recording's row: its mark, and once it has ended its length.
+        int32_t const position = filter_.position_of(records.find(document_.current().path));
+        if (position >= 0)
+            list_->refresh_row(position);
+        break;
+    }
     case DocumentEvent::RECORDING_CONTINUED:
         recording_->open(RecordingStart::CONTINUED);
         break;
@@ -241,6 +293,7 @@ void FormMain::on_document_event(DocumentEvent const& event)
             show_error(key);
         break;
     }
+    show_empty_hint();
 }
 
 } // namespace screens

@@ -74,6 +74,10 @@ public:
     // stays listed.
     void delete_shown();
     void close_filter();
+    // The hint in the middle of the list while there are no recordings at all.
+    void show_empty_hint();
+    // The keys typed into the filter in the bar's title, or the program's name without any.
+    void show_typed();
 
     // Shows the record of the row's position.
     void bind_record_row(RecordRow& row) override;
@@ -87,9 +91,26 @@ public:
     void on_document_event(document::DocumentEvent const& event) override;
 
 private:
+    // Takes the characters that no element of the list screen takes: letters typed on a keyboard.
+    class TypedLetters final : public skin::Element {
+    public:
+        explicit TypedLetters(FormMain& owner)
+            : skin::Element(nullptr)
+            , owner_(owner)
+        {
+        }
+        bool on_char(char16_t character) override { return owner_.on_letter(character); }
+
+    private:
+        FormMain& owner_;
+    };
+
     void on_reload_skin(skin::PropertiesImpl& properties) override;
     void load();
     void open_filter();
+    // A letter filters by name as the keypad's keys do, opening the filter first; digits and "#" are the
+    // keypad's own, typed through its keys.
+    bool on_letter(char16_t character);
     void show_filtered(skin::TextElement& element, core::StringView text) const;
 
     skin::Properties& properties_;
@@ -101,9 +122,11 @@ private:
     skin::ButtonElement* close_filter_ = nullptr;
     skin::ButtonElement* menu_button_ = nullptr;
     skin::VListElement* list_ = nullptr;
+    skin::Element* empty_hint_ = nullptr; // a skin may have none
     Keypad keypad_;
     RecordFilter filter_;
     bool filter_open_ = false;
+    TypedLetters letters_ { *this };
     RecordIcons icons_;
     skin::Color highlight_;
 

@@ -1,5 +1,8 @@
 #include "FormRecording.h"
 
+#include <platform/ticks.h>
+#include <skin/widgets/TextElement.h>
+
 #include "ScreenHost.h"
 #include "ScreenTexts.h"
 
@@ -82,6 +85,8 @@ void FormRecording::update_values()
     }
     header_.show_times(before_seconds_ + document_.recorded_seconds(),
         seconds_left(document_.free_bytes_for_current(), record.bit_rate));
+    // Paused, the time blinks once a second: a still one reads as a recording that runs.
+    header_.show_elapsed_lit(!document_.is_paused() || platform::tick_count() / 500 % 2 == 0);
     level_->set_value(document_.level());
     header_.show_size(static_cast<uint64_t>(document_.recording_size()));
 }
@@ -91,6 +96,9 @@ void FormRecording::show_pause()
     bool const paused = document_.is_paused();
     pause_->set_visible(!paused);
     resume_->set_visible(paused);
+    // Blanked rather than hidden, so that nothing below it moves.
+    if (auto* word = dynamic_cast<skin::TextElement*>(form_.find_child(u"frmPaused")))
+        word->set_text(paused ? properties_.translate(u"skin_Paused") : core::String());
 }
 
 void FormRecording::show_speaker()

@@ -6,6 +6,10 @@
 
 #include <cstdint>
 
+namespace lang {
+class Dictionary;
+}
+
 namespace document {
 struct RecordInfo;
 }
@@ -35,10 +39,13 @@ public:
     void show_record(document::RecordInfo const& record);
     void show_times(double elapsed_seconds, double left_seconds);
     void show_elapsed(double seconds);
+    // Blanks the elapsed time until the next show_elapsed when not lit (its blinking while paused).
+    void show_elapsed_lit(bool lit);
     void show_size(uint64_t bytes);
 
 private:
     RecordIcons icons_;
+    lang::Dictionary const* words_ = nullptr;
     skin::ImageElement* icon_ = nullptr;
     skin::TextElement* artist_ = nullptr;
     skin::TextElement* elapsed_ = nullptr;

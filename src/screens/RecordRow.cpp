@@ -15,6 +15,7 @@ RecordRow::RecordRow(RecordRowBinder& owner, skin::PropertiesImpl const& propert
     icon_ = &skin::require_child<skin::ImageElement>(*this, u"icon");
     artist_ = &skin::require_child<skin::TextElement>(*this, u"artist");
     name_ = &skin::require_child<skin::TextElement>(*this, u"name");
+    state_ = dynamic_cast<skin::TextElement*>(find_child(u"state"));
 }
 
 void RecordRow::bind_row(skin::VListElement*, int32_t)

@@ -29,11 +29,14 @@ public:
     skin::ImageElement& icon() const { return *icon_; }
     skin::TextElement& artist() const { return *artist_; }
     skin::TextElement& name() const { return *name_; }
+    // The mark of the recording in progress; a skin may have none.
+    skin::TextElement* state() const { return state_; }
 
 private:
     RecordRowBinder& owner_;
     skin::ImageElement* icon_;
     skin::TextElement* artist_;
+    skin::TextElement* state_ = nullptr;
     skin::TextElement* name_;
 };
 

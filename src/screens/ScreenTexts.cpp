@@ -15,7 +15,7 @@ core::String two_digits(int64_t value)
     return text.substr(text.size() - 2);
 }
 
-core::String duration_text(double seconds)
+core::String duration_text(double seconds, core::StringView hours)
 {
     // Beyond this the hours are shown as they are, and the cast stays defined.
     constexpr double MOST = 1e15;
@@ -23,7 +23,7 @@ core::String duration_text(double seconds)
     int64_t const h = s / 3600;
     int64_t const m = (s - 3600 * h) / 60;
     if (h >= 10)
-        return core::decimal(h) + u" h";
+        return core::decimal(h) + u" " + core::String(hours);
     return core::decimal(h) + u":" + two_digits(m) + u":" + two_digits(s % 60);
 }
 

@@ -12,7 +12,7 @@ namespace screens {
 core::String two_digits(int64_t value);
 // "h:mm:ss" below ten hours ("0:05:07"), else "h h" ("10 h"). Negative seconds (and what is not a
 // number) count as 0; fractions are dropped.
-core::String duration_text(double seconds);
+core::String duration_text(double seconds, core::StringView hours = u"h");
 // The recording time that `free_bytes` hold at `bit_rate` bits per second; 0 without a bit rate.
 double seconds_left(double free_bytes, int32_t bit_rate);
 // Where a press at `x` lies on a slider from `left` that is `width` wide: 0 to 1, 0 for a width below 1.

@@ -41,7 +41,7 @@ TEST_F(FormRecordingTest, ShowsTheRunningRecordingWithTheTimeLeftAndStopsBackToT
     record(2.5);
     document::RecordInfo const& info = document->current();
     EXPECT_EQ(text(u"frmArtist") + u" " + text(u"frmElapsed") + u"|" + recording().name() + u"|" + text(u"frmInfo"),
-        u"Record 0:00:02|" + info.title + u"|"
+        u"Voice note 0:00:02|" + info.title + u"|"
             + document::describe_format(info.sample_rate, info.bits_per_sample, info.bit_rate));
     EXPECT_FALSE(text(u"frmLeft").empty() || text(u"frmSize").empty());
     // Outside a talking call neither speaker button shows.
@@ -57,7 +57,7 @@ TEST_F(FormRecordingTest, ShowsTheRunningRecordingWithTheTimeLeftAndStopsBackToT
     settle();
     EXPECT_EQ(top(), &form());
     EXPECT_EQ(text(u"frmArtist") + u" " + text(u"frmElapsed") + u"|" + button_text(form(), u"btnName"),
-        u"Record 0:00:02|" + info.title);
+        u"Voice note 0:00:02|" + info.title);
 
     tap(element(form(), u"btnClose"));
     EXPECT_TRUE(!document->is_recording() && top() == &main->form() && main->list().count() == 1);

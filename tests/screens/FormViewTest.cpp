@@ -99,7 +99,7 @@ TEST_F(FormViewTest, PlaysWithMovingTextsSeeksAndFallsBackAtTheEnd)
     open_row();
     EXPECT_TRUE(document->is_playing());
     EXPECT_EQ(text(u"frmArtist") + u"|" + text(u"frmInfo") + u"|" + text(u"frmSize") + u"|" + play_buttons(),
-        u"|8kHz 16bit 128kbps|312K|btnPause ");
+        u"|8kHz 16bit 128kbps|313 KB|btnPause ");
     EXPECT_DOUBLE_EQ(view().total_seconds(), 20);
 
     // The position is what has been heard.
@@ -224,7 +224,7 @@ TEST_F(FormViewTest, ASmallScreenInRussianShowsTheSameScreenAndMenu)
     settle();
     open_row();
     play_for(0.5);
-    EXPECT_EQ(std::pair(text(u"frmInfo"), view().total_seconds()), std::pair(String(u"8kHz 16bit 128kbps"), 3.0));
+    EXPECT_EQ(std::pair(text(u"frmInfo"), view().total_seconds()), std::pair(String(u"8 кГц 16 бит 128 кбит/с"), 3.0));
     save("view-playing-240x320-russian");
     tap(element(form(), u"btnMenu"));
     ASSERT_EQ(top(), &view().menu().form());

@@ -74,6 +74,8 @@ protected:
     double main_free = 1e12, card_free = 1e12;
     // The capture devices the platform offers, as the Document sees them.
     std::vector<String> input_devices;
+    // The language file the screens start with.
+    std::string language = "english";
 
     void SetUp() override
     {
@@ -92,7 +94,7 @@ protected:
         harness = std::make_unique<skin::FormHarness>(
             core::from_utf8(testing_support::bin_dir() + "/skins/bin/default.skin"), screen, dpi);
         ASSERT_TRUE(harness->loaded());
-        harness->properties().dictionary().load(core::from_utf8(testing_support::bin_dir() + "/english.lng"));
+        harness->properties().dictionary().load(core::from_utf8(testing_support::bin_dir() + "/" + language + ".lng"));
         host = std::make_unique<TestHost>(harness->stack());
         document::Document::Services services;
         services.play_sound = [](StringView) {};

@@ -44,9 +44,9 @@ TEST_P(DefaultSkinGolden, MatchesTheReference)
 std::vector<Shot> shots()
 {
     std::vector<Shot> list;
-    for (char const* preview :
-        { "FormMain", "FormMainFilter", "FormRecording", "FormRecordingCall", "FormView", "MainMenu", "Settings",
-            "Boost", "ViewMenu", "FormConfirmation", "FormError", "FormEdit", "QuickRecord", "FormSplash" }) {
+    for (char const* preview : { "FormMain", "FormMainFilter", "FormMainEmpty", "FormRecording", "FormRecordingCall",
+             "FormView", "MainMenu", "Settings", "Boost", "ViewMenu", "FormConfirmation", "FormError", "FormEdit",
+             "QuickRecord", "FormSplash" }) {
         list.push_back({ preview, "240x320@96", "english" });
         list.push_back({ preview, "640x480@192", "russian" });
     }

@@ -118,14 +118,16 @@ std::pair<char const*, char const*> const FILLED[] = { { "frmElapsed", "8:88:88"
     { "frmSize", "888.8M" }, { "frmInfo", "44kHz 16bit 128kbps" } };
 
 // Pairs of siblings meant to lie on each other: a slider area over its bars, a marker over the level,
-// the record button floating over the list, and elements of which the screens show only one.
+// the record button floating over the list (and over the hint of an empty one), and elements of which
+// the screens show only one.
 bool may_overlap(core::String const& a, core::String const& b)
 {
     static std::set<std::pair<core::String, core::String>> const pairs
         = { { u"btnVAS", u"pbLevel" }, { u"btnVAS", u"pbVAS" }, { u"pbLevel", u"pbVAS" },
               { u"btnPosition", u"pbPosition" }, { u"btnVolume", u"pbVolume" }, { u"btnRecord", u"list" },
               { u"btnFilter", u"btnCloseFilter" }, { u"btnPause", u"btnResume" }, { u"btnSpeakerOn", u"btnSpeakerOff" },
-              { u"BoostOn", u"BoostOff" }, { u"btnPlay", u"btnPause" }, { u"checked", u"unchecked" } };
+              { u"BoostOn", u"BoostOff" }, { u"btnPlay", u"btnPause" }, { u"checked", u"unchecked" },
+              { u"emptyHint", u"list" }, { u"emptyHint", u"btnRecord" } };
     return pairs.contains({ a, b }) || pairs.contains({ b, a });
 }
 

@@ -1,0 +1,115 @@
+#include "RowTexts.h"
+
+#include "ScreenTexts.h"
+
+#include <algorithm>
+#include <cmath>
+#include <document/RecordInfo.h>
+#include <iterator>
+
+namespace screens {
+
+namespace {
+
+constexpr char16_t SEPARATOR[] = u" \u00B7 ";
+
+bool is_call(document::RecordEntry const& entry)
+{
+    return entry.album == document::INCOMING_ALBUM || entry.album == document::OUTGOING_ALBUM;
+}
+
+} // namespace
+
+core::String short_date_time(os::DateTime const& t, lang::Dictionary const& words)
+{
+    core::String const day = words.translate(u"Day_" + core::decimal(t.day_of_week));
+    core::String const month = words.translate(u"Month_" + core::decimal(t.month));
+    return day + u" " + core::decimal(t.day) + u" " + month + u", " + core::decimal(t.hour) + u":"
+        + two_digits(t.minute);
+}
+
+core::String length_text(int64_t ms)
+{
+    if (ms < 0)
+        return {};
+    int64_t const s = ms / 1000;
+    if (s < 3600)
+        return core::decimal(s / 60) + u":" + two_digits(s % 60);
+    return core::decimal(s / 3600) + u":" + two_digits(s / 60 % 60) + u":" + two_digits(s % 60);
+}
+
+core::String long_date(os::DateTime const& t, lang::Dictionary const& words)
+{
+    return words.translate(u"DayName_" + core::decimal(t.day_of_week)) + u", " + core::decimal(t.day) + u" "
+        + words.translate(u"MonthOf_" + core::decimal(t.month)) + u" " + core::decimal(t.year);
+}
+
+core::String date_name(os::DateTime const& t, lang::Dictionary const& words)
+{
+    return long_date(t, words) + u" " + core::decimal(t.hour) + u":" + two_digits(t.minute) + u":"
+        + two_digits(t.second);
+}
+
+bool is_date_name(document::RecordEntry const& entry, lang::Dictionary const& words)
+{
+    // Named in this language, or by the platform's locale before the language named recordings.
+    return entry.artist == document::RECORD_ALBUM
+        && (entry.title.starts_with(long_date(entry.time, words))
+            || entry.title.starts_with(os::date_text(entry.time, true)));
+}
+
+RowTexts row_texts(document::RecordEntry const& entry, lang::Dictionary const& words)
+{
+    RowTexts texts;
+    core::String const when = short_date_time(entry.time, words);
+    texts.secondary = when;
+    if (is_call(entry)) {
+        texts.strong = entry.artist.empty() ? words.translate(u"Row_Withheld") : entry.artist;
+    } else if (is_date_name(entry, words) || entry.title.empty()) {
+        // The name already says when: the other line says what it is instead of saying it twice.
+        texts.strong = when;
+        texts.secondary = words.translate(u"Voice_note");
+    } else {
+        texts.strong = entry.title;
+    }
+    if (core::String const length = length_text(entry.duration_ms); !length.empty())
+        texts.secondary += SEPARATOR + length;
+    return texts;
+}
+
+core::String time_left_text(double seconds, lang::Dictionary const& words)
+{
+    constexpr double MOST_HOURS = 99;
+    double const hours = seconds / 3600;
+    if (hours > MOST_HOURS)
+        return core::decimal(static_cast<int64_t>(std::min(hours / 24, 1e12))) + u" " + words.translate(u"Unit_days");
+    if (hours >= 10)
+        return core::decimal(static_cast<int64_t>(hours)) + u" " + words.translate(u"Unit_h");
+    return duration_text(seconds, words.translate(u"Unit_h"));
+}
+
+document::FormatUnits format_units(lang::Dictionary const& words)
+{
+    return { words.lookup(u"Unit_kHz", u"kHz"), words.lookup(u"Unit_bit", u"bit"),
+        words.lookup(u"Unit_kbps", u"kbps") };
+}
+
+core::String size_words(uint64_t bytes, lang::Dictionary const& words)
+{
+    if (bytes < 1024)
+        return core::decimal(static_cast<int64_t>(bytes)) + u" " + words.translate(u"Unit_B");
+    if (uint64_t const kilobytes = (bytes + 512) / 1024; kilobytes < 1024)
+        return core::decimal(static_cast<int64_t>(kilobytes)) + u" " + words.translate(u"Unit_KB");
+    char16_t const* const units[] = { u"Unit_MB", u"Unit_GB", u"Unit_TB" };
+    double value = double(bytes) / (1024.0 * 1024);
+    size_t unit = 0;
+    while (value >= 1023.95 && unit + 1 < std::size(units)) {
+        value /= 1024;
+        ++unit;
+    }
+    int64_t const tenths = std::llround(value * 10);
+    return core::decimal(tenths / 10) + words.lookup(u"Decimal_sign", u".") + core::decimal(tenths % 10) + u" "
+        + words.translate(units[unit]);
+}
+
+} // namespace screens

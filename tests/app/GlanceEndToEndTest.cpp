@@ -1,0 +1,67 @@
+#include "XvfbSupport.h"
+
+#include <set>
+
+using namespace app_test;
+using testing_support::run;
+
+// A morning of voice notes in a real window (SDL's X11 driver under Xvfb, a WAV file as microphone): five
+// notes of different lengths, recorded by tapping, are five rows that tell them apart, each with its
+// length. The screenshot stays beside the test program (app/glance-five-notes.png).
+TEST(GlanceEndToEndTest, FiveNotesAreFiveRowsThatDifferEachWithItsLength)
+{
+    if (run("command -v Xvfb && command -v xdotool").exit_code != 0)
+        GTEST_SKIP() << "Xvfb and xdotool are needed (packages.txt)";
+    use_test_data();
+    // The morning's notes alone, whatever the program's earlier tests recorded.
+    std::filesystem::remove_all(testing_support::test_home() + "/Documents");
+    XvfbScreen screen;
+    ASSERT_FALSE(screen.display().empty());
+    std::string const runtime = testing_support::fresh_dir("runtime");
+    auto program = start_ravelin(runtime, "",
+        "DISPLAY=" + screen.display() + " RAVELIN_DISPLAY=sdl SDL_VIDEODRIVER=x11 RAVELIN_AUDIO_IN=file:"
+            + testing_support::wav_file(testing_support::tone(60, 16000), 16000));
+    ASSERT_TRUE(wait_until([&] { return shows(program, "FormMain"); })) << program.trace();
+    std::string const window = screen.window("Ravelin");
+    ASSERT_FALSE(window.empty());
+    auto tap = [&](std::string const& id) {
+        std::optional<TraceRect> r;
+        ASSERT_TRUE(wait_until([&] { return (r = find_in_trace(program.trace(), id)).has_value(); })) << id;
+        ASSERT_TRUE(screen.click(window, *r));
+    };
+    // The rows on screen: the strong line and the other of each, "|" between them.
+    auto rows = [&] {
+        std::vector<std::string> found;
+        std::istringstream lines(program.trace());
+        std::string strong;
+        for (std::string line; std::getline(lines, line);) {
+            std::string const text = line.find('\t') == std::string::npos ? "" : line.substr(line.find('\t') + 1);
+            if (line.starts_with("artist "))
+                strong = text;
+            else if (line.starts_with("name "))
+                found.push_back(strong + "|" + text);
+        }
+        return found;
+    };
+
+    for (int seconds = 1; seconds <= 5; ++seconds) {
+        tap("btnRecord");
+        std::string const until = "0:00:0" + std::to_string(seconds);
+        ASSERT_TRUE(wait_until([&] {
+            auto const elapsed = find_in_trace(program.trace(), "frmElapsed");
+            return shows(program, "FormRecording") && elapsed && elapsed->text >= until;
+        })) << program.trace();
+        tap("btnClose");
+        ASSERT_TRUE(wait_until([&] { return shows(program, "FormMain") && rows().size() == size_t(seconds); }))
+            << program.trace();
+    }
+    std::filesystem::create_directories(std::string(RAVELIN_TEST_DATA_DIR) + "/app");
+    run("ffmpeg -loglevel error -y -f x11grab -video_size 640x800 -i " + screen.display() + " -frames:v 1 "
+        + RAVELIN_TEST_DATA_DIR + "/app/glance-five-notes.png");
+    auto const shown = rows();
+    EXPECT_EQ(std::set<std::string>(shown.begin(), shown.end()).size(), 5u) << program.trace();
+    // "Mon 7 Dec, 10:44|Voice note · 0:03": the short date name, then what it is and how long.
+    for (auto const& r : shown)
+        EXPECT_TRUE(r.find(", ") < r.find('|') && r.find(" · 0:0") != std::string::npos) << r;
+    EXPECT_TRUE(stop(program));
+}

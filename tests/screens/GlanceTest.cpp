@@ -1,0 +1,74 @@
+#include "ScreensTestSupport.h"
+
+using namespace screens_test;
+
+namespace {
+
+class GlanceTest : public ScreensTest {
+protected:
+    String row_mark()
+    {
+        auto* row = dynamic_cast<screens::RecordRow*>(main->list().row(0));
+        return row && row->state() ? row->state()->text() : u"(no row)";
+    }
+    String recording_text(StringView id) { return text(main->recording().form(), id); }
+    // Frames until the elapsed time is blank (`blank`) or shown again.
+    bool elapsed_turns(bool blank)
+    {
+        run_until(
+            [&] {
+                harness->advance(50);
+                return recording_text(u"frmElapsed").empty() == blank;
+            },
+            3);
+        return recording_text(u"frmElapsed").empty() == blank;
+    }
+};
+
+TEST_F(GlanceTest, AnEmptyListSaysWhatToDoAndARecordingInProgressIsMarkedPausedOrRunning)
+{
+    use_tone_input(60, false);
+    start();
+    EXPECT_TRUE(element(main->form(), u"emptyHint").visible());
+
+    tap(element(main->form(), u"btnRecord"));
+    ASSERT_TRUE(document->is_recording());
+    EXPECT_FALSE(element(main->form(), u"emptyHint").visible());
+    EXPECT_EQ(row_mark(), u"\u25CF");
+    EXPECT_EQ(recording_text(u"frmPaused"), u"");
+
+    tap(element(main->recording().form(), u"btnPause"));
+    ASSERT_TRUE(document->is_paused());
+    EXPECT_EQ(recording_text(u"frmPaused"), u"Paused");
+    EXPECT_EQ(row_mark(), u"\u275A\u275A");
+    // Paused, the time blinks.
+    EXPECT_TRUE(elapsed_turns(true));
+    EXPECT_TRUE(elapsed_turns(false));
+
+    tap(element(main->recording().form(), u"btnResume"));
+    EXPECT_EQ(recording_text(u"frmPaused"), u"");
+    EXPECT_EQ(row_mark(), u"\u25CF");
+    document->stop();
+    settle();
+    EXPECT_EQ(row_mark(), u"");
+}
+
+TEST_F(GlanceTest, LettersTypedOnAKeyboardFilterByNameAndShowInTheBar)
+{
+    for (auto title : { u"Budget talk", u"Zed", u"Бюджет, отчёт" })
+        add_record(u"Record", title);
+    start();
+    auto state
+        = [&] { return text(main->form(), u"title") + u"|" + core::decimal(int64_t(main->filter().shown().size())); };
+    // Word starts only ("Budget", not inside "talk"), lower-cased; digits are the keypad's; once nothing is
+    // shown, more letters change nothing.
+    type(u"B");
+    EXPECT_EQ(state(), u"b|1");
+    type(u"T7Ё");
+    EXPECT_TRUE(main->filter_open() && state() == u"bt|0") << core::to_utf8(state());
+    tap(element(main->form(), u"btnCloseFilter"));
+    type(u"ОТ"); // the second word of "Бюджет, отчёт"
+    EXPECT_EQ(state(), u"от|1");
+}
+
+} // namespace
