@@ -8,10 +8,11 @@ WAV. Exits non-zero when ours costs more than 1.10 times the peer's CPU time or 
     bench/encode-vs-peers.py [BUILD_DIR]      # default: build
 """
 import os
-import statistics
 import subprocess
 import sys
 import tempfile
+
+from peer_timing import measure, private_env, summary, tools
 
 RUNS = 3
 MAX_CPU_RATIO = 1.10
@@ -21,15 +22,6 @@ TEXT = ("Good morning. This is a note about the meeting on Tuesday at a quarter 
         "We spoke about the budget for next year, the new office, and who takes the calls while Ann is away. "
         "Peter said that the numbers for March look better than we thought, seven, eight, nine percent. "
         "Please call me back when you have a minute; the number is two zero seven, nine four six, zero zero.")
-
-
-def measure(rusage, argv, env):
-    """CPU seconds (user + system) and peak resident megabytes of one run."""
-    done = subprocess.run([rusage] + argv, env=env, capture_output=True, text=True)
-    if done.returncode != 0:
-        sys.exit("%s failed (%d): %s" % (argv[0], done.returncode, done.stderr.strip()))
-    facts = dict(item.split("=") for item in done.stdout.split())
-    return float(facts["cpu"]), int(facts["peak_kb"]) / 1024.0
 
 
 def speech(work, rate):
@@ -45,16 +37,10 @@ def speech(work, rate):
 
 def main():
     build = sys.argv[1] if len(sys.argv) > 1 else "build"
-    cli = os.path.abspath(os.path.join(build, "bin", "ravelin-cli"))
-    rusage = os.path.abspath(os.path.join(build, "bin", "ravelin-rusage"))
-    if not os.access(cli, os.X_OK) or not os.access(rusage, os.X_OK):
-        sys.exit("no %s or %s: build first (make build)" % (cli, rusage))
+    cli, rusage = tools(build)
     missed = False
     with tempfile.TemporaryDirectory(prefix="ravelin-bench-") as work:
-        env = dict(os.environ)
-        env.update({"HOME": work, "XDG_CONFIG_HOME": os.path.join(work, "config"),
-                    "XDG_STATE_HOME": os.path.join(work, "state"), "RAVELIN_REGISTRY": os.path.join(work, "r.db"),
-                    "RAVELIN_CARDS": "", "RAVELIN_AUDIO_OUT": "none"})
+        env = private_env(work)
         wav48, wav44 = speech(work, 48000), speech(work, 44100)
         out = lambda name: os.path.join(work, name)
         pairs = [
@@ -72,8 +58,7 @@ def main():
                     os.remove(ours_argv[3])
                 ours.append(measure(rusage, ours_argv, env))
                 theirs.append(measure(rusage, theirs_argv, env))
-            cpu, peer_cpu = statistics.median(c for c, _ in ours), statistics.median(c for c, _ in theirs)
-            peak, peer_peak = max(m for _, m in ours), max(m for _, m in theirs)
+            (cpu, peak), (peer_cpu, peer_peak) = summary(ours), summary(theirs)
             ratio = cpu / peer_cpu
             print("%-24s %-10s %8.2f %8.2f %10.3f %10.1f %8.1f" % (what, peer, cpu, peer_cpu, ratio, peak, peer_peak))
             missed = missed or ratio > MAX_CPU_RATIO or peak >= MAX_PEAK_MB

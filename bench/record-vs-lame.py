@@ -7,56 +7,33 @@ when the recording costs more than 1.10 times lame's CPU time or peaks at 20 MB 
     bench/record-vs-lame.py [BUILD_DIR]      # default: build
 """
 import os
-import statistics
 import subprocess
 import sys
 import tempfile
+
+from peer_timing import measure, private_env, summary, tools
 
 RUNS = 3
 MAX_CPU_RATIO = 1.10
 MAX_PEAK_MB = 20.0
 
 
-def measure(rusage, argv, env):
-    """CPU seconds (user + system) and peak resident megabytes of one run."""
-    done = subprocess.run([rusage] + argv, env=env, capture_output=True, text=True)
-    if done.returncode != 0:
-        sys.exit("%s failed (%d): %s" % (argv[0], done.returncode, done.stderr.strip()))
-    facts = dict(item.split("=") for item in done.stdout.split())
-    return float(facts["cpu"]), int(facts["peak_kb"]) / 1024.0
-
-
 def main():
     build = sys.argv[1] if len(sys.argv) > 1 else "build"
-    cli = os.path.abspath(os.path.join(build, "bin", "ravelin-cli"))
-    rusage = os.path.abspath(os.path.join(build, "bin", "ravelin-rusage"))
-    if not os.access(cli, os.X_OK) or not os.access(rusage, os.X_OK):
-        sys.exit("no %s or %s: build first (make build)" % (cli, rusage))
+    cli, rusage = tools(build)
     with tempfile.TemporaryDirectory(prefix="ravelin-bench-") as work:
         wav = os.path.join(work, "speech.wav")
         # Pink noise shaped into syllables: a load like speech for the coder, ten minutes long.
         subprocess.run(["sox", "-n", "-r", "44100", "-c", "1", "-b", "16", wav, "synth", "600", "pinknoise",
                         "tremolo", "4", "80", "vol", "0.5"], check=True)
-        env = dict(os.environ)
-        env.update({
-            "HOME": work,
-            "XDG_DOCUMENTS_DIR": os.path.join(work, "Documents"),
-            "XDG_CONFIG_HOME": os.path.join(work, "config"),
-            "XDG_STATE_HOME": os.path.join(work, "state"),
-            "RAVELIN_REGISTRY": os.path.join(work, "registry.db"),
-            "RAVELIN_CARDS": "",
-            "RAVELIN_AUDIO_IN": "file:%s,fast" % wav,
-            "RAVELIN_AUDIO_OUT": "none",
-        })
+        env = private_env(work, XDG_DOCUMENTS_DIR=os.path.join(work, "Documents"),
+                          RAVELIN_AUDIO_IN="file:%s,fast" % wav)
         ours, theirs = [], []
         for i in range(RUNS):
             ours.append(measure(rusage, [cli, "record", "--format", "Mp3Middle", "--boost", "BoostOff"], env))
             theirs.append(measure(rusage, ["lame", "--silent", "--cbr", "-b", "64", "-m", "m", wav,
                                    os.path.join(work, "lame-%d.mp3" % i)], env))
-    cpu_ours = statistics.median(c for c, _ in ours)
-    cpu_lame = statistics.median(c for c, _ in theirs)
-    peak_ours = max(m for _, m in ours)
-    peak_lame = max(m for _, m in theirs)
+    (cpu_ours, peak_ours), (cpu_lame, peak_lame) = summary(ours), summary(theirs)
     ratio = cpu_ours / cpu_lame
     print("10 min of 44.1 kHz mono to MP3 at 64 kbit/s, median of %d runs" % RUNS)
     print("%-22s %10s %12s" % ("", "CPU s", "peak MB"))

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <core/Log.h>
+#include <optional>
 #include <platform/messages.h>
 #include <platform/ticks.h>
 
@@ -172,10 +173,11 @@ void RecorderPCMImpl::run()
 
 void RecorderPCMImpl::start_device()
 {
+    core::LogStream log = core::log();
     for (int i = 0; i < BUFFER_COUNT; ++i) {
         blocks_[i].data = data_[i].get();
         blocks_[i].buffer_length = static_cast<uint32_t>(block_size_);
-        queue_block(blocks_[i]);
+        queue_block(blocks_[i], log);
     }
     uint32_t const result = device_.start(handle_);
     if (result == platform::MMSYSERR_NOERROR) {
@@ -188,15 +190,16 @@ void RecorderPCMImpl::start_device()
     stopped_ = result != platform::MMSYSERR_NOERROR;
 }
 
-uint32_t RecorderPCMImpl::queue_block(platform::WaveBlock& block)
+uint32_t RecorderPCMImpl::queue_block(platform::WaveBlock& block, core::LogStream& log)
 {
     uint32_t result = device_.prepare_header(handle_, block);
     if (result != platform::MMSYSERR_NOERROR)
-        core::log() << "recorder bad prepare!!!!! handle=" << handle_ << " waveInPrepareHeader=" << result << "\n";
+        log << "recorder bad prepare!!!!! handle=" << handle_ << " waveInPrepareHeader=" << result << "\n";
     result = device_.add_buffer(handle_, block);
-    core::log() << "recorder add " << platform::tick_count() << "\n";
+    if (!log.sink().discards())
+        log << "recorder add " << platform::tick_count() << "\n";
     if (result != platform::MMSYSERR_NOERROR)
-        core::log() << "recorder bad add!!!!! handle=" << handle_ << " waveInAddBuffer=" << result << "\n";
+        log << "recorder bad add!!!!! handle=" << handle_ << " waveInAddBuffer=" << result << "\n";
     return result;
 }
 
@@ -208,6 +211,11 @@ void RecorderPCMImpl::collect()
     while (platform::peek_message(
         message, platform::THREAD_MESSAGES, platform::MM_WIM_DATA, platform::MM_WIM_DATA, platform::Peek::REMOVE)) { }
 
+    // One look at whether the log is on for the whole pass, not one per line (a fast input hands down
+    // ten blocks a pass), and none for a pass that finds nothing.
+    std::optional<core::LogStream> pass_log;
+    std::array<platform::WaveBlock*, BUFFER_COUNT> delivered {};
+    int count = 0;
     int const first = next_index_;
     for (int n = 0; n < BUFFER_COUNT && handle_; ++n) {
         int const index = (first + n) % BUFFER_COUNT;
@@ -215,23 +223,29 @@ void RecorderPCMImpl::collect()
         if (!(block.flags.load(std::memory_order_acquire) & platform::WHDR_DONE))
             continue;
         next_index_ = (index + 1) % BUFFER_COUNT;
+        core::LogStream& log = pass_log ? *pass_log : pass_log.emplace(core::log());
         uint32_t const result = device_.unprepare_header(handle_, block);
         if (result != platform::MMSYSERR_NOERROR) {
-            core::log() << "recorder bad unprepare!!!!! handle=" << handle_ << " waveInUnprepareHeader=" << result
-                        << "\n";
-            core::log() << "MMSYSERR_INVALHANDLE=" << platform::MMSYSERR_INVALHANDLE << "\n";
+            log << "recorder bad unprepare!!!!! handle=" << handle_ << " waveInUnprepareHeader=" << result << "\n";
+            log << "MMSYSERR_INVALHANDLE=" << platform::MMSYSERR_INVALHANDLE << "\n";
         }
         uint32_t const recorded = std::min(block.bytes_recorded.load(), block.buffer_length);
         AudioBuffer buffer(core::SharedBuffer(recorded, block.data), format_);
-        core::log() << "recorder->feed_consumer buffer:" << index << " size:" << recorded << "\n";
+        log << "recorder->feed_consumer buffer:" << index << " size:" << recorded << "\n";
         feed_consumer(owner_, buffer);
         block.bytes_recorded.store(0);
         block.user = 0;
         block.flags.store(0);
+        delivered[count++] = &block;
+    }
+    // The blocks go back to the device together, in the order they came, after the pass: the device wakes
+    // once to fill them rather than once for each while the chain still runs. A live device fills one
+    // block in 200 ms and has the others queued meanwhile.
+    for (int i = 0; i < count && state_ != FINISHED; ++i) {
         // A device that went away gives back what it held and takes nothing more: the capture has ended,
         // and whoever asks whether it runs hears so.
-        if (state_ != FINISHED && queue_block(block) == platform::MMSYSERR_NODRIVER) {
-            core::log() << "recorder device gone\n";
+        if (queue_block(*delivered[i], *pass_log) == platform::MMSYSERR_NODRIVER) {
+            *pass_log << "recorder device gone\n";
             state_ = FINISHED;
         }
     }

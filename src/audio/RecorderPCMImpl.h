@@ -6,6 +6,7 @@
 #include <array>
 #include <core/CriticalSection.h>
 #include <core/Event.h>
+#include <core/Log.h>
 #include <core/Thread.h>
 #include <memory>
 
@@ -48,7 +49,7 @@ private:
     void run() override;
     void start_device();
     void collect();
-    uint32_t queue_block(platform::WaveBlock& block);
+    uint32_t queue_block(platform::WaveBlock& block, core::LogStream& log);
 
     RecorderPCM& owner_;
     WaveIn& device_;

@@ -192,11 +192,14 @@ bool FlacWriter::put(uint8_t const* bytes, size_t size)
 {
     if (failed_)
         return false;
-    bool const appending = file_->tell() >= end_;
+    uint32_t const from = at_ ? *at_ : file_->tell();
+    bool const appending = from >= end_;
     if (file_->write(bytes, uint32_t(size)) == size) {
-        end_ = std::max(end_, file_->tell());
+        at_ = from + uint32_t(size);
+        end_ = std::max(end_, *at_);
         return true;
     }
+    at_.reset();
     core::log() << u"FlacWriter::write error=" << platform::last_error() << u"\n";
     // Only whole frames stay: a decoder that meets half a frame would report the file damaged.
     if (appending)
@@ -211,12 +214,18 @@ bool FlacWriter::seek(uint64_t position)
     if (frame_number_ && !end_frame())
         return false;
     frame_number_.reset();
-    return flush() && position <= UINT32_MAX && file_->seek(static_cast<uint32_t>(position));
+    if (!flush() || position > UINT32_MAX)
+        return false;
+    at_.reset();
+    if (!file_->seek(static_cast<uint32_t>(position)))
+        return false;
+    at_ = static_cast<uint32_t>(position);
+    return true;
 }
 
 bool FlacWriter::tell(uint64_t& position)
 {
-    position = file_->tell() + staged_.size();
+    position = (at_ ? *at_ : file_->tell()) + staged_.size();
     return true;
 }
 

@@ -89,6 +89,8 @@ private:
     size_t whole_ = 0; // bytes of whole frames in staged_
     uint64_t whole_samples_ = 0; // their sample frames
     uint32_t end_ = 0; // of what is in the file
+    // Where the file stands after this writer's own writes and seeks: the library asks at every frame.
+    std::optional<uint32_t> at_;
     uint64_t samples_written_ = 0; // in whole frames in the file, the new ones
     uint32_t min_frame_ = 0;
     uint32_t max_frame_ = 0;

@@ -4,8 +4,8 @@
 
 namespace audio {
 
-// Base of the readers whose library decodes the file itself (Vorbis, Musepack): 16-bit PCM in the
-// stream's channels and rate, positions in sample frames from 0 to the stream's length.
+// Base of the readers whose library decodes the file itself (Vorbis, Musepack, Opus, FLAC): 16-bit PCM
+// in the stream's channels and rate, positions in sample frames from 0 to the stream's length.
 //
 // Threads: as Reader.
 class DecodingReader : public Reader {
