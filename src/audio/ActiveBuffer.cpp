@@ -20,7 +20,6 @@ ActiveBuffer::~ActiveBuffer()
 void ActiveBuffer::on_data(AudioBuffer const& buffer)
 {
     AudioBuffer copy(buffer.data, buffer.format); // shares the bytes; a coded block size is not carried
-    bool wake = false;
     {
         core::Lock guard(lock());
         if (!valid_)
@@ -37,15 +36,11 @@ void ActiveBuffer::on_data(AudioBuffer const& buffer)
             return;
         }
         queued_bytes_ += static_cast<int64_t>(copy.length());
-        // A drain thread that is writing, or has blocks still to take, looks at the queue again before it
-        // sleeps: only one that may be asleep, or about to sleep, needs waking.
-        wake = queue_.empty() && !delivering_;
         queue_.push_back(std::move(copy));
     }
     // Woken after the lock is released, the drain thread does not stall on it at once; a resume that
     // comes before its suspend is kept, so none is lost.
-    if (wake)
-        resume();
+    resume();
 }
 
 AudioBuffer ActiveBuffer::get_data(int32_t)
