@@ -10,13 +10,12 @@ namespace {
 // A tone with noise over it, so that a variable-rate encoder varies.
 constexpr char SOURCE[] = "-f lavfi -i sine=d=7.37 -f lavfi -i anoisesrc=d=7.37:a=0.3 -filter_complex amix ";
 
+// by_frames: ffprobe guesses an untagged variable stream's length from its first frame's rate, so its
+// own count of the frames is the truth there. tool: encodes the tone as a WAV file ($1) into the case's
+// file ($2) instead of ffmpeg.
 struct Case {
-    char const* name;
-    char const* coding;
-    // ffprobe guesses an untagged variable stream's length from its first frame's rate: its own count
-    // of the frames is the truth there.
+    char const *name, *coding;
     bool by_frames;
-    // Encodes the tone as a WAV file ($1) into the case's file ($2) instead of ffmpeg.
     char const* tool = nullptr;
 };
 
@@ -37,12 +36,9 @@ TEST_P(DurationProbeTest, MatchesFfprobeWithin30Ms)
     std::string const path = fresh_dir("durations") + "/" + c.name;
     std::string const made = c.tool ? path + ".wav" : path;
     ASSERT_EQ(run(std::string("ffmpeg -v error ") + SOURCE + c.coding + " " + made).exit_code, 0);
-    if (c.tool) {
-        ASSERT_EQ(run(std::string("sh -c '") + c.tool + "' sh " + made + " " + path).exit_code, 0);
-    }
-    double const expected = ffprobe_seconds(path, c.by_frames);
-    int64_t const ms = probe_duration_ms(core::from_utf8(path));
-    EXPECT_NEAR(double(ms) / 1000, expected, 0.030) << c.name;
+    ASSERT_TRUE(!c.tool || run(std::string("sh -c '") + c.tool + "' sh " + made + " " + path).exit_code == 0);
+    EXPECT_NEAR(double(probe_duration_ms(core::from_utf8(path))) / 1000, ffprobe_seconds(path, c.by_frames), 0.030)
+        << c.name;
 }
 
 INSTANTIATE_TEST_SUITE_P(Codings, DurationProbeTest,
@@ -62,7 +58,7 @@ INSTANTIATE_TEST_SUITE_P(Codings, DurationProbeTest,
 TEST(DurationProbe, DamagedOrForeignFilesHaveNoLength)
 {
     std::string const dir = fresh_dir("damaged");
-    std::string const wav = testing_support::wav16(8000, testing_support::tone(1.0, 8000));
+    std::string const wav = wav16(8000, tone(1.0, 8000));
     std::string const cases[] = {
         "", // empty
         std::string(5000, '\x55'), // no frame anywhere
@@ -71,9 +67,8 @@ TEST(DurationProbe, DamagedOrForeignFilesHaveNoLength)
         "RIFF\xff\xff\xff\xffWAVEdata\xff\xff\xff\xff", // no fmt chunk
     };
     for (size_t i = 0; i < std::size(cases); ++i) {
-        std::string const path = dir + "/" + std::to_string(i);
-        write_file(path, cases[i]);
-        EXPECT_EQ(probe_duration_ms(core::from_utf8(path)), UNKNOWN_DURATION) << i;
+        write_file(dir + "/" + std::to_string(i), cases[i]);
+        EXPECT_EQ(probe_duration_ms(core::from_utf8(dir + "/" + std::to_string(i))), UNKNOWN_DURATION) << i;
     }
     // A recording cut short counts what it holds, not what its header promised.
     write_file(dir + "/short.wav", wav.substr(0, 44 + 8000));

@@ -4,43 +4,40 @@
 #include <platform/wave/wave.h>
 
 using namespace document;
-using core::StringView;
+using namespace testing_support;
 
 // The Document's tick runs only while a recording (paused too) or a playback does: an idle program wakes
 // for nothing. Each start arms it again, and what it watches (a playback's end) is still seen after a stop.
 TEST(DocumentTickTest, TheTickRunsOnlyWhileSomethingRuns)
 {
     core::CActiveScheduler scheduler { u"DocumentTickTestClass" };
-    std::filesystem::remove_all(testing_support::test_home() + "/Documents");
-    testing_support::forget_settings();
-    platform::select_wave_input("file:" + testing_support::wav_file(testing_support::tone(20)));
-    platform::select_wave_output("file:" + testing_support::fresh_dir("tick-speaker") + "/out.wav,fast");
-    std::string const longer = testing_support::wav_file(testing_support::tone(20, 8000), 8000);
-    std::string const shorter = testing_support::wav_file(testing_support::tone(0.3, 8000), 8000);
-    Document::Services services;
-    services.play_sound = [](StringView) {};
-    services.keep_awake = [](platform::Wakefulness) {};
-    Document d(std::move(services));
-    ASSERT_TRUE(testing_support::run_messages_for([&] { return !d.is_scanning(); }, 5));
+    std::filesystem::remove_all(test_home() + "/Documents");
+    forget_settings();
+    platform::select_wave_input("file:" + wav_file(tone(20)));
+    platform::select_wave_output("file:" + fresh_dir("tick-speaker") + "/out.wav,fast");
+    core::String const longer = core::from_utf8(wav_file(tone(20, 8000), 8000));
+    core::String const shorter = core::from_utf8(wav_file(tone(0.3, 8000), 8000));
+    Document d({ .play_sound = [](core::StringView) {}, .keep_awake = [](platform::Wakefulness) {} });
+    ASSERT_TRUE(run_messages_for([&] { return !d.is_scanning(); }, 5));
     int32_t const idle = scheduler.active_counter();
 
+    auto const record = [&] { ASSERT_TRUE(d.record(false, {}, {}, phone::CALL_NONE)); };
     struct Step {
         char const* what;
         std::function<void()> act;
         bool runs;
-    };
-    Step const steps[] = {
-        { "recording", [&] { ASSERT_TRUE(d.record(false, {}, {}, phone::CALL_NONE)); }, true },
+    } const steps[] = {
+        { "recording", record, true },
         { "paused", [&] { d.pause(true); }, true },
         { "stopped", [&] { d.stop(); }, false },
-        { "playing", [&] { ASSERT_TRUE(d.play(core::from_utf8(longer), 0)); }, true },
-        { "a recording replacing the playback", [&] { ASSERT_TRUE(d.record(false, {}, {}, phone::CALL_NONE)); }, true },
+        { "playing", [&] { ASSERT_TRUE(d.play(longer, 0)); }, true },
+        { "a recording replacing the playback", record, true },
         { "stopped again", [&] { d.stop(); }, false },
         // Only the tick ends a playback that has played to its end.
         { "a short playback played out",
             [&] {
-                ASSERT_TRUE(d.play(core::from_utf8(shorter), 0));
-                EXPECT_TRUE(testing_support::run_messages_for([&] { return !d.is_playing(); }, 5));
+                ASSERT_TRUE(d.play(shorter, 0));
+                EXPECT_TRUE(run_messages_for([&] { return !d.is_playing(); }, 5));
             },
             false },
     };

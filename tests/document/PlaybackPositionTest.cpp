@@ -1,17 +1,16 @@
 #include <TestSupport.h>
 #include <core/CActiveScheduler.h>
 #include <document/Document.h>
-#include <filesystem>
 #include <gtest/gtest.h>
+#include <numeric>
 #include <platform/wave/wave.h>
 
-using testing_support::fresh_dir;
+using namespace testing_support;
 
 namespace {
 
 constexpr int RATE = 8000;
-constexpr double SECONDS = 3.0;
-constexpr double TOLERANCE = 0.1;
+constexpr double SECONDS = 3.0, TOLERANCE = 0.1;
 
 // A recording played to a speaker that is a WAV file written in real time: what the file holds is what
 // the listener has heard, and the position the playback screen shows must follow it. At 8 kHz one pull
@@ -20,14 +19,10 @@ class PlaybackPositionTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        testing_support::forget_settings(); // full volume: the speaker gets the samples as they are
+        forget_settings(); // full volume: the speaker gets the samples as they are
         std::vector<int16_t> samples(size_t(RATE * SECONDS));
-        for (size_t i = 0; i < samples.size(); ++i)
-            samples[i] = static_cast<int16_t>(i); // every frame its own value
-        source = testing_support::wav16(RATE, samples);
-        path = fresh_dir("recordings") + "/ramp.wav";
-        testing_support::write_file(path, source);
-        speaker = fresh_dir("speaker") + "/out.wav";
+        std::iota(samples.begin(), samples.end(), int16_t(0)); // every frame its own value
+        write_file(path, source = wav16(RATE, samples));
         platform::select_wave_output("file:" + speaker);
     }
     void TearDown() override
@@ -37,31 +32,23 @@ protected:
     }
 
     // Seconds of sound the speaker has been given.
-    double heard() const
-    {
-        std::error_code error;
-        auto const size = std::filesystem::file_size(speaker, error);
-        return error || size < 44 ? 0.0 : static_cast<double>(size - 44) / (RATE * 2);
-    }
+    double heard() const { return std::max<double>(0, double(read_file(speaker).size()) - 44) / (RATE * 2); }
 
     // The position shown is what has been heard, plus `offset` after a seek, within the tolerance.
     void expect_follows(double offset = 0.0)
     {
-        double const before = heard();
-        double const shown = document->play_position();
-        double const after = heard();
+        double const before = heard(), shown = document->play_position(), after = heard();
         EXPECT_TRUE(shown >= before + offset - TOLERANCE && shown <= after + offset + TOLERANCE)
             << "shown " << shown << " s, heard " << before << " to " << after << " s, offset " << offset;
     }
-
     bool wait_heard(double seconds)
     {
-        return testing_support::wait_until([&] { return heard() >= seconds; });
+        return wait_until([&] { return heard() >= seconds; });
     }
 
     core::CActiveScheduler scheduler { u"PlaybackPositionTest" };
     std::unique_ptr<document::Document> document;
-    std::string source, path, speaker;
+    std::string source, path = fresh_dir("recordings") + "/ramp.wav", speaker = fresh_dir("speaker") + "/out.wav";
 };
 
 } // namespace
@@ -88,16 +75,13 @@ TEST_F(PlaybackPositionTest, ThePositionIsWhatTheSpeakerHasPlayedThroughPauseSee
     ASSERT_TRUE(document->seek(0.25));
     double const at_seek = heard();
     EXPECT_NEAR(document->play_position(), 0.75, TOLERANCE);
-    double const offset = 0.75 - at_seek;
     ASSERT_TRUE(wait_heard(at_seek + 0.5));
-    expect_follows(offset);
+    expect_follows(0.75 - at_seek);
 
     double const end = at_seek + SECONDS - 0.75;
     ASSERT_TRUE(wait_heard(end - 1.0 / RATE)) << "heard " << heard() << " of " << end << " s";
     EXPECT_NEAR(document->play_position(), SECONDS, 0.001);
     EXPECT_NEAR(document->play_position(), document->current_duration(), 0.001);
-    std::string const played = testing_support::read_file(speaker).substr(44);
-    std::string const tail = source.substr(44 + size_t(0.75 * RATE) * 2);
-    ASSERT_GE(played.size(), tail.size());
-    EXPECT_TRUE(played.substr(played.size() - tail.size()) == tail) << "the speaker got the rest from 0.75 s on";
+    EXPECT_TRUE(read_file(speaker).ends_with(source.substr(44 + size_t(0.75 * RATE) * 2)))
+        << "the speaker got the rest from 0.75 s on";
 }

@@ -47,26 +47,17 @@ TEST(RowTexts, StrongLineTellsRecordingsApartAndTheOtherSaysWhenAndHowLong)
 TEST(RowTexts, TimeLeftAsDaysAndSizesAsWrittenInBothLanguages)
 {
     lang::Dictionary const en = words("english"), ru = words("russian");
-    struct Left {
-        double seconds;
-        char16_t const *english, *russian;
-    } const lefts[]
-        = { { 307, u"0:05:07", u"0:05:07" }, { 10 * 3600, u"10 h", u"10 ч" }, { 99 * 3600, u"99 h", u"99 ч" },
-              { 99 * 3600 + 1, u"4 days", u"4 дн." }, { 2903 * 3600, u"120 days", u"120 дн." } };
+    // Both languages' texts, "|" between them.
+    auto const both = [&](auto text) { return core::String(text(en)) + u"|" + core::String(text(ru)); };
     EXPECT_EQ(screens::duration_text(12 * 3600, ru.translate(u"Unit_h")), u"12 ч");
-    for (auto const& l : lefts) {
-        EXPECT_EQ(screens::time_left_text(l.seconds, en), l.english) << l.seconds;
-        EXPECT_EQ(screens::time_left_text(l.seconds, ru), l.russian) << l.seconds;
-    }
-    struct Size {
-        uint64_t bytes;
-        char16_t const *english, *russian;
-    } const sizes[] = { { 500, u"500 B", u"500 Б" }, { 2048, u"2 KB", u"2 КБ" }, { 1'992'295, u"1.9 MB", u"1,9 МБ" },
-        { 1'048'575, u"1.0 MB", u"1,0 МБ" }, { 5'000'000'000, u"4.7 GB", u"4,7 ГБ" } };
-    for (auto const& s : sizes) {
-        EXPECT_EQ(screens::size_words(s.bytes, en), s.english) << s.bytes;
-        EXPECT_EQ(screens::size_words(s.bytes, ru), s.russian) << s.bytes;
-    }
+    for (auto const& [seconds, texts] : std::initializer_list<std::pair<double, char16_t const*>> {
+             { 307, u"0:05:07|0:05:07" }, { 10 * 3600, u"10 h|10 ч" }, { 99 * 3600, u"99 h|99 ч" },
+             { 99 * 3600 + 1, u"4 days|4 дн." }, { 2903 * 3600, u"120 days|120 дн." } })
+        EXPECT_EQ(both([&](auto const& d) { return screens::time_left_text(seconds, d); }), texts) << seconds;
+    for (auto const& [bytes, texts] :
+        std::initializer_list<std::pair<uint64_t, char16_t const*>> { { 500, u"500 B|500 Б" }, { 2048, u"2 KB|2 КБ" },
+            { 1'992'295, u"1.9 MB|1,9 МБ" }, { 1'048'575, u"1.0 MB|1,0 МБ" }, { 5'000'000'000, u"4.7 GB|4,7 ГБ" } })
+        EXPECT_EQ(both([&](auto const& d) { return screens::size_words(bytes, d); }), texts) << bytes;
 }
 
 } // namespace
