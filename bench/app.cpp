@@ -7,6 +7,8 @@
 // - processor time of a running program over 20 s on the idle main screen, and over 10 s minimised (started
 //   with "call" and no call talking), on the headless display, and on the SDL window when DISPLAY is set.
 // Runs in a private home; the program's folder is the build's.
+#include "PrivateHome.h"
+
 #include <algorithm>
 #include <app/Application.h>
 #include <app/Program.h>
@@ -40,17 +42,7 @@ std::string home;
 
 void private_home()
 {
-    char pattern[] = "/tmp/ravelin-bench-XXXXXX";
-    home = mkdtemp(pattern);
-    for (auto [name, place] : { std::pair { "HOME", "" }, { "XDG_CONFIG_HOME", "/config" },
-             { "XDG_STATE_HOME", "/state" }, { "XDG_DATA_HOME", "/data" }, { "XDG_DOCUMENTS_DIR", "/Documents" },
-             { "XDG_RUNTIME_DIR", "/run" }, { "RAVELIN_REGISTRY", "/config/ravelin/registry.db" } }) {
-        std::filesystem::create_directories(home + "/" + (place[0] ? place + 1 : ""));
-        setenv(name, (home + place).c_str(), 1);
-    }
-    setenv("RAVELIN_CARDS", "", 1);
-    setenv("RAVELIN_AUDIO_IN", "none", 1);
-    setenv("RAVELIN_AUDIO_OUT", "none", 1);
+    home = bench::use_private_home();
     setenv("RAVELIN_APP_PATH", RAVELIN_BIN_DIR, 1);
 }
 

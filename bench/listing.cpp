@@ -3,6 +3,8 @@
 // an ID3-tagged MP3 of a few frames, so that reading an entry reads what a real one would. Run twice
 // (the first run finds no stored lengths, the second finds them all). A plain program that prints its
 // figures, in a private home.
+#include "PrivateHome.h"
+
 #include <algorithm>
 #include <audio/formats/BufferedStreams.h>
 #include <audio/formats/Id3Tag.h>
@@ -30,21 +32,6 @@ constexpr int FRAMES = 12;
 double ms_since(Clock::time_point start)
 {
     return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-}
-
-void private_home()
-{
-    char pattern[] = "/tmp/ravelin-bench-XXXXXX";
-    std::string const home = mkdtemp(pattern);
-    for (auto [name, place] : { std::pair { "HOME", "" }, { "XDG_CONFIG_HOME", "/config" },
-             { "XDG_STATE_HOME", "/state" }, { "XDG_DATA_HOME", "/data" }, { "XDG_DOCUMENTS_DIR", "/Documents" },
-             { "XDG_RUNTIME_DIR", "/run" }, { "RAVELIN_REGISTRY", "/config/ravelin/registry.db" } }) {
-        std::filesystem::create_directories(home + "/" + (place[0] ? place + 1 : ""));
-        setenv(name, (home + place).c_str(), 1);
-    }
-    setenv("RAVELIN_CARDS", "", 1);
-    setenv("RAVELIN_AUDIO_IN", "none", 1);
-    setenv("RAVELIN_AUDIO_OUT", "none", 1);
 }
 
 void write_records()
@@ -93,7 +80,7 @@ void measure(char const* run)
 
 int main()
 {
-    private_home();
+    bench::use_private_home();
     os::install_log();
     core::CActiveScheduler scheduler(u"BenchListingClass");
     write_records();
