@@ -392,8 +392,14 @@ TEST_F(MainMenuTest, ANewLanguageRedrawsEveryScreenAndIsStored)
     String const english_boost = boost_text(), english_left = translated(u"skin_Left");
     ASSERT_TRUE(holds_text(main->view().form(), english_left));
     path({ u"Settings", u"Language" });
-    EXPECT_EQ(ids(), "Language#english|Language#russian|Settings");
-    EXPECT_TRUE(menu().items()[0].checked && !menu().items()[1].checked);
+    EXPECT_EQ(ids(),
+        "Language#chinese|Language#english|Language#french|Language#german|Language#russian|Language#spanish|"
+        "Language#ukrainian|Settings");
+    // Each language is named in its own words.
+    String labels;
+    for (auto const& item : menu().items())
+        labels += item.label + (item.checked ? u"*|" : u"|");
+    EXPECT_EQ(core::to_utf8(labels), "中文|English*|Français|Deutsch|Русский|Español|Українська|Cancel|");
 
     // The language in use: nothing changes, nothing is stored.
     choose(u"Language#english");
@@ -476,7 +482,7 @@ TEST_P(MenuFit, EveryPageFitsOrScrollsToItsLastRow)
 INSTANTIATE_TEST_SUITE_P(Sizes, MenuFit,
     ::testing::Combine(::testing::Values(std::tuple { skin::Point { 240, 320 }, 96 },
                            std::tuple { skin::Point { 320, 240 }, 96 }, std::tuple { skin::Point { 480, 640 }, 192 }),
-        ::testing::Values("english", "russian")),
+        ::testing::Values("english", "russian", "german", "french", "spanish", "ukrainian", "chinese")),
     [](auto const& info) {
         skin::Point const screen = std::get<0>(std::get<0>(info.param));
         return std::to_string(screen.x) + "x" + std::to_string(screen.y) + "_" + std::get<1>(info.param);
