@@ -30,7 +30,7 @@ struct Screen {
 
 Screen const SCREENS[] = { { 240, 320, 96 }, { 480, 640, 192 }, { 480, 800, 192 }, { 720, 1440, 192 }, { 320, 240, 96 },
     { 640, 480, 192 }, { 1024, 768, 96 } };
-char const* const LANGUAGES[] = { "english", "russian" };
+char const* const LANGUAGES[] = { "english", "russian", "german", "french", "spanish", "ukrainian", "chinese" };
 
 auto const shipped = [](std::string const& name) { return bin_dir() + "/" + name; };
 
@@ -366,24 +366,27 @@ TEST(DefaultSkin, LanguagesHoldEveryKeyAndTheSameKeys)
     std::vector<core::String> missing;
     std::set_difference(keys.begin(), keys.end(), english.begin(), english.end(), std::back_inserter(missing));
     EXPECT_EQ(missing, std::vector<core::String> {});
-    EXPECT_EQ(english, keys_of("russian"));
-    for (char const* language : { "english", "russian" }) {
+    for (char const* language : LANGUAGES) {
+        EXPECT_EQ(english, keys_of(language)) << language;
         lang::Dictionary dictionary;
         ASSERT_TRUE(dictionary.load(core::from_utf8(shipped(language) + ".lng")));
         EXPECT_TRUE(dictionary.translate(u"Confirm_deleting").find(u"%count%") != core::String::npos
-            && file_exists(shipped("help/" + core::to_utf8(dictionary.translate(u"Help_link")))))
+            && file_exists(shipped("help/" + core::to_utf8(dictionary.translate(u"Help_link"))))
+            && dictionary.translate(u"Language_name") != u"Language_name")
             << language;
     }
 }
 
-// The keypad map: every key of the keypad, and on each of 2 to 9 its digit, Latin and Cyrillic letters.
+// The keypad map: every key of the keypad, and on each of 2 to 9 its digit, Latin letters (accented ones
+// on the key of their base letter), Russian and Ukrainian letters.
 TEST(DefaultSkin, KeypadMapCoversEveryKey)
 {
     lang::Dictionary map;
     ASSERT_TRUE(map.load(core::from_utf8(shipped("keyboard.txt"))));
-    std::pair<char16_t const*, char16_t const*> const expected[] = { { u"0", u"0" }, { u"1", u"1" },
-        { u"2", u"abc2абвг" }, { u"3", u"def3деёжз" }, { u"4", u"ghi4ийкл" }, { u"5", u"jkl5мноп" },
-        { u"6", u"mno6рсту" }, { u"7", u"pqrs7фхцч" }, { u"8", u"tuv8шщъы" }, { u"9", u"wxyz9ьэюя" }, { u"#", u"#" } };
+    std::pair<char16_t const*, char16_t const*> const expected[]
+        = { { u"0", u"0" }, { u"1", u"1" }, { u"2", u"abcàáâãäåæç2абвгґ" }, { u"3", u"defèéêë3деєёжз" },
+              { u"4", u"ghiìíîï4иіїйкл" }, { u"5", u"jkl5мноп" }, { u"6", u"mnoñòóôõöøœ6рсту" },
+              { u"7", u"pqrsß7фхцч" }, { u"8", u"tuvùúûü8шщъы" }, { u"9", u"wxyzýÿ9ьэюя" }, { u"#", u"#" } };
     for (auto const& [key, letters] : expected)
         EXPECT_EQ(core::to_utf8(map.translate(key)), core::to_utf8(letters));
 }
