@@ -42,11 +42,6 @@ protected:
     void TearDown() override { testing_support::forget_settings(); }
 };
 
-TEST_F(SettingsTest, AFreshDeviceStartsWithTheDefaults)
-{
-    EXPECT_EQ(text(loaded()), "0 0 Mp3Middle BoostOff 1 0 ''");
-}
-
 TEST_F(SettingsTest, RealsAreStoredTimes1048576Truncated)
 {
     EXPECT_EQ(std::tuple(to_fixed(0.3), to_fixed(1.0), from_fixed(524288)), std::tuple(314572u, 1048576u, 0.5));
