@@ -23,6 +23,9 @@ namespace platform {
 
 namespace {
 
+// How long the bridge waits for an answer of the session bus or the registry.
+constexpr uint64_t CALL_TIMEOUT_USEC = 2'000'000;
+
 uint64_t now_usec()
 {
     timespec now {};
@@ -146,6 +149,8 @@ private:
         sd_bus* session = nullptr;
         if (sd_bus_open_user(&session) < 0)
             return false;
+        // A session bus that does not answer must not hold up the program's end for sd-bus's 25 s.
+        sd_bus_set_method_call_timeout(session, CALL_TIMEOUT_USEC);
         std::string const address = accessibility_bus_address(session);
         sd_bus_flush_close_unref(session);
         if (address.empty())
@@ -154,6 +159,7 @@ private:
         if (sd_bus_new(&bus) < 0)
             return false;
         sd_bus_set_address(bus, address.c_str());
+        sd_bus_set_method_call_timeout(bus, CALL_TIMEOUT_USEC);
         sd_bus_set_bus_client(bus, 1);
         if (sd_bus_start(bus) < 0) {
             std::fprintf(stderr, "ravelin: the accessibility bus at %s cannot be reached\n", address.c_str());
