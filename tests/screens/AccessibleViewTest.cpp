@@ -97,6 +97,22 @@ TEST_F(AccessibleViewTest, ClickSetValueAndFocusDoWhatATapAndTabDo)
     }
     EXPECT_FALSE(carry_out(AccessibleRequest::Kind::SET_VALUE, find(AccessibleRole::PROGRESS_BAR, "Level"), 0.5));
 
+    // The name button opens the name field: a dialog with the text and its caret, the field focused.
+    AccessibleNode const* name = nullptr;
+    for (auto const& node : view->snapshot().nodes)
+        if (node.role == AccessibleRole::PUSH_BUTTON && node.name.starts_with("Note one"))
+            name = find(AccessibleRole::PUSH_BUTTON, node.name);
+    ASSERT_TRUE(carry_out(AccessibleRequest::Kind::ACTIVATE, name));
+    auto const edit = view->snapshot();
+    EXPECT_EQ(edit.form_role, AccessibleRole::DIALOG);
+    auto const field = std::find_if(
+        edit.nodes.begin(), edit.nodes.end(), [](AccessibleNode const& n) { return n.role == AccessibleRole::TEXT; });
+    ASSERT_NE(field, edit.nodes.end());
+    EXPECT_EQ(field->text, "Note one");
+    EXPECT_EQ(field->caret, 8);
+    EXPECT_TRUE(field->focused);
+    ASSERT_TRUE(carry_out(AccessibleRequest::Kind::ACTIVATE, find(AccessibleRole::PUSH_BUTTON, "Cancel")));
+
     ASSERT_TRUE(carry_out(AccessibleRequest::Kind::ACTIVATE, find(AccessibleRole::PUSH_BUTTON, "Back")));
     use_tone_input(30, false);
     ASSERT_TRUE(carry_out(AccessibleRequest::Kind::ACTIVATE, find(AccessibleRole::PUSH_BUTTON, "Record")));
