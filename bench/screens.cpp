@@ -139,6 +139,18 @@ void BM_MainScreenMixedScriptsFrame(benchmark::State& state)
 }
 BENCHMARK(BM_MainScreenMixedScriptsFrame)->Unit(benchmark::kMicrosecond);
 
+// Scrolling to places not seen lately: the names met there are shaped for the first time.
+void BM_MainScreenMixedScriptsScrollFrame(benchmark::State& state)
+{
+    int32_t at = 0;
+    for (auto _ : state) {
+        at = (at + 7) % RECORDS;
+        screen->main->list().scroll_to(at);
+        screen->harness.advance(40);
+    }
+}
+BENCHMARK(BM_MainScreenMixedScriptsScrollFrame)->Unit(benchmark::kMicrosecond);
+
 class Reporter : public benchmark::ConsoleReporter {
 public:
     void ReportRuns(std::vector<Run> const& runs) override
@@ -194,10 +206,13 @@ int main(int argc, char** argv)
         MainScreen main_screen(
             { u"Ann Lee", u"Мария Ёлкина", u"王小明", u"محمد عبد الله", u"Bob Crane", u"Сергей", u"李娜", u"فاطمة" });
         screen = &main_screen;
-        benchmark::RunSpecifiedBenchmarks(&reporter, "^BM_MainScreenMixedScriptsFrame");
+        benchmark::RunSpecifiedBenchmarks(&reporter, "^BM_MainScreenMixedScripts");
         if (t.count("BM_MainScreenMixedScriptsFrame"))
             std::printf("  the whole frame with names in Latin, Cyrillic, Chinese and Arabic: %.3f ms (under 1)\n",
                 t["BM_MainScreenMixedScriptsFrame"] / 1000);
+        if (t.count("BM_MainScreenMixedScriptsScrollFrame"))
+            std::printf("  a frame step that scrolls those names elsewhere: %.3f ms\n",
+                t["BM_MainScreenMixedScriptsScrollFrame"] / 1000);
         screen = nullptr;
     }
     benchmark::Shutdown();

@@ -331,7 +331,7 @@ struct Shaped {
     int32_t missing = 0;
 };
 
-constexpr size_t SHAPED_CACHE = 1024; // lines per generation; two generations are kept
+constexpr size_t SHAPED_CACHE = 2048; // lines per generation; two generations are kept
 
 } // namespace
 
