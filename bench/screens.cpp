@@ -1,7 +1,9 @@
 // The main screen as the window draws it: 1,000 recordings in the list at 480x640@192 on the default
 // skin. One whole frame painted with every element out of date (nothing reused from the last frame), the
 // same with the keypad filter open and the matches highlighted, and a frame step that scrolls the list to
-// another place (rows made, bound and painted). The figure asked of them is printed at the end.
+// another place (rows made, bound and painted). Then the whole frame again with caller names that mix
+// Latin, Cyrillic, Chinese and Arabic (shaped, with fallback faces). The figures asked of them are printed
+// at the end.
 #include <benchmark/benchmark.h>
 #include <core/CActiveScheduler.h>
 #include <cstdio>
@@ -19,6 +21,7 @@
 #include <skin/widgets/ListRow.h>
 #include <skin/widgets/VListElement.h>
 #include <unistd.h>
+#include <vector>
 
 #include <audio/formats/BufferedStreams.h>
 #include <audio/formats/Id3Tag.h>
@@ -63,17 +66,18 @@ struct MainScreen {
     document::Document document;
     std::unique_ptr<screens::FormMain> main;
 
-    MainScreen()
+    explicit MainScreen(std::vector<core::StringView> const& artists)
     {
         harness.properties().dictionary().load(core::from_utf8(RAVELIN_BIN_DIR "/english.lng"));
         main = std::make_unique<screens::FormMain>(harness.properties(), host, document);
         main->show();
         core::String const store = os::expand_path(u"%my_documents%/My Ravelin");
         std::filesystem::create_directories(core::to_utf8(store));
-        char16_t const* const artists[] = { u"Ann Lee", u"Record", u"Bob Crane", u"+44 20 7946 0000" };
         for (int i = 0; i < RECORDS; ++i) {
             core::String const path = store + u"/Note " + core::decimal(i) + u".mp3";
-            write_record(path, artists[i % 4], u"Meeting about the budget, part " + core::decimal(i));
+            core::String const artist = core::String(artists[static_cast<size_t>(i) % artists.size()])
+                + (artists.size() > 4 ? u" " + core::decimal(i) : core::String());
+            write_record(path, artist, u"Meeting about the budget, part " + core::decimal(i));
             document.on_file(path);
         }
         harness.advance(1000);
@@ -127,6 +131,26 @@ void BM_MainScreenScrollFrame(benchmark::State& state)
 }
 BENCHMARK(BM_MainScreenScrollFrame)->Unit(benchmark::kMicrosecond);
 
+// Run on the screen whose names mix scripts; every name differs (its number), as in a real address book.
+void BM_MainScreenMixedScriptsFrame(benchmark::State& state)
+{
+    for (auto _ : state)
+        screen->whole_frame();
+}
+BENCHMARK(BM_MainScreenMixedScriptsFrame)->Unit(benchmark::kMicrosecond);
+
+// Scrolling to places not seen lately: the names met there are shaped for the first time.
+void BM_MainScreenMixedScriptsScrollFrame(benchmark::State& state)
+{
+    int32_t at = 0;
+    for (auto _ : state) {
+        at = (at + 7) % RECORDS;
+        screen->main->list().scroll_to(at);
+        screen->harness.advance(40);
+    }
+}
+BENCHMARK(BM_MainScreenMixedScriptsScrollFrame)->Unit(benchmark::kMicrosecond);
+
 class Reporter : public benchmark::ConsoleReporter {
 public:
     void ReportRuns(std::vector<Run> const& runs) override
@@ -158,12 +182,12 @@ int main(int argc, char** argv)
     platform::select_wave_output("none");
     os::install_log();
     benchmark::Initialize(&argc, argv);
+    Reporter reporter;
+    auto& t = reporter.micros;
     {
-        MainScreen main_screen;
+        MainScreen main_screen({ u"Ann Lee", u"Record", u"Bob Crane", u"+44 20 7946 0000" });
         screen = &main_screen;
-        Reporter reporter;
-        benchmark::RunSpecifiedBenchmarks(&reporter);
-        auto& t = reporter.micros;
+        benchmark::RunSpecifiedBenchmarks(&reporter, "^BM_MainScreen(WholeFrame|ScrollFrame)");
         if (t.count("BM_MainScreenWholeFrame/0"))
             std::printf("painting one whole frame of the main screen with %d records at 480x640@192: %.3f ms "
                         "(under 2)\n",
@@ -174,6 +198,21 @@ int main(int argc, char** argv)
         if (t.count("BM_MainScreenScrollFrame"))
             std::printf("  a frame step that scrolls the list elsewhere (rows made and bound): %.3f ms\n",
                 t["BM_MainScreenScrollFrame"] / 1000);
+        screen = nullptr;
+    }
+    std::filesystem::remove_all(home / "Documents");
+    std::filesystem::create_directories(home / "Documents");
+    {
+        MainScreen main_screen(
+            { u"Ann Lee", u"Мария Ёлкина", u"王小明", u"محمد عبد الله", u"Bob Crane", u"Сергей", u"李娜", u"فاطمة" });
+        screen = &main_screen;
+        benchmark::RunSpecifiedBenchmarks(&reporter, "^BM_MainScreenMixedScripts");
+        if (t.count("BM_MainScreenMixedScriptsFrame"))
+            std::printf("  the whole frame with names in Latin, Cyrillic, Chinese and Arabic: %.3f ms (under 1)\n",
+                t["BM_MainScreenMixedScriptsFrame"] / 1000);
+        if (t.count("BM_MainScreenMixedScriptsScrollFrame"))
+            std::printf("  a frame step that scrolls those names elsewhere: %.3f ms\n",
+                t["BM_MainScreenMixedScriptsScrollFrame"] / 1000);
         screen = nullptr;
     }
     benchmark::Shutdown();

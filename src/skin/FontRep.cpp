@@ -13,6 +13,9 @@ namespace skin {
 namespace {
 
 constexpr size_t FACE_NAME_LIMIT = 31;
+// How many texts with missing characters are remembered as logged (a list redrawn does not repeat them).
+constexpr size_t LOGGED_TEXTS = 256;
+uint64_t missing_drawn = 0;
 
 int32_t height_for(FontDesc const& desc)
 {
@@ -44,8 +47,8 @@ FontRep::FontRep(FontDesc const& desc, int32_t dpi_y)
         height_ = metrics.height;
         descent_ = metrics.descent;
     }
-    unknown_.reserve(100);
     running_.reserve(100);
+    stops_.reserve(100);
     sums_.reserve(100);
 }
 
@@ -56,49 +59,40 @@ uint64_t FontRep::platform_requests() const
     return platform::extent_requests(face_.get());
 }
 
-int16_t& FontRep::cached_width(char16_t c) const
-{
-    auto& page = widths_[c >> 8];
-    if (!page) {
-        page = std::make_unique<std::array<int16_t, 256>>();
-        page->fill(UNKNOWN);
-    }
-    return (*page)[c & 0xFF];
-}
-
-// Asks the platform once for every character of the text not yet known.
-void FontRep::learn_widths(core::StringView text) const
-{
-    unknown_.clear();
-    bool tab = false;
-    for (char16_t c : text) {
-        if (c == u'\t') {
-            tab = true;
-            c = u' ';
-        }
-        int16_t& width = cached_width(c);
-        if (width == UNKNOWN) {
-            width = ASKED;
-            unknown_ += c;
-        }
-    }
-    if (!unknown_.empty()) {
-        running_.resize(unknown_.size());
-        platform::text_extents(face_.get(), unknown_, running_.data());
-        int32_t previous = 0;
-        for (size_t i = 0; i < unknown_.size(); ++i) {
-            cached_width(unknown_[i]) = static_cast<int16_t>(std::clamp(running_[i] - previous, 0, 32767));
-            previous = running_[i];
-        }
-    }
-    if (tab)
-        cached_width(u'\t') = static_cast<int16_t>(std::min(4 * cached_width(u' '), 32767));
-}
-
 int32_t FontRep::fit_count(std::span<int32_t const> edges, int32_t max_width)
 {
     auto const past = std::upper_bound(edges.begin(), edges.end(), max_width);
     return static_cast<int32_t>(past - edges.begin());
+}
+
+// The text as the platform shapes it: each tab as four blanks, the results mapped back to the tab.
+void FontRep::shape(core::StringView text, std::vector<int32_t>& edges, std::vector<uint8_t>* stops) const
+{
+    size_t const tabs = static_cast<size_t>(std::count(text.begin(), text.end(), u'\t'));
+    core::StringView shaped = text;
+    if (tabs > 0) {
+        prepared_.clear();
+        for (char16_t c : text) {
+            if (c == u'\t')
+                prepared_.append(4, u' ');
+            else
+                prepared_.push_back(c);
+        }
+        shaped = prepared_;
+    }
+    running_.resize(shaped.size());
+    stops_.resize(shaped.size());
+    platform::text_extents(face_.get(), shaped, running_.data(), stops_.data());
+    edges.clear();
+    if (stops)
+        stops->clear();
+    for (size_t i = 0, j = 0; i < text.size(); ++i) {
+        size_t const last = j + (text[i] == u'\t' ? 3 : 0);
+        edges.push_back(running_[last]);
+        if (stops)
+            stops->push_back(stops_[j]);
+        j = last + 1;
+    }
 }
 
 FontRep::Extent FontRep::measure(core::StringView text, int32_t max_width, std::vector<int32_t>* edges) const
@@ -108,20 +102,28 @@ FontRep::Extent FontRep::measure(core::StringView text, int32_t max_width, std::
     sums.clear();
     if (text.empty())
         return extent;
-    int32_t sum = 0;
-    for (size_t i = 0; i < text.size(); ++i) {
-        int16_t width = cached_width(text[i]);
-        if (width < 0) {
-            learn_widths(text.substr(i));
-            width = cached_width(text[i]);
-        }
-        sum += width;
-        sums.push_back(sum);
-    }
-    extent.width = sum;
+    shape(text, sums, nullptr);
+    extent.width = sums.empty() ? 0 : sums.back();
     extent.height = height_;
     extent.fit = max_width > 0 ? fit_count(sums, max_width) : static_cast<int32_t>(text.size());
     return extent;
+}
+
+std::vector<uint8_t> FontRep::grapheme_starts(core::StringView text) const
+{
+    std::vector<uint8_t> stops;
+    shape(text, sums_, &stops);
+    return stops;
+}
+
+int32_t FontRep::missing_glyphs(core::StringView text) const
+{
+    return platform::missing_glyphs(face_.get(), text);
+}
+
+uint64_t FontRep::missing_glyphs_drawn()
+{
+    return missing_drawn;
 }
 
 Point FontRep::text_extent(core::StringView text) const
@@ -228,6 +230,14 @@ void FontRep::draw_text(
     }
     platform::draw_text(
         face_.get(), canvas, drawn, box, style.color.red, style.color.green, style.color.blue, format_of(style));
+    if (int32_t const missing = platform::missing_glyphs(face_.get(), drawn); missing > 0) {
+        if (logged_.size() >= LOGGED_TEXTS)
+            logged_.clear();
+        if (logged_.emplace(drawn).second) {
+            missing_drawn += static_cast<uint64_t>(missing);
+            core::log() << u"FontRep::draw_text missing glyphs=" << missing << u" {" << core::String(drawn) << u"}\n";
+        }
+    }
     for (int32_t y = y0; y < y1; ++y) {
         uint16_t* row = target->row(y);
         mark_changed_blitter().copy_span(row + x0, row + x1, buffer.row(y - origin.y) + (x0 - origin.x), y);

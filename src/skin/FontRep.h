@@ -6,10 +6,10 @@
 
 #include <core/Strings.h>
 
-#include <array>
 #include <cstdint>
 #include <memory>
 #include <span>
+#include <unordered_set>
 #include <vector>
 
 namespace platform {
@@ -20,10 +20,11 @@ namespace skin {
 
 class RenderSurface;
 
-// A font of the skin: the platform font made from a FontDesc, its metrics, and a cache of character
-// widths so that each character is measured by the platform once. Shared through FontHandle; it lives
-// as long as any element holds it, after the skin that made it is gone.
-// Threads: main thread only (the width cache and the scratch bitmap are unsynchronised).
+// A font of the skin: the platform font made from a FontDesc and its metrics. Text is measured as the
+// platform shapes it (whole lines, so that joined scripts, marks and kerning measure as they are drawn);
+// the platform keeps the lines it shaped lately, so measuring a text again asks it nothing new. Shared through
+// FontHandle; it lives as long as any element holds it, after the skin that made it is gone. Threads: main thread only
+// (the measuring buffers and the scratch bitmap are unsynchronised).
 class FontRep {
 public:
     // `dpi_y` is only logged: heights are computed at 96 dpi and scaled by the description's scale.
@@ -50,8 +51,14 @@ public:
     // The text on one line: its width, the font height (0 x 0 for an empty text), and with max_width > 0
     // the index of the first character whose right edge passes max_width (the length when none does).
     // `edges`, when given, receives the running right edge of every character. A tab measures as four
-    // blanks.
+    // blanks. The code units of one grapheme share its right edge, so the fit never ends inside one.
     Extent measure(core::StringView text, int32_t max_width = 0, std::vector<int32_t>* edges = nullptr) const;
+    // 1 where a grapheme starts (where a caret may stand before the code unit), else 0; one per code unit.
+    std::vector<uint8_t> grapheme_starts(core::StringView text) const;
+    // Characters of the text that no installed font has.
+    int32_t missing_glyphs(core::StringView text) const;
+    // Characters without a font in the texts drawn since the process started, each text counted once.
+    static uint64_t missing_glyphs_drawn();
     // The characters that fit: the index of the first running right edge past max_width (edges only grow).
     static int32_t fit_count(std::span<int32_t const> edges, int32_t max_width);
     // Width and height without word wrapping: line feeds start new lines; width 0 for an empty text.
@@ -59,7 +66,8 @@ public:
 
     // Renders the text into [origin, origin + box_size) through the process-wide scratch bitmap and copies
     // the changed pixels back with the opaque bit set. Lines are aligned by the style; wrapping breaks at
-    // words, otherwise the text is one line; a line too wide ends in "...".
+    // words, otherwise the text is one line; a line too wide ends in "…". A text with characters that no
+    // installed font has is logged once.
     void draw_text(
         RenderSurface& surface, core::StringView text, Point origin, Point box_size, TextStyle const& style) const;
 
@@ -67,10 +75,7 @@ public:
     uint64_t platform_requests() const;
 
 private:
-    static constexpr int16_t UNKNOWN = -1;
-    static constexpr int16_t ASKED = -2;
-    int16_t& cached_width(char16_t c) const;
-    void learn_widths(core::StringView text) const;
+    void shape(core::StringView text, std::vector<int32_t>& edges, std::vector<uint8_t>* stops) const;
 
     FontDesc desc_;
     int32_t requested_height_ = 0;
@@ -78,11 +83,12 @@ private:
     std::shared_ptr<platform::Font> face_;
     int32_t height_ = 20;
     int32_t descent_ = 0;
-    // Widths by code unit, in pages of 256 made on first use.
-    mutable std::array<std::unique_ptr<std::array<int16_t, 256>>, 256> widths_;
-    mutable core::String unknown_;
+    mutable core::String prepared_;
     mutable std::vector<int32_t> running_;
+    mutable std::vector<uint8_t> stops_;
     mutable std::vector<int32_t> sums_;
+    // Texts whose missing characters were logged lately.
+    mutable std::unordered_set<core::String> logged_;
 };
 
 using FontHandle = std::shared_ptr<FontRep const>;

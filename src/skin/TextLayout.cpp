@@ -51,7 +51,12 @@ void TextLayout::break_line(core::StringView line, int32_t width, char16_t const
     auto const start_of = [base](core::StringView piece) { return static_cast<size_t>(piece.data() - base); };
     for (bool first = true; first || !line.empty(); first = false) {
         auto const extent = font_.measure(line, std::max(width, 1));
-        if (extent.width <= width || line.size() <= 1) {
+        // The first grapheme goes on a line even when it alone is too wide.
+        std::vector<uint8_t> const starts = font_.grapheme_starts(line);
+        size_t first_end = 1;
+        while (first_end < line.size() && !starts[first_end])
+            ++first_end;
+        if (extent.width <= width || first_end >= line.size()) {
             lines_.push_back({ core::String(line), extent.width, start_of(line) });
             return;
         }
@@ -63,7 +68,7 @@ void TextLayout::break_line(core::StringView line, int32_t width, char16_t const
             end = blank;
             next = blank + 1;
         } else {
-            end = next = std::max<size_t>(fit, 1);
+            end = next = std::max(fit, first_end);
         }
         core::StringView const piece = line.substr(0, end);
         lines_.push_back({ core::String(piece), font_.measure(piece).width, start_of(piece) });

@@ -10,6 +10,7 @@
 #include <fstream>
 #include <iostream>
 #include <iterator>
+#include <skin/FontRep.h>
 #include <string>
 #include <vector>
 
@@ -99,8 +100,12 @@ int render(std::vector<std::string> const& args)
     if (!sized || request.output.empty())
         return usage();
     std::string error;
+    uint64_t const missing = skin::FontRep::missing_glyphs_drawn();
     if (!skinc::render_entry(request, std::cout, error))
         return failure(request.skin, error);
+    // Sample content is where names in any script show: say how many characters no installed font has.
+    if (!request.sample.empty())
+        std::cout << "missing glyphs: " << skin::FontRep::missing_glyphs_drawn() - missing << "\n";
     return 0;
 }
 

@@ -71,7 +71,7 @@ void EditElement::restart_blink()
 
 void EditElement::set_caret(size_t caret)
 {
-    caret_ = std::min(caret, text().size());
+    caret_ = grapheme_before(std::min(caret, text().size()) + 1);
     follow_caret();
     mark_redraw();
 }
@@ -79,7 +79,7 @@ void EditElement::set_caret(size_t caret)
 void EditElement::set_text(core::StringView text)
 {
     TextElement::set_text(text);
-    caret_ = std::min(caret_, this->text().size());
+    caret_ = grapheme_before(std::min(caret_, this->text().size()) + 1);
     follow_caret();
 }
 
@@ -105,8 +105,7 @@ void EditElement::follow_caret()
         return;
     }
     auto const& line = lines().front();
-    size_t const offset = std::min(prepared_index(caret_), line.text.size());
-    int32_t const caret_x = font()->measure(core::StringView(line.text).substr(0, offset)).width;
+    int32_t const caret_x = edge_before(line.text, prepared_index(caret_));
     int32_t const room = std::max(size().x - caret_width(), 0);
     if (caret_x - scroll_x_ > room)
         scroll_x_ = caret_x - room;
@@ -164,9 +163,10 @@ bool EditElement::on_key(KeyEvent const& event)
     switch (event.code) {
     case KEY_BACKSPACE:
         if (caret_ > 0 && !text().empty()) {
+            size_t const start = grapheme_before(caret_);
             core::String edited = text();
-            edited.erase(caret_ - 1, 1);
-            --caret_;
+            edited.erase(start, caret_ - start);
+            caret_ = start;
             set_text(edited);
         }
         break;
@@ -174,10 +174,10 @@ bool EditElement::on_key(KeyEvent const& event)
         on_char(u'\n');
         break;
     case KEY_LEFT:
-        caret_ = caret_ > 0 ? caret_ - 1 : 0;
+        caret_ = grapheme_before(caret_);
         break;
     case KEY_RIGHT:
-        caret_ = std::min(caret_ + 1, text().size());
+        caret_ = grapheme_after(caret_);
         break;
     case KEY_UP:
     case KEY_DOWN: {
@@ -218,6 +218,43 @@ void EditElement::insert(char16_t character)
     set_text(edited);
 }
 
+size_t EditElement::grapheme_before(size_t index) const
+{
+    if (index == 0)
+        return 0;
+    if (!font())
+        return index - 1;
+    std::vector<uint8_t> const starts = font()->grapheme_starts(text());
+    size_t i = std::min(index - 1, starts.size());
+    while (i > 0 && i < starts.size() && !starts[i])
+        --i;
+    return i;
+}
+
+size_t EditElement::grapheme_after(size_t index) const
+{
+    size_t const size = text().size();
+    if (index >= size)
+        return size;
+    if (!font())
+        return index + 1;
+    std::vector<uint8_t> const starts = font()->grapheme_starts(text());
+    size_t i = index + 1;
+    while (i < size && !starts[i])
+        ++i;
+    return i;
+}
+
+int32_t EditElement::edge_before(core::StringView line, size_t offset) const
+{
+    offset = std::min(offset, line.size());
+    if (offset == 0)
+        return 0;
+    std::vector<int32_t> edges;
+    font()->measure(line, 0, &edges);
+    return edges[offset - 1];
+}
+
 size_t EditElement::prepared_index(size_t index) const
 {
     auto const& t = text();
@@ -251,8 +288,8 @@ Point EditElement::caret_point() const
     size_t const p = prepared_index(caret_);
     size_t const k = line_of(p);
     auto const& line = lines()[k];
-    size_t const offset = std::min(p > line.start ? p - line.start : 0, line.text.size());
-    int32_t const x = line_start(line.width) + font()->measure(core::StringView(line.text).substr(0, offset)).width;
+    size_t const offset = p > line.start ? p - line.start : 0;
+    int32_t const x = line_start(line.width) + edge_before(line.text, offset);
     return { x, block_top() + static_cast<int32_t>(k) * font()->height() };
 }
 
@@ -262,10 +299,13 @@ size_t EditElement::index_in_line(size_t k, int32_t x) const
     int32_t const relative = x - line_start(line.width);
     std::vector<int32_t> edges;
     font()->measure(line.text, 0, &edges);
-    // The boundary nearest to x: before the first character, or after character j - 1.
+    std::vector<uint8_t> const starts = font()->grapheme_starts(line.text);
+    // The grapheme boundary nearest to x: before the first character, or after character j - 1.
     size_t best = 0;
     int64_t best_distance = std::abs(int64_t(relative));
     for (size_t j = 0; j < edges.size(); ++j) {
+        if (j + 1 < starts.size() && !starts[j + 1])
+            continue;
         int64_t const distance = std::abs(int64_t(relative) - edges[j]);
         if (distance < best_distance) {
             best = j + 1;

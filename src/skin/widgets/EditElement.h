@@ -27,7 +27,8 @@ public:
     // Becomes the host's active edit (nothing without a host).
     void activate();
     bool active() const;
-    // The caret: an index into the text, 0 to its length.
+    // The caret: an index into the text, 0 to its length, never inside a grapheme (it moves, deletes and
+    // lands by whole graphemes).
     size_t caret() const { return caret_; }
     void set_caret(size_t caret);
     // Whether the caret is drawn now: the active edit in the first half of each blink second.
@@ -43,6 +44,11 @@ public:
 private:
     void insert(char16_t character);
     void restart_blink();
+    // The grapheme starts around an index (0 and the text's length included).
+    size_t grapheme_before(size_t index) const;
+    size_t grapheme_after(size_t index) const;
+    // The x of a caret before `offset` in a laid-out line, from the line's own shaping.
+    int32_t edge_before(core::StringView line, size_t offset) const;
     size_t line_of(size_t prepared) const;
     size_t index_in_line(size_t line, int32_t x) const;
     size_t prepared_index(size_t index) const;
