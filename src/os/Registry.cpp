@@ -116,6 +116,11 @@ bool reg_flush()
     return store().flush();
 }
 
+uint64_t reg_change_count()
+{
+    return store().change_count();
+}
+
 RegStoreState reg_store_state()
 {
     auto& s = store();

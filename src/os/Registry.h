@@ -26,6 +26,8 @@ bool reg_get_bool(core::StringView key, core::StringView name, bool* flag = null
 std::vector<core::String> reg_enum_subkeys(core::StringView key);
 // Makes the current-user and the local-machine roots durable (or queued to be; see reg_store_state).
 bool reg_flush();
+// Grows with every change of the store, by this process or (where the store shares its count) another.
+uint64_t reg_change_count();
 
 // How writes fare: the store takes them (GOOD), queues them while another process holds it (BUSY), or
 // cannot take them (READ_ONLY, UNAVAILABLE: the file cannot be opened at all).

@@ -27,9 +27,7 @@ ssize_t read_meminfo(char* text, size_t size)
     return fd >= 0 ? ::pread(fd, text, size, 0) : -1;
 }
 
-} // namespace
-
-MemoryStatus global_memory_status()
+MemoryStatus read_memory_status()
 {
     MemoryStatus status;
     char text[8192];
@@ -50,6 +48,31 @@ MemoryStatus global_memory_status()
     if (status.total_phys > 0 && status.avail_phys <= status.total_phys)
         status.memory_load = static_cast<uint32_t>(100 - status.avail_phys * 100 / status.total_phys);
     return status;
+}
+
+} // namespace
+
+MemoryStatusCache::MemoryStatusCache(Source source, std::chrono::steady_clock::duration max_age)
+    : source_(std::move(source))
+    , max_age_(max_age)
+{
+}
+
+MemoryStatus MemoryStatusCache::get()
+{
+    auto const now = std::chrono::steady_clock::now();
+    std::lock_guard lock(mutex_);
+    if (!read_at_ || now - *read_at_ >= max_age_) {
+        last_ = source_();
+        read_at_ = now;
+    }
+    return last_;
+}
+
+MemoryStatus global_memory_status()
+{
+    static MemoryStatusCache cache(read_memory_status, MEMORY_STATUS_MAX_AGE);
+    return cache.get();
 }
 
 } // namespace platform

@@ -182,7 +182,8 @@ private:
 
     void publish_ending_locked();
 
-    // Reads a recorded input into the queued blocks, in real time or as fast as blocks are queued.
+    // Reads a recorded input into the queued blocks, in real time or as fast as blocks are queued. The file
+    // is read outside the lock, so that queueing, stopping and the ending's question never wait for a disk.
     void pump()
     {
         std::unique_lock lock(mutex_);
@@ -190,39 +191,60 @@ private:
             if (!started_ || exhausted_ || (recorded_->fast() && queue_.empty()))
                 changed_.wait(lock);
             else if (recorded_->fast())
-                fill_front_locked();
-            else if (!give_due_locked())
+                fill_front_locked(lock);
+            else if (!give_due_locked(lock))
                 changed_.wait_until(lock, Clock::now() + REAL_TIME_SLICE);
         }
     }
 
-    // As fast as blocks are queued: the front block filled in whole frames, or the input's end.
-    void fill_front_locked()
+    // As fast as blocks are queued: the front block filled in whole frames, or the input's end. What was
+    // read while the lock was open waits in `pending_` for the block that is at the front once it is
+    // taken again (a reset may have changed it), so no frame of the file is lost.
+    void fill_front_locked(std::unique_lock<std::mutex>& lock)
     {
         uint32_t const align = std::max<uint32_t>(format_.block_align, 1);
+        auto const room_of = [align](WaveBlock const& block) {
+            return size_t(block.buffer_length - block.bytes_recorded.load(std::memory_order_relaxed)) / align * align;
+        };
+        if (pending_at_ == pending_.size()) {
+            size_t const room = room_of(*queue_.front());
+            pending_.resize(room);
+            pending_at_ = 0;
+            lock.unlock();
+            size_t const got = room > 0 ? recorded_->read(pending_.data(), room) : 0;
+            lock.lock();
+            pending_.resize(got);
+            input_ended_ = got < room;
+            if (closing_ || !started_ || queue_.empty())
+                return;
+        }
         WaveBlock* block = queue_.front();
         uint32_t const have = block->bytes_recorded.load(std::memory_order_relaxed);
-        size_t const room = (block->buffer_length - have) / align * align;
-        size_t const got = room > 0 ? recorded_->read(block->data + have, room) : 0;
-        block->bytes_recorded.store(have + static_cast<uint32_t>(got), std::memory_order_relaxed);
-        if (got < room)
+        size_t const n = std::min(pending_.size() - pending_at_, room_of(*block));
+        std::memcpy(block->data + have, pending_.data() + pending_at_, n);
+        pending_at_ += n;
+        block->bytes_recorded.store(have + static_cast<uint32_t>(n), std::memory_order_relaxed);
+        if (pending_at_ == pending_.size() && input_ended_)
             end_of_input_locked();
-        else
+        else if (room_of(*block) == 0)
             complete_front_locked();
     }
 
     // In real time: the frames due since the start, delivered as a live device would; false when none is
-    // due yet.
-    bool give_due_locked()
+    // due yet. Frames read while a stop came are lost, as they would be on a live device.
+    bool give_due_locked(std::unique_lock<std::mutex>& lock)
     {
         uint64_t const due = frames_due(clock_start_, Clock::now());
         if (due <= frames_given_)
             return false;
         size_t const want = static_cast<size_t>(due - frames_given_) * std::max<uint32_t>(format_.block_align, 1);
-        scratch_.resize(want);
-        size_t const got = recorded_->read(scratch_.data(), want);
         frames_given_ = due;
-        deliver_locked(scratch_.data(), got);
+        scratch_.resize(want);
+        lock.unlock();
+        size_t const got = recorded_->read(scratch_.data(), want);
+        lock.lock();
+        if (started_ && !closing_)
+            deliver_locked(scratch_.data(), got);
         if (got < want)
             end_of_input_locked();
         return true;
@@ -238,7 +260,10 @@ private:
     bool exhausted_ = false;
     Clock::time_point clock_start_;
     uint64_t frames_given_ = 0;
-    std::vector<uint8_t> scratch_;
+    std::vector<uint8_t> scratch_; // the pump's own
+    std::vector<uint8_t> pending_; // read in fast mode, from pending_at_ on not yet in a block
+    size_t pending_at_ = 0;
+    bool input_ended_ = false; // the read that filled pending_ reached the end of the input
 
     std::unique_ptr<wave_backend::LiveInput> live_;
     std::unique_ptr<wave_backend::RecordedInput> recorded_;
