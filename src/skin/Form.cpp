@@ -76,12 +76,10 @@ bool Form::on_key(KeyEvent const& event)
     }
     // Space presses the focused element when no element bound to Space took it (play and pause do).
     Element* focus = focused();
-    if (event.code != KEY_SPACE || !focus || event.modifiers != 0)
+    if (event.code != KEY_SPACE || !focus || !focus_shown_ || event.modifiers != 0)
         return false;
-    if (event.down && event.first) {
-        show_focus();
+    if (event.down && event.first)
         activate(focus);
-    }
     return true;
 }
 
