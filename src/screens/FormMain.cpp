@@ -280,27 +280,27 @@ bool FormMain::on_key_command(KeyCommand command)
     }
 }
 
-core::String FormMain::keys_text() const
-{
-    static constexpr char16_t const* LINES[] = { u"Keys_move", u"Keys_press", u"Keys_back", u"Keys_record",
-        u"Keys_pause", u"Keys_rename", u"Keys_filter", u"Keys_delete", u"Keys_menu", u"Keys_soft", u"Keys_list" };
-    core::String text;
-    for (char16_t const* key : LINES) {
-        if (!text.empty())
-            text += u'\n';
-        text += properties_.translate(key);
-    }
-    return text;
-}
-
 void FormMain::show_keys()
 {
-    error_->show(keys_text());
+    // A menu page: it scrolls when the keys outgrow a small screen, and Escape or any row puts it away.
+    menu_->open(u"Keys", u"", PageOpening::SHOW_MENU);
+}
+
+void FormMain::fill_keys(MenuItems& items) const
+{
+    static constexpr char16_t const* LINES[]
+        = { u"Keys_next", u"Keys_previous", u"Keys_press", u"Keys_arrows", u"Keys_back", u"Keys_record", u"Keys_pause",
+              u"Keys_rename", u"Keys_filter", u"Keys_delete", u"Keys_menu", u"Keys_soft", u"Keys_list" };
+    for (char16_t const* key : LINES)
+        items.emplace_back(u"Cancel", properties_.translate(key));
 }
 
 void FormMain::on_menu(Menu& menu, core::StringView id, core::StringView, MenuItems& items)
 {
-    main_menu_->on_menu(menu, id, items);
+    if (id == u"Keys")
+        fill_keys(items);
+    else
+        main_menu_->on_menu(menu, id, items);
 }
 
 void FormMain::show_error(core::StringView key)

@@ -84,9 +84,9 @@ public:
     // A shortcut on the list: Ctrl+R records, Ctrl+F filters, the menu key opens the menu, Delete asks
     // to delete the selected record, Ctrl+? lists the keys. True when taken.
     bool on_key_command(KeyCommand command);
-    // The window that lists the keys, in the current language.
+    // The page that lists the keys, in the current language, one row each.
     void show_keys();
-    core::String keys_text() const;
+    void fill_keys(MenuItems& items) const;
 
     // Shows the record of the row's position.
     void bind_record_row(RecordRow& row) override;

@@ -213,4 +213,30 @@ INSTANTIATE_TEST_SUITE_P(Sizes, FocusRingTest,
         RingSize { { 640, 480 }, 192, 4, "640x480" }),
     [](auto const& info) { return std::string(info.param.name); });
 
+class KeysWindowTest : public KeyboardFocusTest, public ::testing::WithParamInterface<char const*> { };
+
+// Ctrl+? lists the keys in the current language, one row each, on a page that scrolls on the smallest
+// screen; Escape puts it away.
+TEST_P(KeysWindowTest, CtrlQuestionMarkListsEveryKeyInTheLanguage)
+{
+    language = GetParam();
+    start({ 240, 320 }, 96);
+    press(skin::KEY_SLASH, CTRL | SHIFT);
+    ASSERT_EQ(top(), &main->menu().form());
+    auto const& items = main->menu().items();
+    ASSERT_EQ(items.size(), 13u);
+    String all;
+    for (auto const& item : items)
+        all += item.label + u"|";
+    EXPECT_EQ(all.find(u"Keys_"), String::npos) << "untranslated: " << core::to_utf8(all);
+    EXPECT_NE(all.find(u"Ctrl+R: "), String::npos) << core::to_utf8(all);
+    save(std::string("keys-window-") + GetParam());
+    press(skin::KEY_END);
+    save(std::string("keys-window-end-") + GetParam());
+    press(skin::KEY_ESC);
+    EXPECT_EQ(top(), &main->form());
+}
+
+INSTANTIATE_TEST_SUITE_P(Languages, KeysWindowTest, ::testing::Values("english", "russian"));
+
 } // namespace
