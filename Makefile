@@ -128,12 +128,12 @@ fuzz: deps
 	done
 
 # Every form of the default skin with sample content, at 240x320@96, 480x640@192 and 640x480@192, in
-# English and Russian, on one picture for review ($(BUILD)/skin-sheet.png; docs/skin-sheet.png is a copy).
+# every language shipped, on one picture for review ($(BUILD)/skin-sheet.png; docs/skin-sheet.png is a copy).
+SHEET_LANGUAGES := english russian german french spanish ukrainian chinese
 skin-sheet: deps $(BUILD)/build.ninja
 	cmake --build $(BUILD) --target ravelin-skinc ravelin-data
 	$(BUILD)/bin/ravelin-skinc --sheet $(BUILD)/bin/skins/bin/default.skin --out $(BUILD)/skin-sheet.png \
-	  --lang $(BUILD)/bin/english.lng --sample data/skins/default/sample-english.txt \
-	  --lang $(BUILD)/bin/russian.lng --sample data/skins/default/sample-russian.txt
+	  $(foreach l,$(SHEET_LANGUAGES),--lang $(BUILD)/bin/$(l).lng --sample data/skins/default/sample-$(l).txt)
 	@echo "$(BUILD)/skin-sheet.png"
 
 format:

@@ -3,9 +3,13 @@
 #include "FormTrace.h"
 
 #include <core/Log.h>
+#include <platform/a11y/accessibility_bridge.h>
 #include <platform/display/display.h>
+#include <platform/messages.h>
 #include <platform/services/instance.h>
 #include <platform/text.h>
+#include <platform/ticks.h>
+#include <screens/AccessibleView.h>
 #include <skin/ElementTypes.h>
 #include <skin/Form.h>
 #include <skin/KeyNames.h>
@@ -13,6 +17,9 @@
 namespace app {
 
 namespace {
+
+// A screen reader's request waits on the main thread's queue under this number.
+constexpr uint32_t ACCESSIBILITY_MESSAGE = platform::WM_USER + 64;
 
 // The start-up globals of the single-instance check.
 struct StartupGlobals {
@@ -73,6 +80,7 @@ void Application::release_startup_mutex()
 Application::Application(core::String const& name)
     : core::Singleton<Application>(this)
     , GameBase(name, &Application::release_startup_mutex)
+    , name_(name)
 {
     skin::register_element_types(registry_);
     stack_.set_window_size({ screen().width, screen().height });
@@ -129,6 +137,11 @@ void Application::on_key(skin::KeyEvent const& event)
     skin::Form* form = stack_.top();
     if (!form || form->on_key(event))
         return;
+    if (event.code == skin::KEY_TAB && event.down && accessible_) {
+        accessible_->move_focus(1);
+        show_accessible();
+        return;
+    }
     // Keys of the same meaning: Backspace where it deletes nothing and the hang-up key go back as
     // Escape does; the call key confirms as Enter does.
     int32_t alias = skin::KEY_NONE;
@@ -163,8 +176,46 @@ void Application::on_window_size(int32_t width, int32_t height)
 
 void Application::on_frame_shown()
 {
-    if (trace_ && !stack_.transition() && !stack_.needs_redraw())
+    if (stack_.transition() || stack_.needs_redraw())
+        return;
+    if (trace_)
         trace_->write(stack_);
+    show_accessible();
+}
+
+void Application::start_accessibility(std::function<core::String(core::StringView)> translate)
+{
+    accessible_ = std::make_unique<screens::AccessibleView>(stack_, std::move(translate));
+    bridge_ = std::make_unique<platform::AccessibilityBridge>(
+        platform::current_thread_id(), ACCESSIBILITY_MESSAGE, core::to_utf8(name_));
+    bridge_->start();
+}
+
+void Application::show_accessible()
+{
+    if (!bridge_ || !bridge_->active() || stack_.transition())
+        return;
+    platform::AccessibleTree tree = accessible_->snapshot();
+    if (tree == shown_tree_)
+        return;
+    shown_tree_ = tree;
+    bridge_->update(std::move(tree));
+}
+
+bool Application::on_accessibility_message(platform::Message const& message)
+{
+    if (message.message != ACCESSIBILITY_MESSAGE || !bridge_)
+        return false;
+    platform::AccessibleRequest request;
+    while (bridge_->take_request(request))
+        accessible_->carry_out(request, [this](skin::PenEvent const& pen) {
+            skin::PenEvent stamped = pen;
+            stamped.time = platform::tick_count();
+            on_pen(stamped);
+        });
+    // The first message says the bridge is on: it is shown the screen as it is.
+    show_accessible();
+    return true;
 }
 
 } // namespace app

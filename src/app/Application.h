@@ -3,10 +3,23 @@
 #include "GameBase.h"
 
 #include <core/Singleton.h>
+#include <platform/a11y/accessible_tree.h>
 #include <screens/ScreenHost.h>
 #include <skin/DisplayInfo.h>
 #include <skin/FormStack.h>
 #include <skin/NodeRegistry.h>
+
+#include <functional>
+#include <memory>
+
+namespace screens {
+class AccessibleView;
+}
+
+namespace platform {
+class AccessibilityBridge;
+struct Message;
+} // namespace platform
 
 namespace app {
 
@@ -37,6 +50,10 @@ public:
     // Restores the window and brings it to the front.
     void bring_to_front() { show_window(SHOW_RESTORE); }
     skin::NodeRegistry const& node_registry() const { return registry_; }
+    // Shows the forms to screen readers once an assistive technology is on; `translate` names icons.
+    void start_accessibility(std::function<core::String(core::StringView)> translate);
+    // Carries out what a screen reader asked; false for a message that is not the bridge's.
+    bool on_accessibility_message(platform::Message const& message);
     // The screen as the skin is loaded for it.
     skin::DisplayInfo display_info() const;
 
@@ -55,10 +72,17 @@ protected:
     void on_frame_shown() override;
 
 private:
+    // Tells the bridge what the top form shows now, when that changed.
+    void show_accessible();
+
+    core::String name_;
     skin::NodeRegistry registry_;
     skin::FormStack stack_;
     bool redraw_ = true;
     std::unique_ptr<FormTrace> trace_;
+    std::unique_ptr<screens::AccessibleView> accessible_;
+    std::unique_ptr<platform::AccessibilityBridge> bridge_;
+    platform::AccessibleTree shown_tree_;
 };
 
 } // namespace app

@@ -14,6 +14,7 @@ namespace {
 
 constexpr uint32_t STOP_SIGNAL_MESSAGE = platform::WM_USER + 60;
 constexpr uint32_t WATCH_CONTACTS_MESSAGE = platform::WM_USER + 61;
+constexpr uint32_t START_ACCESSIBILITY_MESSAGE = platform::WM_USER + 65;
 
 } // namespace
 
@@ -32,6 +33,8 @@ Program::Program(core::String const& command_line)
         [&phone](uint32_t message, uint32_t item) { return phone.on_pim_message(message, item); });
     // Connecting to an address book may take a while: it waits until the splash is up.
     platform::post_thread_message(platform::current_thread_id(), WATCH_CONTACTS_MESSAGE, 0, 0);
+    // So is asking whether a screen reader runs.
+    platform::post_thread_message(platform::current_thread_id(), START_ACCESSIBILITY_MESSAGE, 0, 0);
     starter_ = std::make_unique<Starter>(command_line, *application_, *document_);
     signals_ = std::make_unique<platform::StopSignalWatcher>(platform::current_thread_id(), STOP_SIGNAL_MESSAGE);
     application_->set_thread_message_handler([this](platform::Message const& message) {
@@ -39,6 +42,13 @@ Program::Program(core::String const& command_line)
             document_->phone_control().watch_contacts(application_->window());
             return;
         }
+        if (message.message == START_ACCESSIBILITY_MESSAGE) {
+            skin::Properties& texts = starter_->main_properties();
+            application_->start_accessibility([&texts](core::StringView key) { return texts.translate(key); });
+            return;
+        }
+        if (application_->on_accessibility_message(message))
+            return;
         if (starter_->notice().on_message(message))
             return;
         if (message.message != STOP_SIGNAL_MESSAGE)

@@ -224,8 +224,14 @@ bool LanguageMenu::fill_page(StringView page_id, std::vector<LanguageItem>& item
         names.push_back(os::base_name(file));
     std::sort(names.begin(), names.end());
     String const current = os::lower(os::base_name(dictionary_.path()));
-    for (auto const& name : names)
-        items.push_back({ u"Language#" + name, name, os::lower(name) == current, false });
+    for (auto const& name : names) {
+        // Each language is named in its own words, so that a reader of it finds it whatever is shown now.
+        Dictionary language;
+        String label = name;
+        if (language.load(language_path(name)))
+            label = language.lookup(u"Language_name", name);
+        items.push_back({ u"Language#" + name, label, os::lower(name) == current, false });
+    }
     items.push_back({ u"Cancel", u"Cancel", false, true });
     return true;
 }

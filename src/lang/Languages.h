@@ -34,7 +34,7 @@ bool has_languages();
 // One item of the "Language" page.
 struct LanguageItem {
     String id; // "Language#" + base name, or "Cancel"
-    String label; // the base name ("Cancel" for the last item)
+    String label; // the file's own "Language_name", else its base name ("Cancel" for the last item)
     bool checked = false;
     bool is_cancel = false; // drawn with the menu's default element
 };
@@ -44,8 +44,8 @@ class LanguageMenu {
 public:
     LanguageMenu(Dictionary& dictionary, StringView app_name);
 
-    // The items of the page "Language": every language file, sorted by name, the current one checked,
-    // then "Cancel". False (no items) for any other page.
+    // The items of the page "Language": every language file, sorted by file name and labelled with the
+    // name the language gives itself, the current one checked, then "Cancel". False (no items) for any other page.
     bool fill_page(StringView page_id, std::vector<LanguageItem>& items) const;
     // Acts on "Language#" + name: loads "%app_path%/" + name + ".lng" when it is not the current file and
     // stores the choice. True when the language changed; other choices are not its business (false).

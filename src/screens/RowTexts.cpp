@@ -6,6 +6,7 @@
 #include <cmath>
 #include <document/RecordInfo.h>
 #include <iterator>
+#include <optional>
 
 namespace screens {
 
@@ -18,14 +19,65 @@ bool is_call(document::RecordEntry const& entry)
     return entry.album == document::INCOMING_ALBUM || entry.album == document::OUTGOING_ALBUM;
 }
 
+// The value of one field of a date pattern ("%wd%"), or nothing when it is none.
+std::optional<core::String> date_field(core::StringView field, os::DateTime const& t, lang::Dictionary const& words)
+{
+    if (field == u"%wd%")
+        return words.translate(u"Day_" + core::decimal(t.day_of_week));
+    if (field == u"%weekday%")
+        return words.translate(u"DayName_" + core::decimal(t.day_of_week));
+    if (field == u"%mon%")
+        return words.translate(u"Month_" + core::decimal(t.month));
+    if (field == u"%month%")
+        return words.translate(u"MonthOf_" + core::decimal(t.month));
+    if (field == u"%d%")
+        return core::decimal(t.day);
+    if (field == u"%year%")
+        return core::decimal(t.year);
+    if (field == u"%time%")
+        return core::decimal(t.hour) + u":" + two_digits(t.minute);
+    return std::nullopt;
+}
+
+// A date in the order the language writes it. One pass, so that a day or month name holding a "%" is
+// never read as a field.
+core::String fill_date(core::StringView pattern, os::DateTime const& t, lang::Dictionary const& words)
+{
+    core::String text;
+    size_t at = 0;
+    while (at < pattern.size()) {
+        size_t const open = pattern.find(u'%', at);
+        size_t const close = open == core::StringView::npos ? open : pattern.find(u'%', open + 1);
+        if (close == core::StringView::npos) {
+            text += pattern.substr(at);
+            break;
+        }
+        text += pattern.substr(at, open - at);
+        auto const value = date_field(pattern.substr(open, close + 1 - open), t, words);
+        if (!value) {
+            // Not a field: the first sign stays as it is and the second may open one.
+            text += u'%';
+            at = open + 1;
+            continue;
+        }
+        text += *value;
+        at = close + 1;
+    }
+    return text;
+}
+
+// The language's pattern of a date; an empty one would make nameless recordings.
+core::String date_pattern(lang::Dictionary const& words, core::StringView key, core::StringView fallback)
+{
+    core::String pattern = words.lookup(key, fallback);
+    return pattern.empty() ? core::String(fallback) : pattern;
+}
+
 } // namespace
 
 core::String short_date_time(os::DateTime const& t, lang::Dictionary const& words)
 {
-    core::String const day = words.translate(u"Day_" + core::decimal(t.day_of_week));
-    core::String const month = words.translate(u"Month_" + core::decimal(t.month));
-    return day + u" " + core::decimal(t.day) + u" " + month + u", " + core::decimal(t.hour) + u":"
-        + two_digits(t.minute);
+    return fill_date(date_pattern(words, u"Date_short", u"%wd% %d% %mon%, %time%"), t, words);
 }
 
 core::String length_text(int64_t ms)
@@ -40,8 +92,7 @@ core::String length_text(int64_t ms)
 
 core::String long_date(os::DateTime const& t, lang::Dictionary const& words)
 {
-    return words.translate(u"DayName_" + core::decimal(t.day_of_week)) + u", " + core::decimal(t.day) + u" "
-        + words.translate(u"MonthOf_" + core::decimal(t.month)) + u" " + core::decimal(t.year);
+    return fill_date(date_pattern(words, u"Date_long", u"%weekday%, %d% %month% %year%"), t, words);
 }
 
 core::String date_name(os::DateTime const& t, lang::Dictionary const& words)

@@ -17,7 +17,9 @@ struct RowTexts {
     core::String secondary; // its "name" element
 };
 
-// "Mon 7 Dec, 10:44": short day and month names of `words`, the time in hours and minutes.
+// "Mon 7 Dec, 10:44": short day and month names of `words`, the time in hours and minutes, in the order
+// of the language's "Date_short" ("%wd% %d% %mon%, %time%"; "Date_long" likewise with %weekday%, %month%
+// and %year%).
 core::String short_date_time(os::DateTime const& time, lang::Dictionary const& words);
 // A recording's length: "0:42", "12:05", "1:02:03"; empty when unknown (negative).
 core::String length_text(int64_t milliseconds);

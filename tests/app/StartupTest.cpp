@@ -2,9 +2,10 @@
 
 #include <app/Program.h>
 #include <app/Starter.h>
+#include <cctype>
 #include <os/Registry.h>
-#include <regex>
 #include <sstream>
+#include <string_view>
 
 using namespace app_test;
 
@@ -24,21 +25,36 @@ protected:
         testing_support::drain_messages();
     }
 
-    // For each log line that one of the patterns matches whole, the first such pattern, in log order. In a
-    // pattern "#" stands for a number (a tick count, an address); everything else for itself.
+    // Whether `pattern` matches `line` whole: "#" stands for a number (a tick count, an address), everything
+    // else for itself.
+    static bool matches(std::string_view line, std::string_view pattern)
+    {
+        for (size_t i = 0, j = 0;; ++j) {
+            if (j == pattern.size())
+                return i == line.size();
+            if (pattern[j] != '#') {
+                if (i == line.size() || line[i++] != pattern[j])
+                    return false;
+                continue;
+            }
+            size_t const digits = i;
+            while (i < line.size() && std::isdigit(static_cast<unsigned char>(line[i])))
+                ++i;
+            if (i == digits)
+                return false;
+        }
+    }
+
+    // For each log line that one of the patterns matches whole, the first such pattern, in log order.
     static std::vector<std::string> lines_of(std::string const& log, std::vector<std::string> const& patterns)
     {
-        std::vector<std::regex> expressions;
-        for (auto const& p : patterns)
-            expressions.emplace_back(std::regex_replace(
-                std::regex_replace(p, std::regex(R"([.^$|()\[\]{}*+?\\])"), R"(\$&)"), std::regex("#"), "[0-9]+"));
         std::vector<std::string> found;
         std::istringstream lines(log);
         for (std::string line; std::getline(lines, line);)
-            if (auto const at = std::find_if(
-                    expressions.begin(), expressions.end(), [&](auto const& e) { return std::regex_match(line, e); });
-                at != expressions.end())
-                found.push_back(patterns[size_t(at - expressions.begin())]);
+            if (auto const at
+                = std::find_if(patterns.begin(), patterns.end(), [&](auto const& p) { return matches(line, p); });
+                at != patterns.end())
+                found.push_back(*at);
         return found;
     }
 };

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <TestSupport.h>
+#include <algorithm>
 #include <cmath>
 #include <map>
 #include <sstream>
@@ -62,6 +63,66 @@ inline std::string with_odd_chunk(std::string bytes)
     bytes.insert(at, testing_support::chunk("note", "abcde") + '\0');
     return bytes.replace(4, 4, testing_support::le(le_at(bytes, 4) + 14, 4));
 }
+
+// A WAV file of sox's tone at `path` (see testing_support::sox_tone), as the input of a command.
+inline std::string sox_input(std::string const& path, int rate, int channels, double seconds,
+    std::string const& synth = "sine 180:700 sine 310 vol 0.35")
+{
+    EXPECT_TRUE(testing_support::sox_tone(path, rate, channels, seconds, synth));
+    return path;
+}
+
+inline testing_support::CommandResult encode(std::string const& in, std::string const& out, std::string const& options)
+{
+    return run(cli() + " encode " + in + " " + out + " " + options);
+}
+
+// Signal-to-error ratio in dB of `decoded` against `reference`, over the frames both have.
+inline double snr(std::vector<int16_t> const& reference, std::vector<int16_t> const& decoded)
+{
+    double signal = 0, error = 0;
+    for (size_t i = 0; i < std::min(reference.size(), decoded.size()); ++i) {
+        signal += double(reference[i]) * reference[i];
+        error += std::pow(double(reference[i]) - decoded[i], 2);
+    }
+    return 10 * std::log10(signal / std::max(error, 1.0));
+}
+
+inline std::string first_line(std::string const& text)
+{
+    return text.substr(0, text.find('\n'));
+}
+
+// Seconds of audio that ffmpeg decodes from the file, which it must read without an error.
+inline double decoded_seconds(std::string const& path)
+{
+    auto const r = run("ffmpeg -nostdin -v error -i '" + path + "' -f s16le -ac 1 -ar 44100 - | wc -c");
+    EXPECT_EQ(r.error, "") << path;
+    return std::stod(r.output) / (2.0 * 44100);
+}
+
+// A place of its own for one test: documents folder and registry.
+struct Place {
+    std::string dir;
+    std::string env;
+    explicit Place(std::string const& name)
+        : dir(testing_support::fresh_dir(name))
+        , env("XDG_DOCUMENTS_DIR='" + dir + "/Documents' RAVELIN_REGISTRY='" + dir + "/registry.db' ")
+    {
+    }
+    std::string store() const { return dir + "/Documents/My Ravelin"; }
+
+    // A recording (with `options`) of the input in real time that gets `signal` `seconds` after it printed
+    // its path into `out` (waiting at most 10 s for that, and no longer than it runs).
+    testing_support::CommandResult record_until(std::string const& input, std::string const& out, double seconds,
+        std::string const& signal, std::string const& options = "") const
+    {
+        return run(env + "RAVELIN_AUDIO_IN='file:" + input + "' " + cli() + " record " + options + " > '" + out
+            + "' & pid=$!; n=0; until [ -s '" + out
+            + "' ] || [ $n -ge 1000 ] || ! kill -0 $pid 2>/dev/null; do sleep 0.01; n=$((n+1)); done; sleep "
+            + std::to_string(seconds) + "; kill -" + signal + " $pid; wait $pid");
+    }
+};
 
 // A failure reported on exactly one line of standard error.
 inline bool one_line_error(testing_support::CommandResult const& r)

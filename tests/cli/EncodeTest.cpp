@@ -3,7 +3,6 @@
 #include "CliTest.h"
 
 using namespace cli_test;
-using testing_support::CommandResult;
 using testing_support::file_exists;
 using testing_support::read_file;
 
@@ -12,24 +11,7 @@ namespace {
 // A speech-like input: a gliding tone with a second voice, at the given format.
 std::string make_input(std::string const& dir, int rate, int channels, double seconds, std::string const& name = "in")
 {
-    EXPECT_TRUE(testing_support::sox_tone(dir + "/" + name + ".wav", rate, channels, seconds));
-    return dir + "/" + name + ".wav";
-}
-
-CommandResult encode(std::string const& in, std::string const& out, std::string const& options)
-{
-    return run(cli() + " encode " + in + " " + out + " " + options);
-}
-
-// Signal-to-error ratio in dB of `decoded` against `reference`, over the frames both have.
-double snr(std::vector<int16_t> const& reference, std::vector<int16_t> const& decoded)
-{
-    double signal = 0, error = 0;
-    for (size_t i = 0; i < std::min(reference.size(), decoded.size()); ++i) {
-        signal += double(reference[i]) * reference[i];
-        error += std::pow(double(reference[i]) - decoded[i], 2);
-    }
-    return 10 * std::log10(signal / std::max(error, 1.0));
+    return sox_input(dir + "/" + name + ".wav", rate, channels, seconds);
 }
 
 struct WavCase {

@@ -195,29 +195,6 @@ INSTANTIATE_TEST_SUITE_P(Writers, WavFilesOfOtherPrograms,
         WavCase { "DoubleByFfmpeg", "ffmpeg -v error -i IN -c:a pcm_f64le OUT", true }),
     [](auto const& info) { return info.param.name; });
 
-// More than two channels are mixed down by their speakers: each side the mean of its own speakers, the
-// centre and LFE in both at half weight. ffmpeg's pan filter with the same weights is the reference.
-TEST(Play, SurroundFilesAreMixedDownToStereo)
-{
-    std::string const dir = testing_support::fresh_dir("surround");
-    std::string const file = dir + "/six.wav", out = dir + "/out.wav";
-    std::string sources, inputs;
-    for (int f : { 220, 330, 440, 550, 660, 770 })
-        sources += " -f lavfi -i sine=f=" + std::to_string(f) + ":d=1:sample_rate=16000";
-    ASSERT_EQ(run("ffmpeg -v error" + sources
-                  + " -filter_complex amerge=inputs=6,aformat=channel_layouts=5.1,volume=4 -c:a pcm_s24le " + file)
-                  .exit_code,
-        0);
-    EXPECT_EQ(key_values(run(cli() + " info " + file).output)["channels"], "6");
-    ASSERT_EQ(run(cli() + " play " + file + " --output " + out).exit_code, 0);
-    std::string const third = "0.3333333333", sixth = "0.1666666667";
-    std::string const pan = "pan=stereo|c0=" + third + "*c0+" + sixth + "*c2+" + sixth + "*c3+" + third
-        + "*c4|c1=" + third + "*c1+" + sixth + "*c2+" + sixth + "*c3+" + third + "*c5";
-    auto const theirs = ffmpeg_samples(file + " -af '" + pan + "'");
-    ASSERT_EQ(theirs.size(), 16000u * 2);
-    EXPECT_LE(worst_difference(played(out), theirs), 1);
-}
-
 // --from starts later, --volume plays quieter: on PCM both are exact.
 TEST(Play, FromAndVolume)
 {

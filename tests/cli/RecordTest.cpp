@@ -3,29 +3,18 @@
 #include "CliTest.h"
 
 using cli_test::cli;
+using cli_test::decoded_seconds;
+using cli_test::Place;
 using testing_support::fresh_dir;
 using testing_support::read_file;
 using testing_support::run;
 
 namespace {
 
-// A place of its own for one test: documents folder and registry.
-struct Place {
-    std::string dir;
-    std::string env;
-    explicit Place(std::string const& name)
-        : dir(fresh_dir(name))
-        , env("XDG_DOCUMENTS_DIR='" + dir + "/Documents' RAVELIN_REGISTRY='" + dir + "/registry.db' ")
-    {
-    }
-    std::string store() const { return dir + "/Documents/My Ravelin"; }
-};
-
 // A 440 Hz tone of `seconds` at 44.1 kHz mono, made by sox.
-std::string tone(std::string const& dir, double seconds)
+std::string tone(cli_test::Place const& place, double seconds)
 {
-    EXPECT_TRUE(testing_support::sox_tone(dir + "/tone.wav", 44100, 1, seconds, "sine 440"));
-    return dir + "/tone.wav";
+    return cli_test::sox_input(place.dir + "/tone.wav", 44100, 1, seconds, "sine 440");
 }
 
 // The lines of the text, or the fields of a line (tab-separated).
@@ -36,25 +25,6 @@ std::vector<std::string> split(std::string const& text, char separator = '\n')
     for (std::string part; std::getline(in, part, separator);)
         out.push_back(part);
     return out;
-}
-
-// Seconds of audio that ffmpeg decodes from the file, which it must read without an error.
-double decoded_seconds(std::string const& path)
-{
-    auto const r = run("ffmpeg -nostdin -v error -i '" + path + "' -f s16le -ac 1 -ar 44100 - | wc -c");
-    EXPECT_EQ(r.error, "") << path;
-    return std::stod(r.output) / (2.0 * 44100);
-}
-
-// A recording of the input in real time that gets `signal` `seconds` after it printed its path into `out`
-// (waiting at most 10 s for that, and no longer than it runs).
-testing_support::CommandResult record_until(
-    Place const& place, std::string const& input, std::string const& out, double seconds, std::string const& signal)
-{
-    return run(place.env + "RAVELIN_AUDIO_IN='file:" + input + "' " + cli() + " record > '" + out
-        + "' & pid=$!; n=0; until [ -s '" + out
-        + "' ] || [ $n -ge 1000 ] || ! kill -0 $pid 2>/dev/null; do sleep 0.01; n=$((n+1)); done; sleep "
-        + std::to_string(seconds) + "; kill -" + signal + " $pid; wait $pid");
 }
 
 double recorded_value(std::string const& output)
@@ -71,7 +41,7 @@ double recorded_value(std::string const& output)
 TEST(RecordCommand, RecordListRenameAppendAndDelete)
 {
     Place const place("cli-cycle");
-    std::string const input = tone(place.dir, 1.0);
+    std::string const input = tone(place, 1.0);
     std::string const mic = "RAVELIN_AUDIO_IN='file:" + input + ",fast' ";
 
     auto const first = run(place.env + mic + cli() + " record --format Mp3Low --boost Boost1");
@@ -115,11 +85,11 @@ TEST(RecordCommand, RecordListRenameAppendAndDelete)
 TEST(RecordCommand, StopSignalsLoseNothingCaptured)
 {
     Place const place("cli-signals");
-    std::string const input = tone(place.dir, 20.0);
+    std::string const input = tone(place, 20.0);
     for (char const* signal : { "INT", "TERM" }) {
         std::string const out = place.dir + "/out-" + signal + ".txt";
         // The signal comes 1.3 s after the recording started, in the middle of a capture block.
-        auto const r = record_until(place, input, out, 1.3, signal);
+        auto const r = place.record_until(input, out, 1.3, signal);
         EXPECT_EQ(r.exit_code, 0) << signal << ": " << r.error;
         std::string const path = split(read_file(out)).at(0);
         double const recorded = recorded_value(r.error);
@@ -134,10 +104,10 @@ TEST(RecordCommand, StopSignalsLoseNothingCaptured)
 TEST(RecordCommand, AKilledRecordingKeepsAllButItsLastSeconds)
 {
     Place const place("cli-kill");
-    std::string const input = tone(place.dir, 20.0);
+    std::string const input = tone(place, 20.0);
     std::string const out = place.dir + "/out.txt";
     double const seconds = 3.9; // just before the staging buffer's second write: near the most a kill takes
-    auto const r = record_until(place, input, out, seconds, "KILL");
+    auto const r = place.record_until(input, out, seconds, "KILL");
     EXPECT_EQ(r.exit_code, 128 + 9);
     double const decoded = decoded_seconds(split(read_file(out)).at(0));
     // The staging buffer (16384 bytes, 2.05 s at 64 kbit/s), the block being captured (0.2 s) and the
@@ -150,7 +120,7 @@ TEST(RecordCommand, AKilledRecordingKeepsAllButItsLastSeconds)
 TEST(RecordCommand, AFullDiskEndsTheRecordingWithAPlayableFile)
 {
     Place const place("cli-full");
-    std::string const input = tone(place.dir, 60.0);
+    std::string const input = tone(place, 60.0);
     // 100 KiB of file size allowed (bash counts in KiB): the recording needs 480 KB.
     auto const r = run(
         place.env + "RAVELIN_AUDIO_IN='file:" + input + ",fast' bash -c 'ulimit -f 100; exec " + cli() + " record'");

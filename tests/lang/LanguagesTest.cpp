@@ -99,9 +99,14 @@ TEST_F(Languages, SystemLanguageTableFallBackAndCounting)
     EXPECT_TRUE(has_languages());
 }
 
-TEST_F(Languages, PageListsFilesAndChecksTheCurrent)
+TEST_F(Languages, PageListsFilesByTheirOwnNamesAndChecksTheCurrent)
 {
-    add({ "russian", "English", "czech" });
+    add({ "English", "czech" });
+    // A language names itself in its own script (UTF-16LE); a file without a name shows its base name.
+    std::string russian = "\xFF\xFE";
+    for (char16_t c : core::String(u"Name=russian\r\nLanguage_name=Русский\r\n"))
+        russian += { static_cast<char>(c & 0xFF), static_cast<char>(c >> 8) };
+    write_file(app_dir() + "/russian.lng", russian);
     Dictionary dictionary;
     ASSERT_TRUE(dictionary.load(u"%app_path%/English.lng"));
     LanguageMenu menu(dictionary, u"Ravelin");
@@ -113,7 +118,7 @@ TEST_F(Languages, PageListsFilesAndChecksTheCurrent)
         shown += item.id + u" " + item.label + (item.checked ? u" checked" : u"") + (item.is_cancel ? u" cancel" : u"")
             + u", ";
     EXPECT_EQ(core::to_utf8(shown),
-        "Language#English English checked, Language#czech czech, Language#russian russian, Cancel Cancel cancel, ");
+        "Language#English English checked, Language#czech czech, Language#russian Русский, Cancel Cancel cancel, ");
 }
 
 TEST_F(Languages, ChoosingLoadsAndStores)

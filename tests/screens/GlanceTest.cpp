@@ -42,6 +42,10 @@ TEST_F(GlanceTest, AnEmptyListSaysWhatToDoAndARecordingInProgressIsMarkedPausedO
     document->stop();
     settle();
     EXPECT_EQ(row_mark(), u"");
+    // The new recording's row tells its length at once.
+    auto* row = dynamic_cast<screens::RecordRow*>(main->list().row(0));
+    EXPECT_TRUE(row && row->name().text().find(u" · 0:0") != String::npos)
+        << (row ? core::to_utf8(row->name().text()) : "");
 }
 
 TEST_F(GlanceTest, LettersTypedOnAKeyboardFilterByNameAndShowInTheBar)

@@ -24,10 +24,13 @@ void collect(skin::Element& element, std::string const& screen, Shown& shown, in
                 collect(*row, screen, shown, n);
 }
 
-// Whether a text holds a word of Latin letters, besides names that every language keeps.
-bool has_latin_word(std::string text)
+// Whether a text holds a word of Latin letters, besides names that every language keeps and the symbols
+// that a language writes as English does.
+bool has_latin_word(std::string text, std::vector<std::string> const& symbols)
 {
-    for (std::string const name : { "Ravelin", "MP3", "WAV", "FLAC", "Opus", "Ogg" })
+    std::vector<std::string> kept = { "Ravelin", "MP3", "WAV", "FLAC", "Opus", "Ogg" };
+    kept.insert(kept.end(), symbols.begin(), symbols.end());
+    for (std::string const& name : kept)
         for (size_t at; (at = text.find(name)) != std::string::npos;)
             text.erase(at, name.size());
     auto const letter = [](char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); };
@@ -35,7 +38,13 @@ bool has_latin_word(std::string text)
         != text.end();
 }
 
-class LanguageTest : public ScreensTest {
+// A language and the symbols it writes as English does.
+struct Translated {
+    char const* language;
+    std::vector<std::string> symbols;
+};
+
+class LanguageTest : public ScreensTest, public testing::WithParamInterface<Translated> {
 protected:
     Shown shown;
     void look(std::string const& screen)
@@ -84,21 +93,27 @@ protected:
     }
 };
 
-TEST_F(LanguageTest, NoEnglishWordOnARussianScreen)
+TEST_P(LanguageTest, NoEnglishWordLeftOnATranslatedScreen)
 {
     Shown const english = walk("english");
     TearDown();
     SetUp();
-    Shown const russian = walk("russian");
+    Shown const translated = walk(GetParam().language);
     int words = 0;
     for (auto const& [where, text] : english) {
-        bool const word = has_latin_word(core::to_utf8(text));
+        bool const word = has_latin_word(core::to_utf8(text), GetParam().symbols);
         words += word;
-        EXPECT_FALSE(word && russian.contains(where) && russian.at(where) == text)
+        EXPECT_FALSE(word && translated.contains(where) && translated.at(where) == text)
             << where << ": " << core::to_utf8(text);
     }
     // The walk met the screens it names.
     EXPECT_GT(words, 40);
 }
+
+INSTANTIATE_TEST_SUITE_P(Shipped, LanguageTest,
+    testing::Values(Translated { "russian", {} }, Translated { "ukrainian", {} },
+        Translated { "german", { "OK", "KB", "kbit" } }, Translated { "french", { "OK", "kbit" } },
+        Translated { "spanish", { "KB", "kbit" } }, Translated { "chinese", { "KB", "kHz", "kbps" } }),
+    [](auto const& info) { return std::string(info.param.language); });
 
 } // namespace

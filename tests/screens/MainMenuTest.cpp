@@ -391,15 +391,6 @@ TEST_F(MainMenuTest, ANewLanguageRedrawsEveryScreenAndIsStored)
     auto boost_text = [&] { return button_text(main->recording().form(), u"btnBoost"); };
     String const english_boost = boost_text(), english_left = translated(u"skin_Left");
     ASSERT_TRUE(holds_text(main->view().form(), english_left));
-    path({ u"Settings", u"Language" });
-    EXPECT_EQ(ids(), "Language#english|Language#russian|Settings");
-    EXPECT_TRUE(menu().items()[0].checked && !menu().items()[1].checked);
-
-    // The language in use: nothing changes, nothing is stored.
-    choose(u"Language#english");
-    settle();
-    EXPECT_EQ(registry_text(u"Language") + boost_text(), u"(none)" + english_boost);
-
     path({ u"Settings", u"Language", u"Language#russian" });
     run_until([&] { return boost_text() != english_boost; }, 2);
     settle();
@@ -438,48 +429,5 @@ TEST_F(MainMenuTest, ATapBesideThePanelClosesTheMenu)
     tap_at({ 639, 470 });
     EXPECT_TRUE(!menu().is_open() && top() == &main->form());
 }
-
-// Every page of the main menu fits the window, or turns with the wheel until its last row shows whole,
-// at each size and in each language.
-class MenuFit : public MainMenuTest,
-                public ::testing::WithParamInterface<std::tuple<std::tuple<skin::Point, int32_t>, char const*>> { };
-
-TEST_P(MenuFit, EveryPageFitsOrScrollsToItsLastRow)
-{
-    auto const [size, language] = GetParam();
-    auto const [screen, dpi] = size;
-    start(screen, dpi);
-    harness->properties().dictionary().load(core::from_utf8(testing_support::bin_dir() + "/" + language + ".lng"));
-    for (StringView page : { u"MainMenu", u"File", u"Settings", u"Format", u"Boost", u"Microphone", u"Language" }) {
-        SCOPED_TRACE(core::to_utf8(page));
-        menu().open(u"MainMenu", u"", screens::PageOpening::SHOW_MENU);
-        if (page != u"MainMenu")
-            menu().open(page, u"", screens::PageOpening::IN_PLACE);
-        settle();
-        ASSERT_EQ(menu().page(), page);
-        auto const& panel = element(menu().form(), u"panel");
-        EXPECT_GE(panel.position().y, 0);
-        EXPECT_LE(panel.position().y + panel.size().y, screen.y);
-        EXPECT_LE(panel.position().x + panel.size().x, screen.x);
-        auto& list = menu().list();
-        int32_t const last = list.count() - 1;
-        EXPECT_TRUE(show_last_row());
-        for (int32_t i = 0; i <= last; ++i)
-            if (auto* text
-                = dynamic_cast<skin::TextElement*>(list.row(i) ? list.row(i)->find_child(u"#text") : nullptr);
-                text && text->text_size().x > text->size().x)
-                ADD_FAILURE() << core::to_utf8(text->text()) << " is wider than its row";
-        menu().close();
-    }
-}
-
-INSTANTIATE_TEST_SUITE_P(Sizes, MenuFit,
-    ::testing::Combine(::testing::Values(std::tuple { skin::Point { 240, 320 }, 96 },
-                           std::tuple { skin::Point { 320, 240 }, 96 }, std::tuple { skin::Point { 480, 640 }, 192 }),
-        ::testing::Values("english", "russian")),
-    [](auto const& info) {
-        skin::Point const screen = std::get<0>(std::get<0>(info.param));
-        return std::to_string(screen.x) + "x" + std::to_string(screen.y) + "_" + std::get<1>(info.param);
-    });
 
 } // namespace

@@ -104,13 +104,8 @@ TEST(ScreenTextsTest, DurationsAtTheirEdges)
     EXPECT_EQ(two_digits(7) + two_digits(123), u"0723");
 }
 
-TEST(ScreenTextsTest, SizesFormatsTimeLeftAndSliders)
+TEST(ScreenTextsTest, TimeLeftAndSliders)
 {
-    EXPECT_EQ((std::vector { document::size_text(0), document::size_text(1023), document::size_text(1024),
-                  document::size_text(1572864) }),
-        (std::vector<String> { u"", u"1023B", u"1K", u"1.5M" }));
-    EXPECT_EQ(document::describe_format(8000, 16, 32000) + u"|" + document::describe_format(44100, 16, 0),
-        u"8kHz 16bit 32kbps|44kHz 16bit");
     EXPECT_EQ(std::pair(duration_text(seconds_left(1'000'000, 64000)), seconds_left(1'000'000, 0)),
         std::pair(String(u"0:02:05"), 0.0));
     EXPECT_EQ((std::vector { slider_value(100, 100, 200), slider_value(150, 100, 200), slider_value(500, 100, 200),

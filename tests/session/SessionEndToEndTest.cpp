@@ -44,7 +44,10 @@ protected:
 };
 } // namespace
 
-TEST_F(SessionEndToEndTest, TheProgramHoldsOffSleepWhileItRecordsPausedOrNotUntilAnErrorOrAStopSignal)
+// What the Document holds at each step (paused, failed, playing) is its own tests'; here the real program
+// on the buses: nothing asked while idle, sleep held while it records, let go when the recording ends on
+// an error (a card taken out), after which the program runs on.
+TEST_F(SessionEndToEndTest, TheProgramHoldsOffSleepWhileItRecordsUntilAnErrorAndRunsOn)
 {
     std::string const card = testing_support::fresh_dir("card");
     auto first = start_ravelin(runtime, "", "RAVELIN_CARDS=" + card + " RAVELIN_AUDIO_IN=file:" + microphone);
@@ -52,25 +55,15 @@ TEST_F(SessionEndToEndTest, TheProgramHoldsOffSleepWhileItRecordsPausedOrNotUnti
     // Idle on the main screen: nothing held, no bus asked (logind's stand-in and this call are all it has).
     std::string const names = buses.call("org.freedesktop.DBus", "org.freedesktop.DBus.ListNames", "--system").output;
     EXPECT_TRUE(none_held() && count(names, "':1.") == 2) << names;
-    auto const released = [&](size_t times) {
-        return wait_until([&] { return none_held() && count(first.log(), "sleep released") == times; });
-    };
     EXPECT_EQ(run_ravelin(runtime, "record"), 0);
     EXPECT_TRUE(wait_until([&] { return buses.held(SLEEP_RECORDING); })) << buses.inhibitors() << first.log();
-    EXPECT_EQ(run_ravelin(runtime, "record"), 0);
-    ASSERT_TRUE(wait_until([&] { return count(first.log(), "on_other_instance_started:record") == 2; }));
-    EXPECT_TRUE(buses.held(SLEEP_RECORDING)) << "paused";
     // The window is in front all along: no notification.
     EXPECT_EQ(notified("Notify"), "(@a(tav) [],)\n");
-    // The card taken out ends the recording; the program runs on.
     std::filesystem::rename(card, card + "-gone");
-    EXPECT_TRUE(released(1)) << buses.inhibitors() << first.log();
+    EXPECT_TRUE(wait_until([&] { return none_held() && count(first.log(), "sleep released") == 1; }))
+        << buses.inhibitors() << first.log();
     EXPECT_TRUE(first.running());
-    std::filesystem::rename(card + "-gone", card);
-    EXPECT_EQ(run_ravelin(runtime, "record"), 0);
-    EXPECT_TRUE(wait_until([&] { return buses.held(SLEEP_RECORDING); })) << buses.inhibitors() << first.log();
-    ASSERT_TRUE(stop(first));
-    EXPECT_TRUE(released(2)) << buses.inhibitors() << first.log();
+    EXPECT_TRUE(stop(first));
 }
 
 // In the program itself: the notification of a recording out of sight, and what a playback holds.

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <document/Settings.h>
+#include <lang/Languages.h>
 #include <os/Registry.h>
 
 namespace cli {
@@ -95,9 +96,21 @@ int set(std::string const& name, std::string const& value)
             return fail(EXIT_USAGE, name + " must be 0 or 1, not '" + value + "'");
         auto const key = name == "Log" ? core::StringView(os::MAKER_KEY) : core::StringView(document::PRODUCT_KEY);
         written = os::reg_set_dword(key, wide_name, value == "1" ? 1 : 0);
+    } else if (name == "Language") {
+        // The languages are the files beside the program, as its Language page lists them.
+        lang::Dictionary current;
+        std::vector<lang::LanguageItem> items;
+        lang::LanguageMenu(current, u"Ravelin").fill_page(u"Language", items);
+        std::vector<std::string> names;
+        for (auto const& item : items)
+            if (!item.is_cancel)
+                names.push_back(text(item.id.substr(item.id.find(u'#') + 1)));
+        if (!is_one_of(value, names))
+            return fail(EXIT_USAGE, "Language must be " + either(names) + ", not '" + value + "'");
+        written = os::reg_set_string(document::PRODUCT_KEY, wide_name, core::from_utf8(value));
     } else {
-        return fail(
-            EXIT_USAGE, "unknown setting '" + name + "' (AutoRecord, Speaker, Format, Boost, Volume, VasLevel or Log)");
+        return fail(EXIT_USAGE,
+            "unknown setting '" + name + "' (AutoRecord, Speaker, Format, Boost, Volume, VasLevel, Language or Log)");
     }
     // A store that another program holds is waited for a while, as a command may be.
     if (!written || !os::reg_flush() || !os::reg_sync(SYNC_MS))
