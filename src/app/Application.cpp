@@ -135,8 +135,14 @@ void Application::on_pen_move(skin::PenEvent const& event)
 void Application::on_key(skin::KeyEvent const& event)
 {
     skin::Form* form = stack_.top();
-    if (!form || form->on_key(event))
+    if (!form)
         return;
+    if (form->on_key(event)) {
+        // Tab moved the form's focus: the screen reader hears of it.
+        if (event.code == skin::KEY_TAB && event.down && accessible_)
+            show_accessible();
+        return;
+    }
     if (event.code == skin::KEY_TAB && event.down && accessible_) {
         accessible_->move_focus(1);
         show_accessible();

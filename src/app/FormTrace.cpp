@@ -90,6 +90,18 @@ core::String FormTrace::describe(skin::FormStack const& stack)
     out += form->id();
     out += u'\n';
     describe_tree(*form, { 0, 0 }, out);
+    // The ring, where keys show it: "focus x y width height", a tab and the focused element's id.
+    if (skin::Element const* focused = form->focus_shown() ? form->focused() : nullptr) {
+        skin::Form::FocusRing const ring = form->focus_ring(*focused);
+        out += u"focus";
+        for (int32_t v : { ring.position.x, ring.position.y, ring.size.x, ring.size.y }) {
+            out += u' ';
+            append_number(out, v);
+        }
+        out += u'\t';
+        out += focused->id();
+        out += u'\n';
+    }
     return out;
 }
 

@@ -14,7 +14,8 @@ namespace app {
 
 // What is on screen, for tests and skin authors (RAVELIN_TRACE_FORMS=FILE): the top form's name, then
 // one line per visible element that has an id, list rows included: "id x y width height" in window
-// pixels, and for an element that shows a text a tab and that text. The file is replaced whole
+// pixels, and for an element that shows a text a tab and that text; where keys show the focus ring, a last
+// line "focus x y width height", a tab and the focused element's id. The file is replaced whole
 // (written aside, then renamed) each time the settled screen differs from the one last written.
 // Threads: main thread only.
 class FormTrace {

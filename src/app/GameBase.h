@@ -143,6 +143,10 @@ private:
     bool inactive_ = false;
     bool suspended_ = false;
     bool pen_down_ = false;
+    // Modifier keys held, from their own key messages; let go of when the window is deactivated, since
+    // their key-up may then go elsewhere.
+    bool shift_held_ = false;
+    bool ctrl_held_ = false;
     int32_t last_up_x_ = PEN_LIFTED_NOWHERE;
     int32_t last_up_y_ = PEN_LIFTED_NOWHERE;
     bool sip_preference_ = false;

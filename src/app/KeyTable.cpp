@@ -69,6 +69,11 @@ int32_t key_code(uint32_t vk)
         return 56;
     case VK_F1 + 8:
         return 57;
+    case VK_F1 + 9:
+        // F10 opens the menu on desktops, as the Menu key does.
+        return skin::KEY_CONTEXT_MENU;
+    case VK_OEM_2:
+        return skin::KEY_SLASH;
     default:
         return 0;
     }

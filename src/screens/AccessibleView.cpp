@@ -215,6 +215,12 @@ void AccessibleView::walk_element(skin::Element const& element, skin::Point offs
         node.name = one_line(*text);
     } else if (dynamic_cast<skin::VListElement const*>(&element)) {
         node.role = AccessibleRole::LIST;
+        // Tab stops on the list: it is named after its screen ("Recordings", "Menu").
+        if (skin::Element const* root = element.host()) {
+            core::String const key = u"Screen_" + root->id();
+            core::String const name = translate_(key);
+            node.name = platform::to_utf8(name != key ? name : root->id());
+        }
     } else {
         descend = true;
     }
@@ -246,11 +252,14 @@ std::vector<AccessibleView::Item> AccessibleView::walk() const
         std::string const part = child.id().empty() ? "#" + std::to_string(i) : platform::to_utf8(child.id());
         walk_element(child, { 0, 0 }, -1, key + "/" + part, out);
     }
-    // Until the forms hold a keyboard focus: the edit being typed into, else the one Tab or a reader chose.
+    // The edit being typed into, else the form's keyboard focus, else the one a reader chose.
     std::string focus = focused_;
-    if (skin::EditElement const* edit = form->active_edit())
+    skin::Element const* held = form->active_edit();
+    if (!held)
+        held = form->focused();
+    if (held)
         for (Item const& item : out)
-            if (item.element == edit)
+            if (item.element == held)
                 focus = item.node.key;
     for (Item& item : out)
         item.node.focused = !focus.empty() && item.node.key == focus;
@@ -296,6 +305,9 @@ bool AccessibleView::carry_out(platform::AccessibleRequest const& request, Tap c
     switch (request.kind) {
     case platform::AccessibleRequest::Kind::FOCUS:
         focused_ = node.key;
+        // The form takes it too when it can, so that the keys go on from there.
+        if (skin::Form* form = stack_.top())
+            form->set_focus(const_cast<skin::Element*>(found->element));
         return true;
     case platform::AccessibleRequest::Kind::ACTIVATE: {
         int32_t const x = node.x + node.width / 2;

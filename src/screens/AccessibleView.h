@@ -19,8 +19,8 @@ namespace screens {
 // its texts, text fields, labels, and the form itself as a panel or, for a question, a dialog. A reader's
 // request is carried out as the tap a person would give.
 //
-// The keyboard focus lives here only until the forms have one of their own: the active edit, else the
-// element a reader or Tab moved it to.
+// The focused element is the active edit, else the form's keyboard focus (skin::Form::focused), else the
+// element a reader moved it to; a reader's focus request moves the form's focus too where it can.
 // Threads: main thread only.
 class AccessibleView {
 public:

@@ -35,6 +35,12 @@ FormMain::FormMain(skin::Properties& properties, ScreenHost& host, document::Doc
     view_ = std::make_unique<FormView>(properties, host, document);
     main_menu_ = std::make_unique<MainMenu>(properties, host, document, *this);
     menu_ = std::make_unique<Menu>(properties, host, *this);
+    form_.shortcut = [this](skin::KeyEvent const& event) {
+        KeyCommand const command = key_command(event);
+        return command != KeyCommand::NONE && on_key_command(command);
+    };
+    recording_->set_keys_window([this] { show_keys(); });
+    view_->set_keys_window([this] { show_keys(); });
     load();
     document_.add_listener(this);
     document_.set_title_maker([this](os::DateTime const& t) { return date_name(t, properties_.dictionary()); });
@@ -224,19 +230,77 @@ void FormMain::show_typed()
 void FormMain::confirm_delete()
 {
     core::String const count = core::decimal(static_cast<int64_t>(filter_.shown().size()));
-    confirmation_->set_text(os::replace_all(properties_.translate(u"Confirm_deleting"), u"%count%", count));
+    ask_delete(filter_.shown(), os::replace_all(properties_.translate(u"Confirm_deleting"), u"%count%", count));
+}
+
+void FormMain::ask_delete(std::vector<int32_t> const& records, core::StringView question)
+{
+    to_delete_.clear();
+    for (int32_t index : records)
+        if (index >= 0 && static_cast<size_t>(index) < document_.records().size())
+            to_delete_.push_back(document_.records()[static_cast<size_t>(index)].path);
+    confirmation_->set_text(question);
     confirmation_->show();
 }
 
 void FormMain::delete_shown()
 {
-    document_.delete_records(filter_.shown());
+    // What the question counted, found again: the list may have changed while it was shown.
+    std::vector<int32_t> chosen;
+    for (core::String const& path : to_delete_)
+        if (int32_t const index = document_.records().find(path); index >= 0)
+            chosen.push_back(index);
+    to_delete_.clear();
+    document_.delete_records(chosen);
     close_filter();
+}
+
+bool FormMain::on_key_command(KeyCommand command)
+{
+    switch (command) {
+    case KeyCommand::RECORD:
+        return form_.activate(record_);
+    case KeyCommand::FILTER:
+        return form_.activate(filter_button_);
+    case KeyCommand::MENU:
+        return form_.activate(menu_button_);
+    case KeyCommand::KEYS:
+        show_keys();
+        return true;
+    case KeyCommand::DELETE: {
+        auto const& shown = filter_.shown();
+        int32_t const selected = list_->selected();
+        if (selected < 0 || static_cast<size_t>(selected) >= shown.size())
+            return false;
+        ask_delete({ shown[static_cast<size_t>(selected)] }, properties_.translate(u"Confirm_deleting_this"));
+        return true;
+    }
+    default:
+        return false;
+    }
+}
+
+void FormMain::show_keys()
+{
+    // A menu page: it scrolls when the keys outgrow a small screen, and Escape or any row puts it away.
+    menu_->open(u"Keys", u"", PageOpening::SHOW_MENU);
+}
+
+void FormMain::fill_keys(MenuItems& items) const
+{
+    static constexpr char16_t const* LINES[]
+        = { u"Keys_next", u"Keys_previous", u"Keys_press", u"Keys_arrows", u"Keys_back", u"Keys_record", u"Keys_pause",
+              u"Keys_rename", u"Keys_filter", u"Keys_delete", u"Keys_menu", u"Keys_soft", u"Keys_list" };
+    for (char16_t const* key : LINES)
+        items.emplace_back(u"Cancel", properties_.translate(key));
 }
 
 void FormMain::on_menu(Menu& menu, core::StringView id, core::StringView, MenuItems& items)
 {
-    main_menu_->on_menu(menu, id, items);
+    if (id == u"Keys")
+        fill_keys(items);
+    else
+        main_menu_->on_menu(menu, id, items);
 }
 
 void FormMain::show_error(core::StringView key)

@@ -4,8 +4,10 @@
 #include "FormError.h"
 #include "FormRecording.h"
 #include "FormView.h"
+#include "KeyCommands.h"
 #include "Keypad.h"
 #include "ListScreen.h"
+#include "LiveForm.h"
 #include "MainMenu.h"
 #include "Menu.h"
 #include "MenuOwner.h"
@@ -79,6 +81,13 @@ public:
     // The keys typed into the filter in the bar's title, or the program's name without any.
     void show_typed();
 
+    // A shortcut on the list: Ctrl+R records, Ctrl+F filters, the menu key opens the menu, Delete asks
+    // to delete the selected record, Ctrl+? lists the keys. True when taken.
+    bool on_key_command(KeyCommand command);
+    // The page that lists the keys, in the current language, one row each.
+    void show_keys();
+    void fill_keys(MenuItems& items) const;
+
     // Shows the record of the row's position.
     void bind_record_row(RecordRow& row) override;
 
@@ -116,7 +125,11 @@ private:
     skin::Properties& properties_;
     ScreenHost& host_;
     document::Document& document_;
-    skin::Form form_;
+    ScreenForm form_;
+    // The files the confirmation is about: the shown records (the menu's "Delete") or the selected one.
+    // Kept by path, so that a record found while the question is shown is not taken along.
+    std::vector<core::String> to_delete_;
+    void ask_delete(std::vector<int32_t> const& records, core::StringView question);
     skin::ButtonElement* record_ = nullptr;
     skin::ButtonElement* filter_button_ = nullptr;
     skin::ButtonElement* close_filter_ = nullptr;

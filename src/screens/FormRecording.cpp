@@ -138,6 +138,28 @@ void FormRecording::on_drag(skin::Element* source, skin::DragEvent& drag)
     document_.set_vas_level(value);
 }
 
+bool FormRecording::on_key_command(KeyCommand command)
+{
+    if (command == KeyCommand::RECORD)
+        return form_.activate(close_);
+    // No single key ends a recording: Delete is no command here.
+    return command != KeyCommand::DELETE && RecordScreen::on_key_command(command);
+}
+
+double FormRecording::slider_position(skin::Element* element) const
+{
+    return element == vas_ ? document_.settings().vas_level : -1;
+}
+
+void FormRecording::on_slider_key(skin::Element* element, double value)
+{
+    if (element != vas_)
+        return;
+    vas_level_->set_value(value);
+    document_.set_vas_level(value);
+    document_.save_settings();
+}
+
 void FormRecording::on_press_changed(skin::Element* source, skin::ButtonEvent const&)
 {
     if (source == vas_ && !vas_->pressed())

@@ -35,6 +35,11 @@ public:
     void on_document_event(document::DocumentEvent const& event) override;
 
 private:
+    // Ctrl+R stops the recording as its stop button does; Delete and the like do nothing here.
+    bool on_key_command(KeyCommand command) override;
+    double slider_position(skin::Element* element) const override;
+    void on_slider_key(skin::Element* element, double value) override;
+
     void bind_own() override;
     void after_reload() override;
     // The values that change while the recording runs, once per frame.

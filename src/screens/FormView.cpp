@@ -24,7 +24,7 @@ FormView::FormView(skin::Properties& properties, ScreenHost& host, document::Doc
     // F6 and F7, the volume keys, move the volume as the slider does.
     form_.unhandled_key = [this](skin::KeyEvent const& event) {
         if (event.code != skin::KEY_VOLUME_UP && event.code != skin::KEY_VOLUME_DOWN)
-            return false;
+            return slider_key(event);
         if (event.down)
             change_volume(event.code == skin::KEY_VOLUME_UP ? VOLUME_STEP : -VOLUME_STEP);
         return true;
@@ -165,15 +165,46 @@ void FormView::on_menu(Menu&, core::StringView id, core::StringView, MenuItems& 
         items.emplace_back(u"Send");
         items.emplace_back(u"Cancel");
     } else if (id == u"Delete") {
-        document_.stop();
-        confirmation_.set_text(properties_.translate(u"Confirm_deleting_this"));
-        confirmation_.show();
+        confirm_delete();
     } else if (id == u"Append") {
         // The recording screen comes up on the Document's event; a failure leaves this screen as it is.
         if (document_.continue_recording())
             close();
     } else if (id == u"Send") {
         document_.send_current();
+    }
+}
+
+void FormView::confirm_delete()
+{
+    document_.stop();
+    confirmation_.set_text(properties_.translate(u"Confirm_deleting_this"));
+    confirmation_.show();
+}
+
+bool FormView::on_key_command(KeyCommand command)
+{
+    if (command != KeyCommand::DELETE)
+        return RecordScreen::on_key_command(command);
+    confirm_delete();
+    return true;
+}
+
+double FormView::slider_position(skin::Element* element) const
+{
+    if (element == volume_button_)
+        return document_.settings().volume;
+    if (element == position_button_ && document_.is_playing())
+        return position_->value();
+    return -1;
+}
+
+void FormView::on_slider_key(skin::Element* element, double value)
+{
+    if (element == volume_button_) {
+        change_volume(value - document_.settings().volume);
+    } else if (element == position_button_ && document_.seek(value)) {
+        position_->set_value(value);
     }
 }
 

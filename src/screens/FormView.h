@@ -26,6 +26,8 @@ public:
     void close() override;
     double total_seconds() const { return total_seconds_; }
     FormConfirmation& confirmation() { return confirmation_; }
+    // Stops the playback and asks whether to delete the record (the menu's "Delete", the Delete key).
+    void confirm_delete();
 
     void on_click(skin::Element* source, skin::ButtonEvent const& event) override;
     void on_press_changed(skin::Element* source, skin::ButtonEvent const& event) override;
@@ -38,6 +40,10 @@ private:
     void after_reload() override;
     // The position, the time left and the bars, once per frame.
     void update_values() override;
+    // Delete asks to delete the record; the rest as on every record screen.
+    bool on_key_command(KeyCommand command) override;
+    double slider_position(skin::Element* element) const override;
+    void on_slider_key(skin::Element* element, double value) override;
     void show_playing(bool playing);
     void slide(skin::Element* source, int32_t x);
     // The volume keys: the volume moves by `step`, kept within 0 to 1, and is saved.

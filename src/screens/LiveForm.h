@@ -7,16 +7,17 @@
 
 namespace screens {
 
-// A screen's form that lets its screen see the keys no element took, and each press before the elements
-// do (true from either consumes the event).
+// A screen's form that lets its screen see the shortcuts before the elements, the keys no element took,
+// and each press before the elements do (true from any of them consumes the event).
 class ScreenForm : public skin::Form {
 public:
+    std::function<bool(skin::KeyEvent const&)> shortcut;
     std::function<bool(skin::KeyEvent const&)> unhandled_key;
     std::function<bool(skin::PenEvent const&)> before_pen;
 
     bool on_key(skin::KeyEvent const& event) override
     {
-        return skin::Form::on_key(event) || (unhandled_key && unhandled_key(event));
+        return (shortcut && shortcut(event)) || skin::Form::on_key(event) || (unhandled_key && unhandled_key(event));
     }
     bool on_pen(skin::PenEvent const& event) override
     {

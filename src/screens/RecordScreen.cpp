@@ -2,6 +2,7 @@
 
 #include "ScreenHost.h"
 
+#include <algorithm>
 #include <document/Document.h>
 #include <skin/FormBinding.h>
 #include <skin/FormStack.h>
@@ -22,6 +23,39 @@ RecordScreen::RecordScreen(
     , entry_(entry)
 {
     document_.add_listener(this);
+    form_.shortcut = [this](skin::KeyEvent const& event) {
+        KeyCommand const command = key_command(event);
+        return command != KeyCommand::NONE && on_key_command(command);
+    };
+    form_.unhandled_key = [this](skin::KeyEvent const& event) { return slider_key(event); };
+}
+
+bool RecordScreen::slider_key(skin::KeyEvent const& event)
+{
+    // The slider's button takes no keys itself.
+    skin::Element* focus = form_.focused();
+    double const step = slider_step(event);
+    double const at = focus ? slider_position(focus) : -1;
+    if (step == 0 || at < 0)
+        return false;
+    on_slider_key(focus, std::clamp(at + step, 0.0, 1.0));
+    return true;
+}
+
+bool RecordScreen::on_key_command(KeyCommand command)
+{
+    switch (command) {
+    case KeyCommand::RENAME:
+        return form_.activate(name_button_);
+    case KeyCommand::MENU:
+        return form_.activate(form_.find_child(u"btnMenu"));
+    case KeyCommand::KEYS:
+        if (show_keys_)
+            show_keys_();
+        return static_cast<bool>(show_keys_);
+    default:
+        return false;
+    }
 }
 
 RecordScreen::~RecordScreen()

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "FormEdit.h"
+#include "KeyCommands.h"
 #include "LiveForm.h"
 #include "Menu.h"
 #include "MenuOwner.h"
@@ -42,6 +43,8 @@ public:
     core::String const& name() const { return name_; }
     FormEdit& edit_dialog() { return edit_; }
     Menu& menu() { return menu_; }
+    // Shows the window that lists the keys (Ctrl+?); the list screen, which owns it, sets it.
+    void set_keys_window(std::function<void()> show_keys) { show_keys_ = std::move(show_keys); }
 
 protected:
     RecordScreen(skin::Properties& properties, ScreenHost& host, document::Document& document, core::StringView entry);
@@ -55,6 +58,14 @@ protected:
     virtual void update_values() = 0;
     // The user confirmed a new name.
     virtual void on_renamed() { }
+    // A shortcut: Ctrl+E renames, the menu key opens the menu, Ctrl+? lists the keys. True when taken.
+    virtual bool on_key_command(KeyCommand command);
+    // A focused slider moved by an arrow to `value` (0 to 1).
+    virtual void on_slider_key(skin::Element*, double) { }
+    // Arrows on a focused slider: true when they moved it.
+    bool slider_key(skin::KeyEvent const& event);
+    // Where a focused slider stands (0 to 1), or a negative value when the element is no slider here.
+    virtual double slider_position(skin::Element*) const { return -1; }
 
     void show();
     // "btnName" shows the name; the name becomes the current record's title first when asked.
@@ -76,6 +87,7 @@ private:
 
     core::String entry_;
     skin::ButtonElement* name_button_ = nullptr;
+    std::function<void()> show_keys_;
 };
 
 } // namespace screens

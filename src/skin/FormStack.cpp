@@ -38,6 +38,10 @@ void FormStackListener::on_form_shown(Form*)
 {
 }
 
+void FormStackListener::on_focus_changed(Form*, Element*)
+{
+}
+
 FormStack::FormStack(Point window_size)
     : window_size_(window_size)
     , clock_([] { return platform::tick_count(); })
@@ -145,6 +149,9 @@ void FormStack::push(Form* form, bool popup, std::shared_ptr<RenderSurface> back
 {
     entries_.push_back({ form, popup, std::move(background) });
     form->stack_ = this;
+    // A form comes up without a focus, as a dialog does on a desktop: Enter then means its own bound
+    // key, not a button focused the last time it was shown.
+    form->focused_ = nullptr;
 }
 
 void FormStack::show_form(Form* form, FormMode mode)

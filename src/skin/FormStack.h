@@ -17,12 +17,16 @@ class VisibilityAnimation;
 
 enum class FormMode { FULL_SCREEN, POPUP };
 
-// Told when a form was shown on the stack or closed; not owned.
+class Element;
+
+// Told when a form was shown on the stack or closed, and when the keyboard focus of a form on the stack
+// moved (`focused` null: no element has it); not owned.
 class FormStackListener {
 public:
     virtual ~FormStackListener();
     virtual void on_form_closed(Form* form);
     virtual void on_form_shown(Form* form);
+    virtual void on_focus_changed(Form* form, Element* focused);
 };
 
 // The forms of the application window: the top one is shown full-screen, or as a popup over a dimmed,

@@ -19,11 +19,21 @@ struct PenEvent {
     Point point() const { return { x, y }; }
 };
 
+// Modifier keys held while a key goes down or up (bits of KeyEvent::modifiers).
+enum KeyModifier : uint8_t {
+    MODIFIER_SHIFT = 1,
+    MODIFIER_CTRL = 2,
+};
+
 // A logical key (the codes of KeyNames.h) going down or up.
 struct KeyEvent {
     int32_t code = 0;
     bool down = false;
     bool first = true; // false for an auto-repeated key-down
+    uint8_t modifiers = 0; // KeyModifier bits
+
+    bool shift() const { return (modifiers & MODIFIER_SHIFT) != 0; }
+    bool ctrl() const { return (modifiers & MODIFIER_CTRL) != 0; }
 };
 
 } // namespace skin

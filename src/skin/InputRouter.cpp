@@ -93,13 +93,13 @@ void InputRouter::route_pen_move(Point point)
             element->on_pen_move(point);
 }
 
-bool InputRouter::offer_key(KeyEvent const& event)
+Element* InputRouter::key_taker(KeyEvent const& event)
 {
     std::vector<Element*> const walk = inputs_;
     for (Element* element : walk)
         if (contains(element) && takes_input(*element) && element->on_key(event))
-            return true;
-    return false;
+            return element;
+    return nullptr;
 }
 
 bool InputRouter::offer_char(char16_t character)

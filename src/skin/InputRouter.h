@@ -38,7 +38,9 @@ public:
     // Moves go to the elements that hold the pen; while none does, to every element under the point.
     void route_pen_move(Point point);
     // Offered in order until one element takes it.
-    bool offer_key(KeyEvent const& event);
+    bool offer_key(KeyEvent const& event) { return key_taker(event) != nullptr; }
+    // The same, giving the element that took the key, or null.
+    Element* key_taker(KeyEvent const& event);
     bool offer_char(char16_t character);
     // The wheel goes to the elements under the pointer, in order, until one scrolls.
     bool offer_wheel(Point point, int32_t notches);

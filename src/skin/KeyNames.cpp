@@ -8,7 +8,7 @@ namespace skin {
 namespace {
 
 // In the order the table is searched: codes 0 to 55, then the phone keys.
-constexpr std::array<std::pair<core::StringView, int32_t>, 65> KEYS = { {
+constexpr std::array<std::pair<core::StringView, int32_t>, 66> KEYS = { {
     { u"None", KEY_NONE },
     { u"Shift", KEY_SHIFT },
     { u"Ctrl", KEY_CTRL },
@@ -74,6 +74,7 @@ constexpr std::array<std::pair<core::StringView, int32_t>, 65> KEYS = { {
     { u"SOFT_RIGHT", KEY_SOFT_RIGHT },
     { u"VOLUME_UP", KEY_VOLUME_UP },
     { u"VOLUME_DOWN", KEY_VOLUME_DOWN },
+    { u"/", KEY_SLASH },
 } };
 
 } // namespace

@@ -39,6 +39,8 @@ enum KeyCode : int32_t {
     KEY_SOFT_RIGHT = 62,
     KEY_VOLUME_UP = 63,
     KEY_VOLUME_DOWN = 64,
+    // The desktop's "/" and "?" key (Ctrl+? lists the keys).
+    KEY_SLASH = 65,
 };
 
 // The code of a key name ("SOFT_LEFT", "A", "*", ...; exact, case-sensitive); KEY_NONE for any other

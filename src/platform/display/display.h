@@ -76,6 +76,7 @@ constexpr uint32_t VK_0 = 48;
 constexpr uint32_t VK_A = 65;
 constexpr uint32_t VK_APPS = 93;
 constexpr uint32_t VK_F1 = 112;
+constexpr uint32_t VK_OEM_2 = 191; // "/" and "?"
 
 // Signed 16-bit halves, as the handheld packs a point into lparam.
 inline intptr_t point_lparam(int32_t x, int32_t y)

@@ -67,6 +67,9 @@ uint32_t virtual_key(SDL_Keysym const& key)
     case SDLK_APPLICATION:
     case SDLK_MENU:
         return VK_APPS;
+    case SDLK_SLASH:
+    case SDLK_KP_DIVIDE:
+        return VK_OEM_2;
     default:
         // Keys the handheld has no number for keep one of their own, outside its range.
         return 0x10000u + static_cast<uint32_t>(key.scancode);

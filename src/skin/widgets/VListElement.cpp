@@ -253,15 +253,20 @@ bool VListElement::on_key(KeyEvent const& event)
     case KEY_HOME:
     case KEY_END:
         break;
+    case KEY_ENTER:
+        // Enter opens the selected row as a tap would; without one it is left to others.
+        if (selected_ < 0 || selected_ >= count_ || !model_)
+            return false;
+        if (event.down && event.first)
+            open_selected();
+        return true;
     default:
         return false;
     }
     if (!event.down)
         return true;
-    if (event.code == KEY_UP)
-        scroll_by(step());
-    else if (event.code == KEY_DOWN)
-        scroll_by(-step());
+    if (event.code == KEY_UP || event.code == KEY_DOWN)
+        move_selection(event.code == KEY_DOWN ? 1 : -1);
     else if (event.code == KEY_PAGE_UP)
         scroll_by(page);
     else if (event.code == KEY_PAGE_DOWN)
@@ -270,6 +275,26 @@ bool VListElement::on_key(KeyEvent const& event)
         show_row(0);
     else
         show_row(count_ - 1);
+    return true;
+}
+
+void VListElement::move_selection(int32_t delta)
+{
+    if (count_ <= 0)
+        return;
+    // From no selection (or one that the list lost), either arrow selects the first row.
+    int32_t next = 0;
+    if (selected_ >= 0 && selected_ < count_)
+        next = std::clamp(selected_ + delta, 0, count_ - 1);
+    set_selected(next);
+    show_row(next);
+}
+
+bool VListElement::open_selected()
+{
+    if (!model_ || selected_ < 0 || selected_ >= count_)
+        return false;
+    model_->on_row_clicked(this, selected_);
     return true;
 }
 

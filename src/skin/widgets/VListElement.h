@@ -43,8 +43,8 @@ public:
     void measure_y(Extent& extent) override;
     bool on_pen(PenEvent const& event) override;
     void on_pen_move(Point point) override;
-    // Up and Down move the content by a row, Page Up and Page Down by the list's height less a row, Home
-    // and End to the ends.
+    // Up and Down move the selection by a row and show it, Page Up and Page Down move the content by the
+    // list's height less a row, Home and End to the ends; Enter opens the selected row.
     bool on_key(KeyEvent const& event) override;
     // A notch of the wheel moves the content by two rows.
     bool on_wheel(Point point, int32_t notches) override;
@@ -63,6 +63,10 @@ public:
     void scroll_to(int32_t index);
     // The row shown as selected; -1 for none.
     void set_selected(int32_t index);
+    // Selects the row `delta` rows on (clamped to the ends; from none, the first row) and shows it.
+    void move_selection(int32_t delta);
+    // The model hears of a tap on the selected row; false when no row is selected.
+    bool open_selected();
     // Moves the content by `dy` pixels (positive brings what is above into view), never past its ends;
     // ignored while the pen is down.
     void scroll_by(double dy);
