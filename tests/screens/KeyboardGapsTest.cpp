@@ -1,7 +1,10 @@
 #include "ScreensTestSupport.h"
 
+#include <screens/Menu.h>
 #include <skin/KeyNames.h>
 #include <skin/widgets/ButtonElement.h>
+#include <skin/widgets/ListRow.h>
+#include <skin/widgets/VListElement.h>
 
 using namespace screens_test;
 
@@ -108,6 +111,36 @@ TEST_F(KeyboardGapsTest, EnterLeavesAFocusedSliderWhereTheArrowsPutIt)
     press(skin::KEY_ENTER);
     EXPECT_EQ(document->settings().vas_level, moved);
     EXPECT_TRUE(document->is_recording());
+}
+
+// The main menu's row of Help, Minimize and Exit: Down reaches it first, Left and Right go along it
+// (stopping at the ends), Enter presses the button there, Down leaves it for the pages.
+TEST_F(KeyboardGapsTest, ArrowsReachTheMenusRowOfButtonsAndEnterPressesOne)
+{
+    start();
+    press(skin::KEY_CONTEXT_MENU);
+    screens::Menu& menu = main->menu();
+    ASSERT_EQ(top(), &menu.form());
+    press(skin::KEY_DOWN);
+    EXPECT_EQ(menu.list().selected(), 0);
+    EXPECT_EQ(menu.row_button(), 0);
+    for (int32_t code : { skin::KEY_RIGHT, skin::KEY_RIGHT, skin::KEY_RIGHT, skin::KEY_LEFT })
+        press(code);
+    ASSERT_EQ(menu.row_button(), 1);
+    auto* row = menu.list().row(0);
+    ASSERT_NE(row, nullptr);
+    EXPECT_TRUE(row->find_child(u"Minimize")->find_child(u"#pressed")->visible()) << "the keyed button is marked";
+    EXPECT_FALSE(row->find_child(u"Help")->find_child(u"#pressed")->visible());
+    press(skin::KEY_ENTER);
+    EXPECT_EQ(host->minimized, 1);
+    EXPECT_EQ(host->quits, 0);
+    // Down from the row goes on to the first page, whose Enter opens it as before.
+    press(skin::KEY_CONTEXT_MENU);
+    press(skin::KEY_DOWN);
+    press(skin::KEY_DOWN);
+    EXPECT_EQ(menu.row_button(), -1);
+    press(skin::KEY_ENTER);
+    EXPECT_EQ(menu.page(), u"File");
 }
 
 } // namespace
