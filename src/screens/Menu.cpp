@@ -211,11 +211,14 @@ void Menu::move_highlight(int32_t direction)
 {
     int32_t const count = static_cast<int32_t>(items_.size());
     int32_t index = list_->selected();
-    if (index < 0 || index >= count)
+    // The first key highlights a row that can be chosen; a row of buttons is reached from a neighbour.
+    bool const from_row = index >= 0 && index < count;
+    if (!from_row)
         index = direction > 0 ? -1 : count;
     for (index += direction; index >= 0 && index < count; index += direction) {
         // The arrows also stop at a row of buttons, on its first one; Left and Right go along it.
-        bool const buttons = items_[static_cast<size_t>(index)].enabled && !row_buttons(list_->row(index)).empty();
+        bool const buttons
+            = from_row && items_[static_cast<size_t>(index)].enabled && !row_buttons(list_->row(index)).empty();
         if (choosable(items_[static_cast<size_t>(index)]) || buttons) {
             set_row_button(-1);
             list_->set_selected(index);

@@ -50,10 +50,11 @@ private:
 // "checked" marks. The buttons "Help", "Minimize" and "Exit" of a row (the main menu's first one) choose
 // their own names.
 //
-// Keys: Up and Down move the highlight over the rows that can be chosen and onto a row of buttons (Left
-// and Right then go along it), Enter chooses the highlighted row or presses the button, Escape goes back to the page
-// this one was opened from (or closes the menu on the first page); the list scrolls with Page Up, Page Down, Home, End
-// and the wheel. A press outside "panel" closes it. Threads: main thread only.
+// Keys: Up and Down move the highlight over the rows that can be chosen and, from a neighbour, onto a
+// row of buttons (Left and Right then go along it); Enter chooses the highlighted row or presses the
+// button; Escape goes back to the page this one was opened from (or closes the menu on the first page);
+// the list scrolls with Page Up, Page Down, Home, End and the wheel. A press outside "panel" closes it.
+// Threads: main thread only.
 class Menu final : public skin::ListModel, public skin::ButtonListener, private skin::SkinListener {
 public:
     Menu(skin::Properties& properties, ScreenHost& host, MenuOwner& owner, core::StringView form_name = u"Menu",

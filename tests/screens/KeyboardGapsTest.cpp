@@ -113,8 +113,8 @@ TEST_F(KeyboardGapsTest, EnterLeavesAFocusedSliderWhereTheArrowsPutIt)
     EXPECT_TRUE(document->is_recording());
 }
 
-// The main menu's row of Help, Minimize and Exit: Down reaches it first, Left and Right go along it
-// (stopping at the ends), Enter presses the button there, Down leaves it for the pages.
+// The main menu's row of Help, Minimize and Exit: Up from the first page reaches it, Left and Right go
+// along it (stopping at the ends), Enter presses the button there, Down leaves it for the pages.
 TEST_F(KeyboardGapsTest, ArrowsReachTheMenusRowOfButtonsAndEnterPressesOne)
 {
     start();
@@ -122,6 +122,8 @@ TEST_F(KeyboardGapsTest, ArrowsReachTheMenusRowOfButtonsAndEnterPressesOne)
     screens::Menu& menu = main->menu();
     ASSERT_EQ(top(), &menu.form());
     press(skin::KEY_DOWN);
+    ASSERT_EQ(menu.items()[static_cast<size_t>(menu.list().selected())].id, u"File") << "the first Down, as before";
+    press(skin::KEY_UP);
     EXPECT_EQ(menu.list().selected(), 0);
     EXPECT_EQ(menu.row_button(), 0);
     for (int32_t code : { skin::KEY_RIGHT, skin::KEY_RIGHT, skin::KEY_RIGHT, skin::KEY_LEFT })
@@ -134,9 +136,10 @@ TEST_F(KeyboardGapsTest, ArrowsReachTheMenusRowOfButtonsAndEnterPressesOne)
     press(skin::KEY_ENTER);
     EXPECT_EQ(host->minimized, 1);
     EXPECT_EQ(host->quits, 0);
-    // Down from the row goes on to the first page, whose Enter opens it as before.
+    // Down from the row goes back to the first page, whose Enter opens it.
     press(skin::KEY_CONTEXT_MENU);
     press(skin::KEY_DOWN);
+    press(skin::KEY_UP);
     press(skin::KEY_DOWN);
     EXPECT_EQ(menu.row_button(), -1);
     press(skin::KEY_ENTER);
