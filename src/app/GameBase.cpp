@@ -360,9 +360,11 @@ void GameBase::on_key_message(uint32_t message, uintptr_t wparam, intptr_t lpara
             shift_held_ = event.down;
         else if (wparam == platform::VK_CONTROL)
             ctrl_held_ = event.down;
+        else if (wparam == platform::VK_MENU)
+            alt_held_ = event.down;
     }
-    event.modifiers
-        = static_cast<uint8_t>((shift_held_ ? skin::MODIFIER_SHIFT : 0) | (ctrl_held_ ? skin::MODIFIER_CTRL : 0));
+    event.modifiers = static_cast<uint8_t>((shift_held_ ? skin::MODIFIER_SHIFT : 0)
+        | (ctrl_held_ ? skin::MODIFIER_CTRL : 0) | (alt_held_ ? skin::MODIFIER_ALT : 0));
     core::log() << label << static_cast<int64_t>(wparam) << "(" << skin::key_name(event.code) << ")"
                 << " lParam=" << lparam << " ticks=" << platform::tick_count() << "\n";
     if (message != platform::WM_HOTKEY && listener_ && listener_->on_key(event))
@@ -376,7 +378,7 @@ void GameBase::on_activate_message(bool active)
         if (inactive_)
             return;
         inactive_ = true;
-        shift_held_ = ctrl_held_ = false;
+        shift_held_ = ctrl_held_ = alt_held_ = false;
         stop_frames();
         if (listener_)
             listener_->on_deactivate();

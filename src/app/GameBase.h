@@ -147,6 +147,7 @@ private:
     // their key-up may then go elsewhere.
     bool shift_held_ = false;
     bool ctrl_held_ = false;
+    bool alt_held_ = false;
     int32_t last_up_x_ = PEN_LIFTED_NOWHERE;
     int32_t last_up_y_ = PEN_LIFTED_NOWHERE;
     bool sip_preference_ = false;

@@ -162,7 +162,27 @@ void AccessibleView::walk_list(skin::Element const& element, skin::Point offset,
         item.node.height = bottom - item.node.y;
         item.node.selected = vlist.selected() == row->index();
         item.node.enabled = row->effectively_enabled();
+        std::string const row_key = item.node.key;
+        auto const row_node = static_cast<int32_t>(out.size());
         out.push_back(std::move(item));
+        // The buttons a row holds (the main menu's Help, Minimize and Exit) are buttons of their own
+        // inside it, where the list shows them.
+        skin::Point const origin { vlist.position().x + offset.x,
+            vlist.position().y + offset.y + static_cast<int32_t>(std::lround(top)) };
+        int32_t const list_top = vlist.position().y + offset.y;
+        auto walk_buttons = [&](auto& self, skin::Element const& element) -> void {
+            for (size_t c = 0; c < element.child_count(); ++c) {
+                skin::Element const& child = *element.child(c);
+                if (!dynamic_cast<skin::ButtonElement const*>(&child)) {
+                    self(self, child);
+                    continue;
+                }
+                int32_t const middle = origin.y + child.position().y + child.size().y / 2;
+                if (!child.id().empty() && middle >= list_top && middle < list_top + vlist.size().y)
+                    walk_element(child, origin, row_node, row_key + "/" + platform::to_utf8(child.id()), out);
+            }
+        };
+        walk_buttons(walk_buttons, *row);
     }
 }
 

@@ -79,9 +79,13 @@ bool FormEdit::before_pen(skin::PenEvent const& event)
 
 bool FormEdit::before_key(skin::KeyEvent const& event)
 {
-    // Enter ends no line in a name: it confirms the name, as OK does.
+    // Enter ends no line in a name: it confirms the name, as OK does, unless the keys put the focus on
+    // a button, which it then presses. Ctrl+Enter and the like do nothing.
     if (event.code == skin::KEY_ENTER) {
-        if (event.down && event.first && is_shown())
+        bool const chord = (event.modifiers & (skin::MODIFIER_CTRL | skin::MODIFIER_ALT)) != 0;
+        if (!chord && form_.focus_shown())
+            return false;
+        if (event.down && event.first && is_shown() && !chord)
             on_click(ok_button(), { ok_button()->position(), true });
         return true;
     }

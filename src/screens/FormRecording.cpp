@@ -146,6 +146,11 @@ bool FormRecording::on_key_command(KeyCommand command)
     return command != KeyCommand::DELETE && RecordScreen::on_key_command(command);
 }
 
+bool FormRecording::is_slider(skin::Element const* element) const
+{
+    return element && element == vas_;
+}
+
 double FormRecording::slider_position(skin::Element* element) const
 {
     return element == vas_ ? document_.settings().vas_level : -1;

@@ -37,6 +37,7 @@ public:
 private:
     // Ctrl+R stops the recording as its stop button does; Delete and the like do nothing here.
     bool on_key_command(KeyCommand command) override;
+    bool is_slider(skin::Element const* element) const override;
     double slider_position(skin::Element* element) const override;
     void on_slider_key(skin::Element* element, double value) override;
 

@@ -190,6 +190,11 @@ bool FormView::on_key_command(KeyCommand command)
     return true;
 }
 
+bool FormView::is_slider(skin::Element const* element) const
+{
+    return element && (element == volume_button_ || element == position_button_);
+}
+
 double FormView::slider_position(skin::Element* element) const
 {
     if (element == volume_button_)

@@ -42,6 +42,7 @@ private:
     void update_values() override;
     // Delete asks to delete the record; the rest as on every record screen.
     bool on_key_command(KeyCommand command) override;
+    bool is_slider(skin::Element const* element) const override;
     double slider_position(skin::Element* element) const override;
     void on_slider_key(skin::Element* element, double value) override;
     void show_playing(bool playing);

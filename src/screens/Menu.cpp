@@ -27,6 +27,28 @@ bool choosable(MenuItem const& item)
     return item.enabled && !(item.id.empty() && item.label.empty());
 }
 
+// The buttons a row holds, in the order of ROW_BUTTONS.
+std::vector<skin::ButtonElement*> row_buttons(skin::Element* row)
+{
+    std::vector<skin::ButtonElement*> buttons;
+    if (!row)
+        return buttons;
+    for (core::StringView name : ROW_BUTTONS)
+        if (auto* button = dynamic_cast<skin::ButtonElement*>(row->find_child(name)))
+            if (button->effectively_visible() && button->effectively_enabled())
+                buttons.push_back(button);
+    return buttons;
+}
+
+// The button the keys are on looks pressed: the row has no focus ring of its own.
+void mark_row_button(skin::Element* row, int32_t marked)
+{
+    std::vector<skin::ButtonElement*> const buttons = row_buttons(row);
+    for (size_t i = 0; i < buttons.size(); ++i)
+        if (skin::Element* look = buttons[i]->find_child(u"#pressed"))
+            look->set_visible(static_cast<int32_t>(i) == marked || buttons[i]->pressed());
+}
+
 class MenuRow final : public skin::ListRow {
 public:
     MenuRow(Menu& menu, skin::Properties& properties, core::StringView element)
@@ -52,6 +74,7 @@ public:
             separator->set_visible(item.separator);
         if (skin::Element* checked = find_child(u"checked"))
             checked->set_visible(item.checked);
+        mark_row_button(this, menu_.list().selected() == index() ? menu_.row_button() : -1);
     }
 
 private:
@@ -167,6 +190,7 @@ void Menu::open(core::StringView id, core::StringView caption, PageOpening openi
     items_ = std::move(items);
     if (caption_)
         caption_->set_text(page_caption_);
+    row_button_ = -1;
     list_->reset(static_cast<int32_t>(items_.size()));
     list_->set_selected(-1);
     if (first || !is_open())
@@ -187,14 +211,38 @@ void Menu::move_highlight(int32_t direction)
 {
     int32_t const count = static_cast<int32_t>(items_.size());
     int32_t index = list_->selected();
-    if (index < 0 || index >= count)
+    // The first key highlights a row that can be chosen; a row of buttons is reached from a neighbour.
+    bool const from_row = index >= 0 && index < count;
+    if (!from_row)
         index = direction > 0 ? -1 : count;
-    for (index += direction; index >= 0 && index < count; index += direction)
-        if (choosable(items_[static_cast<size_t>(index)])) {
+    for (index += direction; index >= 0 && index < count; index += direction) {
+        // The arrows also stop at a row of buttons, on its first one; Left and Right go along it.
+        bool const buttons
+            = from_row && items_[static_cast<size_t>(index)].enabled && !row_buttons(list_->row(index)).empty();
+        if (choosable(items_[static_cast<size_t>(index)]) || buttons) {
+            set_row_button(-1);
             list_->set_selected(index);
             list_->show_row(index);
+            set_row_button(choosable(items_[static_cast<size_t>(index)]) ? -1 : 0);
             return;
         }
+    }
+}
+
+void Menu::set_row_button(int32_t button)
+{
+    row_button_ = button;
+    mark_row_button(list_->row(list_->selected()), row_button_);
+}
+
+bool Menu::press_row_button()
+{
+    std::vector<skin::ButtonElement*> const buttons = row_buttons(list_->row(list_->selected()));
+    if (row_button_ < 0 || static_cast<size_t>(row_button_) >= buttons.size())
+        return false;
+    skin::ButtonElement* button = buttons[static_cast<size_t>(row_button_)];
+    on_click(button, { button->position(), true });
+    return true;
 }
 
 bool Menu::on_key(skin::KeyEvent const& event)
@@ -205,6 +253,11 @@ bool Menu::on_key(skin::KeyEvent const& event)
     case skin::KEY_ENTER:
     case skin::KEY_ESC:
         break;
+    case skin::KEY_LEFT:
+    case skin::KEY_RIGHT:
+        if (row_button_ < 0)
+            return false;
+        break;
     default:
         return false;
     }
@@ -212,9 +265,18 @@ bool Menu::on_key(skin::KeyEvent const& event)
         return true;
     if (event.code == skin::KEY_UP || event.code == skin::KEY_DOWN) {
         move_highlight(event.code == skin::KEY_DOWN ? 1 : -1);
+    } else if (event.code == skin::KEY_LEFT || event.code == skin::KEY_RIGHT) {
+        auto const last = static_cast<int32_t>(row_buttons(list_->row(list_->selected())).size()) - 1;
+        set_row_button(std::clamp(row_button_ + (event.code == skin::KEY_RIGHT ? 1 : -1), 0, std::max(last, 0)));
     } else if (event.code == skin::KEY_ENTER) {
-        if (event.first && list_->selected() >= 0)
-            on_row_clicked(list_, list_->selected());
+        int32_t const selected = list_->selected();
+        if (!event.first || selected < 0 || static_cast<size_t>(selected) >= items_.size())
+            return true;
+        // A row of buttons chooses nothing itself: Enter presses the button the arrows are on.
+        if (row_button_ >= 0 && press_row_button())
+            return true;
+        if (choosable(items_[static_cast<size_t>(selected)]))
+            on_row_clicked(list_, selected);
     } else if (event.first) {
         back();
     }

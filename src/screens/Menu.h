@@ -50,8 +50,9 @@ private:
 // "checked" marks. The buttons "Help", "Minimize" and "Exit" of a row (the main menu's first one) choose
 // their own names.
 //
-// Keys: Up and Down move the highlight over the rows that can be chosen, Enter chooses the highlighted
-// one, Escape goes back to the page this one was opened from (or closes the menu on the first page);
+// Keys: Up and Down move the highlight over the rows that can be chosen and, from a neighbour, onto a
+// row of buttons (Left and Right then go along it); Enter chooses the highlighted row or presses the
+// button; Escape goes back to the page this one was opened from (or closes the menu on the first page);
 // the list scrolls with Page Up, Page Down, Home, End and the wheel. A press outside "panel" closes it.
 // Threads: main thread only.
 class Menu final : public skin::ListModel, public skin::ButtonListener, private skin::SkinListener {
@@ -74,6 +75,9 @@ public:
     MenuItems const& items() const { return items_; }
     core::String const& default_element() const { return default_element_; }
 
+    // Which button of the highlighted row of buttons the arrows are on (0 the first), or -1.
+    int32_t row_button() const { return row_button_; }
+
     // Keys and presses that reach the form; true when the menu took them.
     bool on_key(skin::KeyEvent const& event);
     bool on_pen(skin::PenEvent const& event);
@@ -89,6 +93,9 @@ private:
     void load();
     // Moves the highlight to the next row that can be chosen in `direction` (+1 down, -1 up).
     void move_highlight(int32_t direction);
+    void set_row_button(int32_t button);
+    // Clicks the button of the row of buttons the arrows are on; false when there is none.
+    bool press_row_button();
     void back();
 
     skin::Properties& properties_;
@@ -108,6 +115,7 @@ private:
     std::vector<std::pair<core::String, core::String>> trail_;
     // Counts the pages opened, so that an owner that opens a page while it is asked for another wins.
     uint64_t opened_ = 0;
+    int32_t row_button_ = -1;
 };
 
 } // namespace screens

@@ -6,6 +6,7 @@
 #include <document/Document.h>
 #include <skin/FormBinding.h>
 #include <skin/FormStack.h>
+#include <skin/KeyNames.h>
 #include <skin/Properties.h>
 #include <skin/widgets/ButtonElement.h>
 
@@ -24,6 +25,9 @@ RecordScreen::RecordScreen(
 {
     document_.add_listener(this);
     form_.shortcut = [this](skin::KeyEvent const& event) {
+        // Enter on a focused slider would tap its middle and jump there: only the arrows move it.
+        if (event.code == skin::KEY_ENTER && form_.focus_shown() && is_slider(form_.focused()))
+            return true;
         KeyCommand const command = key_command(event);
         return command != KeyCommand::NONE && on_key_command(command);
     };

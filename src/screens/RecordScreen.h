@@ -64,6 +64,8 @@ protected:
     virtual void on_slider_key(skin::Element*, double) { }
     // Arrows on a focused slider: true when they moved it.
     bool slider_key(skin::KeyEvent const& event);
+    // Whether the element is the button of one of the screen's sliders.
+    virtual bool is_slider(skin::Element const*) const { return false; }
     // Where a focused slider stands (0 to 1), or a negative value when the element is no slider here.
     virtual double slider_position(skin::Element*) const { return -1; }
 

@@ -23,6 +23,7 @@ struct PenEvent {
 enum KeyModifier : uint8_t {
     MODIFIER_SHIFT = 1,
     MODIFIER_CTRL = 2,
+    MODIFIER_ALT = 4,
 };
 
 // A logical key (the codes of KeyNames.h) going down or up.
@@ -34,6 +35,7 @@ struct KeyEvent {
 
     bool shift() const { return (modifiers & MODIFIER_SHIFT) != 0; }
     bool ctrl() const { return (modifiers & MODIFIER_CTRL) != 0; }
+    bool alt() const { return (modifiers & MODIFIER_ALT) != 0; }
 };
 
 } // namespace skin

@@ -114,6 +114,11 @@ bool ButtonElement::on_key(KeyEvent const& event)
 {
     if (bound_key_ == KEY_NONE || event.code != bound_key_)
         return false;
+    // A chord with Ctrl or Alt is another command (Ctrl+Enter is no OK); a release still lets go of a
+    // button the plain key holds, whatever was pressed meanwhile.
+    bool const chord = (event.modifiers & (MODIFIER_CTRL | MODIFIER_ALT)) != 0;
+    if (chord && (event.down || !key_held_))
+        return false;
     bool const was_pressed = pressed();
     key_held_ = event.down;
     Point const centre = position() + Point { size().x / 2, size().y / 2 };

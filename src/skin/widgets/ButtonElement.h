@@ -7,7 +7,8 @@
 namespace skin {
 
 // "button": shows one of its state children ("#normal", "#pressed", "#disabled"; a missing one falls
-// back to "#normal"), is pressed by the pen or by its bound key, and reports press changes, drags and
+// back to "#normal"), is pressed by the pen or by its bound key (alone: with Ctrl or Alt held it is
+// another key), and reports press changes, drags and
 // clicks to its listener. A click is a release without cancel over the button.
 class ButtonElement : public Element {
 public:
