@@ -257,7 +257,10 @@ void FlacWriter::on_data(AudioBuffer const& buffer)
         return;
     to_samples(buffer, bits_, samples_);
     samples_in_ += samples_.size() / channels_;
-    if (!encoder_.encode(samples_.data(), uint32_t(samples_.size() / channels_)) || !flush())
+    // Whole frames go to the disk half a second at a time: a write (and whatever watches the folder) per
+    // half second rather than per block, and never more than that kept back from a killed program.
+    if (!encoder_.encode(samples_.data(), uint32_t(samples_.size() / channels_))
+        || (whole_samples_ >= rate_ / 2 && !flush()))
         failed_ = true;
 }
 

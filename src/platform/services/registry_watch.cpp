@@ -13,6 +13,25 @@
 
 namespace platform {
 
+namespace {
+
+// Whether a changed name is one of the store's files (the database, its journal, its write-ahead log):
+// recordings or other files beside it are no change of the store.
+bool names_store(std::vector<std::u16string> const& names, std::u16string const& store_name)
+{
+    for (auto const& name : names)
+        if (name.starts_with(store_name))
+            return true;
+    return false;
+}
+
+std::u16string store_file_name(RegistryStore const& store)
+{
+    return from_utf8(std::filesystem::path(store.path()).filename().string());
+}
+
+} // namespace
+
 void watch_registry(RegistryStore& store, std::function<void()> const& on_change, std::function<void()> const& on_child)
 {
     sigset_t signals;
@@ -23,6 +42,7 @@ void watch_registry(RegistryStore& store, std::function<void()> const& on_change
     int const signal_fd = ::signalfd(-1, &signals, SFD_CLOEXEC | SFD_NONBLOCK);
 
     FolderWatch watch(from_utf8(std::filesystem::path(store.path()).parent_path().string()));
+    std::u16string const store_name = store_file_name(store);
     bool settle = false;
     uint64_t seen_change = ~0ull;
     for (;;) {
@@ -38,9 +58,7 @@ void watch_registry(RegistryStore& store, std::function<void()> const& on_change
         int const ready = ::poll(fds, 2, timeout);
         if (ready < 0 && errno != EINTR)
             break;
-        settle = ready > 0 && (fds[0].revents & POLLIN);
-        if (settle)
-            watch.take_changes();
+        settle = ready > 0 && (fds[0].revents & POLLIN) && names_store(watch.take_changes(), store_name);
         if (fds[1].revents & POLLIN) {
             signalfd_siginfo info {};
             bool stop = false, child = false;
@@ -65,6 +83,7 @@ RegistryChangeWatch::RegistryChangeWatch(RegistryStore& store, std::function<voi
     : store_(store)
     , on_change_(std::move(on_change))
     , folder_(std::make_unique<FolderWatch>(from_utf8(std::filesystem::path(store.path()).parent_path().string())))
+    , store_name_(store_file_name(store))
 {
     thread_ = std::thread([this] { run(); });
 }
@@ -88,7 +107,7 @@ bool RegistryChangeWatch::is_watching() const
 bool RegistryChangeWatch::wait(int timeout_ms)
 {
     if (folder_->is_valid())
-        return !folder_->wait(timeout_ms).empty();
+        return names_store(folder_->wait(timeout_ms), store_name_);
     std::unique_lock lock(mutex_);
     stopped_.wait_for(lock, std::chrono::milliseconds(timeout_ms < 0 ? POLL_MS : timeout_ms), [this] { return stop_; });
     return false;

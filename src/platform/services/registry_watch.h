@@ -6,6 +6,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <string>
 #include <thread>
 
 // The loop of a service that acts on changes of the registry store (the notifier, the phone simulator's
@@ -52,6 +53,7 @@ private:
     RegistryStore& store_;
     std::function<void()> on_change_;
     std::unique_ptr<FolderWatch> folder_;
+    std::u16string store_name_; // the store's file name; its journal and log names begin with it
     std::mutex mutex_;
     std::condition_variable stopped_; // the wait of a watch without the folder
     bool stop_ = false;
