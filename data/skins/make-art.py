@@ -86,8 +86,21 @@ def icon(name, c):
         "program": "".join(f'<rect x="{x}" y="{y}" width="6" height="6" rx="1.5" {s}/>'
                            for y in (4.5, 13.5) for x in (4.5, 13.5)),
         "function": f'<rect x="4" y="5" width="16" height="14" rx="3" {s}/><path {s} d="M10 9v6M10 9h4.5M10 12h3.5"/>',
+        "skip_back": skip_glyph(c, s, forward=False),
+        "skip_forward": skip_glyph(c, s, forward=True),
     }
     return shapes[name]
+
+
+def skip_glyph(c, s, forward):
+    """A circling arrow round "10": back turns against the clock, forward with it (the arrow mirrored, the
+    digits not)."""
+    turn = f'<path {s} d="M4.5 10.3A8 8 0 1 0 12 5M14.5 2.5L12 5l2.5 2.5"/>'
+    if forward:
+        turn = f'<g transform="translate(24 0) scale(-1 1)">{turn}</g>'
+    digits = (f'<text x="12" y="16" font-family="DejaVu Sans" font-size="7.5" font-weight="bold"'
+              f' text-anchor="middle" fill="{c}">10</text>')
+    return turn + digits
 
 
 def arrow(direction, c):
@@ -180,6 +193,11 @@ def default_pictures():
     # The recording screen's menu button, on the background as its header is.
     p["side_menu"] = svg(40, 40, pad(40, None, icon("menu", TEXT)), BG)
     p["side_menu_p"] = svg(40, 40, pad(40, RAISED, icon("menu", TEXT)), BG)
+
+    # Ten seconds back and forward beside the position bar (32 x 32 on the background).
+    for name in ("skip_back", "skip_forward"):
+        p[name] = svg(32, 32, pad(32, None, icon(name, TEXT)), BG)
+        p[f"{name}_p"] = svg(32, 32, pad(32, RAISED, icon(name, TEXT)), BG)
 
     # Small icons, each drawn on the face it sits on.
     p["bolt_on"] = svg(24, 24, icon("bolt", RED), BG)

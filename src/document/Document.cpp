@@ -583,6 +583,20 @@ bool Document::seek(double fraction)
     return true;
 }
 
+bool Document::skip(double seconds)
+{
+    if (!reader_)
+        return false;
+    double const total = current_duration();
+    double const target = std::max(0.0, play_position() + seconds);
+    if (target >= total) {
+        core::log() << u"Document::skip to the end\n";
+        stop();
+        return true;
+    }
+    return seek(target / total);
+}
+
 bool Document::play(StringView path, int64_t position)
 {
     stop();

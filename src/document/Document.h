@@ -228,6 +228,10 @@ public:
     // Moves the playback to `fraction` (0 to 1) of its length, heard at once; false, changing nothing,
     // without one.
     bool seek(double fraction);
+    // Moves the playback by `seconds` (back when negative) from where it is heard, paused too: before the
+    // start it goes to the start; at or past the end it ends as the end of the file does (stopped, event
+    // 7). False, changing nothing, without a playback.
+    bool skip(double seconds);
     // Bytes free, as the services tell, on the volume of the current recording's folder.
     double free_bytes_for_current();
 

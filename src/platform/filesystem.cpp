@@ -13,6 +13,7 @@
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
+#include <vector>
 
 namespace platform {
 
@@ -260,6 +261,72 @@ bool move_file(std::u16string const& from, std::u16string const& to)
     }
     ::unlink(native(from).c_str());
     return true;
+}
+
+bool copy_file(std::u16string const& from, std::u16string const& to, CopyTarget target)
+{
+    // Without waiting for the other end of a pipe: only a regular file is copied.
+    int in = ::open(native(from).c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (in < 0)
+        return fail(), false;
+    struct stat st { };
+    if (::fstat(in, &st) != 0)
+        fail();
+    else if (!S_ISREG(st.st_mode))
+        error_code = S_ISDIR(st.st_mode) ? EISDIR : ENXIO;
+    if (!S_ISREG(st.st_mode)) {
+        ::close(in);
+        return false;
+    }
+    // A replacement is written beside its target under a name of its own and renamed over it at the end.
+    std::string const destination = native(to);
+    std::string written = destination;
+    int out = -1;
+    if (target == CopyTarget::NEW) {
+        out = ::open(written.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    } else {
+        size_t const slash = destination.rfind('/');
+        written = destination.substr(0, slash + 1) + "." + destination.substr(slash + 1) + ".XXXXXX";
+        out = ::mkostemp(written.data(), O_CLOEXEC);
+        if (out >= 0)
+            ::fchmod(out, 0644);
+    }
+    if (out < 0) {
+        fail();
+        ::close(in);
+        return false;
+    }
+    static constexpr size_t BLOCK = 65536;
+    std::vector<char> buffer(BLOCK);
+    bool ok = true;
+    for (;;) {
+        ssize_t const n = ::read(in, buffer.data(), BLOCK);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n == 0)
+            break;
+        if (n < 0) {
+            fail();
+            ok = false;
+            break;
+        }
+        if (write_file(out, buffer.data(), static_cast<uint32_t>(n)) != n) {
+            ok = false;
+            break;
+        }
+    }
+    // Each step runs only while all before it succeeded, so that the error kept is the first one.
+    ok = ok && (fsync(out) == 0 || fail() == 0);
+    ::close(in);
+    ok = ::close(out) == 0 ? ok : ok && fail() == 0;
+    if (ok && target == CopyTarget::REPLACE)
+        ok = ::rename(written.c_str(), destination.c_str()) == 0 || fail() == 0;
+    if (!ok) {
+        int const error = error_code;
+        ::unlink(written.c_str());
+        error_code = error;
+    }
+    return ok;
 }
 
 bool make_directory(std::u16string const& path)

@@ -58,6 +58,16 @@ FileFacts file_facts(std::u16string const& path);
 
 bool delete_file(std::u16string const& path);
 bool move_file(std::u16string const& from, std::u16string const& to);
+
+enum class CopyTarget {
+    // Takes the place of a file of that name, if there is one, only once the copy is complete: a copy
+    // that fails leaves the old file as it was.
+    REPLACE,
+    // Only a name that nothing has: an existing file is left alone and the copy fails (EEXIST).
+    NEW,
+};
+// Copies the file's bytes to `to` and syncs them; on any failure nothing of the copy is left behind.
+bool copy_file(std::u16string const& from, std::u16string const& to, CopyTarget target);
 bool make_directory(std::u16string const& path);
 
 // A folder as the file system knows it, whatever path (link, bind mount) led to it.

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <document/Document.h>
 #include <os/FileInfo.h>
+#include <os/Paths.h>
 #include <skin/FormBinding.h>
 #include <skin/FormStack.h>
 #include <skin/KeyNames.h>
@@ -20,11 +21,13 @@ using document::DocumentEvent;
 FormView::FormView(skin::Properties& properties, ScreenHost& host, document::Document& document)
     : RecordScreen(properties, host, document, u"FormView")
     , confirmation_(properties, host, this)
+    , message_(properties, host)
+    , copy_saver_([this](document::CopySaver::Result const& result) { on_copy_saved(result); })
 {
     // F6 and F7, the volume keys, move the volume as the slider does.
     form_.unhandled_key = [this](skin::KeyEvent const& event) {
         if (event.code != skin::KEY_VOLUME_UP && event.code != skin::KEY_VOLUME_DOWN)
-            return slider_key(event);
+            return slider_key(event) || skip_key(event);
         if (event.down)
             change_volume(event.code == skin::KEY_VOLUME_UP ? VOLUME_STEP : -VOLUME_STEP);
         return true;
@@ -40,6 +43,10 @@ void FormView::bind_own()
     skin::require_button(menu_button_, form_, u"btnMenu", this);
     skin::require_button(volume_button_, form_, u"btnVolume", this);
     skin::require_button(position_button_, form_, u"btnPosition", this);
+    // Skins made before skipping existed have no such buttons; the keys skip all the same.
+    skip_back_ = skip_forward_ = nullptr;
+    skin::bind_button(skip_back_, form_, u"btnSkipBack", this);
+    skin::bind_button(skip_forward_, form_, u"btnSkipForward", this);
     skin::bind_element(level_, form_, u"pbLevel", nullptr);
     skin::bind_element(volume_, form_, u"pbVolume", nullptr);
     skin::bind_element(position_, form_, u"pbPosition", nullptr);
@@ -61,6 +68,7 @@ void FormView::open()
 void FormView::close()
 {
     confirmation_.close();
+    message_.close();
     RecordScreen::close();
 }
 
@@ -109,6 +117,8 @@ void FormView::on_click(skin::Element* source, skin::ButtonEvent const&)
     } else if (source == pause_) {
         document_.pause(true);
         show_playing(false);
+    } else if (source && (source == skip_back_ || source == skip_forward_)) {
+        document_.skip(source == skip_back_ ? -SKIP_SECONDS : SKIP_SECONDS);
     } else if (source == menu_button_) {
         menu_.open(u"Menu", u"", PageOpening::SHOW_MENU);
     } else if (source == confirmation_.ok_button()) {
@@ -123,6 +133,13 @@ void FormView::change_volume(double step)
     volume_->set_value(value);
     document_.set_volume(value);
     document_.save_settings();
+}
+
+bool FormView::skip_key(skin::KeyEvent const& event)
+{
+    if ((event.code != skin::KEY_LEFT && event.code != skin::KEY_RIGHT) || event.modifiers != 0)
+        return false;
+    return event.down && document_.skip(event.code == skin::KEY_LEFT ? -SKIP_SECONDS : SKIP_SECONDS);
 }
 
 void FormView::slide(skin::Element* source, int32_t x)
@@ -163,6 +180,7 @@ void FormView::on_menu(Menu&, core::StringView id, core::StringView, MenuItems& 
         items.emplace_back(u"Delete", properties_.translate(u"Delete_this"));
         items.emplace_back(u"Append");
         items.emplace_back(u"Send");
+        items.emplace_back(u"SaveCopy");
         items.emplace_back(u"Cancel");
     } else if (id == u"Delete") {
         confirm_delete();
@@ -172,7 +190,18 @@ void FormView::on_menu(Menu&, core::StringView id, core::StringView, MenuItems& 
             close();
     } else if (id == u"Send") {
         document_.send_current();
+    } else if (id == u"SaveCopy") {
+        copy_saver_.save(document_.current().path, properties_.translate(u"SaveCopy"));
     }
+}
+
+void FormView::on_copy_saved(document::CopySaver::Result const& result)
+{
+    using Outcome = document::CopySaver::Outcome;
+    if (result.outcome == Outcome::SAVED_TO_MUSIC)
+        message_.show(os::replace_all(properties_.translate(u"Saved_copy_in_music"), u"%path%", result.path));
+    else if (result.outcome == Outcome::FAILED)
+        message_.show(properties_.translate(u"Sorry_cannot_save_copy"));
 }
 
 void FormView::confirm_delete()

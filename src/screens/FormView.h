@@ -1,7 +1,10 @@
 #pragma once
 
 #include "FormConfirmation.h"
+#include "FormError.h"
 #include "RecordScreen.h"
+
+#include <document/CopySaver.h>
 
 namespace skin {
 class ProgressElement;
@@ -16,6 +19,8 @@ namespace screens {
 class FormView final : public RecordScreen {
 public:
     static constexpr double VOLUME_STEP = 0.1;
+    // What the skip buttons and the Left and Right keys move the playback by.
+    static constexpr double SKIP_SECONDS = 10;
 
     FormView(skin::Properties& properties, ScreenHost& host, document::Document& document);
 
@@ -26,6 +31,9 @@ public:
     void close() override;
     double total_seconds() const { return total_seconds_; }
     FormConfirmation& confirmation() { return confirmation_; }
+    // What a saved copy tells: where it went without a file chooser, or that it failed.
+    FormError& message() { return message_; }
+    document::CopySaver& copy_saver() { return copy_saver_; }
     // Stops the playback and asks whether to delete the record (the menu's "Delete", the Delete key).
     void confirm_delete();
 
@@ -49,6 +57,10 @@ private:
     void slide(skin::Element* source, int32_t x);
     // The volume keys: the volume moves by `step`, kept within 0 to 1, and is saved.
     void change_volume(double step);
+    // A copy saved (or not): the user hears where it went when no chooser was asked, and of a failure.
+    void on_copy_saved(document::CopySaver::Result const& result);
+    // Left and Right skip back and forward when no slider has the focus (a focused slider keeps them).
+    bool skip_key(skin::KeyEvent const& event);
 
     skin::ButtonElement* close_ = nullptr;
     skin::ButtonElement* play_ = nullptr;
@@ -56,11 +68,15 @@ private:
     skin::ButtonElement* menu_button_ = nullptr;
     skin::ButtonElement* volume_button_ = nullptr;
     skin::ButtonElement* position_button_ = nullptr;
+    skin::ButtonElement* skip_back_ = nullptr;
+    skin::ButtonElement* skip_forward_ = nullptr;
     skin::ProgressElement* level_ = nullptr;
     skin::ProgressElement* volume_ = nullptr;
     skin::ProgressElement* position_ = nullptr;
 
     FormConfirmation confirmation_;
+    FormError message_;
+    document::CopySaver copy_saver_;
     double total_seconds_ = 0;
 };
 

@@ -81,6 +81,10 @@ void TextLayout::break_line(core::StringView line, int32_t width, char16_t const
 void TextLayout::draw(RenderSurface& surface, Point origin, Point size, TextStyle const& style) const
 {
     int32_t const line_height = font_.height();
+    // A box too low for one line (a layout squeezed on a small screen) shows nothing rather than
+    // spilling over its neighbours.
+    if (size.y < line_height && !lines_.empty())
+        return;
     int32_t y = origin.y;
     if (style.valign == VAlign::VCENTER)
         y += (size.y - size_.y) / 2;

@@ -165,7 +165,7 @@ TEST_F(FormViewTest, CancellingTheDeleteKeepsTheFileAndOkRemovesIt)
     open_row();
     tap(element(form(), u"btnMenu"));
     ASSERT_EQ(top(), &view().menu().form());
-    ASSERT_EQ(view().menu().items().size(), 4u);
+    ASSERT_EQ(view().menu().items().size(), 5u);
     EXPECT_EQ(view().menu().items()[0].label, harness->properties().translate(u"Delete_this"));
     choose(view().menu(), u"Delete");
     ASSERT_EQ(top(), &view().confirmation().form());

@@ -111,7 +111,7 @@ protected:
         tap_row(main->list(), 0);
         ASSERT_EQ(top(), &main->view().form());
         tap(element(main->view().form(), u"btnMenu"));
-        ASSERT_EQ(main->view().menu().items().size(), 4u);
+        ASSERT_EQ(main->view().menu().items().size(), 5u);
         ASSERT_EQ(main->view().menu().items()[2].id, u"Send");
         tap_row(main->view().menu().list(), 2);
     }

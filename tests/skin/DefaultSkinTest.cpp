@@ -175,13 +175,13 @@ void layout_problems(
 // captions and items. Each is checked in turn; entries without any are checked once as they are.
 using Texts = std::vector<char16_t const*>;
 Texts const CONFIRMATIONS = { u"text", u"Confirm_deleting", u"Confirm_deleting_this", u"Confirm_discard" };
-Texts const ERRORS
-    = { u"text", u"Sorry_card_problem", u"Sorry_no_memory", u"Sorry_too_slow_device", u"Sorry_undo_path_taken" };
+Texts const ERRORS = { u"text", u"Sorry_card_problem", u"Sorry_no_memory", u"Sorry_too_slow_device",
+    u"Sorry_cannot_save_copy", u"Saved_copy_in_music", u"Sorry_undo_path_taken" };
 Texts const CAPTIONS = { u"caption", u"MainMenu", u"File", u"Settings", u"Format", u"Boost", u"Menu", u"Language" };
 Texts const ITEMS = { u"#text", u"File", u"Settings", u"Cancel", u"Delete", u"Move", u"Refresh", u"AutoRecord",
     u"Speaker", u"Format", u"Mp3Low", u"Mp3Middle", u"Mp3High", u"Boost", u"BoostOff", u"Boost1", u"Boost2", u"Boost3",
     u"QuickRecord", u"Language", u"Delete_this", u"Append", u"Send", u"OpusLow", u"Opus", u"OpusHigh", u"Flac",
-    u"Microphone", u"Microphone_Default", u"Discard" };
+    u"Microphone", u"Microphone_Default", u"SaveCopy", u"Discard" };
 Texts const UNDO = { u"undoText", u"Deleted_count" };
 
 Texts texts_of(std::string const& entry)
@@ -360,7 +360,7 @@ TEST(DefaultSkin, LanguagesHoldEveryKeyAndTheSameKeys)
     std::set<core::String> keys = { u"skin_ProgramName", u"NoSkins", u"Help", u"Help_link", u"Minimize", u"Exit",
         u"Sorry_cannot_move_files", u"Sorry_disk_full", u"Sorry_not_writable", u"Sorry_no_microphone",
         u"Sorry_settings_not_saved", u"Sorry_cannot_open_help", u"Sorry_cannot_send", u"Confirm_close_recording",
-        u"Sorry_cannot_play", u"Sorry_recording_gone", u"Menu_MainMemory" };
+        u"Sorry_cannot_play", u"Sorry_recording_gone", u"Menu_MainMemory", u"Button_SkipBack", u"Button_SkipForward" };
     for (Texts const* texts : { &CONFIRMATIONS, &ERRORS, &CAPTIONS, &ITEMS })
         keys.insert(texts->begin() + 1, texts->end());
     skin::Properties properties;

@@ -114,6 +114,13 @@ TEST_F(TextDrawing, InkStaysInTheBoxFollowsTheAlignmentAndTheClip)
     std::vector<uint16_t> const blank(surface.bitmap()->pixels(), surface.bitmap()->pixels() + 60 * 40);
     draw(u"a\nb", HAlign::LEFT);
     EXPECT_EQ(std::vector<uint16_t>(surface.bitmap()->pixels(), surface.bitmap()->pixels() + 60 * 40), blank);
+    // A laid-out text in a box lower than one line shows nothing instead of spilling over; one line fits.
+    TextLayout const layout(font, u"Paused", false, 100);
+    for (int32_t const height : { font.height() - 1, font.height() }) {
+        skin_testing::fill_bitmap(*surface.bitmap(), PAPER);
+        layout.draw(surface, { 10, 20 }, { 100, height }, TextStyle { .color = { 255, 255, 255, 255 } });
+        EXPECT_EQ(ink_columns().first >= 0, height == font.height()) << height;
+    }
 }
 
 TEST(TextLayout, PrepareMakesBlanksAndWrapBreaksAtBlanksWithinTheWidth)

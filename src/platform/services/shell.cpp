@@ -42,15 +42,16 @@ std::string xdg(char const* variable, char const* fallback)
     return home() + fallback;
 }
 
-// The XDG documents folder: $XDG_DOCUMENTS_DIR, then user-dirs.dirs, then ~/Documents.
-std::string documents_folder()
+// An XDG user folder: its variable ("XDG_DOCUMENTS_DIR"), then its user-dirs.dirs entry, then `fallback`
+// under the home folder.
+std::string user_folder(std::string const& variable, char const* fallback)
 {
-    if (auto v = env("XDG_DOCUMENTS_DIR"); !v.empty())
+    if (auto v = env(variable.c_str()); !v.empty())
         return v;
     std::ifstream dirs(xdg("XDG_CONFIG_HOME", "/.config") + "/user-dirs.dirs");
     std::string line;
     while (std::getline(dirs, line)) {
-        auto const key = std::string("XDG_DOCUMENTS_DIR=");
+        auto const key = variable + "=";
         if (line.rfind(key, 0) != 0)
             continue;
         std::string value = line.substr(key.size());
@@ -61,7 +62,12 @@ std::string documents_folder()
         if (!value.empty() && value != home() && value != home() + "/")
             return value;
     }
-    return home() + "/Documents";
+    return home() + fallback;
+}
+
+std::string documents_folder()
+{
+    return user_folder("XDG_DOCUMENTS_DIR", "/Documents");
 }
 
 // Words at spaces and tabs outside double quotes. Backslashes are themselves unless a double quote
@@ -221,6 +227,11 @@ std::u16string special_folder(int folder_id)
     default:
         return {};
     }
+}
+
+std::u16string music_folder()
+{
+    return from_utf8(user_folder("XDG_MUSIC_DIR", "/Music"));
 }
 
 std::u16string state_folder()

@@ -42,6 +42,10 @@ constexpr int FOLDER_PROGRAM_FILES = 38;
 // The folder, or empty when there is none for the id.
 std::u16string special_folder(int folder_id);
 
+// The user's music folder: $XDG_MUSIC_DIR, then its user-dirs.dirs entry, else ~/Music (which may not
+// exist yet).
+std::u16string music_folder();
+
 // Where the program keeps its own state (the log): $XDG_STATE_HOME/ravelin, default ~/.local/state/ravelin.
 std::u16string state_folder();
 
