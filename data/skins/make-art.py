@@ -190,6 +190,9 @@ def default_pictures():
     for name, glyph, colour in (("speaker_on", "speaker_on", RED), ("speaker_off", "speaker_off", SEC)):
         p[f"side_{name}"] = svg(44, 44, pad(44, None, icon(glyph, colour)), BG)
         p[f"side_{name}_p"] = svg(44, 44, pad(44, RAISED, icon(glyph, colour)), BG)
+    # The recording screen's menu button, on the background as its header is.
+    p["side_menu"] = svg(40, 40, pad(40, None, icon("menu", TEXT)), BG)
+    p["side_menu_p"] = svg(40, 40, pad(40, RAISED, icon("menu", TEXT)), BG)
 
     # Ten seconds back and forward beside the position bar (32 x 32 on the background).
     for name in ("skip_back", "skip_forward"):

@@ -619,17 +619,6 @@ bool Document::play(StringView path, int64_t position)
 
 // The list
 
-void Document::remove()
-{
-    int32_t const index = records_.find(current_.path);
-    if (index < 0)
-        return;
-    core::log() << u"os::delete_file in Document::remove\n";
-    os::delete_file(current_.path);
-    records_.remove(static_cast<size_t>(index));
-    send(DocumentEvent::RECORD_REMOVED, index);
-}
-
 void Document::fail(int32_t code)
 {
     stop();
@@ -813,19 +802,6 @@ bool Document::drop_if_gone(StringView path)
         send(DocumentEvent::RECORD_REMOVED, index);
     }
     return true;
-}
-
-void Document::delete_records(std::vector<int32_t> const& indices)
-{
-    core::log() << u"os::delete_file 3\n";
-    // From the last, so that the indices still to come keep their records.
-    std::vector<int32_t> order = indices;
-    std::sort(order.begin(), order.end());
-    for (auto at = order.rbegin(); at != order.rend(); ++at) {
-        size_t const index = static_cast<size_t>(*at);
-        if (index < records_.size() && os::delete_file(records_[index].path))
-            records_.remove(index);
-    }
 }
 
 bool Document::can_move_to_card(std::vector<int32_t> const& indices) const

@@ -22,6 +22,7 @@
 #include <os/DateTime.h>
 #include <os/FolderScanner.h>
 #include <os/Launcher.h>
+#include <os/Trash.h>
 #include <phone/CallListener.h>
 #include <phone/CallMonitorImpl.h>
 #include <phone/PhoneControl.h>
@@ -42,6 +43,12 @@ namespace document {
 // The language key of the message that tells a failure event (a card gone, no memory, a slow device, a
 // recording refused); empty for other events.
 core::StringView failure_text_key(DocumentEvent const& event);
+
+// A record whose file went to the trash: what the list showed, and where the file lies now.
+struct TrashedRecord {
+    RecordEntry entry;
+    os::TrashedFile trashed;
+};
 
 class Document final : public core::Singleton<Document>,
                        public os::ScanListener,
@@ -122,9 +129,18 @@ public:
     void rescan();
     // Gives the current recording a new title: its tag, its file name, its record.
     void rename(core::StringView title);
-    // Deletes the files of the records at `indices` and takes each record whose file went off the list,
-    // without an event (the list screen rebuilds itself); a file that cannot be deleted stays listed.
-    void delete_records(std::vector<int32_t> const& indices);
+    // Moves the files of the records at `indices` to the trash (deletes them where no trash can be made)
+    // and takes each record whose file went off the list, without an event (the list screen rebuilds
+    // itself); a file that can be neither trashed nor deleted stays listed. Answers the records that went
+    // to the trash, for an undo.
+    std::vector<TrashedRecord> delete_records(std::vector<int32_t> const& indices);
+    // Puts trashed records back: each file at its path and its record at its place in the list (event 1).
+    // A file whose path is taken by now stays in the trash: answers those.
+    std::vector<TrashedRecord> restore_records(std::vector<TrashedRecord> const& records);
+    // Throws the recording in progress (or the current one) away: stops, moves its file to the trash (or
+    // deletes it where there is none) and takes its record off the list with event 2. False when the
+    // file is still there.
+    bool discard_current();
     // Whether the file has gone from under the list (deleted elsewhere, its card taken out); its record,
     // when listed, is then taken off with event 2.
     bool drop_if_gone(core::StringView path);

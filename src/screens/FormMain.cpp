@@ -66,6 +66,13 @@ void FormMain::load()
     skin::require_button(menu_button_, form_, u"btnMenu", this);
     skin::bind_element(list_, form_, u"list", nullptr);
     empty_hint_ = form_.find_child(u"emptyHint");
+    undo_bar_ = form_.find_child(u"undoBar");
+    undo_text_ = dynamic_cast<skin::TextElement*>(form_.find_child(u"undoText"));
+    undo_button_ = nullptr;
+    if (undo_bar_ && skin::bind_button(undo_button_, form_, u"btnUndo", this))
+        undo_button_->set_text_by_id(u"#text", properties_.translate(u"Undo"));
+    if (undo_bar_)
+        undo_bar_->set_visible(!undo_.empty());
     keypad_.bind(form_);
     highlight_ = properties_.lookup_color(properties_.find_entry(u"filtered_color"), u"color", skin::Color {});
     icons_.load(properties_);
@@ -187,6 +194,8 @@ void FormMain::on_click(skin::Element* source, skin::ButtonEvent const&)
         menu_->open(u"MainMenu", u"", PageOpening::SHOW_MENU);
     else if (source == confirmation_->ok_button())
         delete_shown();
+    else if (source != nullptr && source == undo_button_)
+        undo_delete();
 }
 
 void FormMain::on_char(core::StringView text)
@@ -251,8 +260,48 @@ void FormMain::delete_shown()
         if (int32_t const index = document_.records().find(path); index >= 0)
             chosen.push_back(index);
     to_delete_.clear();
-    document_.delete_records(chosen);
+    size_t const listed = document_.records().size();
+    hide_undo();
+    undo_ = document_.delete_records(chosen);
     close_filter();
+    show_undo(listed - document_.records().size());
+}
+
+void FormMain::show_undo(size_t deleted)
+{
+    if (undo_.empty())
+        return;
+    if (undo_text_)
+        undo_text_->set_text(os::replace_all(
+            properties_.translate(u"Deleted_count"), u"%count%", core::decimal(static_cast<int64_t>(deleted))));
+    if (undo_bar_)
+        undo_bar_->set_visible(true);
+    undo_timer_.start(UNDO_SECONDS);
+}
+
+void FormMain::hide_undo()
+{
+    // What was not undone stays in the trash, where the desktop's file manager can still restore it.
+    undo_.clear();
+    undo_timer_.cancel();
+    if (undo_bar_)
+        undo_bar_->set_visible(false);
+}
+
+void FormMain::on_timer(core::Timer&)
+{
+    hide_undo();
+}
+
+void FormMain::undo_delete()
+{
+    if (undo_.empty())
+        return;
+    std::vector<document::TrashedRecord> const records = std::move(undo_);
+    hide_undo();
+    // What came back is listed again; the message tells why the rest is missing from the list.
+    if (!document_.restore_records(records).empty())
+        show_error(u"Sorry_undo_path_taken");
 }
 
 bool FormMain::on_key_command(KeyCommand command)
@@ -266,6 +315,13 @@ bool FormMain::on_key_command(KeyCommand command)
         return form_.activate(menu_button_);
     case KeyCommand::KEYS:
         show_keys();
+        return true;
+    case KeyCommand::UNDO:
+        if (undo_.empty())
+            return false;
+        // The bar's button where the skin has one, as a tap on it would.
+        if (!undo_button_ || !form_.activate(undo_button_))
+            undo_delete();
         return true;
     case KeyCommand::DELETE: {
         auto const& shown = filter_.shown();
@@ -290,7 +346,7 @@ void FormMain::fill_keys(MenuItems& items) const
 {
     static constexpr char16_t const* LINES[]
         = { u"Keys_next", u"Keys_previous", u"Keys_press", u"Keys_arrows", u"Keys_back", u"Keys_record", u"Keys_pause",
-              u"Keys_rename", u"Keys_filter", u"Keys_delete", u"Keys_menu", u"Keys_soft", u"Keys_list" };
+              u"Keys_rename", u"Keys_filter", u"Keys_delete", u"Keys_undo", u"Keys_menu", u"Keys_soft", u"Keys_list" };
     for (char16_t const* key : LINES)
         items.emplace_back(u"Cancel", properties_.translate(key));
 }

@@ -15,6 +15,8 @@
 #include "RecordIcons.h"
 #include "RecordRow.h"
 
+#include <core/Timer.h>
+#include <document/Document.h>
 #include <document/DocumentListener.h>
 #include <skin/Color.h>
 #include <skin/Form.h>
@@ -48,8 +50,12 @@ class FormMain final : public skin::ButtonListener,
                        public ListScreen,
                        public RecordRowBinder,
                        public document::DocumentListener,
-                       private skin::SkinListener {
+                       private skin::SkinListener,
+                       private core::TimerListener {
 public:
+    // How long the list offers to undo a delete.
+    static constexpr double UNDO_SECONDS = 5;
+
     FormMain(skin::Properties& properties, ScreenHost& host, document::Document& document);
     ~FormMain() override;
 
@@ -72,9 +78,16 @@ public:
     std::vector<int32_t> const& shown_records() const override { return filter_.shown(); }
     void confirm_delete() override;
     void show_error(core::StringView key) override;
-    // Deletes the files of the shown records and takes them off the list; a file that cannot be deleted
-    // stays listed.
+    // Moves the files the confirmation was about to the trash (or deletes them where there is none), takes
+    // them off the list and offers to undo it for a few seconds; a file that cannot be deleted stays listed.
     void delete_shown();
+    // Puts the files of the last delete back at their places; one whose path is taken by now stays in the
+    // trash, and a message says so.
+    void undo_delete();
+    // Whether the bar that offers the undo is up.
+    bool undo_offered() const { return !undo_.empty(); }
+    // The bar's button; none in a skin without the bar.
+    skin::ButtonElement* undo_button() const { return undo_button_; }
     void close_filter();
     // The hint in the middle of the list while there are no recordings at all.
     void show_empty_hint();
@@ -82,7 +95,8 @@ public:
     void show_typed();
 
     // A shortcut on the list: Ctrl+R records, Ctrl+F filters, the menu key opens the menu, Delete asks
-    // to delete the selected record, Ctrl+? lists the keys. True when taken.
+    // to delete the selected record, Ctrl+Z undoes a delete while that is offered, Ctrl+? lists the keys.
+    // True when taken.
     bool on_key_command(KeyCommand command);
     // The page that lists the keys, in the current language, one row each.
     void show_keys();
@@ -115,6 +129,10 @@ private:
     };
 
     void on_reload_skin(skin::PropertiesImpl& properties) override;
+    // The undo offer ends.
+    void on_timer(core::Timer& timer) override;
+    void show_undo(size_t deleted);
+    void hide_undo();
     void load();
     void open_filter();
     // A letter filters by name as the keypad's keys do, opening the filter first; digits and "#" are the
@@ -136,6 +154,13 @@ private:
     skin::ButtonElement* menu_button_ = nullptr;
     skin::VListElement* list_ = nullptr;
     skin::Element* empty_hint_ = nullptr; // a skin may have none
+    // The bar that offers to undo a delete, its message and its button; a skin may have none.
+    skin::Element* undo_bar_ = nullptr;
+    skin::TextElement* undo_text_ = nullptr;
+    skin::ButtonElement* undo_button_ = nullptr;
+    // The files of the last delete that lie in the trash while the undo is offered.
+    std::vector<document::TrashedRecord> undo_;
+    core::Timer undo_timer_ { this };
     Keypad keypad_;
     RecordFilter filter_;
     bool filter_open_ = false;

@@ -20,6 +20,7 @@ using document::DocumentEvent;
 
 FormRecording::FormRecording(skin::Properties& properties, ScreenHost& host, document::Document& document)
     : RecordScreen(properties, host, document, u"FormRecording")
+    , confirmation_(properties, host, this)
 {
     // The second press of a double tap on the record button would land on this screen's buttons.
     form_.before_pen = [this](skin::PenEvent const& event) {
@@ -42,6 +43,8 @@ void FormRecording::bind_own()
     skin::require_button(vas_, form_, u"btnVAS", this);
     skin::bind_element(level_, form_, u"pbLevel", nullptr);
     skin::bind_element(vas_level_, form_, u"pbVAS", nullptr);
+    menu_button_ = nullptr;
+    skin::bind_button(menu_button_, form_, u"btnMenu", this);
 }
 
 void FormRecording::after_reload()
@@ -122,6 +125,10 @@ void FormRecording::on_click(skin::Element* source, skin::ButtonEvent const&)
         show_pause();
     } else if (source == boost_) {
         menu_.open(u"Boost", u"", PageOpening::SHOW_MENU);
+    } else if (source != nullptr && source == menu_button_) {
+        menu_.open(u"Menu", u"", PageOpening::SHOW_MENU);
+    } else if (source == confirmation_.ok_button()) {
+        document_.discard_current();
     } else if (source == speaker_on_ || source == speaker_off_) {
         document_.set_speaker(source == speaker_on_);
         document_.phone_control().set_speakerphone(source == speaker_on_);
@@ -173,9 +180,19 @@ void FormRecording::on_press_changed(skin::Element* source, skin::ButtonEvent co
 
 void FormRecording::on_menu(Menu&, core::StringView id, core::StringView, MenuItems& items)
 {
+    if (id == u"Menu") {
+        items.emplace_back(u"Boost");
+        items.emplace_back(u"Discard");
+        items.emplace_back(u"Cancel");
+        return;
+    }
     if (id == u"Boost") {
         append_boost_items(items, document_.settings().boost);
         items.emplace_back(u"Cancel");
+        return;
+    }
+    if (id == u"Discard") {
+        confirm_discard();
         return;
     }
     for (core::StringView name : document::BOOST_NAMES)
@@ -185,6 +202,15 @@ void FormRecording::on_menu(Menu&, core::StringView id, core::StringView, MenuIt
             refresh(NameCaption::KEEP);
             return;
         }
+}
+
+void FormRecording::confirm_discard()
+{
+    // Stopped first, so that nothing more is written while the question waits; the screen leaves on the
+    // stop as it always does, and the question is asked over the list. Cancel keeps the recording.
+    document_.stop();
+    confirmation_.set_text(properties_.translate(u"Confirm_discard"));
+    confirmation_.show();
 }
 
 void FormRecording::on_document_event(DocumentEvent const& event)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "FormConfirmation.h"
 #include "RecordScreen.h"
 
 namespace skin {
@@ -34,6 +35,11 @@ public:
     void on_menu(Menu& menu, core::StringView id, core::StringView caption, MenuItems& items) override;
     void on_document_event(document::DocumentEvent const& event) override;
 
+    // The question before a stopped recording is thrown away (the menu's "Discard").
+    FormConfirmation& confirmation() { return confirmation_; }
+    // Stops the recording and asks whether to throw it away; the screen returns to the list.
+    void confirm_discard();
+
 private:
     // Ctrl+R stops the recording as its stop button does; Delete and the like do nothing here.
     bool on_key_command(KeyCommand command) override;
@@ -50,6 +56,7 @@ private:
     void show_speaker();
 
     skin::ButtonElement* close_ = nullptr;
+    skin::ButtonElement* menu_button_ = nullptr; // a skin may have none: the menu key still opens it
     skin::ButtonElement* pause_ = nullptr;
     skin::ButtonElement* resume_ = nullptr;
     skin::ButtonElement* boost_ = nullptr;
@@ -61,6 +68,7 @@ private:
     skin::ProgressElement* level_ = nullptr;
     skin::ProgressElement* vas_level_ = nullptr;
 
+    FormConfirmation confirmation_;
     // The user gave a new name that the file has not taken yet.
     bool renamed_ = false;
     // Seconds the file held before the current run (a continued recording).

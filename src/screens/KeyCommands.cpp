@@ -16,6 +16,8 @@ KeyCommand key_command(skin::KeyEvent const& event)
             return event.shift() ? KeyCommand::NONE : KeyCommand::RENAME;
         case skin::KEY_A + ('F' - 'A'):
             return event.shift() ? KeyCommand::NONE : KeyCommand::FILTER;
+        case skin::KEY_A + ('Z' - 'A'):
+            return event.shift() ? KeyCommand::NONE : KeyCommand::UNDO;
         case skin::KEY_SLASH:
             return KeyCommand::KEYS;
         default:

@@ -12,6 +12,7 @@ enum class KeyCommand {
     FILTER, // Ctrl+F
     MENU, // F10 or the Menu key
     DELETE, // Delete, always through a confirmation
+    UNDO, // Ctrl+Z
     KEYS, // Ctrl+? (Ctrl+Shift+/, or Ctrl+/): the window that lists the keys
 };
 

@@ -63,6 +63,7 @@ TEST(KeyCommandTest, ChordsNameTheirCommandOnlyOnTheFirstPress)
         { { r, false, true, CTRL }, KeyCommand::NONE },
         { { e, true, true, CTRL }, KeyCommand::RENAME },
         { { f, true, true, CTRL }, KeyCommand::FILTER },
+        { { skin::KEY_A + ('Z' - 'A'), true, true, CTRL }, KeyCommand::UNDO },
         { { skin::KEY_SLASH, true, true, CTRL | SHIFT }, KeyCommand::KEYS },
         { { skin::KEY_SLASH, true, true, CTRL }, KeyCommand::KEYS },
         { { skin::KEY_SLASH, true, true, SHIFT }, KeyCommand::NONE },
@@ -224,7 +225,7 @@ TEST_P(KeysWindowTest, CtrlQuestionMarkListsEveryKeyInTheLanguage)
     press(skin::KEY_SLASH, CTRL | SHIFT);
     ASSERT_EQ(top(), &main->menu().form());
     auto const& items = main->menu().items();
-    ASSERT_EQ(items.size(), 13u);
+    ASSERT_EQ(items.size(), 14u);
     String all;
     for (auto const& item : items)
         all += item.label + u"|";

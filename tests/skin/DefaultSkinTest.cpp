@@ -122,12 +122,12 @@ std::pair<char const*, char const*> const FILLED[] = { { "frmElapsed", "8:88:88"
 // the screens show only one.
 bool may_overlap(core::String const& a, core::String const& b)
 {
-    static std::set<std::pair<core::String, core::String>> const pairs
-        = { { u"btnVAS", u"pbLevel" }, { u"btnVAS", u"pbVAS" }, { u"pbLevel", u"pbVAS" },
-              { u"btnPosition", u"pbPosition" }, { u"btnVolume", u"pbVolume" }, { u"btnRecord", u"list" },
-              { u"btnFilter", u"btnCloseFilter" }, { u"btnPause", u"btnResume" }, { u"btnSpeakerOn", u"btnSpeakerOff" },
-              { u"BoostOn", u"BoostOff" }, { u"btnPlay", u"btnPause" }, { u"checked", u"unchecked" },
-              { u"emptyHint", u"list" }, { u"emptyHint", u"btnRecord" } };
+    static std::set<std::pair<core::String, core::String>> const pairs = { { u"btnVAS", u"pbLevel" },
+        { u"btnVAS", u"pbVAS" }, { u"pbLevel", u"pbVAS" }, { u"btnPosition", u"pbPosition" },
+        { u"btnVolume", u"pbVolume" }, { u"btnRecord", u"list" }, { u"btnFilter", u"btnCloseFilter" },
+        { u"btnPause", u"btnResume" }, { u"btnSpeakerOn", u"btnSpeakerOff" }, { u"BoostOn", u"BoostOff" },
+        { u"btnPlay", u"btnPause" }, { u"checked", u"unchecked" }, { u"emptyHint", u"list" },
+        { u"emptyHint", u"btnRecord" }, { u"undoBar", u"list" }, { u"undoBar", u"emptyHint" } };
     return pairs.contains({ a, b }) || pairs.contains({ b, a });
 }
 
@@ -174,14 +174,15 @@ void layout_problems(
 // The translated texts the screens put into an element of an entry (its id first): dialog messages, menu
 // captions and items. Each is checked in turn; entries without any are checked once as they are.
 using Texts = std::vector<char16_t const*>;
-Texts const CONFIRMATIONS = { u"text", u"Confirm_deleting", u"Confirm_deleting_this" };
+Texts const CONFIRMATIONS = { u"text", u"Confirm_deleting", u"Confirm_deleting_this", u"Confirm_discard" };
 Texts const ERRORS = { u"text", u"Sorry_card_problem", u"Sorry_no_memory", u"Sorry_too_slow_device",
-    u"Sorry_cannot_save_copy", u"Saved_copy_in_music" };
+    u"Sorry_cannot_save_copy", u"Saved_copy_in_music", u"Sorry_undo_path_taken" };
 Texts const CAPTIONS = { u"caption", u"MainMenu", u"File", u"Settings", u"Format", u"Boost", u"Menu", u"Language" };
 Texts const ITEMS = { u"#text", u"File", u"Settings", u"Cancel", u"Delete", u"Move", u"Refresh", u"AutoRecord",
     u"Speaker", u"Format", u"Mp3Low", u"Mp3Middle", u"Mp3High", u"Boost", u"BoostOff", u"Boost1", u"Boost2", u"Boost3",
     u"QuickRecord", u"Language", u"Delete_this", u"Append", u"Send", u"OpusLow", u"Opus", u"OpusHigh", u"Flac",
-    u"Microphone", u"Microphone_Default", u"SaveCopy" };
+    u"Microphone", u"Microphone_Default", u"SaveCopy", u"Discard" };
+Texts const UNDO = { u"undoText", u"Deleted_count" };
 
 Texts texts_of(std::string const& entry)
 {
@@ -189,6 +190,7 @@ Texts texts_of(std::string const& entry)
     return entry == "FormConfirmation" ? CONFIRMATIONS
         : entry == "FormError"         ? ERRORS
         : entry == "Menu"              ? CAPTIONS
+        : entry == "FormMain"          ? UNDO
         : item                         ? ITEMS
                                        : Texts { nullptr, nullptr };
 }
@@ -304,6 +306,7 @@ TEST(DefaultSkin, RectsAreThoseOfTheLaidOutForm)
     auto form = harness.make_form(u"FormMain");
     form->find_child(u"KeyboardContainer")->set_visible(false);
     form->find_child(u"btnCloseFilter")->set_visible(false);
+    form->find_child(u"undoBar")->set_visible(false);
     harness.show(*form);
     harness.advance(400);
     // The count of characters without a font comes last, after the rectangles.
