@@ -179,6 +179,26 @@ TEST_F(List, PressedOverSelectedOverNormal)
     EXPECT_EQ(list->selected(), -1);
 }
 
+// Rows coming and going keep the selection on its row (a new recording above it must not make Delete
+// act on another); the selected row's going selects the one that takes its place.
+TEST_F(List, TheSelectionFollowsItsRow)
+{
+    list->set_selected(2);
+    list->insert_row(0);
+    harness->advance(200);
+    EXPECT_EQ(list->selected(), 3);
+    EXPECT_TRUE(shows(3, u"#vlist_selected") && !shows(2, u"#vlist_selected"));
+    list->insert_row(5);
+    list->remove_row(1);
+    EXPECT_EQ(list->selected(), 2);
+    list->remove_row(2);
+    EXPECT_EQ(list->selected(), 2);
+    list->reset(3);
+    list->set_selected(2);
+    list->remove_row(2);
+    EXPECT_EQ(list->selected(), 1);
+}
+
 TEST_F(List, RowsAreDrawnClippedToTheListAndFollowItsWidth)
 {
     EXPECT_EQ(std::tuple(harness->pixel({ 60, 20 }), harness->pixel({ 60, 39 })), std::tuple(ROW, WHITE));

@@ -141,7 +141,13 @@ void VListElement::insert_row(int32_t index)
     } else if (last_ == old_count) {
         ++last_;
     }
+    // The selection stays on its row, not on its place: a recording that appears above it must not
+    // make Enter or Delete act on another.
+    if (selected_ >= index)
+        ++selected_;
     update_rows();
+    for (Slot const& slot : slots_)
+        show_state(*slot.row);
     mark_redraw();
 }
 
@@ -169,7 +175,13 @@ void VListElement::remove_row(int32_t index)
         }
         --last_;
     }
+    // A row above the selection goes: the selection follows its row. The selected row itself goes: the
+    // next one (or the new last) takes its place.
+    if (selected_ > index || selected_ >= count_)
+        --selected_;
     update_rows();
+    for (Slot const& slot : slots_)
+        show_state(*slot.row);
     mark_redraw();
 }
 
