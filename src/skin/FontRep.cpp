@@ -16,6 +16,23 @@ constexpr size_t FACE_NAME_LIMIT = 31;
 // How many texts with missing characters are remembered as logged (a list redrawn does not repeat them).
 constexpr size_t LOGGED_TEXTS = 256;
 uint64_t missing_drawn = 0;
+// A tab is measured and drawn as this many blanks.
+constexpr size_t TAB_BLANKS = 4;
+
+// The text with each tab as blanks, written into `out` when it has any.
+core::StringView blank_tabs(core::StringView text, core::String& out)
+{
+    if (text.find(u'\t') == core::StringView::npos)
+        return text;
+    out.clear();
+    for (char16_t c : text) {
+        if (c == u'\t')
+            out.append(TAB_BLANKS, u' ');
+        else
+            out.push_back(c);
+    }
+    return out;
+}
 
 int32_t height_for(FontDesc const& desc)
 {
@@ -68,18 +85,7 @@ int32_t FontRep::fit_count(std::span<int32_t const> edges, int32_t max_width)
 // The text as the platform shapes it: each tab as four blanks, the results mapped back to the tab.
 void FontRep::shape(core::StringView text, std::vector<int32_t>& edges, std::vector<uint8_t>* stops) const
 {
-    size_t const tabs = static_cast<size_t>(std::count(text.begin(), text.end(), u'\t'));
-    core::StringView shaped = text;
-    if (tabs > 0) {
-        prepared_.clear();
-        for (char16_t c : text) {
-            if (c == u'\t')
-                prepared_.append(4, u' ');
-            else
-                prepared_.push_back(c);
-        }
-        shaped = prepared_;
-    }
+    core::StringView const shaped = blank_tabs(text, prepared_);
     running_.resize(shaped.size());
     stops_.resize(shaped.size());
     platform::text_extents(face_.get(), shaped, running_.data(), stops_.data());
@@ -87,7 +93,7 @@ void FontRep::shape(core::StringView text, std::vector<int32_t>& edges, std::vec
     if (stops)
         stops->clear();
     for (size_t i = 0, j = 0; i < text.size(); ++i) {
-        size_t const last = j + (text[i] == u'\t' ? 3 : 0);
+        size_t const last = j + (text[i] == u'\t' ? TAB_BLANKS - 1 : 0);
         edges.push_back(running_[last]);
         if (stops)
             stops->push_back(stops_[j]);
@@ -218,16 +224,7 @@ void FontRep::draw_text(
     platform::TextBox const box { 0, 0, box_size.x, box_size.y };
     // Tabs are blanks in every measurement; the drawing agrees with them.
     core::String prepared;
-    core::StringView drawn = text;
-    if (text.find(u'\t') != core::StringView::npos) {
-        for (char16_t c : text) {
-            if (c == u'\t')
-                prepared.append(4, u' ');
-            else
-                prepared.push_back(c);
-        }
-        drawn = prepared;
-    }
+    core::StringView const drawn = blank_tabs(text, prepared);
     platform::draw_text(
         face_.get(), canvas, drawn, box, style.color.red, style.color.green, style.color.blue, format_of(style));
     if (int32_t const missing = platform::missing_glyphs(face_.get(), drawn); missing > 0) {

@@ -12,22 +12,13 @@ TEST(GlanceEndToEndTest, FiveNotesAreFiveRowsThatDifferEachWithItsLength)
 {
     if (run("command -v Xvfb && command -v xdotool").exit_code != 0)
         GTEST_SKIP() << "Xvfb and xdotool are needed (packages.txt)";
-    use_test_data();
-    // The morning's notes alone, whatever the program's earlier tests recorded.
-    std::filesystem::remove_all(testing_support::test_home() + "/Documents");
-    XvfbScreen screen;
-    ASSERT_FALSE(screen.display().empty());
-    std::string const runtime = testing_support::fresh_dir("runtime");
-    auto program = start_ravelin(runtime, "",
-        "DISPLAY=" + screen.display() + " RAVELIN_DISPLAY=sdl SDL_VIDEODRIVER=x11 RAVELIN_AUDIO_IN=file:"
-            + testing_support::wav_file(testing_support::tone(60, 16000), 16000));
-    ASSERT_TRUE(wait_until([&] { return shows(program, "FormMain"); })) << program.trace();
-    std::string const window = screen.window("Ravelin");
-    ASSERT_FALSE(window.empty());
+    WindowedRavelin app;
+    ASSERT_FALSE(app.window.empty()) << app.program.trace();
+    auto const& program = app.program;
     auto tap = [&](std::string const& id) {
         std::optional<TraceRect> r;
         ASSERT_TRUE(wait_until([&] { return (r = find_in_trace(program.trace(), id)).has_value(); })) << id;
-        ASSERT_TRUE(screen.click(window, *r));
+        ASSERT_TRUE(app.screen.click(app.window, *r));
     };
     // The rows on screen: the strong line and the other of each, "|" between them.
     auto rows = [&] {
@@ -55,9 +46,7 @@ TEST(GlanceEndToEndTest, FiveNotesAreFiveRowsThatDifferEachWithItsLength)
         ASSERT_TRUE(wait_until([&] { return shows(program, "FormMain") && rows().size() == size_t(seconds); }))
             << program.trace();
     }
-    std::filesystem::create_directories(std::string(RAVELIN_TEST_DATA_DIR) + "/app");
-    run("ffmpeg -loglevel error -y -f x11grab -video_size 640x800 -i " + screen.display() + " -frames:v 1 "
-        + RAVELIN_TEST_DATA_DIR + "/app/glance-five-notes.png");
+    app.keep_picture("glance-five-notes");
     auto const shown = rows();
     EXPECT_EQ(std::set<std::string>(shown.begin(), shown.end()).size(), 5u) << program.trace();
     EXPECT_TRUE(stop(program));

@@ -35,102 +35,75 @@ TEST(KeyboardOnlyEndToEndTest, RecordOpenPlayRenameDeleteAndSettingsWithKeysAlon
 {
     if (run("command -v Xvfb && command -v xdotool").exit_code != 0)
         GTEST_SKIP() << "Xvfb and xdotool are needed (packages.txt)";
-    use_test_data();
-    std::filesystem::remove_all(testing_support::test_home() + "/Documents");
-    XvfbScreen screen;
-    ASSERT_FALSE(screen.display().empty());
-    std::string const runtime = testing_support::fresh_dir("runtime");
-    auto program = start_ravelin(runtime, "",
-        "DISPLAY=" + screen.display() + " RAVELIN_DISPLAY=sdl SDL_VIDEODRIVER=x11 RAVELIN_AUDIO_IN=file:"
-            + testing_support::wav_file(testing_support::tone(60, 16000), 16000));
-    ASSERT_TRUE(wait_until([&] { return shows(program, "FormMain"); })) << program.trace();
-    std::string const window = screen.window("Ravelin");
-    ASSERT_FALSE(window.empty());
-    ASSERT_EQ(run("DISPLAY=" + screen.display() + " xdotool windowfocus --sync " + window).exit_code, 0);
-    // Keys only: xdotool types into the window that has the focus; no pointer event is made.
-    auto keys = [&](std::string const& names) {
-        ASSERT_EQ(run("DISPLAY=" + screen.display() + " xdotool key --delay 40 " + names).exit_code, 0) << names;
-    };
+    WindowedRavelin app;
+    ASSERT_FALSE(app.window.empty()) << app.program.trace();
+    auto const& program = app.program;
+    std::string const display = "DISPLAY=" + app.screen.display();
+    ASSERT_EQ(run(display + " xdotool windowfocus --sync " + app.window).exit_code, 0);
     auto text_of = [&](std::string const& id) {
         auto const found = find_in_trace(program.trace(), id);
         return found ? found->text : std::string("(none)");
     };
-    auto until = [&](auto done) { return wait_until(done); };
+    // Keys only: xdotool types into the window that has the focus; no pointer event is made. Then the
+    // wait for what they bring.
+    auto keys = [&](std::string const& names, auto done) {
+        return run(display + " xdotool key --delay 40 " + names).exit_code == 0 && wait_until(done);
+    };
+    auto on = [&](std::string const& form) { return [&program, form] { return shows(program, form); }; };
+    auto has = [&](std::string const& text) {
+        return [&program, text] { return program.trace().find(text) != std::string::npos; };
+    };
 
     // Record a note of three seconds and stop it with the same chord.
-    keys("ctrl+r");
-    ASSERT_TRUE(until([&] { return shows(program, "FormRecording") && text_of("frmElapsed") >= "0:00:03"; }))
+    ASSERT_TRUE(keys("ctrl+r", [&] { return shows(program, "FormRecording") && text_of("frmElapsed") >= "0:00:03"; }))
         << program.trace();
-    keys("ctrl+r");
-    ASSERT_TRUE(until([&] { return shows(program, "FormMain") && row_names(program.trace()).size() == 1; }))
+    ASSERT_TRUE(keys("ctrl+r", [&] { return shows(program, "FormMain") && row_names(program.trace()).size() == 1; }))
         << program.trace();
 
     // Tab shows the ring on the first button; the picture is kept.
-    keys("Tab");
-    ASSERT_TRUE(until([&] { return text_of("focus") != "(none)"; })) << program.trace();
-    std::filesystem::create_directories(std::string(RAVELIN_TEST_DATA_DIR) + "/app");
-    run("ffmpeg -loglevel error -y -f x11grab -video_size 640x800 -i " + screen.display() + " -frames:v 1 "
-        + RAVELIN_TEST_DATA_DIR + "/app/keyboard-focus-ring.png");
-    keys("shift+Tab");
+    ASSERT_TRUE(keys("Tab", [&] { return text_of("focus") != "(none)"; })) << program.trace();
+    app.keep_picture("keyboard-focus-ring");
+    ASSERT_TRUE(keys("shift+Tab", [] { return true; }));
 
     // Down selects the newest, Enter opens and plays it; Space pauses and plays again.
-    keys("Down Return");
-    ASSERT_TRUE(until([&] { return shows(program, "FormView") && text_of("btnPause") != "(none)"; }))
+    ASSERT_TRUE(keys("Down Return", [&] { return shows(program, "FormView") && text_of("btnPause") != "(none)"; }))
         << program.trace();
-    keys("space");
-    ASSERT_TRUE(until([&] { return text_of("btnPlay") != "(none)" && text_of("btnPause") == "(none)"; }))
+    ASSERT_TRUE(keys("space", [&] { return text_of("btnPlay") != "(none)" && text_of("btnPause") == "(none)"; }))
         << program.trace();
-    keys("space");
-    ASSERT_TRUE(until([&] { return text_of("btnPause") != "(none)"; })) << program.trace();
+    ASSERT_TRUE(keys("space", [&] { return text_of("btnPause") != "(none)"; })) << program.trace();
 
     // Rename: the editor comes up with the name, typed letters go to its end, Enter takes it.
-    keys("ctrl+e");
-    ASSERT_TRUE(until([&] { return shows(program, "FormEdit"); })) << program.trace();
-    keys("M e m o Return");
-    ASSERT_TRUE(until([&] {
-        return shows(program, "FormView") && program.trace().find("Memo\n") != std::string::npos;
-    })) << program.trace();
+    ASSERT_TRUE(keys("ctrl+e", on("FormEdit"))) << program.trace();
+    ASSERT_TRUE(keys("M e m o Return", [&] { return shows(program, "FormView") && has("Memo\n")(); }))
+        << program.trace();
     // Escape goes back to the list, which shows the new name.
-    keys("Escape");
-    ASSERT_TRUE(until([&] {
+    ASSERT_TRUE(keys("Escape", [&] {
         auto const rows = row_names(program.trace());
         return shows(program, "FormMain") && rows.size() == 1 && rows[0].ends_with("Memo");
     })) << program.trace();
 
     // Delete, from the playback screen, asks first; Escape keeps the note, Enter deletes it.
-    keys("Return");
-    ASSERT_TRUE(until([&] { return shows(program, "FormView"); })) << program.trace();
-    keys("Delete");
-    ASSERT_TRUE(until([&] { return shows(program, "FormConfirmation"); })) << program.trace();
-    keys("Escape");
-    ASSERT_TRUE(until([&] { return shows(program, "FormView"); })) << program.trace();
-    keys("Delete");
-    ASSERT_TRUE(until([&] { return shows(program, "FormConfirmation"); })) << program.trace();
-    keys("Return");
-    ASSERT_TRUE(until([&] { return shows(program, "FormMain") && row_names(program.trace()).empty(); }))
+    for (auto const& [names, form] :
+        std::initializer_list<std::pair<char const*, char const*>> { { "Return", "FormView" },
+            { "Delete", "FormConfirmation" }, { "Escape", "FormView" }, { "Delete", "FormConfirmation" } })
+        ASSERT_TRUE(keys(names, on(form))) << names << program.trace();
+    ASSERT_TRUE(keys("Return", [&] { return shows(program, "FormMain") && row_names(program.trace()).empty(); }))
         << program.trace();
 
     // F10 opens the menu; the arrows and Enter reach the settings and switch the speaker.
-    keys("F10");
-    ASSERT_TRUE(until([&] { return shows(program, "Menu"); })) << program.trace();
-    keys("Down Down Return");
-    ASSERT_TRUE(until([&] { return program.trace().find("\tSpeaker") != std::string::npos; })) << program.trace();
+    ASSERT_TRUE(keys("F10", on("Menu"))) << program.trace();
+    ASSERT_TRUE(keys("Down Down Return", has("\tSpeaker"))) << program.trace();
     size_t const checked = count_lines(program.trace(), "checked ");
-    keys("Down Down Return");
-    ASSERT_TRUE(until([&] { return count_lines(program.trace(), "checked ") != checked; })) << program.trace();
+    ASSERT_TRUE(keys("Down Down Return", [&] { return count_lines(program.trace(), "checked ") != checked; }))
+        << program.trace();
     // Escape goes back a page, then out of the menu.
-    keys("Escape");
-    ASSERT_TRUE(until([&] { return program.trace().find("\tFiles\n") != std::string::npos; })) << program.trace();
-    keys("Escape");
-    ASSERT_TRUE(until([&] { return shows(program, "FormMain"); })) << program.trace();
+    ASSERT_TRUE(keys("Escape", has("\tFiles\n"))) << program.trace();
+    ASSERT_TRUE(keys("Escape", on("FormMain"))) << program.trace();
 
     // Ctrl+? lists the keys; Escape puts the list away.
-    keys("ctrl+shift+slash");
-    ASSERT_TRUE(until([&] {
-        return shows(program, "Menu") && program.trace().find("\tCtrl+R: ") != std::string::npos;
-    })) << program.trace();
-    keys("Escape");
-    ASSERT_TRUE(until([&] { return shows(program, "FormMain"); })) << program.trace();
+    ASSERT_TRUE(keys("ctrl+shift+slash", [&] { return shows(program, "Menu") && has("\tCtrl+R: ")(); }))
+        << program.trace();
+    ASSERT_TRUE(keys("Escape", on("FormMain"))) << program.trace();
 
     EXPECT_TRUE(stop(program));
 }

@@ -2,6 +2,7 @@
 
 #include "ProcessSupport.h"
 
+#include <filesystem>
 #include <optional>
 #include <sstream>
 
@@ -85,6 +86,40 @@ public:
 private:
     int pid_ = 0;
     std::string display_;
+};
+
+// The program in a real window (SDL's X11 driver on an X server of the test's own), with the program's
+// data, no recordings before it and a minute's tone as its microphone. `window` is its X window once the
+// main screen shows, empty when it never does.
+class WindowedRavelin {
+public:
+    WindowedRavelin()
+    {
+        if (wait_until([&] { return shows(program, "FormMain"); }))
+            window = screen.window("Ravelin");
+    }
+
+    // The whole screen, kept beside the test program as app/NAME.png.
+    void keep_picture(std::string const& name) const
+    {
+        std::filesystem::create_directories(std::string(RAVELIN_TEST_DATA_DIR) + "/app");
+        testing_support::run("ffmpeg -loglevel error -y -f x11grab -video_size 640x800 -i " + screen.display()
+            + " -frames:v 1 " + RAVELIN_TEST_DATA_DIR + "/app/" + name + ".png");
+    }
+
+    XvfbScreen screen;
+    RavelinProcess program { start(screen) };
+    std::string window;
+
+private:
+    static RavelinProcess start(XvfbScreen const& screen)
+    {
+        use_test_data();
+        std::filesystem::remove_all(testing_support::test_home() + "/Documents");
+        return start_ravelin(testing_support::fresh_dir("runtime"), "",
+            "DISPLAY=" + screen.display() + " RAVELIN_DISPLAY=sdl SDL_VIDEODRIVER=x11 RAVELIN_AUDIO_IN=file:"
+                + testing_support::wav_file(testing_support::tone(60, 16000), 16000));
+    }
 };
 
 } // namespace app_test

@@ -2,25 +2,14 @@
 
 #include <screens/KeyCommands.h>
 #include <skin/Color.h>
-#include <skin/KeyNames.h>
 
 using namespace screens_test;
 using skin::KeyEvent;
 
 namespace {
 
-constexpr uint8_t CTRL = skin::MODIFIER_CTRL;
-constexpr uint8_t SHIFT = skin::MODIFIER_SHIFT;
-
 class KeyboardFocusTest : public ScreensTest {
 protected:
-    // A key pressed and let go of on the top form, as the window delivers it, then frames.
-    void press(int32_t code, uint8_t modifiers = 0)
-    {
-        top()->on_key({ code, true, true, modifiers });
-        top()->on_key({ code, false, true, modifiers });
-        settle();
-    }
     std::string focused_id()
     {
         skin::Element const* focus = top()->focused();
@@ -54,7 +43,7 @@ TEST(KeyCommandTest, ChordsNameTheirCommandOnlyOnTheFirstPress)
         KeyEvent event;
         KeyCommand command;
     };
-    int32_t const r = skin::KEY_A + ('R' - 'A'), e = skin::KEY_A + ('E' - 'A'), f = skin::KEY_A + ('F' - 'A');
+    int32_t const r = letter_key('R'), e = letter_key('E'), f = letter_key('F');
     Case const cases[] = {
         { { r, true, true, CTRL }, KeyCommand::RECORD },
         { { r, true, true, 0 }, KeyCommand::NONE }, // a letter typed to filter
@@ -89,7 +78,7 @@ TEST_F(KeyboardFocusTest, TabVisitsTheShownButtonsAndTheListInOrderAndWraps)
     EXPECT_EQ(tabs(5), (std::vector<std::string> { "btnFilter", "btnMenu", "list", "btnRecord", "btnFilter" }));
     EXPECT_EQ(tabs(2, SHIFT), (std::vector<std::string> { "btnRecord", "list" }));
     // The keypad opened: its keys join the order, the closed filter's button leaves it.
-    press(skin::KEY_A + ('F' - 'A'), CTRL);
+    press(letter_key('F'), CTRL);
     ASSERT_TRUE(main->filter_open());
     std::vector<std::string> const opened = tabs(static_cast<int>(top()->focus_order().size()));
     EXPECT_EQ(std::count(opened.begin(), opened.end(), "btnFilter"), 0);
@@ -168,15 +157,15 @@ TEST_F(KeyboardFocusTest, NoSingleKeyEndsARecordingButCtrlRDoes)
 {
     use_tone_input(30, false);
     start();
-    press(skin::KEY_A + ('R' - 'A'), CTRL);
+    press(letter_key('R'), CTRL);
     ASSERT_TRUE(document->is_recording());
     ASSERT_EQ(top(), &main->recording().form());
     for (int32_t code : std::initializer_list<int32_t> { skin::KEY_ESC, skin::KEY_ENTER, skin::KEY_DEL,
-             skin::KEY_BACKSPACE, skin::KEY_SOFT_LEFT, skin::KEY_A + ('R' - 'A') }) {
+             skin::KEY_BACKSPACE, skin::KEY_SOFT_LEFT, letter_key('R') }) {
         press(code);
         EXPECT_TRUE(document->is_recording()) << "key " << code;
     }
-    press(skin::KEY_A + ('R' - 'A'), CTRL);
+    press(letter_key('R'), CTRL);
     EXPECT_FALSE(document->is_recording());
     EXPECT_EQ(top(), &main->form());
 }

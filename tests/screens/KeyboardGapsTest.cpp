@@ -1,27 +1,14 @@
 #include "ScreensTestSupport.h"
 
 #include <screens/AccessibleView.h>
-#include <screens/Menu.h>
-#include <skin/KeyNames.h>
-#include <skin/widgets/ButtonElement.h>
 #include <skin/widgets/ListRow.h>
-#include <skin/widgets/VListElement.h>
 
 using namespace screens_test;
 
 namespace {
 
-constexpr uint8_t CTRL = skin::MODIFIER_CTRL;
-constexpr uint8_t ALT = skin::MODIFIER_ALT;
-
 class KeyboardGapsTest : public ScreensTest {
 protected:
-    void press(int32_t code, uint8_t modifiers = 0)
-    {
-        top()->on_key({ code, true, true, modifiers });
-        top()->on_key({ code, false, true, modifiers });
-        settle();
-    }
     // Tab until the element `id` holds the focus.
     void tab_to(StringView id)
     {
@@ -33,38 +20,33 @@ protected:
         }
         FAIL() << "Tab never reaches " << core::to_utf8(id);
     }
-    // The record "Ann One" selected and the question about deleting it shown.
-    void ask_to_delete()
-    {
-        add_record(u"Ann", u"One");
-        start();
-        press(skin::KEY_DOWN);
-        press(skin::KEY_DEL);
-        ASSERT_EQ(top(), &main->confirmation().form());
-    }
-    // A recording under way with the name editor open on it.
-    void edit_name()
+    // A recording started from the keyboard, its screen shown.
+    void record()
     {
         use_tone_input(30, false);
         start();
-        press(skin::KEY_A + ('R' - 'A'), CTRL);
+        press(letter_key('R'), CTRL);
         ASSERT_TRUE(document->is_recording());
-        press(skin::KEY_A + ('E' - 'A'), CTRL);
-        ASSERT_EQ(top(), &main->recording().edit_dialog().form());
+        ASSERT_EQ(top(), &main->recording().form());
     }
 };
 
-TEST_F(KeyboardGapsTest, EnterPressesTheFocusedCancelOfTheNameEditor)
+// Enter presses the name editor's focused button: Cancel keeps the name, OK takes the typed one; Ctrl+Enter
+// presses none.
+TEST_F(KeyboardGapsTest, EnterPressesTheFocusedButtonOfTheNameEditorAndCtrlEnterNone)
 {
-    edit_name();
+    record();
     String const before = main->recording().name();
+    press(letter_key('E'), CTRL);
+    ASSERT_EQ(top(), &main->recording().edit_dialog().form());
     type(u"Renamed");
+    press(skin::KEY_ENTER, CTRL);
+    EXPECT_EQ(top(), &main->recording().edit_dialog().form());
     tab_to(u"btnCancel");
     press(skin::KEY_ENTER);
     EXPECT_NE(top(), &main->recording().edit_dialog().form());
     EXPECT_EQ(main->recording().name(), before);
-    // Focused on OK, Enter takes the name.
-    press(skin::KEY_A + ('E' - 'A'), CTRL);
+    press(letter_key('E'), CTRL);
     type(u"Renamed");
     tab_to(u"btnOk");
     press(skin::KEY_ENTER);
@@ -74,7 +56,11 @@ TEST_F(KeyboardGapsTest, EnterPressesTheFocusedCancelOfTheNameEditor)
 // Ctrl+Enter or Alt+Enter is no OK; a plain Enter that is let go of while Ctrl is held still clicks.
 TEST_F(KeyboardGapsTest, ChordsWithCtrlOrAltDoNotPressTheButtonOfThePlainKey)
 {
-    ask_to_delete();
+    add_record(u"Ann", u"One");
+    start();
+    press(skin::KEY_DOWN);
+    press(skin::KEY_DEL);
+    ASSERT_EQ(top(), &main->confirmation().form());
     for (uint8_t modifiers : { CTRL, ALT, static_cast<uint8_t>(CTRL | ALT) }) {
         press(skin::KEY_ENTER, modifiers);
         ASSERT_EQ(top(), &main->confirmation().form()) << int(modifiers);
@@ -87,22 +73,9 @@ TEST_F(KeyboardGapsTest, ChordsWithCtrlOrAltDoNotPressTheButtonOfThePlainKey)
     EXPECT_FALSE(element<skin::ButtonElement>(main->confirmation().form(), u"btnOk").pressed());
 }
 
-TEST_F(KeyboardGapsTest, CtrlEnterInTheNameEditorTakesNoName)
-{
-    edit_name();
-    String const before = main->recording().name();
-    type(u"Renamed");
-    press(skin::KEY_ENTER, CTRL);
-    EXPECT_EQ(top(), &main->recording().edit_dialog().form());
-    EXPECT_EQ(main->recording().name(), before);
-}
-
 TEST_F(KeyboardGapsTest, EnterLeavesAFocusedSliderWhereTheArrowsPutIt)
 {
-    use_tone_input(30, false);
-    start();
-    press(skin::KEY_A + ('R' - 'A'), CTRL);
-    ASSERT_EQ(top(), &main->recording().form());
+    record();
     tab_to(u"btnVAS");
     // From none, a step up: far from the middle a tap would give.
     press(skin::KEY_RIGHT);

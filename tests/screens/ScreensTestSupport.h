@@ -13,6 +13,8 @@
 #include <screens/ScreenHost.h>
 #include <skin/FormHarness.h>
 #include <skin/FormStack.h>
+#include <skin/InputEvents.h>
+#include <skin/KeyNames.h>
 #include <skin/widgets/ButtonElement.h>
 #include <skin/widgets/TextElement.h>
 #include <skin/widgets/VListElement.h>
@@ -21,6 +23,16 @@ namespace screens_test {
 
 using core::String;
 using core::StringView;
+
+constexpr uint8_t CTRL = skin::MODIFIER_CTRL;
+constexpr uint8_t SHIFT = skin::MODIFIER_SHIFT;
+constexpr uint8_t ALT = skin::MODIFIER_ALT;
+
+// The key of a capital letter.
+constexpr int32_t letter_key(char letter)
+{
+    return skin::KEY_A + (letter - 'A');
+}
 
 // The window as the screens see it: the harness's form stack, and a record of what they asked for.
 class TestHost final : public screens::ScreenHost {
@@ -146,6 +158,13 @@ protected:
         tap_at(list.position() + skin::Point { list.size().x / 2, static_cast<int32_t>((from + to) / 2) });
     }
     void settle() { harness->advance(600); }
+    // A key pressed and let go of on the top form, as the window delivers it, then frames.
+    void press(int32_t code, uint8_t modifiers = 0)
+    {
+        top()->on_key({ code, true, true, modifiers });
+        top()->on_key({ code, false, true, modifiers });
+        settle();
+    }
     void type(StringView text)
     {
         for (char16_t c : text)

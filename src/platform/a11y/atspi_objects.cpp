@@ -15,21 +15,29 @@ constexpr char const* ROOT_PATH = "/org/a11y/atspi/accessible/root";
 constexpr char const* FRAME_PATH = "/org/a11y/atspi/accessible/frame";
 constexpr char const* FORM_KEY = "";
 
-// AT-SPI2's numbers (AtspiRole, AtspiStateType).
-enum : uint32_t {
-    ROLE_CHECK_BOX = 7,
-    ROLE_DIALOG = 16,
-    ROLE_FRAME = 23,
-    ROLE_LABEL = 29,
-    ROLE_LIST = 31,
-    ROLE_LIST_ITEM = 32,
-    ROLE_PANEL = 39,
-    ROLE_PROGRESS_BAR = 42,
-    ROLE_PUSH_BUTTON = 43,
-    ROLE_SLIDER = 51,
-    ROLE_TEXT = 61,
-    ROLE_APPLICATION = 75,
+constexpr char const* CACHE_PATH = "/org/a11y/atspi/cache";
+
+// AT-SPI2's roles (AtspiRole): the number and the name a reader is given.
+struct Role {
+    uint32_t number;
+    char const* name;
 };
+constexpr Role APPLICATION_ROLE { 75, "application" };
+constexpr Role FRAME_ROLE { 23, "frame" };
+constexpr std::pair<AccessibleRole, Role> ROLES[] = {
+    { AccessibleRole::PANEL, { 39, "panel" } },
+    { AccessibleRole::DIALOG, { 16, "dialog" } },
+    { AccessibleRole::PUSH_BUTTON, { 43, "push button" } },
+    { AccessibleRole::CHECK_BOX, { 7, "check box" } },
+    { AccessibleRole::LABEL, { 29, "label" } },
+    { AccessibleRole::LIST, { 31, "list" } },
+    { AccessibleRole::LIST_ITEM, { 32, "list item" } },
+    { AccessibleRole::SLIDER, { 51, "slider" } },
+    { AccessibleRole::PROGRESS_BAR, { 42, "progress bar" } },
+    { AccessibleRole::TEXT, { 61, "text" } },
+};
+
+// AT-SPI2's states (AtspiStateType).
 enum : uint32_t {
     STATE_ACTIVE = 1,
     STATE_CHECKED = 4,
@@ -50,62 +58,15 @@ enum : uint32_t {
 
 // Sliders and bars are shown to readers in percent.
 constexpr double VALUE_SCALE = 100;
+// AtspiComponentLayer: every element is a widget.
+constexpr uint32_t LAYER_WIDGET = 3;
 
-uint32_t role_number(AccessibleRole role)
+Role role_info(AccessibleRole role)
 {
-    switch (role) {
-    case AccessibleRole::PANEL:
-        return ROLE_PANEL;
-    case AccessibleRole::DIALOG:
-        return ROLE_DIALOG;
-    case AccessibleRole::PUSH_BUTTON:
-        return ROLE_PUSH_BUTTON;
-    case AccessibleRole::CHECK_BOX:
-        return ROLE_CHECK_BOX;
-    case AccessibleRole::LABEL:
-        return ROLE_LABEL;
-    case AccessibleRole::LIST:
-        return ROLE_LIST;
-    case AccessibleRole::LIST_ITEM:
-        return ROLE_LIST_ITEM;
-    case AccessibleRole::SLIDER:
-        return ROLE_SLIDER;
-    case AccessibleRole::PROGRESS_BAR:
-        return ROLE_PROGRESS_BAR;
-    case AccessibleRole::TEXT:
-        return ROLE_TEXT;
-    }
-    return ROLE_PANEL;
-}
-
-char const* role_name(uint32_t role)
-{
-    switch (role) {
-    case ROLE_APPLICATION:
-        return "application";
-    case ROLE_FRAME:
-        return "frame";
-    case ROLE_DIALOG:
-        return "dialog";
-    case ROLE_PUSH_BUTTON:
-        return "push button";
-    case ROLE_CHECK_BOX:
-        return "check box";
-    case ROLE_LABEL:
-        return "label";
-    case ROLE_LIST:
-        return "list";
-    case ROLE_LIST_ITEM:
-        return "list item";
-    case ROLE_SLIDER:
-        return "slider";
-    case ROLE_PROGRESS_BAR:
-        return "progress bar";
-    case ROLE_TEXT:
-        return "text";
-    default:
-        return "panel";
-    }
+    for (auto const& [of, info] : ROLES)
+        if (of == role)
+            return info;
+    return ROLES[0].second;
 }
 
 bool acts(AccessibleRole role)
@@ -167,11 +128,6 @@ AtspiObjects& self(void* userdata)
     return *static_cast<AtspiObjects*>(userdata);
 }
 
-AtspiObjects::Ref ref_of(sd_bus_message* message, void* userdata)
-{
-    return self(userdata).resolve(sd_bus_message_get_path(message));
-}
-
 AccessibleNode const* node_of(AtspiObjects const& objects, AtspiObjects::Ref ref)
 {
     if (ref.kind != AtspiObjects::Kind::NODE)
@@ -201,18 +157,36 @@ std::string name_of(AtspiObjects const& objects, AtspiObjects::Ref ref)
     }
 }
 
-uint32_t role_of(AtspiObjects const& objects, AtspiObjects::Ref ref)
+Role role_of(AtspiObjects const& objects, AtspiObjects::Ref ref)
 {
     switch (ref.kind) {
     case AtspiObjects::Kind::ROOT:
-        return ROLE_APPLICATION;
+        return APPLICATION_ROLE;
     case AtspiObjects::Kind::FRAME:
-        return ROLE_FRAME;
+        return FRAME_ROLE;
     case AtspiObjects::Kind::FORM:
-        return role_number(objects.tree().form_role);
+        return role_info(objects.tree().form_role);
     default:
-        return role_number(node_of(objects, ref)->role);
+        return role_info(node_of(objects, ref)->role);
     }
+}
+
+// The text a reader reads: a field's text, any other element's name.
+std::string text_of(AccessibleNode const* node)
+{
+    if (!node)
+        return {};
+    return node->role == AccessibleRole::TEXT ? node->text : node->name;
+}
+
+// A child as a reader sees it: the root holds the frame, the frame the form, the rest the tree's nodes.
+AtspiObjects::Ref child_ref(AtspiObjects::Ref parent, int32_t index)
+{
+    if (parent.kind == AtspiObjects::Kind::ROOT)
+        return { AtspiObjects::Kind::FRAME, -1 };
+    if (parent.kind == AtspiObjects::Kind::FRAME)
+        return { AtspiObjects::Kind::FORM, -1 };
+    return { AtspiObjects::Kind::NODE, index };
 }
 
 std::vector<uint32_t> states_of(AtspiObjects const& objects, AtspiObjects::Ref ref)
@@ -249,502 +223,208 @@ std::vector<uint32_t> states_of(AtspiObjects const& objects, AtspiObjects::Ref r
     return states;
 }
 
-// Each interface's objects: `find` answers whether the path has it.
+// The interfaces, each with the objects that have it.
 using Has = bool (*)(AtspiObjects const&, AtspiObjects::Ref);
 
-template <Has has> int find(sd_bus*, char const* path, char const*, void* userdata, void** found, sd_bus_error*)
-{
-    AtspiObjects::Ref const ref = self(userdata).resolve(path);
-    if (ref.kind == AtspiObjects::Kind::NONE || !has(self(userdata), ref))
-        return 0;
-    *found = userdata;
-    return 1;
-}
+struct Interface {
+    char const* name;
+    Has has;
+    // Where it stands: every object under PREFIX that `has` it, or this one path.
+    char const* path = nullptr;
+};
 
-bool any(AtspiObjects const&, AtspiObjects::Ref)
-{
-    return true;
-}
+constexpr char const* ACCESSIBLE = "org.a11y.atspi.Accessible";
+constexpr char const* APPLICATION = "org.a11y.atspi.Application";
+constexpr char const* COMPONENT = "org.a11y.atspi.Component";
+constexpr char const* ACTION = "org.a11y.atspi.Action";
+constexpr char const* VALUE = "org.a11y.atspi.Value";
+constexpr char const* TEXT = "org.a11y.atspi.Text";
+constexpr char const* CACHE = "org.a11y.atspi.Cache";
 
-bool is_root(AtspiObjects const&, AtspiObjects::Ref ref)
-{
-    return ref.kind == AtspiObjects::Kind::ROOT;
-}
+Interface const INTERFACES[] = {
+    { ACCESSIBLE, [](AtspiObjects const&, AtspiObjects::Ref) { return true; } },
+    { APPLICATION, [](AtspiObjects const&, AtspiObjects::Ref ref) { return ref.kind == AtspiObjects::Kind::ROOT; } },
+    { COMPONENT, [](AtspiObjects const&, AtspiObjects::Ref ref) { return ref.kind != AtspiObjects::Kind::ROOT; } },
+    { ACTION,
+        [](AtspiObjects const& objects, AtspiObjects::Ref ref) {
+            AccessibleNode const* node = node_of(objects, ref);
+            return node && acts(node->role);
+        } },
+    { VALUE,
+        [](AtspiObjects const& objects, AtspiObjects::Ref ref) {
+            AccessibleNode const* node = node_of(objects, ref);
+            return node && has_value(node->role);
+        } },
+    { TEXT,
+        [](AtspiObjects const& objects, AtspiObjects::Ref ref) {
+            AccessibleNode const* node = node_of(objects, ref);
+            return node && has_text(node->role);
+        } },
+    // Readers that ask for a cache get an empty one and ask each object instead.
+    { CACHE, nullptr, CACHE_PATH },
+};
 
-bool not_root(AtspiObjects const&, AtspiObjects::Ref ref)
-{
-    return ref.kind != AtspiObjects::Kind::ROOT;
-}
+// One call on an object: a method's arguments are read from `in` and its results appended to `out`; a
+// property's value is appended to `out`, or its new value read from `in`.
+struct Call {
+    AtspiObjects& objects;
+    AtspiObjects::Ref ref;
+    sd_bus_message* in;
+    sd_bus_message* out;
+    sd_bus_error* error;
 
-bool node_acts(AtspiObjects const& objects, AtspiObjects::Ref ref)
-{
-    AccessibleNode const* node = node_of(objects, ref);
-    return node && acts(node->role);
-}
+    AccessibleNode const* node() const { return node_of(objects, ref); }
+    template <typename... Values> int reply(char const* signature, Values... values)
+    {
+        return sd_bus_message_append(out, signature, values...);
+    }
+    template <typename... Places> int read(char const* signature, Places... places)
+    {
+        return sd_bus_message_read(in, signature, places...);
+    }
+};
 
-bool node_has_value(AtspiObjects const& objects, AtspiObjects::Ref ref)
-{
-    AccessibleNode const* node = node_of(objects, ref);
-    return node && has_value(node->role);
-}
+using Handler = int (*)(Call&);
 
-bool node_has_text(AtspiObjects const& objects, AtspiObjects::Ref ref)
-{
-    AccessibleNode const* node = node_of(objects, ref);
-    return node && has_text(node->role);
-}
-
-std::string text_of(AtspiObjects const& objects, sd_bus_message* message, void* userdata)
-{
-    AccessibleNode const* node = node_of(objects, ref_of(message, userdata));
-    if (!node)
-        return {};
-    return node->role == AccessibleRole::TEXT ? node->text : node->name;
-}
-
-// org.a11y.atspi.Accessible
-
-int get_name(sd_bus*, char const* path, char const*, char const*, sd_bus_message* reply, void* userdata, sd_bus_error*)
-{
-    return sd_bus_message_append(reply, "s", name_of(self(userdata), self(userdata).resolve(path)).c_str());
-}
-
-int get_empty(sd_bus*, char const*, char const*, char const*, sd_bus_message* reply, void*, sd_bus_error*)
-{
-    return sd_bus_message_append(reply, "s", "");
-}
-
-int get_parent(
-    sd_bus*, char const* path, char const*, char const*, sd_bus_message* reply, void* userdata, sd_bus_error*)
-{
-    AtspiObjects& objects = self(userdata);
-    return append_ref(reply, objects, objects.parent(objects.resolve(path)));
-}
-
-int get_child_count(
-    sd_bus*, char const* path, char const*, char const*, sd_bus_message* reply, void* userdata, sd_bus_error*)
-{
-    AtspiObjects& objects = self(userdata);
-    return sd_bus_message_append(reply, "i", static_cast<int32_t>(objects.children(objects.resolve(path)).size()));
-}
-
-int get_locale(sd_bus*, char const*, char const*, char const*, sd_bus_message* reply, void*, sd_bus_error*)
+int locale(Call& call)
 {
     char const* locale = std::getenv("LANG");
-    return sd_bus_message_append(reply, "s", locale ? locale : "C");
+    return call.reply("s", locale ? locale : "C");
 }
 
-int get_accessible_id(
-    sd_bus*, char const* path, char const*, char const*, sd_bus_message* reply, void* userdata, sd_bus_error*)
+int child_at_index(Call& call)
 {
-    AtspiObjects& objects = self(userdata);
-    AccessibleNode const* node = node_of(objects, objects.resolve(path));
-    return sd_bus_message_append(reply, "s", node ? node->key.c_str() : "");
-}
-
-int child_at_index(sd_bus_message* message, void* userdata, sd_bus_error* error)
-{
-    AtspiObjects& objects = self(userdata);
     int32_t index = 0;
-    if (int const read = sd_bus_message_read(message, "i", &index); read < 0)
+    if (int const read = call.read("i", &index); read < 0)
         return read;
-    AtspiObjects::Ref const ref = ref_of(message, userdata);
-    auto const children = objects.children(ref);
+    auto const children = call.objects.children(call.ref);
     if (index < 0 || static_cast<size_t>(index) >= children.size())
-        return sd_bus_error_set(error, SD_BUS_ERROR_INVALID_ARGS, "no child at that index");
-    sd_bus_message* reply = nullptr;
-    sd_bus_message_new_method_return(message, &reply);
-    AtspiObjects::Ref child { AtspiObjects::Kind::NODE, children[static_cast<size_t>(index)] };
-    if (ref.kind == AtspiObjects::Kind::ROOT)
-        child = { AtspiObjects::Kind::FRAME, -1 };
-    else if (ref.kind == AtspiObjects::Kind::FRAME)
-        child = { AtspiObjects::Kind::FORM, -1 };
-    append_ref(reply, objects, child);
-    int const sent = sd_bus_send(nullptr, reply, nullptr);
-    sd_bus_message_unref(reply);
-    return sent;
+        return sd_bus_error_set(call.error, SD_BUS_ERROR_INVALID_ARGS, "no child at that index");
+    return append_ref(call.out, call.objects, child_ref(call.ref, children[static_cast<size_t>(index)]));
 }
 
-int get_children(sd_bus_message* message, void* userdata, sd_bus_error*)
+int get_children(Call& call)
 {
-    AtspiObjects& objects = self(userdata);
-    AtspiObjects::Ref const ref = ref_of(message, userdata);
-    sd_bus_message* reply = nullptr;
-    sd_bus_message_new_method_return(message, &reply);
-    sd_bus_message_open_container(reply, 'a', "(so)");
-    for (int32_t index : objects.children(ref)) {
-        AtspiObjects::Ref child { AtspiObjects::Kind::NODE, index };
-        if (ref.kind == AtspiObjects::Kind::ROOT)
-            child = { AtspiObjects::Kind::FRAME, -1 };
-        else if (ref.kind == AtspiObjects::Kind::FRAME)
-            child = { AtspiObjects::Kind::FORM, -1 };
-        append_ref(reply, objects, child);
-    }
-    sd_bus_message_close_container(reply);
-    int const sent = sd_bus_send(nullptr, reply, nullptr);
-    sd_bus_message_unref(reply);
-    return sent;
+    int result = sd_bus_message_open_container(call.out, 'a', "(so)");
+    for (int32_t index : call.objects.children(call.ref))
+        if (result >= 0)
+            result = append_ref(call.out, call.objects, child_ref(call.ref, index));
+    return result < 0 ? result : sd_bus_message_close_container(call.out);
 }
 
-int index_in_parent(sd_bus_message* message, void* userdata, sd_bus_error*)
+int index_in_parent(Call& call)
 {
-    AtspiObjects& objects = self(userdata);
-    AtspiObjects::Ref const ref = ref_of(message, userdata);
     int32_t index = 0;
-    if (ref.kind == AtspiObjects::Kind::NODE) {
-        auto const siblings = objects.children(objects.parent(ref));
-        auto const at = std::find(siblings.begin(), siblings.end(), ref.index);
+    if (call.ref.kind == AtspiObjects::Kind::NODE) {
+        auto const siblings = call.objects.children(call.objects.parent(call.ref));
+        auto const at = std::find(siblings.begin(), siblings.end(), call.ref.index);
         index = static_cast<int32_t>(at - siblings.begin());
-    } else if (ref.kind == AtspiObjects::Kind::ROOT) {
+    } else if (call.ref.kind == AtspiObjects::Kind::ROOT) {
         index = -1;
     }
-    return sd_bus_reply_method_return(message, "i", index);
+    return call.reply("i", index);
 }
 
-int relation_set(sd_bus_message* message, void*, sd_bus_error*)
-{
-    return sd_bus_reply_method_return(message, "a(ua(so))", 0);
-}
-
-int get_role(sd_bus_message* message, void* userdata, sd_bus_error*)
-{
-    return sd_bus_reply_method_return(message, "u", role_of(self(userdata), ref_of(message, userdata)));
-}
-
-int get_role_name(sd_bus_message* message, void* userdata, sd_bus_error*)
-{
-    return sd_bus_reply_method_return(message, "s", role_name(role_of(self(userdata), ref_of(message, userdata))));
-}
-
-int get_state(sd_bus_message* message, void* userdata, sd_bus_error*)
+int get_state(Call& call)
 {
     uint32_t words[2] = { 0, 0 };
-    for (uint32_t state : states_of(self(userdata), ref_of(message, userdata)))
+    for (uint32_t state : states_of(call.objects, call.ref))
         words[state / 32] |= 1u << (state % 32);
-    return sd_bus_reply_method_return(message, "au", 2, words[0], words[1]);
+    return call.reply("au", 2, words[0], words[1]);
 }
 
-int get_attributes(sd_bus_message* message, void*, sd_bus_error*)
+int get_interfaces(Call& call)
 {
-    return sd_bus_reply_method_return(message, "a{ss}", 1, "toolkit", "Ravelin");
+    int result = sd_bus_message_open_container(call.out, 'a', "s");
+    for (Interface const& interface : INTERFACES)
+        if (result >= 0 && !interface.path && interface.has(call.objects, call.ref))
+            result = sd_bus_message_append(call.out, "s", interface.name);
+    return result < 0 ? result : sd_bus_message_close_container(call.out);
 }
 
-int get_application(sd_bus_message* message, void* userdata, sd_bus_error*)
-{
-    AtspiObjects& objects = self(userdata);
-    return sd_bus_reply_method_return(message, "(so)", objects.unique_name().c_str(), ROOT_PATH);
-}
-
-int get_interfaces(sd_bus_message* message, void* userdata, sd_bus_error*)
-{
-    AtspiObjects& objects = self(userdata);
-    AtspiObjects::Ref const ref = ref_of(message, userdata);
-    std::vector<char const*> names { "org.a11y.atspi.Accessible" };
-    if (ref.kind == AtspiObjects::Kind::ROOT)
-        names.push_back("org.a11y.atspi.Application");
-    else
-        names.push_back("org.a11y.atspi.Component");
-    if (node_acts(objects, ref))
-        names.push_back("org.a11y.atspi.Action");
-    if (node_has_value(objects, ref))
-        names.push_back("org.a11y.atspi.Value");
-    if (node_has_text(objects, ref))
-        names.push_back("org.a11y.atspi.Text");
-    sd_bus_message* reply = nullptr;
-    sd_bus_message_new_method_return(message, &reply);
-    sd_bus_message_open_container(reply, 'a', "s");
-    for (char const* name : names)
-        sd_bus_message_append(reply, "s", name);
-    sd_bus_message_close_container(reply);
-    int const sent = sd_bus_send(nullptr, reply, nullptr);
-    sd_bus_message_unref(reply);
-    return sent;
-}
-
-sd_bus_vtable const ACCESSIBLE[] = {
-    SD_BUS_VTABLE_START(0),
-    SD_BUS_PROPERTY("Name", "s", get_name, 0, 0),
-    SD_BUS_PROPERTY("Description", "s", get_empty, 0, 0),
-    SD_BUS_PROPERTY("Parent", "(so)", get_parent, 0, 0),
-    SD_BUS_PROPERTY("ChildCount", "i", get_child_count, 0, 0),
-    SD_BUS_PROPERTY("Locale", "s", get_locale, 0, 0),
-    SD_BUS_PROPERTY("AccessibleId", "s", get_accessible_id, 0, 0),
-    SD_BUS_METHOD("GetChildAtIndex", "i", "(so)", child_at_index, 0),
-    SD_BUS_METHOD("GetChildren", "", "a(so)", get_children, 0),
-    SD_BUS_METHOD("GetIndexInParent", "", "i", index_in_parent, 0),
-    SD_BUS_METHOD("GetRelationSet", "", "a(ua(so))", relation_set, 0),
-    SD_BUS_METHOD("GetRole", "", "u", get_role, 0),
-    SD_BUS_METHOD("GetRoleName", "", "s", get_role_name, 0),
-    SD_BUS_METHOD("GetLocalizedRoleName", "", "s", get_role_name, 0),
-    SD_BUS_METHOD("GetState", "", "au", get_state, 0),
-    SD_BUS_METHOD("GetAttributes", "", "a{ss}", get_attributes, 0),
-    SD_BUS_METHOD("GetApplication", "", "(so)", get_application, 0),
-    SD_BUS_METHOD("GetInterfaces", "", "as", get_interfaces, 0),
-    SD_BUS_VTABLE_END,
-};
-
-// org.a11y.atspi.Application
-
-int get_toolkit(sd_bus*, char const*, char const*, char const*, sd_bus_message* reply, void*, sd_bus_error*)
-{
-    return sd_bus_message_append(reply, "s", "Ravelin");
-}
-
-int get_atspi_version(sd_bus*, char const*, char const*, char const*, sd_bus_message* reply, void*, sd_bus_error*)
-{
-    return sd_bus_message_append(reply, "s", "2.1");
-}
-
-int get_id(sd_bus*, char const*, char const*, char const*, sd_bus_message* reply, void* userdata, sd_bus_error*)
-{
-    return sd_bus_message_append(reply, "i", self(userdata).application_id);
-}
-
-int set_id(sd_bus*, char const*, char const*, char const*, sd_bus_message* value, void* userdata, sd_bus_error*)
-{
-    return sd_bus_message_read(value, "i", &self(userdata).application_id);
-}
-
-int application_locale(sd_bus_message* message, void*, sd_bus_error*)
-{
-    char const* locale = std::getenv("LANG");
-    return sd_bus_reply_method_return(message, "s", locale ? locale : "C");
-}
-
-sd_bus_vtable const APPLICATION[] = {
-    SD_BUS_VTABLE_START(0),
-    SD_BUS_PROPERTY("ToolkitName", "s", get_toolkit, 0, 0),
-    SD_BUS_PROPERTY("Version", "s", get_atspi_version, 0, 0),
-    SD_BUS_PROPERTY("AtspiVersion", "s", get_atspi_version, 0, 0),
-    SD_BUS_WRITABLE_PROPERTY("Id", "i", get_id, set_id, 0, 0),
-    SD_BUS_METHOD("GetLocale", "u", "s", application_locale, 0),
-    SD_BUS_VTABLE_END,
-};
-
-// org.a11y.atspi.Component: the window's own pixels; where the window lies on the screen is the
-// window system's to say.
-
+// Component: the window's own pixels; where the window lies on the screen is the window system's to say.
 struct Box {
     int32_t x = 0, y = 0, width = 0, height = 0;
 };
 
-Box box_of(AtspiObjects const& objects, AtspiObjects::Ref ref)
+Box box_of(Call const& call)
 {
-    if (AccessibleNode const* node = node_of(objects, ref))
+    if (AccessibleNode const* node = call.node())
         return { node->x, node->y, node->width, node->height };
-    return { 0, 0, objects.tree().width, objects.tree().height };
+    return { 0, 0, call.objects.tree().width, call.objects.tree().height };
 }
 
-int get_extents(sd_bus_message* message, void* userdata, sd_bus_error*)
-{
-    Box const box = box_of(self(userdata), ref_of(message, userdata));
-    return sd_bus_reply_method_return(message, "(iiii)", box.x, box.y, box.width, box.height);
-}
-
-int get_position(sd_bus_message* message, void* userdata, sd_bus_error*)
-{
-    Box const box = box_of(self(userdata), ref_of(message, userdata));
-    return sd_bus_reply_method_return(message, "ii", box.x, box.y);
-}
-
-int get_size(sd_bus_message* message, void* userdata, sd_bus_error*)
-{
-    Box const box = box_of(self(userdata), ref_of(message, userdata));
-    return sd_bus_reply_method_return(message, "ii", box.width, box.height);
-}
-
-int contains(sd_bus_message* message, void* userdata, sd_bus_error*)
+int contains(Call& call)
 {
     int32_t x = 0, y = 0;
     uint32_t coordinates = 0;
-    if (int const read = sd_bus_message_read(message, "iiu", &x, &y, &coordinates); read < 0)
+    if (int const read = call.read("iiu", &x, &y, &coordinates); read < 0)
         return read;
-    Box const box = box_of(self(userdata), ref_of(message, userdata));
-    bool const inside = x >= box.x && y >= box.y && x < box.x + box.width && y < box.y + box.height;
-    return sd_bus_reply_method_return(message, "b", inside);
+    Box const box = box_of(call);
+    return call.reply("b", x >= box.x && y >= box.y && x < box.x + box.width && y < box.y + box.height);
 }
 
-int get_layer(sd_bus_message* message, void*, sd_bus_error*)
+int grab_focus(Call& call)
 {
-    constexpr uint32_t LAYER_WIDGET = 3;
-    return sd_bus_reply_method_return(message, "u", LAYER_WIDGET);
-}
-
-int get_alpha(sd_bus_message* message, void*, sd_bus_error*)
-{
-    return sd_bus_reply_method_return(message, "d", 1.0);
-}
-
-int grab_focus(sd_bus_message* message, void* userdata, sd_bus_error*)
-{
-    AtspiObjects::Ref const ref = ref_of(message, userdata);
-    AccessibleNode const* node = node_of(self(userdata), ref);
+    AccessibleNode const* node = call.node();
     bool const can = node && focusable(node->role) && node->enabled;
     if (can)
-        self(userdata).request(AccessibleRequest::Kind::FOCUS, ref);
-    return sd_bus_reply_method_return(message, "b", can);
+        call.objects.request(AccessibleRequest::Kind::FOCUS, call.ref);
+    return call.reply("b", can);
 }
 
-sd_bus_vtable const COMPONENT[] = {
-    SD_BUS_VTABLE_START(0),
-    SD_BUS_METHOD("Contains", "iiu", "b", contains, 0),
-    SD_BUS_METHOD("GetExtents", "u", "(iiii)", get_extents, 0),
-    SD_BUS_METHOD("GetPosition", "u", "ii", get_position, 0),
-    SD_BUS_METHOD("GetSize", "", "ii", get_size, 0),
-    SD_BUS_METHOD("GetLayer", "", "u", get_layer, 0),
-    SD_BUS_METHOD("GetAlpha", "", "d", get_alpha, 0),
-    SD_BUS_METHOD("GrabFocus", "", "b", grab_focus, 0),
-    SD_BUS_VTABLE_END,
-};
-
-// org.a11y.atspi.Action: one action, "click", doing what a tap does.
-
-int get_action_count(sd_bus*, char const*, char const*, char const*, sd_bus_message* reply, void*, sd_bus_error*)
-{
-    return sd_bus_message_append(reply, "i", 1);
-}
-
-int action_name(sd_bus_message* message, void*, sd_bus_error* error)
+// Action: one action, "click", doing what a tap does.
+int action_name(Call& call)
 {
     int32_t index = 0;
-    if (int const read = sd_bus_message_read(message, "i", &index); read < 0)
+    if (int const read = call.read("i", &index); read < 0)
         return read;
     if (index != 0)
-        return sd_bus_error_set(error, SD_BUS_ERROR_INVALID_ARGS, "one action only");
-    return sd_bus_reply_method_return(message, "s", "click");
+        return sd_bus_error_set(call.error, SD_BUS_ERROR_INVALID_ARGS, "one action only");
+    return call.reply("s", "click");
 }
 
-int action_empty(sd_bus_message* message, void*, sd_bus_error*)
-{
-    return sd_bus_reply_method_return(message, "s", "");
-}
-
-int get_actions(sd_bus_message* message, void*, sd_bus_error*)
-{
-    return sd_bus_reply_method_return(message, "a(sss)", 1, "click", "click", "");
-}
-
-int do_action(sd_bus_message* message, void* userdata, sd_bus_error*)
+int do_action(Call& call)
 {
     int32_t index = 0;
-    if (int const read = sd_bus_message_read(message, "i", &index); read < 0)
+    if (int const read = call.read("i", &index); read < 0)
         return read;
-    AtspiObjects::Ref const ref = ref_of(message, userdata);
-    AccessibleNode const* node = node_of(self(userdata), ref);
+    AccessibleNode const* node = call.node();
     bool const done = index == 0 && node && node->enabled;
     if (done)
-        self(userdata).request(AccessibleRequest::Kind::ACTIVATE, ref);
-    return sd_bus_reply_method_return(message, "b", done);
+        call.objects.request(AccessibleRequest::Kind::ACTIVATE, call.ref);
+    return call.reply("b", done);
 }
 
-sd_bus_vtable const ACTION[] = {
-    SD_BUS_VTABLE_START(0),
-    SD_BUS_PROPERTY("NActions", "i", get_action_count, 0, 0),
-    SD_BUS_METHOD("GetName", "i", "s", action_name, 0),
-    SD_BUS_METHOD("GetLocalizedName", "i", "s", action_name, 0),
-    SD_BUS_METHOD("GetDescription", "i", "s", action_empty, 0),
-    SD_BUS_METHOD("GetKeyBinding", "i", "s", action_empty, 0),
-    SD_BUS_METHOD("GetActions", "", "a(sss)", get_actions, 0),
-    SD_BUS_METHOD("DoAction", "i", "b", do_action, 0),
-    SD_BUS_VTABLE_END,
-};
-
-// org.a11y.atspi.Value
-
-int get_minimum(sd_bus*, char const*, char const*, char const*, sd_bus_message* reply, void*, sd_bus_error*)
-{
-    return sd_bus_message_append(reply, "d", 0.0);
-}
-
-int get_maximum(sd_bus*, char const*, char const*, char const*, sd_bus_message* reply, void*, sd_bus_error*)
-{
-    return sd_bus_message_append(reply, "d", VALUE_SCALE);
-}
-
-int get_increment(sd_bus*, char const*, char const*, char const*, sd_bus_message* reply, void*, sd_bus_error*)
-{
-    return sd_bus_message_append(reply, "d", 1.0);
-}
-
-int get_current(
-    sd_bus*, char const* path, char const*, char const*, sd_bus_message* reply, void* userdata, sd_bus_error*)
-{
-    AccessibleNode const* node = node_of(self(userdata), self(userdata).resolve(path));
-    return sd_bus_message_append(reply, "d", node ? node->value * VALUE_SCALE : 0.0);
-}
-
-int set_current(
-    sd_bus*, char const* path, char const*, char const*, sd_bus_message* value, void* userdata, sd_bus_error* error)
+int set_value(Call& call)
 {
     double wanted = 0;
-    if (int const read = sd_bus_message_read(value, "d", &wanted); read < 0)
+    if (int const read = call.read("d", &wanted); read < 0)
         return read;
-    AtspiObjects::Ref const ref = self(userdata).resolve(path);
-    AccessibleNode const* node = node_of(self(userdata), ref);
+    AccessibleNode const* node = call.node();
     if (!node || node->role != AccessibleRole::SLIDER || !node->enabled)
-        return sd_bus_error_set(error, SD_BUS_ERROR_PROPERTY_READ_ONLY, "this value is only shown");
+        return sd_bus_error_set(call.error, SD_BUS_ERROR_PROPERTY_READ_ONLY, "this value is only shown");
     if (!(wanted >= 0 && wanted <= VALUE_SCALE))
-        return sd_bus_error_set(error, SD_BUS_ERROR_INVALID_ARGS, "the value lies from 0 to 100");
-    self(userdata).request(AccessibleRequest::Kind::SET_VALUE, ref, wanted / VALUE_SCALE);
+        return sd_bus_error_set(call.error, SD_BUS_ERROR_INVALID_ARGS, "the value lies from 0 to 100");
+    call.objects.request(AccessibleRequest::Kind::SET_VALUE, call.ref, wanted / VALUE_SCALE);
     return 0;
 }
 
-int get_value_text(
-    sd_bus*, char const* path, char const*, char const*, sd_bus_message* reply, void* userdata, sd_bus_error*)
-{
-    AccessibleNode const* node = node_of(self(userdata), self(userdata).resolve(path));
-    int const percent = node ? static_cast<int>(node->value * VALUE_SCALE + 0.5) : 0;
-    return sd_bus_message_append(reply, "s", (std::to_string(percent) + " %").c_str());
-}
-
-sd_bus_vtable const VALUE[] = {
-    SD_BUS_VTABLE_START(0),
-    SD_BUS_PROPERTY("MinimumValue", "d", get_minimum, 0, 0),
-    SD_BUS_PROPERTY("MaximumValue", "d", get_maximum, 0, 0),
-    SD_BUS_PROPERTY("MinimumIncrement", "d", get_increment, 0, 0),
-    SD_BUS_WRITABLE_PROPERTY("CurrentValue", "d", get_current, set_current, 0, 0),
-    SD_BUS_PROPERTY("Text", "s", get_value_text, 0, 0),
-    SD_BUS_VTABLE_END,
-};
-
-// org.a11y.atspi.Text: read only; the text of a field, the name of a label.
-
-int get_character_count(
-    sd_bus*, char const* path, char const*, char const*, sd_bus_message* reply, void* userdata, sd_bus_error*)
-{
-    AccessibleNode const* node = node_of(self(userdata), self(userdata).resolve(path));
-    std::string const text = !node ? "" : node->role == AccessibleRole::TEXT ? node->text : node->name;
-    return sd_bus_message_append(reply, "i", static_cast<int32_t>(characters(text).size()));
-}
-
-int get_caret(sd_bus*, char const* path, char const*, char const*, sd_bus_message* reply, void* userdata, sd_bus_error*)
-{
-    AccessibleNode const* node = node_of(self(userdata), self(userdata).resolve(path));
-    return sd_bus_message_append(reply, "i", node && node->role == AccessibleRole::TEXT ? node->caret : -1);
-}
-
-int get_text(sd_bus_message* message, void* userdata, sd_bus_error*)
+// Text: read only; the text of a field, the name of a label.
+int get_text(Call& call)
 {
     int32_t start = 0, end = -1;
-    if (int const read = sd_bus_message_read(message, "ii", &start, &end); read < 0)
+    if (int const read = call.read("ii", &start, &end); read < 0)
         return read;
-    return sd_bus_reply_method_return(
-        message, "s", slice(text_of(self(userdata), message, userdata), start, end).c_str());
+    return call.reply("s", slice(text_of(call.node()), start, end).c_str());
 }
 
-int text_at_offset(sd_bus_message* message, void* userdata, sd_bus_error*)
-{
-    // Every text here is one line: a reader asking for a word, sentence or line gets all of it.
-    std::string const text = text_of(self(userdata), message, userdata);
-    return sd_bus_reply_method_return(message, "sii", text.c_str(), 0, static_cast<int32_t>(characters(text).size()));
-}
-
-int character_at_offset(sd_bus_message* message, void* userdata, sd_bus_error*)
+int character_at_offset(Call& call)
 {
     int32_t offset = 0;
-    if (int const read = sd_bus_message_read(message, "i", &offset); read < 0)
+    if (int const read = call.read("i", &offset); read < 0)
         return read;
-    std::string const one = slice(text_of(self(userdata), message, userdata), offset, offset + 1);
+    std::string const one = slice(text_of(call.node()), offset, offset + 1);
     int32_t code = 0;
     if (!one.empty()) {
         auto const lead = static_cast<unsigned char>(one[0]);
@@ -752,37 +432,184 @@ int character_at_offset(sd_bus_message* message, void* userdata, sd_bus_error*)
         for (size_t i = 1; i < one.size(); ++i)
             code = (code << 6) | (static_cast<unsigned char>(one[i]) & 0x3F);
     }
-    return sd_bus_reply_method_return(message, "i", code);
+    return call.reply("i", code);
 }
 
-int set_caret(sd_bus_message* message, void*, sd_bus_error*)
+int text_at_offset(Call& call)
 {
-    return sd_bus_reply_method_return(message, "b", false);
+    // Every text here is one line: a reader asking for a word, sentence or line gets all of it.
+    std::string const text = text_of(call.node());
+    return call.reply("sii", text.c_str(), 0, static_cast<int32_t>(characters(text).size()));
 }
 
-sd_bus_vtable const TEXT[] = {
-    SD_BUS_VTABLE_START(0),
-    SD_BUS_PROPERTY("CharacterCount", "i", get_character_count, 0, 0),
-    SD_BUS_PROPERTY("CaretOffset", "i", get_caret, 0, 0),
-    SD_BUS_METHOD("GetText", "ii", "s", get_text, 0),
-    SD_BUS_METHOD("GetTextAtOffset", "iu", "sii", text_at_offset, 0),
-    SD_BUS_METHOD("GetStringAtOffset", "iu", "sii", text_at_offset, 0),
-    SD_BUS_METHOD("GetCharacterAtOffset", "i", "i", character_at_offset, 0),
-    SD_BUS_METHOD("SetCaretOffset", "i", "b", set_caret, 0),
-    SD_BUS_VTABLE_END,
+// What each interface answers. A property has its type as `signature` and no `result`; a method has
+// both; a property with a setter can be written.
+struct Member {
+    char const* interface;
+    char const* name;
+    char const* signature;
+    char const* result;
+    Handler handler;
+    Handler set = nullptr;
 };
 
-// org.a11y.atspi.Cache: readers that ask for a cache get an empty one and ask each object instead.
-int cache_items(sd_bus_message* message, void*, sd_bus_error*)
+constexpr char const* PROPERTY = nullptr;
+
+Member const MEMBERS[] = {
+    { ACCESSIBLE, "Name", "s", PROPERTY, [](Call& c) { return c.reply("s", name_of(c.objects, c.ref).c_str()); } },
+    { ACCESSIBLE, "Description", "s", PROPERTY, [](Call& c) { return c.reply("s", ""); } },
+    { ACCESSIBLE, "Parent", "(so)", PROPERTY,
+        [](Call& c) { return append_ref(c.out, c.objects, c.objects.parent(c.ref)); } },
+    { ACCESSIBLE, "ChildCount", "i", PROPERTY,
+        [](Call& c) { return c.reply("i", static_cast<int32_t>(c.objects.children(c.ref).size())); } },
+    { ACCESSIBLE, "Locale", "s", PROPERTY, locale },
+    { ACCESSIBLE, "AccessibleId", "s", PROPERTY,
+        [](Call& c) { return c.reply("s", c.node() ? c.node()->key.c_str() : ""); } },
+    { ACCESSIBLE, "GetChildAtIndex", "i", "(so)", child_at_index },
+    { ACCESSIBLE, "GetChildren", "", "a(so)", get_children },
+    { ACCESSIBLE, "GetIndexInParent", "", "i", index_in_parent },
+    { ACCESSIBLE, "GetRelationSet", "", "a(ua(so))", [](Call& c) { return c.reply("a(ua(so))", 0); } },
+    { ACCESSIBLE, "GetRole", "", "u", [](Call& c) { return c.reply("u", role_of(c.objects, c.ref).number); } },
+    { ACCESSIBLE, "GetRoleName", "", "s", [](Call& c) { return c.reply("s", role_of(c.objects, c.ref).name); } },
+    { ACCESSIBLE, "GetLocalizedRoleName", "", "s",
+        [](Call& c) { return c.reply("s", role_of(c.objects, c.ref).name); } },
+    { ACCESSIBLE, "GetState", "", "au", get_state },
+    { ACCESSIBLE, "GetAttributes", "", "a{ss}", [](Call& c) { return c.reply("a{ss}", 1, "toolkit", "Ravelin"); } },
+    { ACCESSIBLE, "GetApplication", "", "(so)",
+        [](Call& c) { return c.reply("(so)", c.objects.unique_name().c_str(), ROOT_PATH); } },
+    { ACCESSIBLE, "GetInterfaces", "", "as", get_interfaces },
+
+    { APPLICATION, "ToolkitName", "s", PROPERTY, [](Call& c) { return c.reply("s", "Ravelin"); } },
+    { APPLICATION, "Version", "s", PROPERTY, [](Call& c) { return c.reply("s", "2.1"); } },
+    { APPLICATION, "AtspiVersion", "s", PROPERTY, [](Call& c) { return c.reply("s", "2.1"); } },
+    { APPLICATION, "Id", "i", PROPERTY, [](Call& c) { return c.reply("i", c.objects.application_id); },
+        [](Call& c) { return c.read("i", &c.objects.application_id); } },
+    { APPLICATION, "GetLocale", "u", "s", locale },
+
+    { COMPONENT, "Contains", "iiu", "b", contains },
+    { COMPONENT, "GetExtents", "u", "(iiii)",
+        [](Call& c) {
+            Box const box = box_of(c);
+            return c.reply("(iiii)", box.x, box.y, box.width, box.height);
+        } },
+    { COMPONENT, "GetPosition", "u", "ii", [](Call& c) { return c.reply("ii", box_of(c).x, box_of(c).y); } },
+    { COMPONENT, "GetSize", "", "ii", [](Call& c) { return c.reply("ii", box_of(c).width, box_of(c).height); } },
+    { COMPONENT, "GetLayer", "", "u", [](Call& c) { return c.reply("u", LAYER_WIDGET); } },
+    { COMPONENT, "GetAlpha", "", "d", [](Call& c) { return c.reply("d", 1.0); } },
+    { COMPONENT, "GrabFocus", "", "b", grab_focus },
+
+    { ACTION, "NActions", "i", PROPERTY, [](Call& c) { return c.reply("i", 1); } },
+    { ACTION, "GetName", "i", "s", action_name },
+    { ACTION, "GetLocalizedName", "i", "s", action_name },
+    { ACTION, "GetDescription", "i", "s", [](Call& c) { return c.reply("s", ""); } },
+    { ACTION, "GetKeyBinding", "i", "s", [](Call& c) { return c.reply("s", ""); } },
+    { ACTION, "GetActions", "", "a(sss)", [](Call& c) { return c.reply("a(sss)", 1, "click", "click", ""); } },
+    { ACTION, "DoAction", "i", "b", do_action },
+
+    { VALUE, "MinimumValue", "d", PROPERTY, [](Call& c) { return c.reply("d", 0.0); } },
+    { VALUE, "MaximumValue", "d", PROPERTY, [](Call& c) { return c.reply("d", VALUE_SCALE); } },
+    { VALUE, "MinimumIncrement", "d", PROPERTY, [](Call& c) { return c.reply("d", 1.0); } },
+    { VALUE, "CurrentValue", "d", PROPERTY,
+        [](Call& c) { return c.reply("d", c.node() ? c.node()->value * VALUE_SCALE : 0.0); }, set_value },
+    { VALUE, "Text", "s", PROPERTY,
+        [](Call& c) {
+            int const percent = c.node() ? static_cast<int>(c.node()->value * VALUE_SCALE + 0.5) : 0;
+            return c.reply("s", (std::to_string(percent) + " %").c_str());
+        } },
+
+    { TEXT, "CharacterCount", "i", PROPERTY,
+        [](Call& c) { return c.reply("i", static_cast<int32_t>(characters(text_of(c.node())).size())); } },
+    { TEXT, "CaretOffset", "i", PROPERTY,
+        [](Call& c) {
+            return c.reply("i", c.node() && c.node()->role == AccessibleRole::TEXT ? c.node()->caret : -1);
+        } },
+    { TEXT, "GetText", "ii", "s", get_text },
+    { TEXT, "GetTextAtOffset", "iu", "sii", text_at_offset },
+    { TEXT, "GetStringAtOffset", "iu", "sii", text_at_offset },
+    { TEXT, "GetCharacterAtOffset", "i", "i", character_at_offset },
+    { TEXT, "SetCaretOffset", "i", "b", [](Call& c) { return c.reply("b", false); } },
+
+    { CACHE, "GetItems", "", "a((so)(so)(so)iiassusau)",
+        [](Call& c) { return c.reply("a((so)(so)(so)iiassusau)", 0); } },
+};
+
+Member const* member_of(char const* interface, char const* name)
 {
-    return sd_bus_reply_method_return(message, "a((so)(so)(so)iiassusau)", 0);
+    if (!interface || !name)
+        return nullptr;
+    for (Member const& member : MEMBERS)
+        if (std::strcmp(member.interface, interface) == 0 && std::strcmp(member.name, name) == 0)
+            return &member;
+    return nullptr;
 }
 
-sd_bus_vtable const CACHE[] = {
-    SD_BUS_VTABLE_START(0),
-    SD_BUS_METHOD("GetItems", "", "a((so)(so)(so)iiassusau)", cache_items, 0),
-    SD_BUS_VTABLE_END,
-};
+// sd-bus's entry points: each finds the member by its interface and name and runs its handler.
+
+int find_object(sd_bus*, char const* path, char const* interface, void* userdata, void** found, sd_bus_error*)
+{
+    AtspiObjects::Ref const ref = self(userdata).resolve(path);
+    for (Interface const& each : INTERFACES)
+        if (each.has && std::strcmp(each.name, interface) == 0 && ref.kind != AtspiObjects::Kind::NONE
+            && each.has(self(userdata), ref)) {
+            *found = userdata;
+            return 1;
+        }
+    return 0;
+}
+
+int run_method(sd_bus_message* message, void* userdata, sd_bus_error* error)
+{
+    Member const* member = member_of(sd_bus_message_get_interface(message), sd_bus_message_get_member(message));
+    if (!member)
+        return sd_bus_error_set(error, SD_BUS_ERROR_UNKNOWN_METHOD, "no such method");
+    sd_bus_message* reply = nullptr;
+    if (int const made = sd_bus_message_new_method_return(message, &reply); made < 0)
+        return made;
+    Call call { self(userdata), self(userdata).resolve(sd_bus_message_get_path(message)), message, reply, error };
+    int result = member->handler(call);
+    if (result >= 0)
+        result = sd_bus_send(nullptr, reply, nullptr);
+    sd_bus_message_unref(reply);
+    return result;
+}
+
+int get_property(sd_bus*, char const* path, char const* interface, char const* property, sd_bus_message* reply,
+    void* userdata, sd_bus_error* error)
+{
+    Member const* member = member_of(interface, property);
+    if (!member)
+        return sd_bus_error_set(error, SD_BUS_ERROR_UNKNOWN_PROPERTY, "no such property");
+    Call call { self(userdata), self(userdata).resolve(path), nullptr, reply, error };
+    return member->handler(call);
+}
+
+int set_property(sd_bus*, char const* path, char const* interface, char const* property, sd_bus_message* value,
+    void* userdata, sd_bus_error* error)
+{
+    Member const* member = member_of(interface, property);
+    if (!member || !member->set)
+        return sd_bus_error_set(error, SD_BUS_ERROR_PROPERTY_READ_ONLY, "this property is only shown");
+    Call call { self(userdata), self(userdata).resolve(path), value, nullptr, error };
+    return member->set(call);
+}
+
+std::vector<sd_bus_vtable> vtable_of(char const* interface)
+{
+    std::vector<sd_bus_vtable> vtable;
+    vtable.push_back(SD_BUS_VTABLE_START(0));
+    for (Member const& m : MEMBERS) {
+        if (std::strcmp(m.interface, interface) != 0)
+            continue;
+        if (m.result)
+            vtable.push_back(SD_BUS_METHOD(m.name, m.signature, m.result, run_method, 0));
+        else if (m.set)
+            vtable.push_back(SD_BUS_WRITABLE_PROPERTY(m.name, m.signature, get_property, set_property, 0, 0));
+        else
+            vtable.push_back(SD_BUS_PROPERTY(m.name, m.signature, get_property, 0, 0));
+    }
+    vtable.push_back(SD_BUS_VTABLE_END);
+    return vtable;
+}
 
 } // namespace
 
@@ -799,28 +626,21 @@ AtspiObjects::~AtspiObjects()
 bool AtspiObjects::attach(sd_bus* bus)
 {
     bus_ = bus;
-    struct Table {
-        char const* interface;
-        sd_bus_vtable const* vtable;
-        sd_bus_object_find_t find;
-    };
-    Table const tables[] = {
-        { "org.a11y.atspi.Accessible", ACCESSIBLE, find<any> },
-        { "org.a11y.atspi.Application", APPLICATION, find<is_root> },
-        { "org.a11y.atspi.Component", COMPONENT, find<not_root> },
-        { "org.a11y.atspi.Action", ACTION, find<node_acts> },
-        { "org.a11y.atspi.Value", VALUE, find<node_has_value> },
-        { "org.a11y.atspi.Text", TEXT, find<node_has_text> },
-    };
-    for (Table const& table : tables) {
+    if (vtables_.empty())
+        for (Interface const& interface : INTERFACES)
+            vtables_.push_back(vtable_of(interface.name));
+    for (size_t i = 0; i < std::size(INTERFACES); ++i) {
+        Interface const& interface = INTERFACES[i];
         sd_bus_slot* slot = nullptr;
-        if (sd_bus_add_fallback_vtable(bus, &slot, PREFIX, table.interface, table.vtable, table.find, this) < 0)
+        int const added = interface.path
+            ? sd_bus_add_object_vtable(bus, &slot, interface.path, interface.name, vtables_[i].data(), this)
+            : sd_bus_add_fallback_vtable(bus, &slot, PREFIX, interface.name, vtables_[i].data(), find_object, this);
+        // The objects answer without the cache; without any other interface they do not.
+        if (added < 0 && !interface.path)
             return false;
-        slots_.push_back(slot);
+        if (added >= 0)
+            slots_.push_back(slot);
     }
-    sd_bus_slot* slot = nullptr;
-    if (sd_bus_add_object_vtable(bus, &slot, "/org/a11y/atspi/cache", "org.a11y.atspi.Cache", CACHE, this) >= 0)
-        slots_.push_back(slot);
     char const* unique = nullptr;
     if (sd_bus_get_unique_name(bus, &unique) < 0 || !unique)
         return false;

@@ -89,6 +89,8 @@ private:
     std::map<std::string, uint64_t> announced_;
     std::map<std::string, std::string> held_;
     sd_bus* bus_ = nullptr;
+    // Each interface's members as sd-bus reads them, for as long as the slots may use them.
+    std::vector<std::vector<sd_bus_vtable>> vtables_;
     std::vector<sd_bus_slot*> slots_;
     std::string unique_name_;
     std::string desktop_name_;

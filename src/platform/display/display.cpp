@@ -130,10 +130,10 @@ void HeadlessDisplay::restore()
     update_active();
 }
 
-void HeadlessDisplay::set_text_input(bool editing, TextRect const& rect)
+void HeadlessDisplay::set_text_input(bool editing, TextBox const& rect)
 {
     editing_ = editing;
-    text_rect_ = editing ? rect : TextRect {};
+    text_rect_ = editing ? rect : TextBox {};
 }
 
 void HeadlessDisplay::pen_down(int32_t x, int32_t y)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "fonts.h"
+
 #include <platform/messages.h>
 
 #include <cstdint>
@@ -103,13 +105,6 @@ inline int32_t wparam_wheel(uintptr_t wparam)
     return static_cast<int16_t>((wparam >> 16) & 0xFFFF);
 }
 
-struct TextRect {
-    int32_t x = 0;
-    int32_t y = 0;
-    int32_t width = 0;
-    int32_t height = 0;
-};
-
 class Display {
 public:
     virtual ~Display();
@@ -127,7 +122,7 @@ public:
     virtual void restore() = 0;
     // Text entry over `rect` (window pixels): composed and non-Latin text arrives as WM_CHAR, and a
     // screen keyboard, where there is one, comes up. Off again with editing false.
-    virtual void set_text_input(bool editing, TextRect const& rect) = 0;
+    virtual void set_text_input(bool editing, TextBox const& rect) = 0;
     // Whether a screen keyboard is up now.
     virtual bool screen_keyboard_shown() const = 0;
     // The window holds the pen: a lift outside it still arrives (begun at every press).
@@ -152,7 +147,7 @@ public:
     void present(uint16_t const* pixels, int32_t width, int32_t height, int32_t pitch) override;
     void minimize() override;
     void restore() override;
-    void set_text_input(bool editing, TextRect const& rect) override;
+    void set_text_input(bool editing, TextBox const& rect) override;
     bool screen_keyboard_shown() const override { return false; }
     void release_pen() override { pen_held_ = false; }
     char const* name() const override { return "headless"; }
@@ -179,7 +174,7 @@ public:
     bool minimized() const { return minimized_; }
     int32_t restores() const { return restores_; }
     bool text_input() const { return editing_; }
-    TextRect const& text_rect() const { return text_rect_; }
+    TextBox const& text_rect() const { return text_rect_; }
 
 private:
     void post(uint32_t message, uintptr_t wparam, intptr_t lparam) const;
@@ -197,7 +192,7 @@ private:
     bool pen_held_ = false;
     int32_t restores_ = 0;
     bool editing_ = false;
-    TextRect text_rect_;
+    TextBox text_rect_;
 };
 
 } // namespace platform

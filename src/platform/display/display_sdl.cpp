@@ -181,7 +181,7 @@ public:
         update_active();
     }
 
-    void set_text_input(bool editing, TextRect const& rect) override
+    void set_text_input(bool editing, TextBox const& rect) override
     {
         if (editing) {
             SDL_Rect r { rect.x, rect.y, rect.width, rect.height };
