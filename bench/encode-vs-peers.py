@@ -1,11 +1,13 @@
 #!/usr/bin/env python3
 """Codes 10 minutes of speech (espeak-ng, made on the machine) with `ravelin-cli encode` (the file
 microphone in fast mode, the Document, the whole recording chain) to Opus at 24 kbit/s and to FLAC, and
-the same WAV files with `opusenc` and `flac` at the same settings. Prints CPU time and peak memory side
-by side, then the size one hour of that speech takes in each format the Format setting offers and in
-WAV. Exits non-zero when ours costs more than 1.10 times the peer's CPU time or peaks at 20 MB or more.
+the same WAV files with `opusenc` and `flac` at the same settings. Prints CPU time (user + system, so
+that other work on the machine costs neither side) and peak memory side by side: the median and the
+range of RUNS runs, ours and theirs taking turns. Then the size one hour of that speech takes in each
+format the Format setting offers and in WAV. Exits non-zero when ours costs more than 1.10 times the
+peer's CPU time or peaks at 20 MB or more.
 
-    bench/encode-vs-peers.py [BUILD_DIR]      # default: build
+    bench/encode-vs-peers.py [BUILD_DIR] [--no-sizes]      # default: build
 """
 import os
 import subprocess
@@ -14,7 +16,7 @@ import tempfile
 
 from peer_timing import measure, private_env, summary, tools
 
-RUNS = 3
+RUNS = 5
 MAX_CPU_RATIO = 1.10
 MAX_PEAK_MB = 20.0
 SECONDS = 600
@@ -36,7 +38,8 @@ def speech(work, rate):
 
 
 def main():
-    build = sys.argv[1] if len(sys.argv) > 1 else "build"
+    arguments = [a for a in sys.argv[1:] if a != "--no-sizes"]
+    build = arguments[0] if arguments else "build"
     cli, rusage = tools(build)
     missed = False
     with tempfile.TemporaryDirectory(prefix="ravelin-bench-") as work:
@@ -49,8 +52,8 @@ def main():
             ("FLAC, 44.1 kHz", [cli, "encode", wav44, out("f.flac"), "--format", "FLAC"],
              "flac", ["flac", "--silent", "-f", "-5", wav44, "-o", out("p.flac")]),
         ]
-        print("%d s of mono speech, median CPU of %d runs, largest peak" % (SECONDS, RUNS))
-        print("%-24s %-10s %8s %8s %10s %10s %8s" % ("", "peer", "CPU s", "peer s", "ratio", "peak MB", "peer MB"))
+        print("%d s of mono speech, median CPU (and range) of %d runs, largest peak" % (SECONDS, RUNS))
+        print("%-24s %-8s %18s %18s %7s %8s %8s" % ("", "peer", "CPU s", "peer s", "ratio", "peak MB", "peer MB"))
         for what, ours_argv, peer, theirs_argv in pairs:
             ours, theirs = [], []
             for _ in range(RUNS):
@@ -60,20 +63,26 @@ def main():
                 theirs.append(measure(rusage, theirs_argv, env))
             (cpu, peak), (peer_cpu, peer_peak) = summary(ours), summary(theirs)
             ratio = cpu / peer_cpu
-            print("%-24s %-10s %8.2f %8.2f %10.3f %10.1f %8.1f" % (what, peer, cpu, peer_cpu, ratio, peak, peer_peak))
+            spread = lambda runs: "(%.2f-%.2f)" % (min(c for c, _ in runs), max(c for c, _ in runs))
+            print("%-24s %-8s %6.2f %11s %6.2f %11s %7.3f %8.1f %8.1f" % (what, peer, cpu, spread(ours), peer_cpu,
+                                                                        spread(theirs), ratio, peak, peer_peak))
             missed = missed or ratio > MAX_CPU_RATIO or peak >= MAX_PEAK_MB
         print("targets: CPU ratio <= %.2f, peak < %.0f MB" % (MAX_CPU_RATIO, MAX_PEAK_MB))
 
-        # What the Format setting's presets (and WAV) make of one hour of that speech.
-        presets = [("Mp3Low", wav44, "mp3", ["--format", "mp3", "--bitrate", "32000"]),
-                   ("Mp3Middle", wav44, "mp3", ["--format", "mp3", "--bitrate", "64000"]),
-                   ("Mp3High", wav44, "mp3", ["--format", "mp3", "--bitrate", "96000"]),
-                   ("OpusLow", wav48, "opus", ["--format", "Opus", "--bitrate", "16000"]),
-                   ("Opus", wav48, "opus", ["--format", "Opus", "--bitrate", "24000"]),
-                   ("OpusHigh", wav48, "opus", ["--format", "Opus", "--bitrate", "48000"]),
-                   ("Flac", wav44, "flac", ["--format", "FLAC"]),
-                   ("WAV (PCM 44.1 kHz)", wav44, "wav", ["--format", "PCM"])]
-        print("\none hour of speech (%d s measured, times %d)" % (SECONDS, 3600 // SECONDS))
+        if "--no-sizes" in sys.argv:
+            presets = []
+        else:
+            # What the Format setting's presets (and WAV) make of one hour of that speech.
+            presets = [("Mp3Low", wav44, "mp3", ["--format", "mp3", "--bitrate", "32000"]),
+                       ("Mp3Middle", wav44, "mp3", ["--format", "mp3", "--bitrate", "64000"]),
+                       ("Mp3High", wav44, "mp3", ["--format", "mp3", "--bitrate", "96000"]),
+                       ("OpusLow", wav48, "opus", ["--format", "Opus", "--bitrate", "16000"]),
+                       ("Opus", wav48, "opus", ["--format", "Opus", "--bitrate", "24000"]),
+                       ("OpusHigh", wav48, "opus", ["--format", "Opus", "--bitrate", "48000"]),
+                       ("Flac", wav44, "flac", ["--format", "FLAC"]),
+                       ("WAV (PCM 44.1 kHz)", wav44, "wav", ["--format", "PCM"])]
+        if presets:
+            print("\none hour of speech (%d s measured, times %d)" % (SECONDS, 3600 // SECONDS))
         for name, wav, extension, options in presets:
             path = out("size." + extension)
             if os.path.exists(path):

@@ -1,5 +1,6 @@
 #include "ActiveBuffer.h"
 
+#include <chrono>
 #include <core/Log.h>
 
 namespace audio {
@@ -26,12 +27,14 @@ void ActiveBuffer::on_data(AudioBuffer const& buffer)
             return;
         if (queued_bytes_ > MAX_QUEUED_BYTES) {
             valid_ = false;
+            room_.notify_all();
             core::log() << "ActiveBuffer::invalid1 size=" << queued_bytes_ << "\n";
             return;
         }
         platform::MemoryStatus const status = memory_status_();
         if (status.avail_phys < MIN_AVAILABLE_MEMORY) {
             valid_ = false;
+            room_.notify_all();
             core::log() << "ActiveBuffer::invalid2 status.dwAvailPhys=" << status.avail_phys << "\n";
             return;
         }
@@ -72,6 +75,14 @@ void ActiveBuffer::reset()
     valid_ = true;
     queue_.clear();
     queued_bytes_ = 0;
+    room_.notify_all();
+}
+
+bool ActiveBuffer::wait_for_room(uint32_t milliseconds)
+{
+    std::unique_lock guard(lock());
+    return room_.wait_for(
+        guard, std::chrono::milliseconds(milliseconds), [this] { return !valid_ || queued_bytes_ <= ROOM_BYTES; });
 }
 
 void ActiveBuffer::run()
@@ -89,6 +100,8 @@ void ActiveBuffer::run()
                 delivering_ = taken = true;
             }
         }
+        if (taken)
+            room_.notify_all();
         if (!taken) {
             suspend();
             continue;

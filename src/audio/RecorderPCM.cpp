@@ -36,6 +36,11 @@ bool RecorderPCM::finish(uint32_t milliseconds)
     return impl_->finish(milliseconds);
 }
 
+void RecorderPCM::set_room_wait(RoomWait wait)
+{
+    impl_->set_room_wait(std::move(wait));
+}
+
 bool RecorderPCM::is_stopped()
 {
     return impl_->is_stopped();

@@ -3,6 +3,7 @@
 #include "AudioProducer.h"
 #include "WaveIn.h"
 
+#include <functional>
 #include <memory>
 
 namespace audio {
@@ -16,6 +17,9 @@ class RecorderPCMImpl;
 // on the worker. Every query takes the implementation's lock.
 class RecorderPCM : public AudioProducer {
 public:
+    // Waits up to the given milliseconds for the chain to have room for more; answers whether it has.
+    using RoomWait = std::function<bool(uint32_t milliseconds)>;
+
     // `device` stands in for the platform's wave input in tests.
     RecorderPCM(int32_t channels, int32_t samples_per_second, int32_t bits_per_sample,
         WaveIn& device = WaveIn::platform_device());
@@ -41,6 +45,11 @@ public:
 
     // Bytes of each full block: 200 ms of frames, rounded down to an even count.
     int32_t block_size();
+
+    // A device that fills blocks as fast as they are queued (a file) takes the next ones only when `wait`
+    // says the chain has room, so that it never outruns the writer. A live device is never held back: it
+    // would lose what it captures meanwhile. Set before start.
+    void set_room_wait(RoomWait wait);
 
 private:
     std::unique_ptr<RecorderPCMImpl> impl_;

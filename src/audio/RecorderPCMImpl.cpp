@@ -11,6 +11,13 @@
 
 namespace audio {
 
+namespace {
+
+// Posted to the worker only to end its wait.
+constexpr uint32_t WAKE_MESSAGE = platform::WM_USER;
+
+} // namespace
+
 RecorderPCMImpl::RecorderPCMImpl(int32_t channels, int32_t samples_per_second, int32_t bits_per_sample,
     RecorderPCM& owner, WaveIn& device, int device_id)
     : owner_(owner)
@@ -39,6 +46,7 @@ RecorderPCMImpl::RecorderPCMImpl(int32_t channels, int32_t samples_per_second, i
     uint32_t const result
         = device_.open(handle, device_id, wave_format_, thread_id(), reinterpret_cast<uintptr_t>(this));
     handle_ = result == platform::MMSYSERR_NOERROR ? handle : 0;
+    fast_ = handle_ != 0 && device_.is_fast(handle_);
     core::log() << "waveInOpen handle=" << handle_ << "\n";
     if (result != platform::MMSYSERR_NOERROR) {
         state_ = FINISHED;
@@ -64,15 +72,26 @@ RecorderPCMImpl::~RecorderPCMImpl()
         }
     }
     request_stop();
-    wake_.set();
+    wake();
     join();
+}
+
+void RecorderPCMImpl::wake()
+{
+    platform::post_thread_message(thread_id(), WAKE_MESSAGE, 0, 0);
+}
+
+void RecorderPCMImpl::set_room_wait(std::function<bool(uint32_t)> wait)
+{
+    core::Lock guard(lock_);
+    room_wait_ = std::move(wait);
 }
 
 bool RecorderPCMImpl::start()
 {
     core::Lock guard(lock_);
     start_requested_ = true;
-    wake_.set();
+    wake();
     return handle_ != 0;
 }
 
@@ -102,7 +121,7 @@ bool RecorderPCMImpl::finish(uint32_t milliseconds)
     pause();
     uint32_t const start = platform::tick_count();
     for (;;) {
-        wake_.set();
+        wake();
         {
             core::Lock guard(lock_);
             bool const waiting = std::any_of(blocks_.begin(), blocks_.end(),
@@ -144,15 +163,20 @@ void RecorderPCMImpl::run()
 {
     set_priority(1);
     while (!stop_requested()) {
+        // A fast device's blocks wait for room outside the lock, so that the main thread's questions and a
+        // stop never wait for the writer.
+        std::function<bool(uint32_t)> room_wait;
         {
             core::Lock guard(lock_);
-            if (state_ == OPENING) {
-                platform::Message message;
-                if (platform::peek_message(message, 0, 0, 0, platform::Peek::REMOVE)
-                    && message.message == platform::MM_WIM_OPEN) {
-                    state_ = OPEN;
-                    core::log() << "MM_WIM_OPEN\n";
-                }
+            if (fast_ && state_ == CAPTURING)
+                room_wait = room_wait_;
+        }
+        bool const room = !room_wait || room_wait(POLL_MILLISECONDS);
+        {
+            core::Lock guard(lock_);
+            if (take_messages() && state_ == OPENING) {
+                state_ = OPEN;
+                core::log() << "MM_WIM_OPEN\n";
             }
             if (state_ == OPEN) {
                 if (!handle_) {
@@ -162,13 +186,27 @@ void RecorderPCMImpl::run()
                 if (start_requested_)
                     start_device();
             }
-            if (state_ == CAPTURING)
+            if (state_ == CAPTURING && room)
                 collect();
             if (state_ == FINISHED)
                 return;
         }
-        wake_.wait_for(POLL_MILLISECONDS);
+        // Woken by the device's next block, a start or a stop; the look every 100 ms stays for what sends
+        // no message.
+        if (room)
+            platform::wait_message(POLL_MILLISECONDS);
     }
+}
+
+bool RecorderPCMImpl::take_messages()
+{
+    // The device's data messages say nothing the done flags do not; taking every message keeps the queue
+    // from growing for as long as the recording runs, and the next wait from ending at once.
+    bool opened = false;
+    platform::Message message;
+    while (platform::peek_message(message, 0, 0, 0, platform::Peek::REMOVE))
+        opened = opened || message.message == platform::MM_WIM_OPEN;
+    return opened;
 }
 
 void RecorderPCMImpl::start_device()
@@ -205,12 +243,6 @@ uint32_t RecorderPCMImpl::queue_block(platform::WaveBlock& block, core::LogStrea
 
 void RecorderPCMImpl::collect()
 {
-    // The device's data messages say nothing the done flags do not; dropping them keeps the queue from
-    // growing for as long as the recording runs.
-    platform::Message message;
-    while (platform::peek_message(
-        message, platform::THREAD_MESSAGES, platform::MM_WIM_DATA, platform::MM_WIM_DATA, platform::Peek::REMOVE)) { }
-
     // One look at whether the log is on for the whole pass, not one per line (a fast input hands down
     // ten blocks a pass), and none for a pass that finds nothing.
     std::optional<core::LogStream> pass_log;

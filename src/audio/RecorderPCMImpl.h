@@ -5,9 +5,9 @@
 
 #include <array>
 #include <core/CriticalSection.h>
-#include <core/Event.h>
 #include <core/Log.h>
 #include <core/Thread.h>
+#include <functional>
 #include <memory>
 
 namespace audio {
@@ -15,11 +15,13 @@ namespace audio {
 class RecorderPCM;
 
 // The device side of capture: the wave-input handle, ten blocks of 200 ms and a worker thread that waits
-// for the device to open, starts it when asked, and every 100 ms hands the blocks the device has filled
-// down the owner's chain.
+// for the device to open, starts it when asked, and hands the blocks the device has filled down the
+// owner's chain as the device returns them (and looks every 100 ms). A fast device's blocks are taken
+// only when the chain has room.
 //
 // Threads: construction, start, pause, the queries and destruction on the main thread; the worker
-// collects and delivers. Both under the lock; delivery runs on the worker inside it.
+// collects and delivers. Both under the lock; delivery runs on the worker inside it, the wait for room
+// outside it.
 class RecorderPCMImpl final : public core::Thread {
 public:
     static constexpr int BUFFER_COUNT = 10;
@@ -39,6 +41,7 @@ public:
     // Stops the device and waits (up to `milliseconds`) until the worker has handed down the chain every
     // block the device returned, the one it was filling included; answers whether it did.
     bool finish(uint32_t milliseconds);
+    void set_room_wait(std::function<bool(uint32_t)> wait);
     bool is_stopped();
     bool is_running();
     AudioFormat format();
@@ -47,6 +50,10 @@ public:
 
 private:
     void run() override;
+    // Ends the worker's wait for the device.
+    void wake();
+    // Takes every message the worker has; answers whether the device's open was among them.
+    bool take_messages();
     void start_device();
     void collect();
     uint32_t queue_block(platform::WaveBlock& block, core::LogStream& log);
@@ -54,7 +61,6 @@ private:
     RecorderPCM& owner_;
     WaveIn& device_;
     core::CriticalSection lock_;
-    core::Event wake_ { core::EventReset::AUTOMATIC };
     platform::WaveHandle handle_ = 0;
     AudioFormat const format_;
     platform::WaveFormat wave_format_;
@@ -63,6 +69,8 @@ private:
     std::array<platform::WaveBlock, BUFFER_COUNT> blocks_;
     std::array<std::unique_ptr<uint8_t[]>, BUFFER_COUNT> data_;
     bool stopped_ = false;
+    bool fast_ = false; // the device fills blocks as fast as they are queued
+    std::function<bool(uint32_t)> room_wait_;
     bool start_requested_ = false;
     State state_ = OPENING;
 };

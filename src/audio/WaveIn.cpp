@@ -23,6 +23,11 @@ uint32_t WaveIn::stop(platform::WaveHandle handle)
     return platform::wave_in_stop(handle);
 }
 
+bool WaveIn::is_fast(platform::WaveHandle handle)
+{
+    return platform::wave_in_is_fast(handle);
+}
+
 WaveIn& WaveIn::platform_device()
 {
     static WaveIn device;

@@ -14,6 +14,8 @@ public:
     virtual uint32_t add_buffer(platform::WaveHandle handle, platform::WaveBlock& block);
     virtual uint32_t start(platform::WaveHandle handle);
     virtual uint32_t stop(platform::WaveHandle handle);
+    // Whether the device fills blocks as fast as they are queued rather than in real time.
+    virtual bool is_fast(platform::WaveHandle handle);
 
     // The platform's device.
     static WaveIn& platform_device();

@@ -406,6 +406,8 @@ std::optional<RecordRefusal> Document::start_chain(
     choose_input_device();
     recorder_ = std::make_unique<audio::RecorderPCM>(
         current_.channels, current_.sample_rate, current_.bits_per_sample, *services_.wave_in);
+    // A file read as fast as the writer takes it waits for the writer instead of filling the memory.
+    recorder_->set_room_wait([this](uint32_t milliseconds) { return buffer_.wait_for_room(milliseconds); });
     connect(*recorder_, &boost_);
     set_gate(true);
     connect(buffer_, &writer_->input());

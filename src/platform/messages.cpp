@@ -369,6 +369,14 @@ bool peek_message(Message& message, Hwnd window, uint32_t min, uint32_t max, Pee
     return take(*queue, message, window, min, max, mode == Peek::REMOVE);
 }
 
+bool wait_message(uint32_t milliseconds)
+{
+    auto queue = own_queue();
+    std::unique_lock lock(queue->mutex);
+    return queue->wake.wait_for(
+        lock, std::chrono::milliseconds(milliseconds), [&] { return !queue->posted.empty() || queue->quit; });
+}
+
 intptr_t dispatch_message(Message const& message)
 {
     if (message.window == 0)

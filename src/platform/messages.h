@@ -87,6 +87,11 @@ int get_message(Message& message, Hwnd window, uint32_t min, uint32_t max);
 enum class Peek { KEEP, REMOVE };
 bool peek_message(Message& message, Hwnd window, uint32_t min, uint32_t max, Peek mode);
 
+// Blocks until a message has been posted to the calling thread (or WM_QUIT) or `milliseconds` pass, and
+// answers whether one is there; takes nothing out. For workers, whose only input is what others post:
+// window timers and another source are not waited for.
+bool wait_message(uint32_t milliseconds);
+
 // Calls the procedure of the message's window on the calling thread; thread messages are not dispatched.
 intptr_t dispatch_message(Message const& message);
 // Calls the procedure directly; only for windows of the calling thread.

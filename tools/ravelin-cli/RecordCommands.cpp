@@ -67,6 +67,10 @@ int run_recording(Session& session, platform::StopSignalWatcher const& watcher, 
         return session.fail_with(session.failure_key());
     // The stop hands down what the device still held: count it too.
     document.stop();
+    // A writer that failed after the Document's last look (a fast input can pass whole between two looks,
+    // a stop can come right after the failure) fails the command as that look would have.
+    if (!document.last_recording_written())
+        return session.fail_with(u"Sorry_no_memory");
     // Standard output holds the path alone, for scripts: path=$(ravelin-cli record --seconds 5).
     std::fprintf(stderr, "recorded=%.3f\n", document.recorded_seconds());
     return EXIT_OK;

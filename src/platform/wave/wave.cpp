@@ -50,8 +50,11 @@ public:
     void attach(std::unique_ptr<wave_backend::RecordedInput> recorded)
     {
         recorded_ = std::move(recorded);
+        fast_ = recorded_->fast();
         pump_thread_ = std::thread([this] { pump(); });
     }
+
+    bool fast() const { return fast_; }
 
     uint32_t start()
     {
@@ -251,6 +254,7 @@ private:
     }
 
     uint64_t const serial_;
+    bool fast_ = false; // set before the device is published
 
     std::mutex control_; // serialises start, stop, reset and close
     // Under the core's lock.
@@ -389,6 +393,11 @@ uint32_t wave_in_reset(WaveHandle handle)
 uint32_t wave_in_close(WaveHandle handle)
 {
     return inputs().table.close(handle);
+}
+
+bool wave_in_is_fast(WaveHandle handle)
+{
+    return inputs().table.with(handle, [](InputDevice& input) { return input.fast() ? 1u : 0u; }) == 1u;
 }
 
 std::vector<std::string> wave_input_devices()

@@ -97,6 +97,9 @@ uint32_t wave_in_stop(WaveHandle handle);
 uint32_t wave_in_reset(WaveHandle handle);
 // Fails with WAVERR_STILLPLAYING while blocks are queued.
 uint32_t wave_in_close(WaveHandle handle);
+// Whether the input fills its blocks as fast as they are queued (a file with `fast`) rather than in real
+// time: its caller may keep them as long as it needs without losing anything. False for no device.
+bool wave_in_is_fast(WaveHandle handle);
 
 // Replaces the backend chosen from RAVELIN_AUDIO_IN for later opens ("sdl", "file:PATH.wav[,fast]",
 // "none"); for tests and tools.
