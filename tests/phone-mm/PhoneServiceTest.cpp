@@ -14,6 +14,7 @@
 #include <platform/text.h>
 
 using namespace platform;
+using testing_support::first_line;
 using testing_support::run;
 
 namespace {
@@ -101,11 +102,6 @@ std::ostream& operator<<(std::ostream& out, Published const& p)
     return out << "count " << p.count << " status 0x" << std::hex << p.status << std::dec << " number '"
                << to_utf8(p.number) << "' name '" << to_utf8(p.name) << "' kind " << p.kind << " line "
                << static_cast<int>(p.line) << " direction " << static_cast<int>(p.direction);
-}
-
-std::string first_line(std::string const& text)
-{
-    return text.substr(0, text.find('\n'));
 }
 
 // ModemManager and callaudiod stand-ins (python3-dbusmock) on private system and session buses, and the
