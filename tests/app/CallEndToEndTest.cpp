@@ -11,14 +11,6 @@ using testing_support::run;
 
 namespace {
 
-// Whether the process runs; one that ended and waits for its parent to reap it does not.
-bool alive(int pid)
-{
-    std::string const stat = testing_support::read_file("/proc/" + std::to_string(pid) + "/stat");
-    size_t const end = stat.rfind(')');
-    return pid > 0 && end != std::string::npos && end + 2 < stat.size() && stat[end + 2] != 'Z';
-}
-
 std::vector<int> children_of(int pid)
 {
     std::istringstream listed(run("ps -o pid= --ppid " + std::to_string(pid)).output);
@@ -74,7 +66,7 @@ public:
     int notifier_pid() const
     {
         int const pid = std::atoi(testing_support::read_file(registry() + "-notifier.lock").c_str());
-        return alive(pid) ? pid : 0;
+        return testing_support::process_runs(pid) ? pid : 0;
     }
     std::vector<std::string> incoming() const
     {
@@ -126,10 +118,10 @@ TEST(CallEndToEndTest, TheNotifierStartsTheProgramForACallAndItEndsWithTheCall)
     ASSERT_TRUE(wait_until([&] { return world.incoming().size() == 1; }));
     std::string const path = world.incoming().front();
     ASSERT_TRUE(wait_until([&] { return world.seconds(path) > 1.0; })) << "the recording does not grow";
-    EXPECT_TRUE(alive(program)) << "it ended before the call";
+    EXPECT_TRUE(testing_support::process_runs(program)) << "it ended before the call";
     EXPECT_FALSE(testing_support::file_exists(first.dir + "/trace.txt")) << first.trace();
     ASSERT_TRUE(world.phone("hangup"));
-    EXPECT_TRUE(wait_until([&] { return !alive(program); }));
+    EXPECT_TRUE(wait_until([&] { return !testing_support::process_runs(program); }));
 
     for (char const* line : { "Starter:", "on_call_stop\n", "Application::~Application()" })
         EXPECT_NE(first.log().find(line), std::string::npos) << first.log();

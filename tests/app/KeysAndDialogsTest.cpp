@@ -5,11 +5,9 @@
 #include <document/Document.h>
 #include <functional>
 #include <os/FileInfo.h>
-#include <os/Paths.h>
 #include <screens/FormConfirmation.h>
 #include <screens/FormMain.h>
 #include <skin/widgets/ButtonElement.h>
-#include <skin/widgets/TextElement.h>
 #include <skin/widgets/VListElement.h>
 
 using namespace app_test;
@@ -165,26 +163,4 @@ TEST_F(KeysAndDialogsTest, TheSecondPressOfADoubleTapOnRecordDoesNotPause)
     pump(app(), 100);
     EXPECT_TRUE(program->document().is_recording() && !program->document().is_paused());
     program->document().stop();
-}
-
-// A recording continued into a file counts its time on from the file's length; the next new recording
-// counts from nothing again.
-TEST_F(KeysAndDialogsTest, AfterAnAppendTheNextNewRecordingCountsFromNothing)
-{
-    std::string const store = core::to_utf8(os::expand_path(u"%my_documents%/My Ravelin"));
-    std::filesystem::create_directories(store);
-    testing_support::write_file(store + "/minute.wav", testing_support::wav16(8000, std::vector<int16_t>(60 * 8000)));
-    start(true);
-    auto& document = program->document();
-    auto elapsed
-        = [&] { return static_cast<skin::TextElement*>(main().recording().form().find_child(u"frmElapsed"))->text(); };
-    ASSERT_TRUE(document.select(core::from_utf8(store + "/minute.wav")));
-    ASSERT_TRUE(document.continue_recording());
-    EXPECT_TRUE(until([&] { return elapsed().starts_with(u"0:01:0"); })) << core::to_utf8(elapsed());
-    document.stop();
-    ASSERT_TRUE(document.record(false, {}, {}, phone::CALL_NONE));
-    ASSERT_TRUE(until([&] { return top() == &main().recording().form(); }));
-    pump(app(), 200);
-    EXPECT_TRUE(elapsed().starts_with(u"0:00:0")) << core::to_utf8(elapsed());
-    document.stop();
 }

@@ -13,7 +13,9 @@
 using namespace audio;
 using audio_test::pcm16;
 using audio_test::wav_bytes;
+using testing_support::ffmpeg_samples;
 using testing_support::file_exists;
+using testing_support::probed_duration;
 using testing_support::read_file;
 using testing_support::write_file;
 
@@ -250,19 +252,6 @@ TEST(FileWriters, TheSampleCountOfALongAdpcmFileStopsAtItsLargestValue)
     EXPECT_EQ(counted(), 0xFFFFFFFFu);
 }
 
-double probed_duration(std::string const& path)
-{
-    return std::stod(testing_support::run("ffprobe -v error -show_entries format=duration -of csv=p=0 " + path).output);
-}
-
-// What ffmpeg decodes, and what it complains of.
-std::vector<int16_t> ffmpeg_samples(std::string const& path, std::string& errors)
-{
-    auto const r = testing_support::run("ffmpeg -nostdin -v error -i " + path + " -f s16le -");
-    errors = r.error;
-    return audio_test::samples16(r.output);
-}
-
 // Continuing adds at the end of the one logical stream: its pages keep one serial number and count on, and
 // only the new last page ends the stream. Each continuation adds the coder's delay (312 samples) at the
 // joint, so the length is the sum within 20 ms.
@@ -286,7 +275,7 @@ TEST(FileWriters, AContinuedOpusFileStaysOneStream)
     EXPECT_EQ(info.output.find("WARNING"), std::string::npos) << info.output;
     EXPECT_EQ(info.output.find("stream 2"), std::string::npos) << info.output;
     std::string errors;
-    EXPECT_NEAR(double(ffmpeg_samples(path, errors).size()) / 48000, 3.0, 0.02);
+    EXPECT_NEAR(double(ffmpeg_samples(path, "", &errors).size()) / 48000, 3.0, 0.02);
     EXPECT_EQ(errors, "");
 
     os::File file(core::from_utf8(path), os::FileMode::Read);
@@ -328,7 +317,7 @@ TEST(FileWriters, AContinuedFlacFileIsOneStreamOfEverySampleGiven)
     EXPECT_EQ(
         testing_support::run("metaflac --show-total-samples " + path).output, std::to_string(given.size()) + "\n");
     std::string errors;
-    EXPECT_EQ(ffmpeg_samples(path, errors), given);
+    EXPECT_EQ(ffmpeg_samples(path, "", &errors), given);
     EXPECT_EQ(errors, "");
 }
 
@@ -347,7 +336,7 @@ TEST(FileWriters, AFullDiskLeavesWholePagesAndFrames)
         w.reset();
         EXPECT_LE(read_file(path).size(), limit);
         std::string errors;
-        double const seconds = double(ffmpeg_samples(path, errors).size()) / 48000;
+        double const seconds = double(ffmpeg_samples(path, "", &errors).size()) / 48000;
         EXPECT_EQ(errors, "") << core::to_utf8(format);
         EXPECT_GT(seconds, 0.9) << core::to_utf8(format);
         if (std::u16string(format) == u"FLAC") {

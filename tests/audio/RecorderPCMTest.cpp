@@ -137,22 +137,16 @@ TEST_F(RecorderPCMTest, WithoutAMicrophoneTheOpenFailsAndStartAnswersFalse)
     EXPECT_TRUE(log.contains_all({ "waveInOpen handle=0\n", "recorder bad open!!!!! waveInOpen=2\n" }));
 }
 
+// What each refusal says is the header tests'; here each way of the file microphone's own to refuse one:
+// not RIFF, a chunk cut short, no data, samples no device takes.
 TEST_F(RecorderPCMTest, BrokenOrMissingFilesFailTheOpenWithOneLineOnStandardError)
 {
     std::string const valid = wav16(8000, ramp(100));
-    std::string huge_fmt = valid;
-    huge_fmt.replace(16, 4, audio_test::le(0xFFFFFFF0u, 4));
-    std::string const no_data = valid.substr(0, 36);
     std::map<std::string, std::string> const cases {
-        { "empty", "" },
         { "text", "this is not a sound" },
         { "cut header", valid.substr(0, 22) },
-        { "huge fmt", huge_fmt.substr(0, 40) },
-        { "no data", no_data },
+        { "no data", valid.substr(0, 36) },
         { "12 bits", audio_test::wav_bytes(1, 1, 8000, 12, std::string(100, 'x')) },
-        { "adpcm", audio_test::wav_bytes(2, 1, 8000, 4, std::string(100, 'x')) },
-        { "no channels", audio_test::wav_bytes(1, 0, 8000, 16, std::string(100, 'x')) },
-        { "rate 0", audio_test::wav_bytes(1, 1, 0, 16, std::string(100, 'x')) },
     };
     for (auto const& [name, bytes] : cases) {
         std::string const path = use_wav_input(bytes);

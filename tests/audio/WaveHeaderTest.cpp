@@ -124,8 +124,13 @@ TEST(WaveHeader, RefusalsSayWhichChunkWhereAndWhy)
     EXPECT_EQ(read_back(riff_wave(audio_test::gsm_fmt(11025), std::string(65, '\0'))).refusal(),
         "chunk 'fmt ' at byte 12: GSM of 1 channels at 11025 samples per second (1 channel at "
         "8000 is played)");
-    EXPECT_EQ(read_back(audio_test::wav_bytes(0x55, 1, 8000, 16, data)).refusal(),
-        "chunk 'fmt ' at byte 12: coding 85 is not PCM, float, ADPCM or GSM");
+    std::pair<std::string, std::string> const formats[] = {
+        { audio_test::wav_bytes(0x55, 1, 8000, 16, data), "coding 85 is not PCM, float, ADPCM or GSM" },
+        { audio_test::wav_bytes(1, 0, 8000, 16, data), "it has no channels" },
+        { audio_test::wav_bytes(1, 1, 0, 16, data), "its sample rate is 0" },
+    };
+    for (auto const& [bytes, says] : formats)
+        EXPECT_EQ(read_back(bytes).refusal(), "chunk 'fmt ' at byte 12: " + says);
 }
 
 // The fuzzers' stream must read as a file does, also where a chunk of 0 bytes asks for nothing into no

@@ -26,6 +26,9 @@ inline std::map<std::string, std::string> key_values(std::string const& text)
     return facts;
 }
 
+using testing_support::ffmpeg_samples;
+using testing_support::first_line;
+using testing_support::probed_duration;
 using testing_support::run;
 using testing_support::samples16;
 
@@ -38,18 +41,6 @@ inline std::map<std::string, std::string> probe(std::string const& path)
     auto facts = key_values(r.output);
     facts["exit"] = std::to_string(r.exit_code);
     return facts;
-}
-
-// The length of the whole file as ffprobe tells it, in seconds.
-inline double probed_duration(std::string const& path)
-{
-    return std::stod(run("ffprobe -v error -show_entries format=duration -of csv=p=0 " + path).output);
-}
-
-// The 16-bit samples that ffmpeg decodes from the file (with `options` before its input).
-inline std::vector<int16_t> ffmpeg_samples(std::string const& path, std::string const& options = "")
-{
-    return samples16(run("ffmpeg -v error" + options + " -i " + path + " -f s16le -").output);
 }
 
 // The WAV file's bytes with a chunk of odd size (and its pad byte) put in just before the "data" chunk,
@@ -86,11 +77,6 @@ inline double snr(std::vector<int16_t> const& reference, std::vector<int16_t> co
         error += std::pow(double(reference[i]) - decoded[i], 2);
     }
     return 10 * std::log10(signal / std::max(error, 1.0));
-}
-
-inline std::string first_line(std::string const& text)
-{
-    return text.substr(0, text.find('\n'));
 }
 
 // Seconds of audio that ffmpeg decodes from the file, which it must read without an error.

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 using cli_test::cli;
+using testing_support::process_runs;
 using testing_support::read_file;
 using testing_support::run;
 using testing_support::sound_of;
@@ -14,14 +15,6 @@ using testing_support::SoundServer;
 using testing_support::wait_until;
 
 namespace {
-
-// Whether a process started in the background has ended (an orphan nobody reaps counts as ended).
-bool ended(int pid)
-{
-    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
-    std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
-    return text.empty() || text.substr(text.rfind(')') + 2, 1) == "Z";
-}
 
 class SoundServerTest : public ::testing::Test {
 protected:
@@ -51,7 +44,7 @@ protected:
     void TearDown() override
     {
         if (tone_ > 0 && kill(tone_, SIGTERM) == 0)
-            wait_until([&] { return ended(tone_); });
+            wait_until([&] { return !process_runs(tone_); });
     }
 
     static inline SoundServer* server_ = nullptr;
@@ -105,7 +98,7 @@ TEST_F(SoundServerTest, AFilePlayedOnTheSinkIsWhatItsMonitorHears)
     size_t const at_end = read_file(heard).size();
     ASSERT_TRUE(wait_until([&] { return read_file(heard).size() >= at_end + 48000 * 4 * 3 / 10; }));
     kill(recorder, SIGINT);
-    ASSERT_TRUE(wait_until([&] { return ended(recorder); }));
+    ASSERT_TRUE(wait_until([&] { return !process_runs(recorder); }));
 
     auto const expected = sound_of(known), got = sound_of(heard);
     EXPECT_NEAR(got.seconds, expected.seconds, 0.05);

@@ -1,4 +1,4 @@
-#include <PrivateBus.h>
+#include <SessionBuses.h>
 #include <TestSupport.h>
 #include <filesystem>
 #include <functional>
@@ -14,6 +14,7 @@
 #include <platform/text.h>
 
 using namespace platform;
+using testing_support::first_line;
 using testing_support::run;
 
 namespace {
@@ -23,6 +24,7 @@ constexpr RegistryRoot MACHINE = RegistryRoot::LOCAL_MACHINE;
 constexpr int INCOMING = 1, OUTGOING = 2;
 constexpr int DIALING = 1, RINGING_OUT = 2, RINGING_IN = 3, ACTIVE = 4, HELD = 5, WAITING = 6, TERMINATED = 7;
 constexpr char16_t ANN_NUMBER[] = u"+44 20 7946 0000";
+constexpr char MODEM_MANAGER[] = "org.freedesktop.ModemManager1", CALL_AUDIO[] = "org.mobian_project.CallAudio";
 
 TEST(PhonePublishing, ModemManagerStatesBecomeTheShellsStages)
 {
@@ -102,37 +104,17 @@ std::ostream& operator<<(std::ostream& out, Published const& p)
                << static_cast<int>(p.line) << " direction " << static_cast<int>(p.direction);
 }
 
-std::string first_line(std::string const& text)
-{
-    return text.substr(0, text.find('\n'));
-}
-
 // ModemManager and callaudiod stand-ins (python3-dbusmock) on private system and session buses, and the
 // notifier service (the real ravelin-notifier) publishing into this program's registry store.
 class PhoneServiceTest : public ::testing::Test {
 protected:
-    std::string dir, python, service_pid;
-    pid_t buses[2] = { -1, -1 };
-    std::string mm_pid, audio_pid;
+    session_test::SessionBuses buses;
+    std::string dir = testing_support::fresh_dir("phone-service"), service_pid;
 
     void SetUp() override
     {
-        if (run("command -v dbus-daemon").exit_code != 0)
-            GTEST_SKIP() << "dbus-daemon is not installed";
-        python = first_line(
-            run("for p in /usr/bin/python3 python3; do $p -c 'import dbusmock' 2>/dev/null && echo $p && break; done")
-                .output);
-        if (python.empty())
-            GTEST_SKIP() << "python3-dbusmock is not installed";
-        dir = testing_support::fresh_dir("buses");
-        testing_support::write_file(dir + "/bus.conf", private_bus::QUIET_BUS_CONFIG);
-        char const* const variables[] = { "DBUS_SYSTEM_BUS_ADDRESS", "DBUS_SESSION_BUS_ADDRESS" };
-        for (size_t i = 0; i < 2; ++i) {
-            std::string why;
-            std::string const address = private_bus::start_bus("--config-file=" + dir + "/bus.conf", buses[i], why);
-            ASSERT_FALSE(address.empty()) << why;
-            setenv(variables[i], address.c_str(), 1);
-        }
+        if (std::string why; !buses.start(why))
+            GTEST_SKIP() << why;
         std::string const contacts = testing_support::fresh_dir("contacts");
         setenv("RAVELIN_CONTACTS", contacts.c_str(), 1);
         testing_support::write_file(contacts + "/ann.vcf",
@@ -145,10 +127,6 @@ protected:
     void TearDown() override
     {
         stop_service();
-        stop_stand_in(mm_pid, "--system org.freedesktop.ModemManager1");
-        stop_stand_in(audio_pid, "--session org.mobian_project.CallAudio");
-        for (pid_t& pid : buses)
-            private_bus::stop(pid);
         for (auto const* variable : { "DBUS_SYSTEM_BUS_ADDRESS", "DBUS_SESSION_BUS_ADDRESS", "RAVELIN_CONTACTS" })
             unsetenv(variable);
     }
@@ -173,30 +151,18 @@ protected:
         EXPECT_EQ(read_published(), expected) << stage;
     }
 
-    void start_stand_in(std::string& pid, std::string const& template_name, std::string const& bus_name)
+    void start_modem_manager()
     {
-        auto const started = run(python + " -m dbusmock -t " + testing_support::source_dir() + "/tests/phone-mm/"
-            + template_name + " >" + dir + "/" + template_name + ".txt 2>&1 </dev/null & echo $!");
-        pid = first_line(started.output);
-        ASSERT_EQ(run("gdbus wait " + bus_name + " --timeout 10").exit_code, 0) << template_name;
+        ASSERT_TRUE(buses.mock("--system", MODEM_MANAGER, "-t " + stand_in("modemmanager.py")));
     }
-    void start_modem_manager() { start_stand_in(mm_pid, "modemmanager.py", "--system org.freedesktop.ModemManager1"); }
-    void start_call_audio() { start_stand_in(audio_pid, "callaudiod.py", "--session org.mobian_project.CallAudio"); }
-    void stop_stand_in(std::string& pid, std::string const& bus_name)
+    void start_call_audio() { ASSERT_TRUE(buses.mock("--session", CALL_AUDIO, "-t " + stand_in("callaudiod.py"))); }
+    static std::string stand_in(std::string const& name)
     {
-        if (pid.empty())
-            return;
-        run("kill " + pid);
-        // Gone once the name has no owner; gdbus then fails at once (nothing on these buses is activated).
-        run("for i in $(seq 100); do gdbus introspect " + bus_name
-            + " --object-path / >/dev/null 2>&1 || break; sleep 0.05; done");
-        pid.clear();
+        return testing_support::source_dir() + "/tests/phone-mm/" + name;
     }
     void mm(std::string const& method, std::string const& arguments)
     {
-        auto const r = run("gdbus call --system --dest org.freedesktop.ModemManager1 --object-path "
-                           "/org/freedesktop/ModemManager1 --method org.freedesktop.DBus.Mock."
-            + method + " " + arguments);
+        auto const r = buses.call(MODEM_MANAGER, "org.freedesktop.DBus.Mock." + method + " " + arguments, "--system");
         ASSERT_EQ(r.exit_code, 0) << method << " " << arguments << ": " << r.error;
     }
 
@@ -294,7 +260,7 @@ TEST_F(PhoneServiceTest, CallsOnTwoModemsAndModemManagerLeavingMidCall)
 
     mm("AddCall", "0 3 1 4 '+44 20 7946 0000'");
     expect_published(ANN_TALKING, "talking again");
-    stop_stand_in(mm_pid, "--system org.freedesktop.ModemManager1");
+    buses.end_mock("--system", MODEM_MANAGER);
     expect_published({}, "ModemManager left");
     EXPECT_NE(service_log().find("ModemManager left the system bus"), std::string::npos);
 }
@@ -329,16 +295,12 @@ TEST_F(PhoneServiceTest, TheSpeakerIsSwitchedThroughCallaudiodAndFollowsIt)
         EXPECT_TRUE(wait_for([&] { return phone::is_speaker_on() == on; })) << on;
         EXPECT_FALSE(read_dword(RegistryStore::instance(), MACHINE, PHONE_DEVICE_KEY, SPEAKER_REQUEST));
     }
-    auto const calls = run("gdbus call --session --dest org.mobian_project.CallAudio --object-path "
-                           "/org/mobian_project/CallAudio --method org.freedesktop.DBus.Mock.GetMethodCalls "
-                           "EnableSpeaker")
-                           .output;
+    auto const calls = buses.calls(CALL_AUDIO, "EnableSpeaker");
     auto const on = calls.find("[<true>]"), off = calls.find("[<false>]");
     EXPECT_TRUE(on != std::string::npos && off != std::string::npos && on < off) << calls;
     // Switched elsewhere (the dialler's own button), the speaker state follows.
-    run("gdbus call --session --dest org.mobian_project.CallAudio --object-path /org/mobian_project/CallAudio "
-        "--method org.freedesktop.DBus.Mock.UpdateProperties org.mobian_project.CallAudio "
-        "\"{'SpeakerState': <uint32 1>}\"");
+    buses.call(CALL_AUDIO,
+        "org.freedesktop.DBus.Mock.UpdateProperties org.mobian_project.CallAudio \"{'SpeakerState': <uint32 1>}\"");
     EXPECT_TRUE(wait_for([] { return phone::is_speaker_on(); }));
 }
 

@@ -182,9 +182,11 @@ TEST_F(FormViewTest, CancellingTheDeleteKeepsTheFileAndOkRemovesIt)
     EXPECT_TRUE(document->records().empty() && main->list().row_count() == 0 && top() == &main->form());
 }
 
+// The recording screen counts a continuation's time on from the file's length, and the next new recording
+// from nothing again.
 TEST_F(FormViewTest, AppendRecordsIntoTheFileOnTheRecordingScreen)
 {
-    list_recording(2);
+    list_recording(12);
     open_row();
     use_tone_input(1, true);
     tap(element(form(), u"btnMenu"));
@@ -192,11 +194,19 @@ TEST_F(FormViewTest, AppendRecordsIntoTheFileOnTheRecordingScreen)
     ASSERT_TRUE(document->is_recording());
     EXPECT_TRUE(top() == &main->recording().form() && !view().is_shown());
     run_until([] { return platform::wave_input_ended(); });
+    settle();
+    EXPECT_EQ(ScreensTest::text(main->recording().form(), u"frmElapsed"), u"0:00:13");
     tap(element(main->recording().form(), u"btnClose"));
     EXPECT_FALSE(document->is_recording());
     auto reader = audio::create_reader(recording);
     ASSERT_TRUE(reader);
-    EXPECT_NEAR(reader->info().duration(), 3, 0.1);
+    EXPECT_NEAR(reader->info().duration(), 13, 0.1);
+
+    use_tone_input(1, true);
+    tap(element(main->form(), u"btnRecord"));
+    ASSERT_TRUE(document->is_recording());
+    EXPECT_EQ(ScreensTest::text(main->recording().form(), u"frmElapsed"), u"0:00:00");
+    document->stop();
 }
 
 TEST_F(FormViewTest, AFileWithoutAudioShowsStoppedWithTheBarsAtZero)

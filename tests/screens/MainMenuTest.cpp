@@ -164,22 +164,6 @@ TEST_F(MainMenuTest, TheFilePageOffersOnlyWhatCanBeDone)
     EXPECT_EQ(ids(), "Refresh|Cancel");
 }
 
-TEST_F(MainMenuTest, DeleteAsksWithTheCountEverywhereItIsWritten)
-{
-    std::string const language = testing_support::fresh_dir("lang") + "/twice.lng";
-    testing_support::write_file(language, "Confirm_deleting=Delete %count%? All %count% of them?\n");
-    add_record(u"Ann", u"one");
-    add_record(u"Bob", u"two");
-    start();
-    ASSERT_TRUE(harness->properties().dictionary().load(core::from_utf8(language)));
-    path({ u"File", u"Delete" });
-    ASSERT_EQ(top(), &main->confirmation().form());
-    EXPECT_EQ(main->confirmation().text(), u"Delete 2? All 2 of them?");
-    tap(element(main->confirmation().form(), u"btnOk"));
-    EXPECT_TRUE(document->records().empty());
-    EXPECT_EQ(files_in(store()), "");
-}
-
 TEST_F(MainMenuTest, OptionsAreSwitchedInPlaceAndStored)
 {
     start({ 240, 320 }, 96);

@@ -1,4 +1,4 @@
-#include "SessionBuses.h"
+#include <SessionBuses.h>
 
 #include <gtest/gtest.h>
 #include <mutex>

@@ -1,5 +1,5 @@
 #include "../app/ProcessSupport.h"
-#include "SessionBuses.h"
+#include <SessionBuses.h>
 
 #include <app/Program.h>
 #include <app/Starter.h>

@@ -1,5 +1,6 @@
 // The skins the program ships (build/bin/skins/bin) with the screens built on them, its language files
 // and its keypad map.
+#include "../screens/ScreensTestSupport.h"
 #include "SkinTestSupport.h"
 
 #include <core/CActiveScheduler.h>
@@ -41,20 +42,6 @@ std::pair<char const*, bool> const ENTRIES[]
           { "QuickRecord", true }, { "HardwareKey", false }, { "MenuElement", false }, { "MenuElementDisabled", false },
           { "MenuElementUnchecked", false }, { "MenuElementUncheckedDisabled", false } };
 
-// The window as the screens see it: the harness's form stack.
-struct Host final : screens::ScreenHost {
-    explicit Host(skin::FormStack& s)
-        : stack(s)
-    {
-    }
-    skin::FormStack& form_stack() override { return stack; }
-    void set_edit(skin::EditElement*) override { }
-    void minimize() override { }
-    void quit() override { }
-    void message_box(core::StringView, core::StringView) override { }
-    skin::FormStack& stack;
-};
-
 // Every screen built on the skin as the program builds it, with a record in the list and a button to
 // assign, so that their rows are made too: each screen binds the elements it needs, and the first one
 // missing is named ("" when none is).
@@ -69,7 +56,7 @@ std::string binding_problem(skin::FormHarness& harness)
     services.play_sound = [](core::StringView) {};
     document::Document document(std::move(services));
     document.rescan();
-    Host host(harness.stack());
+    screens_test::TestHost host(harness.stack());
     try {
         screens::FormMain main(harness.properties(), host, document);
         main.show();

@@ -31,6 +31,19 @@ std::string read_file(std::string const& path)
     return { std::istreambuf_iterator<char>(in), {} };
 }
 
+double probed_duration(std::string const& path)
+{
+    return std::stod(run("ffprobe -v error -show_entries format=duration -of csv=p=0 " + path).output);
+}
+
+std::vector<int16_t> ffmpeg_samples(std::string const& path, std::string const& options, std::string* errors)
+{
+    auto const r = run("ffmpeg -nostdin -v error" + options + " -i " + path + " -f s16le -");
+    if (errors)
+        *errors = r.error;
+    return samples16(r.output);
+}
+
 void write_file(std::string const& path, std::string const& bytes)
 {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);

@@ -38,6 +38,23 @@ struct CommandResult {
 // Runs a shell command line with the test environment; captures standard output and error.
 CommandResult run(std::string const& command_line);
 
+inline std::string first_line(std::string const& text)
+{
+    return text.substr(0, text.find('\n'));
+}
+// Whether process `pid` runs; one that has ended and waits to be reaped (an orphan nobody reaps) does not.
+inline bool process_runs(int pid)
+{
+    std::string const stat = pid > 0 ? read_file("/proc/" + std::to_string(pid) + "/stat") : "";
+    size_t const end = stat.rfind(')');
+    return end != std::string::npos && end + 2 < stat.size() && stat[end + 2] != 'Z';
+}
+// The file's length as ffprobe reads it, and its audio as ffmpeg decodes it to 16-bit samples (`options`
+// go before the input: a decoder, say); what ffmpeg complained of goes to `errors` when asked for.
+double probed_duration(std::string const& path);
+std::vector<int16_t> ffmpeg_samples(
+    std::string const& path, std::string const& options = "", std::string* errors = nullptr);
+
 // The UTF-16LE text of a log file, without its byte-order mark.
 core::String read_utf16_file(std::string const& path);
 

@@ -3,6 +3,7 @@
 #include <PrivateBus.h>
 #include <TestSupport.h>
 #include <algorithm>
+#include <map>
 
 // Private system and session buses for one test, with python3-dbusmock's stand-ins on them; the test's
 // environment (and so every program it starts) points at them while they live.
@@ -42,8 +43,18 @@ public:
     bool mock(std::string const& bus, std::string const& name, std::string arguments = "")
     {
         arguments = arguments.empty() ? name + " " + path(name) + " " + name : arguments;
-        run("/usr/bin/python3 -m dbusmock " + bus + " " + arguments + " >>" + dir_ + "/mocks.txt 2>&1 </dev/null &");
+        std::string const pid = run("/usr/bin/python3 -m dbusmock " + bus + " " + arguments + " >>" + dir_
+            + "/mocks.txt 2>&1 </dev/null & echo $!")
+                                    .output;
+        mocks_[name] = pid.substr(0, pid.find('\n'));
         return run("gdbus wait " + bus + " " + name + " --timeout 10").exit_code == 0;
+    }
+    // Ends the stand-in owning `name`; returns once the name has left the bus (nothing here is activated,
+    // so gdbus then fails at once).
+    void end_mock(std::string const& bus, std::string const& name)
+    {
+        run("kill " + mocks_[name] + "; for i in $(seq 100); do gdbus introspect " + bus + " --dest " + name
+            + " --object-path / >/dev/null 2>&1 || break; sleep 0.05; done");
     }
     // A bare stand-in whose Inhibit (taking `in`) hands out a cookie that `uninhibit` takes back.
     bool cookie_service(std::string const& name, std::string const& in, std::string const& uninhibit)
@@ -79,6 +90,7 @@ public:
 private:
     std::string dir_;
     pid_t buses_[2] = { -1, -1 };
+    std::map<std::string, std::string> mocks_; // the stand-ins' process ids by the names they own
 };
 inline size_t count(std::string const& text, std::string const& piece)
 {
