@@ -5,7 +5,8 @@
 
 namespace skin {
 class ProgressElement;
-}
+class WaveformElement;
+} // namespace skin
 
 namespace screens {
 
@@ -46,7 +47,9 @@ private:
     double slider_position(skin::Element* element) const override;
     void on_slider_key(skin::Element* element, double value) override;
     void show_playing(bool playing);
+    // The position slider and the waveform seek alike: only while playing.
     void slide(skin::Element* source, int32_t x);
+    void show_position(double fraction);
     // The volume keys: the volume moves by `step`, kept within 0 to 1, and is saved.
     void change_volume(double step);
 
@@ -59,6 +62,8 @@ private:
     skin::ProgressElement* level_ = nullptr;
     skin::ProgressElement* volume_ = nullptr;
     skin::ProgressElement* position_ = nullptr;
+    // The skin's "waveform", where it has one: the recording's peaks, tapped or dragged to seek.
+    skin::WaveformElement* waveform_ = nullptr;
 
     FormConfirmation confirmation_;
     double total_seconds_ = 0;
