@@ -1,4 +1,4 @@
-// Every entry of a skin built into an element tree through the fourteen element types, laid out at two
+// Every entry of a skin built into an element tree through the fifteen element types, laid out at two
 // sizes, painted, ticked and hidden through its animation; then shown as a form on a form stack, its
 // lists given rows, and driven by pen, key and character events read from the sixteen header words that
 // the skin reader leaves alone: no skin and no sequence of events may crash the engine or make it read

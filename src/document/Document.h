@@ -5,6 +5,7 @@
 #include "RecordInfo.h"
 #include "RecordStore.h"
 #include "Settings.h"
+#include "WaveformPeaks.h"
 
 #include <audio/ActiveBuffer.h>
 #include <audio/PlayerPCM.h>
@@ -198,6 +199,8 @@ public:
     Settings const& settings() const { return settings_; }
     RecordInfo const& current() const { return current_; }
     RecordList const& records() const { return records_; }
+    // The peaks of the recording the playback screen shows.
+    WaveformPeaks& waveform_peaks() { return peaks_; }
     std::vector<StoreFolder> store_folders() const { return get_store_folders(); }
     bool is_recording() const { return writer_ != nullptr; }
     bool is_playing() const { return reader_ != nullptr; }
@@ -284,6 +287,7 @@ private:
     Settings settings_;
     RecordList records_;
     DurationCache durations_;
+    WaveformPeaks peaks_;
     RecordInfo current_;
 
     audio::PlayerPCM player_;

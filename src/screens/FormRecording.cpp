@@ -6,6 +6,7 @@
 #include "ScreenHost.h"
 #include "ScreenTexts.h"
 
+#include <algorithm>
 #include <document/Document.h>
 #include <os/FileInfo.h>
 #include <skin/FormBinding.h>
@@ -13,6 +14,7 @@
 #include <skin/Properties.h>
 #include <skin/widgets/ButtonElement.h>
 #include <skin/widgets/ProgressElement.h>
+#include <skin/widgets/WaveformElement.h>
 
 namespace screens {
 
@@ -45,6 +47,8 @@ void FormRecording::bind_own()
     skin::bind_element(vas_level_, form_, u"pbVAS", nullptr);
     menu_button_ = nullptr;
     skin::bind_button(menu_button_, form_, u"btnMenu", this);
+    // Optional: a skin made before waveforms records as it did.
+    waveform_ = dynamic_cast<skin::WaveformElement*>(form_.find_child(u"waveform"));
 }
 
 void FormRecording::after_reload()
@@ -59,6 +63,10 @@ void FormRecording::open(RecordingStart start)
     // The screen below got the tap that led here, if a tap did: its time starts the guard.
     skin::Form const* below = host_.form_stack().top();
     opened_at_ = below ? below->input_time() : 0;
+    wave_bars_ = 0;
+    wave_peak_ = 0;
+    if (waveform_)
+        waveform_->clear();
     refresh(NameCaption::FROM_TITLE);
     update_values();
     show();
@@ -91,7 +99,22 @@ void FormRecording::update_values()
     // Paused, the time blinks once a second: a still one reads as a recording that runs.
     header_.show_elapsed_lit(!document_.is_paused() || platform::tick_count() / 500 % 2 == 0);
     level_->set_value(document_.level());
+    feed_waveform();
     header_.show_size(static_cast<uint64_t>(document_.recording_size()));
+}
+
+void FormRecording::feed_waveform()
+{
+    if (!waveform_)
+        return;
+    double const level = document_.level();
+    wave_peak_ = std::max(wave_peak_, level);
+    // Paused, no time is recorded and the picture stands still.
+    auto const due = static_cast<int64_t>(document_.recorded_seconds() / WAVE_BAR_SECONDS);
+    for (; wave_bars_ < due; ++wave_bars_) {
+        waveform_->push_level(wave_peak_);
+        wave_peak_ = level;
+    }
 }
 
 void FormRecording::show_pause()

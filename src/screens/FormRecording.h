@@ -5,7 +5,8 @@
 
 namespace skin {
 class ProgressElement;
-}
+class WaveformElement;
+} // namespace skin
 
 namespace screens {
 
@@ -21,6 +22,8 @@ class FormRecording final : public RecordScreen {
 public:
     // A press this soon after the tap that opened the screen is ignored: the second half of a double tap.
     static constexpr int32_t SECOND_PRESS_MS = 400;
+    // Recorded seconds per bar of the scrolling waveform.
+    static constexpr double WAVE_BAR_SECONDS = 0.1;
 
     FormRecording(skin::Properties& properties, ScreenHost& host, document::Document& document);
 
@@ -54,6 +57,8 @@ private:
     void on_renamed() override { renamed_ = true; }
     void show_pause();
     void show_speaker();
+    // One bar per WAVE_BAR_SECONDS recorded, each the loudest level the frames between saw.
+    void feed_waveform();
 
     skin::ButtonElement* close_ = nullptr;
     skin::ButtonElement* menu_button_ = nullptr; // a skin may have none: the menu key still opens it
@@ -67,6 +72,10 @@ private:
     skin::ButtonElement* vas_ = nullptr;
     skin::ProgressElement* level_ = nullptr;
     skin::ProgressElement* vas_level_ = nullptr;
+    // The skin's "waveform", where it has one.
+    skin::WaveformElement* waveform_ = nullptr;
+    int64_t wave_bars_ = 0;
+    double wave_peak_ = 0;
 
     FormConfirmation confirmation_;
     // The user gave a new name that the file has not taken yet.

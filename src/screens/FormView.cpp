@@ -13,6 +13,7 @@
 #include <skin/Properties.h>
 #include <skin/widgets/ButtonElement.h>
 #include <skin/widgets/ProgressElement.h>
+#include <skin/widgets/WaveformElement.h>
 
 namespace screens {
 
@@ -50,6 +51,10 @@ void FormView::bind_own()
     skin::bind_element(level_, form_, u"pbLevel", nullptr);
     skin::bind_element(volume_, form_, u"pbVolume", nullptr);
     skin::bind_element(position_, form_, u"pbPosition", nullptr);
+    // Optional: a skin made before waveforms plays as it did.
+    waveform_ = dynamic_cast<skin::WaveformElement*>(form_.find_child(u"waveform"));
+    if (waveform_)
+        waveform_->set_seek_listener(this);
 }
 
 void FormView::after_reload()
@@ -67,6 +72,7 @@ void FormView::open()
 
 void FormView::close()
 {
+    document_.waveform_peaks().close();
     confirmation_.close();
     message_.close();
     RecordScreen::close();
@@ -82,6 +88,11 @@ void FormView::refresh(NameCaption caption)
     show_playing(document_.is_playing() && !document_.is_paused());
     volume_->set_value(document_.settings().volume);
     show_name(caption);
+    if (waveform_) {
+        // The peaks come from the cache, or fill in while the recording is scanned.
+        document_.waveform_peaks().open(record.path);
+        waveform_->clear();
+    }
 }
 
 void FormView::update_values()
@@ -90,7 +101,18 @@ void FormView::update_values()
     header_.show_times(position, total_seconds_ - position);
     level_->set_value(document_.is_playing() ? document_.level() : 0);
     volume_->set_value(document_.settings().volume);
-    position_->set_value(total_seconds_ > 0 ? std::clamp(position / total_seconds_, 0.0, 1.0) : 0.0);
+    show_position(total_seconds_ > 0 ? std::clamp(position / total_seconds_, 0.0, 1.0) : 0.0);
+    std::vector<uint8_t> peaks;
+    double known = 0;
+    if (waveform_ && document_.waveform_peaks().poll(peaks, known))
+        waveform_->set_peaks(std::move(peaks), known);
+}
+
+void FormView::show_position(double fraction)
+{
+    position_->set_value(fraction);
+    if (waveform_)
+        waveform_->set_played(fraction);
 }
 
 void FormView::show_playing(bool playing)
@@ -148,10 +170,10 @@ void FormView::slide(skin::Element* source, int32_t x)
     if (source == volume_button_) {
         volume_->set_value(value);
         document_.set_volume(value);
-    } else if (source == position_button_) {
+    } else if (source == position_button_ || (waveform_ && source == waveform_)) {
         // Stopped, there is nothing to seek in.
         if (document_.seek(value))
-            position_->set_value(value);
+            show_position(value);
     }
 }
 
@@ -170,7 +192,7 @@ void FormView::on_press_changed(skin::Element* source, skin::ButtonEvent const& 
 
 void FormView::on_drag(skin::Element* source, skin::DragEvent& drag)
 {
-    if (source == volume_button_ || source == position_button_)
+    if (source == volume_button_ || source == position_button_ || (waveform_ && source == waveform_))
         slide(source, drag.point.x);
 }
 
@@ -238,7 +260,7 @@ void FormView::on_slider_key(skin::Element* element, double value)
     if (element == volume_button_) {
         change_volume(value - document_.settings().volume);
     } else if (element == position_button_ && document_.seek(value)) {
-        position_->set_value(value);
+        show_position(value);
     }
 }
 
@@ -248,7 +270,7 @@ void FormView::on_document_event(DocumentEvent const& event)
         return;
     refresh(NameCaption::KEEP);
     level_->set_value(0);
-    position_->set_value(0);
+    show_position(0);
 }
 
 } // namespace screens

@@ -8,7 +8,8 @@
 
 namespace skin {
 class ProgressElement;
-}
+class WaveformElement;
+} // namespace skin
 
 namespace screens {
 
@@ -54,7 +55,9 @@ private:
     double slider_position(skin::Element* element) const override;
     void on_slider_key(skin::Element* element, double value) override;
     void show_playing(bool playing);
+    // The position slider and the waveform seek alike: only while playing.
     void slide(skin::Element* source, int32_t x);
+    void show_position(double fraction);
     // The volume keys: the volume moves by `step`, kept within 0 to 1, and is saved.
     void change_volume(double step);
     // A copy saved (or not): the user hears where it went when no chooser was asked, and of a failure.
@@ -73,6 +76,8 @@ private:
     skin::ProgressElement* level_ = nullptr;
     skin::ProgressElement* volume_ = nullptr;
     skin::ProgressElement* position_ = nullptr;
+    // The skin's "waveform", where it has one: the recording's peaks, tapped or dragged to seek.
+    skin::WaveformElement* waveform_ = nullptr;
 
     FormConfirmation confirmation_;
     FormError message_;

@@ -13,6 +13,7 @@
 #include "widgets/TableElement.h"
 #include "widgets/TextElement.h"
 #include "widgets/VListElement.h"
+#include "widgets/WaveformElement.h"
 
 namespace skin {
 
@@ -41,6 +42,7 @@ void register_element_types(NodeRegistry& registry)
     registry.register_type(u"oldtext", factory<OldTextElement>());
     registry.register_type(u"label_edit", factory<LabelEditElement>());
     registry.register_type(u"clip", factory<ClipElement>());
+    registry.register_type(u"waveform", factory<WaveformElement>());
 }
 
 } // namespace skin

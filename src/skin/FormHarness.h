@@ -15,7 +15,7 @@
 namespace skin {
 
 // A screen without a window, for tests and tools: a skin loaded for a screen size and dpi with the
-// fourteen element types, a form stack drawing into a back buffer, and a simulated clock. Input is
+// fifteen element types, a form stack drawing into a back buffer, and a simulated clock. Input is
 // given to the top form as the window gives it, stamped with the simulated time; time advances in frame
 // steps, each ticked and painted as the window's frame timer does; frames can be written as PNG files.
 // Forms made by it belong to the caller and may outlive it.

@@ -14,9 +14,10 @@ class Element;
 // itself to its parent's children while it is constructed, so the parent owns it.
 using ElementFactory = std::function<Element*(Element* parent)>;
 
-// The fourteen type keywords of the skin, in the order the application registers them.
-inline constexpr std::array<core::StringView, 14> ELEMENT_TYPES = { u"node", u"text", u"color", u"image", u"edit",
-    u"htable", u"vtable", u"button", u"vlist", u"checkbox", u"progress", u"oldtext", u"label_edit", u"clip" };
+// The fifteen type keywords of the skin, in the order the application registers them.
+inline constexpr std::array<core::StringView, 15> ELEMENT_TYPES
+    = { u"node", u"text", u"color", u"image", u"edit", u"htable", u"vtable", u"button", u"vlist", u"checkbox",
+          u"progress", u"oldtext", u"label_edit", u"clip", u"waveform" };
 
 // Maps the skin's type keywords to element factories; filled once when the application starts.
 // Threads: main thread only.

@@ -62,7 +62,7 @@ private:
     skin::Extent x_, y_;
 };
 
-// A compiled test skin (or one at an absolute path) with the fourteen element types registered.
+// A compiled test skin (or one at an absolute path) with the fifteen element types registered.
 class SkinFixture {
 public:
     explicit SkinFixture(std::string const& name, int32_t dpi = 96)

@@ -20,6 +20,12 @@ TEST(SkinCompiler, FaultsAreNamedInOneLineAndKeysSortByCodeUnit)
         { "<element name=\"A\"><picture key=\"p\" src=\"none.png\"/></element>", "none.png" },
         { "<element name=\"A\"><color key=\"c\" value=\"#12345\"/></element>", "#RRGGBB" },
         { "<element name=\"A\"><float key=\"f\" value=\"1\"/></element>", "unknown" },
+        { "<element name=\"A\" type=\"waveform\"><int key=\"bar_width\" value=\"0\"/></element>",
+            "out of range 1..16" },
+        { "<element name=\"A\"><element type=\"waveform\"><int key=\"bar_gap\" value=\"17\"/></element></element>",
+            "\"bar_gap\" 17" },
+        { "<element name=\"A\" type=\"waveform\"><string key=\"color_wave\" value=\"red\"/></element>",
+            "must be a <color>" },
     };
     for (auto const& [body, message] : faults) {
         std::string const dir = fresh_dir("skinc");

@@ -1,6 +1,7 @@
 #include "Preview.h"
 
 #include <charconv>
+#include <cmath>
 #include <fstream>
 #include <skin/FormBinding.h>
 #include <skin/NodeExceptions.h>
@@ -10,6 +11,7 @@
 #include <skin/widgets/ProgressElement.h>
 #include <skin/widgets/TextElement.h>
 #include <skin/widgets/VListElement.h>
+#include <skin/widgets/WaveformElement.h>
 #include <sstream>
 
 namespace skinc {
@@ -180,6 +182,20 @@ bool read_line(std::string const& line, Sample::Preview& preview)
     return false;
 }
 
+// Peaks that look like speech for a waveform in a preview: syllables of changing loudness with pauses
+// between phrases, the same in every picture.
+std::vector<uint8_t> sample_peaks()
+{
+    std::vector<uint8_t> peaks(400);
+    for (size_t i = 0; i < peaks.size(); ++i) {
+        double const t = double(i);
+        double const syllable = std::fabs(std::sin(t * 0.9)) * (0.45 + 0.4 * std::sin(t * 0.11));
+        bool const pause = std::fmod(t, 57.0) > 49.0;
+        peaks[i] = static_cast<uint8_t>(pause ? 6 : 20 + 200 * syllable);
+    }
+    return peaks;
+}
+
 } // namespace
 
 Sample::Preview const* Sample::find(std::string const& name) const
@@ -252,11 +268,16 @@ void PreviewScreen::show_one(std::string const& name, bool popup)
             } else if (verb == "text") {
                 set_text(element(*form, args[0]), properties, args[1]);
             } else if (verb == "value") {
+                double value = 0;
+                parse_value(args[1], value);
+                if (auto* wave = dynamic_cast<skin::WaveformElement*>(&element(*form, args[0]))) {
+                    wave->set_peaks(sample_peaks(), 1);
+                    wave->set_played(value);
+                    continue;
+                }
                 auto* bar = dynamic_cast<skin::ProgressElement*>(&element(*form, args[0]));
                 if (!bar)
                     throw skin::NodeNotFound(form->id(), core::from_utf8(args[0]));
-                double value = 0;
-                parse_value(args[1], value);
                 bar->set_value(value);
             } else if (verb == "picture") {
                 set_picture(element(*form, args[0]), properties, args[1]);

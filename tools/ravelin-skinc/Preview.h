@@ -23,6 +23,7 @@ namespace skinc {
 //     show KeyboardContainer           elements made visible
 //     text frmArtist Ann Lee           a text element's text, or a button's caption (translated)
 //     value pbLevel 0.6                a progress bar's value
+//     value waveform 0.38              a waveform's sample peaks, played to that share
 //     picture icon main_memory         an image takes the picture "src" of that skin node
 //     rows list Record                 the rows of a list, drawn from that entry, one "row" line each:
 //     row icon=@card_incoming | artist=Ann Lee | -checked | MenuElement4Buttons:

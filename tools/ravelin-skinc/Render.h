@@ -22,7 +22,7 @@ struct RenderRequest {
 // Reads "WxH" or "WxH@DPI" (sides 1 to 16384, dpi 1 to 9999) into the request.
 bool parse_size(std::string const& text, RenderRequest& request);
 
-// Loads the skin, builds the entry's element tree through the registry of the fourteen element types,
+// Loads the skin, builds the entry's element tree through the registry of the fifteen element types,
 // lays it out over the window, paints it onto black and writes the picture as a PNG. With a language
 // file or sample content the entry is shown as the program shows it, as a form on a form stack (popups
 // over the form the sample names), with its animations played to their end. False, with the reason,

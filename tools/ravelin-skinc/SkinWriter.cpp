@@ -125,6 +125,34 @@ void SkinWriter::check_keys(SourceElement const& e) const
     unique(e.strings, "string");
     unique(e.pictures, "picture");
     unique(e.colors, "color");
+    check_waveform(e);
+}
+
+// A waveform's own keys: bar sizes the element can draw, and colours given as colours.
+void SkinWriter::check_waveform(SourceElement const& e) const
+{
+    auto const type = std::find_if(e.strings.begin(), e.strings.end(), [](auto const& p) { return p.key == u"type"; });
+    if (type == e.strings.end() || type->value != u"waveform")
+        return;
+    auto fault = [&](std::string const& what) {
+        throw CompileError("line " + std::to_string(e.line) + ": a waveform's " + what);
+    };
+    for (auto const& p : e.ints) {
+        int32_t const low = p.key == u"bar_width" ? 1 : 0;
+        if ((p.key == u"bar_width" || p.key == u"bar_gap") && (p.value < low || p.value > 16))
+            fault("\"" + utf8(p.key) + "\" " + std::to_string(p.value) + " is out of range " + std::to_string(low)
+                + "..16");
+    }
+    auto not_colour = [&](auto const& list) {
+        for (auto const& p : list)
+            if (p.key.starts_with(u"color_"))
+                fault("\"" + utf8(p.key) + "\" must be a <color>");
+    };
+    not_colour(e.ints);
+    not_colour(e.points);
+    not_colour(e.strings);
+    not_colour(e.fonts);
+    not_colour(e.pictures);
 }
 
 void SkinWriter::collect(SourceElement const& e)

@@ -35,6 +35,7 @@ private:
     uint32_t intern(
         std::map<core::String, uint32_t>& table, std::vector<core::String>& order, core::String const& text);
     void check_keys(SourceElement const& element) const;
+    void check_waveform(SourceElement const& element) const;
 
     void align();
     uint32_t put_string(core::String const& text);
