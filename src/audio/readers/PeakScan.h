@@ -12,7 +12,8 @@ namespace audio {
 // stream's global gains were tried as a shortcut and do not follow loudness: LAME keeps them nearly level
 // from quiet to loud tones and puts the loudness into the quantised values.)
 //
-// Threads: any; one scan runs on the thread that calls `scan_peaks`.
+// Threads: any; a scan runs on the thread that calls `scan_peaks`, a long recording's second half on a
+// thread of its own that the call starts and joins.
 inline constexpr int32_t PEAK_COUNT = 2000;
 
 // Told of progress: the peaks (PEAK_COUNT of them) and how many from the start are known. Answers false
