@@ -344,9 +344,9 @@ void FormMain::show_keys()
 
 void FormMain::fill_keys(MenuItems& items) const
 {
-    static constexpr char16_t const* LINES[]
-        = { u"Keys_next", u"Keys_previous", u"Keys_press", u"Keys_arrows", u"Keys_back", u"Keys_record", u"Keys_pause",
-              u"Keys_rename", u"Keys_filter", u"Keys_delete", u"Keys_undo", u"Keys_menu", u"Keys_soft", u"Keys_list" };
+    static constexpr char16_t const* LINES[] = { u"Keys_next", u"Keys_previous", u"Keys_press", u"Keys_arrows",
+        u"Keys_back", u"Keys_record", u"Keys_pause", u"Keys_skip", u"Keys_rename", u"Keys_filter", u"Keys_delete",
+        u"Keys_undo", u"Keys_menu", u"Keys_soft", u"Keys_list" };
     for (char16_t const* key : LINES)
         items.emplace_back(u"Cancel", properties_.translate(key));
 }
