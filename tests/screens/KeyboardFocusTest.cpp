@@ -214,7 +214,7 @@ TEST_P(KeysWindowTest, CtrlQuestionMarkListsEveryKeyInTheLanguage)
     press(skin::KEY_SLASH, CTRL | SHIFT);
     ASSERT_EQ(top(), &main->menu().form());
     auto const& items = main->menu().items();
-    ASSERT_EQ(items.size(), 14u);
+    ASSERT_EQ(items.size(), 15u);
     String all;
     for (auto const& item : items)
         all += item.label + u"|";
