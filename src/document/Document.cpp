@@ -482,6 +482,7 @@ void Document::pause(bool on)
 void Document::stop()
 {
     core::log() << u"Document::stop\n";
+    bool const ended_recording = writer_ != nullptr;
     paused_ = false;
     call_recording_ = false;
     if (reader_) {
@@ -513,6 +514,10 @@ void Document::stop()
     }
     follow_activity();
     send(DocumentEvent::STOPPED);
+    // A writer that failed after the last tick looked at it (a disk full just before Stop) says so as
+    // one failing mid-recording does, unless a failure is already ending the recording.
+    if (ended_recording && !last_recording_written_ && !failing_)
+        send(DocumentEvent::NO_MEMORY);
 }
 
 void Document::refresh_entry(StringView path)
@@ -623,7 +628,9 @@ bool Document::play(StringView path, int64_t position)
 
 void Document::fail(int32_t code)
 {
+    failing_ = true;
     stop();
+    failing_ = false;
     if (!os::FileInfo(current_.path).exists()) {
         rescan();
     }

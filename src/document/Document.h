@@ -306,6 +306,7 @@ private:
     bool in_call_ = false;
     bool speaker_on_ = false;
     bool last_recording_written_ = true;
+    bool failing_ = false; // inside fail(): its own event tells of the failure
     bool settings_unsaved_told_ = false;
 
     phone::PhoneControl phone_;

@@ -539,6 +539,16 @@ TEST_F(DocumentTest, AFailingWriterOrMemoryEndsTheRecordingWithItsEvent)
         EXPECT_GT(duration_of(d.current().path), 0.1) << c.log;
         *c.fault = false;
     }
+    // A writer that fails right before Stop, with no tick between to see it, is told of all the same.
+    use_tone(5.0, false);
+    document.reset();
+    auto& d = make();
+    ASSERT_TRUE(record(d));
+    ASSERT_TRUE(run_until([&] { return d.recorded_seconds() >= 0.3; }, 5));
+    SlowWriter::failing = true;
+    events.clear();
+    d.stop();
+    EXPECT_EQ(codes(), (std::vector<int32_t> { DocumentEvent::STOPPED, DocumentEvent::NO_MEMORY }));
 }
 
 TEST_F(DocumentTest, PlaybackEndsAtTheEndOfTheFileAndPauseSwitchesIt)
