@@ -9,6 +9,7 @@
 #include <ctime>
 #include <fcntl.h>
 #include <filesystem>
+#include <platform/filesystem.h>
 #include <platform/text.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -144,20 +145,6 @@ std::string candidate(std::string const& name, int number)
     return name.substr(0, dot) + "." + std::to_string(number) + name.substr(dot);
 }
 
-bool write_all(int fd, std::string const& text)
-{
-    size_t done = 0;
-    while (done < text.size()) {
-        ssize_t const n = ::write(fd, text.data() + done, text.size() - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        done += static_cast<size_t>(n);
-    }
-    return true;
-}
-
 // A rename that never replaces what lies at `to`.
 int rename_no_replace(std::string const& from, std::string const& to)
 {
@@ -222,7 +209,8 @@ std::optional<TrashedFile> move_to_trash(std::u16string const& path, int64_t del
                 continue;
             return std::nullopt;
         }
-        bool const written = write_all(fd, info_text);
+        bool const written = write_file(fd, info_text.data(), static_cast<uint32_t>(info_text.size()))
+            == static_cast<int64_t>(info_text.size());
         bool const closed = ::close(fd) == 0;
         if (!written || !closed) {
             ::unlink(info.c_str());

@@ -4,7 +4,7 @@
 #include <optional>
 #include <string>
 
-// The desktop's trash, laid out as the FreeDesktop trash specification says, so that any file manager can
+// The desktop's trash, in the FreeDesktop trash layout, so that any file manager can
 // list and restore what the program puts there. A file on the home volume goes to the home trash
 // ($XDG_DATA_HOME/Trash); a file on another volume, or on a storage card, to that volume's own trash:
 // $topdir/.Trash/$uid when the administrator made a valid .Trash (a folder with the sticky bit, not a
