@@ -75,7 +75,7 @@ TEST(AccessibilityBusTest, AScreenReaderFindsReadsAndPressesEveryKindOfElement)
             + client("english " + screen.display()));
         EXPECT_EQ(walk.exit_code, 0) << walk.output << walk.error << program.trace();
         EXPECT_TRUE(walk.output.ends_with("done\n")) << walk.output;
-        EXPECT_NE(walk.output.find("dialog: Delete this recording? Its file will be removed."), std::string::npos)
+        EXPECT_NE(walk.output.find("dialog: Delete this recording? Its file goes to the trash."), std::string::npos)
             << walk.output;
         EXPECT_TRUE(stop(program));
     }
