@@ -31,9 +31,12 @@ bool CopySaver::save(core::StringView path, core::StringView title)
     notified_ = false;
     set_active();
     chooser_->ask(core::String(title), os::file_name(source_), [this](platform::SaveFileChooser::Answer const& answer) {
+        // The copy is made here, on the chooser's thread: an hour of WAV is hundreds of megabytes, which
+        // would hold the screen still.
+        Result const result = copy_for(answer);
         {
             std::lock_guard lock(mutex_);
-            answer_ = answer;
+            result_ = result;
             notified_ = true;
         }
         notify();
@@ -55,23 +58,25 @@ void CopySaver::do_cancel()
 
 void CopySaver::run()
 {
-    std::optional<platform::SaveFileChooser::Answer> answer;
+    std::optional<Result> result;
     {
         std::lock_guard lock(mutex_);
-        answer.swap(answer_);
+        result.swap(result_);
     }
-    if (!answer)
-        return;
+    if (result && done_)
+        done_(*result);
+}
+
+CopySaver::Result CopySaver::copy_for(platform::SaveFileChooser::Answer const& answer) const
+{
     using Kind = platform::SaveFileChooser::Answer::Kind;
-    Result result { Outcome::CANCELLED, {} };
-    if (answer->kind == Kind::CHOSEN) {
-        result = copy_to(answer->path);
-    } else if (answer->kind == Kind::NO_PORTAL) {
-        core::log() << u"CopySaver: no file chooser (" << core::from_utf8(answer->problem) << u")\n";
-        result = copy_to_music();
+    if (answer.kind == Kind::CHOSEN)
+        return copy_to(answer.path);
+    if (answer.kind == Kind::NO_PORTAL) {
+        core::log() << u"CopySaver: no file chooser (" << core::from_utf8(answer.problem) << u")\n";
+        return copy_to_music();
     }
-    if (done_)
-        done_(result);
+    return { Outcome::CANCELLED, {} };
 }
 
 CopySaver::Result CopySaver::copy_to(core::String const& destination) const

@@ -14,8 +14,8 @@ namespace document {
 // can be asked (no portal runs, or it fails), the copy goes into the user's music folder under a name
 // that nothing there has. A cancelled chooser saves nothing; a copy that fails leaves nothing behind.
 //
-// Threads: main thread, with the scheduler running; the chooser answers on its own thread and the copy is
-// made here once the answer has come.
+// Threads: main thread, with the scheduler running; the chooser answers on its own thread, where the copy
+// is made, and `done` is called back on the main thread.
 class CopySaver final : private core::CActive {
 public:
     enum class Outcome {
@@ -41,13 +41,15 @@ public:
 private:
     void run() override;
     void do_cancel() override;
+    // On the chooser's thread.
+    Result copy_for(platform::SaveFileChooser::Answer const& answer) const;
     Result copy_to(core::String const& destination) const;
     Result copy_to_music() const;
 
     Done done_;
     core::String source_;
     std::mutex mutex_;
-    std::optional<platform::SaveFileChooser::Answer> answer_;
+    std::optional<Result> result_;
     bool notified_ = false; // the scheduler has been told of the answer (or of the cancel)
     std::unique_ptr<platform::SaveFileChooser> chooser_;
 };
