@@ -101,12 +101,32 @@ core::String date_name(os::DateTime const& t, lang::Dictionary const& words)
         + two_digits(t.second);
 }
 
+namespace {
+
+// Named in another of the program's languages (the user has switched since): every one ends the name with
+// the start's time to the second, " 10:44:12", and writes the year, which a name a person gives hardly does.
+bool named_in_any_language(core::StringView title, os::DateTime const& t)
+{
+    size_t const colon = title.size() < 6 ? core::StringView::npos : title.size() - 6;
+    auto digit = [&](size_t at) { return at < title.size() && title[at] >= u'0' && title[at] <= u'9'; };
+    if (colon == core::StringView::npos || title[colon] != u':' || title[colon + 3] != u':' || !digit(colon + 1)
+        || !digit(colon + 2) || !digit(colon + 4) || !digit(colon + 5))
+        return false;
+    size_t const space = title.rfind(u' ', colon);
+    return space != core::StringView::npos && space + 1 < colon && colon - space <= 3
+        && title.substr(0, space).find(core::decimal(t.year)) != core::StringView::npos;
+}
+
+} // namespace
+
 bool is_date_name(document::RecordEntry const& entry, lang::Dictionary const& words)
 {
-    // Named in this language, or by the platform's locale before the language named recordings.
+    // Named in this language, in another one, or by the platform's locale before the language named
+    // recordings.
     return entry.artist == document::RECORD_ALBUM
         && (entry.title.starts_with(long_date(entry.time, words))
-            || entry.title.starts_with(os::date_text(entry.time, true)));
+            || entry.title.starts_with(os::date_text(entry.time, true))
+            || named_in_any_language(entry.title, entry.time));
 }
 
 RowTexts row_texts(document::RecordEntry const& entry, lang::Dictionary const& words)

@@ -29,6 +29,9 @@ TEST(RowTexts, StrongLineTellsRecordingsApartAndTheOtherSaysWhenAndHowLong)
         { en, u"Record", date_name, u"Record", 42'700, u"Mon 7 Dec, 10:44", u"Voice note · 0:42" },
         { ru, u"Record", date_name, u"Record", 3'723'000, u"Пн 7 дек, 10:44", u"Заметка · 1:02:03" },
         { ru, u"Record", russian_name, u"Record", 0, u"Пн 7 дек, 10:44", u"Заметка · 0:00" },
+        // Named in Russian, shown after a switch to English; a time a person wrote is no date name.
+        { en, u"Record", russian_name, u"Record", 0, u"Mon 7 Dec, 10:44", u"Voice note · 0:00" },
+        { en, u"Record", u"Standup 10:44:12", u"Record", 0, u"Standup 10:44:12", u"Mon 7 Dec, 10:44 · 0:00" },
         { en, u"Record", u"Budget", u"Record", 605'000, u"Budget", u"Mon 7 Dec, 10:44 · 10:05" },
         { en, u"Ann Lee", date_name, u"Incoming", 61'000, u"Ann Lee", u"Mon 7 Dec, 10:44 · 1:01" },
         { ru, u"", date_name, u"Outgoing", 0, u"Номер скрыт", u"Пн 7 дек, 10:44 · 0:00" }, // withheld
