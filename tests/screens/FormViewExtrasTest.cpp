@@ -24,12 +24,6 @@ protected:
         tap(element(form(), u"btnPause"));
         ASSERT_TRUE(document->is_paused());
     }
-    void press(int32_t code)
-    {
-        harness->key(code, true);
-        harness->key(code, false);
-        settle();
-    }
     // Where the playback stands, in whole seconds as the screen shows it and as the Document has it.
     std::pair<String, int> at() { return { text(form(), u"frmElapsed"), int(document->play_position() + 0.5) }; }
 };
