@@ -22,7 +22,7 @@ std::vector<std::string> row_names(std::string const& trace)
 // microphone): every step is a key that xdotool types into the focused window, and each waits on the
 // screen the trace shows. The focus ring's screenshot stays beside the test program
 // (app/keyboard-focus-ring.png).
-TEST(KeyboardOnlyEndToEndTest, RecordOpenPlayRenameDeleteAndSettingsWithKeysAlone)
+TEST(KeyboardOnlyEndToEndTest, RecordOpenPlayRenameDeleteAndTheMenusWithKeysAlone)
 {
     if (run("command -v Xvfb && command -v xdotool").exit_code != 0)
         GTEST_SKIP() << "Xvfb and xdotool are needed (packages.txt)";

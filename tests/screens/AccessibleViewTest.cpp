@@ -20,10 +20,7 @@ protected:
     {
         language = language_name;
         add_record(u"Anna", u"Budget call");
-        std::filesystem::create_directories(core::to_utf8(store()));
-        testing_support::write_file(
-            core::to_utf8(store() + u"/Note one.wav"), testing_support::wav16(8000, std::vector<int16_t>(8000, 100)));
-        platform::select_wave_output("file:" + testing_support::fresh_dir("speaker") + "/out.wav");
+        add_note(u"Note one.wav", testing_support::wav16(8000, std::vector<int16_t>(8000, 100)));
         start();
         view = std::make_unique<screens::AccessibleView>(
             harness->stack(), [this](StringView key) { return harness->properties().translate(key); });

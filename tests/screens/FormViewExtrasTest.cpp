@@ -13,11 +13,7 @@ protected:
     skin::Form& form() { return main->view().form(); }
     void open_paused()
     {
-        String const path = store() + u"/Note.wav";
-        std::filesystem::create_directories(core::to_utf8(store()));
-        testing_support::write_file(
-            core::to_utf8(path), testing_support::wav16(8000, std::vector<int16_t>(240000, 50)));
-        platform::select_wave_output("file:" + testing_support::fresh_dir("speaker") + "/out.wav");
+        add_note(u"Note.wav", testing_support::wav16(8000, std::vector<int16_t>(240000, 50)));
         start();
         tap_row(main->list(), 0);
         ASSERT_EQ(top(), &form());

@@ -42,7 +42,6 @@ int seconds_of(String const& text)
 
 class FormViewTest : public ScreensTest {
 protected:
-    std::string speaker;
     String recording;
 
     screens::FormView& view() { return main->view(); }
@@ -55,11 +54,7 @@ protected:
     // One recording of `seconds` in the store, listed, and the speaker a WAV file played in real time.
     void list_recording(int seconds, skin::Point screen = { 480, 640 }, int32_t dpi = 192)
     {
-        recording = store() + u"/Note one.wav";
-        std::filesystem::create_directories(core::to_utf8(store()));
-        testing_support::write_file(core::to_utf8(recording), counting_wav(seconds));
-        speaker = testing_support::fresh_dir("speaker") + "/out.wav";
-        platform::select_wave_output("file:" + speaker);
+        recording = add_note(u"Note one.wav", counting_wav(seconds));
         start(screen, dpi);
         ASSERT_EQ(document->records().size(), 1u);
     }

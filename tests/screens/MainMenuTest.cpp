@@ -130,12 +130,10 @@ protected:
         }
         return shown();
     }
-    // The note "Note.wav" in the store, for the playback screen's menu.
+    // A note in the store, for the playback screen's menu.
     void note(String const& name = u"Note.wav")
     {
-        std::filesystem::create_directories(core::to_utf8(store()));
-        testing_support::write_file(
-            core::to_utf8(store() + u"/" + name), testing_support::wav16(8000, std::vector<int16_t>(800, 100)));
+        add_note(name, testing_support::wav16(8000, std::vector<int16_t>(800, 100)));
     }
 };
 
