@@ -120,13 +120,7 @@ TEST(WindowTest, TheMainScreenIsShownWithoutLoadingOpenGLAndThePointerAndTheKeys
     tap("", text(u"Settings"));
     ASSERT_TRUE(wait_until([&] { return find_in_trace(program.trace(), "", text(u"Speaker")).has_value(); }));
     ASSERT_TRUE(screen.drag(window, width / 2, height * 7 / 8, height * 5 / 16));
-    int still = 0, last_y = -1;
-    ASSERT_TRUE(wait_until([&] {
-        auto const cancel = find_in_trace(program.trace(), "", text(u"Cancel"));
-        still = cancel && cancel->y == last_y ? still + 1 : 0;
-        last_y = cancel ? cancel->y : -1;
-        return cancel && cancel->y + cancel->height <= height && still >= 5;
-    })) << program.trace();
+    ASSERT_TRUE(settled(program, "", text(u"Cancel"), height)) << program.trace();
     tap("", text(u"Cancel"));
     ASSERT_TRUE(wait_until([&] { return shows(program, "FormMain"); })) << program.trace();
 
