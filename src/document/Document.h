@@ -135,6 +135,8 @@ public:
     // itself); a file that can be neither trashed nor deleted stays listed. Answers the records that went
     // to the trash, for an undo.
     std::vector<TrashedRecord> delete_records(std::vector<int32_t> const& indices);
+    // Every one of the files would go to a trash on a delete (none would be deleted for good).
+    bool can_trash(std::vector<core::String> const& paths) const;
     // Puts trashed records back: each file at its path and its record at its place in the list (event 1).
     // A file whose path is taken by now stays in the trash: answers those.
     std::vector<TrashedRecord> restore_records(std::vector<TrashedRecord> const& records);

@@ -64,6 +64,11 @@ std::vector<TrashedRecord> Document::restore_records(std::vector<TrashedRecord> 
     return taken;
 }
 
+bool Document::can_trash(std::vector<String> const& paths) const
+{
+    return std::all_of(paths.begin(), paths.end(), [](String const& path) { return os::can_trash(path); });
+}
+
 void Document::remove()
 {
     int32_t const index = records_.find(current_.path);

@@ -1,5 +1,6 @@
 #include "WaveformPeaks.h"
 
+#include <algorithm>
 #include <audio/readers/PeakScan.h>
 #include <cstring>
 #include <os/File.h>
@@ -73,8 +74,9 @@ private:
     Key const key_;
 };
 
-WaveformPeaks::WaveformPeaks(String folder)
+WaveformPeaks::WaveformPeaks(String folder, size_t max_files)
     : folder_(folder.empty() ? platform::state_folder() + u"/" + FOLDER_NAME : std::move(folder))
+    , max_files_(max_files)
 {
 }
 
@@ -219,6 +221,26 @@ void WaveformPeaks::store(Key const& key, std::vector<uint8_t> const& peaks) con
     }
     os::delete_file(file);
     os::FileInfo(part).move_to(file);
+    prune();
+}
+
+void WaveformPeaks::prune() const
+{
+    struct Lister : os::DirectoryVisitor {
+        std::vector<std::pair<int64_t, String>> files; // last write, path
+        bool on_file(String const& path) override
+        {
+            files.emplace_back(key_of(path).stamp, path);
+            return true;
+        }
+        bool on_directory(String const&) override { return true; }
+    } lister;
+    os::walk_directory(lister, folder_, u"*.peaks", u"", false);
+    if (lister.files.size() <= max_files_)
+        return;
+    std::sort(lister.files.begin(), lister.files.end());
+    for (size_t i = 0; i + max_files_ < lister.files.size(); ++i)
+        os::delete_file(lister.files[i].second);
 }
 
 } // namespace document

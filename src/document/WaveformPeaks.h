@@ -19,8 +19,11 @@ namespace document {
 // and hands its progress over under a lock.
 class WaveformPeaks {
 public:
+    // The cache keeps the peaks of this many recordings (about 2 KB each); past that, the oldest written go.
+    static constexpr size_t MAX_FILES = 1000;
+
     // `folder` empty: the cache folder in the program's state folder.
-    explicit WaveformPeaks(core::String folder = {});
+    explicit WaveformPeaks(core::String folder = {}, size_t max_files = MAX_FILES);
     ~WaveformPeaks();
     WaveformPeaks(WaveformPeaks const&) = delete;
     WaveformPeaks& operator=(WaveformPeaks const&) = delete;
@@ -56,8 +59,10 @@ private:
     // Called on the worker thread with progress; false when the scan is to stop.
     bool take(std::vector<uint8_t> const& peaks, int32_t known);
     void store(Key const& key, std::vector<uint8_t> const& peaks) const;
+    void prune() const;
 
     core::String folder_;
+    size_t max_files_;
     Key key_;
     std::unique_ptr<Scanner> scanner_;
     bool from_cache_ = false;

@@ -16,6 +16,11 @@ std::optional<TrashedFile> move_to_trash(core::StringView path)
     return trashed;
 }
 
+bool can_trash(core::StringView path)
+{
+    return platform::trash_for(expand_path(path)).has_value();
+}
+
 RestoreOutcome restore_from_trash(TrashedFile const& trashed)
 {
     RestoreOutcome const outcome = platform::restore_from_trash(trashed);

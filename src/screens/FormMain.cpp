@@ -238,17 +238,22 @@ void FormMain::show_typed()
 
 void FormMain::confirm_delete()
 {
-    core::String const count = core::decimal(static_cast<int64_t>(filter_.shown().size()));
-    ask_delete(filter_.shown(), os::replace_all(properties_.translate(u"Confirm_deleting"), u"%count%", count));
+    ask_delete(filter_.shown());
 }
 
-void FormMain::ask_delete(std::vector<int32_t> const& records, core::StringView question)
+void FormMain::ask_delete(std::vector<int32_t> const& records)
 {
     to_delete_.clear();
     for (int32_t index : records)
         if (index >= 0 && static_cast<size_t>(index) < document_.records().size())
             to_delete_.push_back(document_.records()[static_cast<size_t>(index)].path);
-    confirmation_->set_text(question);
+    // The question says where the files go: to the trash, from where Undo brings them back, or for good.
+    bool const one = to_delete_.size() == 1;
+    core::StringView const question = document_.can_trash(to_delete_)
+        ? (one ? u"Confirm_trashing_this" : u"Confirm_trashing")
+        : (one ? u"Confirm_deleting_this" : u"Confirm_deleting");
+    confirmation_->set_text(os::replace_all(
+        properties_.translate(question), u"%count%", core::decimal(static_cast<int64_t>(to_delete_.size()))));
     confirmation_->show();
 }
 
@@ -328,7 +333,7 @@ bool FormMain::on_key_command(KeyCommand command)
         int32_t const selected = list_->selected();
         if (selected < 0 || static_cast<size_t>(selected) >= shown.size())
             return false;
-        ask_delete({ shown[static_cast<size_t>(selected)] }, properties_.translate(u"Confirm_deleting_this"));
+        ask_delete({ shown[static_cast<size_t>(selected)] });
         return true;
     }
     default:

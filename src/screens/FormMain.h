@@ -147,7 +147,7 @@ private:
     // The files the confirmation is about: the shown records (the menu's "Delete") or the selected one.
     // Kept by path, so that a record found while the question is shown is not taken along.
     std::vector<core::String> to_delete_;
-    void ask_delete(std::vector<int32_t> const& records, core::StringView question);
+    void ask_delete(std::vector<int32_t> const& records);
     skin::ButtonElement* record_ = nullptr;
     skin::ButtonElement* filter_button_ = nullptr;
     skin::ButtonElement* close_filter_ = nullptr;

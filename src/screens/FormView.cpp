@@ -229,7 +229,8 @@ void FormView::on_copy_saved(document::CopySaver::Result const& result)
 void FormView::confirm_delete()
 {
     document_.stop();
-    confirmation_.set_text(properties_.translate(u"Confirm_deleting_this"));
+    confirmation_.set_text(properties_.translate(
+        document_.can_trash({ document_.current().path }) ? u"Confirm_trashing_this" : u"Confirm_deleting_this"));
     confirmation_.show();
 }
 

@@ -1,5 +1,6 @@
 #include "RecordScreen.h"
 
+#include "RowTexts.h"
 #include "ScreenHost.h"
 
 #include <algorithm>
@@ -103,7 +104,20 @@ void RecordScreen::show_name(NameCaption caption)
 {
     if (caption == NameCaption::FROM_TITLE)
         name_ = document_.current().title;
-    name_button_->set_text_by_id(u"#text", name_);
+    name_button_->set_text_by_id(u"#text", shown_name());
+}
+
+core::String RecordScreen::shown_name() const
+{
+    // A name made from the start time reads in its short form, as on its row: the long one is cut at
+    // 240 pixels just where the time would tell today's notes apart. The name dialog edits the whole title.
+    auto const& records = document_.records();
+    int32_t const index = records.find(document_.current().path);
+    if (index < 0)
+        return name_;
+    auto const& entry = records[size_t(index)];
+    auto const& words = properties_.dictionary();
+    return entry.title == name_ && is_date_name(entry, words) ? short_date_time(entry.time, words) : name_;
 }
 
 bool RecordScreen::on_name_click(skin::Element* source)

@@ -72,6 +72,7 @@ protected:
     void show();
     // "btnName" shows the name; the name becomes the current record's title first when asked.
     void show_name(NameCaption caption = NameCaption::KEEP);
+    core::String shown_name() const;
     // A click on "btnName" opens the name's editor, its OK takes the new name: true when it was either.
     bool on_name_click(skin::Element* source);
 

@@ -71,7 +71,7 @@ TEST(AccessibilityBusTest, AScreenReaderFindsReadsAndPressesEveryKindOfElement)
         = run("env " + session.environment() + "DISPLAY=" + screen.display() + " " + client(screen.display()));
     EXPECT_EQ(walk.exit_code, 0) << walk.output << walk.error << program.trace();
     EXPECT_TRUE(walk.output.ends_with("done\n")) << walk.output;
-    EXPECT_NE(walk.output.find("dialog: Delete this recording? Its file will be removed."), std::string::npos)
+    EXPECT_NE(walk.output.find("dialog: Delete this recording? Its file goes to the trash."), std::string::npos)
         << walk.output;
     EXPECT_TRUE(stop(program));
 }

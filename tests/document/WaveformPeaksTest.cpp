@@ -88,4 +88,25 @@ TEST(WaveformPeaks, ScannedOnceKeptInTheStateFolderAndScannedAgainWhenChangedOrD
     EXPECT_LT(none.known, 1);
 }
 
+// The cache stays small: past its limit, the peaks written longest ago go.
+TEST(WaveformPeaks, TheCacheKeepsTheNewestFiles)
+{
+    std::string const dir = fresh_dir("peaks-limit");
+    WaveformPeaks peaks(core::from_utf8(dir + "/cache"), 2);
+    std::vector<std::string> caches;
+    for (char const name : { 'a', 'b', 'c' }) {
+        std::string const wav = dir + "/" + name + ".wav";
+        write_file(wav, wav16(8000, tone(1, 8000, 20000)));
+        ASSERT_EQ(open_whole(peaks, wav).known, 1.0);
+        peaks.close();
+        caches.push_back(core::to_utf8(peaks.cache_file(core::from_utf8(wav))));
+        // Written a minute apart, whatever the clock's resolution.
+        std::filesystem::last_write_time(
+            caches.back(), std::filesystem::file_time_type::clock::now() - std::chrono::minutes(10 - caches.size()));
+    }
+    EXPECT_EQ(std::to_string(file_exists(caches[0])) + std::to_string(file_exists(caches[1]))
+            + std::to_string(file_exists(caches[2])),
+        "011");
+}
+
 } // namespace

@@ -130,7 +130,7 @@ TEST_F(AccessibleViewTest, AQuestionIsADialogNamedByItsText)
     settle();
     auto const tree = view->snapshot();
     EXPECT_EQ(tree.form_role, AccessibleRole::DIALOG);
-    EXPECT_EQ(tree.form_name, "Delete 2 recordings? Their files will be removed.");
+    EXPECT_EQ(tree.form_name, "Delete 2 recordings? Their files go to the trash.");
     ASSERT_TRUE(carry_out(AccessibleRequest::Kind::ACTIVATE, find(AccessibleRole::PUSH_BUTTON, "OK")));
     run_until([&] { return document->records().empty(); });
     EXPECT_TRUE(document->records().empty());

@@ -93,7 +93,7 @@ TEST_F(FormMainTest, DeletingFromAFilteredListDeletesOnlyTheShownRecords)
     start();
     // The count goes wherever the language writes it.
     std::string const language = testing_support::fresh_dir("lang") + "/twice.lng";
-    testing_support::write_file(language, "Confirm_deleting=Delete %count%? All %count% of them?\n");
+    testing_support::write_file(language, "Confirm_trashing=Delete %count%? All %count% of them?\n");
     ASSERT_TRUE(harness->properties().dictionary().load(core::from_utf8(language)));
     tap(element(main->form(), u"btnFilter"));
     key("button2"); // Ann, Bob

@@ -163,7 +163,7 @@ TEST_F(FormViewTest, CancellingTheDeleteKeepsTheFileAndOkRemovesIt)
     EXPECT_EQ(view().menu().items()[0].label, harness->properties().translate(u"Delete_this"));
     choose(view().menu(), u"Delete");
     ASSERT_EQ(top(), &view().confirmation().form());
-    EXPECT_EQ(view().confirmation().text(), harness->properties().translate(u"Confirm_deleting_this"));
+    EXPECT_EQ(view().confirmation().text(), harness->properties().translate(u"Confirm_trashing_this"));
     EXPECT_FALSE(document->is_playing()) << "the recording stops before the question";
     tap(element(view().confirmation().form(), u"btnCancel"));
     EXPECT_TRUE(top() == &form() && play_buttons() == u"btnPlay ");

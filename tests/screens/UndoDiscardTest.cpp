@@ -34,14 +34,16 @@ protected:
         return out;
     }
     bool bar_shown() { return element(main->form(), u"undoBar").visible(); }
-    // Filters with the keypad's 2 (a, b, c) and deletes what is shown, through the confirmation.
-    void delete_filtered()
+    // Filters with the keypad's 2 (a, b, c) and deletes what is shown, through the confirmation: its question.
+    String delete_filtered()
     {
         tap(element(main->form(), u"btnFilter"));
         tap(element(main->form(), u"button2"));
         main->confirm_delete();
         settle();
+        String const question = main->confirmation().text();
         tap(*main->confirmation().ok_button());
+        return question;
     }
 };
 
@@ -54,7 +56,7 @@ TEST_F(UndoDiscardTest, UndoPutsTheDeletedRecordsBackAtTheirPlaces)
     ASSERT_EQ(rows(), (std::vector<String> { u"Ann", u"Dan", u"Bob" }));
     EXPECT_FALSE(bar_shown());
 
-    delete_filtered();
+    EXPECT_EQ(delete_filtered(), u"Delete 2 recordings? Their files go to the trash.");
     EXPECT_EQ(rows(), std::vector<String> { u"Dan" });
     EXPECT_TRUE(testing_support::file_exists(trash + "/files/Bob Note.mp3"));
     ASSERT_TRUE(main->undo_offered() && bar_shown());
@@ -113,7 +115,8 @@ TEST_F(UndoDiscardTest, WhereNoTrashCanBeMadeTheFileIsDeletedAndNoUndoIsOffered)
     write_record(path, u"Ann", u"Note", u"Record");
     start();
     ASSERT_EQ(rows(), std::vector<String> { u"Ann" });
-    delete_filtered();
+    // The question does not promise a trash.
+    EXPECT_EQ(delete_filtered(), u"Delete this recording? Its file will be removed.");
     EXPECT_TRUE(rows().empty());
     EXPECT_FALSE(testing_support::file_exists(core::to_utf8(path)));
     EXPECT_FALSE(main->undo_offered() || bar_shown());

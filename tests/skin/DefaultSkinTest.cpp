@@ -161,7 +161,8 @@ void layout_problems(
 // The translated texts the screens put into an element of an entry (its id first): dialog messages, menu
 // captions and items. Each is checked in turn; entries without any are checked once as they are.
 using Texts = std::vector<char16_t const*>;
-Texts const CONFIRMATIONS = { u"text", u"Confirm_deleting", u"Confirm_deleting_this", u"Confirm_discard" };
+Texts const CONFIRMATIONS = { u"text", u"Confirm_deleting", u"Confirm_deleting_this", u"Confirm_trashing",
+    u"Confirm_trashing_this", u"Confirm_discard" };
 Texts const ERRORS = { u"text", u"Sorry_card_problem", u"Sorry_no_memory", u"Sorry_too_slow_device",
     u"Sorry_cannot_save_copy", u"Saved_copy_in_music", u"Sorry_undo_path_taken" };
 Texts const CAPTIONS = { u"caption", u"MainMenu", u"File", u"Settings", u"Format", u"Boost", u"Menu", u"Language" };

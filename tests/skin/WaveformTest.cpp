@@ -81,6 +81,17 @@ TEST_P(Waveform, DrawsThePeaksWithThePlayedPartInItsColour)
     paint();
     EXPECT_EQ(at(bar6 + s, 3 * s), PLAYED);
     EXPECT_EQ(at(bar4, mid), PLAYED);
+    // A quiet recording is raised: its loudest bar spans the height as a full-scale one does, but hiss is
+    // raised at most eight times (a sixteenth of full scale reaches half the height).
+    for (uint8_t const quiet : { 64, 16 }) {
+        wave->set_peaks(std::vector<uint8_t>(20, quiet), 1);
+        paint();
+        EXPECT_EQ(std::to_string(at(bar1 + s, 2 * s)) + " " + std::to_string(at(bar4, mid - 3 * s)) + " "
+                + std::to_string(at(bar4, mid - 5 * s - 1)),
+            std::to_string(quiet == 64 ? PLAYED : BACK) + " " + std::to_string(PLAYED) + " "
+                + std::to_string(quiet == 64 ? PLAYED : BACK))
+            << int(quiet);
+    }
 }
 
 // Levels scroll in at the right: the loud one moves a bar to the left with each new level.

@@ -138,7 +138,17 @@ std::vector<uint8_t> WaveformElement::bar_peaks() const
     return bars;
 }
 
-void WaveformElement::draw_bar(RenderSurface& surface, Point origin, int32_t x, uint8_t peak, Color color) const
+int32_t WaveformElement::loudest() const
+{
+    // Over everything held, not only the bars in sight, so that the scale stays put while bars scroll.
+    uint8_t most = 0;
+    for (uint8_t const peak : scrolling_ ? std::vector<uint8_t>(history_.begin(), history_.end()) : peaks_)
+        most = std::max(most, peak);
+    return std::max<int32_t>(most, FULL / MAX_GAIN);
+}
+
+void WaveformElement::draw_bar(
+    RenderSurface& surface, Point origin, int32_t x, uint8_t peak, int32_t loudest, Color color) const
 {
     int32_t const height = size().y;
     int32_t const width = bar_width();
@@ -146,7 +156,7 @@ void WaveformElement::draw_bar(RenderSurface& surface, Point origin, int32_t x, 
     int32_t const room = std::max(0, height - 2 * (EDGE << shift_));
     // Heights in physical rows, so that a 192-dpi bar is not two coarse rows per step; a peak above
     // silence shows at least as a dot.
-    int32_t h = static_cast<int32_t>(std::lround(double(peak) * room / FULL));
+    int32_t h = static_cast<int32_t>(std::lround(double(std::min<int32_t>(peak, loudest)) * room / loudest));
     if (peak > 0)
         h = std::max(h, std::min(room, 1 << shift_));
     if (h <= 0)
@@ -173,8 +183,9 @@ void WaveformElement::draw(RenderSurface& surface, Point origin)
     // The bars as a group keep the element's centre: the spare pixels split between both edges.
     int32_t const spare = size().x - (n > 0 ? n * bar_step() - (bar_gap_ << shift_) : 0);
     int32_t const left = spare / 2;
+    int32_t const most = loudest();
     for (int32_t i = 0; i < n; ++i)
-        draw_bar(surface, origin, left + i * bar_step(), bars[static_cast<size_t>(i)],
+        draw_bar(surface, origin, left + i * bar_step(), bars[static_cast<size_t>(i)], most,
             i < played_bars ? played_color_ : wave_);
 }
 

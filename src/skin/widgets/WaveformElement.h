@@ -14,7 +14,8 @@ namespace skin {
 // "waveform": a recording drawn as bars, each the peak of its stretch of sound. It shows either the whole
 // of a recording (`set_peaks`), the part before `played` in the played colour and the part whose peaks
 // are still being computed left empty, or a scrolling history of levels (`push_level`) with the newest
-// bar at the right edge, the loudest EDGE design pixels short of the top and the bottom. Bars are
+// bar at the right edge, the loudest EDGE design pixels short of the top and the bottom (heights are
+// scaled to the loudest peak held, by at most MAX_GAIN). Bars are
 // "bar_width" wide with "bar_gap" between them (design pixels); at 192
 // dpi they get round ends and their heights use every physical row. With a seek listener bound, a press
 // or a drag on it reports the pen's point to that listener as a button's drag does; without one it
@@ -27,6 +28,9 @@ public:
     static constexpr int32_t MAX_BAR = 16;
     // Design pixels kept free above and below the loudest bar.
     static constexpr int32_t EDGE = 2;
+    // The loudest peak held fills the height, but a quiet recording is raised at most this many times, so
+    // that hiss does not look like speech.
+    static constexpr int32_t MAX_GAIN = 8;
 
     explicit WaveformElement(Element* parent);
     ~WaveformElement() override;
@@ -62,7 +66,9 @@ public:
     int32_t bar_step() const { return (bar_width_ + bar_gap_) << shift_; }
 
 private:
-    void draw_bar(RenderSurface& surface, Point origin, int32_t x, uint8_t peak, Color color) const;
+    // The peak drawn at full height.
+    int32_t loudest() const;
+    void draw_bar(RenderSurface& surface, Point origin, int32_t x, uint8_t peak, int32_t loudest, Color color) const;
 
     Color wave_ { 0x3A, 0x46, 0x52, 255 };
     Color played_color_ { 0x3B, 0xA8, 0xE8, 255 };
