@@ -49,8 +49,7 @@ std::string client(std::string const& arguments)
 
 // A screen reader's walk through the program in a real window: pyatspi finds the application and its
 // buttons by the names of the language file, presses them, reads the running time, the rows, the volume
-// and a question, sets the volume, answers the question and follows the focus as Tab moves it; then the
-// same button in Russian.
+// and a question, sets the volume, answers the question and follows the focus as Tab moves it.
 TEST(AccessibilityBusTest, AScreenReaderFindsReadsAndPressesEveryKindOfElement)
 {
     if (run("command -v Xvfb && command -v xdotool && command -v gdbus && test -x /usr/libexec/at-spi-bus-launcher "
@@ -63,26 +62,16 @@ TEST(AccessibilityBusTest, AScreenReaderFindsReadsAndPressesEveryKindOfElement)
     ASSERT_EQ(session.why(), "");
     XvfbScreen screen;
     ASSERT_FALSE(screen.display().empty());
-    std::string const runtime = testing_support::fresh_dir("runtime");
-    std::string const window_environment = session.environment() + "DISPLAY=" + screen.display() + " RAVELIN_CONTACTS="
-        + testing_support::fresh_dir("contacts") + " RAVELIN_DISPLAY=sdl SDL_VIDEODRIVER=x11 RAVELIN_AUDIO_IN=file:"
-        + testing_support::wav_file(testing_support::tone(60, 16000), 16000);
-
-    {
-        auto program = start_ravelin(runtime, "", window_environment + " LC_ALL=en_US.UTF-8");
-        ASSERT_TRUE(wait_until([&] { return shows(program, "FormMain"); })) << program.trace();
-        auto const walk = run("env " + session.environment() + "DISPLAY=" + screen.display() + " "
-            + client("english " + screen.display()));
-        EXPECT_EQ(walk.exit_code, 0) << walk.output << walk.error << program.trace();
-        EXPECT_TRUE(walk.output.ends_with("done\n")) << walk.output;
-        EXPECT_NE(walk.output.find("dialog: Delete this recording? Its file goes to the trash."), std::string::npos)
-            << walk.output;
-        EXPECT_TRUE(stop(program));
-    }
-    auto program = start_ravelin(runtime, "", window_environment + " LC_ALL=ru_RU.UTF-8");
+    auto program = start_ravelin(testing_support::fresh_dir("runtime"), "",
+        session.environment() + "DISPLAY=" + screen.display() + " RAVELIN_CONTACTS="
+            + testing_support::fresh_dir("contacts") + " RAVELIN_DISPLAY=sdl SDL_VIDEODRIVER=x11 LC_ALL=en_US.UTF-8"
+            + " RAVELIN_AUDIO_IN=file:" + testing_support::wav_file(testing_support::tone(60, 16000), 16000));
     ASSERT_TRUE(wait_until([&] { return shows(program, "FormMain"); })) << program.trace();
-    auto const walk = run("env " + session.environment() + "DISPLAY=" + screen.display() + " " + client("russian"));
+    auto const walk
+        = run("env " + session.environment() + "DISPLAY=" + screen.display() + " " + client(screen.display()));
     EXPECT_EQ(walk.exit_code, 0) << walk.output << walk.error << program.trace();
-    EXPECT_TRUE(wait_until([&] { return shows(program, "FormRecording"); })) << program.trace();
+    EXPECT_TRUE(walk.output.ends_with("done\n")) << walk.output;
+    EXPECT_NE(walk.output.find("dialog: Delete this recording? Its file goes to the trash."), std::string::npos)
+        << walk.output;
     EXPECT_TRUE(stop(program));
 }

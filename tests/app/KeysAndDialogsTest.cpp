@@ -74,10 +74,6 @@ TEST_F(KeysAndDialogsTest, EveryDocumentedKeyDoesWhatItSays)
     auto open_settings = [&] { open_menu(), menu.open(u"Settings", u"", screens::PageOpening::IN_PLACE); };
     Row const rows[] = {
         { "F2 opens the menu", [] {}, { VK_F1 + 1 }, [&] { return menu.is_open(); } },
-        { "Escape closes it", open_menu, { platform::VK_ESCAPE },
-            [&] { return !menu.is_open() && top() == &main().form(); } },
-        { "Down and Enter choose a row", open_menu, { platform::VK_DOWN, platform::VK_RETURN },
-            [&] { return menu.is_open() && menu.page() == u"File"; } },
         { "Backspace goes back a page", open_settings, { platform::VK_BACK },
             [&] { return menu.is_open() && menu.page() == u"MainMenu"; } },
         { "End shows the last row", open_settings, { platform::VK_END },

@@ -33,24 +33,10 @@ TEST(SoundServerEndToEndTest, TheMonitorChosenOnTheMicrophonePageIsRecordedByThe
     std::string const window = screen.window("Ravelin");
     lang::Dictionary english;
     ASSERT_TRUE(english.load(core::from_utf8(app_data() + "/english.lng")));
-    // Where a row stands once it has stood still for a few looks (a list may still settle after a drag).
-    auto find = [&](TraceRect& r, std::string const& id, std::string const& shown = {}) {
-        std::optional<TraceRect> now, before;
-        int still = 0;
-        ASSERT_TRUE(wait_until([&] {
-            before = now;
-            now = find_in_trace(program.trace(), id, shown);
-            still = now && before && now->y == before->y ? still + 1 : 0;
-            return still >= 5 && now->y + now->height <= 640;
-        })) << id
-            << shown << " in\n"
-            << program.trace();
-        r = *now;
-    };
     auto tap = [&](std::string const& id, std::string const& shown = {}) {
-        TraceRect r {};
-        find(r, id, shown);
-        ASSERT_TRUE(screen.click(window, r));
+        auto const r = settled(program, id, shown, 640);
+        ASSERT_TRUE(r) << id << shown << " in\n" << program.trace();
+        ASSERT_TRUE(screen.click(window, *r));
     };
     auto text = [&](char16_t const* key) { return core::to_utf8(english.translate(key)); };
 
@@ -74,14 +60,15 @@ TEST(SoundServerEndToEndTest, TheMonitorChosenOnTheMicrophonePageIsRecordedByThe
     ASSERT_TRUE(wait_until([&] { return shows(program, "FormMain"); })) << program.trace();
 
     // The recording lasts from one tap to the other.
-    TraceRect record {}, close {};
-    find(record, "btnRecord");
+    auto const record = settled(program, "btnRecord", {}, 640);
+    ASSERT_TRUE(record) << program.trace();
     auto const start = std::chrono::steady_clock::now();
-    ASSERT_TRUE(screen.click(window, record));
+    ASSERT_TRUE(screen.click(window, *record));
     ASSERT_TRUE(wait_until([&] { return shows(program, "FormRecording"); })) << program.trace();
-    find(close, "btnClose");
+    auto const close = settled(program, "btnClose", {}, 640);
+    ASSERT_TRUE(close) << program.trace();
     std::this_thread::sleep_until(start + std::chrono::seconds(3));
-    ASSERT_TRUE(screen.click(window, close));
+    ASSERT_TRUE(screen.click(window, *close));
     ASSERT_TRUE(wait_until([&] { return shows(program, "FormMain"); })) << program.trace();
     EXPECT_TRUE(stop(program));
 

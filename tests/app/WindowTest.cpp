@@ -1,5 +1,5 @@
-// The program in a real window (SDL's X11 driver under Xvfb): what it loads to show its frames, and what
-// the window shows.
+// The program in a real window (SDL's X11 driver under Xvfb): what it loads to show its frames, what the
+// window shows, and the pointer and the keys that reach it.
 #include "XvfbSupport.h"
 
 #include <app/Program.h>
@@ -54,24 +54,24 @@ std::vector<uint8_t> headless_main_screen(int32_t& width, int32_t& height)
 } // namespace
 
 // The window shows frames we drew through its own surface: no OpenGL driver is loaded for them, and the
-// window holds the very picture the headless display gets.
-TEST(WindowTest, TheMainScreenIsShownWithoutLoadingOpenGL)
+// window holds the very picture the headless display gets. The pointer's presses, moves and lifts reach
+// the program, and so do the keys xdotool types into the focused window (a WAV file is the microphone).
+// The focus ring's screenshot stays beside the test program (app/keyboard-focus-ring.png).
+TEST(WindowTest, TheMainScreenIsShownWithoutLoadingOpenGLAndThePointerAndTheKeysReachIt)
 {
     if (run("command -v Xvfb && command -v xdotool && command -v ffmpeg").exit_code != 0)
         GTEST_SKIP() << "Xvfb, xdotool and ffmpeg are needed (packages.txt)";
     use_test_data();
+    std::filesystem::remove_all(testing_support::test_home() + "/Documents");
     int32_t width = 0, height = 0;
     auto const expected = headless_main_screen(width, height);
-    XvfbScreen screen;
-    ASSERT_FALSE(screen.display().empty());
-    std::string const runtime = testing_support::fresh_dir("runtime");
-    auto program
-        = start_ravelin(runtime, "", "DISPLAY=" + screen.display() + " RAVELIN_DISPLAY=sdl SDL_VIDEODRIVER=x11");
-    ASSERT_TRUE(wait_until([&] { return shows(program, "FormMain"); })) << program.trace();
+    WindowedRavelin app;
+    ASSERT_FALSE(app.window.empty()) << app.program.trace();
+    auto const& program = app.program;
+    auto const& screen = app.screen;
+    std::string const& window = app.window;
     EXPECT_EQ(gl_libraries(program.pid), "");
 
-    std::string const window = screen.window("Ravelin");
-    ASSERT_FALSE(window.empty());
     auto const geometry = run("DISPLAY=" + screen.display() + " xdotool getwindowgeometry --shell " + window).output;
     auto number = [&](std::string const& key) {
         size_t const at = geometry.find(key + "=");
@@ -120,14 +120,70 @@ TEST(WindowTest, TheMainScreenIsShownWithoutLoadingOpenGL)
     tap("", text(u"Settings"));
     ASSERT_TRUE(wait_until([&] { return find_in_trace(program.trace(), "", text(u"Speaker")).has_value(); }));
     ASSERT_TRUE(screen.drag(window, width / 2, height * 7 / 8, height * 5 / 16));
-    int still = 0, last_y = -1;
-    ASSERT_TRUE(wait_until([&] {
-        auto const cancel = find_in_trace(program.trace(), "", text(u"Cancel"));
-        still = cancel && cancel->y == last_y ? still + 1 : 0;
-        last_y = cancel ? cancel->y : -1;
-        return cancel && cancel->y + cancel->height <= height && still >= 5;
-    })) << program.trace();
+    ASSERT_TRUE(settled(program, "", text(u"Cancel"), height)) << program.trace();
     tap("", text(u"Cancel"));
-    EXPECT_TRUE(wait_until([&] { return shows(program, "FormMain"); })) << program.trace();
+    ASSERT_TRUE(wait_until([&] { return shows(program, "FormMain"); })) << program.trace();
+
+    std::string const display = "DISPLAY=" + screen.display();
+    ASSERT_EQ(run(display + " xdotool windowfocus --sync " + window).exit_code, 0);
+    auto text_of = [&](std::string const& id) {
+        auto const found = find_in_trace(program.trace(), id);
+        return found ? found->text : std::string("(none)");
+    };
+    // Keys only: xdotool types into the window that has the focus; no pointer event is made. Then the
+    // wait for what they bring.
+    auto keys = [&](std::string const& names, auto done) {
+        return run(display + " xdotool key --delay 40 " + names).exit_code == 0 && wait_until(done);
+    };
+    auto on = [&](std::string const& form) { return [&program, form] { return shows(program, form); }; };
+    auto has = [&](std::string const& text) {
+        return [&program, text] { return program.trace().find(text) != std::string::npos; };
+    };
+    // The rows of the list on screen, each traced with its strong line.
+    auto rows = [&] {
+        std::istringstream lines(program.trace());
+        size_t count = 0;
+        for (std::string line; std::getline(lines, line);)
+            count += line.starts_with("artist ") ? 1 : 0;
+        return count;
+    };
+
+    // Keys alone from here on. Record a note of three seconds and stop it with the same chord.
+    ASSERT_TRUE(keys("ctrl+r", [&] { return shows(program, "FormRecording") && text_of("frmElapsed") >= "0:00:03"; }))
+        << program.trace();
+    ASSERT_TRUE(keys("ctrl+r", [&] { return shows(program, "FormMain") && rows() == 1; })) << program.trace();
+
+    // Tab shows the ring on the first button; the picture is kept.
+    ASSERT_TRUE(keys("Tab", [&] { return text_of("focus") != "(none)"; })) << program.trace();
+    app.keep_picture("keyboard-focus-ring");
+    ASSERT_TRUE(keys("shift+Tab", [] { return true; }));
+
+    // Down selects the newest, Enter opens and plays it; Space pauses and plays again.
+    ASSERT_TRUE(keys("Down Return", [&] { return shows(program, "FormView") && text_of("btnPause") != "(none)"; }))
+        << program.trace();
+    ASSERT_TRUE(keys("space", [&] { return text_of("btnPlay") != "(none)" && text_of("btnPause") == "(none)"; }))
+        << program.trace();
+    ASSERT_TRUE(keys("space", [&] { return text_of("btnPause") != "(none)"; })) << program.trace();
+
+    // Rename: the editor comes up with the name, typed letters go to its end, Enter takes it.
+    ASSERT_TRUE(keys("ctrl+e", on("FormEdit"))) << program.trace();
+    ASSERT_TRUE(keys("M e m o Return", [&] { return shows(program, "FormView") && has("Memo\n")(); }))
+        << program.trace();
+
+    // Delete, from the playback screen, asks first; Escape keeps the note, Enter deletes it.
+    for (auto const& [names, form] : std::initializer_list<std::pair<char const*, char const*>> {
+             { "Delete", "FormConfirmation" }, { "Escape", "FormView" }, { "Delete", "FormConfirmation" } })
+        ASSERT_TRUE(keys(names, on(form))) << names << program.trace();
+    ASSERT_TRUE(keys("Return", [&] { return shows(program, "FormMain") && rows() == 0; })) << program.trace();
+
+    // F10 opens the menu, Escape closes it.
+    ASSERT_TRUE(keys("F10", on("Menu"))) << program.trace();
+    ASSERT_TRUE(keys("Escape", on("FormMain"))) << program.trace();
+
+    // Ctrl+? lists the keys; Escape puts the list away.
+    ASSERT_TRUE(keys("ctrl+shift+slash", [&] { return shows(program, "Menu") && has("\tCtrl+R: ")(); }))
+        << program.trace();
+    ASSERT_TRUE(keys("Escape", on("FormMain"))) << program.trace();
+
     EXPECT_TRUE(stop(program));
 }

@@ -32,6 +32,22 @@ inline std::optional<TraceRect> find_in_trace(
     return std::nullopt;
 }
 
+// The element `id` (or the text `shown`) once it has stood still for a few looks with its bottom above `bottom`
+// (a list may still glide after a drag); nothing when it never does.
+inline std::optional<TraceRect> settled(
+    RavelinProcess const& program, std::string const& id, std::string const& shown, int bottom)
+{
+    std::optional<TraceRect> now, before;
+    int still = 0;
+    bool const rests = wait_until([&] {
+        before = now;
+        now = find_in_trace(program.trace(), id, shown);
+        still = now && before && now->y == before->y ? still + 1 : 0;
+        return still >= 5 && now->y + now->height <= bottom;
+    });
+    return rests ? now : std::nullopt;
+}
+
 // An X server of its own (Xvfb, 640x800), on the display number it picks.
 class XvfbScreen {
 public:

@@ -1,10 +1,10 @@
 #!/usr/bin/python3
 """A screen reader's view of Ravelin, through pyatspi on the accessibility bus of the session.
 
-  accessibility_client.py english   finds "Record", records, reads the running time twice, stops, lists the
+  accessibility_client.py DISPLAY   finds "Record", records, reads the running time twice, stops, lists the
                                     rows (printed as "row: NAME"), opens the newest, sets the volume, deletes
-                                    it through the menu and its question, and follows focus on Tab
-  accessibility_client.py russian   finds "Запись" and presses it
+                                    it through the menu and its question, and follows focus on Tab (typed on
+                                    the X display DISPLAY)
 
 Each step waits for what it needs (polling the tree, at most TIMEOUT seconds) and the first that fails
 ends the client with its reason and exit code 1.
@@ -164,19 +164,9 @@ def english(app, display):
     print("focus: " + " > ".join(focused), flush=True)
 
 
-def russian(app):
-    record = until(lambda: find(app, "push button", "Запись"), 'no button "Запись" on the Russian main screen')
-    press(record)
-    until(lambda: showing(app, "Идёт запись"), "the Russian recording screen did not appear in the tree")
-    print("russian: Запись pressed", flush=True)
-
-
 def main():
     app = until(application, 'no application "Ravelin" on the accessibility bus')
-    if sys.argv[1] == "english":
-        english(app, sys.argv[2])
-    else:
-        russian(app)
+    english(app, sys.argv[1])
     print("done", flush=True)
 
 

@@ -20,21 +20,18 @@ protected:
     {
         language = language_name;
         add_record(u"Anna", u"Budget call");
-        std::filesystem::create_directories(core::to_utf8(store()));
-        testing_support::write_file(
-            core::to_utf8(store() + u"/Note one.wav"), testing_support::wav16(8000, std::vector<int16_t>(8000, 100)));
-        platform::select_wave_output("file:" + testing_support::fresh_dir("speaker") + "/out.wav");
+        add_note(u"Note one.wav", testing_support::wav16(8000, std::vector<int16_t>(8000, 100)));
         start();
         view = std::make_unique<screens::AccessibleView>(
             harness->stack(), [this](StringView key) { return harness->properties().translate(key); });
     }
-    // The node of that role and name on the top form.
-    AccessibleNode const* find(AccessibleRole role, std::string const& name) const
+    // The node of that role and name (or, with `prefix`, whose name starts so) on the top form.
+    AccessibleNode const* find(AccessibleRole role, std::string const& name, bool prefix = false) const
     {
         static platform::AccessibleTree tree;
         tree = view->snapshot();
         for (auto const& node : tree.nodes)
-            if (node.role == role && node.name == name)
+            if (node.role == role && (prefix ? node.name.starts_with(name) : node.name == name))
                 return &node;
         return nullptr;
     }
@@ -81,11 +78,7 @@ TEST_F(AccessibleViewTest, IconButtonsAndRowsHaveTheNamesAReaderSays)
 TEST_F(AccessibleViewTest, ClickSetValueAndFocusDoWhatATapAndTabDo)
 {
     open("english");
-    AccessibleNode const* row = nullptr;
-    for (auto const& node : view->snapshot().nodes)
-        if (node.role == AccessibleRole::LIST_ITEM && node.name.starts_with("Note one"))
-            row = find(AccessibleRole::LIST_ITEM, node.name);
-    ASSERT_TRUE(carry_out(AccessibleRequest::Kind::ACTIVATE, row));
+    ASSERT_TRUE(carry_out(AccessibleRequest::Kind::ACTIVATE, find(AccessibleRole::LIST_ITEM, "Note one", true)));
     ASSERT_EQ(top(), &main->view().form());
     auto const* volume = find(AccessibleRole::SLIDER, "Volume");
     ASSERT_NE(volume, nullptr);
@@ -98,11 +91,7 @@ TEST_F(AccessibleViewTest, ClickSetValueAndFocusDoWhatATapAndTabDo)
     EXPECT_FALSE(carry_out(AccessibleRequest::Kind::SET_VALUE, find(AccessibleRole::PROGRESS_BAR, "Level"), 0.5));
 
     // The name button opens the name field: a dialog with the text and its caret, the field focused.
-    AccessibleNode const* name = nullptr;
-    for (auto const& node : view->snapshot().nodes)
-        if (node.role == AccessibleRole::PUSH_BUTTON && node.name.starts_with("Note one"))
-            name = find(AccessibleRole::PUSH_BUTTON, node.name);
-    ASSERT_TRUE(carry_out(AccessibleRequest::Kind::ACTIVATE, name));
+    ASSERT_TRUE(carry_out(AccessibleRequest::Kind::ACTIVATE, find(AccessibleRole::PUSH_BUTTON, "Note one", true)));
     auto const edit = view->snapshot();
     EXPECT_EQ(edit.form_role, AccessibleRole::DIALOG);
     auto const field = std::find_if(

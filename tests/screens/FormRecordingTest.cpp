@@ -28,12 +28,6 @@ protected:
         run_until([] { return platform::wave_input_ended(); });
         settle();
     }
-    void press_soft_left()
-    {
-        harness->key(skin::KEY_SOFT_LEFT, true);
-        harness->key(skin::KEY_SOFT_LEFT, false);
-        settle();
-    }
 };
 
 TEST_F(FormRecordingTest, ShowsTheRunningRecordingWithTheTimeLeftAndStopsBackToTheList)
@@ -73,7 +67,7 @@ TEST_F(FormRecordingTest, ARecordingThatCannotStartIsReported)
 {
     platform::select_wave_input("none");
     start();
-    press_soft_left();
+    press(skin::KEY_SOFT_LEFT);
     EXPECT_TRUE(!document->is_recording() && document->records().empty());
     ASSERT_EQ(top(), &main->error().form());
     EXPECT_EQ(main->error().text(), harness->properties().translate(u"Sorry_no_microphone"));
@@ -139,7 +133,7 @@ TEST_F(FormRecordingTest, ANewRecordingClosesTheFilterAndTheSpeakerButtonsFollow
     tap(element(main->form(), u"btnFilter"));
     tap(element(main->form(), u"button2"));
     ASSERT_EQ(main->list().count(), 0);
-    press_soft_left();
+    press(skin::KEY_SOFT_LEFT);
     ASSERT_EQ(top(), &form());
     EXPECT_TRUE(!main->filter_open() && main->list().count() == 2);
 

@@ -13,22 +13,12 @@ protected:
     skin::Form& form() { return main->view().form(); }
     void open_paused()
     {
-        String const path = store() + u"/Note.wav";
-        std::filesystem::create_directories(core::to_utf8(store()));
-        testing_support::write_file(
-            core::to_utf8(path), testing_support::wav16(8000, std::vector<int16_t>(240000, 50)));
-        platform::select_wave_output("file:" + testing_support::fresh_dir("speaker") + "/out.wav");
+        add_note(u"Note.wav", testing_support::wav16(8000, std::vector<int16_t>(240000, 50)));
         start();
         tap_row(main->list(), 0);
         ASSERT_EQ(top(), &form());
         tap(element(form(), u"btnPause"));
         ASSERT_TRUE(document->is_paused());
-    }
-    void press(int32_t code)
-    {
-        harness->key(code, true);
-        harness->key(code, false);
-        settle();
     }
     // Where the playback stands, in whole seconds as the screen shows it and as the Document has it.
     std::pair<String, int> at() { return { text(form(), u"frmElapsed"), int(document->play_position() + 0.5) }; }

@@ -130,12 +130,10 @@ protected:
         }
         return shown();
     }
-    // The note "Note.wav" in the store, for the playback screen's menu.
+    // A note in the store, for the playback screen's menu.
     void note(String const& name = u"Note.wav")
     {
-        std::filesystem::create_directories(core::to_utf8(store()));
-        testing_support::write_file(
-            core::to_utf8(store() + u"/" + name), testing_support::wav16(8000, std::vector<int16_t>(800, 100)));
+        add_note(name, testing_support::wav16(8000, std::vector<int16_t>(800, 100)));
     }
 };
 
@@ -173,13 +171,10 @@ TEST_F(MainMenuTest, OptionsAreSwitchedInPlaceAndStored)
     EXPECT_EQ(menu().items()[2].label, translated(u"Mp3Middle"));
     auto* speaker = menu().list().row(1);
     ASSERT_EQ(speaker ? speaker->id() : u"", u"MenuElementUnchecked");
-    double const scroll = menu().list().scroll();
 
     choose(u"Speaker");
     EXPECT_EQ(menu().page() + u" " + speaker->id(), u"Settings MenuElement");
-    EXPECT_EQ(menu().list().row(1), speaker) << "the row is redrawn, not made again";
     EXPECT_TRUE(speaker->find_child(u"checked")->visible() && document->settings().speaker);
-    EXPECT_EQ(menu().list().scroll(), scroll);
     document::Settings stored;
     stored.load_first();
     EXPECT_TRUE(stored.speaker);
@@ -197,10 +192,7 @@ TEST_F(MainMenuTest, OptionsAreSwitchedInPlaceAndStored)
         EXPECT_EQ(registry_text(u"Format"), format);
     }
 
-    // "No boost", the boost in use, is checked like any level would be.
     choose(u"Boost");
-    EXPECT_EQ(menu().list().row(0)->id(), u"MenuElement");
-    EXPECT_TRUE(menu().list().row(0)->find_child(u"checked")->visible());
     choose(u"Boost2");
     EXPECT_EQ(document->settings().boost + u" " + registry_text(u"Boost"), u"Boost2 Boost2");
     EXPECT_TRUE(menu().items()[3].checked);

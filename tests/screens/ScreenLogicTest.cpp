@@ -79,20 +79,6 @@ TEST(RecordFilterTest, TypingOnlyWhileSomethingIsShownAndBackspaceToEmpty)
     EXPECT_FALSE(filter.backspace(records));
 }
 
-TEST(RecordFilterTest, ReadsTheKeypadMapFromItsFile)
-{
-    RecordFilter filter;
-    EXPECT_FALSE(filter.load_key_map(u"/nonexistent/keyboard.txt"));
-    ASSERT_TRUE(filter.load_key_map(core::from_utf8(RAVELIN_BIN_DIR "/keyboard.txt")));
-    document::RecordList records;
-    records.insert(entry(u"Анна", u"x"));
-    records.insert(entry(u"Zed", u"x"));
-    filter.rebuild(records);
-    filter.type(u'2', records);
-    ASSERT_EQ(filter.shown().size(), 1u);
-    EXPECT_EQ(records[static_cast<size_t>(filter.shown()[0])].artist, u"Анна");
-}
-
 TEST(ScreenTextsTest, DurationsAtTheirEdges)
 {
     std::pair<double, char16_t const*> const cases[] = { { 59, u"0:00:59" }, { 59.99, u"0:00:59" },

@@ -121,6 +121,16 @@ protected:
         rescan();
     }
     String store() const { return os::expand_path(u"%my_documents%/My Ravelin"); }
+    // The file `name` of `wav` bytes in the store, and a WAV file in a fresh folder as the speaker; its path.
+    std::string speaker;
+    String add_note(String const& name, std::string const& wav)
+    {
+        std::filesystem::create_directories(core::to_utf8(store()));
+        testing_support::write_file(core::to_utf8(store() + u"/" + name), wav);
+        speaker = testing_support::fresh_dir("speaker") + "/out.wav";
+        platform::select_wave_output("file:" + speaker);
+        return store() + u"/" + name;
+    }
     void add_record(String const& artist, String const& title, String const& album = u"Record")
     {
         write_record(os::join(store(), artist + u" " + title + u".mp3"), artist, title, album);

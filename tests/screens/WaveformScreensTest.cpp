@@ -33,15 +33,12 @@ protected:
 // plays and does nothing once it stopped, as the position slider does.
 TEST_F(WaveformScreensTest, PlaybackShowsTheWholeRecordingAndATapSeeks)
 {
-    String const recording = store() + u"/Note one.wav";
-    std::filesystem::create_directories(core::to_utf8(store()));
     std::vector<int16_t> samples;
     for (int second = 0; second < 20; ++second) {
         auto const t = testing_support::tone(1, RATE, 1000 + 1500 * second);
         samples.insert(samples.end(), t.begin(), t.end());
     }
-    testing_support::write_file(core::to_utf8(recording), testing_support::wav16(RATE, samples));
-    platform::select_wave_output("file:" + testing_support::fresh_dir("speaker") + "/out.wav");
+    add_note(u"Note one.wav", testing_support::wav16(RATE, samples));
     start();
     tap_row(main->list(), 0);
     skin::Form& form = main->view().form();
