@@ -9,11 +9,6 @@ using namespace skin_testing;
 
 namespace {
 
-PenEvent press(int32_t x, int32_t y)
-{
-    return PenEvent { x, y, 0, 0, 1, 0 };
-}
-
 class GraphemeEdit : public testing::Test {
 protected:
     SkinFixture skin { "widgets.skin" };
@@ -50,7 +45,7 @@ TEST_F(GraphemeEdit, CaretMovesDeletesAndLandsOnGraphemeBoundariesOnly)
         EXPECT_EQ(edit->caret(), at) << asked;
     }
     for (int32_t x = 0; x < 400; x += 3) {
-        edit->on_pen(press(edit->position().x + x, edit->position().y + 5));
+        edit->on_pen(pen(edit->position().x + x, edit->position().y + 5, true));
         EXPECT_TRUE(std::find(boundaries.begin(), boundaries.end(), edit->caret()) != boundaries.end())
             << "x " << x << ": " << edit->caret();
     }
