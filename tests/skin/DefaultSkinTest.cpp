@@ -202,14 +202,15 @@ std::string screen_name(testing::TestParamInfo<std::tuple<Screen, char const*>> 
 INSTANTIATE_TEST_SUITE_P(Shipped, DefaultSkinAtEverySize,
     testing::Combine(testing::ValuesIn(SCREENS), testing::ValuesIn(LANGUAGES)), screen_name);
 
-// Every font of the skin is a real face (the engine's default "Tahoma" is the font tests'); the times are
-// set in digits of one width, so that they do not jump as they count.
+// Every font of the skin is a real face, and so is the engine's default "Tahoma"; the times are set in
+// digits of one width, so that they do not jump as they count.
 TEST(DefaultSkin, FontsAreRealAndTimesDoNotJump)
 {
     skin::FormHarness harness(core::from_utf8(shipped("skins/bin/default.skin")));
     ASSERT_TRUE(harness.loaded());
     for (auto const& font : harness.properties().fonts())
         EXPECT_TRUE(font->has_face()) << core::to_utf8(font->description().face);
+    EXPECT_TRUE(skin::FontRep(skin::FontDesc::application_default()).has_face());
     for (char16_t const* entry : { u"FormRecording", u"FormView" }) {
         auto form = harness.make_form(entry);
         for (char16_t const* id : { u"frmElapsed", u"frmLeft" }) {
