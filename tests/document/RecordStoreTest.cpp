@@ -2,9 +2,6 @@
 #include <document/RecordStore.h>
 #include <filesystem>
 #include <os/Paths.h>
-#include <os/Registry.h>
-#include <phone/PhoneState.h>
-#include <platform/services/registry_store.h>
 
 using namespace document;
 using core::String;
@@ -174,39 +171,4 @@ TEST(RecordStore, EntriesComeFromTheFilesTagSizeAndTimes)
     // A broken tag and an empty file are read without a fault.
     EXPECT_EQ(read("broken.mp3", std::string("ID3\x03\0\0\x7f\x7f\x7f\x7f", 10) + "TIT2"), "broken|||14B");
     EXPECT_EQ(read("empty.wav", ""), "empty|||");
-}
-
-TEST(PhoneState, ATalkingCallFromTheRegistry)
-{
-    auto& store = platform::RegistryStore::instance();
-    auto const clear = [&] {
-        for (auto name : { u"Active Call Count", u"Status", u"Caller Name", u"Caller Number" })
-            store.remove_value(platform::RegistryRoot::LOCAL_MACHINE, u"System\\State\\Phone", name);
-    };
-    clear();
-    String name = u"kept", number;
-    // Whether a call is active, whether it talks, and its kind, name and number.
-    auto const state = [&] {
-        int const kind = phone::get_call_info(name, number);
-        return std::tuple(phone::is_call_active(), phone::is_talking(), kind, name, number);
-    };
-    EXPECT_EQ(state(), std::tuple(false, false, phone::CALL_NONE, String(u"kept"), String()));
-
-    os::reg_set_dword(phone::PHONE_STATE_KEY, u"Active Call Count", 1);
-    os::reg_set_dword(phone::PHONE_STATE_KEY, u"Status", 0x00000010); // ringing
-    EXPECT_EQ(state(), std::tuple(true, false, phone::CALL_NONE, String(u"kept"), String()));
-
-    os::reg_set_dword(phone::PHONE_STATE_KEY, u"Status", phone::STATUS_TALKING | 0x10);
-    os::reg_set_string(phone::PHONE_STATE_KEY, u"Caller Number", u"+44 20 7946 0000");
-    testing_support::LogCapture log;
-    name.clear();
-    // No "Caller Name": the name is left as it was.
-    EXPECT_EQ(state(), std::tuple(true, true, phone::CALL_UNKNOWN_DIRECTION, String(), String(u"+44 20 7946 0000")));
-    EXPECT_TRUE(log.contains("TAPI ret=0\n"));
-    clear();
-
-    EXPECT_FALSE(phone::is_speaker_on());
-    os::reg_set_dword(phone::HARDWARE_STATE_KEY, u"Speaker", 1);
-    EXPECT_TRUE(phone::is_speaker_on());
-    store.remove_value(platform::RegistryRoot::LOCAL_MACHINE, u"System\\State\\Hardware", u"Speaker");
 }

@@ -10,11 +10,6 @@ using Outcome = document::CopySaver::Outcome;
 
 namespace {
 
-std::string first_line(std::string const& text)
-{
-    return text.substr(0, text.find('\n'));
-}
-
 // A recording saved through a file chooser portal of the test's own (tests/document/file_chooser_portal.py)
 // on a private session bus, or, with none on that bus, into the music folder that user-dirs.dirs names.
 class SaveCopyTest : public ::testing::Test {

@@ -136,29 +136,6 @@ TEST_F(SettingsCommand, RefusesWhatIsNotValidAndWritesNothing)
     EXPECT_EQ(run(cli + " frobnicate").exit_code, 2);
 }
 
-// A store another program holds in a write (a user's "sqlite3 registry.db" and "BEGIN EXCLUSIVE;"): the
-// companion lists what is stored at once, and a change waits for the store to be let go.
-TEST_F(SettingsCommand, AStoreHeldByAnotherProgramIsReadAndWrittenOnceLetGo)
-{
-    ASSERT_EQ(run(cli + " settings set Format Mp3Low").exit_code, 0);
-    std::string const dir = testing_support::fresh_dir("held");
-    std::string const store = std::getenv("RAVELIN_REGISTRY");
-    testing_support::write_file(dir + "/hold.py",
-        "import sqlite3, os, time, sys\n"
-        "c = sqlite3.connect(sys.argv[1], isolation_level=None)\n"
-        "c.execute('BEGIN EXCLUSIVE')\n"
-        "open(sys.argv[2] + '.held', 'w').close()\n"
-        "while not os.path.exists(sys.argv[2]): time.sleep(0.02)\n"
-        "c.execute('COMMIT')\n");
-    auto const r = run("python3 " + dir + "/hold.py '" + store + "' " + dir + "/release & holder=$!; " + "while [ ! -e "
-        + dir + "/release.held ]; do sleep 0.02; done; " + cli + " settings; " + cli
-        + " settings set Boost Boost2 & setter=$!; touch " + dir + "/release; wait $setter; s=$?; "
-        + "wait $holder; exit $s");
-    EXPECT_EQ(r.exit_code, 0) << r.error;
-    EXPECT_NE(r.output.find("Format         Mp3Low"), std::string::npos) << r.output;
-    EXPECT_EQ(run(cli + " settings").output.find("Boost          Boost2") != std::string::npos, true);
-}
-
 class Events final : public DocumentListener {
 public:
     void on_document_event(DocumentEvent const& event) override { codes.push_back(event.code); }

@@ -198,23 +198,6 @@ Published call(uint32_t status, LineCallState line, int32_t kind = 0, std::u16st
 }
 Published const ANN_TALKING = call(STATUS_TALKING, LineCallState::CONNECTED, phone::CALL_INCOMING);
 
-TEST_F(PhoneServiceTest, AnIncomingCallsLifeIsPublishedAsTheProgramReadsIt)
-{
-    start_modem_manager();
-    mm("AddModem", "0");
-    start_service(true);
-    expect_published({}, "no call");
-    mm("AddCall", "0 1 1 3 '+44 20 7946 0000'");
-    expect_published(call(STATUS_RINGING, LineCallState::OFFERING), "ringing");
-    mm("SetCallState", "1 4 3");
-    expect_published(ANN_TALKING, "answered");
-    // Terminated is the end of the call, before ModemManager deletes it.
-    mm("SetCallState", "1 7 4");
-    expect_published({}, "terminated");
-    mm("DeleteCall", "0 1");
-    expect_published({}, "deleted");
-}
-
 TEST_F(PhoneServiceTest, AnOutgoingCallAndANumberThatArrivesLate)
 {
     start_modem_manager();

@@ -12,6 +12,7 @@
 #include <platform/phone/telephony_line.h>
 #include <platform/services/notifications.h>
 #include <platform/services/registry_values.h>
+#include <platform/ticks.h>
 
 using namespace phone;
 using core::String;
@@ -96,6 +97,30 @@ TEST_F(CallMonitorTest, RingingIsNoCallAndAnsweringIsOneStartAndHangingUpOneStop
     EXPECT_EQ(run_until_heard(4, 0.35), "+-+");
     phone.hangup(problem);
     EXPECT_EQ(run_until_heard(4), "+-+-");
+}
+
+// The state is read when the store changes, not over and over: a talking call that nothing changes is
+// looked at once (each look logs the line's answer).
+TEST_F(CallMonitorTest, ATalkingCallIsReadOncePerChange)
+{
+    CallMonitorImpl monitor(this);
+    phone.ring(u"555 0100", u"Ann Lee", problem);
+    phone.answer(problem);
+    ASSERT_EQ(run_until_heard(1), "+");
+    // The simulator's writes may still be told for a moment; then the state rests, and so does the monitor.
+    LogCapture log;
+    bool rested = false;
+    for (int window = 0; window < 4 && !rested; ++window) {
+        log.clear();
+        testing_support::run_messages_for([] { return false; }, 0.5);
+        rested = !log.contains("TAPI ret=");
+    }
+    EXPECT_TRUE(rested) << "read without a change";
+    // Any change of the store is a reason to look again; the call goes on.
+    os::reg_set_dword(u"HKEY_CURRENT_USER\\Software\\CallMonitorTest", u"Other", platform::tick_count());
+    EXPECT_TRUE(testing_support::run_messages_for([&] { return log.contains("TAPI ret="); }, 3));
+    phone.hangup(problem);
+    EXPECT_EQ(run_until_heard(2), "+-");
 }
 
 TEST_F(CallMonitorTest, TheRegistryNameWinsAndAnUnknownLineGivesKind3)

@@ -7,6 +7,7 @@
 #include <skin/ElementTypes.h>
 #include <skin/FormBinding.h>
 #include <skin/FormHarness.h>
+#include <skin/InputEvents.h>
 #include <skin/KeyNames.h>
 #include <skin/VisibilityAnimation.h>
 #include <skin/widgets/ButtonElement.h>
@@ -133,6 +134,12 @@ template <typename Type> Type* find(skin::Element& root, core::StringView id)
     auto* found = dynamic_cast<Type*>(root.find_child(id));
     EXPECT_NE(found, nullptr) << core::to_utf8(id);
     return found;
+}
+
+// A pen event at (x, y): down or up, and cancelled.
+inline skin::PenEvent pen(int32_t x, int32_t y, bool down, bool cancel = false)
+{
+    return { x, y, 0, 0, static_cast<uint8_t>(down), static_cast<uint8_t>(cancel) };
 }
 
 // forms.skin in a 120 x 160 window.

@@ -2,7 +2,6 @@
 
 #include <cmath>
 #include <skin/Drawing.h>
-#include <skin/InputEvents.h>
 #include <skin/widgets/WaveformElement.h>
 
 using namespace skin_testing;
@@ -134,9 +133,9 @@ TEST(WaveformInput, PressAndDragReportToTheSeekListenerOnly)
     Recorder recorder;
     wave->set_seek_listener(&recorder);
     EXPECT_TRUE(wave->hit_test({ 50, 10 }));
-    wave->on_pen({ 40, 10, 0, 0, 1, 0 });
+    wave->on_pen(pen(40, 10, true));
     wave->on_pen_move({ 60, 12 });
-    wave->on_pen({ 60, 12, 0, 0, 0, 0 });
+    wave->on_pen(pen(60, 12, false));
     wave->on_pen_move({ 70, 12 });
     EXPECT_EQ(recorder.kinds(), "dpdp");
     EXPECT_EQ(recorder.reports[0].point, (Point { 40, 10 }));

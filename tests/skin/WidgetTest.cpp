@@ -8,10 +8,6 @@ using namespace skin_testing;
 
 namespace {
 
-auto const pen = [](int32_t x, int32_t y, bool down, bool cancel = false) {
-    return PenEvent { x, y, 0, 0, static_cast<uint8_t>(down), static_cast<uint8_t>(cancel) };
-};
-
 class Buttons : public testing::Test {
 protected:
     void SetUp() override
