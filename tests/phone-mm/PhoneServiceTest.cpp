@@ -255,10 +255,10 @@ TEST_F(PhoneServiceTest, WithoutModemManagerTheSimulatorsCallStands)
     std::string problem;
     ASSERT_TRUE(simulator.ring(ANN_NUMBER, u"", problem) && simulator.answer(problem)) << problem;
     expect_published(ANN_TALKING, "the simulator's call");
-    // Speaker requests are left to the simulator's serve: the service looks at the store's change within
-    // a tenth of a second and leaves the request.
+    // Speaker requests are left to the simulator's serve: the service sees the request and leaves it.
     ASSERT_TRUE(open_phone_devices()->set_speaker(0, true));
-    platform::sleep_ms(400);
+    EXPECT_TRUE(wait_for([&] { return service_log().find("left to the phone simulator") != std::string::npos; }))
+        << service_log();
     EXPECT_TRUE(simulator.carry_out_requests());
     start_modem_manager();
     // ModemManager, once there, tells the truth: no call.

@@ -134,6 +134,11 @@ std::optional<bool> PhonePublisher::take_speaker_request()
     return *request != 0;
 }
 
+bool PhonePublisher::has_speaker_request() const
+{
+    return read_dword(store_, MACHINE, PHONE_DEVICE_KEY, SPEAKER_REQUEST).has_value();
+}
+
 void PhonePublisher::publish(PhoneSummary const& summary)
 {
     if (published_ == summary)

@@ -54,6 +54,7 @@ public:
     void write_speaker(bool on);
     // A pending speaker hook-switch request, removed from the store: on or off; none without one.
     std::optional<bool> take_speaker_request();
+    bool has_speaker_request() const;
 
     // Publishes a summary, writing only what differs from the summary published last by this object.
     void publish(PhoneSummary const& summary);

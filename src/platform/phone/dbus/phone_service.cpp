@@ -69,8 +69,14 @@ struct PhoneService::Impl {
                     "ravelin-notifier: no callaudiod on the session bus: the request to switch the speaker %s is "
                     "dropped\n",
                     *on ? "on" : "off");
+        } else if (publisher.has_speaker_request() != told_left) {
+            // Said once a request, so that whoever waits on it knows the service has seen and left it.
+            told_left = !told_left;
+            if (told_left)
+                std::fprintf(stderr, "ravelin-notifier: the speaker request is left to the phone simulator\n");
         }
     }
+    bool told_left = false;
 
     static gboolean registry_changed(gpointer data)
     {
