@@ -98,6 +98,8 @@ void FormRecording::update_values()
         seconds_left(document_.free_bytes_for_current(), record.bit_rate));
     // Paused, the time blinks once a second: a still one reads as a recording that runs.
     header_.show_elapsed_lit(!document_.is_paused() || platform::tick_count() / 500 % 2 == 0);
+    // Again at every frame: a window resized to landscape takes the word's line away.
+    show_pause();
     level_->set_value(document_.level());
     feed_waveform();
     header_.show_size(static_cast<uint64_t>(document_.recording_size()));
@@ -122,9 +124,14 @@ void FormRecording::show_pause()
     bool const paused = document_.is_paused();
     pause_->set_visible(!paused);
     resume_->set_visible(paused);
+    core::String const said = paused ? properties_.translate(u"skin_Paused") : core::String();
     // Blanked rather than hidden, so that nothing below it moves.
-    if (auto* word = dynamic_cast<skin::TextElement*>(form_.find_child(u"frmPaused")))
-        word->set_text(paused ? properties_.translate(u"skin_Paused") : core::String());
+    auto* word = dynamic_cast<skin::TextElement*>(form_.find_child(u"frmPaused"));
+    if (word && word->text() != said)
+        word->set_text(said);
+    // Where the layout leaves the word no line of its own (the smallest landscape screens), the format's
+    // line says it instead.
+    header_.show_notice(word && word->size().y >= word->text_size().y ? core::String() : said);
 }
 
 void FormRecording::show_speaker()

@@ -30,9 +30,18 @@ void RecordHeader::show_record(document::RecordInfo const& record)
     icon_->set_picture(icons_.icon(record.path, record.album));
     // The prefix of a recording made outside a call is a word of the program's, not a name.
     artist_->set_text(record.artist == document::RECORD_ALBUM ? words_->translate(u"Voice_note") : record.artist);
-    info_->set_text(record.sample_rate > 0 ? document::describe_format(
-                        record.sample_rate, record.bits_per_sample, record.bit_rate, format_units(*words_))
-                                           : core::String());
+    format_ = record.sample_rate > 0
+        ? document::describe_format(record.sample_rate, record.bits_per_sample, record.bit_rate, format_units(*words_))
+        : core::String();
+    info_->set_text(notice_.empty() ? format_ : notice_);
+}
+
+void RecordHeader::show_notice(core::StringView notice)
+{
+    if (notice == notice_)
+        return;
+    notice_ = core::String(notice);
+    info_->set_text(notice_.empty() ? format_ : notice_);
 }
 
 void RecordHeader::show_times(double elapsed_seconds, double left_seconds)

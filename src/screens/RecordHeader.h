@@ -42,6 +42,8 @@ public:
     // Blanks the elapsed time until the next show_elapsed when not lit (its blinking while paused).
     void show_elapsed_lit(bool lit);
     void show_size(uint64_t bytes);
+    // Puts `notice` in the format's place until it is empty again.
+    void show_notice(core::StringView notice);
 
 private:
     RecordIcons icons_;
@@ -52,6 +54,8 @@ private:
     skin::TextElement* left_ = nullptr;
     skin::TextElement* info_ = nullptr;
     skin::TextElement* size_ = nullptr;
+    core::String format_;
+    core::String notice_;
 };
 
 } // namespace screens

@@ -33,6 +33,7 @@ TEST_F(GlanceTest, AnEmptyListSaysWhatToDoAndARecordingInProgressIsMarkedPausedO
     tap(element(main->recording().form(), u"btnPause"));
     ASSERT_TRUE(document->is_paused());
     EXPECT_EQ(row_mark() + u"|" + recording_text(u"frmPaused"), u"\u275A\u275A|Paused");
+    EXPECT_NE(recording_text(u"frmInfo"), u"Paused") << "the word has a line of its own here";
     // Paused, the time blinks.
     EXPECT_TRUE(elapsed_turns(true));
     EXPECT_TRUE(elapsed_turns(false));
@@ -46,6 +47,22 @@ TEST_F(GlanceTest, AnEmptyListSaysWhatToDoAndARecordingInProgressIsMarkedPausedO
     auto* row = dynamic_cast<screens::RecordRow*>(main->list().row(0));
     EXPECT_TRUE(row && row->name().text().find(u" · 0:0") != String::npos)
         << (row ? core::to_utf8(row->name().text()) : "");
+}
+
+// The smallest landscape screen leaves the word no line of its own: the format's line says it meanwhile.
+TEST_F(GlanceTest, PausedOnASmallLandscapeScreenIsSaidOnTheFormatsLine)
+{
+    use_tone_input(60, false);
+    start({ 320, 240 }, 96);
+    tap(element(main->form(), u"btnRecord"));
+    String const format = recording_text(u"frmInfo");
+    tap(element(main->recording().form(), u"btnPause"));
+    settle();
+    EXPECT_EQ(recording_text(u"frmInfo"), u"Paused");
+    tap(element(main->recording().form(), u"btnResume"));
+    settle();
+    EXPECT_EQ(recording_text(u"frmInfo"), format);
+    EXPECT_FALSE(format.empty());
 }
 
 TEST_F(GlanceTest, LettersTypedOnAKeyboardFilterByNameAndShowInTheBar)
