@@ -199,9 +199,15 @@ TEST(FileWriters, AFailingDiskEndsTheWriters)
 {
     std::string const dir = testing_support::fresh_dir("full");
     testing_support::LogCapture log;
-    auto wav = writer(dir + "/a.wav", u"PCM", false);
-    on_a_full_disk([&] { wav->input().on_data(pcm(tone(100))); });
+    // A continued WAV file with room for 50 more frames and half of one: the half is cut back, and the
+    // header counts what is there.
+    std::string const old = pcm16(tone(100));
+    write_file(dir + "/a.wav", wav_bytes(1, 1, 8000, 16, old));
+    auto wav = writer(dir + "/a.wav", u"PCM", true);
+    on_a_full_disk([&] { wav->input().on_data(pcm(tone(400))); }, 44 + old.size() + 101);
     EXPECT_FALSE(wav->status().is_good());
+    wav.reset();
+    EXPECT_EQ(read_file(dir + "/a.wav"), wav_bytes(1, 1, 8000, 16, old + pcm16(tone(400)).substr(0, 100)));
 
     write_file(dir + "/b.mp3", "");
     FileWriterMP3 mp3(core::from_utf8(dir + "/b.mp3"), true);
