@@ -1,5 +1,5 @@
-// Opus and FLAC through ravelin-cli: what encode and record write, read back by ffmpeg, ffprobe, opusinfo
-// and flac; and what those programs write, read by info, tag and play.
+// Opus and FLAC through ravelin-cli: what encode and record write, read back by ffmpeg and ffprobe; and what
+// opusenc, flac and ffmpeg write, read by info, tag and play.
 #include "CliTest.h"
 
 using namespace cli_test;
