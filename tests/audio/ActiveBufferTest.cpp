@@ -67,6 +67,25 @@ TEST(ActiveBuffer, TheQueueLimitIsStrictlyAboveTenMillionBytes)
     EXPECT_EQ(writer.written.load(), 1u);
 }
 
+TEST(ActiveBufferRoom, IsThereUpToTheMarkAndAlwaysInAnInvalidBuffer)
+{
+    std::atomic<uint64_t> available { 1ull << 32 };
+    BlockingWriter writer;
+    ActiveBuffer buffer([&] { return platform::MemoryStatus { 0, 0, available.load() }; });
+    connect(buffer, &writer);
+    buffer.on_data(bytes(1));
+    ASSERT_TRUE(writer.entered.wait_for(5000));
+    buffer.on_data(bytes(ActiveBuffer::ROOM_BYTES));
+    EXPECT_TRUE(buffer.wait_for_room(0)) << "exactly the mark still leaves room";
+    buffer.on_data(bytes(1));
+    EXPECT_FALSE(buffer.wait_for_room(0));
+    available = 0; // an invalid buffer keeps nothing more: no need to wait
+    buffer.on_data(bytes(1));
+    EXPECT_FALSE(buffer.is_valid());
+    EXPECT_TRUE(buffer.wait_for_room(0));
+    writer.release.set();
+}
+
 TEST(ActiveBuffer, LowMemoryMakesItInvalidAndLogsTheFreeAmount)
 {
     LogCapture log;

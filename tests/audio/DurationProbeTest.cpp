@@ -22,7 +22,7 @@ struct Case {
 double ffprobe_seconds(std::string const& path, bool by_frames)
 {
     if (!by_frames)
-        return std::stod(run("ffprobe -v error -show_entries format=duration -of csv=p=0 " + path).output);
+        return probed_duration(path);
     std::string const probe = "ffprobe -v error -count_packets -show_entries stream=nb_read_packets,sample_rate ";
     auto const out = run(probe + "-of csv=p=0 " + path).output;
     return std::stod(out.substr(out.find(',') + 1)) * 1152 / std::stod(out);

@@ -216,7 +216,7 @@ TEST_F(PlayerPCMTest, PlayWithNothingLinkedOrNoSpeakerFinishes)
 // in it, and nothing is lost on the way.
 TEST_F(PlayerPCMTest, AStreamThatChangesItsRatePlaysBothParts)
 {
-    std::string const path = use_file_output();
+    use_file_output();
     AudioBuffer const first = tone(22050, 1, 22050 + 333);
     AudioBuffer const second = tone(44100, 1, 30000, 3);
     source.add(first);
@@ -229,12 +229,6 @@ TEST_F(PlayerPCMTest, AStreamThatChangesItsRatePlaysBothParts)
     EXPECT_TRUE(record.written[0] == bytes_of(first) && record.written[1] == bytes_of(second))
         << record.written[0].size() << " and " << record.written[1].size() << " bytes";
     EXPECT_EQ(record.sizes.at(record.written[0].size() / 8820 + 1), 17640u) << "blocks of the new rate";
-    // The file keeps the first rate: the second part comes at every other frame.
-    std::string const in_file = played(path);
-    ASSERT_EQ(in_file.size(), first.length() + second.length() / 2);
-    auto const tail = audio_test::samples16(second), got = audio_test::samples16(in_file.substr(first.length()));
-    for (size_t i = 0; i < tail.size() / 2; ++i)
-        ASSERT_EQ(got[i], tail[2 * i]) << "frame " << i;
 }
 
 // Levels of each block the device returns: the peak per channel; mono shows its level on both.

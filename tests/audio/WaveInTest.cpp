@@ -79,8 +79,9 @@ TEST_F(WaveInTest, BlocksComeBackDoneInOrderWithTheirMessages)
         std::pair(wave_in_start(handle), wave_in_close(handle)), std::pair(MMSYSERR_INVALHANDLE, MMSYSERR_INVALHANDLE));
 }
 
-// Damaged copies of a good file, each read to its end: none may crash or read outside its buffers.
-TEST_F(WaveInTest, DamagedFilesNeverCrashTheInput)
+// Damaged copies of a good file, each read to its end: none may crash or read outside its buffers. A file
+// that is refused, or missing, is named on one line.
+TEST_F(WaveInTest, DamagedOrMissingFilesNeverCrashTheInputAndAreNamed)
 {
     std::string const good = testing_support::wav16(11025, audio_test::ramp(3000, 31), 2);
     std::mt19937 random(99);
@@ -117,6 +118,15 @@ TEST_F(WaveInTest, DamagedFilesNeverCrashTheInput)
         while (peek_message(m, 0, 0, 0, Peek::REMOVE)) { }
     }
     EXPECT_GT(opened, 10) << "the damage should leave some files readable";
+    // Refused outright: not RIFF, a chunk cut short, no data, samples no device takes, no file at all.
+    std::string const twelve_bits = audio_test::wav_bytes(1, 1, 8000, 12, std::string(100, 'x'));
+    for (std::string const& path : { use_wav_input("this is not a sound"), use_wav_input(good.substr(0, 22)),
+             use_wav_input(good.substr(0, 36)), use_wav_input(twelve_bits), std::string("/no/such/folder/mic.wav") }) {
+        select_wave_input("file:" + path);
+        WaveHandle handle = 0;
+        std::string const error = audio_test::stderr_of([&] { EXPECT_NE(open_input(handle), MMSYSERR_NOERROR); });
+        EXPECT_TRUE(audio_test::one_line_naming(error, path));
+    }
 }
 
 } // namespace

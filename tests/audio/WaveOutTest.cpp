@@ -126,6 +126,7 @@ TEST_F(WaveOutTest, ALaterFormatIsConvertedToTheFilesFormat)
     std::string const path = use_file_output();
     std::pair<WaveFormat, std::string> const devices[] = {
         { wave_format(1, 22050, 16), pcm16({ 1000, 2000, 3000 }) },
+        { wave_format(1, 44100, 16), pcm16({ 10, 20, 30, 40 }) }, // the rate alone differs
         // Twice the rate, stereo: every other frame, the two channels' mean.
         { wave_format(2, 44100, 16), pcm16({ 100, 300, -5, -5, 7, 8, 9, 9, -101, -100, 0, 0 }) },
         // Half the rate, 8 bits: each frame twice, the way between two frames interpolated.
@@ -137,7 +138,7 @@ TEST_F(WaveOutTest, ALaterFormatIsConvertedToTheFilesFormat)
         play(handle, block.header);
         close(handle);
     }
-    EXPECT_EQ(read_file(path), wav16(22050, { 1000, 2000, 3000, 200, 8, -101, 0, 8192, 16384, 16384 }));
+    EXPECT_EQ(read_file(path), wav16(22050, { 1000, 2000, 3000, 10, 30, 200, 8, -101, 0, 8192, 16384, 16384 }));
 }
 
 TEST_F(WaveOutTest, WithoutASpeakerOpenFailsAndBeepsReturnAtOnce)

@@ -43,18 +43,6 @@ inline std::map<std::string, std::string> probe(std::string const& path)
     return facts;
 }
 
-// The WAV file's bytes with a chunk of odd size (and its pad byte) put in just before the "data" chunk,
-// as a program that keeps its own notes in a file may write it.
-inline std::string with_odd_chunk(std::string bytes)
-{
-    using testing_support::le_at;
-    size_t at = 12;
-    while (at + 8 <= bytes.size() && bytes.compare(at, 4, "data") != 0)
-        at += 8 + le_at(bytes, at + 4) + (le_at(bytes, at + 4) & 1);
-    bytes.insert(at, testing_support::chunk("note", "abcde") + '\0');
-    return bytes.replace(4, 4, testing_support::le(le_at(bytes, 4) + 14, 4));
-}
-
 // A WAV file of sox's tone at `path` (see testing_support::sox_tone), as the input of a command.
 inline std::string sox_input(std::string const& path, int rate, int channels, double seconds,
     std::string const& synth = "sine 180:700 sine 310 vol 0.35")

@@ -159,24 +159,6 @@ TEST(Encode, FailuresSayWhatIsWrongOnOneLineAndLeaveNoNewFile)
     EXPECT_FALSE(file_exists(out));
 }
 
-TEST(Encode, AContinuationThatFillsTheDiskLeavesAPlayableFile)
-{
-    std::string const dir = testing_support::fresh_dir("full");
-    std::string const out = dir + "/rec.wav";
-    ASSERT_EQ(encode(make_input(dir, 44100, 1, 0.5, "a"), out, "--format PCM").exit_code, 0);
-    auto const r = run("trap '' XFSZ; ulimit -f 100; " + cli() + " encode " + make_input(dir, 44100, 1, 3.0, "b") + " "
-        + out + " --format PCM --append");
-    EXPECT_NE(r.exit_code, 0);
-    auto facts = probe(out);
-    EXPECT_EQ(facts["exit"], "0");
-    double const duration = std::stod(facts["duration"]);
-    EXPECT_TRUE(duration > 0.5 && duration < 3.5) << duration;
-    std::string const bytes = read_file(out);
-    uint32_t const data = testing_support::le_at(bytes, 40);
-    EXPECT_EQ(data + 44, bytes.size()) << "the header tells the data that is there";
-    EXPECT_EQ(data % 2, 0u);
-}
-
 TEST(Tag, FramesAreListedAndATitleIsChangedInPlaceWhenItFits)
 {
     std::string const dir = testing_support::fresh_dir("tag");
