@@ -2,7 +2,8 @@
 #include <atomic>
 #include <core/Log.h>
 #include <gtest/gtest.h>
-#include <os/Registry.h>
+#include <platform/services/registry_store.h>
+#include <platform/services/registry_values.h>
 #include <thread>
 
 using namespace core;
@@ -12,7 +13,12 @@ using testing_support::read_utf16_file;
 namespace {
 
 auto const log_path = [] { return testing_support::test_home() + "/state/ravelin/core_tests.txt"; };
-auto const set_logging = [](bool on) { ASSERT_TRUE(os::reg_set_dword(os::MAKER_KEY, u"Log", on ? 1 : 0)); };
+// Switched through a connection of its own, as another process of the program (or the user) does: the log
+// reads its setting again whenever the store changed, whoever changed it.
+auto const set_logging = [](bool on) {
+    static platform::RegistryStore other(platform::RegistryStore::instance().path());
+    ASSERT_TRUE(platform::write_dword(other, platform::RegistryRoot::CURRENT_USER, u"Software\\Korvex", u"Log", on));
+};
 
 class LogTest : public ::testing::Test {
 protected:

@@ -30,42 +30,17 @@ protected:
         return "cd '" + fresh_dir("elsewhere") + "' && env -u RAVELIN_APP_PATH " + environment + " " + command;
     }
 
-    static std::string speech(int seconds)
-    {
-        std::string const path = fresh_dir("speech") + "/speech.wav";
-        run("sox -n -r 44100 -c 1 -b 16 " + path + " synth " + std::to_string(seconds)
-            + " pinknoise tremolo 4 80 vol 0.5");
-        return path;
-    }
-
-    // What ffmpeg's prober makes of a recording's length, -1 when it cannot read it.
-    static double duration(std::string const& path)
-    {
-        auto const probed = run("ffprobe -v error -show_entries format=duration -of csv=p=0 '" + path + "'");
-        return probed.exit_code == 0 && !probed.output.empty() ? std::atof(probed.output.c_str()) : -1;
-    }
-
     inline static std::string stage_;
     inline static CommandResult installed_;
 };
-
-std::vector<std::string> files_under(std::string const& folder)
-{
-    std::vector<std::string> names;
-    if (std::filesystem::is_directory(folder))
-        for (auto const& entry : std::filesystem::directory_iterator(folder))
-            names.push_back(entry.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
-}
 
 TEST_F(Installed, PutsEachFileInItsPlaceWhereItPassesItsValidator)
 {
     // Test programs, benchmarks and the skin compiler stay out of an installation; the address-book module
     // is loaded by the program and the services from ../lib/ravelin.
     using Names = std::vector<std::string>;
-    EXPECT_EQ(std::tuple(files_under(usr() + "/bin"), files_under(usr() + "/libexec/ravelin"),
-                  files_under(usr() + "/lib/ravelin")),
+    EXPECT_EQ(
+        std::tuple(names_in(usr() + "/bin"), names_in(usr() + "/libexec/ravelin"), names_in(usr() + "/lib/ravelin")),
         std::tuple(Names { "ravelin", "ravelin-cli", "ravelin-phone" }, Names { "ravelin-keys", "ravelin-notifier" },
             Names { "ravelin-eds.so" }));
     for (char const* data : { "english.lng", "russian.lng", "chinese.lng", "ukrainian.lng", "keyboard.txt",
@@ -103,7 +78,7 @@ TEST_F(Installed, PutsEachFileInItsPlaceWhereItPassesItsValidator)
         "appstreamcli validate --no-net --explain '" + usr() + "/share/metainfo/org.ravelin.Ravelin.metainfo.xml'");
     EXPECT_TRUE(metainfo.exit_code == 0 && metainfo.output.find("Validation was successful") != std::string::npos)
         << metainfo.output << metainfo.error;
-    for (auto const& page : files_under(usr() + "/share/man/man1")) {
+    for (auto const& page : names_in(usr() + "/share/man/man1")) {
         // man-db passes groff's warnings through to standard error; a clean page says nothing.
         auto const shown
             = run("MANWIDTH=80 man --warnings -l '" + usr() + "/share/man/man1/" + page + "' 2>&1 >/dev/null");
@@ -118,8 +93,9 @@ TEST_F(Installed, TheProgramFindsItsFilesAndRecords)
 {
     std::string const dir = fresh_dir("program");
     std::filesystem::create_directories(dir + "/run");
+    ASSERT_TRUE(sox_tone(dir + "/speech.wav", 44100, 1, 20, "pinknoise tremolo 4 80 vol 0.5"));
     std::string const environment = "XDG_RUNTIME_DIR=" + dir + "/run RAVELIN_TRACE_FORMS=" + dir
-        + "/trace.txt RAVELIN_AUDIO_IN=file:" + speech(20) + " RAVELIN_AUDIO_OUT=file:" + dir + "/speaker.wav,fast";
+        + "/trace.txt RAVELIN_AUDIO_IN=file:" + dir + "/speech.wav RAVELIN_AUDIO_OUT=file:" + dir + "/speaker.wav,fast";
     // Braces put only the program in the background, so that $! is its own process id.
     auto const started = run("cd '" + fresh_dir("elsewhere") + "' && { env -u RAVELIN_APP_PATH " + environment + " "
         + usr() + "/bin/ravelin >" + dir + "/out.txt 2>&1 & echo $!; }");
@@ -136,14 +112,14 @@ TEST_F(Installed, TheProgramFindsItsFilesAndRecords)
         std::string const first = listed.substr(0, listed.find('\n'));
         return first.substr(first.rfind('\t') + 1);
     };
-    EXPECT_TRUE(wait_until([&] { return duration(newest()) > 1.0; })) << "the recording does not grow";
+    EXPECT_TRUE(wait_until([&] { return probed_duration(newest()) > 1.0; })) << "the recording does not grow";
     kill(pid, SIGTERM);
     EXPECT_TRUE(wait_until([&] { return kill(pid, 0) != 0; }));
 
     EXPECT_GT(read_file(dir + "/speaker.wav").size(), 1000u) << "the start beep was played";
     std::string const path = newest();
     ASSERT_TRUE(path.ends_with(".mp3")) << path;
-    EXPECT_GT(duration(path), 1.0);
+    EXPECT_GT(probed_duration(path), 1.0);
 }
 
 } // namespace

@@ -11,16 +11,6 @@ auto const parse = [](std::string const& bytes) {
     return Dictionary::parse(reinterpret_cast<uint8_t const*>(bytes.data()), bytes.size());
 };
 
-std::string utf16(core::StringView text)
-{
-    std::string bytes = "\xFF\xFE";
-    for (char16_t c : text) {
-        bytes += static_cast<char>(c & 0xFF);
-        bytes += static_cast<char>(c >> 8);
-    }
-    return bytes;
-}
-
 // Each line and the value it gives the key "Boost".
 TEST(Dictionary, LinesGiveTheirValuesInWideAndNarrowFilesAndAFailedLoadKeepsThem)
 {
@@ -34,11 +24,11 @@ TEST(Dictionary, LinesGiveTheirValuesInWideAndNarrowFilesAndAFailedLoadKeepsThem
         (Dictionary::Map { { u"A", u"3" }, { u"B", u"2" }, { u"C", u"Sea" } }));
     // Wide and narrow files agree on ASCII.
     char const* text = "Boost=Amplify\r\nDelete_this = Delete this?\nskin_ProgramName\tRavelin\n";
-    EXPECT_EQ(parse(text), parse(utf16(core::from_utf8(text))));
+    EXPECT_EQ(parse(text), parse(utf16_file_bytes(core::from_utf8(text))));
     // Narrow text is read byte for byte; wide text carries any character; an odd last byte of a wide
     // file is ignored.
-    EXPECT_EQ(std::tuple(
-                  parse("K=\xE9")[u"K"], parse(utf16(u"K=\u041F\u0440\u0438"))[u"K"], parse(utf16(u"K=v") + "x")[u"K"]),
+    EXPECT_EQ(std::tuple(parse("K=\xE9")[u"K"], parse(utf16_file_bytes(u"K=\u041F\u0440\u0438"))[u"K"],
+                  parse(utf16_file_bytes(u"K=v") + "x")[u"K"]),
         std::tuple(u"\u00E9", u"\u041F\u0440\u0438", u"v"));
     // A failed load keeps what the dictionary had.
     std::string const dir = fresh_dir("dict");

@@ -103,10 +103,7 @@ TEST_F(Languages, PageListsFilesByTheirOwnNamesAndChecksTheCurrent)
 {
     add({ "English", "czech" });
     // A language names itself in its own script (UTF-16LE); a file without a name shows its base name.
-    std::string russian = "\xFF\xFE";
-    for (char16_t c : core::String(u"Name=russian\r\nLanguage_name=Русский\r\n"))
-        russian += { static_cast<char>(c & 0xFF), static_cast<char>(c >> 8) };
-    write_file(app_dir() + "/russian.lng", russian);
+    write_file(app_dir() + "/russian.lng", utf16_file_bytes(u"Name=russian\r\nLanguage_name=Русский\r\n"));
     Dictionary dictionary;
     ASSERT_TRUE(dictionary.load(u"%app_path%/English.lng"));
     LanguageMenu menu(dictionary, u"Ravelin");

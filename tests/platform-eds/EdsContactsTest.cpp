@@ -2,8 +2,8 @@
 // registry and the address-book factory started on it, contacts written into the built-in address book
 // with libebook as another program would.
 #include <AddressBook.h>
+#include <ContactSupport.h>
 #include <PrivateBus.h>
-#include <TestSupport.h>
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
@@ -13,19 +13,9 @@
 
 using namespace platform;
 using namespace private_bus;
-using testing_support::fresh_dir;
-using testing_support::write_file;
+using namespace testing_support;
 
 namespace {
-
-std::vector<uint8_t> picture(size_t size, uint8_t seed)
-{
-    std::vector<uint8_t> bytes(size);
-    for (size_t i = 0; i < size; ++i)
-        bytes[i] = static_cast<uint8_t>(i * 7 + seed);
-    bytes[0] = 0xFF, bytes[1] = 0xD8, bytes[2] = 0xFF; // a JPEG's start
-    return bytes;
-}
 
 std::string as_string(std::vector<uint8_t> const& bytes)
 {
@@ -109,14 +99,6 @@ struct EdsSession {
 };
 
 EdsSession* session = nullptr;
-
-std::string base64(std::vector<uint8_t> const& bytes)
-{
-    gchar* text = g_base64_encode(bytes.data(), bytes.size());
-    std::string out = text;
-    g_free(text);
-    return out;
-}
 
 std::string card(std::string const& name, std::string const& tel, std::string const& photo = {})
 {
@@ -226,32 +208,13 @@ TEST_F(EdsContacts, PicturesInlineOrFromTheirFileUpToTheLimit)
     EXPECT_EQ(di->card.photo, picture(MAX_CONTACT_PHOTO, 9));
 }
 
-std::vector<Message> pim_messages;
-
-intptr_t record_pim(Hwnd window, uint32_t message, uintptr_t wparam, intptr_t lparam)
-{
-    if (message >= PIM_ITEM_CREATED_LOCAL && message <= PIM_ITEM_CHANGED_LOCAL)
-        pim_messages.push_back({ window, message, wparam, lparam, 0 });
-    return def_window_proc(window, message, wparam, lparam);
-}
-
 TEST_F(EdsContacts, ChangesReachTheWatchingWindowWithTheContactsId)
 {
     auto const ann_oid = store->find_by_phone(u"617-555-0100")->oid;
-    ASSERT_TRUE(register_class({ u"EdsWatch", 0, record_pim }));
-    Hwnd const window = create_window(u"EdsWatch", u"", 0);
-    ASSERT_TRUE(store->watch(window));
-    // Waits (at most `bound` ms) for the next message and gives its kind and contact; none is {0, 0}.
-    using Change = std::pair<uint32_t, intptr_t>;
-    auto const next = [&](uint32_t bound = 10000) {
-        set_timer(window, 1, bound);
-        Message message;
-        size_t const had = pim_messages.size();
-        while (pim_messages.size() == had && get_message(message, 0, 0, 0) && message.message != WM_TIMER)
-            dispatch_message(message);
-        kill_timer(window, 1);
-        return pim_messages.size() == had ? Change {} : Change { pim_messages[had].message, pim_messages[had].lparam };
-    };
+    PimWatch watch;
+    ASSERT_TRUE(store->watch(watch.window()));
+    auto const next = [&](uint32_t bound = 10000) { return watch.next(bound); };
+    using Change = PimWatch::Change;
 
     std::string const eve = session->put(card("Eve Moss", "+1 617 555 0122"));
     auto const [created, eve_id] = next();
@@ -276,8 +239,6 @@ TEST_F(EdsContacts, ChangesReachTheWatchingWindowWithTheContactsId)
     EXPECT_TRUE(store->watch(0));
     session->put(card("Fay After", "+1 617 555 0133"));
     EXPECT_EQ(next(1000), Change()) << "no longer watched";
-    destroy_window(window);
-    unregister_class(u"EdsWatch");
 }
 
 TEST_F(EdsContacts, AnExplicitFolderIsUsedInsteadOfTheAddressBooks)

@@ -1,4 +1,4 @@
-#include <gtest/gtest.h>
+#include <TestSupport.h>
 #include <platform/display/display.h>
 #include <vector>
 
@@ -38,17 +38,12 @@ std::vector<Message> drain(Hwnd window)
     return out;
 }
 
-intptr_t quiet_procedure(Hwnd window, uint32_t message, uintptr_t wparam, intptr_t lparam)
-{
-    return def_window_proc(window, message, wparam, lparam);
-}
-
 } // namespace
 
 TEST(DisplayTest, HeadlessInputBecomesTheWindowsMessages)
 {
-    register_class(WindowClass { u"DisplayTestWindow", 0, quiet_procedure });
-    Hwnd const window = create_window(u"DisplayTestWindow", u"test", 0);
+    testing_support::TestWindow const test_window(u"DisplayTestWindow");
+    Hwnd const window = test_window.handle;
     HeadlessDisplay display;
     ASSERT_TRUE(display.open(u"test", Screen {}, window));
 
@@ -81,7 +76,4 @@ TEST(DisplayTest, HeadlessInputBecomesTheWindowsMessages)
     EXPECT_TRUE(!(messages[0].lparam & KEY_REPEAT_BIT) && (messages[1].lparam & KEY_REPEAT_BIT));
     EXPECT_EQ(std::tuple(messages[2].message, messages[3].wparam, messages[4].wparam, messages[5].wparam),
         std::tuple(WM_KEYUP, uintptr_t(u'ж'), uintptr_t(0xD83D), uintptr_t(0xDE00)));
-
-    destroy_window(window);
-    unregister_class(u"DisplayTestWindow");
 }

@@ -13,15 +13,6 @@ using platform::CopyTarget;
 
 namespace {
 
-std::vector<std::string> names_in(std::string const& folder)
-{
-    std::vector<std::string> names;
-    for (auto const& entry : std::filesystem::directory_iterator(folder))
-        names.push_back(entry.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
 // Files may grow to `bytes` only: a longer write fails (EFBIG) part of the way through a copy.
 class FileSizeLimit {
 public:

@@ -1,3 +1,4 @@
+#include <TestSupport.h>
 #include <cstring>
 #include <filesystem>
 #include <gtest/gtest.h>
@@ -12,24 +13,9 @@ using namespace platform;
 
 namespace {
 
-intptr_t quiet_procedure(Hwnd window, uint32_t message, uintptr_t wparam, intptr_t lparam)
-{
-    return def_window_proc(window, message, wparam, lparam);
-}
-
 class InstanceTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        std::filesystem::create_directories(std::getenv("XDG_RUNTIME_DIR"));
-        register_class(WindowClass { u"InstanceTestWindow", 0, quiet_procedure });
-        window = create_window(u"InstanceTestWindow", u"test", 0);
-    }
-    void TearDown() override
-    {
-        destroy_window(window);
-        unregister_class(u"InstanceTestWindow");
-    }
+    void SetUp() override { std::filesystem::create_directories(std::getenv("XDG_RUNTIME_DIR")); }
 
     std::unique_ptr<InstanceServer> serve(std::optional<uint32_t> uid = {})
     {
@@ -92,7 +78,8 @@ protected:
     }
 
     static constexpr char16_t NAME[] = u"InstanceTest";
-    Hwnd window = 0;
+    testing_support::TestWindow const test_window { u"InstanceTestWindow" };
+    Hwnd const window = test_window.handle;
     std::mutex mutex;
     std::vector<std::string> reports;
 };

@@ -129,8 +129,8 @@ TEST_F(KeyServiceTest, APhonesVolumeKeyRunsOnlyWhenHeldLong)
 
 TEST_F(KeyServiceTest, CommandsThatCannotBeRunWholeAndSafelyRunNothing)
 {
-    for (auto const& command : { std::u16string(u"ravelin record"), std::u16string(u"\"/opt/x/ravelin record"),
-             u"/opt/x/ravelin " + std::u16string(MAX_TEXT_LENGTH, u'x') }) {
+    for (auto const& command :
+        { std::u16string(u"ravelin record"), u"/opt/x/ravelin " + std::u16string(MAX_TEXT_LENGTH, u'x') }) {
         RegistryValue value { REG_SZ, {} };
         for (char16_t c : command) {
             value.data.push_back(static_cast<uint8_t>(c));

@@ -19,20 +19,11 @@ intptr_t recording_procedure(Hwnd window, uint32_t message, uintptr_t wparam, in
 
 class MessagesTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        seen.clear();
-        register_class(WindowClass { u"TestWindow", 0, recording_procedure });
-        window = create_window(u"TestWindow", u"test", 0);
-        ASSERT_NE(window, 0u);
-    }
-    void TearDown() override
-    {
-        destroy_window(window);
-        unregister_class(u"TestWindow");
-        testing_support::drain_messages();
-    }
-    Hwnd window = 0;
+    void TearDown() override { testing_support::drain_messages(); }
+    // Emptied before the window is made, so that its creation is the first message seen.
+    bool const cleared = (seen.clear(), true);
+    testing_support::TestWindow const test_window { u"TestWindow", recording_procedure };
+    Hwnd const window = test_window.handle;
 };
 
 TEST_F(MessagesTest, CreateSendsCreateAndDispatchReachesTheProcedure)

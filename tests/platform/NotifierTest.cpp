@@ -1,5 +1,4 @@
 #include <TestSupport.h>
-#include <filesystem>
 #include <platform/phone/phone_simulator.h>
 #include <platform/phone/phone_state.h>
 #include <platform/services/notifications.h>
@@ -9,7 +8,6 @@
 
 using namespace platform;
 using testing_support::FakeStarter;
-using testing_support::fresh_dir;
 
 namespace {
 
@@ -67,13 +65,12 @@ TEST_F(NotifierTest, NothingUnregisteredRuns)
     EXPECT_EQ(notifications->remove(u"Gone"), NOTIFY_OK);
     EXPECT_EQ(notifications->remove(u"Gone"), NOTIFY_NOT_FOUND);
     notifications->add(call_notification(u"Relative", u"ravelin call"));
-    notifications->add(call_notification(u"Unterminated", u"\"/bin/ravelin call"));
     // Written by hand, without its condition: not a registration.
     write_text(store, RegistryRoot::CURRENT_USER, std::u16string(NOTIFICATIONS_KEY) + u"\\Forged", u"Command Line",
         u"/bin/forged");
     // A registration whose condition does not rise.
     notifications->add({ u"Other", u"\"/bin/other\"", { RegistryRoot::LOCAL_MACHINE, u"Elsewhere", u"Flag", 1, 1 } });
-    EXPECT_EQ(notifications->registered().size(), 3u);
+    EXPECT_EQ(notifications->registered().size(), 2u);
 
     Notifier notifier(*notifications, store, starter);
     notifier.check();
@@ -102,17 +99,6 @@ TEST(CommandLine, WordsAndQuotes)
     EXPECT_EQ(split_command_line(u"\"/a b/c\" call"), (Words { "/a b/c", "call" }));
     EXPECT_EQ(split_command_line(u"  /x   \"\"  y\t"), (Words { "/x", "", "y" }));
     EXPECT_FALSE(split_command_line(u"\"/a b") || split_command_line(u"   "));
-}
-
-// The store another user may write could hold a command of theirs: the notifier reads only a private one.
-TEST(NotifierStore, OnlyAStoreNoOneElseMayWriteIsPrivate)
-{
-    std::string const path = fresh_dir("private") + "/registry.db";
-    RegistryStore store(path);
-    ASSERT_TRUE(store.create_key(RegistryRoot::CURRENT_USER, u"K"));
-    EXPECT_TRUE(registry_is_private(path));
-    std::filesystem::permissions(path, std::filesystem::perms::group_write, std::filesystem::perm_options::add);
-    EXPECT_FALSE(registry_is_private(path));
 }
 
 } // namespace

@@ -1,28 +1,15 @@
-#include <TestSupport.h>
+#include <ContactSupport.h>
 #include <filesystem>
+#include <map>
 #include <platform/messages.h>
 #include <platform/phone/contacts.h>
 #include <platform/phone/vcard.h>
 #include <platform/text.h>
 
 using namespace platform;
-using testing_support::fresh_dir;
-using testing_support::write_file;
+using namespace testing_support;
 
 namespace {
-
-std::string base64(std::vector<uint8_t> const& bytes)
-{
-    static char const digits[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-    std::string out;
-    for (size_t i = 0; i < bytes.size(); i += 3) {
-        uint32_t const n = bytes[i] << 16 | (i + 1 < bytes.size() ? bytes[i + 1] << 8 : 0)
-            | (i + 2 < bytes.size() ? bytes[i + 2] : 0);
-        for (size_t k = 0; k < 4; ++k) // padded where the group has fewer than k bytes
-            out += i + k <= bytes.size() ? digits[(n >> (18 - 6 * k)) & 63] : '=';
-    }
-    return out;
-}
 
 // Folded at 75 characters as address books write it.
 std::string fold(std::string const& line)
@@ -31,15 +18,6 @@ std::string fold(std::string const& line)
     for (size_t at = 75; at < line.size(); at += 74)
         out += "\r\n " + line.substr(at, 74);
     return out + "\r\n";
-}
-
-std::vector<uint8_t> picture(size_t size)
-{
-    std::vector<uint8_t> bytes(size);
-    for (size_t i = 0; i < size; ++i)
-        bytes[i] = static_cast<uint8_t>(i * 7 + 3);
-    bytes[0] = 0xFF, bytes[1] = 0xD8; // a JPEG's start
-    return bytes;
 }
 
 std::string const GOOD = "BEGIN:VCARD\nVERSION:3.0\nFN:Good Card\nTEL:555 0199\nEND:VCARD\n";
@@ -131,15 +109,6 @@ TEST(PhoneNumbers, MatchByDigitsOrWithACountryPrefix)
     }
 }
 
-std::vector<Message> pim_messages;
-
-intptr_t record_pim(Hwnd window, uint32_t message, uintptr_t wparam, intptr_t lparam)
-{
-    if (message >= PIM_ITEM_CREATED_LOCAL && message <= PIM_ITEM_CHANGED_LOCAL)
-        pim_messages.push_back({ window, message, wparam, lparam, 0 });
-    return def_window_proc(window, message, wparam, lparam);
-}
-
 TEST(VCardFolder, FindsContactsByNumberAndTellsTheirChanges)
 {
     std::string const folder = fresh_dir("contacts");
@@ -154,33 +123,20 @@ TEST(VCardFolder, FindsContactsByNumberAndTellsTheirChanges)
     EXPECT_FALSE(
         store->find_by_phone(u"555 0100") || store->read(ann->oid + 100) || open_contact_store(u"/etc/passwd"));
 
-    ASSERT_TRUE(register_class({ u"VCardWatch", 0, record_pim }));
-    Hwnd const window = create_window(u"VCardWatch", u"", 0);
-    ASSERT_TRUE(store->watch(window));
+    PimWatch watch;
+    ASSERT_TRUE(store->watch(watch.window()));
     // Ann's file loses its second card and changes the first; a new file brings one card.
     write_file(folder + "/ann.vcf", "BEGIN:VCARD\nFN:Ann Lee\nTEL:+44 20 7946 0000\nEND:VCARD\n");
     write_file(folder + "/cy.vcf", "BEGIN:VCARD\nFN:Cy\nTEL:555 0111\nEND:VCARD\n");
-    set_timer(window, 1, 10000); // the bound of the wait
-    Message message;
-    auto const all_seen = [&] {
-        auto const seen = [&](uint32_t code) {
-            return std::any_of(
-                pim_messages.begin(), pim_messages.end(), [&](auto const& m) { return m.message == code; });
-        };
-        return seen(PIM_ITEM_CREATED_LOCAL) && seen(PIM_ITEM_DELETED_LOCAL) && seen(PIM_ITEM_CHANGED_LOCAL);
-    };
-    while (!all_seen() && get_message(message, 0, 0, 0) && message.message != WM_TIMER)
-        dispatch_message(message);
+    std::map<uint32_t, uint32_t> told; // the contact of each kind of change
+    for (auto change = watch.next(); change.first != 0; change = told.size() < 3 ? watch.next() : PimWatch::Change {})
+        told[change.first] = static_cast<uint32_t>(change.second);
     store->watch(0);
-    ASSERT_TRUE(all_seen());
-    for (auto const& m : pim_messages) {
-        auto const record = store->read(static_cast<uint32_t>(m.lparam));
-        if (m.message != PIM_ITEM_DELETED_LOCAL) {
-            EXPECT_EQ(record->card.formatted_name, m.message == PIM_ITEM_CHANGED_LOCAL ? u"Ann Lee" : u"Cy");
-        }
-    }
-    destroy_window(window);
-    unregister_class(u"VCardWatch");
+    ASSERT_EQ(told.size(), 3u);
+    EXPECT_EQ(
+        std::tuple(store->read(told[PIM_ITEM_CHANGED_LOCAL])->card.formatted_name,
+            store->read(told[PIM_ITEM_CREATED_LOCAL])->card.formatted_name, !store->read(told[PIM_ITEM_DELETED_LOCAL])),
+        std::tuple(u"Ann Lee", u"Cy", true));
 }
 
 } // namespace

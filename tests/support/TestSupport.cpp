@@ -31,9 +31,20 @@ std::string read_file(std::string const& path)
     return { std::istreambuf_iterator<char>(in), {} };
 }
 
+std::vector<std::string> names_in(std::string const& folder)
+{
+    std::vector<std::string> names;
+    if (std::filesystem::is_directory(folder))
+        for (auto const& entry : std::filesystem::directory_iterator(folder))
+            names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
 double probed_duration(std::string const& path)
 {
-    return std::stod(run("ffprobe -v error -show_entries format=duration -of csv=p=0 " + path).output);
+    auto const probed = run("ffprobe -v error -show_entries format=duration -of csv=p=0 '" + path + "'");
+    return probed.exit_code == 0 && !probed.output.empty() ? std::atof(probed.output.c_str()) : -1;
 }
 
 std::vector<int16_t> ffmpeg_samples(std::string const& path, std::string const& options, std::string* errors)
@@ -75,6 +86,14 @@ core::String read_utf16_file(std::string const& path)
     for (size_t i = bytes.starts_with("\xFF\xFE") ? 2 : 0; i + 1 < bytes.size(); i += 2)
         text += static_cast<char16_t>(static_cast<uint8_t>(bytes[i]) | (static_cast<uint8_t>(bytes[i + 1]) << 8));
     return text;
+}
+
+std::string utf16_file_bytes(core::StringView text)
+{
+    std::string bytes = "\xFF\xFE";
+    for (char16_t c : text)
+        bytes += le(c, 2);
+    return bytes;
 }
 
 ::testing::AssertionResult sox_tone(

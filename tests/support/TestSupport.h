@@ -4,6 +4,7 @@
 #include <core/Strings.h>
 #include <core/Timer.h>
 #include <gtest/gtest.h>
+#include <platform/messages.h>
 #include <platform/services/notifier.h>
 #include <platform/ticks.h>
 
@@ -49,14 +50,17 @@ inline bool process_runs(int pid)
     size_t const end = stat.rfind(')');
     return end != std::string::npos && end + 2 < stat.size() && stat[end + 2] != 'Z';
 }
-// The file's length as ffprobe reads it, and its audio as ffmpeg decodes it to 16-bit samples (`options`
-// go before the input: a decoder, say); what ffmpeg complained of goes to `errors` when asked for.
+// The names in a folder, sorted; none when it is no folder.
+std::vector<std::string> names_in(std::string const& folder);
+// The file's length as ffprobe reads it (-1 when it cannot), and its audio as ffmpeg decodes it to 16-bit samples
+// (`options` go before the input: a decoder, say); what ffmpeg complained of goes to `errors` when asked for.
 double probed_duration(std::string const& path);
 std::vector<int16_t> ffmpeg_samples(
     std::string const& path, std::string const& options = "", std::string* errors = nullptr);
 
-// The UTF-16LE text of a log file, without its byte-order mark.
+// The UTF-16LE text of a log file, without its byte-order mark; and a text as such a file holds it.
 core::String read_utf16_file(std::string const& path);
+std::string utf16_file_bytes(core::StringView text);
 
 // Polls until `done` or the time is up (processes and files give no other sign); whether `done` holds.
 template <typename Done> bool wait_until(Done done, int milliseconds = 10000)
@@ -136,6 +140,27 @@ public:
 
     std::vector<std::vector<std::string>> started;
     std::vector<bool> alive;
+};
+
+// A window of a class of its own, registered and created for a test and gone with it; by default it leaves
+// every message to the default procedure.
+class TestWindow {
+public:
+    explicit TestWindow(std::u16string name, platform::WindowProc procedure = platform::def_window_proc)
+        : name_(std::move(name))
+    {
+        platform::register_class({ name_, 0, procedure });
+        handle = platform::create_window(name_, u"test", 0);
+    }
+    ~TestWindow()
+    {
+        platform::destroy_window(handle);
+        platform::unregister_class(name_);
+    }
+    platform::Hwnd handle = 0;
+
+private:
+    std::u16string name_;
 };
 
 // While it lives, the log is on and goes to memory instead of the registry-controlled file.
