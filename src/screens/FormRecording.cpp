@@ -131,7 +131,9 @@ void FormRecording::show_pause()
         word->set_text(said);
     // Where the layout leaves the word no line of its own (the smallest landscape screens), the format's
     // line says it instead.
-    header_.show_notice(word && word->size().y >= word->text_size().y ? core::String() : said);
+    bool const room = word && word->size().y >= word->text_size().y;
+    header_.show_notice(room ? core::String() : said,
+        word ? std::optional<skin::Color>(word->style().color) : std::optional<skin::Color>());
 }
 
 void FormRecording::show_speaker()

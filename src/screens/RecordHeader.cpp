@@ -36,12 +36,14 @@ void RecordHeader::show_record(document::RecordInfo const& record)
     info_->set_text(notice_.empty() ? format_ : notice_);
 }
 
-void RecordHeader::show_notice(core::StringView notice)
+void RecordHeader::show_notice(core::StringView notice, std::optional<skin::Color> color)
 {
     if (notice == notice_)
         return;
     notice_ = core::String(notice);
     info_->set_text(notice_.empty() ? format_ : notice_);
+    if (!notice_.empty() && color)
+        info_->set_highlight(0, notice_.size(), *color);
 }
 
 void RecordHeader::show_times(double elapsed_seconds, double left_seconds)

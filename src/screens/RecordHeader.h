@@ -3,8 +3,10 @@
 #include "RecordIcons.h"
 
 #include <core/Strings.h>
+#include <skin/Color.h>
 
 #include <cstdint>
+#include <optional>
 
 namespace lang {
 class Dictionary;
@@ -42,8 +44,8 @@ public:
     // Blanks the elapsed time until the next show_elapsed when not lit (its blinking while paused).
     void show_elapsed_lit(bool lit);
     void show_size(uint64_t bytes);
-    // Puts `notice` in the format's place until it is empty again.
-    void show_notice(core::StringView notice);
+    // Puts `notice` (in `color`, else the line's own) in the format's place until it is empty again.
+    void show_notice(core::StringView notice, std::optional<skin::Color> color);
 
 private:
     RecordIcons icons_;

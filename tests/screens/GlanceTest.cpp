@@ -59,6 +59,11 @@ TEST_F(GlanceTest, PausedOnASmallLandscapeScreenIsSaidOnTheFormatsLine)
     tap(element(main->recording().form(), u"btnPause"));
     settle();
     EXPECT_EQ(recording_text(u"frmInfo"), u"Paused");
+    // In the word's own colour.
+    auto& form = main->recording().form();
+    auto const& info = element<skin::TextElement>(form, u"frmInfo");
+    EXPECT_TRUE(info.highlight_length() == 6
+        && info.highlight_color() == element<skin::TextElement>(form, u"frmPaused").style().color);
     tap(element(main->recording().form(), u"btnResume"));
     settle();
     EXPECT_EQ(recording_text(u"frmInfo"), format);
