@@ -23,6 +23,8 @@ void RecordHeader::bind(skin::Form& form, skin::PropertiesImpl const& properties
     skin::bind_element(left_, form, u"frmLeft", nullptr);
     skin::bind_element(info_, form, u"frmInfo", nullptr);
     skin::bind_element(size_, form, u"frmSize", nullptr);
+    // New elements hold no notice; the screen tells it again.
+    notice_.clear();
 }
 
 void RecordHeader::show_record(document::RecordInfo const& record)
@@ -33,17 +35,23 @@ void RecordHeader::show_record(document::RecordInfo const& record)
     format_ = record.sample_rate > 0
         ? document::describe_format(record.sample_rate, record.bits_per_sample, record.bit_rate, format_units(*words_))
         : core::String();
-    info_->set_text(notice_.empty() ? format_ : notice_);
+    show_info();
 }
 
 void RecordHeader::show_notice(core::StringView notice, std::optional<skin::Color> color)
 {
-    if (notice == notice_)
+    if (notice == notice_ && color == notice_color_)
         return;
     notice_ = core::String(notice);
+    notice_color_ = color;
+    show_info();
+}
+
+void RecordHeader::show_info()
+{
     info_->set_text(notice_.empty() ? format_ : notice_);
-    if (!notice_.empty() && color)
-        info_->set_highlight(0, notice_.size(), *color);
+    if (!notice_.empty() && notice_color_)
+        info_->set_highlight(0, notice_.size(), *notice_color_);
 }
 
 void RecordHeader::show_times(double elapsed_seconds, double left_seconds)

@@ -56,8 +56,11 @@ private:
     skin::TextElement* left_ = nullptr;
     skin::TextElement* info_ = nullptr;
     skin::TextElement* size_ = nullptr;
+    void show_info();
+
     core::String format_;
     core::String notice_;
+    std::optional<skin::Color> notice_color_;
 };
 
 } // namespace screens

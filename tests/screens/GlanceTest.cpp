@@ -59,10 +59,12 @@ TEST_F(GlanceTest, PausedOnASmallLandscapeScreenIsSaidOnTheFormatsLine)
     tap(element(main->recording().form(), u"btnPause"));
     settle();
     EXPECT_EQ(recording_text(u"frmInfo"), u"Paused");
-    // In the word's own colour.
+    // In the word's own colour, also after the skin is loaded again (a turned screen).
+    harness->properties().send_reload_skin();
+    settle();
     auto& form = main->recording().form();
     auto const& info = element<skin::TextElement>(form, u"frmInfo");
-    EXPECT_TRUE(info.highlight_length() == 6
+    EXPECT_TRUE(info.text() == u"Paused" && info.highlight_length() == 6
         && info.highlight_color() == element<skin::TextElement>(form, u"frmPaused").style().color);
     tap(element(main->recording().form(), u"btnResume"));
     settle();
