@@ -4,6 +4,7 @@
 #pragma once
 
 #include <TestSupport.h>
+#include <algorithm>
 
 #include <cmath>
 #include <csignal>
@@ -124,8 +125,8 @@ private:
 };
 
 // A recording as a peer hears it (FFmpeg decodes it to mono, without an MP3 encoder's delay and padding): its whole
-// length, and where it is louder than a whisper, its length, loudness and the pitch of each half (from the crossings of
-// zero).
+// length, and where it is louder than a whisper, its length, loudness and the pitch of each half (from the median
+// spacing of its upward crossings of zero, so that a dropout of a busy machine's sound server does not pull it down).
 struct Sound {
     double length = 0, seconds = 0, rms = 0;
     double first_hz = 0, second_hz = 0;
@@ -151,10 +152,21 @@ inline Sound sound_of(std::string const& path)
         sum += double(samples[i]) * samples[i];
     sound.rms = std::sqrt(sum / static_cast<double>(last - first));
     auto pitch = [&](size_t from, size_t to) {
-        int crossings = 0;
-        for (size_t i = from + 1; i < to; ++i)
-            crossings += (samples[i - 1] < 0) != (samples[i] < 0);
-        return crossings / 2.0 / (static_cast<double>(to - from) / rate);
+        std::vector<double> periods;
+        double last_up = -1;
+        for (size_t i = from + 1; i < to; ++i) {
+            if (samples[i - 1] >= 0 || samples[i] < 0)
+                continue;
+            // Where the line between the two samples crosses zero.
+            double const up = double(i - 1) + double(samples[i - 1]) / (double(samples[i - 1]) - samples[i]);
+            if (last_up >= 0)
+                periods.push_back(up - last_up);
+            last_up = up;
+        }
+        if (periods.empty())
+            return 0.0;
+        std::nth_element(periods.begin(), periods.begin() + std::ptrdiff_t(periods.size() / 2), periods.end());
+        return rate / periods[periods.size() / 2];
     };
     size_t const middle = first + (last - first) / 2;
     sound.first_hz = pitch(first, middle);
