@@ -49,6 +49,7 @@ void FormRecording::bind_own()
     skin::bind_button(menu_button_, form_, u"btnMenu", this);
     // Optional: a skin made before waveforms records as it did.
     waveform_ = dynamic_cast<skin::WaveformElement*>(form_.find_child(u"waveform"));
+    paused_word_ = dynamic_cast<skin::TextElement*>(form_.find_child(u"frmPaused"));
 }
 
 void FormRecording::after_reload()
@@ -126,14 +127,13 @@ void FormRecording::show_pause()
     resume_->set_visible(paused);
     core::String const said = paused ? properties_.translate(u"skin_Paused") : core::String();
     // Blanked rather than hidden, so that nothing below it moves.
-    auto* word = dynamic_cast<skin::TextElement*>(form_.find_child(u"frmPaused"));
-    if (word && word->text() != said)
-        word->set_text(said);
+    if (paused_word_ && paused_word_->text() != said)
+        paused_word_->set_text(said);
     // Where the layout leaves the word no line of its own (the smallest landscape screens), the format's
     // line says it instead.
-    bool const room = word && word->size().y >= word->text_size().y;
+    bool const room = paused_word_ && paused_word_->size().y >= paused_word_->text_size().y;
     header_.show_notice(room ? core::String() : said,
-        word ? std::optional<skin::Color>(word->style().color) : std::optional<skin::Color>());
+        paused_word_ ? std::optional<skin::Color>(paused_word_->style().color) : std::optional<skin::Color>());
 }
 
 void FormRecording::show_speaker()

@@ -6,6 +6,7 @@
 namespace skin {
 class ProgressElement;
 class WaveformElement;
+class TextElement;
 } // namespace skin
 
 namespace screens {
@@ -74,6 +75,7 @@ private:
     skin::ProgressElement* vas_level_ = nullptr;
     // The skin's "waveform", where it has one.
     skin::WaveformElement* waveform_ = nullptr;
+    skin::TextElement* paused_word_ = nullptr; // optional: "Paused" in a line of its own
     int64_t wave_bars_ = 0;
     double wave_peak_ = 0;
 

@@ -141,9 +141,8 @@ std::vector<uint8_t> WaveformElement::bar_peaks() const
 int32_t WaveformElement::loudest() const
 {
     // Over everything held, not only the bars in sight, so that the scale stays put while bars scroll.
-    uint8_t most = 0;
-    for (uint8_t const peak : scrolling_ ? std::vector<uint8_t>(history_.begin(), history_.end()) : peaks_)
-        most = std::max(most, peak);
+    uint8_t const most = scrolling_ ? (history_.empty() ? 0 : *std::max_element(history_.begin(), history_.end()))
+                                    : (peaks_.empty() ? 0 : *std::max_element(peaks_.begin(), peaks_.end()));
     return std::max<int32_t>(most, FULL / MAX_GAIN);
 }
 
