@@ -3,7 +3,9 @@
 #include "riff.h"
 
 #include <cstdint>
+#include <linebreak.h>
 #include <locale.h>
+#include <mutex>
 #include <wctype.h>
 
 namespace platform {
@@ -135,6 +137,31 @@ std::u16string from_utf16le(uint8_t const* bytes, size_t size)
     for (size_t i = 0; i < text.size(); ++i)
         text[i] = static_cast<char16_t>(riff::u16(bytes + 2 * i));
     return text;
+}
+
+LineEnd line_end(std::u16string_view text, size_t fit)
+{
+    static std::once_flag tables;
+    std::call_once(tables, init_linebreak);
+    LineEnd best;
+    if (text.empty())
+        return best;
+    std::vector<char> breaks(text.size());
+    static_assert(sizeof(utf16_t) == sizeof(char16_t));
+    set_linebreaks_utf16(reinterpret_cast<utf16_t const*>(text.data()), text.size(), nullptr, breaks.data());
+    // breaks[i] tells whether a line may end after unit i; the last unit always ends the text.
+    for (size_t i = 0; i + 1 < text.size(); ++i) {
+        if (breaks[i] != LINEBREAK_ALLOWBREAK && breaks[i] != LINEBREAK_MUSTBREAK)
+            continue;
+        size_t end = i + 1;
+        while (end > 0 && text[end - 1] == u' ')
+            --end;
+        if (end > fit)
+            break;
+        if (end > 0)
+            best = { end, i + 1 };
+    }
+    return best;
 }
 
 } // namespace platform

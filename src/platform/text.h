@@ -21,4 +21,15 @@ std::u16string from_utf16le(uint8_t const* bytes, size_t size);
 char16_t to_lower(char16_t c);
 char16_t to_upper(char16_t c);
 
+// Where a line that must be shortened may end, by the Unicode line breaking rules: after the blanks that
+// end a word, after a hyphen, and between two ideographs (Chinese and Japanese have no blanks), but never
+// before a closing mark such as "。" or "?" nor across a no-break space.
+struct LineEnd {
+    size_t end = 0; // the line's length, its trailing blanks left out
+    size_t next = 0; // where the next line starts
+};
+// The longest first line of `text` that keeps at most `fit` code units (blanks past them may hang); end 0
+// when no opportunity lies within them.
+LineEnd line_end(std::u16string_view text, size_t fit);
+
 } // namespace platform

@@ -3,6 +3,7 @@
 #include "FontRep.h"
 
 #include <algorithm>
+#include <platform/text.h>
 
 namespace skin {
 
@@ -61,12 +62,11 @@ void TextLayout::break_line(core::StringView line, int32_t width, char16_t const
             return;
         }
         size_t const fit = static_cast<size_t>(extent.fit);
-        // The last blank at or before the first character that does not fit ends the line.
-        size_t const blank = line.substr(0, fit + 1).find_last_of(u' ');
+        // The last opportunity to break whose line fits ends it (a blank, or between ideographs).
         size_t end, next;
-        if (blank != core::StringView::npos && blank > 0) {
-            end = blank;
-            next = blank + 1;
+        if (platform::LineEnd const at = platform::line_end(line, fit); at.end > 0) {
+            end = at.end;
+            next = at.next;
         } else {
             end = next = std::max(fit, first_end);
         }

@@ -15,7 +15,8 @@ class RenderSurface;
 
 // The text of "text" and "edit" elements laid out in lines: tabs become four blanks; without wrapping
 // line ends become blanks and the text is one line; with wrapping line feeds end lines and lines wider
-// than the element are broken at blanks (a word wider than the element is cut between graphemes).
+// than the element are broken where the line breaking rules allow (at blanks, between ideographs; a word
+// wider than the element is cut between graphemes).
 class TextLayout {
 public:
     struct Line {

@@ -171,4 +171,24 @@ TEST(Shaping, EdgesAndStopsKeepGraphemesWhole)
     EXPECT_TRUE(std::any_of(one.pixels.begin(), one.pixels.begin() + first_line, [](uint16_t p) { return p != 0; }));
 }
 
+// Lines end after blanks (which hang past the width), after a hyphen and between ideographs, never
+// before a closing mark nor across a no-break space; end 0 where nothing within the width may end one.
+TEST(LineBreaking, TheLastOpportunityWithinTheWidthEndsTheLine)
+{
+    std::tuple<std::u16string_view, size_t, size_t, size_t> const cases[] = {
+        { u"one two three", 9, 7, 8 },
+        { u"one two three", 7, 7, 8 },
+        { u"well-known words", 7, 5, 5 },
+        { u"删除 8 条录音？其文件", 10, 10, 10 },
+        { u"删除 8 条录音？其文件", 8, 7, 7 },
+        { u"ab\u00A0cd ef", 4, 0, 0 },
+        { u"Supprimer\u202F?", 9, 0, 0 },
+        { u"", 3, 0, 0 },
+    };
+    for (auto const& [text, fit, end, next] : cases) {
+        platform::LineEnd const at = platform::line_end(text, fit);
+        EXPECT_EQ(std::pair(at.end, at.next), std::pair(end, next)) << platform::to_utf8(text) << " within " << fit;
+    }
+}
+
 } // namespace

@@ -123,7 +123,7 @@ TEST_F(TextDrawing, InkStaysInTheBoxFollowsTheAlignmentAndTheClip)
     }
 }
 
-TEST(TextLayout, PrepareMakesBlanksAndWrapBreaksAtBlanksWithinTheWidth)
+TEST(TextLayout, PrepareMakesBlanksAndWrapBreaksWhereLinesMayEndWithinTheWidth)
 {
     std::tuple<core::StringView, bool, core::StringView> const cases[]
         = { { u"a\tb", false, u"a    b" }, { u"a\tb", true, u"a    b" }, { u"a\nb", false, u"a b" },
@@ -149,6 +149,10 @@ TEST(TextLayout, PrepareMakesBlanksAndWrapBreaksAtBlanksWithinTheWidth)
     EXPECT_EQ(lines_of(TextLayout(font, u"WWWWWW", true, narrow), narrow),
         (std::vector<core::String> { u"WW", u"WW", u"WW" }));
     EXPECT_EQ(lines_of(TextLayout(font, u"one\ntwo", false, 1), INT32_MAX), std::vector<core::String> { u"one two" });
+    // Chinese breaks between ideographs, but "？" never starts a line.
+    int32_t const cjk = font.measure(u"删除 8 条录音").width;
+    EXPECT_EQ(lines_of(TextLayout(font, u"删除 8 条录音？其文件", true, cjk), cjk),
+        (std::vector<core::String> { u"删除 8 条录", u"音？其文件" }));
 }
 
 } // namespace

@@ -849,7 +849,8 @@ size_t unit_end(Shaped const& shaped, size_t start)
     return std::min(end, shaped.stops.size());
 }
 
-// Breaks one paragraph (no line ends inside) into lines no wider than `limit`, at blanks where possible.
+// Breaks one paragraph (no line ends inside) into lines no wider than `limit`, where the line breaking rules
+// allow, else between graphemes.
 void break_paragraph(Font const* font, std::u16string_view text, int32_t limit, std::vector<Line>& lines)
 {
     bool first = true;
@@ -867,10 +868,9 @@ void break_paragraph(Font const* font, std::u16string_view text, int32_t limit, 
         }
         size_t const fit = fitting(shaped, limit);
         size_t end, next;
-        size_t const blank = text.substr(0, fit + 1).find_last_of(u' ');
-        if (blank != std::u16string_view::npos && blank > 0) {
-            end = blank;
-            next = blank + 1;
+        if (LineEnd const at = line_end(text, fit); at.end > 0) {
+            end = at.end;
+            next = at.next;
         } else if (fit > 0) {
             end = next = fit;
         } else {

@@ -98,9 +98,9 @@ constexpr uint32_t WORD_ELLIPSIS = 0x40000;
 // Draws `text` in colour (red, green, blue) into `box` of the canvas, transparently: glyph coverage is
 // blended over the pixels already there. Nothing is drawn outside the box or the canvas.
 // Lines: SINGLELINE draws one line (line breaks as blanks); otherwise CR, LF and CR LF start new lines,
-// and WORDBREAK breaks lines wider than the box at blanks (a word wider than the box is cut between
-// graphemes). END_ELLIPSIS or WORD_ELLIPSIS shortens a line still wider than the box to the graphemes
-// that fit with "…" after them.
+// and WORDBREAK breaks lines wider than the box where the line breaking rules allow (line_end; a word
+// wider than the box is cut between graphemes). END_ELLIPSIS or WORD_ELLIPSIS shortens a line still
+// wider than the box to the graphemes that fit with "…" after them.
 // The block of lines is placed by the vertical flag and each line by the horizontal flag.
 void draw_text(Font const* font, Canvas565& canvas, std::u16string_view text, TextBox const& box, uint8_t red,
     uint8_t green, uint8_t blue, uint32_t format);
