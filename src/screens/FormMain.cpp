@@ -145,13 +145,29 @@ void FormMain::bind_record_row(RecordRow& row)
         return;
     document::RecordEntry const& entry = records[static_cast<size_t>(shown[static_cast<size_t>(position)])];
     row.icon().set_picture(icons_.icon(entry.path, entry.album));
-    RowTexts const texts = row_texts(entry, properties_.dictionary());
+    RowTexts const texts = row_texts(entry, properties_.dictionary(), row_clock(static_cast<size_t>(position)));
     show_filtered(row.artist(), texts.strong);
     row.name().set_text(texts.secondary);
     if (auto* state = row.state()) {
         bool const in_progress = document_.is_recording() && entry.path == document_.current().path;
         state->set_text(!in_progress ? u"" : document_.is_paused() ? u"\u275A\u275A" : u"\u25CF");
     }
+}
+
+Clock FormMain::row_clock(size_t position) const
+{
+    auto const& shown = filter_.shown();
+    auto const& records = document_.records();
+    auto const time_at = [&](size_t at) -> os::DateTime const* {
+        if (at >= shown.size() || static_cast<size_t>(shown[at]) >= records.size())
+            return nullptr;
+        return &records[static_cast<size_t>(shown[at])].time;
+    };
+    os::DateTime const* own = time_at(position);
+    for (os::DateTime const* other : { position > 0 ? time_at(position - 1) : nullptr, time_at(position + 1) })
+        if (own && other && same_minute(*own, *other))
+            return Clock::SECONDS;
+    return Clock::MINUTES;
 }
 
 std::unique_ptr<skin::ListRow> FormMain::create_row(skin::VListElement*, int32_t)
@@ -379,16 +395,23 @@ void FormMain::on_document_event(DocumentEvent const& event)
     case DocumentEvent::RECORD_FOUND: {
         filter_.rebuild(records);
         int32_t const position = filter_.position_of(event.argument);
-        if (position >= 0)
+        if (position >= 0) {
             list_->insert_row(position);
+            // A row coming or going changes whether those beside it need seconds.
+            list_->refresh_row(position - 1);
+            list_->refresh_row(position + 1);
+        }
         break;
     }
     case DocumentEvent::RECORD_REMOVED: {
         int32_t const position = filter_.position_of(event.argument);
         // The positions are rebuilt first, so that the list never asks for a record that is gone.
         filter_.rebuild(records);
-        if (position >= 0)
+        if (position >= 0) {
             list_->remove_row(position);
+            list_->refresh_row(position - 1);
+            list_->refresh_row(position);
+        }
         break;
     }
     case DocumentEvent::RECORD_CHANGED: {

@@ -14,6 +14,7 @@
 #include "RecordFilter.h"
 #include "RecordIcons.h"
 #include "RecordRow.h"
+#include "RowTexts.h"
 
 #include <core/Timer.h>
 #include <document/Document.h>
@@ -139,6 +140,8 @@ private:
     // keypad's own, typed through its keys.
     bool on_letter(char16_t character);
     void show_filtered(skin::TextElement& element, core::StringView text) const;
+    // Seconds for a row whose shown neighbour started in the same minute, so that the two differ.
+    Clock row_clock(size_t position) const;
 
     skin::Properties& properties_;
     ScreenHost& host_;

@@ -20,7 +20,8 @@ bool is_call(document::RecordEntry const& entry)
 }
 
 // The value of one field of a date pattern ("%wd%"), or nothing when it is none.
-std::optional<core::String> date_field(core::StringView field, os::DateTime const& t, lang::Dictionary const& words)
+std::optional<core::String> date_field(
+    core::StringView field, os::DateTime const& t, lang::Dictionary const& words, Clock clock)
 {
     if (field == u"%wd%")
         return words.translate(u"Day_" + core::decimal(t.day_of_week));
@@ -35,13 +36,15 @@ std::optional<core::String> date_field(core::StringView field, os::DateTime cons
     if (field == u"%year%")
         return core::decimal(t.year);
     if (field == u"%time%")
-        return core::decimal(t.hour) + u":" + two_digits(t.minute);
+        return core::decimal(t.hour) + u":" + two_digits(t.minute)
+            + (clock == Clock::SECONDS ? u":" + two_digits(t.second) : core::String());
     return std::nullopt;
 }
 
 // A date in the order the language writes it. One pass, so that a day or month name holding a "%" is
 // never read as a field.
-core::String fill_date(core::StringView pattern, os::DateTime const& t, lang::Dictionary const& words)
+core::String fill_date(
+    core::StringView pattern, os::DateTime const& t, lang::Dictionary const& words, Clock clock = Clock::MINUTES)
 {
     core::String text;
     size_t at = 0;
@@ -53,7 +56,7 @@ core::String fill_date(core::StringView pattern, os::DateTime const& t, lang::Di
             break;
         }
         text += pattern.substr(at, open - at);
-        auto const value = date_field(pattern.substr(open, close + 1 - open), t, words);
+        auto const value = date_field(pattern.substr(open, close + 1 - open), t, words, clock);
         if (!value) {
             // Not a field: the first sign stays as it is and the second may open one.
             text += u'%';
@@ -75,9 +78,14 @@ core::String date_pattern(lang::Dictionary const& words, core::StringView key, c
 
 } // namespace
 
-core::String short_date_time(os::DateTime const& t, lang::Dictionary const& words)
+core::String short_date_time(os::DateTime const& t, lang::Dictionary const& words, Clock clock)
 {
-    return fill_date(date_pattern(words, u"Date_short", u"%wd% %d% %mon%, %time%"), t, words);
+    return fill_date(date_pattern(words, u"Date_short", u"%wd% %d% %mon%, %time%"), t, words, clock);
+}
+
+bool same_minute(os::DateTime const& a, os::DateTime const& b)
+{
+    return a.year == b.year && a.month == b.month && a.day == b.day && a.hour == b.hour && a.minute == b.minute;
 }
 
 core::String length_text(int64_t ms)
@@ -129,10 +137,10 @@ bool is_date_name(document::RecordEntry const& entry, lang::Dictionary const& wo
             || named_in_any_language(entry.title, entry.time));
 }
 
-RowTexts row_texts(document::RecordEntry const& entry, lang::Dictionary const& words)
+RowTexts row_texts(document::RecordEntry const& entry, lang::Dictionary const& words, Clock clock)
 {
     RowTexts texts;
-    core::String const when = short_date_time(entry.time, words);
+    core::String const when = short_date_time(entry.time, words, clock);
     texts.secondary = when;
     if (is_call(entry)) {
         texts.strong = entry.artist.empty() ? words.translate(u"Row_Withheld") : entry.artist;

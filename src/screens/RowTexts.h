@@ -17,10 +17,14 @@ struct RowTexts {
     core::String secondary; // its "name" element
 };
 
+// How a short date gives the time: "10:44", or "10:44:12" where recordings of one minute stand together
+// and would otherwise read alike.
+enum class Clock { MINUTES, SECONDS };
+
 // "Mon 7 Dec, 10:44": short day and month names of `words`, the time in hours and minutes, in the order
 // of the language's "Date_short" ("%wd% %d% %mon%, %time%"; "Date_long" likewise with %weekday%, %month%
 // and %year%).
-core::String short_date_time(os::DateTime const& time, lang::Dictionary const& words);
+core::String short_date_time(os::DateTime const& time, lang::Dictionary const& words, Clock clock = Clock::MINUTES);
 // A recording's length: "0:42", "12:05", "1:02:03"; empty when unknown (negative).
 core::String length_text(int64_t milliseconds);
 // The name of a recording made at `time`, in the words of the language: "Monday, 7 December 2026 10:44:12".
@@ -28,7 +32,9 @@ core::String date_name(os::DateTime const& time, lang::Dictionary const& words);
 // A name that the program made from the recording's start, in this language or by the platform's locale,
 // which the row shows in its short form.
 bool is_date_name(document::RecordEntry const& entry, lang::Dictionary const& words);
-RowTexts row_texts(document::RecordEntry const& entry, lang::Dictionary const& words);
+RowTexts row_texts(document::RecordEntry const& entry, lang::Dictionary const& words, Clock clock = Clock::MINUTES);
+// Whether two recordings started in the same minute.
+bool same_minute(os::DateTime const& a, os::DateTime const& b);
 
 // The recording time left: "0:05:07" below ten hours, "57 h" up to 99 hours, then whole days
 // ("120 days"), with the units of `words`.

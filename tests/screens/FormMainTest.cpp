@@ -1,6 +1,7 @@
 #include "ScreensTestSupport.h"
 
 #include <os/FileSystem.h>
+#include <regex>
 #include <skin/widgets/ImageElement.h>
 
 using namespace screens_test;
@@ -203,6 +204,40 @@ TEST_F(FormMainTest, ARecordingGoneFromUnderTheListSaysSoAndLeavesIt)
     EXPECT_NE(document->records()[0].artist, artist);
     tap(element(main->error().form(), u"btnClose"));
     EXPECT_EQ(top(), &main->form());
+}
+
+// Recordings made in one minute would read alike: beside each other they tell their seconds, and a row
+// coming or going changes what its neighbours show.
+TEST_F(FormMainTest, RowsOfOneMinuteTellTheirSeconds)
+{
+    using namespace std::chrono;
+    auto const minute = floor<minutes>(file_clock::now() - hours(48));
+    auto const made = [&](String const& artist, seconds at) {
+        add_record(artist, u"Note");
+        std::filesystem::last_write_time(core::to_utf8(os::join(store(), artist + u" Note.mp3")), minute + at);
+    };
+    made(u"A", seconds(5));
+    made(u"B", seconds(40));
+    made(u"C", seconds(120));
+    start();
+    // Per row, newest first: its artist, and "s" where its date line gives seconds.
+    auto const rows = [&] {
+        std::string out;
+        for (int32_t i = 0; i < main->list().count(); ++i)
+            out += core::to_utf8(document->records()[size_t(main->filter().shown()[size_t(i)])].artist)
+                + (std::regex_search(core::to_utf8(row(i).name().text()), std::regex("\\d:\\d\\d:\\d\\d")) ? "s "
+                                                                                                           : " ");
+        return out;
+    };
+    EXPECT_EQ(rows(), "C Bs As ");
+    made(u"D", seconds(150));
+    document->on_file(os::join(store(), u"D Note.mp3"));
+    settle();
+    EXPECT_EQ(rows(), "Ds Cs Bs As ");
+    ASSERT_TRUE(os::delete_file(os::join(store(), u"B Note.mp3")));
+    document->drop_if_gone(os::join(store(), u"B Note.mp3"));
+    settle();
+    EXPECT_EQ(rows(), "Ds Cs A ");
 }
 
 } // namespace
