@@ -138,6 +138,27 @@ TEST_F(KeyboardFocusTest, DownSelectsTheNewestFirstAndEnterOpensTheSelectedRow)
     EXPECT_EQ(document->current().path, records[static_cast<size_t>(main->filter().shown()[0])].path);
 }
 
+// The keys never leave the row they went to under the floating record button.
+TEST_F(KeyboardFocusTest, TheRowTheKeysReachStandsClearOfTheRecordButton)
+{
+    for (char16_t name = u'A'; name < u'M'; ++name)
+        add_record(String(1, name), u"Note");
+    start({ 240, 320 }, 96);
+    auto const& list = main->list();
+    int32_t const button_top = element(main->form(), u"btnRecord").position().y - list.position().y;
+    auto const row_bottom = [&](int32_t index) {
+        double top = 0, height = 0;
+        return list.row_place(index, top, height) ? top + height : 1e9;
+    };
+    for (int i = 0; i < 12; ++i)
+        press(skin::KEY_DOWN);
+    ASSERT_EQ(list.selected(), 11);
+    EXPECT_LE(row_bottom(11), button_top);
+    press(skin::KEY_HOME);
+    press(skin::KEY_END);
+    EXPECT_LE(row_bottom(11), button_top);
+}
+
 // The question counted the records shown when it was asked; one found while it is shown is not
 // deleted with them.
 TEST_F(KeyboardFocusTest, ARecordFoundWhileTheDeleteQuestionIsShownIsKept)

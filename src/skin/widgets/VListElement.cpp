@@ -239,11 +239,17 @@ void VListElement::show_row(int32_t index)
         if (!row_place(index, top, height))
             return;
     }
-    double const bottom = size().y;
-    if (top < 0)
-        scroll_by(-top);
-    else if (top + height > bottom)
-        scroll_by(bottom - top - height);
+    // Clear of the borders where the row fits between them: what stands over a list's end (a floating
+    // button) must not hide the row the keys went to.
+    double low = scroll_border_min(), high = size().y - scroll_border_max();
+    if (high - low < height) {
+        low = 0;
+        high = size().y;
+    }
+    if (top < low)
+        scroll_by(low - top);
+    else if (top + height > high)
+        scroll_by(high - top - height);
 }
 
 double VListElement::step() const

@@ -70,7 +70,7 @@ public:
     // Moves the content by `dy` pixels (positive brings what is above into view), never past its ends;
     // ignored while the pen is down.
     void scroll_by(double dy);
-    // Scrolls so that row `index` is shown whole.
+    // Scrolls so that row `index` is shown whole, between the scroll borders where it fits there.
     void show_row(int32_t index);
     // What one step of the keys moves: the height of the first row on screen, or a tenth of the list.
     double step() const;
