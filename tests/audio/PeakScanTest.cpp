@@ -49,13 +49,7 @@ TEST(PeakScan, SilenceThenAToneInAWave)
     EXPECT_EQ(first_at(s.peaks, 1), audio::PEAK_COUNT / 2);
     EXPECT_NEAR(s.peaks[audio::PEAK_COUNT / 2 + 10], 128, 2);
     EXPECT_NEAR(s.peaks.back(), 128, 2);
-    EXPECT_EQ(s.known.back(), audio::PEAK_COUNT);
     EXPECT_TRUE(std::is_sorted(s.known.begin(), s.known.end()));
-    // The second half is decoded apart: a tone starting within it lands at its own bucket too.
-    samples = testing_support::tone(3, 8000, 0);
-    samples.insert(samples.end(), loud.begin(), loud.begin() + 8000);
-    testing_support::write_file(path, testing_support::wav16(8000, samples));
-    EXPECT_EQ(first_at(scan(path).peaks, 1), audio::PEAK_COUNT * 3 / 4);
     // A file no reader takes gives no peaks.
     testing_support::write_file(path, "not audio at all");
     EXPECT_FALSE(scan(path).ok);

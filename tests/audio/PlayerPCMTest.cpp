@@ -200,15 +200,10 @@ TEST_F(PlayerPCMTest, ASecondPauseDoesNothingAndPlayResumes)
     EXPECT_EQ(after(play), std::pair(1, 1));
 }
 
-TEST_F(PlayerPCMTest, PlayWithNothingLinkedOrNoSpeakerFinishes)
+// The open fails: the playback ends instead of waiting for a device that will never answer.
+TEST_F(PlayerPCMTest, PlayWithNoSpeakerFinishes)
 {
-    connect(source, nullptr);
-    EXPECT_TRUE(player.is_finished());
-    EXPECT_TRUE(play_to_end());
-
-    // The open fails: the playback ends instead of waiting for a device that will never answer.
     source.add(tone(8000, 1, 800));
-    connect(source, &player);
     EXPECT_TRUE(play_to_end());
 }
 

@@ -83,21 +83,14 @@ TEST(WaveHeader, ReaderChecksRejectWhatTheDecodersCannotTake)
 }
 
 // RIFF pads a chunk of odd size with a byte that its size does not count: the data lies after the pad.
-TEST(WaveHeader, ChunksBeforeTheDataAreSkippedWithTheirPadAndCutFilesFail)
+TEST(WaveHeader, ChunksBeforeTheDataAreSkippedWithTheirPad)
 {
     std::string const data(100, '\x01');
-    std::string const plain = audio_test::wav_bytes(1, 1, 8000, 16, data);
-    std::string const with_list = riff_wave(fmt16(1, 1, 8000, 16), data, chunk("LIST", "abcdef"));
-    for (std::string const& skipped :
-        { with_list, riff_wave(fmt16(1, 1, 8000, 16), data, chunk("note", "abcde") + '\0') }) {
+    for (std::string const& skipped : { riff_wave(fmt16(1, 1, 8000, 16), data, chunk("LIST", "abcdef")),
+             riff_wave(fmt16(1, 1, 8000, 16), data, chunk("note", "abcde") + '\0') }) {
         WaveHeader const h = read_back(skipped);
         EXPECT_EQ(numbers(h.data_start, h.data_size, h.passes_pcm_checks()), numbers(44 + 14, 100, true));
     }
-
-    std::string huge = with_list;
-    huge[40] = '\x7F'; // the LIST chunk claims more than the file holds
-    for (std::string const& bad : { plain.substr(0, 40) /* no data chunk */, huge, "RIFX" + plain.substr(4) })
-        EXPECT_EQ(read_back(bad).format_tag, 0xDEAD) << bad.size() << " bytes";
 }
 
 // A refusal names the chunk, where it stands and what is wrong with it.
