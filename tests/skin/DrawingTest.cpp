@@ -68,6 +68,16 @@ TEST(Drawing, NineGridsBlitsStretchesAndFills)
     expect_pixels(*doubled->bitmap(), [](int32_t x, int32_t y) {
         return (x < 20 && y < 20) ? static_cast<uint16_t>(100 * (y / 2) + x / 2) : BACKGROUND;
     });
+    auto const whole = blank({ 20, 1 });
+    auto const clipped = blank({ 20, 1 });
+    auto const ref = grid_ref(0, { 0, 4, 6, 10 }, { 0, 0, 1, 1 });
+    draw_picture(*whole, { 0, 0 }, { 20, 1 }, ref, plain_blitter());
+    {
+        ClipGuard guard(*clipped, { 5, 0 }, { 12, 1 });
+        draw_picture(*clipped, { 0, 0 }, { 20, 1 }, ref, plain_blitter());
+    }
+    expect_pixels(*clipped->bitmap(),
+        [&](int32_t x, int32_t y) { return (x >= 5 && x < 17) ? whole->bitmap()->at(x, y) : BACKGROUND; });
     auto const clipped_blit = blank({ 12, 12 });
     blit(*clipped_blit, { -3, -3 }, { 10, 10 }, numbered_picture(10, 10)->bitmap(), { 0, 0 }, plain_blitter());
     expect_pixels(*clipped_blit->bitmap(), [](int32_t x, int32_t y) {
@@ -93,7 +103,14 @@ TEST(Drawing, NineGridsBlitsStretchesAndFills)
     int const column[] = { -1, 0, 1, 1, 2, 2, 3, 3 };
     expect_pixels(*stretched->bitmap(),
         [&](int32_t x, int32_t y) { return x == 0 ? BACKGROUND : static_cast<uint16_t>(100 * (y + 1) + column[x]); });
-    // A clip intersects and restores.
+    // A fill converts the colour and stays in a clip, which intersects and restores.
+    auto const filled = blank({ 7, 3 });
+    {
+        ClipGuard guard(*filled, { 1, 1 }, { 100, 100 });
+        fill(*filled, { -5, -5 }, { 9, 8 }, Color { 0xFF, 0x84, 0x10, 0 });
+    }
+    expect_pixels(*filled->bitmap(),
+        [](int32_t x, int32_t y) { return (x >= 1 && x < 4 && y >= 1) ? uint16_t(0xFC22) : BACKGROUND; });
     RenderSurface guarded(Point { 50, 40 });
     {
         ClipGuard outer(guarded, { 10, 10 }, { 100, 20 });

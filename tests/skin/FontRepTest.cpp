@@ -98,7 +98,11 @@ TEST_F(TextDrawing, InkStaysInTheBoxFollowsTheAlignmentAndTheClip)
                 EXPECT_TRUE(y >= 5 && y < 35 && x >= 10 && x < 110) << x << "," << y;
             }
         }
-    EXPECT_EQ(draw(u"Hi", HAlign::JUSTIFY), draw(u"Hi", HAlign::LEFT));
+    auto const left = draw(u"Hi", HAlign::LEFT);
+    auto const centre = draw(u"Hi", HAlign::CENTER);
+    EXPECT_TRUE(left.first < 15 && draw(u"Hi", HAlign::RIGHT).second > 100);
+    EXPECT_NEAR((centre.first + centre.second) / 2.0, 60, 3);
+    EXPECT_EQ(draw(u"Hi", HAlign::JUSTIFY), left);
     {
         ClipGuard guard(surface, { 0, 0 }, { 14, 40 });
         draw(u"WWWW", HAlign::LEFT);

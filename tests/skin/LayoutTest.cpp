@@ -18,13 +18,18 @@ TEST(Layout, SlotModesNamesAndPlainMeasures)
         int32_t preferred, slot;
         Span expected;
     } const cases[] = {
+        { "max_side", { M::MAX_SIDE, 0, 4 }, 30, 100, { 10 + 66, 30 } },
         { "max_side_cut", { M::MAX_SIDE, 0, 4 }, 130, 100, { 10, 96 } },
         { "center", { M::CENTER, 0, 0 }, 31, 100, { 10 + 35, 31 } },
+        { "center_borders", { M::CENTER, 6, 2 }, 31, 100, { 10 + 6 + 46 - 15, 31 } },
         { "center_wider_than_slot", { M::CENTER, 3, 5 }, 150, 100, { 10 + 3, 92 } },
+        { "both_side_ignores_preferred", { M::BOTH_SIDE, 3, 5 }, 7, 100, { 10 + 3, 92 } },
         { "both_side_never_negative", { M::BOTH_SIDE, 30, 40 }, 7, 50, { 10 + 30, 0 } },
         { "min_side", { M::MIN_SIDE, 2, 9 }, 40, 100, { 10 + 2, 40 } },
+        { "min_side_cut", { M::MIN_SIDE, 2, 9 }, 140, 100, { 10 + 2, 98 } },
         { "ratio", { M::RATIO, 2, 9 }, 140, 100, { 10 + 2, 89 } },
         { "min_side_no_size_overflows", { M::MIN_SIDE_NO_SIZE, 2, 9 }, 140, 100, { 10 + 2, 140 } },
+        { "max_side_no_size", { M::MAX_SIDE_NO_SIZE, 2, 9 }, 30, 100, { 10 + 61, 30 } },
         { "max_side_no_size_overflows", { M::MAX_SIDE_NO_SIZE, 2, 9 }, 140, 100, { 10, 140 } },
         { "parent_narrower_than_borders", { M::MIN_SIDE, 20, 0 }, 30, 10, { 10 + 20, 0 } },
         { "negative_slot", { M::RATIO, 0, 0 }, 30, -5, { 10, 0 } },
@@ -35,8 +40,11 @@ TEST(Layout, SlotModesNamesAndPlainMeasures)
         { u"CENTER", M::CENTER }, { u"center", M::BOTH_SIDE }, { u"", M::BOTH_SIDE } };
     for (auto const& [name, mode] : names)
         EXPECT_EQ(anchor_mode_from_name(name), mode) << core::to_utf8(name);
-    // A plain child adds its margins to the parent's extents.
+    // The NO_SIZE modes add nothing to the parent's preferred extent; the others add their margins.
     Extent e = start_measure(12);
+    add_plain_child(e, { M::MIN_SIDE_NO_SIZE, 5, 5 }, { 300, 300 });
+    add_plain_child(e, { M::MAX_SIDE_NO_SIZE, 5, 5 }, { 300, 200 });
+    EXPECT_EQ(e, (Extent { 12, 12 }));
     add_plain_child(e, { M::BOTH_SIDE, 3, 4 }, { 20, 10 });
     EXPECT_EQ(e, (Extent { 27, 17 }));
     add_plain_child(e, { M::MAX_SIDE, 3, 4 }, { 25, 25 });
