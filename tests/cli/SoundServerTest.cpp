@@ -91,7 +91,9 @@ TEST_F(SoundServerTest, AFilePlayedOnTheSinkIsWhatItsMonitorHears)
     int const recorder = server_->start_client(std::string("pw-record --target ") + SoundServer::SINK
             + " -P '{ stream.capture.sink=true }' --format s16 --rate 48000 --channels 2 " + heard,
         dir_ + "/pw-record.txt");
-    ASSERT_TRUE(wait_until([&] { return !server_->pactl("list short source-outputs").output.empty(); }));
+    // Listed is not yet linked: the file grows once the monitor's silence flows into it, and only then can
+    // it hear the tone's start.
+    ASSERT_TRUE(wait_until([&] { return read_file(heard).size() > 4096; }));
     auto const played = run(env_ + cli() + " play " + known + " --output '" + SoundServer::SINK_DESCRIPTION + "'");
     EXPECT_EQ(played.exit_code, 0) << played.error;
     // The monitor hears the end a little later: pw-record goes on for another 0.3 s of audio.
