@@ -81,7 +81,7 @@ TEST(Translations, DatesReadInTheOrderOfEachLanguage)
         { "french", u"lun 7 déc, 9:05", u"lundi 7 décembre 2026 9:05:03" },
         { "spanish", u"lun 7 dic, 9:05", u"lunes, 7 de diciembre de 2026 9:05:03" },
         { "ukrainian", u"Пн 7 гру, 9:05", u"понеділок, 7 грудня 2026 9:05:03" },
-        { "chinese", u"12月7日 周一 9:05", u"2026年12月7日 星期一 9:05:03" },
+        { "chinese", u"12月7日周一 9:05", u"2026年12月7日 星期一 9:05:03" },
     };
     for (auto const& c : cases) {
         lang::Dictionary const d = words(c.language);
