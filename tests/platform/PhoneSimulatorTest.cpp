@@ -71,7 +71,10 @@ TEST(PhoneSimulator, ServeCarriesOutSpeakerRequests)
             watch.wait(100);
         EXPECT_EQ(phone.state().speaker, on);
     }
-    EXPECT_NE(testing_support::read_file(dir + "/out.txt").find("Speaker=0\nSpeaker=1\n"), std::string::npos);
+    // The service publishes the state before it prints the line.
+    EXPECT_TRUE(testing_support::wait_until([&] {
+        return testing_support::read_file(dir + "/out.txt").find("Speaker=0\nSpeaker=1\n") != std::string::npos;
+    })) << testing_support::read_file(dir + "/out.txt");
 }
 
 } // namespace
