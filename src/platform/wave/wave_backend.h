@@ -96,8 +96,6 @@ protected:
 class LiveOutput {
 public:
     virtual ~LiveOutput() = default;
-    // Returns once what was rendered so far has been heard.
-    virtual void drain() = 0;
 };
 
 // `device` as for the input.

@@ -25,6 +25,7 @@ using wave_backend::report;
 
 // A real-time file output is written in slices of this length.
 constexpr auto REAL_TIME_SLICE = std::chrono::milliseconds(10);
+constexpr uint32_t HEARD_AFTER_MS = 150;
 constexpr uint32_t FULL_VOLUME = 0xFFFFFFFFu;
 // A beep longer than this is not a beep; the rest of such a file is not played.
 constexpr uint64_t MAX_SOUND_BYTES = 16u << 20;
@@ -82,11 +83,12 @@ public:
         return MMSYSERR_NOERROR;
     }
 
-    // False while blocks are queued.
+    // False while blocks are queued. The end of what was played is heard before the device closes.
     bool close()
     {
         if (!queue_empty())
             return false;
+        wait_heard();
         shut_down();
         notify_close();
         return true;
@@ -114,8 +116,7 @@ public:
             std::unique_lock lock(mutex_);
             changed_.wait(lock, [this] { return queue_.empty(); });
         }
-        if (live_)
-            live_->drain();
+        wait_heard();
     }
 
     // SDL's audio thread: every queued block comes back, and later writes are refused.
@@ -142,9 +143,31 @@ public:
         last_render_ = taken_ - before;
         rendered_at_ = Clock::now();
         std::memset(out, format_.bits_per_sample == 8 ? 128 : 0, count);
+        silent_callbacks_ = last_render_ > 0 ? 0 : silent_callbacks_ + 1;
+        callback_bytes_ = std::max<uint64_t>(callback_bytes_, last_render_ + count);
+        if (silent_callbacks_ > 0)
+            changed_.notify_all();
     }
 
 private:
+    // Closing the device drops what the sound server still holds: up to a tenth of a second of a
+    // playback's end went unheard. A callback asks for more once the previous one has been passed on, so
+    // silence counts from the second silent callback, until the server has been given HEARD_AFTER_MS of
+    // it. It comes as fast as the server takes it: a busy machine waits longer, a stalled one a second.
+    void wait_heard()
+    {
+        if (!live_)
+            return;
+        std::unique_lock lock(mutex_);
+        auto heard = [this] {
+            if (lost_ || taken_ == 0)
+                return true;
+            uint64_t const silence = silent_callbacks_ < 2 ? 0 : (silent_callbacks_ - 1) * callback_bytes_;
+            return silence * 1000 >= uint64_t { HEARD_AFTER_MS } * std::max<uint32_t>(format_.avg_bytes_per_sec, 1);
+        };
+        changed_.wait_for(lock, std::chrono::seconds(1), heard);
+    }
+
     void shut_down()
     {
         {
@@ -256,6 +279,8 @@ private:
     size_t offset_ = 0; // bytes of the front block played
     uint64_t taken_ = 0; // bytes of blocks played since the open or the last reset
     uint64_t last_render_ = 0; // of those, what the live device's last callback took
+    uint64_t silent_callbacks_ = 0; // the live device's callbacks since the last that took a byte
+    uint64_t callback_bytes_ = 0; // the most one callback asked for
     Clock::time_point rendered_at_;
     bool live_output_ = false;
     bool paused_ = false;

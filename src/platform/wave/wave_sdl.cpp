@@ -9,10 +9,8 @@
 #include <SDL.h>
 #include <algorithm>
 #include <atomic>
-#include <chrono>
 #include <cstring>
 #include <mutex>
-#include <thread>
 
 namespace platform::wave_backend {
 
@@ -90,9 +88,6 @@ public:
         SDL_QuitSubSystem(SDL_INIT_AUDIO);
     }
 
-    // What the device has taken is at most its buffer: twice that covers the sound system's own queue.
-    void drain() override { std::this_thread::sleep_for(latency_ * 2); }
-
     // Runs on SDL's audio thread.
     static void callback(void* self, Uint8* stream, int length)
     {
@@ -112,14 +107,12 @@ public:
     {
         device_ = device;
         silence_ = have.silence;
-        latency_ = std::chrono::milliseconds(1000 * have.samples / std::max(have.freq, 1) + 20);
     }
 
 private:
     SDL_AudioDeviceID device_ = 0;
     PlaybackSource& source_;
     Uint8 silence_ = 0;
-    std::chrono::milliseconds latency_ { 0 };
     std::atomic<bool> lost_ { false };
 };
 
