@@ -151,6 +151,7 @@ void FormMain::bind_record_row(RecordRow& row)
     if (auto* state = row.state()) {
         bool const in_progress = document_.is_recording() && entry.path == document_.current().path;
         state->set_text(!in_progress ? u"" : document_.is_paused() ? u"\u275A\u275A" : u"\u25CF");
+        state->set_visible(in_progress);
     }
 }
 

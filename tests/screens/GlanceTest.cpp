@@ -29,6 +29,12 @@ TEST_F(GlanceTest, AnEmptyListSaysWhatToDoAndARecordingInProgressIsMarkedPausedO
     ASSERT_TRUE(document->is_recording());
     EXPECT_FALSE(element(main->form(), u"emptyHint").visible());
     EXPECT_EQ(row_mark() + u"|" + recording_text(u"frmPaused"), u"\u25CF|");
+    auto title_width = [&] {
+        settle();
+        auto* row = dynamic_cast<screens::RecordRow*>(main->list().row(0));
+        return row ? row->artist().size().x : 0;
+    };
+    int32_t const beside_mark = title_width();
 
     tap(element(main->recording().form(), u"btnPause"));
     ASSERT_TRUE(document->is_paused());
@@ -43,6 +49,8 @@ TEST_F(GlanceTest, AnEmptyListSaysWhatToDoAndARecordingInProgressIsMarkedPausedO
     document->stop();
     settle();
     EXPECT_EQ(row_mark(), u"");
+    // Without its mark, a row gives the title the mark's room, which a date with seconds needs.
+    EXPECT_GT(title_width(), beside_mark);
     // The new recording's row tells its length at once.
     auto* row = dynamic_cast<screens::RecordRow*>(main->list().row(0));
     EXPECT_TRUE(row && row->name().text().find(u" · 0:0") != String::npos)
