@@ -110,14 +110,21 @@ void RecordScreen::show_name(NameCaption caption)
 core::String RecordScreen::shown_name() const
 {
     // A name made from the start time reads in its short form, as on its row: the long one is cut at
-    // 240 pixels just where the time would tell today's notes apart. The name dialog edits the whole title.
+    // 240 pixels just where the time would tell today's notes apart. As on the rows, the seconds tell
+    // apart notes of one minute. The name dialog edits the whole title.
     auto const& records = document_.records();
     int32_t const index = records.find(document_.current().path);
     if (index < 0)
         return name_;
     auto const& entry = records[size_t(index)];
     auto const& words = properties_.dictionary();
-    return entry.title == name_ && is_date_name(entry, words) ? short_date_time(entry.time, words) : name_;
+    if (entry.title != name_ || !is_date_name(entry, words))
+        return name_;
+    Clock clock = Clock::MINUTES;
+    for (size_t i = 0; i < records.size(); ++i)
+        if (i != size_t(index) && same_minute(records[i].time, entry.time))
+            clock = Clock::SECONDS;
+    return short_date_time(entry.time, words, clock);
 }
 
 bool RecordScreen::on_name_click(skin::Element* source)

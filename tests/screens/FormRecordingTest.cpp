@@ -58,9 +58,15 @@ TEST_F(FormRecordingTest, ShowsTheRunningRecordingWithTheTimeLeftAndStopsBackToT
     tap(element(form(), u"btnClose"));
     EXPECT_TRUE(!document->is_recording() && top() == &main->form() && main->list().count() == 1);
     EXPECT_EQ(document->records()[0].path, info.path);
+    // A second note of the same minute reads with its seconds, as its row does.
+    use_tone_input(1, true);
+    tap(element(main->form(), u"btnRecord"));
+    settle();
+    EXPECT_EQ(button_text(form(), u"btnName"), u"Sun 6 Dec, 10:15:30");
+    tap(element(form(), u"btnClose"));
     tap(element(main->form(), u"btnFilter"));
     tap(element(main->form(), u"button7"));
-    EXPECT_EQ(main->list().count(), 1); // "Record"
+    EXPECT_EQ(main->list().count(), 2); // "Record"
 }
 
 TEST_F(FormRecordingTest, ARecordingThatCannotStartIsReported)
