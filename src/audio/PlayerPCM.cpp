@@ -26,6 +26,11 @@ bool PlayerPCM::play()
     return impl_->play();
 }
 
+OutputRefusal PlayerPCM::refusal()
+{
+    return impl_->refusal();
+}
+
 bool PlayerPCM::stop()
 {
     return impl_->stop();

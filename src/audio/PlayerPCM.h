@@ -10,6 +10,9 @@ namespace audio {
 
 class PlayerPCMImpl;
 
+// Why the device would not open for the last play.
+enum class OutputRefusal { NONE, NO_DEVICE, FORMAT };
+
 // Plays PCM through the wave-output device: pulls sample frames from the producer linked to it on its
 // own thread, keeps six 200 ms buffers queued and reports the peak level of what it has just played.
 // It pulls and is never pushed to.
@@ -32,6 +35,8 @@ public:
     // Play again resumes.
     bool pause();
     bool is_finished();
+    // Set when a play ended because the device refused to open; a new play clears it.
+    OutputRefusal refusal();
     // Clamped to 0.0 to 1.0; applied now if the device is open and again at every open.
     void set_volume(double volume);
     double volume();

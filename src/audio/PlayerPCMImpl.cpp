@@ -43,6 +43,7 @@ bool PlayerPCMImpl::play()
         play_requested_ = true;
         pause_requested_ = false;
         finished_ = false;
+        refusal_ = OutputRefusal::NONE;
     }
     return post_command();
 }
@@ -74,6 +75,12 @@ bool PlayerPCMImpl::is_finished()
 {
     core::Lock guard(owner_.lock());
     return finished_;
+}
+
+OutputRefusal PlayerPCMImpl::refusal()
+{
+    core::Lock guard(owner_.lock());
+    return refusal_;
 }
 
 void PlayerPCMImpl::set_volume(double volume)
@@ -290,6 +297,7 @@ void PlayerPCMImpl::open_device()
         state_ = IDLE;
         device_format_ = AudioFormat();
         finished_ = true;
+        refusal_ = result == platform::WAVERR_BADFORMAT ? OutputRefusal::FORMAT : OutputRefusal::NO_DEVICE;
         return;
     }
     handle_ = handle;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "AudioBuffer.h"
+#include "PlayerPCM.h"
 #include "WaveOut.h"
 
 #include <array>
@@ -39,6 +40,7 @@ public:
     bool stop();
     bool pause();
     bool is_finished();
+    OutputRefusal refusal();
     void set_volume(double volume);
     double volume();
     double level(int channel);
@@ -89,6 +91,7 @@ private:
     bool play_requested_ = false;
     bool pause_requested_ = false;
     bool finished_ = true;
+    OutputRefusal refusal_ = OutputRefusal::NONE;
     bool stop_requested_ = false;
     // A seek while draining: the device's close is not the end, the command it posts plays on.
     bool sought_ = false;

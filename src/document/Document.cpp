@@ -103,6 +103,9 @@ core::StringView failure_text_key(DocumentEvent const& event)
         return u"Sorry_settings_not_saved";
     case DocumentEvent::SEND_FAILED:
         return u"Sorry_cannot_send";
+    case DocumentEvent::PLAYBACK_REFUSED:
+        return static_cast<PlaybackRefusal>(event.argument) == PlaybackRefusal::FORMAT ? u"Sorry_cannot_play"
+                                                                                       : u"Sorry_no_speaker";
     default:
         return {};
     }
@@ -626,7 +629,7 @@ bool Document::play(StringView path, int64_t position)
 
 // The list
 
-void Document::fail(int32_t code)
+void Document::fail(int32_t code, int32_t argument)
 {
     failing_ = true;
     stop();
@@ -634,7 +637,7 @@ void Document::fail(int32_t code)
     if (!os::FileInfo(current_.path).exists()) {
         rescan();
     }
-    send(code);
+    send(code, argument);
 }
 
 namespace {
@@ -921,8 +924,17 @@ void Document::tick_playback()
         core::log() << u"reader no valid\n";
         stop();
     } else if (player_.is_finished()) {
-        core::log() << u"player finished\n";
-        stop();
+        // A speaker that would not open ends the playback at once: say so rather than seem to have played.
+        auto const refusal = player_.refusal();
+        if (refusal == audio::OutputRefusal::NONE) {
+            core::log() << u"player finished\n";
+            stop();
+        } else {
+            bool const format = refusal == audio::OutputRefusal::FORMAT;
+            core::log() << (format ? u"player: format refused\n" : u"player: no speaker\n");
+            fail(DocumentEvent::PLAYBACK_REFUSED,
+                static_cast<int32_t>(format ? PlaybackRefusal::FORMAT : PlaybackRefusal::NO_SPEAKER));
+        }
     }
 }
 

@@ -118,8 +118,8 @@ public:
     bool record_file(RecordInfo const& info, core::StringView format_name);
     // Deletes the current recording's file and its record.
     void remove();
-    // Stops, rebuilds the list when the current file is gone, sends `code`.
-    void fail(int32_t code);
+    // Stops, rebuilds the list when the current file is gone, sends `code` with its `argument`.
+    void fail(int32_t code, int32_t argument = 0);
     // A command line: "call..." records a call, "record..." starts or pauses a recording.
     void on_command(core::StringView command);
     // Tells the listeners again that the recording in progress started (event 4 with its record's index),

@@ -23,6 +23,7 @@ struct DocumentEvent {
         RECORDING_REFUSED = 12, // a recording could not start; the argument is its RecordRefusal
         SETTINGS_NOT_SAVED = 13, // the registry store cannot be written: changes last until the end
         SEND_FAILED = 14, // the mail program could not be started, or failed at once
+        PLAYBACK_REFUSED = 15, // the speaker would not open; the argument is its PlaybackRefusal
     };
     int32_t code = 0;
     int32_t argument = 0;
@@ -33,6 +34,12 @@ enum class RecordRefusal : int32_t {
     DISK_FULL = 1,
     NOT_WRITABLE = 2, // the folder cannot be made or written
     NO_MICROPHONE = 3,
+};
+
+// Why a playback ended before anything was heard.
+enum class PlaybackRefusal : int32_t {
+    NO_SPEAKER = 1,
+    FORMAT = 2, // the speaker takes no sound of the recording's format
 };
 
 // Threads: called on the main thread. A listener may remove itself from within the call.

@@ -200,11 +200,19 @@ TEST_F(PlayerPCMTest, ASecondPauseDoesNothingAndPlayResumes)
     EXPECT_EQ(after(play), std::pair(1, 1));
 }
 
-// The open fails: the playback ends instead of waiting for a device that will never answer.
-TEST_F(PlayerPCMTest, PlayWithNoSpeakerFinishes)
+// The open fails: the playback ends instead of waiting for a device that will never answer, and says why
+// until the next play.
+TEST_F(PlayerPCMTest, PlayWithNoSpeakerFinishesAndSaysWhy)
 {
     source.add(tone(8000, 1, 800));
     EXPECT_TRUE(play_to_end());
+    EXPECT_EQ(player.refusal(), OutputRefusal::NO_DEVICE);
+    use_file_output();
+    EXPECT_TRUE(play_to_end());
+    EXPECT_EQ(player.refusal(), OutputRefusal::NONE);
+    source.add(tone(8000, 3, 800));
+    EXPECT_TRUE(play_to_end());
+    EXPECT_EQ(player.refusal(), OutputRefusal::FORMAT);
 }
 
 // The device is drained and opened again in the new format; the data that showed the change is played

@@ -586,6 +586,21 @@ TEST_F(DocumentTest, PlaybackEndsAtTheEndOfTheFileAndPauseSwitchesIt)
     EXPECT_FALSE(d.is_paused());
 }
 
+TEST_F(DocumentTest, APlaybackWithNoSpeakerSaysSo)
+{
+    std::string const wav = testing_support::wav_file(testing_support::tone(1, 8000), 8000);
+    auto& d = make();
+    LogCapture log;
+    ASSERT_TRUE(d.play(core::from_utf8(wav), 0));
+    events.clear();
+    run_until([&] { return !d.is_playing(); }, 3);
+    EXPECT_TRUE(log.contains("player: no speaker\n"));
+    ASSERT_EQ(codes(), (std::vector<int32_t> { DocumentEvent::STOPPED, DocumentEvent::PLAYBACK_REFUSED }));
+    EXPECT_EQ(failure_text_key(events.back()), u"Sorry_no_speaker");
+    EXPECT_EQ(
+        failure_text_key({ DocumentEvent::PLAYBACK_REFUSED, int32_t(PlaybackRefusal::FORMAT) }), u"Sorry_cannot_play");
+}
+
 TEST_F(DocumentTest, TheMachineStaysAwakeForWhatRunsAndNoLonger)
 {
     using Reason = platform::Wakefulness::Reason;

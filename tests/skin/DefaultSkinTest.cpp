@@ -124,7 +124,7 @@ using Texts = std::vector<char16_t const*>;
 Texts const CONFIRMATIONS = { u"text", u"Confirm_deleting", u"Confirm_deleting_this", u"Confirm_trashing",
     u"Confirm_trashing_this", u"Confirm_discard" };
 Texts const ERRORS = { u"text", u"Sorry_card_problem", u"Sorry_no_memory", u"Sorry_too_slow_device",
-    u"Sorry_cannot_save_copy", u"Saved_copy_in_music", u"Sorry_undo_path_taken" };
+    u"Sorry_cannot_save_copy", u"Saved_copy_in_music", u"Sorry_undo_path_taken", u"Sorry_no_speaker" };
 Texts const CAPTIONS = { u"caption", u"MainMenu", u"File", u"Settings", u"Format", u"Boost", u"Menu", u"Language" };
 Texts const ITEMS = { u"#text", u"File", u"Settings", u"Cancel", u"Delete", u"Move", u"Refresh", u"AutoRecord",
     u"Speaker", u"Format", u"Mp3Low", u"Mp3Middle", u"Mp3High", u"Boost", u"BoostOff", u"Boost1", u"Boost2", u"Boost3",
