@@ -35,7 +35,7 @@ public:
     // Play again resumes.
     bool pause();
     bool is_finished();
-    // Set when a play ended because the device refused to open; a new play clears it.
+    // Set when a play ended because the device refused to open or to take a block; a new play clears it.
     OutputRefusal refusal();
     // Clamped to 0.0 to 1.0; applied now if the device is open and again at every open.
     void set_volume(double volume);

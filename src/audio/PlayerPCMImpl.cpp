@@ -341,10 +341,12 @@ bool PlayerPCMImpl::fill()
             || device_.write(handle_, block) != platform::MMSYSERR_NOERROR) {
             // A block the device did not take never comes back: counting it in use would keep the
             // device from ever closing. A device that takes no block (one that went away) will play
-            // nothing more: the playback ends once it is closed, rather than opening it again for the rest.
+            // nothing more: the playback ends once it is closed, rather than opening it again for the rest,
+            // and says why.
             device_.unprepare_header(handle_, block);
             block.user = 0;
             play_requested_ = false;
+            refusal_ = OutputRefusal::NO_DEVICE;
             pending_ = AudioBuffer();
             return false;
         }

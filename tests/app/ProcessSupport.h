@@ -31,11 +31,12 @@ struct RavelinProcess {
     bool running() const { return pid > 0 && kill(pid, 0) == 0; }
 };
 
-// The environment every process of one test shares: the runtime folder of the single-instance lock.
+// The environment every process of one test shares: the runtime folder of the single-instance lock. Its
+// speaker is a file played in real time, so that a playback runs as long as it would be heard.
 inline std::string process_environment(std::string const& runtime, std::string const& dir)
 {
     return "env XDG_RUNTIME_DIR=" + runtime + " XDG_STATE_HOME=" + dir + " RAVELIN_TRACE_FORMS=" + dir
-        + "/trace.txt RAVELIN_APP_PATH=" + app_data() + " ";
+        + "/trace.txt RAVELIN_APP_PATH=" + app_data() + " RAVELIN_AUDIO_OUT=file:" + dir + "/speaker.wav ";
 }
 
 inline RavelinProcess start_ravelin(

@@ -1,5 +1,6 @@
 #include "AudioTestSupport.h"
 
+#include <atomic>
 #include <audio/AudioProducer.h>
 #include <audio/PlayerPCM.h>
 #include <condition_variable>
@@ -33,6 +34,8 @@ public:
     }
     uint32_t write(platform::WaveHandle handle, platform::WaveBlock& block) override
     {
+        if (refuse_writes)
+            return platform::MMSYSERR_NODRIVER;
         note([&](Record& r) {
             r.sizes.push_back(block.buffer_length);
             if (!r.written.empty())
@@ -55,6 +58,7 @@ public:
         note([&](Record& r) { r.volumes.push_back(volume); });
         return WaveOut::set_volume(handle, volume);
     }
+    std::atomic<bool> refuse_writes { false }; // as a device that went away
 
 private:
     // Changes the record under the lock; a copy of it.
@@ -210,6 +214,11 @@ TEST_F(PlayerPCMTest, PlayWithNoSpeakerFinishesAndSaysWhy)
     use_file_output();
     EXPECT_TRUE(play_to_end());
     EXPECT_EQ(player.refusal(), OutputRefusal::NONE);
+    device.refuse_writes = true;
+    source.add(tone(8000, 1, 800));
+    EXPECT_TRUE(play_to_end());
+    EXPECT_EQ(player.refusal(), OutputRefusal::NO_DEVICE);
+    device.refuse_writes = false;
     source.add(tone(8000, 3, 800));
     EXPECT_TRUE(play_to_end());
     EXPECT_EQ(player.refusal(), OutputRefusal::FORMAT);
