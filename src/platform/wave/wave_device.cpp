@@ -52,9 +52,12 @@ void report(std::string const& line)
 
 bool valid_format(WaveFormat const& f, Direction direction)
 {
+    // A speaker takes any rate the sound server can convert, so that a file of a rate below a
+    // microphone's lowest still plays.
+    uint32_t const lowest_rate = direction == Direction::INPUT ? 8000 : 1000;
     uint32_t const highest_rate = direction == Direction::INPUT ? 48000 : 192000;
     return f.format_tag == WAVE_FORMAT_PCM && (f.channels == 1 || f.channels == 2)
-        && (f.bits_per_sample == 8 || f.bits_per_sample == 16) && f.samples_per_sec >= 8000
+        && (f.bits_per_sample == 8 || f.bits_per_sample == 16) && f.samples_per_sec >= lowest_rate
         && f.samples_per_sec <= highest_rate && f.block_align == f.channels * f.bits_per_sample / 8
         && f.avg_bytes_per_sec == f.block_align * f.samples_per_sec;
 }
