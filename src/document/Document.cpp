@@ -456,11 +456,16 @@ void Document::set_gate(bool open)
     gate_open_ = open;
 }
 
+bool Document::can_continue() const
+{
+    return !current_.path.empty() && audio::can_write(current_.extension);
+}
+
 bool Document::continue_recording()
 {
-    stop();
-    if (current_.path.empty() || current_.extension.empty())
+    if (!can_continue())
         return false;
+    stop();
     if (auto const refusal = start_chain(current_.extension)) {
         stop();
         return refuse(*refusal);

@@ -200,7 +200,9 @@ void FormView::on_menu(Menu&, core::StringView id, core::StringView, MenuItems& 
 {
     if (id == u"Menu") {
         items.emplace_back(u"Delete", properties_.translate(u"Delete_this"));
-        items.emplace_back(u"Append");
+        // Vorbis and Musepack files are only played: continuing one could only fail.
+        if (document_.can_continue())
+            items.emplace_back(u"Append");
         items.emplace_back(u"Send");
         items.emplace_back(u"SaveCopy");
         items.emplace_back(u"Cancel");

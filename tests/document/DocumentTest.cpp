@@ -586,6 +586,24 @@ TEST_F(DocumentTest, PlaybackEndsAtTheEndOfTheFileAndPauseSwitchesIt)
     EXPECT_FALSE(d.is_paused());
 }
 
+// A Vorbis file is only played: continuing it is not offered, rather than refused as an unwritable folder.
+TEST_F(DocumentTest, OnlyAFormatWithAWriterCanBeContinued)
+{
+    std::string const wav = testing_support::wav_file(testing_support::tone(0.5, 8000), 8000);
+    std::string const ogg = fresh_dir("continue") + "/v.ogg";
+    ASSERT_EQ(testing_support::run("oggenc -Q '" + wav + "' -o '" + ogg + "'").exit_code, 0);
+    use_tone(1.0, true);
+    auto& d = make();
+    EXPECT_FALSE(d.can_continue()) << "nothing chosen";
+    ASSERT_TRUE(d.select(core::from_utf8(ogg)));
+    events.clear();
+    EXPECT_FALSE(d.can_continue() || d.continue_recording());
+    EXPECT_TRUE(events.empty());
+    ASSERT_TRUE(d.select(core::from_utf8(wav)));
+    EXPECT_TRUE(d.can_continue() && d.continue_recording());
+    d.stop();
+}
+
 TEST_F(DocumentTest, APlaybackWithNoSpeakerSaysSo)
 {
     std::string const wav = testing_support::wav_file(testing_support::tone(1, 8000), 8000);

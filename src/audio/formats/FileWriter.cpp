@@ -72,4 +72,12 @@ std::unique_ptr<FileWriter> create_writer(core::StringView path, core::StringVie
     return nullptr;
 }
 
+bool can_write(core::StringView format_name)
+{
+    for (core::StringView name : { u"PCM", u"ADPCM", u"GSM", u"mp3", u"Opus", u"FLAC" })
+        if (format_name == name)
+            return true;
+    return false;
+}
+
 } // namespace audio
