@@ -136,11 +136,9 @@ int append_command(Arguments const& arguments)
     if (!document.select(core::from_utf8(path)))
         return fail(EXIT_FAILURE_, path + " is not a recording Ravelin can play or continue");
     platform::StopSignalWatcher const watcher(platform::current_thread_id(), STOP_SIGNAL_MESSAGE);
-    String const format = document.current().extension;
-    if (format != u"mp3" && format != u"PCM" && format != u"ADPCM" && format != u"GSM" && format != u"Opus"
-        && format != u"FLAC")
+    if (!document.can_continue())
         return fail(EXIT_FAILURE_,
-            "cannot continue " + path + ": it is " + core::to_utf8(format)
+            "cannot continue " + path + ": it is " + core::to_utf8(document.current().extension)
                 + ", and only MP3, Opus and FLAC files and PCM, ADPCM or GSM WAV files are continued");
     if (!document.continue_recording())
         return session.fail_with(session.failure_key());
