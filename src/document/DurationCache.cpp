@@ -18,8 +18,9 @@ using core::StringView;
 namespace {
 
 constexpr char16_t CACHE_NAME[] = u"durations.txt";
-// The first line, so that a later layout is not misread.
-constexpr std::string_view CACHE_HEADER = "ravelin durations 1\n";
+// The first line, so that a later layout is not misread; 2 since Musepack lengths are read from its
+// header (version 1 took them from bytes that looked like MPEG frames).
+constexpr std::string_view CACHE_HEADER = "ravelin durations 2\n";
 
 int64_t stamp_of(os::DateTime const& t)
 {

@@ -59,8 +59,8 @@ TEST(DurationCache, DamagedCacheFileCostsOnlyProbing)
 {
     std::string const dir = fresh_dir("cache-damaged"), wav = dir + "/a.wav", cache_file = dir + "/cache.txt";
     write_file(wav, wav16(8000, tone(0.5, 8000)));
-    for (std::string const& bytes : { "ravelin durations 1\n12\tx\t5\t" + wav + "\n",
-             "ravelin durations 1\n4044\t1\t9" + wav, std::string("other\n\t\t\t\n"), std::string(300, '\0') }) {
+    for (std::string const& bytes : { "ravelin durations 2\n12\tx\t5\t" + wav + "\n",
+             "ravelin durations 2\n4044\t1\t9" + wav, std::string("other\n\t\t\t\n"), std::string(300, '\0') }) {
         write_file(cache_file, bytes);
         DurationCache cache(core::from_utf8(cache_file));
         EXPECT_EQ(ask(cache, wav), 500);

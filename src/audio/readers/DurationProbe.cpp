@@ -1,5 +1,6 @@
 #include "DurationProbe.h"
 
+#include "FileReaderMPC.h"
 #include "Mp3Header.h"
 
 #include <algorithm>
@@ -252,6 +253,34 @@ int64_t ogg_duration(os::InStream& in)
     return ms_of(static_cast<uint64_t>(std::max<int64_t>(granule - pre_skip, 0)), rate);
 }
 
+// The caller's stream, lent to a reader that wants one of its own.
+class LentStream final : public os::InStream {
+public:
+    explicit LentStream(os::InStream& in)
+        : in_(in)
+    {
+    }
+    uint32_t read(void* buffer, uint32_t count) override { return in_.read(buffer, count); }
+    uint32_t skip(uint32_t count) override { return in_.skip(count); }
+    bool is_open() const override { return in_.is_open(); }
+    uint32_t size() const override { return in_.size(); }
+    bool seek(uint32_t position) override { return in_.seek(position); }
+    uint32_t tell() const override { return in_.tell(); }
+
+private:
+    os::InStream& in_;
+};
+
+// Musepack keeps its sample count in its stream header, which libmpcdec reads without decoding. Its
+// frames hold bytes that look like MPEG frame headers, so it is asked before an MPEG stream is looked for.
+int64_t musepack_duration(os::InStream& in)
+{
+    FileReaderMPC reader(std::make_unique<LentStream>(in));
+    if (!reader.is_valid())
+        return UNKNOWN_DURATION;
+    return ms_of(static_cast<uint64_t>(reader.length()), static_cast<uint32_t>(reader.samples_per_second()));
+}
+
 } // namespace
 
 int64_t probe_duration_ms(os::InStream& in)
@@ -266,6 +295,10 @@ int64_t probe_duration_ms(os::InStream& in)
     if (std::memcmp(magic, "fLaC", 4) == 0 || std::memcmp(magic, "ID3", 3) == 0) {
         // A FLAC stream may follow an ID3v2 tag, as an MPEG one does.
         if (int64_t const ms = flac_duration(in); ms != UNKNOWN_DURATION)
+            return ms;
+    }
+    if (std::memcmp(magic, "MPCK", 4) == 0 || std::memcmp(magic, "MP+", 3) == 0 || std::memcmp(magic, "ID3", 3) == 0) {
+        if (int64_t const ms = musepack_duration(in); ms != UNKNOWN_DURATION)
             return ms;
     }
     return mpeg_duration(in);

@@ -11,7 +11,7 @@ class InStream;
 // size (or its fact chunk's sample count), an MPEG audio file's Xing/Info or VBRI frame count, or, for a
 // stream without one, its frame headers (one bit rate throughout: the size's arithmetic; several: the
 // frames counted by hopping from header to header), a FLAC file's STREAMINFO sample count, or an Ogg
-// Opus or Vorbis stream's last granule position.
+// Opus or Vorbis stream's last granule position, a Musepack stream's header.
 // Threads: any.
 namespace audio {
 
