@@ -195,6 +195,17 @@ TEST(Mp3Reader, APictureFullOfHeadersDoesNotHideTheFirstFrame)
     EXPECT_EQ(decode_all(with_tag->source()), samples);
 }
 
+// ffmpeg by default notes a mono stream of 64 kbit/s in an Info frame of 56: the stream's rate gives its
+// length.
+TEST(Mp3Reader, TheRateIsTheSoundsNotTheInfoFrames)
+{
+    std::string const mp3 = peer_file("i.mp3", 44100, 1, 3.0, "ffmpeg -v error -i IN -c:a libmp3lame OUT");
+    FileReaderMP3 reader(stream(mp3));
+    ASSERT_EQ(reader.first_header().kilobits_per_second, 56) << "no longer an Info frame of its own rate";
+    EXPECT_EQ(reader.bit_rate(), 64000);
+    EXPECT_NEAR(reader.duration(), 3.0, 0.06);
+}
+
 TEST(Mp3Reader, TheTitleIsTheId3v1TitleOrTheFileName)
 {
     std::string frames;

@@ -119,18 +119,13 @@ uint32_t tagged_frames(os::InStream& in, uint32_t at, Mp3Header const& header)
     uint32_t const count = std::min<uint32_t>(header.frame_length, frame.size());
     if (!read_at(in, at, frame.data(), count))
         return 0;
-    bool const mono = header.channels == 1;
-    uint32_t const side = header.version == Mp3Header::MPEG1 ? (mono ? 17 : 32) : (mono ? 9 : 17);
-    uint32_t const xing = 4 + side;
-    if (xing + 12 <= count
-        && (std::memcmp(&frame[xing], "Xing", 4) == 0 || std::memcmp(&frame[xing], "Info", 4) == 0)) {
-        uint32_t const flags = be32(&frame[xing + 4]);
-        return (flags & 1) ? be32(&frame[xing + 8]) : 0;
-    }
-    uint32_t const vbri = 4 + 32;
-    if (vbri + 18 <= count && std::memcmp(&frame[vbri], "VBRI", 4) == 0)
-        return be32(&frame[vbri + 14]);
-    return 0;
+    uint32_t const info = header.info_at(frame.data(), count);
+    if (info == 0)
+        return 0;
+    if (std::memcmp(&frame[info], "VBRI", 4) == 0)
+        return be32(&frame[info + 14]);
+    uint32_t const flags = be32(&frame[info + 4]);
+    return (flags & 1) ? be32(&frame[info + 8]) : 0;
 }
 
 int64_t mpeg_duration(os::InStream& in)

@@ -30,7 +30,15 @@ FileReaderMP3::FileReaderMP3(std::unique_ptr<os::InStream> in)
     first_ = first;
     first_offset_ = file_position();
     valid_ = true;
-    kilobits_per_second_ = average_bit_rate();
+    // An encoder's Xing/Info frame may have a lower bit rate than its stream, which made a short file
+    // last a sixth longer: the rate is the first sound frame's.
+    Mp3Header sound = first;
+    if (ensure(first.frame_length) && first.info_at(buffer_.data() + read_position_, first.frame_length) != 0) {
+        read_position_ += first.frame_length;
+        if (Mp3Header next; next_frame(next))
+            sound = next;
+    }
+    kilobits_per_second_ = average_bit_rate(sound.kilobits_per_second);
     move_to(0);
 }
 
@@ -122,12 +130,12 @@ bool FileReaderMP3::next_frame(Mp3Header& header)
     return good_ && find_frame(true, header) && ensure(header.frame_length);
 }
 
-int FileReaderMP3::average_bit_rate()
+int FileReaderMP3::average_bit_rate(int first_kilobits)
 {
     int const points = static_cast<int>(std::min<uint32_t>(file_size_ / BYTES_PER_SAMPLE_POINT, MAX_SAMPLE_POINTS));
     if (points < 2)
-        return first_.kilobits_per_second;
-    int64_t sum = first_.kilobits_per_second;
+        return first_kilobits;
+    int64_t sum = first_kilobits;
     int64_t count = 1;
     for (int i = 1; i < points; ++i) {
         move_to(static_cast<uint32_t>(uint64_t(file_size_) * uint64_t(i) / uint64_t(points)));

@@ -60,7 +60,8 @@ private:
     bool confirmed(Mp3Header const& header);
     // The frame at the read position when it continues the stream, else the next one found again.
     bool next_frame(Mp3Header& header);
-    int average_bit_rate();
+    // `first_kilobits` is the first sound frame's rate, which counts as one sample point.
+    int average_bit_rate(int first_kilobits);
 
     uint32_t file_size_ = 0;
     std::array<uint8_t, BUFFER_SIZE> buffer_ {};

@@ -1,5 +1,7 @@
 #include "Mp3Header.h"
 
+#include <cstring>
+
 namespace audio {
 
 namespace {
@@ -77,6 +79,19 @@ bool Mp3Header::matches(Mp3Header const& other) const
 {
     return version == other.version && layer == other.layer && channels == other.channels
         && samples_per_second == other.samples_per_second && samples_per_frame == other.samples_per_frame;
+}
+
+uint32_t Mp3Header::info_at(uint8_t const* frame, uint32_t size) const
+{
+    bool const mono = channels == 1;
+    uint32_t const side = version == MPEG1 ? (mono ? 17 : 32) : (mono ? 9 : 17);
+    uint32_t const xing = 4 + side;
+    if (xing + 12 <= size && (std::memcmp(frame + xing, "Xing", 4) == 0 || std::memcmp(frame + xing, "Info", 4) == 0))
+        return xing;
+    uint32_t const vbri = 4 + 32;
+    if (vbri + 18 <= size && std::memcmp(frame + vbri, "VBRI", 4) == 0)
+        return vbri;
+    return 0;
 }
 
 } // namespace audio

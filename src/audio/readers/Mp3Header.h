@@ -23,6 +23,9 @@ struct Mp3Header {
     static bool parse(uint8_t const* bytes, Mp3Header& header);
     // Same version, layer, channels, sample rate and samples per frame: a frame of the same stream.
     bool matches(Mp3Header const& other) const;
+    // Where the Xing/Info or VBRI header of a stream's first frame starts in the frame's `size` bytes, or 0
+    // when the frame holds sound. Such a frame is an encoder's note, with a bit rate of its own choosing.
+    uint32_t info_at(uint8_t const* frame, uint32_t size) const;
 };
 
 } // namespace audio
