@@ -6,6 +6,15 @@
 
 namespace audio {
 
+bool RecorderPCM::takes(int32_t channels, int32_t samples_per_second, int32_t bits_per_sample)
+{
+    platform::WaveHandle handle = 0;
+    return platform::wave_in_open(handle, platform::WAVE_MAPPER,
+               RecorderPCMImpl::device_format(channels, samples_per_second, bits_per_sample), 0, 0,
+               platform::CALLBACK_NULL | platform::WAVE_FORMAT_QUERY)
+        == platform::MMSYSERR_NOERROR;
+}
+
 RecorderPCM::RecorderPCM(int32_t channels, int32_t samples_per_second, int32_t bits_per_sample, WaveIn& device)
     : impl_(std::make_unique<RecorderPCMImpl>(channels, samples_per_second, bits_per_sample, *this, device))
 {

@@ -24,6 +24,8 @@ public:
     RecorderPCM(int32_t channels, int32_t samples_per_second, int32_t bits_per_sample,
         WaveIn& device = WaveIn::platform_device());
     ~RecorderPCM() override;
+    // Whether the platform's microphone captures in this format, asked without opening it.
+    static bool takes(int32_t channels, int32_t samples_per_second, int32_t bits_per_sample);
 
     // A programming error: ends the program through fatal_error.
     AudioBuffer get_data(int32_t frames) override;

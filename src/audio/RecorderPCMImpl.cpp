@@ -18,20 +18,29 @@ constexpr uint32_t WAKE_MESSAGE = platform::WM_USER;
 
 } // namespace
 
+platform::WaveFormat RecorderPCMImpl::device_format(
+    int32_t channels, int32_t samples_per_second, int32_t bits_per_sample)
+{
+    int32_t const block_align = channels * ((bits_per_sample + 7) / 8);
+    platform::WaveFormat format;
+    format.format_tag = platform::WAVE_FORMAT_PCM;
+    format.channels = static_cast<uint16_t>(channels);
+    format.samples_per_sec = static_cast<uint32_t>(samples_per_second);
+    format.bits_per_sample = static_cast<uint16_t>(bits_per_sample);
+    format.block_align = static_cast<uint16_t>(block_align);
+    format.avg_bytes_per_sec = static_cast<uint32_t>(block_align * samples_per_second);
+    format.extra_size = 0;
+    return format;
+}
+
 RecorderPCMImpl::RecorderPCMImpl(int32_t channels, int32_t samples_per_second, int32_t bits_per_sample,
     RecorderPCM& owner, WaveIn& device, int device_id)
     : owner_(owner)
     , device_(device)
     , format_ { channels, bits_per_sample, samples_per_second }
+    , wave_format_(device_format(channels, samples_per_second, bits_per_sample))
 {
     int32_t const block_align = channels * ((bits_per_sample + 7) / 8);
-    wave_format_.format_tag = platform::WAVE_FORMAT_PCM;
-    wave_format_.channels = static_cast<uint16_t>(channels);
-    wave_format_.samples_per_sec = static_cast<uint32_t>(samples_per_second);
-    wave_format_.bits_per_sample = static_cast<uint16_t>(bits_per_sample);
-    wave_format_.block_align = static_cast<uint16_t>(block_align);
-    wave_format_.avg_bytes_per_sec = static_cast<uint32_t>(block_align * samples_per_second);
-    wave_format_.extra_size = 0;
 
     int64_t const frames = int64_t(samples_per_second) * BLOCK_MILLISECONDS / 1000;
     block_size_ = static_cast<int32_t>(std::max<int64_t>(frames * block_align, 0) & ~int64_t(1));

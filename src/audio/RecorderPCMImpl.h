@@ -30,6 +30,9 @@ public:
 
     enum State { OPENING = 0, OPEN = 1, CAPTURING = 2, FINISHED = 3 };
 
+    // The PCM format the device is opened in.
+    static platform::WaveFormat device_format(int32_t channels, int32_t samples_per_second, int32_t bits_per_sample);
+
     RecorderPCMImpl(int32_t channels, int32_t samples_per_second, int32_t bits_per_sample, RecorderPCM& owner,
         WaveIn& device, int device_id = platform::WAVE_MAPPER);
     ~RecorderPCMImpl() override;

@@ -586,7 +586,8 @@ TEST_F(DocumentTest, PlaybackEndsAtTheEndOfTheFileAndPauseSwitchesIt)
     EXPECT_FALSE(d.is_paused());
 }
 
-// A Vorbis file is only played: continuing it is not offered, rather than refused as an unwritable folder.
+// A Vorbis file is only played, and a microphone cannot add to a 6 kHz file: continuing them is not
+// offered, rather than refused as an unwritable folder or a missing microphone.
 TEST_F(DocumentTest, OnlyAFormatWithAWriterCanBeContinued)
 {
     std::string const wav = testing_support::wav_file(testing_support::tone(0.5, 8000), 8000);
@@ -599,6 +600,9 @@ TEST_F(DocumentTest, OnlyAFormatWithAWriterCanBeContinued)
     events.clear();
     EXPECT_FALSE(d.can_continue() || d.continue_recording());
     EXPECT_TRUE(events.empty());
+    // A microphone takes 8 kHz at the least.
+    ASSERT_TRUE(d.select(core::from_utf8(testing_support::wav_file(testing_support::tone(0.5, 6000), 6000))));
+    EXPECT_FALSE(d.can_continue());
     ASSERT_TRUE(d.select(core::from_utf8(wav)));
     EXPECT_TRUE(d.can_continue() && d.continue_recording());
     d.stop();

@@ -346,6 +346,8 @@ uint32_t wave_in_open(
     auto& in = inputs();
     Choice choice;
     uint32_t result = wave_backend::check_open(device, flags, format, Direction::INPUT);
+    if (result == MMSYSERR_NOERROR && (flags & WAVE_FORMAT_QUERY))
+        return result;
     if (result == MMSYSERR_NOERROR) {
         choice = in.choice.current();
         result = in.choice.usable(choice);

@@ -43,6 +43,8 @@ constexpr uint32_t WAVERR_UNPREPARED = 34;
 // Notification kinds of open.
 constexpr uint32_t CALLBACK_NULL = 0x00000000;
 constexpr uint32_t CALLBACK_THREAD = 0x00020000;
+// Added to the kind: nothing is opened, the answer says whether the format would be taken.
+constexpr uint32_t WAVE_FORMAT_QUERY = 0x00000001;
 
 // Block flags.
 constexpr uint32_t WHDR_DONE = 0x01;

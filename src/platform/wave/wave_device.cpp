@@ -66,7 +66,8 @@ uint32_t check_open(int device, uint32_t flags, WaveFormat const& format, Direct
 {
     if (device != WAVE_MAPPER && device != 0)
         return MMSYSERR_BADDEVICEID;
-    if (flags != CALLBACK_NULL && flags != CALLBACK_THREAD)
+    uint32_t const kind = flags & ~WAVE_FORMAT_QUERY;
+    if (kind != CALLBACK_NULL && kind != CALLBACK_THREAD)
         return MMSYSERR_INVALFLAG;
     if (!valid_format(format, direction))
         return WAVERR_BADFORMAT;
