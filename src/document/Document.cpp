@@ -458,7 +458,7 @@ void Document::set_gate(bool open)
 
 bool Document::can_continue() const
 {
-    return !current_.path.empty() && audio::can_write(current_.extension)
+    return !current_.path.empty() && audio::can_continue(current_.path, current_.extension)
         && audio::RecorderPCM::takes(current_.channels, current_.sample_rate, current_.bits_per_sample);
 }
 

@@ -110,8 +110,8 @@ public:
     // Stops, and makes the file the current recording as play does, without playing it (what the list
     // does when a recording is chosen); false when no reader takes it.
     bool select(core::StringView path);
-    // Whether the current recording's format has a writer and the microphone captures in it, so that
-    // continue_recording can add to it.
+    // Whether a writer can add to the current recording's file and the microphone captures in its format,
+    // so that continue_recording can.
     bool can_continue() const;
     bool continue_recording();
     // Records into a new file of the caller's choosing through the chain that record builds, with the

@@ -145,13 +145,18 @@ bool parse_format(uint8_t const* body, size_t count, Format& f, std::string& why
 
 bool samples_supported(Format const& f, std::string& why)
 {
+    bool const law = f.coding == TAG_ALAW || f.coding == TAG_MULAW;
     bool const bits_ok = f.coding == TAG_FLOAT ? f.bits == 32 || f.bits == 64
         : f.coding == TAG_PCM                  ? f.bits == 8 || f.bits == 16 || f.bits == 24 || f.bits == 32
-                                               : false;
-    if (f.coding != TAG_PCM && f.coding != TAG_FLOAT)
-        why = "coding " + std::to_string(f.coding) + " is neither PCM nor float";
+                                               : law && f.bits == 8;
+    if (f.coding != TAG_PCM && f.coding != TAG_FLOAT && !law)
+        why = "coding " + std::to_string(f.coding) + " is neither PCM, float, A-law nor mu-law";
     else if (!bits_ok)
-        why = std::to_string(f.bits) + "-bit " + (f.coding == TAG_FLOAT ? "float" : "PCM") + " is not supported";
+        why = std::to_string(f.bits) + "-bit "
+            + (f.coding == TAG_FLOAT      ? "float"
+                    : f.coding == TAG_PCM ? "PCM"
+                                          : "G.711")
+            + " is not supported";
     else if (f.channels == 0)
         why = "it has no channels";
     else if (f.rate == 0)
@@ -166,6 +171,18 @@ bool samples_supported(Format const& f, std::string& why)
 
 int32_t sample16(uint8_t const* p, Format const& f)
 {
+    // G.711: a sign, a 3-bit segment and a 4-bit step within it, on a 13-bit (A-law) or 14-bit scale.
+    if (f.coding == TAG_MULAW) {
+        uint8_t const u = static_cast<uint8_t>(~p[0]);
+        int32_t const magnitude = ((((u & 0x0F) << 3) + 0x84) << ((u >> 4) & 7)) - 0x84;
+        return (u & 0x80) ? -magnitude : magnitude;
+    }
+    if (f.coding == TAG_ALAW) {
+        uint8_t const a = p[0] ^ 0x55;
+        int32_t const segment = (a >> 4) & 7, step = (a & 0x0F) << 4;
+        int32_t const magnitude = segment == 0 ? step + 8 : (step + 0x108) << (segment - 1);
+        return (a & 0x80) ? magnitude : -magnitude;
+    }
     if (f.coding == TAG_FLOAT) {
         if (f.bits == 64) {
             uint64_t const bits = u32(p) | (uint64_t(u32(p + 4)) << 32);

@@ -13,6 +13,8 @@ namespace platform::riff {
 
 constexpr uint16_t TAG_PCM = 1;
 constexpr uint16_t TAG_FLOAT = 3;
+constexpr uint16_t TAG_ALAW = 6; // G.711, as telephone systems and their call recorders write it
+constexpr uint16_t TAG_MULAW = 7;
 constexpr uint16_t TAG_EXTENSIBLE = 0xFFFE;
 
 // What ChunkWalker::start says of a file that is not RIFF/WAVE at all.
@@ -121,7 +123,8 @@ struct Format {
 bool parse_format(uint8_t const* body, size_t count, Format& format, std::string& why);
 
 // Whether frames of this format can be turned into 16-bit samples by `sample16`: PCM of 8, 16, 24 or 32
-// bits, or float of 32 or 64 bits, with a block align of whole samples. Otherwise `why` says what is not.
+// bits, float of 32 or 64 bits, or A-law or mu-law of 8 bits, with a block align of whole samples. Otherwise `why` says
+// what is not.
 bool samples_supported(Format const& format, std::string& why);
 
 // One sample on the 16-bit scale, rounded to nearest and clamped (float beyond full scale is clipped,

@@ -118,7 +118,7 @@ TEST(WaveHeader, RefusalsSayWhichChunkWhereAndWhy)
         "chunk 'fmt ' at byte 12: GSM of 1 channels at 11025 samples per second (1 channel at "
         "8000 is played)");
     std::pair<std::string, std::string> const formats[] = {
-        { audio_test::wav_bytes(0x55, 1, 8000, 16, data), "coding 85 is not PCM, float, ADPCM or GSM" },
+        { audio_test::wav_bytes(0x55, 1, 8000, 16, data), "coding 85 is not PCM, float, A-law, mu-law, ADPCM or GSM" },
         { audio_test::wav_bytes(1, 0, 8000, 16, data), "it has no channels" },
         { audio_test::wav_bytes(1, 1, 0, 16, data), "its sample rate is 0" },
     };

@@ -185,7 +185,9 @@ INSTANTIATE_TEST_SUITE_P(Writers, WavFilesOfOtherPrograms,
         WavCase { "Pcm32BySox", "sox IN -b 32 -t wav OUT" },
         WavCase { "FloatBySox", "sox IN -e floating-point -b 32 -t wav OUT" },
         WavCase { "FloatExtensibleByFfmpeg", "ffmpeg -v error -i IN -c:a pcm_f32le OUT" },
-        WavCase { "DoubleByFfmpeg", "ffmpeg -v error -i IN -c:a pcm_f64le OUT" }),
+        WavCase { "DoubleByFfmpeg", "ffmpeg -v error -i IN -c:a pcm_f64le OUT" },
+        WavCase { "MuLawByFfmpeg", "ffmpeg -v error -i IN -c:a pcm_mulaw OUT" },
+        WavCase { "ALawBySox", "sox IN -e a-law -t wav OUT" }),
     [](auto const& info) { return info.param.name; });
 
 // --from starts later, --volume plays quieter: on PCM both are exact.

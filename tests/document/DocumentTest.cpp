@@ -586,8 +586,8 @@ TEST_F(DocumentTest, PlaybackEndsAtTheEndOfTheFileAndPauseSwitchesIt)
     EXPECT_FALSE(d.is_paused());
 }
 
-// A Vorbis file is only played, and a microphone cannot add to a 6 kHz file: continuing them is not
-// offered, rather than refused as an unwritable folder or a missing microphone.
+// A Vorbis file is only played, and a microphone cannot add to a 6 kHz or a mu-law file: continuing them
+// is not offered, rather than refused as an unwritable folder or a missing microphone.
 TEST_F(DocumentTest, OnlyAFormatWithAWriterCanBeContinued)
 {
     std::string const wav = testing_support::wav_file(testing_support::tone(0.5, 8000), 8000);
@@ -600,8 +600,12 @@ TEST_F(DocumentTest, OnlyAFormatWithAWriterCanBeContinued)
     events.clear();
     EXPECT_FALSE(d.can_continue() || d.continue_recording());
     EXPECT_TRUE(events.empty());
-    // A microphone takes 8 kHz at the least.
+    // A microphone takes 8 kHz at the least; it gives no mu-law samples, and a writer takes no such file.
     ASSERT_TRUE(d.select(core::from_utf8(testing_support::wav_file(testing_support::tone(0.5, 6000), 6000))));
+    EXPECT_FALSE(d.can_continue());
+    std::string const mulaw = fresh_dir("continue") + "/u.wav";
+    write_file(mulaw, testing_support::wav_bytes(7, 1, 8000, 8, std::string(800, '\x7f')));
+    ASSERT_TRUE(d.select(core::from_utf8(mulaw)));
     EXPECT_FALSE(d.can_continue());
     ASSERT_TRUE(d.select(core::from_utf8(wav)));
     EXPECT_TRUE(d.can_continue() && d.continue_recording());

@@ -137,13 +137,14 @@ int append_command(Arguments const& arguments)
     if (!document.select(core::from_utf8(path)))
         return fail(EXIT_FAILURE_, path + " is not a recording Ravelin can play or continue");
     platform::StopSignalWatcher const watcher(platform::current_thread_id(), STOP_SIGNAL_MESSAGE);
-    if (auto const& file = document.current(); !document.can_continue())
-        return fail(EXIT_FAILURE_,
-            "cannot continue " + path + ": "
-                + (audio::can_write(file.extension) ? "no microphone records " + std::to_string(file.channels)
-                            + " channel(s) at " + std::to_string(file.sample_rate) + " Hz"
-                                                    : "it is " + core::to_utf8(file.extension)
-                            + ", and only MP3, Opus and FLAC files and PCM, ADPCM or GSM WAV files are continued"));
+    if (auto const& file = document.current(); !document.can_continue()) {
+        std::string const why = audio::can_continue(file.path, file.extension)
+            ? "no microphone records " + std::to_string(file.channels) + " channel(s) of "
+                + std::to_string(file.bits_per_sample) + " bits at " + std::to_string(file.sample_rate) + " Hz"
+            : "it is " + core::to_utf8(file.extension)
+                + ", and only MP3, Opus and FLAC files and WAV files of 8- or 16-bit PCM, ADPCM or GSM are continued";
+        return fail(EXIT_FAILURE_, "cannot continue " + path + ": " + why);
+    }
     if (!document.continue_recording())
         return session.fail_with(session.failure_key());
     return run_recording(session, watcher, job.seconds);

@@ -72,12 +72,15 @@ std::unique_ptr<FileWriter> create_writer(core::StringView path, core::StringVie
     return nullptr;
 }
 
-bool can_write(core::StringView format_name)
+bool can_continue(core::StringView path, core::StringView format_name)
 {
-    for (core::StringView name : { u"PCM", u"ADPCM", u"GSM", u"mp3", u"Opus", u"FLAC" })
-        if (format_name == name)
-            return true;
-    return false;
+    if (format_name == u"PCM")
+        return WaveFileWriter::can_continue(path, WaveCoding::PCM);
+    if (format_name == u"ADPCM")
+        return WaveFileWriter::can_continue(path, WaveCoding::ADPCM);
+    if (format_name == u"GSM")
+        return WaveFileWriter::can_continue(path, WaveCoding::GSM);
+    return format_name == u"mp3" || format_name == u"Opus" || format_name == u"FLAC";
 }
 
 } // namespace audio

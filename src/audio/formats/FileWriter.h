@@ -64,7 +64,9 @@ public:
 // per second) is used by "mp3" and "Opus" only; `tags` go into a new Opus or FLAC file.
 std::unique_ptr<FileWriter> create_writer(core::StringView path, core::StringView format_name, int32_t channels,
     int32_t bits_per_sample, int32_t samples_per_second, int32_t bit_rate, bool append, RecordingTags const& tags = {});
-// Whether create_writer has a writer for `format_name`: a file of another format cannot be continued.
-bool can_write(core::StringView format_name);
+// Whether create_writer's appending writer for `format_name` takes the file at `path`: a file of a format
+// without a writer cannot be continued, nor a WAV file of samples that capture does not give (24 bits,
+// float, A-law and mu-law).
+bool can_continue(core::StringView path, core::StringView format_name);
 
 } // namespace audio

@@ -81,6 +81,13 @@ bool WaveFileWriter::open_existing()
     return file_->set_size(header_.data_start + header_.data_size) && file_->is_open();
 }
 
+bool WaveFileWriter::can_continue(core::StringView path, WaveCoding coding)
+{
+    os::File file(path, os::FileMode::Read);
+    WaveHeader h;
+    return file.is_open() && h.read(file) && continuable(h, coding) && h.block_align != 0;
+}
+
 WaveFileWriter::~WaveFileWriter()
 {
     core::Lock guard(lock());

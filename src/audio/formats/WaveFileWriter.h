@@ -23,6 +23,8 @@ public:
     WaveFileWriter(core::StringView path, WaveCoding coding, bool append, AudioFormat const& expected = {});
     // Writes the final sizes and closes the file.
     ~WaveFileWriter() override;
+    // Whether the file at `path` is one an appending writer of `coding` takes, without opening it to write.
+    static bool can_continue(core::StringView path, WaveCoding coding);
 
     bool is_good() override;
     uint32_t bytes_written() override;

@@ -326,8 +326,6 @@ riff::Format WaveHeader::sample_format() const
 std::string WaveHeader::pcm_problem() const
 {
     std::string why;
-    if (coding() != TAG_PCM && coding() != TAG_FLOAT)
-        return "coding " + std::to_string(coding()) + " is neither PCM nor float";
     riff::samples_supported(sample_format(), why);
     return why;
 }
@@ -371,6 +369,8 @@ std::string WaveHeader::refusal() const
     switch (coding()) {
     case TAG_PCM:
     case TAG_FLOAT:
+    case TAG_ALAW:
+    case TAG_MULAW:
         why = pcm_problem();
         break;
     case TAG_ADPCM:
@@ -380,7 +380,7 @@ std::string WaveHeader::refusal() const
         why = gsm_problem();
         break;
     default:
-        why = "coding " + std::to_string(coding()) + " is not PCM, float, ADPCM or GSM";
+        why = "coding " + std::to_string(coding()) + " is not PCM, float, A-law, mu-law, ADPCM or GSM";
     }
     if (why.empty())
         return why;

@@ -21,6 +21,8 @@ struct WaveHeader {
     static constexpr uint16_t TAG_ADPCM = 2;
     static constexpr uint16_t TAG_GSM = 49;
     static constexpr uint16_t TAG_FLOAT = platform::riff::TAG_FLOAT;
+    static constexpr uint16_t TAG_ALAW = platform::riff::TAG_ALAW;
+    static constexpr uint16_t TAG_MULAW = platform::riff::TAG_MULAW;
     static constexpr uint16_t TAG_EXTENSIBLE = platform::riff::TAG_EXTENSIBLE;
 
     static constexpr uint32_t PCM_HEADER_SIZE = 44;

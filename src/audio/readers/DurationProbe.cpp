@@ -59,6 +59,8 @@ int64_t wav_duration(os::InStream& in)
         return ms_of(blocks * WaveHeader::GSM_SAMPLES_PER_BLOCK, header.samples_per_second);
     case WaveHeader::TAG_PCM:
     case WaveHeader::TAG_FLOAT:
+    case WaveHeader::TAG_ALAW:
+    case WaveHeader::TAG_MULAW:
         return ms_of(blocks, header.samples_per_second);
     default:
         if (header.avg_bytes_per_second == 0)
