@@ -294,7 +294,10 @@ int64_t probe_duration_ms(os::InStream& in)
         if (int64_t const ms = flac_duration(in); ms != UNKNOWN_DURATION)
             return ms;
     }
-    if (std::memcmp(magic, "MPCK", 4) == 0 || std::memcmp(magic, "MP+", 3) == 0 || std::memcmp(magic, "ID3", 3) == 0) {
+    // Only a Musepack signature, at the start or after a tag, is worth the library's reader.
+    uint8_t stream[4];
+    if (read_at(in, skip_id3v2(in), stream, sizeof stream)
+        && (std::memcmp(stream, "MPCK", 4) == 0 || std::memcmp(stream, "MP+", 3) == 0)) {
         if (int64_t const ms = musepack_duration(in); ms != UNKNOWN_DURATION)
             return ms;
     }
