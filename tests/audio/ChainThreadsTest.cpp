@@ -12,7 +12,7 @@ using namespace audio;
 
 namespace {
 
-constexpr int32_t RATE = 8000;
+constexpr int32_t THREADED_RATE = 8000;
 
 class CheckingWriter final : public AudioConsumer {
 public:
@@ -65,7 +65,7 @@ TEST(ChainThreads, TheMainThreadRelinksWhileTheCaptureThreadDelivers)
                     s = v;
                     v = CheckingWriter::after(v);
                 }
-                feed_consumer(capture, audio_test::buffer16(block, RATE));
+                feed_consumer(capture, audio_test::buffer16(block, THREADED_RATE));
             }
         };
         deliver(BLOCKS);
@@ -95,8 +95,8 @@ TEST(ChainThreads, TheMainThreadRelinksWhileTheCaptureThreadDelivers)
     EXPECT_TRUE(buffer.is_valid());
     EXPECT_FALSE(writer.broken) << "a block reached the writer altered or out of order";
     // What the boost may still hold back is at most two windows.
-    EXPECT_GE(writer.frames, size_t(TAIL * 160 - 2 * RATE / 10));
-    EXPECT_NEAR(duration.duration(), double(writer.frames) / RATE, 1e-6) << "counted and written differ";
+    EXPECT_GE(writer.frames, size_t(TAIL * 160 - 2 * THREADED_RATE / 10));
+    EXPECT_NEAR(duration.duration(), double(writer.frames) / THREADED_RATE, 1e-6) << "counted and written differ";
     EXPECT_TRUE(levels_in_range);
     EXPECT_GT(relinks, 0);
 }

@@ -10,7 +10,7 @@ using audio_test::le;
 namespace {
 
 // One frame in, pushed through the converter: the 16-bit samples that come out.
-std::vector<int16_t> convert(platform::riff::Format const& f, std::string const& frame)
+std::vector<int16_t> convert_frame(platform::riff::Format const& f, std::string const& frame)
 {
     PcmConverter converter(f);
     audio_test::Collector out;
@@ -38,7 +38,7 @@ std::string f32(float value)
     return le(bits, 4);
 }
 
-struct Case {
+struct Conversion {
     char const* name;
     platform::riff::Format format;
     std::string frame;
@@ -48,7 +48,7 @@ struct Case {
 TEST(PcmConverter, SamplesRoundToSixteenBitsAndChannelsMixByTheirSpeakers)
 {
     double const nan = std::nan("");
-    Case const cases[] = {
+    Conversion const cases[] = {
         { "24-bit rounds, full scale clamps", format(1, 2, 24), le(0x123480, 3) + le(0x7FFFFF, 3), { 0x1235, 32767 } },
         { "24-bit negative", format(1, 1, 24), le(0x800000, 3), { -32768 } },
         { "32-bit", format(1, 2, 32), le(0xFFFF7FFF, 4) + le(0x80000000, 4), { -1, -32768 } },
@@ -61,7 +61,7 @@ TEST(PcmConverter, SamplesRoundToSixteenBitsAndChannelsMixByTheirSpeakers)
         { "three channels", format(1, 3, 16), le(300, 2) + le(600, 2) + le(900, 2), { 500, 700 } },
     };
     for (auto const& c : cases)
-        EXPECT_EQ(convert(c.format, c.frame), c.expected) << c.name;
+        EXPECT_EQ(convert_frame(c.format, c.frame), c.expected) << c.name;
 }
 
 } // namespace

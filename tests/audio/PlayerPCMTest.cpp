@@ -75,7 +75,7 @@ private:
 
 // Hands out parts of a stream, one format after another, in pieces of at most `piece` frames; counts the
 // pulls so that a test can tell when the player thread has handled a command.
-class Source final : public AudioProducer {
+class ToneSource final : public AudioProducer {
 public:
     void add(AudioBuffer const& part)
     {
@@ -139,7 +139,7 @@ protected:
     bool play_to_end(double seconds = 20) { return player.play() && wait_finished(player, seconds); }
 
     RecordingWaveOut device;
-    Source source;
+    ToneSource source;
     PlayerPCM player { device };
 };
 

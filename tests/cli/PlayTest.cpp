@@ -149,12 +149,12 @@ int worst_difference(std::vector<int16_t> const& ours, std::vector<int16_t> cons
     return worst;
 }
 
-struct WavCase {
+struct ForeignWav {
     std::string name;
     std::string make; // IN and OUT stand for the files
 };
 
-class WavFilesOfOtherPrograms : public ::testing::TestWithParam<WavCase> { };
+class WavFilesOfOtherPrograms : public ::testing::TestWithParam<ForeignWav> { };
 
 // What recorders and editors write every day: info says what ffprobe says of the length, and the player
 // gets ffmpeg's 16-bit decoding within one step (ffmpeg truncates where we round).
@@ -180,14 +180,14 @@ TEST_P(WavFilesOfOtherPrograms, PlayAsFfmpegDecodesThem)
 }
 
 INSTANTIATE_TEST_SUITE_P(Writers, WavFilesOfOtherPrograms,
-    ::testing::Values(WavCase { "ListAndBextByFfmpeg", "ffmpeg -v error -i IN -write_bext 1 -c:a pcm_s16le OUT" },
-        WavCase { "Pcm24ExtensibleByFfmpeg", "ffmpeg -v error -i IN -c:a pcm_s24le OUT" },
-        WavCase { "Pcm32BySox", "sox IN -b 32 -t wav OUT" },
-        WavCase { "FloatBySox", "sox IN -e floating-point -b 32 -t wav OUT" },
-        WavCase { "FloatExtensibleByFfmpeg", "ffmpeg -v error -i IN -c:a pcm_f32le OUT" },
-        WavCase { "DoubleByFfmpeg", "ffmpeg -v error -i IN -c:a pcm_f64le OUT" },
-        WavCase { "MuLawByFfmpeg", "ffmpeg -v error -i IN -c:a pcm_mulaw OUT" },
-        WavCase { "ALawBySox", "sox IN -e a-law -t wav OUT" }),
+    ::testing::Values(ForeignWav { "ListAndBextByFfmpeg", "ffmpeg -v error -i IN -write_bext 1 -c:a pcm_s16le OUT" },
+        ForeignWav { "Pcm24ExtensibleByFfmpeg", "ffmpeg -v error -i IN -c:a pcm_s24le OUT" },
+        ForeignWav { "Pcm32BySox", "sox IN -b 32 -t wav OUT" },
+        ForeignWav { "FloatBySox", "sox IN -e floating-point -b 32 -t wav OUT" },
+        ForeignWav { "FloatExtensibleByFfmpeg", "ffmpeg -v error -i IN -c:a pcm_f32le OUT" },
+        ForeignWav { "DoubleByFfmpeg", "ffmpeg -v error -i IN -c:a pcm_f64le OUT" },
+        ForeignWav { "MuLawByFfmpeg", "ffmpeg -v error -i IN -c:a pcm_mulaw OUT" },
+        ForeignWav { "ALawBySox", "sox IN -e a-law -t wav OUT" }),
     [](auto const& info) { return info.param.name; });
 
 // --from starts later, --volume plays quieter: on PCM both are exact.

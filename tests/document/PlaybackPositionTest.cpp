@@ -9,8 +9,8 @@ using namespace testing_support;
 
 namespace {
 
-constexpr int RATE = 8000;
-constexpr double SECONDS = 3.0, TOLERANCE = 0.1;
+constexpr int SPEAKER_RATE = 8000;
+constexpr double LENGTH_SECONDS = 3.0, TOLERANCE = 0.1;
 
 // A recording played to a speaker that is a WAV file written in real time: what the file holds is what
 // the listener has heard, and the position the playback screen shows must follow it. At 8 kHz one pull
@@ -20,9 +20,9 @@ protected:
     void SetUp() override
     {
         forget_settings(); // full volume: the speaker gets the samples as they are
-        std::vector<int16_t> samples(size_t(RATE * SECONDS));
+        std::vector<int16_t> samples(size_t(SPEAKER_RATE * LENGTH_SECONDS));
         std::iota(samples.begin(), samples.end(), int16_t(0)); // every frame its own value
-        write_file(path, source = wav16(RATE, samples));
+        write_file(path, source = wav16(SPEAKER_RATE, samples));
         platform::select_wave_output("file:" + speaker);
     }
     void TearDown() override
@@ -32,7 +32,7 @@ protected:
     }
 
     // Seconds of sound the speaker has been given.
-    double heard() const { return std::max<double>(0, double(read_file(speaker).size()) - 44) / (RATE * 2); }
+    double heard() const { return std::max<double>(0, double(read_file(speaker).size()) - 44) / (SPEAKER_RATE * 2); }
 
     // The position shown is what has been heard, plus `offset` after a seek, within the tolerance.
     void expect_follows(double offset = 0.0)
@@ -80,9 +80,9 @@ TEST_F(PlaybackPositionTest, ThePositionIsWhatTheSpeakerHasPlayedThroughPauseSee
 
     // The end is what the speaker holds, not a length counted from the seek: a frame or two of the new
     // place may already have been played when the seek's moment was read.
-    std::string const rest = source.substr(44 + size_t(0.75 * RATE) * 2);
+    std::string const rest = source.substr(44 + size_t(0.75 * SPEAKER_RATE) * 2);
     ASSERT_TRUE(testing_support::wait_until([&] { return read_file(speaker).ends_with(rest); }))
         << "the speaker got the rest from 0.75 s on; heard " << heard() << " s";
-    EXPECT_NEAR(document->play_position(), SECONDS, 0.001);
+    EXPECT_NEAR(document->play_position(), LENGTH_SECONDS, 0.001);
     EXPECT_NEAR(document->play_position(), document->current_duration(), 0.001);
 }

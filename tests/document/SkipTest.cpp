@@ -8,8 +8,8 @@ using namespace testing_support;
 
 namespace {
 
-constexpr int RATE = 8000;
-constexpr double SECONDS = 30.0;
+constexpr int SKIP_RATE = 8000;
+constexpr double SKIP_SECONDS = 30.0;
 
 struct StopCounter final : document::DocumentListener {
     int stops = 0;
@@ -24,7 +24,7 @@ class SkipTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        write_file(path, wav16(RATE, std::vector<int16_t>(size_t(RATE * SECONDS), 100)));
+        write_file(path, wav16(SKIP_RATE, std::vector<int16_t>(size_t(SKIP_RATE * SKIP_SECONDS), 100)));
         platform::select_wave_output("file:" + fresh_dir("speaker") + "/out.wav");
         document = std::make_unique<document::Document>();
         ASSERT_TRUE(document->play(core::from_utf8(path), 0));
@@ -68,7 +68,7 @@ TEST_F(SkipTest, TenSecondsEitherWayStopAtTheStartAndEndAtTheEnd)
             ASSERT_TRUE(document->play(core::from_utf8(path), 0));
             document->pause(true);
         }
-        ASSERT_TRUE(document->seek(c.from / SECONDS));
+        ASSERT_TRUE(document->seek(c.from / SKIP_SECONDS));
         int const stops_before = stops.stops;
         ASSERT_TRUE(document->skip(c.by));
         if (c.to < 0) {

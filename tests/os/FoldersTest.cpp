@@ -11,7 +11,7 @@
 
 using namespace os;
 using namespace testing_support;
-auto const wide = [](std::string const& s) { return core::from_utf8(s); };
+auto const u16 = [](std::string const& s) { return core::from_utf8(s); };
 
 namespace {
 
@@ -62,7 +62,7 @@ struct Recorder final : DirectoryVisitor {
     std::string walk(core::StringView file_mask = u"*")
     {
         events.clear();
-        walk_directory(*this, wide(root), file_mask, u"*", true);
+        walk_directory(*this, u16(root), file_mask, u"*", true);
         return events;
     }
 };
@@ -88,8 +88,8 @@ TEST(Folders, WalkedDepthFirstOnceEachCreatedLevelByLevelAndCardsFound)
     // Creating a folder attempts every level from the root down; cards except the one with the documents are found.
     std::string const base = fresh_dir("mk");
     LogCapture capture;
-    create_directory(wide(base + "/a/b/c/"));
-    EXPECT_TRUE(FileInfo(wide(base + "/a/b/c")).is_directory());
+    create_directory(u16(base + "/a/b/c/"));
+    EXPECT_TRUE(FileInfo(u16(base + "/a/b/c")).is_directory());
     std::string const log = capture.utf8();
     EXPECT_EQ(log.rfind("CreateDirectoryW {/} result=false\n", 0), 0u) << log;
     auto const a = log.find("CreateDirectoryW {" + base + "/a} result=true\n");
@@ -127,7 +127,7 @@ protected:
         files.clear();
         finished = false;
         for (auto const& folder : folders)
-            scanner.start(wide(root + folder), recursive);
+            scanner.start(u16(root + folder), recursive);
         EXPECT_TRUE(files.empty()) << "nothing happens before the first tick";
         uint32_t const start = platform::tick_count();
         platform::Message m;

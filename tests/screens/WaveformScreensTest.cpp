@@ -8,7 +8,7 @@ using namespace screens_test;
 
 namespace {
 
-constexpr int32_t RATE = 8000;
+constexpr int32_t TONE_RATE = 8000;
 
 class WaveformScreensTest : public ScreensTest {
 protected:
@@ -35,10 +35,10 @@ TEST_F(WaveformScreensTest, PlaybackShowsTheWholeRecordingAndATapSeeks)
 {
     std::vector<int16_t> samples;
     for (int second = 0; second < 20; ++second) {
-        auto const t = testing_support::tone(1, RATE, 1000 + 1500 * second);
+        auto const t = testing_support::tone(1, TONE_RATE, 1000 + 1500 * second);
         samples.insert(samples.end(), t.begin(), t.end());
     }
-    add_note(u"Note one.wav", testing_support::wav16(RATE, samples));
+    add_note(u"Note one.wav", testing_support::wav16(TONE_RATE, samples));
     start();
     tap_row(main->list(), 0);
     skin::Form& form = main->view().form();

@@ -120,19 +120,19 @@ void layout_problems(
 
 // The translated texts the screens put into an element of an entry (its id first): dialog messages, menu
 // captions and items. Each is checked in turn; entries without any are checked once as they are.
-using Texts = std::vector<char16_t const*>;
-Texts const CONFIRMATIONS = { u"text", u"Confirm_deleting", u"Confirm_deleting_this", u"Confirm_trashing",
+using TextIds = std::vector<char16_t const*>;
+TextIds const CONFIRMATIONS = { u"text", u"Confirm_deleting", u"Confirm_deleting_this", u"Confirm_trashing",
     u"Confirm_trashing_this", u"Confirm_discard" };
-Texts const ERRORS = { u"text", u"Sorry_card_problem", u"Sorry_no_memory", u"Sorry_too_slow_device",
+TextIds const ERRORS = { u"text", u"Sorry_card_problem", u"Sorry_no_memory", u"Sorry_too_slow_device",
     u"Sorry_cannot_save_copy", u"Saved_copy_in_music", u"Sorry_undo_path_taken", u"Sorry_no_speaker" };
-Texts const CAPTIONS = { u"caption", u"MainMenu", u"File", u"Settings", u"Format", u"Boost", u"Menu", u"Language" };
-Texts const ITEMS = { u"#text", u"File", u"Settings", u"Cancel", u"Delete", u"Move", u"Refresh", u"AutoRecord",
+TextIds const CAPTIONS = { u"caption", u"MainMenu", u"File", u"Settings", u"Format", u"Boost", u"Menu", u"Language" };
+TextIds const ITEMS = { u"#text", u"File", u"Settings", u"Cancel", u"Delete", u"Move", u"Refresh", u"AutoRecord",
     u"Speaker", u"Format", u"Mp3Low", u"Mp3Middle", u"Mp3High", u"Boost", u"BoostOff", u"Boost1", u"Boost2", u"Boost3",
     u"QuickRecord", u"Language", u"Delete_this", u"Append", u"Send", u"OpusLow", u"Opus", u"OpusHigh", u"Flac",
     u"Microphone", u"Microphone_Default", u"SaveCopy", u"Discard" };
-Texts const UNDO = { u"undoText", u"Deleted_count" };
+TextIds const UNDO = { u"undoText", u"Deleted_count" };
 
-Texts texts_of(std::string const& entry)
+TextIds texts_of(std::string const& entry)
 {
     bool const item = entry.starts_with("MenuElement") && entry != "MenuElement4Buttons";
     return entry == "FormConfirmation" ? CONFIRMATIONS
@@ -140,7 +140,7 @@ Texts texts_of(std::string const& entry)
         : entry == "Menu"              ? CAPTIONS
         : entry == "FormMain"          ? UNDO
         : item                         ? ITEMS
-                                       : Texts { nullptr, nullptr };
+                                       : TextIds { nullptr, nullptr };
 }
 
 // A row is as wide as the list that shows it.
@@ -160,7 +160,7 @@ TEST_P(DefaultSkinAtEverySize, NothingFallsOffOverlapsOrIsCut)
 {
     std::vector<std::string> problems;
     for (auto const& [name, popup] : ENTRIES) {
-        Texts const texts = texts_of(name);
+        TextIds const texts = texts_of(name);
         bool const row = !std::string(name).starts_with("Form") && !popup;
         int32_t const width = row ? row_width(*harness_, name) : harness_->screen_size().x;
         for (size_t k = 1; k < texts.size(); ++k) {
@@ -291,7 +291,7 @@ TEST(DefaultSkin, LanguagesHoldEveryKeyAndTheSameKeys)
         u"Sorry_cannot_move_files", u"Sorry_disk_full", u"Sorry_not_writable", u"Sorry_no_microphone",
         u"Sorry_settings_not_saved", u"Sorry_cannot_open_help", u"Sorry_cannot_send", u"Confirm_close_recording",
         u"Sorry_cannot_play", u"Sorry_recording_gone", u"Menu_MainMemory", u"Button_SkipBack", u"Button_SkipForward" };
-    for (Texts const* texts : { &CONFIRMATIONS, &ERRORS, &CAPTIONS, &ITEMS })
+    for (TextIds const* texts : { &CONFIRMATIONS, &ERRORS, &CAPTIONS, &ITEMS })
         keys.insert(texts->begin() + 1, texts->end());
     skin::Properties properties;
     ASSERT_TRUE(properties.load_skin(core::from_utf8(shipped("skins/bin/default.skin")), {}));

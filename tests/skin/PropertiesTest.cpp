@@ -133,7 +133,7 @@ TEST_F(LoadFailure, RefusedFilesAreLoggedAndLeaveThePreviousSkin)
     EXPECT_EQ(std::tuple(properties.lookup_int(old, u"Text", -5), properties.child_count(old)), std::tuple(-5, 0u));
 }
 
-class CountingListener final : public SkinListener {
+class CountingSkinListener final : public SkinListener {
 public:
     using SkinListener::SkinListener;
     void on_reload_skin(PropertiesImpl& properties) override
@@ -152,8 +152,8 @@ TEST(SkinListener, ReloadReachesEveryListenerAndKeepsTheDictionary)
 {
     Properties listened;
     ASSERT_TRUE(listened.load_skin(skin_path("plain.skin"), display(96)));
-    auto first = std::make_unique<CountingListener>(listened);
-    auto second = std::make_unique<CountingListener>(listened);
+    auto first = std::make_unique<CountingSkinListener>(listened);
+    auto second = std::make_unique<CountingSkinListener>(listened);
     ASSERT_TRUE(listened.load_skin(skin_path("format.skin"), display(96))
         && listened.load_skin(skin_path("plain.skin"), display(96)));
     listened.send_reload_skin();
@@ -162,7 +162,7 @@ TEST(SkinListener, ReloadReachesEveryListenerAndKeepsTheDictionary)
     first->on_call = [&] { second.reset(); };
     second->on_call = [&] { first.reset(); };
     listened.send_reload_skin();
-    CountingListener* const survivor = first ? first.get() : second.get();
+    CountingSkinListener* const survivor = first ? first.get() : second.get();
     ASSERT_TRUE((first == nullptr) != (second == nullptr));
     EXPECT_EQ(std::tuple(survivor->calls, survivor->seen), std::tuple(2, &listened));
     survivor->on_call = nullptr;
