@@ -157,6 +157,7 @@ TEST_F(CallMonitorTest, OnlyAConnectedVoiceCallHasADirectionAndTextsAreCut)
 
 TEST_F(CallMonitorTest, RegisteringTheCallNotificationTwiceSucceeds)
 {
+    stop_app_notification(CALL_NOTIFICATION); // a recording case before this one may have left it registered
     LogCapture log;
     EXPECT_TRUE(set_app_notification(CALL_NOTIFICATION, u"\"/bin/ravelin\" call"));
     EXPECT_TRUE(set_app_notification(CALL_NOTIFICATION, u"\"/bin/ravelin\" call"));

@@ -6,7 +6,9 @@
 #include <filesystem>
 #include <os/File.h>
 #include <os/Paths.h>
+#include <keys/HardwareKey.h>
 #include <os/Registry.h>
+#include <platform/services/registry_store.h>
 #include <screens/FormMain.h>
 #include <screens/Menu.h>
 #include <screens/RecordRow.h>
@@ -93,6 +95,10 @@ protected:
     {
         std::filesystem::remove_all(testing_support::test_home() + "/Documents");
         testing_support::forget_settings();
+        // No button left bound or listed by an earlier case.
+        for (String const& sub_key : os::reg_enum_subkeys(keys::KEY_TABLE))
+            platform::RegistryStore::instance().remove_key(
+                platform::RegistryRoot::LOCAL_MACHINE, u"SOFTWARE\\Microsoft\\Shell\\Keys\\" + sub_key);
     }
     void TearDown() override
     {
