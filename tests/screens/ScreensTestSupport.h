@@ -4,9 +4,9 @@
 
 #include <document/Document.h>
 #include <filesystem>
+#include <keys/HardwareKey.h>
 #include <os/File.h>
 #include <os/Paths.h>
-#include <keys/HardwareKey.h>
 #include <os/Registry.h>
 #include <platform/services/registry_store.h>
 #include <screens/FormMain.h>
