@@ -118,9 +118,13 @@ TEST(WaveHeader, RefusalsSayWhichChunkWhereAndWhy)
         "chunk 'fmt ' at byte 12: GSM of 1 channels at 11025 samples per second (1 channel at "
         "8000 is played)");
     std::pair<std::string, std::string> const formats[] = {
-        { audio_test::wav_bytes(0x55, 1, 8000, 16, data), "coding 85 is not PCM, float, A-law, mu-law, ADPCM or GSM" },
+        { audio_test::wav_bytes(0x55, 1, 8000, 16, data),
+            "coding 85 is not PCM, float, A-law, mu-law, ADPCM, IMA ADPCM or GSM" },
         { audio_test::wav_bytes(1, 0, 8000, 16, data), "it has no channels" },
         { audio_test::wav_bytes(1, 1, 0, 16, data), "its sample rate is 0" },
+        { audio_test::wav_bytes(17, 3, 8000, 8, data), "IMA ADPCM of 3 channels (1 or 2 are played)" },
+        { audio_test::wav_bytes(17, 2, 8000, 4, data),
+            "IMA ADPCM blocks of 1 bytes, too small for one word of each channel" },
     };
     for (auto const& [bytes, says] : formats)
         EXPECT_EQ(read_back(bytes).refusal(), "chunk 'fmt ' at byte 12: " + says);

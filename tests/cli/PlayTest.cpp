@@ -190,6 +190,35 @@ INSTANTIATE_TEST_SUITE_P(Writers, WavFilesOfOtherPrograms,
         ForeignWav { "ALawBySox", "sox IN -e a-law -t wav OUT" }),
     [](auto const& info) { return info.param.name; });
 
+// IMA ADPCM, which dictation recorders and telephone systems write: the player gets the reference decoding
+// exactly, as sox gives it, in blocks of either program and of one or two channels, and info the length
+// that plays: whole blocks, as for the other block codings. (ffmpeg multiplies where the reference shifts,
+// and lands up to a few dozen steps away; ffprobe takes the length from the fact chunk.)
+TEST(Play, ImaAdpcmDecodesAsTheReferenceDoes)
+{
+    std::string const dir = testing_support::fresh_dir("ima");
+    std::string const out = dir + "/out.wav", reference = dir + "/reference.raw";
+    int made = 0;
+    for (auto const& [channels, make] : { std::pair(1, "ffmpeg -v error -i IN -c:a adpcm_ima_wav OUT"),
+             std::pair(2, "ffmpeg -v error -i IN -c:a adpcm_ima_wav OUT"), std::pair(2, "sox IN -e ima-adpcm OUT") }) {
+        std::string const in = dir + "/in" + std::to_string(++made) + ".wav",
+                          file = dir + "/ima" + std::to_string(made) + ".wav";
+        ASSERT_TRUE(testing_support::sox_tone(in, 8000, channels, 1.3));
+        ASSERT_TRUE(testing_support::run_peer(make, in, file));
+        auto r = run(cli() + " info " + file);
+        ASSERT_EQ(r.exit_code, 0) << r.error;
+        auto info = key_values(r.output);
+        EXPECT_EQ(info["format"], "IMA ADPCM");
+        r = run(cli() + " play " + file + " --output " + out);
+        ASSERT_EQ(r.exit_code, 0) << r.error;
+        ASSERT_TRUE(testing_support::run_peer("sox IN -t raw -e signed -b 16 OUT", file, reference));
+        auto const ours = played(out), theirs = samples16(read_file(reference));
+        EXPECT_GE(theirs.size(), size_t(1.3 * 8000 * channels)) << make;
+        EXPECT_EQ(worst_difference(ours, theirs), 0) << make << ", " << channels << " channel(s)";
+        EXPECT_NEAR(std::stod(info["duration"]), double(ours.size()) / channels / 8000, 0.001) << make;
+    }
+}
+
 // --from starts later, --volume plays quieter: on PCM both are exact.
 TEST(Play, FromAndVolume)
 {

@@ -22,7 +22,7 @@ namespace cli {
 namespace {
 
 std::string const what_plays
-    = "PCM, float, A-law, mu-law, ADPCM or GSM WAV, Ogg Vorbis, Ogg Opus, Musepack, FLAC or MP3";
+    = "PCM, float, A-law, mu-law, Microsoft or IMA ADPCM or GSM WAV, Ogg Vorbis, Ogg Opus, Musepack, FLAC or MP3";
 
 // One line naming the file when it cannot be read or no reader takes it.
 std::unique_ptr<audio::FileReader> open_reader(std::string const& path, std::string& problem)

@@ -36,6 +36,8 @@ bool continuable(WaveHeader const& h, WaveCoding coding)
         return h.passes_adpcm_checks() && h.block_align > 7 * h.channels
             && h.samples_per_block == WaveHeader::adpcm_samples_per_block(h.block_align, h.channels)
             && std::equal(h.coefficients.begin(), h.coefficients.end(), WaveHeader::ADPCM_COEFFICIENTS.begin());
+    case WaveCoding::IMA_ADPCM:
+        break;
     }
     return false;
 }
@@ -151,6 +153,8 @@ bool WaveFileWriter::create(AudioBuffer const& first)
         break;
     case WaveCoding::GSM:
         break;
+    case WaveCoding::IMA_ADPCM:
+        return false; // read only
     }
     file_ = std::make_unique<os::File>(path_, os::FileMode::Write);
     good_ = header_.write(*file_);

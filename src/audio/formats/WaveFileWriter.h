@@ -9,7 +9,7 @@
 
 namespace audio {
 
-enum class WaveCoding { PCM, ADPCM, GSM };
+enum class WaveCoding { PCM, ADPCM, GSM, IMA_ADPCM }; // IMA ADPCM is read only
 
 // Writes the buffers it is given into a WAV file of one coding and passes them on unchanged. A new file
 // is created on the first buffer, in that buffer's format; buffers of another format are dropped. A

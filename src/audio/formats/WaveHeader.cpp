@@ -246,6 +246,10 @@ bool WaveHeader::read_fmt(std::vector<uint8_t> const& body, std::string& why)
             uint8_t const* pair = b + BASIC_FMT_SIZE + ADPCM_EXTENSION_HEAD + 4 * i;
             coefficients[i] = { static_cast<int16_t>(u16(pair)), static_cast<int16_t>(u16(pair + 2)) };
         }
+    } else if (format_tag == TAG_IMA_ADPCM) {
+        // Its samples per block are optional: the block size decides them.
+        if (n >= GSM_FMT_SIZE)
+            samples_per_block = u16(b + 18);
     } else if (format_tag == TAG_GSM) {
         if (n < GSM_FMT_SIZE) {
             why = "a GSM format of " + std::to_string(n) + " bytes, fewer than 20";
@@ -363,6 +367,25 @@ std::string WaveHeader::gsm_problem() const
     return {};
 }
 
+std::string WaveHeader::ima_problem() const
+{
+    if (format_tag != TAG_IMA_ADPCM)
+        return "coding " + std::to_string(coding()) + " is not IMA ADPCM";
+    if (channels != 1 && channels != 2)
+        return "IMA ADPCM of " + std::to_string(channels) + " channels (1 or 2 are played)";
+    if (bits_per_sample != 4)
+        return "IMA ADPCM of " + std::to_string(bits_per_sample) + " bits per sample (4 are played)";
+    if (block_align < 8 * channels)
+        return "IMA ADPCM blocks of " + std::to_string(block_align) + " bytes, too small for one word of each channel";
+    return {};
+}
+
+uint32_t WaveHeader::ima_samples_per_block(uint16_t block_align, int32_t channels)
+{
+    uint32_t const header = 4 * uint32_t(channels);
+    return channels <= 0 || block_align < header ? 0 : (block_align - header) / header * 8 + 1;
+}
+
 std::string WaveHeader::refusal() const
 {
     std::string why;
@@ -379,8 +402,11 @@ std::string WaveHeader::refusal() const
     case TAG_GSM:
         why = gsm_problem();
         break;
+    case TAG_IMA_ADPCM:
+        why = ima_problem();
+        break;
     default:
-        why = "coding " + std::to_string(coding()) + " is not PCM, float, A-law, mu-law, ADPCM or GSM";
+        why = "coding " + std::to_string(coding()) + " is not PCM, float, A-law, mu-law, ADPCM, IMA ADPCM or GSM";
     }
     if (why.empty())
         return why;
@@ -400,6 +426,11 @@ bool WaveHeader::passes_adpcm_checks() const
 bool WaveHeader::passes_gsm_checks() const
 {
     return gsm_problem().empty();
+}
+
+bool WaveHeader::passes_ima_checks() const
+{
+    return ima_problem().empty();
 }
 
 } // namespace audio

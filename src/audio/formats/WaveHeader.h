@@ -14,12 +14,13 @@ namespace audio {
 // The header of a RIFF/WAVE file in PCM, Microsoft ADPCM or GSM 6.10 coding: what the WAV writers keep
 // and the WAV readers read. A header read from a file remembers where its size fields stand, so that a
 // file whose chunks are not laid out canonically can be continued without moving anything. Reading also
-// takes the float coding and WAVE_FORMAT_EXTENSIBLE that other programs write; writing is PCM, ADPCM
-// and GSM only.
+// takes the float, A-law, mu-law and IMA ADPCM codings and WAVE_FORMAT_EXTENSIBLE that other programs
+// write; writing is PCM, ADPCM and GSM only.
 struct WaveHeader {
     static constexpr uint16_t TAG_PCM = 1;
     static constexpr uint16_t TAG_ADPCM = 2;
     static constexpr uint16_t TAG_GSM = 49;
+    static constexpr uint16_t TAG_IMA_ADPCM = 17;
     static constexpr uint16_t TAG_FLOAT = platform::riff::TAG_FLOAT;
     static constexpr uint16_t TAG_ALAW = platform::riff::TAG_ALAW;
     static constexpr uint16_t TAG_MULAW = platform::riff::TAG_MULAW;
@@ -52,7 +53,7 @@ struct WaveHeader {
     uint32_t fmt_size = 16;
     uint32_t data_size = 0;
     uint32_t data_start = PCM_HEADER_SIZE;
-    // ADPCM and GSM.
+    // ADPCM, IMA ADPCM and GSM.
     uint16_t samples_per_block = 0;
     uint32_t fact_samples = 0;
     // ADPCM: the pairs the file declares (at most what its fmt chunk holds).
@@ -78,6 +79,8 @@ struct WaveHeader {
     // The ADPCM block size that the encoder uses at this rate, and the samples such a block holds.
     static uint16_t adpcm_block_align(int32_t channels, int32_t samples_per_second);
     static uint16_t adpcm_samples_per_block(uint16_t block_align, int32_t channels);
+    // The frames an IMA ADPCM block holds: its header's sample and 8 per 4-byte word of each channel.
+    static uint32_t ima_samples_per_block(uint16_t block_align, int32_t channels);
 
     AudioFormat format() const { return { channels, bits_per_sample, static_cast<int32_t>(samples_per_second) }; }
     // The format tag, or for WAVE_FORMAT_EXTENSIBLE its sub-format's.
@@ -100,10 +103,12 @@ struct WaveHeader {
     bool passes_pcm_checks() const;
     bool passes_adpcm_checks() const;
     bool passes_gsm_checks() const;
+    bool passes_ima_checks() const;
     // What a check finds wrong; empty when it passes.
     std::string pcm_problem() const;
     std::string adpcm_problem() const;
     std::string gsm_problem() const;
+    std::string ima_problem() const;
     // Why no WAV reader takes this header ("chunk 'fmt ' at byte 12: ..."), or empty.
     std::string refusal() const;
     // PCM data that the player cannot take as it is: not 8- or 16-bit integers, or more than two channels.

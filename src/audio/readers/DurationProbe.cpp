@@ -57,6 +57,9 @@ int64_t wav_duration(os::InStream& in)
     }
     case WaveHeader::TAG_GSM:
         return ms_of(blocks * WaveHeader::GSM_SAMPLES_PER_BLOCK, header.samples_per_second);
+    case WaveHeader::TAG_IMA_ADPCM:
+        return ms_of(
+            blocks * WaveHeader::ima_samples_per_block(header.block_align, header.channels), header.samples_per_second);
     case WaveHeader::TAG_PCM:
     case WaveHeader::TAG_FLOAT:
     case WaveHeader::TAG_ALAW:

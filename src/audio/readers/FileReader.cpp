@@ -8,6 +8,7 @@
 #include "FileReaderVorbis.h"
 #include "GsmDecoder.h"
 #include "Id3v1Tag.h"
+#include "ImaAdpcmDecoder.h"
 #include "Mp3Decoder.h"
 #include "PcmConverter.h"
 #include "WaveFileReader.h"
@@ -55,6 +56,8 @@ core::StringView FileReader::format_name() const
         return u"ADPCM";
     case ReaderKind::GSM:
         return u"GSM";
+    case ReaderKind::IMA_ADPCM:
+        return u"IMA ADPCM";
     case ReaderKind::VORBIS:
         return u"Vorbis";
     case ReaderKind::MPC:
@@ -78,6 +81,8 @@ bool FileReader::accept(ReaderVisitor& visitor)
         return visitor.link_adpcm(*reader_);
     case ReaderKind::GSM:
         return visitor.link_gsm(*reader_);
+    case ReaderKind::IMA_ADPCM:
+        return false; // no writer continues it
     case ReaderKind::VORBIS:
         return visitor.link_vorbis(*reader_);
     case ReaderKind::MPC:
@@ -147,6 +152,9 @@ std::unique_ptr<FileReader> create_reader(StreamOpener const& open, core::String
     }
     if (auto reader = wave(WaveCoding::GSM))
         return std::make_unique<FileReader>(ReaderKind::GSM, std::move(reader), std::make_unique<GsmDecoder>(), name);
+    if (auto reader = wave(WaveCoding::IMA_ADPCM))
+        return std::make_unique<FileReader>(
+            ReaderKind::IMA_ADPCM, std::move(reader), std::make_unique<ImaAdpcmDecoder>(), name);
     if (auto reader = std::make_unique<FileReaderVorbis>(open()); reader->is_valid())
         return std::make_unique<FileReader>(ReaderKind::VORBIS, std::move(reader), nullptr, name);
     if (auto reader = std::make_unique<FileReaderOpus>(open()); reader->is_valid())

@@ -14,7 +14,7 @@ namespace audio {
 class Reader;
 class AudioFilter;
 
-enum class ReaderKind { PCM, ADPCM, GSM, VORBIS, MPC, MP3, OPUS, FLAC };
+enum class ReaderKind { PCM, ADPCM, GSM, VORBIS, MPC, MP3, OPUS, FLAC, IMA_ADPCM };
 
 // What the reader factory answers: a reader, and the decoder filter that turns its data into PCM where
 // one is needed (ADPCM, GSM, MP3), linked behind it.

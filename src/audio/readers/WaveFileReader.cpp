@@ -42,6 +42,11 @@ bool WaveFileReader::open()
             return false;
         frames_per_block_ = WaveHeader::GSM_SAMPLES_PER_BLOCK;
         break;
+    case WaveCoding::IMA_ADPCM:
+        if (!header_.passes_ima_checks())
+            return false;
+        frames_per_block_ = WaveHeader::ima_samples_per_block(header_.block_align, header_.channels);
+        break;
     }
     uint32_t const size = in_->size();
     if (header_.data_start > size)
