@@ -31,6 +31,13 @@ inline uint32_t u32(uint8_t const* p)
         | (static_cast<uint32_t>(p[3]) << 24);
 }
 
+// Big-endian, as MPEG and FLAC headers keep their numbers.
+inline uint32_t u32_be(uint8_t const* p)
+{
+    return (static_cast<uint32_t>(p[0]) << 24) | (static_cast<uint32_t>(p[1]) << 16)
+        | (static_cast<uint32_t>(p[2]) << 8) | static_cast<uint32_t>(p[3]);
+}
+
 inline int16_t s16(uint8_t const* p)
 {
     return static_cast<int16_t>(u16(p));

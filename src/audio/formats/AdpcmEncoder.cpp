@@ -9,7 +9,6 @@ namespace audio {
 
 namespace {
 
-constexpr int32_t ADAPTATION[16] = { 230, 230, 230, 230, 307, 409, 512, 614, 768, 614, 512, 409, 307, 230, 230, 230 };
 constexpr int32_t INITIAL_DELTA = 16;
 
 void put16(uint8_t*& p, int32_t v)
@@ -60,7 +59,7 @@ int64_t AdpcmEncoder::code_channel(int16_t const* samples, size_t step, size_t c
         error_sum += miss * miss;
         ch.sample2 = ch.sample1;
         ch.sample1 = rebuilt;
-        ch.delta = std::max(INITIAL_DELTA, (ADAPTATION[code & 0x0F] * ch.delta) >> 8);
+        ch.delta = std::max(INITIAL_DELTA, (WaveHeader::ADPCM_ADAPTATION[code & 0x0F] * ch.delta) >> 8);
         if (nibbles)
             nibbles[i - 2] = static_cast<uint8_t>(code & 0x0F);
     }

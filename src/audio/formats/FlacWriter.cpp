@@ -9,7 +9,6 @@ namespace audio {
 
 namespace {
 
-constexpr char VENDOR[] = "Ravelin";
 // Room for a longer title later, as the ID3 tag keeps.
 constexpr uint32_t PADDING = 1024;
 
@@ -55,7 +54,7 @@ FlacWriter::FlacWriter(
         setup.metadata = false;
         setup.block_size = continuation_->layout.info.max_block;
     } else {
-        setup.comments = VorbisComment::of(tags, VENDOR).comments;
+        setup.comments = VorbisComment::of(tags, VorbisComment::VENDOR).comments;
         if (!tags.picture.empty())
             setup.picture = flac_picture_block(tags.picture);
         setup.padding = PADDING;

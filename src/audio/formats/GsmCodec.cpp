@@ -6,7 +6,7 @@ namespace audio {
 
 namespace {
 
-gsm handle(void* state)
+gsm gsm_of(void* state)
 {
     return static_cast<gsm>(state);
 }
@@ -32,21 +32,21 @@ GsmCodec::GsmCodec()
 GsmCodec::~GsmCodec()
 {
     if (state_)
-        gsm_destroy(handle(state_));
+        gsm_destroy(gsm_of(state_));
 }
 
 void GsmCodec::encode(int16_t const* samples, uint8_t* block)
 {
     // libgsm takes non-const input that it does not change.
-    gsm_encode(handle(state_), const_cast<gsm_signal*>(samples), block);
-    gsm_encode(handle(state_), const_cast<gsm_signal*>(samples + FRAME_SAMPLES), block + FIRST_FRAME_BYTES);
+    gsm_encode(gsm_of(state_), const_cast<gsm_signal*>(samples), block);
+    gsm_encode(gsm_of(state_), const_cast<gsm_signal*>(samples + FRAME_SAMPLES), block + FIRST_FRAME_BYTES);
 }
 
 bool GsmCodec::decode(uint8_t const* block, int16_t* samples)
 {
     auto* bytes = const_cast<gsm_byte*>(block);
-    return gsm_decode(handle(state_), bytes, samples) >= 0
-        && gsm_decode(handle(state_), bytes + FIRST_FRAME_READ, samples + FRAME_SAMPLES) >= 0;
+    return gsm_decode(gsm_of(state_), bytes, samples) >= 0
+        && gsm_decode(gsm_of(state_), bytes + FIRST_FRAME_READ, samples + FRAME_SAMPLES) >= 0;
 }
 
 } // namespace audio

@@ -7,7 +7,7 @@ namespace audio {
 
 namespace {
 
-OggOpusEnc* handle(void* encoder)
+OggOpusEnc* encoder_of(void* encoder)
 {
     return static_cast<OggOpusEnc*>(encoder);
 }
@@ -65,12 +65,12 @@ bool OggOpusEncoder::open(
 
 bool OggOpusEncoder::encode(int16_t const* samples, int32_t frames)
 {
-    return encoder_ && ope_encoder_write(handle(encoder_), samples, frames) == OPE_OK;
+    return encoder_ && ope_encoder_write(encoder_of(encoder_), samples, frames) == OPE_OK;
 }
 
 bool OggOpusEncoder::finish()
 {
-    bool const ok = encoder_ && ope_encoder_drain(handle(encoder_)) == OPE_OK;
+    bool const ok = encoder_ && ope_encoder_drain(encoder_of(encoder_)) == OPE_OK;
     close();
     return ok;
 }
@@ -78,7 +78,7 @@ bool OggOpusEncoder::finish()
 void OggOpusEncoder::close()
 {
     if (encoder_)
-        ope_encoder_destroy(handle(encoder_));
+        ope_encoder_destroy(encoder_of(encoder_));
     encoder_ = nullptr;
 }
 

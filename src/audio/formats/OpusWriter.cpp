@@ -13,7 +13,6 @@ namespace audio {
 
 namespace {
 
-constexpr char VENDOR[] = "Ravelin";
 constexpr int32_t TAIL_PIECE = 4800;
 
 struct OpusHead {
@@ -34,7 +33,7 @@ bool parse_head(std::vector<uint8_t> const& packet, OpusHead& head)
 
 std::vector<std::string> comments_of(RecordingTags const& tags)
 {
-    VorbisComment comment = VorbisComment::of(tags, VENDOR);
+    VorbisComment comment = VorbisComment::of(tags, VorbisComment::VENDOR);
     if (!tags.picture.empty())
         comment.add(VorbisComment::PICTURE, base64(flac_picture_block(tags.picture)));
     return comment.comments;

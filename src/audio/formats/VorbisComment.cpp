@@ -24,11 +24,6 @@ void put_be32(std::vector<uint8_t>& out, size_t value)
         out.push_back(static_cast<uint8_t>(value >> shift));
 }
 
-uint32_t be32(uint8_t const* p)
-{
-    return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | p[3];
-}
-
 bool same_name(std::string const& comment, std::string_view name)
 {
     if (comment.size() <= name.size() || comment[name.size()] != '=')
@@ -143,7 +138,7 @@ bool parse_flac_picture_block(
     auto field = [&](size_t& length) {
         if (size < at || size - at < 4)
             return false;
-        length = be32(bytes + at);
+        length = platform::riff::u32_be(bytes + at);
         at += 4;
         return size - at >= length;
     };

@@ -43,6 +43,8 @@ public:
     void set_text(std::string_view name, core::StringView value);
     void add(std::string_view name, std::string_view value);
 
+    // The vendor string of the comments the writers make.
+    static constexpr char VENDOR[] = "Ravelin";
     // TITLE, ARTIST, ALBUM, GENRE and DATE from the tags (those that are not empty).
     static VorbisComment of(RecordingTags const& tags, std::string_view vendor);
 };

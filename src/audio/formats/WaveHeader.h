@@ -40,6 +40,9 @@ struct WaveHeader {
         { 460, -208 },
         { 392, -232 },
     } };
+    // How a nibble scales the ADPCM step (in 256ths), for the encoder and the decoder alike.
+    static constexpr std::array<int32_t, 16> ADPCM_ADAPTATION { 230, 230, 230, 230, 307, 409, 512, 614, 768, 614, 512,
+        409, 307, 230, 230, 230 };
     static constexpr uint16_t GSM_SAMPLES_PER_BLOCK = 320;
     static constexpr uint16_t GSM_BLOCK_ALIGN = 65;
 

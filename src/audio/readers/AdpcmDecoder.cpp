@@ -8,7 +8,6 @@ namespace audio {
 
 namespace {
 
-constexpr int32_t ADAPTATION[16] = { 230, 230, 230, 230, 307, 409, 512, 614, 768, 614, 512, 409, 307, 230, 230, 230 };
 constexpr int32_t MIN_DELTA = 16;
 // Damaged data could grow a step without end; no valid stream comes near this.
 constexpr int64_t MAX_DELTA = 1 << 24;
@@ -79,7 +78,7 @@ void AdpcmDecoder::decode_block(uint8_t const* block, size_t size, int channels,
         int32_t const sample = static_cast<int32_t>(std::clamp<int64_t>(predicted + code * ch.delta, -32768, 32767));
         ch.sample2 = ch.sample1;
         ch.sample1 = sample;
-        ch.delta = std::clamp<int64_t>((ADAPTATION[nibble] * ch.delta) >> 8, MIN_DELTA, MAX_DELTA);
+        ch.delta = std::clamp<int64_t>((WaveHeader::ADPCM_ADAPTATION[nibble] * ch.delta) >> 8, MIN_DELTA, MAX_DELTA);
         out[2 * n + i] = static_cast<int16_t>(sample);
     }
 }

@@ -10,6 +10,7 @@
 #include <audio/formats/WaveHeader.h>
 #include <cstring>
 #include <os/File.h>
+#include <platform/riff.h>
 #include <vector>
 
 namespace audio {
@@ -23,11 +24,6 @@ constexpr int RATE_SAMPLES = 8;
 // A variable stream longer than this many frames is not walked (about 10 hours at 44.1 kHz).
 constexpr uint32_t MAX_WALKED_FRAMES = 1'500'000;
 constexpr uint32_t ID3V1_SIZE = 128;
-
-uint32_t be32(uint8_t const* p)
-{
-    return (uint32_t(p[0]) << 24) | (uint32_t(p[1]) << 16) | (uint32_t(p[2]) << 8) | uint32_t(p[3]);
-}
 
 bool read_at(os::InStream& in, uint32_t offset, void* out, uint32_t count)
 {
@@ -128,9 +124,9 @@ uint32_t tagged_frames(os::InStream& in, uint32_t at, Mp3Header const& header)
     if (info == 0)
         return 0;
     if (std::memcmp(&frame[info], "VBRI", 4) == 0)
-        return be32(&frame[info + 14]);
-    uint32_t const flags = be32(&frame[info + 4]);
-    return (flags & 1) ? be32(&frame[info + 8]) : 0;
+        return platform::riff::u32_be(&frame[info + 14]);
+    uint32_t const flags = platform::riff::u32_be(&frame[info + 4]);
+    return (flags & 1) ? platform::riff::u32_be(&frame[info + 8]) : 0;
 }
 
 int64_t mpeg_duration(os::InStream& in)

@@ -13,7 +13,7 @@ constexpr int RATE = 48000;
 // The most one decoder call gives per channel: 120 ms.
 constexpr int MAX_FRAMES = 5760;
 // A gap in the data (a lost page) is passed over, but not for ever.
-constexpr int MAX_HOLES_PER_READ = 8;
+constexpr int MAX_OPUS_HOLES_PER_READ = 8;
 
 } // namespace
 
@@ -87,7 +87,7 @@ AudioBuffer FileReaderOpus::get_data(int32_t frames)
     int const count = std::min<int>(frames, MAX_FRAMES);
     core::SharedBuffer data(size_t(count) * size_t(channels_) * 2);
     auto* pcm = reinterpret_cast<opus_int16*>(data.writable());
-    for (int holes = 0; holes <= MAX_HOLES_PER_READ; ++holes) {
+    for (int holes = 0; holes <= MAX_OPUS_HOLES_PER_READ; ++holes) {
         int const got = l.stereo ? op_read_stereo(l.file, pcm, count * 2) : op_read(l.file, pcm, count, nullptr);
         if (got == OP_HOLE)
             continue;

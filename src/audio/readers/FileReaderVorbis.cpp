@@ -11,7 +11,7 @@ namespace audio {
 namespace {
 
 // A gap in the data (a lost page) is reported once and reading goes on after it.
-constexpr int MAX_HOLES_PER_READ = 8;
+constexpr int MAX_VORBIS_HOLES_PER_READ = 8;
 
 } // namespace
 
@@ -83,7 +83,7 @@ AudioBuffer FileReaderVorbis::get_data(int32_t frames)
         return {};
     size_t const bytes = size_t(std::min(frames, MAX_FRAMES)) * size_t(channels_) * 2;
     core::SharedBuffer data(bytes);
-    for (int holes = 0; holes <= MAX_HOLES_PER_READ; ++holes) {
+    for (int holes = 0; holes <= MAX_VORBIS_HOLES_PER_READ; ++holes) {
         int stream = 0;
         long const got = ov_read(&tremor_->file, reinterpret_cast<char*>(data.writable()), int(bytes), &stream);
         if (got == OV_HOLE)

@@ -12,7 +12,7 @@ namespace platform {
 namespace {
 
 constexpr char16_t TABLE[] = u"SOFTWARE\\Microsoft\\Shell\\Keys";
-constexpr auto MACHINE = RegistryRoot::LOCAL_MACHINE;
+constexpr auto KEYS_ROOT = RegistryRoot::LOCAL_MACHINE;
 
 constexpr AssignableButton BUTTONS[] = {
     { KEY_VOLUMEDOWN, u"VolumeDownHold", u"Hold Volume Down", u"key_volume", true },
@@ -73,10 +73,10 @@ void KeyService::publish(AssignableButton const& button)
 {
     auto const key = key_of(button);
     // Only what differs is written: every write wakes each reader of the store.
-    if (read_text(store_, MACHINE, key, u"Name") != std::u16string(button.name))
-        write_text(store_, MACHINE, key, u"Name", button.name);
-    if (*button.icon && read_text(store_, MACHINE, key, u"Icon") != std::u16string(button.icon))
-        write_text(store_, MACHINE, key, u"Icon", button.icon);
+    if (read_text(store_, KEYS_ROOT, key, u"Name") != std::u16string(button.name))
+        write_text(store_, KEYS_ROOT, key, u"Name", button.name);
+    if (*button.icon && read_text(store_, KEYS_ROOT, key, u"Icon") != std::u16string(button.icon))
+        write_text(store_, KEYS_ROOT, key, u"Icon", button.icon);
     store_.flush();
 }
 
@@ -87,9 +87,9 @@ void KeyService::withdraw(AssignableButton const& button)
             if (b.code == button.code && b.long_press == button.long_press)
                 return;
     // A bound button stays in the table, so that its binding is there when its device comes back.
-    auto const command = read_text(store_, MACHINE, key_of(button), u"");
+    auto const command = read_text(store_, KEYS_ROOT, key_of(button), u"");
     if (!command || command->empty()) {
-        store_.remove_key(MACHINE, key_of(button));
+        store_.remove_key(KEYS_ROOT, key_of(button));
         store_.flush();
     }
 }
@@ -109,7 +109,7 @@ void KeyService::press(AssignableButton const& button)
 {
     // Only the command bound in the table runs, read whole: a text longer than a registry text may be
     // was not written by the table's users and is refused rather than run cut.
-    auto const command = read_text(store_, MACHINE, key_of(button), u"", MAX_TEXT_LENGTH + 1);
+    auto const command = read_text(store_, KEYS_ROOT, key_of(button), u"", MAX_TEXT_LENGTH + 1);
     if (!command || command->empty())
         return;
     auto const name = to_utf8(button.name);

@@ -18,7 +18,7 @@ constexpr RegistryRoot OWNER = RegistryRoot::CURRENT_USER;
 constexpr char16_t COMMAND_LINE[] = u"Command Line";
 constexpr char16_t ROOT[] = u"Root";
 constexpr char16_t KEY[] = u"Key";
-constexpr char16_t VALUE[] = u"Value";
+constexpr char16_t VALUE_NAME[] = u"Value";
 constexpr char16_t MASK[] = u"Mask";
 constexpr char16_t TARGET[] = u"Target";
 
@@ -38,7 +38,7 @@ public:
         // The command line last: a registration counts only once it is complete.
         bool const ok = write_dword(store_, OWNER, key, ROOT, static_cast<uint32_t>(n.condition.root))
             && write_text(store_, OWNER, key, KEY, n.condition.key)
-            && write_text(store_, OWNER, key, VALUE, n.condition.value)
+            && write_text(store_, OWNER, key, VALUE_NAME, n.condition.value)
             && write_dword(store_, OWNER, key, MASK, n.condition.mask)
             && write_dword(store_, OWNER, key, TARGET, n.condition.target)
             && write_text(store_, OWNER, key, COMMAND_LINE, n.command_line);
@@ -70,7 +70,7 @@ public:
             auto command = read_text(store_, OWNER, key, COMMAND_LINE);
             auto root = read_dword(store_, OWNER, key, ROOT);
             auto watched_key = read_text(store_, OWNER, key, KEY);
-            auto value = read_text(store_, OWNER, key, VALUE);
+            auto value = read_text(store_, OWNER, key, VALUE_NAME);
             auto mask = read_dword(store_, OWNER, key, MASK);
             auto target = read_dword(store_, OWNER, key, TARGET);
             if (!command || command->empty() || !root || *root > static_cast<uint32_t>(RegistryRoot::CURRENT_USER)

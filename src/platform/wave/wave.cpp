@@ -24,9 +24,6 @@ using wave_backend::Choice;
 using wave_backend::Direction;
 using wave_backend::report;
 
-// A file input in real time is read in slices of this length.
-constexpr auto REAL_TIME_SLICE = std::chrono::milliseconds(10);
-
 // Whether the input opened last has ended; see wave_input_ended().
 struct Ending {
     std::mutex mutex;
@@ -35,15 +32,15 @@ struct Ending {
     bool ended = false;
 };
 
-class InputDevice final : public wave_backend::DeviceCore, public wave_backend::CaptureSink {
+class CaptureDevice final : public wave_backend::DeviceCore, public wave_backend::CaptureSink {
 public:
-    InputDevice(WaveHandle handle, uint64_t serial, WaveFormat const& format, uint32_t thread_id, uint32_t flags)
+    CaptureDevice(WaveHandle handle, uint64_t serial, WaveFormat const& format, uint32_t thread_id, uint32_t flags)
         : DeviceCore(Direction::INPUT, handle, format, thread_id, flags)
         , serial_(serial)
     {
     }
 
-    ~InputDevice() override { shut_down(); }
+    ~CaptureDevice() override { shut_down(); }
 
     // Backends are attached before the device is published.
     void attach(std::unique_ptr<wave_backend::LiveInput> live) { live_ = std::move(live); }
@@ -196,7 +193,7 @@ private:
             else if (recorded_->fast())
                 fill_front_locked(lock);
             else if (!give_due_locked(lock))
-                changed_.wait_until(lock, Clock::now() + REAL_TIME_SLICE);
+                changed_.wait_until(lock, Clock::now() + wave_backend::REAL_TIME_SLICE);
         }
     }
 
@@ -275,7 +272,7 @@ private:
 };
 
 struct Inputs {
-    wave_backend::DeviceTable<InputDevice> table { 0x5100 };
+    wave_backend::DeviceTable<CaptureDevice> table { 0x5100 };
     wave_backend::BackendChoice choice { Direction::INPUT };
     std::mutex mutex; // the two below
     uint64_t next_serial = 1;
@@ -289,7 +286,7 @@ Inputs& inputs()
     return *instance;
 }
 
-void InputDevice::publish_ending_locked()
+void CaptureDevice::publish_ending_locked()
 {
     bool const ended = exhausted_ && awaiting_.empty();
     auto& ending = inputs().ending;
@@ -304,7 +301,7 @@ void InputDevice::publish_ending_locked()
 
 // A device on the chosen backend, not yet published; none, with a line on standard error, when the
 // backend cannot start.
-std::shared_ptr<InputDevice> make_device(
+std::shared_ptr<CaptureDevice> make_device(
     Choice const& choice, WaveFormat const& format, uint32_t thread_id, uint32_t flags)
 {
     auto& in = inputs();
@@ -321,7 +318,7 @@ std::shared_ptr<InputDevice> make_device(
         in.ending.serial = serial;
         in.ending.ended = false;
     }
-    auto input = std::make_shared<InputDevice>(in.table.new_handle(), serial, format, thread_id, flags);
+    auto input = std::make_shared<CaptureDevice>(in.table.new_handle(), serial, format, thread_id, flags);
     std::string error;
     if (choice.kind == Choice::Kind::SDL) {
         auto live = wave_backend::open_sdl_input(format, *input, device_name, error);
@@ -364,32 +361,32 @@ uint32_t wave_in_open(
 
 uint32_t wave_in_prepare_header(WaveHandle handle, WaveBlock& block)
 {
-    return inputs().table.with(handle, [&](InputDevice& input) { return input.prepare(block); });
+    return inputs().table.with(handle, [&](CaptureDevice& input) { return input.prepare(block); });
 }
 
 uint32_t wave_in_unprepare_header(WaveHandle handle, WaveBlock& block)
 {
-    return inputs().table.with(handle, [&](InputDevice& input) { return input.unprepare(block); });
+    return inputs().table.with(handle, [&](CaptureDevice& input) { return input.unprepare(block); });
 }
 
 uint32_t wave_in_add_buffer(WaveHandle handle, WaveBlock& block)
 {
-    return inputs().table.with(handle, [&](InputDevice& input) { return input.enqueue(block); });
+    return inputs().table.with(handle, [&](CaptureDevice& input) { return input.enqueue(block); });
 }
 
 uint32_t wave_in_start(WaveHandle handle)
 {
-    return inputs().table.with(handle, [](InputDevice& input) { return input.start(); });
+    return inputs().table.with(handle, [](CaptureDevice& input) { return input.start(); });
 }
 
 uint32_t wave_in_stop(WaveHandle handle)
 {
-    return inputs().table.with(handle, [](InputDevice& input) { return input.stop(); });
+    return inputs().table.with(handle, [](CaptureDevice& input) { return input.stop(); });
 }
 
 uint32_t wave_in_reset(WaveHandle handle)
 {
-    return inputs().table.with(handle, [](InputDevice& input) { return input.reset(); });
+    return inputs().table.with(handle, [](CaptureDevice& input) { return input.reset(); });
 }
 
 uint32_t wave_in_close(WaveHandle handle)
@@ -399,7 +396,7 @@ uint32_t wave_in_close(WaveHandle handle)
 
 bool wave_in_is_fast(WaveHandle handle)
 {
-    return inputs().table.with(handle, [](InputDevice& input) { return input.fast() ? 1u : 0u; }) == 1u;
+    return inputs().table.with(handle, [](CaptureDevice& input) { return input.fast() ? 1u : 0u; }) == 1u;
 }
 
 std::vector<std::string> wave_input_devices()

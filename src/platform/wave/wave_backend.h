@@ -25,6 +25,13 @@ Choice parse_choice(std::string const& text);
 // One line on standard error.
 void report(std::string const& line);
 
+// Nearest integer, halves away from zero.
+inline int64_t divide_rounded(int64_t numerator, int64_t denominator)
+{
+    int64_t const half = denominator / 2;
+    return numerator >= 0 ? (numerator + half) / denominator : -((-numerator + half) / denominator);
+}
+
 // Where a WAV file keeps its samples and in what format; every length checked against the file's size.
 struct WavLayout {
     uint16_t tag = 0; // the sub-format's for WAVE_FORMAT_EXTENSIBLE

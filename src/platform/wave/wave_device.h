@@ -19,6 +19,9 @@ namespace platform::wave_backend {
 
 enum class Direction { INPUT, OUTPUT };
 
+// A file input or output in real time moves its samples in slices of this length.
+constexpr auto REAL_TIME_SLICE = std::chrono::milliseconds(10);
+
 // The open's checks before a backend is chosen: the device number, the notification kind and the format
 // (PCM, 1 or 2 channels, 8 or 16 bits, 8000 Hz up to the direction's highest rate).
 bool valid_format(WaveFormat const& format, Direction direction);

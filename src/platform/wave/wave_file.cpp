@@ -16,13 +16,6 @@ namespace {
 
 constexpr size_t DECODE_FRAMES = 4096;
 
-// Nearest integer, halves away from zero.
-int64_t divide_rounded(int64_t numerator, int64_t denominator)
-{
-    int64_t const half = denominator / 2;
-    return numerator >= 0 ? (numerator + half) / denominator : -((-numerator + half) / denominator);
-}
-
 class FileInput final : public RecordedInput {
 public:
     FileInput(std::FILE* file, bool fast, riff::Format const& source, uint64_t frames, WaveFormat const& target)

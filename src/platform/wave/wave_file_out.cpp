@@ -19,13 +19,6 @@ constexpr uint64_t MAX_DATA = 0xFFFFFFFFu - HEADER_SIZE;
 using riff::put_u16;
 using riff::put_u32;
 
-// Nearest integer, halves away from zero.
-int64_t divide_rounded(int64_t numerator, int64_t denominator)
-{
-    int64_t const half = denominator / 2;
-    return numerator >= 0 ? (numerator + half) / denominator : -((-numerator + half) / denominator);
-}
-
 } // namespace
 
 class OutputFile {

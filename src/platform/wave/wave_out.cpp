@@ -23,8 +23,6 @@ using wave_backend::Choice;
 using wave_backend::Direction;
 using wave_backend::report;
 
-// A real-time file output is written in slices of this length.
-constexpr auto REAL_TIME_SLICE = std::chrono::milliseconds(10);
 constexpr uint32_t HEARD_AFTER_MS = 150;
 constexpr uint32_t FULL_VOLUME = 0xFFFFFFFFu;
 // A beep longer than this is not a beep; the rest of such a file is not played.
@@ -239,7 +237,7 @@ private:
             }
             size_t const want = fast_ ? SIZE_MAX : bytes_due_locked();
             if (want == 0)
-                changed_.wait_until(lock, Clock::now() + REAL_TIME_SLICE);
+                changed_.wait_until(lock, Clock::now() + wave_backend::REAL_TIME_SLICE);
             else
                 write_locked(want);
         }
