@@ -4,7 +4,6 @@
 
 #include <SoundServer.h>
 #include <document/Settings.h>
-#include <gtest/gtest.h>
 #include <lang/Dictionary.h>
 #include <os/Registry.h>
 

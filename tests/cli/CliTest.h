@@ -6,7 +6,6 @@
 #include <cmath>
 #include <map>
 #include <sstream>
-#include <vector>
 
 namespace cli_test {
 

@@ -4,7 +4,6 @@
 #include <audio/AudioFilter.h>
 #include <core/Thread.h>
 #include <document/Document.h>
-#include <filesystem>
 #include <os/FileInfo.h>
 #include <os/Paths.h>
 #include <os/Registry.h>

@@ -1,11 +1,8 @@
 #include "ScreensTestSupport.h"
 
-#include <keys/HardwareKey.h>
 #include <lang/Dictionary.h>
 #include <numeric>
 #include <os/FileInfo.h>
-#include <os/Registry.h>
-#include <platform/services/registry_store.h>
 #include <screens/FormView.h>
 #include <screens/MainMenu.h>
 #include <set>

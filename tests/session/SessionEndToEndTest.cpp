@@ -4,8 +4,6 @@
 #include <app/Program.h>
 #include <app/Starter.h>
 #include <document/Document.h>
-#include <filesystem>
-#include <gtest/gtest.h>
 #include <os/Registry.h>
 #include <platform/wave/wave.h>
 

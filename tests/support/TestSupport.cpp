@@ -5,11 +5,9 @@
 #include <core/Log.h>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 #include <fstream>
 #include <mutex>
 #include <os/LogFile.h>
-#include <platform/messages.h>
 #include <platform/services/registry_store.h>
 #include <sys/wait.h>
 #include <tuple>
