@@ -53,6 +53,16 @@ std::vector<int16_t> ffmpeg_samples(std::string const& path, std::string const& 
     return samples16(r.output);
 }
 
+double snr(std::vector<int16_t> const& reference, std::vector<int16_t> const& decoded)
+{
+    double signal = 0, error = 0;
+    for (size_t i = 0; i < std::min(reference.size(), decoded.size()); ++i) {
+        signal += double(reference[i]) * reference[i];
+        error += std::pow(double(reference[i]) - decoded[i], 2);
+    }
+    return 10 * std::log10(signal / std::max(error, 1.0));
+}
+
 void write_file(std::string const& path, std::string const& bytes)
 {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
