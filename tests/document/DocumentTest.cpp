@@ -110,6 +110,7 @@ protected:
     std::function<void(StringView)> on_sound;
     std::vector<platform::Wakefulness> awake;
     bool window_shown = true;
+    int quits = 0;
     std::unique_ptr<Document> document;
 
     void SetUp() override
@@ -148,6 +149,7 @@ protected:
         services.memory_status = memory;
         services.keep_awake = [this](platform::Wakefulness need) { awake.push_back(need); };
         services.window_active = [this] { return window_shown; };
+        services.quit = [this] { ++quits; };
         document = std::make_unique<Document>(std::move(services));
         document->add_listener(this);
         return *document;
@@ -504,6 +506,7 @@ TEST_F(DocumentTest, ACardTakenOutDuringARecordingStopsItAndRebuildsTheList)
     EXPECT_TRUE(log.contains("card_problem\n"));
     EXPECT_EQ(codes(),
         (std::vector<int32_t> { DocumentEvent::STOPPED, DocumentEvent::LIST_REBUILT, DocumentEvent::CARD_PROBLEM }));
+    EXPECT_EQ(quits, 0) << "the program runs on";
 }
 
 TEST_F(DocumentTest, AFailingWriterOrMemoryEndsTheRecordingWithItsEvent)
