@@ -4,10 +4,7 @@
 
 #include <app/Application.h>
 #include <cstdlib>
-#include <filesystem>
 #include <platform/display/display.h>
-#include <platform/ticks.h>
-#include <string>
 
 namespace app_test {
 

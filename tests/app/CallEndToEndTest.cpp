@@ -68,13 +68,12 @@ public:
         int const pid = std::atoi(testing_support::read_file(registry() + "-notifier.lock").c_str());
         return testing_support::process_runs(pid) ? pid : 0;
     }
+    // The recordings of incoming calls.
     std::vector<std::string> incoming() const
     {
-        std::vector<std::string> paths;
-        std::string const folder = dir_ + "/Documents/My Ravelin/Incoming";
-        if (std::filesystem::is_directory(folder))
-            for (auto const& entry : std::filesystem::directory_iterator(folder))
-                paths.push_back(entry.path().string());
+        std::vector<std::string> paths = testing_support::names_in(dir_ + "/Documents/My Ravelin/Incoming");
+        for (auto& name : paths)
+            name = dir_ + "/Documents/My Ravelin/Incoming/" + name;
         return paths;
     }
     double seconds(std::string const& path) const { return recording_seconds(program("ravelin-cli"), path); }

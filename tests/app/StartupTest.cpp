@@ -5,7 +5,6 @@
 #include <cctype>
 #include <os/Registry.h>
 #include <sstream>
-#include <string_view>
 
 using namespace app_test;
 

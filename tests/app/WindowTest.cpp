@@ -5,7 +5,6 @@
 #include <app/Program.h>
 #include <app/Starter.h>
 #include <fstream>
-#include <gtest/gtest.h>
 #include <lang/Dictionary.h>
 #include <platform/display/png.h>
 

@@ -2,8 +2,6 @@
 
 #include "ProcessSupport.h"
 
-#include <filesystem>
-#include <optional>
 #include <sstream>
 
 namespace app_test {

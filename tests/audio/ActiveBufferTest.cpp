@@ -2,7 +2,6 @@
 
 #include <atomic>
 #include <audio/ActiveBuffer.h>
-#include <thread>
 
 using namespace audio;
 using testing_support::LogCapture;

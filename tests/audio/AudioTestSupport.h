@@ -6,13 +6,7 @@
 #include <audio/formats/BufferedStreams.h>
 #include <audio/formats/Id3Tag.h>
 #include <core/Event.h>
-#include <cstdint>
-#include <gtest/gtest.h>
-#include <platform/messages.h>
 #include <platform/wave/wave.h>
-#include <string>
-#include <string_view>
-#include <vector>
 
 // Helpers of the audio tests and of those above them: buffers made from samples, a consumer that keeps
 // what it is given, a file's ID3 tag, and the wave devices chosen per test.

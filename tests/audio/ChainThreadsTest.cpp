@@ -6,7 +6,6 @@
 #include <audio/filters/DurationCounter.h>
 #include <audio/filters/LevelMeter.h>
 #include <core/Thread.h>
-#include <thread>
 
 using namespace audio;
 

@@ -155,13 +155,7 @@ TEST(FileWriters, AContinuedAdpcmFileIsCodedInItsOwnBlockSize)
     // A peer decodes the blocks where the header says they are.
     auto const decoded = testing_support::run("sox " + dir + "/a.wav -t s16 -");
     ASSERT_EQ(decoded.output.size(), input.size() * 2) << decoded.error;
-    double error = 0, signal = 0;
-    std::vector<int16_t> const got = audio_test::samples16(decoded.output);
-    for (size_t i = 0; i < input.size(); ++i) {
-        error += std::pow(got[i] - input[i], 2);
-        signal += std::pow(input[i], 2);
-    }
-    EXPECT_GT(10 * std::log10(signal / error), 25.0);
+    EXPECT_GT(testing_support::snr(input, audio_test::samples16(decoded.output)), 25.0);
 
     // A header whose samples per block do not go with its block size cannot be followed: refused.
     make(500);

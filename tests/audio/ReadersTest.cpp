@@ -12,7 +12,6 @@
 using namespace audio;
 using testing_support::numbers;
 using testing_support::read_file;
-using testing_support::run;
 using testing_support::write_file;
 using namespace std::string_literals;
 

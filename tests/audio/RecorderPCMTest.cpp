@@ -192,30 +192,25 @@ public:
     }
 };
 
-TEST_F(RecorderPCMTest, PauseStopsTheDeviceOnce)
-{
-    use_wav_input(wav16(8000, ramp(8000)), false);
-    FakeWaveIn device;
-    RecorderPCM recorder(1, 8000, 16, device);
-    EXPECT_FALSE(recorder.is_stopped());
-    ASSERT_TRUE(recorder.start());
-    EXPECT_TRUE(recorder.pause() && recorder.is_stopped() && recorder.pause());
-    EXPECT_EQ(device.stops.load(), 1);
-}
-
-TEST_F(RecorderPCMTest, APauseBeforeTheWorkerStartsTheDeviceHolds)
+// A pause stops the device once; one before the worker has started the device holds it stopped.
+TEST_F(RecorderPCMTest, PauseStopsTheDeviceOnceAndAnEarlyOneHoldsIt)
 {
     use_wav_input(wav16(8000, ramp(8000)), false);
     LogCapture log;
-    FakeWaveIn device;
-    device.hold_open = true;
-    RecorderPCM recorder(1, 8000, 16, device);
-    ASSERT_TRUE(recorder.start() && recorder.pause());
-    // The worker takes the open and decides on a start under the lock that is_stopped waits for.
-    platform::post_thread_message(device.worker, platform::MM_WIM_OPEN, 0, 0);
-    ASSERT_TRUE(testing_support::wait_until([&] { return log.contains("MM_WIM_OPEN\n"); }));
-    EXPECT_TRUE(recorder.is_stopped());
-    EXPECT_EQ(device.starts.load(), 0);
+    for (bool early : { false, true }) {
+        FakeWaveIn device;
+        device.hold_open = early;
+        RecorderPCM recorder(1, 8000, 16, device);
+        EXPECT_FALSE(recorder.is_stopped());
+        ASSERT_TRUE(recorder.start() && recorder.pause());
+        if (early) {
+            // The worker takes the open and decides on a start under the lock that is_stopped waits for.
+            platform::post_thread_message(device.worker, platform::MM_WIM_OPEN, 0, 0);
+            ASSERT_TRUE(testing_support::wait_until([&] { return log.contains("MM_WIM_OPEN\n"); }));
+        }
+        EXPECT_TRUE(recorder.is_stopped() && recorder.pause()) << early;
+        EXPECT_EQ(early ? device.starts.load() : device.stops.load(), early ? 0 : 1) << early;
+    }
 }
 
 TEST_F(RecorderPCMTest, DeviceErrorsAreLoggedAndLeaveTheRecorderStopped)

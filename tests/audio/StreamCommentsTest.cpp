@@ -1,11 +1,9 @@
 #include "AudioTestSupport.h"
 
-#include <TestSupport.h>
 #include <audio/formats/FileWriter.h>
 #include <audio/formats/FlacStream.h>
 #include <audio/formats/OggPage.h>
 #include <audio/formats/StreamComments.h>
-#include <gtest/gtest.h>
 
 using namespace audio;
 using testing_support::read_file;

@@ -6,7 +6,6 @@
 #include <cmath>
 #include <map>
 #include <sstream>
-#include <vector>
 
 namespace cli_test {
 
@@ -31,6 +30,7 @@ using testing_support::first_line;
 using testing_support::probed_duration;
 using testing_support::run;
 using testing_support::samples16;
+using testing_support::snr;
 
 // ffprobe's view of the file's first audio stream and of its tags, and its exit code as "exit".
 inline std::map<std::string, std::string> probe(std::string const& path)
@@ -54,17 +54,6 @@ inline std::string sox_input(std::string const& path, int rate, int channels, do
 inline testing_support::CommandResult encode(std::string const& in, std::string const& out, std::string const& options)
 {
     return run(cli() + " encode " + in + " " + out + " " + options);
-}
-
-// Signal-to-error ratio in dB of `decoded` against `reference`, over the frames both have.
-inline double snr(std::vector<int16_t> const& reference, std::vector<int16_t> const& decoded)
-{
-    double signal = 0, error = 0;
-    for (size_t i = 0; i < std::min(reference.size(), decoded.size()); ++i) {
-        signal += double(reference[i]) * reference[i];
-        error += std::pow(double(reference[i]) - decoded[i], 2);
-    }
-    return 10 * std::log10(signal / std::max(error, 1.0));
 }
 
 // Seconds of audio that ffmpeg decodes from the file, which it must read without an error.

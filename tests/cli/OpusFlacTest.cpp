@@ -5,7 +5,6 @@
 using namespace cli_test;
 using testing_support::fresh_dir;
 using testing_support::read_file;
-using testing_support::run;
 
 namespace {
 

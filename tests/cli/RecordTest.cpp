@@ -5,7 +5,6 @@
 using cli_test::cli;
 using cli_test::decoded_seconds;
 using cli_test::Place;
-using testing_support::fresh_dir;
 using testing_support::read_file;
 using testing_support::run;
 

@@ -3,9 +3,7 @@
 #include "CliTest.h"
 
 #include <SoundServer.h>
-#include <algorithm>
 #include <fstream>
-#include <gtest/gtest.h>
 
 using cli_test::cli;
 using testing_support::process_runs;

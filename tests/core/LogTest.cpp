@@ -1,10 +1,8 @@
 #include <TestSupport.h>
 #include <atomic>
 #include <core/Log.h>
-#include <gtest/gtest.h>
 #include <platform/services/registry_store.h>
 #include <platform/services/registry_values.h>
-#include <thread>
 
 using namespace core;
 using testing_support::read_file;

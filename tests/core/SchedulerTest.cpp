@@ -1,9 +1,4 @@
 #include <TestSupport.h>
-#include <core/CActiveScheduler.h>
-#include <core/Timer.h>
-#include <gtest/gtest.h>
-#include <platform/messages.h>
-#include <platform/ticks.h>
 
 using namespace core;
 

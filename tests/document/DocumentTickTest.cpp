@@ -1,6 +1,5 @@
 #include <TestSupport.h>
 #include <document/Document.h>
-#include <filesystem>
 #include <platform/wave/wave.h>
 
 using namespace document;

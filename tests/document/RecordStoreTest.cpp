@@ -1,6 +1,5 @@
 #include <TestSupport.h>
 #include <document/RecordStore.h>
-#include <filesystem>
 #include <os/Paths.h>
 
 using namespace document;

@@ -1,8 +1,6 @@
 #include <PrivateBus.h>
 #include <TestSupport.h>
-#include <core/CActiveScheduler.h>
 #include <document/CopySaver.h>
-#include <gtest/gtest.h>
 #include <platform/text.h>
 
 using namespace testing_support;

@@ -2,7 +2,6 @@
 #include <algorithm>
 #include <document/Document.h>
 #include <document/Settings.h>
-#include <filesystem>
 #include <os/Registry.h>
 #include <unistd.h>
 

@@ -1,7 +1,5 @@
 #include <TestSupport.h>
-#include <core/CActiveScheduler.h>
 #include <document/Document.h>
-#include <gtest/gtest.h>
 #include <platform/wave/wave.h>
 
 using namespace testing_support;

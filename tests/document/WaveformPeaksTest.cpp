@@ -3,7 +3,6 @@
 #include <audio/readers/PeakScan.h>
 #include <document/WaveformPeaks.h>
 #include <os/FileInfo.h>
-#include <thread>
 
 using document::WaveformPeaks;
 using namespace testing_support;

@@ -5,8 +5,6 @@
 #include <TestSupport.h>
 
 #include <csignal>
-#include <filesystem>
-#include <gtest/gtest.h>
 
 using namespace testing_support;
 

@@ -1,8 +1,5 @@
 #include <EvdevSource.h>
 #include <TestSupport.h>
-#include <chrono>
-#include <filesystem>
-#include <gtest/gtest.h>
 #include <libevdev/libevdev-uinput.h>
 #include <libevdev/libevdev.h>
 #include <platform/services/registry_values.h>

@@ -1,5 +1,4 @@
 #include <TestSupport.h>
-#include <gtest/gtest.h>
 #include <keys/HardwareKey.h>
 #include <os/Paths.h>
 #include <os/Registry.h>

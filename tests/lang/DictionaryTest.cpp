@@ -1,5 +1,4 @@
 #include <TestSupport.h>
-#include <gtest/gtest.h>
 #include <lang/Dictionary.h>
 
 using namespace lang;

@@ -1,6 +1,4 @@
 #include <TestSupport.h>
-#include <filesystem>
-#include <gtest/gtest.h>
 #include <lang/Languages.h>
 #include <os/Registry.h>
 

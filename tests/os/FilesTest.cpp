@@ -2,9 +2,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <fcntl.h>
-#include <filesystem>
 #include <future>
-#include <gtest/gtest.h>
 #include <os/File.h>
 #include <os/FileInfo.h>
 #include <os/FileSystem.h>

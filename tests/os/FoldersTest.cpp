@@ -1,12 +1,8 @@
 #include <TestSupport.h>
-#include <core/CActiveScheduler.h>
 #include <cstdlib>
-#include <filesystem>
-#include <gtest/gtest.h>
 #include <os/FileInfo.h>
 #include <os/FileSystem.h>
 #include <os/FolderScanner.h>
-#include <platform/ticks.h>
 #include <sys/stat.h>
 
 using namespace os;

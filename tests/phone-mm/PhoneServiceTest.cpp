@@ -1,6 +1,4 @@
 #include <SessionBuses.h>
-#include <TestSupport.h>
-#include <filesystem>
 #include <functional>
 #include <phone/PhoneState.h>
 #include <platform/folder_watch.h>

@@ -12,7 +12,6 @@
 #include <platform/phone/telephony_line.h>
 #include <platform/services/notifications.h>
 #include <platform/services/registry_values.h>
-#include <platform/ticks.h>
 
 using namespace phone;
 using core::String;

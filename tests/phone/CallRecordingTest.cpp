@@ -1,15 +1,12 @@
 #include "../audio/AudioTestSupport.h"
 
-#include <TestSupport.h>
 #include <document/Document.h>
-#include <filesystem>
 #include <os/Paths.h>
 #include <os/Registry.h>
 #include <platform/phone/phone_simulator.h>
 #include <platform/phone/phone_state.h>
 #include <platform/services/notifications.h>
 #include <platform/services/registry_values.h>
-#include <platform/wave/wave.h>
 
 using namespace document;
 using core::String;

@@ -6,9 +6,6 @@
 #include <PrivateBus.h>
 #include <algorithm>
 #include <cstdio>
-#include <filesystem>
-#include <platform/messages.h>
-#include <platform/phone/contacts.h>
 #include <platform/text.h>
 
 using namespace platform;

@@ -1,6 +1,5 @@
 #include <TestSupport.h>
 #include <platform/display/display.h>
-#include <vector>
 
 using namespace platform;
 

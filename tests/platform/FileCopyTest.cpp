@@ -1,7 +1,5 @@
 #include <TestSupport.h>
 #include <csignal>
-#include <filesystem>
-#include <gtest/gtest.h>
 #include <platform/filesystem.h>
 #include <platform/services/file_chooser.h>
 #include <platform/services/shell.h>

@@ -1,9 +1,6 @@
 #include <TestSupport.h>
 #include <cstring>
-#include <filesystem>
-#include <gtest/gtest.h>
 #include <mutex>
-#include <platform/messages.h>
 #include <platform/services/instance.h>
 #include <sys/socket.h>
 #include <sys/un.h>

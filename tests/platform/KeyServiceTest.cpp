@@ -1,12 +1,10 @@
 #include <TestSupport.h>
-#include <chrono>
 #include <csignal>
 #include <deque>
 #include <linux/input-event-codes.h>
 #include <platform/services/key_service.h>
 #include <platform/services/registry_values.h>
 #include <sys/stat.h>
-#include <thread>
 
 using namespace platform;
 using testing_support::FakeStarter;

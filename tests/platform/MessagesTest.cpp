@@ -1,9 +1,5 @@
 #include <TestSupport.h>
 #include <atomic>
-#include <platform/messages.h>
-#include <platform/ticks.h>
-#include <thread>
-#include <vector>
 
 using namespace platform;
 

@@ -2,7 +2,6 @@
 #include <platform/phone/phone_simulator.h>
 #include <platform/phone/phone_state.h>
 #include <platform/services/notifications.h>
-#include <platform/services/notifier.h>
 #include <platform/services/registry_values.h>
 #include <platform/text.h>
 

@@ -1,5 +1,4 @@
 #include <TestSupport.h>
-#include <filesystem>
 #include <platform/folder_watch.h>
 #include <platform/phone/phone_devices.h>
 #include <platform/phone/phone_simulator.h>

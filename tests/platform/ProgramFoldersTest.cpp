@@ -1,5 +1,4 @@
 #include <TestSupport.h>
-#include <filesystem>
 #include <platform/services/shell.h>
 #include <sys/stat.h>
 

@@ -1,6 +1,5 @@
 #include <TestSupport.h>
 #include <cstdio>
-#include <filesystem>
 #include <platform/services/registry_store.h>
 #include <platform/services/registry_values.h>
 #include <unistd.h>

@@ -4,7 +4,6 @@
 #include <platform/display/fonts.h>
 #include <platform/text.h>
 
-#include <gtest/gtest.h>
 #include <sstream>
 
 using namespace testing_support;

@@ -2,7 +2,6 @@
 
 #include <cstdlib>
 #include <ctime>
-#include <filesystem>
 #include <platform/services/trash.h>
 #include <platform/text.h>
 #include <sys/stat.h>

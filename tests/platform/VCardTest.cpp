@@ -1,8 +1,5 @@
 #include <ContactSupport.h>
-#include <filesystem>
 #include <map>
-#include <platform/messages.h>
-#include <platform/phone/contacts.h>
 #include <platform/phone/vcard.h>
 #include <platform/text.h>
 

@@ -1,7 +1,4 @@
 #include <TestSupport.h>
-#include <gtest/gtest.h>
-#include <platform/messages.h>
-#include <thread>
 
 // A post from another thread ends a worker's wait, and stays in its queue to be taken.
 TEST(WaitMessage, EndsWithAPostFromAnotherThreadAndTakesNothingOut)

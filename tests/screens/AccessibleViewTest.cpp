@@ -135,3 +135,19 @@ TEST_F(AccessibleViewTest, AQuestionIsADialogNamedByItsText)
     run_until([&] { return document->records().empty(); });
     EXPECT_TRUE(document->records().empty());
 }
+
+// The main menu's row of Help, Minimize and Exit: buttons inside its item, and "click" on one presses it.
+TEST_F(AccessibleViewTest, TheMenusRowOfButtonsIsButtonsInsideItsItem)
+{
+    open("english");
+    press(skin::KEY_CONTEXT_MENU);
+    auto const tree = view->snapshot();
+    std::vector<std::string> buttons;
+    for (auto const& node : tree.nodes)
+        if (node.role == AccessibleRole::PUSH_BUTTON && node.parent >= 0
+            && tree.nodes[static_cast<size_t>(node.parent)].role == AccessibleRole::LIST_ITEM)
+            buttons.push_back(node.name);
+    ASSERT_EQ(buttons, (std::vector<std::string> { "Help", "Minimize", "Exit" }));
+    ASSERT_TRUE(carry_out(AccessibleRequest::Kind::ACTIVATE, find(AccessibleRole::PUSH_BUTTON, "Minimize")));
+    EXPECT_EQ(host->minimized, 1);
+}

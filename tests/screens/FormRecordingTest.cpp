@@ -1,9 +1,7 @@
 #include "ScreensTestSupport.h"
 
 #include <os/FileInfo.h>
-#include <os/Registry.h>
 #include <screens/ScreenTexts.h>
-#include <skin/KeyNames.h>
 #include <skin/widgets/EditElement.h>
 #include <skin/widgets/ProgressElement.h>
 

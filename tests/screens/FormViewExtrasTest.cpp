@@ -1,7 +1,6 @@
 #include "ScreensTestSupport.h"
 
 #include <screens/FormView.h>
-#include <skin/KeyNames.h>
 
 using namespace screens_test;
 

@@ -1,6 +1,5 @@
 #include "ScreensTestSupport.h"
 
-#include <screens/AccessibleView.h>
 #include <screens/KeyCommands.h>
 #include <skin/Color.h>
 
@@ -281,32 +280,6 @@ TEST_F(KeyboardFocusTest, ArrowsReachTheMenusRowOfButtonsAndEnterPressesOne)
     EXPECT_EQ(menu.row_button(), -1);
     press(skin::KEY_ENTER);
     EXPECT_EQ(menu.page(), u"File");
-}
-
-// A reader sees the row's buttons as buttons inside its item, and "click" on one presses it.
-TEST_F(KeyboardFocusTest, AReaderSeesTheMenusRowOfButtonsAsButtons)
-{
-    start();
-    press(skin::KEY_CONTEXT_MENU);
-    screens::AccessibleView view(
-        harness->stack(), [this](StringView key) { return harness->properties().translate(key); });
-    platform::AccessibleTree const tree = view.snapshot();
-    std::vector<std::string> buttons;
-    std::string minimize;
-    for (auto const& node : tree.nodes)
-        if (node.role == platform::AccessibleRole::PUSH_BUTTON && node.parent >= 0
-            && tree.nodes[static_cast<size_t>(node.parent)].role == platform::AccessibleRole::LIST_ITEM) {
-            buttons.push_back(node.name);
-            if (node.name == "Minimize")
-                minimize = node.key;
-        }
-    ASSERT_EQ(buttons, (std::vector<std::string> { "Help", "Minimize", "Exit" }));
-    ASSERT_TRUE(
-        view.carry_out({ platform::AccessibleRequest::Kind::ACTIVATE, minimize, 0 }, [this](skin::PenEvent const& pen) {
-            pen.down ? harness->pen_down(pen.point()) : harness->pen_up(pen.point());
-        }));
-    settle();
-    EXPECT_EQ(host->minimized, 1);
 }
 
 struct RingSize {

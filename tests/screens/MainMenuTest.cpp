@@ -1,14 +1,9 @@
 #include "ScreensTestSupport.h"
 
-#include <keys/HardwareKey.h>
 #include <lang/Dictionary.h>
-#include <numeric>
 #include <os/FileInfo.h>
-#include <os/Registry.h>
-#include <platform/services/registry_store.h>
 #include <screens/FormView.h>
 #include <screens/MainMenu.h>
-#include <set>
 
 using namespace screens_test;
 
@@ -99,11 +94,10 @@ protected:
     // The names of a folder's files, sorted, each followed by "|".
     std::string files_in(String const& folder)
     {
-        std::set<std::string> names;
-        if (fs::exists(core::to_utf8(folder)))
-            for (auto const& entry : fs::directory_iterator(core::to_utf8(folder)))
-                names.insert(entry.path().filename().string() + "|");
-        return std::accumulate(names.begin(), names.end(), std::string());
+        std::string names;
+        for (auto const& name : testing_support::names_in(core::to_utf8(folder)))
+            names += name + "|";
+        return names;
     }
     // Opens the playback screen of the first row and taps its menu's "Send".
     void send_first_row()

@@ -1,7 +1,5 @@
 #include "ScreensTestSupport.h"
 
-#include <screens/Menu.h>
-
 using namespace screens_test;
 using core::String;
 

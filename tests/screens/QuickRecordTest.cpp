@@ -1,8 +1,6 @@
 #include "ScreensTestSupport.h"
 
-#include <keys/HardwareKey.h>
 #include <linux/input-event-codes.h>
-#include <os/Registry.h>
 #include <platform/services/key_service.h>
 #include <screens/FormQuickRecord.h>
 #include <skin/PictureHolder.h>

@@ -3,7 +3,6 @@
 #include "../audio/AudioTestSupport.h"
 
 #include <document/Document.h>
-#include <filesystem>
 #include <keys/HardwareKey.h>
 #include <os/File.h>
 #include <os/Paths.h>

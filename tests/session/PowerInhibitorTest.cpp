@@ -1,6 +1,5 @@
 #include <SessionBuses.h>
 
-#include <gtest/gtest.h>
 #include <mutex>
 #include <platform/services/power_inhibitor.h>
 

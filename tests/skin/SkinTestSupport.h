@@ -15,13 +15,7 @@
 
 #include <algorithm>
 #include <cstdlib>
-#include <filesystem>
 #include <functional>
-#include <gtest/gtest.h>
-#include <memory>
-#include <optional>
-#include <string>
-#include <vector>
 
 namespace skin_testing {
 

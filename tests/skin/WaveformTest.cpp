@@ -1,7 +1,6 @@
 #include "ElementTestSupport.h"
 
 #include <cmath>
-#include <skin/Drawing.h>
 #include <skin/widgets/WaveformElement.h>
 
 using namespace skin_testing;

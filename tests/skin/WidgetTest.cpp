@@ -1,7 +1,6 @@
 #include "ElementTestSupport.h"
 
 #include <cmath>
-#include <skin/Drawing.h>
 
 using namespace skin;
 using namespace skin_testing;

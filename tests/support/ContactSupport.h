@@ -6,7 +6,6 @@
 #include <platform/phone/contacts.h>
 
 #include <utility>
-#include <vector>
 
 namespace testing_support {
 

@@ -9,8 +9,6 @@
 #include <cmath>
 #include <csignal>
 #include <cstdlib>
-#include <string>
-#include <vector>
 
 namespace testing_support {
 

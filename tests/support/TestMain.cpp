@@ -3,10 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
-#include <gtest/gtest.h>
 #include <os/LogFile.h>
-#include <string>
 
 int main(int argc, char** argv)
 {

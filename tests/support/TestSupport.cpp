@@ -5,11 +5,9 @@
 #include <core/Log.h>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 #include <fstream>
 #include <mutex>
 #include <os/LogFile.h>
-#include <platform/messages.h>
 #include <platform/services/registry_store.h>
 #include <sys/wait.h>
 #include <tuple>
@@ -53,6 +51,16 @@ std::vector<int16_t> ffmpeg_samples(std::string const& path, std::string const& 
     if (errors)
         *errors = r.error;
     return samples16(r.output);
+}
+
+double snr(std::vector<int16_t> const& reference, std::vector<int16_t> const& decoded)
+{
+    double signal = 0, error = 0;
+    for (size_t i = 0; i < std::min(reference.size(), decoded.size()); ++i) {
+        signal += double(reference[i]) * reference[i];
+        error += std::pow(double(reference[i]) - decoded[i], 2);
+    }
+    return 10 * std::log10(signal / std::max(error, 1.0));
 }
 
 void write_file(std::string const& path, std::string const& bytes)

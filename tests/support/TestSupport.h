@@ -57,6 +57,8 @@ std::vector<std::string> names_in(std::string const& folder);
 double probed_duration(std::string const& path);
 std::vector<int16_t> ffmpeg_samples(
     std::string const& path, std::string const& options = "", std::string* errors = nullptr);
+// Signal-to-error ratio in dB of `decoded` against `reference`, over the frames both have.
+double snr(std::vector<int16_t> const& reference, std::vector<int16_t> const& decoded);
 
 // The UTF-16LE text of a log file, without its byte-order mark; and a text as such a file holds it.
 core::String read_utf16_file(std::string const& path);
