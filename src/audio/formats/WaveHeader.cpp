@@ -246,10 +246,6 @@ bool WaveHeader::read_fmt(std::vector<uint8_t> const& body, std::string& why)
             uint8_t const* pair = b + BASIC_FMT_SIZE + ADPCM_EXTENSION_HEAD + 4 * i;
             coefficients[i] = { static_cast<int16_t>(u16(pair)), static_cast<int16_t>(u16(pair + 2)) };
         }
-    } else if (format_tag == TAG_IMA_ADPCM) {
-        // Its samples per block are optional: the block size decides them.
-        if (n >= GSM_FMT_SIZE)
-            samples_per_block = u16(b + 18);
     } else if (format_tag == TAG_GSM) {
         if (n < GSM_FMT_SIZE) {
             why = "a GSM format of " + std::to_string(n) + " bytes, fewer than 20";

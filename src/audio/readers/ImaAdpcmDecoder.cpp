@@ -1,8 +1,8 @@
 #include "ImaAdpcmDecoder.h"
 
 #include <algorithm>
+#include <audio/formats/WaveHeader.h>
 #include <platform/riff.h>
-#include <vector>
 
 namespace audio {
 
@@ -35,15 +35,18 @@ struct ImaChannel {
     }
 };
 
-// One block into `out` (frames x channels, interleaved).
-void decode_block(uint8_t const* block, size_t size, size_t channels, int16_t* out)
+// One block into `out`: 16-bit samples, frames x channels interleaved.
+void decode_block(uint8_t const* block, size_t size, size_t channels, uint8_t* out)
 {
+    auto const put = [&](size_t frame, size_t c, int16_t sample) {
+        platform::riff::put_s16(out + 2 * (frame * channels + c), sample);
+    };
     ImaChannel state[2];
     for (size_t c = 0; c < channels; ++c) {
         state[c].sample = platform::riff::s16(block + 4 * c);
         // A damaged header's index is taken at the nearest end of the table.
         state[c].index = std::min<int32_t>(block[4 * c + 2], 88);
-        out[c] = static_cast<int16_t>(state[c].sample);
+        put(0, c, static_cast<int16_t>(state[c].sample));
     }
     size_t const words = (size - 4 * channels) / (4 * channels);
     uint8_t const* data = block + 4 * channels;
@@ -51,7 +54,7 @@ void decode_block(uint8_t const* block, size_t size, size_t channels, int16_t* o
         for (size_t c = 0; c < channels; ++c, data += 4)
             for (size_t i = 0; i < 8; ++i) {
                 int const nibble = i % 2 == 0 ? data[i / 2] & 0x0F : data[i / 2] >> 4;
-                out[(1 + 8 * w + i) * channels + c] = state[c].decode(nibble);
+                put(1 + 8 * w + i, c, state[c].decode(nibble));
             }
 }
 
@@ -61,20 +64,17 @@ AudioBuffer ImaAdpcmDecoder::transform(AudioBuffer const& input)
 {
     size_t const channels = static_cast<size_t>(std::max(input.format.channels, 0));
     size_t const align = static_cast<size_t>(std::max(input.coded_block_size, 0));
-    if (input.empty() || (channels != 1 && channels != 2) || align < 8 * channels)
+    if (input.empty() || (channels != 1 && channels != 2) || align < 8 * channels || align > 0xFFFF)
         return {};
-    size_t const frames_per_block = (align - 4 * channels) / (4 * channels) * 8 + 1;
+    size_t const block_bytes
+        = 2 * channels * WaveHeader::ima_samples_per_block(static_cast<uint16_t>(align), int32_t(channels));
     size_t const blocks = input.length() / align;
     if (blocks == 0)
         return {};
-    std::vector<int16_t> decoded(frames_per_block * channels);
-    core::SharedBuffer out(blocks * decoded.size() * 2);
+    core::SharedBuffer out(blocks * block_bytes);
     uint8_t* bytes = out.writable();
-    for (size_t b = 0; b < blocks; ++b) {
-        decode_block(input.data.data() + b * align, align, channels, decoded.data());
-        for (size_t i = 0; i < decoded.size(); ++i)
-            platform::riff::put_s16(bytes + 2 * (b * decoded.size() + i), decoded[i]);
-    }
+    for (size_t b = 0; b < blocks; ++b)
+        decode_block(input.data.data() + b * align, align, channels, bytes + b * block_bytes);
     return AudioBuffer(std::move(out), { int32_t(channels), 16, input.format.samples_per_second });
 }
 

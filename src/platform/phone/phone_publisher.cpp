@@ -8,8 +8,6 @@ namespace platform {
 
 namespace {
 
-constexpr RegistryRoot MACHINE = RegistryRoot::LOCAL_MACHINE;
-
 LineCallState line_state(CallStage stage)
 {
     switch (stage) {
@@ -90,53 +88,54 @@ std::u16string contact_name(std::u16string const& number)
 PhonePublisher::PhonePublisher(RegistryStore& store)
     : store_(store)
 {
-    if (!read_text(store_, MACHINE, LINE_KEY, LINE_NAME))
-        write_text(store_, MACHINE, LINE_KEY, LINE_NAME, CELLULAR_LINE);
+    if (!read_text(store_, RegistryRoot::LOCAL_MACHINE, LINE_KEY, LINE_NAME))
+        write_text(store_, RegistryRoot::LOCAL_MACHINE, LINE_KEY, LINE_NAME, CELLULAR_LINE);
 }
 
 void PhonePublisher::write_caller(LineCallDirection direction, std::u16string const& number, std::u16string const& name)
 {
-    write_dword(store_, MACHINE, LINE_KEY, LINE_CALL_DIRECTION, static_cast<uint32_t>(direction));
-    write_dword(store_, MACHINE, LINE_KEY, LINE_MEDIA, static_cast<uint32_t>(LineMedia::VOICE));
-    write_text(store_, MACHINE, LINE_KEY, LINE_PARTY_NAME, name);
-    write_text(store_, MACHINE, LINE_KEY, LINE_PARTY_NUMBER, number);
-    write_text(store_, MACHINE, PHONE_STATE_KEY, CALLER_NUMBER, number);
-    write_text(store_, MACHINE, PHONE_STATE_KEY, CALLER_NAME, name);
+    write_dword(store_, RegistryRoot::LOCAL_MACHINE, LINE_KEY, LINE_CALL_DIRECTION, static_cast<uint32_t>(direction));
+    write_dword(store_, RegistryRoot::LOCAL_MACHINE, LINE_KEY, LINE_MEDIA, static_cast<uint32_t>(LineMedia::VOICE));
+    write_text(store_, RegistryRoot::LOCAL_MACHINE, LINE_KEY, LINE_PARTY_NAME, name);
+    write_text(store_, RegistryRoot::LOCAL_MACHINE, LINE_KEY, LINE_PARTY_NUMBER, number);
+    write_text(store_, RegistryRoot::LOCAL_MACHINE, PHONE_STATE_KEY, CALLER_NUMBER, number);
+    write_text(store_, RegistryRoot::LOCAL_MACHINE, PHONE_STATE_KEY, CALLER_NAME, name);
 }
 
 void PhonePublisher::write_stage(CallStage stage, uint32_t status, uint32_t count)
 {
-    write_dword(store_, MACHINE, LINE_KEY, LINE_CALL_STATE, static_cast<uint32_t>(line_state(stage)));
-    write_dword(store_, MACHINE, PHONE_STATE_KEY, STATUS, status);
-    write_dword(store_, MACHINE, PHONE_STATE_KEY, ACTIVE_CALL_COUNT, count);
+    write_dword(
+        store_, RegistryRoot::LOCAL_MACHINE, LINE_KEY, LINE_CALL_STATE, static_cast<uint32_t>(line_state(stage)));
+    write_dword(store_, RegistryRoot::LOCAL_MACHINE, PHONE_STATE_KEY, STATUS, status);
+    write_dword(store_, RegistryRoot::LOCAL_MACHINE, PHONE_STATE_KEY, ACTIVE_CALL_COUNT, count);
 }
 
 void PhonePublisher::write_no_call()
 {
     write_stage(CallStage::NONE, 0, 0);
     for (auto const* name : { CALLER_NUMBER, CALLER_NAME })
-        store_.remove_value(MACHINE, PHONE_STATE_KEY, name);
+        store_.remove_value(RegistryRoot::LOCAL_MACHINE, PHONE_STATE_KEY, name);
     for (auto const* name : { LINE_PARTY_NAME, LINE_PARTY_NUMBER, LINE_CALL_DIRECTION, LINE_MEDIA })
-        store_.remove_value(MACHINE, LINE_KEY, name);
+        store_.remove_value(RegistryRoot::LOCAL_MACHINE, LINE_KEY, name);
 }
 
 void PhonePublisher::write_speaker(bool on)
 {
-    write_dword(store_, MACHINE, HARDWARE_STATE_KEY, SPEAKER, on ? 1 : 0);
+    write_dword(store_, RegistryRoot::LOCAL_MACHINE, HARDWARE_STATE_KEY, SPEAKER, on ? 1 : 0);
 }
 
 std::optional<bool> PhonePublisher::take_speaker_request()
 {
-    auto const request = read_dword(store_, MACHINE, PHONE_DEVICE_KEY, SPEAKER_REQUEST);
+    auto const request = read_dword(store_, RegistryRoot::LOCAL_MACHINE, PHONE_DEVICE_KEY, SPEAKER_REQUEST);
     if (!request)
         return std::nullopt;
-    store_.remove_value(MACHINE, PHONE_DEVICE_KEY, SPEAKER_REQUEST);
+    store_.remove_value(RegistryRoot::LOCAL_MACHINE, PHONE_DEVICE_KEY, SPEAKER_REQUEST);
     return *request != 0;
 }
 
 bool PhonePublisher::has_speaker_request() const
 {
-    return read_dword(store_, MACHINE, PHONE_DEVICE_KEY, SPEAKER_REQUEST).has_value();
+    return read_dword(store_, RegistryRoot::LOCAL_MACHINE, PHONE_DEVICE_KEY, SPEAKER_REQUEST).has_value();
 }
 
 void PhonePublisher::publish(PhoneSummary const& summary)

@@ -8,7 +8,6 @@ namespace platform {
 
 namespace {
 
-constexpr RegistryRoot PHONE_ROOT = RegistryRoot::LOCAL_MACHINE;
 // The simulator's own record of the call, beside the values a phone publishes.
 constexpr char16_t SIMULATED_CALL[] = u"Simulated Call";
 
@@ -23,20 +22,21 @@ PhoneSimulator::PhoneSimulator(RegistryStore& store)
 PhoneSnapshot PhoneSimulator::state()
 {
     PhoneSnapshot s;
-    auto const call = read_dword(store_, PHONE_ROOT, LINE_KEY, SIMULATED_CALL).value_or(0);
+    auto const call = read_dword(store_, RegistryRoot::LOCAL_MACHINE, LINE_KEY, SIMULATED_CALL).value_or(0);
     s.call = call <= static_cast<uint32_t>(SimulatedCall::ON_HOLD) ? static_cast<SimulatedCall>(call)
                                                                    : SimulatedCall::NONE;
-    s.active_call_count = read_dword(store_, PHONE_ROOT, PHONE_STATE_KEY, ACTIVE_CALL_COUNT).value_or(0);
-    s.status = read_dword(store_, PHONE_ROOT, PHONE_STATE_KEY, STATUS).value_or(0);
-    s.caller_number = read_text(store_, PHONE_ROOT, PHONE_STATE_KEY, CALLER_NUMBER).value_or(u"");
-    s.caller_name = read_text(store_, PHONE_ROOT, PHONE_STATE_KEY, CALLER_NAME).value_or(u"");
-    s.speaker = read_dword(store_, PHONE_ROOT, HARDWARE_STATE_KEY, SPEAKER).value_or(0) != 0;
+    s.active_call_count
+        = read_dword(store_, RegistryRoot::LOCAL_MACHINE, PHONE_STATE_KEY, ACTIVE_CALL_COUNT).value_or(0);
+    s.status = read_dword(store_, RegistryRoot::LOCAL_MACHINE, PHONE_STATE_KEY, STATUS).value_or(0);
+    s.caller_number = read_text(store_, RegistryRoot::LOCAL_MACHINE, PHONE_STATE_KEY, CALLER_NUMBER).value_or(u"");
+    s.caller_name = read_text(store_, RegistryRoot::LOCAL_MACHINE, PHONE_STATE_KEY, CALLER_NAME).value_or(u"");
+    s.speaker = read_dword(store_, RegistryRoot::LOCAL_MACHINE, HARDWARE_STATE_KEY, SPEAKER).value_or(0) != 0;
     return s;
 }
 
 void PhoneSimulator::publish(SimulatedCall call)
 {
-    write_dword(store_, PHONE_ROOT, LINE_KEY, SIMULATED_CALL, static_cast<uint32_t>(call));
+    write_dword(store_, RegistryRoot::LOCAL_MACHINE, LINE_KEY, SIMULATED_CALL, static_cast<uint32_t>(call));
     publisher_.write_stage(call, status_bits(call), call == SimulatedCall::NONE ? 0 : 1);
 }
 
@@ -100,7 +100,7 @@ bool PhoneSimulator::hangup(std::string& problem)
         problem = "no call to hang up";
         return false;
     }
-    write_dword(store_, PHONE_ROOT, LINE_KEY, SIMULATED_CALL, 0);
+    write_dword(store_, RegistryRoot::LOCAL_MACHINE, LINE_KEY, SIMULATED_CALL, 0);
     publisher_.write_no_call();
     publisher_.write_speaker(false);
     return true;
