@@ -115,19 +115,6 @@ TEST(RecordStore, AudioFilesAndMainMemory)
         std::pair(String(u"Menu_MainMemory"), os::join(documents, u"My Ravelin")));
 }
 
-TEST(RecordStore, StoreFoldersOnCardsKeepTheDocumentsLayout)
-{
-    std::string const card = fresh_dir("cards") + "/SD Card";
-    std::filesystem::create_directories(card);
-    setenv("RAVELIN_CARDS", card.c_str(), 1);
-    auto const folders = get_store_folders();
-    setenv("RAVELIN_CARDS", "", 1);
-    ASSERT_EQ(folders.size(), 2u);
-    String const documents = os::strip_trailing_separator(os::expand_path(u"%my_documents%"));
-    EXPECT_EQ(std::pair(folders[1].label, folders[1].path),
-        std::pair(String(u"SD Card"), os::join(os::join(wide(card), os::file_name(documents)), u"My Ravelin")));
-}
-
 TEST(RecordStore, TheListIsNewestFirstAndListsAPathOnce)
 {
     RecordList list;
