@@ -30,15 +30,6 @@ std::vector<String> paths(RecordList const& list)
     return out;
 }
 
-// An ID3v2.3 tag of text frames in ISO-8859-1.
-std::string id3(std::initializer_list<std::pair<char const*, std::string>> frames)
-{
-    std::string body;
-    for (auto const& [id, text] : frames)
-        body += id + std::string(3, '\0') + char(text.size() + 1) + std::string(3, '\0') + text;
-    return std::string("ID3\x03\0\0\0\0\0", 9) + char(body.size()) + body;
-}
-
 } // namespace
 
 TEST(RecordStore, SizeTexts)
@@ -138,23 +129,4 @@ TEST(RecordStore, TheListIsNewestFirstAndListsAPathOnce)
     list.replace(0, renamed);
     EXPECT_EQ(std::pair(list.find(u"/s/12.mp3"), list.find(u"/s/renamed.mp3")), std::pair(-1, 0));
     EXPECT_EQ(list.insert(entry(u"/s/12.mp3", 12)), 0); // the old path is free again
-}
-
-TEST(RecordStore, EntriesComeFromTheFilesTagSizeAndTimes)
-{
-    std::string const dir = fresh_dir("entries");
-    auto const read = [&](std::string const& name, std::string const& bytes) {
-        write_file(dir + "/" + name, bytes);
-        RecordEntry const e = read_record_entry(wide(dir + "/" + name));
-        EXPECT_TRUE(e.time.year > 2000 || bytes.empty()) << name;
-        return core::to_utf8(e.title + u"|" + e.artist + u"|" + e.album + u"|" + e.size);
-    };
-    EXPECT_EQ(
-        read("tagged.mp3", id3({ { "TIT2", "Hi" }, { "TPE1", "Ann" } }) + std::string(3000, '\xff')), "Hi|Ann||2K");
-    // Without a title in the tag (none at all, or only an artist), the file's name stands for it.
-    EXPECT_EQ(read("Other program.wav", std::string(100, '\x01')), "Other program|||100B");
-    EXPECT_EQ(read("Ann only.mp3", id3({ { "TPE1", "Ann" } }) + "xyz"), "Ann only|Ann||27B");
-    // A broken tag and an empty file are read without a fault.
-    EXPECT_EQ(read("broken.mp3", std::string("ID3\x03\0\0\x7f\x7f\x7f\x7f", 10) + "TIT2"), "broken|||14B");
-    EXPECT_EQ(read("empty.wav", ""), "empty|||");
 }
