@@ -226,11 +226,6 @@ TEST_F(DocumentTest, ARecordingIsTaggedListedAndStoppedWithItsBeeps)
             os::date_text(clock, true) + u" " + os::time_text(clock) }));
     EXPECT_NEAR(duration_of(path), 3.0, 0.06);
     EXPECT_NEAR(d.recorded_seconds(), 3.0, 0.001);
-
-    // The same second again: the same base with "~1".
-    record_tone(d, 0.5);
-    EXPECT_EQ(d.current().path, path.substr(0, path.size() - 4) + u"~1.mp3");
-    EXPECT_EQ(d.records().size(), 2u);
 }
 
 TEST_F(DocumentTest, StopWhenIdleAndCallRecordingsWithoutACall)
