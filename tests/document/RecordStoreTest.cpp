@@ -30,15 +30,6 @@ std::vector<String> paths(RecordList const& list)
     return out;
 }
 
-// An ID3v2.3 tag of text frames in ISO-8859-1.
-std::string id3(std::initializer_list<std::pair<char const*, std::string>> frames)
-{
-    std::string body;
-    for (auto const& [id, text] : frames)
-        body += id + std::string(3, '\0') + char(text.size() + 1) + std::string(3, '\0') + text;
-    return std::string("ID3\x03\0\0\0\0\0", 9) + char(body.size()) + body;
-}
-
 } // namespace
 
 TEST(RecordStore, SizeTexts)
@@ -105,27 +96,12 @@ TEST(RecordStore, AudioFilesAndMainMemory)
         { u"/a/b/x.mpc", true }, { u"/a/b/list.txt", false }, { u"/a/b.mp3/readme", false } };
     for (auto const& [path, expected] : audio)
         EXPECT_EQ(is_audio_file(path), expected) << core::to_utf8(path);
-    String const documents = os::expand_path(u"%my_documents%");
-    EXPECT_TRUE(is_in_main_memory(documents + u"/My Ravelin/x.mp3"));
-    EXPECT_FALSE(is_in_main_memory(u"/media/card/Documents/My Ravelin/x.mp3"));
 
+    String const documents = os::expand_path(u"%my_documents%");
     auto const folders = get_store_folders();
     ASSERT_EQ(folders.size(), 1u); // the tests run without cards
     EXPECT_EQ(std::pair(folders[0].label, folders[0].path),
         std::pair(String(u"Menu_MainMemory"), os::join(documents, u"My Ravelin")));
-}
-
-TEST(RecordStore, StoreFoldersOnCardsKeepTheDocumentsLayout)
-{
-    std::string const card = fresh_dir("cards") + "/SD Card";
-    std::filesystem::create_directories(card);
-    setenv("RAVELIN_CARDS", card.c_str(), 1);
-    auto const folders = get_store_folders();
-    setenv("RAVELIN_CARDS", "", 1);
-    ASSERT_EQ(folders.size(), 2u);
-    String const documents = os::strip_trailing_separator(os::expand_path(u"%my_documents%"));
-    EXPECT_EQ(std::pair(folders[1].label, folders[1].path),
-        std::pair(String(u"SD Card"), os::join(os::join(wide(card), os::file_name(documents)), u"My Ravelin")));
 }
 
 TEST(RecordStore, TheListIsNewestFirstAndListsAPathOnce)
@@ -151,23 +127,4 @@ TEST(RecordStore, TheListIsNewestFirstAndListsAPathOnce)
     list.replace(0, renamed);
     EXPECT_EQ(std::pair(list.find(u"/s/12.mp3"), list.find(u"/s/renamed.mp3")), std::pair(-1, 0));
     EXPECT_EQ(list.insert(entry(u"/s/12.mp3", 12)), 0); // the old path is free again
-}
-
-TEST(RecordStore, EntriesComeFromTheFilesTagSizeAndTimes)
-{
-    std::string const dir = fresh_dir("entries");
-    auto const read = [&](std::string const& name, std::string const& bytes) {
-        write_file(dir + "/" + name, bytes);
-        RecordEntry const e = read_record_entry(wide(dir + "/" + name));
-        EXPECT_TRUE(e.time.year > 2000 || bytes.empty()) << name;
-        return core::to_utf8(e.title + u"|" + e.artist + u"|" + e.album + u"|" + e.size);
-    };
-    EXPECT_EQ(
-        read("tagged.mp3", id3({ { "TIT2", "Hi" }, { "TPE1", "Ann" } }) + std::string(3000, '\xff')), "Hi|Ann||2K");
-    // Without a title in the tag (none at all, or only an artist), the file's name stands for it.
-    EXPECT_EQ(read("Other program.wav", std::string(100, '\x01')), "Other program|||100B");
-    EXPECT_EQ(read("Ann only.mp3", id3({ { "TPE1", "Ann" } }) + "xyz"), "Ann only|Ann||27B");
-    // A broken tag and an empty file are read without a fault.
-    EXPECT_EQ(read("broken.mp3", std::string("ID3\x03\0\0\x7f\x7f\x7f\x7f", 10) + "TIT2"), "broken|||14B");
-    EXPECT_EQ(read("empty.wav", ""), "empty|||");
 }

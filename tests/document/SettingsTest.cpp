@@ -41,18 +41,6 @@ protected:
     void TearDown() override { testing_support::forget_settings(); }
 };
 
-TEST_F(SettingsTest, RealsAreStoredTimes1048576Truncated)
-{
-    EXPECT_EQ(std::tuple(to_fixed(0.3), to_fixed(1.0), from_fixed(524288)), std::tuple(314572u, 1048576u, 0.5));
-    os::reg_set_dword(PRODUCT_KEY, u"Volume", 524288);
-    Settings s;
-    s.load_secondary(false);
-    EXPECT_EQ(s.volume, 0.5);
-    s.vas_level = 0.3;
-    s.save();
-    EXPECT_EQ(stored_dword(u"VasLevel"), 314572u);
-}
-
 TEST_F(SettingsTest, SaveWritesEveryValueAndLoadReadsThemBack)
 {
     Settings s { true, true, u"Mp3High", u"Boost3", 0.25, 0.125 };

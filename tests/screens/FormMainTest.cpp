@@ -169,23 +169,6 @@ TEST_F(FormMainTest, FailuresShowTheirMessageAndAReloadedSkinKeepsTheList)
     EXPECT_TRUE(main->filter_open());
 }
 
-// Other programs' files: one without a tag is listed by its name; tapped, a file that no reader takes
-// says so over the stopped player, where it can still be renamed or deleted.
-TEST_F(FormMainTest, AFileWithoutATagShowsItsNameAndSaysWhenItCannotBePlayed)
-{
-    std::filesystem::create_directories(core::to_utf8(store()));
-    testing_support::write_file(core::to_utf8(store() + u"/Lecture 3.mp3"), std::string(3000, 'x'));
-    start();
-    ASSERT_EQ(main->list().count(), 1);
-    EXPECT_EQ(row(0).artist().text(), u"Lecture 3");
-    tap_row(main->list(), 0);
-    ASSERT_EQ(top(), &main->error().form());
-    EXPECT_EQ(main->error().text(), u"Sorry, this recording cannot be played: it is damaged or not a sound file.");
-    tap(element(main->error().form(), u"btnClose"));
-    ASSERT_EQ(top(), &main->view().form());
-    EXPECT_EQ(text(main->view().form(), u"frmInfo"), u"") << "no format to tell";
-}
-
 // A file deleted elsewhere (or on a card taken out) is said to be gone and leaves the list, alone.
 TEST_F(FormMainTest, ARecordingGoneFromUnderTheListSaysSoAndLeavesIt)
 {

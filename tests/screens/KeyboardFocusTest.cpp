@@ -158,22 +158,6 @@ TEST_F(KeyboardFocusTest, TheRowTheKeysReachStandsClearOfTheRecordButton)
     EXPECT_LE(row_bottom(11), button_top);
 }
 
-// The question counted the records shown when it was asked; one found while it is shown is not
-// deleted with them.
-TEST_F(KeyboardFocusTest, ARecordFoundWhileTheDeleteQuestionIsShownIsKept)
-{
-    add_record(u"Ann", u"One");
-    start();
-    main->confirm_delete();
-    ASSERT_EQ(top(), &main->confirmation().form());
-    add_record(u"Bob", u"Late");
-    rescan();
-    ASSERT_EQ(document->records().size(), 2u);
-    tap(element(main->confirmation().form(), u"btnOk"));
-    ASSERT_EQ(document->records().size(), 1u);
-    EXPECT_NE(document->records()[0].path.find(u"Late"), String::npos);
-}
-
 TEST_F(KeyboardFocusTest, NoSingleKeyEndsARecordingButCtrlRDoes)
 {
     record();

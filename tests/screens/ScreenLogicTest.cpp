@@ -55,30 +55,6 @@ TEST(RecordFilterTest, FindsTheFirstWordWhoseStartTheKeysStandFor)
         EXPECT_EQ(filter_with(c.keys).match(c.text), c.at) << core::to_utf8(c.keys) << " in " << core::to_utf8(c.text);
 }
 
-TEST(RecordFilterTest, TypingOnlyWhileSomethingIsShownAndBackspaceToEmpty)
-{
-    document::RecordList records;
-    records.insert(entry(u"Ann Lee", u"Call"));
-    records.insert(entry(u"Bob", u"Meeting Thursday"));
-    records.insert(entry(u"Record", u"Lecture"));
-    RecordFilter filter;
-    filter.set_key_map({ { u"2", u"abc2" }, { u"5", u"jkl5" }, { u"6", u"mno6" }, { u"8", u"tuv8" } });
-    filter.rebuild(records);
-    EXPECT_EQ(filter.shown().size(), 3u);
-
-    // Each step: whether the key was taken, and how many records show after it.
-    auto step
-        = [&](bool taken, size_t count) { return std::pair(taken, filter.shown().size()) == std::pair(true, count); };
-    ASSERT_TRUE(step(filter.type(u'5', records), 2)); // Lee, Lecture
-    EXPECT_TRUE(step(filter.type(u'2', records), 0)); // nothing: "le" needs 3 for e
-    EXPECT_FALSE(filter.type(u'5', records));
-    EXPECT_EQ(filter.keys(), u"52");
-    EXPECT_TRUE(step(filter.backspace(records), 2));
-    EXPECT_EQ(filter.position_of(records.find(u"/m/Bob Meeting Thursday.mp3")), -1);
-    EXPECT_TRUE(step(filter.backspace(records), 3));
-    EXPECT_FALSE(filter.backspace(records));
-}
-
 TEST(ScreenTextsTest, DurationsAtTheirEdges)
 {
     std::pair<double, char16_t const*> const cases[] = { { 59, u"0:00:59" }, { 59.99, u"0:00:59" },

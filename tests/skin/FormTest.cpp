@@ -53,21 +53,6 @@ TEST_F(Forms, PressMoveOffAndReleaseDoesNotClickAndTheEarlierOfOverlappingButton
     EXPECT_EQ(recorder.reports.size(), 8u);
 }
 
-TEST_F(Forms, AButtonFloatingOverAListTakesItsPressesBeforeTheList)
-{
-    auto floating = harness->make_form(u"FormFloating");
-    harness->show(*floating);
-    harness->advance(40);
-    ButtonElement* button = nullptr;
-    ASSERT_TRUE(bind_button(button, *floating, u"btnFloat", &recorder));
-    Point const on_button = button->position() + Point { 15, 15 };
-    EXPECT_TRUE(harness->pen_down(on_button) && floating->captured() == std::vector<Element*> { button });
-    harness->pen_up(on_button);
-    EXPECT_EQ(recorder.kinds(button), "dppc");
-    // Elsewhere the list takes the press.
-    EXPECT_TRUE(harness->pen_down({ 10, 10 }) && floating->captured() == std::vector { floating->find_child(u"list") });
-}
-
 TEST_F(Forms, BoundKeyReachesAVisibleEnabledButtonOnly)
 {
     EXPECT_TRUE(harness->key(KEY_SOFT_LEFT, true) && a->pressed());
