@@ -128,3 +128,15 @@ TEST(RecordStore, TheListIsNewestFirstAndListsAPathOnce)
     EXPECT_EQ(std::pair(list.find(u"/s/12.mp3"), list.find(u"/s/renamed.mp3")), std::pair(-1, 0));
     EXPECT_EQ(list.insert(entry(u"/s/12.mp3", 12)), 0); // the old path is free again
 }
+
+// A tag that claims more than the file holds, and a file with nothing in it, are listed by their names.
+TEST(RecordStore, ABrokenTagAndAnEmptyFileAreReadWithoutAFault)
+{
+    std::string const dir = fresh_dir("entries");
+    write_file(dir + "/broken.mp3", std::string("ID3\x03\0\0\x7f\x7f\x7f\x7f", 10) + "TIT2");
+    write_file(dir + "/empty.wav", "");
+    RecordEntry const broken = read_record_entry(wide(dir + "/broken.mp3"));
+    RecordEntry const empty = read_record_entry(wide(dir + "/empty.wav"));
+    EXPECT_EQ(broken.title + u"|" + broken.artist + u"|" + broken.size, u"broken||14B");
+    EXPECT_EQ(empty.title + u"|" + empty.artist + u"|" + empty.size, u"empty||");
+}
