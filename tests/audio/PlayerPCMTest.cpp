@@ -143,25 +143,6 @@ protected:
     PlayerPCM player { device };
 };
 
-class PlayerBlockSizes : public PlayerPCMTest, public ::testing::WithParamInterface<std::pair<int32_t, uint32_t>> { };
-
-TEST_P(PlayerBlockSizes, BlocksHold200MillisecondsAndTheStreamIsPlayedWhole)
-{
-    auto const [rate, block] = GetParam();
-    std::string const path = use_file_output();
-    AudioBuffer const stream = tone(rate, 1, size_t(rate) * 3 / 2 + 17);
-    source.add(stream);
-    ASSERT_TRUE(play_to_end());
-    auto const sizes = device.record().sizes;
-    ASSERT_GT(sizes.size(), 7u);
-    for (size_t i = 0; i + 1 < sizes.size(); ++i)
-        EXPECT_EQ(sizes[i], block) << "block " << i;
-    EXPECT_TRUE(played(path) == bytes_of(stream));
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Rates, PlayerBlockSizes, ::testing::Values(std::pair { 8000, 3200u }, std::pair { 44100, 17640u }));
-
 TEST_F(PlayerPCMTest, TheVolumeIsClampedToTheUnitRange)
 {
     EXPECT_EQ(player.volume(), 1.0);
