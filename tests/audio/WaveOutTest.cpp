@@ -89,6 +89,23 @@ TEST_F(WaveOutTest, BlocksArePlayedInOrderAndComeBackDone)
     EXPECT_EQ(read_file(path), wav16(6000, samples));
 }
 
+TEST_F(WaveOutTest, ResetReturnsWhatIsQueuedUnplayed)
+{
+    std::string const path = use_file_output();
+    WaveHandle const handle = open(wave_format(2, 11025, 16));
+    Block a(std::string(400, '\x11')), b(std::string(400, '\x22'));
+    wave_out_pause(handle);
+    for (Block* block : { &a, &b }) {
+        wave_out_prepare_header(handle, block->header);
+        wave_out_write(handle, block->header);
+    }
+    EXPECT_EQ(wave_out_reset(handle), MMSYSERR_NOERROR);
+    EXPECT_EQ(reinterpret_cast<WaveBlock*>(next().lparam), &a.header);
+    EXPECT_EQ(reinterpret_cast<WaveBlock*>(next().lparam), &b.header);
+    close(handle);
+    EXPECT_EQ(read_file(path), wav16(11025, {}, 2));
+}
+
 // The volume scales each channel as the device would; full volume leaves every sample as it is.
 TEST_F(WaveOutTest, TheVolumeScalesEachChannel)
 {
