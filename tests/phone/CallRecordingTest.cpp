@@ -113,29 +113,6 @@ INSTANTIATE_TEST_SUITE_P(Calls, CallKinds,
         CallCase { "Withheld", true, u"", u"Incoming", u"Record" }),
     [](auto const& info) { return info.param.name; });
 
-TEST_F(CallRecordingTest, AutoRecordOffRecordsNothingAndAManualRecordingOutlivesTheCall)
-{
-    document->set_auto_record(false);
-    LogCapture log;
-    answered_call(u"555 0100");
-    ASSERT_TRUE(run_until([&] { return document->in_call(); }));
-    EXPECT_TRUE(run_until([&] { return log.contains(u"on_call_start "); }));
-    EXPECT_FALSE(recording());
-    phone.hangup(problem);
-    ASSERT_TRUE(run_until([&] { return log.contains("on_call_stop\n"); }));
-
-    document->set_auto_record(true);
-    log.clear();
-    ASSERT_TRUE(document->record(false, {}, {}, phone::CALL_NONE));
-    answered_call(u"555 0100");
-    ASSERT_TRUE(run_until([&] { return log.contains(u"on_call_start "); }));
-    phone.hangup(problem);
-    ASSERT_TRUE(run_until([&] { return log.contains("on_call_stop\n"); }));
-    EXPECT_TRUE(recording());
-    EXPECT_EQ(document->current().album, u"Record");
-    document->stop();
-}
-
 TEST_F(CallRecordingTest, TheSpeakerSettingSwitchesTheSpeakerphoneAroundTheRecording)
 {
     document->set_auto_record(true);
