@@ -11,6 +11,7 @@
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
+#include <ios>
 #include <memory>
 #include <optional>
 #include <string>
@@ -46,7 +47,12 @@ inline std::string first_line(std::string const& text)
 // Whether process `pid` runs; one that has ended and waits to be reaped (an orphan nobody reaps) does not.
 inline bool process_runs(int pid)
 {
-    std::string const stat = pid > 0 ? read_file("/proc/" + std::to_string(pid) + "/stat") : "";
+    std::string stat;
+    try {
+        stat = pid > 0 ? read_file("/proc/" + std::to_string(pid) + "/stat") : "";
+    } catch (std::ios_base::failure const&) {
+        return false; // it ended between the open and the read, which the kernel answers with ESRCH
+    }
     size_t const end = stat.rfind(')');
     return end != std::string::npos && end + 2 < stat.size() && stat[end + 2] != 'Z';
 }
