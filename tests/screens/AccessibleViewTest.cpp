@@ -16,9 +16,8 @@ protected:
     std::unique_ptr<screens::AccessibleView> view;
 
     // One recording that plays (a second of WAV into a WAV file as the speaker) and one other.
-    void open(std::string const& language_name)
+    void open()
     {
-        language = language_name;
         add_record(u"Anna", u"Budget call");
         add_note(u"Note one.wav", testing_support::wav16(8000, std::vector<int16_t>(8000, 100)));
         start();
@@ -51,7 +50,7 @@ protected:
 // A slider's value is set by a press at its place, and Tab walks what can be pressed, round the form.
 TEST_F(AccessibleViewTest, ClickSetValueAndFocusDoWhatATapAndTabDo)
 {
-    open("english");
+    open();
     EXPECT_EQ(view->snapshot().form_role, AccessibleRole::PANEL);
     ASSERT_TRUE(carry_out(AccessibleRequest::Kind::ACTIVATE, find(AccessibleRole::LIST_ITEM, "Note one", true)));
     ASSERT_EQ(top(), &main->view().form());
@@ -100,7 +99,7 @@ TEST_F(AccessibleViewTest, ClickSetValueAndFocusDoWhatATapAndTabDo)
 // A question is a dialog named by what it asks; its OK does what OK does.
 TEST_F(AccessibleViewTest, AQuestionIsADialogNamedByItsText)
 {
-    open("english");
+    open();
     main->confirm_delete();
     settle();
     auto const tree = view->snapshot();
@@ -114,7 +113,7 @@ TEST_F(AccessibleViewTest, AQuestionIsADialogNamedByItsText)
 // The main menu's row of Help, Minimize and Exit: buttons inside its item, and "click" on one presses it.
 TEST_F(AccessibleViewTest, TheMenusRowOfButtonsIsButtonsInsideItsItem)
 {
-    open("english");
+    open();
     press(skin::KEY_CONTEXT_MENU);
     auto const tree = view->snapshot();
     std::vector<std::string> buttons;
