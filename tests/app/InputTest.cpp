@@ -54,9 +54,7 @@ public:
 class CountingListener final : public app::ApplicationListener {
 public:
     void on_screen_changed() override { ++screen_changes; }
-    bool can_close() override { return closable; }
     int screen_changes = 0;
-    bool closable = false;
 };
 
 class InputTest : public ::testing::Test {
@@ -198,17 +196,6 @@ TEST_F(InputTest, OnlyARealChangeOfTheScreenIsOne)
     display().resize(480, 640);
     settle();
     EXPECT_EQ(listener.screen_changes, 2);
-}
-
-TEST_F(InputTest, CloseIsRefusedWhileTheListenerSaysSo)
-{
-    display().close();
-    settle();
-    EXPECT_TRUE(platform::is_window(application->window()));
-    listener.closable = true;
-    display().close();
-    pump(*application, 300);
-    EXPECT_FALSE(platform::is_window(application->window()));
 }
 
 TEST_F(InputTest, EditingTurnsTextInputOnOverTheEdit)
