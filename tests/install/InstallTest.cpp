@@ -85,8 +85,8 @@ TEST_F(Installed, PutsEachFileInItsPlaceWhereItPassesItsValidator)
 }
 
 // The installed program on the headless display: its skin (the main screen is shown), its language file
-// (the title's text), its sounds (the start beep reaches the speaker file) and a recording made by a later
-// "ravelin record"; the installed ravelin-cli lists it.
+// (the title's text) and its sounds (the start beep of a recording that a later "ravelin record" starts
+// reaches the speaker file).
 TEST_F(Installed, TheProgramFindsItsFilesAndRecords)
 {
     std::string const dir = fresh_dir("program");
@@ -105,19 +105,10 @@ TEST_F(Installed, TheProgramFindsItsFilesAndRecords)
 
     EXPECT_EQ(run(as_user(environment, usr() + "/bin/ravelin record")).exit_code, 0);
     EXPECT_TRUE(wait_until([&] { return shows("FormRecording"); })) << read_file(dir + "/trace.txt");
-    auto const newest = [&] {
-        std::string const listed = run(usr() + "/bin/ravelin-cli list").output;
-        std::string const first = listed.substr(0, listed.find('\n'));
-        return first.substr(first.rfind('\t') + 1);
-    };
-    EXPECT_TRUE(wait_until([&] { return probed_duration(newest()) > 1.0; })) << "the recording does not grow";
     kill(pid, SIGTERM);
     EXPECT_TRUE(wait_until([&] { return kill(pid, 0) != 0; }));
 
     EXPECT_GT(read_file(dir + "/speaker.wav").size(), 1000u) << "the start beep was played";
-    std::string const path = newest();
-    ASSERT_TRUE(path.ends_with(".mp3")) << path;
-    EXPECT_GT(probed_duration(path), 1.0);
 }
 
 } // namespace

@@ -104,21 +104,6 @@ TEST_F(InstanceTest, AMessageReachesTheWindowAndTheFolderIsPrivate)
     EXPECT_EQ(received(), bytes);
 }
 
-TEST_F(InstanceTest, ASocketLeftByAKilledInstanceBlocksNothing)
-{
-    // A bound socket whose listener is gone is what SIGKILL leaves behind.
-    int const stale = socket(AF_UNIX, SOCK_STREAM, 0);
-    sockaddr_un address = socket_address();
-    ASSERT_EQ(bind(stale, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-    close(stale);
-    ASSERT_TRUE(std::filesystem::exists(address.sun_path));
-    EXPECT_EQ(send_to_instance(NAME, 0, { 1, 2 }), SendResult::NO_INSTANCE);
-    auto server = serve();
-    EXPECT_TRUE(server->listening());
-    EXPECT_EQ(send_to_instance(NAME, 0, { 3, 4 }), SendResult::SENT);
-    EXPECT_EQ(received(), (std::vector<uint8_t> { 3, 4 }));
-}
-
 TEST_F(InstanceTest, APeerOfAnotherUserIsRefused)
 {
     auto server = serve(getuid() + 1);
